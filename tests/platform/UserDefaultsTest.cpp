@@ -1,0 +1,56 @@
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+using namespace quillon;
+
+TEST(UserDefaults, ValuesKeepTheirTypesAcrossAReload)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath(QStringLiteral("nested/suite.json"));
+    const QDateTime when = QDateTime::fromString(QStringLiteral("2026-03-01T10:20:30.456Z"), Qt::ISODateWithMs);
+    {
+        UserDefaults d(path);
+        d.setBool(QStringLiteral("b"), true);
+        d.setInt(QStringLiteral("i"), 42);
+        d.setDouble(QStringLiteral("f"), 15.5);
+        d.setString(QStringLiteral("s"), QStringLiteral("h\u00e9llo"));
+        d.setStringList(QStringLiteral("l"), {QStringLiteral("md"), QStringLiteral("markdown")});
+        d.setData(QStringLiteral("d"), QByteArray("\x00\x01\xff", 3));
+        d.setDate(QStringLiteral("t"), when);
+        EXPECT_TRUE(d.lastWriteError().isEmpty());
+    }
+    UserDefaults d(path);
+    EXPECT_EQ(d.boolValue(QStringLiteral("b")), true);
+    EXPECT_EQ(d.intValue(QStringLiteral("i")), 42);
+    EXPECT_EQ(d.doubleValue(QStringLiteral("f")), 15.5);
+    EXPECT_EQ(d.stringValue(QStringLiteral("s")), QStringLiteral("h\u00e9llo"));
+    EXPECT_EQ(d.stringListValue(QStringLiteral("l")), QStringList({QStringLiteral("md"), QStringLiteral("markdown")}));
+    EXPECT_EQ(d.dataValue(QStringLiteral("d")), QByteArray("\x00\x01\xff", 3));
+    EXPECT_EQ(d.dateValue(QStringLiteral("t")), when);
+}
+
+TEST(UserDefaults, AValueOfAnotherTypeReadsAsAbsent)
+{
+    test::TempTree tree;
+    UserDefaults d(tree.filePath(QStringLiteral("s.json")));
+    d.setString(QStringLiteral("k"), QStringLiteral("3"));
+    EXPECT_FALSE(d.intValue(QStringLiteral("k")).has_value());
+    EXPECT_FALSE(d.boolValue(QStringLiteral("k")).has_value());
+    EXPECT_FALSE(d.stringListValue(QStringLiteral("k")).has_value());
+    d.remove(QStringLiteral("k"));
+    EXPECT_FALSE(d.contains(QStringLiteral("k")));
+}
+
+TEST(UserDefaults, ACorruptFileStartsEmptyAndIsReplacedOnTheNextWrite)
+{
+    test::TempTree tree;
+    const QString path = tree.write(QStringLiteral("s.json"), "{not json");
+    UserDefaults d(path);
+    EXPECT_TRUE(d.keys().isEmpty());
+    d.setBool(QStringLiteral("x"), false);
+    EXPECT_EQ(UserDefaults(path).boolValue(QStringLiteral("x")), false);
+}

@@ -1,0 +1,59 @@
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace quillon::test {
+
+TempTree::TempTree()
+    : m_dir(QDir::tempPath() + QStringLiteral("/quillon-test-XXXXXX"))
+{
+}
+
+QString TempTree::filePath(const QString& relative) const
+{
+    return QDir(m_dir.path()).filePath(relative);
+}
+
+QString TempTree::write(const QString& relative, const QByteArray& bytes) const
+{
+    const QString full = filePath(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+    return full;
+}
+
+QString TempTree::mkdir(const QString& relative) const
+{
+    const QString full = filePath(relative);
+    QDir().mkpath(full);
+    return full;
+}
+
+QByteArray TempTree::read(const QString& relative) const
+{
+    QFile file(filePath(relative));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!predicate()) {
+        if (deadline.hasExpired())
+            return predicate();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+} // namespace quillon::test

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace quillon::test {
+
+// A temporary folder with small helpers to lay out files for a test.
+class TempTree
+{
+public:
+    TempTree();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& relative) const;
+    // Writes bytes to a file below the folder, creating its parent folders.
+    QString write(const QString& relative, const QByteArray& bytes) const;
+    QString mkdir(const QString& relative) const;
+    QByteArray read(const QString& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs the Qt event loop until the predicate holds or the time-out passes; returns the predicate.
+bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+} // namespace quillon::test
