@@ -1,0 +1,11 @@
+#include "platform/CommandBus.h"
+
+namespace quillon {
+
+CommandBus& CommandBus::shared()
+{
+    static CommandBus bus;
+    return bus;
+}
+
+} // namespace quillon
