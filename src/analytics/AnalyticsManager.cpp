@@ -1,0 +1,103 @@
+#include "analytics/AnalyticsManager.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QTextStream>
+#include <QThread>
+
+#include <cstdio>
+
+namespace quillon {
+
+namespace {
+
+const QString kOptOutKey = QStringLiteral("telemetryOptOut");
+const QString kBuiltInAppID = QStringLiteral("6F1C2A9E-3B7D-4E58-9A0C-D2E4B6F81357");
+
+void writeLine(const QString& line)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+AnalyticsManager& AnalyticsManager::shared()
+{
+    static AnalyticsManager* instance = [] {
+        auto* manager = new AnalyticsManager;
+        if (QCoreApplication* app = QCoreApplication::instance())
+            manager->moveToThread(app->thread());
+        return manager;
+    }();
+    return *instance;
+}
+
+AnalyticsManager::AnalyticsManager()
+    : m_appID(kBuiltInAppID)
+{
+}
+
+void AnalyticsManager::configure(const QString& appID)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_isConfigured)
+            return;
+        if (!appID.isEmpty())
+            m_appID = appID;
+        m_isConfigured = true;
+    }
+    writeLine(QStringLiteral("[AnalyticsManager] Beacon configured with App ID: %1 (Opt-Out: %2)")
+                  .arg(this->appID(),
+                      telemetryOptOut() ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void AnalyticsManager::track(const AnalyticsEvent& event)
+{
+    if (telemetryOptOut()) {
+        writeLine(
+            QStringLiteral("[AnalyticsManager] Event skipped (User opted out): ") + event.name());
+        return;
+    }
+    writeLine(QStringLiteral("[AnalyticsManager] Tracked event '") + event.name()
+        + QStringLiteral("' | params: ") + describeParams(event.params()));
+}
+
+bool AnalyticsManager::telemetryOptOut() const
+{
+    return UserDefaults::standard().boolValue(kOptOutKey).value_or(false);
+}
+
+void AnalyticsManager::setTelemetryOptOut(bool optOut)
+{
+    UserDefaults::standard().setBool(kOptOutKey, optOut);
+    Q_EMIT telemetryOptOutChanged();
+}
+
+QString AnalyticsManager::appID() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_appID;
+}
+
+bool AnalyticsManager::isConfigured() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_isConfigured;
+}
+
+QString AnalyticsManager::describeParams(const QMap<QString, QString>& params)
+{
+    if (params.isEmpty())
+        return QStringLiteral("[:]");
+    QStringList parts;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        parts << QStringLiteral("\"%1\": \"%2\"").arg(it.key(), it.value());
+    return QLatin1Char('[') + parts.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+} // namespace quillon
