@@ -1,0 +1,310 @@
+#include "platform/FileUtil.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillon::FileUtil {
+
+namespace {
+
+QString displayName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+void setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+bool lstatPath(const QByteArray& path, struct stat* st)
+{
+    return ::lstat(path.constData(), st) == 0;
+}
+
+QString renameFailure(int err, const QString& from, const QString& to)
+{
+    switch (err) {
+    case EEXIST:
+    case ENOTEMPTY:
+        return QStringLiteral("An item named \"%1\" already exists in \"%2\".")
+            .arg(displayName(to), displayName(QFileInfo(to).absolutePath()));
+    case ENOENT:
+        if (!QFileInfo::exists(from) && !QFileInfo(from).isSymLink())
+            return QStringLiteral("\"%1\" no longer exists.").arg(displayName(from));
+        return QStringLiteral("The folder \"%1\" doesn't exist.")
+            .arg(displayName(QFileInfo(to).absolutePath()));
+    case EXDEV:
+        return QStringLiteral("\"%1\" can't be moved there because it is on another file system.")
+            .arg(displayName(from));
+    default:
+        return QStringLiteral("\"%1\" can't be moved to \"%2\": %3")
+            .arg(displayName(from), to, qt_error_string(err));
+    }
+}
+
+// For file systems without RENAME_NOREPLACE. A hard link fails when the target exists, so files
+// stay safe; a folder can only be checked first, which leaves a tiny window.
+int renameNoReplaceFallback(const QByteArray& from, const QByteArray& to)
+{
+    struct stat st;
+    if (!lstatPath(from, &st))
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (::link(from.constData(), to.constData()) == 0) {
+            if (::unlink(from.constData()) != 0) {
+                const int err = errno;
+                ::unlink(to.constData());
+                return err;
+            }
+            return 0;
+        }
+        if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS)
+            return errno;
+    }
+    struct stat target;
+    if (lstatPath(to, &target))
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+QString standardizedPath(const QString& path)
+{
+    if (path.isEmpty())
+        return QString();
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool isUnder(const QString& path, const QString& folder)
+{
+    if (path == folder)
+        return true;
+    if (folder.isEmpty() || path.size() <= folder.size() || !path.startsWith(folder))
+        return false;
+    // The root "/" already ends with the separator.
+    return folder.endsWith(QLatin1Char('/')) || path.at(folder.size()) == QLatin1Char('/');
+}
+
+TextFile decodeText(const QByteArray& bytes, const QString& path)
+{
+    TextFile result;
+    result.digest = digestOfBytes(bytes);
+
+    QByteArrayView body(bytes);
+    if (body.startsWith("\xEF\xBB\xBF"))
+        body = body.sliced(3);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(body);
+    if (decoder.hasError()) {
+        result.notUtf8 = true;
+        result.error
+            = QStringLiteral("\"%1\" is not UTF-8 text, so it can't be opened for editing.")
+                  .arg(path.isEmpty() ? QStringLiteral("The file") : displayName(path));
+        return result;
+    }
+    const qsizetype firstNewline = body.indexOf('\n');
+    if (firstNewline > 0 && body.at(firstNewline - 1) == '\r')
+        result.lineEnding = LineEnding::CrLf;
+    if (body.contains("\r\n"))
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.text = std::move(text);
+    result.ok = true;
+    return result;
+}
+
+TextFile readText(const QString& path)
+{
+    TextFile result;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        result.error = QStringLiteral("\"%1\" is a folder, not a file.").arg(displayName(path));
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Could not read \"%1\": %2")
+                           .arg(displayName(path), file.errorString());
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = QStringLiteral("Could not read \"%1\": %2")
+                           .arg(displayName(path), file.errorString());
+        return result;
+    }
+    return decodeText(bytes, path);
+}
+
+QByteArray encodeText(const QString& text, LineEnding lineEnding)
+{
+    QByteArray utf8 = text.toUtf8();
+    if (lineEnding == LineEnding::Lf)
+        return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + utf8.count('\n'));
+    char previous = 0;
+    for (const char c : std::as_const(utf8)) {
+        if (c == '\n' && previous != '\r')
+            out.append('\r');
+        out.append(c);
+        previous = c;
+    }
+    return out;
+}
+
+bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEnding,
+    QString* error, QByteArray* digest)
+{
+    const QByteArray bytes = encodeText(text, lineEnding);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error,
+            QStringLiteral("Could not write \"%1\": %2")
+                .arg(displayName(path), file.errorString()));
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        setError(
+            error, QStringLiteral("Could not write \"%1\": %2").arg(displayName(path), reason));
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error,
+            QStringLiteral("Could not write \"%1\": %2")
+                .arg(displayName(path), file.errorString()));
+        return false;
+    }
+    if (digest)
+        *digest = digestOfBytes(bytes);
+    return true;
+}
+
+QByteArray digestOfBytes(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+QByteArray digestOfFile(const QString& path)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QByteArray();
+    return hash.result();
+}
+
+bool renameNoReplace(const QString& from, const QString& to, QString* error)
+{
+    const QString cleanFrom = standardizedPath(from);
+    const QString cleanTo = standardizedPath(to);
+    if (cleanFrom.isEmpty() || cleanTo.isEmpty()) {
+        setError(error, QStringLiteral("No item to move was given."));
+        return false;
+    }
+    if (cleanTo != cleanFrom && isUnder(cleanTo, cleanFrom)) {
+        setError(error,
+            QStringLiteral("\"%1\" can't be moved into itself.").arg(displayName(cleanFrom)));
+        return false;
+    }
+    const QByteArray f = QFile::encodeName(cleanFrom);
+    const QByteArray t = QFile::encodeName(cleanTo);
+    int err = 0;
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) != 0) {
+        err = errno;
+        if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP)
+            err = renameNoReplaceFallback(f, t);
+    }
+    if (err == 0)
+        return true;
+    setError(error, renameFailure(err, cleanFrom, cleanTo));
+    return false;
+}
+
+bool moveToTrash(const QString& path, QString* error)
+{
+    struct stat st;
+    if (!lstatPath(QFile::encodeName(path), &st)) {
+        setError(error, QStringLiteral("\"%1\" no longer exists.").arg(displayName(path)));
+        return false;
+    }
+    QFile file(path);
+    if (file.moveToTrash())
+        return true;
+    QString reason = file.errorString();
+    if (reason.isEmpty())
+        reason = QStringLiteral("the Trash is not available here");
+    setError(error,
+        QStringLiteral("\"%1\" could not be moved to the Trash: %2")
+            .arg(displayName(path), reason));
+    return false;
+}
+
+bool removePermanently(const QString& path, QString* error)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat st;
+    if (!lstatPath(encoded, &st)) {
+        setError(error, QStringLiteral("\"%1\" no longer exists.").arg(displayName(path)));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlink(encoded.constData()) == 0)
+            return true;
+        setError(error,
+            QStringLiteral("\"%1\" could not be removed: %2")
+                .arg(displayName(path), qt_error_string(errno)));
+        return false;
+    }
+    if (QDir(path).removeRecursively())
+        return true;
+    setError(error,
+        QStringLiteral("\"%1\" could not be removed completely; some items inside it remain.")
+            .arg(displayName(path)));
+    return false;
+}
+
+bool isValidItemName(const QString& name, QString* reason)
+{
+    if (name.trimmed().isEmpty()) {
+        setError(reason, QStringLiteral("Please enter a name."));
+        return false;
+    }
+    if (name.contains(QLatin1Char('/'))) {
+        setError(reason, QStringLiteral("A name can't contain \"/\"."));
+        return false;
+    }
+    if (name.contains(QChar(0))) {
+        setError(reason, QStringLiteral("A name can't contain a NUL character."));
+        return false;
+    }
+    if (name == QLatin1String(".") || name == QLatin1String("..")) {
+        setError(reason, QStringLiteral("\".\" and \"..\" can't be used as names."));
+        return false;
+    }
+    if (QFile::encodeName(name).size() > NAME_MAX) {
+        setError(reason, QStringLiteral("The name is too long."));
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillon::FileUtil
