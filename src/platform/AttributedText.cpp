@@ -1,0 +1,619 @@
+#include "platform/AttributedText.h"
+
+#include <QHashFunctions>
+
+#include <algorithm>
+
+namespace quillon {
+
+TextAttachment::~TextAttachment() = default;
+
+namespace {
+
+constexpr size_t kTransformCacheSize = 4096;
+
+size_t mix(size_t seed, size_t value)
+{
+    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
+size_t hashReal(qreal v)
+{
+    return qHash(v);
+}
+
+} // namespace
+
+QString textAttributeName(TextAttribute attribute)
+{
+    switch (attribute) {
+    case TextAttribute::Font:
+        return QStringLiteral("font");
+    case TextAttribute::ForegroundColor:
+        return QStringLiteral("foregroundColor");
+    case TextAttribute::BackgroundColor:
+        return QStringLiteral("backgroundColor");
+    case TextAttribute::ParagraphStyle:
+        return QStringLiteral("paragraphStyle");
+    case TextAttribute::UnderlineStyle:
+        return QStringLiteral("underlineStyle");
+    case TextAttribute::StrikethroughStyle:
+        return QStringLiteral("strikethroughStyle");
+    case TextAttribute::Link:
+        return QStringLiteral("link");
+    case TextAttribute::Collapsed:
+        return QStringLiteral("customCollapsed");
+    case TextAttribute::InlineCode:
+        return QStringLiteral("customInlineCode");
+    case TextAttribute::CodeBlock:
+        return QStringLiteral("customCodeBlock");
+    case TextAttribute::BlockquoteBorder:
+        return QStringLiteral("customBlockquoteBorder");
+    case TextAttribute::Bullet:
+        return QStringLiteral("customBullet");
+    case TextAttribute::Checkbox:
+        return QStringLiteral("customCheckbox");
+    case TextAttribute::Attachment:
+        return QStringLiteral("attachment");
+    }
+    return {};
+}
+
+bool TextAttributes::isEmpty() const
+{
+    return !font && !foregroundColor && !backgroundColor && !paragraphStyle && !underlineStyle
+        && !strikethroughStyle && !link && !collapsed && !inlineCode && !codeBlock
+        && !blockquoteBorder && !bullet && !checkbox && !attachment;
+}
+
+bool TextAttributes::operator==(const TextAttributes& o) const
+{
+    return font == o.font && foregroundColor == o.foregroundColor
+        && backgroundColor == o.backgroundColor && paragraphStyle == o.paragraphStyle
+        && underlineStyle == o.underlineStyle && strikethroughStyle == o.strikethroughStyle
+        && link == o.link && collapsed == o.collapsed && inlineCode == o.inlineCode
+        && codeBlock == o.codeBlock && blockquoteBorder == o.blockquoteBorder && bullet == o.bullet
+        && checkbox == o.checkbox && attachment == o.attachment;
+}
+
+// --- hashing ------------------------------------------------------------------------------
+
+size_t AttributedText::ValueHash::operator()(const QFont& v) const
+{
+    return qHash(v);
+}
+size_t AttributedText::ValueHash::operator()(const QColor& v) const
+{
+    return mix(size_t(v.spec()), size_t(qHash(v.rgba64().toArgb32())) ^ size_t(v.rgba64()));
+}
+size_t AttributedText::ValueHash::operator()(const ParagraphStyle& v) const
+{
+    size_t h = 0;
+    for (qreal x : { v.lineSpacing, v.paragraphSpacing, v.paragraphSpacingBefore, v.headIndent,
+             v.firstLineHeadIndent, v.tailIndent, v.minimumLineHeight, v.maximumLineHeight,
+             v.lineHeightMultiple })
+        h = mix(h, hashReal(x));
+    return h;
+}
+size_t AttributedText::ValueHash::operator()(const QUrl& v) const
+{
+    return qHash(v);
+}
+size_t AttributedText::ValueHash::operator()(const CodeBlockDecoration& v) const
+{
+    return mix((*this)(v.fill), (*this)(v.border));
+}
+size_t AttributedText::ValueHash::operator()(const CheckboxDecoration& v) const
+{
+    return mix(size_t(v.checked), hashReal(v.centerX));
+}
+size_t AttributedText::ValueHash::operator()(const TextAttachmentPtr& v) const
+{
+    return std::hash<const void*>()(v.get());
+}
+size_t AttributedText::ValueHash::operator()(int v) const
+{
+    return std::hash<int>()(v);
+}
+size_t AttributedText::ValueHash::operator()(bool v) const
+{
+    return v ? 1 : 0;
+}
+size_t AttributedText::ValueHash::operator()(qreal v) const
+{
+    return hashReal(v);
+}
+size_t AttributedText::ValueHash::operator()(const AttributeSet& v) const
+{
+    size_t h = 0;
+    for (quint32 id : v)
+        h = mix(h, id);
+    return h;
+}
+
+// --- pools --------------------------------------------------------------------------------
+
+template <TextAttribute K>
+AttributedText::ValuePool<TextAttributeValue<K>>& AttributedText::mutablePool()
+{
+    if constexpr (K == TextAttribute::Font)
+        return m_pools.font;
+    else if constexpr (K == TextAttribute::ForegroundColor)
+        return m_pools.foreground;
+    else if constexpr (K == TextAttribute::BackgroundColor)
+        return m_pools.background;
+    else if constexpr (K == TextAttribute::ParagraphStyle)
+        return m_pools.paragraph;
+    else if constexpr (K == TextAttribute::UnderlineStyle)
+        return m_pools.underline;
+    else if constexpr (K == TextAttribute::StrikethroughStyle)
+        return m_pools.strike;
+    else if constexpr (K == TextAttribute::Link)
+        return m_pools.link;
+    else if constexpr (K == TextAttribute::Collapsed)
+        return m_pools.collapsed;
+    else if constexpr (K == TextAttribute::InlineCode)
+        return m_pools.inlineCode;
+    else if constexpr (K == TextAttribute::CodeBlock)
+        return m_pools.codeBlock;
+    else if constexpr (K == TextAttribute::BlockquoteBorder)
+        return m_pools.blockquote;
+    else if constexpr (K == TextAttribute::Bullet)
+        return m_pools.bullet;
+    else if constexpr (K == TextAttribute::Checkbox)
+        return m_pools.checkbox;
+    else
+        return m_pools.attachment;
+}
+
+template <TextAttribute K> quint32 AttributedText::internValue(const TextAttributeValue<K>& value)
+{
+    auto& p = mutablePool<K>();
+    if (p.lastId != 0 && p.values[p.lastId - 1] == value)
+        return p.lastId;
+    auto it = p.index.find(value);
+    if (it != p.index.end()) {
+        p.lastId = it->second;
+        return it->second;
+    }
+    p.values.push_back(value);
+    const quint32 id = quint32(p.values.size());
+    p.index.emplace(value, id);
+    p.lastId = id;
+    return id;
+}
+
+#define QUILLON_INSTANTIATE(K)                                                                     \
+    template AttributedText::ValuePool<TextAttributeValue<K>>& AttributedText::mutablePool<K>();   \
+    template quint32 AttributedText::internValue<K>(const TextAttributeValue<K>&);
+QUILLON_INSTANTIATE(TextAttribute::Font)
+QUILLON_INSTANTIATE(TextAttribute::ForegroundColor)
+QUILLON_INSTANTIATE(TextAttribute::BackgroundColor)
+QUILLON_INSTANTIATE(TextAttribute::ParagraphStyle)
+QUILLON_INSTANTIATE(TextAttribute::UnderlineStyle)
+QUILLON_INSTANTIATE(TextAttribute::StrikethroughStyle)
+QUILLON_INSTANTIATE(TextAttribute::Link)
+QUILLON_INSTANTIATE(TextAttribute::Collapsed)
+QUILLON_INSTANTIATE(TextAttribute::InlineCode)
+QUILLON_INSTANTIATE(TextAttribute::CodeBlock)
+QUILLON_INSTANTIATE(TextAttribute::BlockquoteBorder)
+QUILLON_INSTANTIATE(TextAttribute::Bullet)
+QUILLON_INSTANTIATE(TextAttribute::Checkbox)
+QUILLON_INSTANTIATE(TextAttribute::Attachment)
+#undef QUILLON_INSTANTIATE
+
+// --- construction -------------------------------------------------------------------------
+
+AttributedText::AttributedText()
+{
+    resetTables();
+}
+
+AttributedText::AttributedText(const QString& text, const TextAttributes& attributes)
+    : m_text(text)
+{
+    resetTables();
+    m_setIds.assign(size_t(text.size()), 0);
+    if (!attributes.isEmpty())
+        setAttributes({ 0, text.size() }, attributes);
+}
+
+AttributedText::AttributedText(const AttributedText& o)
+    : m_text(o.m_text)
+    , m_setIds(o.m_setIds)
+    , m_sets(o.m_sets)
+    , m_setIndex(o.m_setIndex)
+    , m_pools(o.m_pools)
+    , m_transforms(o.m_transforms)
+    , m_transformCache(o.m_transformCache)
+{
+}
+
+AttributedText& AttributedText::operator=(const AttributedText& o)
+{
+    if (this != &o) {
+        AttributedText copy(o);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+AttributedText::AttributedText(AttributedText&&) noexcept = default;
+AttributedText& AttributedText::operator=(AttributedText&&) noexcept = default;
+AttributedText::~AttributedText() = default;
+
+void AttributedText::resetTables()
+{
+    m_sets.clear();
+    m_setIndex.clear();
+    m_pools = Pools();
+    m_transforms.clear();
+    m_transformCache.assign(kTransformCacheSize, CachedTransform());
+    m_materialised.clear();
+    const AttributeSet empty {};
+    m_sets.push_back(empty);
+    m_setIndex.emplace(empty, 0);
+}
+
+// --- sets -----------------------------------------------------------------------------------
+
+quint32 AttributedText::internSet(const AttributeSet& set)
+{
+    auto it = m_setIndex.find(set);
+    if (it != m_setIndex.end())
+        return it->second;
+    const quint32 id = quint32(m_sets.size());
+    m_sets.push_back(set);
+    m_setIndex.emplace(set, id);
+    return id;
+}
+
+quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint32 valueId)
+{
+    const int k = int(attribute);
+    if (m_sets[setId][k] == valueId)
+        return setId;
+    const quint64 key = (quint64(setId) << 32) | (quint64(k) << 27) | quint64(valueId);
+    CachedTransform& slot = m_transformCache[(key * 0x9e3779b97f4a7c15ULL) >> 52];
+    if (slot.key == key)
+        return slot.result;
+    quint32 result;
+    auto it = m_transforms.find(key);
+    if (it != m_transforms.end()) {
+        result = it->second;
+    } else {
+        AttributeSet set = m_sets[setId];
+        set[k] = valueId;
+        result = internSet(set);
+        m_transforms.emplace(key, result);
+    }
+    slot.key = key;
+    slot.result = result;
+    return result;
+}
+
+TextRange AttributedText::clip(TextRange range) const
+{
+    const qsizetype n = m_text.size();
+    qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
+    qsizetype end = std::clamp<qsizetype>(range.end(), start, n);
+    if (range.location > n || range.length < 0)
+        return { n, 0 };
+    return { start, end - start };
+}
+
+void AttributedText::applyValue(TextAttribute attribute, TextRange range, quint32 valueId)
+{
+    const TextRange r = clip(range);
+    if (r.isEmpty())
+        return;
+    m_materialised.clear();
+    quint32* ids = m_setIds.data();
+    qsizetype i = r.location;
+    const qsizetype end = r.end();
+    while (i < end) {
+        const quint32 old = ids[i];
+        qsizetype j = i + 1;
+        while (j < end && ids[j] == old)
+            ++j;
+        const quint32 now = transform(old, attribute, valueId);
+        if (now != old)
+            std::fill(ids + i, ids + j, now);
+        i = j;
+    }
+}
+
+AttributedText::AttributeSet AttributedText::setFromAttributes(
+    const TextAttributes& a, const AttributeSet& base)
+{
+    AttributeSet set = base;
+    auto put = [&](TextAttribute k, quint32 id) { set[int(k)] = id; };
+    if (a.font)
+        put(TextAttribute::Font, internValue<TextAttribute::Font>(*a.font));
+    if (a.foregroundColor)
+        put(TextAttribute::ForegroundColor,
+            internValue<TextAttribute::ForegroundColor>(*a.foregroundColor));
+    if (a.backgroundColor)
+        put(TextAttribute::BackgroundColor,
+            internValue<TextAttribute::BackgroundColor>(*a.backgroundColor));
+    if (a.paragraphStyle)
+        put(TextAttribute::ParagraphStyle,
+            internValue<TextAttribute::ParagraphStyle>(*a.paragraphStyle));
+    if (a.underlineStyle)
+        put(TextAttribute::UnderlineStyle,
+            internValue<TextAttribute::UnderlineStyle>(*a.underlineStyle));
+    if (a.strikethroughStyle)
+        put(TextAttribute::StrikethroughStyle,
+            internValue<TextAttribute::StrikethroughStyle>(*a.strikethroughStyle));
+    if (a.link)
+        put(TextAttribute::Link, internValue<TextAttribute::Link>(*a.link));
+    if (a.collapsed)
+        put(TextAttribute::Collapsed, internValue<TextAttribute::Collapsed>(*a.collapsed));
+    if (a.inlineCode)
+        put(TextAttribute::InlineCode, internValue<TextAttribute::InlineCode>(*a.inlineCode));
+    if (a.codeBlock)
+        put(TextAttribute::CodeBlock, internValue<TextAttribute::CodeBlock>(*a.codeBlock));
+    if (a.blockquoteBorder)
+        put(TextAttribute::BlockquoteBorder,
+            internValue<TextAttribute::BlockquoteBorder>(*a.blockquoteBorder));
+    if (a.bullet)
+        put(TextAttribute::Bullet, internValue<TextAttribute::Bullet>(*a.bullet));
+    if (a.checkbox)
+        put(TextAttribute::Checkbox, internValue<TextAttribute::Checkbox>(*a.checkbox));
+    if (a.attachment)
+        put(TextAttribute::Attachment, internValue<TextAttribute::Attachment>(a.attachment));
+    return set;
+}
+
+const TextAttributes& AttributedText::materialise(quint32 setId) const
+{
+    if (m_materialised.size() < m_sets.size())
+        m_materialised.resize(m_sets.size());
+    auto& slot = m_materialised[setId];
+    if (!slot) {
+        const AttributeSet& s = m_sets[setId];
+        auto a = std::make_unique<TextAttributes>();
+        auto get = [&](TextAttribute k) { return s[int(k)]; };
+        if (quint32 id = get(TextAttribute::Font))
+            a->font = m_pools.font.values[id - 1];
+        if (quint32 id = get(TextAttribute::ForegroundColor))
+            a->foregroundColor = m_pools.foreground.values[id - 1];
+        if (quint32 id = get(TextAttribute::BackgroundColor))
+            a->backgroundColor = m_pools.background.values[id - 1];
+        if (quint32 id = get(TextAttribute::ParagraphStyle))
+            a->paragraphStyle = m_pools.paragraph.values[id - 1];
+        if (quint32 id = get(TextAttribute::UnderlineStyle))
+            a->underlineStyle = m_pools.underline.values[id - 1];
+        if (quint32 id = get(TextAttribute::StrikethroughStyle))
+            a->strikethroughStyle = m_pools.strike.values[id - 1];
+        if (quint32 id = get(TextAttribute::Link))
+            a->link = m_pools.link.values[id - 1];
+        if (quint32 id = get(TextAttribute::Collapsed))
+            a->collapsed = m_pools.collapsed.values[id - 1];
+        if (quint32 id = get(TextAttribute::InlineCode))
+            a->inlineCode = m_pools.inlineCode.values[id - 1];
+        if (quint32 id = get(TextAttribute::CodeBlock))
+            a->codeBlock = m_pools.codeBlock.values[id - 1];
+        if (quint32 id = get(TextAttribute::BlockquoteBorder))
+            a->blockquoteBorder = m_pools.blockquote.values[id - 1];
+        if (quint32 id = get(TextAttribute::Bullet))
+            a->bullet = m_pools.bullet.values[id - 1];
+        if (quint32 id = get(TextAttribute::Checkbox))
+            a->checkbox = m_pools.checkbox.values[id - 1];
+        if (quint32 id = get(TextAttribute::Attachment))
+            a->attachment = m_pools.attachment.values[id - 1];
+        slot = std::move(a);
+    }
+    return *slot;
+}
+
+// --- writing --------------------------------------------------------------------------------
+
+void AttributedText::setAttributes(TextRange range, const TextAttributes& attributes)
+{
+    const TextRange r = clip(range);
+    if (r.isEmpty())
+        return;
+    // Covering the whole text makes every interned set and value unreachable: start afresh.
+    if (r.location == 0 && r.length == m_text.size())
+        resetTables();
+    m_materialised.clear();
+    const quint32 id = internSet(setFromAttributes(attributes, AttributeSet {}));
+    std::fill(m_setIds.begin() + r.location, m_setIds.begin() + r.end(), id);
+}
+
+void AttributedText::addAttributes(TextRange range, const TextAttributes& attributes)
+{
+    const TextRange r = clip(range);
+    if (r.isEmpty() || attributes.isEmpty())
+        return;
+    const AttributeSet values = setFromAttributes(attributes, AttributeSet {});
+    for (int k = 0; k < kTextAttributeCount; ++k) {
+        if (values[k] != 0)
+            applyValue(TextAttribute(k), r, values[k]);
+    }
+}
+
+void AttributedText::removeAttribute(TextAttribute attribute, TextRange range)
+{
+    applyValue(attribute, range, 0);
+}
+
+// --- reading --------------------------------------------------------------------------------
+
+TextAttributes AttributedText::attributes(qsizetype index, TextRange* effectiveRange) const
+{
+    if (index < 0 || index >= m_text.size()) {
+        if (effectiveRange)
+            *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
+        return {};
+    }
+    const quint32 id = m_setIds[size_t(index)];
+    if (effectiveRange) {
+        qsizetype s = index;
+        while (s > 0 && m_setIds[size_t(s - 1)] == id)
+            --s;
+        qsizetype e = index + 1;
+        while (e < m_text.size() && m_setIds[size_t(e)] == id)
+            ++e;
+        *effectiveRange = { s, e - s };
+    }
+    return materialise(id);
+}
+
+quint32 AttributedText::valueIdAt(
+    TextAttribute attribute, qsizetype index, TextRange* effectiveRange) const
+{
+    const int k = int(attribute);
+    if (index < 0 || index >= m_text.size()) {
+        if (effectiveRange)
+            *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
+        return 0;
+    }
+    const quint32 value = m_sets[m_setIds[size_t(index)]][k];
+    if (effectiveRange) {
+        qsizetype s = index;
+        while (s > 0 && m_sets[m_setIds[size_t(s - 1)]][k] == value)
+            --s;
+        qsizetype e = index + 1;
+        while (e < m_text.size() && m_sets[m_setIds[size_t(e)]][k] == value)
+            ++e;
+        *effectiveRange = { s, e - s };
+    }
+    return value;
+}
+
+void AttributedText::enumerateRuns(
+    TextRange range, const std::function<void(TextRange, const TextAttributes&)>& visit) const
+{
+    const TextRange r = clip(range);
+    qsizetype i = r.location;
+    while (i < r.end()) {
+        const quint32 id = m_setIds[size_t(i)];
+        qsizetype j = i + 1;
+        while (j < r.end() && m_setIds[size_t(j)] == id)
+            ++j;
+        visit({ i, j - i }, materialise(id));
+        i = j;
+    }
+}
+
+std::vector<TextRun> AttributedText::runs() const
+{
+    std::vector<TextRun> result;
+    enumerateRuns({ 0, length() }, [&](TextRange r, const TextAttributes& a) {
+        result.push_back({ r, a });
+    });
+    return result;
+}
+
+void AttributedText::enumerateValueIds(TextAttribute attribute, TextRange range,
+    const std::function<void(TextRange, quint32)>& visit) const
+{
+    const int k = int(attribute);
+    const TextRange r = clip(range);
+    qsizetype i = r.location;
+    while (i < r.end()) {
+        const quint32 setId = m_setIds[size_t(i)];
+        const quint32 value = m_sets[setId][k];
+        qsizetype j = i + 1;
+        while (j < r.end()) {
+            const quint32 next = m_setIds[size_t(j)];
+            if (next != setId && m_sets[next][k] != value)
+                break;
+            ++j;
+        }
+        visit({ i, j - i }, value);
+        i = j;
+    }
+}
+
+bool AttributedText::operator==(const AttributedText& other) const
+{
+    if (m_text != other.m_text)
+        return false;
+    qsizetype i = 0;
+    const qsizetype n = m_text.size();
+    while (i < n) {
+        const quint32 a = m_setIds[size_t(i)];
+        const quint32 b = other.m_setIds[size_t(i)];
+        if (!(materialise(a) == other.materialise(b)))
+            return false;
+        qsizetype j = i + 1;
+        while (j < n && m_setIds[size_t(j)] == a && other.m_setIds[size_t(j)] == b)
+            ++j;
+        i = j;
+    }
+    return true;
+}
+
+// --- characters -----------------------------------------------------------------------------
+
+void AttributedText::replaceCharacters(TextRange range, const QString& replacement)
+{
+    const TextRange r = clip(range);
+    quint32 inherited = 0;
+    if (r.length > 0)
+        inherited = m_setIds[size_t(r.location)];
+    else if (r.location > 0)
+        inherited = m_setIds[size_t(r.location - 1)];
+    else if (!m_setIds.empty())
+        inherited = m_setIds[0];
+    m_text.replace(r.location, r.length, replacement);
+    const auto first = m_setIds.begin() + r.location;
+    const qsizetype common = std::min<qsizetype>(r.length, replacement.size());
+    std::fill(first, first + common, inherited);
+    if (replacement.size() > r.length)
+        m_setIds.insert(first + common, size_t(replacement.size() - r.length), inherited);
+    else
+        m_setIds.erase(first + common, first + r.length);
+}
+
+std::vector<quint32> AttributedText::importSets(const AttributedText& from)
+{
+    std::vector<quint32> map(from.m_sets.size(), quint32(-1));
+    for (quint32 id : from.m_setIds) {
+        if (map[id] == quint32(-1))
+            map[id] = internSet(setFromAttributes(from.materialise(id), AttributeSet {}));
+    }
+    return map;
+}
+
+void AttributedText::replaceCharacters(TextRange range, const AttributedText& replacement)
+{
+    const TextRange r = clip(range);
+    const std::vector<quint32> map = importSets(replacement);
+    m_materialised.clear();
+    m_text.replace(r.location, r.length, replacement.m_text);
+    std::vector<quint32> ids;
+    ids.reserve(replacement.m_setIds.size());
+    for (quint32 id : replacement.m_setIds)
+        ids.push_back(map[id]);
+    const auto first = m_setIds.begin() + r.location;
+    m_setIds.erase(first, first + r.length);
+    m_setIds.insert(m_setIds.begin() + r.location, ids.begin(), ids.end());
+}
+
+void AttributedText::setText(const QString& text)
+{
+    m_text = text;
+    m_setIds.assign(size_t(text.size()), 0);
+    resetTables();
+}
+
+AttributedText AttributedText::subText(TextRange range) const
+{
+    const TextRange r = clip(range);
+    AttributedText result(m_text.mid(r.location, r.length));
+    enumerateRuns(r, [&](TextRange run, const TextAttributes& a) {
+        result.setAttributes({ run.location - r.location, run.length }, a);
+    });
+    return result;
+}
+
+void AttributedText::append(const AttributedText& other)
+{
+    replaceCharacters({ length(), 0 }, other);
+}
+
+} // namespace quillon

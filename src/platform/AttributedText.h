@@ -1,0 +1,308 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace quillon {
+
+// A span of UTF-16 code units.
+struct TextRange
+{
+    qsizetype location = 0;
+    qsizetype length = 0;
+
+    constexpr qsizetype end() const { return location + length; }
+    constexpr bool isEmpty() const { return length <= 0; }
+    constexpr bool contains(qsizetype index) const { return index >= location && index < end(); }
+    bool operator==(const TextRange&) const = default;
+};
+
+// Paragraph metrics in logical pixels. A zero means "not set / default".
+struct ParagraphStyle
+{
+    qreal lineSpacing = 0; // extra space between the lines of one paragraph
+    qreal paragraphSpacing = 0; // space after the paragraph
+    qreal paragraphSpacingBefore = 0; // space before the paragraph
+    qreal headIndent = 0; // left indent of every line but the first
+    qreal firstLineHeadIndent = 0; // left indent of the first line
+    qreal tailIndent = 0; // negative: distance from the right edge
+    qreal minimumLineHeight = 0;
+    qreal maximumLineHeight = 0;
+    qreal lineHeightMultiple = 0;
+
+    bool operator==(const ParagraphStyle&) const = default;
+};
+
+// Value of "customCodeBlock": the box drawn behind a fenced block.
+struct CodeBlockDecoration
+{
+    QColor fill;
+    QColor border;
+    bool operator==(const CodeBlockDecoration&) const = default;
+};
+
+// Value of "customCheckbox": a task box drawn in place of a hidden task marker.
+struct CheckboxDecoration
+{
+    bool checked = false;
+    qreal centerX = 0; // horizontal centre of the box from the paragraph's left edge
+    bool operator==(const CheckboxDecoration&) const = default;
+};
+
+// An object carried by a U+FFFC character. Subclasses (the table attachment) live in the
+// layers that know what they hold; attachments are immutable and shared.
+class TextAttachment
+{
+public:
+    virtual ~TextAttachment();
+};
+using TextAttachmentPtr = std::shared_ptr<const TextAttachment>;
+
+enum class TextAttribute : quint8 {
+    Font,
+    ForegroundColor,
+    BackgroundColor,
+    ParagraphStyle,
+    UnderlineStyle, // 1 = single line
+    StrikethroughStyle, // 1 = single line
+    Link,
+    Collapsed, // "customCollapsed": hidden syntax marker (value true)
+    InlineCode, // "customInlineCode": inline-code background colour
+    CodeBlock, // "customCodeBlock"
+    BlockquoteBorder, // "customBlockquoteBorder": quote-bar colour
+    Bullet, // "customBullet": horizontal centre of the drawn dot
+    Checkbox, // "customCheckbox"
+    Attachment,
+};
+inline constexpr int kTextAttributeCount = 14;
+
+// The attribute's name as the rest of the program spells it ("customCollapsed", "font", ...).
+QString textAttributeName(TextAttribute attribute);
+
+template <TextAttribute K> struct TextAttributeTraits;
+// clang-format off
+template <> struct TextAttributeTraits<TextAttribute::Font> { using Value = QFont; };
+template <> struct TextAttributeTraits<TextAttribute::ForegroundColor> { using Value = QColor; };
+template <> struct TextAttributeTraits<TextAttribute::BackgroundColor> { using Value = QColor; };
+template <> struct TextAttributeTraits<TextAttribute::ParagraphStyle> { using Value = ParagraphStyle; };
+template <> struct TextAttributeTraits<TextAttribute::UnderlineStyle> { using Value = int; };
+template <> struct TextAttributeTraits<TextAttribute::StrikethroughStyle> { using Value = int; };
+template <> struct TextAttributeTraits<TextAttribute::Link> { using Value = QUrl; };
+template <> struct TextAttributeTraits<TextAttribute::Collapsed> { using Value = bool; };
+template <> struct TextAttributeTraits<TextAttribute::InlineCode> { using Value = QColor; };
+template <> struct TextAttributeTraits<TextAttribute::CodeBlock> { using Value = CodeBlockDecoration; };
+template <> struct TextAttributeTraits<TextAttribute::BlockquoteBorder> { using Value = QColor; };
+template <> struct TextAttributeTraits<TextAttribute::Bullet> { using Value = qreal; };
+template <> struct TextAttributeTraits<TextAttribute::Checkbox> { using Value = CheckboxDecoration; };
+template <> struct TextAttributeTraits<TextAttribute::Attachment> { using Value = TextAttachmentPtr; };
+// clang-format on
+template <TextAttribute K> using TextAttributeValue = typename TextAttributeTraits<K>::Value;
+
+// All attributes of one character (or run); an absent member means the attribute is not set.
+struct TextAttributes
+{
+    std::optional<QFont> font;
+    std::optional<QColor> foregroundColor;
+    std::optional<QColor> backgroundColor;
+    std::optional<quillon::ParagraphStyle> paragraphStyle;
+    std::optional<int> underlineStyle;
+    std::optional<int> strikethroughStyle;
+    std::optional<QUrl> link;
+    std::optional<bool> collapsed;
+    std::optional<QColor> inlineCode;
+    std::optional<CodeBlockDecoration> codeBlock;
+    std::optional<QColor> blockquoteBorder;
+    std::optional<qreal> bullet;
+    std::optional<CheckboxDecoration> checkbox;
+    TextAttachmentPtr attachment;
+
+    bool isEmpty() const;
+    bool operator==(const TextAttributes&) const;
+};
+
+// One maximal stretch of characters with equal attributes.
+struct TextRun
+{
+    TextRange range;
+    TextAttributes attributes;
+};
+
+// Text with typed attributes: the storage that the Markdown engine styles and the editors show.
+//
+// Offsets are UTF-16 code units of text(). Every attribute operation clips its range to the text
+// (a range that starts beyond the end is ignored), so no attribute ever lies outside the text.
+//
+// Storage: one attribute-set id per code unit over interned sets of interned values. Writing an
+// attribute over a range costs one id rewrite per unit and a cached set transformation per
+// distinct set in the range, which keeps whole-document restyles of megabyte texts fast.
+// Replacing the attributes of the whole text drops every interned set and value.
+//
+// Not thread-safe (reads fill a cache); use one instance from one thread at a time.
+class AttributedText
+{
+public:
+    AttributedText();
+    explicit AttributedText(const QString& text, const TextAttributes& attributes = {});
+    AttributedText(const AttributedText&);
+    AttributedText& operator=(const AttributedText&);
+    AttributedText(AttributedText&&) noexcept;
+    AttributedText& operator=(AttributedText&&) noexcept;
+    ~AttributedText();
+
+    const QString& text() const { return m_text; }
+    qsizetype length() const { return m_text.size(); }
+    bool isEmpty() const { return m_text.isEmpty(); }
+
+    // Same characters and the same attributes at every position.
+    bool operator==(const AttributedText& other) const;
+
+    // --- writing attributes -------------------------------------------------------------
+    // Replaces every attribute on the range with exactly these.
+    void setAttributes(TextRange range, const TextAttributes& attributes);
+    // Sets the attributes present in `attributes`, keeping the others.
+    void addAttributes(TextRange range, const TextAttributes& attributes);
+    template <TextAttribute K>
+    void addAttribute(TextRange range, const TextAttributeValue<K>& value)
+    {
+        applyValue(K, range, internValue<K>(value));
+    }
+    void removeAttribute(TextAttribute attribute, TextRange range);
+
+    // --- reading attributes -------------------------------------------------------------
+    // All attributes at `index` (empty beyond the text); `effectiveRange` receives the run of
+    // equal attributes around it.
+    TextAttributes attributes(qsizetype index, TextRange* effectiveRange = nullptr) const;
+    // One attribute at `index`, or nullptr when absent. The pointer stays valid until the text
+    // is next modified. `effectiveRange` receives the stretch around `index` over which this
+    // attribute has the same value (or is equally absent).
+    template <TextAttribute K>
+    const TextAttributeValue<K>* attribute(
+        qsizetype index, TextRange* effectiveRange = nullptr) const
+    {
+        const quint32 id = valueIdAt(K, index, effectiveRange);
+        return id == 0 ? nullptr : &pool<K>().values[id - 1];
+    }
+    bool hasAttribute(TextAttribute attribute, qsizetype index) const
+    {
+        return valueIdAt(attribute, index, nullptr) != 0;
+    }
+
+    // Calls `visit` for each run of equal attributes intersecting `range`, clipped to it, in
+    // text order. The attributes reference is valid during the call.
+    void enumerateRuns(
+        TextRange range, const std::function<void(TextRange, const TextAttributes&)>& visit) const;
+    std::vector<TextRun> runs() const;
+    // Calls `visit` for each maximal stretch within `range` where attribute K has one value
+    // (nullptr where absent), in text order.
+    template <TextAttribute K>
+    void enumerateAttribute(TextRange range,
+        const std::function<void(TextRange, const TextAttributeValue<K>*)>& visit) const
+    {
+        enumerateValueIds(K, range, [&](TextRange r, quint32 id) {
+            visit(r, id == 0 ? nullptr : &pool<K>().values[id - 1]);
+        });
+    }
+
+    // --- editing characters -------------------------------------------------------------
+    // Replaces the characters of `range` (clipped to the text). The new characters take the
+    // attributes of the first replaced character, or, for an empty range, of the character
+    // before it (of the one after it at offset 0).
+    void replaceCharacters(TextRange range, const QString& replacement);
+    // Replaces the characters of `range` with another attributed text, attributes included.
+    void replaceCharacters(TextRange range, const AttributedText& replacement);
+    // Replaces everything with plain text that has no attributes.
+    void setText(const QString& text);
+
+    // A copy of part of the text with its attributes.
+    AttributedText subText(TextRange range) const;
+    // Appends another attributed text.
+    void append(const AttributedText& other);
+
+    // Number of interned attribute sets; for tests of the storage's bookkeeping.
+    int internedSetCount() const { return int(m_sets.size()); }
+
+private:
+    using AttributeSet = std::array<quint32, kTextAttributeCount>; // value id + 1, 0 = absent
+
+    struct ValueHash
+    {
+        size_t operator()(const QFont& v) const;
+        size_t operator()(const QColor& v) const;
+        size_t operator()(const ParagraphStyle& v) const;
+        size_t operator()(const QUrl& v) const;
+        size_t operator()(const CodeBlockDecoration& v) const;
+        size_t operator()(const CheckboxDecoration& v) const;
+        size_t operator()(const TextAttachmentPtr& v) const;
+        size_t operator()(int v) const;
+        size_t operator()(bool v) const;
+        size_t operator()(qreal v) const;
+        size_t operator()(const AttributeSet& v) const;
+    };
+    template <typename T> struct ValuePool
+    {
+        std::vector<T> values;
+        std::unordered_map<T, quint32, ValueHash> index;
+        quint32 lastId = 0; // quick path for interning the same value again
+    };
+    struct Pools
+    {
+        ValuePool<QFont> font;
+        ValuePool<QColor> foreground;
+        ValuePool<QColor> background;
+        ValuePool<ParagraphStyle> paragraph;
+        ValuePool<int> underline;
+        ValuePool<int> strike;
+        ValuePool<QUrl> link;
+        ValuePool<bool> collapsed;
+        ValuePool<QColor> inlineCode;
+        ValuePool<CodeBlockDecoration> codeBlock;
+        ValuePool<QColor> blockquote;
+        ValuePool<qreal> bullet;
+        ValuePool<CheckboxDecoration> checkbox;
+        ValuePool<TextAttachmentPtr> attachment;
+    };
+
+    template <TextAttribute K> const ValuePool<TextAttributeValue<K>>& pool() const
+    {
+        return const_cast<AttributedText*>(this)->mutablePool<K>();
+    }
+    template <TextAttribute K> ValuePool<TextAttributeValue<K>>& mutablePool();
+    template <TextAttribute K> quint32 internValue(const TextAttributeValue<K>& value);
+
+    TextRange clip(TextRange range) const;
+    void applyValue(TextAttribute attribute, TextRange range, quint32 valueId);
+    quint32 transform(quint32 setId, TextAttribute attribute, quint32 valueId);
+    quint32 internSet(const AttributeSet& set);
+    AttributeSet setFromAttributes(const TextAttributes& attributes, const AttributeSet& base);
+    const TextAttributes& materialise(quint32 setId) const;
+    quint32 valueIdAt(TextAttribute attribute, qsizetype index, TextRange* effectiveRange) const;
+    void enumerateValueIds(TextAttribute attribute, TextRange range,
+        const std::function<void(TextRange, quint32)>& visit) const;
+    void resetTables();
+    std::vector<quint32> importSets(const AttributedText& from);
+
+    QString m_text;
+    std::vector<quint32> m_setIds; // one per UTF-16 unit
+    std::vector<AttributeSet> m_sets;
+    std::unordered_map<AttributeSet, quint32, ValueHash> m_setIndex;
+    Pools m_pools;
+    std::unordered_map<quint64, quint32> m_transforms;
+    struct CachedTransform
+    {
+        quint64 key = ~quint64(0);
+        quint32 result = 0;
+    };
+    std::vector<CachedTransform> m_transformCache;
+    mutable std::vector<std::unique_ptr<TextAttributes>> m_materialised;
+};
+
+} // namespace quillon
