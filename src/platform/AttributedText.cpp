@@ -292,7 +292,7 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
     return result;
 }
 
-TextRange AttributedText::clip(TextRange range) const
+TextSpan AttributedText::clip(TextSpan range) const
 {
     const qsizetype n = m_text.size();
     qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
@@ -302,9 +302,9 @@ TextRange AttributedText::clip(TextRange range) const
     return { start, end - start };
 }
 
-void AttributedText::applyValue(TextAttribute attribute, TextRange range, quint32 valueId)
+void AttributedText::applyValue(TextAttribute attribute, TextSpan range, quint32 valueId)
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     if (r.isEmpty())
         return;
     m_materialised.clear();
@@ -409,9 +409,9 @@ const TextAttributes& AttributedText::materialise(quint32 setId) const
 
 // --- writing --------------------------------------------------------------------------------
 
-void AttributedText::setAttributes(TextRange range, const TextAttributes& attributes)
+void AttributedText::setAttributes(TextSpan range, const TextAttributes& attributes)
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     if (r.isEmpty())
         return;
     // Covering the whole text makes every interned set and value unreachable: start afresh.
@@ -422,9 +422,9 @@ void AttributedText::setAttributes(TextRange range, const TextAttributes& attrib
     std::fill(m_setIds.begin() + r.location, m_setIds.begin() + r.end(), id);
 }
 
-void AttributedText::addAttributes(TextRange range, const TextAttributes& attributes)
+void AttributedText::addAttributes(TextSpan range, const TextAttributes& attributes)
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     if (r.isEmpty() || attributes.isEmpty())
         return;
     const AttributeSet values = setFromAttributes(attributes, AttributeSet {});
@@ -434,14 +434,14 @@ void AttributedText::addAttributes(TextRange range, const TextAttributes& attrib
     }
 }
 
-void AttributedText::removeAttribute(TextAttribute attribute, TextRange range)
+void AttributedText::removeAttribute(TextAttribute attribute, TextSpan range)
 {
     applyValue(attribute, range, 0);
 }
 
 // --- reading --------------------------------------------------------------------------------
 
-TextAttributes AttributedText::attributes(qsizetype index, TextRange* effectiveRange) const
+TextAttributes AttributedText::attributes(qsizetype index, TextSpan* effectiveRange) const
 {
     if (index < 0 || index >= m_text.size()) {
         if (effectiveRange)
@@ -462,7 +462,7 @@ TextAttributes AttributedText::attributes(qsizetype index, TextRange* effectiveR
 }
 
 quint32 AttributedText::valueIdAt(
-    TextAttribute attribute, qsizetype index, TextRange* effectiveRange) const
+    TextAttribute attribute, qsizetype index, TextSpan* effectiveRange) const
 {
     const int k = int(attribute);
     if (index < 0 || index >= m_text.size()) {
@@ -484,9 +484,9 @@ quint32 AttributedText::valueIdAt(
 }
 
 void AttributedText::enumerateRuns(
-    TextRange range, const std::function<void(TextRange, const TextAttributes&)>& visit) const
+    TextSpan range, const std::function<void(TextSpan, const TextAttributes&)>& visit) const
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     qsizetype i = r.location;
     while (i < r.end()) {
         const quint32 id = m_setIds[size_t(i)];
@@ -501,17 +501,17 @@ void AttributedText::enumerateRuns(
 std::vector<TextRun> AttributedText::runs() const
 {
     std::vector<TextRun> result;
-    enumerateRuns({ 0, length() }, [&](TextRange r, const TextAttributes& a) {
+    enumerateRuns({ 0, length() }, [&](TextSpan r, const TextAttributes& a) {
         result.push_back({ r, a });
     });
     return result;
 }
 
-void AttributedText::enumerateValueIds(TextAttribute attribute, TextRange range,
-    const std::function<void(TextRange, quint32)>& visit) const
+void AttributedText::enumerateValueIds(TextAttribute attribute, TextSpan range,
+    const std::function<void(TextSpan, quint32)>& visit) const
 {
     const int k = int(attribute);
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     qsizetype i = r.location;
     while (i < r.end()) {
         const quint32 setId = m_setIds[size_t(i)];
@@ -549,9 +549,9 @@ bool AttributedText::operator==(const AttributedText& other) const
 
 // --- characters -----------------------------------------------------------------------------
 
-void AttributedText::replaceCharacters(TextRange range, const QString& replacement)
+void AttributedText::replaceCharacters(TextSpan range, const QString& replacement)
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     quint32 inherited = 0;
     if (r.length > 0)
         inherited = m_setIds[size_t(r.location)];
@@ -579,9 +579,9 @@ std::vector<quint32> AttributedText::importSets(const AttributedText& from)
     return map;
 }
 
-void AttributedText::replaceCharacters(TextRange range, const AttributedText& replacement)
+void AttributedText::replaceCharacters(TextSpan range, const AttributedText& replacement)
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     const std::vector<quint32> map = importSets(replacement);
     m_materialised.clear();
     m_text.replace(r.location, r.length, replacement.m_text);
@@ -601,11 +601,11 @@ void AttributedText::setText(const QString& text)
     resetTables();
 }
 
-AttributedText AttributedText::subText(TextRange range) const
+AttributedText AttributedText::subText(TextSpan range) const
 {
-    const TextRange r = clip(range);
+    const TextSpan r = clip(range);
     AttributedText result(m_text.mid(r.location, r.length));
-    enumerateRuns(r, [&](TextRange run, const TextAttributes& a) {
+    enumerateRuns(r, [&](TextSpan run, const TextAttributes& a) {
         result.setAttributes({ run.location - r.location, run.length }, a);
     });
     return result;

@@ -14,16 +14,36 @@
 
 namespace quillon {
 
-// A span of UTF-16 code units.
-struct TextRange
+// A span of UTF-16 code units of an AttributedText. (The Markdown engine's TextRange has the
+// same shape; this layer cannot see it.)
+struct TextSpan
 {
     qsizetype location = 0;
     qsizetype length = 0;
 
+    constexpr TextSpan() = default;
+    constexpr TextSpan(qsizetype location, qsizetype length)
+        : location(location)
+        , length(length)
+    {
+    }
+    // Any range type with `location` and `length` converts implicitly.
+    template <typename Range>
+    requires requires(const Range& r)
+    {
+        r.location;
+        r.length;
+    }
+    constexpr TextSpan(const Range& range)
+        : location(range.location)
+        , length(range.length)
+    {
+    }
+
     constexpr qsizetype end() const { return location + length; }
     constexpr bool isEmpty() const { return length <= 0; }
     constexpr bool contains(qsizetype index) const { return index >= location && index < end(); }
-    bool operator==(const TextRange&) const = default;
+    bool operator==(const TextSpan&) const = default;
 };
 
 // Paragraph metrics in logical pixels. A zero means "not set / default".
@@ -132,7 +152,7 @@ struct TextAttributes
 // One maximal stretch of characters with equal attributes.
 struct TextRun
 {
-    TextRange range;
+    TextSpan range;
     TextAttributes attributes;
 };
 
@@ -167,26 +187,25 @@ public:
 
     // --- writing attributes -------------------------------------------------------------
     // Replaces every attribute on the range with exactly these.
-    void setAttributes(TextRange range, const TextAttributes& attributes);
+    void setAttributes(TextSpan range, const TextAttributes& attributes);
     // Sets the attributes present in `attributes`, keeping the others.
-    void addAttributes(TextRange range, const TextAttributes& attributes);
-    template <TextAttribute K>
-    void addAttribute(TextRange range, const TextAttributeValue<K>& value)
+    void addAttributes(TextSpan range, const TextAttributes& attributes);
+    template <TextAttribute K> void addAttribute(TextSpan range, const TextAttributeValue<K>& value)
     {
         applyValue(K, range, internValue<K>(value));
     }
-    void removeAttribute(TextAttribute attribute, TextRange range);
+    void removeAttribute(TextAttribute attribute, TextSpan range);
 
     // --- reading attributes -------------------------------------------------------------
     // All attributes at `index` (empty beyond the text); `effectiveRange` receives the run of
     // equal attributes around it.
-    TextAttributes attributes(qsizetype index, TextRange* effectiveRange = nullptr) const;
+    TextAttributes attributes(qsizetype index, TextSpan* effectiveRange = nullptr) const;
     // One attribute at `index`, or nullptr when absent. The pointer stays valid until the text
     // is next modified. `effectiveRange` receives the stretch around `index` over which this
     // attribute has the same value (or is equally absent).
     template <TextAttribute K>
     const TextAttributeValue<K>* attribute(
-        qsizetype index, TextRange* effectiveRange = nullptr) const
+        qsizetype index, TextSpan* effectiveRange = nullptr) const
     {
         const quint32 id = valueIdAt(K, index, effectiveRange);
         return id == 0 ? nullptr : &pool<K>().values[id - 1];
@@ -199,15 +218,15 @@ public:
     // Calls `visit` for each run of equal attributes intersecting `range`, clipped to it, in
     // text order. The attributes reference is valid during the call.
     void enumerateRuns(
-        TextRange range, const std::function<void(TextRange, const TextAttributes&)>& visit) const;
+        TextSpan range, const std::function<void(TextSpan, const TextAttributes&)>& visit) const;
     std::vector<TextRun> runs() const;
     // Calls `visit` for each maximal stretch within `range` where attribute K has one value
     // (nullptr where absent), in text order.
     template <TextAttribute K>
-    void enumerateAttribute(TextRange range,
-        const std::function<void(TextRange, const TextAttributeValue<K>*)>& visit) const
+    void enumerateAttribute(TextSpan range,
+        const std::function<void(TextSpan, const TextAttributeValue<K>*)>& visit) const
     {
-        enumerateValueIds(K, range, [&](TextRange r, quint32 id) {
+        enumerateValueIds(K, range, [&](TextSpan r, quint32 id) {
             visit(r, id == 0 ? nullptr : &pool<K>().values[id - 1]);
         });
     }
@@ -216,14 +235,14 @@ public:
     // Replaces the characters of `range` (clipped to the text). The new characters take the
     // attributes of the first replaced character, or, for an empty range, of the character
     // before it (of the one after it at offset 0).
-    void replaceCharacters(TextRange range, const QString& replacement);
+    void replaceCharacters(TextSpan range, const QString& replacement);
     // Replaces the characters of `range` with another attributed text, attributes included.
-    void replaceCharacters(TextRange range, const AttributedText& replacement);
+    void replaceCharacters(TextSpan range, const AttributedText& replacement);
     // Replaces everything with plain text that has no attributes.
     void setText(const QString& text);
 
     // A copy of part of the text with its attributes.
-    AttributedText subText(TextRange range) const;
+    AttributedText subText(TextSpan range) const;
     // Appends another attributed text.
     void append(const AttributedText& other);
 
@@ -278,15 +297,15 @@ private:
     template <TextAttribute K> ValuePool<TextAttributeValue<K>>& mutablePool();
     template <TextAttribute K> quint32 internValue(const TextAttributeValue<K>& value);
 
-    TextRange clip(TextRange range) const;
-    void applyValue(TextAttribute attribute, TextRange range, quint32 valueId);
+    TextSpan clip(TextSpan range) const;
+    void applyValue(TextAttribute attribute, TextSpan range, quint32 valueId);
     quint32 transform(quint32 setId, TextAttribute attribute, quint32 valueId);
     quint32 internSet(const AttributeSet& set);
     AttributeSet setFromAttributes(const TextAttributes& attributes, const AttributeSet& base);
     const TextAttributes& materialise(quint32 setId) const;
-    quint32 valueIdAt(TextAttribute attribute, qsizetype index, TextRange* effectiveRange) const;
-    void enumerateValueIds(TextAttribute attribute, TextRange range,
-        const std::function<void(TextRange, quint32)>& visit) const;
+    quint32 valueIdAt(TextAttribute attribute, qsizetype index, TextSpan* effectiveRange) const;
+    void enumerateValueIds(TextAttribute attribute, TextSpan range,
+        const std::function<void(TextSpan, quint32)>& visit) const;
     void resetTables();
     std::vector<quint32> importSets(const AttributedText& from);
 
