@@ -301,7 +301,8 @@ private:
         QByteArrayView bytes(m_buffer);
         if (bytes.startsWith("\xEF\xBB\xBF"))
             bytes = bytes.sliced(3);
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder decoder(QStringDecoder::Utf8,
+            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         const QString text = decoder.decode(bytes);
         if (decoder.hasError())
             return; // not UTF-8: no line hits

@@ -1,0 +1,278 @@
+#include "platform/FileUtil.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace quillon;
+
+namespace {
+
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEST(FileUtil, StandardizedPathResolvesDotsAndTrailingSlashes)
+{
+    EXPECT_EQ(FileUtil::standardizedPath(s("/w/a/./b/../c/")), s("/w/a/c"));
+    EXPECT_EQ(FileUtil::standardizedPath(s("/w//x.md")), s("/w/x.md"));
+    EXPECT_EQ(FileUtil::standardizedPath(s("rel.md")), QDir::currentPath() + s("/rel.md"));
+    EXPECT_TRUE(FileUtil::standardizedPath(QString()).isEmpty());
+}
+
+TEST(FileUtil, IsUnderNeedsAWholePathComponent)
+{
+    struct Case
+    {
+        const char* path;
+        const char* folder;
+        bool under;
+    };
+    const Case cases[] = {
+        { "/w/a", "/w/a", true },
+        { "/w/a/x.md", "/w/a", true },
+        { "/w/a/b/c.md", "/w/a", true },
+        { "/w/ab", "/w/a", false },
+        { "/w/ab.md", "/w/a", false },
+        { "/w", "/w/a", false },
+        { "/w/a", "/", true },
+        { "/w/a", "", false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileUtil::isUnder(s(c.path), s(c.folder)), c.under)
+            << c.path << " in " << c.folder;
+}
+
+TEST(FileUtil, CrlfFileReadsAsLfAndIsWrittenBackByteForByte)
+{
+    test::TempTree tree;
+    const QByteArray original("# Title\r\n\r\nline \xc3\xa9\r\nlast");
+    const QString path = tree.write(s("crlf.md"), original);
+
+    const FileUtil::TextFile file = FileUtil::readText(path);
+    ASSERT_TRUE(file.ok) << file.error.toStdString();
+    EXPECT_EQ(file.lineEnding, FileUtil::LineEnding::CrLf);
+    EXPECT_EQ(file.text, s("# Title\n\nline \u00e9\nlast"));
+    EXPECT_EQ(file.digest, QCryptographicHash::hash(original, QCryptographicHash::Sha256));
+
+    QString error;
+    QByteArray digest;
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text, file.lineEnding, &error, &digest));
+    EXPECT_EQ(tree.read(s("crlf.md")), original);
+    EXPECT_EQ(digest, file.digest);
+    EXPECT_EQ(FileUtil::digestOfFile(path), file.digest);
+
+    // An edit with a new line keeps the file's style.
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text + s("\nmore"), file.lineEnding, &error));
+    EXPECT_EQ(tree.read(s("crlf.md")), original + "\r\nmore");
+}
+
+TEST(FileUtil, LfFileAndBomAndLoneCarriageReturns)
+{
+    test::TempTree tree;
+    const QString lf = tree.write(s("lf.md"), "a\nb\r\nc\rd");
+    const FileUtil::TextFile file = FileUtil::readText(lf);
+    ASSERT_TRUE(file.ok);
+    EXPECT_EQ(file.lineEnding, FileUtil::LineEnding::Lf); // the first break decides
+    EXPECT_EQ(file.text, s("a\nb\nc\rd"));
+
+    const QString bom = tree.write(s("bom.md"), "\xEF\xBB\xBFhello\n");
+    const FileUtil::TextFile withBom = FileUtil::readText(bom);
+    ASSERT_TRUE(withBom.ok);
+    EXPECT_EQ(withBom.text, s("hello\n"));
+
+    const FileUtil::TextFile empty = FileUtil::readText(tree.write(s("empty.md"), ""));
+    EXPECT_TRUE(empty.ok);
+    EXPECT_TRUE(empty.text.isEmpty());
+}
+
+TEST(FileUtil, InvalidUtf8IsRefused)
+{
+    test::TempTree tree;
+    const QByteArray samples[] = {
+        QByteArray("caf\xe9 latin-1"),
+        QByteArray("overlong \xc0\xaf"),
+        QByteArray("surrogate \xed\xa0\x80"),
+        QByteArray("cut off \xe2\x82"),
+        QByteArray("\xff\xfe\x00h", 4),
+    };
+    for (const QByteArray& bytes : samples) {
+        const QString path = tree.write(s("bad.md"), bytes);
+        const FileUtil::TextFile file = FileUtil::readText(path);
+        EXPECT_FALSE(file.ok) << bytes.toHex().constData();
+        EXPECT_TRUE(file.notUtf8);
+        EXPECT_TRUE(file.text.isEmpty());
+        EXPECT_TRUE(file.error.contains(s("bad.md"))) << file.error.toStdString();
+        EXPECT_TRUE(file.error.contains(s("UTF-8"))) << file.error.toStdString();
+    }
+}
+
+TEST(FileUtil, UnreadableFileIsAnErrorButNotAnEncodingProblem)
+{
+    test::TempTree tree;
+    const FileUtil::TextFile missing = FileUtil::readText(tree.filePath(s("missing.md")));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.notUtf8);
+    EXPECT_FALSE(missing.error.isEmpty());
+    EXPECT_TRUE(FileUtil::digestOfFile(tree.filePath(s("missing.md"))).isEmpty());
+
+    const FileUtil::TextFile folder = FileUtil::readText(tree.mkdir(s("sub")));
+    EXPECT_FALSE(folder.ok);
+    EXPECT_FALSE(folder.error.isEmpty());
+}
+
+TEST(FileUtil, AtomicWriteKeepsPermissionsAndReportsFailure)
+{
+    test::TempTree tree;
+    const QString path = tree.write(s("private.md"), "old");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QString error;
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, s("new"), FileUtil::LineEnding::Lf, &error));
+    EXPECT_EQ(tree.read(s("private.md")), "new");
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther
+        | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+    EXPECT_TRUE(QFile::permissions(path) & QFileDevice::WriteOwner);
+
+    error.clear();
+    EXPECT_FALSE(FileUtil::writeTextAtomic(
+        tree.filePath(s("no/such/folder/x.md")), s("x"), FileUtil::LineEnding::Lf, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath(s("no"))));
+}
+
+TEST(FileUtil, RenameNeverReplacesAnExistingItem)
+{
+    test::TempTree tree;
+    const QString a = tree.write(s("a.md"), "A");
+    const QString b = tree.write(s("b.md"), "B");
+    const QString dir = tree.mkdir(s("dir"));
+    const QString emptyDir = tree.mkdir(s("empty"));
+    tree.write(s("dir/inside.md"), "I");
+
+    struct Case
+    {
+        QString from;
+        QString to;
+    };
+    const Case refused[] = {
+        { a, b }, // file onto file
+        { a, dir }, // file onto folder
+        { dir, emptyDir }, // plain rename(2) would replace an empty folder
+        { dir, b }, // folder onto file
+    };
+    for (const Case& c : refused) {
+        QString error;
+        EXPECT_FALSE(FileUtil::renameNoReplace(c.from, c.to, &error)) << c.to.toStdString();
+        EXPECT_TRUE(error.contains(s("already exists"))) << error.toStdString();
+    }
+    EXPECT_EQ(tree.read(s("a.md")), "A");
+    EXPECT_EQ(tree.read(s("b.md")), "B");
+    EXPECT_EQ(tree.read(s("dir/inside.md")), "I");
+    EXPECT_TRUE(QFileInfo(emptyDir).isDir());
+}
+
+TEST(FileUtil, RenameMovesFilesAndFolders)
+{
+    test::TempTree tree;
+    const QString a = tree.write(s("a.md"), "A");
+    const QString dir = tree.mkdir(s("dir"));
+    tree.write(s("dir/x/inside.md"), "I");
+    tree.mkdir(s("target"));
+
+    QString error;
+    ASSERT_TRUE(FileUtil::renameNoReplace(a, tree.filePath(s("target/a2.md")), &error))
+        << error.toStdString();
+    EXPECT_EQ(tree.read(s("target/a2.md")), "A");
+    EXPECT_FALSE(QFileInfo::exists(a));
+
+    ASSERT_TRUE(FileUtil::renameNoReplace(dir, tree.filePath(s("target/dir")), &error));
+    EXPECT_EQ(tree.read(s("target/dir/x/inside.md")), "I");
+
+    EXPECT_FALSE(FileUtil::renameNoReplace(
+        tree.filePath(s("target")), tree.filePath(s("target/dir/target")), &error));
+    EXPECT_TRUE(error.contains(s("into itself"))) << error.toStdString();
+
+    EXPECT_FALSE(
+        FileUtil::renameNoReplace(tree.filePath(s("gone.md")), tree.filePath(s("g.md")), &error));
+    EXPECT_TRUE(error.contains(s("no longer exists"))) << error.toStdString();
+}
+
+TEST(FileUtil, TrashMovesTheItemAndReportsFailure)
+{
+    test::TempTree tree;
+    const QString file = tree.write(s("trash me.md"), "bye");
+    const QString folder = tree.mkdir(s("folder"));
+    tree.write(s("folder/x.md"), "x");
+
+    QString error;
+    ASSERT_TRUE(FileUtil::moveToTrash(file, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(file));
+    ASSERT_TRUE(FileUtil::moveToTrash(folder, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    const QString trash
+        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + s("/Trash/files");
+    EXPECT_TRUE(QFileInfo::exists(trash + s("/trash me.md")));
+    EXPECT_TRUE(QFileInfo::exists(trash + s("/folder/x.md")));
+
+    error.clear();
+    EXPECT_FALSE(FileUtil::moveToTrash(file, &error));
+    EXPECT_TRUE(error.contains(s("trash me.md"))) << error.toStdString();
+}
+
+TEST(FileUtil, RemovePermanentlyRemovesFoldersButNeverFollowsALink)
+{
+    test::TempTree tree;
+    tree.write(s("keep/precious.md"), "keep");
+    tree.write(s("doomed/a/b.md"), "b");
+    const QString link = tree.filePath(s("link"));
+    ASSERT_TRUE(QFile::link(tree.filePath(s("keep")), link));
+
+    QString error;
+    ASSERT_TRUE(FileUtil::removePermanently(link, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(tree.read(s("keep/precious.md")), "keep");
+
+    ASSERT_TRUE(FileUtil::removePermanently(tree.filePath(s("doomed")), &error));
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath(s("doomed"))));
+
+    EXPECT_FALSE(FileUtil::removePermanently(tree.filePath(s("doomed")), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(FileUtil, ItemNameValidation)
+{
+    struct Case
+    {
+        QString name;
+        bool valid;
+    };
+    const Case cases[] = {
+        { s("notes.md"), true },
+        { s("New Folder 1"), true },
+        { s("..hidden"), true },
+        { s("\u00e9t\u00e9.md"), true },
+        { QString(), false },
+        { s("   "), false },
+        { s("a/b"), false },
+        { s("../escape"), false },
+        { s("."), false },
+        { s(".."), false },
+        { s("nul") + QChar(0) + s("x"), false },
+        { QString(256, QLatin1Char('x')), false },
+    };
+    for (const Case& c : cases) {
+        QString reason;
+        EXPECT_EQ(FileUtil::isValidItemName(c.name, &reason), c.valid) << c.name.toStdString();
+        EXPECT_EQ(reason.isEmpty(), c.valid) << c.name.toStdString();
+    }
+}
