@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/FileUtil.h"
+
+#include <QHash>
+#include <QString>
+
+namespace quillon {
+
+// The text of each open document together with what we last read from or wrote to its file, so
+// that a write happens only for text that differs from the disk and never over a change that
+// another program made since.
+class DocumentStore
+{
+public:
+    struct Document
+    {
+        QString text; // what the tab shows
+        QString diskText; // as last read or written
+        QByteArray diskDigest;
+        FileUtil::LineEnding lineEnding = FileUtil::LineEnding::Lf;
+        // Why the file could not be read; such a document is never written.
+        QString readError;
+        bool readable() const { return readError.isEmpty(); }
+        bool hasLocalEdits() const { return text != diskText; }
+    };
+
+    Document* find(const QString& path);
+    const Document* find(const QString& path) const;
+    bool contains(const QString& path) const { return m_documents.contains(path); }
+    void remove(const QString& path) { m_documents.remove(path); }
+    // Moves an entry to a new path, replacing any entry there.
+    void rename(const QString& from, const QString& to);
+    QStringList paths() const { return m_documents.keys(); }
+
+    // Reads the file into a fresh entry (replacing any). A failed read leaves an entry with
+    // readError set and empty texts.
+    Document& load(const QString& path);
+    // Replaces text and baseline with the file's current content; false when it can't be read
+    // (the entry is then unchanged).
+    static bool reload(Document& document, const QString& path);
+    // True when the file's bytes differ from what we last read or wrote.
+    static bool changedOnDisk(const Document& document, const QString& path);
+
+private:
+    QHash<QString, Document> m_documents;
+};
+
+} // namespace quillon

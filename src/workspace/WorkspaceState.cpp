@@ -1,0 +1,329 @@
+#include "workspace/WorkspaceState.h"
+
+#include "platform/FileUtil.h"
+#include "platform/UserDefaults.h"
+#include "workspace/DirectoryWatcher.h"
+#include "workspace/DocumentStore.h"
+#include "workspace/FileNode.h"
+
+#include <QJsonArray>
+#include <QTextStream>
+
+namespace quillon {
+
+namespace {
+
+const QString kEditorFontSize = QStringLiteral("editorFontSize");
+const QString kIsReadingMode = QStringLiteral("isReadingMode");
+const QString kActiveFileExtensions = QStringLiteral("activeFileExtensions");
+const QString kShowHiddenFiles = QStringLiteral("showHiddenFiles");
+const QString kConfirmFileDeletion = QStringLiteral("confirmFileDeletion");
+const QString kAutoCommitIntervalMinutes = QStringLiteral("autoCommitIntervalMinutes");
+const QString kAutoPushAfterCommit = QStringLiteral("autoPushAfterCommit");
+
+constexpr int kFetchIntervalMs = 300 * 1000;
+
+QSet<QString> defaultExtensions()
+{
+    return { QStringLiteral("md"), QStringLiteral("markdown") };
+}
+
+} // namespace
+
+WorkspaceState::WorkspaceState(QObject* parent)
+    : QObject(parent)
+    , m_directoryWatcher(std::make_unique<DirectoryWatcher>())
+    , m_documents(std::make_unique<DocumentStore>())
+{
+    m_fetchTimer.setSingleShot(false);
+    m_autoCommitTimer.setSingleShot(false);
+    connect(&m_fetchTimer, &QTimer::timeout, this, [this] {
+        if (!m_folderURL.isEmpty() && m_gitHooks)
+            m_gitHooks->fetchTick();
+    });
+    connect(&m_autoCommitTimer, &QTimer::timeout, this, [this] {
+        if (m_gitHooks)
+            m_gitHooks->autoCommitTick();
+    });
+    connect(m_directoryWatcher.get(), &DirectoryWatcher::watchFailed, this,
+        [](const QString& reason) { QTextStream(stdout) << "Quillon: " << reason << Qt::endl; });
+
+    readSettings();
+
+    const WorkspaceServices& services = WorkspaceServices::installed();
+    if (services.makeGitHooks)
+        m_gitHooks = services.makeGitHooks(*this);
+
+    loadRecents();
+    QTimer::singleShot(0, this, [this] { restoreSavedSession(); });
+
+    if (services.makeAgentBridge) {
+        m_agentBridge = services.makeAgentBridge(*this);
+        Q_EMIT agentBridgeChanged();
+    }
+    startAutoCommitTimer();
+}
+
+WorkspaceState::~WorkspaceState()
+{
+    m_fetchTimer.stop();
+    m_autoCommitTimer.stop();
+    m_gitHooks.reset();
+    if (m_agentBridge && m_agentBridge->parent() == this)
+        delete m_agentBridge;
+    m_agentBridge = nullptr;
+    m_directoryWatcher->stop();
+}
+
+void WorkspaceState::readSettings()
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    const double fontSize = defaults.doubleValue(kEditorFontSize).value_or(0);
+    m_editorFontSize = fontSize > 0 ? fontSize : 15;
+    m_isReadingMode = defaults.boolValue(kIsReadingMode).value_or(false);
+
+    m_activeFileExtensions = defaultExtensions();
+    const QJsonValue stored = defaults.jsonValue(kActiveFileExtensions);
+    if (stored.isArray()) {
+        QSet<QString> extensions;
+        bool allStrings = true;
+        for (const QJsonValue& v : stored.toArray()) {
+            if (!v.isString()) {
+                allStrings = false;
+                break;
+            }
+            extensions.insert(v.toString());
+        }
+        if (allStrings)
+            m_activeFileExtensions = extensions;
+    }
+
+    m_showHiddenFiles = defaults.boolValue(kShowHiddenFiles).value_or(false);
+    m_confirmFileDeletion = defaults.boolValue(kConfirmFileDeletion).value_or(true);
+    m_autoCommitIntervalMinutes = int(defaults.intValue(kAutoCommitIntervalMinutes).value_or(3));
+    m_autoPushAfterCommit = defaults.boolValue(kAutoPushAfterCommit).value_or(true);
+}
+
+// ---- Folder ---------------------------------------------------------------------------------
+
+void WorkspaceState::setFolderURL(const QString& folder)
+{
+    m_folderURL = FileUtil::standardizedPath(folder);
+    onFolderChanged();
+    Q_EMIT folderURLChanged();
+}
+
+void WorkspaceState::onFolderChanged()
+{
+    saveSessionState();
+    if (!m_folderURL.isEmpty()) {
+        QSet<QString> expanded = m_expandedPaths;
+        expanded.insert(m_folderURL);
+        setExpandedPaths(expanded);
+
+        refreshFolder();
+        addRecent(m_folderURL, true);
+        checkGitStatus();
+        m_fetchTimer.start(kFetchIntervalMs);
+        m_directoryWatcher->start(m_folderURL, [self = QPointer<WorkspaceState>(this)] {
+            if (self)
+                self->refreshFolder();
+        });
+    } else {
+        FileNode* old = m_rootNode;
+        m_rootNode = nullptr;
+        Q_EMIT rootNodeChanged();
+        if (old)
+            old->deleteLater();
+        setExpandedPaths({});
+        setGitSyncState(GitSyncState::noRepository());
+        m_fetchTimer.stop();
+        m_directoryWatcher->stop();
+    }
+}
+
+// ---- Git ------------------------------------------------------------------------------------
+
+void WorkspaceState::setGitSyncState(const GitSyncState& state)
+{
+    m_gitSyncState = state;
+    Q_EMIT gitSyncStateChanged();
+}
+
+void WorkspaceState::setConflictingFilesList(const QStringList& files)
+{
+    m_conflictingFilesList = files;
+    Q_EMIT conflictingFilesListChanged();
+}
+
+void WorkspaceState::setAutoCommitIntervalMinutes(int minutes)
+{
+    m_autoCommitIntervalMinutes = minutes;
+    Q_EMIT autoCommitIntervalMinutesChanged();
+    UserDefaults::standard().setInt(kAutoCommitIntervalMinutes, minutes);
+    startAutoCommitTimer();
+}
+
+void WorkspaceState::setAutoPushAfterCommit(bool on)
+{
+    m_autoPushAfterCommit = on;
+    Q_EMIT autoPushAfterCommitChanged();
+    UserDefaults::standard().setBool(kAutoPushAfterCommit, on);
+}
+
+void WorkspaceState::checkGitStatus()
+{
+    if (m_folderURL.isEmpty()) {
+        setGitSyncState(GitSyncState::noRepository());
+        return;
+    }
+    if (m_gitHooks)
+        m_gitHooks->checkStatus();
+}
+
+void WorkspaceState::startAutoCommitTimer()
+{
+    m_autoCommitTimer.stop();
+    if (m_autoCommitIntervalMinutes >= 1)
+        m_autoCommitTimer.start(m_autoCommitIntervalMinutes * 60 * 1000);
+}
+
+// ---- Settings -------------------------------------------------------------------------------
+
+void WorkspaceState::setEditorFontSize(double size)
+{
+    m_editorFontSize = size;
+    Q_EMIT editorFontSizeChanged();
+    UserDefaults::standard().setDouble(kEditorFontSize, size);
+}
+
+void WorkspaceState::setIsReadingMode(bool on)
+{
+    m_isReadingMode = on;
+    Q_EMIT isReadingModeChanged();
+    UserDefaults::standard().setBool(kIsReadingMode, on);
+}
+
+void WorkspaceState::setActiveFileExtensions(const QSet<QString>& extensions)
+{
+    m_activeFileExtensions = extensions;
+    Q_EMIT activeFileExtensionsChanged();
+    UserDefaults::standard().setStringList(
+        kActiveFileExtensions, QStringList(extensions.begin(), extensions.end()));
+    refreshFolder();
+}
+
+void WorkspaceState::setShowHiddenFiles(bool on)
+{
+    m_showHiddenFiles = on;
+    Q_EMIT showHiddenFilesChanged();
+    UserDefaults::standard().setBool(kShowHiddenFiles, on);
+    refreshFolder();
+}
+
+void WorkspaceState::setConfirmFileDeletion(bool on)
+{
+    m_confirmFileDeletion = on;
+    Q_EMIT confirmFileDeletionChanged();
+    UserDefaults::standard().setBool(kConfirmFileDeletion, on);
+}
+
+// ---- Plain published properties ---------------------------------------------------------------
+
+void WorkspaceState::setSelectedURL(const QString& url)
+{
+    m_selectedURL = url;
+    Q_EMIT selectedURLChanged();
+}
+
+void WorkspaceState::setTargetScrollLine(std::optional<int> line)
+{
+    m_targetScrollLine = line;
+    Q_EMIT targetScrollLineChanged();
+}
+
+void WorkspaceState::setShowingConnectGitModal(bool on)
+{
+    m_showingConnectGitModal = on;
+    Q_EMIT showingConnectGitModalChanged();
+}
+
+void WorkspaceState::setShowingConflictGitModal(bool on)
+{
+    m_showingConflictGitModal = on;
+    Q_EMIT showingConflictGitModalChanged();
+}
+
+void WorkspaceState::setShowingSettingsModal(bool on)
+{
+    m_showingSettingsModal = on;
+    Q_EMIT showingSettingsModalChanged();
+}
+
+void WorkspaceState::setIsAgentChatOpen(bool on)
+{
+    m_isAgentChatOpen = on;
+    Q_EMIT isAgentChatOpenChanged();
+}
+
+void WorkspaceState::setAgentChatWidth(double width)
+{
+    m_agentChatWidth = width;
+    Q_EMIT agentChatWidthChanged();
+}
+
+void WorkspaceState::setIsLocalSearchVisible(bool on)
+{
+    m_isLocalSearchVisible = on;
+    Q_EMIT isLocalSearchVisibleChanged();
+}
+
+void WorkspaceState::setLocalSearchQuery(const QString& query)
+{
+    m_localSearchQuery = query;
+    Q_EMIT localSearchQueryChanged();
+}
+
+void WorkspaceState::setCurrentLocalMatchIndex(int index)
+{
+    m_currentLocalMatchIndex = index;
+    Q_EMIT currentLocalMatchIndexChanged();
+}
+
+void WorkspaceState::setTotalLocalMatchCount(int count)
+{
+    m_totalLocalMatchCount = count;
+    Q_EMIT totalLocalMatchCountChanged();
+}
+
+void WorkspaceState::setYamlValidationResult(const YAMLValidator::ValidationResult& result)
+{
+    m_yamlValidationResult = result;
+    Q_EMIT yamlValidationResultChanged();
+}
+
+void WorkspaceState::setLastSaveError(const QString& error)
+{
+    if (m_lastSaveError == error)
+        return;
+    m_lastSaveError = error;
+    Q_EMIT lastSaveErrorChanged();
+}
+
+void WorkspaceState::setDocumentError(const QString& error)
+{
+    if (m_documentError == error)
+        return;
+    m_documentError = error;
+    Q_EMIT documentErrorChanged();
+}
+
+void WorkspaceState::setLastFileOperationError(const QString& error)
+{
+    if (m_lastFileOperationError == error)
+        return;
+    m_lastFileOperationError = error;
+    Q_EMIT lastFileOperationErrorChanged();
+}
+
+} // namespace quillon

@@ -1,0 +1,290 @@
+#pragma once
+
+#include "workspace/GitSyncState.h"
+#include "workspace/RecentEntity.h"
+#include "workspace/SearchResult.h"
+#include "workspace/WorkspaceServices.h"
+#include "workspace/YAMLValidator.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+class DirectoryWatcher;
+class DocumentStore;
+class FileNode;
+
+// The main window's one observable state: the open folder and its tree, the tabs and the text of
+// the active document, the workspace settings, the git state, the sheet and panel flags, project
+// search and find-in-document. Lives on the main thread.
+//
+// Every published property has a getter, a setter that stores the value and then emits
+// xxxChanged() on every assignment (also when equal), and persists settings in
+// UserDefaults::standard() under the property's own name.
+//
+// Paths ("URLs") are absolute standardized paths; an empty string means none.
+class WorkspaceState : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WorkspaceState(QObject* parent = nullptr);
+    ~WorkspaceState() override;
+
+    // ---- Folder and tree -------------------------------------------------------------------
+    QString folderURL() const { return m_folderURL; }
+    // Opens (non-empty) or closes (empty) the workspace: builds the tree, checks git, starts the
+    // fetch timer and the directory watcher. A path that is not a folder is refused.
+    void setFolderURL(const QString& folder);
+    FileNode* rootNode() const { return m_rootNode; }
+    // Rebuilds the whole tree from disk; nothing without a folder.
+    void refreshFolder();
+    // Reloads the root node's children (after Save As).
+    void refreshSidebar();
+
+    QSet<QString> expandedPaths() const { return m_expandedPaths; }
+    void setExpandedPaths(const QSet<QString>& paths);
+    bool isExpanded(const QString& url) const;
+    void setExpanded(bool expanded, const QString& url);
+
+    QString selectedURL() const { return m_selectedURL; }
+    void setSelectedURL(const QString& url);
+
+    // ---- Tabs and documents ----------------------------------------------------------------
+    QStringList openTabs() const { return m_openTabs; }
+    void setOpenTabs(const QStringList& tabs);
+    QString activeTabURL() const { return m_activeTabURL; }
+    // Switches documents: the new tab's text is loaded into currentFileContent. Never writes.
+    void setActiveTabURL(const QString& url);
+    // The active document's text; the editors write it on every edit.
+    QString currentFileContent() const { return m_currentFileContent; }
+    void setCurrentFileContent(const QString& text);
+    std::optional<int> targetScrollLine() const { return m_targetScrollLine; }
+    void setTargetScrollLine(std::optional<int> line);
+
+    void openFile(const QString& path);
+    // A folder is only expanded; a document is opened and, with a line, scrolled to it.
+    void openFileAndScroll(const QString& path, std::optional<int> line);
+    void selectTab(const QString& path);
+    bool isTabActive(const QString& path) const;
+    // Removes the tab and its cached text; the tab left of it becomes active.
+    void closeTab(const QString& path);
+    // Asks about unsaved changes; calls the completion with true when the tab may close. Never
+    // closes the tab itself.
+    void closeTabWithConfirmation(const QString& path, std::function<void(bool)> completion);
+    void loadCurrentFile();
+    // The active document changed: keeps the text and writes it when it differs from what is on
+    // disk (asking first when another program changed the file).
+    void saveCurrentFile(const QString& content);
+    // The Save command: writes the active document (a temporary one through Save As).
+    void saveCurrentFile();
+    void saveAs();
+    // True when the document holds text that is not on disk.
+    bool hasUnsavedChanges(const QString& path) const;
+    // True for documents under temporaryDocumentsFolder().
+    bool isTemporaryFile(const QString& path) const;
+    static QString temporaryDocumentsFolder();
+    // After git or the agent changed files: reloads open documents whose file changed on disk;
+    // asks where a document also has unsaved local edits.
+    void reloadOpenDocumentsFromDisk();
+
+    // Why the last write of a document failed or was skipped; empty after a successful write.
+    QString lastSaveError() const { return m_lastSaveError; }
+    // Why the active document could not be opened (unreadable, not UTF-8); empty when it could.
+    QString documentError() const { return m_documentError; }
+
+    // ---- File operations -------------------------------------------------------------------
+    std::optional<QString> targetDirectory(const std::optional<QString>& url) const;
+    void createNewFile(const std::optional<QString>& in = std::nullopt);
+    void createNewFolder(const std::optional<QString>& in = std::nullopt);
+    void moveItem(const QString& from, const QString& to);
+    void renameFile(const QString& url, const QString& newName);
+    void deleteFile(const QString& url);
+    // Why the last file operation failed; empty after one succeeded.
+    QString lastFileOperationError() const { return m_lastFileOperationError; }
+
+    // ---- Session and recents ---------------------------------------------------------------
+    QList<RecentEntity> recentEntities() const { return m_recentEntities; }
+    void setRecentEntities(const QList<RecentEntity>& entities);
+    void addRecent(const QString& url, bool isDirectory);
+
+    // ---- Project search --------------------------------------------------------------------
+    QString globalSearchQuery() const { return m_globalSearchQuery; }
+    void setGlobalSearchQuery(const QString& query);
+    QVector<SearchResult> globalSearchResults() const { return m_globalSearchResults; }
+    void setGlobalSearchResults(const QVector<SearchResult>& results);
+    // Searches the folder off the main thread; only the newest query's hits are published.
+    void performGlobalSearch();
+
+    // ---- Git -------------------------------------------------------------------------------
+    GitSyncState gitSyncState() const { return m_gitSyncState; }
+    void setGitSyncState(const GitSyncState& state);
+    QStringList conflictingFilesList() const { return m_conflictingFilesList; }
+    void setConflictingFilesList(const QStringList& files);
+    int autoCommitIntervalMinutes() const { return m_autoCommitIntervalMinutes; }
+    void setAutoCommitIntervalMinutes(int minutes);
+    bool autoPushAfterCommit() const { return m_autoPushAfterCommit; }
+    void setAutoPushAfterCommit(bool on);
+    void checkGitStatus();
+    void startAutoCommitTimer();
+    WorkspaceGitHooks* gitHooks() const { return m_gitHooks.get(); }
+    const QTimer& autoCommitTimer() const { return m_autoCommitTimer; }
+    const QTimer& fetchTimer() const { return m_fetchTimer; }
+
+    // ---- Settings --------------------------------------------------------------------------
+    double editorFontSize() const { return m_editorFontSize; }
+    void setEditorFontSize(double size);
+    bool isReadingMode() const { return m_isReadingMode; }
+    void setIsReadingMode(bool on);
+    QSet<QString> activeFileExtensions() const { return m_activeFileExtensions; }
+    void setActiveFileExtensions(const QSet<QString>& extensions);
+    bool showHiddenFiles() const { return m_showHiddenFiles; }
+    void setShowHiddenFiles(bool on);
+    bool confirmFileDeletion() const { return m_confirmFileDeletion; }
+    void setConfirmFileDeletion(bool on);
+
+    // ---- Status of the active document ------------------------------------------------------
+    YAMLValidator::ValidationResult yamlValidationResult() const { return m_yamlValidationResult; }
+    void setYamlValidationResult(const YAMLValidator::ValidationResult& result);
+
+    // ---- Window, sheets and panels ---------------------------------------------------------
+    bool showingConnectGitModal() const { return m_showingConnectGitModal; }
+    void setShowingConnectGitModal(bool on);
+    bool showingConflictGitModal() const { return m_showingConflictGitModal; }
+    void setShowingConflictGitModal(bool on);
+    bool showingSettingsModal() const { return m_showingSettingsModal; }
+    void setShowingSettingsModal(bool on);
+    bool isAgentChatOpen() const { return m_isAgentChatOpen; }
+    void setIsAgentChatOpen(bool on);
+    double agentChatWidth() const { return m_agentChatWidth; }
+    void setAgentChatWidth(double width);
+    // The AgentProcessBridge, a child of this object; null when none is installed.
+    QObject* agentBridge() const { return m_agentBridge; }
+
+    // ---- Find in document ------------------------------------------------------------------
+    bool isLocalSearchVisible() const { return m_isLocalSearchVisible; }
+    void setIsLocalSearchVisible(bool on);
+    QString localSearchQuery() const { return m_localSearchQuery; }
+    void setLocalSearchQuery(const QString& query);
+    int currentLocalMatchIndex() const { return m_currentLocalMatchIndex; }
+    void setCurrentLocalMatchIndex(int index);
+    int totalLocalMatchCount() const { return m_totalLocalMatchCount; }
+    void setTotalLocalMatchCount(int count);
+
+Q_SIGNALS:
+    void selectedURLChanged();
+    void expandedPathsChanged();
+    void folderURLChanged();
+    void rootNodeChanged();
+    void gitSyncStateChanged();
+    void showingConnectGitModalChanged();
+    void showingConflictGitModalChanged();
+    void conflictingFilesListChanged();
+    void openTabsChanged();
+    void activeTabURLChanged();
+    void currentFileContentChanged();
+    void recentEntitiesChanged();
+    void editorFontSizeChanged();
+    void isReadingModeChanged();
+    void yamlValidationResultChanged();
+    void showingSettingsModalChanged();
+    void isAgentChatOpenChanged();
+    void agentChatWidthChanged();
+    void agentBridgeChanged();
+    void activeFileExtensionsChanged();
+    void showHiddenFilesChanged();
+    void confirmFileDeletionChanged();
+    void autoCommitIntervalMinutesChanged();
+    void autoPushAfterCommitChanged();
+    void globalSearchQueryChanged();
+    void globalSearchResultsChanged();
+    void targetScrollLineChanged();
+    void isLocalSearchVisibleChanged();
+    void localSearchQueryChanged();
+    void currentLocalMatchIndexChanged();
+    void totalLocalMatchCountChanged();
+    void lastSaveErrorChanged();
+    void documentErrorChanged();
+    void lastFileOperationErrorChanged();
+    // Something of the workspace changed that no single property names (tree rebuilt, item
+    // created or deleted).
+    void workspaceChanged();
+
+private:
+    void readSettings();
+    void onFolderChanged();
+    void onActiveTabChanged(const QString& previous);
+    void publishCurrentFileContent(const QString& text);
+    void setLastSaveError(const QString& error);
+    void setDocumentError(const QString& error);
+    void setLastFileOperationError(const QString& error);
+    void saveSessionState();
+    void restoreSavedSession();
+    void loadRecents();
+    void saveRecents();
+    void remapTabs(const QString& oldPath, const QString& newPath);
+    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved };
+    SaveOutcome commitDocument(const QString& path);
+    enum class DiskChoice { KeepMine, LoadDisk, Later };
+    DiskChoice askAboutDiskChange(const QString& path);
+    void takeDiskVersion(const QString& path);
+    bool saveDocumentAs(const QString& path);
+    void removeTemporaryDocument(const QString& path);
+    void finishDeletion(const QString& path);
+    bool confirmName(const QString& name);
+
+    std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
+    std::unique_ptr<DocumentStore> m_documents;
+    std::unique_ptr<WorkspaceGitHooks> m_gitHooks;
+
+    QString m_selectedURL;
+    QSet<QString> m_expandedPaths;
+    QString m_folderURL;
+    FileNode* m_rootNode = nullptr;
+    GitSyncState m_gitSyncState;
+    bool m_showingConnectGitModal = false;
+    bool m_showingConflictGitModal = false;
+    QStringList m_conflictingFilesList;
+    QTimer m_fetchTimer;
+    QStringList m_openTabs;
+    QString m_activeTabURL;
+    QString m_currentFileContent;
+    QList<RecentEntity> m_recentEntities;
+    double m_editorFontSize = 15;
+    bool m_isReadingMode = false;
+    bool m_showingSettingsModal = false;
+    bool m_isAgentChatOpen = false;
+    double m_agentChatWidth = 340;
+    QObject* m_agentBridge = nullptr;
+    QSet<QString> m_activeFileExtensions;
+    bool m_showHiddenFiles = false;
+    bool m_confirmFileDeletion = true;
+    int m_autoCommitIntervalMinutes = 3;
+    bool m_autoPushAfterCommit = true;
+    QTimer m_autoCommitTimer;
+    QString m_globalSearchQuery;
+    QVector<SearchResult> m_globalSearchResults;
+    YAMLValidator::ValidationResult m_yamlValidationResult;
+    quint64 m_searchGeneration = 0;
+    std::optional<int> m_targetScrollLine;
+    bool m_isLocalSearchVisible = false;
+    QString m_localSearchQuery;
+    int m_currentLocalMatchIndex = 0;
+    int m_totalLocalMatchCount = 0;
+    bool m_isRestoringSession = false;
+    QString m_lastSaveError;
+    QString m_documentError;
+    QString m_lastFileOperationError;
+};
+
+} // namespace quillon

@@ -1,0 +1,186 @@
+#include "workspace/WorkspaceState.h"
+
+#include "analytics/AnalyticsManager.h"
+#include "platform/FileUtil.h"
+#include "platform/UserPrompts.h"
+#include "workspace/DocumentStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QUrl>
+
+namespace quillon {
+
+namespace {
+
+void printLine(const QString& line)
+{
+    QTextStream(stdout) << line << Qt::endl;
+}
+
+// Anything at all at the path, a dangling symbolic link included.
+bool itemExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder == u"/" ? u'/' + name : folder + u'/' + name;
+}
+
+} // namespace
+
+std::optional<QString> WorkspaceState::targetDirectory(const std::optional<QString>& url) const
+{
+    const QString candidate = url ? *url : m_selectedURL;
+    const QFileInfo info(candidate);
+    if (!candidate.isEmpty() && info.exists())
+        return FileUtil::standardizedPath(info.isDir() ? candidate : info.absolutePath());
+    if (m_folderURL.isEmpty())
+        return std::nullopt;
+    return m_folderURL;
+}
+
+bool WorkspaceState::confirmName(const QString& name)
+{
+    QString reason;
+    if (FileUtil::isValidItemName(name, &reason))
+        return true;
+    setLastFileOperationError(reason);
+    UserPrompts::Alert alert;
+    alert.message = tr("The name “%1” can't be used.").arg(name);
+    alert.informativeText = reason;
+    alert.buttons = { tr("OK") };
+    alert.warning = true;
+    UserPrompts::current().runAlert(alert);
+    return false;
+}
+
+void WorkspaceState::createNewFile(const std::optional<QString>& in)
+{
+    const std::optional<QString> folder = targetDirectory(in);
+    if (!folder)
+        return;
+    setExpanded(true, *folder);
+
+    QString baseName = QStringLiteral("Untitled");
+    QString path = joined(*folder, baseName + QStringLiteral(".md"));
+    for (int n = 1; itemExists(path); ++n) {
+        baseName = QStringLiteral("Untitled %1").arg(n);
+        path = joined(*folder, baseName + QStringLiteral(".md"));
+    }
+    QString error;
+    if (!FileUtil::writeTextAtomic(path, QStringLiteral("# ") + baseName + QStringLiteral("\n\n"),
+            FileUtil::LineEnding::Lf, &error)) {
+        printLine(QStringLiteral("Failed to create new file: ") + error);
+        setLastFileOperationError(tr("The new file could not be created: %1").arg(error));
+        return;
+    }
+    setLastFileOperationError({});
+    refreshFolder();
+    AnalyticsManager::shared().track(AnalyticsEvent::documentCreated());
+    openFile(path);
+}
+
+void WorkspaceState::createNewFolder(const std::optional<QString>& in)
+{
+    const std::optional<QString> folder = targetDirectory(in);
+    if (!folder)
+        return;
+    setExpanded(true, *folder);
+
+    QString path = joined(*folder, QStringLiteral("New Folder"));
+    for (int n = 1; itemExists(path); ++n)
+        path = joined(*folder, QStringLiteral("New Folder %1").arg(n));
+    if (!QDir().mkpath(path)) {
+        const QString error = tr("You may not have permission to write in “%1”.").arg(*folder);
+        printLine(QStringLiteral("Failed to create new folder: ") + error);
+        setLastFileOperationError(tr("The new folder could not be created: %1").arg(error));
+        return;
+    }
+    setLastFileOperationError({});
+    setExpanded(true, path);
+    refreshFolder();
+    setSelectedURL(path);
+    Q_EMIT workspaceChanged();
+}
+
+void WorkspaceState::moveItem(const QString& from, const QString& to)
+{
+    const QString oldPath = FileUtil::standardizedPath(from);
+    const std::optional<QString> folder = targetDirectory(to);
+    if (!folder || FileUtil::isUnder(*folder, oldPath))
+        return;
+    const QString newPath = joined(*folder, QFileInfo(oldPath).fileName());
+    if (newPath == oldPath)
+        return;
+    QString error;
+    if (!FileUtil::renameNoReplace(oldPath, newPath, &error)) {
+        printLine(QStringLiteral("Failed to move item from ") + QUrl::fromLocalFile(from).toString()
+            + QStringLiteral(" to ") + QUrl::fromLocalFile(newPath).toString()
+            + QStringLiteral(": ") + error);
+        setLastFileOperationError(
+            tr("“%1” could not be moved: %2").arg(QFileInfo(oldPath).fileName(), error));
+        return;
+    }
+    setLastFileOperationError({});
+    remapTabs(oldPath, newPath);
+    refreshFolder();
+}
+
+void WorkspaceState::renameFile(const QString& url, const QString& newName)
+{
+    const QString oldPath = FileUtil::standardizedPath(url);
+    const QFileInfo oldInfo(oldPath);
+    const bool isFolder = oldInfo.isDir();
+    QString name = newName.trimmed();
+    if (name.isEmpty() || !confirmName(name))
+        return;
+    if (!isFolder && !name.contains(u'.') && !oldInfo.suffix().isEmpty())
+        name += u'.' + oldInfo.suffix();
+    const QString newPath = joined(oldInfo.absolutePath(), name);
+    if (newPath == oldPath)
+        return;
+    QString error;
+    if (!FileUtil::renameNoReplace(oldPath, newPath, &error)) {
+        printLine(QStringLiteral("Failed to rename item: ") + error);
+        setLastFileOperationError(
+            tr("“%1” could not be renamed: %2").arg(oldInfo.fileName(), error));
+        return;
+    }
+    setLastFileOperationError({});
+    if (isFolder) {
+        QSet<QString> expanded;
+        for (const QString& path : std::as_const(m_expandedPaths)) {
+            if (FileUtil::isUnder(path, oldPath))
+                expanded.insert(newPath + path.mid(oldPath.size()));
+            else
+                expanded.insert(path);
+        }
+        setExpandedPaths(expanded);
+    }
+    remapTabs(oldPath, newPath);
+    refreshFolder();
+}
+
+void WorkspaceState::remapTabs(const QString& oldPath, const QString& newPath)
+{
+    QStringList tabs = m_openTabs;
+    for (qsizetype i = 0; i < tabs.size(); ++i) {
+        const QString path = FileUtil::standardizedPath(tabs.at(i));
+        if (!FileUtil::isUnder(path, oldPath))
+            continue;
+        const QString replacement = newPath + path.mid(oldPath.size());
+        // The cached text moves first, so the tab finds it under its new path.
+        m_documents->rename(path, replacement);
+        tabs[i] = replacement;
+        setOpenTabs(tabs);
+        if (isTabActive(path))
+            setActiveTabURL(replacement);
+    }
+}
+
+} // namespace quillon
