@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -200,9 +201,9 @@ public:
     // All attributes at `index` (empty beyond the text); `effectiveRange` receives the run of
     // equal attributes around it.
     TextAttributes attributes(qsizetype index, TextSpan* effectiveRange = nullptr) const;
-    // One attribute at `index`, or nullptr when absent. The pointer stays valid until the text
-    // is next modified. `effectiveRange` receives the stretch around `index` over which this
-    // attribute has the same value (or is equally absent).
+    // One attribute at `index`, or nullptr when absent. The pointer stays valid until the
+    // attributes of the whole text are next replaced. `effectiveRange` receives the stretch around
+    // `index` over which this attribute has the same value (or is equally absent).
     template <TextAttribute K>
     const TextAttributeValue<K>* attribute(
         qsizetype index, TextSpan* effectiveRange = nullptr) const
@@ -268,7 +269,7 @@ private:
     };
     template <typename T> struct ValuePool
     {
-        std::vector<T> values;
+        std::deque<T> values; // stable addresses; no vector<bool> packing
         std::unordered_map<T, quint32, ValueHash> index;
         quint32 lastId = 0; // quick path for interning the same value again
     };
