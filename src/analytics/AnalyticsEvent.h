@@ -21,15 +21,33 @@ public:
         DocumentCreated,
     };
 
-    static AnalyticsEvent documentOpened(const QString& source) { return {Kind::DocumentOpened, source}; }
-    static AnalyticsEvent templateUsed(const QString& name) { return {Kind::TemplateUsed, name}; }
-    static AnalyticsEvent gitSyncExecuted(const QString& action) { return {Kind::GitSyncExecuted, action}; }
-    static AnalyticsEvent agentTaskTriggered(const QString& command) { return {Kind::AgentTaskTriggered, command}; }
-    static AnalyticsEvent searchExecuted(qint64 queryLength) { return {Kind::SearchExecuted, QString::number(queryLength)}; }
-    static AnalyticsEvent exportExecuted(const QString& format) { return {Kind::ExportExecuted, format}; }
-    static AnalyticsEvent settingsTabOpened(const QString& tab) { return {Kind::SettingsTabOpened, tab}; }
-    static AnalyticsEvent appLaunched() { return {Kind::AppLaunched, {}}; }
-    static AnalyticsEvent documentCreated() { return {Kind::DocumentCreated, {}}; }
+    static AnalyticsEvent documentOpened(const QString& source)
+    {
+        return { Kind::DocumentOpened, source };
+    }
+    static AnalyticsEvent templateUsed(const QString& name) { return { Kind::TemplateUsed, name }; }
+    static AnalyticsEvent gitSyncExecuted(const QString& action)
+    {
+        return { Kind::GitSyncExecuted, action };
+    }
+    static AnalyticsEvent agentTaskTriggered(const QString& command)
+    {
+        return { Kind::AgentTaskTriggered, command };
+    }
+    static AnalyticsEvent searchExecuted(qint64 queryLength)
+    {
+        return { Kind::SearchExecuted, QString::number(queryLength) };
+    }
+    static AnalyticsEvent exportExecuted(const QString& format)
+    {
+        return { Kind::ExportExecuted, format };
+    }
+    static AnalyticsEvent settingsTabOpened(const QString& tab)
+    {
+        return { Kind::SettingsTabOpened, tab };
+    }
+    static AnalyticsEvent appLaunched() { return { Kind::AppLaunched, {} }; }
+    static AnalyticsEvent documentCreated() { return { Kind::DocumentCreated, {} }; }
 
     Kind kind() const { return m_kind; }
     // The signal name, e.g. "Document.opened".

@@ -1,5 +1,9 @@
 #include "analytics/AnalyticsManager.h"
 
+#include "analytics/beacon/Beacon.h"
+#include "analytics/beacon/TelemetryManager.h"
+#include "analytics/beacon/TelemetryManagerConfiguration.h"
+#include "analytics/beacon/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -49,8 +53,14 @@ void AnalyticsManager::configure(const QString& appID)
             return;
         if (!appID.isEmpty())
             m_appID = appID;
+        auto configuration = std::make_shared<TelemetryManagerConfiguration>(m_appID);
+        configuration->setLogHandler(LogHandler::standard(LogHandler::LogLevel::debug));
+        // Opted out means nothing at all leaves the machine, the client's own signals included.
+        configuration->setAnalyticsDisabled(telemetryOptOut());
+        Beacon::initialize(configuration);
         m_isConfigured = true;
     }
+    TerminationSignals::install();
     writeLine(QStringLiteral("[AnalyticsManager] Beacon configured with App ID: %1 (Opt-Out: %2)")
                   .arg(this->appID(),
                       telemetryOptOut() ? QStringLiteral("true") : QStringLiteral("false")));
@@ -58,11 +68,15 @@ void AnalyticsManager::configure(const QString& appID)
 
 void AnalyticsManager::track(const AnalyticsEvent& event)
 {
-    if (telemetryOptOut()) {
+    const bool optedOut = telemetryOptOut();
+    applyOptOutToClient(optedOut);
+    if (optedOut) {
         writeLine(
             QStringLiteral("[AnalyticsManager] Event skipped (User opted out): ") + event.name());
         return;
     }
+    // Before configure() there is no client, and the event goes nowhere.
+    Beacon::signal(event.name(), event.params());
     writeLine(QStringLiteral("[AnalyticsManager] Tracked event '") + event.name()
         + QStringLiteral("' | params: ") + describeParams(event.params()));
 }
@@ -75,7 +89,16 @@ bool AnalyticsManager::telemetryOptOut() const
 void AnalyticsManager::setTelemetryOptOut(bool optOut)
 {
     UserDefaults::standard().setBool(kOptOutKey, optOut);
+    applyOptOutToClient(optOut);
     Q_EMIT telemetryOptOutChanged();
+}
+
+void AnalyticsManager::applyOptOutToClient(bool optOut)
+{
+    if (!isConfigured())
+        return;
+    if (const std::shared_ptr<TelemetryManager> manager = TelemetryManager::shared())
+        manager->configuration()->setAnalyticsDisabled(optOut);
 }
 
 QString AnalyticsManager::appID() const

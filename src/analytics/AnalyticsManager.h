@@ -39,6 +39,7 @@ Q_SIGNALS:
 
 private:
     AnalyticsManager();
+    void applyOptOutToClient(bool optOut);
 
     mutable QMutex m_mutex;
     QString m_appID;

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "analytics/beacon/LogHandler.h"
+#include "analytics/beacon/SignalManageable.h"
+#include "analytics/beacon/SignalPostBody.h"
+
+#include <QList>
+#include <QMutex>
+#include <QStringList>
+
+#include <memory>
+
+namespace quillon::test {
+
+SignalPostBody makeRecord(int index, std::optional<double> floatValue = std::nullopt);
+
+// A signal manager that only records what reaches it.
+class RecordingSignalManager : public SignalManageable
+{
+public:
+    struct Call
+    {
+        QString name;
+        QMap<QString, QString> parameters;
+        std::optional<double> floatValue;
+        std::optional<QString> customUserID;
+    };
+
+    void processSignal(const QString& signalName, const QMap<QString, QString>& parameters,
+        std::optional<double> floatValue, const std::optional<QString>& customUserID,
+        const std::shared_ptr<TelemetryManagerConfiguration>&) override
+    {
+        QMutexLocker lock(&mutex);
+        calls.append({ signalName, parameters, floatValue, customUserID });
+    }
+    void attemptToSendNextBatchOfCachedSignals(int) override
+    {
+        QMutexLocker lock(&mutex);
+        ++attempts;
+    }
+    QString defaultUserIdentifier() const override { return QStringLiteral("USER"); }
+
+    QList<Call> callsNamed(const QString& name) const;
+    QList<Call> callsExcept(const QString& name) const;
+    int attemptCount() const
+    {
+        QMutexLocker lock(&mutex);
+        return attempts;
+    }
+
+    mutable QMutex mutex;
+    QList<Call> calls;
+    int attempts = 0;
+};
+
+// Collects log lines ("ERROR: text") from any thread.
+class LogCollector
+{
+public:
+    LogHandler handler(LogHandler::LogLevel level = LogHandler::LogLevel::debug);
+    QStringList lines() const;
+    QStringList linesAt(LogHandler::LogLevel level) const;
+    void clear();
+
+private:
+    struct Shared
+    {
+        QMutex mutex;
+        QList<QPair<LogHandler::LogLevel, QString>> entries;
+    };
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+};
+
+} // namespace quillon::test

@@ -1,0 +1,177 @@
+#include "AnalyticsTestHelpers.h"
+
+#include "analytics/beacon/SignalCache.h"
+
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace {
+
+QList<SignalPostBody> records(int from, int to)
+{
+    QList<SignalPostBody> result;
+    for (int i = from; i <= to; ++i)
+        result.append(test::makeRecord(i));
+    return result;
+}
+
+QList<int> indexes(const QList<SignalPostBody>& bodies)
+{
+    QList<int> result;
+    for (const SignalPostBody& body : bodies)
+        result.append(body.payload.value(QStringLiteral("index")).toInt());
+    return result;
+}
+
+QByteArray cacheFile(const QList<SignalPostBody>& bodies)
+{
+    QJsonArray array;
+    for (const SignalPostBody& body : bodies)
+        array.append(body.toCacheJson());
+    return QJsonDocument(array).toJson();
+}
+
+} // namespace
+
+TEST(SignalCache, KeepsTheNewestRecordsWithinTheLimit)
+{
+    test::TempTree tree;
+    SignalCache cache(std::nullopt, 10000, tree.filePath("cache"));
+    for (const SignalPostBody& body : records(1, 10001))
+        cache.push(body);
+    EXPECT_EQ(cache.count(), 10000);
+    EXPECT_EQ(indexes(cache.pop()).first(), 2);
+
+    SignalCache zero(std::nullopt, 0, tree.filePath("zero"));
+    zero.push(test::makeRecord(1));
+    EXPECT_EQ(zero.count(), 0);
+    SignalCache negative(std::nullopt, -5, tree.filePath("negative"));
+    negative.push(test::makeRecord(1));
+    EXPECT_EQ(negative.count(), 0);
+}
+
+TEST(SignalCache, PopsOldestFirstInBatchesOfAHundred)
+{
+    test::TempTree tree;
+    SignalCache cache(std::nullopt, 10000, tree.filePath("cache"));
+    cache.push(records(1, 250));
+    const QList<SignalPostBody> first = cache.pop();
+    EXPECT_EQ(first.size(), 100);
+    EXPECT_EQ(indexes(first).first(), 1);
+    EXPECT_EQ(cache.pop().size(), 100);
+    const QList<SignalPostBody> last = cache.pop();
+    EXPECT_EQ(last.size(), 50);
+    EXPECT_EQ(indexes(last).last(), 250);
+    EXPECT_TRUE(cache.pop().isEmpty());
+}
+
+TEST(SignalCache, BatchPutBackGoesBehindNewerRecords)
+{
+    test::TempTree tree;
+    SignalCache cache(std::nullopt, 5, tree.filePath("cache"));
+    cache.push(records(1, 3));
+    const QList<SignalPostBody> batch = cache.pop();
+    cache.push(records(4, 6));
+    cache.push(batch);
+    // Limit 5: the oldest at the front (4) is trimmed, the batch survives whole.
+    EXPECT_EQ(indexes(cache.pop()), (QList<int> { 5, 6, 1, 2, 3 }));
+}
+
+TEST(SignalCache, RoundTripsThroughTheFileAcrossARestart)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath("missing/folder/telemetrysignalcache");
+    {
+        SignalCache cache(std::nullopt, 100, path);
+        cache.push(records(1, 3));
+        cache.backupCache();
+        EXPECT_EQ(cache.count(), 0);
+    }
+    ASSERT_TRUE(QFile::exists(path));
+    SignalCache restarted(std::nullopt, 100, path);
+    EXPECT_FALSE(QFile::exists(path));
+    const QList<SignalPostBody> loaded = restarted.pop();
+    EXPECT_EQ(loaded, records(1, 3));
+}
+
+TEST(SignalCache, LoadKeepsTheLastRecordsOfALongFile)
+{
+    test::TempTree tree;
+    const QString path = tree.write("cache", cacheFile(records(1, 12)));
+    SignalCache cache(std::nullopt, 10, path);
+    EXPECT_EQ(indexes(cache.pop()), (QList<int> { 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 }));
+}
+
+TEST(SignalCache, InvalidFileIsDeletedAndOnlyTheLoadingLineIsLogged)
+{
+    test::TempTree tree;
+    const QString path = tree.write("cache", "not json");
+    test::LogCollector log;
+    SignalCache cache(log.handler(), 10, path);
+    EXPECT_EQ(cache.count(), 0);
+    EXPECT_FALSE(QFile::exists(path));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().first().startsWith("INFO: Loading Telemetry cache from: file://"));
+}
+
+TEST(SignalCache, OneBadRecordDoesNotDiscardTheOthers)
+{
+    test::TempTree tree;
+    QJsonArray array;
+    array.append(test::makeRecord(1).toCacheJson());
+    QJsonObject broken = test::makeRecord(2).toCacheJson();
+    broken.insert(QStringLiteral("isTestMode"), false);
+    array.append(broken);
+    array.append(QStringLiteral("junk"));
+    array.append(test::makeRecord(3).toCacheJson());
+    const QString path = tree.write("cache", QJsonDocument(array).toJson());
+
+    SignalCache cache(std::nullopt, 10, path);
+    EXPECT_EQ(indexes(cache.pop()), (QList<int> { 1, 3 }));
+}
+
+TEST(SignalCache, SecondBackupKeepsWhatTheFirstSaved)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath("cache");
+    SignalCache cache(std::nullopt, 100, path);
+    cache.push(records(1, 2));
+    cache.backupCache();
+    cache.backupCache();
+    cache.push(test::makeRecord(3));
+    cache.backupCache();
+
+    SignalCache restarted(std::nullopt, 100, path);
+    EXPECT_EQ(indexes(restarted.pop()), (QList<int> { 1, 2, 3 }));
+}
+
+TEST(SignalCache, EmptyBackupWritesAnEmptyArray)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath("cache");
+    SignalCache cache(std::nullopt, 100, path);
+    cache.backupCache();
+    EXPECT_EQ(QJsonDocument::fromJson(tree.read("cache")).array().size(), 0);
+}
+
+TEST(SignalCache, FailedBackupKeepsRecordsInMemory)
+{
+    test::TempTree tree;
+    tree.write("blocker", "a file where a folder should be");
+    test::LogCollector log;
+    SignalCache cache(log.handler(), 100, tree.filePath("blocker/cache"));
+    cache.push(records(1, 2));
+    cache.backupCache();
+    EXPECT_EQ(cache.count(), 2);
+    ASSERT_FALSE(log.linesAt(LogHandler::LogLevel::error).isEmpty());
+    EXPECT_TRUE(log.linesAt(LogHandler::LogLevel::error)
+                    .first()
+                    .startsWith("Error saving Telemetry cache"));
+}
