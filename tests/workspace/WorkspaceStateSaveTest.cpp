@@ -1,0 +1,320 @@
+#include "WorkspaceTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+namespace quillon::test {
+namespace {
+
+class WorkspaceStateSaveTest : public WorkspaceTest
+{
+protected:
+    void SetUp() override
+    {
+        WorkspaceTest::SetUp();
+        installRecordingGitHooks();
+        a = tree.write("a.md", "alpha\n");
+        b = tree.write("b.md", "bravo\n");
+        state = makeState();
+    }
+
+    // Does what the main window does: every change of the text is offered for saving.
+    void wireLikeTheMainWindow()
+    {
+        QObject::connect(state.get(), &WorkspaceState::currentFileContentChanged, state.get(),
+            [this] { state->saveCurrentFile(state->currentFileContent()); });
+    }
+
+    std::unique_ptr<WorkspaceState> state;
+    QString a, b;
+};
+
+TEST_F(WorkspaceStateSaveTest, LoadingSwitchingAndClosingWriteNothing)
+{
+    const QByteArray bytes = "\xEF\xBB\xBFone\r\ntwo\r\n";
+    const QString crlf = tree.write("crlf.md", bytes);
+    const ino_t inode = inodeOf(crlf);
+    wireLikeTheMainWindow();
+    state->openFile(crlf);
+    EXPECT_EQ(state->currentFileContent(), "one\ntwo\n");
+    state->openFile(b);
+    state->selectTab(crlf);
+    bool closed = false;
+    state->closeTabWithConfirmation(crlf, [&](bool ok) { closed = ok; });
+    EXPECT_TRUE(closed);
+    state->closeTab(crlf);
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_EQ(tree.read("crlf.md"), bytes);
+    EXPECT_EQ(inodeOf(crlf), inode);
+    EXPECT_FALSE(gitCalls.contains("checkStatus"));
+}
+
+TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
+{
+    const QString crlf = tree.write("crlf.md", "one\r\ntwo\r\n");
+    state->setFolderURL(tree.path());
+    wireLikeTheMainWindow();
+    state->openFile(crlf);
+    gitCalls.clear();
+    state->setCurrentFileContent("one\nthree\n");
+    EXPECT_EQ(tree.read("crlf.md"), "one\r\nthree\r\n");
+    EXPECT_TRUE(state->lastSaveError().isEmpty());
+    EXPECT_FALSE(state->hasUnsavedChanges(crlf));
+    EXPECT_TRUE(gitCalls.contains("checkStatus"));
+}
+
+TEST_F(WorkspaceStateSaveTest, AChangeOnDiskIsReloadedWhenThereAreNoLocalEdits)
+{
+    wireLikeTheMainWindow();
+    state->openFile(a);
+    state->openFile(b);
+    tree.write("a.md", "alpha from git\n");
+    tree.write("b.md", "bravo from the agent\n");
+    const ino_t inode = inodeOf(b);
+    state->reloadOpenDocumentsFromDisk();
+    EXPECT_EQ(state->currentFileContent(), "bravo from the agent\n");
+    EXPECT_EQ(inodeOf(b), inode);
+    state->selectTab(a);
+    EXPECT_EQ(state->currentFileContent(), "alpha from git\n");
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+
+    tree.write("a.md", "alpha again\n");
+    state->saveCurrentFile();
+    EXPECT_EQ(state->currentFileContent(), "alpha again\n");
+    EXPECT_EQ(tree.read("a.md"), "alpha again\n");
+}
+
+TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSilently)
+{
+    struct Case
+    {
+        const char* answer;
+        QByteArray fileAfter;
+        QString textAfter;
+        bool errorShown;
+    };
+    const Case cases[] = {
+        { "Keep My Version", "mine\n", "mine\n", false },
+        { "Load Disk Version", "theirs\n", "theirs\n", false },
+        { "Decide Later", "theirs\n", "mine\n", true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        tree.write("a.md", "alpha\n");
+        state.reset();
+        clearDefaults();
+        state = makeState();
+        wireLikeTheMainWindow();
+        state->openFile(a);
+        tree.write("a.md", "theirs\n");
+        prompts->clearRecords();
+        prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
+        state->setCurrentFileContent("mine\n");
+        ASSERT_EQ(prompts->alerts().size(), 1);
+        EXPECT_EQ(prompts->alerts()[0].message, "“a.md” was changed by another program.");
+        EXPECT_EQ(tree.read("a.md"), c.fileAfter);
+        EXPECT_EQ(state->currentFileContent(), c.textAfter);
+        EXPECT_EQ(!state->lastSaveError().isEmpty(), c.errorShown);
+    }
+}
+
+TEST_F(WorkspaceStateSaveTest, ReloadAsksForADocumentWithUnsavedEdits)
+{
+    state->openFile(a);
+    state->setCurrentFileContent("mine\n"); // not saved: nobody offered it for saving
+    tree.write("a.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Load Disk Version"));
+    state->reloadOpenDocumentsFromDisk();
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(state->currentFileContent(), "theirs\n");
+    EXPECT_FALSE(state->hasUnsavedChanges(a));
+}
+
+TEST_F(WorkspaceStateSaveTest, ADocumentThatIsNotUtf8IsShownAsAnErrorAndNeverWritten)
+{
+    const QByteArray latin1 = "caf\xE9\n";
+    const QString bad = tree.write("latin1.md", latin1);
+    wireLikeTheMainWindow();
+    state->openFile(bad);
+    EXPECT_FALSE(state->documentError().isEmpty());
+    EXPECT_EQ(state->currentFileContent(), "");
+    state->setCurrentFileContent("typed over it\n");
+    state->saveCurrentFile();
+    EXPECT_EQ(tree.read("latin1.md"), latin1);
+    EXPECT_FALSE(state->lastSaveError().isEmpty());
+
+    state->openFile(a);
+    EXPECT_TRUE(state->documentError().isEmpty());
+    EXPECT_EQ(tree.read("latin1.md"), latin1);
+}
+
+TEST_F(WorkspaceStateSaveTest, ADeletedDocumentIsNotRecreated)
+{
+    wireLikeTheMainWindow();
+    state->openFile(a);
+    QFile::remove(a);
+    state->setCurrentFileContent("still typing\n");
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_TRUE(state->lastSaveError().contains("no longer exists"));
+    EXPECT_EQ(state->currentFileContent(), "still typing\n");
+    state->openFile(b);
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_TRUE(state->hasUnsavedChanges(a));
+}
+
+TEST_F(WorkspaceStateSaveTest, AFailedWriteIsPublished)
+{
+    wireLikeTheMainWindow();
+    const QString folder = tree.mkdir("locked");
+    const QString inside = tree.write("locked/x.md", "x\n");
+    state->openFile(inside);
+    // Replacing the folder by a file makes the atomic write impossible even for root.
+    QFile::remove(inside);
+    QDir(folder).removeRecursively();
+    tree.write("locked", "now a file\n");
+    state->setCurrentFileContent("y\n");
+    EXPECT_FALSE(state->lastSaveError().isEmpty());
+}
+
+TEST_F(WorkspaceStateSaveTest, CloseConfirmationAnswers)
+{
+    struct Case
+    {
+        const char* answer;
+        bool mayClose;
+        QByteArray fileAfter;
+    };
+    const Case cases[] = {
+        { "Save", true, "edited\n" },
+        { "Don't Save", true, "alpha\n" },
+        { "Cancel", false, "alpha\n" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        tree.write("a.md", "alpha\n");
+        state.reset();
+        clearDefaults();
+        state = makeState();
+        state->openFile(a);
+        state->setCurrentFileContent("edited\n");
+        state->openFile(b);
+        prompts->clearRecords();
+        prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
+        std::optional<bool> result;
+        state->closeTabWithConfirmation(a, [&](bool ok) { result = ok; });
+        ASSERT_EQ(prompts->alerts().size(), 1);
+        EXPECT_EQ(prompts->alerts()[0].message, "Do you want to save changes?");
+        EXPECT_EQ(prompts->alerts()[0].buttons, (QStringList { "Save", "Don't Save", "Cancel" }));
+        EXPECT_EQ(result, c.mayClose);
+        EXPECT_EQ(tree.read("a.md"), c.fileAfter);
+    }
+}
+
+TEST_F(WorkspaceStateSaveTest, ARestoredTabThatWasNeverShownHasNoUnsavedChanges)
+{
+    UserDefaults::standard().setStringList("lastOpenTabPaths", { a, b });
+    UserDefaults::standard().setString("lastActiveTabPath", b);
+    state = makeState();
+    ASSERT_EQ(state->openTabs(), (QStringList { a, b }));
+    EXPECT_FALSE(state->hasUnsavedChanges(a));
+    bool closed = false;
+    state->closeTabWithConfirmation(a, [&](bool ok) { closed = ok; });
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+}
+
+TEST_F(WorkspaceStateSaveTest, TemporaryMeansInsideTheProgramsTemporaryFolder)
+{
+    const QString folder = WorkspaceState::temporaryDocumentsFolder();
+    EXPECT_TRUE(state->isTemporaryFile(folder + "/draft.md"));
+    EXPECT_TRUE(state->isTemporaryFile(folder + "/sub/../draft.md"));
+    EXPECT_FALSE(state->isTemporaryFile(folder));
+    EXPECT_FALSE(state->isTemporaryFile(folder + "-other/draft.md"));
+    EXPECT_FALSE(state->isTemporaryFile(a));
+}
+
+class TemporaryDocumentTest : public WorkspaceStateSaveTest
+{
+protected:
+    void SetUp() override
+    {
+        WorkspaceStateSaveTest::SetUp();
+        QDir().mkpath(WorkspaceState::temporaryDocumentsFolder());
+        draft = WorkspaceState::temporaryDocumentsFolder() + "/draft-"
+            + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".md";
+        QFile file(draft);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("draft words\n");
+        file.close();
+        UserDefaults::standard().setString("temp_" + draft, "x");
+    }
+    void TearDown() override
+    {
+        QFile::remove(draft);
+        WorkspaceStateSaveTest::TearDown();
+    }
+
+    QString draft;
+};
+
+TEST_F(TemporaryDocumentTest, SaveOnCloseWritesTheDocumentsOwnTextThenRemovesIt)
+{
+    state->setFolderURL(tree.path());
+    state->openFile(draft);
+    state->openFile(b);
+    const QString target = tree.filePath("kept.md");
+    prompts->queueAlertAnswer(QStringLiteral("Save"));
+    prompts->queueSavePanelAnswer(target);
+    std::optional<bool> result;
+    state->closeTabWithConfirmation(draft, [&](bool ok) { result = ok; });
+    EXPECT_EQ(result, true);
+    EXPECT_EQ(tree.read("kept.md"), "draft words\n");
+    EXPECT_FALSE(QFileInfo::exists(draft));
+    EXPECT_FALSE(UserDefaults::standard().contains("temp_" + draft));
+    EXPECT_EQ(state->openTabs(), (QStringList { b, target }));
+    EXPECT_EQ(state->activeTabURL(), target);
+    ASSERT_EQ(prompts->savePanels().size(), 1);
+    EXPECT_EQ(prompts->savePanels()[0].title, "Save File");
+    EXPECT_EQ(prompts->savePanels()[0].proposedName, QFileInfo(draft).fileName());
+    EXPECT_EQ(prompts->savePanels()[0].directory, tree.path());
+}
+
+TEST_F(TemporaryDocumentTest, AFailedOrCancelledSaveKeepsTheTabAndTheFile)
+{
+    state->openFile(draft);
+    for (const std::optional<QString>& answer :
+        { std::optional<QString>(), std::optional<QString>(tree.filePath("missing/x.md")) }) {
+        prompts->queueAlertAnswer(QStringLiteral("Save"));
+        prompts->queueSavePanelAnswer(answer);
+        std::optional<bool> result;
+        state->closeTabWithConfirmation(draft, [&](bool ok) { result = ok; });
+        EXPECT_EQ(result, false);
+        EXPECT_TRUE(QFileInfo::exists(draft));
+        EXPECT_EQ(state->openTabs(), QStringList { draft });
+    }
+    EXPECT_FALSE(state->lastSaveError().isEmpty());
+}
+
+TEST_F(TemporaryDocumentTest, SaveAsWithoutAFolderOpensTheNewFilesFolder)
+{
+    state->openFile(draft);
+    prompts->queueSavePanelAnswer(tree.filePath("new.md"));
+    state->saveCurrentFile();
+    EXPECT_EQ(tree.read("new.md"), "draft words\n");
+    EXPECT_EQ(state->folderURL(), tree.path());
+    EXPECT_EQ(state->openTabs(), QStringList { tree.filePath("new.md") });
+}
+
+TEST_F(WorkspaceStateSaveTest, SaveAsWithoutATabProposesUntitled)
+{
+    prompts->queueSavePanelAnswer(tree.filePath("Untitled.md"));
+    state->saveAs();
+    ASSERT_EQ(prompts->savePanels().size(), 1);
+    EXPECT_EQ(prompts->savePanels()[0].proposedName, "Untitled.md");
+    EXPECT_TRUE(QFileInfo::exists(tree.filePath("Untitled.md")));
+    EXPECT_EQ(tree.read("Untitled.md"), "");
+}
+
+} // namespace
+} // namespace quillon::test

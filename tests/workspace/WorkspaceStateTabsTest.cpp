@@ -1,0 +1,145 @@
+#include "WorkspaceTestSupport.h"
+
+#include "platform/CommandBus.h"
+
+#include <QSignalSpy>
+
+namespace quillon::test {
+namespace {
+
+class WorkspaceStateTabsTest : public WorkspaceTest
+{
+protected:
+    void SetUp() override
+    {
+        WorkspaceTest::SetUp();
+        a = tree.write("a.md", "alpha\n");
+        b = tree.write("b.md", "bravo\n");
+        c = tree.write("c.md", "charlie\n");
+        state = makeState();
+    }
+
+    std::unique_ptr<WorkspaceState> state;
+    QString a, b, c;
+};
+
+TEST_F(WorkspaceStateTabsTest, OpeningAddsOneTabPerDocumentWhateverThePathForm)
+{
+    state->openFile(a);
+    state->openFile(b);
+    state->openFile(tree.path() + "/sub/../a.md");
+    EXPECT_EQ(state->openTabs(), (QStringList { a, b }));
+    EXPECT_EQ(state->activeTabURL(), a);
+    EXPECT_EQ(state->currentFileContent(), "alpha\n");
+    EXPECT_TRUE(state->isTabActive(tree.path() + "/./a.md"));
+    EXPECT_EQ(state->recentEntities().value(0).url, a);
+    EXPECT_EQ(UserDefaults::standard().stringListValue("lastOpenTabPaths"), (QStringList { a, b }));
+    EXPECT_EQ(UserDefaults::standard().stringValue("lastActiveTabPath"), a);
+}
+
+TEST_F(WorkspaceStateTabsTest, SwitchingKeepsEachTabsTextAndWritesNothing)
+{
+    state->openFile(a);
+    state->setCurrentFileContent("alpha edited but not saved\n");
+    state->openFile(b);
+    EXPECT_EQ(state->currentFileContent(), "bravo\n");
+    state->selectTab(a);
+    EXPECT_EQ(state->currentFileContent(), "alpha edited but not saved\n");
+    EXPECT_EQ(tree.read("a.md"), "alpha\n");
+    EXPECT_TRUE(state->hasUnsavedChanges(a));
+    EXPECT_FALSE(state->hasUnsavedChanges(b));
+}
+
+TEST_F(WorkspaceStateTabsTest, ClosingChoosesTheTabOnTheLeft)
+{
+    struct Case
+    {
+        const char* name;
+        int close; // index of the tab to close
+        int activeBefore; // index of the active tab before
+        QStringList tabsAfter;
+        QString activeAfter;
+    };
+    const Case cases[] = {
+        { "active middle", 1, 1, { "a.md", "c.md" }, "a.md" },
+        { "active first", 0, 0, { "b.md", "c.md" }, "b.md" },
+        { "active last", 2, 2, { "a.md", "b.md" }, "b.md" },
+        { "inactive first", 0, 2, { "b.md", "c.md" }, "c.md" },
+    };
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        state.reset();
+        clearDefaults();
+        state = makeState();
+        const QStringList paths { a, b, c };
+        for (const QString& p : paths)
+            state->openFile(p);
+        state->selectTab(paths[tc.activeBefore]);
+        const QString activeText = state->currentFileContent();
+        state->closeTab(paths[tc.close]);
+        QStringList names;
+        for (const QString& t : state->openTabs())
+            names.append(QFileInfo(t).fileName());
+        EXPECT_EQ(names, tc.tabsAfter);
+        EXPECT_EQ(QFileInfo(state->activeTabURL()).fileName(), tc.activeAfter);
+        if (tc.close != tc.activeBefore) {
+            EXPECT_EQ(state->currentFileContent(), activeText);
+        }
+    }
+}
+
+TEST_F(WorkspaceStateTabsTest, ClosingTheOnlyTabLeavesNothingActive)
+{
+    state->openFile(a);
+    state->closeTab(a);
+    EXPECT_TRUE(state->openTabs().isEmpty());
+    EXPECT_TRUE(state->activeTabURL().isEmpty());
+    EXPECT_EQ(state->currentFileContent(), "");
+    EXPECT_FALSE(UserDefaults::standard().contains("lastActiveTabPath"));
+    EXPECT_EQ(UserDefaults::standard().stringListValue("lastOpenTabPaths"), QStringList {});
+}
+
+TEST_F(WorkspaceStateTabsTest, AClosedTabForgetsItsText)
+{
+    state->openFile(a);
+    state->setCurrentFileContent("unsaved words\n");
+    state->openFile(b);
+    state->closeTab(a);
+    state->openFile(a);
+    EXPECT_EQ(state->currentFileContent(), "alpha\n");
+}
+
+TEST_F(WorkspaceStateTabsTest, OpenFileAndScrollExpandsFoldersAndPostsTheLine)
+{
+    const QString folder = tree.mkdir("notes");
+    state->setFolderURL(tree.path());
+    QSignalSpy scroll(&CommandBus::shared(), &CommandBus::scrollToLine);
+
+    state->openFileAndScroll(folder + "/", 4);
+    EXPECT_TRUE(state->isExpanded(folder));
+    EXPECT_TRUE(state->openTabs().isEmpty());
+    EXPECT_EQ(scroll.count(), 0);
+
+    state->openFileAndScroll(a, std::nullopt);
+    EXPECT_EQ(scroll.count(), 0);
+    EXPECT_FALSE(state->targetScrollLine().has_value());
+
+    state->openFileAndScroll(b, 7);
+    EXPECT_EQ(state->activeTabURL(), b);
+    EXPECT_EQ(state->targetScrollLine(), 7);
+    ASSERT_EQ(scroll.count(), 1);
+    EXPECT_EQ(scroll.at(0).at(0).toInt(), 7);
+}
+
+TEST_F(WorkspaceStateTabsTest, ActiveTabTextIsLoadedBeforeTheTabChangeIsAnnounced)
+{
+    state->openFile(a);
+    QString seen;
+    QObject::connect(state.get(), &WorkspaceState::activeTabURLChanged,
+        [&] { seen = state->currentFileContent(); });
+    state->openFile(b);
+    EXPECT_EQ(seen, "bravo\n");
+}
+
+} // namespace
+} // namespace quillon::test

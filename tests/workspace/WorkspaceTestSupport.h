@@ -1,0 +1,110 @@
+#pragma once
+
+#include "platform/UserDefaults.h"
+#include "platform/UserPrompts.h"
+#include "support/TestSupport.h"
+#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}
+
+namespace quillon::test {
+
+// Records what the workspace asks of the git integration.
+class RecordingGitHooks : public WorkspaceGitHooks
+{
+public:
+    explicit RecordingGitHooks(QStringList* calls)
+        : m_calls(calls)
+    {
+    }
+    void checkStatus() override { m_calls->append(QStringLiteral("checkStatus")); }
+    void autoCommitTick() override { m_calls->append(QStringLiteral("autoCommitTick")); }
+    void fetchTick() override { m_calls->append(QStringLiteral("fetchTick")); }
+    void stageDeletion(const QString& folder, const QString& path) override
+    {
+        m_calls->append(QStringLiteral("stageDeletion ") + folder + u' ' + path);
+    }
+
+private:
+    QStringList* m_calls;
+};
+
+// Every test starts from empty settings, scripted prompts and no git or agent services.
+class WorkspaceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        clearDefaults();
+        prompts = &ScriptedUserPrompts::installNew();
+        WorkspaceServices::install({});
+    }
+
+    static void clearDefaults()
+    {
+        UserDefaults& defaults = UserDefaults::standard();
+        for (const QString& key : defaults.keys())
+            defaults.remove(key);
+        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
+    }
+
+    void TearDown() override { WorkspaceServices::install({}); }
+
+    void installRecordingGitHooks()
+    {
+        WorkspaceServices services;
+        services.makeGitHooks
+            = [this](WorkspaceState&) { return std::make_unique<RecordingGitHooks>(&gitCalls); };
+        WorkspaceServices::install(services);
+    }
+
+    // A workspace state whose deferred session restore has already run.
+    static std::unique_ptr<WorkspaceState> makeState()
+    {
+        auto state = std::make_unique<WorkspaceState>();
+        settle();
+        return state;
+    }
+
+    // Lets queued work (session restore, deletion follow-ups, deferred deletes) run.
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+
+    static ino_t inodeOf(const QString& path)
+    {
+        struct stat st
+        {
+        };
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+    }
+
+    TempTree tree;
+    ScriptedUserPrompts* prompts = nullptr;
+    QStringList gitCalls;
+};
+
+} // namespace quillon::test
