@@ -1,0 +1,41 @@
+#pragma once
+
+#include "git/GitError.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+namespace quillon {
+
+// One run of git: its arguments, working folder and the settings it gets through the environment.
+struct GitInvocation
+{
+    QStringList arguments;
+    // Empty: the program's current folder.
+    QString workingDirectory;
+    // Configuration given to this run only, through GIT_CONFIG_COUNT/KEY_n/VALUE_n, so that
+    // secrets never appear on a command line.
+    QList<QPair<QString, QString>> config;
+    // For read-only runs (status) that must not take the index lock from the user's own git.
+    bool noOptionalLocks = false;
+};
+
+// What one run produced.
+struct GitRunResult
+{
+    bool started = false;
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    // Why git could not be started, when it could not.
+    QString launchError;
+
+    bool succeeded() const { return started && exitCode == 0; }
+    // The failure of a run that did not succeed: processFailed, or launchFailed.
+    GitError error() const;
+};
+
+} // namespace quillon

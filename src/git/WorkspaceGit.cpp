@@ -1,0 +1,240 @@
+#include "git/WorkspaceGit.h"
+
+#include "analytics/AnalyticsManager.h"
+#include "git/GitService.h"
+#include "git/GitStatusSnapshot.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QTextStream>
+
+namespace quillon {
+
+namespace {
+
+struct SyncOutcome
+{
+    std::optional<GitError> error;
+    // After success: the status that decides between "synced" and "pending".
+    // After a failure other than authentication: the re-check for conflicts.
+    std::optional<GitStatusSnapshot> snapshot;
+};
+
+struct AutoCommitOutcome
+{
+    bool committed = false;
+};
+
+} // namespace
+
+WorkspaceGit::WorkspaceGit(WorkspaceState& state)
+    : m_state(state)
+{
+}
+
+WorkspaceGit::~WorkspaceGit() = default;
+
+WorkspaceGit* WorkspaceGit::of(const WorkspaceState& state)
+{
+    return dynamic_cast<WorkspaceGit*>(state.gitHooks());
+}
+
+bool WorkspaceGit::isCurrentFolder(const QString& folder) const
+{
+    return !folder.isEmpty() && m_state.folderURL() == folder;
+}
+
+void WorkspaceGit::publishSnapshot(const QString& folder, const GitStatusSnapshot& snapshot)
+{
+    if (!isCurrentFolder(folder))
+        return;
+    const GitSyncState state = snapshot.syncState(QDateTime::currentDateTime());
+    m_state.setGitSyncState(state);
+    if (state.kind == GitSyncState::Kind::Conflict) {
+        m_state.setConflictingFilesList(state.conflictingFiles);
+        m_state.setShowingConflictGitModal(true);
+    }
+}
+
+void WorkspaceGit::checkStatus()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty()) {
+        m_state.setGitSyncState(GitSyncState::noRepository());
+        return;
+    }
+    // Coalesced: however often this is called, one check runs and at most one waits.
+    GitService::shared().submit<GitStatusSnapshot>(
+        folder, this, [folder] { return GitStatusSnapshot::take(GitService::shared(), folder); },
+        [this, folder](const GitStatusSnapshot& snapshot) {
+            publishSnapshot(folder, snapshot);
+            Q_EMIT statusCheckFinished();
+        },
+        QStringLiteral("status"));
+}
+
+void WorkspaceGit::syncNow()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    GitService& service = GitService::shared();
+    if (!service.isGitAvailable()) {
+        m_state.setGitSyncState(GitSyncState::gitNotInstalled());
+        return;
+    }
+    m_state.setGitSyncState(GitSyncState::syncing());
+    service.submit<SyncOutcome>(
+        folder, this,
+        [folder] {
+            GitService& git = GitService::shared();
+            SyncOutcome outcome;
+            const auto synced = git.performFullSync(folder, git.tokenForRemote(folder));
+            if (synced) {
+                outcome.snapshot = GitStatusSnapshot::take(git, folder);
+                return outcome;
+            }
+            outcome.error = synced.error();
+            const auto kind = synced.error().kind();
+            if (kind != GitError::Kind::AuthenticationFailed
+                && kind != GitError::Kind::LaunchFailed)
+                outcome.snapshot = GitStatusSnapshot::take(git, folder);
+            return outcome;
+        },
+        [this, folder](const SyncOutcome& outcome) {
+            // The merge may have rewritten files that are open.
+            m_state.reloadOpenDocumentsFromDisk();
+            if (!isCurrentFolder(folder)) {
+                Q_EMIT syncFinished();
+                return;
+            }
+            if (!outcome.error) {
+                AnalyticsManager::shared().track(
+                    AnalyticsEvent::gitSyncExecuted(QStringLiteral("full_sync")));
+                publishSnapshot(folder, *outcome.snapshot);
+                m_state.refreshFolder();
+            } else if (outcome.error->kind() == GitError::Kind::AuthenticationFailed) {
+                m_state.setGitSyncState(
+                    GitSyncState::error(QStringLiteral("Auth Failed: Update Token")));
+                m_state.setShowingConnectGitModal(true);
+            } else if (outcome.snapshot
+                && outcome.snapshot->outcome == GitStatusSnapshot::Outcome::Read
+                && outcome.snapshot->status.hasConflicts) {
+                publishSnapshot(folder, *outcome.snapshot);
+            } else {
+                m_state.setGitSyncState(GitSyncState::error(outcome.error->description()));
+            }
+            Q_EMIT syncFinished();
+        },
+        QStringLiteral("sync"));
+}
+
+void WorkspaceGit::activate()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    GitService::shared().submit<GitResult<void>>(
+        folder, this, [folder] { return GitService::shared().initRepository(folder); },
+        [this, folder](const GitResult<void>& result) {
+            if (isCurrentFolder(folder)) {
+                if (result) {
+                    checkStatus();
+                    m_state.refreshFolder();
+                } else {
+                    m_state.setGitSyncState(GitSyncState::error(
+                        QStringLiteral("Failed to activate Git: ") + result.error().description()));
+                }
+            }
+            Q_EMIT activationFinished();
+        });
+}
+
+void WorkspaceGit::autoCommitTick()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    const bool push = m_state.autoPushAfterCommit();
+    GitService::shared().submit<AutoCommitOutcome>(
+        folder, this,
+        [folder, push] {
+            GitService& git = GitService::shared();
+            AutoCommitOutcome outcome;
+            if (!git.isGitRepository(folder))
+                return outcome;
+            const auto status = git.getStatus(folder);
+            if (!status || status.value().isClean || status.value().hasConflicts)
+                return outcome;
+            QTextStream(stdout) << "Quillon: Auto-committing working directory changes..."
+                                << Qt::endl;
+            const QString message = autoSaveMessage(QDateTime::currentDateTime());
+            // Failures are silent here: the status check that follows shows what is left.
+            if (push)
+                git.commitAndPush(folder, message, git.tokenForRemote(folder));
+            else
+                git.commitLocal(folder, message);
+            outcome.committed = true;
+            return outcome;
+        },
+        [this, folder](const AutoCommitOutcome& outcome) {
+            if (outcome.committed && isCurrentFolder(folder)) {
+                checkStatus();
+                m_state.refreshFolder();
+            }
+            Q_EMIT autoCommitFinished(outcome.committed);
+        },
+        QStringLiteral("autocommit"));
+}
+
+void WorkspaceGit::fetchTick()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    GitService::shared().submit<bool>(
+        folder, this,
+        [folder] {
+            GitService& git = GitService::shared();
+            if (!git.isGitRepository(folder))
+                return false;
+            git.fetch(folder, git.tokenForRemote(folder));
+            return true;
+        },
+        [this, folder](bool fetched) {
+            if (fetched && isCurrentFolder(folder))
+                checkStatus();
+            Q_EMIT fetchFinished();
+        },
+        QStringLiteral("fetch"));
+}
+
+void WorkspaceGit::stageDeletion(const QString& repositoryFolder, const QString& deletedPath)
+{
+    if (repositoryFolder.isEmpty())
+        return;
+    GitService::shared().submit<bool>(
+        repositoryFolder, this,
+        [repositoryFolder, deletedPath] {
+            GitService::shared().stageDeletion(repositoryFolder, deletedPath);
+            return true;
+        },
+        [this](bool) {
+            checkStatus();
+            Q_EMIT deletionStaged();
+        });
+}
+
+QString WorkspaceGit::autoSaveMessage(const QDateTime& moment, const QLocale& locale)
+{
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    if (!timeFormat.contains(QLatin1Char('s'))) {
+        const qsizetype minutes = timeFormat.indexOf(QLatin1String("mm"));
+        if (minutes >= 0)
+            timeFormat.insert(minutes + 2, QStringLiteral(":ss"));
+    }
+    return QStringLiteral("Auto-save by Quillon (%1, %2)")
+        .arg(locale.toString(moment.date(), QLocale::ShortFormat),
+            locale.toString(moment.time(), timeFormat));
+}
+
+} // namespace quillon

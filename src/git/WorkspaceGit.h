@@ -1,0 +1,81 @@
+#pragma once
+
+#include "git/ConflictChoice.h"
+#include "git/ConflictVersions.h"
+#include "git/GitResult.h"
+#include "workspace/WorkspaceServices.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quillon {
+
+class WorkspaceState;
+struct GitStatusSnapshot;
+
+// The git orchestration of one workspace: status check, sync now, activation, the background fetch
+// and auto-commit ticks, and the work of the connect and conflict dialogs. Every call is made on
+// the main thread and returns at once; the git work runs on the folder's serial queue and every
+// change of the workspace's published state is made back on the main thread. A result that
+// arrives after the workspace switched to another folder is dropped.
+class WorkspaceGit : public QObject, public WorkspaceGitHooks
+{
+    Q_OBJECT
+public:
+    explicit WorkspaceGit(WorkspaceState& state);
+    ~WorkspaceGit() override;
+
+    // The orchestration installed in the workspace, or null.
+    static WorkspaceGit* of(const WorkspaceState& state);
+
+    void checkStatus() override;
+    void autoCommitTick() override;
+    void fetchTick() override;
+    void stageDeletion(const QString& repositoryFolder, const QString& deletedPath) override;
+
+    // The menu's "Sync Now" and the sync widget: a full sync with the remote host's token.
+    void syncNow();
+    // Initialises a repository in a workspace folder that has none.
+    void activate();
+
+    // The connect dialog: stores a non-empty token under the address's host, then connects the
+    // destination when it is already a repository, or clones into it; on success the destination
+    // becomes the workspace folder (also when the dialog is gone), then `done` gets no error.
+    void connectRepository(const QString& repoURL, const QString& token, const QString& destination,
+        QObject* receiver, std::function<void(std::optional<GitError>)> done);
+
+    // The conflict dialog. Paths are relative to the repository root, as the conflict list holds
+    // them. Resolving and completing reload open documents that git changed on disk.
+    void loadConflictVersions(const QString& filePath, QObject* receiver,
+        std::function<void(GitResult<ConflictVersions>)> done);
+    void resolveConflict(const QString& filePath, ConflictChoice choice, QObject* receiver,
+        std::function<void(GitResult<void>)> done);
+    void completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done);
+
+    // "Auto-save by Quillon (" + short date and medium time + ")".
+    static QString autoSaveMessage(
+        const QDateTime& moment, const QLocale& locale = QLocale::system());
+
+Q_SIGNALS:
+    // Each operation announces its end after it has published its outcome.
+    void statusCheckFinished();
+    void syncFinished();
+    void activationFinished();
+    // `committed` is false when the tick found nothing to commit.
+    void autoCommitFinished(bool committed);
+    void fetchFinished();
+    void deletionStaged();
+
+private:
+    void publishSnapshot(const QString& folder, const GitStatusSnapshot& snapshot);
+    bool isCurrentFolder(const QString& folder) const;
+
+    WorkspaceState& m_state;
+};
+
+} // namespace quillon

@@ -1,0 +1,127 @@
+// The git work of the connect dialog and the conflict dialog.
+#include "git/WorkspaceGit.h"
+
+#include "analytics/AnalyticsManager.h"
+#include "git/GitService.h"
+#include "git/KeychainManager.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QPointer>
+
+namespace quillon {
+
+namespace {
+
+QString trimSpacesAndTabs(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+struct ConnectOutcome
+{
+    std::optional<GitError> error;
+    bool cloned = false;
+};
+
+} // namespace
+
+void WorkspaceGit::connectRepository(const QString& repoURL, const QString& token,
+    const QString& destination, QObject* receiver,
+    std::function<void(std::optional<GitError>)> done)
+{
+    if (destination.isEmpty())
+        return;
+    const QString url = trimSpacesAndTabs(repoURL);
+    const QString trimmedToken = trimSpacesAndTabs(token);
+    QPointer<QObject> dialog(receiver);
+    // Guarded by this object, not the dialog: a clone that succeeds after the dialog was
+    // cancelled still opens the folder.
+    GitService::shared().submit<ConnectOutcome>(
+        destination, this,
+        [url, trimmedToken, destination] {
+            GitService& git = GitService::shared();
+            ConnectOutcome outcome;
+            if (!trimmedToken.isEmpty())
+                KeychainManager::saveToken(trimmedToken, KeychainManager::extractHost(url));
+            if (!git.isGitRepository(destination)) {
+                const auto cloned = git.clone(url,
+                    trimmedToken.isEmpty() ? std::nullopt : std::optional<QString>(trimmedToken),
+                    destination);
+                if (!cloned) {
+                    outcome.error = cloned.error();
+                    return outcome;
+                }
+                outcome.cloned = true;
+            }
+            git.configureCredentialHelper(destination);
+            return outcome;
+        },
+        [this, destination, dialog, done](const ConnectOutcome& outcome) {
+            if (outcome.cloned)
+                AnalyticsManager::shared().track(
+                    AnalyticsEvent::gitSyncExecuted(QStringLiteral("clone")));
+            if (!outcome.error)
+                m_state.setFolderURL(destination);
+            if (dialog && done)
+                done(outcome.error);
+        });
+}
+
+void WorkspaceGit::loadConflictVersions(const QString& filePath, QObject* receiver,
+    std::function<void(GitResult<ConflictVersions>)> done)
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    GitService::shared().submit<GitResult<ConflictVersions>>(
+        folder, receiver,
+        [folder, filePath] { return GitService::shared().getConflictDiff(folder, filePath); },
+        std::move(done));
+}
+
+void WorkspaceGit::resolveConflict(const QString& filePath, ConflictChoice choice,
+    QObject* receiver, std::function<void(GitResult<void>)> done)
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    QPointer<QObject> dialog(receiver);
+    GitService::shared().submit<GitResult<void>>(
+        folder, this,
+        [folder, filePath, choice] {
+            return GitService::shared().resolveConflict(folder, filePath, choice);
+        },
+        [this, dialog, done](const GitResult<void>& result) {
+            m_state.reloadOpenDocumentsFromDisk();
+            if (dialog && done)
+                done(result);
+        });
+}
+
+void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done)
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    QPointer<QObject> dialog(receiver);
+    GitService::shared().submit<GitResult<void>>(
+        folder, this,
+        [folder] {
+            return GitService::shared().completeMerge(
+                folder, QStringLiteral("Merge resolved via Quillon"));
+        },
+        [this, dialog, done](const GitResult<void>& result) {
+            m_state.reloadOpenDocumentsFromDisk();
+            if (dialog && done)
+                done(result);
+        });
+}
+
+} // namespace quillon

@@ -1,0 +1,150 @@
+#include "git/GitService.h"
+#include "git/GitTestRepos.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace quillon;
+using test::gitOk;
+using test::GitRemoteFixture;
+using test::TempTree;
+
+namespace {
+
+GitService& git()
+{
+    return GitService::shared();
+}
+
+QString lastCommitMessage(const QString& folder)
+{
+    return QString::fromUtf8(gitOk(folder, { "log", "-1", "--format=%s" })).trimmed();
+}
+
+QByteArray stagedNames(const QString& folder)
+{
+    return gitOk(folder, { "diff", "--cached", "--name-status", "-z" });
+}
+
+} // namespace
+
+TEST(GitOperations, StatusReadsPathsWithSpacesAndNonAsciiCharacters)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "docs/new file.md", "x");
+    repos.write(repos.alice(), "Notizen/Übersicht 2.md", "y");
+    gitOk(repos.alice(), { "add", "-A" });
+    const auto status = git().getStatus(repos.alice());
+    ASSERT_TRUE(status.ok());
+    EXPECT_EQ(status.value().changedFiles,
+        (QStringList { "Notizen/Übersicht 2.md", "docs/new file.md" }));
+    EXPECT_EQ(status.value().upstream, "origin/main");
+
+    ASSERT_TRUE(git().commitLocal(repos.alice(), {}).ok());
+    EXPECT_EQ(lastCommitMessage(repos.alice()), "Update documents");
+    EXPECT_TRUE(git().getStatus(repos.alice()).value().isClean);
+    EXPECT_EQ(git().getStatus(repos.alice()).value().ahead, 1);
+}
+
+TEST(GitOperations, QueriesNeverFailOutsideARepository)
+{
+    TempTree plain;
+    EXPECT_FALSE(git().isGitRepository(plain.path()));
+    EXPECT_FALSE(git().hasRemote(plain.path()));
+    EXPECT_EQ(git().getCurrentBranch(plain.path()), "main");
+    EXPECT_FALSE(git().getStatus(plain.path()).ok());
+}
+
+TEST(GitOperations, InitRepositoryMakesTheFirstCommit)
+{
+    test::ensureGitIdentity();
+    TempTree folder;
+    folder.write("a note.md", "# A\n");
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    EXPECT_TRUE(git().isGitRepository(folder.path()));
+    EXPECT_EQ(lastCommitMessage(folder.path()), "Initial commit");
+    EXPECT_TRUE(git().getStatus(folder.path()).value().isClean);
+}
+
+TEST(GitOperations, CommitAndPushWithoutOriginCommitsOnly)
+{
+    test::ensureGitIdentity();
+    TempTree folder;
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    folder.write("b.md", "b");
+    ASSERT_TRUE(git().commitAndPush(folder.path(), "Saved", std::nullopt).ok());
+    EXPECT_EQ(lastCommitMessage(folder.path()), "Saved");
+}
+
+TEST(GitOperations, StageDeletionStagesTheRemovalOfItemsWithSpaces)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "old notes/a b.md", "x");
+    repos.write(repos.alice(), "keep.md", "k");
+    repos.commitAndPush(repos.alice(), "Add");
+    ASSERT_TRUE(QDir(repos.alice() + "/old notes").removeRecursively());
+
+    git().stageDeletion(repos.alice(), repos.alice() + "/old notes/");
+    const QByteArray staged = stagedNames(repos.alice());
+    EXPECT_TRUE(staged.contains(QByteArray("D") + '\0' + "old notes/a b.md"))
+        << staged.toStdString();
+
+    // The folder itself and items outside it leave the index alone.
+    git().stageDeletion(repos.alice(), repos.alice());
+    git().stageDeletion(repos.alice(), repos.root() + "/elsewhere.md");
+    EXPECT_TRUE(QFileInfo::exists(repos.alice() + "/keep.md"));
+    EXPECT_EQ(stagedNames(repos.alice()), staged);
+}
+
+TEST(GitOperations, CloneRefusesAddressesThatLookLikeOptions)
+{
+    TempTree dest;
+    const QString target = dest.filePath("clone");
+    for (const QString& url : { QString(), QStringLiteral("--upload-pack=touch /tmp/pwned"),
+             QStringLiteral("-c"), QStringLiteral("https://h/r.git\nx") }) {
+        const auto r = git().clone(url, std::nullopt, target);
+        ASSERT_FALSE(r.ok()) << url.toStdString();
+        EXPECT_EQ(r.error().kind(), GitError::Kind::InvalidURL);
+    }
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST(GitOperations, CloneIntoAFolderWithSpacesAndNonAsciiName)
+{
+    GitRemoteFixture repos;
+    const QString target = repos.root() + "/Mes notes à moi";
+    const auto r = git().clone(repos.remote(), std::nullopt, target);
+    ASSERT_TRUE(r.ok()) << r.error().description().toStdString();
+    EXPECT_EQ(repos.read(target, "README.md"), "# Notes\n");
+    EXPECT_EQ(git().getRemoteURL(target), repos.remote());
+    EXPECT_TRUE(GitService::shared().hasRemote(target));
+}
+
+TEST(GitOperations, AWorkspaceInsideALargerRepositoryCommitsOnlyItsOwnFolder)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "notes/a.md", "1");
+    repos.write(repos.alice(), "code/main.c", "1");
+    repos.write(repos.alice(), "code/staged.c", "1");
+    repos.commitAndPush(repos.alice(), "Layout");
+    repos.write(repos.alice(), "notes/a.md", "2");
+    repos.write(repos.alice(), "notes/new.md", "n");
+    repos.write(repos.alice(), "code/main.c", "2");
+    repos.write(repos.alice(), "code/staged.c", "2");
+    gitOk(repos.alice(), { "add", "code/staged.c" });
+
+    const QString workspace = repos.alice() + "/notes";
+    const auto status = git().getStatus(workspace);
+    ASSERT_TRUE(status.ok());
+    EXPECT_EQ(status.value().changedFiles, (QStringList { "notes/a.md", "notes/new.md" }));
+
+    ASSERT_TRUE(git().commitLocal(workspace, "Notes only").ok());
+    const QByteArray committed
+        = gitOk(repos.alice(), { "show", "--name-only", "--format=", "HEAD" });
+    EXPECT_EQ(committed, "notes/a.md\nnotes/new.md\n");
+    const QByteArray left = gitOk(repos.alice(), { "status", "--porcelain" });
+    EXPECT_EQ(left, " M code/main.c\nM  code/staged.c\n");
+}

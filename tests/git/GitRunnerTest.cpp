@@ -1,0 +1,181 @@
+#include "git/GitService.h"
+#include "git/GitTestRepos.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QtGlobal>
+
+using namespace quillon;
+using quillon::test::TempTree;
+
+namespace {
+
+GitRunResult runGit(const QString& folder, const QStringList& args,
+    const QList<QPair<QString, QString>>& config = {})
+{
+    GitInvocation invocation;
+    invocation.arguments = args;
+    invocation.workingDirectory = folder;
+    invocation.config = config;
+    return GitService::shared().run(invocation);
+}
+
+} // namespace
+
+TEST(GitError, DescriptionsKeepGitsTextOrSayThatTheCommandFailed)
+{
+    EXPECT_EQ(GitError::processFailed(1, "").description(), "Git command failed.");
+    EXPECT_EQ(GitError::processFailed(128, "fatal: x\n").description(), "fatal: x\n");
+    EXPECT_EQ(GitError::mergeConflict({ "a.md", "b c.md" }).description(),
+        "Merge conflict in files: a.md, b c.md");
+    EXPECT_EQ(GitError::authenticationFailed("Auth!").description(), "Auth!");
+    EXPECT_EQ(GitError::invalidURL().description(), "Invalid repository URL.");
+}
+
+TEST(GitRunner, FailureCarriesExitCodeAndStandardErrorUntrimmed)
+{
+    TempTree dir;
+    const GitRunResult r = runGit(dir.path(), { "rev-parse", "--verify", "no-such-ref" });
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 128);
+    const GitError e = r.error();
+    EXPECT_EQ(e.kind(), GitError::Kind::ProcessFailed);
+    EXPECT_EQ(e.exitCode(), 128);
+    EXPECT_TRUE(e.description().startsWith("fatal: not a git repository"))
+        << e.description().toStdString();
+    EXPECT_TRUE(e.description().endsWith('\n'));
+}
+
+TEST(GitRunner, LargeOutputIsReadWhole)
+{
+    test::ensureGitIdentity();
+    TempTree dir;
+    test::gitOk(dir.path(), { "init", "-q" });
+    QByteArray big;
+    for (int i = 0; i < 120000; ++i)
+        big.append("line " + QByteArray::number(i) + " of a rather large committed file\n");
+    dir.write("big.md", big);
+    test::gitOk(dir.path(), { "add", "-A" });
+    test::gitOk(dir.path(), { "commit", "-q", "-m", "big" });
+    const GitRunResult r = runGit(dir.path(), { "show", "HEAD:big.md" });
+    ASSERT_TRUE(r.succeeded());
+    EXPECT_EQ(r.standardOutput.size(), big.size());
+}
+
+TEST(GitRunner, EnvironmentIsFixedWhateverTheProgramInherited)
+{
+    TempTree dir;
+    const QString log = dir.filePath("git.log");
+    qputenv("FAKE_GIT_LOG", log.toUtf8());
+    qputenv("GIT_TERMINAL_PROMPT", "1");
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    GitInvocation status;
+    status.arguments = { "status" };
+    status.workingDirectory = dir.path();
+    status.noOptionalLocks = true;
+    GitService::shared().run(status);
+    const GitRunResult editor = runGit(dir.path(), { "var", "GIT_EDITOR" });
+    GitService::shared().setGitExecutable({});
+    qunsetenv("GIT_TERMINAL_PROMPT");
+    qunsetenv("LC_ALL");
+    qunsetenv("FAKE_GIT_LOG");
+
+    const QByteArray text = dir.read("git.log");
+    const qsizetype second = text.indexOf("ARGS\n", 1);
+    const QByteArray first = text.left(second);
+    for (const char* line : { "GIT_TERMINAL_PROMPT=0\n", "LC_ALL=C\n", "GIT_LITERAL_PATHSPECS=1\n",
+             "GIT_OPTIONAL_LOCKS=0\n" })
+        EXPECT_TRUE(first.contains(line)) << line;
+    // Optional locks stay on for runs that are not read-only status checks.
+    EXPECT_FALSE(text.mid(second).contains("GIT_OPTIONAL_LOCKS"));
+    // Nothing may ever wait for an editor.
+    EXPECT_EQ(editor.standardOutput.trimmed(), ":");
+}
+
+TEST(GitRunner, MissingProgramIsALaunchFailure)
+{
+    GitService& git = GitService::shared();
+    git.setGitExecutable("/nonexistent/git");
+    EXPECT_FALSE(git.isGitAvailable());
+    const GitRunResult r = runGit(QDir::tempPath(), { "status" });
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.error().kind(), GitError::Kind::LaunchFailed);
+    git.setGitExecutable({});
+    EXPECT_TRUE(git.isGitAvailable());
+}
+
+TEST(GitTokenConfig, OnlyForHttpsRemotesAndScopedToTheirHost)
+{
+    EXPECT_TRUE(GitService::tokenConfig("", "https://h/r.git").isEmpty());
+    EXPECT_TRUE(GitService::tokenConfig("t", "http://h/r.git").isEmpty());
+    EXPECT_TRUE(GitService::tokenConfig("t", "git@h:me/r.git").isEmpty());
+    EXPECT_TRUE(GitService::tokenConfig("t", "ssh://git@h/r.git").isEmpty());
+    EXPECT_TRUE(GitService::tokenConfig("t", "/srv/r.git").isEmpty());
+
+    const auto config
+        = GitService::tokenConfig("s3cr3t", "https://me@git.example.com:8443/team/r.git");
+    ASSERT_EQ(config.size(), 1);
+    EXPECT_EQ(config[0].first, "http.https://git.example.com:8443/.extraHeader");
+    EXPECT_EQ(
+        config[0].second, "Authorization: Basic " + QByteArray("x-access-token:s3cr3t").toBase64());
+}
+
+TEST(GitTokenConfig, GitSeesTheHeaderThroughTheEnvironmentForThatHostOnly)
+{
+    TempTree dir;
+    const auto config = GitService::tokenConfig("s3cr3t", "https://git.example.com/team/r.git");
+    const auto ask = [&](const char* url) {
+        return runGit(dir.path(), { "config", "--get-urlmatch", "http.extraheader", url }, config);
+    };
+    const GitRunResult same = ask("https://git.example.com/other/repo.git");
+    ASSERT_TRUE(same.succeeded()) << same.standardError.toStdString();
+    EXPECT_EQ(same.standardOutput.trimmed(), config[0].second.toUtf8());
+    EXPECT_FALSE(ask("https://elsewhere.example.org/team/r.git").succeeded());
+}
+
+TEST(GitTokenConfig, TokenNeverOnTheCommandLine)
+{
+    test::GitRemoteFixture repos;
+    // A remote that looks like https to the token logic but is a local path for git: set the
+    // URL git uses with insteadOf so the fetch really runs.
+    test::gitOk(
+        repos.bob(), { "remote", "set-url", "origin", "https://git.example.com/team/r.git" });
+    test::gitOk(repos.bob(),
+        { "config", "url." + repos.remote() + ".insteadOf", "https://git.example.com/team/r.git" });
+    TempTree logDir;
+    const QString log = logDir.filePath("git.log");
+    qputenv("FAKE_GIT_LOG", log.toUtf8());
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+
+    EXPECT_TRUE(GitService::shared().fetch(repos.bob(), QStringLiteral("s3cr3t")).ok());
+    const auto synced = GitService::shared().performFullSync(repos.bob(), QStringLiteral("s3cr3t"));
+    EXPECT_TRUE(synced.ok()) << synced.error().description().toStdString();
+
+    GitService::shared().setGitExecutable({});
+    qunsetenv("FAKE_GIT_LOG");
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const QByteArray encoded = QByteArray("x-access-token:s3cr3t").toBase64();
+    int networkRuns = 0;
+    qsizetype pos = 0;
+    while ((pos = text.indexOf("ARGS\n", pos)) >= 0) {
+        const qsizetype env = text.indexOf("ENV\n", pos);
+        const qsizetype end = text.indexOf("END\n", env);
+        const QByteArray args = text.mid(pos, env - pos);
+        const QByteArray environment = text.mid(env, end - env);
+        EXPECT_FALSE(args.contains("s3cr3t"));
+        EXPECT_FALSE(args.contains(encoded));
+        if (args.contains("\nfetch\n") || args.contains("\npush\n")) {
+            ++networkRuns;
+            EXPECT_TRUE(environment.contains(encoded)) << args.toStdString();
+        } else {
+            EXPECT_FALSE(environment.contains(encoded)) << args.toStdString();
+        }
+        pos = end;
+    }
+    EXPECT_GE(networkRuns, 3);
+}

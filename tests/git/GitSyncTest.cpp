@@ -1,0 +1,216 @@
+#include "git/GitService.h"
+#include "git/GitTestRepos.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QtGlobal>
+
+using namespace quillon;
+using test::gitOk;
+using test::GitRemoteFixture;
+using test::TempTree;
+
+namespace {
+
+GitService& git()
+{
+    return GitService::shared();
+}
+
+// Alice and Bob change the same file; Alice's change reaches the remote first.
+void makeContentConflict(const GitRemoteFixture& repos, const QString& file)
+{
+    repos.write(repos.alice(), file, "alice\n");
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    repos.write(repos.bob(), file, "bob\n");
+}
+
+// Runs git through the fake script, failing the given subcommand with the given message.
+class FakeGitFailure
+{
+public:
+    FakeGitFailure(const char* subcommand, const QByteArray& stderrText)
+    {
+        qputenv("FAKE_GIT_FAIL_ON", subcommand);
+        qputenv("FAKE_GIT_STDERR", stderrText);
+        qputenv("FAKE_GIT_LOG", m_log.filePath("git.log").toUtf8());
+        git().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    }
+    ~FakeGitFailure()
+    {
+        git().setGitExecutable({});
+        qunsetenv("FAKE_GIT_FAIL_ON");
+        qunsetenv("FAKE_GIT_STDERR");
+        qunsetenv("FAKE_GIT_LOG");
+    }
+    QByteArray log() const { return m_log.read("git.log"); }
+
+private:
+    TempTree m_log;
+};
+
+} // namespace
+
+TEST(GitFullSync, WithoutOriginOnlyCommitsLocally)
+{
+    test::ensureGitIdentity();
+    TempTree folder;
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    EXPECT_TRUE(git().performFullSync(folder.path(), std::nullopt).ok());
+    folder.write("n.md", "n");
+    EXPECT_TRUE(git().performFullSync(folder.path(), std::nullopt).ok());
+    EXPECT_EQ(gitOk(folder.path(), { "log", "-1", "--format=%s" }), "Update documents\n");
+}
+
+TEST(GitFullSync, BringsBothClonesInStep)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "from alice.md", "a");
+    repos.write(repos.bob(), "von Bob – Ü.md", "b");
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    const auto bob = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_TRUE(bob.ok()) << bob.error().description().toStdString();
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    EXPECT_EQ(repos.read(repos.alice(), "von Bob – Ü.md"), "b");
+    EXPECT_EQ(repos.read(repos.bob(), "from alice.md"), "a");
+    const auto status = git().getStatus(repos.alice()).value();
+    EXPECT_TRUE(status.isClean);
+    EXPECT_EQ(status.ahead + status.behind, 0);
+}
+
+TEST(GitFullSync, ABranchThatTheRemoteDoesNotHaveIsPushedWithUpstream)
+{
+    GitRemoteFixture repos;
+    gitOk(repos.bob(), { "checkout", "-q", "-b", "draft/ideas" });
+    repos.write(repos.bob(), "idea.md", "i");
+    const auto r = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_TRUE(r.ok()) << r.error().description().toStdString();
+    EXPECT_EQ(
+        gitOk(repos.remote(), { "log", "-1", "--format=%s", "draft/ideas" }), "Update documents\n");
+    EXPECT_EQ(git().getStatus(repos.bob()).value().upstream, "origin/draft/ideas");
+}
+
+TEST(GitFullSync, ContentConflictIsReportedResolvedAndPushed)
+{
+    GitRemoteFixture repos;
+    const QString file = "Über uns/notes 1.md";
+    makeContentConflict(repos, file);
+
+    const auto r = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind(), GitError::Kind::MergeConflict);
+    EXPECT_EQ(r.error().files(), QStringList { file });
+    // A second sync on the conflicted tree commits nothing and reports the same conflict.
+    const auto again = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.error().files(), QStringList { file });
+
+    const auto versions = git().getConflictDiff(repos.bob(), file);
+    ASSERT_TRUE(versions.ok()) << versions.error().description().toStdString();
+    EXPECT_EQ(versions.value().ours, "bob\n");
+    EXPECT_EQ(versions.value().theirs, "alice\n");
+
+    ASSERT_TRUE(git().resolveConflict(repos.bob(), file, ConflictChoice::keepTheirs).ok());
+    EXPECT_EQ(repos.read(repos.bob(), file), "alice\n");
+    ASSERT_TRUE(git().completeMerge(repos.bob(), "Merge resolved via Quillon").ok());
+    ASSERT_TRUE(git().performFullSync(repos.bob(), std::nullopt).ok());
+    EXPECT_EQ(gitOk(repos.remote(), { "log", "-1", "--format=%s", "main" }),
+        "Merge resolved via Quillon\n");
+}
+
+TEST(GitFullSync, ConflictsAreResolvedFromAWorkspaceSubfolder)
+{
+    GitRemoteFixture repos;
+    makeContentConflict(repos, "notes/a.md");
+    ASSERT_FALSE(git().performFullSync(repos.bob(), std::nullopt).ok());
+    const QString workspace = repos.bob() + "/notes";
+    ASSERT_TRUE(git().resolveConflict(workspace, "notes/a.md", ConflictChoice::keepOurs).ok());
+    EXPECT_EQ(repos.read(repos.bob(), "notes/a.md"), "bob\n");
+    EXPECT_FALSE(git().getStatus(repos.bob()).value().hasConflicts);
+}
+
+TEST(GitFullSync, DeletionConflictsCanBeResolvedEitherWay)
+{
+    struct Case
+    {
+        const char* name;
+        bool bobDeletes; // deleted by us (Bob) or by them (Alice)
+        ConflictChoice choice;
+        bool fileRemains;
+    };
+    const Case cases[] = {
+        { "deleted by them, keep ours", false, ConflictChoice::keepOurs, true },
+        { "deleted by them, keep theirs", false, ConflictChoice::keepTheirs, false },
+        { "deleted by us, keep ours", true, ConflictChoice::keepOurs, false },
+        { "deleted by us, keep theirs", true, ConflictChoice::keepTheirs, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GitRemoteFixture repos;
+        const QString file = "shared note.md";
+        repos.write(repos.alice(), file, "v1\n");
+        repos.commitAndPush(repos.alice(), "Add");
+        gitOk(repos.bob(), { "pull", "-q" });
+        const QString deleter = c.bobDeletes ? repos.bob() : repos.alice();
+        const QString editor = c.bobDeletes ? repos.alice() : repos.bob();
+        QFile::remove(deleter + "/" + file);
+        repos.write(editor, file, "v2\n");
+        // Whoever is Alice pushes first; Bob's sync meets the conflict.
+        ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+        const auto r = git().performFullSync(repos.bob(), std::nullopt);
+        ASSERT_FALSE(r.ok());
+        ASSERT_EQ(r.error().files(), QStringList { file }) << r.error().description().toStdString();
+
+        const auto versions = git().getConflictDiff(repos.bob(), file);
+        ASSERT_TRUE(versions.ok()) << versions.error().description().toStdString();
+        EXPECT_EQ(versions.value().oursDeleted, c.bobDeletes);
+        EXPECT_EQ(versions.value().theirsDeleted, !c.bobDeletes);
+        EXPECT_EQ(c.bobDeletes ? versions.value().theirs : versions.value().ours, "v2\n");
+
+        const auto resolved = git().resolveConflict(repos.bob(), file, c.choice);
+        ASSERT_TRUE(resolved.ok()) << resolved.error().description().toStdString();
+        EXPECT_EQ(QFileInfo::exists(repos.bob() + "/" + file), c.fileRemains);
+        EXPECT_FALSE(git().getStatus(repos.bob()).value().hasConflicts);
+        ASSERT_TRUE(git().completeMerge(repos.bob(), "Merge resolved via Quillon").ok());
+    }
+}
+
+TEST(GitFullSync, RejectedCredentialsBecomeAnAuthenticationFailure)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.bob(), "b.md", "b");
+    FakeGitFailure fake("fetch", "fatal: Authentication failed for 'https://h/r.git/'");
+    const auto r = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind(), GitError::Kind::AuthenticationFailed);
+    EXPECT_EQ(r.error().description(), "Git Auth Failed: Invalid credentials or token expired.");
+    EXPECT_FALSE(fake.log().contains("\nmerge\n"));
+    EXPECT_FALSE(fake.log().contains("\npush\n"));
+}
+
+TEST(GitFullSync, OtherNetworkFailuresKeepGitsMessage)
+{
+    GitRemoteFixture repos;
+    const QByteArray message
+        = "fatal: unable to access 'https://h/401-notes.git/': Could not resolve host: h";
+    FakeGitFailure fake("fetch", message);
+    const auto r = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind(), GitError::Kind::ProcessFailed);
+    EXPECT_EQ(r.error().description(), QString::fromUtf8(message + "\n"));
+}
+
+TEST(GitFullSync, AFailedPushAfterAMergeKeepsTheMergeLocal)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "a.md", "a");
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    repos.write(repos.bob(), "b.md", "b");
+    FakeGitFailure fake("push", "error: failed to push some refs to 'h'");
+    const auto r = git().performFullSync(repos.bob(), std::nullopt);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind(), GitError::Kind::ProcessFailed);
+    EXPECT_EQ(repos.read(repos.bob(), "a.md"), "a");
+    EXPECT_GE(git().getStatus(repos.bob()).value().ahead, 1);
+}

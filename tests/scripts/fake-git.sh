@@ -1,0 +1,20 @@
+#!/bin/sh
+# Stands in for git where the real one cannot be made to fail on cue (a remote that refuses the
+# credentials, a network that is down). Every run is appended to $FAKE_GIT_LOG: one line "ARGS"
+# followed by the arguments one per line, then the GIT_CONFIG_* and locale/prompt settings it received.
+# When the subcommand equals $FAKE_GIT_FAIL_ON, it prints $FAKE_GIT_STDERR to standard error and
+# exits with $FAKE_GIT_EXIT (128 by default); every other run is handed to the real git.
+if [ -n "$FAKE_GIT_LOG" ]; then
+    {
+        echo "ARGS"
+        for arg in "$@"; do echo "$arg"; done
+        echo "ENV"
+        env | grep -E '^(GIT_CONFIG_|GIT_TERMINAL_PROMPT=|LC_ALL=|GIT_OPTIONAL_LOCKS=|GIT_LITERAL_PATHSPECS=)' | sort
+        echo "END"
+    } >>"$FAKE_GIT_LOG"
+fi
+if [ -n "$FAKE_GIT_FAIL_ON" ] && [ "$1" = "$FAKE_GIT_FAIL_ON" ]; then
+    printf '%s\n' "$FAKE_GIT_STDERR" >&2
+    exit "${FAKE_GIT_EXIT:-128}"
+fi
+exec "${FAKE_GIT_REAL:-/usr/bin/git}" "$@"
