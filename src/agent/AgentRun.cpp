@@ -31,12 +31,14 @@ AgentRun::AgentRun(Setup setup, QObject* parent)
 AgentRun::~AgentRun()
 {
     m_process.disconnect(this);
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    // Going away (the window closes): a short grace period, then nothing of the run survives.
-    signalGroup(SIGTERM);
-    m_process.waitForFinished(1000);
-    if (m_pid > 0)
+    const bool running = m_process.state() != QProcess::NotRunning;
+    // Going away (the window closes): a short grace period, then nothing of the run survives,
+    // including children of a stopped run still inside their grace period.
+    if (running) {
+        signalGroup(SIGTERM);
+        m_process.waitForFinished(1000);
+    }
+    if ((running || m_killTimer.isActive()) && m_pid > 0)
         ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();

@@ -27,7 +27,8 @@ public:
     };
 
     explicit AgentRun(Setup setup, QObject* parent = nullptr);
-    // Ends a child still running (terminate the group, then kill the leader) before going.
+    // Ends a child still running and everything it started: the group is asked to terminate,
+    // given a second, then killed.
     ~AgentRun() override;
 
     // Emits output() for each decoded piece, then exactly one of ended() or failedToStart().

@@ -242,37 +242,54 @@ TEST_F(AgentRunTest, RunEndsWhenTheAgentExitsEvenIfItsChildKeepsTheOutputOpen)
 
 TEST_F(AgentRunTest, StopEndsTheAgentAndEverythingItStarted)
 {
-    useScript(QStringLiteral("fake-agent-stubborn.sh"));
-    bridge->sendTask(QStringLiteral("go"));
-    ASSERT_TRUE(test::waitUntil([&] { return last().text.contains(QStringLiteral("started")); }));
-    const qint64 child = recorded(QStringLiteral("child")).toLongLong();
-    const qint64 grandchild = recorded(QStringLiteral("grandchild")).toLongLong();
-    ASSERT_GT(child, 0);
-    ASSERT_GT(grandchild, 0);
+    // The agent ignores SIGTERM itself, or ends on it but leaves a child that ignores it.
+    for (const char* script : { "fake-agent-stubborn.sh", "fake-agent-stray-child.sh" }) {
+        SCOPED_TRACE(script);
+        useScript(QString::fromLatin1(script));
+        bridge->setStopGracePeriodMs(500);
+        bridge->sendTask(QStringLiteral("go"));
+        ASSERT_TRUE(
+            test::waitUntil([&] { return last().text.contains(QStringLiteral("started")); }));
+        const qint64 child = recorded(QStringLiteral("child")).toLongLong();
+        const qint64 grandchild = recorded(QStringLiteral("grandchild")).toLongLong();
+        ASSERT_GT(child, 0);
+        ASSERT_GT(grandchild, 0);
 
-    bridge->cancelTask();
-    EXPECT_FALSE(bridge->isProcessing());
-    // Both ignore SIGTERM: still there until the grace period has passed.
-    test::waitUntil([] { return false; }, 200);
-    EXPECT_FALSE(test::processGone(child));
-    EXPECT_EQ(pillTitles(last()), QStringList { QStringLiteral("Thinking...") });
+        bridge->cancelTask();
+        EXPECT_FALSE(bridge->isProcessing());
+        test::waitUntil([] { return false; }, 200);
+        EXPECT_FALSE(test::processGone(grandchild));
 
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return test::processGone(child) && test::processGone(grandchild); }, 5000));
-    ASSERT_TRUE(test::waitForRunEnd(*bridge));
-    EXPECT_EQ(pillTitles(last()), QStringList { QStringLiteral("Task Completed") });
+        ASSERT_TRUE(test::waitUntil(
+            [&] { return test::processGone(child) && test::processGone(grandchild); }, 5000));
+        ASSERT_TRUE(test::waitForRunEnd(*bridge));
+        EXPECT_EQ(pillTitles(last()), QStringList { QStringLiteral("Task Completed") });
+    }
 }
 
-TEST_F(AgentRunTest, ClosingTheBridgeEndsARunningAgent)
+TEST_F(AgentRunTest, ClosingTheBridgeEndsARunningOrStoppingAgent)
 {
-    useScript(QStringLiteral("fake-agent-stubborn.sh"));
-    bridge->sendTask(QStringLiteral("go"));
-    ASSERT_TRUE(test::waitUntil([&] { return last().text.contains(QStringLiteral("started")); }));
-    const qint64 child = recorded(QStringLiteral("child")).toLongLong();
-    const qint64 grandchild = recorded(QStringLiteral("grandchild")).toLongLong();
-    bridge.reset();
-    EXPECT_TRUE(test::waitUntil(
-        [&] { return test::processGone(child) && test::processGone(grandchild); }, 3000));
+    for (const bool stopFirst : { false, true }) {
+        SCOPED_TRACE(stopFirst ? "stopped first" : "running");
+        bridge = std::make_unique<AgentProcessBridge>(nullptr);
+        bridge->setStopGracePeriodMs(60000);
+        useScript(stopFirst ? QStringLiteral("fake-agent-stray-child.sh")
+                            : QStringLiteral("fake-agent-stubborn.sh"));
+        bridge->sendTask(QStringLiteral("go"));
+        ASSERT_TRUE(
+            test::waitUntil([&] { return last().text.contains(QStringLiteral("started")); }));
+        const qint64 child = recorded(QStringLiteral("child")).toLongLong();
+        const qint64 grandchild = recorded(QStringLiteral("grandchild")).toLongLong();
+        if (stopFirst) {
+            // The agent ends at once; its child waits out the grace period.
+            bridge->cancelTask();
+            ASSERT_TRUE(test::waitForRunEnd(*bridge));
+            EXPECT_FALSE(test::processGone(grandchild));
+        }
+        bridge.reset();
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return test::processGone(child) && test::processGone(grandchild); }, 3000));
+    }
 }
 
 TEST_F(AgentRunTest, OneRunAtATime)

@@ -1,0 +1,154 @@
+#include "agent/AgentIntegration.h"
+#include "agent/AgentProcessBridge.h"
+#include "agent/AgentTestSupport.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserPrompts.h"
+#include "support/TestSupport.h"
+#include "workspace/FileNode.h"
+#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceState.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace quillon {
+namespace {
+
+class AgentWorkspaceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        UserDefaults& defaults = UserDefaults::standard();
+        for (const QString& key : defaults.keys())
+            defaults.remove(key);
+        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
+        prompts = &ScriptedUserPrompts::installNew();
+        WorkspaceServices::install({});
+        installAgentIntegration();
+        tree.write(QStringLiteral("notes.md"), "original\n");
+        workspace = std::make_unique<WorkspaceState>();
+        QCoreApplication::processEvents();
+        workspace->setFolderURL(tree.path());
+        bridge = AgentProcessBridge::of(*workspace);
+    }
+    void TearDown() override
+    {
+        workspace.reset();
+        WorkspaceServices::install({});
+    }
+
+    bool treeLists(const QString& name) const
+    {
+        const FileNode* root = workspace->rootNode();
+        if (!root)
+            return false;
+        for (const FileNode* child : root->children()) {
+            if (child->name() == name)
+                return true;
+        }
+        return false;
+    }
+
+    test::TempTree tree;
+    ScriptedUserPrompts* prompts = nullptr;
+    std::unique_ptr<WorkspaceState> workspace;
+    AgentProcessBridge* bridge = nullptr;
+};
+
+TEST_F(AgentWorkspaceTest, TheWorkspaceOwnsItsBridge)
+{
+    ASSERT_NE(bridge, nullptr);
+    EXPECT_EQ(bridge->parent(), workspace.get());
+    EXPECT_EQ(bridge->workspaceState(), workspace.get());
+}
+
+TEST_F(AgentWorkspaceTest, KeepsTheGitHooksAlreadyInstalled)
+{
+    bool gitHooksMade = false;
+    WorkspaceServices services;
+    services.makeGitHooks = [&](WorkspaceState&) {
+        gitHooksMade = true;
+        return std::unique_ptr<WorkspaceGitHooks>();
+    };
+    WorkspaceServices::install(services);
+    installAgentIntegration();
+    ASSERT_TRUE(WorkspaceServices::installed().makeGitHooks);
+    WorkspaceState other;
+    EXPECT_TRUE(gitHooksMade);
+    EXPECT_NE(AgentProcessBridge::of(other), nullptr);
+}
+
+TEST_F(AgentWorkspaceTest, RunInTheFolderThenReloadDocumentsAndRefreshTheTree)
+{
+    const QString notes = tree.filePath(QStringLiteral("notes.md"));
+    workspace->openFile(notes);
+    ASSERT_EQ(workspace->currentFileContent(), QStringLiteral("original\n"));
+    ASSERT_FALSE(treeLists(QStringLiteral("created.md")));
+
+    // The end step refreshes the tree itself: the tree changes before control returns to the
+    // event loop, so the directory watcher cannot be what rebuilt it.
+    bool inEndStep = false;
+    bool refreshedInEndStep = false;
+    QString contentInEndStep;
+    QObject::connect(bridge, &AgentProcessBridge::messagesChanged, [&] {
+        if (test::pillTitles(bridge->messages().constLast())
+            == QStringList { QStringLiteral("Task Completed") }) {
+            inEndStep = true;
+            QTimer::singleShot(0, [&] {
+                inEndStep = false;
+                contentInEndStep = workspace->currentFileContent();
+            });
+        }
+    });
+    QObject::connect(workspace.get(), &WorkspaceState::rootNodeChanged, [&] {
+        if (inEndStep && treeLists(QStringLiteral("created.md")))
+            refreshedInEndStep = true;
+    });
+
+    bridge->setEngine(
+        SupportedAgentEngine::customCLI(test::agentScript(QStringLiteral("fake-agent-edit.sh"))));
+    bridge->sendTask(QStringLiteral("edit my notes"));
+    ASSERT_TRUE(test::waitForRunEnd(*bridge));
+    ASSERT_TRUE(test::waitUntil([&] { return !contentInEndStep.isEmpty(); }));
+
+    EXPECT_TRUE(refreshedInEndStep);
+    EXPECT_EQ(contentInEndStep, QStringLiteral("changed by the agent\n"));
+    EXPECT_EQ(workspace->currentFileContent(), QStringLiteral("changed by the agent\n"));
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_EQ(tree.read(QStringLiteral("notes.md")), QByteArray("changed by the agent\n"));
+}
+
+TEST_F(AgentWorkspaceTest, LocalEditsAreNotOverwrittenSilently)
+{
+    workspace->openFile(tree.filePath(QStringLiteral("notes.md")));
+    workspace->setCurrentFileContent(QStringLiteral("my unsaved edit\n"));
+
+    bridge->setEngine(
+        SupportedAgentEngine::customCLI(test::agentScript(QStringLiteral("fake-agent-edit.sh"))));
+    bridge->sendTask(QStringLiteral("edit my notes"));
+    ASSERT_TRUE(test::waitForRunEnd(*bridge));
+    QCoreApplication::processEvents();
+
+    // Asked; the default answer puts the decision off, so both versions survive.
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(workspace->currentFileContent(), QStringLiteral("my unsaved edit\n"));
+    EXPECT_EQ(tree.read(QStringLiteral("notes.md")), QByteArray("changed by the agent\n"));
+}
+
+TEST_F(AgentWorkspaceTest, ClosingTheWorkspaceTakesTheBridgeWithIt)
+{
+    bridge->setEngine(
+        SupportedAgentEngine::customCLI(test::agentScript(QStringLiteral("fake-agent-slow.sh"))));
+    bridge->sendTask(QStringLiteral("work"));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return bridge->messages().constLast().text.contains(QStringLiteral("working")); }));
+    QPointer<AgentProcessBridge> watched(bridge);
+    workspace.reset();
+    EXPECT_TRUE(watched.isNull());
+}
+
+} // namespace
+} // namespace quillon
