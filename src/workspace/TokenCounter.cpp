@@ -57,7 +57,7 @@ public:
     {
         if (position >= m_segmentStart && position < m_segmentEnd) {
             m_finder->setPosition(position - m_segmentStart);
-            return m_segmentStart + m_finder->toNextBoundary();
+            return nextBoundary();
         }
         const char16_t c = m_text[position];
         if (isAscii(c)) {
@@ -76,7 +76,7 @@ public:
             reinterpret_cast<const QChar*>(m_text + position), end - position, m_buffer.data(),
             qsizetype(m_buffer.size()));
         m_finder->setPosition(0);
-        return position + m_finder->toNextBoundary();
+        return nextBoundary();
     }
 
     // Whether the one-unit cluster `character` starts at `position`.
@@ -87,6 +87,28 @@ public:
     }
 
 private:
+    // Qt tailors the boundaries of some scripts (Indic syllables) over the whole script run, and
+    // that tailoring can cut a surrogate pair or a "\r\n" apart; neither is ever a boundary.
+    qsizetype nextBoundary()
+    {
+        for (;;) {
+            const qsizetype boundary = m_finder->toNextBoundary();
+            if (boundary < 0)
+                return m_segmentEnd;
+            const qsizetype at = m_segmentStart + boundary;
+            if (at >= m_segmentEnd || !splitsUnbreakablePair(at))
+                return at;
+        }
+    }
+
+    bool splitsUnbreakablePair(qsizetype position) const
+    {
+        const char16_t before = m_text[position - 1];
+        const char16_t after = m_text[position];
+        return (QChar::isHighSurrogate(before) && QChar::isLowSurrogate(after))
+            || (before == u'\r' && after == u'\n');
+    }
+
     bool isCertainBoundary(qsizetype position) const
     {
         const char16_t before = m_text[position - 1];
