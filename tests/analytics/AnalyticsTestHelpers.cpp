@@ -33,7 +33,8 @@ QList<RecordingSignalManager::Call> RecordingSignalManager::callsExcept(const QS
     QMutexLocker lock(&mutex);
     QList<Call> result;
     for (const Call& call : calls)
-        if (call.name != name)
+        if (call.name != name
+            && call.name != QLatin1String("Beacon.Acquisition.newInstallDetected"))
             result.append(call);
     return result;
 }

@@ -41,6 +41,7 @@ public:
     QString defaultUserIdentifier() const override { return QStringLiteral("USER"); }
 
     QList<Call> callsNamed(const QString& name) const;
+    // Every call but those of the given name and the new-install signal.
     QList<Call> callsExcept(const QString& name) const;
     int attemptCount() const
     {

@@ -26,6 +26,7 @@ protected:
         configuration = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
         configuration->setLogHandler(log.handler());
         configuration->setSendNewSessionBeganSignal(false);
+        configuration->setSessionStatsEnabled(false);
         auto recorder = std::make_unique<RecordingSignalManagerHandle>();
         signals_ = recorder.get();
         manager = std::make_shared<TelemetryManager>(configuration, std::move(recorder));

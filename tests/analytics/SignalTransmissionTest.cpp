@@ -97,6 +97,8 @@ TEST_F(SignalTransmissionTest, PostsTheRecordAsJsonToTheIngestPath)
     EXPECT_EQ(record.value("floatValue").toDouble(), 1.5);
     EXPECT_EQ(record.value("isTestMode").toString(), QStringLiteral("false"));
     EXPECT_EQ(record.value("payload").toObject().value("source").toString(), QStringLiteral("md"));
+    EXPECT_EQ(record.value("payload").toObject().value("Beacon.Device.platform").toString(),
+        QStringLiteral("Linux"));
     const QString sessionID = record.value("sessionID").toString();
     EXPECT_EQ(sessionID.size(), 36);
     EXPECT_EQ(sessionID, sessionID.toUpper());

@@ -2,6 +2,7 @@
 
 #include "analytics/beacon/Beacon.h"
 #include "analytics/beacon/CryptoHashing.h"
+#include "analytics/beacon/DefaultSignalPayload.h"
 #include "analytics/beacon/SignalCache.h"
 #include "analytics/beacon/SignalTransmitter.h"
 #include "analytics/beacon/TelemetryManagerConfiguration.h"
@@ -20,11 +21,6 @@ namespace {
 using Level = LogHandler::LogLevel;
 
 const QString kDefaultUserIdentifierKey = QStringLiteral("defaultUserIdentifier");
-
-QMap<QString, QString> defaultSignalParameters()
-{
-    return {};
-}
 
 } // namespace
 
@@ -87,7 +83,7 @@ void SignalManager::processSignal(const QString& signalName,
     auto onMainThread
         = [this, transmitter, signalName, parameters, floatValue, customUserID, configuration] {
               const QString defaultUser = defaultUserIdentifier();
-              const QMap<QString, QString> defaults = defaultSignalParameters();
+              const QMap<QString, QString> defaults = DefaultSignalPayload::parameters();
               QMetaObject::invokeMethod(
                   transmitter,
                   [=] {

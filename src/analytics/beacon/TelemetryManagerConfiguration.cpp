@@ -1,6 +1,7 @@
 #include "analytics/beacon/TelemetryManagerConfiguration.h"
 
 #include "analytics/beacon/Beacon.h"
+#include "analytics/beacon/SessionManager.h"
 
 namespace quillon {
 
@@ -108,6 +109,8 @@ void TelemetryManagerConfiguration::setSessionID(const QUuid& sessionID)
         QMutexLocker lock(&m_mutex);
         m_sessionID = sessionID;
     }
+    if (sessionStatsEnabled())
+        SessionManager::shared().startNewSession();
     if (sendNewSessionBeganSignal())
         Beacon::internalSignal(QStringLiteral("Beacon.Session.started"));
 }

@@ -1,0 +1,282 @@
+#include "analytics/beacon/SessionManager.h"
+
+#include "analytics/beacon/Beacon.h"
+#include "analytics/beacon/Clock.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <QTimer>
+
+namespace quillon {
+
+namespace {
+
+const QString kRecentSessions = QStringLiteral("recentSessions");
+const QString kDeletedSessionsCount = QStringLiteral("deletedSessionsCount");
+const QString kFirstSessionDate = QStringLiteral("firstSessionDate");
+const QString kDistinctDaysUsed = QStringLiteral("distinctDaysUsed");
+constexpr qint64 kRetentionWindowSeconds = 7776000; // 90 days
+constexpr int kTickMs = 1000;
+
+QDateTime distantPast()
+{
+    return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc());
+}
+
+} // namespace
+
+SessionManager& SessionManager::shared()
+{
+    static SessionManager* instance = [] {
+        auto* manager = new SessionManager;
+        if (QCoreApplication* app = QCoreApplication::instance())
+            if (manager->thread() != app->thread())
+                manager->moveToThread(app->thread());
+        return manager;
+    }();
+    return *instance;
+}
+
+SessionManager::SessionManager(UserDefaults* defaultsOverride)
+    : m_defaultsOverride(defaultsOverride)
+    , m_currentSessionStartedAt(distantPast())
+{
+    m_persistenceQueue.setMaxThreadCount(1);
+    m_persistenceQueue.setExpiryTimeout(-1);
+
+    if (UserDefaults* defaults = store()) {
+        QList<StoredSession> loaded;
+        bool decoded = false;
+        if (const std::optional<QByteArray> data = defaults->dataValue(kRecentSessions)) {
+            const QJsonDocument document = QJsonDocument::fromJson(*data);
+            decoded = document.isArray();
+            for (const QJsonValue& value : document.array()) {
+                const QJsonObject object = value.toObject();
+                if (!object.value(QStringLiteral("st")).isDouble()
+                    || !object.value(QStringLiteral("dn")).isDouble()) {
+                    decoded = false;
+                    break;
+                }
+                loaded.append(
+                    { QDateTime::fromSecsSinceEpoch(
+                          qint64(object.value(QStringLiteral("st")).toDouble()), QTimeZone::utc()),
+                        qint64(object.value(QStringLiteral("dn")).toDouble()) });
+            }
+        }
+        if (decoded) {
+            const QDateTime cutoff = Clock::now().addSecs(-kRetentionWindowSeconds);
+            QList<StoredSession> kept;
+            for (const StoredSession& session : std::as_const(loaded))
+                if (session.startedAt > cutoff)
+                    kept.append(session);
+            const qint64 dropped = loaded.size() - kept.size();
+            m_recentSessions = kept;
+            // The shortened list and the count go out together, so a short run that never
+            // persists a session cannot count the same dropped sessions again next time.
+            persist([this, kept, dropped](UserDefaults& target) {
+                writeSessions(target, kept);
+                target.setInt(kDeletedSessionsCount,
+                    target.intValue(kDeletedSessionsCount).value_or(0) + dropped);
+            });
+        }
+    }
+
+    const QString today = Clock::todayISODate();
+    QStringList days = distinctDaysUsed();
+    if (days.isEmpty() || days.last() != today) {
+        days.append(today);
+        persist([days](UserDefaults& target) { target.setStringList(kDistinctDaysUsed, days); });
+    }
+
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        m_wasActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+            &SessionManager::onApplicationStateChanged);
+    }
+}
+
+SessionManager::~SessionManager()
+{
+    m_persistenceQueue.waitForDone();
+}
+
+UserDefaults* SessionManager::store() const
+{
+    return m_defaultsOverride ? m_defaultsOverride : Beacon::customDefaults();
+}
+
+void SessionManager::persist(std::function<void(UserDefaults&)> write)
+{
+    UserDefaults* target = store();
+    if (!target)
+        return;
+    m_persistenceQueue.start([target, write = std::move(write)] { write(*target); });
+}
+
+void SessionManager::writeSessions(UserDefaults& target, const QList<StoredSession>& sessions)
+{
+    QJsonArray array;
+    for (const StoredSession& session : sessions)
+        array.append(QJsonObject { { QStringLiteral("st"), session.startedAt.toSecsSinceEpoch() },
+            { QStringLiteral("dn"), session.durationInSeconds } });
+    target.setData(kRecentSessions, QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+void SessionManager::waitForPersistence()
+{
+    m_persistenceQueue.waitForDone();
+}
+
+void SessionManager::onApplicationStateChanged(Qt::ApplicationState state)
+{
+    const bool active = state == Qt::ApplicationActive;
+    if (active && !m_wasActive)
+        handleWillEnterForegroundNotification();
+    else if (!active && m_wasActive)
+        handleDidEnterBackgroundNotification();
+    m_wasActive = active;
+}
+
+void SessionManager::stopTimer()
+{
+    delete m_sessionDurationUpdater;
+    m_sessionDurationUpdater = nullptr;
+    m_sessionDurationLastUpdatedAt.reset();
+}
+
+void SessionManager::startTimer()
+{
+    delete m_sessionDurationUpdater;
+    m_sessionDurationUpdater = new QTimer(this);
+    connect(
+        m_sessionDurationUpdater, &QTimer::timeout, this, &SessionManager::updateSessionDuration);
+    m_sessionDurationUpdater->start(kTickMs);
+}
+
+bool SessionManager::isCounting() const
+{
+    return m_sessionDurationUpdater != nullptr;
+}
+
+void SessionManager::startNewSession()
+{
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this] { startNewSession(); }, Qt::QueuedConnection);
+        return;
+    }
+    stopTimer();
+    bool firstStart;
+    {
+        QMutexLocker lock(&m_sessionsLock);
+        firstStart = m_recentSessions.isEmpty();
+    }
+    if (firstStart) {
+        const QString today = Clock::todayISODate();
+        setFirstSessionDate(today);
+        Beacon::internalSignal(QStringLiteral("Beacon.Acquisition.newInstallDetected"),
+            { { QStringLiteral("Beacon.Acquisition.firstSessionDate"), today } });
+    }
+    m_currentSessionStartedAt = Clock::now();
+    m_currentSessionDuration = 0;
+    updateSessionDuration();
+    startTimer();
+}
+
+void SessionManager::updateSessionDuration()
+{
+    const QDateTime now = Clock::now();
+    if (m_sessionDurationLastUpdatedAt)
+        m_currentSessionDuration += double(m_sessionDurationLastUpdatedAt->msecsTo(now)) / 1000.0;
+    m_sessionDurationLastUpdatedAt = now;
+    if (m_currentSessionDuration < 1.0)
+        return;
+
+    const QDateTime startedAt = m_currentSessionStartedAt;
+    const qint64 seconds = qint64(m_currentSessionDuration);
+    QList<StoredSession> copy;
+    {
+        QMutexLocker lock(&m_sessionsLock);
+        auto it = std::find_if(m_recentSessions.rbegin(), m_recentSessions.rend(),
+            [&](const StoredSession& s) { return s.startedAt == startedAt; });
+        if (it != m_recentSessions.rend())
+            it->durationInSeconds = seconds;
+        else
+            m_recentSessions.append({ startedAt, seconds });
+        copy = m_recentSessions;
+    }
+    persist([this, copy](UserDefaults& target) { writeSessions(target, copy); });
+}
+
+void SessionManager::handleDidEnterBackgroundNotification()
+{
+    updateSessionDuration();
+    stopTimer();
+}
+
+void SessionManager::handleWillEnterForegroundNotification()
+{
+    updateSessionDuration();
+    startTimer();
+}
+
+qint64 SessionManager::totalSessionsCount() const
+{
+    qint64 deleted = 0;
+    if (UserDefaults* defaults = store())
+        deleted = defaults->intValue(kDeletedSessionsCount).value_or(0);
+    QMutexLocker lock(&m_sessionsLock);
+    return m_recentSessions.size() + deleted;
+}
+
+qint64 SessionManager::averageSessionSeconds() const
+{
+    QMutexLocker lock(&m_sessionsLock);
+    if (m_recentSessions.isEmpty())
+        return -1;
+    if (m_recentSessions.size() == 1)
+        return m_recentSessions.first().durationInSeconds;
+    qint64 sum = 0;
+    for (qsizetype i = 0; i + 1 < m_recentSessions.size(); ++i)
+        sum += m_recentSessions[i].durationInSeconds;
+    return sum / (m_recentSessions.size() - 1);
+}
+
+std::optional<qint64> SessionManager::previousSessionSeconds() const
+{
+    QMutexLocker lock(&m_sessionsLock);
+    if (m_recentSessions.size() < 2)
+        return std::nullopt;
+    return m_recentSessions[m_recentSessions.size() - 2].durationInSeconds;
+}
+
+QStringList SessionManager::distinctDaysUsed() const
+{
+    if (UserDefaults* defaults = store())
+        return defaults->stringListValue(kDistinctDaysUsed).value_or(QStringList());
+    return {};
+}
+
+std::optional<QString> SessionManager::storedFirstSessionDate() const
+{
+    if (UserDefaults* defaults = store())
+        return defaults->stringValue(kFirstSessionDate);
+    return std::nullopt;
+}
+
+QString SessionManager::firstSessionDate() const
+{
+    return storedFirstSessionDate().value_or(Clock::todayISODate());
+}
+
+void SessionManager::setFirstSessionDate(const QString& date)
+{
+    persist([date](UserDefaults& target) { target.setString(kFirstSessionDate, date); });
+}
+
+} // namespace quillon
