@@ -1,0 +1,289 @@
+#include "git/WorkspaceGit.h"
+#include "git/GitIntegration.h"
+#include "git/GitService.h"
+#include "git/GitTestRepos.h"
+#include "git/KeychainManager.h"
+#include "platform/SecretStoreMemory.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserPrompts.h"
+#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceState.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QtGlobal>
+
+using namespace quillon;
+using test::gitOk;
+using test::GitRemoteFixture;
+using test::TempTree;
+using test::waitUntil;
+
+namespace {
+
+using Kind = GitSyncState::Kind;
+
+class WorkspaceGitTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        UserDefaults& defaults = UserDefaults::standard();
+        for (const QString& key : defaults.keys())
+            defaults.remove(key);
+        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
+        ScriptedUserPrompts::installNew();
+        WorkspaceServices::install({});
+        installGitIntegration();
+        KeychainManager::setStore(keyring);
+        test::ensureGitIdentity();
+    }
+    void TearDown() override
+    {
+        WorkspaceServices::install({});
+        KeychainManager::setStore(nullptr);
+    }
+
+    std::unique_ptr<WorkspaceState> open(const QString& folder)
+    {
+        auto state = std::make_unique<WorkspaceState>();
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        if (!folder.isEmpty()) {
+            state->setFolderURL(folder);
+            settle(*state);
+        }
+        return state;
+    }
+
+    // Waits until the folder's git queue is empty and its results were delivered.
+    static void settle(const WorkspaceState& state)
+    {
+        const QString folder = state.folderURL();
+        for (int round = 0; round < 3; ++round) {
+            waitUntil([&] { return GitService::shared().pendingJobCount(folder) == 0; }, 20000);
+            waitUntil([] { return false; }, 30);
+        }
+    }
+
+    static WorkspaceGit& gitOf(const WorkspaceState& state)
+    {
+        WorkspaceGit* git = WorkspaceGit::of(state);
+        EXPECT_NE(git, nullptr);
+        return *git;
+    }
+
+    std::shared_ptr<SecretStoreMemory> keyring = std::make_shared<SecretStoreMemory>();
+};
+
+} // namespace
+
+TEST_F(WorkspaceGitTest, WithoutAFolderNothingRuns)
+{
+    auto state = open({});
+    WorkspaceGit& git = gitOf(*state);
+    git.checkStatus();
+    EXPECT_EQ(state->gitSyncState().kind, Kind::NoRepository);
+    git.syncNow();
+    git.activate();
+    git.autoCommitTick();
+    EXPECT_EQ(state->gitSyncState().kind, Kind::NoRepository);
+}
+
+TEST_F(WorkspaceGitTest, ActivationTurnsAPlainFolderIntoALocalRepository)
+{
+    TempTree folder;
+    folder.write("note.md", "# Note\n");
+    auto state = open(folder.path());
+    EXPECT_EQ(state->gitSyncState().kind, Kind::NoRepository);
+    gitOf(*state).activate();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::LocalRepository);
+}
+
+TEST_F(WorkspaceGitTest, SyncedOnlyWhenCleanAndNothingToExchange)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+
+    repos.write(repos.bob(), "a b.md", "x");
+    state->checkGitStatus();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::pendingSync(1));
+
+    // Committed but not pushed: still pending.
+    gitOk(repos.bob(), { "add", "-A" });
+    gitOk(repos.bob(), { "commit", "-q", "-m", "local" });
+    state->checkGitStatus();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::pendingSync(1));
+
+    // A branch the remote has never seen is pending as well.
+    gitOk(repos.bob(), { "checkout", "-q", "-b", "draft" });
+    state->checkGitStatus();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::PendingSync);
+
+    gitOf(*state).syncNow();
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Syncing);
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+}
+
+TEST_F(WorkspaceGitTest, SyncReloadsOpenDocumentsThatTheMergeChanged)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "shared.md", "old\n");
+    repos.commitAndPush(repos.alice(), "Add");
+    gitOk(repos.bob(), { "pull", "-q" });
+    auto state = open(repos.bob());
+    state->openFile(repos.bob() + "/shared.md");
+    ASSERT_EQ(state->currentFileContent(), "old\n");
+
+    repos.write(repos.alice(), "shared.md", "new from alice\n");
+    repos.commitAndPush(repos.alice(), "Edit");
+    gitOf(*state).syncNow();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+    EXPECT_EQ(state->currentFileContent(), "new from alice\n");
+    // Saving the reloaded text writes nothing older over the merge.
+    state->saveCurrentFile(state->currentFileContent());
+    EXPECT_EQ(repos.read(repos.bob(), "shared.md"), "new from alice\n");
+}
+
+TEST_F(WorkspaceGitTest, ASyncThatStopsOnConflictsRaisesTheConflictDialog)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "Ärger.md", "alice\n");
+    repos.commitAndPush(repos.alice(), "Alice");
+    repos.write(repos.bob(), "Ärger.md", "bob\n");
+    auto state = open(repos.bob());
+    gitOf(*state).syncNow();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::conflict({ "Ärger.md" }));
+    EXPECT_EQ(state->conflictingFilesList(), QStringList { "Ärger.md" });
+    EXPECT_TRUE(state->showingConflictGitModal());
+
+    // Every status check that finds them raises the dialog again.
+    state->setShowingConflictGitModal(false);
+    state->checkGitStatus();
+    settle(*state);
+    EXPECT_TRUE(state->showingConflictGitModal());
+
+    bool resolved = false;
+    QObject dialog;
+    gitOf(*state).resolveConflict("Ärger.md", ConflictChoice::keepOurs, &dialog,
+        [&](const GitResult<void>& r) { resolved = r.ok(); });
+    settle(*state);
+    ASSERT_TRUE(resolved);
+    bool merged = false;
+    gitOf(*state).completeMerge(&dialog, [&](const GitResult<void>& r) { merged = r.ok(); });
+    settle(*state);
+    ASSERT_TRUE(merged);
+    gitOf(*state).syncNow();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+    EXPECT_EQ(gitOk(repos.remote(), { "show", "main:Ärger.md" }), "bob\n");
+}
+
+TEST_F(WorkspaceGitTest, RejectedCredentialsAskForANewToken)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    qputenv("FAKE_GIT_FAIL_ON", "fetch");
+    qputenv("FAKE_GIT_STDERR",
+        "fatal: could not read Username for 'https://h': terminal prompts disabled");
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    gitOf(*state).syncNow();
+    settle(*state);
+    GitService::shared().setGitExecutable({});
+    qunsetenv("FAKE_GIT_FAIL_ON");
+    qunsetenv("FAKE_GIT_STDERR");
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::error("Auth Failed: Update Token"));
+    EXPECT_TRUE(state->showingConnectGitModal());
+}
+
+TEST_F(WorkspaceGitTest, AutoCommitWithoutAutoPushCommitsLocallyOnly)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    state->setAutoPushAfterCommit(false);
+    repos.write(repos.bob(), "draft.md", "d");
+    QSignalSpy ticks(&gitOf(*state), &WorkspaceGit::autoCommitFinished);
+    gitOf(*state).autoCommitTick();
+    ASSERT_TRUE(waitUntil([&] { return ticks.count() == 1; }, 20000));
+    EXPECT_TRUE(ticks.at(0).at(0).toBool());
+    settle(*state);
+    EXPECT_TRUE(QString::fromUtf8(gitOk(repos.bob(), { "log", "-1", "--format=%s" }))
+                    .startsWith("Auto-save by Quillon ("));
+    EXPECT_EQ(gitOk(repos.remote(), { "log", "-1", "--format=%s", "main" }), "First\n");
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::pendingSync(1));
+
+    // A clean tree: nothing committed, nothing published.
+    state->setGitSyncState(GitSyncState::syncing());
+    gitOf(*state).autoCommitTick();
+    ASSERT_TRUE(waitUntil([&] { return ticks.count() == 2; }, 20000));
+    EXPECT_FALSE(ticks.at(1).at(0).toBool());
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Syncing);
+}
+
+TEST_F(WorkspaceGitTest, AutoCommitWithAutoPushPushesTheCommit)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    repos.write(repos.bob(), "draft.md", "d");
+    gitOf(*state).autoCommitTick();
+    settle(*state);
+    EXPECT_TRUE(QString::fromUtf8(gitOk(repos.remote(), { "log", "-1", "--format=%s", "main" }))
+                    .startsWith("Auto-save by Quillon ("));
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+}
+
+TEST_F(WorkspaceGitTest, StatusChecksCoalesceHoweverFastTheUserTypes)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    QSignalSpy checks(&gitOf(*state), &WorkspaceGit::statusCheckFinished);
+    for (int i = 0; i < 200; ++i)
+        state->checkGitStatus();
+    EXPECT_LE(GitService::shared().pendingJobCount(repos.bob()), 2);
+    settle(*state);
+    EXPECT_GE(checks.count(), 1);
+    EXPECT_LE(checks.count(), 2);
+}
+
+TEST_F(WorkspaceGitTest, ConnectClonesStoresTheTokenAndOpensTheFolder)
+{
+    GitRemoteFixture repos;
+    auto state = open({});
+    const QString url = "file://" + repos.remote();
+    const QString target = repos.root() + "/connected";
+    std::optional<std::optional<GitError>> outcome;
+    QObject dialog;
+    gitOf(*state).connectRepository("  " + url + "\t", " tok ", target, &dialog,
+        [&](std::optional<GitError> e) { outcome = e; });
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 20000));
+    EXPECT_FALSE(outcome->has_value());
+    EXPECT_EQ(state->folderURL(), target);
+    EXPECT_EQ(KeychainManager::getToken(KeychainManager::extractHost(url)), QString("tok"));
+    EXPECT_EQ(repos.read(target, "README.md"), "# Notes\n");
+
+    // A failing clone leaves the workspace where it was and reports git's message.
+    outcome.reset();
+    gitOf(*state).connectRepository(repos.root() + "/missing.git", {}, repos.root() + "/other",
+        &dialog, [&](std::optional<GitError> e) { outcome = e; });
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 20000));
+    ASSERT_TRUE(outcome->has_value());
+    EXPECT_FALSE((*outcome)->description().isEmpty());
+    EXPECT_EQ(state->folderURL(), target);
+}
+
+TEST(WorkspaceGitMessage, AutoSaveMessageHasDateAndTimeWithSeconds)
+{
+    const QDateTime moment(QDate(2026, 3, 4), QTime(17, 5, 9));
+    EXPECT_EQ(WorkspaceGit::autoSaveMessage(moment, QLocale(QLocale::German, QLocale::Germany)),
+        "Auto-save by Quillon (04.03.26, 17:05:09)");
+}
