@@ -1,6 +1,7 @@
 #include "markdown/MarkdownHighlighter.h"
 
 #include "markdown/MarkdownHighlighter_Context.h"
+#include "markdown/MarkdownTableProjection.h"
 
 #include <QFontDatabase>
 
@@ -75,6 +76,33 @@ QFont Context::italicised(const QFont& font)
 } // namespace highlighting
 
 using namespace highlighting;
+
+namespace {
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// One to nine digits or one to four ASCII letters, "." or ")", then a space character.
+bool couldBeOrderedMarker(QStringView rest)
+{
+    qsizetype i = 0;
+    if (!rest.isEmpty() && rest[0].isDigit()) {
+        while (i < rest.size() && i < 10 && rest[i].isDigit())
+            ++i;
+        if (i > 9)
+            return false;
+    } else {
+        while (i < rest.size() && i < 5 && isAsciiLetter(rest[i]))
+            ++i;
+        if (i == 0 || i > 4)
+            return false;
+    }
+    return i + 1 < rest.size() && (rest[i] == u'.' || rest[i] == u')') && rest[i + 1].isSpace();
+}
+
+} // namespace
 
 MarkdownHighlighter::Palette MarkdownHighlighter::palette(bool dark)
 {
@@ -156,8 +184,8 @@ std::optional<MarkdownHighlighter::ListItem> MarkdownHighlighter::listItem(QStri
         item.markerLength = 2;
         return item;
     }
-    // Cheap pre-check before the regular expression: a digit or an ASCII letter must lead.
-    if (rest.isEmpty() || !(rest[0].isDigit() || (rest[0].unicode() < 128 && rest[0].isLetter())))
+    // Most lines are prose: reject them before asking the regular expression.
+    if (!couldBeOrderedMarker(rest))
         return std::nullopt;
     const QRegularExpressionMatch m = Regexes::shared().orderedMarker.match(rest);
     if (!m.hasMatch())
@@ -196,8 +224,13 @@ void MarkdownHighlighter::highlight(AttributedText& storage, const HighlightOpti
     base.foregroundColor = c.palette.textColor;
     base.paragraphStyle = c.baseParagraph;
     storage.setAttributes({ 0, c.n }, base);
-    for (const auto& [range, attachment] : attachments)
+    for (const auto& [range, attachment] : attachments) {
         storage.addAttribute<A::Attachment>(range, attachment);
+        // A table keeps the spacing it was installed with, restyle after restyle.
+        if (dynamic_cast<const TableAttachment*>(attachment.get()))
+            storage.addAttribute<A::ParagraphStyle>(
+                range, MarkdownTableProjection::tableParagraphStyle());
+    }
 
     styleCodeBlocks(c);
     styleTableLines(c);

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <vector>
 
@@ -62,6 +63,10 @@ struct Context
     QFont italicised(const QFont& font);
     std::vector<std::pair<QFont, QFont>> boldCache;
     std::vector<std::pair<QFont, QFont>> italicCache;
+
+    // The last link target and its URL: documents repeat their link targets.
+    QString lastLinkTarget;
+    QUrl lastLinkURL;
 
     void collapse(TextSpan r)
     {

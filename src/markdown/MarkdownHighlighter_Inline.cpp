@@ -23,10 +23,23 @@ void hideInlineMarkers(Context& c, qsizetype open, qsizetype close, qsizetype le
     c.collapse({ close, length });
 }
 
-bool isInsideInlineCode(const Context& c, qsizetype position)
+// Inline-code texts are recorded in text order by the first inline pass; each later pass walks
+// the list with a cursor as its matches advance through the text.
+struct InlineCodeSpans
 {
-    return position >= 0 && position < c.n && c.storage.hasAttribute(A::InlineCode, position);
-}
+    std::vector<TextSpan> spans;
+    size_t cursor = 0;
+
+    void restart() { cursor = 0; }
+    bool contains(qsizetype position)
+    {
+        if (cursor > 0 && cursor <= spans.size() && spans[cursor - 1].location > position)
+            cursor = 0; // a new segment or pass began behind us
+        while (cursor < spans.size() && spans[cursor].end() <= position)
+            ++cursor;
+        return cursor < spans.size() && spans[cursor].contains(position);
+    }
+};
 
 QFont fontAt(const Context& c, qsizetype position)
 {
@@ -34,32 +47,36 @@ QFont fontAt(const Context& c, qsizetype position)
     return font ? *font : c.baseFont;
 }
 
-void styleInlineCode(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
+void styleInlineCode(
+    Context& c, InlineCodeSpans& code, const QRegularExpressionMatch& m, qsizetype offset)
 {
     if (m.capturedLength(1) <= 0)
         return;
     const TextSpan whole { offset + m.capturedStart(0), m.capturedLength(0) };
-    const TextSpan code { offset + m.capturedStart(1), m.capturedLength(1) };
+    const TextSpan inner { offset + m.capturedStart(1), m.capturedLength(1) };
     c.storage.addAttribute<A::Font>(whole, c.codeFont);
     c.storage.addAttribute<A::ForegroundColor>(whole, c.palette.codeTextColor);
-    c.storage.addAttribute<A::InlineCode>(code, c.palette.codeBackgroundColor);
+    c.storage.addAttribute<A::InlineCode>(inner, c.palette.codeBackgroundColor);
+    code.spans.push_back(inner);
     hideInlineMarkers(c, whole.location, whole.end() - 1, 1);
 }
 
-void styleBold(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
+void styleBold(
+    Context& c, InlineCodeSpans& code, const QRegularExpressionMatch& m, qsizetype offset)
 {
     const qsizetype start = offset + m.capturedStart(0);
-    if (isInsideInlineCode(c, start))
+    if (code.contains(start))
         return;
     const TextSpan inner { offset + m.capturedStart(1), m.capturedLength(1) };
     c.storage.addAttribute<A::Font>(inner, c.bolded(fontAt(c, inner.location)));
     hideInlineMarkers(c, start, inner.end(), 2);
 }
 
-void styleItalic(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
+void styleItalic(
+    Context& c, InlineCodeSpans& code, const QRegularExpressionMatch& m, qsizetype offset)
 {
     const qsizetype start = offset + m.capturedStart(0);
-    if (isInsideInlineCode(c, start))
+    if (code.contains(start))
         return;
     const int group = m.capturedStart(1) >= 0 ? 1 : (m.capturedStart(2) >= 0 ? 2 : 0);
     if (group == 0)
@@ -69,10 +86,11 @@ void styleItalic(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
     hideInlineMarkers(c, start, inner.end(), 1);
 }
 
-void styleStrike(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
+void styleStrike(
+    Context& c, InlineCodeSpans& code, const QRegularExpressionMatch& m, qsizetype offset)
 {
     const qsizetype start = offset + m.capturedStart(0);
-    if (isInsideInlineCode(c, start))
+    if (code.contains(start))
         return;
     const TextSpan inner { offset + m.capturedStart(1), m.capturedLength(1) };
     c.storage.addAttribute<A::StrikethroughStyle>(inner, 1);
@@ -80,12 +98,18 @@ void styleStrike(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
     hideInlineMarkers(c, start, inner.end(), 2);
 }
 
-void styleLink(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
+void styleLink(
+    Context& c, InlineCodeSpans& code, const QRegularExpressionMatch& m, qsizetype offset)
 {
     const qsizetype start = offset + m.capturedStart(0);
-    if (isInsideInlineCode(c, start))
+    if (code.contains(start))
         return;
-    const QUrl url(m.captured(2), QUrl::TolerantMode);
+    const QStringView targetText = m.capturedView(2);
+    if (targetText != c.lastLinkTarget) {
+        c.lastLinkTarget = targetText.toString();
+        c.lastLinkURL = QUrl(c.lastLinkTarget, QUrl::TolerantMode);
+    }
+    const QUrl& url = c.lastLinkURL;
     if (!url.isValid() || url.isEmpty())
         return;
     const TextSpan label { offset + m.capturedStart(1), m.capturedLength(1) };
@@ -117,20 +141,21 @@ void styleLink(Context& c, const QRegularExpressionMatch& m, qsizetype offset)
 void styleInline(Context& c)
 {
     const Regexes& re = Regexes::shared();
-    // Each pattern needs its marker character; a segment without it cannot match.
-    auto run = [&](const QRegularExpression& regex, QChar required, auto style) {
-        if (!c.text.contains(required))
+    InlineCodeSpans code;
+    // A text without a pattern's marker character cannot match it.
+    auto run = [&](const QRegularExpression& regex, bool possible, auto style) {
+        if (!possible)
             return;
+        code.restart();
         c.enumerateProse(regex,
-            [&](const QRegularExpressionMatch& m, qsizetype offset) { style(c, m, offset); });
+            [&](const QRegularExpressionMatch& m, qsizetype offset) { style(c, code, m, offset); });
     };
-    run(re.inlineCode, u'`', styleInlineCode);
-    run(re.bold, u'*', styleBold);
-    if (c.text.contains(u'*') || c.text.contains(u'_'))
-        c.enumerateProse(re.italic,
-            [&](const QRegularExpressionMatch& m, qsizetype offset) { styleItalic(c, m, offset); });
-    run(re.strike, u'~', styleStrike);
-    run(re.link, u'[', styleLink);
+    const QString& t = c.text;
+    run(re.inlineCode, t.contains(u'`'), styleInlineCode);
+    run(re.bold, t.contains(u'*'), styleBold);
+    run(re.italic, t.contains(u'*') || t.contains(u'_'), styleItalic);
+    run(re.strike, t.contains(u'~'), styleStrike);
+    run(re.link, t.contains(u'['), styleLink);
 }
 
 } // namespace quillon::highlighting

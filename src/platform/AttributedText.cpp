@@ -594,6 +594,37 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     m_setIds.insert(m_setIds.begin() + r.location, ids.begin(), ids.end());
 }
 
+void AttributedText::replaceRanges(const std::vector<AttributedTextReplacement>& replacements)
+{
+    if (replacements.empty())
+        return;
+    QString text;
+    std::vector<quint32> ids;
+    qsizetype grow = 0;
+    for (const AttributedTextReplacement& r : replacements)
+        grow += r.text.length() - r.range.length;
+    text.reserve(m_text.size() + qMax<qsizetype>(0, grow));
+    ids.reserve(size_t(m_text.size() + qMax<qsizetype>(0, grow)));
+    m_materialised.clear();
+    qsizetype p = 0;
+    for (const AttributedTextReplacement& r : replacements) {
+        const TextSpan range = clip(r.range);
+        if (range.location < p)
+            continue; // overlapping or out of order: skipped
+        text.append(QStringView(m_text).mid(p, range.location - p));
+        ids.insert(ids.end(), m_setIds.begin() + p, m_setIds.begin() + range.location);
+        const std::vector<quint32> map = importSets(r.text);
+        text.append(r.text.m_text);
+        for (quint32 id : r.text.m_setIds)
+            ids.push_back(map[id]);
+        p = range.end();
+    }
+    text.append(QStringView(m_text).mid(p));
+    ids.insert(ids.end(), m_setIds.begin() + p, m_setIds.end());
+    m_text = std::move(text);
+    m_setIds = std::move(ids);
+}
+
 void AttributedText::setText(const QString& text)
 {
     m_text = text;

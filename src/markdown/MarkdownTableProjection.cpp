@@ -1,0 +1,200 @@
+#include "markdown/MarkdownTableProjection.h"
+
+#include "markdown/MarkdownLineEditing.h"
+#include "markdown/TextLines.h"
+
+namespace quillon {
+
+namespace {
+
+bool isPipeLine(QStringView line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && (line[i].isSpace()))
+        ++i;
+    return i < line.size() && line[i] == u'|';
+}
+
+struct FoundTable
+{
+    TextRange range;
+    MarkdownTable table;
+};
+
+QList<FoundTable> scanTables(QStringView text)
+{
+    QList<FoundTable> found;
+    const qsizetype n = text.size();
+    // Cheap exit: no pipe, no table.
+    if (!text.contains(u'|'))
+        return found;
+    const QList<MarkdownLineEditing::FencedBlock> blocks = MarkdownLineEditing::fencedBlocks(text);
+    qsizetype nextBlock = 0;
+    qsizetype runStart = -1;
+    qsizetype runEnd = -1;
+
+    auto close = [&] {
+        if (runStart < 0)
+            return;
+        qsizetype end = runEnd;
+        if (end > runStart && text[end - 1] == u'\n') {
+            --end;
+            if (end > runStart && text[end - 1] == u'\r')
+                --end;
+        } else if (end > runStart && textlines::isLineBreak(text[end - 1])) {
+            --end;
+        }
+        const TextRange range { runStart, end - runStart };
+        runStart = -1;
+        if (range.length <= 0)
+            return;
+        if (auto table = MarkdownTable::parse(text.mid(range.location, range.length), range))
+            found.append({ range, *table });
+    };
+
+    qsizetype offset = 0;
+    while (offset < n) {
+        const textlines::LineBounds line = textlines::lineBounds(text, offset);
+        offset = line.end > line.start ? line.end : n;
+        while (nextBlock < blocks.size() && blocks[nextBlock].range.end() <= line.start)
+            ++nextBlock;
+        const bool inCode
+            = nextBlock < blocks.size() && blocks[nextBlock].range.location <= line.start;
+        if (!inCode && isPipeLine(text.mid(line.start, line.contentsEnd - line.start))) {
+            if (runStart < 0)
+                runStart = line.start;
+            runEnd = line.end;
+        } else {
+            close();
+        }
+    }
+    close();
+    return found;
+}
+
+// Next table character at or after `from`, or -1.
+qsizetype nextTable(const AttributedText& storage, qsizetype from)
+{
+    const QString& text = storage.text();
+    qsizetype i = text.indexOf(QChar(MarkdownTableProjection::objectReplacementCharacter), from);
+    while (i >= 0) {
+        if (MarkdownTableProjection::tableAt(storage, i))
+            return i;
+        i = text.indexOf(QChar(MarkdownTableProjection::objectReplacementCharacter), i + 1);
+    }
+    return -1;
+}
+
+} // namespace
+
+QList<TextRange> MarkdownTableProjection::findTables(QStringView markdown)
+{
+    QList<TextRange> ranges;
+    for (const FoundTable& t : scanTables(markdown))
+        ranges.append(t.range);
+    return ranges;
+}
+
+ParagraphStyle MarkdownTableProjection::tableParagraphStyle()
+{
+    ParagraphStyle style;
+    style.paragraphSpacingBefore = tableParagraphSpacing;
+    style.paragraphSpacing = tableParagraphSpacing;
+    return style;
+}
+
+QList<TextRange> MarkdownTableProjection::installTables(
+    AttributedText& storage, bool isDarkMode, qreal fontSize)
+{
+    const QList<FoundTable> tables = scanTables(storage.text());
+    QList<TextRange> installed;
+    if (tables.isEmpty())
+        return installed;
+    std::vector<AttributedTextReplacement> replacements;
+    replacements.reserve(size_t(tables.size()));
+    const QString character(1, QChar(objectReplacementCharacter));
+    qsizetype shift = 0;
+    for (const FoundTable& t : tables) {
+        auto attachment = std::make_shared<TableAttachment>(
+            t.table, storage.text().mid(t.range.location, t.range.length), isDarkMode, fontSize);
+        AttributedText replacement(character);
+        replacement.addAttribute<TextAttribute::Attachment>({ 0, 1 }, attachment);
+        replacement.addAttribute<TextAttribute::ParagraphStyle>({ 0, 1 }, tableParagraphStyle());
+        replacements.push_back({ t.range, std::move(replacement) });
+        installed.append({ t.range.location - shift, 1 });
+        shift += t.range.length - 1;
+    }
+    storage.replaceRanges(replacements);
+    return installed;
+}
+
+const TableAttachment* MarkdownTableProjection::tableAt(
+    const AttributedText& storage, qsizetype index)
+{
+    if (index < 0 || index >= storage.length()
+        || storage.text()[index] != QChar(objectReplacementCharacter))
+        return nullptr;
+    const TextAttachmentPtr* a = storage.attribute<TextAttribute::Attachment>(index);
+    return a ? dynamic_cast<const TableAttachment*>(a->get()) : nullptr;
+}
+
+int MarkdownTableProjection::tableCount(const AttributedText& storage)
+{
+    int count = 0;
+    for (qsizetype i = nextTable(storage, 0); i >= 0; i = nextTable(storage, i + 1))
+        ++count;
+    return count;
+}
+
+QString MarkdownTableProjection::markdown(const AttributedText& storage)
+{
+    const QString& text = storage.text();
+    qsizetype i = nextTable(storage, 0);
+    if (i < 0)
+        return text;
+    QString result;
+    result.reserve(text.size() * 2);
+    qsizetype p = 0;
+    for (; i >= 0; i = nextTable(storage, i + 1)) {
+        result.append(QStringView(text).mid(p, i - p));
+        result.append(tableAt(storage, i)->markdown());
+        p = i + 1;
+    }
+    result.append(QStringView(text).mid(p));
+    return result;
+}
+
+qsizetype MarkdownTableProjection::storageOffset(
+    qsizetype markdownOffset, const AttributedText& storage)
+{
+    if (markdownOffset <= 0)
+        return 0;
+    qsizetype storageIndex = 0;
+    qsizetype m = 0;
+    for (qsizetype t = nextTable(storage, 0); t >= 0; t = nextTable(storage, t + 1)) {
+        // Plain characters before the table map one to one.
+        if (markdownOffset - m <= t - storageIndex)
+            return storageIndex + (markdownOffset - m);
+        m += t - storageIndex;
+        const qsizetype length = tableAt(storage, t)->markdown().size();
+        m += length;
+        if (m > markdownOffset)
+            return t;
+        storageIndex = t + 1;
+    }
+    return qMin(storage.length(), storageIndex + (markdownOffset - m));
+}
+
+qsizetype MarkdownTableProjection::markdownOffset(
+    qsizetype storageOffset, const AttributedText& storage)
+{
+    const qsizetype n = qMin(storage.length(), storageOffset);
+    if (n < 1)
+        return 0;
+    qsizetype m = n;
+    for (qsizetype t = nextTable(storage, 0); t >= 0 && t < n; t = nextTable(storage, t + 1))
+        m += tableAt(storage, t)->markdown().size() - 1;
+    return m;
+}
+
+} // namespace quillon

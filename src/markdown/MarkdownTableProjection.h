@@ -1,0 +1,54 @@
+#pragma once
+
+#include "markdown/TableAttachment.h"
+#include "markdown/TextRange.h"
+#include "platform/AttributedText.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+namespace quillon {
+
+// Shows each pipe table of a Markdown document as one U+FFFC character carrying a
+// TableAttachment, and turns such a storage back into the document's Markdown.
+//
+// Two coordinate spaces: the Markdown text (document, files, search hits) and the storage text
+// (the Markdown with each table replaced by one character). Offsets cross between them only
+// through storageOffset / markdownOffset.
+//
+// Round trip: markdown(storage) gives back the installed text byte for byte; only tables edited
+// in the grid are written in their normalised form (see TableAttachment).
+struct MarkdownTableProjection
+{
+    static constexpr char16_t objectReplacementCharacter = 0xFFFC;
+    // Paragraph spacing before and after a table's character.
+    static constexpr qreal tableParagraphSpacing = 8;
+
+    // The tables of a Markdown text, ascending. Pipe lines inside fenced code blocks are code
+    // and never part of a table. A table's range ends before the line break after its last row.
+    static QList<TextRange> findTables(QStringView markdown);
+
+    // Replaces every table of the storage's text with its attachment character (attributes of
+    // the rest of the storage are kept). Returns the character ranges, ascending, each of
+    // length 1; an empty list leaves the storage untouched.
+    static QList<TextRange> installTables(AttributedText& storage, bool isDarkMode, qreal fontSize);
+
+    // The document text of a storage: each table character replaced by its Markdown.
+    static QString markdown(const AttributedText& storage);
+
+    // Markdown offset -> storage offset: an offset inside a table gives the table's character,
+    // one beyond the Markdown text the storage length, a negative one 0.
+    static qsizetype storageOffset(qsizetype markdownOffset, const AttributedText& storage);
+    // Storage offset -> Markdown offset (clamped to the storage).
+    static qsizetype markdownOffset(qsizetype storageOffset, const AttributedText& storage);
+
+    // The table attachment at a storage index, or nullptr when that character is no table.
+    static const TableAttachment* tableAt(const AttributedText& storage, qsizetype index);
+    // Number of table characters in the storage.
+    static int tableCount(const AttributedText& storage);
+    // The paragraph style of a table's character.
+    static ParagraphStyle tableParagraphStyle();
+};
+
+} // namespace quillon

@@ -1,0 +1,129 @@
+#include "markdown/MarkdownTextViewSupport.h"
+
+#include "markdown/MarkdownTableProjection.h"
+
+namespace quillon {
+
+namespace {
+
+bool isSearchLineBreak(char16_t c)
+{
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+} // namespace
+
+bool MarkdownTextViewSupport::needsHighlight(const QString& current, bool isDarkMode,
+    qreal fontSize, bool isReadingMode, const HighlightState& lastState)
+{
+    if (!lastState.text || *lastState.text != current)
+        return true;
+    if (!lastState.isDarkMode || *lastState.isDarkMode != isDarkMode)
+        return true;
+    if (!lastState.fontSize || *lastState.fontSize != fontSize)
+        return true;
+    return !lastState.isReadingMode || *lastState.isReadingMode != isReadingMode;
+}
+
+qsizetype MarkdownTextViewSupport::reHighlight(AttributedText& storage, bool isDarkMode,
+    qreal fontSize, bool isReadingMode, bool rendersTables, qsizetype selection, bool isFocused)
+{
+    if (!rendersTables) {
+        MarkdownHighlighter::highlight(storage,
+            { isDarkMode, fontSize, isReadingMode, isFocused ? selection : -1, isFocused });
+        return selection;
+    }
+    const QString md = MarkdownTableProjection::markdown(storage);
+    const qsizetype markdownCaret = MarkdownTableProjection::markdownOffset(selection, storage);
+    storage.setText(md);
+    const qsizetype cursor = isFocused ? qMin(storage.length(), markdownCaret) : -1;
+    MarkdownHighlighter::highlight(
+        storage, { isDarkMode, fontSize, isReadingMode, cursor, isFocused });
+    MarkdownTableProjection::installTables(storage, isDarkMode, fontSize);
+    return qMin(storage.length(), MarkdownTableProjection::storageOffset(markdownCaret, storage));
+}
+
+MarkdownTextViewSupport::SearchColors MarkdownTextViewSupport::searchColors(bool isDarkMode)
+{
+    if (isDarkMode) {
+        return { QColor::fromRgbF(1.0, 0.6, 0.2, 0.8), QColor::fromRgbF(1.0, 0.9, 0.3, 0.35),
+            QColor::fromRgbF(0, 0, 0, 1) };
+    }
+    return { QColor::fromRgbF(1.0, 0.5, 0.0, 0.8), QColor::fromRgbF(1.0, 0.85, 0.2, 0.45),
+        QColor::fromRgbF(0, 0, 0, 1) };
+}
+
+QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QString& query)
+{
+    QList<TextRange> matches;
+    const QString needle = query.trimmed();
+    if (needle.isEmpty() || text.isEmpty())
+        return matches;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype at = text.indexOf(needle, from, Qt::CaseInsensitive);
+        if (at < 0)
+            break;
+        matches.append({ at, needle.size() });
+        from = at + qMax<qsizetype>(needle.size(), 1);
+    }
+    return matches;
+}
+
+QList<TextRange> MarkdownTextViewSupport::applySearchHighlights(
+    AttributedText& storage, const QString& query, int activeIndex, bool isDarkMode)
+{
+    const QList<TextRange> matches = findMatches(storage.text(), query);
+    const SearchColors colors = searchColors(isDarkMode);
+    for (qsizetype i = 0; i < matches.size(); ++i) {
+        if (i == activeIndex) {
+            storage.addAttribute<TextAttribute::BackgroundColor>(
+                matches[i], colors.activeBackground);
+            storage.addAttribute<TextAttribute::ForegroundColor>(
+                matches[i], colors.activeForeground);
+        } else {
+            storage.addAttribute<TextAttribute::BackgroundColor>(
+                matches[i], colors.otherBackground);
+        }
+    }
+    return matches;
+}
+
+std::optional<TextRange> MarkdownTextViewSupport::lineRange(QStringView text, int line)
+{
+    if (line < 1 || text.isEmpty())
+        return std::nullopt;
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (int current = 1;; ++current) {
+        if (start >= n)
+            return std::nullopt;
+        qsizetype end = start;
+        while (end < n && !isSearchLineBreak(text[end].unicode()))
+            ++end;
+        if (end < n)
+            end += (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n') ? 2 : 1;
+        if (current == line)
+            return TextRange { start, end - start };
+        start = end;
+    }
+}
+
+std::optional<TextRange> MarkdownTextViewSupport::storageLineRange(
+    const AttributedText& storage, int line)
+{
+    if (storage.isEmpty())
+        return std::nullopt;
+    const QString md = MarkdownTableProjection::markdown(storage);
+    const std::optional<TextRange> range = lineRange(md, line);
+    if (!range)
+        return std::nullopt;
+    const qsizetype start = MarkdownTableProjection::storageOffset(range->location, storage);
+    qsizetype end = MarkdownTableProjection::storageOffset(range->end(), storage);
+    // A line ending inside a table: the table's character belongs to the selection.
+    if (MarkdownTableProjection::markdownOffset(end, storage) < range->end())
+        end = qMin(storage.length(), end + 1);
+    return TextRange { start, qMax<qsizetype>(0, end - start) };
+}
+
+} // namespace quillon

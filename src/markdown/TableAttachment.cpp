@@ -1,0 +1,74 @@
+#include "markdown/TableAttachment.h"
+
+#include "markdown/MarkdownHighlighter.h"
+
+namespace quillon {
+
+TableAttachment::TableAttachment(
+    MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize)
+    : m_table(std::move(table))
+    , m_sourceText(std::move(sourceText))
+    , m_markdown(m_sourceText)
+    , m_isDarkMode(isDarkMode)
+    , m_fontSize(fontSize)
+{
+    m_layout = TableLayout::measure(m_table, cellFont(), headerFont());
+}
+
+QFont TableAttachment::cellFont() const
+{
+    return MarkdownHighlighter::systemFont(m_fontSize - 1);
+}
+
+QFont TableAttachment::headerFont() const
+{
+    return MarkdownHighlighter::systemFont(m_fontSize - 1, QFont::DemiBold);
+}
+
+QString TableAttachment::normalisedMarkdown(const MarkdownTable& table) const
+{
+    const bool crlf = m_sourceText.contains(QStringLiteral("\r\n"));
+    // Each line keeps the indentation of the source line it replaces, so a table inside a list
+    // item stays inside it.
+    QList<QStringView> indents;
+    for (QStringView line : QStringView(m_sourceText).split(u'\n')) {
+        qsizetype i = 0;
+        while (i < line.size() && (line[i] == u' ' || line[i] == u'\t'))
+            ++i;
+        indents.append(line.left(i));
+    }
+    const QStringList lines = table.toMarkdown().split(u'\n');
+    QString result;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            result += crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        if (!indents.isEmpty())
+            result += (i < indents.size() ? indents[i] : indents.first());
+        result += lines[i];
+    }
+    return result;
+}
+
+std::shared_ptr<const TableAttachment> TableAttachment::withTable(const MarkdownTable& table) const
+{
+    auto copy = std::make_shared<TableAttachment>(*this);
+    if (table == m_table)
+        return copy;
+    copy->m_table = table;
+    copy->m_markdown = normalisedMarkdown(table);
+    copy->m_isEdited = true;
+    copy->m_layout = TableLayout::measure(copy->m_table, cellFont(), headerFont());
+    return copy;
+}
+
+std::shared_ptr<const TableAttachment> TableAttachment::withAppearance(
+    bool isDarkMode, qreal fontSize) const
+{
+    auto copy = std::make_shared<TableAttachment>(*this);
+    copy->m_isDarkMode = isDarkMode;
+    copy->m_fontSize = fontSize;
+    copy->m_layout = TableLayout::measure(copy->m_table, copy->cellFont(), copy->headerFont());
+    return copy;
+}
+
+} // namespace quillon

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "markdown/MarkdownTable.h"
+#include "markdown/TableLayout.h"
+#include "platform/AttributedText.h"
+
+#include <QFont>
+#include <QString>
+
+#include <memory>
+
+namespace quillon {
+
+// What a table's U+FFFC character carries in the block editor's storage: the parsed table, its
+// measured grid and the Markdown that stands for it in the document.
+//
+// A table the user has not edited in the grid writes back exactly the text it was parsed from
+// (indentation, padding, surplus cells and line endings included), so editing elsewhere in the
+// document never rewrites it. A table edited in the grid (withTable) writes its normalised
+// `toMarkdown()` form, keeping every cell, each line's indentation and the line-ending style.
+//
+// Immutable: editing a cell makes a new attachment that replaces this one.
+class TableAttachment : public TextAttachment
+{
+public:
+    // A table parsed from `sourceText` (the exact document text of its lines).
+    TableAttachment(MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize);
+
+    const MarkdownTable& table() const { return m_table; }
+    const TableLayout& layout() const { return m_layout; }
+    bool isDarkMode() const { return m_isDarkMode; }
+    qreal fontSize() const { return m_fontSize; }
+    // Cell texts: the system font one pixel smaller than the text; the header semibold.
+    QFont cellFont() const;
+    QFont headerFont() const;
+
+    // The Markdown this table stands for in the document.
+    const QString& markdown() const { return m_markdown; }
+    // The document text the table was first parsed from.
+    const QString& sourceText() const { return m_sourceText; }
+    bool isEdited() const { return m_isEdited; }
+
+    // A copy holding `table` (for instance after a cell edit). Unless `table` equals this
+    // table, the copy is edited and writes the normalised form.
+    std::shared_ptr<const TableAttachment> withTable(const MarkdownTable& table) const;
+    // The same table drawn with another appearance or size.
+    std::shared_ptr<const TableAttachment> withAppearance(bool isDarkMode, qreal fontSize) const;
+
+private:
+    QString normalisedMarkdown(const MarkdownTable& table) const;
+
+    MarkdownTable m_table;
+    QString m_sourceText;
+    QString m_markdown;
+    bool m_isEdited = false;
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    TableLayout m_layout;
+};
+
+} // namespace quillon
