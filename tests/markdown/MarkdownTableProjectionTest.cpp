@@ -1,0 +1,211 @@
+#include "markdown/MarkdownTableProjection.h"
+#include "markdown/MarkdownHighlighter.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+static void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+using namespace quillon;
+using P = MarkdownTableProjection;
+
+namespace {
+
+const QChar kObject(0xFFFC);
+
+QString readCorpus(const QString& name)
+{
+    QFile file(QStringLiteral(QUILLON_TEST_DATA_DIR "/markdown/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+AttributedText projected(const QString& markdown)
+{
+    AttributedText storage(markdown);
+    P::installTables(storage, false, 15);
+    return storage;
+}
+
+const QString kTable = QStringLiteral("| a | b |\n| --- | --- |\n| 1 | 2 |");
+
+} // namespace
+
+TEST(MarkdownTableProjection, FindsTablesAndSkipsOtherPipeRuns)
+{
+    const QString text = QStringLiteral("intro\n") + kTable + QStringLiteral("\n\npara\n")
+        + QStringLiteral("| x | y |\n| z | w |\n\n") + kTable;
+    const QList<TextRange> ranges = P::findTables(text);
+    ASSERT_EQ(ranges.size(), 2);
+    EXPECT_EQ(ranges[0], (TextRange { 6, kTable.size() }));
+    // At the very end without a final line feed: the same length.
+    EXPECT_EQ(ranges[1].length, kTable.size());
+    EXPECT_EQ(ranges[1].end(), text.size());
+    EXPECT_TRUE(P::findTables(QStringLiteral("no pipes at all")).isEmpty());
+}
+
+TEST(MarkdownTableProjection, PipeTablesInsideFencedCodeAreCode)
+{
+    const QString fenced = QStringLiteral("```\n") + kTable + QStringLiteral("\n```\n");
+    EXPECT_TRUE(P::findTables(fenced).isEmpty());
+    const QString tilde = QStringLiteral("~~~md\n") + kTable + QStringLiteral("\n");
+    EXPECT_TRUE(P::findTables(tilde).isEmpty()); // unclosed: code to the end
+
+    AttributedText storage(fenced + kTable);
+    const QList<TextRange> installed = P::installTables(storage, true, 15);
+    ASSERT_EQ(installed.size(), 1);
+    EXPECT_EQ(storage.text(), fenced + kObject);
+    EXPECT_EQ(P::markdown(storage), fenced + kTable);
+}
+
+TEST(MarkdownTableProjection, InstallsAttachmentsAscending)
+{
+    const QString text = kTable + QStringLiteral("\n\nbetween\n\n") + kTable + QStringLiteral("\n");
+    AttributedText storage(text);
+    const QList<TextRange> installed = P::installTables(storage, false, 15);
+    ASSERT_EQ(installed.size(), 2);
+    EXPECT_EQ(installed[0], (TextRange { 0, 1 }));
+    EXPECT_EQ(installed[1], (TextRange { 12, 1 }));
+    EXPECT_EQ(storage.text(),
+        QString(kObject) + QStringLiteral("\n\nbetween\n\n") + kObject + QStringLiteral("\n"));
+    EXPECT_EQ(P::tableCount(storage), 2);
+    const TableAttachment* table = P::tableAt(storage, 12);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->table().headers, (QStringList { QStringLiteral("a"), QStringLiteral("b") }));
+    EXPECT_EQ(table->sourceText(), kTable);
+    EXPECT_FALSE(table->isEdited());
+    EXPECT_EQ(storage.attribute<TextAttribute::ParagraphStyle>(0)->paragraphSpacingBefore, 8);
+
+    // A plain U+FFFC (no table attachment) is ordinary text.
+    AttributedText plain(QStringLiteral("a\uFFFCb"));
+    EXPECT_EQ(P::tableCount(plain), 0);
+    EXPECT_EQ(P::markdown(plain), plain.text());
+    EXPECT_EQ(P::storageOffset(2, plain), 2);
+}
+
+TEST(MarkdownTableProjection, OffsetsMapBothWays)
+{
+    // A table whose Markdown is 40 units long at storage index 10.
+    const QString table = QStringLiteral("| h |\n| --- |\n| 0123456789012345678901 |");
+    ASSERT_EQ(table.size(), 40);
+    const QString text = QStringLiteral("012345678\n") + table + QStringLiteral("\nafter");
+    const AttributedText storage = projected(text);
+    ASSERT_EQ(storage.text().at(10), kObject);
+
+    const std::pair<qsizetype, qsizetype> toStorage[] = { { -3, 0 }, { 0, 0 }, { 10, 10 },
+        { 25, 10 }, { 49, 10 }, { 50, 11 }, { 51, 12 }, { 56, 17 }, { 999, 17 } };
+    for (auto [markdown, expected] : toStorage)
+        EXPECT_EQ(P::storageOffset(markdown, storage), expected) << markdown;
+    const std::pair<qsizetype, qsizetype> toMarkdown[]
+        = { { -1, 0 }, { 0, 0 }, { 10, 10 }, { 11, 50 }, { 12, 51 }, { 17, 56 }, { 500, 56 } };
+    for (auto [storageOffset, expected] : toMarkdown)
+        EXPECT_EQ(P::markdownOffset(storageOffset, storage), expected) << storageOffset;
+
+    // Without tables offsets map to themselves, clamped.
+    const AttributedText plain(QStringLiteral("abc"));
+    EXPECT_EQ(P::storageOffset(2, plain), 2);
+    EXPECT_EQ(P::storageOffset(9, plain), 3);
+    EXPECT_EQ(P::markdownOffset(9, plain), 3);
+    EXPECT_EQ(P::storageOffset(5, AttributedText()), 0);
+}
+
+TEST(MarkdownTableProjection, CorpusRoundTripsByteForByte)
+{
+    struct Case
+    {
+        const char* file;
+        int tables;
+    };
+    const Case cases[] = { { "tables-in-lists.md", 2 }, { "escaped-pipes.md", 1 }, { "crlf.md", 2 },
+        { "tables-in-fences.md", 2 }, { "ragged-rows.md", 2 }, { "mixed.md", 2 },
+        { "not-tables.md", 0 } };
+    for (const Case& c : cases) {
+        const QString original = readCorpus(QString::fromLatin1(c.file));
+        ASSERT_FALSE(original.isEmpty()) << c.file;
+        AttributedText storage(original);
+        MarkdownHighlighter::highlight(storage, HighlightOptions {});
+        const QList<TextRange> installed = P::installTables(storage, false, 15);
+        EXPECT_EQ(installed.size(), c.tables) << c.file;
+        EXPECT_EQ(P::markdown(storage), original) << c.file;
+        // Restyling the projected storage (an edit elsewhere) keeps every table's text.
+        MarkdownHighlighter::highlight(storage, HighlightOptions {});
+        storage.replaceCharacters({ 0, 0 }, QStringLiteral("X"));
+        EXPECT_EQ(P::markdown(storage), QStringLiteral("X") + original) << c.file;
+        // Offsets survive the round trip at every table boundary.
+        for (const TextRange& r : installed) {
+            const qsizetype md = P::markdownOffset(r.location + 1, storage);
+            EXPECT_EQ(P::storageOffset(md, storage), r.location + 1) << c.file;
+        }
+    }
+}
+
+TEST(MarkdownTableProjection, CrlfTablesKeepTheirLineEndsOutsideTheTable)
+{
+    const QString text = readCorpus(QStringLiteral("crlf.md"));
+    const AttributedText storage = projected(text);
+    EXPECT_TRUE(storage.text().contains(QString(kObject) + QStringLiteral("\r\n")));
+    const TableAttachment* table = P::tableAt(storage, storage.text().indexOf(kObject));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->table().headers, (QStringList { QStringLiteral("A"), QStringLiteral("B") }));
+    EXPECT_EQ(table->table().rows.size(), 1);
+}
+
+TEST(MarkdownTableProjection, EditedTableIsNormalisedWithoutLosingCells)
+{
+    const QString text = readCorpus(QStringLiteral("tables-in-lists.md"))
+        + readCorpus(QStringLiteral("ragged-rows.md"));
+    AttributedText storage(text);
+    const QList<TextRange> installed = P::installTables(storage, false, 15);
+    ASSERT_EQ(installed.size(), 4);
+
+    // Edit the nested list table: its lines keep their indentation, the others stay as written.
+    const qsizetype at = installed[1].location;
+    const TableAttachment* original = P::tableAt(storage, at);
+    MarkdownTable edited = original->table();
+    edited.setCell(0, 1, QStringLiteral("dark green"));
+    storage.addAttribute<TextAttribute::Attachment>({ at, 1 }, original->withTable(edited));
+    const QString expectedTable = QStringLiteral("     | Veg   | Colour     |\n"
+                                                 "     | :---: | ---------- |\n"
+                                                 "     | Kale  | dark green |");
+    QString expected = text;
+    expected.replace(original->sourceText(), expectedTable);
+    EXPECT_EQ(P::markdown(storage).toStdString(), expected.toStdString());
+    EXPECT_TRUE(P::tableAt(storage, at)->isEdited());
+
+    // Ragged rows: surplus cells survive an edit.
+    const qsizetype ragged = installed[2].location;
+    const TableAttachment* raggedTable = P::tableAt(storage, ragged);
+    MarkdownTable changed = raggedTable->table();
+    changed.setCell(-1, 0, QStringLiteral("First"));
+    storage.addAttribute<TextAttribute::Attachment>({ ragged, 1 }, raggedTable->withTable(changed));
+    const QString written = P::markdown(storage);
+    EXPECT_TRUE(written.contains(u"surplus")) << written.toStdString();
+    EXPECT_TRUE(written.contains(u"more"));
+    EXPECT_TRUE(written.contains(u"| First"));
+
+    // Committing an unchanged table keeps the source text.
+    const TableAttachment* untouched = P::tableAt(storage, installed[0].location);
+    EXPECT_FALSE(untouched->withTable(untouched->table())->isEdited());
+}
+
+TEST(MarkdownTableProjection, EditedCrlfTableKeepsCrlf)
+{
+    AttributedText storage(readCorpus(QStringLiteral("crlf.md")));
+    const QList<TextRange> installed = P::installTables(storage, false, 15);
+    ASSERT_EQ(installed.size(), 2);
+    const TableAttachment* table = P::tableAt(storage, installed[0].location);
+    MarkdownTable edited = table->table();
+    edited.setCell(0, 0, QStringLiteral("9"));
+    storage.addAttribute<TextAttribute::Attachment>(installed[0], table->withTable(edited));
+    const QString md = P::markdown(storage);
+    EXPECT_TRUE(md.startsWith(QStringLiteral(
+        "Title line\r\n\r\n| A   | B   |\r\n| --- | --- |\r\n| 9   | 2   |\r\n\r\n")))
+        << md.toStdString();
+    EXPECT_EQ(md.count(u'\n'), md.count(QStringLiteral("\r\n")));
+}
