@@ -183,8 +183,18 @@ private:
         quint64 hash = 1469598103934665603ULL;
         bool expectingKey = true;
         bool hasDuplicateKey = false;
+        bool needsIdentity = false;
         QSet<QString> keys;
     };
+
+    // Whether the node that starts now will be compared: it is a mapping key or lies inside one.
+    bool needsIdentity() const
+    {
+        if (m_stack.isEmpty())
+            return false;
+        const Frame& parent = m_stack.last();
+        return parent.needsIdentity || (parent.isMapping && parent.expectingKey);
+    }
 
     void push(bool isMapping, const yaml_char_t* tag, const yaml_char_t* anchor)
     {
@@ -192,6 +202,7 @@ private:
         frame.isMapping = isMapping;
         frame.tag = fromUtf8(tag);
         frame.anchor = fromUtf8(anchor);
+        frame.needsIdentity = needsIdentity() || !frame.anchor.isEmpty();
         m_stack.append(std::move(frame));
     }
 
@@ -202,7 +213,8 @@ private:
         if (m_stack.isEmpty())
             return std::nullopt;
         Frame& parent = m_stack.last();
-        parent.hash = (parent.hash ^ qHash(identity, 0x9e3779b9U)) * 1099511628211ULL;
+        if (parent.needsIdentity)
+            parent.hash = (parent.hash ^ qHash(identity, 0x9e3779b9U)) * 1099511628211ULL;
         if (parent.isMapping) {
             if (parent.expectingKey) {
                 if (parent.keys.contains(identity))

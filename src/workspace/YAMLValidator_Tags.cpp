@@ -1,6 +1,7 @@
 #include "workspace/YAMLValidator_Tags.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 namespace quillon::yamltags {
 
@@ -52,16 +53,37 @@ QList<CompiledRule> compileRules()
 
 QString resolvePlainScalar(QStringView value)
 {
+    static const QString null = QStringLiteral("tag:yaml.org,2002:null");
+    static const QString boolean = QStringLiteral("tag:yaml.org,2002:bool");
+    if (value.isEmpty() || value == u"~")
+        return null;
+    if (value == u"<<")
+        return QStringLiteral("tag:yaml.org,2002:merge");
+    const QChar first = value[0];
+    if (first.isLetter()) {
+        // Words are strings unless they are one of the null or Boolean spellings.
+        static const QSet<QString> nulls { QStringLiteral("null"), QStringLiteral("Null"),
+            QStringLiteral("NULL") };
+        static const QSet<QString> booleans { QStringLiteral("yes"), QStringLiteral("Yes"),
+            QStringLiteral("YES"), QStringLiteral("no"), QStringLiteral("No"), QStringLiteral("NO"),
+            QStringLiteral("true"), QStringLiteral("True"), QStringLiteral("TRUE"),
+            QStringLiteral("false"), QStringLiteral("False"), QStringLiteral("FALSE"),
+            QStringLiteral("on"), QStringLiteral("On"), QStringLiteral("ON"), QStringLiteral("off"),
+            QStringLiteral("Off"), QStringLiteral("OFF"), QStringLiteral("y"), QStringLiteral("Y"),
+            QStringLiteral("n"), QStringLiteral("N") };
+        if (value.size() > 5)
+            return kString;
+        const QString word = value.toString();
+        if (nulls.contains(word))
+            return null;
+        if (booleans.contains(word))
+            return boolean;
+        return kString;
+    }
+    if (!(first.isDigit() || first == u'-' || first == u'+' || first == u'.'))
+        return kString;
     // A regular expression compiles lazily on first use; one set per thread keeps that race-free.
     thread_local const QList<CompiledRule> rules = compileRules();
-    if (!value.isEmpty()) {
-        // Only these can begin a non-string plain scalar; most keys are words and stop here.
-        const QChar c = value[0];
-        const bool candidate = c.isDigit() || c == u'-' || c == u'+' || c == u'.' || c == u'~'
-            || c == u'<' || QStringLiteral("nNyYtTfFoO").contains(c);
-        if (!candidate)
-            return kString;
-    }
     for (const CompiledRule& rule : rules) {
         if (rule.expression.match(value).hasMatch())
             return rule.tag;

@@ -302,6 +302,9 @@ TEST(MarkdownFencedBlocks, LinesThatOpenNothing)
     EXPECT_TRUE(ML::fencedBlocks(u"    ```\ncode\n    ```\n").isEmpty());
     EXPECT_TRUE(ML::fencedBlocks(u"``` a`b\nx\n").isEmpty());
     EXPECT_TRUE(ML::fencedBlocks(u"``\nx\n``\n").isEmpty());
+    // Inline code that holds a fence run opens nothing.
+    EXPECT_TRUE(ML::fencedBlocks(u"`` ``` ``\ntext\n").isEmpty());
+    EXPECT_TRUE(ML::fencedBlocks(u"see `\n```` `` ` \n").isEmpty());
     // A closing fence must have no info.
     const auto blocks = ML::fencedBlocks(u"~~~\n~~~ x\n~~~");
     ASSERT_EQ(blocks.size(), 1);
