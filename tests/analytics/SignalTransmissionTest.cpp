@@ -56,6 +56,7 @@ protected:
             QStringLiteral("APP-ID"), QStringLiteral("pepper"), baseURL);
         configuration->setLogHandler(log.handler());
         configuration->setSendNewSessionBeganSignal(false);
+        configuration->setSessionStatsEnabled(false);
         configuration->setTransmitInterval(interval);
         configuration->setMaxBackoffInterval(interval * 4);
         return configuration;
