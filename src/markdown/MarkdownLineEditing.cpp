@@ -330,11 +330,12 @@ bool MarkdownLineEditing::isInlineStyleActive(
 MarkdownLineEditing::Edit MarkdownLineEditing::toggleInlineStyle(
     InlineStyle style, QStringView text, TextRange selection)
 {
+    // A selection reaching outside the text is cut to it, so the edit always applies.
+    selection.location = qBound<qsizetype>(0, selection.location, text.size());
+    selection.length = qBound<qsizetype>(0, selection.length, text.size() - selection.location);
     const QString m = marker(style);
     const qsizetype n = m.size();
-    const QString selected = text.mid(qBound<qsizetype>(0, selection.location, text.size()),
-                                     qMax<qsizetype>(0, selection.length))
-                                 .toString();
+    const QString selected = text.mid(selection.location, selection.length).toString();
     if (isInlineStyleActive(style, text, selection)) {
         return Edit { TextRange { selection.location - n, selection.length + 2 * n }, selected,
             TextRange { selected.size(), 0 } };

@@ -171,8 +171,35 @@ qint64 TokenCounter::estimate(QStringView text)
         wordAllNumbers = true;
     };
 
+    // A run of ASCII characters each followed by another ASCII character is a run of one-unit
+    // clusters; word characters in such a run need no segmenting or classifying one by one.
+    auto isAsciiWordUnit = [&](qsizetype at) {
+        const char16_t c = units[at];
+        return isAscii(c) && (at + 1 == n || isAscii(units[at + 1]))
+            && (ascii[c] == CharClass::Letter || ascii[c] == CharClass::Number);
+    };
+    auto isAsciiCodeUnit = [&](qsizetype at) {
+        const char16_t c = units[at];
+        return isAscii(c) && (at + 1 == n || isAscii(units[at + 1])) && c != u'`'
+            && ascii[c] != CharClass::Space;
+    };
+
     qsizetype i = 0;
     while (i < n) {
+        const bool inCode = inCodeBlock || inInlineCode;
+        if (inCode ? isAsciiCodeUnit(i) : isAsciiWordUnit(i)) {
+            qsizetype j = i;
+            bool allDigits = wordAllNumbers;
+            do {
+                allDigits = allDigits && ascii[units[j]] == CharClass::Number;
+                ++j;
+            } while (j < n && (inCode ? isAsciiCodeUnit(j) : isAsciiWordUnit(j)));
+            wordLength += j - i;
+            wordAllNumbers = allDigits;
+            afterLineEnd = false;
+            i = j;
+            continue;
+        }
         const qsizetype end = scanner.clusterEnd(i);
         const char16_t first = units[i];
         const char16_t single = end - i == 1 ? first : char16_t(0);
