@@ -1,0 +1,111 @@
+#include "markdown/MarkdownTextViewSupport.h"
+#include "markdown/MarkdownTableProjection.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+using S = MarkdownTextViewSupport;
+
+namespace {
+
+const QString kTable = QStringLiteral("| a | b |\n| --- | --- |\n| 1 | 2 |\n| 3 | 4 |");
+
+} // namespace
+
+TEST(MarkdownTextViewSupport, NeedsHighlightUnlessAllFourInputsMatch)
+{
+    const QString text = QStringLiteral("text");
+    EXPECT_TRUE(S::needsHighlight(text, false, 15, true, S::HighlightState {}));
+    const S::HighlightState same { text, false, 15.0, true };
+    EXPECT_FALSE(S::needsHighlight(text, false, 15, true, same));
+    EXPECT_TRUE(S::needsHighlight(text, false, 15.5, true, same));
+    EXPECT_TRUE(S::needsHighlight(text, true, 15, true, same));
+    EXPECT_TRUE(S::needsHighlight(text, false, 15, false, same));
+    EXPECT_TRUE(S::needsHighlight(QStringLiteral("other"), false, 15, true, same));
+    S::HighlightState partial = same;
+    partial.isReadingMode.reset();
+    EXPECT_TRUE(S::needsHighlight(text, false, 15, true, partial));
+}
+
+TEST(MarkdownTextViewSupport, FindMatchesIsTrimmedCaseInsensitiveAndNonOverlapping)
+{
+    EXPECT_TRUE(S::findMatches(QStringLiteral("abc"), QStringLiteral(" \n ")).isEmpty());
+    EXPECT_TRUE(S::findMatches(QString(), QStringLiteral("a")).isEmpty());
+    EXPECT_EQ(S::findMatches(QStringLiteral("aaaa"), QStringLiteral("aa")),
+        (QList<TextRange> { { 0, 2 }, { 2, 2 } }));
+    EXPECT_EQ(S::findMatches(QStringLiteral("Foo foo FOO"), QStringLiteral(" foo ")),
+        (QList<TextRange> { { 0, 3 }, { 4, 3 }, { 8, 3 } }));
+}
+
+TEST(MarkdownTextViewSupport, SearchHighlightsPaintTheActiveMatchApart)
+{
+    AttributedText storage(QStringLiteral("x y x y x"));
+    const QList<TextRange> matches
+        = S::applySearchHighlights(storage, QStringLiteral("x"), 1, true);
+    ASSERT_EQ(matches.size(), 3);
+    const S::SearchColors colors = S::searchColors(true);
+    EXPECT_EQ(*storage.attribute<TextAttribute::BackgroundColor>(4), colors.activeBackground);
+    EXPECT_EQ(*storage.attribute<TextAttribute::ForegroundColor>(4), QColor(Qt::black));
+    EXPECT_EQ(*storage.attribute<TextAttribute::BackgroundColor>(0), colors.otherBackground);
+    EXPECT_FALSE(storage.hasAttribute(TextAttribute::ForegroundColor, 0));
+    EXPECT_FALSE(storage.hasAttribute(TextAttribute::BackgroundColor, 1));
+
+    AttributedText none(QStringLiteral("x"));
+    S::applySearchHighlights(none, QStringLiteral("x"), 5, false);
+    EXPECT_EQ(
+        *none.attribute<TextAttribute::BackgroundColor>(0), S::searchColors(false).otherBackground);
+}
+
+TEST(MarkdownTextViewSupport, LineRangesCountLinesLikeProjectSearch)
+{
+    const QString text = QStringLiteral("one\r\ntwo\nthree");
+    EXPECT_EQ(S::lineRange(text, 1), (TextRange { 0, 5 }));
+    EXPECT_EQ(S::lineRange(text, 2), (TextRange { 5, 4 }));
+    EXPECT_EQ(S::lineRange(text, 3), (TextRange { 9, 5 })); // no final break
+    EXPECT_EQ(S::lineRange(text, 4), std::nullopt);
+    EXPECT_EQ(S::lineRange(text, 0), std::nullopt);
+    EXPECT_EQ(S::lineRange(QStringLiteral("a\n"), 2), std::nullopt);
+}
+
+TEST(MarkdownTextViewSupport, ScrollToLineCountsMarkdownLinesThroughTables)
+{
+    // Line 7 of the Markdown is "after": past a four-line table that is one storage character.
+    const QString markdown = QStringLiteral("title\n\n") + kTable + QStringLiteral("\nafter\nend");
+    AttributedText storage(markdown);
+    MarkdownTableProjection::installTables(storage, false, 15);
+    ASSERT_EQ(storage.text(), QStringLiteral("title\n\n\uFFFC\nafter\nend"));
+
+    const auto after = S::storageLineRange(storage, 7);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(storage.text().mid(after->location, after->length), QStringLiteral("after\n"));
+    // A line inside the table selects the table's character.
+    for (int line : { 3, 4, 5 }) {
+        const auto inside = S::storageLineRange(storage, line);
+        ASSERT_TRUE(inside);
+        EXPECT_EQ(*inside, (TextRange { 7, 1 })) << line;
+    }
+    EXPECT_EQ(S::storageLineRange(storage, 9), std::nullopt);
+    EXPECT_EQ(S::storageLineRange(AttributedText(), 1), std::nullopt);
+}
+
+TEST(MarkdownTextViewSupport, ReHighlightKeepsTheCaretInMarkdownTerms)
+{
+    const QString markdown = kTable + QStringLiteral("\n**tail**");
+    AttributedText storage(markdown);
+    MarkdownTableProjection::installTables(storage, false, 15);
+    // Caret after "**" in the storage (index 2 + 2 past the table's character and line break).
+    const qsizetype caret = 4;
+    const qsizetype after = S::reHighlight(storage, true, 16, true, true, caret, false);
+    EXPECT_EQ(after, caret);
+    EXPECT_EQ(MarkdownTableProjection::markdown(storage), markdown);
+    const TableAttachment* table = MarkdownTableProjection::tableAt(storage, 0);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->isDarkMode());
+    EXPECT_EQ(table->fontSize(), 16);
+    // Not focused: no caret reaches the highlighter, so both markers are hidden.
+    EXPECT_TRUE(storage.hasAttribute(TextAttribute::Collapsed, 2));
+
+    const qsizetype same = S::reHighlight(storage, true, 16, true, false, 3, true);
+    EXPECT_EQ(same, 3);
+    EXPECT_FALSE(storage.hasAttribute(TextAttribute::Collapsed, 2));
+}
