@@ -200,6 +200,11 @@ void GitService::stageDeletion(const QString& folder, const QString& targetPath)
                 QStringLiteral("--ignore-unmatch"), QStringLiteral("-q"), QStringLiteral("--"),
                 relative });
     }
+    // Staging everything would mark conflicted files, markers and all, as resolved.
+    const GitRunResult unmerged = runIn(folder,
+        { QStringLiteral("ls-files"), QStringLiteral("-u"), QStringLiteral("--"), kLiteralDot });
+    if (!unmerged.succeeded() || !unmerged.standardOutput.isEmpty())
+        return;
     runIn(
         folder, { QStringLiteral("add"), QStringLiteral("-A"), QStringLiteral("--"), kLiteralDot });
 }

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+
 using namespace quillon;
 using test::gitOk;
 using test::GitRemoteFixture;
@@ -147,4 +149,29 @@ TEST(GitOperations, AWorkspaceInsideALargerRepositoryCommitsOnlyItsOwnFolder)
     EXPECT_EQ(committed, "notes/a.md\nnotes/new.md\n");
     const QByteArray left = gitOk(repos.alice(), { "status", "--porcelain" });
     EXPECT_EQ(left, " M code/main.c\nM  code/staged.c\n");
+}
+
+TEST(GitOperations, AFileNameThatIsNotUtf8KeepsTheTreeFromLookingClean)
+{
+    test::ensureGitIdentity();
+    TempTree folder;
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    const QByteArray name = QFile::encodeName(folder.path()) + "/caf\xe9.md";
+    FILE* f = std::fopen(name.constData(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const auto status = git().getStatus(folder.path());
+    ASSERT_TRUE(status.ok());
+    EXPECT_FALSE(status.value().isClean);
+    EXPECT_EQ(status.value().changedFileCount, 1);
+}
+
+TEST(GitOperations, VersionsOfAFileWithoutConflictFailWithGitsMessage)
+{
+    GitRemoteFixture repos;
+    const auto r = git().getConflictDiff(repos.alice(), "README.md");
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind(), GitError::Kind::ProcessFailed);
+    EXPECT_TRUE(r.error().description().contains("README.md"))
+        << r.error().description().toStdString();
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
 
@@ -213,4 +214,18 @@ TEST(GitFullSync, AFailedPushAfterAMergeKeepsTheMergeLocal)
     EXPECT_EQ(r.error().kind(), GitError::Kind::ProcessFailed);
     EXPECT_EQ(repos.read(repos.bob(), "a.md"), "a");
     EXPECT_GE(git().getStatus(repos.bob()).value().ahead, 1);
+}
+
+TEST(GitFullSync, StagingADeletionNeverMarksConflictsResolved)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.bob(), "other.md", "o");
+    repos.commitAndPush(repos.bob(), "Other");
+    makeContentConflict(repos, "c.md");
+    ASSERT_FALSE(git().performFullSync(repos.bob(), std::nullopt).ok());
+    QFile::remove(repos.bob() + "/other.md");
+    git().stageDeletion(repos.bob(), repos.bob() + "/other.md");
+    const auto status = git().getStatus(repos.bob());
+    ASSERT_TRUE(status.ok());
+    EXPECT_EQ(status.value().conflictingFiles, QStringList { "c.md" });
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QtGlobal>
 
@@ -279,6 +280,49 @@ TEST_F(WorkspaceGitTest, ConnectClonesStoresTheTokenAndOpensTheFolder)
     ASSERT_TRUE(outcome->has_value());
     EXPECT_FALSE((*outcome)->description().isEmpty());
     EXPECT_EQ(state->folderURL(), target);
+}
+
+TEST_F(WorkspaceGitTest, AFailedFetchIsStillFollowedByAStatusCheck)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    state->setGitSyncState(GitSyncState::syncing());
+    qputenv("FAKE_GIT_FAIL_ON", "fetch");
+    qputenv("FAKE_GIT_STDERR", "fatal: unable to access 'https://h/': Could not resolve host: h");
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    gitOf(*state).fetchTick();
+    settle(*state);
+    GitService::shared().setGitExecutable({});
+    qunsetenv("FAKE_GIT_FAIL_ON");
+    qunsetenv("FAKE_GIT_STDERR");
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
+}
+
+TEST_F(WorkspaceGitTest, ADeletedItemIsStagedAndTheStatusChecked)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.bob(), "old/gone note.md", "x");
+    repos.commitAndPush(repos.bob(), "Add");
+    auto state = open(repos.bob());
+    ASSERT_TRUE(QFile::remove(repos.bob() + "/old/gone note.md"));
+    gitOf(*state).stageDeletion(state->folderURL(), repos.bob() + "/old");
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::pendingSync(1));
+    EXPECT_EQ(gitOk(repos.bob(), { "status", "--porcelain" }), "D  \"old/gone note.md\"\n");
+}
+
+TEST_F(WorkspaceGitTest, AResultForAFolderNoLongerOpenIsDropped)
+{
+    GitRemoteFixture repos;
+    TempTree plain;
+    auto state = open(repos.bob());
+    repos.write(repos.bob(), "x.md", "x");
+    state->checkGitStatus();
+    state->setFolderURL(plain.path());
+    settle(*state);
+    waitUntil([&] { return GitService::shared().pendingJobCount(repos.bob()) == 0; }, 20000);
+    waitUntil([] { return false; }, 50);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::NoRepository);
 }
 
 TEST(WorkspaceGitMessage, AutoSaveMessageHasDateAndTimeWithSeconds)
