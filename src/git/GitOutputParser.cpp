@@ -164,10 +164,4 @@ bool isAuthenticationFailure(const QString& stderrText)
     return pattern.match(stderrText).hasMatch();
 }
 
-bool isNothingToCommit(const QByteArray& output)
-{
-    return output.contains("nothing to commit") || output.contains("nothing added to commit")
-        || output.contains("no changes added to commit");
-}
-
 } // namespace quillon::GitOutputParser

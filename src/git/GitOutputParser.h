@@ -37,9 +37,6 @@ QSet<int> parseUnmergedStages(const QByteArray& output);
 // as opposed to any other failure of a network command.
 bool isAuthenticationFailure(const QString& stderrText);
 
-// Whether `git commit` failed only because there was nothing to commit.
-bool isNothingToCommit(const QByteArray& output);
-
 } // namespace GitOutputParser
 
 } // namespace quillon

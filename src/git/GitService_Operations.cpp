@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace quillon {
 
@@ -213,15 +212,14 @@ GitResult<void> GitService::clone(const QString& repoURLString, const std::optio
     const QString& destinationPath)
 {
     // An address that git would read as an option, or that holds control characters, is refused
-    // before anything runs.
+    // before anything runs. Anything else goes to git as typed: scp-like "user@host:path"
+    // addresses are not URLs but are valid remotes.
     if (repoURLString.isEmpty() || repoURLString.startsWith(QLatin1Char('-')))
         return GitError::invalidURL();
     for (const QChar c : repoURLString) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             return GitError::invalidURL();
     }
-    if (!QUrl(repoURLString).isValid())
-        return GitError::invalidURL();
     GitInvocation invocation;
     invocation.arguments
         = { QStringLiteral("clone"), QStringLiteral("--"), repoURLString, destinationPath };
