@@ -148,6 +148,9 @@ TEST_F(PurchaseTest, ConversionIsSentExactlyOnce)
     auto updates = std::make_shared<TransactionUpdateQueue>();
     TrialConversionTracker tracker(updates, store.get());
     tracker.setCurrentTrial(TrialConversionTracker::StoredTrial { "pro.monthly", 1000 });
+    // Readable at once, before the write to the suite has landed.
+    EXPECT_EQ(
+        tracker.currentTrial(), (TrialConversionTracker::StoredTrial { "pro.monthly", 1000 }));
     tracker.startObservingTransactions();
     tracker.startObservingTransactions(); // still one observation
 

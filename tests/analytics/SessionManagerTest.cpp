@@ -83,8 +83,8 @@ TEST_F(SessionManagerTest, NinetyDayWindowIsCountedOnceAcrossShortRuns)
     {
         SessionManager sessions(store.get());
         EXPECT_EQ(sessions.averageSessionSeconds(), 20);
-        sessions.waitForPersistence();
         EXPECT_EQ(sessions.totalSessionsCount(), 2);
+        sessions.waitForPersistence();
     }
     EXPECT_EQ(store->intValue("deletedSessionsCount"), 1);
     EXPECT_EQ(storedDurations(), QList<qint64> { 20 });

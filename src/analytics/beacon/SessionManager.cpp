@@ -50,6 +50,7 @@ SessionManager::SessionManager(UserDefaults* defaultsOverride)
     m_persistenceQueue.setExpiryTimeout(-1);
 
     if (UserDefaults* defaults = store()) {
+        m_deletedSessionsCount = defaults->intValue(kDeletedSessionsCount).value_or(0);
         QList<StoredSession> loaded;
         bool decoded = false;
         if (const std::optional<QByteArray> data = defaults->dataValue(kRecentSessions)) {
@@ -76,12 +77,12 @@ SessionManager::SessionManager(UserDefaults* defaultsOverride)
                     kept.append(session);
             const qint64 dropped = loaded.size() - kept.size();
             m_recentSessions = kept;
+            m_deletedSessionsCount += dropped;
             // The shortened list and the count go out together, so a short run that never
             // persists a session cannot count the same dropped sessions again next time.
-            persist([this, kept, dropped](UserDefaults& target) {
+            persist([this, kept, deleted = m_deletedSessionsCount](UserDefaults& target) {
                 writeSessions(target, kept);
-                target.setInt(kDeletedSessionsCount,
-                    target.intValue(kDeletedSessionsCount).value_or(0) + dropped);
+                target.setInt(kDeletedSessionsCount, deleted);
             });
         }
     }
@@ -227,11 +228,8 @@ void SessionManager::handleWillEnterForegroundNotification()
 
 qint64 SessionManager::totalSessionsCount() const
 {
-    qint64 deleted = 0;
-    if (UserDefaults* defaults = store())
-        deleted = defaults->intValue(kDeletedSessionsCount).value_or(0);
     QMutexLocker lock(&m_sessionsLock);
-    return m_recentSessions.size() + deleted;
+    return m_recentSessions.size() + m_deletedSessionsCount;
 }
 
 qint64 SessionManager::averageSessionSeconds() const

@@ -66,6 +66,7 @@ private:
     UserDefaults* const m_defaultsOverride;
     mutable QMutex m_sessionsLock;
     QList<StoredSession> m_recentSessions;
+    qint64 m_deletedSessionsCount = 0;
 
     QDateTime m_currentSessionStartedAt;
     double m_currentSessionDuration = 0;

@@ -102,6 +102,13 @@ void TelemetryManager::initialize(
 
 void TelemetryManager::install(std::shared_ptr<TelemetryManager> manager)
 {
+    // The send thread must stop while Qt is still there, not among the static destructors.
+    static const bool cleanupRegistered = [] {
+        if (QCoreApplication::instance())
+            qAddPostRoutine([] { terminate(); });
+        return true;
+    }();
+    Q_UNUSED(cleanupRegistered);
     std::shared_ptr<TelemetryManager> replaced;
     Storage& s = storage();
     {

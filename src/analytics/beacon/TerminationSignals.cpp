@@ -16,11 +16,15 @@ namespace {
 
 int g_pipe[2] = { -1, -1 };
 
-void onSignal(int)
+void onSignal(int signalNumber)
 {
     const char byte = 1;
     // Only async-signal-safe calls here; the main thread does the rest.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    // A second signal ends the process at once, should the clean quit hang.
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigaction(signalNumber, &fallback, nullptr);
 }
 
 } // namespace
