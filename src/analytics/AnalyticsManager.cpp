@@ -8,8 +8,6 @@
 
 #include <QCoreApplication>
 #include <QMutex>
-#include <QTextStream>
-#include <QThread>
 
 #include <cstdio>
 
