@@ -40,10 +40,11 @@ void parseBranchLine(QByteArrayView line, GitStatusResult& result)
     static constexpr QByteArrayView noCommits("No commits yet on ");
     static constexpr QByteArrayView initialCommit("Initial commit on ");
     static constexpr QByteArrayView detached("HEAD (no branch)");
+    // Both prefixes have the same length; what follows reads like any other branch line.
+    static_assert(noCommits.size() == initialCommit.size());
     if (line.startsWith(noCommits) || line.startsWith(initialCommit)) {
         result.unbornBranch = true;
-        result.branch = QString::fromUtf8(line.sliced(noCommits.size()));
-        return;
+        line = line.sliced(noCommits.size());
     }
     if (line.startsWith(detached))
         return;

@@ -65,6 +65,7 @@ TEST(GitStatusParse, BranchLines)
         { "## feature/x...origin/feature/x [gone]", "feature/x", "origin/feature/x", 0, 0, true,
             false },
         { "## No commits yet on main", "main", "", 0, 0, false, true },
+        { "## No commits yet on main...origin/main", "main", "origin/main", 0, 0, false, true },
         { "## HEAD (no branch)", "", "", 0, 0, false, false },
         { "## main...origin/main [ahead 99999999999]", "main", "origin/main", 0, 0, false, false },
     };
