@@ -1,28 +1,35 @@
-// Process entry. Until the main window lands this shows the given file read-only in a plain window.
+// Process entry. Until the main window lands this opens the given file (or folder) in the block
+// editor inside a plain window, editing and saving through the workspace.
+#include "app/PlainEditorWindow.h"
+#include "app/WidgetUserPrompts.h"
+#include "workspace/WorkspaceState.h"
+
 #include <QApplication>
-#include <QFile>
-#include <QMainWindow>
-#include <QPlainTextEdit>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <memory>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("quillon"));
+    quillon::UserPrompts::install(std::make_unique<quillon::WidgetUserPrompts>());
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillon"));
-    auto* view = new QPlainTextEdit(&window);
-    view->setReadOnly(true);
+    quillon::WorkspaceState workspace;
+    quillon::PlainEditorWindow window(workspace);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {
-        QFile file(args.at(1));
-        if (file.open(QIODevice::ReadOnly))
-            view->setPlainText(QString::fromUtf8(file.readAll()));
-        window.setWindowTitle(args.at(1));
+        // After the workspace has restored the last session (queued at its creation).
+        const QFileInfo target(args.at(1));
+        QTimer::singleShot(0, &workspace, [&workspace, target] {
+            if (target.isDir())
+                workspace.setFolderURL(target.absoluteFilePath());
+            else
+                workspace.openFile(target.absoluteFilePath());
+        });
     }
-    window.setCentralWidget(view);
-    window.resize(1000, 700);
     window.show();
     return app.exec();
 }

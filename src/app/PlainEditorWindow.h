@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace quillon {
+
+class UnifiedBlockEditor;
+class WorkspaceState;
+
+// A plain window holding one block editor over a workspace: every change of the current
+// document's text is offered to WorkspaceState::saveCurrentFile, as the main window does.
+class PlainEditorWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit PlainEditorWindow(WorkspaceState& workspace, QWidget* parent = nullptr);
+
+    UnifiedBlockEditor* editor() const { return m_editor; }
+
+private:
+    void updateTitle();
+
+    WorkspaceState& m_workspace;
+    UnifiedBlockEditor* m_editor = nullptr;
+};
+
+} // namespace quillon

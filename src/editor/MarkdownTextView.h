@@ -1,0 +1,55 @@
+#pragma once
+
+#include "markdown/MarkdownLineEditing.h"
+
+#include <QTextEdit>
+
+#include <functional>
+
+namespace quillon {
+
+// The block editor's text view. It routes the editing keys, the bold and italic shortcuts, undo
+// and redo, and clicks to callbacks that the editor installs; it pastes plain text only, copies
+// Markdown, and lets the editor paint decorations under the text.
+class MarkdownTextView : public QTextEdit
+{
+    Q_OBJECT
+public:
+    enum class EditingKey { Return, Backspace, Tab, Backtab };
+
+    explicit MarkdownTextView(QWidget* parent = nullptr);
+
+    // Answers true when the key was handled; otherwise the view's default runs.
+    std::function<bool(EditingKey)> onEditingKey;
+    std::function<void(MarkdownLineEditing::InlineStyle)> onToggleInlineStyle;
+    // Point in viewport coordinates; true when a table consumed the click.
+    std::function<bool(const QPoint&)> onClickTable;
+    std::function<void()> onClickOutsideTable;
+    std::function<void()> onUndo;
+    std::function<void()> onRedo;
+    // Runs after every input event has been handled (keys, input methods, mouse, drops), so
+    // that the editor can restyle before the next paint.
+    std::function<void()> onInputHandled;
+    // Markdown of the storage range [from, to) for the clipboard.
+    std::function<QString(int from, int to)> markdownForRange;
+    // Paints under the text; the painter is in document coordinates.
+    std::function<void(QPainter&, const QRectF& documentRect)> paintUnderText;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool handleKey(QKeyEvent* event);
+    void inputHandled();
+};
+
+} // namespace quillon

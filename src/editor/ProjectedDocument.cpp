@@ -1,0 +1,160 @@
+#include "editor/ProjectedDocument.h"
+
+#include "markdown/MarkdownTableProjection.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+Q_DECLARE_METATYPE(quillon::TextAttachmentPtr)
+
+namespace quillon {
+
+namespace {
+
+// QTextDocument turns a carriage return into a paragraph break, which would make the document
+// one character shorter than the storage at every CR LF: it holds a stand-in instead.
+constexpr QChar kCarriageReturnStandIn(0x240D);
+
+QString toDocumentText(QString text)
+{
+    text.replace(QLatin1Char('\r'), kCarriageReturnStandIn);
+    return text;
+}
+
+} // namespace
+
+ProjectedDocument::ProjectedDocument(QTextDocument& document)
+    : m_document(document)
+{
+}
+
+void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fontSize)
+{
+    m_storage.setText(markdown);
+    MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
+    m_document.setPlainText(toDocumentText(m_storage.text()));
+    installObjectFormats();
+}
+
+void ProjectedDocument::installObjectFormats()
+{
+    QTextCursor cursor(&m_document);
+    cursor.beginEditBlock();
+    m_storage.enumerateAttribute<TextAttribute::Attachment>(
+        { 0, m_storage.length() }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
+            if (!attachment || !dynamic_cast<const TableAttachment*>(attachment->get()))
+                return;
+            for (qsizetype i = range.location; i < range.end(); ++i) {
+                cursor.setPosition(int(i));
+                cursor.setPosition(int(i + 1), QTextCursor::KeepAnchor);
+                cursor.setCharFormat(objectFormat(*attachment));
+            }
+        });
+    cursor.endEditBlock();
+}
+
+QString ProjectedDocument::documentText(int position, int length) const
+{
+    if (length <= 0)
+        return {};
+    QTextCursor cursor(&m_document);
+    cursor.setPosition(position);
+    cursor.setPosition(position + length, QTextCursor::KeepAnchor);
+    QString text = cursor.selectedText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator)
+            c = QLatin1Char('\n');
+        else if (c == kCarriageReturnStandIn)
+            c = QLatin1Char('\r');
+    }
+    return text;
+}
+
+void ProjectedDocument::mirrorDocumentChange(int position, int removed, int added)
+{
+    // The document reports the last paragraph's end as part of changes that reach it; the
+    // storage has no such character.
+    const int documentLength = m_document.characterCount() - 1;
+    added = qMin(added, documentLength - position);
+    removed = int(qMin<qsizetype>(removed, m_storage.length() - position));
+    if (added < 0 || removed < 0)
+        return;
+    AttributedText replacement(documentText(position, added));
+    for (int i = 0; i < added; ++i) {
+        if (replacement.text().at(i) != QChar::ObjectReplacementCharacter)
+            continue;
+        // An object character keeps its table: read the attachment back from the document.
+        QTextCursor cursor(&m_document);
+        cursor.setPosition(position + i + 1);
+        if (TextAttachmentPtr attachment = attachmentOf(cursor.charFormat()))
+            replacement.addAttribute<TextAttribute::Attachment>({ i, 1 }, attachment);
+    }
+    m_storage.replaceCharacters({ position, removed }, replacement);
+}
+
+void ProjectedDocument::replace(TextSpan range, const QString& text)
+{
+    m_storage.replaceCharacters(range, text);
+    QTextCursor cursor(&m_document);
+    cursor.setPosition(int(range.location));
+    cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(toDocumentText(text), QTextCharFormat());
+}
+
+QString ProjectedDocument::markdown() const
+{
+    return MarkdownTableProjection::markdown(m_storage);
+}
+
+QString ProjectedDocument::markdown(qsizetype from, qsizetype to) const
+{
+    from = qBound<qsizetype>(0, from, m_storage.length());
+    to = qBound<qsizetype>(from, to, m_storage.length());
+    QString result;
+    qsizetype copied = from;
+    const QString& text = m_storage.text();
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (const TableAttachment* table = MarkdownTableProjection::tableAt(m_storage, i)) {
+            result.append(QStringView(text).mid(copied, i - copied));
+            result.append(table->markdown());
+            copied = i + 1;
+        }
+    }
+    result.append(QStringView(text).mid(copied, to - copied));
+    return result;
+}
+
+qsizetype ProjectedDocument::markdownOffset(qsizetype storageOffset) const
+{
+    return MarkdownTableProjection::markdownOffset(storageOffset, m_storage);
+}
+
+qsizetype ProjectedDocument::storageOffset(qsizetype markdownOffset) const
+{
+    return MarkdownTableProjection::storageOffset(markdownOffset, m_storage);
+}
+
+int ProjectedDocument::tableCount() const
+{
+    return MarkdownTableProjection::tableCount(m_storage);
+}
+
+QTextCharFormat ProjectedDocument::objectFormat(const TextAttachmentPtr& attachment)
+{
+    QTextCharFormat format;
+    format.setObjectType(kTableObjectType);
+    format.setProperty(kTableAttachmentProperty, QVariant::fromValue(attachment));
+    return format;
+}
+
+TextAttachmentPtr ProjectedDocument::attachmentOf(const QTextFormat& format)
+{
+    if (format.objectType() != kTableObjectType)
+        return {};
+    return format.property(kTableAttachmentProperty).value<TextAttachmentPtr>();
+}
+
+} // namespace quillon

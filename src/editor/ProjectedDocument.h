@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/AttributedText.h"
+
+#include <QString>
+#include <QTextCharFormat>
+
+class QTextDocument;
+
+namespace quillon {
+
+// The block editor's two copies of the projected text, kept equal character for character:
+// the storage (an AttributedText the Markdown engine styles, each table one U+FFFC carrying its
+// attachment) and the view's QTextDocument (line feeds as paragraph breaks, each table an object
+// character drawn by TableAttachmentCell).
+//
+// The storage is the truth for the Markdown text; the document is where the user types. A user
+// edit is mirrored from the document into the storage; programmatic changes go to both.
+class ProjectedDocument
+{
+public:
+    static constexpr int kTableObjectType = QTextFormat::UserObject + 1;
+    static constexpr int kTableAttachmentProperty = QTextFormat::UserProperty + 1;
+
+    explicit ProjectedDocument(QTextDocument& document);
+
+    const AttributedText& storage() const { return m_storage; }
+    AttributedText& storage() { return m_storage; }
+    QTextDocument& document() const { return m_document; }
+
+    // Replaces both copies with `markdown`, every pipe table installed as one attachment.
+    void load(const QString& markdown, bool isDarkMode, qreal fontSize);
+    // The user changed the document at [position, position + added) (replacing `removed`
+    // characters): bring the storage in step. Tables keep their attachments.
+    void mirrorDocumentChange(int position, int removed, int added);
+    // Replaces a storage range in both copies (undo, redo). Must not touch a table character.
+    void replace(TextSpan range, const QString& text);
+
+    QString markdown() const;
+    // Markdown of the storage range [from, to), tables expanded.
+    QString markdown(qsizetype from, qsizetype to) const;
+    qsizetype markdownOffset(qsizetype storageOffset) const;
+    qsizetype storageOffset(qsizetype markdownOffset) const;
+    // Number of table attachments in the storage.
+    int tableCount() const;
+
+    // The document format of a table's object character.
+    static QTextCharFormat objectFormat(const TextAttachmentPtr& attachment);
+    static TextAttachmentPtr attachmentOf(const QTextFormat& format);
+
+private:
+    void installObjectFormats();
+    QString documentText(int position, int length) const;
+
+    QTextDocument& m_document;
+    AttributedText m_storage;
+};
+
+} // namespace quillon

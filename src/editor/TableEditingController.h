@@ -1,0 +1,83 @@
+#pragma once
+
+#include "markdown/TableAttachment.h"
+#include "markdown/TableLayout.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+#include <QLineEdit>
+class QTextEdit;
+
+namespace quillon {
+
+class ProjectedDocument;
+class TableAttachmentCell;
+
+// Edits one table cell at a time in a borderless field laid exactly over the cell. Tab and
+// Shift-Tab move between cells (committing), Enter commits, Escape cancels, losing the focus
+// commits. A commit hands the block editor a new attachment for the changed table.
+class TableEditingController : public QObject
+{
+    Q_OBJECT
+public:
+    // Replaces the table character at `index` with `replacement`, as one undoable change; must
+    // refuse when `index` no longer holds `expected`.
+    using ApplyAttachment = std::function<bool(
+        qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)>;
+
+    struct Hit
+    {
+        std::shared_ptr<const TableAttachment> table;
+        int index = 0;
+        QPointF origin; // top-left corner of the grid, viewport coordinates
+    };
+
+    TableEditingController(QTextEdit& view, const ProjectedDocument& projected,
+        TableAttachmentCell& renderer, ApplyAttachment apply);
+    ~TableEditingController() override;
+
+    void setAppearance(bool isDarkMode, qreal fontSize);
+
+    // The table under a viewport point (the nearest character must be a table).
+    std::optional<Hit> attachment(const QPoint& viewportPoint) const;
+    // Top-left corner of the table character at `index`, viewport coordinates.
+    std::optional<QPointF> originOf(int index) const;
+
+    // A click on a table's cell opens that cell; true when the click was consumed.
+    bool handleClick(const QPoint& viewportPoint);
+    void present(
+        std::shared_ptr<const TableAttachment> table, TableLayout::CellIndex cell, int index);
+    bool commit();
+    void teardown();
+    bool moveToAdjacentCell(bool forward);
+
+    bool isEditing() const { return m_field != nullptr; }
+    QLineEdit* field() const { return m_field; }
+    std::optional<TableLayout::CellIndex> activeCell() const { return m_activeCell; }
+    std::optional<int> activeIndex() const { return m_activeIndex; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void placeField();
+    void invalidate(int index);
+
+    QTextEdit& m_view;
+    const ProjectedDocument& m_projected;
+    TableAttachmentCell& m_renderer;
+    ApplyAttachment m_apply;
+    QPointer<QLineEdit> m_field;
+    std::shared_ptr<const TableAttachment> m_activeTable;
+    std::optional<TableLayout::CellIndex> m_activeCell;
+    std::optional<int> m_activeIndex;
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    bool m_isDismissing = false;
+};
+
+} // namespace quillon

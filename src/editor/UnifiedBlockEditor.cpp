@@ -1,0 +1,454 @@
+#include "editor/UnifiedBlockEditor.h"
+
+#include "editor/BlockStylePresenter.h"
+#include "editor/CaretLineTracker.h"
+#include "editor/DecorationPainter.h"
+#include "editor/EditorFindController.h"
+#include "editor/LineEditingKeys.h"
+#include "editor/TableAttachmentCell.h"
+#include "editor/TableEditingController.h"
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "platform/CommandBus.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+
+// Sets a flag for the duration of a scope.
+class FlagScope
+{
+public:
+    explicit FlagScope(bool& flag)
+        : m_flag(flag)
+        , m_old(flag)
+    {
+        m_flag = true;
+    }
+    ~FlagScope() { m_flag = m_old; }
+
+private:
+    bool& m_flag;
+    bool m_old;
+};
+
+} // namespace
+
+UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* parent)
+    : QWidget(parent)
+    , m_workspace(workspace)
+    , m_fontSize(workspace.editorFontSize())
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new MarkdownTextView(this);
+    m_view->setObjectName(QStringLiteral("blockEditorTextView"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(m_view);
+
+    QTextDocument* document = m_view->document();
+    document->setUndoRedoEnabled(false);
+    document->setDocumentMargin(0);
+    m_projected = std::make_unique<ProjectedDocument>(*document);
+    m_tableRenderer = new TableAttachmentCell(this);
+    document->documentLayout()->registerHandler(
+        ProjectedDocument::kTableObjectType, m_tableRenderer);
+    m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
+        *m_tableRenderer,
+        [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
+            return applyTableAttachment(index, expected, std::move(replacement));
+        });
+    m_caretLine = std::make_unique<CaretLineTracker>();
+    m_find = std::make_unique<EditorFindController>(*m_view, workspace);
+
+    m_view->onEditingKey
+        = [this](MarkdownTextView::EditingKey key) { return handleEditingKey(key); };
+    m_view->onToggleInlineStyle
+        = [this](MarkdownLineEditing::InlineStyle style) { toggleInlineStyle(style); };
+    m_view->onClickTable
+        = [this](const QPoint& point) { return m_tableEditor->handleClick(point); };
+    m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
+    m_view->onInputHandled = [this] { flushPendingWork(); };
+    m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
+    m_view->paintUnderText
+        = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
+
+    connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
+    connect(m_view, &QTextEdit::cursorPositionChanged, this,
+        &UnifiedBlockEditor::onCursorPositionChanged);
+    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
+        &UnifiedBlockEditor::onWorkspaceContentChanged);
+    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
+        [this] { setFontSize(m_workspace.editorFontSize()); });
+    connect(
+        &CommandBus::shared(), &CommandBus::scrollToLine, this, &UnifiedBlockEditor::scrollToLine);
+
+    setDarkMode(false);
+    reload(workspace.currentFileContent(), 0);
+}
+
+UnifiedBlockEditor::~UnifiedBlockEditor()
+{
+    // The cell field must not commit into a document that is going away.
+    m_tableEditor->teardown();
+    m_view->onInputHandled = nullptr;
+    disconnect(m_view->document(), nullptr, this, nullptr);
+}
+
+void UnifiedBlockEditor::setDarkMode(bool dark)
+{
+    m_isDarkMode = dark;
+    QPalette palette = m_view->palette();
+    const QColor text = MarkdownHighlighter::palette(dark).textColor;
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, dark ? QColor::fromRgbF(0.11, 0.11, 0.12) : QColor(Qt::white));
+    m_view->setPalette(palette);
+    m_view->setStyleSheet(QString());
+    m_find->setDarkMode(dark);
+    if (m_projected->storage().length() > 0) {
+        m_tableEditor->commit();
+        reload(m_markdown, caretMarkdownOffset());
+    }
+}
+
+void UnifiedBlockEditor::setFontSize(qreal size)
+{
+    if (size == m_fontSize)
+        return;
+    m_fontSize = size;
+    m_tableEditor->commit();
+    reload(m_markdown, caretMarkdownOffset());
+}
+
+void UnifiedBlockEditor::setContentWidth(qreal width)
+{
+    m_contentWidth = width;
+    centerTextColumn();
+}
+
+qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
+{
+    return m_projected->markdownOffset(m_view->textCursor().position());
+}
+
+void UnifiedBlockEditor::onWorkspaceContentChanged()
+{
+    if (m_isApplyingEdit)
+        return;
+    const QString text = m_workspace.currentFileContent();
+    if (text == m_markdown)
+        return;
+    // Replaced from outside (another document, a reload): an open cell belongs to the old text,
+    // and so does the history.
+    m_tableEditor->teardown();
+    m_undo.clear();
+    reload(text, caretMarkdownOffset());
+}
+
+void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    QTextDocument* document = m_view->document();
+    document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
+    m_markdown = markdown;
+    m_projected->load(markdown, m_isDarkMode, m_fontSize);
+    QTextCursor cursor(document);
+    cursor.setPosition(
+        int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
+    m_view->setTextCursor(cursor);
+    m_caretStorage = cursor.position();
+    m_caretLine->moveTo(cursor.blockNumber());
+    m_reloadPending = false;
+    m_restylePending = true;
+    centerTextColumn();
+    restyle();
+}
+
+void UnifiedBlockEditor::restyle()
+{
+    m_restylePending = false;
+    FlagScope programmatic(m_isProgrammatic);
+    HighlightOptions options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.isReadingMode = true;
+    options.isFocused = m_view->hasFocus();
+    options.cursorLocation = m_view->textCursor().position();
+    MarkdownHighlighter::highlight(m_projected->storage(), options);
+    const int restyled
+        = BlockStylePresenter::present(m_projected->storage(), *m_view->document(), m_fontSize);
+    m_view->viewport()->update();
+    m_find->refresh();
+    Q_EMIT presented(restyled);
+}
+
+void UnifiedBlockEditor::schedulePendingWork()
+{
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { flushPendingWork(); }, Qt::QueuedConnection);
+}
+
+void UnifiedBlockEditor::flushPendingWork()
+{
+    m_flushQueued = false;
+    if (m_reloadPending)
+        reload(m_markdown, caretMarkdownOffset());
+    else if (m_restylePending)
+        restyle();
+}
+
+void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
+{
+    if (m_isProgrammatic || (removed == added && removed > 0 && m_isProgrammatic))
+        return;
+    const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
+    m_projected->mirrorDocumentChange(position, removed, added);
+    const QString markdown = m_projected->markdown();
+    if (markdown == m_markdown)
+        return; // a change of formats only
+    MarkdownReplacement change = MarkdownReplacement::between(m_markdown, markdown);
+    change.caretBefore = int(caretBefore);
+    m_undo.record(change, m_editKind);
+    const bool mayChangeTables = tableStructureMayHaveChanged(change);
+    m_markdown = markdown;
+    m_editSinceCaretMove = true;
+    writeToWorkspace();
+    if (mayChangeTables
+        && m_projected->tableCount() != MarkdownTableProjection::findTables(m_markdown).size())
+        m_reloadPending = true;
+    m_restylePending = true;
+    schedulePendingWork();
+}
+
+bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
+{
+    // Only a line holding a pipe, a fence character or a table can start, end or break a table.
+    auto relevant = [](QStringView text) {
+        for (QChar c : text)
+            if (c == u'|' || c == u'\n' || c == u'`' || c == u'~' || c == u'\r'
+                || c == QChar::ObjectReplacementCharacter)
+                return true;
+        return false;
+    };
+    if (relevant(change.removed) || relevant(change.inserted))
+        return true;
+    qsizetype start = change.position;
+    while (start > 0 && m_markdown.at(start - 1) != u'\n')
+        --start;
+    qsizetype end = change.position + change.inserted.size();
+    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
+        ++end;
+    return relevant(QStringView(m_markdown).mid(start, end - start));
+}
+
+void UnifiedBlockEditor::writeToWorkspace()
+{
+    FlagScope applying(m_isApplyingEdit);
+    m_workspace.setCurrentFileContent(m_markdown);
+}
+
+void UnifiedBlockEditor::onCursorPositionChanged()
+{
+    m_caretStorage = m_view->textCursor().position();
+    if (m_isProgrammatic)
+        return;
+    if (!m_editSinceCaretMove)
+        m_undo.breakTypingRun();
+    m_editSinceCaretMove = false;
+    if (m_caretLine->moveTo(m_view->textCursor().blockNumber())) {
+        m_restylePending = true;
+        schedulePendingWork();
+    }
+}
+
+bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
+{
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection);
+    return edit && applyEdit(*edit);
+}
+
+bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
+{
+    if (m_view->isReadOnly())
+        return false;
+    const qsizetype length = m_projected->storage().length();
+    if (edit.range.location < 0 || edit.range.end() > length)
+        return false;
+    m_undo.breakTypingRun();
+    m_editKind = MarkdownUndoStack::Kind::Command;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(edit.range.location));
+    cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(edit.replacement, QTextCharFormat());
+    m_editKind = MarkdownUndoStack::Kind::Typing;
+    m_undo.breakTypingRun();
+    QTextCursor selection(m_view->document());
+    const int start = int(edit.range.location + edit.selection.location);
+    selection.setPosition(start);
+    selection.setPosition(int(start + edit.selection.length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(selection);
+    m_view->ensureCursorVisible();
+    return true;
+}
+
+void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle style)
+{
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    applyEdit(
+        MarkdownLineEditing::toggleInlineStyle(style, m_projected->storage().text(), selection));
+    flushPendingWork();
+}
+
+bool UnifiedBlockEditor::applyTableAttachment(
+    qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
+{
+    // The position must still hold the table the cell was opened on; anything else means the
+    // text changed underneath and the commit would land in the wrong place.
+    if (index < 0 || index >= m_projected->storage().length() || !expected
+        || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
+        return false;
+    m_undo.breakTypingRun();
+    m_editKind = MarkdownUndoStack::Kind::Command;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(index));
+    cursor.setPosition(int(index + 1), QTextCursor::KeepAnchor);
+    cursor.setCharFormat(ProjectedDocument::objectFormat(replacement));
+    m_editKind = MarkdownUndoStack::Kind::Typing;
+    m_undo.breakTypingRun();
+    QTextCursor caret(m_view->document());
+    caret.setPosition(int(index + 1));
+    m_view->setTextCursor(caret);
+    flushPendingWork();
+    return true;
+}
+
+void UnifiedBlockEditor::undo()
+{
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (auto step = m_undo.takeUndo(); step && !applyReplacement(*step))
+        m_undo.clear();
+}
+
+void UnifiedBlockEditor::redo()
+{
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (auto step = m_undo.takeRedo(); step && !applyReplacement(*step))
+        m_undo.clear();
+}
+
+bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
+{
+    QString markdown = m_markdown;
+    if (!change.applyTo(markdown))
+        return false;
+    // A change that touches no table and cannot make or break one is applied in place; any
+    // other reloads the whole text.
+    const qsizetype start = m_projected->storageOffset(change.position);
+    const qsizetype end = m_projected->storageOffset(change.position + change.removed.size());
+    bool inPlace = !tableStructureMayHaveChanged(change)
+        && m_projected->markdownOffset(start) == change.position
+        && m_projected->markdownOffset(end) == change.position + change.removed.size();
+    if (inPlace) {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->replace({ start, end - start }, change.inserted);
+        m_markdown = markdown;
+        inPlace = m_projected->markdown() == m_markdown;
+        if (inPlace) {
+            QTextCursor caret(m_view->document());
+            caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
+            m_view->setTextCursor(caret);
+            m_caretLine->moveTo(caret.blockNumber());
+            restyle();
+        }
+    }
+    if (!inPlace)
+        reload(markdown, change.caretAfter);
+    m_view->ensureCursorVisible();
+    writeToWorkspace();
+    return true;
+}
+
+void UnifiedBlockEditor::scrollToLine(int line)
+{
+    if (line < 1 || m_markdown.isEmpty())
+        return;
+    qsizetype offset = 0;
+    for (int current = 1; current < line; ++current) {
+        const qsizetype next = m_markdown.indexOf(u'\n', offset);
+        if (next < 0 || next + 1 >= m_markdown.size())
+            return;
+        offset = next + 1;
+    }
+    const qsizetype storageStart = m_projected->storageOffset(offset);
+    const QTextBlock block = m_view->document()->findBlock(int(storageStart));
+    if (!block.isValid())
+        return;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(block.position());
+    const int end = block.position() + block.length();
+    cursor.setPosition(qMin(end, int(m_projected->storage().length())), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
+    m_view->ensureCursorVisible();
+    flushPendingWork();
+}
+
+void UnifiedBlockEditor::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    centerTextColumn();
+}
+
+void UnifiedBlockEditor::centerTextColumn()
+{
+    const qreal width = m_view->viewport()->width();
+    if (width <= 0)
+        return;
+    const qreal inset = m_contentWidth + 80 < width ? (width - m_contentWidth) / 2 : 40;
+    QTextFrame* root = m_view->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    if (format.leftMargin() == inset && format.rightMargin() == inset && format.topMargin() == 40
+        && format.bottomMargin() == 40)
+        return;
+    FlagScope programmatic(m_isProgrammatic);
+    format.setLeftMargin(inset);
+    format.setRightMargin(inset);
+    format.setTopMargin(40);
+    format.setBottomMargin(40);
+    root->setFrameFormat(format);
+    if (m_tableEditor->isEditing())
+        m_tableEditor->commit();
+}
+
+void UnifiedBlockEditor::paintDecorations(QPainter& painter, const QRectF& documentRect)
+{
+    const QTextFrameFormat frame = m_view->document()->rootFrame()->frameFormat();
+    DecorationPainter::Options options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.columnLeft = frame.leftMargin();
+    options.columnWidth = m_view->viewport()->width() - frame.leftMargin() - frame.rightMargin();
+    DecorationPainter::paint(painter, *m_view->document(), documentRect, options);
+}
+
+} // namespace quillon

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "editor/MarkdownTextView.h"
+#include "editor/MarkdownUndoStack.h"
+#include "editor/ProjectedDocument.h"
+#include "markdown/MarkdownLineEditing.h"
+#include "markdown/TableAttachment.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+namespace quillon {
+
+class CaretLineTracker;
+class EditorFindController;
+class TableAttachmentCell;
+class TableEditingController;
+class WorkspaceState;
+
+// The block editor: Markdown styled in place with its syntax markers hidden except where the
+// caret touches them, fenced code in boxes, list markers drawn as bullets and checkboxes, pipe
+// tables drawn as grids and edited cell by cell.
+//
+// It shows WorkspaceState::currentFileContent and writes the document's Markdown back there on
+// every user edit (never on loading or restyling). Its undo history holds Markdown-level
+// replacements; replacing the text from outside clears it.
+class UnifiedBlockEditor : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr qreal defaultContentWidth = 720;
+
+    explicit UnifiedBlockEditor(WorkspaceState& workspace, QWidget* parent = nullptr);
+    ~UnifiedBlockEditor() override;
+
+    bool isDarkMode() const { return m_isDarkMode; }
+    void setDarkMode(bool dark);
+    qreal fontSize() const { return m_fontSize; }
+    void setFontSize(qreal size);
+    qreal contentWidth() const { return m_contentWidth; }
+    void setContentWidth(qreal width);
+
+    MarkdownTextView* textView() const { return m_view; }
+    TableEditingController& tableEditor() const { return *m_tableEditor; }
+    const ProjectedDocument& projected() const { return *m_projected; }
+    // The document's Markdown as last written.
+    const QString& markdown() const { return m_markdown; }
+
+    void undo();
+    void redo();
+    bool canUndo() const { return m_undo.canUndo(); }
+    bool canRedo() const { return m_undo.canRedo(); }
+
+    // A rule's edit (storage offsets) applied as one undoable change; false when refused.
+    bool applyEdit(const MarkdownLineEditing::Edit& edit);
+    void toggleInlineStyle(MarkdownLineEditing::InlineStyle style);
+    // Selects and reveals a 1-based line of the Markdown text.
+    void scrollToLine(int line);
+    // Restyles now if an edit or caret move is waiting for it.
+    void flushPendingWork();
+
+    // The caret as a Markdown offset.
+    qsizetype caretMarkdownOffset() const;
+
+Q_SIGNALS:
+    // After each restyle or reload, with the number of paragraphs whose styling was applied.
+    void presented(int restyledParagraphs);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void onWorkspaceContentChanged();
+    void onContentsChange(int position, int removed, int added);
+    void onCursorPositionChanged();
+    void reload(const QString& markdown, qsizetype markdownCaret);
+    void restyle();
+    void schedulePendingWork();
+    bool applyTableAttachment(
+        qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
+    bool applyReplacement(const MarkdownReplacement& change);
+    bool handleEditingKey(MarkdownTextView::EditingKey key);
+    void writeToWorkspace();
+    void centerTextColumn();
+    void paintDecorations(QPainter& painter, const QRectF& documentRect);
+    bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
+
+    WorkspaceState& m_workspace;
+    MarkdownTextView* m_view = nullptr;
+    std::unique_ptr<ProjectedDocument> m_projected;
+    TableAttachmentCell* m_tableRenderer = nullptr;
+    std::unique_ptr<TableEditingController> m_tableEditor;
+    std::unique_ptr<CaretLineTracker> m_caretLine;
+    std::unique_ptr<EditorFindController> m_find;
+    MarkdownUndoStack m_undo;
+    QString m_markdown;
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    qreal m_contentWidth = defaultContentWidth;
+
+    bool m_isProgrammatic = false; // the editor itself is changing the document
+    bool m_isApplyingEdit = false; // writing an edit to the workspace
+    MarkdownUndoStack::Kind m_editKind = MarkdownUndoStack::Kind::Typing;
+    bool m_editSinceCaretMove = false;
+    qsizetype m_caretStorage = 0;
+    bool m_restylePending = false;
+    bool m_reloadPending = false;
+    bool m_flushQueued = false;
+};
+
+} // namespace quillon

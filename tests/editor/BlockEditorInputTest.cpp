@@ -1,0 +1,201 @@
+// The block editor driven by real key events: every step's Markdown must reach the workspace
+// (and the file), and undo and redo must walk back and forth through exactly those texts.
+#include "EditorHarness.h"
+
+#include "markdown/MarkdownTableProjection.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+bool isCollapsed(const EditorHarness& h, qsizetype storageIndex)
+{
+    const bool* value
+        = h.editor->projected().storage().attribute<TextAttribute::Collapsed>(storageIndex);
+    return value && *value;
+}
+
+void expectUndoRedo(EditorHarness& h, const QStringList& states)
+{
+    // states: the texts from the first to the last; the editor stands at the last.
+    for (int i = int(states.size()) - 2; i >= 0; --i) {
+        h.editor->undo();
+        EXPECT_EQ(h.content(), states.at(i)) << "after undo to state " << i;
+    }
+    EXPECT_FALSE(h.editor->canUndo());
+    for (int i = 1; i < states.size(); ++i) {
+        h.editor->redo();
+        EXPECT_EQ(h.content(), states.at(i)) << "after redo to state " << i;
+    }
+    EXPECT_FALSE(h.editor->canRedo());
+}
+
+} // namespace
+
+TEST(BlockEditorInput, TypingWritesMarkdownWithMarkersHiddenAndRevealed)
+{
+    const QString start = QStringLiteral("Some **bold** text\n\nOther");
+    EditorHarness h(start);
+    ASSERT_TRUE(h.view()->hasFocus());
+    EXPECT_TRUE(h.written.isEmpty()) << "loading must not write";
+
+    h.setCaret(start.size());
+    EXPECT_TRUE(isCollapsed(h, 5)) << "markers of a line without the caret are hidden";
+    h.type(QStringLiteral("X"));
+    EXPECT_EQ(h.content(), start + "X");
+    EXPECT_EQ(h.onDisk(), (start + "X").toUtf8());
+
+    // Right after the bold word the caret touches the closing marker: both markers show.
+    h.setCaret(11);
+    EXPECT_FALSE(isCollapsed(h, 5));
+    EXPECT_FALSE(isCollapsed(h, 11));
+    h.type(QStringLiteral("Y"));
+    const QString typed = QStringLiteral("Some **boldY** text\n\nOtherX");
+    EXPECT_EQ(h.content(), typed);
+    EXPECT_EQ(h.written.size(), 2);
+
+    // Moving away hides them again.
+    h.key(Qt::Key_Down);
+    EXPECT_TRUE(isCollapsed(h, 5));
+    expectUndoRedo(h, { start, start + "X", typed });
+    EXPECT_EQ(h.onDisk(), typed.toUtf8());
+}
+
+TEST(BlockEditorInput, EnterContinuesListsAndTasksAndEndsEmptyItems)
+{
+    const struct
+    {
+        const char* name;
+        QString start;
+        QString afterEnter;
+    } cases[] = {
+        { "bullet", "- item", "- item\n- " },
+        { "task", "- [x] done", "- [x] done\n- [ ] " },
+        { "ordered", "3) third", "3) third\n4) " },
+        { "quote", "> said", "> said\n> " },
+        { "empty item ends the list", "- item\n- ", "- item\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorHarness h(c.start);
+        h.setCaret(c.start.size());
+        h.key(Qt::Key_Return);
+        EXPECT_EQ(h.content(), c.afterEnter);
+        h.type(QStringLiteral("z"));
+        EXPECT_EQ(h.content(), c.afterEnter + "z");
+        expectUndoRedo(h, { c.start, c.afterEnter, c.afterEnter + "z" });
+    }
+}
+
+TEST(BlockEditorInput, ShiftEnterInsertsAPlainLineBreak)
+{
+    EditorHarness h(QStringLiteral("- item"));
+    h.setCaret(6);
+    h.key(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("- item\n"));
+}
+
+TEST(BlockEditorInput, BackspaceOnAnEmptyItemRemovesOneLevelOrTheMarker)
+{
+    const struct
+    {
+        const char* name;
+        QString start;
+        QString after;
+    } cases[] = {
+        { "no indent", "- a\n- ", "- a\n" },
+        { "indented", "- a\n  - ", "- a\n- " },
+        { "after marker of item with text", "- a\n- b", "- a\nb" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorHarness h(c.start);
+        h.setCaret(c.start.endsWith('b') ? c.start.size() - 1 : c.start.size());
+        h.key(Qt::Key_Backspace);
+        EXPECT_EQ(h.content(), c.after);
+        expectUndoRedo(h, { c.start, c.after });
+    }
+}
+
+TEST(BlockEditorInput, TabIndentsInsideFencesAndInsertsATabElsewhere)
+{
+    const QString start = QStringLiteral("```\ncode\n```\ntext");
+    EditorHarness h(start);
+    h.setCaret(5);
+    h.key(Qt::Key_Tab);
+    const QString indented = QStringLiteral("```\n  code\n```\ntext");
+    EXPECT_EQ(h.content(), indented);
+    h.key(Qt::Key_Backtab);
+    EXPECT_EQ(h.content(), start);
+    h.setCaret(start.size());
+    h.key(Qt::Key_Tab);
+    const QString withTab = start + QLatin1Char('\t');
+    EXPECT_EQ(h.content(), withTab);
+    expectUndoRedo(h, { start, indented, start, withTab });
+}
+
+TEST(BlockEditorInput, CtrlBAndCtrlIToggleInlineStyles)
+{
+    const QString start = QStringLiteral("a word here");
+    EditorHarness h(start);
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(2);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+    h.key(Qt::Key_B, Qt::ControlModifier);
+    const QString bold = QStringLiteral("a **word** here");
+    EXPECT_EQ(h.content(), bold);
+
+    cursor = h.view()->textCursor();
+    cursor.setPosition(4);
+    cursor.setPosition(8, QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+    h.key(Qt::Key_I, Qt::ControlModifier);
+    const QString boldItalic = QStringLiteral("a ***word*** here");
+    EXPECT_EQ(h.content(), boldItalic);
+
+    // Ctrl+Shift+B is no toggle.
+    h.key(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(h.content(), boldItalic);
+    expectUndoRedo(h, { start, bold, boldItalic });
+
+    // An empty selection gets an empty pair; toggling again removes it.
+    EditorHarness empty(QStringLiteral("x"));
+    empty.setCaret(1);
+    empty.key(Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(empty.content(), QStringLiteral("x****"));
+    empty.key(Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(empty.content(), QStringLiteral("x"));
+}
+
+TEST(BlockEditorInput, ReplacingTheTextFromOutsideClearsTheHistoryAndWritesNothing)
+{
+    EditorHarness h(QStringLiteral("one"));
+    h.setCaret(3);
+    h.type(QStringLiteral("!"));
+    ASSERT_TRUE(h.editor->canUndo());
+    const int writes = int(h.written.size());
+    h.workspace->setCurrentFileContent(QStringLiteral("something else entirely"));
+    EXPECT_FALSE(h.editor->canUndo());
+    EXPECT_EQ(h.editor->markdown(), QStringLiteral("something else entirely"));
+    // Undo now must not resurrect the old text over the new one.
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("something else entirely"));
+    EXPECT_EQ(int(h.written.size()), writes + 1); // only the outside assignment itself
+}
+
+TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
+{
+    const QString start = QStringLiteral("| a | b |\n");
+    EditorHarness h(start);
+    h.setCaret(start.size());
+    h.type(QStringLiteral("|---|---|"));
+    EXPECT_EQ(h.content(), QStringLiteral("| a | b |\n|---|---|"));
+    EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 1);
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), h.content().size());
+    h.type(QStringLiteral("\nafter"));
+    EXPECT_EQ(h.content(), QStringLiteral("| a | b |\n|---|---|\nafter"));
+}
