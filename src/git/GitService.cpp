@@ -43,7 +43,8 @@ QString GitService::gitExecutable() const
         m_gitExecutable = standard.isExecutable()
             ? standard.filePath()
             : QStandardPaths::findExecutable(QStringLiteral("git"));
-        m_executableResolved = true;
+        // Not found: look again next time, so git installed while the program runs is seen.
+        m_executableResolved = !m_gitExecutable.isEmpty();
     }
     return m_gitExecutable;
 }
