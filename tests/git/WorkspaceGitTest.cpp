@@ -325,6 +325,22 @@ TEST_F(WorkspaceGitTest, AResultForAFolderNoLongerOpenIsDropped)
     EXPECT_EQ(state->gitSyncState().kind, Kind::NoRepository);
 }
 
+TEST_F(WorkspaceGitTest, AMissingGitToolIsAStateNotAnError)
+{
+    GitRemoteFixture repos;
+    auto state = open(repos.bob());
+    GitService::shared().setGitExecutable("/nonexistent/git");
+    QSignalSpy states(state.get(), &WorkspaceState::gitSyncStateChanged);
+    gitOf(*state).syncNow();
+    EXPECT_EQ(state->gitSyncState().kind, Kind::GitNotInstalled);
+    EXPECT_EQ(states.count(), 1);
+    state->setGitSyncState(GitSyncState::syncing());
+    state->checkGitStatus();
+    settle(*state);
+    GitService::shared().setGitExecutable({});
+    EXPECT_EQ(state->gitSyncState().kind, Kind::GitNotInstalled);
+}
+
 TEST(WorkspaceGitMessage, AutoSaveMessageHasDateAndTimeWithSeconds)
 {
     const QDateTime moment(QDate(2026, 3, 4), QTime(17, 5, 9));
