@@ -65,12 +65,19 @@ struct Patterns
     }
 };
 
+// The text to match, checked once for unpaired surrogates instead of once per pass.
+struct Subject
+{
+    const QString& text;
+    QRegularExpression::MatchOptions options;
+};
+
 template <typename Visit>
-void forEachMatch(const QRegularExpression& re, const QString& text, Visit&& visit)
+void forEachMatch(const QRegularExpression& re, const Subject& text, Visit&& visit)
 {
     if (!re.isValid())
         return;
-    auto it = re.globalMatch(text);
+    auto it = re.globalMatch(text.text, 0, QRegularExpression::NormalMatch, text.options);
     while (it.hasNext())
         visit(it.next());
 }
@@ -81,7 +88,7 @@ void colourGroup(AttributedText& s, const QRegularExpressionMatch& m, int group,
         s.addAttribute<A::ForegroundColor>({ m.capturedStart(group), m.capturedLength(group) }, c);
 }
 
-void highlightYAML(AttributedText& s, const QString& text, const SourceColors& c)
+void highlightYAML(AttributedText& s, const Subject& text, const SourceColors& c)
 {
     const Patterns& p = Patterns::shared();
     forEachMatch(p.yamlComment, text, [&](const auto& m) { colourGroup(s, m, 0, c.comment); });
@@ -101,7 +108,7 @@ void colourEnds(
         { start + qMax<qsizetype>(0, length - units), qMin(units, length) }, c);
 }
 
-void highlightMarkdown(AttributedText& s, const QString& text, const SourceColors& c)
+void highlightMarkdown(AttributedText& s, const Subject& text, const SourceColors& c)
 {
     const Patterns& p = Patterns::shared();
     forEachMatch(p.fence, text, [&](const auto& m) { colourGroup(s, m, 0, c.code); });
@@ -170,9 +177,9 @@ void CodeSyntaxHighlighter::highlight(AttributedText& storage, bool isDarkMode, 
     base.paragraphStyle = paragraph;
     storage.setAttributes({ 0, storage.length() }, base);
     if (text.startsWith(QStringLiteral("---")) || detectYAML(text))
-        highlightYAML(storage, text, c);
+        highlightYAML(storage, subject, c);
     else
-        highlightMarkdown(storage, text, c);
+        highlightMarkdown(storage, subject, c);
 }
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include "markdown/MarkdownHighlighter_Context.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "markdown/TextLines.h"
 
 #include <QFontDatabase>
 
@@ -28,7 +29,6 @@ QRegularExpression compile(const QString& pattern)
 const Regexes& Regexes::shared()
 {
     static const Regexes regexes {
-        compile(QStringLiteral("(?m)^.*$")),
         compile(QStringLiteral(R"(`([^`\n]+)`)")),
         compile(QStringLiteral(R"(\*\*(.*?)\*\*)")),
         compile(QStringLiteral(R"((?<!\*)\*(?!\*)(.*?)(?<!\*)\*(?!\*)|_([^_]+)_)")),
@@ -51,6 +51,8 @@ Context::Context(AttributedText& storage, const HighlightOptions& options)
 {
     baseParagraph.lineSpacing = 4;
     baseParagraph.paragraphSpacing = 2;
+    if (textlines::isValidUtf16(text))
+        matchOptions = QRegularExpression::DontCheckSubjectStringMatchOption;
 }
 
 QFont Context::bolded(const QFont& font)

@@ -336,50 +336,48 @@ void styleLines(Context& c)
         headingStyles[h].paragraphSpacingBefore = kHeadings[h].spacingBefore;
     }
 
-    c.enumerateProse(
-        Regexes::shared().line, [&](const QRegularExpressionMatch& m, qsizetype offset) {
-            const TextSpan lineRange { offset + m.capturedStart(0), m.capturedLength(0) };
-            const QStringView line = QStringView(c.text).mid(lineRange.location, lineRange.length);
-            if (line.startsWith(u'|'))
-                return;
-            const TextSpan paragraphRange { lineRange.location,
-                lineRange.length + (lineRange.end() < c.n ? 1 : 0) };
-            std::optional<MarkdownHighlighter::ListItem> item;
+    c.enumerateProseLines([&](TextSpan lineRange) {
+        const QStringView line = QStringView(c.text).mid(lineRange.location, lineRange.length);
+        if (line.startsWith(u'|'))
+            return;
+        const TextSpan paragraphRange { lineRange.location,
+            lineRange.length + (lineRange.end() < c.n ? 1 : 0) };
+        std::optional<MarkdownHighlighter::ListItem> item;
 
-            if (isBlank(line)) {
-                c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, blank);
-            } else if (const int h = headingIndex(line); h >= 0) {
-                c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, headingStyles[h]);
-                c.storage.addAttribute<A::Font>(lineRange, headingFonts[h]);
-                c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.headingColor);
-            } else if (line.startsWith(u'>')) {
-                c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, quote);
-                c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.textColor);
-                c.storage.addAttribute<A::Font>(lineRange, c.baseFont);
-                c.storage.addAttribute<A::BlockquoteBorder>(lineRange, c.palette.quoteBarColor);
-            } else if ((item = MarkdownHighlighter::listItem(line))) {
-                const qreal indent = Metrics::nestIndent * item->level;
-                const bool ordered = item->kind == Kind::ordered;
-                const qreal head = indent + (ordered ? Metrics::orderedGutter : Metrics::gutter);
-                ParagraphStyle style;
-                style.lineSpacing = 4;
-                style.minimumLineHeight = listLineHeight;
-                style.maximumLineHeight = listLineHeight;
-                style.headIndent = head;
-                style.firstLineHeadIndent = ordered ? indent : head;
-                c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, style);
-                const TextSpan marker { lineRange.location + item->markerOffset,
-                    qMin(qMax<qsizetype>(lineRange.length - item->markerOffset, 0),
-                        qsizetype(item->markerLength)) };
-                c.storage.addAttribute<A::ForegroundColor>(marker, c.palette.markerColor);
-                c.storage.addAttribute<A::Font>(marker, c.baseFont);
-            } else if (line == u"---" || line == u"***" || line == u"___") {
-                c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.markerColor);
-            }
+        if (isBlank(line)) {
+            c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, blank);
+        } else if (const int h = headingIndex(line); h >= 0) {
+            c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, headingStyles[h]);
+            c.storage.addAttribute<A::Font>(lineRange, headingFonts[h]);
+            c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.headingColor);
+        } else if (line.startsWith(u'>')) {
+            c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, quote);
+            c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.textColor);
+            c.storage.addAttribute<A::Font>(lineRange, c.baseFont);
+            c.storage.addAttribute<A::BlockquoteBorder>(lineRange, c.palette.quoteBarColor);
+        } else if ((item = MarkdownHighlighter::listItem(line))) {
+            const qreal indent = Metrics::nestIndent * item->level;
+            const bool ordered = item->kind == Kind::ordered;
+            const qreal head = indent + (ordered ? Metrics::orderedGutter : Metrics::gutter);
+            ParagraphStyle style;
+            style.lineSpacing = 4;
+            style.minimumLineHeight = listLineHeight;
+            style.maximumLineHeight = listLineHeight;
+            style.headIndent = head;
+            style.firstLineHeadIndent = ordered ? indent : head;
+            c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, style);
+            const TextSpan marker { lineRange.location + item->markerOffset,
+                qMin(qMax<qsizetype>(lineRange.length - item->markerOffset, 0),
+                    qsizetype(item->markerLength)) };
+            c.storage.addAttribute<A::ForegroundColor>(marker, c.palette.markerColor);
+            c.storage.addAttribute<A::Font>(marker, c.baseFont);
+        } else if (line == u"---" || line == u"***" || line == u"___") {
+            c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.markerColor);
+        }
 
-            if (c.options.isReadingMode)
-                handleLineMarker(c, item, line, lineRange, paragraphRange);
-        });
+        if (c.options.isReadingMode)
+            handleLineMarker(c, item, line, lineRange, paragraphRange);
+    });
 }
 
 } // namespace quillon::highlighting

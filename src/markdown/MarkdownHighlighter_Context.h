@@ -17,7 +17,6 @@ using A = TextAttribute;
 
 struct Regexes
 {
-    QRegularExpression line;
     QRegularExpression inlineCode;
     QRegularExpression bold;
     QRegularExpression italic;
@@ -33,6 +32,8 @@ struct Context
     AttributedText& storage;
     const QString text; // a shared copy: the passes never change characters
     const qsizetype n;
+    // The text is checked for broken surrogate pairs once, not by every match.
+    QRegularExpression::MatchOptions matchOptions;
     const HighlightOptions options;
     const MarkdownHighlighter::Palette palette;
     const QFont baseFont;
@@ -52,10 +53,40 @@ struct Context
     {
         for (const TextSpan& segment : segments) {
             const QStringView view = QStringView(text).mid(segment.location, segment.length);
-            auto it = re.globalMatch(view);
+            auto it = re.globalMatch(view, 0, QRegularExpression::NormalMatch, matchOptions);
             while (it.hasNext())
                 visit(it.next(), segment.location);
         }
+    }
+
+    // Calls `visit` with every line of every prose segment, line break excluded, exactly as
+    // the multi-line pattern "^.*$" matches them with "." stopping at any line terminator
+    // (LF, VT, FF, CR, CR LF, NEL, LS, PS): an empty line between two breaks is a line, the
+    // position after a break that ends the segment is none. Scanned by hand: a regular
+    // expression match object per line costs more than all the styling of the line.
+    template <typename Visit> void enumerateProseLines(Visit&& visit) const
+    {
+        const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
+        for (const TextSpan& segment : segments) {
+            const qsizetype end = segment.end();
+            qsizetype p = segment.location;
+            while (true) {
+                qsizetype q = p;
+                while (q < end && !isPatternLineBreak(units[q]))
+                    ++q;
+                visit(TextSpan { p, q - p });
+                if (q >= end)
+                    break;
+                q += (units[q] == u'\r' && q + 1 < end && units[q + 1] == u'\n') ? 2 : 1;
+                if (q >= end)
+                    break;
+                p = q;
+            }
+        }
+    }
+    static constexpr bool isPatternLineBreak(char16_t u)
+    {
+        return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
     }
 
     // Bold and italic variants of fonts already in the text, converted once per call.

@@ -61,4 +61,19 @@ inline QStringView trimmedHorizontal(QStringView s)
     return s.mid(a, b - a);
 }
 
+// No unpaired surrogate: such a text may skip the regular-expression engine's own check.
+inline bool isValidUtf16(QStringView text)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if ((u[i] & 0xF800) != 0xD800)
+            continue;
+        if (u[i] >= 0xDC00 || i + 1 >= n || (u[i + 1] & 0xFC00) != 0xDC00)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 } // namespace quillon::textlines

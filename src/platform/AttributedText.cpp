@@ -512,16 +512,19 @@ void AttributedText::enumerateValueIds(TextAttribute attribute, TextSpan range,
 {
     const int k = int(attribute);
     const TextSpan r = clip(range);
+    const quint32* ids = m_setIds.data();
     qsizetype i = r.location;
     while (i < r.end()) {
-        const quint32 setId = m_setIds[size_t(i)];
+        quint32 setId = ids[i];
         const quint32 value = m_sets[setId][k];
         qsizetype j = i + 1;
         while (j < r.end()) {
-            const quint32 next = m_setIds[size_t(j)];
-            if (next != setId && m_sets[next][k] != value)
+            // Runs of one set share the value: only set changes need a look.
+            while (j < r.end() && ids[j] == setId)
+                ++j;
+            if (j >= r.end() || m_sets[ids[j]][k] != value)
                 break;
-            ++j;
+            setId = ids[j];
         }
         visit({ i, j - i }, value);
         i = j;

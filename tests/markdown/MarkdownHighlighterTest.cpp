@@ -416,3 +416,11 @@ TEST(MarkdownHighlighter, ListItemRecognition)
         EXPECT_EQ(MarkdownHighlighter::listItem(QStringView(k.line)), k.expected)
             << QString::fromUtf16(k.line).toStdString();
 }
+
+TEST(MarkdownHighlighter, BrokenSurrogatesDoNotBreakStyling)
+{
+    QString text = QStringLiteral("# T\n**b** x");
+    text.insert(5, QChar(0xD800)); // an unpaired high surrogate inside the bold line
+    const AttributedText s = highlighted(text, readingWithCaret(-1));
+    EXPECT_EQ(fontAt(s, 2)->pixelSize(), 29); // line styling does not need the engine
+}
