@@ -176,6 +176,9 @@ void CodeSyntaxHighlighter::highlight(AttributedText& storage, bool isDarkMode, 
     base.foregroundColor = c.text;
     base.paragraphStyle = paragraph;
     storage.setAttributes({ 0, storage.length() }, base);
+    const Subject subject { text,
+        textlines::isValidUtf16(text) ? QRegularExpression::DontCheckSubjectStringMatchOption
+                                      : QRegularExpression::NoMatchOption };
     if (text.startsWith(QStringLiteral("---")) || detectYAML(text))
         highlightYAML(storage, subject, c);
     else
