@@ -136,6 +136,11 @@ TextFile readText(const QString& path)
         result.error = QStringLiteral("\"%1\" is a folder, not a file.").arg(displayName(path));
         return result;
     }
+    if (info.exists() && !info.isFile()) {
+        // Opening a FIFO or a device would block or never end.
+        result.error = QStringLiteral("\"%1\" is not a regular file.").arg(displayName(path));
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = QStringLiteral("Could not read \"%1\": %2")
@@ -205,7 +210,7 @@ QByteArray digestOfBytes(const QByteArray& bytes)
 QByteArray digestOfFile(const QString& path)
 {
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return QByteArray();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))

@@ -157,7 +157,8 @@ QString extensionOf(const QString& name)
 
 bool readWholeFile(const QByteArray& path, QByteArray& buffer)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Non-blocking, so a FIFO named like a document can't stall the search in open().
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st;

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 using namespace quillon;
 
 namespace {
@@ -127,6 +129,13 @@ TEST(FileUtil, UnreadableFileIsAnErrorButNotAnEncodingProblem)
     const FileUtil::TextFile folder = FileUtil::readText(tree.mkdir(s("sub")));
     EXPECT_FALSE(folder.ok);
     EXPECT_FALSE(folder.error.isEmpty());
+
+    const QString fifo = tree.filePath(s("pipe.md"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const FileUtil::TextFile pipe = FileUtil::readText(fifo); // must not block
+    EXPECT_FALSE(pipe.ok);
+    EXPECT_FALSE(pipe.error.isEmpty());
+    EXPECT_TRUE(FileUtil::digestOfFile(fifo).isEmpty());
 }
 
 TEST(FileUtil, AtomicWriteKeepsPermissionsAndReportsFailure)
