@@ -7,36 +7,63 @@ namespace quillon {
 
 namespace {
 
-bool isPipeLine(QStringView line)
-{
-    qsizetype i = 0;
-    while (i < line.size() && (line[i].isSpace()))
-        ++i;
-    return i < line.size() && line[i] == u'|';
-}
-
 struct FoundTable
 {
     TextRange range;
     MarkdownTable table;
 };
 
+// A pipe line: its first character that is not white space is "|".
+struct PipeLine
+{
+    qsizetype start;
+    qsizetype end; // after its line break
+};
+
+// The pipe lines of a text, in order. Found from the pipes themselves: prose lines, the vast
+// majority, are never walked one by one.
+std::vector<PipeLine> findPipeLines(QStringView text)
+{
+    std::vector<PipeLine> lines;
+    const qsizetype n = text.size();
+    qsizetype from = 0;
+    while (from < n) {
+        const qsizetype bar = text.indexOf(u'|', from);
+        if (bar < 0)
+            break;
+        qsizetype start = bar;
+        while (start > 0 && !textlines::isLineBreak(text[start - 1]) && text[start - 1].isSpace())
+            --start;
+        const bool leads = start == 0 || textlines::isLineBreak(text[start - 1]);
+        const textlines::LineBounds line = textlines::lineBounds(text, bar);
+        if (leads)
+            lines.push_back({ line.start, line.end });
+        from = line.end > bar ? line.end : n;
+    }
+    return lines;
+}
+
 QList<FoundTable> scanTables(QStringView text)
 {
     QList<FoundTable> found;
-    const qsizetype n = text.size();
-    // Cheap exit: no pipe, no table.
-    if (!text.contains(u'|'))
+    const std::vector<PipeLine> pipeLines = findPipeLines(text);
+    if (pipeLines.empty())
         return found;
     const QList<MarkdownLineEditing::FencedBlock> blocks = MarkdownLineEditing::fencedBlocks(text);
     qsizetype nextBlock = 0;
+    auto inCode = [&](qsizetype lineStart) {
+        while (nextBlock < blocks.size() && blocks[nextBlock].range.end() <= lineStart)
+            ++nextBlock;
+        return nextBlock < blocks.size() && blocks[nextBlock].range.location <= lineStart;
+    };
+
     qsizetype runStart = -1;
     qsizetype runEnd = -1;
-
     auto close = [&] {
         if (runStart < 0)
             return;
         qsizetype end = runEnd;
+        // The line break after the last row is not part of the table.
         if (end > runStart && text[end - 1] == u'\n') {
             --end;
             if (end > runStart && text[end - 1] == u'\r')
@@ -52,21 +79,16 @@ QList<FoundTable> scanTables(QStringView text)
             found.append({ range, *table });
     };
 
-    qsizetype offset = 0;
-    while (offset < n) {
-        const textlines::LineBounds line = textlines::lineBounds(text, offset);
-        offset = line.end > line.start ? line.end : n;
-        while (nextBlock < blocks.size() && blocks[nextBlock].range.end() <= line.start)
-            ++nextBlock;
-        const bool inCode
-            = nextBlock < blocks.size() && blocks[nextBlock].range.location <= line.start;
-        if (!inCode && isPipeLine(text.mid(line.start, line.contentsEnd - line.start))) {
-            if (runStart < 0)
-                runStart = line.start;
-            runEnd = line.end;
-        } else {
+    for (const PipeLine& line : pipeLines) {
+        if (inCode(line.start)) {
             close();
+            continue;
         }
+        if (runStart >= 0 && line.start != runEnd)
+            close();
+        if (runStart < 0)
+            runStart = line.start;
+        runEnd = line.end;
     }
     close();
     return found;

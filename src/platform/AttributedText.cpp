@@ -248,7 +248,7 @@ void AttributedText::resetTables()
     m_setIndex.clear();
     m_pools = Pools();
     m_transforms.clear();
-    m_transformCache.assign(kTransformCacheSize, CachedTransform());
+    m_transformCache.clear(); // allocated by the first transformation
     m_materialised.clear();
     const AttributeSet empty {};
     m_sets.push_back(empty);
@@ -274,6 +274,8 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
     if (m_sets[setId][k] == valueId)
         return setId;
     const quint64 key = (quint64(setId) << 32) | (quint64(k) << 27) | quint64(valueId);
+    if (m_transformCache.empty())
+        m_transformCache.assign(kTransformCacheSize, CachedTransform());
     CachedTransform& slot = m_transformCache[(key * 0x9e3779b97f4a7c15ULL) >> 52];
     if (slot.key == key)
         return slot.result;
