@@ -2,6 +2,10 @@
 
 #include "markdown/MarkdownHighlighter.h"
 
+#include <QFontMetricsF>
+
+#include <cmath>
+
 namespace quillon {
 
 TableAttachment::TableAttachment(
@@ -23,6 +27,11 @@ QFont TableAttachment::cellFont() const
 QFont TableAttachment::headerFont() const
 {
     return MarkdownHighlighter::systemFont(m_fontSize - 1, QFont::DemiBold);
+}
+
+qreal TableAttachment::baselineOffset() const
+{
+    return std::ceil(QFontMetricsF(cellFont()).ascent()) - m_layout.size().height();
 }
 
 QString TableAttachment::normalisedMarkdown(const MarkdownTable& table) const

@@ -33,6 +33,9 @@ public:
     // Cell texts: the system font one pixel smaller than the text; the header semibold.
     QFont cellFont() const;
     QFont headerFont() const;
+    // Where the grid sits against the line's baseline: its top one cell-font ascent above it,
+    // the rest hanging below (a negative value: the bottom lies this far below the baseline).
+    qreal baselineOffset() const;
 
     // The Markdown this table stands for in the document.
     const QString& markdown() const { return m_markdown; }

@@ -209,3 +209,23 @@ TEST(MarkdownTableProjection, EditedCrlfTableKeepsCrlf)
         << md.toStdString();
     EXPECT_EQ(md.count(u'\n'), md.count(QStringLiteral("\r\n")));
 }
+
+TEST(MarkdownTableProjection, RestylingKeepsTheTableSpacingAndAppearance)
+{
+    AttributedText storage(QStringLiteral("# Title\n") + kTable + QStringLiteral("\ntext"));
+    P::installTables(storage, true, 17);
+    MarkdownHighlighter::highlight(storage, HighlightOptions {});
+    const ParagraphStyle* style = storage.attribute<TextAttribute::ParagraphStyle>(8);
+    ASSERT_TRUE(style);
+    EXPECT_EQ(style->paragraphSpacingBefore, 8);
+    EXPECT_EQ(style->paragraphSpacing, 8);
+    const TableAttachment* table = P::tableAt(storage, 8);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->isDarkMode());
+    EXPECT_EQ(table->cellFont().pixelSize(), 16);
+    EXPECT_EQ(table->headerFont().weight(), QFont::DemiBold);
+    EXPECT_LT(table->baselineOffset(), 0);
+    const auto lighter = table->withAppearance(false, 15);
+    EXPECT_FALSE(lighter->isDarkMode());
+    EXPECT_EQ(lighter->markdown(), table->markdown());
+}
