@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFuture>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <sys/stat.h>
 
@@ -165,4 +167,20 @@ TEST(SearchEngine, OddItemsNeitherHangNorLoop)
     EXPECT_TRUE(hits.contains(s("pipe loop.md:1:pipe loop.md@5+4 name")));
     EXPECT_EQ(hits.size(), 3) << hits.join('|').toStdString();
     EXPECT_TRUE(SearchEngine::search(tree.filePath(s("nowhere")), s("loop"), markdown).isEmpty());
+}
+
+TEST(SearchEngine, SearchesOnSeveralThreadsAtOnceAgree)
+{
+    test::TempTree tree;
+    for (int i = 0; i < 40; ++i)
+        tree.write(QStringLiteral("d%1/n%2.md").arg(i % 4).arg(i), "alpha\nbeta alpha\ngamma\n");
+    const QStringList expected = describe(search(tree, "alpha"));
+    ASSERT_EQ(expected.size(), 80);
+    QList<QFuture<QVector<SearchResult>>> runs;
+    for (int i = 0; i < 8; ++i) {
+        runs.append(QtConcurrent::run(
+            [&tree] { return SearchEngine::search(tree.path(), s("alpha"), markdown); }));
+    }
+    for (auto& run : runs)
+        EXPECT_EQ(describe(run.result()), expected);
 }
