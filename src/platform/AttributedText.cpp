@@ -117,7 +117,6 @@ void AttributedText::applyValue(TextAttribute attribute, TextSpan range, quint32
     const TextSpan r = clip(range);
     if (r.isEmpty())
         return;
-    m_materialised.clear();
     quint32* ids = m_setIds.data();
     qsizetype i = r.location;
     const qsizetype end = r.end();
@@ -227,7 +226,6 @@ void AttributedText::setAttributes(TextSpan range, const TextAttributes& attribu
     // Covering the whole text makes every interned set and value unreachable: start afresh.
     if (r.location == 0 && r.length == m_text.size())
         resetTables();
-    m_materialised.clear();
     const quint32 id = internSet(setFromAttributes(attributes, AttributeSet {}));
     std::fill(m_setIds.begin() + r.location, m_setIds.begin() + r.end(), id);
 }
@@ -396,7 +394,6 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
 {
     const TextSpan r = clip(range);
     const std::vector<quint32> map = importSets(replacement);
-    m_materialised.clear();
     m_text.replace(r.location, r.length, replacement.m_text);
     std::vector<quint32> ids;
     ids.reserve(replacement.m_setIds.size());
@@ -418,7 +415,6 @@ void AttributedText::replaceRanges(const std::vector<AttributedTextReplacement>&
         grow += r.text.length() - r.range.length;
     text.reserve(m_text.size() + qMax<qsizetype>(0, grow));
     ids.reserve(size_t(m_text.size() + qMax<qsizetype>(0, grow)));
-    m_materialised.clear();
     qsizetype p = 0;
     for (const AttributedTextReplacement& r : replacements) {
         const TextSpan range = clip(r.range);
