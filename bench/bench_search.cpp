@@ -138,6 +138,12 @@ void BM_GrepCommonWordAllHits(benchmark::State& state)
     grepBenchmark(state, commonWord);
 }
 
+// No ASCII letter to pre-filter with: every document is decoded and searched as text.
+void BM_SearchNonAsciiOnlyWord(benchmark::State& state)
+{
+    searchBenchmark(state, "\u00ef\u00f6");
+}
+
 // Both tools, interleaved, medians of eleven runs each: the figure the goal is stated in.
 void BM_RareWordSearchVersusGrep(benchmark::State& state)
 {
@@ -165,4 +171,5 @@ BENCHMARK(BM_SearchRareWord)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GrepRareWord)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SearchCommonWordCutAt300)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GrepCommonWordAllHits)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchNonAsciiOnlyWord)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RareWordSearchVersusGrep)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

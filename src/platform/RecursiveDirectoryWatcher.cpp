@@ -92,6 +92,10 @@ void RecursiveDirectoryWatcher::stop()
 
 bool RecursiveDirectoryWatcher::addWatch(const QString& folder, int* error)
 {
+    if (m_pathByWatch.size() >= m_watchLimit && !m_watchByPath.contains(folder)) {
+        *error = ENOSPC;
+        return false;
+    }
     const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), watchMask);
     if (wd < 0) {
         *error = errno;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <limits>
+
 class QSocketNotifier;
 
 namespace quillon {
@@ -36,6 +38,8 @@ public:
 
     void setCoalescingInterval(int ms) { m_coalescingInterval = ms; }
     void setMaximumDelay(int ms) { m_maximumDelay = ms; }
+    // At most this many folders are watched, as if the kernel's limit were reached there.
+    void setWatchLimit(int folders) { m_watchLimit = folders; }
 
 Q_SIGNALS:
     void changed();
@@ -59,6 +63,7 @@ private:
     QElapsedTimer m_burst;
     int m_coalescingInterval = defaultCoalescingInterval;
     int m_maximumDelay = defaultMaximumDelay;
+    int m_watchLimit = std::numeric_limits<int>::max();
     bool m_limitReported = false;
 };
 

@@ -167,3 +167,22 @@ TEST(RecursiveDirectoryWatcher, StopAndFailures)
     EXPECT_EQ(noticesAfterPause(changed), 0);
     EXPECT_EQ(failed.count(), 1);
 }
+
+TEST(RecursiveDirectoryWatcher, ReachingTheWatchLimitIsReportedOnce)
+{
+    test::TempTree tree;
+    for (const char* folder : { "a/1", "a/2", "b/1", "b/2" })
+        tree.mkdir(QString::fromLatin1(folder));
+    RecursiveDirectoryWatcher watcher;
+    watcher.setWatchLimit(3);
+    QSignalSpy changed(&watcher, &RecursiveDirectoryWatcher::changed);
+    QSignalSpy failed(&watcher, &RecursiveDirectoryWatcher::watchFailed);
+    ASSERT_TRUE(watcher.start(tree.path()));
+    EXPECT_EQ(watcher.watchedFolderCount(), 3);
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains(QStringLiteral("max_user_watches")));
+
+    tree.mkdir(QStringLiteral("c"));
+    EXPECT_EQ(noticesAfterSettling(changed, 300), 1); // the root is still watched
+    EXPECT_EQ(failed.count(), 1);
+}
