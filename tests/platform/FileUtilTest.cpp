@@ -152,6 +152,13 @@ TEST(FileUtil, AtomicWriteKeepsPermissionsAndReportsFailure)
     EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
     EXPECT_TRUE(QFile::permissions(path) & QFileDevice::WriteOwner);
 
+    // A linked document is written through its link, which stays a link.
+    const QString link = tree.filePath(s("link.md"));
+    ASSERT_TRUE(QFile::link(path, link));
+    ASSERT_TRUE(FileUtil::writeTextAtomic(link, s("via link"), FileUtil::LineEnding::Lf, &error));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(tree.read(s("private.md")), "via link");
+
     error.clear();
     EXPECT_FALSE(FileUtil::writeTextAtomic(
         tree.filePath(s("no/such/folder/x.md")), s("x"), FileUtil::LineEnding::Lf, &error));

@@ -108,4 +108,10 @@ TEST(DirectoryWatcher, ReportsAFolderThatCannotBeWatched)
 
     watcher.start(QString(), counter.handler());
     EXPECT_FALSE(watcher.isWatching());
+
+    watcher.start(tree.path(), nullptr); // changes are seen and dropped
+    pause(200);
+    tree.write(QStringLiteral("x.md"), "x");
+    pause(400);
+    EXPECT_TRUE(watcher.isWatching());
 }
