@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
@@ -114,4 +115,24 @@ TEST(DirectoryWatcher, ReportsAFolderThatCannotBeWatched)
     tree.write(QStringLiteral("x.md"), "x");
     pause(400);
     EXPECT_TRUE(watcher.isWatching());
+}
+
+TEST(DirectoryWatcher, RestartsAndTeardownsLeakNoDescriptors)
+{
+    test::TempTree tree;
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd"))
+            .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+            .size();
+    };
+    const qsizetype before = openDescriptors();
+    for (int i = 0; i < 10; ++i) {
+        DirectoryWatcher watcher;
+        watcher.start(tree.path(), [] {});
+        pause(5);
+        watcher.start(tree.path(), [] {});
+        pause(5);
+    }
+    // Twenty watches were made; a little slack for other threads of the test program.
+    EXPECT_LE(openDescriptors(), before + 2);
 }
