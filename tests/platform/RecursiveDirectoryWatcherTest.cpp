@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -192,4 +193,26 @@ TEST(RecursiveDirectoryWatcher, ReachingTheWatchLimitIsReportedOnce)
     tree.mkdir(QStringLiteral("c"));
     EXPECT_EQ(noticesAfterSettling(changed, 300), 1); // the root is still watched
     EXPECT_EQ(failed.count(), 1);
+}
+
+TEST(RecursiveDirectoryWatcher, AfterLostEventsNewFoldersAreStillWatched)
+{
+    test::TempTree tree;
+    tree.mkdir(QStringLiteral("bulk"));
+    RecursiveDirectoryWatcher watcher;
+    QSignalSpy changed(&watcher, &RecursiveDirectoryWatcher::changed);
+    ASSERT_TRUE(watcher.start(tree.path()));
+
+    // Nothing is read while the shell runs, so the kernel's event queue overflows before the
+    // folder "late" is made, and its creation is never reported.
+    QFile limitFile(QStringLiteral("/proc/sys/fs/inotify/max_queued_events"));
+    ASSERT_TRUE(limitFile.open(QIODevice::ReadOnly));
+    const int files = limitFile.readAll().trimmed().toInt() + 100;
+    runShell(tree.path(),
+        QStringLiteral("cd bulk && i=0; while [ $i -lt %1 ]; do : > f$i; "
+                       "i=$((i+1)); done; mkdir ../late")
+            .arg(files));
+    ASSERT_EQ(noticesAfterSettling(changed, 300), 1);
+    tree.write(QStringLiteral("late/x.md"), "x");
+    EXPECT_EQ(noticesAfterSettling(changed, 300), 2);
 }
