@@ -202,6 +202,44 @@ bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEn
     return true;
 }
 
+bool createTextFile(const QString& path, const QString& text, LineEnding lineEnding, QString* error,
+    QByteArray* digest)
+{
+    const QByteArray bytes = encodeText(text, lineEnding);
+    const QByteArray encoded = QFile::encodeName(path);
+    const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int err = errno;
+        setError(error,
+            err == EEXIST ? QStringLiteral("An item named \"%1\" already exists in \"%2\".")
+                                .arg(displayName(path), displayName(QFileInfo(path).absolutePath()))
+                          : QStringLiteral("Could not create \"%1\": %2")
+                                .arg(displayName(path), qt_error_string(err)));
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const int writeError = written == bytes.size() ? 0 : (errno ? errno : EIO);
+    if (::close(fd) != 0 || writeError != 0) {
+        const int err = writeError ? writeError : errno;
+        ::unlink(encoded.constData()); // we made it, and it is incomplete
+        setError(error,
+            QStringLiteral("Could not write \"%1\": %2")
+                .arg(displayName(path), qt_error_string(err)));
+        return false;
+    }
+    if (digest)
+        *digest = digestOfBytes(bytes);
+    return true;
+}
+
 QByteArray digestOfBytes(const QByteArray& bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);

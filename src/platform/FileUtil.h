@@ -42,6 +42,11 @@ QByteArray encodeText(const QString& text, LineEnding lineEnding);
 bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEnding,
     QString* error, QByteArray* digest = nullptr);
 
+// Creates a new file holding text; fails ("already exists") rather than touch an existing item,
+// so a file that appeared since the caller chose the name is never overwritten.
+bool createTextFile(const QString& path, const QString& text, LineEnding lineEnding, QString* error,
+    QByteArray* digest = nullptr);
+
 QByteArray digestOfBytes(const QByteArray& bytes);
 QByteArray digestOfFile(const QString& path); // empty when unreadable
 

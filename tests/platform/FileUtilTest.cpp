@@ -166,6 +166,29 @@ TEST(FileUtil, AtomicWriteKeepsPermissionsAndReportsFailure)
     EXPECT_FALSE(QFileInfo::exists(tree.filePath(s("no"))));
 }
 
+TEST(FileUtil, CreatingAFileNeverTouchesAnExistingItem)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath(s("Untitled.md"));
+    QString error;
+    QByteArray digest;
+    ASSERT_TRUE(FileUtil::createTextFile(
+        path, s("# Untitled\n\n"), FileUtil::LineEnding::Lf, &error, &digest));
+    EXPECT_EQ(tree.read(s("Untitled.md")), "# Untitled\n\n");
+    EXPECT_EQ(digest, FileUtil::digestOfFile(path));
+
+    tree.write(s("taken.md"), "mine");
+    tree.mkdir(s("folder.md"));
+    for (const char* name : { "Untitled.md", "taken.md", "folder.md" }) {
+        EXPECT_FALSE(FileUtil::createTextFile(
+            tree.filePath(s(name)), s("new"), FileUtil::LineEnding::Lf, &error));
+        EXPECT_TRUE(error.contains(s("already exists"))) << error.toStdString();
+    }
+    EXPECT_EQ(tree.read(s("taken.md")), "mine");
+    EXPECT_FALSE(FileUtil::createTextFile(
+        tree.filePath(s("missing/x.md")), s("x"), FileUtil::LineEnding::Lf, &error));
+}
+
 TEST(FileUtil, RenameNeverReplacesAnExistingItem)
 {
     test::TempTree tree;
