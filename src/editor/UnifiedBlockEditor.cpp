@@ -68,6 +68,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
             return applyTableAttachment(index, expected, std::move(replacement));
         });
     m_caretLine = std::make_unique<CaretLineTracker>();
+    m_view->viewport()->installEventFilter(this);
     m_find = std::make_unique<EditorFindController>(*m_view, workspace);
 
     m_view->onEditingKey
@@ -413,10 +414,11 @@ void UnifiedBlockEditor::scrollToLine(int line)
     flushPendingWork();
 }
 
-void UnifiedBlockEditor::resizeEvent(QResizeEvent* event)
+bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget::resizeEvent(event);
-    centerTextColumn();
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        centerTextColumn();
+    return QWidget::eventFilter(watched, event);
 }
 
 void UnifiedBlockEditor::centerTextColumn()

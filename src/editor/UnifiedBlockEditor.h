@@ -69,7 +69,7 @@ Q_SIGNALS:
     void presented(int restyledParagraphs);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onWorkspaceContentChanged();

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QLineEdit>
 
+#include <tuple>
+
 using namespace quillon;
 using namespace quillon::test;
 
@@ -28,13 +30,185 @@ QPoint cellCenter(const EditorHarness& h, int row, int column)
     return (table->layout().cellRect(row, column).center() + *origin).toPoint();
 }
 
+QString withCells(const QString& markdown, const QList<std::tuple<int, int, QString>>& cells)
+{
+    const auto ranges = MarkdownTableProjection::findTables(markdown);
+    const TextRange range = ranges.first();
+    const QString source = markdown.mid(range.location, range.length);
+    auto table = MarkdownTable::parse(source, range);
+    MarkdownTable changed = *table;
+    for (const auto& [row, column, text] : cells)
+        changed.setCell(row, column, text);
+    const TableAttachment original(*table, source, false, 15);
+    QString result = markdown;
+    result.replace(range.location, range.length, original.withTable(changed)->markdown());
+    return result;
+}
+
+QLineEdit* field(const EditorHarness& h)
+{
+    return h.editor->tableEditor().field();
+}
+
+void typeInField(const EditorHarness& h, const QString& text)
+{
+    QTest::keyClicks(field(h), text);
+}
+
 } // namespace
 
-TEST(TableDrawing, GridIsDrawnWhole)
+TEST(TableEditing, ClickingACellOpensItWithoutMovingTheCaretAndTypingCommitsOneStep)
 {
     EditorHarness h(kDoc);
-    const QPoint topLeftCell = cellCenter(h, -1, 0);
-    ASSERT_FALSE(topLeftCell.isNull());
-    QImage image = h.viewport()->grab().toImage();
-    image.save("/tmp/grid.png");
+    const int caretBefore = h.view()->textCursor().position();
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 1));
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_EQ(field(h)->text(), QStringLiteral("2"));
+    EXPECT_EQ(h.view()->textCursor().position(), caretBefore);
+    EXPECT_TRUE(h.written.isEmpty());
+
+    typeInField(h, QStringLiteral("two"));
+    QTest::keyClick(field(h), Qt::Key_Return);
+    EXPECT_EQ(field(h), nullptr);
+    const QString edited = withCells(kDoc, { { 0, 1, "two" } });
+    EXPECT_EQ(h.content(), edited);
+    EXPECT_EQ(h.onDisk(), edited.toUtf8());
+    // The caret stands right after the table's character.
+    const int table = int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
+    EXPECT_EQ(h.view()->textCursor().position(), table + 1);
+
+    h.editor->undo();
+    EXPECT_EQ(h.content(), kDoc);
+    h.editor->redo();
+    EXPECT_EQ(h.content(), edited);
+}
+
+TEST(TableEditing, TabAndShiftTabWalkTheCellsAcrossRows)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 1));
+    ASSERT_NE(field(h), nullptr);
+    typeInField(h, QStringLiteral("b1"));
+    QTest::keyClick(field(h), Qt::Key_Tab); // wraps to the next row
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 1, 0 }));
+    const QString first = withCells(kDoc, { { 0, 1, "b1" } });
+    EXPECT_EQ(h.content(), first);
+
+    typeInField(h, QStringLiteral("a2"));
+    QTest::keyClick(field(h), Qt::Key_Backtab); // back up to the previous row's last cell
+    EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 0, 1 }));
+    const QString second = withCells(kDoc, { { 0, 1, "b1" }, { 1, 0, "a2" } });
+    EXPECT_EQ(h.content(), second);
+
+    // Nothing typed: moving on changes nothing.
+    QTest::keyClick(field(h), Qt::Key_Tab);
+    QTest::keyClick(field(h), Qt::Key_Tab);
+    EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 1, 1 }));
+    EXPECT_EQ(h.content(), second);
+    // Tab in the last cell commits and closes.
+    typeInField(h, QStringLiteral("end"));
+    QTest::keyClick(field(h), Qt::Key_Tab);
+    EXPECT_EQ(field(h), nullptr);
+    const QString third = withCells(kDoc, { { 0, 1, "b1" }, { 1, 0, "a2" }, { 1, 1, "end" } });
+    EXPECT_EQ(h.content(), third);
+
+    // The header takes part: Shift-Tab from the first body cell reaches the header's last cell.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    QTest::keyClick(field(h), Qt::Key_Backtab);
+    EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { -1, 1 }));
+    QTest::keyClick(field(h), Qt::Key_Escape);
+    EXPECT_EQ(field(h), nullptr);
+
+    for (const QString& state : { second, first, kDoc }) {
+        h.editor->undo();
+        EXPECT_EQ(h.content(), state);
+    }
+    for (const QString& state : { first, second, third }) {
+        h.editor->redo();
+        EXPECT_EQ(h.content(), state);
+    }
+}
+
+TEST(TableEditing, EscapeCancelsAndAPipeIsStoredEscaped)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, -1, 0));
+    typeInField(h, QStringLiteral("zzz"));
+    QTest::keyClick(field(h), Qt::Key_Escape);
+    EXPECT_EQ(h.content(), kDoc);
+    EXPECT_FALSE(h.editor->canUndo());
+
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, -1, 0));
+    typeInField(h, QStringLiteral("a|b"));
+    QTest::keyClick(field(h), Qt::Key_Return);
+    EXPECT_TRUE(h.content().contains(QStringLiteral("a\\|b")));
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, -1, 0));
+    EXPECT_EQ(field(h)->text(), QStringLiteral("a|b"));
+}
+
+TEST(TableEditing, ClickingTheTextOutsideCommitsTheOpenCell)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 0));
+    typeInField(h, QStringLiteral("q"));
+    const QRect first = h.view()->cursorRect(QTextCursor(h.view()->document()));
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(field(h), nullptr);
+    EXPECT_EQ(h.content(), withCells(kDoc, { { 1, 0, "q" } }));
+}
+
+TEST(TableEditing, ACommitWhoseTableMovedIsDroppedNotWrittenElsewhere)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    ASSERT_NE(field(h), nullptr);
+    field(h)->setText(QStringLiteral("lost"));
+    // The text before the table changes while the cell is open (as an undo or a rule could).
+    MarkdownLineEditing::Edit edit;
+    edit.range = { 0, 0 };
+    edit.replacement = QStringLiteral("New ");
+    edit.selection = { 4, 0 };
+    ASSERT_TRUE(h.editor->applyEdit(edit));
+    const QString moved = QStringLiteral("New ") + kDoc;
+    EXPECT_EQ(h.content(), moved);
+    EXPECT_FALSE(h.editor->tableEditor().commit());
+    EXPECT_EQ(h.content(), moved);
+    EXPECT_EQ(h.editor->projected().storage().text().count(QChar(0xFFFC)), 1);
+}
+
+TEST(TableEditing, ReplacingTheTextFromOutsideClosesTheCellWithoutCommitting)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    typeInField(h, QStringLiteral("stale"));
+    const QString other = QStringLiteral("| X |\n|---|\n| y |\n");
+    h.workspace->setCurrentFileContent(other);
+    EXPECT_EQ(field(h), nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(h.content(), other);
+}
+
+TEST(TableDrawing, TheEditedCellIsLeftOutOfTheGrid)
+{
+    EditorHarness h(kDoc);
+    const QPoint cell = cellCenter(h, 1, 1);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cell);
+    ASSERT_NE(field(h), nullptr);
+    field(h)->hide(); // look at the grid under the field
+    const QImage image = h.viewport()->grab().toImage();
+    const auto* table = MarkdownTableProjection::tableAt(h.editor->projected().storage(),
+        h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
+    const QRect rect = table->layout()
+                           .cellRect(1, 1)
+                           .translated(*h.editor->tableEditor().originOf(
+                               int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)))))
+                           .adjusted(3, 3, -3, -3)
+                           .toRect();
+    const QColor background = image.pixelColor(rect.topLeft());
+    bool onlyBackground = true;
+    for (int y = rect.top(); y < rect.bottom(); ++y)
+        for (int x = rect.left(); x < rect.right(); ++x)
+            onlyBackground = onlyBackground && image.pixelColor(x, y) == background;
+    EXPECT_TRUE(onlyBackground);
 }

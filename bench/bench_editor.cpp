@@ -1,0 +1,184 @@
+// The block editor on large documents: opening, typing one character (key event to styled view
+// and text written to the workspace) and moving the caret to another line (reveals and hides
+// markers). Typing and caret moves report their 95th percentile in milliseconds.
+#include "editor/UnifiedBlockEditor.h"
+#include "workspace/WorkspaceState.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using namespace quillon;
+
+namespace {
+
+// About `bytes` of Markdown with `tables` pipe tables and as many fenced code blocks spread
+// through prose, lists, quotes and inline styling.
+QString makeDocument(qsizetype bytes, int tables)
+{
+    QString doc;
+    doc.reserve(bytes + 4096);
+    int section = 0;
+    const qsizetype perSection = bytes / tables;
+    while (doc.size() < bytes) {
+        const qsizetype sectionEnd = qsizetype(section + 1) * perSection;
+        doc += QStringLiteral("## Section %1\n\n").arg(section);
+        doc += QStringLiteral("| Name | Value | Notes |\n|------|:-----:|------:|\n");
+        for (int r = 0; r < 5; ++r)
+            doc += QStringLiteral("| row %1 | %2 | some *note* |\n").arg(r).arg(r * section);
+        doc += QStringLiteral("\n```cpp\nint f(int x) {\n    return x * 2; // twice\n}\n```\n\n");
+        while (doc.size() < sectionEnd) {
+            doc += QStringLiteral("A paragraph with **bold**, *italic*, `code` and a "
+                                  "[link](https://example.org/page) that runs on for a while "
+                                  "so that it wraps in the editor's column.\n\n"
+                                  "- first item\n- [ ] open task\n- [x] done task\n\n"
+                                  "> A quoted line.\n\n");
+        }
+        ++section;
+    }
+    return doc;
+}
+
+struct Fixture
+{
+    QTemporaryDir home;
+    std::unique_ptr<WorkspaceState> workspace;
+    std::unique_ptr<UnifiedBlockEditor> editor;
+
+    Fixture()
+    {
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        workspace = std::make_unique<WorkspaceState>();
+        editor = std::make_unique<UnifiedBlockEditor>(*workspace);
+        editor->resize(1100, 800);
+        editor->show();
+        QApplication::setActiveWindow(editor.get());
+        editor->textView()->setFocus();
+        QApplication::processEvents();
+    }
+    void load(const QString& text)
+    {
+        workspace->setCurrentFileContent(text);
+        QApplication::processEvents();
+    }
+    void caretToMiddle()
+    {
+        QTextCursor cursor = editor->textView()->textCursor();
+        cursor.setPosition(editor->textView()->document()->characterCount() / 2);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        editor->textView()->setTextCursor(cursor);
+        editor->flushPendingWork();
+        QApplication::processEvents();
+    }
+    void key(int key, const QString& text = {})
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(editor->textView(), &press);
+    }
+};
+
+double percentile95(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[std::min(samples.size() - 1, size_t(samples.size() * 0.95))];
+}
+
+void reportPercentile(benchmark::State& state, const std::vector<double>& samples)
+{
+    state.counters["p95_ms"] = percentile95(samples);
+    state.counters["max_ms"]
+        = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
+}
+
+void BM_EditorOpen(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    Fixture fixture;
+    std::vector<double> samples;
+    for (auto _ : state) {
+        fixture.load(QString());
+        QElapsedTimer timer;
+        timer.start();
+        fixture.load(doc);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    reportPercentile(state, samples);
+    state.SetBytesProcessed(state.iterations() * doc.size() * 2);
+}
+
+void BM_EditorTypeCharacter(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    Fixture fixture;
+    fixture.load(doc);
+    fixture.caretToMiddle();
+    std::vector<double> samples;
+    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(Qt::Key_A, QStringLiteral("a"));
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        ++expectedLength;
+        if (fixture.workspace->currentFileContent().size() != expectedLength)
+            state.SkipWithError("the typed character did not reach the workspace");
+        QApplication::processEvents();
+    }
+    reportPercentile(state, samples);
+}
+
+void BM_EditorCaretToAnotherLine(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    Fixture fixture;
+    fixture.load(doc);
+    fixture.caretToMiddle();
+    std::vector<double> samples;
+    bool down = true;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(down ? Qt::Key_Down : Qt::Key_Up);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        down = !down;
+        QApplication::processEvents();
+    }
+    reportPercentile(state, samples);
+}
+
+} // namespace
+
+BENCHMARK(BM_EditorOpen)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_EditorTypeCharacter)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);
+BENCHMARK(BM_EditorCaretToAnotherLine)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);

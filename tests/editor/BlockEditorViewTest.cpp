@@ -1,0 +1,117 @@
+// What the block editor shows around the text: find-in-document matches, the centred column,
+// scrolling to a line, and restyling only what changed.
+#include "EditorHarness.h"
+
+#include "platform/CommandBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QTextFrame>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+QList<QPair<int, int>> paintedMatches(const EditorHarness& h)
+{
+    QList<QPair<int, int>> result;
+    for (const auto& selection : h.view()->extraSelections())
+        result.append({ selection.cursor.selectionStart(), selection.cursor.selectionEnd() });
+    return result;
+}
+
+bool isActive(const QTextEdit::ExtraSelection& selection)
+{
+    return selection.format.hasProperty(QTextFormat::ForegroundBrush);
+}
+
+} // namespace
+
+TEST(BlockEditorFind, PaintsMatchesAndClearsThemWhenTheQueryIndexOrBarChanges)
+{
+    EditorHarness h(QStringLiteral("Alpha beta ALPHA gamma alpha"));
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral(" alpha "));
+    QApplication::processEvents();
+    EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 0, 5 }, { 11, 16 }, { 23, 28 } }));
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 3);
+    EXPECT_TRUE(isActive(h.view()->extraSelections().at(0)));
+
+    // A new active match: the old one is no longer painted as active.
+    h.workspace->setCurrentLocalMatchIndex(2);
+    const auto selections = h.view()->extraSelections();
+    ASSERT_EQ(selections.size(), 3);
+    EXPECT_FALSE(isActive(selections.at(0)));
+    EXPECT_TRUE(isActive(selections.at(2)));
+
+    // A new query: nothing of the old one stays.
+    h.workspace->setLocalSearchQuery(QStringLiteral("beta"));
+    QApplication::processEvents();
+    EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 6, 10 } }));
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 1);
+
+    // A query matching nothing, then a closed bar: no highlights at all.
+    h.workspace->setLocalSearchQuery(QStringLiteral("zeta"));
+    QApplication::processEvents();
+    EXPECT_TRUE(paintedMatches(h).isEmpty());
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 0);
+    h.workspace->setLocalSearchQuery(QStringLiteral("gamma"));
+    h.workspace->setIsLocalSearchVisible(false);
+    EXPECT_TRUE(paintedMatches(h).isEmpty());
+
+    // Typing while the bar is open keeps the matches in step with the text.
+    h.workspace->setIsLocalSearchVisible(true);
+    h.setCaret(0);
+    h.type(QStringLiteral("gamma "));
+    EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 0, 5 }, { 23, 28 } }));
+}
+
+TEST(BlockEditorLayout, TheTextColumnIsCentredWithAFortyPointFloor)
+{
+    EditorHarness h(QStringLiteral("text"), QSize(1200, 600));
+    const auto margins = [&] {
+        const QTextFrameFormat f = h.view()->document()->rootFrame()->frameFormat();
+        return QPair<qreal, qreal>(f.leftMargin(), f.topMargin());
+    };
+    const qreal width = h.viewport()->width();
+    EXPECT_EQ(margins(), (QPair<qreal, qreal>((width - 720) / 2, 40)));
+    h.editor->resize(700, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(margins(), (QPair<qreal, qreal>(40, 40)));
+}
+
+TEST(BlockEditorLayout, ScrollToLineSelectsTheMarkdownLineEvenAfterATable)
+{
+    QString doc = QStringLiteral("| a |\n|---|\n| 1 |\n");
+    for (int i = 4; i <= 200; ++i)
+        doc += QStringLiteral("line %1\n").arg(i);
+    EditorHarness h(doc, QSize(800, 300));
+    Q_EMIT CommandBus::shared().scrollToLine(150);
+    QApplication::processEvents();
+    const QTextCursor cursor = h.view()->textCursor();
+    EXPECT_EQ(cursor.selectedText(), QStringLiteral("line 150") + QChar(QChar::ParagraphSeparator));
+    EXPECT_GT(h.view()->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(h.written.isEmpty());
+    // Out of range: nothing moves.
+    Q_EMIT CommandBus::shared().scrollToLine(5000);
+    EXPECT_EQ(h.view()->textCursor().selectedText(), cursor.selectedText());
+}
+
+TEST(BlockEditorLayout, AnEditRestylesOnlyTheParagraphsItChanged)
+{
+    QString doc;
+    for (int i = 0; i < 50; ++i)
+        doc += QStringLiteral("Paragraph **%1** with `code`\n\n").arg(i);
+    EditorHarness h(doc);
+    h.setCaret(3);
+    int restyled = -1;
+    QObject::connect(
+        h.editor.get(), &UnifiedBlockEditor::presented, [&](int count) { restyled = count; });
+    h.type(QStringLiteral("x"));
+    EXPECT_EQ(restyled, 1);
+    // Moving to another line restyles the line left and the line reached.
+    h.setCaret(doc.size() - 10);
+    EXPECT_LE(restyled, 2);
+}
