@@ -3,9 +3,10 @@
 #include "platform/FileUtil.h"
 #include "workspace/WorkspaceState.h"
 
-#include <QCollator>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -13,16 +14,55 @@ namespace quillon {
 
 namespace {
 
-// Finder-like name order: case-insensitive, numbers by value ("2" before "10").
-const QCollator& nameCollator()
+// The key of the tree's name order: letters without case or accents, and runs of digits by
+// their value, so "file2" comes before "file10" and "A.md" before "c.md" in every locale.
+QString nameSortKey(const QString& name)
 {
-    static const QCollator collator = [] {
-        QCollator c;
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator;
+    bool ascii = true;
+    for (QChar c : name)
+        ascii = ascii && c.unicode() < 0x80;
+    const QString folded
+        = ascii ? name.toLower() : name.normalized(QString::NormalizationForm_D).toCaseFolded();
+    QString key;
+    key.reserve(folded.size() + 4);
+    const qsizetype n = folded.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = folded.at(i);
+        if (c >= u'0' && c <= u'9') {
+            qsizetype end = i;
+            while (end < n && folded.at(end) >= u'0' && folded.at(end) <= u'9')
+                ++end;
+            qsizetype start = i;
+            while (start < end - 1 && folded.at(start) == u'0')
+                ++start;
+            // A digit marker, then the number's length, then its digits: shorter numbers first.
+            key += u'0';
+            key += QChar(char16_t(u'0' + std::min<qsizetype>(end - start, 0xFF00)));
+            key += QStringView(folded).mid(start, end - start);
+            i = end;
+            continue;
+        }
+        if (c.category() != QChar::Mark_NonSpacing)
+            key += c;
+        ++i;
+    }
+    return key;
+}
+
+// Random (version 4) identifiers, without a system call per node: a rebuilt tree makes thousands.
+QUuid newNodeId()
+{
+    QRandomGenerator* random = QRandomGenerator::global();
+    const quint64 high = random->generate64();
+    const quint64 low = random->generate64();
+    QUuid id;
+    id.data1 = quint32(high >> 32);
+    id.data2 = quint16(high >> 16);
+    id.data3 = quint16((high & 0x0FFF) | 0x4000);
+    id.data4[0] = uchar(((low >> 56) & 0x3F) | 0x80);
+    for (int i = 1; i < 8; ++i)
+        id.data4[i] = uchar(low >> (8 * (7 - i)));
+    return id;
 }
 
 } // namespace
@@ -30,7 +70,7 @@ const QCollator& nameCollator()
 FileNode::FileNode(
     const QString& path, bool isDirectory, WorkspaceState* workspaceState, QObject* parent)
     : QObject(parent)
-    , m_id(QUuid::createUuid())
+    , m_id(newNodeId())
     , m_url(FileUtil::standardizedPath(path))
     , m_isDirectory(isDirectory)
     , m_workspaceState(workspaceState)
@@ -60,22 +100,22 @@ void FileNode::loadChildren()
     QDir::Filters filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
     if (showHidden)
         filters |= QDir::Hidden;
-    const QFileInfoList entries = QDir(m_url).entryInfoList(filters, QDir::NoSort);
 
     struct Entry
     {
         FileNode* node;
-        QCollatorSortKey key;
+        QString key;
     };
     std::vector<Entry> listed;
-    listed.reserve(entries.size());
-    const QCollator& collator = nameCollator();
-    for (const QFileInfo& info : entries) {
+    QDirIterator it(m_url, filters);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
         const QString name = info.fileName();
         const QString path = m_url == u"/" ? u'/' + name : m_url + u'/' + name;
         if (info.isDir()) {
             auto* node = new FileNode(this, path, true);
-            listed.push_back({ node, collator.sortKey(name) });
+            listed.push_back({ node, nameSortKey(name) });
             continue;
         }
         const QString ext = info.suffix().toLower();
@@ -83,13 +123,13 @@ void FileNode::loadChildren()
         const bool shown = (showHidden && hidden) || extensions.contains(ext) || anyExtension
             || (extensions.isEmpty() && supportedExtensions().contains(ext));
         if (shown)
-            listed.push_back({ new FileNode(this, path, false), collator.sortKey(name) });
+            listed.push_back({ new FileNode(this, path, false), nameSortKey(name) });
     }
 
     std::stable_sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) {
         if (a.node->m_isDirectory != b.node->m_isDirectory)
             return a.node->m_isDirectory;
-        return a.key.compare(b.key) < 0;
+        return a.key < b.key;
     });
 
     const QList<FileNode*> old = m_children;
@@ -111,7 +151,7 @@ void FileNode::loadChildren()
 
 FileNode::FileNode(FileNode* parent, const QString& standardizedPath, bool isDirectory)
     : QObject(parent)
-    , m_id(QUuid::createUuid())
+    , m_id(newNodeId())
     , m_url(standardizedPath)
     , m_isDirectory(isDirectory)
     , m_workspaceState(parent->m_workspaceState)

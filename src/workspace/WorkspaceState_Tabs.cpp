@@ -91,7 +91,8 @@ void WorkspaceState::loadCurrentFile()
     }
     const QString path = FileUtil::standardizedPath(m_activeTabURL);
     DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc || !doc->readable())
+    // An unreadable document is tried again, unless the user has typed into it since.
+    if (!doc || (!doc->readable() && !doc->hasLocalEdits()))
         doc = &m_documents->load(path);
     if (doc->readable()) {
         setDocumentError({});

@@ -1,0 +1,66 @@
+#include "WorkspaceTestSupport.h"
+
+#include <QSignalSpy>
+#include <QThreadPool>
+
+namespace quillon::test {
+namespace {
+
+using WorkspaceStateSearchTest = WorkspaceTest;
+
+TEST_F(WorkspaceStateSearchTest, OnlyTheNewestQueryPublishes)
+{
+    for (int i = 0; i < 200; ++i)
+        tree.write(QStringLiteral("notes/n%1.md").arg(i), "apple banana cherry\n");
+    tree.write("cherry-only.md", "cherry pie\n");
+    auto state = makeState();
+    state->setFolderURL(tree.path());
+    QSignalSpy published(state.get(), &WorkspaceState::globalSearchResultsChanged);
+
+    // Typed letter by letter: every keystroke starts a search.
+    for (const char* q : { "a", "ap", "app", "appl", "cherry p" })
+        state->setGlobalSearchQuery(QString::fromLatin1(q));
+    ASSERT_TRUE(waitUntil([&] { return !state->globalSearchResults().isEmpty(); }));
+    settle();
+    QThreadPool::globalInstance()->waitForDone();
+    settle();
+    const QVector<SearchResult> hits = state->globalSearchResults();
+    ASSERT_EQ(hits.size(), 1);
+    EXPECT_EQ(hits[0].fileName, "cherry-only.md");
+    EXPECT_EQ(published.count(), 1);
+}
+
+TEST_F(WorkspaceStateSearchTest, BlankQueriesAndNoFolderClearAtOnce)
+{
+    tree.write("a.md", "needle\n");
+    auto state = makeState();
+    state->setGlobalSearchQuery("needle");
+    EXPECT_TRUE(state->globalSearchResults().isEmpty());
+
+    state->setFolderURL(tree.path());
+    state->performGlobalSearch();
+    ASSERT_TRUE(waitUntil([&] { return !state->globalSearchResults().isEmpty(); }));
+
+    state->setGlobalSearchQuery("   ");
+    EXPECT_TRUE(state->globalSearchResults().isEmpty());
+    QThreadPool::globalInstance()->waitForDone();
+    settle();
+    EXPECT_TRUE(state->globalSearchResults().isEmpty());
+}
+
+TEST_F(WorkspaceStateSearchTest, AResultArrivingAfterTheStateIsGoneIsDropped)
+{
+    for (int i = 0; i < 50; ++i)
+        tree.write(QStringLiteral("n%1.md").arg(i), "word\n");
+    {
+        auto state = makeState();
+        state->setFolderURL(tree.path());
+        state->setGlobalSearchQuery("word");
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    settle();
+    SUCCEED();
+}
+
+} // namespace
+} // namespace quillon::test
