@@ -113,7 +113,8 @@ void WorkspaceState::restoreSavedSession()
     if (const std::optional<QStringList> paths = storedStrings(kLastOpenTabPaths)) {
         QStringList tabs;
         for (const QString& path : *paths) {
-            if (QFileInfo::exists(path))
+            const QFileInfo info(path);
+            if (info.exists() && !info.isDir())
                 tabs.append(FileUtil::standardizedPath(path));
         }
         setOpenTabs(tabs);

@@ -37,7 +37,7 @@ TEST_F(WorkspaceStateSessionTest, RestoreKeepsWhatStillExists)
     const QString sub = tree.mkdir("w/sub");
     UserDefaults& d = UserDefaults::standard();
     d.setString("lastWorkspaceFolderPath", tree.filePath("w"));
-    d.setStringList("lastOpenTabPaths", { tree.filePath("w/gone.md"), b, a });
+    d.setStringList("lastOpenTabPaths", { tree.filePath("w/gone.md"), b, sub, a });
     d.setString("lastActiveTabPath", tree.filePath("w/gone.md"));
     d.setStringList("lastExpandedPaths", { sub, tree.filePath("w/vanished") });
 
@@ -49,8 +49,8 @@ TEST_F(WorkspaceStateSessionTest, RestoreKeepsWhatStillExists)
     EXPECT_TRUE(state->isExpanded(sub));
     EXPECT_FALSE(state->expandedPaths().contains(tree.filePath("w/vanished")));
     // The restore itself writes nothing back: the skipped paths stay stored.
-    EXPECT_EQ(
-        d.stringListValue("lastOpenTabPaths"), (QStringList { tree.filePath("w/gone.md"), b, a }));
+    EXPECT_EQ(d.stringListValue("lastOpenTabPaths"),
+        (QStringList { tree.filePath("w/gone.md"), b, sub, a }));
 }
 
 TEST_F(WorkspaceStateSessionTest, RestoreWithEverythingGone)
