@@ -82,26 +82,28 @@ void WorkspaceState::readSettings()
     m_editorFontSize = fontSize > 0 ? fontSize : 15;
     m_isReadingMode = defaults.boolValue(kIsReadingMode).value_or(false);
 
-    m_activeFileExtensions = defaultExtensions();
-    const QJsonValue stored = defaults.jsonValue(kActiveFileExtensions);
-    if (stored.isArray()) {
-        QSet<QString> extensions;
-        bool allStrings = true;
-        for (const QJsonValue& v : stored.toArray()) {
-            if (!v.isString()) {
-                allStrings = false;
-                break;
-            }
-            extensions.insert(v.toString());
-        }
-        if (allStrings)
-            m_activeFileExtensions = extensions;
-    }
+    const std::optional<QStringList> extensions = storedStringList(kActiveFileExtensions);
+    m_activeFileExtensions
+        = extensions ? QSet<QString>(extensions->begin(), extensions->end()) : defaultExtensions();
 
     m_showHiddenFiles = defaults.boolValue(kShowHiddenFiles).value_or(false);
     m_confirmFileDeletion = defaults.boolValue(kConfirmFileDeletion).value_or(true);
     m_autoCommitIntervalMinutes = int(defaults.intValue(kAutoCommitIntervalMinutes).value_or(3));
     m_autoPushAfterCommit = defaults.boolValue(kAutoPushAfterCommit).value_or(true);
+}
+
+std::optional<QStringList> WorkspaceState::storedStringList(const QString& key)
+{
+    const QJsonValue value = UserDefaults::standard().jsonValue(key);
+    if (!value.isArray())
+        return std::nullopt;
+    QStringList result;
+    for (const QJsonValue& v : value.toArray()) {
+        if (!v.isString())
+            return std::nullopt;
+        result.append(v.toString());
+    }
+    return result;
 }
 
 // ---- Folder ---------------------------------------------------------------------------------

@@ -44,7 +44,7 @@ public:
     // ---- Folder and tree -------------------------------------------------------------------
     QString folderURL() const { return m_folderURL; }
     // Opens (non-empty) or closes (empty) the workspace: builds the tree, checks git, starts the
-    // fetch timer and the directory watcher. A path that is not a folder is refused.
+    // fetch timer and the directory watcher.
     void setFolderURL(const QString& folder);
     FileNode* rootNode() const { return m_rootNode; }
     // Rebuilds the whole tree from disk; nothing without a folder.
@@ -222,6 +222,8 @@ Q_SIGNALS:
 
 private:
     void readSettings();
+    // The array of strings stored under the key; nullopt when absent or of another type.
+    static std::optional<QStringList> storedStringList(const QString& key);
     void onFolderChanged();
     void onActiveTabChanged(const QString& previous);
     void publishCurrentFileContent(const QString& text);

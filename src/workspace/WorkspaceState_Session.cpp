@@ -4,7 +4,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
 
 namespace quillon {
 
@@ -16,20 +15,6 @@ const QString kLastOpenTabPaths = QStringLiteral("lastOpenTabPaths");
 const QString kLastActiveTabPath = QStringLiteral("lastActiveTabPath");
 const QString kLastExpandedPaths = QStringLiteral("lastExpandedPaths");
 constexpr int kMaxRecents = 20;
-
-std::optional<QStringList> storedStrings(const QString& key)
-{
-    const QJsonValue value = UserDefaults::standard().jsonValue(key);
-    if (!value.isArray())
-        return std::nullopt;
-    QStringList result;
-    for (const QJsonValue& v : value.toArray()) {
-        if (!v.isString())
-            return std::nullopt;
-        result.append(v.toString());
-    }
-    return result;
-}
 
 } // namespace
 
@@ -95,7 +80,7 @@ void WorkspaceState::restoreSavedSession()
     m_isRestoringSession = true;
     UserDefaults& defaults = UserDefaults::standard();
 
-    if (const std::optional<QStringList> expanded = storedStrings(kLastExpandedPaths)) {
+    if (const std::optional<QStringList> expanded = storedStringList(kLastExpandedPaths)) {
         QSet<QString> existing;
         for (const QString& path : *expanded) {
             if (QFileInfo::exists(path))
@@ -110,7 +95,7 @@ void WorkspaceState::restoreSavedSession()
             setFolderURL(*folder);
     }
 
-    if (const std::optional<QStringList> paths = storedStrings(kLastOpenTabPaths)) {
+    if (const std::optional<QStringList> paths = storedStringList(kLastOpenTabPaths)) {
         QStringList tabs;
         for (const QString& path : *paths) {
             const QFileInfo info(path);
