@@ -35,6 +35,23 @@ bool lstatPath(const QByteArray& path, struct stat* st)
     return ::lstat(path.constData(), st) == 0;
 }
 
+// The home Trash must be folders (or not exist yet, so it can be made). When it is something
+// else, Qt 6.4 "moves to the Trash" into a folder below the current working directory.
+bool homeTrashIsUsable()
+{
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString trash = dataHome + QStringLiteral("/Trash");
+    for (const QString& folder :
+        { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
+        struct stat st;
+        if (lstatPath(QFile::encodeName(folder), &st) && !S_ISDIR(st.st_mode))
+            return false;
+    }
+    return true;
+}
+
 QString renameFailure(int err, const QString& from, const QString& to)
 {
     switch (err) {
@@ -290,9 +307,25 @@ bool moveToTrash(const QString& path, QString* error)
         setError(error, QStringLiteral("\"%1\" no longer exists.").arg(displayName(path)));
         return false;
     }
+    if (!homeTrashIsUsable()) {
+        setError(error,
+            QStringLiteral("\"%1\" could not be moved to the Trash: the Trash folder is damaged.")
+                .arg(displayName(path)));
+        return false;
+    }
     QFile file(path);
-    if (file.moveToTrash())
-        return true;
+    if (file.moveToTrash()) {
+        // Qt reports success with a relative destination when it could not resolve the Trash,
+        // having moved the item below the current folder. Put it back and report the failure.
+        if (QFileInfo(file.fileName()).isAbsolute())
+            return true;
+        QString ignored;
+        renameNoReplace(QFileInfo(file.fileName()).absoluteFilePath(), path, &ignored);
+        setError(error,
+            QStringLiteral("\"%1\" could not be moved to the Trash: the Trash is not available here.")
+                .arg(displayName(path)));
+        return false;
+    }
     QString reason = file.errorString();
     if (reason.isEmpty())
         reason = QStringLiteral("the Trash is not available here");

@@ -268,6 +268,29 @@ TEST(FileUtil, TrashMovesTheItemAndReportsFailure)
     EXPECT_TRUE(error.contains(s("trash me.md"))) << error.toStdString();
 }
 
+TEST(FileUtil, ADamagedTrashFailsAndLeavesTheItemWhereItWas)
+{
+    test::TempTree tree;
+    const QString file = tree.write(s("keep me.md"), "still here");
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    const QString savedCwd = QDir::currentPath();
+    const QString dataHome = tree.mkdir(s("data"));
+    tree.write(s("data/Trash"), "not a folder");
+    const QString cwd = tree.mkdir(s("cwd"));
+    qputenv("XDG_DATA_HOME", dataHome.toUtf8());
+    QDir::setCurrent(cwd);
+
+    QString error;
+    const bool moved = FileUtil::moveToTrash(file, &error);
+
+    QDir::setCurrent(savedCwd);
+    qputenv("XDG_DATA_HOME", savedDataHome);
+    EXPECT_FALSE(moved);
+    EXPECT_TRUE(error.contains(s("keep me.md"))) << error.toStdString();
+    EXPECT_EQ(tree.read(s("keep me.md")), QByteArray("still here"));
+    EXPECT_TRUE(QDir(cwd).isEmpty()) << "nothing may land below the working folder";
+}
+
 TEST(FileUtil, RemovePermanentlyRemovesFoldersButNeverFollowsALink)
 {
     test::TempTree tree;
