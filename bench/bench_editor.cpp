@@ -1,6 +1,6 @@
 // The block editor on large documents: opening, typing one character (key event to styled view
 // and text written to the workspace) and moving the caret to another line (reveals and hides
-// markers). Typing and caret moves report their 95th percentile in milliseconds.
+// markers). Each case reports its 95th percentile and maximum in milliseconds.
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/WorkspaceState.h"
 
@@ -109,7 +109,9 @@ void BM_EditorOpen(benchmark::State& state)
         fixture.load(QString());
         QElapsedTimer timer;
         timer.start();
-        fixture.load(doc);
+        // Loaded, styled and the first screen painted; the rest is laid out in the background.
+        fixture.workspace->setCurrentFileContent(doc);
+        fixture.editor->textView()->viewport()->repaint();
         const double ms = timer.nsecsElapsed() / 1e6;
         samples.push_back(ms);
         state.SetIterationTime(ms / 1000);

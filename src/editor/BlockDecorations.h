@@ -35,6 +35,8 @@ public:
         bool operator==(const InlineCode&) const = default;
     };
 
+    size_t fingerprint = 0; // of the storage styling these were made from
+    bool blockFormatPending = false; // blockFormat not yet set on the block
     QList<QTextLayout::FormatRange> formats;
     QTextBlockFormat blockFormat;
     std::optional<CodeBlockDecoration> codeBlock;

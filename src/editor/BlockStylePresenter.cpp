@@ -5,35 +5,55 @@
 #include "markdown/MarkdownHighlighter.h"
 
 #include <QFontMetricsF>
+#include <QHashFunctions>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace quillon {
 
 namespace {
 
-QTextCharFormat charFormat(const TextAttributes& a)
+size_t hashColor(const std::optional<QColor>& color, size_t seed)
 {
-    QTextCharFormat format;
-    if (a.font)
-        format.setFont(*a.font, QTextCharFormat::FontPropertiesAll);
-    if (a.foregroundColor)
-        format.setForeground(*a.foregroundColor);
-    if (a.backgroundColor)
-        format.setBackground(*a.backgroundColor);
-    if (a.underlineStyle && *a.underlineStyle != 0)
-        format.setFontUnderline(true);
-    if (a.strikethroughStyle && *a.strikethroughStyle != 0)
-        format.setFontStrikeOut(true);
-    if (a.link) {
-        format.setAnchor(true);
-        format.setAnchorHref(a.link->toString());
-    }
-    return format;
+    return color ? qHashMulti(seed, color->rgba64().operator quint64(), color->spec()) : seed + 1;
+}
+
+size_t hashParagraph(const ParagraphStyle& p, size_t seed)
+{
+    return qHashMulti(seed, p.lineSpacing, p.paragraphSpacing, p.paragraphSpacingBefore,
+        p.headIndent, p.firstLineHeadIndent, p.tailIndent, p.minimumLineHeight, p.maximumLineHeight,
+        p.lineHeightMultiple);
+}
+
+// What of a run's attributes reaches the character format.
+size_t characterKey(const TextAttributes& a)
+{
+    size_t h = a.font ? qHash(*a.font) : 7;
+    h = hashColor(a.foregroundColor, h);
+    h = hashColor(a.backgroundColor, h);
+    h = qHashMulti(h, a.underlineStyle.value_or(0), a.strikethroughStyle.value_or(0),
+        a.link ? qHash(a.link->toString()) : 0);
+    return h;
+}
+
+size_t runKey(const TextAttributes& a)
+{
+    size_t h = characterKey(a);
+    h = qHashMulti(h, a.collapsed.value_or(false), a.bullet.value_or(-1), bool(a.attachment));
+    h = hashColor(a.inlineCode, h);
+    h = hashColor(a.blockquoteBorder, h);
+    if (a.codeBlock)
+        h = hashColor(a.codeBlock->border, hashColor(a.codeBlock->fill, h));
+    if (a.checkbox)
+        h = qHashMulti(h, a.checkbox->checked, a.checkbox->centerX);
+    if (a.paragraphStyle)
+        h = hashParagraph(*a.paragraphStyle, h);
+    return h;
 }
 
 QTextBlockFormat blockFormat(const ParagraphStyle* style)
@@ -54,106 +74,179 @@ QTextBlockFormat blockFormat(const ParagraphStyle* style)
     return format;
 }
 
-std::unique_ptr<BlockDecorations> styleOf(
-    const AttributedText& storage, const QString& blockText, qsizetype start, qreal fontSize)
+struct BlockSpan
 {
-    auto result = std::make_unique<BlockDecorations>();
-    const qsizetype length = blockText.size();
-    const qsizetype withBreak = qMin(length + 1, storage.length() - start);
-    int collapsedTotal = 0;
-    storage.enumerateRuns({ start, withBreak }, [&](TextSpan range, const TextAttributes& a) {
-        if (a.codeBlock && !result->codeBlock)
-            result->codeBlock = a.codeBlock;
-        const int relative = int(range.location - start);
-        const int runLength = int(qMin(range.end(), start + length) - range.location);
-        if (runLength <= 0)
-            return;
-        if (a.blockquoteBorder && !result->quoteBar)
-            result->quoteBar = a.blockquoteBorder;
-        if (a.bullet)
-            result->markers.append({ relative, runLength, *a.bullet, false, false });
-        if (a.checkbox)
-            result->markers.append(
-                { relative, runLength, a.checkbox->centerX, true, a.checkbox->checked });
-        if (a.inlineCode) {
-            auto& code = result->inlineCode;
-            if (!code.isEmpty() && code.last().start + code.last().length == relative
-                && code.last().color == *a.inlineCode)
-                code.last().length += runLength;
-            else
-                code.append({ relative, runLength, *a.inlineCode });
-        }
-        if (a.attachment)
-            return;
-        if (a.collapsed && *a.collapsed) {
-            HiddenMarkerFormat::appendRanges(blockText, relative, runLength, result->formats);
-            result->collapsed.append({ relative, runLength });
-            collapsedTotal += runLength;
-            return;
-        }
-        QTextLayout::FormatRange format;
-        format.start = relative;
-        format.length = runLength;
-        format.format = charFormat(a);
-        result->formats.append(format);
-    });
-    // A bullet's or checkbox's run may be split by other attributes: keep one marker per run.
-    auto& markers = result->markers;
-    for (int i = int(markers.size()) - 1; i > 0; --i) {
-        auto& previous = markers[i - 1];
-        if (previous.start + previous.length == markers[i].start
-            && previous.isCheckbox == markers[i].isCheckbox
-            && previous.centerX == markers[i].centerX) {
-            previous.length += markers[i].length;
-            markers.removeAt(i);
-        }
-    }
-    const qsizetype styleIndex = qMin(start, storage.length() - 1);
-    result->blockFormat = blockFormat(
-        styleIndex >= 0 ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex) : nullptr);
-    if (length > 0 && collapsedTotal >= length
-        && result->blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
-        // A line of markers alone keeps the height of a line of text.
-        const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
-        result->blockFormat.setLineHeight(
-            std::ceil(metrics.height()), QTextBlockFormat::MinimumHeight);
-    }
-    return result;
+    qsizetype start = 0;
+    qsizetype length = 0; // without the paragraph break
+    qsizetype withBreak = 0; // with it, when the storage has one
+};
+
+size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
+{
+    size_t h = qHash(span.length);
+    const QString& text = storage.text();
+    storage.enumerateRuns(
+        { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
+            h = qHashMulti(h, range.location - span.start, range.length, runKey(a));
+            // Hidden characters are measured one by one.
+            if (a.collapsed && *a.collapsed)
+                h = qHash(QStringView(text).mid(range.location, range.length), h);
+        });
+    return h;
 }
 
 } // namespace
 
+QTextCharFormat BlockStylePresenter::charFormat(const TextAttributes& a, size_t key)
+{
+    auto it = m_formats.constFind(key);
+    if (it != m_formats.constEnd())
+        return *it;
+    QTextCharFormat format;
+    if (a.font)
+        format.setFont(*a.font, QTextCharFormat::FontPropertiesAll);
+    if (a.foregroundColor)
+        format.setForeground(*a.foregroundColor);
+    if (a.backgroundColor)
+        format.setBackground(*a.backgroundColor);
+    if (a.underlineStyle && *a.underlineStyle != 0)
+        format.setFontUnderline(true);
+    if (a.strikethroughStyle && *a.strikethroughStyle != 0)
+        format.setFontStrikeOut(true);
+    if (a.link) {
+        format.setAnchor(true);
+        format.setAnchorHref(a.link->toString());
+    }
+    if (m_formats.size() > 4096)
+        m_formats.clear();
+    m_formats.insert(key, format);
+    return format;
+}
+
 int BlockStylePresenter::present(
-    const AttributedText& storage, QTextDocument& document, qreal fontSize)
+    const AttributedText& storage, QTextDocument& document, qreal fontSize, Window window)
 {
     int restyled = 0;
     QTextCursor cursor(&document);
     bool editing = false;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const qsizetype start = block.position();
-        if (start > storage.length())
-            break;
-        std::unique_ptr<BlockDecorations> style = styleOf(storage, block.text(), start, fontSize);
-        auto* old = static_cast<BlockDecorations*>(block.userData());
-        if (old && old->sameStyling(*style)) {
-            old->collapsed = style->collapsed;
-            continue;
-        }
-        ++restyled;
+    int dirtyFrom = std::numeric_limits<int>::max();
+    int dirtyTo = 0;
+    const QString& text = storage.text();
+    m_deferred = false;
+    auto beginEditing = [&] {
         if (!editing) {
             cursor.beginEditBlock();
             editing = true;
         }
-        if (!old || old->blockFormat != style->blockFormat) {
-            cursor.setPosition(int(start));
-            cursor.setBlockFormat(style->blockFormat);
+    };
+    QTextBlock block = document.findBlockByNumber(qMax(0, window.firstBlock));
+    for (; block.isValid(); block = block.next()) {
+        if (window.lastBlock >= 0 && block.blockNumber() > window.lastBlock)
+            break;
+        BlockSpan span;
+        span.start = block.position();
+        if (span.start > storage.length())
+            break;
+        span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
+        span.withBreak = qMin(span.length + 1, storage.length() - span.start);
+        const size_t print = fingerprint(storage, span);
+        auto* old = static_cast<BlockDecorations*>(block.userData());
+        if (old && old->fingerprint == print) {
+            if (old->blockFormatPending && !window.deferBlockFormats) {
+                beginEditing();
+                cursor.setPosition(int(span.start));
+                cursor.setBlockFormat(old->blockFormat);
+                old->blockFormatPending = false;
+            }
+            continue;
+        }
+
+        auto style = std::make_unique<BlockDecorations>();
+        style->fingerprint = print;
+        const QStringView blockText = QStringView(text).mid(span.start, span.length);
+        int collapsedTotal = 0;
+        storage.enumerateRuns(
+            { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
+                if (a.codeBlock && !style->codeBlock)
+                    style->codeBlock = a.codeBlock;
+                const int relative = int(range.location - span.start);
+                const int runLength
+                    = int(qMin(range.end(), span.start + span.length) - range.location);
+                if (runLength <= 0)
+                    return;
+                if (a.blockquoteBorder && !style->quoteBar)
+                    style->quoteBar = a.blockquoteBorder;
+                if (a.bullet || a.checkbox) {
+                    BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox),
+                        false };
+                    marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
+                    marker.checked = a.checkbox && a.checkbox->checked;
+                    auto& markers = style->markers;
+                    if (!markers.isEmpty()
+                        && markers.last().start + markers.last().length == relative
+                        && markers.last().isCheckbox == marker.isCheckbox
+                        && markers.last().centerX == marker.centerX)
+                        markers.last().length += runLength;
+                    else
+                        markers.append(marker);
+                }
+                if (a.inlineCode) {
+                    auto& code = style->inlineCode;
+                    if (!code.isEmpty() && code.last().start + code.last().length == relative
+                        && code.last().color == *a.inlineCode)
+                        code.last().length += runLength;
+                    else
+                        code.append({ relative, runLength, *a.inlineCode });
+                }
+                if (a.attachment)
+                    return;
+                if (a.collapsed && *a.collapsed) {
+                    HiddenMarkerFormat::appendRanges(
+                        blockText, relative, runLength, style->formats);
+                    style->collapsed.append({ relative, runLength });
+                    collapsedTotal += runLength;
+                    return;
+                }
+                QTextLayout::FormatRange format;
+                format.start = relative;
+                format.length = runLength;
+                format.format = charFormat(a, characterKey(a));
+                style->formats.append(format);
+            });
+        const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
+        style->blockFormat = blockFormat(styleIndex >= 0
+                ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex)
+                : nullptr);
+        if (span.length > 0 && collapsedTotal >= span.length
+            && style->blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
+            // A line of markers alone keeps the height of a line of text.
+            const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
+            style->blockFormat.setLineHeight(
+                std::ceil(metrics.height()), QTextBlockFormat::MinimumHeight);
+        }
+
+        ++restyled;
+        if (!old || old->blockFormat != style->blockFormat || old->blockFormatPending) {
+            if (window.deferBlockFormats) {
+                style->blockFormatPending = true;
+                m_deferred = true;
+            } else {
+                beginEditing();
+                cursor.setPosition(int(span.start));
+                cursor.setBlockFormat(style->blockFormat);
+            }
         }
         block.layout()->setFormats(style->formats);
-        document.markContentsDirty(block.position(), block.length());
         block.setUserData(style.release());
+        dirtyFrom = qMin(dirtyFrom, block.position());
+        dirtyTo = qMax(dirtyTo, block.position() + block.length());
     }
     if (editing)
         cursor.endEditBlock();
+    // One relayout for the whole changed stretch: a relayout per paragraph would move every
+    // later paragraph each time.
+    if (dirtyFrom < dirtyTo)
+        document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
     return restyled;
 }
 

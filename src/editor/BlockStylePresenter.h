@@ -3,6 +3,8 @@
 #include "platform/AttributedText.h"
 
 #include <QFont>
+#include <QHash>
+#include <QTextCharFormat>
 
 class QTextDocument;
 
@@ -10,14 +12,41 @@ namespace quillon {
 
 // Applies the Markdown engine's styling of the storage to the view's document, paragraph by
 // paragraph: character styling as layout formats (no undo records, no document change),
-// paragraph styling as block formats, decorations as block data for the painter. Paragraphs whose
-// styling did not change are not touched.
+// paragraph styling as block formats, decorations as block data for the painter.
+//
+// Each paragraph keeps a fingerprint of the styling last applied to it; a paragraph whose
+// fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs.
 class BlockStylePresenter
 {
 public:
-    // The document must hold the storage's text (paragraph separators for line feeds).
-    // Returns the number of paragraphs that were restyled.
-    static int present(const AttributedText& storage, QTextDocument& document, qreal fontSize);
+    // Paragraphs (block numbers) to look at; the whole document by default.
+    struct Window
+    {
+        int firstBlock = 0;
+        int lastBlock = -1; // -1: to the end
+        // While the document reports a change, block formats (a document change of their own)
+        // must wait: they are noted on the block and set by the next presentation.
+        bool deferBlockFormats = false;
+    };
+
+    // The document must hold the storage's text (paragraph breaks for line feeds). Returns the
+    // number of paragraphs that were restyled.
+    int present(
+        const AttributedText& storage, QTextDocument& document, qreal fontSize, Window window);
+    int present(const AttributedText& storage, QTextDocument& document, qreal fontSize)
+    {
+        return present(storage, document, fontSize, Window { 0, -1, false });
+    }
+    // True when the last presentation left block formats to set.
+    bool hasDeferredBlockFormats() const { return m_deferred; }
+    // Forgets cached formats (after the appearance or size changed).
+    void clearCache() { m_formats.clear(); }
+
+private:
+    QTextCharFormat charFormat(const TextAttributes& attributes, size_t key);
+
+    QHash<size_t, QTextCharFormat> m_formats;
+    bool m_deferred = false;
 };
 
 } // namespace quillon

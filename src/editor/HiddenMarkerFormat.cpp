@@ -47,7 +47,7 @@ QTextCharFormat HiddenMarkerFormat::formatFor(QChar c)
 }
 
 void HiddenMarkerFormat::appendRanges(
-    const QString& blockText, int start, int length, QList<QTextLayout::FormatRange>& out)
+    QStringView blockText, int start, int length, QList<QTextLayout::FormatRange>& out)
 {
     const int end = qMin<int>(blockText.size(), start + length);
     int runStart = qMax(0, start);

@@ -20,7 +20,7 @@ public:
     // Appends ranges collapsing blockText[start, start + length) (positions relative to the
     // block); neighbouring characters of equal width share one range.
     static void appendRanges(
-        const QString& blockText, int start, int length, QList<QTextLayout::FormatRange>& out);
+        QStringView blockText, int start, int length, QList<QTextLayout::FormatRange>& out);
 
     // True when a format made by this class collapses its characters.
     static bool isHidden(const QTextCharFormat& format);

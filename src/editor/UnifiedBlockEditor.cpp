@@ -67,6 +67,12 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
         [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
             return applyTableAttachment(index, expected, std::move(replacement));
         });
+    m_fullCompareTimer.setSingleShot(true);
+    m_fullCompareTimer.setInterval(600);
+    connect(&m_fullCompareTimer, &QTimer::timeout, this, [this] { startBackgroundPass(); });
+    m_backgroundTimer.setSingleShot(true);
+    m_backgroundTimer.setInterval(0);
+    connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     m_caretLine = std::make_unique<CaretLineTracker>();
     m_view->viewport()->installEventFilter(this);
     m_find = std::make_unique<EditorFindController>(*m_view, workspace);
@@ -117,6 +123,7 @@ void UnifiedBlockEditor::setDarkMode(bool dark)
     m_view->setPalette(palette);
     m_view->setStyleSheet(QString());
     m_find->setDarkMode(dark);
+    m_presenter.clearCache();
     if (m_projected->storage().length() > 0) {
         m_tableEditor->commit();
         reload(m_markdown, caretMarkdownOffset());
@@ -128,6 +135,7 @@ void UnifiedBlockEditor::setFontSize(qreal size)
     if (size == m_fontSize)
         return;
     m_fontSize = size;
+    m_presenter.clearCache();
     m_tableEditor->commit();
     reload(m_markdown, caretMarkdownOffset());
 }
@@ -172,11 +180,12 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_caretLine->moveTo(cursor.blockNumber());
     m_reloadPending = false;
     m_restylePending = true;
+    markAllParagraphsDirty();
     centerTextColumn();
     restyle();
 }
 
-void UnifiedBlockEditor::restyle()
+void UnifiedBlockEditor::restyle(bool insideDocumentChange)
 {
     m_restylePending = false;
     FlagScope programmatic(m_isProgrammatic);
@@ -187,11 +196,93 @@ void UnifiedBlockEditor::restyle()
     options.isFocused = m_view->hasFocus();
     options.cursorLocation = m_view->textCursor().position();
     MarkdownHighlighter::highlight(m_projected->storage(), options);
+    BlockStylePresenter::Window window;
+    window.deferBlockFormats = insideDocumentChange;
+    if (!m_dirtyAll) {
+        window.firstBlock = qMax(0, m_dirtyFirst);
+        window.lastBlock = qMax(window.firstBlock, m_dirtyLast);
+        m_fullCompareTimer.start();
+    } else if (m_view->document()->blockCount() > kBackgroundChunk) {
+        // What the user sees now; the rest follows in the background.
+        const int caret = m_view->textCursor().blockNumber();
+        const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
+        window.firstBlock = qMax(0, qMin(caret, top) - kVisibleMargin);
+        window.lastBlock = qMax(caret, top) + kVisibleMargin;
+        startBackgroundPass();
+    }
     const int restyled
-        = BlockStylePresenter::present(m_projected->storage(), *m_view->document(), m_fontSize);
+        = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    m_dirtyAll = false;
+    m_dirtyFirst = m_dirtyLast = -1;
+    if (m_presenter.hasDeferredBlockFormats()) {
+        // The same paragraphs again, once the document has finished its change.
+        m_dirtyAll = window.lastBlock < 0;
+        m_dirtyFirst = window.firstBlock;
+        m_dirtyLast = window.lastBlock;
+        m_restylePending = true;
+        schedulePendingWork();
+    }
     m_view->viewport()->update();
     m_find->refresh();
     Q_EMIT presented(restyled);
+}
+
+void UnifiedBlockEditor::startBackgroundPass()
+{
+    m_backgroundBlock = 0;
+    m_backgroundTimer.start();
+}
+
+void UnifiedBlockEditor::backgroundStep()
+{
+    if (m_backgroundBlock < 0)
+        return;
+    if (m_reloadPending || m_restylePending) {
+        m_backgroundTimer.start(); // after the pending work
+        return;
+    }
+    FlagScope programmatic(m_isProgrammatic);
+    BlockStylePresenter::Window window;
+    window.firstBlock = m_backgroundBlock;
+    window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
+    if (m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window) > 0)
+        m_view->viewport()->update();
+    m_backgroundBlock = window.lastBlock + 1;
+    if (m_backgroundBlock < m_view->document()->blockCount())
+        m_backgroundTimer.start();
+    else
+        m_backgroundBlock = -1;
+}
+
+void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
+{
+    firstBlock = qMax(0, firstBlock - 1);
+    lastBlock = lastBlock + 1;
+    m_dirtyFirst = m_dirtyFirst < 0 ? firstBlock : qMin(m_dirtyFirst, firstBlock);
+    m_dirtyLast = qMax(m_dirtyLast, lastBlock);
+}
+
+void UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
+{
+    // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
+    // of the paragraph.
+    QTextBlock first = m_view->document()->findBlockByNumber(blockNumber);
+    if (!first.isValid())
+        return;
+    QTextBlock last = first;
+    auto spansLines = [](const QString& text) {
+        for (QChar c : text)
+            if (c == u'_' || c == u'[' || c == u']' || c == u'(' || c == u')')
+                return true;
+        return false;
+    };
+    if (spansLines(first.text())) {
+        while (first.previous().isValid() && !first.previous().text().trimmed().isEmpty())
+            first = first.previous();
+        while (last.next().isValid() && !last.next().text().trimmed().isEmpty())
+            last = last.next();
+    }
+    markParagraphsDirty(first.blockNumber(), last.blockNumber());
 }
 
 void UnifiedBlockEditor::schedulePendingWork()
@@ -225,14 +316,25 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     change.caretBefore = int(caretBefore);
     m_undo.record(change, m_editKind);
     const bool mayChangeTables = tableStructureMayHaveChanged(change);
+    if (mayRestyleFarAway(change)) {
+        markAllParagraphsDirty();
+    } else {
+        QTextDocument* document = m_view->document();
+        markParagraphsDirty(document->findBlock(position).blockNumber(),
+            document->findBlock(position + added).blockNumber());
+        markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
+    }
     m_markdown = markdown;
     m_editSinceCaretMove = true;
     writeToWorkspace();
     if (mayChangeTables
-        && m_projected->tableCount() != MarkdownTableProjection::findTables(m_markdown).size())
+        && m_projected->tableCount() != MarkdownTableProjection::findTables(m_markdown).size()) {
         m_reloadPending = true;
-    m_restylePending = true;
-    schedulePendingWork();
+        schedulePendingWork();
+        return;
+    }
+    // Styled before the document lays the change out, so that it is laid out once.
+    restyle(true);
 }
 
 bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
@@ -256,6 +358,47 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
     return relevant(QStringView(m_markdown).mid(start, end - start));
 }
 
+bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) const
+{
+    // Fences, table lines, links and underscores pair up across lines; everything else the
+    // highlighter styles within the line it stands on.
+    auto farReachingChange = [](QStringView text) {
+        for (QChar c : text) {
+            switch (c.unicode()) {
+            case u'`':
+            case u'~':
+            case u'|':
+            case u'_':
+            case u'[':
+            case u']':
+            case u'(':
+            case u')':
+            case u'\r':
+            case 0x2028:
+            case 0x2029:
+            case 0x0085:
+            case 0xFFFC:
+                return true;
+            default:
+                break;
+            }
+        }
+        return false;
+    };
+    if (farReachingChange(change.removed) || farReachingChange(change.inserted))
+        return true;
+    // A line that is, or may become, a fence or a table line.
+    qsizetype start = change.position;
+    while (start > 0 && m_markdown.at(start - 1) != u'\n')
+        --start;
+    qsizetype end = change.position + change.removed.size();
+    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
+        ++end;
+    const QStringView line = QStringView(m_markdown).mid(start, end - start);
+    return line.contains(u'|') || line.contains(u"```") || line.contains(u"~~~")
+        || line.contains(QChar::ObjectReplacementCharacter);
+}
+
 void UnifiedBlockEditor::writeToWorkspace()
 {
     FlagScope applying(m_isApplyingEdit);
@@ -264,6 +407,7 @@ void UnifiedBlockEditor::writeToWorkspace()
 
 void UnifiedBlockEditor::onCursorPositionChanged()
 {
+    const int previousBlock = m_view->document()->findBlock(int(m_caretStorage)).blockNumber();
     m_caretStorage = m_view->textCursor().position();
     if (m_isProgrammatic)
         return;
@@ -271,6 +415,8 @@ void UnifiedBlockEditor::onCursorPositionChanged()
         m_undo.breakTypingRun();
     m_editSinceCaretMove = false;
     if (m_caretLine->moveTo(m_view->textCursor().blockNumber())) {
+        markCaretParagraphDirty(previousBlock);
+        markCaretParagraphDirty(m_view->textCursor().blockNumber());
         m_restylePending = true;
         schedulePendingWork();
     }
@@ -380,6 +526,7 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
             caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
             m_view->setTextCursor(caret);
             m_caretLine->moveTo(caret.blockNumber());
+            markAllParagraphsDirty();
             restyle();
         }
     }

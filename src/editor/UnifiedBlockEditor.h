@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/BlockStylePresenter.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/MarkdownUndoStack.h"
 #include "editor/ProjectedDocument.h"
@@ -7,6 +8,7 @@
 #include "markdown/TableAttachment.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -76,7 +78,14 @@ private:
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
     void reload(const QString& markdown, qsizetype markdownCaret);
-    void restyle();
+    // Restyles the storage and presents the paragraphs of the pending window.
+    void restyle(bool insideDocumentChange = false);
+    // Widens the window of paragraphs the next restyle compares.
+    void markParagraphsDirty(int firstBlock, int lastBlock);
+    void markCaretParagraphDirty(int block);
+    void markAllParagraphsDirty() { m_dirtyAll = true; }
+    void startBackgroundPass();
+    void backgroundStep();
     void schedulePendingWork();
     bool applyTableAttachment(
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
@@ -86,6 +95,8 @@ private:
     void centerTextColumn();
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
+    // True when the change can restyle text beyond the paragraphs it touches.
+    bool mayRestyleFarAway(const MarkdownReplacement& change) const;
 
     WorkspaceState& m_workspace;
     MarkdownTextView* m_view = nullptr;
@@ -94,6 +105,19 @@ private:
     std::unique_ptr<TableEditingController> m_tableEditor;
     std::unique_ptr<CaretLineTracker> m_caretLine;
     std::unique_ptr<EditorFindController> m_find;
+    BlockStylePresenter m_presenter;
+    // Paragraphs whose styling may have changed since the last presentation; the idle timer
+    // compares all of them once typing pauses, for changes whose reach is not local.
+    bool m_dirtyAll = true;
+    int m_dirtyFirst = -1;
+    int m_dirtyLast = -1;
+    QTimer m_fullCompareTimer;
+    // Presents the whole document in chunks between events (after a reload, and once typing
+    // pauses).
+    static constexpr int kBackgroundChunk = 800;
+    static constexpr int kVisibleMargin = 150;
+    QTimer m_backgroundTimer;
+    int m_backgroundBlock = -1;
     MarkdownUndoStack m_undo;
     QString m_markdown;
     bool m_isDarkMode = false;
