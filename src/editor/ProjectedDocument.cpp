@@ -34,6 +34,7 @@ void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fon
 {
     m_storage.setText(markdown);
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
+    // setPlainText() lets the view lay the new text out lazily, screen by screen.
     m_document.setPlainText(toDocumentText(m_storage.text()));
     installObjectFormats();
 }
