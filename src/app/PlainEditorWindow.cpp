@@ -1,7 +1,6 @@
 #include "app/PlainEditorWindow.h"
 
 #include "editor/UnifiedBlockEditor.h"
-#include "platform/CommandBus.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QAction>
@@ -34,10 +33,6 @@ PlainEditorWindow::PlainEditorWindow(WorkspaceState& workspace, QWidget* parent)
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, [this] { m_workspace.saveCurrentFile(); });
     addAction(save);
-    auto* find = new QAction(this);
-    find->setShortcut(QKeySequence::Find);
-    connect(find, &QAction::triggered, &CommandBus::shared(), &CommandBus::toggleLocalSearch);
-    addAction(find);
     updateTitle();
 }
 

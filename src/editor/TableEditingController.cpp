@@ -128,8 +128,10 @@ void TableEditingController::present(
     field->setObjectName(QStringLiteral("tableCellField"));
     field->setFrame(false);
     using M = TableLayout::Metrics;
+    // The line edit keeps a margin of its own (2 across, 1 down): the rest of the cell's padding
+    // puts the text where the grid draws it.
     field->setTextMargins(
-        int(M::cellPaddingX - M::borderWidth) - 2, int(M::cellPaddingY - M::borderWidth), 0, 0);
+        int(M::cellPaddingX - M::borderWidth) - 2, int(M::cellPaddingY - M::borderWidth) - 1, 0, 0);
     field->setText(TableAttachmentCell::displayText(cellText(m_activeTable->table(), cell)));
     QFont font = cell.row < 0 ? m_activeTable->headerFont() : m_activeTable->cellFont();
     field->setFont(font);
@@ -145,7 +147,7 @@ void TableEditingController::present(
             : a == MarkdownTable::Alignment::Right        ? Qt::AlignRight
                                                           : Qt::AlignLeft;
     }
-    field->setAlignment(alignment | Qt::AlignVCenter);
+    field->setAlignment(alignment | Qt::AlignTop);
     field->installEventFilter(this);
     m_field = field;
     placeField();

@@ -1,0 +1,88 @@
+// The presenter's view of the engine's styling: what a paragraph shows and where the decorations
+// that stand in for hidden markers are drawn.
+#include "EditorHarness.h"
+
+#include "editor/BlockDecorations.h"
+#include "editor/DecorationPainter.h"
+#include "markdown/MarkdownHighlighter.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+const BlockDecorations* decorations(const EditorHarness& h, int blockNumber)
+{
+    return static_cast<const BlockDecorations*>(
+        h.view()->document()->findBlockByNumber(blockNumber).userData());
+}
+
+// From the top of a paragraph to the top of the next: the room it takes, line height included.
+qreal paragraphHeight(const EditorHarness& h, int blockNumber)
+{
+    auto* layout = h.view()->document()->documentLayout();
+    const QTextBlock block = h.view()->document()->findBlockByNumber(blockNumber);
+    return layout->blockBoundingRect(block.next()).top() - layout->blockBoundingRect(block).top();
+}
+
+} // namespace
+
+TEST(BlockPresenter, AParagraphOfHiddenMarkersAloneKeepsTheHeightOfALine)
+{
+    // The empty task's whole text is its hidden marker; the heading line's too.
+    EditorHarness h(QStringLiteral("caret here\n\n- [ ] \n- [ ] task\n\n# \n\n# T"));
+    h.setCaret(0);
+    ASSERT_NE(decorations(h, 2), nullptr);
+    ASSERT_EQ(decorations(h, 2)->markers.size(), 1);
+    EXPECT_TRUE(decorations(h, 2)->markers.first().isCheckbox);
+    EXPECT_DOUBLE_EQ(paragraphHeight(h, 2), paragraphHeight(h, 3));
+    const qreal textLine = QFontMetricsF(MarkdownHighlighter::systemFont(15)).height();
+    const QTextBlockFormat heading = h.view()->document()->findBlockByNumber(5).blockFormat();
+    EXPECT_GE(paragraphHeight(h, 5) - heading.topMargin() - heading.bottomMargin(), textLine - 1);
+}
+
+TEST(BlockPresenter, DecorationsFollowTheStyling)
+{
+    EditorHarness h(
+        QStringLiteral("text\n\n- bullet\n- [x] done\n> quote\n\n```\ncode\n```\n\nuse `x` here"));
+    h.setCaret(0);
+    const auto* bullet = decorations(h, 2);
+    ASSERT_EQ(bullet->markers.size(), 1);
+    EXPECT_FALSE(bullet->markers.first().isCheckbox);
+    EXPECT_EQ(bullet->markers.first().centerX, 11);
+    const auto* task = decorations(h, 3);
+    ASSERT_EQ(task->markers.size(), 1);
+    EXPECT_TRUE(task->markers.first().checked);
+    EXPECT_TRUE(decorations(h, 4)->quoteBar.has_value());
+    for (int line : { 6, 7, 8 })
+        EXPECT_TRUE(decorations(h, line)->codeBlock.has_value()) << line;
+    EXPECT_FALSE(decorations(h, 10)->codeBlock.has_value());
+    ASSERT_EQ(decorations(h, 10)->inlineCode.size(), 1);
+    EXPECT_EQ(decorations(h, 10)->inlineCode.first().start, 5);
+    EXPECT_EQ(decorations(h, 10)->inlineCode.first().length, 1);
+
+    // The dot sits on the middle of the capitals of the item's first visible character.
+    const QTextBlock item = h.view()->document()->findBlockByNumber(2);
+    const qreal y = DecorationPainter::markerCenterY(*h.view()->document(), 2, 0, 2, 15);
+    const QTextLine line = item.layout()->lineAt(0);
+    const qreal baseline = item.layout()->position().y() + line.y() + line.ascent();
+    const QFontMetricsF metrics(MarkdownHighlighter::systemFont(15));
+    EXPECT_NEAR(y, baseline - metrics.capHeight() / 2, 0.01);
+}
+
+TEST(BlockPresenter, RevealingAndHidingMarkersFollowsTheCaretLine)
+{
+    EditorHarness h(QStringLiteral("- item\n\nother"));
+    h.setCaret(8);
+    EXPECT_EQ(decorations(h, 0)->collapsed.size(), 1);
+    h.setCaret(1); // on the marker: shown, hung in the gutter
+    EXPECT_TRUE(decorations(h, 0)->collapsed.isEmpty());
+    EXPECT_TRUE(decorations(h, 0)->markers.isEmpty());
+    h.setCaret(8);
+    EXPECT_EQ(decorations(h, 0)->collapsed.size(), 1);
+}
