@@ -219,10 +219,15 @@ int BlockStylePresenter::present(
                 : nullptr);
         if (span.length > 0 && collapsedTotal >= span.length
             && style->blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
-            // A line of markers alone keeps the height of a line of text.
+            // A line of markers alone keeps the height of a line of text (its own characters
+            // are one pixel high).
             const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
+            const qreal spacing
+                = style->blockFormat.lineHeightType() == QTextBlockFormat::LineDistanceHeight
+                ? style->blockFormat.lineHeight()
+                : 0;
             style->blockFormat.setLineHeight(
-                std::ceil(metrics.height()), QTextBlockFormat::MinimumHeight);
+                std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
         }
 
         ++restyled;

@@ -22,7 +22,8 @@ const BlockDecorations* decorations(const EditorHarness& h, int blockNumber)
         h.view()->document()->findBlockByNumber(blockNumber).userData());
 }
 
-// From the top of a paragraph to the top of the next: the room it takes, line height included.
+// From the top of a paragraph's lines to the top of the next paragraph: its line height and the
+// space after it.
 qreal paragraphHeight(const EditorHarness& h, int blockNumber)
 {
     auto* layout = h.view()->document()->documentLayout();
@@ -43,7 +44,7 @@ TEST(BlockPresenter, AParagraphOfHiddenMarkersAloneKeepsTheHeightOfALine)
     EXPECT_DOUBLE_EQ(paragraphHeight(h, 2), paragraphHeight(h, 3));
     const qreal textLine = QFontMetricsF(MarkdownHighlighter::systemFont(15)).height();
     const QTextBlockFormat heading = h.view()->document()->findBlockByNumber(5).blockFormat();
-    EXPECT_GE(paragraphHeight(h, 5) - heading.topMargin() - heading.bottomMargin(), textLine - 1);
+    EXPECT_GE(paragraphHeight(h, 5) - heading.bottomMargin(), textLine - 1);
 }
 
 TEST(BlockPresenter, DecorationsFollowTheStyling)
