@@ -96,6 +96,11 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
         &UnifiedBlockEditor::onCursorPositionChanged);
     connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
+    // A document that could not be read is shown, never edited: an edit would be written over
+    // the file.
+    connect(&workspace, &WorkspaceState::documentErrorChanged, this,
+        [this] { m_view->setReadOnly(!m_workspace.documentError().isEmpty()); });
+    m_view->setReadOnly(!workspace.documentError().isEmpty());
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
     connect(
@@ -305,7 +310,7 @@ void UnifiedBlockEditor::flushPendingWork()
 
 void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
 {
-    if (m_isProgrammatic || (removed == added && removed > 0 && m_isProgrammatic))
+    if (m_isProgrammatic)
         return;
     const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
     m_projected->mirrorDocumentChange(position, removed, added);

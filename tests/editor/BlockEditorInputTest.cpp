@@ -199,3 +199,23 @@ TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
     h.type(QStringLiteral("\nafter"));
     EXPECT_EQ(h.content(), QStringLiteral("| a | b |\n|---|---|\nafter"));
 }
+
+TEST(BlockEditorInput, ADocumentThatCouldNotBeReadIsNeverEdited)
+{
+    TempTree tree;
+    const QByteArray bytes("ok \xff\xfe broken | a |\n|---|\n| 1 |\n");
+    const QString path = tree.write(QStringLiteral("bad.md"), bytes);
+    WorkspaceState workspace;
+    workspace.openFile(path);
+    UnifiedBlockEditor editor(workspace);
+    editor.show();
+    QApplication::processEvents();
+    ASSERT_FALSE(workspace.documentError().isEmpty());
+    EXPECT_TRUE(editor.textView()->isReadOnly());
+    const QString before = workspace.currentFileContent();
+    QTest::keyClicks(editor.textView(), QStringLiteral("typed"));
+    QTest::keyClick(editor.textView(), Qt::Key_B, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(workspace.currentFileContent(), before);
+    EXPECT_EQ(tree.read(QStringLiteral("bad.md")), bytes);
+}
