@@ -5,6 +5,7 @@
 #include "editor/DecorationPainter.h"
 #include "editor/EditorFindController.h"
 #include "editor/LineEditingKeys.h"
+#include "editor/LineRestyler.h"
 #include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
@@ -18,6 +19,8 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quillon {
 
@@ -69,7 +72,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
         });
     m_fullCompareTimer.setSingleShot(true);
     m_fullCompareTimer.setInterval(600);
-    connect(&m_fullCompareTimer, &QTimer::timeout, this, [this] { startBackgroundPass(); });
+    connect(&m_fullCompareTimer, &QTimer::timeout, this, &UnifiedBlockEditor::refreshEverything);
     m_backgroundTimer.setSingleShot(true);
     m_backgroundTimer.setInterval(0);
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
@@ -200,7 +203,38 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     options.isReadingMode = true;
     options.isFocused = m_view->hasFocus();
     options.cursorLocation = m_view->textCursor().position();
-    MarkdownHighlighter::highlight(m_projected->storage(), options);
+    // Lines whose styling depends on themselves alone are styled alone; anything else, and an
+    // idle moment after local styling, restyles the whole document.
+    QList<TextSpan> local;
+    bool whole = m_fullHighlight || m_localBlocks.isEmpty();
+    // Overlapping stretches are styled as one: a line styled alone inside a wider stretch
+    // would lose what the stretch gave it.
+    std::sort(m_localBlocks.begin(), m_localBlocks.end());
+    QList<QPair<int, int>> merged;
+    for (const auto& span : std::as_const(m_localBlocks)) {
+        if (!merged.isEmpty() && span.first <= merged.last().second + 1)
+            merged.last().second = qMax(merged.last().second, span.second);
+        else
+            merged.append(span);
+    }
+    for (const auto& [first, last] : std::as_const(merged)) {
+        if (whole)
+            break;
+        const auto range
+            = LineRestyler::isolatedRange(m_projected->storage(), *m_view->document(), first, last);
+        if (range)
+            local.append(*range);
+        else
+            whole = true;
+    }
+    if (whole) {
+        MarkdownHighlighter::highlight(m_projected->storage(), options);
+    } else {
+        for (const TextSpan& range : std::as_const(local))
+            LineRestyler::highlight(m_projected->storage(), range, options);
+    }
+    m_fullHighlight = false;
+    m_localBlocks.clear();
     BlockStylePresenter::Window window;
     window.deferBlockFormats = insideDocumentChange;
     if (!m_dirtyAll) {
@@ -221,15 +255,41 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     m_dirtyFirst = m_dirtyLast = -1;
     if (m_presenter.hasDeferredBlockFormats()) {
         // The same paragraphs again, once the document has finished its change.
-        m_dirtyAll = window.lastBlock < 0;
-        m_dirtyFirst = window.firstBlock;
-        m_dirtyLast = window.lastBlock;
-        m_restylePending = true;
+        m_deferredWindow = window;
+        m_deferredWindow.deferBlockFormats = false;
+        m_presentPending = true;
         schedulePendingWork();
     }
     m_view->viewport()->update();
     m_find->refresh();
     Q_EMIT presented(restyled);
+}
+
+void UnifiedBlockEditor::presentDeferred()
+{
+    m_presentPending = false;
+    FlagScope programmatic(m_isProgrammatic);
+    if (m_presenter.present(
+            m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow)
+        > 0)
+        m_view->viewport()->update();
+}
+
+void UnifiedBlockEditor::refreshEverything()
+{
+    if (m_reloadPending || m_restylePending) {
+        m_fullCompareTimer.start();
+        return;
+    }
+    FlagScope programmatic(m_isProgrammatic);
+    HighlightOptions options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.isReadingMode = true;
+    options.isFocused = m_view->hasFocus();
+    options.cursorLocation = m_view->textCursor().position();
+    MarkdownHighlighter::highlight(m_projected->storage(), options);
+    startBackgroundPass();
 }
 
 void UnifiedBlockEditor::startBackgroundPass()
@@ -242,7 +302,7 @@ void UnifiedBlockEditor::backgroundStep()
 {
     if (m_backgroundBlock < 0)
         return;
-    if (m_reloadPending || m_restylePending) {
+    if (m_reloadPending || m_restylePending || m_presentPending) {
         m_backgroundTimer.start(); // after the pending work
         return;
     }
@@ -261,6 +321,7 @@ void UnifiedBlockEditor::backgroundStep()
 
 void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
 {
+    m_localBlocks.append({ firstBlock, lastBlock });
     firstBlock = qMax(0, firstBlock - 1);
     lastBlock = lastBlock + 1;
     m_dirtyFirst = m_dirtyFirst < 0 ? firstBlock : qMin(m_dirtyFirst, firstBlock);
@@ -306,6 +367,8 @@ void UnifiedBlockEditor::flushPendingWork()
         reload(m_markdown, caretMarkdownOffset());
     else if (m_restylePending)
         restyle();
+    if (m_presentPending)
+        presentDeferred();
 }
 
 void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)

@@ -83,7 +83,14 @@ private:
     // Widens the window of paragraphs the next restyle compares.
     void markParagraphsDirty(int firstBlock, int lastBlock);
     void markCaretParagraphDirty(int block);
-    void markAllParagraphsDirty() { m_dirtyAll = true; }
+    void markAllParagraphsDirty()
+    {
+        m_dirtyAll = true;
+        m_fullHighlight = true;
+    }
+    // Highlights the whole storage and compares every paragraph in the background.
+    void refreshEverything();
+    void presentDeferred();
     void startBackgroundPass();
     void backgroundStep();
     void schedulePendingWork();
@@ -109,6 +116,10 @@ private:
     // Paragraphs whose styling may have changed since the last presentation; the idle timer
     // compares all of them once typing pauses, for changes whose reach is not local.
     bool m_dirtyAll = true;
+    bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted
+    QList<QPair<int, int>> m_localBlocks;
+    bool m_presentPending = false;
+    BlockStylePresenter::Window m_deferredWindow;
     int m_dirtyFirst = -1;
     int m_dirtyLast = -1;
     QTimer m_fullCompareTimer;

@@ -87,3 +87,30 @@ TEST(BlockPresenter, RevealingAndHidingMarkersFollowsTheCaretLine)
     h.setCaret(8);
     EXPECT_EQ(decorations(h, 0)->collapsed.size(), 1);
 }
+
+TEST(BlockPresenter, StylingThatSpansLinesIsRestoredOnceTypingPauses)
+{
+    // The link's text runs over three lines: the middle line is part of the link.
+    EditorHarness h(QStringLiteral("[start\nmiddle\nend](https://x.org)\n\ncode:\n```\nx\n```"));
+    auto linkAt = [&](qsizetype index) {
+        const int* underline
+            = h.editor->projected().storage().attribute<TextAttribute::UnderlineStyle>(index);
+        return underline && *underline == 1;
+    };
+    h.setCaret(9);
+    ASSERT_TRUE(linkAt(8));
+    h.type(QStringLiteral("q"));
+    EXPECT_EQ(
+        h.content(), QStringLiteral("[start\nmiqddle\nend](https://x.org)\n\ncode:\n```\nx\n```"));
+    EXPECT_TRUE(waitUntil([&] { return linkAt(8) && linkAt(10); }, 3000));
+    const auto* middle = decorations(h, 1);
+    ASSERT_NE(middle, nullptr);
+    ASSERT_FALSE(middle->formats.isEmpty());
+    EXPECT_TRUE(middle->formats.first().format.fontUnderline());
+
+    // Inside a fenced block the line keeps its code styling.
+    const qsizetype code = h.content().indexOf(QStringLiteral("x\n```"));
+    h.setCaret(code + 1);
+    h.type(QStringLiteral("y"));
+    EXPECT_TRUE(decorations(h, 6)->codeBlock.has_value());
+}
