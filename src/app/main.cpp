@@ -1,21 +1,19 @@
 // Process entry. Until the main window lands this opens the given file (or folder) in the block
 // editor inside a plain window, editing and saving through the workspace.
+#include "app/ApplicationSetup.h"
 #include "app/PlainEditorWindow.h"
-#include "app/WidgetUserPrompts.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
-#include <memory>
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("quillon"));
-    quillon::UserPrompts::install(std::make_unique<quillon::WidgetUserPrompts>());
+    quillon::setUpApplication();
 
     quillon::WorkspaceState workspace;
     quillon::PlainEditorWindow window(workspace);

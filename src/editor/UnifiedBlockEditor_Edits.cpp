@@ -1,0 +1,251 @@
+// The block editor's edit path: user changes of the document become Markdown written to the
+// workspace and undo steps; rule edits, cell commits, undo and redo go through the same path.
+#include "editor/UnifiedBlockEditor.h"
+
+#include "editor/CaretLineTracker.h"
+#include "editor/FlagScope.h"
+#include "editor/LineEditingKeys.h"
+#include "editor/TableEditingController.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace quillon {
+
+void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
+{
+    if (m_isProgrammatic)
+        return;
+    const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
+    m_projected->mirrorDocumentChange(position, removed, added);
+    const QString markdown = m_projected->markdown();
+    if (markdown == m_markdown)
+        return; // a change of formats only
+    MarkdownReplacement change = MarkdownReplacement::between(m_markdown, markdown);
+    change.caretBefore = int(caretBefore);
+    m_undo.record(change, m_editKind);
+    const bool mayChangeTables = tableStructureMayHaveChanged(change);
+    if (mayRestyleFarAway(change)) {
+        markAllParagraphsDirty();
+    } else {
+        QTextDocument* document = m_view->document();
+        markParagraphsDirty(document->findBlock(position).blockNumber(),
+            document->findBlock(position + added).blockNumber());
+        markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
+    }
+    m_markdown = markdown;
+    m_editSinceCaretMove = true;
+    writeToWorkspace();
+    if (mayChangeTables
+        && m_projected->tableCount() != MarkdownTableProjection::findTables(m_markdown).size()) {
+        m_reloadPending = true;
+        schedulePendingWork();
+        return;
+    }
+    // Styled before the document lays the change out, so that it is laid out once.
+    restyle(true);
+}
+
+bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
+{
+    // Only a line holding a pipe, a fence character or a table can start, end or break a table.
+    auto relevant = [](QStringView text) {
+        for (QChar c : text)
+            if (c == u'|' || c == u'\n' || c == u'`' || c == u'~' || c == u'\r'
+                || c == QChar::ObjectReplacementCharacter)
+                return true;
+        return false;
+    };
+    if (relevant(change.removed) || relevant(change.inserted))
+        return true;
+    qsizetype start = change.position;
+    while (start > 0 && m_markdown.at(start - 1) != u'\n')
+        --start;
+    qsizetype end = change.position + change.inserted.size();
+    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
+        ++end;
+    return relevant(QStringView(m_markdown).mid(start, end - start));
+}
+
+bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) const
+{
+    // Fences, table lines, links and underscores pair up across lines; everything else the
+    // highlighter styles within the line it stands on.
+    auto farReachingChange = [](QStringView text) {
+        for (QChar c : text) {
+            switch (c.unicode()) {
+            case u'`':
+            case u'~':
+            case u'|':
+            case u'_':
+            case u'[':
+            case u']':
+            case u'(':
+            case u')':
+            case u'\r':
+            case 0x2028:
+            case 0x2029:
+            case 0x0085:
+            case 0xFFFC:
+                return true;
+            default:
+                break;
+            }
+        }
+        return false;
+    };
+    if (farReachingChange(change.removed) || farReachingChange(change.inserted))
+        return true;
+    // A line that is, or may become, a fence or a table line.
+    qsizetype start = change.position;
+    while (start > 0 && m_markdown.at(start - 1) != u'\n')
+        --start;
+    qsizetype end = change.position + change.removed.size();
+    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
+        ++end;
+    const QStringView line = QStringView(m_markdown).mid(start, end - start);
+    return line.contains(u'|') || line.contains(u"```") || line.contains(u"~~~")
+        || line.contains(QChar::ObjectReplacementCharacter);
+}
+
+void UnifiedBlockEditor::writeToWorkspace()
+{
+    FlagScope applying(m_isApplyingEdit);
+    m_workspace.setCurrentFileContent(m_markdown);
+}
+
+void UnifiedBlockEditor::onCursorPositionChanged()
+{
+    const int previousBlock = m_view->document()->findBlock(int(m_caretStorage)).blockNumber();
+    m_caretStorage = m_view->textCursor().position();
+    if (m_isProgrammatic)
+        return;
+    if (!m_editSinceCaretMove)
+        m_undo.breakTypingRun();
+    m_editSinceCaretMove = false;
+    if (m_caretLine->moveTo(m_view->textCursor().blockNumber())) {
+        markCaretParagraphDirty(previousBlock);
+        markCaretParagraphDirty(m_view->textCursor().blockNumber());
+        m_restylePending = true;
+        schedulePendingWork();
+    }
+}
+
+bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
+{
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection);
+    return edit && applyEdit(*edit);
+}
+
+bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
+{
+    if (m_view->isReadOnly())
+        return false;
+    const qsizetype length = m_projected->storage().length();
+    if (edit.range.location < 0 || edit.range.end() > length)
+        return false;
+    m_undo.breakTypingRun();
+    m_editKind = MarkdownUndoStack::Kind::Command;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(edit.range.location));
+    cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(edit.replacement, QTextCharFormat());
+    m_editKind = MarkdownUndoStack::Kind::Typing;
+    m_undo.breakTypingRun();
+    QTextCursor selection(m_view->document());
+    const int start = int(edit.range.location + edit.selection.location);
+    selection.setPosition(start);
+    selection.setPosition(int(start + edit.selection.length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(selection);
+    m_view->ensureCursorVisible();
+    return true;
+}
+
+void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle style)
+{
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    applyEdit(
+        MarkdownLineEditing::toggleInlineStyle(style, m_projected->storage().text(), selection));
+    flushPendingWork();
+}
+
+bool UnifiedBlockEditor::applyTableAttachment(
+    qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
+{
+    // The position must still hold the table the cell was opened on; anything else means the
+    // text changed underneath and the commit would land in the wrong place.
+    if (index < 0 || index >= m_projected->storage().length() || !expected
+        || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
+        return false;
+    m_undo.breakTypingRun();
+    m_editKind = MarkdownUndoStack::Kind::Command;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(index));
+    cursor.setPosition(int(index + 1), QTextCursor::KeepAnchor);
+    cursor.setCharFormat(ProjectedDocument::objectFormat(replacement));
+    m_editKind = MarkdownUndoStack::Kind::Typing;
+    m_undo.breakTypingRun();
+    QTextCursor caret(m_view->document());
+    caret.setPosition(int(index + 1));
+    m_view->setTextCursor(caret);
+    flushPendingWork();
+    return true;
+}
+
+void UnifiedBlockEditor::undo()
+{
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (auto step = m_undo.takeUndo(); step && !applyReplacement(*step))
+        m_undo.clear();
+}
+
+void UnifiedBlockEditor::redo()
+{
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (auto step = m_undo.takeRedo(); step && !applyReplacement(*step))
+        m_undo.clear();
+}
+
+bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
+{
+    QString markdown = m_markdown;
+    if (!change.applyTo(markdown))
+        return false;
+    // A change that touches no table and cannot make or break one is applied in place; any
+    // other reloads the whole text.
+    const qsizetype start = m_projected->storageOffset(change.position);
+    const qsizetype end = m_projected->storageOffset(change.position + change.removed.size());
+    bool inPlace = !tableStructureMayHaveChanged(change)
+        && m_projected->markdownOffset(start) == change.position
+        && m_projected->markdownOffset(end) == change.position + change.removed.size();
+    if (inPlace) {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->replace({ start, end - start }, change.inserted);
+        m_markdown = markdown;
+        inPlace = m_projected->markdown() == m_markdown;
+        if (inPlace) {
+            QTextCursor caret(m_view->document());
+            caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
+            m_view->setTextCursor(caret);
+            m_caretLine->moveTo(caret.blockNumber());
+            markAllParagraphsDirty();
+            restyle();
+        }
+    }
+    if (!inPlace)
+        reload(markdown, change.caretAfter);
+    m_view->ensureCursorVisible();
+    writeToWorkspace();
+    return true;
+}
+
+} // namespace quillon
