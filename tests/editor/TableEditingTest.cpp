@@ -212,3 +212,18 @@ TEST(TableDrawing, TheEditedCellIsLeftOutOfTheGrid)
             onlyBackground = onlyBackground && image.pixelColor(x, y) == background;
     EXPECT_TRUE(onlyBackground);
 }
+
+TEST(TableEditing, DeletingTheTableCharacterRemovesTheTableAndUndoBringsItBack)
+{
+    EditorHarness h(kDoc);
+    const int table = int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(table + 1);
+    h.view()->setTextCursor(cursor);
+    h.key(Qt::Key_Backspace);
+    EXPECT_EQ(h.content(), QStringLiteral("Intro\n\n\n\nOutro\n"));
+    EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 0);
+    h.editor->undo();
+    EXPECT_EQ(h.content(), kDoc);
+    EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 1);
+}
