@@ -1,5 +1,7 @@
 #include "editor/MarkdownTextView.h"
 
+#include "editor/ProjectedDocument.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -117,10 +119,13 @@ void MarkdownTextView::insertFromMimeData(const QMimeData* source)
 {
     if (!source->hasText())
         return;
+    // Line breaks as the document's text has them: other programs' CR LF pairs and separators
+    // become line feeds; a lone carriage return stays one.
     QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
     text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
-    textCursor().insertText(text);
+    textCursor().insertText(ProjectedDocument::toDocumentText(text));
     ensureCursorVisible();
 }
 

@@ -17,13 +17,13 @@ namespace {
 // one character shorter than the storage at every CR LF: it holds a stand-in instead.
 constexpr QChar kCarriageReturnStandIn(0x240D);
 
-QString toDocumentText(QString text)
+} // namespace
+
+QString ProjectedDocument::toDocumentText(QString text)
 {
     text.replace(QLatin1Char('\r'), kCarriageReturnStandIn);
     return text;
 }
-
-} // namespace
 
 ProjectedDocument::ProjectedDocument(QTextDocument& document)
     : m_document(document)

@@ -44,6 +44,10 @@ public:
     // Number of table attachments in the storage.
     int tableCount() const;
 
+    // Text as the document holds it: a carriage return would become a paragraph break there, so
+    // it is held as a stand-in character that reads back as a carriage return.
+    static QString toDocumentText(QString text);
+
     // The document format of a table's object character.
     static QTextCharFormat objectFormat(const TextAttachmentPtr& attachment);
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);

@@ -154,7 +154,7 @@ bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
     QTextCursor cursor(m_view->document());
     cursor.setPosition(int(edit.range.location));
     cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
-    cursor.insertText(edit.replacement, QTextCharFormat());
+    cursor.insertText(ProjectedDocument::toDocumentText(edit.replacement), QTextCharFormat());
     m_editKind = MarkdownUndoStack::Kind::Typing;
     m_undo.breakTypingRun();
     QTextCursor selection(m_view->document());

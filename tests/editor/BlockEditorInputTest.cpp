@@ -219,3 +219,23 @@ TEST(BlockEditorInput, ADocumentThatCouldNotBeReadIsNeverEdited)
     EXPECT_EQ(workspace.currentFileContent(), before);
     EXPECT_EQ(tree.read(QStringLiteral("bad.md")), bytes);
 }
+
+TEST(BlockEditorInput, ReplacingEverythingAndPastingKeepTheTextExact)
+{
+    const QString start = QStringLiteral("# Title\n\n| a |\n|---|\n| 1 |\n\ntail\rend");
+    EditorHarness h(start);
+    h.key(Qt::Key_A, Qt::ControlModifier);
+    h.type(QStringLiteral("x"));
+    EXPECT_EQ(h.content(), QStringLiteral("x"));
+    h.editor->undo();
+    EXPECT_EQ(h.content().toStdString(), start.toStdString());
+
+    // Copying gives the selection's Markdown, tables and carriage returns included; pasting it
+    // back at the end gives it twice.
+    h.key(Qt::Key_A, Qt::ControlModifier);
+    h.key(Qt::Key_C, Qt::ControlModifier);
+    h.setCaret(start.size());
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(h.content().toStdString(), (start + start).toStdString());
+    EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 2);
+}
