@@ -7,7 +7,6 @@
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/TableAttachment.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -113,8 +112,7 @@ private:
     std::unique_ptr<CaretLineTracker> m_caretLine;
     std::unique_ptr<EditorFindController> m_find;
     BlockStylePresenter m_presenter;
-    // Paragraphs whose styling may have changed since the last presentation; the idle timer
-    // compares all of them once typing pauses, for changes whose reach is not local.
+    // Paragraphs whose styling may have changed since the last presentation.
     bool m_dirtyAll = true;
     bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted
     QList<QPair<int, int>> m_localBlocks;
@@ -122,6 +120,8 @@ private:
     BlockStylePresenter::Window m_deferredWindow;
     int m_dirtyFirst = -1;
     int m_dirtyLast = -1;
+    // Once typing pauses: the whole document is highlighted again and compared in the
+    // background, which settles what line-by-line styling could not see.
     QTimer m_fullCompareTimer;
     // Presents the whole document in chunks between events (after a reload, and once typing
     // pauses).
