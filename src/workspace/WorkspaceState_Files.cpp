@@ -66,15 +66,20 @@ void WorkspaceState::createNewFile(const std::optional<QString>& in)
         return;
     setExpanded(true, *folder);
 
-    QString baseName = QStringLiteral("Untitled");
-    QString path = joined(*folder, baseName + QStringLiteral(".md"));
-    for (int n = 1; itemExists(path); ++n) {
-        baseName = QStringLiteral("Untitled %1").arg(n);
-        path = joined(*folder, baseName + QStringLiteral(".md"));
-    }
+    QString path;
     QString error;
-    if (!FileUtil::writeTextAtomic(path, QStringLiteral("# ") + baseName + QStringLiteral("\n\n"),
-            FileUtil::LineEnding::Lf, &error)) {
+    for (int n = 0;; ++n) {
+        const QString baseName
+            = n == 0 ? QStringLiteral("Untitled") : QStringLiteral("Untitled %1").arg(n);
+        path = joined(*folder, baseName + QStringLiteral(".md"));
+        if (itemExists(path))
+            continue;
+        if (FileUtil::createTextFile(path, QStringLiteral("# ") + baseName + QStringLiteral("\n\n"),
+                FileUtil::LineEnding::Lf, &error))
+            break;
+        // Another program took the name since we looked: try the next one, never replace it.
+        if (itemExists(path))
+            continue;
         printLine(QStringLiteral("Failed to create new file: ") + error);
         setLastFileOperationError(tr("The new file could not be created: %1").arg(error));
         return;
