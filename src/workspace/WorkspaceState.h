@@ -284,6 +284,8 @@ private:
     int m_currentLocalMatchIndex = 0;
     int m_totalLocalMatchCount = 0;
     bool m_isRestoringSession = false;
+    // True while text read from disk is being announced: offering it back is no edit.
+    bool m_publishingLoadedText = false;
     QString m_lastSaveError;
     QString m_documentError;
     QString m_lastFileOperationError;

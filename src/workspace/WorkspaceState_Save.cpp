@@ -140,6 +140,10 @@ void WorkspaceState::saveCurrentFile(const QString& content)
 {
     if (m_activeTabURL.isEmpty())
         return;
+    // Showing a document is not editing it: a switch back to a tab whose last write failed or was
+    // put off must not write (or ask) again.
+    if (m_publishingLoadedText && content == m_currentFileContent)
+        return;
     const QString path = FileUtil::standardizedPath(m_activeTabURL);
     DocumentStore::Document* doc = m_documents->find(path);
     if (!doc)

@@ -6,6 +6,7 @@
 #include "workspace/DocumentStore.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QTextStream>
 
 namespace quillon {
@@ -79,6 +80,7 @@ void WorkspaceState::setCurrentFileContent(const QString& text)
 void WorkspaceState::publishCurrentFileContent(const QString& text)
 {
     m_currentFileContent = text;
+    const QScopedValueRollback publishing(m_publishingLoadedText, true);
     Q_EMIT currentFileContentChanged();
 }
 

@@ -119,6 +119,33 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
     }
 }
 
+TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAgain)
+{
+    wireLikeTheMainWindow();
+    state->openFile(a);
+    tree.write("a.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    state->setCurrentFileContent("mine\n");
+    ASSERT_EQ(prompts->alerts().size(), 1);
+
+    state->openFile(b);
+    state->selectTab(a);
+    EXPECT_EQ(state->currentFileContent(), "mine\n");
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(tree.read("a.md"), "theirs\n");
+
+    // Closing with "Save" asks about the other program's change once, not once per showing.
+    prompts->clearRecords();
+    state->openFile(b);
+    prompts->queueAlertAnswer(QStringLiteral("Save"));
+    prompts->queueAlertAnswer(QStringLiteral("Keep My Version"));
+    std::optional<bool> result;
+    state->closeTabWithConfirmation(a, [&](bool ok) { result = ok; });
+    EXPECT_EQ(result, true);
+    EXPECT_EQ(prompts->alerts().size(), 2);
+    EXPECT_EQ(tree.read("a.md"), "mine\n");
+}
+
 TEST_F(WorkspaceStateSaveTest, ReloadAsksForADocumentWithUnsavedEdits)
 {
     state->openFile(a);
