@@ -213,20 +213,24 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
         return false;
     }
     setLastSaveError({});
-    if (target != path) {
-        if (DocumentStore::Document* written = m_documents->find(target)) {
-            written->text = written->diskText = text;
-            written->diskDigest = digest;
-            written->lineEnding = lineEnding;
-            written->readError.clear();
-        }
+    // An open document of that file (the saved one itself included) now matches the disk, so its
+    // next edit is not taken for another program's change.
+    if (DocumentStore::Document* written = m_documents->find(target)) {
+        written->text = written->diskText = text;
+        written->diskDigest = digest;
+        written->lineEnding = lineEnding;
+        written->readError.clear();
     }
 
     if (path.isEmpty() || target == path || !isTemporaryFile(path))
         return true;
     removeTemporaryDocument(path);
     QStringList tabs = m_openTabs;
-    const qsizetype index = tabs.indexOf(path);
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < tabs.size() && index < 0; ++i) {
+        if (FileUtil::standardizedPath(tabs.at(i)) == path)
+            index = i;
+    }
     if (index >= 0) {
         tabs.removeAt(index);
         setOpenTabs(tabs);

@@ -333,6 +333,23 @@ TEST_F(TemporaryDocumentTest, SaveAsWithoutAFolderOpensTheNewFilesFolder)
     EXPECT_EQ(state->openTabs(), QStringList { tree.filePath("new.md") });
 }
 
+TEST_F(WorkspaceStateSaveTest, SaveAsOntoItsOwnFileIsNoChangeByAnotherProgram)
+{
+    wireLikeTheMainWindow();
+    state->openFile(a);
+    tree.write("a.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    state->setCurrentFileContent("mine\n");
+    prompts->clearRecords();
+    prompts->queueSavePanelAnswer(a);
+    state->saveAs();
+    EXPECT_EQ(tree.read("a.md"), "mine\n");
+    EXPECT_FALSE(state->hasUnsavedChanges(a));
+    state->setCurrentFileContent("mine, more\n");
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_EQ(tree.read("a.md"), "mine, more\n");
+}
+
 TEST_F(WorkspaceStateSaveTest, SaveAsWithoutATabProposesUntitled)
 {
     prompts->queueSavePanelAnswer(tree.filePath("Untitled.md"));
