@@ -5,8 +5,10 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -88,15 +90,22 @@ TEST(SignalCache, RoundTripsThroughTheFileAcrossARestart)
 {
     test::TempTree tree;
     const QString path = tree.filePath("missing/folder/telemetrysignalcache");
+    test::LogCollector log;
     {
-        SignalCache cache(std::nullopt, 100, path);
+        SignalCache cache(log.handler(), 100, path);
         cache.push(records(1, 3));
         cache.backupCache();
         EXPECT_EQ(cache.count(), 0);
     }
     ASSERT_TRUE(QFile::exists(path));
-    SignalCache restarted(std::nullopt, 100, path);
+    const qint64 size = QFileInfo(path).size();
+    SignalCache restarted(log.handler(), 100, path);
     EXPECT_FALSE(QFile::exists(path));
+    const QString url = QUrl::fromLocalFile(path).toString();
+    EXPECT_EQ(log.lines(),
+        (QStringList { "INFO: Loading Telemetry cache from: " + url,
+            QStringLiteral("INFO: Saved Telemetry cache %1 bytes of 3 signals").arg(size),
+            "INFO: Loading Telemetry cache from: " + url, "INFO: Loaded 3 signals" }));
     const QList<SignalPostBody> loaded = restarted.pop();
     EXPECT_EQ(loaded, records(1, 3));
 }
@@ -170,8 +179,6 @@ TEST(SignalCache, FailedBackupKeepsRecordsInMemory)
     cache.push(records(1, 2));
     cache.backupCache();
     EXPECT_EQ(cache.count(), 2);
-    ASSERT_FALSE(log.linesAt(LogHandler::LogLevel::error).isEmpty());
-    EXPECT_TRUE(log.linesAt(LogHandler::LogLevel::error)
-                    .first()
-                    .startsWith("Error saving Telemetry cache"));
+    EXPECT_EQ(log.linesAt(LogHandler::LogLevel::error),
+        QStringList { QStringLiteral("Error saving Telemetry cache") });
 }

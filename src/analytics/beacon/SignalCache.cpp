@@ -123,16 +123,16 @@ void SignalCache::backupCache()
         array.append(body.toCacheJson());
     const QByteArray data = QJsonDocument(array).toJson(QJsonDocument::Compact);
 
-    const auto fail = [this](const QString& reason) {
-        log(LogHandler::LogLevel::error, QStringLiteral("Error saving Telemetry cache: ") + reason);
+    const auto fail = [this] {
+        log(LogHandler::LogLevel::error, QStringLiteral("Error saving Telemetry cache"));
     };
     if (m_filePath.isEmpty())
-        return fail(QStringLiteral("no caches folder"));
+        return fail();
     if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath()))
-        return fail(QStringLiteral("cannot create ") + QFileInfo(m_filePath).absolutePath());
+        return fail();
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        return fail(file.errorString());
+        return fail();
 
     log(LogHandler::LogLevel::info,
         QStringLiteral("Saved Telemetry cache %1 bytes of %2 signals")
