@@ -45,11 +45,14 @@ void WorkspaceState::deleteFile(const QString& url)
     } else {
         printLine(QStringLiteral("Quillon: Trash item failed (") + error
             + QStringLiteral("), removing permanently..."));
-        // Deleting for good is not what the user agreed to: ask first.
-        if (ask(tr("“%1” can't be moved to the Trash.").arg(name),
-                tr("%1\n\nDo you want to delete it permanently? This can't be undone.").arg(error),
-                { tr("Delete Permanently"), tr("Cancel") })
-            != 0)
+        // Deleting for good is not what the user agreed to: ask first (unless it is already gone).
+        const QFileInfo item(path);
+        if ((item.exists() || item.isSymLink())
+            && ask(tr("“%1” can't be moved to the Trash.").arg(name),
+                   tr("%1\n\nDo you want to delete it permanently? This can't be undone.")
+                       .arg(error),
+                   { tr("Delete Permanently"), tr("Cancel") })
+                != 0)
             return;
         if (FileUtil::removePermanently(path, &error)) {
             printLine(QStringLiteral("Quillon: Successfully removed item permanently: ") + path);

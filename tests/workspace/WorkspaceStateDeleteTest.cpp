@@ -1,5 +1,7 @@
 #include "WorkspaceTestSupport.h"
 
+#include <QDir>
+
 namespace quillon::test {
 namespace {
 
@@ -61,6 +63,17 @@ TEST_F(WorkspaceStateDeleteTest, DeletingAFolderForgetsEverythingUnderItOnly)
         recents.append(e.url);
     EXPECT_EQ(recents, (QStringList { path("ab.md"), tree.path() }));
     EXPECT_EQ(gitCalls, QStringList { "stageDeletion " + tree.path() + " " + path("a") });
+}
+
+TEST_F(WorkspaceStateDeleteTest, AnItemAlreadyGoneIsForgottenWithoutQuestions)
+{
+    state->setConfirmFileDeletion(false);
+    QDir(path("a")).removeRecursively();
+    state->deleteFile(path("a"));
+    settle();
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_EQ(state->openTabs(), QStringList { path("ab.md") });
+    EXPECT_FALSE(state->expandedPaths().contains(path("a/b")));
 }
 
 class TrashUnavailableTest : public WorkspaceStateDeleteTest
