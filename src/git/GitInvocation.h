@@ -21,6 +21,8 @@ struct GitInvocation
     QList<QPair<QString, QString>> config;
     // For read-only runs (status) that must not take the index lock from the user's own git.
     bool noOptionalLocks = false;
+    // Longest time the run may take before it is stopped; 0 waits for as long as git runs.
+    int timeoutMs = 0;
 };
 
 // What one run produced.
@@ -32,6 +34,8 @@ struct GitRunResult
     QByteArray standardError;
     // Why git could not be started, when it could not.
     QString launchError;
+    // The run exceeded its time limit and was stopped; `standardError` says so.
+    bool timedOut = false;
 
     bool succeeded() const { return started && exitCode == 0; }
     // The failure of a run that did not succeed: processFailed, or launchFailed.

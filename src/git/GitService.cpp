@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QUrl>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -96,6 +97,21 @@ QProcessEnvironment environmentFor(const GitInvocation& invocation)
     return env;
 }
 
+QString timeoutMessage(const GitInvocation& invocation)
+{
+    const int seconds = (invocation.timeoutMs + 999) / 1000;
+    const QString span = seconds % 60 == 0
+        ? QStringLiteral("%1 minute%2")
+              .arg(seconds / 60)
+              .arg(seconds == 60 ? QString() : QStringLiteral("s"))
+        : QStringLiteral("%1 second%2")
+              .arg(seconds)
+              .arg(seconds == 1 ? QString() : QStringLiteral("s"));
+    return QStringLiteral("git %1 did not finish within %2 and was stopped. "
+                          "Check the network connection and try again.\n")
+        .arg(invocation.arguments.value(0), span);
+}
+
 } // namespace
 
 GitRunResult GitService::run(const GitInvocation& invocation) const
@@ -120,9 +136,22 @@ GitRunResult GitService::run(const GitInvocation& invocation) const
         result.launchError = process.errorString();
         return result;
     }
-    // waitForFinished drains both pipes while git runs, so large outputs cannot block it.
-    process.waitForFinished(-1);
     result.started = true;
+    // waitForFinished drains both pipes while git runs, so large outputs cannot block it.
+    const int limit = invocation.timeoutMs > 0 ? invocation.timeoutMs : -1;
+    if (!process.waitForFinished(limit) && process.state() != QProcess::NotRunning) {
+        // git runs in its own process group (setsid above): stop its helpers (remote-https,
+        // ssh) with it, or they would keep the connection and the pipes open.
+        const qint64 pid = process.processId();
+        if (pid > 0)
+            ::kill(-pid_t(pid), SIGKILL);
+        process.waitForFinished(-1);
+        result.timedOut = true;
+        result.exitCode = -1;
+        result.standardOutput = process.readAllStandardOutput();
+        result.standardError = timeoutMessage(invocation).toUtf8();
+        return result;
+    }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
@@ -137,6 +166,27 @@ GitRunResult GitService::runIn(const QString& folder, const QStringList& argumen
     invocation.workingDirectory = folder;
     invocation.config = config;
     return run(invocation);
+}
+
+GitRunResult GitService::runNetwork(const QString& folder, const QStringList& arguments,
+    const QList<QPair<QString, QString>>& config) const
+{
+    GitInvocation invocation;
+    invocation.arguments = arguments;
+    invocation.workingDirectory = folder;
+    invocation.config = config;
+    invocation.timeoutMs = networkTimeoutMs();
+    return run(invocation);
+}
+
+int GitService::networkTimeoutMs() const
+{
+    return m_networkTimeoutMs.load();
+}
+
+void GitService::setNetworkTimeoutMs(int milliseconds)
+{
+    m_networkTimeoutMs.store(milliseconds);
 }
 
 QList<QPair<QString, QString>> GitService::tokenConfig(

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,6 +48,11 @@ public:
     // to the remote's https address. None for an empty token or a remote that is not https.
     static QList<QPair<QString, QString>> tokenConfig(
         const QString& token, const QString& remoteURL);
+    // The time limit of runs that talk to a remote (fetch, push, clone): a remote that stops
+    // answering must not hold the folder's queue forever. Ten minutes unless changed (tests);
+    // a clone gets three times as long.
+    int networkTimeoutMs() const;
+    void setNetworkTimeoutMs(int milliseconds);
 
     // ---- Repository operations (blocking) ------------------------------------------------
     GitResult<void> initRepository(const QString& folder);
@@ -107,6 +113,9 @@ private:
     GitService();
     GitRunResult runIn(const QString& folder, const QStringList& arguments,
         const QList<QPair<QString, QString>>& config = {}) const;
+    // A run that talks to the remote, under the network time limit.
+    GitRunResult runNetwork(const QString& folder, const QStringList& arguments,
+        const QList<QPair<QString, QString>>& config) const;
     std::optional<QString> topLevel(const QString& folder);
     bool isRepositoryRoot(const QString& folder);
     GitError classifySyncFailure(const GitError& error, const QString& folder);
@@ -114,6 +123,7 @@ private:
     mutable QMutex m_mutex;
     mutable QString m_gitExecutable;
     mutable bool m_executableResolved = false;
+    std::atomic<int> m_networkTimeoutMs { 10 * 60 * 1000 };
     std::unique_ptr<QThreadPool> m_pool;
     QHash<QString, std::shared_ptr<GitJobQueue>> m_queues;
 };

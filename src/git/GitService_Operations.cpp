@@ -123,7 +123,7 @@ GitResult<void> GitService::fetch(const QString& folder, const std::optional<QSt
     const auto remote = getRemoteURL(folder);
     const auto config = tokenConfig(token.value_or(QString()), remote.value_or(QString()));
     const GitRunResult r
-        = runIn(folder, { QStringLiteral("fetch"), QStringLiteral("origin") }, config);
+        = runNetwork(folder, { QStringLiteral("fetch"), QStringLiteral("origin") }, config);
     if (!r.succeeded())
         return r.error();
     return {};
@@ -169,7 +169,7 @@ GitResult<void> GitService::commitAndPush(
     if (!remoteBranchExists)
         args << QStringLiteral("-u");
     args << QStringLiteral("origin") << branch;
-    const GitRunResult push = runIn(folder, args, config);
+    const GitRunResult push = runNetwork(folder, args, config);
     if (!push.succeeded())
         return push.error();
     return {};
@@ -224,6 +224,8 @@ GitResult<void> GitService::clone(const QString& repoURLString, const std::optio
     invocation.arguments
         = { QStringLiteral("clone"), QStringLiteral("--"), repoURLString, destinationPath };
     invocation.config = tokenConfig(token.value_or(QString()), repoURLString);
+    // A first clone transfers the whole history: give it longer than a fetch.
+    invocation.timeoutMs = 3 * networkTimeoutMs();
     const GitRunResult r = run(invocation);
     if (!r.succeeded())
         return r.error();

@@ -44,7 +44,7 @@ GitResult<void> GitService::performFullSync(
     const QString branch = getCurrentBranch(folder);
 
     const GitRunResult fetched
-        = runIn(folder, { QStringLiteral("fetch"), QStringLiteral("origin") }, config);
+        = runNetwork(folder, { QStringLiteral("fetch"), QStringLiteral("origin") }, config);
     if (!fetched.succeeded())
         return classifySyncFailure(fetched.error(), folder);
 
@@ -72,7 +72,7 @@ GitResult<void> GitService::performFullSync(
     if (!remoteBranchExists)
         pushArgs << QStringLiteral("-u");
     pushArgs << QStringLiteral("origin") << branch;
-    const GitRunResult pushed = runIn(folder, pushArgs, config);
+    const GitRunResult pushed = runNetwork(folder, pushArgs, config);
     if (!pushed.succeeded())
         return classifySyncFailure(pushed.error(), folder);
     return {};

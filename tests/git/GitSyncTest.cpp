@@ -229,3 +229,52 @@ TEST(GitFullSync, StagingADeletionNeverMarksConflictsResolved)
     ASSERT_TRUE(status.ok());
     EXPECT_EQ(status.value().conflictingFiles, QStringList { "c.md" });
 }
+
+namespace {
+
+bool processGone(qint64 pid)
+{
+    // A killed child whose parent died may linger as a zombie until something reaps it.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype paren = text.lastIndexOf(')');
+    return paren < 0 || text.mid(paren + 2, 1) == "Z";
+}
+
+} // namespace
+
+TEST(GitFullSync, ARemoteThatStopsAnsweringIsGivenUpAfterTheTimeLimit)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.bob(), "b.md", "b");
+    TempTree scratch;
+    const QString pidFile = scratch.filePath("helper.pid");
+    qputenv("FAKE_GIT_HANG_ON", "fetch");
+    qputenv("FAKE_GIT_HANG_PIDFILE", pidFile.toUtf8());
+    git().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    const int limit = git().networkTimeoutMs();
+    git().setNetworkTimeoutMs(1000);
+
+    const auto synced = git().performFullSync(repos.bob(), std::nullopt);
+    const auto fetched = git().fetch(repos.bob(), std::nullopt);
+
+    git().setNetworkTimeoutMs(limit);
+    git().setGitExecutable({});
+    qunsetenv("FAKE_GIT_HANG_ON");
+    qunsetenv("FAKE_GIT_HANG_PIDFILE");
+
+    ASSERT_FALSE(synced.ok());
+    EXPECT_EQ(synced.error().kind(), GitError::Kind::ProcessFailed);
+    EXPECT_EQ(synced.error().description(),
+        "git fetch did not finish within 1 second and was stopped. Check the network connection "
+        "and try again.\n");
+    ASSERT_FALSE(fetched.ok());
+    EXPECT_TRUE(fetched.error().description().startsWith("git fetch did not finish"));
+    // The local commit was made before the network step; the helper git started is gone too.
+    EXPECT_TRUE(git().getStatus(repos.bob()).value().isClean);
+    const qint64 helper = scratch.read("helper.pid").trimmed().toLongLong();
+    ASSERT_GT(helper, 0);
+    EXPECT_TRUE(test::waitUntil([&] { return processGone(helper); }, 5000));
+}

@@ -3,7 +3,9 @@
 # credentials, a network that is down). Every run is appended to $FAKE_GIT_LOG: one line "ARGS"
 # followed by the arguments one per line, then the GIT_CONFIG_* and locale/prompt settings it received.
 # When the subcommand equals $FAKE_GIT_FAIL_ON, it prints $FAKE_GIT_STDERR to standard error and
-# exits with $FAKE_GIT_EXIT (128 by default); every other run is handed to the real git.
+# exits with $FAKE_GIT_EXIT (128 by default). When it equals $FAKE_GIT_HANG_ON, it starts a child
+# that never ends, writes the child's id to $FAKE_GIT_HANG_PIDFILE and waits for it, like a git
+# whose remote helper stopped answering. Every other run is handed to the real git.
 if [ -n "$FAKE_GIT_LOG" ]; then
     {
         echo "ARGS"
@@ -16,5 +18,11 @@ fi
 if [ -n "$FAKE_GIT_FAIL_ON" ] && [ "$1" = "$FAKE_GIT_FAIL_ON" ]; then
     printf '%s\n' "$FAKE_GIT_STDERR" >&2
     exit "${FAKE_GIT_EXIT:-128}"
+fi
+if [ -n "$FAKE_GIT_HANG_ON" ] && [ "$1" = "$FAKE_GIT_HANG_ON" ]; then
+    sleep 3600 &
+    [ -n "$FAKE_GIT_HANG_PIDFILE" ] && echo $! >"$FAKE_GIT_HANG_PIDFILE"
+    wait
+    exit 1
 fi
 exec "${FAKE_GIT_REAL:-/usr/bin/git}" "$@"
