@@ -146,6 +146,20 @@ TEST(SignalPostBody, BatchIsAPlainArrayAndRefusesNonFiniteNumbers)
     ASSERT_TRUE(document.isArray());
     EXPECT_EQ(document.array().size(), 2);
     EXPECT_FALSE(data->contains('\n'));
+    EXPECT_EQ(document.array().at(1).toObject(), test::makeRecord(2, 1.5).toWireJson());
+
+    // Members in their declared order, the float value only where there is one.
+    SignalPostBody quoted = test::makeRecord(3);
+    quoted.type = QStringLiteral("Say \"hi\"\n");
+    quoted.payload = { { QStringLiteral("k"), QStringLiteral("v\\") } };
+    EXPECT_EQ(*SignalPostBody::encodeBatch({ quoted }),
+        QByteArray("[{\"receivedAt\":\"2024-05-01T12:00:00+0000\",\"appID\":\"APP\","
+                   "\"clientUser\":\"user\",\"sessionID\":\"SESSION\","
+                   "\"type\":\"Say \\\"hi\\\"\\n\",\"payload\":{\"k\":\"v\\\\\"},"
+                   "\"isTestMode\":\"false\"}]"));
+    EXPECT_TRUE(SignalPostBody::encodeBatch({ test::makeRecord(4, -0.25) })
+                    ->contains("\"type\":\"Signal.4\",\"floatValue\":-0.25,\"payload\""));
+    EXPECT_EQ(*SignalPostBody::encodeBatch({}), QByteArray("[]"));
 
     QString error;
     EXPECT_FALSE(SignalPostBody::encodeBatch(

@@ -30,6 +30,34 @@ QJsonObject baseObject(const SignalPostBody& body)
     return object;
 }
 
+// One JSON value in compact form (QJsonDocument only writes arrays and objects).
+QByteArray compactValue(const QJsonValue& value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The record with its members in their declared order; QJsonObject would sort them by name.
+QByteArray wireRecord(const SignalPostBody& body)
+{
+    const QJsonObject object = body.toWireJson();
+    QByteArray out = "{";
+    for (const char* key : { "receivedAt", "appID", "clientUser", "sessionID", "type", "floatValue",
+             "payload", "isTestMode" }) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isUndefined())
+            continue;
+        if (out.size() > 1)
+            out += ',';
+        out += '"';
+        out += key;
+        out += "\":";
+        out += compactValue(value);
+    }
+    out += '}';
+    return out;
+}
+
 } // namespace
 
 QJsonObject SignalPostBody::toWireJson() const
@@ -89,7 +117,7 @@ std::optional<SignalPostBody> SignalPostBody::fromCacheJson(const QJsonObject& o
 std::optional<QByteArray> SignalPostBody::encodeBatch(
     const QList<SignalPostBody>& batch, QString* error)
 {
-    QJsonArray array;
+    QByteArray out = "[";
     for (const SignalPostBody& body : batch) {
         if (body.floatValue && !std::isfinite(*body.floatValue)) {
             if (error)
@@ -97,9 +125,12 @@ std::optional<QByteArray> SignalPostBody::encodeBatch(
                              .arg(body.type);
             return std::nullopt;
         }
-        array.append(body.toWireJson());
+        if (out.size() > 1)
+            out += ',';
+        out += wireRecord(body);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    out += ']';
+    return out;
 }
 
 QString SignalPostBody::description() const
