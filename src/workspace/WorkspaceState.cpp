@@ -7,7 +7,12 @@
 #include "workspace/FileNode.h"
 
 #include <QJsonArray>
+#include <QJsonValue>
 #include <QTextStream>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace quillon {
 
@@ -26,6 +31,37 @@ constexpr int kFetchIntervalMs = 300 * 1000;
 QSet<QString> defaultExtensions()
 {
     return { QStringLiteral("md"), QStringLiteral("markdown") };
+}
+
+// A stored setting read as a number, converting a Boolean or a string the way typed settings
+// reads do ("2.5" is 2.5, true is 1, text that is no number is 0); nullopt when absent or of
+// another kind.
+std::optional<double> storedNumber(const QString& key)
+{
+    const QJsonValue value = UserDefaults::standard().jsonValue(key);
+    if (value.isDouble())
+        return value.toDouble();
+    if (value.isBool())
+        return value.toBool() ? 1.0 : 0.0;
+    if (value.isString())
+        return value.toString().trimmed().toDouble();
+    return std::nullopt;
+}
+
+// A stored setting read as a Boolean: a non-zero number, or a string "true", "yes" or a non-zero
+// number, is true.
+std::optional<bool> storedBool(const QString& key)
+{
+    const QJsonValue value = UserDefaults::standard().jsonValue(key);
+    if (value.isBool())
+        return value.toBool();
+    if (value.isDouble())
+        return value.toDouble() != 0;
+    if (value.isString()) {
+        const QString text = value.toString().trimmed().toLower();
+        return text == u"true" || text == u"yes" || text.toDouble() != 0;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -77,19 +113,20 @@ WorkspaceState::~WorkspaceState()
 
 void WorkspaceState::readSettings()
 {
-    UserDefaults& defaults = UserDefaults::standard();
-    const double fontSize = defaults.doubleValue(kEditorFontSize).value_or(0);
+    const double fontSize = storedNumber(kEditorFontSize).value_or(0);
     m_editorFontSize = fontSize > 0 ? fontSize : 15;
-    m_isReadingMode = defaults.boolValue(kIsReadingMode).value_or(false);
+    m_isReadingMode = storedBool(kIsReadingMode).value_or(false);
 
     const std::optional<QStringList> extensions = storedStringList(kActiveFileExtensions);
     m_activeFileExtensions
         = extensions ? QSet<QString>(extensions->begin(), extensions->end()) : defaultExtensions();
 
-    m_showHiddenFiles = defaults.boolValue(kShowHiddenFiles).value_or(false);
-    m_confirmFileDeletion = defaults.boolValue(kConfirmFileDeletion).value_or(true);
-    m_autoCommitIntervalMinutes = int(defaults.intValue(kAutoCommitIntervalMinutes).value_or(3));
-    m_autoPushAfterCommit = defaults.boolValue(kAutoPushAfterCommit).value_or(true);
+    m_showHiddenFiles = storedBool(kShowHiddenFiles).value_or(false);
+    m_confirmFileDeletion = storedBool(kConfirmFileDeletion).value_or(true);
+    const double interval = storedNumber(kAutoCommitIntervalMinutes).value_or(3);
+    m_autoCommitIntervalMinutes
+        = std::isfinite(interval) ? int(std::clamp(interval, double(INT_MIN), double(INT_MAX))) : 0;
+    m_autoPushAfterCommit = storedBool(kAutoPushAfterCommit).value_or(true);
 }
 
 std::optional<QStringList> WorkspaceState::storedStringList(const QString& key)

@@ -68,6 +68,23 @@ TEST_F(WorkspaceStateSettingsTest, StoredValuesAreReadWithTheirFallbacks)
                 EXPECT_FALSE(s.autoPushAfterCommit());
                 EXPECT_FALSE(s.autoCommitTimer().isActive());
             } },
+        { "numbers and strings are converted",
+            [&] {
+                d.setString("editorFontSize", "18.5");
+                d.setInt("isReadingMode", 1);
+                d.setInt("confirmFileDeletion", 0);
+                d.setString("autoCommitIntervalMinutes", "10");
+                d.setString("autoPushAfterCommit", "NO");
+                d.setString("showHiddenFiles", "YES");
+            },
+            [](WorkspaceState& s) {
+                EXPECT_EQ(s.editorFontSize(), 18.5);
+                EXPECT_TRUE(s.isReadingMode());
+                EXPECT_FALSE(s.confirmFileDeletion());
+                EXPECT_EQ(s.autoCommitIntervalMinutes(), 10);
+                EXPECT_FALSE(s.autoPushAfterCommit());
+                EXPECT_TRUE(s.showHiddenFiles());
+            } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
