@@ -168,6 +168,13 @@ TEST_F(SignalTransmissionTest, RetryableFailuresKeepTheBatchAndDoubleTheDelay)
     EXPECT_EQ(typesIn(server.requests()[0]), typesIn(server.requests()[2]));
     EXPECT_EQ(manager.scheduledDelays().mid(0, 4), (QList<double> { 0.2, 0.4, 0.5, 0.2 }));
     EXPECT_EQ(manager.consecutiveFailures(), 0);
+
+    const QStringList lines = log.lines();
+    EXPECT_TRUE(lines.contains("DEBUG: Current signal cache count: 3"));
+    EXPECT_EQ(lines.count("INFO: Sending 3 signals leaving a cache of 0 signals"), 3);
+    EXPECT_TRUE(lines.contains("DEBUG: Failed to send events (status 500), will try again later"));
+    EXPECT_TRUE(lines.contains("DEBUG: Failed to send events (status 429), will try again later"));
+    EXPECT_TRUE(log.linesAt(LogHandler::LogLevel::error).isEmpty());
 }
 
 TEST_F(SignalTransmissionTest, DroppedConnectionRequeuesTheBatch)
