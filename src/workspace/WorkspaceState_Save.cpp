@@ -40,7 +40,10 @@ bool WorkspaceState::isTemporaryFile(const QString& path) const
 
 void WorkspaceState::removeTemporaryDocument(const QString& path)
 {
-    QFile::remove(path);
+    // A file we could never read as text was never shown, so nobody decided to discard it.
+    const FileUtil::TextFile file = FileUtil::readText(path);
+    if (file.ok || !QFileInfo(path).isFile())
+        QFile::remove(path);
     UserDefaults::standard().remove(QStringLiteral("temp_") + path);
 }
 

@@ -323,6 +323,28 @@ TEST_F(TemporaryDocumentTest, AFailedOrCancelledSaveKeepsTheTabAndTheFile)
     EXPECT_FALSE(state->lastSaveError().isEmpty());
 }
 
+TEST_F(TemporaryDocumentTest, AnUnreadableTemporaryFileIsNeverRemoved)
+{
+    const QByteArray latin1 = "caf\xE9\n";
+    QFile file(draft);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(latin1);
+    file.close();
+    state->openFile(draft);
+    ASSERT_FALSE(state->documentError().isEmpty());
+    for (const char* answer : { "", "Don't Save" }) {
+        SCOPED_TRACE(answer);
+        if (*answer)
+            prompts->queueAlertAnswer(QString::fromUtf8(answer));
+        std::optional<bool> result;
+        state->closeTabWithConfirmation(draft, [&](bool ok) { result = ok; });
+        EXPECT_EQ(result, true);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), latin1);
+        file.close();
+    }
+}
+
 TEST_F(TemporaryDocumentTest, SaveAsWithoutAFolderOpensTheNewFilesFolder)
 {
     state->openFile(draft);
