@@ -239,3 +239,21 @@ TEST_F(SignalTransmissionTest, DisabledAnalyticsSendNothing)
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_EQ(manager.signalCache().count(), 2);
 }
+
+TEST_F(SignalTransmissionTest, EndpointThatDoesNotParseKeepsTheRecordsAndBacksOff)
+{
+    writeCacheFile(2);
+    auto configuration = std::make_shared<TelemetryManagerConfiguration>(
+        QStringLiteral("APP-ID"), std::nullopt, server.baseURL(), QStringLiteral("bad space"));
+    configuration->setLogHandler(log.handler());
+    configuration->setTransmitInterval(0.05);
+    configuration->setMaxBackoffInterval(0.2);
+    SignalManager manager(configuration, tree.filePath("cache"));
+    ASSERT_TRUE(test::waitUntil([&] { return manager.consecutiveFailures() >= 4; }));
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_EQ(manager.signalCache().count(), 2);
+    // The loop starts from no failures after its first attempt.
+    EXPECT_EQ(manager.scheduledDelays().mid(1, 4), (QList<double> { 0.05, 0.1, 0.2, 0.2 }));
+    EXPECT_TRUE(log.linesAt(LogHandler::LogLevel::error)
+                    .contains("Unable to construct signal API URL for namespace bad space"));
+}
