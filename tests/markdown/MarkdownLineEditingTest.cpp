@@ -164,6 +164,8 @@ TEST(MarkdownReturnKey, EndsEmptyItemsAndRespectsMarkers)
             { "caret in the indent", QStringLiteral(" | - item"), std::nullopt },
             { "largest number: no continuation", QStringLiteral("9223372036854775807. x|"),
                 std::nullopt },
+            { "largest number, empty item still ends the list",
+                QStringLiteral("9223372036854775807. |"), QStringLiteral("|") },
             { "heading at end", QStringLiteral("## Title|"), QStringLiteral("## Title\n|") },
             { "heading in the middle", QStringLiteral("## Ti|tle"), std::nullopt },
             { "not a heading", QStringLiteral("#Title|"), std::nullopt },

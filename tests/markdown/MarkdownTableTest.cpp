@@ -145,6 +145,12 @@ TEST(MarkdownTableWrite, SurplusCellsAreKept)
     const QString written = table.toMarkdown();
     EXPECT_EQ(written.toStdString(), "| a   | b   |\n| --- | --- |\n| 1   | 2   | 3 | 4 |");
     EXPECT_EQ(parsed(written).rows, table.rows);
+
+    // Editing a cell of such a row keeps the surplus too.
+    MarkdownTable edited = table;
+    edited.setCell(0, 1, QStringLiteral("two"));
+    EXPECT_EQ(edited.rows[0], (QStringList { "1", "two", "3", "4" }));
+    EXPECT_EQ(parsed(edited.toMarkdown()).rows, edited.rows);
 }
 
 TEST(MarkdownTableSetCell, EscapesAndBounds)

@@ -97,6 +97,11 @@ TEST(YAMLParsing, ReaderErrorsBecomeLineAndColumn)
         { "control character after multibyte text",
             QStringLiteral("---\n\u6F22\u5B57: \u0001\n---\n"),
             Result::invalid(QStringLiteral("control characters are not allowed"), 1, 5) },
+        { "control character in a CRLF document",
+            QStringLiteral("---\r\na: 1\r\nb: x\u0007y\r\n---\r\n"),
+            Result::invalid(QStringLiteral("control characters are not allowed"), 2, 5) },
+        { "lone carriage returns each end a line", QStringLiteral("---\ra: 1\r\rb: \u0001\r---\r"),
+            Result::invalid(QStringLiteral("control characters are not allowed"), 3, 4) },
     });
 }
 
