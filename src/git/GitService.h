@@ -118,6 +118,8 @@ private:
         const QList<QPair<QString, QString>>& config) const;
     std::optional<QString> topLevel(const QString& folder);
     bool isRepositoryRoot(const QString& folder);
+    // A merge stopped for conflicts and not yet committed.
+    bool mergeInProgress(const QString& folder);
     GitError classifySyncFailure(const GitError& error, const QString& folder);
 
     mutable QMutex m_mutex;

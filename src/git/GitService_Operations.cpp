@@ -52,6 +52,14 @@ bool GitService::isRepositoryRoot(const QString& folder)
     return !r.succeeded() || r.standardOutput.trimmed().isEmpty();
 }
 
+bool GitService::mergeInProgress(const QString& folder)
+{
+    return runIn(folder,
+        { QStringLiteral("rev-parse"), QStringLiteral("-q"), QStringLiteral("--verify"),
+            QStringLiteral("MERGE_HEAD") })
+        .succeeded();
+}
+
 GitResult<void> GitService::initRepository(const QString& folder)
 {
     const GitRunResult init = runIn(folder, { QStringLiteral("init") });
@@ -138,8 +146,8 @@ GitResult<void> GitService::commitLocal(const QString& folder, const QString& me
     QStringList args = { QStringLiteral("commit"), QStringLiteral("-m"),
         message.isEmpty() ? QStringLiteral("Update documents") : message };
     // A workspace inside a larger repository commits only its own folder, not what the user
-    // staged elsewhere.
-    if (!isRepositoryRoot(folder))
+    // staged elsewhere. A merge in progress can only be concluded whole.
+    if (!mergeInProgress(folder) && !isRepositoryRoot(folder))
         args << QStringLiteral("--") << kLiteralDot;
     // A commit with nothing to commit fails; that is not an error here.
     runIn(folder, args);

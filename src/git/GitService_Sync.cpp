@@ -28,7 +28,9 @@ GitResult<void> GitService::performFullSync(
     const auto status = getStatus(folder);
     if (!status)
         return status.error();
-    if (!status.value().isClean && !status.value().hasConflicts) {
+    // A merge whose conflicts were all resolved must be committed even when the resolution left
+    // the tree as it was, or every later merge is refused until it is.
+    if (!status.value().hasConflicts && (!status.value().isClean || mergeInProgress(folder))) {
         if (auto committed = commitLocal(folder, QStringLiteral("Update documents")); !committed)
             return committed;
     }

@@ -129,6 +129,12 @@ TEST(GitFullSync, ConflictsAreResolvedFromAWorkspaceSubfolder)
     ASSERT_TRUE(git().resolveConflict(workspace, "notes/a.md", ConflictChoice::keepOurs).ok());
     EXPECT_EQ(repos.read(repos.bob(), "notes/a.md"), "bob\n");
     EXPECT_FALSE(git().getStatus(repos.bob()).value().hasConflicts);
+    // A merge whose conflicts are resolved but not yet committed is concluded by the next sync,
+    // also from the subfolder.
+    const auto synced = git().performFullSync(workspace, std::nullopt);
+    ASSERT_TRUE(synced.ok()) << synced.error().description().toStdString();
+    EXPECT_EQ(gitOk(repos.remote(), { "show", "main:notes/a.md" }), "bob\n");
+    EXPECT_EQ(gitOk(repos.bob(), { "status", "--porcelain" }), "");
 }
 
 TEST(GitFullSync, DeletionConflictsCanBeResolvedEitherWay)
