@@ -120,34 +120,23 @@ void styleTableLines(Context& c)
         ? TableColors { grey(0.18), grey(0.14), grey(0.16), grey(0.98), grey(0.75) }
         : TableColors { grey(0.94), grey(0.98), grey(0.96), grey(0.1), grey(0.35) };
 
-    // Groups of table lines separated only by line breaks.
-    std::vector<TextSpan> groups;
-    qsizetype groupStart = -1;
+    // Groups of table lines separated only by line breaks (blank lines included). Each match is
+    // one line, so a group's rows are its matches whichever line terminator ends them.
+    std::vector<std::vector<TextSpan>> groups;
     qsizetype previousEnd = -1;
     c.enumerateProse(
         Regexes::shared().tableLine, [&](const QRegularExpressionMatch& m, qsizetype offset) {
-            const qsizetype start = offset + m.capturedStart(0);
-            const qsizetype end = offset + m.capturedEnd(0);
-            if (groupStart < 0) {
-                groupStart = start;
-            } else {
-                bool onlyBreaks = true;
-                for (qsizetype i = previousEnd; i < start; ++i) {
-                    if (!textlines::isLineBreak(c.text[i])) {
-                        onlyBreaks = false;
-                        break;
-                    }
-                }
-                if (!onlyBreaks) {
-                    groups.push_back({ groupStart, previousEnd - groupStart });
-                    groupStart = start;
-                }
-            }
-            previousEnd = end;
+            const TextSpan line { offset + m.capturedStart(0), m.capturedLength(0) };
+            bool onlyBreaks = !groups.empty();
+            for (qsizetype i = previousEnd; onlyBreaks && i < line.location; ++i)
+                onlyBreaks = textlines::isNewline(c.text[i]);
+            if (!onlyBreaks)
+                groups.emplace_back();
+            groups.back().push_back(line);
+            previousEnd = line.end();
         });
-    if (groupStart < 0)
+    if (groups.empty())
         return;
-    groups.push_back({ groupStart, previousEnd - groupStart });
 
     const QFont font = MarkdownHighlighter::monospacedFont(c.options.fontSize - 1);
     const QFont headerFont
@@ -156,39 +145,31 @@ void styleTableLines(Context& c)
     style.lineSpacing = 4;
     style.paragraphSpacing = 0;
 
-    for (const TextSpan& group : groups) {
-        const QStringView groupText = QStringView(c.text).mid(group.location, group.length);
-        const int k = groupText.contains(u"---") ? -2 : -1;
-        int i = 0;
-        qsizetype lineStart = 0;
-        while (lineStart <= groupText.size()) {
-            qsizetype lineEnd = groupText.indexOf(u'\n', lineStart);
-            if (lineEnd < 0)
-                lineEnd = groupText.size();
-            qsizetype contentEnd = lineEnd;
-            if (contentEnd > lineStart && groupText[contentEnd - 1] == u'\r')
-                --contentEnd;
-            const QStringView line = groupText.mid(lineStart, contentEnd - lineStart);
-            if (!line.isEmpty()) {
-                const TextSpan r { group.location + lineStart, line.size() };
-                c.storage.addAttribute<A::ParagraphStyle>(r, style);
-                if (line.contains(u"---") || line.contains(u"===")) {
-                    c.storage.addAttribute<A::Font>(r, font);
-                    c.storage.addAttribute<A::ForegroundColor>(r, colors.separatorText);
-                    c.storage.addAttribute<A::BackgroundColor>(r, colors.headerFill);
-                } else if (i == 0) {
-                    c.storage.addAttribute<A::Font>(r, headerFont);
-                    c.storage.addAttribute<A::ForegroundColor>(r, colors.text);
-                    c.storage.addAttribute<A::BackgroundColor>(r, colors.headerFill);
-                } else {
-                    c.storage.addAttribute<A::Font>(r, font);
-                    c.storage.addAttribute<A::ForegroundColor>(r, colors.text);
-                    c.storage.addAttribute<A::BackgroundColor>(
-                        r, (i + k) % 2 == 0 ? colors.fillA : colors.fillB);
-                }
-                ++i;
+    auto isSeparator = [&](TextSpan r, QStringView marks) {
+        return QStringView(c.text).mid(r.location, r.length).contains(marks);
+    };
+    for (const std::vector<TextSpan>& lines : groups) {
+        bool hasSeparator = false;
+        for (const TextSpan& r : lines)
+            hasSeparator = hasSeparator || isSeparator(r, u"---");
+        const int k = hasSeparator ? -2 : -1;
+        for (int i = 0; i < int(lines.size()); ++i) {
+            const TextSpan& r = lines[size_t(i)];
+            c.storage.addAttribute<A::ParagraphStyle>(r, style);
+            if (isSeparator(r, u"---") || isSeparator(r, u"===")) {
+                c.storage.addAttribute<A::Font>(r, font);
+                c.storage.addAttribute<A::ForegroundColor>(r, colors.separatorText);
+                c.storage.addAttribute<A::BackgroundColor>(r, colors.headerFill);
+            } else if (i == 0) {
+                c.storage.addAttribute<A::Font>(r, headerFont);
+                c.storage.addAttribute<A::ForegroundColor>(r, colors.text);
+                c.storage.addAttribute<A::BackgroundColor>(r, colors.headerFill);
+            } else {
+                c.storage.addAttribute<A::Font>(r, font);
+                c.storage.addAttribute<A::ForegroundColor>(r, colors.text);
+                c.storage.addAttribute<A::BackgroundColor>(
+                    r, (i + k) % 2 == 0 ? colors.fillA : colors.fillB);
             }
-            lineStart = lineEnd + 1;
         }
     }
 }

@@ -12,6 +12,14 @@ constexpr bool isLineBreak(QChar c)
     return u == u'\n' || u == u'\r' || u == 0x0085 || u == 0x2028 || u == 0x2029;
 }
 
+// Newline characters in the wider Unicode sense: the line terminators plus vertical tab and form
+// feed, which also end a line for the regular expressions.
+constexpr bool isNewline(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
+}
+
 // Spaces and tabs in the Unicode sense: tab and every space separator.
 inline bool isHorizontalSpace(QChar c)
 {

@@ -424,3 +424,64 @@ TEST(MarkdownHighlighter, BrokenSurrogatesDoNotBreakStyling)
     const AttributedText s = highlighted(text, readingWithCaret(-1));
     EXPECT_EQ(fontAt(s, 2)->pixelSize(), 29); // line styling does not need the engine
 }
+
+TEST(MarkdownHighlighter, SpansAndLinesStopAtEveryLineBreak)
+{
+    // "." never crosses a line terminator; the underscore and link forms may span lines.
+    const QString breaks[] = { QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\r\n"),
+        QStringLiteral("\u2028"), QStringLiteral("\u2029"), QStringLiteral("\u0085"),
+        QStringLiteral("\v"), QStringLiteral("\f") };
+    for (const QString& br : breaks) {
+        const QString name = QString::number(br.at(0).unicode(), 16);
+        const AttributedText bold = highlighted(u"**a"_qs + br + u"b**"_qs, readingWithCaret(-1));
+        EXPECT_EQ(collapseMap(bold), QString(bold.length(), u'0')) << name.toStdString();
+        EXPECT_NE(fontAt(bold, 2)->weight(), QFont::Bold) << name.toStdString();
+
+        const AttributedText italic = highlighted(u"*a"_qs + br + u"b*"_qs);
+        EXPECT_FALSE(fontAt(italic, 1)->italic()) << name.toStdString();
+        const AttributedText strike = highlighted(u"~~a"_qs + br + u"b~~"_qs);
+        EXPECT_FALSE(strike.hasAttribute(A::StrikethroughStyle, 2)) << name.toStdString();
+
+        const AttributedText under = highlighted(u"_a"_qs + br + u"b_"_qs);
+        EXPECT_TRUE(fontAt(under, 1)->italic()) << name.toStdString();
+        EXPECT_TRUE(fontAt(under, 1 + br.size() + 1)->italic()) << name.toStdString();
+
+        // Line styling covers its own line only.
+        const QString heading = u"# A"_qs + br + u"B"_qs;
+        const AttributedText h = highlighted(heading);
+        EXPECT_EQ(fontAt(h, 2)->pixelSize(), 29) << name.toStdString();
+        EXPECT_EQ(fontAt(h, heading.size() - 1)->pixelSize(), 15) << name.toStdString();
+
+        // A table line ends at the break; the next line is a row of the same group.
+        const QString table = u"| h |"_qs + br + u"| r |"_qs;
+        const AttributedText t = highlighted(table, { false, 15, true, -1, false });
+        EXPECT_FALSE(t.hasAttribute(A::BackgroundColor, 5)) << name.toStdString();
+        EXPECT_EQ(*t.attribute<A::BackgroundColor>(table.size() - 1), grey(0.98))
+            << name.toStdString();
+    }
+}
+
+TEST(MarkdownHighlighter, LinkWithAnUnusableTargetStaysPlainText)
+{
+    const QString text = QStringLiteral("[a](http://x y) end");
+    const AttributedText s = highlighted(text, readingWithCaret(-1));
+    EXPECT_EQ(collapseMap(s), QString(text.size(), u'0'));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        EXPECT_FALSE(s.hasAttribute(A::Link, i)) << i;
+        EXPECT_EQ(foregroundAt(s, i), grey(0.1)) << i;
+    }
+}
+
+TEST(MarkdownHighlighter, QuoteBeatsListAndOrderedNumbersStay)
+{
+    const QString text = QStringLiteral(">- quoted\n1) first\n");
+    const AttributedText s = highlighted(text, readingWithCaret(-1));
+    EXPECT_TRUE(s.hasAttribute(A::BlockquoteBorder, 1));
+    EXPECT_FALSE(s.hasAttribute(A::Bullet, 1));
+    EXPECT_EQ(collapseMap(s, 0, 3), QStringLiteral("100"));
+    // Ordered: the number stays visible in the marker colour; the caret on it changes nothing.
+    const qsizetype first = text.indexOf(u"1)");
+    EXPECT_EQ(collapseMap(s, first, first + 3), QStringLiteral("000"));
+    const AttributedText touched = highlighted(text, readingWithCaret(first + 1));
+    EXPECT_EQ(*touched.attribute<A::ParagraphStyle>(first), *s.attribute<A::ParagraphStyle>(first));
+}
