@@ -119,3 +119,21 @@ TEST(CodeSyntaxHighlighter, ReplacesEarlierAttributes)
     CodeSyntaxHighlighter::highlight(storage, false, 14);
     EXPECT_FALSE(storage.hasAttribute(A::BackgroundColor, 0));
 }
+
+TEST(CodeSyntaxHighlighter, SpansStopAtLineBreaksButHeadingBlanksDoNot)
+{
+    const QColor symbol = rgb(0.2, 0.3, 0.8);
+    for (const char16_t* br : { u"\n", u"\r", u"\u2028", u"\f" }) {
+        const QString text = u"**a"_qs + QString::fromUtf16(br) + u"b** ~~c"_qs
+            + QString::fromUtf16(br) + u"d~~"_qs;
+        const AttributedText s = coloured(text);
+        EXPECT_EQ(colourAt(s, 0), grey(0.1)) << int(br[0]);
+        EXPECT_EQ(colourAt(s, text.indexOf(u"~~")), grey(0.1)) << int(br[0]);
+    }
+    // "\s+" after the "#" run takes the line break: the next line becomes heading text.
+    const AttributedText h = coloured(QStringLiteral("#\nTitle\n"));
+    EXPECT_EQ(colourAt(h, 0), symbol);
+    EXPECT_EQ(colourAt(h, 2), rgb(0.8, 0.35, 0.0));
+    // Vertical tab and form feed split lines for the YAML test too.
+    EXPECT_TRUE(CodeSyntaxHighlighter::detectYAML(u"a: 1\fb: 2"));
+}
