@@ -105,10 +105,9 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
 TextSpan AttributedText::clip(TextSpan range) const
 {
     const qsizetype n = m_text.size();
-    qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
-    qsizetype end = std::clamp<qsizetype>(range.end(), start, n);
-    if (range.location > n || range.length < 0)
-        return { n, 0 };
+    const qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
+    // A negative length is an empty range where it starts, not a range at the end.
+    const qsizetype end = std::clamp<qsizetype>(range.end(), start, n);
     return { start, end - start };
 }
 

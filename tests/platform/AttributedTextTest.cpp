@@ -71,6 +71,12 @@ TEST(AttributedText, RangesAreClippedToTheText)
     EXPECT_EQ(*t.attribute<A::Bullet>(2), 11.0);
     EXPECT_EQ(t.attribute<A::Bullet>(3), nullptr);
     EXPECT_EQ(t.attribute<A::Bullet>(-1), nullptr);
+
+    // A negative length is empty where it starts; a start beyond the end is the end.
+    t.replaceCharacters({ 1, -1 }, QStringLiteral("X"));
+    EXPECT_EQ(t.text(), QStringLiteral("aXbc"));
+    t.replaceCharacters({ 9, 2 }, QStringLiteral("Z"));
+    EXPECT_EQ(t.text(), QStringLiteral("aXbcZ"));
 }
 
 TEST(AttributedText, EffectiveRangesPerAttributeAndPerRun)
