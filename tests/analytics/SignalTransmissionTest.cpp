@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <thread>
 
 using namespace quillon;
 using Reply = test::LoopbackServer::Reply;
@@ -256,4 +257,23 @@ TEST_F(SignalTransmissionTest, EndpointThatDoesNotParseKeepsTheRecordsAndBacksOf
     EXPECT_EQ(manager.scheduledDelays().mid(1, 4), (QList<double> { 0.05, 0.1, 0.2, 0.2 }));
     EXPECT_TRUE(log.linesAt(LogHandler::LogLevel::error)
                     .contains("Unable to construct signal API URL for namespace bad space"));
+}
+
+// The last holder of a manager may be another thread, with signals still on their way through
+// the main thread: they must neither reach the freed manager nor be needed by it.
+TEST_F(SignalTransmissionTest, ManagerReleasedOnAnotherThreadWithSignalsOnTheirWay)
+{
+    for (int round = 0; round < 3; ++round) {
+        TelemetryManager::initialize(makeConfiguration(server.baseURL()), tree.filePath("cache"));
+        std::shared_ptr<TelemetryManager> held = TelemetryManager::shared();
+        TelemetryManager::terminate();
+        std::thread worker([manager = std::move(held)]() mutable {
+            for (int i = 0; i < 20; ++i)
+                manager->signalManager().processSignal(QStringLiteral("Late"), {}, std::nullopt,
+                    std::nullopt, manager->configuration());
+            manager.reset();
+        });
+        worker.join();
+        test::waitUntil([] { return false; }, 100);
+    }
 }

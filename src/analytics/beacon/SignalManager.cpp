@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <cmath>
@@ -41,6 +42,10 @@ SignalManager::SignalManager(
             app, &QCoreApplication::aboutToQuit, m_mainContext, [this] { appWillTerminate(); },
             Qt::DirectConnection);
     }
+
+    // Records are built one at a time, in the order their signals came in.
+    m_recordQueue = std::make_shared<QThreadPool>();
+    m_recordQueue->setMaxThreadCount(1);
 
     m_thread.setObjectName(QStringLiteral("SignalTimer"));
     m_transmitter = new SignalTransmitter(m_configuration, m_signalCache);
@@ -79,24 +84,25 @@ void SignalManager::processSignal(const QString& signalName,
     const std::optional<QString>& customUserID,
     const std::shared_ptr<TelemetryManagerConfiguration>& configuration)
 {
-    SignalTransmitter* transmitter = m_transmitter;
-    auto onMainThread
-        = [this, transmitter, signalName, parameters, floatValue, customUserID, configuration] {
-              const QString defaultUser = defaultUserIdentifier();
-              const QMap<QString, QString> defaults = DefaultSignalPayload::parameters();
-              QMetaObject::invokeMethod(
-                  transmitter,
-                  [=] {
-                      const std::optional<SignalPostBody> record = buildRecord(*configuration,
-                          signalName, defaults, parameters, floatValue, customUserID, defaultUser);
-                      if (!record)
-                          return;
-                      configuration->log(
-                          Level::debug, QStringLiteral("Process signal: ") + record->description());
-                      transmitter->queueRecord(*record);
-                  },
-                  Qt::QueuedConnection);
-          };
+    // The steps hold what they use, not the manager: a manager released meanwhile (possibly on
+    // another thread) must not be reached by signals still on their way.
+    const std::shared_ptr<TelemetryManagerConfiguration> ownConfiguration = m_configuration;
+    const std::shared_ptr<SignalCache> cache = m_signalCache;
+    const std::shared_ptr<QThreadPool> recordQueue = m_recordQueue;
+    auto onMainThread = [ownConfiguration, cache, recordQueue, signalName, parameters, floatValue,
+                            customUserID, configuration] {
+        const QString defaultUser = defaultUserIdentifier(*ownConfiguration);
+        const QMap<QString, QString> defaults = DefaultSignalPayload::parameters();
+        recordQueue->start([=] {
+            const std::optional<SignalPostBody> record = buildRecord(*configuration, signalName,
+                defaults, parameters, floatValue, customUserID, defaultUser);
+            if (!record)
+                return;
+            configuration->log(
+                Level::debug, QStringLiteral("Process signal: ") + record->description());
+            cache->push(*record);
+        });
+    };
     if (QCoreApplication::instance())
         QMetaObject::invokeMethod(m_mainContext, onMainThread, Qt::QueuedConnection);
     else
@@ -165,7 +171,12 @@ void SignalManager::attemptToSendNextBatchOfCachedSignals(int delayMs)
 
 QString SignalManager::defaultUserIdentifier() const
 {
-    if (const std::optional<QString> user = m_configuration->defaultUser())
+    return defaultUserIdentifier(*m_configuration);
+}
+
+QString SignalManager::defaultUserIdentifier(const TelemetryManagerConfiguration& configuration)
+{
+    if (const std::optional<QString> user = configuration.defaultUser())
         return *user;
     UserDefaults* suite = Beacon::customDefaults();
     // Generating and storing the identifier is one step, so two threads never store two.

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QObject;
+class QThreadPool;
 
 namespace quillon {
 
@@ -49,6 +50,7 @@ public:
     QList<double> scheduledDelays() const;
 
 private:
+    static QString defaultUserIdentifier(const TelemetryManagerConfiguration& configuration);
     static std::optional<SignalPostBody> buildRecord(
         const TelemetryManagerConfiguration& configuration, const QString& signalName,
         const QMap<QString, QString>& defaults, const QMap<QString, QString>& parameters,
@@ -57,6 +59,7 @@ private:
 
     std::shared_ptr<TelemetryManagerConfiguration> m_configuration;
     std::shared_ptr<SignalCache> m_signalCache;
+    std::shared_ptr<QThreadPool> m_recordQueue;
     QThread m_thread;
     SignalTransmitter* m_transmitter = nullptr;
     // Lives on the main thread: receives the quit notification and the main-thread hop.

@@ -126,11 +126,6 @@ void SignalTransmitter::handleSendFailure(const QList<SignalPostBody>& requeue)
     scheduleNextTransmission();
 }
 
-void SignalTransmitter::queueRecord(const SignalPostBody& record)
-{
-    m_signalCache->push(record);
-}
-
 void SignalTransmitter::attemptToSendNextBatch()
 {
     if (m_shuttingDown || !m_network)

@@ -32,7 +32,6 @@ public:
     // All of these run on the transmitter's thread.
     void startLoop();
     void attemptToSendNextBatch();
-    void queueRecord(const SignalPostBody& record);
     void shutDown();
 
     // Thread-safe: puts every batch whose request has not finished back into the cache.
