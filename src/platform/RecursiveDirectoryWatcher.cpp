@@ -72,6 +72,7 @@ bool RecursiveDirectoryWatcher::start(const QString& folder)
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &RecursiveDirectoryWatcher::readEvents);
     addTree(root);
+    Q_EMIT started();
     return true;
 }
 

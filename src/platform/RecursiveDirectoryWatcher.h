@@ -43,6 +43,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // start() has set up its watches: changes from now on are reported.
+    void started();
     void watchFailed(const QString& message);
 
 private:

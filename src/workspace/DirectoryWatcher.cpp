@@ -46,6 +46,10 @@ void DirectoryWatcher::start(const QString& folder, std::function<void()> onChan
             onChange();
         }
     });
+    connect(watcher, &RecursiveDirectoryWatcher::started, this, [this, generation] {
+        if (generation == m_generation)
+            Q_EMIT watching();
+    });
     connect(watcher, &RecursiveDirectoryWatcher::watchFailed, this,
         [this, generation](const QString& message) {
             if (generation == m_generation)

@@ -31,6 +31,9 @@ public:
     QString folder() const { return m_folder; }
 
 Q_SIGNALS:
+    // The watch of the latest start() is in place. Changes made between start() and now were not
+    // reported: an owner that listed the folder before should list it again.
+    void watching();
     // Some or all of the folder can't be watched; a sentence for the user.
     void watchFailed(const QString& message);
 

@@ -81,6 +81,10 @@ WorkspaceState::WorkspaceState(QObject* parent)
         if (m_gitHooks)
             m_gitHooks->autoCommitTick();
     });
+    // The watch is set up on the watcher's own thread, after the tree was first listed: list
+    // again, so that nothing made in between is missing.
+    connect(
+        m_directoryWatcher.get(), &DirectoryWatcher::watching, this, [this] { refreshFolder(); });
     connect(m_directoryWatcher.get(), &DirectoryWatcher::watchFailed, this,
         [](const QString& reason) { QTextStream(stdout) << "Quillon: " << reason << Qt::endl; });
 

@@ -186,6 +186,18 @@ TEST_F(WorkspaceStateSettingsTest, OpeningAndClosingAFolderDrivesGitAndTimers)
     EXPECT_FALSE(state->isExpanded(tree.path()));
 }
 
+TEST_F(WorkspaceStateSettingsTest, AChangeMadeOutsideRebuildsTheTree)
+{
+    tree.write("a.md", "# a\n");
+    auto state = makeState();
+    state->setFolderURL(tree.path());
+    // Made before the watch is surely in place, then once it is.
+    tree.write("b.md", "# b\n");
+    EXPECT_TRUE(waitUntil([&] { return state->rootNode()->children().size() == 2; }));
+    tree.write("sub/c.md", "# c\n");
+    EXPECT_TRUE(waitUntil([&] { return state->rootNode()->children().size() == 3; }));
+}
+
 TEST_F(WorkspaceStateSettingsTest, WithoutGitHooksNothingPretendsToCheck)
 {
     auto state = makeState();
