@@ -144,8 +144,12 @@ void WorkspaceState::renameFile(const QString& url, const QString& newName)
     QString name = newName.trimmed();
     if (name.isEmpty() || !confirmName(name))
         return;
-    if (!isFolder && !name.contains(u'.') && !oldInfo.suffix().isEmpty())
-        name += u'.' + oldInfo.suffix();
+    // The extension follows the last "." that does not begin the name: ".env" has none.
+    const QString oldName = oldInfo.fileName();
+    const qsizetype dot = oldName.lastIndexOf(u'.');
+    const QString extension = dot > 0 ? oldName.mid(dot + 1) : QString();
+    if (!isFolder && !name.contains(u'.') && !extension.isEmpty())
+        name += u'.' + extension;
     const QString newPath = joined(oldInfo.absolutePath(), name);
     if (newPath == oldPath)
         return;

@@ -117,6 +117,8 @@ TEST_F(WorkspaceStateFilesTest, RenameNames)
         { "notes.md", "   ", "" },
         { "Makefile", "Build", "Build" },
         { "draft.md", "draft.final", "draft.final" },
+        { "archive.tar.gz", "backup", "backup.gz" },
+        { ".env", "settings", "settings" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
