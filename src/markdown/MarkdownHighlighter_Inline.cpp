@@ -107,7 +107,9 @@ void styleLink(
     const QStringView targetText = m.capturedView(2);
     if (targetText != c.lastLinkTarget) {
         c.lastLinkTarget = targetText.toString();
-        c.lastLinkURL = QUrl(c.lastLinkTarget, QUrl::TolerantMode);
+        // Strict: a target with a space, a line break or another character that a URL cannot
+        // hold is no URL, and the text stays plain (a tolerant parse would escape them).
+        c.lastLinkURL = QUrl(c.lastLinkTarget, QUrl::StrictMode);
     }
     const QUrl& url = c.lastLinkURL;
     if (!url.isValid() || url.isEmpty())
