@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <memory>
+
 using namespace quillon;
 
 namespace {
@@ -61,8 +63,9 @@ struct Repository
 // 5,000 committed files in 50 folders, pushed to a local remote, then 50 of them changed.
 const Repository& repository()
 {
-    static const Repository* repo = [] {
-        auto* r = new Repository;
+    // Destroyed at exit, which removes the generated repositories.
+    static const std::unique_ptr<Repository> repo = [] {
+        auto r = std::make_unique<Repository>();
         const QString remote = r->root.filePath(QStringLiteral("remote.git"));
         git(r->root.path(), { "init", "-q", "--bare", "-b", "main", remote });
         git(r->root.path(), { "init", "-q", "-b", "main", r->work() });
@@ -96,7 +99,7 @@ void BM_PlainGitStatusPorcelain(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(git(work, { "status", "--porcelain" }));
 }
-BENCHMARK(BM_PlainGitStatusPorcelain)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainGitStatusPorcelain)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 void BM_WorkspaceStatusCheck(benchmark::State& state)
 {
@@ -109,6 +112,6 @@ void BM_WorkspaceStatusCheck(benchmark::State& state)
     }
     state.counters["changedFiles"] = changed;
 }
-BENCHMARK(BM_WorkspaceStatusCheck)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_WorkspaceStatusCheck)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 } // namespace
