@@ -341,6 +341,52 @@ TEST_F(WorkspaceGitTest, AMissingGitToolIsAStateNotAnError)
     EXPECT_EQ(state->gitSyncState().kind, Kind::GitNotInstalled);
 }
 
+TEST_F(WorkspaceGitTest, FailuresShowGitsMessageInTheSyncState)
+{
+    struct Case
+    {
+        const char* failingCommand;
+        const char* stderrText;
+        bool repository;
+        GitSyncState expected;
+    };
+    const Case cases[] = {
+        { "init", "fatal: cannot mkdir .git: Read-only file system", false,
+            GitSyncState::error("Failed to activate Git: fatal: cannot mkdir .git: Read-only "
+                                "file system\n") },
+        { "fetch", "fatal: unable to access 'https://h/': Could not resolve host: h", true,
+            GitSyncState::error(
+                "fatal: unable to access 'https://h/': Could not resolve host: h\n") },
+        // A remote that says 401 in its address is not an authentication failure.
+        { "push", "error: src refspec main does not match any (remote h/401-notes)", true,
+            GitSyncState::error(
+                "error: src refspec main does not match any (remote h/401-notes)\n") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failingCommand);
+        GitRemoteFixture repos;
+        TempTree plain;
+        if (c.repository)
+            repos.write(repos.bob(), "new.md", "n");
+        auto state = open(c.repository ? repos.bob() : plain.path());
+        qputenv("FAKE_GIT_FAIL_ON", c.failingCommand);
+        qputenv("FAKE_GIT_STDERR", c.stderrText);
+        GitService::shared().setGitExecutable(
+            QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+        if (c.repository)
+            gitOf(*state).syncNow();
+        else
+            gitOf(*state).activate();
+        settle(*state);
+        GitService::shared().setGitExecutable({});
+        qunsetenv("FAKE_GIT_FAIL_ON");
+        qunsetenv("FAKE_GIT_STDERR");
+        EXPECT_EQ(state->gitSyncState(), c.expected);
+        EXPECT_FALSE(state->showingConnectGitModal());
+        EXPECT_FALSE(state->showingConflictGitModal());
+    }
+}
+
 TEST(WorkspaceGitMessage, AutoSaveMessageHasDateAndTimeWithSeconds)
 {
     const QDateTime moment(QDate(2026, 3, 4), QTime(17, 5, 9));
