@@ -65,6 +65,11 @@ TEST(MarkdownTextViewSupport, LineRangesCountLinesLikeProjectSearch)
     EXPECT_EQ(S::lineRange(text, 4), std::nullopt);
     EXPECT_EQ(S::lineRange(text, 0), std::nullopt);
     EXPECT_EQ(S::lineRange(QStringLiteral("a\n"), 2), std::nullopt);
+    // Every line terminator ends a line, as in project search.
+    const QString mixed = QStringLiteral("a\rb\u2028c\fd\u0085e");
+    EXPECT_EQ(S::lineRange(mixed, 2), (TextRange { 2, 2 }));
+    EXPECT_EQ(S::lineRange(mixed, 4), (TextRange { 6, 2 }));
+    EXPECT_EQ(S::lineRange(mixed, 5), (TextRange { 8, 1 }));
 }
 
 TEST(MarkdownTextViewSupport, ScrollToLineCountsMarkdownLinesThroughTables)
