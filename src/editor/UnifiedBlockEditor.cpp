@@ -159,6 +159,10 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     QTextDocument* document = m_view->document();
     document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
     m_markdown = markdown;
+    // The view's caret would ride to the end of the inserted text, and placing it again would
+    // then measure the old caret's place: the whole document laid out at once. A null caret is
+    // left where it is and never measured.
+    m_view->setTextCursor(QTextCursor());
     m_projected->load(markdown, m_isDarkMode, m_fontSize);
     QTextCursor cursor(document);
     cursor.setPosition(

@@ -115,3 +115,22 @@ TEST(BlockEditorLayout, AnEditRestylesOnlyTheParagraphsItChanged)
     h.setCaret(doc.size() - 10);
     EXPECT_LE(restyled, 2);
 }
+
+TEST(BlockEditorLayout, ReplacingTheTextLaysOutTheScreenFirstAndKeepsTheCaret)
+{
+    EditorHarness h(QStringLiteral("short text\n"), QSize(800, 300));
+    QString doc = QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |\n\n");
+    for (int i = 0; i < 3000; ++i)
+        doc += QStringLiteral("Paragraph %1 with **bold** text.\n\n").arg(i);
+    doc += QStringLiteral("| c |\n|---|\n| 3 |\n");
+    h.workspace->setCurrentFileContent(doc);
+    // What lies past the screen waits for the background layout.
+    EXPECT_EQ(h.view()->document()->findBlockByNumber(3000).layout()->lineCount(), 0);
+    EXPECT_EQ(h.view()->document()->lastBlock().layout()->lineCount(), 0);
+    const qsizetype caret = doc.indexOf(QStringLiteral("Paragraph 1500")) + 4;
+    h.setCaret(caret);
+    h.editor->setFontSize(h.editor->fontSize() + 2);
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), caret);
+    EXPECT_EQ(h.view()->textCursor().position(), h.editor->projected().storageOffset(caret));
+    EXPECT_EQ(h.editor->markdown(), doc);
+}
