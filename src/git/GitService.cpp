@@ -141,9 +141,12 @@ GitRunResult GitService::run(const GitInvocation& invocation) const
     const int limit = invocation.timeoutMs > 0 ? invocation.timeoutMs : -1;
     if (!process.waitForFinished(limit) && process.state() != QProcess::NotRunning) {
         // git runs in its own process group (setsid above): stop its helpers (remote-https,
-        // ssh) with it, or they would keep the connection and the pipes open.
+        // ssh) with it, or they would keep the connection and the pipes open. A terminated
+        // clone removes its half-made folder; a group that ignores that is killed.
         const qint64 pid = process.processId();
         if (pid > 0)
+            ::kill(-pid_t(pid), SIGTERM);
+        if (!process.waitForFinished(5000) && pid > 0)
             ::kill(-pid_t(pid), SIGKILL);
         process.waitForFinished(-1);
         result.timedOut = true;

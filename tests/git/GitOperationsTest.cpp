@@ -175,3 +175,24 @@ TEST(GitOperations, VersionsOfAFileWithoutConflictFailWithGitsMessage)
     EXPECT_TRUE(r.error().description().contains("README.md"))
         << r.error().description().toStdString();
 }
+
+TEST(GitOperations, ACloneThatStallsIsStoppedAndLeavesNoHalfMadeFolder)
+{
+    GitRemoteFixture repos;
+    const QString target = repos.root() + "/stalled";
+    // The remote end of the transfer never answers.
+    qputenv("GIT_SSH_COMMAND", "sleep 3600; :");
+    qputenv("GIT_SSH_VARIANT", "simple");
+    const int limit = git().networkTimeoutMs();
+    git().setNetworkTimeoutMs(500);
+    const auto r = git().clone("ssh://git.example.invalid/notes.git", std::nullopt, target);
+    git().setNetworkTimeoutMs(limit);
+    qunsetenv("GIT_SSH_COMMAND");
+    qunsetenv("GIT_SSH_VARIANT");
+
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().description(),
+        "git clone did not finish within 2 seconds and was stopped. Check the network connection "
+        "and try again.\n");
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
