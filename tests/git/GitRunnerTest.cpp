@@ -153,6 +153,18 @@ TEST(GitTokenConfig, TokenNeverOnTheCommandLine)
     EXPECT_TRUE(GitService::shared().fetch(repos.bob(), QStringLiteral("s3cr3t")).ok());
     const auto synced = GitService::shared().performFullSync(repos.bob(), QStringLiteral("s3cr3t"));
     EXPECT_TRUE(synced.ok()) << synced.error().description().toStdString();
+    // A clone has no repository configuration yet: the rewrite comes from the environment, and
+    // the token's settings are added to what the program inherited.
+    qputenv("GIT_CONFIG_COUNT", "1");
+    qputenv("GIT_CONFIG_KEY_0", "url." + repos.remote().toUtf8() + ".insteadOf");
+    qputenv("GIT_CONFIG_VALUE_0", "https://git.example.com/team/r.git");
+    const auto cloned = GitService::shared().clone(
+        "https://git.example.com/team/r.git", QStringLiteral("s3cr3t"), logDir.filePath("clone"));
+    qunsetenv("GIT_CONFIG_COUNT");
+    qunsetenv("GIT_CONFIG_KEY_0");
+    qunsetenv("GIT_CONFIG_VALUE_0");
+    EXPECT_TRUE(cloned.ok()) << cloned.error().description().toStdString();
+    EXPECT_TRUE(QFile::exists(logDir.filePath("clone/README.md")));
 
     GitService::shared().setGitExecutable({});
     qunsetenv("FAKE_GIT_LOG");
@@ -169,7 +181,7 @@ TEST(GitTokenConfig, TokenNeverOnTheCommandLine)
         const QByteArray environment = text.mid(env, end - env);
         EXPECT_FALSE(args.contains("s3cr3t"));
         EXPECT_FALSE(args.contains(encoded));
-        if (args.contains("\nfetch\n") || args.contains("\npush\n")) {
+        if (args.contains("\nfetch\n") || args.contains("\npush\n") || args.contains("\nclone\n")) {
             ++networkRuns;
             EXPECT_TRUE(environment.contains(encoded)) << args.toStdString();
         } else {
@@ -177,5 +189,5 @@ TEST(GitTokenConfig, TokenNeverOnTheCommandLine)
         }
         pos = end;
     }
-    EXPECT_GE(networkRuns, 3);
+    EXPECT_GE(networkRuns, 4);
 }
