@@ -50,23 +50,48 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
 
 bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
 {
-    // Only a line holding a pipe, a fence character or a table can start, end or break a table.
-    auto relevant = [](QStringView text) {
-        for (QChar c : text)
-            if (c == u'|' || c == u'\n' || c == u'`' || c == u'~' || c == u'\r'
-                || c == QChar::ObjectReplacementCharacter)
+    // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
+    // or tildes in a row. Single backticks of inline code make no difference.
+    auto breaksOrMarks = [](QStringView text) {
+        for (QChar c : text) {
+            switch (c.unicode()) {
+            case u'|':
+            case u'\n':
+            case u'`':
+            case u'~':
+            case u'\r':
+            case 0x2028:
+            case 0x2029:
+            case 0x0085:
+            case 0xFFFC:
                 return true;
+            default:
+                break;
+            }
+        }
         return false;
     };
-    if (relevant(change.removed) || relevant(change.inserted))
+    if (breaksOrMarks(change.removed) || breaksOrMarks(change.inserted))
         return true;
+    auto tableOrFenceLine = [](QStringView line) {
+        for (QChar c : line)
+            if (c == u'|' || c == u'\r' || c == QChar::ObjectReplacementCharacter)
+                return true;
+        return line.contains(u"```") || line.contains(u"~~~");
+    };
     qsizetype start = change.position;
     while (start > 0 && m_markdown.at(start - 1) != u'\n')
         --start;
-    qsizetype end = change.position + change.inserted.size();
+    const qsizetype changeEnd = change.position + change.removed.size();
+    qsizetype end = changeEnd;
     while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
         ++end;
-    return relevant(QStringView(m_markdown).mid(start, end - start));
+    const QStringView text(m_markdown);
+    // The line before the change, and after it (the change may join a fence's characters).
+    QString after = text.mid(start, change.position - start).toString();
+    after += change.inserted;
+    after += text.mid(changeEnd, end - changeEnd);
+    return tableOrFenceLine(text.mid(start, end - start)) || tableOrFenceLine(after);
 }
 
 bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) const

@@ -200,6 +200,44 @@ TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
     EXPECT_EQ(h.content(), QStringLiteral("| a | b |\n|---|---|\nafter"));
 }
 
+TEST(BlockEditorInput, EditsThatMakeOrBreakAFenceAroundATableRebuildTheTables)
+{
+    const QString table = QStringLiteral("\n| a | b |\n|---|---|\n| 1 | 2 |\n");
+    struct Case
+    {
+        QString firstLine;
+        int caret; // Markdown offset in the first line
+        bool backspace; // else types "x"
+        QString firstLineAfter;
+        int tablesBefore;
+        int tablesAfter;
+    };
+    const QList<Case> cases {
+        // Deleting or typing between backticks joins them into a fence, or splits one.
+        { QStringLiteral("``x`"), 3, true, QStringLiteral("```"), 1, 0 },
+        { QStringLiteral("```"), 2, false, QStringLiteral("``x`"), 0, 1 },
+        { QStringLiteral("~~x~"), 3, true, QStringLiteral("~~~"), 1, 0 },
+        // Inline code makes no fence: the table stays.
+        { QStringLiteral("Some `code` here"), 4, false, QStringLiteral("Somex `code` here"), 1, 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.firstLine.toStdString());
+        EditorHarness h(c.firstLine + table);
+        EXPECT_EQ(h.editor->projected().tableCount(), c.tablesBefore);
+        h.setCaret(c.caret);
+        if (c.backspace)
+            h.key(Qt::Key_Backspace);
+        else
+            h.type(QStringLiteral("x"));
+        h.editor->flushPendingWork();
+        EXPECT_EQ(h.content(), c.firstLineAfter + table);
+        EXPECT_EQ(h.editor->projected().tableCount(), c.tablesAfter);
+        h.editor->undo();
+        EXPECT_EQ(h.content(), c.firstLine + table);
+        EXPECT_EQ(h.editor->projected().tableCount(), c.tablesBefore);
+    }
+}
+
 TEST(BlockEditorInput, ADocumentThatCouldNotBeReadIsNeverEdited)
 {
     TempTree tree;
