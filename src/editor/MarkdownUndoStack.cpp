@@ -1,5 +1,7 @@
 #include "editor/MarkdownUndoStack.h"
 
+#include <cstring>
+
 namespace quillon {
 
 MarkdownReplacement MarkdownReplacement::between(const QString& before, const QString& after)
@@ -7,12 +9,22 @@ MarkdownReplacement MarkdownReplacement::between(const QString& before, const QS
     const qsizetype minLength = qMin(before.size(), after.size());
     const QChar* b = before.constData();
     const QChar* a = after.constData();
+    // Whole chunks are compared with memcmp first: the texts are often megabytes long and
+    // differ in one place.
+    constexpr qsizetype chunk = 256;
     qsizetype prefix = 0;
+    while (prefix + chunk <= minLength
+        && std::memcmp(b + prefix, a + prefix, chunk * sizeof(QChar)) == 0)
+        prefix += chunk;
     while (prefix < minLength && b[prefix] == a[prefix])
         ++prefix;
+    const QChar* bEnd = b + before.size();
+    const QChar* aEnd = a + after.size();
     qsizetype suffix = 0;
-    while (suffix < minLength - prefix
-        && b[before.size() - 1 - suffix] == a[after.size() - 1 - suffix])
+    while (suffix + chunk <= minLength - prefix
+        && std::memcmp(bEnd - suffix - chunk, aEnd - suffix - chunk, chunk * sizeof(QChar)) == 0)
+        suffix += chunk;
+    while (suffix < minLength - prefix && bEnd[-1 - suffix] == aEnd[-1 - suffix])
         ++suffix;
     // Never split a surrogate pair between the kept and the replaced part.
     if (prefix > 0 && before.at(prefix - 1).isHighSurrogate())

@@ -35,6 +35,35 @@ TEST(MarkdownReplacement, BetweenFindsTheSmallestChangeAndRoundTrips)
     }
 }
 
+TEST(MarkdownReplacement, BetweenLongTextsFindsTheChangeAtAnyOffset)
+{
+    QString base;
+    for (int i = 0; base.size() < 1300; ++i)
+        base += QStringLiteral("line %1 of text\n").arg(i);
+    const QString repeated(1300, QLatin1Char('a'));
+    for (qsizetype at : { qsizetype(0), qsizetype(1), qsizetype(255), qsizetype(256),
+             qsizetype(257), qsizetype(511), qsizetype(700), base.size() - 257, base.size() - 256,
+             base.size() - 1, base.size() }) {
+        SCOPED_TRACE(at);
+        QString after = base;
+        after.insert(at, QStringLiteral("XY"));
+        MarkdownReplacement change = MarkdownReplacement::between(base, after);
+        EXPECT_EQ(change.position, at);
+        EXPECT_EQ(change.removed, QString());
+        EXPECT_EQ(change.inserted, QStringLiteral("XY"));
+        change = MarkdownReplacement::between(after, base);
+        EXPECT_EQ(change.position, at);
+        EXPECT_EQ(change.removed, QStringLiteral("XY"));
+
+        // In a run of equal characters the change is placed as late as it can be.
+        after = repeated;
+        after.remove(qMin(at, repeated.size() - 1), 1);
+        change = MarkdownReplacement::between(repeated, after);
+        EXPECT_EQ(change.position, after.size());
+        EXPECT_EQ(change.removed, QStringLiteral("a"));
+    }
+}
+
 TEST(MarkdownReplacement, RefusesToApplyToTextThatNoLongerHoldsTheRemovedPart)
 {
     const MarkdownReplacement change = MarkdownReplacement::between("hello world", "hello there");
