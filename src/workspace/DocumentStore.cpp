@@ -48,6 +48,7 @@ bool DocumentStore::reload(Document& document, const QString& path)
     document.diskDigest = file.digest;
     document.lineEnding = file.lineEnding;
     document.readError.clear();
+    document.postponedDigest.clear();
     return true;
 }
 

@@ -21,6 +21,8 @@ public:
         FileUtil::LineEnding lineEnding = FileUtil::LineEnding::Lf;
         // Why the file could not be read; such a document is never written.
         QString readError;
+        // The digest of another program's version that the user chose to decide about later.
+        QByteArray postponedDigest;
         bool readable() const { return readError.isEmpty(); }
         bool hasLocalEdits() const { return text != diskText; }
     };

@@ -236,7 +236,10 @@ private:
     void saveRecents();
     void remapTabs(const QString& oldPath, const QString& newPath);
     enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved };
-    SaveOutcome commitDocument(const QString& path);
+    // An edit does not ask again about a change on disk the user chose to decide about later;
+    // an explicit save does.
+    enum class SaveRequest { Edit, Explicit };
+    SaveOutcome commitDocument(const QString& path, SaveRequest request);
     enum class DiskChoice { KeepMine, LoadDisk, Later };
     DiskChoice askAboutDiskChange(const QString& path);
     void takeDiskVersion(const QString& path);

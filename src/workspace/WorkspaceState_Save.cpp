@@ -91,7 +91,7 @@ void WorkspaceState::takeDiskVersion(const QString& path)
     }
 }
 
-WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path)
+WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path, SaveRequest request)
 {
     DocumentStore::Document* doc = m_documents->find(path);
     if (!doc || !doc->hasLocalEdits())
@@ -109,7 +109,14 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path)
         setLastSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
         return SaveOutcome::NotSaved;
     }
-    if (DocumentStore::changedOnDisk(*doc, path)) {
+    const QByteArray onDisk = FileUtil::digestOfFile(path);
+    if (onDisk != doc->diskDigest) {
+        if (request == SaveRequest::Edit && !doc->postponedDigest.isEmpty()
+            && doc->postponedDigest == onDisk) {
+            setLastSaveError(
+                tr("“%1” was not saved: it was changed by another program.").arg(name));
+            return SaveOutcome::NotSaved;
+        }
         switch (askAboutDiskChange(path)) {
         case DiskChoice::KeepMine:
             break;
@@ -118,6 +125,8 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path)
             setLastSaveError({});
             return SaveOutcome::TookDiskVersion;
         case DiskChoice::Later:
+            if (DocumentStore::Document* postponed = m_documents->find(path))
+                postponed->postponedDigest = onDisk;
             setLastSaveError(
                 tr("“%1” was not saved: it was changed by another program.").arg(name));
             return SaveOutcome::NotSaved;
@@ -135,6 +144,7 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path)
     }
     doc->diskText = doc->text;
     doc->diskDigest = digest;
+    doc->postponedDigest.clear();
     setLastSaveError({});
     return SaveOutcome::Written;
 }
@@ -152,7 +162,7 @@ void WorkspaceState::saveCurrentFile(const QString& content)
     if (!doc)
         return;
     doc->text = content;
-    if (commitDocument(path) == SaveOutcome::Written)
+    if (commitDocument(path, SaveRequest::Edit) == SaveOutcome::Written)
         checkGitStatus();
 }
 
@@ -170,7 +180,7 @@ void WorkspaceState::saveCurrentFile()
         return;
     doc->text = m_currentFileContent;
     if (doc->hasLocalEdits()) {
-        commitDocument(path);
+        commitDocument(path, SaveRequest::Explicit);
     } else if (!doc->readable()) {
         setLastSaveError(tr("“%1” was not saved: it could not be read.").arg(fileName(path)));
     } else if (!QFileInfo::exists(path)) {
@@ -270,7 +280,8 @@ void WorkspaceState::closeTabWithConfirmation(
             // The tab may close only once its text is safely somewhere else.
             completion(saveDocumentAs(standardized));
         } else {
-            completion(commitDocument(standardized) != SaveOutcome::NotSaved);
+            completion(
+                commitDocument(standardized, SaveRequest::Explicit) != SaveOutcome::NotSaved);
         }
         return;
     case 1:
@@ -307,7 +318,7 @@ void WorkspaceState::reloadOpenDocumentsFromDisk()
         case DiskChoice::KeepMine:
             // What is on disk now becomes the version we knowingly replace.
             doc->diskDigest = FileUtil::digestOfFile(path);
-            if (commitDocument(path) == SaveOutcome::Written)
+            if (commitDocument(path, SaveRequest::Explicit) == SaveOutcome::Written)
                 checkGitStatus();
             break;
         case DiskChoice::LoadDisk:

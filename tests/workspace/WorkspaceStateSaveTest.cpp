@@ -146,6 +146,30 @@ TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAg
     EXPECT_EQ(tree.read("a.md"), "mine\n");
 }
 
+TEST_F(WorkspaceStateSaveTest, DecideLaterIsNotAskedAgainOnEveryKeystroke)
+{
+    wireLikeTheMainWindow();
+    state->openFile(a);
+    tree.write("a.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    state->setCurrentFileContent("m\n");
+    state->setCurrentFileContent("mi\n");
+    state->setCurrentFileContent("mine\n");
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_FALSE(state->lastSaveError().isEmpty());
+
+    // Another change on disk, or the Save command, asks again.
+    tree.write("a.md", "theirs again\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    state->setCurrentFileContent("mine!\n");
+    EXPECT_EQ(prompts->alerts().size(), 2);
+    prompts->queueAlertAnswer(QStringLiteral("Keep My Version"));
+    state->saveCurrentFile();
+    EXPECT_EQ(prompts->alerts().size(), 3);
+    EXPECT_EQ(tree.read("a.md"), "mine!\n");
+    EXPECT_TRUE(state->lastSaveError().isEmpty());
+}
+
 TEST_F(WorkspaceStateSaveTest, ReloadAsksForADocumentWithUnsavedEdits)
 {
     state->openFile(a);
