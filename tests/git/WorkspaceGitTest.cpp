@@ -162,9 +162,13 @@ TEST_F(WorkspaceGitTest, ASyncThatStopsOnConflictsRaisesTheConflictDialog)
     repos.commitAndPush(repos.alice(), "Alice");
     repos.write(repos.bob(), "Ärger.md", "bob\n");
     auto state = open(repos.bob());
+    state->openFile(repos.bob() + "/Ärger.md");
     gitOf(*state).syncNow();
     settle(*state);
     EXPECT_EQ(state->gitSyncState(), GitSyncState::conflict({ "Ärger.md" }));
+    // The open document shows what the merge left on disk, markers and all.
+    EXPECT_TRUE(state->currentFileContent().startsWith("<<<<<<<"))
+        << state->currentFileContent().toStdString();
     EXPECT_EQ(state->conflictingFilesList(), QStringList { "Ärger.md" });
     EXPECT_TRUE(state->showingConflictGitModal());
 
@@ -180,6 +184,7 @@ TEST_F(WorkspaceGitTest, ASyncThatStopsOnConflictsRaisesTheConflictDialog)
         [&](const GitResult<void>& r) { resolved = r.ok(); });
     settle(*state);
     ASSERT_TRUE(resolved);
+    EXPECT_EQ(state->currentFileContent(), "bob\n");
     bool merged = false;
     gitOf(*state).completeMerge(&dialog, [&](const GitResult<void>& r) { merged = r.ok(); });
     settle(*state);
