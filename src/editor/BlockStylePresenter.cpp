@@ -95,6 +95,31 @@ size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
     return h;
 }
 
+// The direction the document would find for the paragraph: that of its first strong
+// character. Stating it in the block format spares the layout that search for every paragraph
+// after an edit.
+Qt::LayoutDirection paragraphDirection(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+            ++i;
+        }
+        switch (QChar::direction(c)) {
+        case QChar::DirL:
+            return Qt::LeftToRight;
+        case QChar::DirR:
+        case QChar::DirAL:
+            return Qt::RightToLeft;
+        default:
+            break;
+        }
+    }
+    return Qt::LeftToRight;
+}
+
 } // namespace
 
 QTextCharFormat BlockStylePresenter::charFormat(const TextAttributes& a, size_t key)
@@ -149,7 +174,9 @@ int BlockStylePresenter::present(
             break;
         span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
         span.withBreak = qMin(span.length + 1, storage.length() - span.start);
-        const size_t print = fingerprint(storage, span);
+        const QStringView blockText = QStringView(text).mid(span.start, span.length);
+        const Qt::LayoutDirection direction = paragraphDirection(blockText);
+        const size_t print = qHashMulti(fingerprint(storage, span), int(direction));
         auto* old = static_cast<BlockDecorations*>(block.userData());
         if (old && old->fingerprint == print) {
             if (old->blockFormatPending && !window.deferBlockFormats) {
@@ -163,7 +190,6 @@ int BlockStylePresenter::present(
 
         auto style = std::make_unique<BlockDecorations>();
         style->fingerprint = print;
-        const QStringView blockText = QStringView(text).mid(span.start, span.length);
         int collapsedTotal = 0;
         storage.enumerateRuns(
             { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
@@ -229,6 +255,8 @@ int BlockStylePresenter::present(
             style->blockFormat.setLineHeight(
                 std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
         }
+
+        style->blockFormat.setLayoutDirection(direction);
 
         ++restyled;
         if (!old || old->blockFormat != style->blockFormat || old->blockFormatPending) {

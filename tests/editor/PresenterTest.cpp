@@ -114,3 +114,37 @@ TEST(BlockPresenter, StylingThatSpansLinesIsRestoredOnceTypingPauses)
     h.type(QStringLiteral("y"));
     EXPECT_TRUE(decorations(h, 6)->codeBlock.has_value());
 }
+
+TEST(BlockPresenter, ParagraphsRunInTheDirectionOfTheirFirstStrongCharacter)
+{
+    const QStringList lines {
+        QStringLiteral("plain text"),
+        QString::fromUtf8("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D world"),
+        QString::fromUtf8("hello \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"),
+        QString::fromUtf8("123 \xD8\xB3\xD9\x84\xD8\xA7\xD9\x85"),
+        QString::fromUtf8("\xF0\x9F\x98\x80 \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"),
+        QString::fromUtf8("**\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D** bold"),
+        QStringLiteral("- item"),
+        QString(),
+    };
+    EditorHarness h(lines.join(QLatin1Char('\n')));
+    h.editor->flushPendingWork();
+    for (int i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines.at(i).toStdString());
+        QTextDocument plain;
+        plain.setPlainText(h.view()->document()->findBlockByNumber(i).text());
+        EXPECT_EQ(h.view()->document()->findBlockByNumber(i).textDirection(),
+            plain.firstBlock().textDirection());
+    }
+    // Replacing the first letter by one of the other direction turns the paragraph round.
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(1, QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+    h.type(QString::fromUtf8("\xD7\xA9"));
+    h.editor->flushPendingWork();
+    EXPECT_EQ(h.view()->document()->firstBlock().textDirection(), Qt::RightToLeft);
+    h.editor->undo();
+    h.editor->flushPendingWork();
+    EXPECT_EQ(h.view()->document()->firstBlock().textDirection(), Qt::LeftToRight);
+}
