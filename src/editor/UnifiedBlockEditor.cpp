@@ -111,6 +111,7 @@ void UnifiedBlockEditor::setDarkMode(bool dark)
     m_view->setPalette(palette);
     m_view->setStyleSheet(QString());
     m_find->setDarkMode(dark);
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     m_presenter.clearCache();
     if (m_projected->storage().length() > 0) {
         m_tableEditor->commit();
@@ -125,6 +126,7 @@ void UnifiedBlockEditor::setFontSize(qreal size)
     m_fontSize = size;
     m_presenter.clearCache();
     m_tableEditor->commit();
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     reload(m_markdown, caretMarkdownOffset());
 }
 

@@ -227,3 +227,23 @@ TEST(TableEditing, DeletingTheTableCharacterRemovesTheTableAndUndoBringsItBack)
     EXPECT_EQ(h.content(), kDoc);
     EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 1);
 }
+
+TEST(TableEditing, ACommittedCellKeepsTheEditorsAppearance)
+{
+    EditorHarness h(kDoc);
+    h.editor->setDarkMode(true);
+    h.editor->setFontSize(20);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_LT(field(h)->palette().color(QPalette::Base).lightness(), 128);
+    typeInField(h, QStringLiteral("dark"));
+    QTest::keyClick(field(h), Qt::Key_Return);
+    ASSERT_EQ(field(h), nullptr);
+    ASSERT_EQ(h.content(), withCells(kDoc, { { 0, 0, "dark" } }));
+    const auto& storage = h.editor->projected().storage();
+    const auto* table
+        = MarkdownTableProjection::tableAt(storage, storage.text().indexOf(QChar(0xFFFC)));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->isDarkMode());
+    EXPECT_EQ(table->fontSize(), 20);
+}
