@@ -43,11 +43,11 @@ EditorFindController::EditorFindController(
     , m_workspace(workspace)
 {
     connect(&workspace, &WorkspaceState::isLocalSearchVisibleChanged, this,
-        &EditorFindController::refresh);
-    connect(
-        &workspace, &WorkspaceState::localSearchQueryChanged, this, &EditorFindController::refresh);
+        &EditorFindController::refreshAndReveal);
+    connect(&workspace, &WorkspaceState::localSearchQueryChanged, this,
+        &EditorFindController::refreshAndReveal);
     connect(&workspace, &WorkspaceState::currentLocalMatchIndexChanged, this,
-        &EditorFindController::refresh);
+        &EditorFindController::refreshAndReveal);
 }
 
 void EditorFindController::setDarkMode(bool dark)
@@ -75,8 +75,16 @@ void EditorFindController::refresh()
                 self->m_workspace.setTotalLocalMatchCount(count);
         },
         Qt::QueuedConnection);
-    if (count > 0)
+}
+
+void EditorFindController::refreshAndReveal()
+{
+    refresh();
+    const int count = int(m_matches.size());
+    if (count > 0) {
+        const int active = m_workspace.currentLocalMatchIndex();
         reveal(m_view, m_matches.at(qMin(count - 1, qMax(0, active))));
+    }
 }
 
 } // namespace quillon

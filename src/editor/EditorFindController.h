@@ -21,11 +21,14 @@ public:
     EditorFindController(QTextEdit& view, WorkspaceState& workspace, QObject* parent = nullptr);
 
     void setDarkMode(bool dark);
-    // Re-searches the view's text; call after the text changed.
+    // Re-searches the view's text and repaints the matches; call after the text changed. Only a
+    // change of the find bar's own properties scrolls to the active match.
     void refresh();
     const QList<TextRange>& matches() const { return m_matches; }
 
 private:
+    void refreshAndReveal();
+
     QTextEdit& m_view;
     WorkspaceState& m_workspace;
     bool m_isDarkMode = false;

@@ -68,6 +68,30 @@ TEST(BlockEditorFind, PaintsMatchesAndClearsThemWhenTheQueryIndexOrBarChanges)
     EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 0, 5 }, { 23, 28 } }));
 }
 
+TEST(BlockEditorFind, OnlyTheFindBarScrollsToTheActiveMatchNotACaretMove)
+{
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QStringLiteral("line %1\n").arg(i);
+    text += QStringLiteral("needle\n");
+    EditorHarness h(text);
+    QScrollBar* bar = h.view()->verticalScrollBar();
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("needle"));
+    QApplication::processEvents();
+    EXPECT_GT(bar->value(), bar->maximum() / 2); // revealed at the end
+
+    h.setCaret(0);
+    h.view()->ensureCursorVisible();
+    ASSERT_LT(bar->value(), h.viewport()->height());
+    h.key(Qt::Key_Down);
+    h.editor->flushPendingWork();
+    QApplication::processEvents();
+    EXPECT_EQ(h.view()->textCursor().blockNumber(), 1);
+    EXPECT_LT(bar->value(), h.viewport()->height());
+    EXPECT_TRUE(h.viewport()->rect().contains(h.view()->cursorRect().center()));
+}
+
 TEST(BlockEditorLayout, TheTextColumnIsCentredWithAFortyPointFloor)
 {
     EditorHarness h(QStringLiteral("text"), QSize(1200, 600));
