@@ -79,6 +79,13 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
         &UnifiedBlockEditor::onCursorPositionChanged);
     connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
+    // Another document may hold the very same text: the open cell and the history still
+    // belong to the old one.
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this, [this] {
+        m_tableEditor->teardown();
+        m_undo.clear();
+        reload(m_workspace.currentFileContent(), 0);
+    });
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file.
     connect(&workspace, &WorkspaceState::documentErrorChanged, this,

@@ -226,6 +226,8 @@ bool UnifiedBlockEditor::applyTableAttachment(
 
 void UnifiedBlockEditor::undo()
 {
+    if (m_view->isReadOnly())
+        return;
     m_tableEditor->commit();
     flushPendingWork();
     if (auto step = m_undo.takeUndo(); step && !applyReplacement(*step))
@@ -234,6 +236,8 @@ void UnifiedBlockEditor::undo()
 
 void UnifiedBlockEditor::redo()
 {
+    if (m_view->isReadOnly())
+        return;
     m_tableEditor->commit();
     flushPendingWork();
     if (auto step = m_undo.takeRedo(); step && !applyReplacement(*step))

@@ -2,6 +2,7 @@
 // (and the file), and undo and redo must walk back and forth through exactly those texts.
 #include "EditorHarness.h"
 
+#include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +186,57 @@ TEST(BlockEditorInput, ReplacingTheTextFromOutsideClearsTheHistoryAndWritesNothi
     h.key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(h.content(), QStringLiteral("something else entirely"));
     EXPECT_EQ(int(h.written.size()), writes + 1); // only the outside assignment itself
+}
+
+TEST(BlockEditorInput, AnotherDocumentWithTheSameTextStartsWithoutHistoryOrOpenCell)
+{
+    const QString text = QStringLiteral("same\n\n| a | b |\n|---|---|\n| 1 | 2 |\n");
+    EditorHarness h(text);
+    h.setCaret(4);
+    h.type(QStringLiteral("x"));
+    h.key(Qt::Key_Backspace);
+    ASSERT_EQ(h.content(), text);
+    ASSERT_TRUE(h.editor->canUndo());
+    // A cell left open with a change in it.
+    const int table = int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
+    const auto* value = h.editor->projected().storage().attribute<TextAttribute::Attachment>(table);
+    ASSERT_NE(value, nullptr);
+    h.editor->tableEditor().present(
+        std::dynamic_pointer_cast<const TableAttachment>(*value), { 0, 0 }, table);
+    ASSERT_TRUE(h.editor->tableEditor().isEditing());
+    QTest::keyClicks(h.editor->tableEditor().field(), QStringLiteral("stale"));
+
+    const QString other = h.tree.write(QStringLiteral("other.md"), text.toUtf8());
+    h.workspace->openFile(other);
+    QApplication::processEvents();
+    ASSERT_EQ(h.workspace->activeTabURL(), other);
+    EXPECT_FALSE(h.editor->tableEditor().isEditing());
+    EXPECT_FALSE(h.editor->canUndo());
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
+    h.editor->undo();
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(h.content(), text);
+    EXPECT_EQ(h.tree.read(QStringLiteral("other.md")), text.toUtf8());
+    EXPECT_EQ(h.onDisk(), text.toUtf8());
+}
+
+TEST(BlockEditorInput, UndoAndRedoChangeNothingWhileTheViewIsReadOnly)
+{
+    EditorHarness h(QStringLiteral("one"));
+    h.setCaret(3);
+    h.type(QStringLiteral("!"));
+    h.editor->undo();
+    ASSERT_EQ(h.content(), QStringLiteral("one"));
+    h.view()->setReadOnly(true);
+    h.editor->redo();
+    EXPECT_EQ(h.content(), QStringLiteral("one"));
+    h.view()->setReadOnly(false);
+    h.editor->redo();
+    h.view()->setReadOnly(true);
+    h.editor->undo();
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("one!"));
 }
 
 TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
