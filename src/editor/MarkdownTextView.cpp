@@ -22,6 +22,18 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
 
 void MarkdownTextView::keyPressEvent(QKeyEvent* event)
 {
+    if (event->text().contains(ProjectedDocument::kCarriageReturnStandIn)) {
+        QString text = event->text();
+        text.remove(ProjectedDocument::kCarriageReturnStandIn);
+        if (text.isEmpty()) {
+            event->accept();
+            return;
+        }
+        QKeyEvent kept(event->type(), event->key(), event->modifiers(), text, event->isAutoRepeat(),
+            event->count());
+        keyPressEvent(&kept);
+        return;
+    }
     if (!handleKey(event))
         QTextEdit::keyPressEvent(event);
     inputHandled();
@@ -74,6 +86,15 @@ bool MarkdownTextView::handleKey(QKeyEvent* event)
 
 void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)
 {
+    if (event->commitString().contains(ProjectedDocument::kCarriageReturnStandIn)) {
+        QString text = event->commitString();
+        text.remove(ProjectedDocument::kCarriageReturnStandIn);
+        QInputMethodEvent kept(event->preeditString(), event->attributes());
+        kept.setCommitString(text, event->replacementStart(), event->replacementLength());
+        QTextEdit::inputMethodEvent(&kept);
+        inputHandled();
+        return;
+    }
     QTextEdit::inputMethodEvent(event);
     inputHandled();
 }
@@ -125,6 +146,7 @@ void MarkdownTextView::insertFromMimeData(const QMimeData* source)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
     text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    text.remove(ProjectedDocument::kCarriageReturnStandIn);
     textCursor().insertText(ProjectedDocument::toDocumentText(text));
     ensureCursorVisible();
 }

@@ -11,14 +11,8 @@ Q_DECLARE_METATYPE(quillon::TextAttachmentPtr)
 
 namespace quillon {
 
-namespace {
-
 // QTextDocument turns a carriage return into a paragraph break, which would make the document
 // one character shorter than the storage at every CR LF: it holds a stand-in instead.
-constexpr QChar kCarriageReturnStandIn(0x240D);
-
-} // namespace
-
 QString ProjectedDocument::toDocumentText(QString text)
 {
     text.replace(QLatin1Char('\r'), kCarriageReturnStandIn);

@@ -47,6 +47,9 @@ public:
     // Text as the document holds it: a carriage return would become a paragraph break there, so
     // it is held as a stand-in character that reads back as a carriage return.
     static QString toDocumentText(QString text);
+    // The stand-in: a noncharacter, which typed and pasted text never brings in (the view drops
+    // it), so that no character the user enters turns into a carriage return.
+    static constexpr QChar kCarriageReturnStandIn { char16_t(0xFDEF) };
 
     // The document format of a table's object character.
     static QTextCharFormat objectFormat(const TextAttachmentPtr& attachment);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QInputMethodEvent>
+
 using namespace quillon;
 using namespace quillon::test;
 
@@ -328,4 +331,21 @@ TEST(BlockEditorInput, ReplacingEverythingAndPastingKeepTheTextExact)
     h.key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(h.content().toStdString(), (start + start).toStdString());
     EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 2);
+}
+
+TEST(BlockEditorInput, OnlyACarriageReturnIsWrittenAsOne)
+{
+    EditorHarness h(QStringLiteral("a\rb\n"));
+    h.setCaret(1);
+    h.type(QString(QChar(0x240D)));
+    EXPECT_EQ(h.content(), QStringView(u"a\u240D\rb\n").toString());
+    // The document's own stand-in for a carriage return never comes in from outside.
+    h.type(QString(QChar(0xFDEF)));
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringView(u"x\uFDEFy").toString());
+    QApplication::sendEvent(h.view(), &composed);
+    QApplication::clipboard()->setText(QStringView(u"p\uFDEFq").toString());
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringView(u"a\u240Dxypq\rb\n").toString());
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
 }
