@@ -180,6 +180,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_caretStorage = cursor.position();
     m_caretLine->moveTo(cursor.blockNumber());
     m_reloadPending = false;
+    m_tableLineBreaks.clear();
     m_restylePending = true;
     markAllParagraphsDirty();
     centerTextColumn();
@@ -357,7 +358,7 @@ void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
     if (m_reloadPending)
-        reload(m_markdown, caretMarkdownOffset());
+        reload(m_markdown, withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)
         restyle();
     if (m_presentPending)

@@ -101,6 +101,11 @@ private:
     void centerTextColumn();
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
+    // Adds to `markdown` the line breaks the view shows between a table and text that an edit
+    // at [position, position + added) of the storage put on the table's line; true if any.
+    bool separateTablesFromText(QString& markdown, int position, int added);
+    // A Markdown offset of the storage's text as an offset of the text with those breaks.
+    qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
     // True when the change can restyle text beyond the paragraphs it touches.
     bool mayRestyleFarAway(const MarkdownReplacement& change) const;
 
@@ -142,6 +147,9 @@ private:
     qsizetype m_caretStorage = 0;
     bool m_restylePending = false;
     bool m_reloadPending = false;
+    // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
+    // before the break was added), and whether a caret there stands after the break.
+    QList<QPair<qsizetype, bool>> m_tableLineBreaks;
     bool m_flushQueued = false;
 };
 

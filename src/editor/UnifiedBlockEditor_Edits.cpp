@@ -7,6 +7,7 @@
 #include "editor/LineEditingKeys.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "markdown/TextLines.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QTextBlock>
@@ -20,11 +21,20 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
         return;
     const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
     m_projected->mirrorDocumentChange(position, removed, added);
-    const QString markdown = m_projected->markdown();
-    if (markdown == m_markdown)
-        return; // a change of formats only
+    QString markdown = m_projected->markdown();
+    const bool separated = separateTablesFromText(markdown, position, added);
+    if (markdown == m_markdown) {
+        // A change of formats only, or a line break under a table deleted in the view only.
+        if (separated) {
+            m_reloadPending = true;
+            schedulePendingWork();
+        }
+        return;
+    }
     MarkdownReplacement change = MarkdownReplacement::between(m_markdown, markdown);
     change.caretBefore = int(caretBefore);
+    if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
+        change.caretAfter = int(withTableLineBreaks(caretMarkdownOffset()));
     m_undo.record(change, m_editKind);
     const bool mayChangeTables = tableStructureMayHaveChanged(change);
     if (mayRestyleFarAway(change)) {
@@ -38,14 +48,75 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     m_markdown = markdown;
     m_editSinceCaretMove = true;
     writeToWorkspace();
-    if (mayChangeTables
-        && m_projected->tableCount() != MarkdownTableProjection::findTables(m_markdown).size()) {
+    if (separated
+        || (mayChangeTables
+            && m_projected->tableCount()
+                != MarkdownTableProjection::findTables(m_markdown).size())) {
         m_reloadPending = true;
         schedulePendingWork();
         return;
     }
     // Styled before the document lays the change out, so that it is laid out once.
     restyle(true);
+}
+
+bool UnifiedBlockEditor::separateTablesFromText(QString& markdown, int position, int added)
+{
+    // A table is whole lines of Markdown, while the view may show text right beside its
+    // character. Text that would become cells the table cannot show (before its header, past
+    // its last row's columns) gets the line break the view implies; text that still fits the
+    // last row (the alignment row being typed) stays there and the table is rebuilt with it.
+    const AttributedText& storage = m_projected->storage();
+    const QString& text = storage.text();
+    const qsizetype length = text.size();
+    auto besideText = [&](qsizetype neighbour) {
+        return neighbour >= 0 && neighbour < length && !textlines::isLineBreak(text.at(neighbour));
+    };
+    auto fitsLastRow = [&](const TableAttachment& table, qsizetype after) {
+        qsizetype end = after;
+        while (end < length && !textlines::isLineBreak(text.at(end)))
+            ++end;
+        const QStringView rest = QStringView(text).mid(after, end - after);
+        if (rest.contains(QChar::ObjectReplacementCharacter))
+            return false;
+        const QString& source = table.markdown();
+        const QString row = source.mid(source.lastIndexOf(u'\n') + 1) + rest.toString();
+        return MarkdownTable::splitCells(row).size() <= table.table().headers.size();
+    };
+    // A break still waiting for the reload must be found again in the new text.
+    const bool whole = !m_tableLineBreaks.isEmpty();
+    const qsizetype from = whole ? 0 : qMax(0, position - 1);
+    const qsizetype to = whole ? length : qMin(length, qsizetype(position) + added + 1);
+    m_tableLineBreaks.clear();
+    bool glued = false;
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i);
+        if (!table)
+            continue;
+        if (besideText(i - 1)) {
+            glued = true;
+            const qsizetype offset = m_projected->markdownOffset(i);
+            if (m_tableLineBreaks.isEmpty() || m_tableLineBreaks.last().first != offset)
+                m_tableLineBreaks.append({ offset, false });
+        }
+        if (besideText(i + 1)) {
+            glued = true;
+            if (!fitsLastRow(*table, i + 1))
+                m_tableLineBreaks.append({ m_projected->markdownOffset(i + 1), true });
+        }
+    }
+    for (auto it = m_tableLineBreaks.crbegin(); it != m_tableLineBreaks.crend(); ++it)
+        markdown.insert(it->first, u'\n');
+    return glued;
+}
+
+qsizetype UnifiedBlockEditor::withTableLineBreaks(qsizetype markdownOffset) const
+{
+    qsizetype shift = 0;
+    for (const auto& [offset, caretAfter] : std::as_const(m_tableLineBreaks))
+        shift += markdownOffset > offset || (markdownOffset == offset && caretAfter) ? 1 : 0;
+    return markdownOffset + shift;
 }
 
 bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const

@@ -247,3 +247,76 @@ TEST(TableEditing, ACommittedCellKeepsTheEditorsAppearance)
     EXPECT_TRUE(table->isDarkMode());
     EXPECT_EQ(table->fontSize(), 20);
 }
+
+TEST(TableEditing, TextBesideATableGetsItsOwnLineInTheMarkdown)
+{
+    const qsizetype tableEnd = kDoc.indexOf(QStringLiteral("| 3 | 4 |")) + 9;
+    auto tableIndex = [](const EditorHarness& h) {
+        return int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
+    };
+    auto expectShown = [](const EditorHarness& h, const QString& storage) {
+        EXPECT_EQ(h.editor->projected().storage().text(), storage);
+        EXPECT_EQ(h.editor->projected().markdown(), h.content());
+        EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 1);
+        EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+    };
+    {
+        SCOPED_TRACE("typing right after the table");
+        EditorHarness h(kDoc);
+        QTextCursor cursor = h.view()->textCursor();
+        cursor.setPosition(tableIndex(h) + 1);
+        h.view()->setTextCursor(cursor);
+        h.type(QStringLiteral("n"));
+        const QString typed = QString(kDoc).insert(tableEnd, QStringLiteral("\nn"));
+        EXPECT_EQ(h.content(), typed);
+        // The line break belongs to the typed character's step.
+        h.editor->undo();
+        EXPECT_EQ(h.content(), kDoc);
+        expectShown(h, QStringLiteral("Intro\n\n\uFFFC\n\nOutro\n"));
+        h.editor->redo();
+        EXPECT_EQ(h.content(), typed);
+        h.type(QStringLiteral("ote"));
+        EXPECT_EQ(h.content(), QString(kDoc).insert(tableEnd, QStringLiteral("\nnote")));
+        expectShown(h, QStringLiteral("Intro\n\n\uFFFC\nnote\n\nOutro\n"));
+        EXPECT_EQ(h.editor->caretMarkdownOffset(), tableEnd + 5);
+    }
+    {
+        SCOPED_TRACE("typing right before the table");
+        EditorHarness h(kDoc);
+        QTextCursor cursor = h.view()->textCursor();
+        cursor.setPosition(tableIndex(h));
+        h.view()->setTextCursor(cursor);
+        h.type(QStringLiteral("ab"));
+        EXPECT_EQ(h.content(), QString(kDoc).insert(7, QStringLiteral("ab\n")));
+        expectShown(h, QStringLiteral("Intro\n\nab\n\uFFFC\n\nOutro\n"));
+        EXPECT_EQ(h.editor->caretMarkdownOffset(), 9);
+    }
+    {
+        SCOPED_TRACE("Backspace under the table");
+        EditorHarness h(kDoc);
+        h.setCaret(kDoc.indexOf(QStringLiteral("Outro")));
+        h.key(Qt::Key_Backspace);
+        const QString joined = QString(kDoc).remove(tableEnd, 1);
+        EXPECT_EQ(h.content(), joined);
+        const int writes = int(h.written.size());
+        h.key(Qt::Key_Backspace); // would put the text on the table's last row
+        EXPECT_EQ(h.content(), joined);
+        EXPECT_EQ(int(h.written.size()), writes);
+        expectShown(h, QStringLiteral("Intro\n\n\uFFFC\nOutro\n"));
+        EXPECT_EQ(h.editor->caretMarkdownOffset(), tableEnd + 1);
+        h.type(QStringLiteral("x"));
+        EXPECT_EQ(h.content(), QString(joined).insert(tableEnd + 1, u'x'));
+    }
+    {
+        SCOPED_TRACE("typing into a last row that still has room");
+        const QString open = QStringLiteral("| A | B |\n|---|---|\n| 1 |");
+        EditorHarness h(open);
+        h.setCaret(open.size());
+        h.type(QStringLiteral(" 2"));
+        EXPECT_EQ(h.content(), open + QStringLiteral(" 2"));
+        expectShown(h, QStringLiteral("\uFFFC"));
+        const auto* table = MarkdownTableProjection::tableAt(h.editor->projected().storage(), 0);
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->table().rows.value(0), (QStringList { "1", "2" }));
+    }
+}
