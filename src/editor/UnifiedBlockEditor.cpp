@@ -110,6 +110,7 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
 
 void UnifiedBlockEditor::setDarkMode(bool dark)
 {
+    const bool changed = dark != m_isDarkMode;
     m_isDarkMode = dark;
     QPalette palette = m_view->palette();
     const QColor text = MarkdownHighlighter::palette(dark).textColor;
@@ -119,6 +120,9 @@ void UnifiedBlockEditor::setDarkMode(bool dark)
     m_view->setStyleSheet(QString());
     m_find->setDarkMode(dark);
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    // The same appearance again must not close an open cell.
+    if (!changed)
+        return;
     m_presenter.clearCache();
     if (m_projected->storage().length() > 0) {
         m_tableEditor->commit();

@@ -320,3 +320,24 @@ TEST(TableEditing, TextBesideATableGetsItsOwnLineInTheMarkdown)
         EXPECT_EQ(table->table().rows.value(0), (QStringList { "1", "2" }));
     }
 }
+
+TEST(TableEditing, TheSameAppearanceAgainLeavesAnOpenCellAlone)
+{
+    EditorHarness h(kDoc);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 0));
+    ASSERT_NE(field(h), nullptr);
+    typeInField(h, QStringLiteral("pending"));
+    int presentations = 0;
+    QObject::connect(h.editor.get(), &UnifiedBlockEditor::presented, [&] { ++presentations; });
+    h.editor->setDarkMode(h.editor->isDarkMode());
+    h.editor->setFontSize(h.editor->fontSize());
+    QApplication::processEvents();
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_EQ(field(h)->text(), QStringLiteral("pending"));
+    EXPECT_EQ(h.content(), kDoc);
+    EXPECT_EQ(presentations, 0);
+
+    h.editor->setDarkMode(!h.editor->isDarkMode()); // a real change commits first
+    EXPECT_EQ(field(h), nullptr);
+    EXPECT_EQ(h.content(), withCells(kDoc, { { 1, 0, "pending" } }));
+}
