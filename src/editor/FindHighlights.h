@@ -15,10 +15,6 @@ namespace quillon {
 class FindHighlights
 {
 public:
-    // Case-insensitive, non-overlapping matches of the query trimmed of whitespace; none for a
-    // query that is empty after trimming.
-    static QList<TextRange> findMatches(const QString& text, const QString& query);
-
     // Paints the matches (the one at activeIndex as the active match) and returns them.
     static QList<TextRange> apply(QTextEdit& view, const QString& text, const QString& query,
         int activeIndex, bool isDarkMode);

@@ -11,6 +11,7 @@
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "markdown/MarkdownTextViewSupport.h"
 #include "platform/CommandBus.h"
 #include "workspace/WorkspaceState.h"
 
@@ -371,16 +372,11 @@ void UnifiedBlockEditor::flushPendingWork()
 
 void UnifiedBlockEditor::scrollToLine(int line)
 {
-    if (line < 1 || m_markdown.isEmpty())
+    // Lines are counted in the Markdown text with the same line breaks as project search.
+    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(m_markdown, line);
+    if (!range)
         return;
-    qsizetype offset = 0;
-    for (int current = 1; current < line; ++current) {
-        const qsizetype next = m_markdown.indexOf(u'\n', offset);
-        if (next < 0 || next + 1 >= m_markdown.size())
-            return;
-        offset = next + 1;
-    }
-    const qsizetype storageStart = m_projected->storageOffset(offset);
+    const qsizetype storageStart = m_projected->storageOffset(range->location);
     const QTextBlock block = m_view->document()->findBlock(int(storageStart));
     if (!block.isValid())
         return;

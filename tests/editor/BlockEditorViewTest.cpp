@@ -123,6 +123,16 @@ TEST(BlockEditorLayout, ScrollToLineSelectsTheMarkdownLineEvenAfterATable)
     EXPECT_EQ(h.view()->textCursor().selectedText(), cursor.selectedText());
 }
 
+TEST(BlockEditorLayout, ScrollToLineCountsLineBreaksAsProjectSearchDoes)
+{
+    // A line separator inside a paragraph is a line of its own for project search.
+    EditorHarness h(QStringLiteral("first\u2028second\nthird\nfourth\n"), QSize(800, 300));
+    Q_EMIT CommandBus::shared().scrollToLine(3);
+    QApplication::processEvents();
+    EXPECT_EQ(h.view()->textCursor().selectedText(),
+        QStringLiteral("third") + QChar(QChar::ParagraphSeparator));
+}
+
 TEST(BlockEditorLayout, AnEditRestylesOnlyTheParagraphsItChanged)
 {
     QString doc;
