@@ -192,16 +192,22 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     restyle();
 }
 
-void UnifiedBlockEditor::restyle(bool insideDocumentChange)
+HighlightOptions UnifiedBlockEditor::highlightOptions() const
 {
-    m_restylePending = false;
-    FlagScope programmatic(m_isProgrammatic);
     HighlightOptions options;
     options.isDarkMode = m_isDarkMode;
     options.fontSize = m_fontSize;
     options.isReadingMode = true;
     options.isFocused = m_view->hasFocus();
     options.cursorLocation = m_view->textCursor().position();
+    return options;
+}
+
+void UnifiedBlockEditor::restyle(bool insideDocumentChange)
+{
+    m_restylePending = false;
+    FlagScope programmatic(m_isProgrammatic);
+    const HighlightOptions options = highlightOptions();
     // Lines whose styling depends on themselves alone are styled alone; anything else, and an
     // idle moment after local styling, restyles the whole document.
     QList<TextSpan> local;
@@ -281,12 +287,7 @@ void UnifiedBlockEditor::refreshEverything()
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
-    HighlightOptions options;
-    options.isDarkMode = m_isDarkMode;
-    options.fontSize = m_fontSize;
-    options.isReadingMode = true;
-    options.isFocused = m_view->hasFocus();
-    options.cursorLocation = m_view->textCursor().position();
+    const HighlightOptions options = highlightOptions();
     MarkdownHighlighter::highlight(m_projected->storage(), options);
     startBackgroundPass();
 }

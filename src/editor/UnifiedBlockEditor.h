@@ -4,6 +4,7 @@
 #include "editor/MarkdownTextView.h"
 #include "editor/MarkdownUndoStack.h"
 #include "editor/ProjectedDocument.h"
+#include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/TableAttachment.h"
 
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 
 namespace quillon {
 
@@ -100,6 +102,9 @@ private:
     void writeToWorkspace();
     void centerTextColumn();
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
+    // The start and end (before its line break) of the Markdown lines a change touches.
+    std::pair<qsizetype, qsizetype> linesAround(const MarkdownReplacement& change) const;
+    HighlightOptions highlightOptions() const;
     bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit
     // at [position, position + added) of the storage put on the table's line; true if any.

@@ -119,6 +119,18 @@ qsizetype UnifiedBlockEditor::withTableLineBreaks(qsizetype markdownOffset) cons
     return markdownOffset + shift;
 }
 
+std::pair<qsizetype, qsizetype> UnifiedBlockEditor::linesAround(
+    const MarkdownReplacement& change) const
+{
+    qsizetype start = change.position;
+    while (start > 0 && m_markdown.at(start - 1) != u'\n')
+        --start;
+    qsizetype end = change.position + change.removed.size();
+    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
+        ++end;
+    return { start, end };
+}
+
 bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
@@ -150,13 +162,8 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
                 return true;
         return line.contains(u"```") || line.contains(u"~~~");
     };
-    qsizetype start = change.position;
-    while (start > 0 && m_markdown.at(start - 1) != u'\n')
-        --start;
+    const auto [start, end] = linesAround(change);
     const qsizetype changeEnd = change.position + change.removed.size();
-    qsizetype end = changeEnd;
-    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
-        ++end;
     const QStringView text(m_markdown);
     // The line before the change, and after it (the change may join a fence's characters).
     QString after = text.mid(start, change.position - start).toString();
@@ -195,12 +202,7 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
     if (farReachingChange(change.removed) || farReachingChange(change.inserted))
         return true;
     // A line that is, or may become, a fence or a table line.
-    qsizetype start = change.position;
-    while (start > 0 && m_markdown.at(start - 1) != u'\n')
-        --start;
-    qsizetype end = change.position + change.removed.size();
-    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
-        ++end;
+    const auto [start, end] = linesAround(change);
     const QStringView line = QStringView(m_markdown).mid(start, end - start);
     return line.contains(u'|') || line.contains(u"```") || line.contains(u"~~~")
         || line.contains(QChar::ObjectReplacementCharacter);
