@@ -1,5 +1,6 @@
 #include "analytics/AnalyticsManager.h"
 
+#include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Beacon.h"
 #include "analytics/beacon/TelemetryManager.h"
 #include "analytics/beacon/TelemetryManagerConfiguration.h"
@@ -29,12 +30,7 @@ void writeLine(const QString& line)
 
 AnalyticsManager& AnalyticsManager::shared()
 {
-    static AnalyticsManager* instance = [] {
-        auto* manager = new AnalyticsManager;
-        if (QCoreApplication* app = QCoreApplication::instance())
-            manager->moveToThread(app->thread());
-        return manager;
-    }();
+    static AnalyticsManager* instance = onMainThread(new AnalyticsManager);
     return *instance;
 }
 

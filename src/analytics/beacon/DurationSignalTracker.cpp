@@ -1,5 +1,6 @@
 #include "analytics/beacon/DurationSignalTracker.h"
 
+#include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Clock.h"
 
 #include <QCoreApplication>
@@ -9,13 +10,7 @@ namespace quillon {
 
 DurationSignalTracker& DurationSignalTracker::shared()
 {
-    static DurationSignalTracker* instance = [] {
-        auto* tracker = new DurationSignalTracker;
-        if (QCoreApplication* app = QCoreApplication::instance())
-            if (tracker->thread() != app->thread())
-                tracker->moveToThread(app->thread());
-        return tracker;
-    }();
+    static DurationSignalTracker* instance = onMainThread(new DurationSignalTracker);
     return *instance;
 }
 

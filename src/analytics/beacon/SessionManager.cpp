@@ -1,5 +1,6 @@
 #include "analytics/beacon/SessionManager.h"
 
+#include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Beacon.h"
 #include "analytics/beacon/Clock.h"
 #include "platform/UserDefaults.h"
@@ -32,13 +33,7 @@ QDateTime distantPast()
 
 SessionManager& SessionManager::shared()
 {
-    static SessionManager* instance = [] {
-        auto* manager = new SessionManager;
-        if (QCoreApplication* app = QCoreApplication::instance())
-            if (manager->thread() != app->thread())
-                manager->moveToThread(app->thread());
-        return manager;
-    }();
+    static SessionManager* instance = onMainThread(new SessionManager);
     return *instance;
 }
 
