@@ -15,6 +15,18 @@
 
 namespace quillon {
 
+namespace {
+
+bool containsAnyOf(QStringView text, QStringView characters)
+{
+    for (QChar c : text)
+        if (characters.contains(c))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
 {
     if (m_isProgrammatic)
@@ -135,32 +147,12 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
-    auto breaksOrMarks = [](QStringView text) {
-        for (QChar c : text) {
-            switch (c.unicode()) {
-            case u'|':
-            case u'\n':
-            case u'`':
-            case u'~':
-            case u'\r':
-            case 0x2028:
-            case 0x2029:
-            case 0x0085:
-            case 0xFFFC:
-                return true;
-            default:
-                break;
-            }
-        }
-        return false;
-    };
-    if (breaksOrMarks(change.removed) || breaksOrMarks(change.inserted))
+    const QStringView breaksOrMarks = u"|\n`~\r\u2028\u2029\u0085\uFFFC";
+    if (containsAnyOf(change.removed, breaksOrMarks)
+        || containsAnyOf(change.inserted, breaksOrMarks))
         return true;
     auto tableOrFenceLine = [](QStringView line) {
-        for (QChar c : line)
-            if (c == u'|' || c == u'\r' || c == QChar::ObjectReplacementCharacter)
-                return true;
-        return line.contains(u"```") || line.contains(u"~~~");
+        return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
     };
     const auto [start, end] = linesAround(change);
     const qsizetype changeEnd = change.position + change.removed.size();
@@ -176,30 +168,8 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
 {
     // Fences, table lines, links and underscores pair up across lines; everything else the
     // highlighter styles within the line it stands on.
-    auto farReachingChange = [](QStringView text) {
-        for (QChar c : text) {
-            switch (c.unicode()) {
-            case u'`':
-            case u'~':
-            case u'|':
-            case u'_':
-            case u'[':
-            case u']':
-            case u'(':
-            case u')':
-            case u'\r':
-            case 0x2028:
-            case 0x2029:
-            case 0x0085:
-            case 0xFFFC:
-                return true;
-            default:
-                break;
-            }
-        }
-        return false;
-    };
-    if (farReachingChange(change.removed) || farReachingChange(change.inserted))
+    const QStringView farReaching = u"`~|_[]()\r\u2028\u2029\u0085\uFFFC";
+    if (containsAnyOf(change.removed, farReaching) || containsAnyOf(change.inserted, farReaching))
         return true;
     // A line that is, or may become, a fence or a table line.
     const auto [start, end] = linesAround(change);
