@@ -39,5 +39,5 @@ quillon_build() {
     local dir=$1 type=$2
     shift 2
     cmake -S "$QUILLON_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
-    cmake --build "$dir" --parallel "$(nproc)"
+    cmake --build "$dir" --parallel "${QUILLON_JOBS:-$(nproc)}"
 }
