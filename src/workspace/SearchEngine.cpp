@@ -1,151 +1,27 @@
 #include "workspace/SearchEngine.h"
 
 #include "platform/FileUtil.h"
+#include "workspace/SearchEngine_Scan.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
-#include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace quillon {
 
 namespace {
 
-// Characters outside ASCII whose case folding is an ASCII letter (KELVIN SIGN, LONG S): a query
-// letter can match them although the byte scan below only looks for ASCII.
-struct AsciiFoldingChar
-{
-    char folded;
-    QByteArray utf8;
-};
-
-const std::vector<AsciiFoldingChar>& asciiFoldingChars()
-{
-    static const std::vector<AsciiFoldingChar> chars = [] {
-        std::vector<AsciiFoldingChar> found;
-        for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
-            if (cp >= 0xD800 && cp <= 0xDFFF)
-                continue;
-            const char32_t folded = QChar::toCaseFolded(cp);
-            if (folded < 0x80)
-                found.push_back({ char(folded), QString::fromUcs4(&cp, 1).toUtf8() });
-        }
-        return found;
-    }();
-    return chars;
-}
-
-char foldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-// Case-insensitive (ASCII) Boyer-Moore-Horspool over raw bytes. In UTF-8 an ASCII byte is always
-// a whole character, so a hit here is a hit in the text.
-class AsciiScanner
-{
-public:
-    explicit AsciiScanner(const QByteArray& needle)
-        : m_needle(needle.toLower())
-    {
-        const qsizetype m = m_needle.size();
-        m_skip.fill(m);
-        for (qsizetype i = 0; i + 1 < m; ++i) {
-            const char c = m_needle.at(i);
-            m_skip[uchar(c)] = m - 1 - i;
-            if (c >= 'a' && c <= 'z')
-                m_skip[uchar(c - ('a' - 'A'))] = m - 1 - i;
-        }
-        for (const AsciiFoldingChar& special : asciiFoldingChars()) {
-            if (m_needle.contains(special.folded))
-                m_specials.push_back(special.utf8);
-        }
-    }
-
-    bool isEmpty() const { return m_needle.isEmpty(); }
-
-    // Whether the text may contain the needle under Unicode case folding.
-    bool mayMatch(const char* data, qsizetype size) const
-    {
-        if (find(data, size))
-            return true;
-        for (const QByteArray& special : m_specials) {
-            if (::memmem(data, size_t(size), special.constData(), size_t(special.size())))
-                return true;
-        }
-        return false;
-    }
-
-private:
-    bool find(const char* data, qsizetype size) const
-    {
-        const qsizetype m = m_needle.size();
-        const char* needle = m_needle.constData();
-        const char last = needle[m - 1];
-        qsizetype i = 0;
-        while (i + m <= size) {
-            const char c = data[i + m - 1];
-            if (foldAscii(c) == last) {
-                qsizetype j = 0;
-                while (j < m - 1 && foldAscii(data[i + j]) == needle[j])
-                    ++j;
-                if (j == m - 1)
-                    return true;
-            }
-            i += m_skip[uchar(c)];
-        }
-        return false;
-    }
-
-    QByteArray m_needle;
-    std::array<qsizetype, 256> m_skip;
-    std::vector<QByteArray> m_specials;
-};
-
-// The longest run of ASCII characters of the query: every match of the query contains a match of
-// it, so files without one are passed over without decoding them.
-QByteArray longestAsciiRun(const QString& query)
-{
-    QByteArray best;
-    QByteArray current;
-    for (const QChar c : query) {
-        if (c.unicode() < 0x80) {
-            current.append(char(c.unicode()));
-            continue;
-        }
-        if (current.size() > best.size())
-            best = current;
-        current.clear();
-    }
-    return current.size() > best.size() ? current : best;
-}
-
-bool isLineBreak(char16_t c)
-{
-    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-}
-
-QString trimBlanks(QStringView line)
-{
-    qsizetype start = 0;
-    qsizetype end = line.size();
-    while (start < end && isBlank(line.at(start)))
-        ++start;
-    while (end > start && isBlank(line.at(end - 1)))
-        --end;
-    return line.sliced(start, end - start).toString();
-}
+using search_detail::ByteMatcher;
+using search_detail::ContentScanner;
 
 QString extensionOf(const QString& name)
 {
@@ -155,58 +31,67 @@ QString extensionOf(const QString& name)
     return name.sliced(dot + 1).toLower();
 }
 
-bool readWholeFile(const QByteArray& path, QByteArray& buffer)
+bool isSymLink(const QByteArray& path)
 {
-    // Non-blocking, so a FIFO named like a document can't stall the search in open().
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    buffer.resize(qsizetype(st.st_size));
-    qsizetype filled = 0;
-    while (true) {
-        if (filled == buffer.size())
-            buffer.resize(buffer.size() + 65536); // the file grew while we read it
-        const ssize_t n = ::read(fd, buffer.data() + filled, size_t(buffer.size() - filled));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    ::close(fd);
-    buffer.truncate(filled);
-    return true;
+    return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-class Walker
+// One folder or searched document, in the order of the walk: depth first, each folder's entries
+// in the order the file system lists them.
+struct Item
+{
+    QByteArray path;
+    QString qpath;
+    QString name;
+    QString relative;
+    bool isDocument = false;
+    bool nameMatches = false;
+    bool scanned = false; // a document whose lines have been searched
+    QVector<SearchResult> lineHits;
+};
+
+SearchResult nameHit(const Item& item, const QString& query)
+{
+    SearchResult hit;
+    hit.fileURL = item.qpath;
+    hit.fileName = item.name;
+    hit.relativePath = item.relative;
+    hit.lineNumber = 1;
+    hit.lineContent = item.name;
+    hit.matchRangeInLine
+        = { int(item.name.indexOf(query, 0, Qt::CaseInsensitive)), int(query.size()) };
+    hit.isFileNameMatch = true;
+    return hit;
+}
+
+// The calling thread walks the folders and lists what to search; helper threads read the listed
+// documents meanwhile, in walk order, and the caller joins them when its walk is done. Once the
+// hits of everything up to some point of the walk reach the limit, nothing after it is read.
+class Search
 {
 public:
-    Walker(const QString& root, const QString& query, const QSet<QString>& extensions, int max)
-        : m_root(root)
-        , m_query(query)
+    Search(const QString& query, const QSet<QString>& extensions, int max)
+        : m_query(query)
         , m_extensions(extensions)
         , m_max(max)
-        , m_scanner(longestAsciiRun(query))
+        , m_matcher(query)
     {
-        for (const QChar c : query) {
-            if (isLineBreak(c.unicode()))
-                m_queryHasLineBreak = true;
-        }
     }
 
-    QVector<SearchResult> run()
+    QVector<SearchResult> run(const QString& root)
     {
-        walk(QFile::encodeName(m_root), m_root, QString());
-        return std::move(m_hits);
+        walk(QFile::encodeName(root), root, QString());
+        publish();
+        {
+            std::lock_guard lock(m_mutex);
+            m_walkDone = true;
+        }
+        m_wake.notify_all();
+        work();
+        for (std::thread& helper : m_helpers)
+            helper.join();
+        return merge();
     }
 
 private:
@@ -216,7 +101,10 @@ private:
         unsigned char type;
     };
 
-    bool full() const { return m_hits.size() >= m_max; }
+    static size_t helperLimit()
+    {
+        return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) - 1;
+    }
 
     void walk(const QByteArray& dirPath, const QString& dirQPath, const QString& dirRelative)
     {
@@ -231,7 +119,7 @@ private:
             ::closedir(dir);
         }
         for (const Entry& entry : entries) {
-            if (full())
+            if (m_enough.load(std::memory_order_relaxed))
                 return;
             visit(dirPath, dirQPath, dirRelative, entry);
         }
@@ -240,118 +128,137 @@ private:
     void visit(const QByteArray& dirPath, const QString& dirQPath, const QString& dirRelative,
         const Entry& entry)
     {
-        const QByteArray path
-            = dirPath.endsWith('/') ? dirPath + entry.name : dirPath + '/' + entry.name;
+        Item item;
+        item.path = dirPath.endsWith('/') ? dirPath + entry.name : dirPath + '/' + entry.name;
         bool isDir = entry.type == DT_DIR;
         bool descend = isDir;
         if (entry.type == DT_UNKNOWN || entry.type == DT_LNK) {
             struct stat st;
-            if (::stat(path.constData(), &st) != 0)
+            if (::stat(item.path.constData(), &st) != 0)
                 return; // gone, or a dangling link
             isDir = S_ISDIR(st.st_mode);
-            descend = isDir && entry.type == DT_UNKNOWN && !isSymLink(path);
+            descend = isDir && entry.type == DT_UNKNOWN && !isSymLink(item.path);
         }
-        const QString name = QFile::decodeName(entry.name);
-        const QString qpath = dirQPath.endsWith(QLatin1Char('/'))
-            ? dirQPath + name
-            : dirQPath + QLatin1Char('/') + name;
-        const QString relative
-            = dirRelative.isEmpty() ? name : dirRelative + QLatin1Char('/') + name;
-        if (isDir) {
-            addNameHit(qpath, name, relative);
-            if (descend)
-                walk(path, qpath, relative);
+        item.name = QFile::decodeName(entry.name);
+        if (!isDir && !m_extensions.contains(extensionOf(item.name)))
             return;
-        }
-        if (!m_extensions.contains(extensionOf(name)))
-            return;
-        addNameHit(qpath, name, relative);
-        if (!full() && !m_queryHasLineBreak)
-            searchContent(path, qpath, name, relative);
+        item.qpath = dirQPath.endsWith(QLatin1Char('/')) ? dirQPath + item.name
+                                                         : dirQPath + QLatin1Char('/') + item.name;
+        item.relative
+            = dirRelative.isEmpty() ? item.name : dirRelative + QLatin1Char('/') + item.name;
+        item.isDocument = !isDir;
+        item.nameMatches = item.name.contains(m_query, Qt::CaseInsensitive);
+        const QByteArray path = item.path;
+        const QString qpath = item.qpath;
+        const QString relative = item.relative;
+        m_pending.push_back(std::move(item));
+        if (m_pending.size() >= 64)
+            publish();
+        if (descend)
+            walk(path, qpath, relative);
     }
 
-    static bool isSymLink(const QByteArray& path)
+    // Hands the items listed since the last call to the readers, a batch at a time, so the walk
+    // and the readers seldom wait for each other.
+    void publish()
     {
-        struct stat st;
-        return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
-    }
-
-    void addNameHit(const QString& path, const QString& name, const QString& relative)
-    {
-        const qsizetype at = name.indexOf(m_query, 0, Qt::CaseInsensitive);
-        if (at < 0 || full())
-            return;
-        SearchResult hit;
-        hit.fileURL = path;
-        hit.fileName = name;
-        hit.relativePath = relative;
-        hit.lineNumber = 1;
-        hit.lineContent = name;
-        hit.matchRangeInLine = { int(at), int(m_query.size()) };
-        hit.isFileNameMatch = true;
-        m_hits.append(std::move(hit));
-    }
-
-    void searchContent(
-        const QByteArray& path, const QString& qpath, const QString& name, const QString& relative)
-    {
-        if (!readWholeFile(path, m_buffer))
-            return;
-        if (!m_scanner.isEmpty() && !m_scanner.mayMatch(m_buffer.constData(), m_buffer.size()))
-            return;
-        QByteArrayView bytes(m_buffer);
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            bytes = bytes.sliced(3);
-        QStringDecoder decoder(QStringDecoder::Utf8,
-            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        const QString text = decoder.decode(bytes);
-        if (decoder.hasError())
-            return; // not UTF-8: no line hits
-
-        const QStringView view(text);
-        int lineNumber = 1;
-        qsizetype counted = 0; // line breaks before this offset are in lineNumber
-        qsizetype from = 0;
-        while (!full()) {
-            const qsizetype at = view.indexOf(m_query, from, Qt::CaseInsensitive);
-            if (at < 0)
-                return;
-            qsizetype lineStart = at;
-            while (lineStart > 0 && !isLineBreak(view.at(lineStart - 1).unicode()))
-                --lineStart;
-            for (qsizetype i = counted; i < lineStart; ++i) {
-                const char16_t c = view.at(i).unicode();
-                if (isLineBreak(c)
-                    && !(c == '\r' && i + 1 < view.size() && view.at(i + 1) == u'\n'))
-                    ++lineNumber;
+        size_t documents = 0;
+        bool waiting = false;
+        {
+            std::lock_guard lock(m_mutex);
+            for (Item& item : m_pending) {
+                m_documentCount += item.isDocument ? 1 : 0;
+                m_items.push_back(std::move(item));
             }
-            qsizetype lineEnd = at + m_query.size();
-            while (lineEnd < view.size() && !isLineBreak(view.at(lineEnd).unicode()))
-                ++lineEnd;
-            const QStringView line = view.sliced(lineStart, lineEnd - lineStart);
+            documents = m_documentCount;
+            waiting = m_waiting > 0;
+            advancePrefix();
+        }
+        m_pending.clear();
+        // A helper for every eight documents listed: small folders are searched in place.
+        while (m_helpers.size() < std::min(helperLimit(), documents / 8))
+            m_helpers.emplace_back([this] { work(); });
+        if (waiting)
+            m_wake.notify_all();
+    }
 
-            SearchResult hit;
-            hit.fileURL = qpath;
-            hit.fileName = name;
-            hit.relativePath = relative;
-            hit.lineNumber = lineNumber;
-            hit.lineContent = trimBlanks(line);
-            hit.matchRangeInLine = { int(at - lineStart), int(m_query.size()) };
-            m_hits.append(std::move(hit));
-
-            counted = lineStart;
-            from = lineEnd;
+    void work()
+    {
+        ContentScanner scanner(m_query, m_matcher);
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            while (m_cursor < m_items.size() && !m_items[m_cursor].isDocument)
+                ++m_cursor;
+            if (m_enough.load(std::memory_order_relaxed))
+                return;
+            if (m_cursor == m_items.size()) {
+                if (m_walkDone)
+                    return;
+                ++m_waiting;
+                m_wake.wait(lock);
+                --m_waiting;
+                continue;
+            }
+            Item& item = m_items[m_cursor++];
+            lock.unlock();
+            QVector<SearchResult> hits;
+            scanner.scan(item.path, item.qpath, item.name, item.relative, m_max, hits);
+            lock.lock();
+            item.lineHits = std::move(hits);
+            item.scanned = true;
+            advancePrefix();
         }
     }
 
-    const QString m_root;
-    const QString m_query;
+    // Counts the hits of the finished beginning of the walk; called with the mutex held.
+    void advancePrefix()
+    {
+        while (m_prefix < m_items.size()
+            && (m_items[m_prefix].scanned || !m_items[m_prefix].isDocument)) {
+            const Item& item = m_items[m_prefix];
+            m_prefixHits += int(item.nameMatches) + int(item.lineHits.size());
+            ++m_prefix;
+        }
+        if (m_prefixHits >= m_max && !m_enough.load(std::memory_order_relaxed)) {
+            m_enough.store(true, std::memory_order_relaxed);
+            m_wake.notify_all();
+        }
+    }
+
+    QVector<SearchResult> merge()
+    {
+        QVector<SearchResult> out;
+        for (size_t i = 0; i < m_items.size() && out.size() < m_max; ++i) {
+            Item& item = m_items[i];
+            if (item.isDocument && !item.scanned)
+                break; // past the point where the limit was reached
+            if (item.nameMatches)
+                out.append(nameHit(item, m_query));
+            for (SearchResult& hit : item.lineHits) {
+                if (out.size() >= m_max)
+                    break;
+                out.append(std::move(hit));
+            }
+        }
+        return out;
+    }
+
+    const QString& m_query;
     const QSet<QString>& m_extensions;
     const int m_max;
-    AsciiScanner m_scanner;
-    bool m_queryHasLineBreak = false;
-    QByteArray m_buffer;
-    QVector<SearchResult> m_hits;
+    const ByteMatcher m_matcher;
+    std::vector<std::thread> m_helpers;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Item> m_pending; // listed by the walk, not yet handed over
+    std::deque<Item> m_items; // grows at the end only, so a reader's item stays in place
+    int m_waiting = 0;
+    size_t m_documentCount = 0;
+    size_t m_cursor = 0;
+    bool m_walkDone = false;
+    std::atomic<bool> m_enough { false };
+    size_t m_prefix = 0;
+    int m_prefixHits = 0;
 };
 
 } // namespace
@@ -367,7 +274,7 @@ QVector<SearchResult> SearchEngine::search(const QString& folder, const QString&
     if (root.isEmpty() || ::stat(QFile::encodeName(root).constData(), &st) != 0
         || !S_ISDIR(st.st_mode))
         return {};
-    return Walker(root, q, allowedExtensions, maxResults).run();
+    return Search(q, allowedExtensions, maxResults).run(root);
 }
 
 } // namespace quillon

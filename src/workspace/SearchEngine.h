@@ -19,7 +19,9 @@ public:
     // with "." and "node_modules" folders are skipped with everything inside them. Folders are
     // matched by name whatever their extension; documents only when their lower-case extension is
     // in allowedExtensions, then by name and line by line (one hit per line, its first
-    // occurrence). Documents that are not UTF-8 give no line hits. Stops at maxResults hits.
+    // occurrence). Documents that are not UTF-8 give no line hits. Documents are read on several
+    // threads, but the hits keep the walk's order (depth first, each folder as the file system
+    // lists it; a document's name hit before its lines) and the first maxResults of them are kept.
     static QVector<SearchResult> search(const QString& folder, const QString& query,
         const QSet<QString>& allowedExtensions, int maxResults = defaultMaxResults);
 };

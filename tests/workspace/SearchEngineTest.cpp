@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFuture>
 #include <QSet>
@@ -183,4 +184,90 @@ TEST(SearchEngine, SearchesOnSeveralThreadsAtOnceAgree)
     }
     for (auto& run : runs)
         EXPECT_EQ(describe(run.result()), expected);
+}
+
+namespace {
+
+// The order the hits must come in, computed the plain way: one folder at a time as the file
+// system lists it, depth first, every document read in turn.
+void expectedHits(
+    const QString& folder, const QString& relative, const QString& query, QStringList& out)
+{
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.startsWith(u'.') || name == u"node_modules")
+            continue;
+        const QString rel = relative.isEmpty() ? name : relative + u'/' + name;
+        const qsizetype at = name.indexOf(query, 0, Qt::CaseInsensitive);
+        if (it.fileInfo().isDir()) {
+            if (at >= 0)
+                out.append(
+                    QStringLiteral("%1:1:%2@%3+%4 name").arg(rel, name).arg(at).arg(query.size()));
+            expectedHits(it.filePath(), rel, query, out);
+            continue;
+        }
+        if (!name.endsWith(QStringLiteral(".md")))
+            continue;
+        if (at >= 0)
+            out.append(
+                QStringLiteral("%1:1:%2@%3+%4 name").arg(rel, name).arg(at).arg(query.size()));
+        QFile file(it.filePath());
+        file.open(QIODevice::ReadOnly);
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        for (int i = 0; i < lines.size(); ++i) {
+            const qsizetype col = lines[i].indexOf(query, 0, Qt::CaseInsensitive);
+            if (col >= 0)
+                out.append(QStringLiteral("%1:%2:%3@%4+%5")
+                               .arg(rel)
+                               .arg(i + 1)
+                               .arg(lines[i].trimmed())
+                               .arg(col)
+                               .arg(query.size()));
+        }
+    }
+}
+
+} // namespace
+
+TEST(SearchEngine, HitsKeepTheWalkOrderAndTheLimitWhateverThreadReadsWhat)
+{
+    test::TempTree tree;
+    // Hits are spread unevenly, so threads finish documents out of order; a few folders match by
+    // name, and some documents hold nothing at all.
+    for (int i = 0; i < 400; ++i) {
+        const QString folder = i % 50 == 7 ? QStringLiteral("needle box %1").arg(i / 40)
+                                           : QStringLiteral("box %1").arg(i / 40);
+        QByteArray text;
+        for (int line = 0; line < (i * 37) % 23; ++line)
+            text += line % 3 == 0 ? "some Needle here\n" : "hay\n";
+        tree.write(
+            QStringLiteral("%1/doc %2%3.md").arg(folder).arg(i).arg(i % 9 == 0 ? " needle" : ""),
+            text);
+    }
+    QStringList all;
+    expectedHits(tree.path(), QString(), s("needle"), all);
+    ASSERT_GT(all.size(), 600);
+    for (int max : { 300, 37, 1, 100000 }) {
+        const QStringList got = describe(search(tree, "needle", markdown, max));
+        EXPECT_EQ(got, all.mid(0, max)) << "limit " << max;
+    }
+}
+
+TEST(SearchEngine, NonAsciiQueriesFindEveryCaseSpellingAndNothingElse)
+{
+    test::TempTree tree;
+    QByteArray decoys;
+    for (int i = 0; i < 2000; ++i)
+        decoys += "na\u00efve \u00cfo caf\u00e9 ";
+    tree.write(s("decoys.md"), decoys + "\n");
+    tree.write(s("greek.md"), "\u03a9mega\nohm \u2126MEGA\nno\n\u03c9mega last\n");
+    tree.write(s("mixed.md"), decoys + "\nthe NA\u00cfV\u00c9 end\n");
+    EXPECT_TRUE(search(tree, "\u00ef\u00f6").isEmpty());
+    EXPECT_EQ(describe(search(tree, "\u03c9mega")),
+        QStringList({ s("greek.md:1:\u03a9mega@0+5"), s("greek.md:2:ohm \u2126MEGA@4+5"),
+            s("greek.md:4:\u03c9mega last@0+5") }));
+    EXPECT_EQ(describe(search(tree, "na\u00efv\u00e9")),
+        QStringList({ s("mixed.md:2:the NA\u00cfV\u00c9 end@4+5") }));
 }
