@@ -1,18 +1,18 @@
 #include "agent/AgentIntegration.h"
 
 #include "agent/AgentProcessBridge.h"
-#include "workspace/WorkspaceServices.h"
 #include "workspace/WorkspaceState.h"
+
+#include <memory>
 
 namespace quillon {
 
-void installAgentIntegration()
+AgentProcessBridge& attachAgentBridge(WorkspaceState& workspace)
 {
-    WorkspaceServices services = WorkspaceServices::installed();
-    services.makeAgentBridge = [](WorkspaceState& workspace) -> QObject* {
-        return new AgentProcessBridge(&workspace, &workspace);
-    };
-    WorkspaceServices::install(std::move(services));
+    auto bridge = std::make_unique<AgentProcessBridge>(&workspace);
+    AgentProcessBridge& result = *bridge;
+    workspace.attachAgentBridge(std::move(bridge));
+    return result;
 }
 
 } // namespace quillon

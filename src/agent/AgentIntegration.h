@@ -2,8 +2,12 @@
 
 namespace quillon {
 
-// Makes every WorkspaceState created from now on own an AgentProcessBridge. Keeps whatever git
-// hooks are already installed. Call once at start (the application, and tests that want a bridge).
-void installAgentIntegration();
+class AgentProcessBridge;
+class WorkspaceState;
+
+// Gives the workspace its assistant bridge, owned by the workspace from now on, and returns it
+// for the window to hand to the views that show or configure the assistant. Call once per
+// workspace, right after creating it.
+AgentProcessBridge& attachAgentBridge(WorkspaceState& workspace);
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include "agent/AgentExecutableLocator.h"
 #include "agent/AgentRun.h"
+#include "agent/AgentSettings.h"
 #include "platform/UserDefaults.h"
 #include "workspace/WorkspaceState.h"
 
@@ -10,9 +11,9 @@
 namespace quillon {
 
 namespace {
-const QString engineKey = QStringLiteral("agentEngineRaw");
-const QString ollamaModelKey = QStringLiteral("agentOllamaModel");
-const QString customPathKey = QStringLiteral("agentCustomBinaryPath");
+const QString engineKey = AgentSettings::engine.key();
+const QString ollamaModelKey = AgentSettings::ollamaModel.key();
+const QString customPathKey = AgentSettings::customBinaryPath.key();
 } // namespace
 
 AgentProcessBridge::AgentProcessBridge(WorkspaceState* workspaceState, QObject* parent)
@@ -20,14 +21,17 @@ AgentProcessBridge::AgentProcessBridge(WorkspaceState* workspaceState, QObject* 
     , m_workspaceState(workspaceState)
 {
     UserDefaults& defaults = UserDefaults::standard();
-    setCustomBinaryPath(defaults.stringValue(customPathKey).value_or(QString()));
+    setCustomBinaryPath(
+        defaults.stringValue(customPathKey).value_or(AgentSettings::customBinaryPath.defaultValue));
 
-    const QString raw = defaults.stringValue(engineKey).value_or(QStringLiteral("claudeCode"));
+    const QString raw
+        = defaults.stringValue(engineKey).value_or(AgentSettings::engine.defaultValue);
     if (raw == QLatin1String("aider"))
         setCurrentEngine(SupportedAgentEngine::aider());
     else if (raw == QLatin1String("ollama"))
-        setCurrentEngine(SupportedAgentEngine::ollama(
-            defaults.stringValue(ollamaModelKey).value_or(QStringLiteral("llama3"))));
+        setCurrentEngine(
+            SupportedAgentEngine::ollama(defaults.stringValue(ollamaModelKey)
+                                             .value_or(AgentSettings::ollamaModel.defaultValue)));
     else if (raw == QLatin1String("custom"))
         setCurrentEngine(SupportedAgentEngine::customCLI(m_customBinaryPath));
     else
@@ -41,11 +45,6 @@ AgentProcessBridge::~AgentProcessBridge()
         run->disconnect(this);
         delete run;
     }
-}
-
-AgentProcessBridge* AgentProcessBridge::of(const WorkspaceState& workspaceState)
-{
-    return qobject_cast<AgentProcessBridge*>(workspaceState.agentBridge());
 }
 
 WorkspaceState* AgentProcessBridge::workspaceState() const

@@ -3,6 +3,7 @@
 #include "agent/ChatMessage.h"
 #include "agent/ContextPill.h"
 #include "agent/SupportedAgentEngine.h"
+#include "workspace/WorkspaceAgentBridge.h"
 
 #include <QList>
 #include <QObject>
@@ -19,9 +20,8 @@ class WorkspaceState;
 
 // The assistant's link to the command-line agent: the transcript, the chosen engine and its
 // settings, and one run at a time of the agent in the workspace folder. Lives on the main thread;
-// created by the WorkspaceState (through installAgentIntegration()) as its child, and keeps only
-// a weak link back to it.
-class AgentProcessBridge : public QObject
+// owned by its WorkspaceState (attachAgentBridge()), and keeps only a weak link back to it.
+class AgentProcessBridge : public QObject, public WorkspaceAgentBridge
 {
     Q_OBJECT
     Q_PROPERTY(QList<quillon::ChatMessage> messages READ messages NOTIFY messagesChanged)
@@ -37,11 +37,8 @@ public:
     // Stops a run still going: an agent must not go on editing files with no window.
     ~AgentProcessBridge() override;
 
-    // The bridge of a workspace, or null when none is installed.
-    static AgentProcessBridge* of(const WorkspaceState& workspaceState);
-
     const QList<ChatMessage>& messages() const { return m_messages; }
-    bool isProcessing() const { return m_isProcessing; }
+    bool isProcessing() const override { return m_isProcessing; }
     SupportedAgentEngine currentEngine() const { return m_currentEngine; }
     QString customBinaryPath() const { return m_customBinaryPath; }
     // Stores the path under "agentCustomBinaryPath"; the current engine is not changed.
@@ -61,7 +58,7 @@ public:
         const QString& workingDirectory = {});
     // Stops the current run and everything it started; the bridge is idle at once. The run's
     // message is completed when the agent has gone.
-    void cancelTask();
+    void cancelTask() override;
 
     // How long a stopped agent may take to end before it is killed.
     int stopGracePeriodMs() const { return m_stopGracePeriodMs; }

@@ -1,5 +1,6 @@
 #include "analytics/AnalyticsManager.h"
 
+#include "analytics/AnalyticsSettings.h"
 #include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Beacon.h"
 #include "analytics/beacon/TelemetryManager.h"
@@ -16,7 +17,7 @@ namespace quillon {
 
 namespace {
 
-const QString kOptOutKey = QStringLiteral("telemetryOptOut");
+const QString kOptOutKey = AnalyticsSettings::telemetryOptOut.key();
 const QString kBuiltInAppID = QStringLiteral("6F1C2A9E-3B7D-4E58-9A0C-D2E4B6F81357");
 
 void writeLine(const QString& line)
@@ -77,7 +78,9 @@ void AnalyticsManager::track(const AnalyticsEvent& event)
 
 bool AnalyticsManager::telemetryOptOut() const
 {
-    return UserDefaults::standard().boolValue(kOptOutKey).value_or(false);
+    return UserDefaults::standard()
+        .boolValue(kOptOutKey)
+        .value_or(AnalyticsSettings::telemetryOptOut.defaultValue);
 }
 
 void AnalyticsManager::setTelemetryOptOut(bool optOut)

@@ -1,10 +1,8 @@
 #include "app/ApplicationSetup.h"
 
-#include "agent/AgentIntegration.h"
 #include "analytics/AnalyticsEvent.h"
 #include "analytics/AnalyticsManager.h"
 #include "app/WidgetUserPrompts.h"
-#include "git/GitIntegration.h"
 
 #include <memory>
 
@@ -13,8 +11,6 @@ namespace quillon {
 void setUpApplication()
 {
     UserPrompts::install(std::make_unique<WidgetUserPrompts>());
-    installGitIntegration();
-    installAgentIntegration();
     AnalyticsManager::shared().configure();
     AnalyticsManager::shared().track(AnalyticsEvent::appLaunched());
 }

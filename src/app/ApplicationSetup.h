@@ -2,9 +2,9 @@
 
 namespace quillon {
 
-// What the process does once at start, before the first WorkspaceState exists: the real prompts,
-// the git and agent integrations behind the workspace's seams, and the analytics client with the
-// launch event.
+// What the process does once at start, before the first WorkspaceState exists: the real prompts
+// and the analytics client with the launch event. Each workspace then gets its git orchestration
+// and its assistant bridge from attachWorkspaceGit() and attachAgentBridge().
 void setUpApplication();
 
 } // namespace quillon

@@ -1,7 +1,9 @@
 // Process entry. Until the main window lands this opens the given file (or folder) in the block
 // editor inside a plain window, editing and saving through the workspace.
+#include "agent/AgentIntegration.h"
 #include "app/ApplicationSetup.h"
 #include "app/PlainEditorWindow.h"
+#include "git/GitIntegration.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QApplication>
@@ -16,6 +18,8 @@ int main(int argc, char** argv)
     quillon::setUpApplication();
 
     quillon::WorkspaceState workspace;
+    quillon::attachWorkspaceGit(workspace);
+    quillon::attachAgentBridge(workspace);
     quillon::PlainEditorWindow window(workspace);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {

@@ -1,17 +1,18 @@
 #include "git/GitIntegration.h"
 
 #include "git/WorkspaceGit.h"
-#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceState.h"
+
+#include <memory>
 
 namespace quillon {
 
-void installGitIntegration()
+WorkspaceGit& attachWorkspaceGit(WorkspaceState& workspace)
 {
-    WorkspaceServices services = WorkspaceServices::installed();
-    services.makeGitHooks = [](WorkspaceState& state) -> std::unique_ptr<WorkspaceGitHooks> {
-        return std::make_unique<WorkspaceGit>(state);
-    };
-    WorkspaceServices::install(std::move(services));
+    auto git = std::make_unique<WorkspaceGit>(workspace);
+    WorkspaceGit& result = *git;
+    workspace.attachGit(std::move(git));
+    return result;
 }
 
 } // namespace quillon

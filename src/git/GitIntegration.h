@@ -2,8 +2,12 @@
 
 namespace quillon {
 
-// Installs the git orchestration (WorkspaceGit) as the git hooks of every WorkspaceState created
-// afterwards, keeping any agent-bridge factory already installed. Call once at start.
-void installGitIntegration();
+class WorkspaceGit;
+class WorkspaceState;
+
+// Gives the workspace its git orchestration, owned by the workspace from now on, and returns it
+// for the window to hand to the menu and the git views. Call once per workspace, right after
+// creating it and before opening a folder.
+WorkspaceGit& attachWorkspaceGit(WorkspaceState& workspace);
 
 } // namespace quillon

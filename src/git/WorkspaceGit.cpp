@@ -33,11 +33,6 @@ WorkspaceGit::WorkspaceGit(WorkspaceState& state)
 
 WorkspaceGit::~WorkspaceGit() = default;
 
-WorkspaceGit* WorkspaceGit::of(const WorkspaceState& state)
-{
-    return dynamic_cast<WorkspaceGit*>(state.gitHooks());
-}
-
 bool WorkspaceGit::isCurrentFolder(const QString& folder) const
 {
     return !folder.isEmpty() && m_state.folderURL() == folder;

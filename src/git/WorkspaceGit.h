@@ -3,7 +3,7 @@
 #include "git/ConflictChoice.h"
 #include "git/ConflictVersions.h"
 #include "git/GitResult.h"
-#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceGitHooks.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -29,9 +29,6 @@ class WorkspaceGit : public QObject, public WorkspaceGitHooks
 public:
     explicit WorkspaceGit(WorkspaceState& state);
     ~WorkspaceGit() override;
-
-    // The orchestration installed in the workspace, or null.
-    static WorkspaceGit* of(const WorkspaceState& state);
 
     void checkStatus() override;
     void autoCommitTick() override;

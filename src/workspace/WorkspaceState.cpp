@@ -5,6 +5,7 @@
 #include "workspace/DirectoryWatcher.h"
 #include "workspace/DocumentStore.h"
 #include "workspace/FileNode.h"
+#include "workspace/WorkspaceSettings.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -18,19 +19,13 @@ namespace quillon {
 
 namespace {
 
-const QString kEditorFontSize = QStringLiteral("editorFontSize");
-const QString kIsReadingMode = QStringLiteral("isReadingMode");
-const QString kActiveFileExtensions = QStringLiteral("activeFileExtensions");
-const QString kShowHiddenFiles = QStringLiteral("showHiddenFiles");
-const QString kConfirmFileDeletion = QStringLiteral("confirmFileDeletion");
-const QString kAutoCommitIntervalMinutes = QStringLiteral("autoCommitIntervalMinutes");
-const QString kAutoPushAfterCommit = QStringLiteral("autoPushAfterCommit");
+namespace Settings = WorkspaceSettings;
 
 constexpr int kFetchIntervalMs = 300 * 1000;
 
-QSet<QString> defaultExtensions()
+QSet<QString> toSet(const QStringList& list)
 {
-    return { QStringLiteral("md"), QStringLiteral("markdown") };
+    return QSet<QString>(list.begin(), list.end());
 }
 
 // A stored setting read as a number, converting a Boolean or a string the way typed settings
@@ -89,18 +84,8 @@ WorkspaceState::WorkspaceState(QObject* parent)
         [](const QString& reason) { QTextStream(stdout) << "Quillon: " << reason << Qt::endl; });
 
     readSettings();
-
-    const WorkspaceServices& services = WorkspaceServices::installed();
-    if (services.makeGitHooks)
-        m_gitHooks = services.makeGitHooks(*this);
-
     loadRecents();
     QTimer::singleShot(0, this, [this] { restoreSavedSession(); });
-
-    if (services.makeAgentBridge) {
-        m_agentBridge = services.makeAgentBridge(*this);
-        Q_EMIT agentBridgeChanged();
-    }
     startAutoCommitTimer();
 }
 
@@ -109,28 +94,39 @@ WorkspaceState::~WorkspaceState()
     m_fetchTimer.stop();
     m_autoCommitTimer.stop();
     m_gitHooks.reset();
-    if (m_agentBridge && m_agentBridge->parent() == this)
-        delete m_agentBridge;
-    m_agentBridge = nullptr;
+    m_agentBridge.reset();
     m_directoryWatcher->stop();
+}
+
+void WorkspaceState::attachGit(std::unique_ptr<WorkspaceGitHooks> hooks)
+{
+    m_gitHooks = std::move(hooks);
+}
+
+void WorkspaceState::attachAgentBridge(std::unique_ptr<WorkspaceAgentBridge> bridge)
+{
+    m_agentBridge = std::move(bridge);
+    Q_EMIT agentBridgeChanged();
 }
 
 void WorkspaceState::readSettings()
 {
-    const double fontSize = storedNumber(kEditorFontSize).value_or(0);
-    m_editorFontSize = fontSize > 0 ? fontSize : 15;
-    m_isReadingMode = storedBool(kIsReadingMode).value_or(false);
-
-    const std::optional<QStringList> extensions = storedStringList(kActiveFileExtensions);
-    m_activeFileExtensions
-        = extensions ? QSet<QString>(extensions->begin(), extensions->end()) : defaultExtensions();
-
-    m_showHiddenFiles = storedBool(kShowHiddenFiles).value_or(false);
-    m_confirmFileDeletion = storedBool(kConfirmFileDeletion).value_or(true);
-    const double interval = storedNumber(kAutoCommitIntervalMinutes).value_or(3);
+    const double fontSize = storedNumber(Settings::editorFontSize.key()).value_or(0);
+    m_editorFontSize = fontSize > 0 ? fontSize : Settings::editorFontSize.defaultValue;
+    m_isReadingMode
+        = storedBool(Settings::isReadingMode.key()).value_or(Settings::isReadingMode.defaultValue);
+    m_activeFileExtensions = toSet(storedStringList(Settings::activeFileExtensions.key())
+                                       .value_or(Settings::activeFileExtensions.defaultValue));
+    m_showHiddenFiles = storedBool(Settings::showHiddenFiles.key())
+                            .value_or(Settings::showHiddenFiles.defaultValue);
+    m_confirmFileDeletion = storedBool(Settings::confirmFileDeletion.key())
+                                .value_or(Settings::confirmFileDeletion.defaultValue);
+    const double interval = storedNumber(Settings::autoCommitIntervalMinutes.key())
+                                .value_or(Settings::autoCommitIntervalMinutes.defaultValue);
     m_autoCommitIntervalMinutes
         = std::isfinite(interval) ? int(std::clamp(interval, double(INT_MIN), double(INT_MAX))) : 0;
-    m_autoPushAfterCommit = storedBool(kAutoPushAfterCommit).value_or(true);
+    m_autoPushAfterCommit = storedBool(Settings::autoPushAfterCommit.key())
+                                .value_or(Settings::autoPushAfterCommit.defaultValue);
 }
 
 std::optional<QStringList> WorkspaceState::storedStringList(const QString& key)
@@ -203,7 +199,7 @@ void WorkspaceState::setAutoCommitIntervalMinutes(int minutes)
 {
     m_autoCommitIntervalMinutes = minutes;
     Q_EMIT autoCommitIntervalMinutesChanged();
-    UserDefaults::standard().setInt(kAutoCommitIntervalMinutes, minutes);
+    UserDefaults::standard().setInt(Settings::autoCommitIntervalMinutes.key(), minutes);
     startAutoCommitTimer();
 }
 
@@ -211,7 +207,7 @@ void WorkspaceState::setAutoPushAfterCommit(bool on)
 {
     m_autoPushAfterCommit = on;
     Q_EMIT autoPushAfterCommitChanged();
-    UserDefaults::standard().setBool(kAutoPushAfterCommit, on);
+    UserDefaults::standard().setBool(Settings::autoPushAfterCommit.key(), on);
 }
 
 void WorkspaceState::checkGitStatus()
@@ -237,14 +233,14 @@ void WorkspaceState::setEditorFontSize(double size)
 {
     m_editorFontSize = size;
     Q_EMIT editorFontSizeChanged();
-    UserDefaults::standard().setDouble(kEditorFontSize, size);
+    UserDefaults::standard().setDouble(Settings::editorFontSize.key(), size);
 }
 
 void WorkspaceState::setIsReadingMode(bool on)
 {
     m_isReadingMode = on;
     Q_EMIT isReadingModeChanged();
-    UserDefaults::standard().setBool(kIsReadingMode, on);
+    UserDefaults::standard().setBool(Settings::isReadingMode.key(), on);
 }
 
 void WorkspaceState::setActiveFileExtensions(const QSet<QString>& extensions)
@@ -252,7 +248,7 @@ void WorkspaceState::setActiveFileExtensions(const QSet<QString>& extensions)
     m_activeFileExtensions = extensions;
     Q_EMIT activeFileExtensionsChanged();
     UserDefaults::standard().setStringList(
-        kActiveFileExtensions, QStringList(extensions.begin(), extensions.end()));
+        Settings::activeFileExtensions.key(), QStringList(extensions.begin(), extensions.end()));
     refreshFolder();
 }
 
@@ -260,7 +256,7 @@ void WorkspaceState::setShowHiddenFiles(bool on)
 {
     m_showHiddenFiles = on;
     Q_EMIT showHiddenFilesChanged();
-    UserDefaults::standard().setBool(kShowHiddenFiles, on);
+    UserDefaults::standard().setBool(Settings::showHiddenFiles.key(), on);
     refreshFolder();
 }
 
@@ -268,7 +264,7 @@ void WorkspaceState::setConfirmFileDeletion(bool on)
 {
     m_confirmFileDeletion = on;
     Q_EMIT confirmFileDeletionChanged();
-    UserDefaults::standard().setBool(kConfirmFileDeletion, on);
+    UserDefaults::standard().setBool(Settings::confirmFileDeletion.key(), on);
 }
 
 // ---- Plain published properties ---------------------------------------------------------------

@@ -3,7 +3,8 @@
 #include "workspace/GitSyncState.h"
 #include "workspace/RecentEntity.h"
 #include "workspace/SearchResult.h"
-#include "workspace/WorkspaceServices.h"
+#include "workspace/WorkspaceAgentBridge.h"
+#include "workspace/WorkspaceGitHooks.h"
 #include "workspace/YAMLValidator.h"
 
 #include <QList>
@@ -137,6 +138,9 @@ public:
     void setAutoPushAfterCommit(bool on);
     void checkGitStatus();
     void startAutoCommitTimer();
+    // The window attaches the git orchestration right after creating the state, before a folder
+    // is opened; without one (tests of the workspace alone) the status stays "no repository".
+    void attachGit(std::unique_ptr<WorkspaceGitHooks> hooks);
     WorkspaceGitHooks* gitHooks() const { return m_gitHooks.get(); }
     const QTimer& autoCommitTimer() const { return m_autoCommitTimer; }
     const QTimer& fetchTimer() const { return m_fetchTimer; }
@@ -168,8 +172,10 @@ public:
     void setIsAgentChatOpen(bool on);
     double agentChatWidth() const { return m_agentChatWidth; }
     void setAgentChatWidth(double width);
-    // The AgentProcessBridge, a child of this object; null when none is installed.
-    QObject* agentBridge() const { return m_agentBridge; }
+    // The assistant's bridge, attached once by the window right after creating the state and
+    // owned until the state goes; null when none was attached.
+    void attachAgentBridge(std::unique_ptr<WorkspaceAgentBridge> bridge);
+    WorkspaceAgentBridge* agentBridge() const { return m_agentBridge.get(); }
 
     // ---- Find in document ------------------------------------------------------------------
     bool isLocalSearchVisible() const { return m_isLocalSearchVisible; }
@@ -270,7 +276,7 @@ private:
     bool m_showingSettingsModal = false;
     bool m_isAgentChatOpen = false;
     double m_agentChatWidth = 340;
-    QObject* m_agentBridge = nullptr;
+    std::unique_ptr<WorkspaceAgentBridge> m_agentBridge;
     QSet<QString> m_activeFileExtensions;
     bool m_showHiddenFiles = false;
     bool m_confirmFileDeletion = true;

@@ -5,12 +5,12 @@
 #include "platform/UserPrompts.h"
 #include "support/TestSupport.h"
 #include "workspace/FileNode.h"
-#include "workspace/WorkspaceServices.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 
 namespace quillon {
@@ -26,18 +26,11 @@ protected:
             defaults.remove(key);
         defaults.setBool(QStringLiteral("telemetryOptOut"), true);
         prompts = &ScriptedUserPrompts::installNew();
-        WorkspaceServices::install({});
-        installAgentIntegration();
         tree.write(QStringLiteral("notes.md"), "original\n");
         workspace = std::make_unique<WorkspaceState>();
+        bridge = &attachAgentBridge(*workspace);
         QCoreApplication::processEvents();
         workspace->setFolderURL(tree.path());
-        bridge = AgentProcessBridge::of(*workspace);
-    }
-    void TearDown() override
-    {
-        workspace.reset();
-        WorkspaceServices::install({});
     }
 
     bool treeLists(const QString& name) const
@@ -60,25 +53,11 @@ protected:
 
 TEST_F(AgentWorkspaceTest, TheWorkspaceOwnsItsBridge)
 {
-    ASSERT_NE(bridge, nullptr);
-    EXPECT_EQ(bridge->parent(), workspace.get());
+    QPointer<AgentProcessBridge> watched(bridge);
+    EXPECT_EQ(workspace->agentBridge(), bridge);
     EXPECT_EQ(bridge->workspaceState(), workspace.get());
-}
-
-TEST_F(AgentWorkspaceTest, KeepsTheGitHooksAlreadyInstalled)
-{
-    bool gitHooksMade = false;
-    WorkspaceServices services;
-    services.makeGitHooks = [&](WorkspaceState&) {
-        gitHooksMade = true;
-        return std::unique_ptr<WorkspaceGitHooks>();
-    };
-    WorkspaceServices::install(services);
-    installAgentIntegration();
-    ASSERT_TRUE(WorkspaceServices::installed().makeGitHooks);
-    WorkspaceState other;
-    EXPECT_TRUE(gitHooksMade);
-    EXPECT_NE(AgentProcessBridge::of(other), nullptr);
+    workspace.reset();
+    EXPECT_TRUE(watched.isNull());
 }
 
 TEST_F(AgentWorkspaceTest, RunInTheFolderThenReloadDocumentsAndRefreshTheTree)

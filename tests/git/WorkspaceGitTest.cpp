@@ -6,7 +6,6 @@
 #include "platform/SecretStoreMemory.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
-#include "workspace/WorkspaceServices.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +14,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QtGlobal>
+
+#include <map>
 
 using namespace quillon;
 using test::gitOk;
@@ -36,20 +37,15 @@ protected:
             defaults.remove(key);
         defaults.setBool(QStringLiteral("telemetryOptOut"), true);
         ScriptedUserPrompts::installNew();
-        WorkspaceServices::install({});
-        installGitIntegration();
         KeychainManager::setStore(keyring);
         test::ensureGitIdentity();
     }
-    void TearDown() override
-    {
-        WorkspaceServices::install({});
-        KeychainManager::setStore(nullptr);
-    }
+    void TearDown() override { KeychainManager::setStore(nullptr); }
 
     std::unique_ptr<WorkspaceState> open(const QString& folder)
     {
         auto state = std::make_unique<WorkspaceState>();
+        m_gits[state.get()] = &attachWorkspaceGit(*state);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
         if (!folder.isEmpty()) {
@@ -69,14 +65,12 @@ protected:
         }
     }
 
-    static WorkspaceGit& gitOf(const WorkspaceState& state)
-    {
-        WorkspaceGit* git = WorkspaceGit::of(state);
-        EXPECT_NE(git, nullptr);
-        return *git;
-    }
+    WorkspaceGit& gitOf(const WorkspaceState& state) const { return *m_gits.at(&state); }
 
     std::shared_ptr<SecretStoreMemory> keyring = std::make_shared<SecretStoreMemory>();
+
+private:
+    std::map<const WorkspaceState*, WorkspaceGit*> m_gits;
 };
 
 } // namespace

@@ -206,20 +206,31 @@ TEST_F(WorkspaceStateSettingsTest, WithoutGitHooksNothingPretendsToCheck)
     EXPECT_EQ(state->gitSyncState(), GitSyncState::noRepository());
 }
 
-TEST_F(WorkspaceStateSettingsTest, AgentBridgeIsMadeOnceAndOwned)
+TEST_F(WorkspaceStateSettingsTest, TheAttachedAgentBridgeLivesAsLongAsTheState)
 {
-    QPointer<QObject> bridge;
-    WorkspaceServices services;
-    services.makeAgentBridge = [&](WorkspaceState& state) {
-        bridge = new QObject(&state);
-        return bridge.data();
+    struct Bridge : WorkspaceAgentBridge
+    {
+        explicit Bridge(bool* destroyed)
+            : m_destroyed(destroyed)
+        {
+        }
+        ~Bridge() override { *m_destroyed = true; }
+        bool isProcessing() const override { return false; }
+        void cancelTask() override { }
+        bool* m_destroyed;
     };
-    WorkspaceServices::install(services);
+    bool destroyed = false;
     {
         auto state = makeState();
-        EXPECT_EQ(state->agentBridge(), bridge.data());
+        QSignalSpy announced(state.get(), &WorkspaceState::agentBridgeChanged);
+        auto bridge = std::make_unique<Bridge>(&destroyed);
+        Bridge* attached = bridge.get();
+        state->attachAgentBridge(std::move(bridge));
+        EXPECT_EQ(state->agentBridge(), attached);
+        EXPECT_EQ(announced.count(), 1);
+        EXPECT_FALSE(destroyed);
     }
-    EXPECT_TRUE(bridge.isNull());
+    EXPECT_TRUE(destroyed);
 }
 
 TEST_F(WorkspaceStateSettingsTest, DeferredRestoreDoesNothingOnceTheStateIsGone)

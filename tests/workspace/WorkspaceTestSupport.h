@@ -3,7 +3,6 @@
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
 #include "support/TestSupport.h"
-#include "workspace/WorkspaceServices.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QCoreApplication>
@@ -56,7 +55,6 @@ protected:
     {
         clearDefaults();
         prompts = &ScriptedUserPrompts::installNew();
-        WorkspaceServices::install({});
     }
 
     static void clearDefaults()
@@ -67,20 +65,15 @@ protected:
         defaults.setBool(QStringLiteral("telemetryOptOut"), true);
     }
 
-    void TearDown() override { WorkspaceServices::install({}); }
-
-    void installRecordingGitHooks()
-    {
-        WorkspaceServices services;
-        services.makeGitHooks
-            = [this](WorkspaceState&) { return std::make_unique<RecordingGitHooks>(&gitCalls); };
-        WorkspaceServices::install(services);
-    }
+    // Every state made afterwards records the git calls in gitCalls.
+    void installRecordingGitHooks() { m_recordGitCalls = true; }
 
     // A workspace state whose deferred session restore has already run.
-    static std::unique_ptr<WorkspaceState> makeState()
+    std::unique_ptr<WorkspaceState> makeState()
     {
         auto state = std::make_unique<WorkspaceState>();
+        if (m_recordGitCalls)
+            state->attachGit(std::make_unique<RecordingGitHooks>(&gitCalls));
         settle();
         return state;
     }
@@ -105,6 +98,9 @@ protected:
     TempTree tree;
     ScriptedUserPrompts* prompts = nullptr;
     QStringList gitCalls;
+
+private:
+    bool m_recordGitCalls = false;
 };
 
 } // namespace quillon::test
