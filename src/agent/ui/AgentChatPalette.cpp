@@ -1,0 +1,124 @@
+#include "agent/ui/AgentChatPalette.h"
+
+#include <QFontDatabase>
+
+namespace quillon::AgentChatPalette {
+
+namespace {
+QColor white(qreal alpha)
+{
+    return QColor::fromRgbF(1, 1, 1, alpha);
+}
+QColor black(qreal alpha)
+{
+    return QColor::fromRgbF(0, 0, 0, alpha);
+}
+QColor grey(qreal level)
+{
+    return QColor::fromRgbF(level, level, level, 1);
+}
+} // namespace
+
+QColor accent()
+{
+    return QColor::fromRgbF(0.0, 0.478, 1.0);
+}
+
+QColor accent(qreal alpha)
+{
+    QColor color = accent();
+    color.setAlphaF(alpha);
+    return color;
+}
+
+QColor secondaryText(bool dark)
+{
+    return dark ? white(0.55) : black(0.5);
+}
+
+QColor gray(qreal alpha)
+{
+    return QColor::fromRgbF(0.557, 0.557, 0.576, alpha);
+}
+
+QColor red()
+{
+    return QColor::fromRgbF(1.0, 0.231, 0.188);
+}
+
+QColor primaryText(bool dark)
+{
+    return dark ? white(0.9) : black(0.85);
+}
+
+QColor panelBackground(bool dark)
+{
+    return dark ? grey(0.13) : grey(0.98);
+}
+
+QColor headerBackground(bool dark)
+{
+    return dark ? white(0.03) : black(0.02);
+}
+
+QColor badgeFill(bool dark)
+{
+    return dark ? white(0.10) : black(0.06);
+}
+
+QColor divider(bool dark)
+{
+    return dark ? white(0.15) : black(0.12);
+}
+
+QColor inputBackground(bool dark)
+{
+    return dark ? grey(0.12) : grey(0.97);
+}
+
+QColor chipFill(bool dark)
+{
+    return accent(dark ? 0.15 : 0.08);
+}
+
+QColor chipStroke()
+{
+    return accent(0.30);
+}
+
+QColor promptFill(bool dark)
+{
+    return dark ? white(0.06) : black(0.04);
+}
+
+QColor userBubble()
+{
+    return accent();
+}
+
+QColor otherBubble(bool dark)
+{
+    return dark ? white(0.08) : black(0.05);
+}
+
+QColor otherBubbleText(bool dark)
+{
+    return dark ? white(1) : black(1);
+}
+
+QColor pillFill(bool dark)
+{
+    return dark ? white(0.05) : black(0.04);
+}
+
+QFont font(qreal pixelSize, QFont::Weight weight)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    // Points at 96 logical dots per inch are exactly the pixel sizes the layout was drawn in,
+    // and unlike setPixelSize they keep half sizes such as 12.5.
+    font.setPointSizeF(pixelSize * 72.0 / 96.0);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace quillon::AgentChatPalette

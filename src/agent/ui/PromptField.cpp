@@ -1,0 +1,87 @@
+#include "agent/ui/PromptField.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+PromptField::PromptField(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setTabChangesFocus(true);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    document()->setDocumentMargin(0);
+    connect(this, &QPlainTextEdit::textChanged, this, &PromptField::fitHeight);
+    fitHeight();
+}
+
+QString PromptField::text() const
+{
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void PromptField::keyPressEvent(QKeyEvent* event)
+{
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (isReturn && (event->modifiers() & Qt::ShiftModifier)) {
+        insertPlainText(QStringLiteral("\n"));
+        return;
+    }
+    if (isReturn && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        Q_EMIT submitted();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void PromptField::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    fitHeight();
+}
+
+int PromptField::heightForLines(int lines) const
+{
+    const QMargins margins = contentsMargins();
+    return int(std::ceil(fontMetrics().lineSpacing() * lines)) + margins.top() + margins.bottom()
+        + int(2 * document()->documentMargin());
+}
+
+void PromptField::fitHeight()
+{
+    int lines = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        lines += (layout && layout->lineCount() > 0) ? layout->lineCount() : 1;
+    }
+    const int visible = std::clamp(lines, 1, maxVisibleLines);
+    if (visible == m_visibleLines && height() == heightForLines(visible))
+        return;
+    m_visibleLines = visible;
+    setFixedHeight(heightForLines(visible));
+    updateGeometry();
+}
+
+QSize PromptField::sizeHint() const
+{
+    return QSize(QPlainTextEdit::sizeHint().width(), heightForLines(m_visibleLines));
+}
+
+QSize PromptField::minimumSizeHint() const
+{
+    return QSize(40, heightForLines(1));
+}
+
+} // namespace quillon
