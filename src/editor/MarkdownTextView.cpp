@@ -3,12 +3,14 @@
 #include "editor/ProjectedDocument.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocumentFragment>
 
 namespace quillon {
@@ -18,6 +20,96 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
 {
     setAcceptRichText(false);
     setTabChangesFocus(false);
+    setCursorWidth(0);
+    connect(this, &QTextEdit::cursorPositionChanged, this, &MarkdownTextView::restartCaretBlink);
+    m_indicatorFade.setDuration(1200);
+    m_indicatorFade.setStartValue(1.0);
+    m_indicatorFade.setKeyValueAt(0.4, 1.0);
+    m_indicatorFade.setEndValue(0.0);
+    connect(&m_indicatorFade, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        m_indicatorOpacity = v.toReal();
+        updateFindIndicator();
+    });
+    connect(&m_indicatorFade, &QVariantAnimation::finished, this, [this] {
+        updateFindIndicator();
+        m_indicatorRects.clear();
+    });
+}
+
+QRect MarkdownTextView::caretRect() const
+{
+    const QRect line = cursorRect();
+    return QRect(line.left(), line.top(), 1, line.height());
+}
+
+void MarkdownTextView::restartCaretBlink()
+{
+    viewport()->update(caretRect().adjusted(-4, -4, 4, 4));
+    m_caretOn = hasFocus();
+    const int flashTime = QApplication::cursorFlashTime();
+    if (m_caretOn && flashTime > 0)
+        m_caretBlink.start(flashTime / 2, this);
+    else
+        m_caretBlink.stop();
+}
+
+void MarkdownTextView::focusInEvent(QFocusEvent* event)
+{
+    QTextEdit::focusInEvent(event);
+    restartCaretBlink();
+}
+
+void MarkdownTextView::focusOutEvent(QFocusEvent* event)
+{
+    QTextEdit::focusOutEvent(event);
+    restartCaretBlink();
+}
+
+void MarkdownTextView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_caretBlink.timerId()) {
+        QTextEdit::timerEvent(event);
+        return;
+    }
+    m_caretOn = !m_caretOn && hasFocus();
+    viewport()->update(caretRect());
+}
+
+void MarkdownTextView::showFindIndicator(int from, int to, const QColor& color)
+{
+    updateFindIndicator();
+    m_indicatorRects.clear();
+    m_indicatorColor = color;
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() <= to;
+         block = block.next()) {
+        layout->blockBoundingRect(block); // lays the paragraph out
+        const QTextLayout* text = block.layout();
+        const QPointF origin = text->position();
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const int start = qMax(from - block.position(), line.textStart());
+            const int end = qMin(to - block.position(), line.textStart() + line.textLength());
+            if (start > end)
+                continue;
+            const qreal x1 = line.cursorToX(start);
+            const qreal x2 = line.cursorToX(end);
+            const QRectF rect(origin.x() + qMin(x1, x2), origin.y() + line.y(),
+                qMax<qreal>(qAbs(x2 - x1), 6), line.height());
+            m_indicatorRects.append(rect.adjusted(-3, -1, 3, 1));
+        }
+    }
+    m_indicatorOpacity = 1;
+    m_indicatorFade.stop();
+    m_indicatorFade.start();
+    updateFindIndicator();
+}
+
+void MarkdownTextView::updateFindIndicator()
+{
+    const QPointF offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    for (const QRectF& rect : std::as_const(m_indicatorRects))
+        viewport()->update(rect.translated(-offset).toAlignedRect().adjusted(-2, -2, 2, 2));
 }
 
 void MarkdownTextView::keyPressEvent(QKeyEvent* event)
@@ -36,6 +128,7 @@ void MarkdownTextView::keyPressEvent(QKeyEvent* event)
     }
     if (!handleKey(event))
         QTextEdit::keyPressEvent(event);
+    restartCaretBlink();
     inputHandled();
 }
 
@@ -129,6 +222,22 @@ void MarkdownTextView::paintEvent(QPaintEvent* event)
         paintUnderText(painter, QRectF(event->rect()).translated(offset));
     }
     QTextEdit::paintEvent(event);
+    QPainter painter(viewport());
+    if (m_caretOn && hasFocus() && !isReadOnly())
+        painter.fillRect(caretRect(), palette().color(QPalette::Text));
+    if (!m_indicatorRects.isEmpty() && m_indicatorOpacity > 0) {
+        const QPointF offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        painter.translate(-offset);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = m_indicatorColor;
+        fill.setAlphaF(float(fill.alphaF() * 0.5 * m_indicatorOpacity));
+        QColor edge = m_indicatorColor;
+        edge.setAlphaF(float(edge.alphaF() * m_indicatorOpacity));
+        painter.setPen(QPen(edge, 1.5));
+        painter.setBrush(fill);
+        for (const QRectF& rect : std::as_const(m_indicatorRects))
+            painter.drawRoundedRect(rect, 4, 4);
+    }
 }
 
 bool MarkdownTextView::canInsertFromMimeData(const QMimeData* source) const

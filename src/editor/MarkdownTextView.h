@@ -2,7 +2,9 @@
 
 #include "markdown/MarkdownLineEditing.h"
 
+#include <QBasicTimer>
 #include <QTextEdit>
+#include <QVariantAnimation>
 
 #include <functional>
 
@@ -18,6 +20,11 @@ public:
     enum class EditingKey { Return, Backspace, Tab, Backtab };
 
     explicit MarkdownTextView(QWidget* parent = nullptr);
+
+    // Marks [from, to) with a short highlight that fades, so that the eye finds a line the view
+    // jumped to (also when it was on screen already).
+    void showFindIndicator(int from, int to, const QColor& color);
+    bool isFindIndicatorShown() const { return !m_indicatorRects.isEmpty(); }
 
     // Answers true when the key was handled; otherwise the view's default runs.
     std::function<bool(EditingKey)> onEditingKey;
@@ -46,10 +53,25 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     bool handleKey(QKeyEvent* event);
     void inputHandled();
+    // The caret is painted here rather than by the text layout, which would size it from the
+    // character beside it: a hidden marker's one-pixel font would leave a one-pixel caret.
+    QRect caretRect() const;
+    void restartCaretBlink();
+    void updateFindIndicator();
+
+    QBasicTimer m_caretBlink;
+    bool m_caretOn = false;
+    QList<QRectF> m_indicatorRects; // document coordinates
+    QColor m_indicatorColor;
+    qreal m_indicatorOpacity = 0;
+    QVariantAnimation m_indicatorFade;
 };
 
 } // namespace quillon

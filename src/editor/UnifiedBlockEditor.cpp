@@ -59,6 +59,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     m_caretLine = std::make_unique<CaretLineTracker>();
     m_view->viewport()->installEventFilter(this);
+    m_view->installEventFilter(this);
     m_find = std::make_unique<EditorFindController>(*m_view, workspace);
 
     m_view->onEditingKey
@@ -70,7 +71,11 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
     m_view->onUndo = [this] { undo(); };
     m_view->onRedo = [this] { redo(); };
-    m_view->onInputHandled = [this] { flushPendingWork(); };
+    m_view->onInputHandled = [this] {
+        if (!m_isProgrammatic)
+            noteCaretLine(-1);
+        flushPendingWork();
+    };
     m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
@@ -183,7 +188,8 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
         int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
     m_view->setTextCursor(cursor);
     m_caretStorage = cursor.position();
-    m_caretLine->moveTo(cursor.blockNumber());
+    // No line holds the caret for the reveal yet: the first click, wherever it lands, reveals.
+    m_caretLine->reset();
     m_reloadPending = false;
     m_tableLineBreaks.clear();
     m_restylePending = true;
@@ -198,8 +204,8 @@ HighlightOptions UnifiedBlockEditor::highlightOptions() const
     options.isDarkMode = m_isDarkMode;
     options.fontSize = m_fontSize;
     options.isReadingMode = true;
-    options.isFocused = m_view->hasFocus();
-    options.cursorLocation = m_view->textCursor().position();
+    options.isFocused = m_revealFocused;
+    options.cursorLocation = m_revealCaret;
     return options;
 }
 
@@ -207,6 +213,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
 {
     m_restylePending = false;
     FlagScope programmatic(m_isProgrammatic);
+    m_revealCaret = m_view->textCursor().position();
+    m_revealFocused = m_view->hasFocus();
     const HighlightOptions options = highlightOptions();
     // Lines whose styling depends on themselves alone are styled alone; anything else, and an
     // idle moment after local styling, restyles the whole document.
@@ -374,26 +382,32 @@ void UnifiedBlockEditor::flushPendingWork()
 void UnifiedBlockEditor::scrollToLine(int line)
 {
     // Lines are counted in the Markdown text with the same line breaks as project search.
-    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(m_markdown, line);
+    const std::optional<TextRange> range
+        = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
     if (!range)
         return;
-    const qsizetype storageStart = m_projected->storageOffset(range->location);
-    const QTextBlock block = m_view->document()->findBlock(int(storageStart));
-    if (!block.isValid())
-        return;
     QTextCursor cursor(m_view->document());
-    cursor.setPosition(block.position());
-    const int end = block.position() + block.length();
-    cursor.setPosition(qMin(end, int(m_projected->storage().length())), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(range->location));
+    cursor.setPosition(int(range->end()), QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
     flushPendingWork();
+    m_view->showFindIndicator(int(range->location), int(range->end()),
+        MarkdownTextViewSupport::searchColors(m_isDarkMode).activeBackground);
 }
 
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view->viewport() && event->type() == QEvent::Resize)
         centerTextColumn();
+    // Markers show only while the view has the focus, which may arrive after the click that
+    // placed the caret (the window is activated later).
+    if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0) {
+        markCaretParagraphDirty(m_view->textCursor().blockNumber());
+        m_restylePending = true;
+        schedulePendingWork();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

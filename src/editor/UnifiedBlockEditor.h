@@ -78,6 +78,9 @@ private:
     void onWorkspaceContentChanged();
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
+    // Restyles the lines the caret left and reached when it stands on another line than at the
+    // last styling (a click may land where the caret already was).
+    void noteCaretLine(int previousBlock);
     void reload(const QString& markdown, qsizetype markdownCaret);
     // Restyles the storage and presents the paragraphs of the pending window.
     void restyle(bool insideDocumentChange = false);
@@ -150,6 +153,11 @@ private:
     MarkdownUndoStack::Kind m_editKind = MarkdownUndoStack::Kind::Typing;
     bool m_editSinceCaretMove = false;
     qsizetype m_caretStorage = 0;
+    // The caret and focus the markers were last revealed for. A caret move within its line
+    // restyles nothing, and the settling pass reveals for these too, so that what shows does
+    // not depend on whether that pass has run.
+    qsizetype m_revealCaret = -1;
+    bool m_revealFocused = false;
     bool m_restylePending = false;
     bool m_reloadPending = false;
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset

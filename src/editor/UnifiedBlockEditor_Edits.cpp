@@ -10,6 +10,7 @@
 #include "markdown/TextLines.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -193,12 +194,18 @@ void UnifiedBlockEditor::onCursorPositionChanged()
     if (!m_editSinceCaretMove)
         m_undo.breakTypingRun();
     m_editSinceCaretMove = false;
-    if (m_caretLine->moveTo(m_view->textCursor().blockNumber())) {
+    noteCaretLine(previousBlock);
+}
+
+void UnifiedBlockEditor::noteCaretLine(int previousBlock)
+{
+    if (!m_caretLine->moveTo(m_view->textCursor().blockNumber()))
+        return;
+    if (previousBlock >= 0)
         markCaretParagraphDirty(previousBlock);
-        markCaretParagraphDirty(m_view->textCursor().blockNumber());
-        m_restylePending = true;
-        schedulePendingWork();
-    }
+    markCaretParagraphDirty(m_view->textCursor().blockNumber());
+    m_restylePending = true;
+    schedulePendingWork();
 }
 
 bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
@@ -252,6 +259,9 @@ bool UnifiedBlockEditor::applyTableAttachment(
     if (index < 0 || index >= m_projected->storage().length() || !expected
         || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
         return false;
+    // The commit leaves the view where it is: the next cell opens where the user looks.
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int top = bar->value();
     m_undo.breakTypingRun();
     m_editKind = MarkdownUndoStack::Kind::Command;
     QTextCursor cursor(m_view->document());
@@ -264,6 +274,7 @@ bool UnifiedBlockEditor::applyTableAttachment(
     caret.setPosition(int(index + 1));
     m_view->setTextCursor(caret);
     flushPendingWork();
+    bar->setValue(top);
     return true;
 }
 

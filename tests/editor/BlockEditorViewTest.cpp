@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QScrollBar>
 #include <QTextFrame>
 
@@ -125,12 +126,62 @@ TEST(BlockEditorLayout, ScrollToLineSelectsTheMarkdownLineEvenAfterATable)
 
 TEST(BlockEditorLayout, ScrollToLineCountsLineBreaksAsProjectSearchDoes)
 {
-    // A line separator inside a paragraph is a line of its own for project search.
+    // A line separator inside a paragraph ends a line of its own for project search: the line
+    // selected is that line, not the paragraph.
     EditorHarness h(QStringLiteral("first\u2028second\nthird\nfourth\n"), QSize(800, 300));
+    const QString paragraphBreak = QChar(QChar::ParagraphSeparator);
+    for (const auto& [line, text] : QList<QPair<int, QString>> { { 2, "second" + paragraphBreak },
+             { 1, "first" + QString(QChar(QChar::LineSeparator)) },
+             { 3, "third" + paragraphBreak } }) {
+        Q_EMIT CommandBus::shared().scrollToLine(line);
+        QApplication::processEvents();
+        EXPECT_EQ(h.view()->textCursor().selectedText(), text) << line;
+    }
+}
+
+TEST(BlockEditorLayout, ScrollToLineBrieflyMarksTheFoundLine)
+{
+    QString doc;
+    for (int i = 1; i <= 40; ++i)
+        doc += QStringLiteral("line number %1\n").arg(i);
+    EditorHarness h(doc, QSize(800, 400));
+    // The found line's band across the viewport.
+    auto foundLine = [&] {
+        QTextCursor start(h.view()->document());
+        start.setPosition(h.view()->textCursor().selectionStart());
+        const QRect r = h.view()->cursorRect(start);
+        return QRect(0, r.top(), h.viewport()->width(), r.height());
+    };
+    auto changedBox = [](const QImage& a, const QImage& b) {
+        QRect box;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (a.pixel(x, y) != b.pixel(x, y))
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    // Line 3 is on screen already: nothing scrolls, yet the line is marked.
+    h.view()->clearFocus(); // no caret in the pictures
     Q_EMIT CommandBus::shared().scrollToLine(3);
     QApplication::processEvents();
-    EXPECT_EQ(h.view()->textCursor().selectedText(),
-        QStringLiteral("third") + QChar(QChar::ParagraphSeparator));
+    const QImage marked = h.viewport()->grab().toImage();
+    QTest::qWait(2000);
+    const QImage settled = h.viewport()->grab().toImage();
+    const QRect lineRect = foundLine();
+    const QRect box = changedBox(marked, settled);
+    ASSERT_FALSE(box.isEmpty()) << "the mark must show, then fade";
+    EXPECT_TRUE(box.intersects(lineRect));
+    EXPECT_LT(box.height(), 3 * lineRect.height());
+
+    // A line off screen is scrolled to and marked on screen.
+    Q_EMIT CommandBus::shared().scrollToLine(38);
+    QApplication::processEvents();
+    const QImage far = h.viewport()->grab().toImage();
+    QTest::qWait(2000);
+    const QRect farBox = changedBox(far, h.viewport()->grab().toImage());
+    ASSERT_FALSE(farBox.isEmpty());
+    EXPECT_GT(h.view()->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(farBox.intersects(foundLine()));
 }
 
 TEST(BlockEditorLayout, AnEditRestylesOnlyTheParagraphsItChanged)

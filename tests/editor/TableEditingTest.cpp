@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QLineEdit>
+#include <QScrollBar>
 
 #include <tuple>
 
@@ -128,6 +129,35 @@ TEST(TableEditing, TabAndShiftTabWalkTheCellsAcrossRows)
         h.editor->redo();
         EXPECT_EQ(h.content(), state);
     }
+}
+
+TEST(TableEditing, CommittingACellKeepsTheViewWhereItWas)
+{
+    // A table much taller than the window: its bottom, where the caret goes, is off screen.
+    QString doc = QStringLiteral("Intro\n\n| A | B |\n|---|---|\n");
+    for (int i = 0; i < 60; ++i)
+        doc += QStringLiteral("| %1 | x |\n").arg(i);
+    doc += QStringLiteral("\nOutro\n");
+    EditorHarness h(doc, QSize(700, 480));
+    QScrollBar* bar = h.view()->verticalScrollBar();
+    ASSERT_EQ(bar->value(), 0);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 1));
+    ASSERT_NE(field(h), nullptr);
+    const QRect opened = field(h)->geometry();
+    typeInField(h, QStringLiteral("typed"));
+    QTest::keyClick(field(h), Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), 0);
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 2, 0 }));
+    // The next cell opens on screen, one row below the one just left, and typing shows there.
+    EXPECT_TRUE(h.viewport()->rect().contains(field(h)->geometry()));
+    EXPECT_GT(field(h)->geometry().top(), opened.top());
+    EXPECT_LT(field(h)->geometry().top(), opened.bottom() + opened.height());
+    typeInField(h, QStringLiteral("more"));
+    QTest::keyClick(field(h), Qt::Key_Return);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(h.content(), withCells(doc, { { 1, 1, "typed" }, { 2, 0, "more" } }));
 }
 
 TEST(TableEditing, EscapeCancelsAndAPipeIsStoredEscaped)

@@ -1,0 +1,132 @@
+// The caret as the user sees it: painted at the height of its line whatever hidden marker stands
+// beside it, and revealing markers by one rule that does not depend on when restyling runs.
+#include "EditorHarness.h"
+
+#include "editor/HiddenMarkerFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTextBlock>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+// The caret never blinks during these tests: shown while the view has the focus.
+struct SteadyCaret
+{
+    int flashTime = QApplication::cursorFlashTime();
+    SteadyCaret() { QApplication::setCursorFlashTime(0); }
+    ~SteadyCaret() { QApplication::setCursorFlashTime(flashTime); }
+};
+
+// The bounding box of the pixels the caret paints: the viewport with the caret minus the same
+// viewport without it (a read-only view shows none).
+QRect paintedCaret(const EditorHarness& h)
+{
+    QApplication::processEvents();
+    const QImage on = h.viewport()->grab().toImage();
+    h.view()->setReadOnly(true);
+    const QImage off = h.viewport()->grab().toImage();
+    h.view()->setReadOnly(false);
+    QRect box;
+    for (int y = 0; y < on.height(); ++y)
+        for (int x = 0; x < on.width(); ++x)
+            if (on.pixel(x, y) != off.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+void clickAt(const EditorHarness& h, int storagePosition, int dx = 0)
+{
+    QTextCursor cursor(h.view()->document());
+    cursor.setPosition(storagePosition);
+    const QRect rect = h.view()->cursorRect(cursor);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, rect.center() + QPoint(dx, 0));
+    QApplication::processEvents();
+}
+
+bool isCollapsed(const EditorHarness& h, qsizetype storageIndex)
+{
+    const bool* value
+        = h.editor->projected().storage().attribute<TextAttribute::Collapsed>(storageIndex);
+    return value && *value;
+}
+
+// True when the view draws the character at `position` of its paragraph as nothing.
+bool drawnHidden(const EditorHarness& h, int blockNumber, int position)
+{
+    const QTextBlock block = h.view()->document()->findBlockByNumber(blockNumber);
+    for (const auto& range : block.layout()->formats())
+        if (range.start <= position && position < range.start + range.length
+            && HiddenMarkerFormat::isHidden(range.format))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(BlockEditorCaret, IsPaintedAsTallAsItsLineBeforeAHiddenMarker)
+{
+    SteadyCaret steady;
+    EditorHarness h(QStringLiteral("Some **bold**\n\n- [ ] task\n"));
+    clickAt(h, 2);
+    // After, between and before the hidden closing marker.
+    for (int position : { 13, 12, 11 }) {
+        h.key(position == 13 ? Qt::Key_End : Qt::Key_Left);
+        ASSERT_EQ(h.view()->textCursor().position(), position);
+        ASSERT_TRUE(drawnHidden(h, 0, 11)) << "the marker stays hidden within the line";
+        const QRect expected = h.view()->cursorRect();
+        const QRect caret = paintedCaret(h);
+        EXPECT_GE(caret.height(), expected.height() - 2)
+            << "at " << position << " painted " << caret.height() << " of " << expected.height();
+        EXPECT_LE(caret.width(), 3);
+        EXPECT_NEAR(caret.left(), expected.left(), 2);
+    }
+
+    // Before a hidden task marker at the start of a line, too.
+    clickAt(h, 17, 40);
+    h.key(Qt::Key_Home);
+    ASSERT_TRUE(drawnHidden(h, 2, 0));
+    EXPECT_GE(paintedCaret(h).height(), h.view()->cursorRect().height() - 2);
+}
+
+TEST(BlockEditorCaret, TheFirstClickOnTheFirstLineRevealsItsMarker)
+{
+    SteadyCaret steady;
+    EditorHarness h(QStringLiteral("# Title\n\nBody text\n"));
+    h.view()->clearFocus(); // the click brings the focus back
+    QApplication::processEvents();
+    ASSERT_TRUE(isCollapsed(h, 0)) << "the heading's marker is hidden without the focus";
+    clickAt(h, 0, -2);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    EXPECT_FALSE(isCollapsed(h, 0));
+    EXPECT_FALSE(drawnHidden(h, 0, 0));
+    EXPECT_GE(paintedCaret(h).height(), h.view()->cursorRect().height() - 2);
+}
+
+TEST(BlockEditorCaret, AMoveWithinALineRevealsTheSameWhetherOrNotRestylingHasCaughtUp)
+{
+    EditorHarness h(QStringLiteral("Intro line\n\n- [ ] task with words\n\nOutro\n"));
+    clickAt(h, 25); // inside the task's words: the marker is hidden
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 2);
+    ASSERT_TRUE(drawnHidden(h, 2, 0));
+    // Within its line the caret restyles nothing: the marker stays as the last styling left it.
+    h.key(Qt::Key_Home);
+    ASSERT_EQ(h.view()->textCursor().position(), 12);
+    EXPECT_TRUE(drawnHidden(h, 2, 0));
+    EXPECT_TRUE(isCollapsed(h, 12));
+    QTest::qWait(1500); // long enough for every deferred pass to have run
+    EXPECT_TRUE(drawnHidden(h, 2, 0));
+    EXPECT_TRUE(isCollapsed(h, 12));
+
+    // Reaching the marker from another line reveals it, at once and for good.
+    h.key(Qt::Key_Up);
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().position(), 12);
+    EXPECT_FALSE(isCollapsed(h, 12));
+    QTest::qWait(1500);
+    EXPECT_FALSE(isCollapsed(h, 12));
+}
