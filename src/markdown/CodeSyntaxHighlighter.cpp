@@ -133,6 +133,11 @@ void highlightMarkdown(AttributedText& s, const Subject& text, const SourceColor
 
 } // namespace
 
+QColor CodeSyntaxHighlighter::textColor(bool isDarkMode)
+{
+    return colors(isDarkMode).text;
+}
+
 QFont CodeSyntaxHighlighter::sourceFont(qreal size)
 {
     static const bool hasJetBrains
@@ -163,7 +168,18 @@ bool CodeSyntaxHighlighter::detectYAML(QStringView text)
     return keys >= 2;
 }
 
+bool CodeSyntaxHighlighter::isYAML(QStringView text)
+{
+    return text.startsWith(u"---") || detectYAML(text);
+}
+
 void CodeSyntaxHighlighter::highlight(AttributedText& storage, bool isDarkMode, qreal fontSize)
+{
+    highlight(storage, isDarkMode, fontSize, isYAML(storage.text()));
+}
+
+void CodeSyntaxHighlighter::highlight(
+    AttributedText& storage, bool isDarkMode, qreal fontSize, bool asYAML)
 {
     if (storage.isEmpty())
         return;
@@ -179,7 +195,7 @@ void CodeSyntaxHighlighter::highlight(AttributedText& storage, bool isDarkMode, 
     const Subject subject { text,
         textlines::isValidUtf16(text) ? QRegularExpression::DontCheckSubjectStringMatchOption
                                       : QRegularExpression::NoMatchOption };
-    if (text.startsWith(QStringLiteral("---")) || detectYAML(text))
+    if (asYAML)
         highlightYAML(storage, subject, c);
     else
         highlightMarkdown(storage, subject, c);

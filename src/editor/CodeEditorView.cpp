@@ -1,0 +1,276 @@
+#include "editor/CodeEditorView.h"
+
+#include "editor/ChromeColors.h"
+#include "editor/FlagScope.h"
+#include "editor/SourceColouring.h"
+#include "editor/SourceDocumentText.h"
+#include "editor/SourceFindController.h"
+#include "markdown/CodeSyntaxHighlighter.h"
+#include "markdown/MarkdownTextViewSupport.h"
+#include "platform/CommandBus.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+
+constexpr qreal kTextInset = 20;
+
+// The lengths of the longest common start and (not overlapping it) end of two texts.
+std::pair<qsizetype, qsizetype> commonEnds(QStringView a, QStringView b)
+{
+    const qsizetype shorter = qMin(a.size(), b.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && a[prefix] == b[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+        ++suffix;
+    return { prefix, suffix };
+}
+
+} // namespace
+
+SourceTextEdit::SourceTextEdit(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(false);
+}
+
+void SourceTextEdit::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = event->text();
+    if (std::any_of(typed.begin(), typed.end(), SourceDocumentText::isStandIn)) {
+        QString text = typed;
+        text.removeIf(SourceDocumentText::isStandIn);
+        if (text.isEmpty()) {
+            event->accept();
+            return;
+        }
+        QKeyEvent kept(event->type(), event->key(), event->modifiers(), text, event->isAutoRepeat(),
+            event->count());
+        QPlainTextEdit::keyPressEvent(&kept);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void SourceTextEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString committed = event->commitString();
+    if (std::any_of(committed.begin(), committed.end(), SourceDocumentText::isStandIn)) {
+        QString text = committed;
+        text.removeIf(SourceDocumentText::isStandIn);
+        QInputMethodEvent kept(event->preeditString(), event->attributes());
+        kept.setCommitString(text, event->replacementStart(), event->replacementLength());
+        QPlainTextEdit::inputMethodEvent(&kept);
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+bool SourceTextEdit::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source->hasText();
+}
+
+void SourceTextEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (!source->hasText())
+        return;
+    textCursor().insertText(SourceDocumentText::fromInput(source->text()));
+    ensureCursorVisible();
+}
+
+CodeEditorView::CodeEditorView(WorkspaceState& workspace, QWidget* parent)
+    : QWidget(parent)
+    , m_workspace(workspace)
+    , m_fontSize(workspace.editorFontSize())
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new SourceTextEdit(this);
+    m_view->setObjectName(QStringLiteral("sourceTextView"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    layout->addWidget(m_view);
+    QTextDocument* document = m_view->document();
+    document->setDocumentMargin(kTextInset);
+
+    auto currentText = [this]() -> const QString& { return m_text; };
+    m_colouring = std::make_unique<SourceColouring>(*document, currentText);
+    m_find = std::make_unique<SourceFindController>(*m_view, workspace, currentText);
+
+    connect(document, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
+    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
+        &CodeEditorView::onWorkspaceContentChanged);
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
+        &CodeEditorView::onActiveTabChanged);
+    connect(
+        &workspace, &WorkspaceState::documentErrorChanged, this, &CodeEditorView::updateReadOnly);
+    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
+        [this] { setFontSize(m_workspace.editorFontSize()); });
+    connect(&CommandBus::shared(), &CommandBus::scrollToLine, this, &CodeEditorView::scrollToLine);
+
+    applyAppearance();
+    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    replaceFromOutside(workspace.currentFileContent());
+}
+
+CodeEditorView::~CodeEditorView()
+{
+    disconnect(m_view->document(), nullptr, this, nullptr);
+}
+
+void CodeEditorView::setDarkMode(bool dark)
+{
+    const bool changed = dark != m_isDarkMode;
+    m_isDarkMode = dark;
+    applyAppearance();
+    if (!changed)
+        return;
+    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    m_colouring->colourAll(m_text);
+    m_find->setDarkMode(dark);
+}
+
+void CodeEditorView::setFontSize(qreal size)
+{
+    if (size == m_fontSize)
+        return;
+    m_fontSize = size;
+    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    // The colours do not depend on the size; only the font changes.
+    applyAppearance();
+}
+
+void CodeEditorView::applyAppearance()
+{
+    QPalette palette = m_view->palette();
+    palette.setColor(QPalette::Text, CodeSyntaxHighlighter::textColor(m_isDarkMode));
+    palette.setColor(QPalette::Base, ChromeColors::editorBackground(m_isDarkMode));
+    m_view->setPalette(palette);
+    const QFont font = CodeSyntaxHighlighter::sourceFont(m_fontSize);
+    if (m_view->font() != font)
+        m_view->setFont(font);
+}
+
+void CodeEditorView::onWorkspaceContentChanged()
+{
+    if (m_isApplyingEdit)
+        return;
+    const QString text = m_workspace.currentFileContent();
+    if (text != m_text)
+        replaceFromOutside(text);
+}
+
+void CodeEditorView::onActiveTabChanged()
+{
+    // Another document may hold the very same text; the history still belongs to the old one.
+    const QString text = m_workspace.currentFileContent();
+    if (text != m_text)
+        replaceFromOutside(text);
+    m_view->document()->clearUndoRedoStacks();
+    updateReadOnly();
+}
+
+void CodeEditorView::replaceFromOutside(const QString& text)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    QTextDocument* document = m_view->document();
+    const QTextCursor before = m_view->textCursor();
+    const int anchor = before.anchor();
+    const int position = before.position();
+    const int scroll = m_view->verticalScrollBar()->value();
+
+    const auto [prefix, suffix] = commonEnds(m_text, text);
+    const qsizetype removed = m_text.size() - prefix - suffix;
+    const qsizetype added = text.size() - prefix - suffix;
+    if (m_text.isEmpty() || removed + added > (m_text.size() + text.size()) / 2) {
+        // setPlainText() lets the view lay the new text out lazily, screen by screen.
+        document->setPlainText(SourceDocumentText::toDocument(text));
+        m_text = text;
+        m_colouring->colourAll(m_text);
+    } else {
+        QTextCursor cursor(document);
+        cursor.setPosition(int(prefix));
+        cursor.setPosition(int(prefix + removed), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(text.mid(prefix, added)));
+        m_text = text;
+        m_colouring->colourEdit(m_text, prefix, prefix + added);
+    }
+    document->clearUndoRedoStacks();
+
+    const int length = int(m_text.size());
+    QTextCursor after(document);
+    after.setPosition(qMin(anchor, length));
+    after.setPosition(qMin(position, length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(after);
+    m_view->verticalScrollBar()->setValue(scroll);
+    m_find->refresh();
+    updateReadOnly();
+}
+
+void CodeEditorView::onContentsChange(int position, int removed, int added)
+{
+    if (m_isProgrammatic)
+        return;
+    QTextDocument* document = m_view->document();
+    // The document counts the last paragraph's end in changes that reach it; the text has no
+    // such character.
+    const int documentLength = document->characterCount() - 1;
+    added = qMin(added, documentLength - position);
+    removed = int(qMin<qsizetype>(removed, m_text.size() - position));
+    if (added >= 0 && removed >= 0) {
+        QTextCursor cursor(document);
+        cursor.setPosition(position);
+        cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+        m_text.replace(position, removed, SourceDocumentText::fromDocument(cursor.selectedText()));
+    }
+    if (added < 0 || removed < 0 || m_text.size() != documentLength)
+        m_text = SourceDocumentText::fromDocument(document->toRawText());
+    writeToWorkspace();
+    m_colouring->colourEdit(m_text, position, position + qMax(0, added));
+    m_find->refresh();
+}
+
+void CodeEditorView::writeToWorkspace()
+{
+    FlagScope applying(m_isApplyingEdit);
+    m_workspace.setCurrentFileContent(m_text);
+}
+
+void CodeEditorView::updateReadOnly()
+{
+    // A document that could not be read is shown, never edited: an edit would be written over
+    // the file. So is a text this view could not give back character for character.
+    m_view->setReadOnly(
+        !m_workspace.documentError().isEmpty() || !SourceDocumentText::isRepresentable(m_text));
+}
+
+void CodeEditorView::scrollToLine(int line)
+{
+    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(m_text, line);
+    if (!range)
+        return;
+    const int length = m_view->document()->characterCount() - 1;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(qMin(int(range->location), length));
+    cursor.setPosition(qMin(int(range->end()), length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
+    m_view->centerCursor();
+}
+
+void CodeEditorView::flushPendingWork()
+{
+    m_colouring->flush();
+}
+
+} // namespace quillon

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+namespace quillon {
+
+class SourceColouring;
+class SourceFindController;
+class WorkspaceState;
+
+// The text view of the source pane: drops from typed and pasted text the stand-ins its document
+// uses, and takes other programs' line breaks as line feeds.
+class SourceTextEdit : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit SourceTextEdit(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+};
+
+// The source pane: the active document's Markdown as typed, in a monospaced font, coloured by
+// CodeSyntaxHighlighter.
+//
+// Reads WorkspaceState::currentFileContent, the find-bar properties, documentError and
+// editorFontSize; writes currentFileContent on every user edit and totalLocalMatchCount after
+// painting matches. A text replaced from outside (another tab, an edit in the block editor, a
+// reload) keeps the selection (limited to the new length) and the scroll position and clears the
+// undo history, so undo only ever changes the text this pane shows.
+class CodeEditorView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CodeEditorView(WorkspaceState& workspace, QWidget* parent = nullptr);
+    ~CodeEditorView() override;
+
+    bool isDarkMode() const { return m_isDarkMode; }
+    void setDarkMode(bool dark);
+    qreal fontSize() const { return m_fontSize; }
+    void setFontSize(qreal size);
+
+    SourceTextEdit* textView() const { return m_view; }
+    // The text as the pane shows it, every character as in the document's file.
+    const QString& text() const { return m_text; }
+    const SourceFindController& find() const { return *m_find; }
+
+    // Selects and reveals a 1-based line; lines are counted as project search counts them.
+    void scrollToLine(int line);
+    // Finishes colouring now if a pass is waiting for a pause in typing.
+    void flushPendingWork();
+
+private:
+    void onWorkspaceContentChanged();
+    void onActiveTabChanged();
+    void onContentsChange(int position, int removed, int added);
+    void replaceFromOutside(const QString& text);
+    void updateReadOnly();
+    void applyAppearance();
+    void writeToWorkspace();
+
+    WorkspaceState& m_workspace;
+    SourceTextEdit* m_view = nullptr;
+    std::unique_ptr<SourceColouring> m_colouring;
+    std::unique_ptr<SourceFindController> m_find;
+    QString m_text;
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    bool m_isProgrammatic = false; // the pane itself is changing its document
+    bool m_isApplyingEdit = false; // writing an edit to the workspace
+};
+
+} // namespace quillon

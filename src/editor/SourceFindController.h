@@ -1,0 +1,44 @@
+#pragma once
+
+#include "markdown/TextRange.h"
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QPlainTextEdit;
+
+namespace quillon {
+
+class WorkspaceState;
+
+// Find in document for the source pane: follows the workspace's find-bar properties, paints the
+// matches as extra selections (which change neither the text nor its colours), publishes their
+// count on the next turn of the event loop when it changed, and scrolls the active match into
+// view when the find bar's own properties change.
+class SourceFindController : public QObject
+{
+    Q_OBJECT
+public:
+    // `currentText` gives the view's text as the pane reads it.
+    SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
+        std::function<const QString&()> currentText, QObject* parent = nullptr);
+
+    void setDarkMode(bool dark);
+    // Searches the text again and repaints; call after the text changed.
+    void refresh();
+    const QList<TextRange>& matches() const { return m_matches; }
+
+private:
+    void refreshAndReveal();
+    void reveal(const TextRange& match);
+
+    QPlainTextEdit& m_view;
+    WorkspaceState& m_workspace;
+    std::function<const QString&()> m_currentText;
+    bool m_isDarkMode = false;
+    QList<TextRange> m_matches;
+};
+
+} // namespace quillon

@@ -1,0 +1,298 @@
+// The source pane as a user meets it: typing, colouring, outside replacements, undo across
+// documents, both panes side by side, find and scroll-to-line.
+#include "SourceHarness.h"
+
+#include "editor/SourceFindController.h"
+#include "markdown/CodeSyntaxHighlighter.h"
+#include "platform/AttributedText.h"
+#include "platform/CommandBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QTextBlock>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+struct ColourRun
+{
+    int start;
+    int length;
+    QRgb color;
+    bool operator==(const ColourRun&) const = default;
+};
+
+// The colours the highlighter gives each paragraph of `text`, besides the plain text colour.
+QList<QList<ColourRun>> expectedColours(const QString& text, bool dark)
+{
+    AttributedText coloured(text);
+    CodeSyntaxHighlighter::highlight(coloured, dark, 15);
+    const QColor base = CodeSyntaxHighlighter::textColor(dark);
+    QList<QList<ColourRun>> blocks;
+    qsizetype start = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        QList<ColourRun> runs;
+        coloured.enumerateAttribute<TextAttribute::ForegroundColor>(
+            { start, line.size() }, [&](TextSpan span, const QColor* color) {
+                if (color && *color != base)
+                    runs.append({ int(span.location - start), int(span.length), color->rgba() });
+            });
+        blocks.append(runs);
+        start += line.size() + 1;
+    }
+    return blocks;
+}
+
+QList<QList<ColourRun>> shownColours(const QPlainTextEdit& view)
+{
+    QList<QList<ColourRun>> blocks;
+    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next()) {
+        QList<ColourRun> runs;
+        for (const QTextLayout::FormatRange& range : block.layout()->formats())
+            runs.append({ range.start, range.length, range.format.foreground().color().rgba() });
+        blocks.append(runs);
+    }
+    return blocks;
+}
+
+QString numberedLines(int count, const QString& word = QStringLiteral("line"))
+{
+    QString text;
+    for (int i = 1; i <= count; ++i)
+        text += QStringLiteral("%1 %2\n").arg(word).arg(i);
+    return text;
+}
+
+} // namespace
+
+TEST(SourcePane, TypingWritesTheWholeTextOnceAndShowsTheHighlightersColours)
+{
+    SourceHarness h(QStringLiteral("Intro with **bold**\n\nplain\n"));
+    EXPECT_TRUE(h.written.isEmpty()); // loading writes nothing
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+
+    h.setCaret(21);
+    h.type(QStringLiteral("# "));
+    EXPECT_EQ(h.content(), QStringLiteral("Intro with **bold**\n\n# plain\n"));
+    EXPECT_EQ(h.written.size(), 2);
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+    EXPECT_EQ(h.source->text(), h.content());
+}
+
+TEST(SourcePane, EveryCharacterSurvivesLoadingEditingAndSaving)
+{
+    const QString text = QStringLiteral("nbsp\u00A0here\u2028line sep\rlone cr\u2029para ")
+        + QChar(char16_t(0xFDD0)) + QStringLiteral("mark\t\u200Dzwj\n");
+    SourceHarness h(text);
+    EXPECT_EQ(h.source->text(), text);
+    EXPECT_FALSE(h.view()->isReadOnly());
+    h.setCaret(int(text.size()));
+    h.type(QStringLiteral("!"));
+    EXPECT_EQ(h.content(), text + QStringLiteral("!"));
+    EXPECT_EQ(h.onDisk(), (text + QStringLiteral("!")).toUtf8());
+
+    // Every code unit of the basic plane the pane can hold comes back from its document.
+    QString all;
+    for (char16_t u = 1; u < 0xD800; ++u)
+        all.append(QChar(u));
+    for (char16_t u = 0xE000; u != 0; ++u) {
+        if (u < 0xFDEC || u > 0xFDEF)
+            all.append(QChar(u));
+    }
+    h.workspace->setCurrentFileContent(all);
+    EXPECT_EQ(h.source->text(), all);
+    h.setCaret(0);
+    h.type(QStringLiteral("x"));
+    EXPECT_EQ(h.content(), QStringLiteral("x") + all);
+}
+
+TEST(SourcePane, ATextItCannotGiveBackOrAnUnreadableFileIsShownButNeverEdited)
+{
+    SourceHarness h(QStringLiteral("a") + QChar(char16_t(0xFDEF)) + QStringLiteral("b"));
+    EXPECT_TRUE(h.view()->isReadOnly());
+    h.type(QStringLiteral("x"));
+    EXPECT_TRUE(h.written.isEmpty());
+
+    const QString broken = h.tree.write(QStringLiteral("broken.md"), QByteArray("ab\xff\xfe cd"));
+    h.workspace->openFile(broken);
+    QApplication::processEvents();
+    ASSERT_FALSE(h.workspace->documentError().isEmpty());
+    EXPECT_TRUE(h.view()->isReadOnly());
+    h.type(QStringLiteral("x"));
+    EXPECT_EQ(h.onDisk(QStringLiteral("broken.md")), QByteArray("ab\xff\xfe cd"));
+}
+
+TEST(SourcePane, AnOutsideReplacementKeepsSelectionAndScrollAndClearsTheHistory)
+{
+    const QString text = numberedLines(300);
+    SourceHarness h(text);
+    h.type(QStringLiteral("x"));
+    ASSERT_TRUE(h.view()->document()->isUndoAvailable());
+    h.setCaret(120, 100);
+    h.view()->verticalScrollBar()->setValue(40);
+    const int scroll = h.view()->verticalScrollBar()->value();
+
+    // An edit far away, as the block editor or a reload would make it.
+    QString changed = h.content();
+    changed.replace(QStringLiteral("line 250"), QStringLiteral("LINE 250 changed"));
+    h.workspace->setCurrentFileContent(changed);
+    EXPECT_EQ(h.source->text(), changed);
+    EXPECT_EQ(h.view()->textCursor().anchor(), 100);
+    EXPECT_EQ(h.view()->textCursor().position(), 120);
+    EXPECT_EQ(h.view()->verticalScrollBar()->value(), scroll);
+    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), changed);
+
+    // A shorter text: the selection is limited to its end.
+    h.workspace->setCurrentFileContent(QStringLiteral("short"));
+    EXPECT_EQ(h.view()->textCursor().anchor(), 5);
+    EXPECT_EQ(h.view()->textCursor().position(), 5);
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(QStringLiteral("short"), false));
+}
+
+TEST(SourcePane, UndoAfterSwitchingTabsNeverTouchesTheOtherDocument)
+{
+    SourceHarness h(QStringLiteral("first document\n"));
+    const QString other = h.tree.write(QStringLiteral("other.md"), "same\n");
+    h.setCaret(0);
+    h.type(QStringLiteral("X"));
+    ASSERT_EQ(h.onDisk(), QByteArray("Xfirst document\n"));
+
+    h.workspace->openFile(other);
+    QApplication::processEvents();
+    ASSERT_EQ(h.source->text(), QStringLiteral("same\n"));
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    h.key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("same\n"));
+    EXPECT_EQ(h.onDisk(QStringLiteral("other.md")), QByteArray("same\n"));
+
+    // Back on the first document, its old history is gone too: undo changes nothing.
+    h.workspace->selectTab(h.path);
+    QApplication::processEvents();
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.onDisk(), QByteArray("Xfirst document\n"));
+
+    // Two documents with equal text: switching still drops the history.
+    const QString twin = h.tree.write(QStringLiteral("twin.md"), "Xfirst document\n");
+    h.type(QStringLiteral("Y"));
+    h.workspace->openFile(twin);
+    QApplication::processEvents();
+    h.workspace->setCurrentFileContent(QStringLiteral("Xfirst document\n"));
+    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+}
+
+TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAtOnceAndIsWrittenOnce)
+{
+    SourceHarness h(QStringLiteral("# Title\n\nSome text.\n"), true);
+    h.setCaret(9);
+    h.type(QStringLiteral("Z")); // no turn of the event loop in between
+    EXPECT_EQ(h.blocks->markdown(), QStringLiteral("# Title\n\nZSome text.\n"));
+    EXPECT_EQ(h.written.size(), 1);
+
+    QTextCursor cursor = h.blocks->textView()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    h.blocks->textView()->setTextCursor(cursor);
+    h.blocks->textView()->setFocus();
+    h.type(QStringLiteral("Y"), h.blocks->textView());
+    EXPECT_EQ(h.source->text(), QStringLiteral("# Title\n\nZSome text.\nY"));
+    EXPECT_EQ(h.written.size(), 2);
+    EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
+
+    // The source pane's "Z" is no longer its to undo: the text changed under it.
+    h.view()->setFocus();
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nZSome text.\nY"));
+    EXPECT_EQ(h.blocks->markdown(), h.content());
+}
+
+TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
+{
+    QString text = numberedLines(200);
+    text.replace(QStringLiteral("line 3\n"), QStringLiteral("line 3 Needle\n"));
+    text.replace(QStringLiteral("line 180\n"), QStringLiteral("line 180 needle\n"));
+    SourceHarness h(text);
+    h.setCaret(0);
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("needle "));
+    QApplication::processEvents();
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
+    ASSERT_EQ(h.view()->extraSelections().size(), 2);
+    EXPECT_EQ(h.view()->extraSelections().at(0).cursor.selectedText(), QStringLiteral("Needle"));
+
+    h.workspace->setCurrentLocalMatchIndex(1);
+    const QTextBlock target = h.view()->document()->findBlockByNumber(179);
+    EXPECT_TRUE(target.isVisible());
+    EXPECT_LE(h.view()->verticalScrollBar()->value(), 179);
+    EXPECT_GT(h.view()->verticalScrollBar()->value(), 100);
+    EXPECT_EQ(h.view()->textCursor().position(), 0);
+
+    // An index past the end reveals the last match; a closed bar paints nothing and keeps the
+    // count.
+    h.workspace->setCurrentLocalMatchIndex(0);
+    h.workspace->setCurrentLocalMatchIndex(7);
+    EXPECT_GT(h.view()->verticalScrollBar()->value(), 100);
+    h.workspace->setIsLocalSearchVisible(false);
+    QApplication::processEvents();
+    EXPECT_TRUE(h.view()->extraSelections().isEmpty());
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
+}
+
+TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
+{
+    SourceHarness h(QStringLiteral("one\r\ntwo\nthree"));
+    Q_EMIT CommandBus::shared().scrollToLine(2);
+    EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("two\u2029"));
+    Q_EMIT CommandBus::shared().scrollToLine(3);
+    EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
+    Q_EMIT CommandBus::shared().scrollToLine(9);
+    EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
+    EXPECT_TRUE(h.written.isEmpty());
+}
+
+TEST(SourcePane, ALongTextIsColouredAroundAnEditAtOnceAndWhollyOnceTypingPauses)
+{
+    QString text;
+    while (text.size() <= 250'000) {
+        text += QStringLiteral(
+            "Some *prose* with a [link](x).\n\n```\ncode line\n\nmore code\n```\n\n");
+    }
+    text += QStringLiteral("A 'quote\nthat spans' lines\n");
+    SourceHarness h(text);
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(text, false));
+
+    // Inside a fenced block, next to a blank line of it: the typed text is code at once.
+    const int inFence = int(text.indexOf(QStringLiteral("more code"), 100'000));
+    h.setCaret(inFence);
+    h.type(QStringLiteral("# x "));
+    const int block = h.view()->textCursor().blockNumber();
+    EXPECT_EQ(shownColours(*h.view()).at(block), expectedColours(h.content(), false).at(block));
+
+    // A new fence line pairs every later fence differently: coloured whole at once.
+    h.setCaret(int(text.indexOf(QStringLiteral("Some"), 200'000)));
+    h.type(QStringLiteral("```\n"));
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+
+    h.setCaret(10);
+    h.type(QStringLiteral("**bold** "));
+    h.source->flushPendingWork();
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+}
+
+TEST(SourcePane, AppearanceAndSizeChangeNeitherTheTextNorTheSelection)
+{
+    SourceHarness h(QStringLiteral("---\ntitle: \"x\"\n---\n# Heading\n"));
+    h.setCaret(8, 4);
+    h.source->setDarkMode(true);
+    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), true));
+    EXPECT_EQ(h.view()->palette().color(QPalette::Text), CodeSyntaxHighlighter::textColor(true));
+    h.workspace->setEditorFontSize(20);
+    EXPECT_EQ(h.view()->font().pixelSize(), 20);
+    EXPECT_EQ(h.view()->textCursor().anchor(), 4);
+    EXPECT_EQ(h.view()->textCursor().position(), 8);
+    EXPECT_TRUE(h.written.isEmpty());
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "editor/CodeEditorView.h"
+#include "editor/UnifiedBlockEditor.h"
+#include "support/TestSupport.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QTest>
+
+#include <memory>
+
+namespace quillon::test {
+
+// The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
+// workspace, shown offscreen, with the source pane focused. Every change of the document's text
+// is saved as the window saves it and recorded in `written`.
+struct SourceHarness
+{
+    TempTree tree;
+    QString path;
+    std::unique_ptr<WorkspaceState> workspace;
+    std::unique_ptr<QWidget> window;
+    CodeEditorView* source = nullptr;
+    UnifiedBlockEditor* blocks = nullptr;
+    QStringList written;
+
+    explicit SourceHarness(const QString& markdown, bool withBlocks = false)
+    {
+        path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
+        workspace = std::make_unique<WorkspaceState>();
+        workspace->openFile(path);
+        QApplication::processEvents();
+        window = std::make_unique<QWidget>();
+        auto* layout = new QHBoxLayout(window.get());
+        source = new CodeEditorView(*workspace, window.get());
+        layout->addWidget(source);
+        if (withBlocks) {
+            blocks = new UnifiedBlockEditor(*workspace, window.get());
+            layout->addWidget(blocks);
+        }
+        QObject::connect(
+            workspace.get(), &WorkspaceState::currentFileContentChanged, window.get(), [this] {
+                written.append(workspace->currentFileContent());
+                workspace->saveCurrentFile(workspace->currentFileContent());
+            });
+        window->resize(withBlocks ? 1400 : 800, 600);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        view()->setFocus();
+        QTest::qWait(1);
+        QApplication::processEvents();
+    }
+
+    SourceTextEdit* view() const { return source->textView(); }
+    QString content() const { return workspace->currentFileContent(); }
+    QByteArray onDisk(const QString& name = QStringLiteral("doc.md")) const
+    {
+        return tree.read(name);
+    }
+    void setCaret(int position, int anchor = -1) const
+    {
+        QTextCursor cursor = view()->textCursor();
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        view()->setTextCursor(cursor);
+    }
+    // Types each character as a key press carrying its text into `target` (the source pane by
+    // default); a line feed is the Return key.
+    void type(const QString& text, QWidget* target = nullptr) const
+    {
+        QWidget* to = target ? target : view();
+        for (QChar c : text) {
+            if (c == QLatin1Char('\n')) {
+                QTest::keyClick(to, Qt::Key_Return);
+                continue;
+            }
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(to, &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(to, &release);
+        }
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+        QWidget* target = nullptr) const
+    {
+        QTest::keyClick(target ? target : view(), key, modifiers);
+    }
+};
+
+} // namespace quillon::test
