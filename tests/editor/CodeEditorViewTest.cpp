@@ -292,6 +292,7 @@ TEST(SourcePane, AppearanceAndSizeChangeNeitherTheTextNorTheSelection)
     EXPECT_EQ(h.view()->palette().color(QPalette::Text), CodeSyntaxHighlighter::textColor(true));
     h.workspace->setEditorFontSize(20);
     EXPECT_EQ(h.view()->font().pixelSize(), 20);
+    h.workspace->setEditorFontSize(15); // a stored setting: later tests start from the default
     EXPECT_EQ(h.view()->textCursor().anchor(), 4);
     EXPECT_EQ(h.view()->textCursor().position(), 8);
     EXPECT_TRUE(h.written.isEmpty());
