@@ -20,8 +20,6 @@ PlainEditorWindow::PlainEditorWindow(WorkspaceState& workspace, QWidget* parent)
     setCentralWidget(m_editor);
     resize(1100, 760);
 
-    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
-        [this] { m_workspace.saveCurrentFile(m_workspace.currentFileContent()); });
     connect(
         &workspace, &WorkspaceState::activeTabURLChanged, this, &PlainEditorWindow::updateTitle);
     connect(&workspace, &WorkspaceState::lastSaveErrorChanged, this,

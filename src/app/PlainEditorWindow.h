@@ -7,8 +7,8 @@ namespace quillon {
 class UnifiedBlockEditor;
 class WorkspaceState;
 
-// A plain window holding one block editor over a workspace: every change of the current
-// document's text is offered to WorkspaceState::saveCurrentFile, as the main window does.
+// A plain window holding one block editor over a workspace; the workspace's DocumentSession saves
+// what the user types.
 class PlainEditorWindow : public QMainWindow
 {
     Q_OBJECT

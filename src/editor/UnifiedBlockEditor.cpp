@@ -160,8 +160,7 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 
 void UnifiedBlockEditor::onWorkspaceContentChanged()
 {
-    if (m_isApplyingEdit)
-        return;
+    // The echo of our own edit is the text we hold.
     const QString text = m_workspace.currentFileContent();
     if (text == m_markdown)
         return;

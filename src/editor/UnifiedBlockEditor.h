@@ -26,9 +26,9 @@ class WorkspaceState;
 // caret touches them, fenced code in boxes, list markers drawn as bullets and checkboxes, pipe
 // tables drawn as grids and edited cell by cell.
 //
-// It shows WorkspaceState::currentFileContent and writes the document's Markdown back there on
-// every user edit (never on loading or restyling). Its undo history holds Markdown-level
-// replacements; replacing the text from outside clears it.
+// It shows WorkspaceState::currentFileContent and reports the document's Markdown to the
+// workspace's DocumentSession on every user edit (never on loading or restyling). Its undo
+// history holds Markdown-level replacements; replacing the text from outside clears it.
 class UnifiedBlockEditor : public QWidget
 {
     Q_OBJECT
@@ -149,7 +149,6 @@ private:
     qreal m_contentWidth = defaultContentWidth;
 
     bool m_isProgrammatic = false; // the editor itself is changing the document
-    bool m_isApplyingEdit = false; // writing an edit to the workspace
     MarkdownUndoStack::Kind m_editKind = MarkdownUndoStack::Kind::Typing;
     bool m_editSinceCaretMove = false;
     qsizetype m_caretStorage = 0;

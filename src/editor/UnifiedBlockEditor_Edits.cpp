@@ -8,6 +8,7 @@
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "markdown/TextLines.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QScrollBar>
@@ -181,8 +182,7 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
 
 void UnifiedBlockEditor::writeToWorkspace()
 {
-    FlagScope applying(m_isApplyingEdit);
-    m_workspace.setCurrentFileContent(m_markdown);
+    m_workspace.documentSession().setUserText(m_markdown);
 }
 
 void UnifiedBlockEditor::onCursorPositionChanged()

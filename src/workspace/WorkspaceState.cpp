@@ -3,6 +3,7 @@
 #include "platform/FileUtil.h"
 #include "platform/UserDefaults.h"
 #include "workspace/DirectoryWatcher.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
 #include "workspace/FileNode.h"
 #include "workspace/WorkspaceSettings.h"
@@ -65,6 +66,7 @@ WorkspaceState::WorkspaceState(QObject* parent)
     : QObject(parent)
     , m_directoryWatcher(std::make_unique<DirectoryWatcher>())
     , m_documents(std::make_unique<DocumentStore>())
+    , m_session(std::make_unique<DocumentSession>(*this))
 {
     m_fetchTimer.setSingleShot(false);
     m_autoCommitTimer.setSingleShot(false);

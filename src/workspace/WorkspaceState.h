@@ -23,6 +23,7 @@
 namespace quillon {
 
 class DirectoryWatcher;
+class DocumentSession;
 class DocumentStore;
 class FileNode;
 
@@ -67,9 +68,14 @@ public:
     QString activeTabURL() const { return m_activeTabURL; }
     // Switches documents: the new tab's text is loaded into currentFileContent. Never writes.
     void setActiveTabURL(const QString& url);
-    // The active document's text; the editors write it on every edit.
+    // The active document's text. Editors report the user's edits to documentSession(), which
+    // updates it and saves them.
     QString currentFileContent() const { return m_currentFileContent; }
+    // Replaces the active document's text from outside, as no edit of the user's: views reload
+    // it, nothing is written until the user edits or saves.
     void setCurrentFileContent(const QString& text);
+    // The one owner of saving the active document as the user edits it.
+    DocumentSession& documentSession() const { return *m_session; }
     std::optional<int> targetScrollLine() const { return m_targetScrollLine; }
     void setTargetScrollLine(std::optional<int> line);
 
@@ -84,8 +90,9 @@ public:
     // closes the tab itself.
     void closeTabWithConfirmation(const QString& path, std::function<void(bool)> completion);
     void loadCurrentFile();
-    // The active document changed: keeps the text and writes it when it differs from what is on
-    // disk (asking first when another program changed the file).
+    // The active document's text is now `content`: a different text is the user's edit
+    // (DocumentSession::setUserText); the same text writes edits not on disk yet. Asks about a
+    // change another program made on disk only on a later turn of the event loop.
     void saveCurrentFile(const QString& content);
     // The Save command: writes the active document (a temporary one through Save As).
     void saveCurrentFile();
@@ -241,10 +248,12 @@ private:
     void loadRecents();
     void saveRecents();
     void remapTabs(const QString& oldPath, const QString& newPath);
-    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved };
-    // An edit does not ask again about a change on disk the user chose to decide about later;
-    // an explicit save does.
-    enum class SaveRequest { Edit, Explicit };
+    friend class DocumentSession;
+    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk };
+    // An edit never asks: it reports ChangedOnDisk, and the session asks on a later turn. That
+    // question is not asked again about a change the user chose to decide about later; an
+    // explicit save asks again.
+    enum class SaveRequest { Edit, Question, Explicit };
     SaveOutcome commitDocument(const QString& path, SaveRequest request);
     enum class DiskChoice { KeepMine, LoadDisk, Later };
     DiskChoice askAboutDiskChange(const QString& path);
@@ -256,6 +265,7 @@ private:
 
     std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
     std::unique_ptr<DocumentStore> m_documents;
+    std::unique_ptr<DocumentSession> m_session;
     std::unique_ptr<WorkspaceGitHooks> m_gitHooks;
 
     QString m_selectedURL;

@@ -3,6 +3,7 @@
 #include "platform/FileUtil.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
 
 #include <QDir>
@@ -111,11 +112,16 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path, 
     }
     const QByteArray onDisk = FileUtil::digestOfFile(path);
     if (onDisk != doc->diskDigest) {
-        if (request == SaveRequest::Edit && !doc->postponedDigest.isEmpty()
+        const QString changed
+            = tr("“%1” was not saved: it was changed by another program.").arg(name);
+        if (request != SaveRequest::Explicit && !doc->postponedDigest.isEmpty()
             && doc->postponedDigest == onDisk) {
-            setLastSaveError(
-                tr("“%1” was not saved: it was changed by another program.").arg(name));
+            setLastSaveError(changed);
             return SaveOutcome::NotSaved;
+        }
+        if (request == SaveRequest::Edit) {
+            setLastSaveError(changed);
+            return SaveOutcome::ChangedOnDisk;
         }
         switch (askAboutDiskChange(path)) {
         case DiskChoice::KeepMine:
@@ -153,17 +159,14 @@ void WorkspaceState::saveCurrentFile(const QString& content)
 {
     if (m_activeTabURL.isEmpty())
         return;
+    if (content != m_currentFileContent) {
+        m_session->setUserText(content);
+        return;
+    }
     // Showing a document is not editing it: a switch back to a tab whose last write failed or was
     // put off must not write (or ask) again.
-    if (m_publishingLoadedText && content == m_currentFileContent)
-        return;
-    const QString path = FileUtil::standardizedPath(m_activeTabURL);
-    DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc)
-        return;
-    doc->text = content;
-    if (commitDocument(path, SaveRequest::Edit) == SaveOutcome::Written)
-        checkGitStatus();
+    if (!m_publishingLoadedText)
+        m_session->saveEdits();
 }
 
 void WorkspaceState::saveCurrentFile()

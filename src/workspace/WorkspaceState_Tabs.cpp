@@ -3,6 +3,7 @@
 #include "analytics/AnalyticsManager.h"
 #include "platform/CommandBus.h"
 #include "platform/FileUtil.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
 
 #include <QFileInfo>
@@ -74,6 +75,7 @@ void WorkspaceState::setCurrentFileContent(const QString& text)
             = m_documents->find(FileUtil::standardizedPath(m_activeTabURL)))
             doc->text = text;
     }
+    m_session->announceReplaced();
     Q_EMIT currentFileContentChanged();
 }
 
@@ -81,6 +83,7 @@ void WorkspaceState::publishCurrentFileContent(const QString& text)
 {
     m_currentFileContent = text;
     const QScopedValueRollback publishing(m_publishingLoadedText, true);
+    m_session->announceReplaced();
     Q_EMIT currentFileContentChanged();
 }
 

@@ -20,7 +20,7 @@ struct EditorHarness
     QString path;
     std::unique_ptr<WorkspaceState> workspace;
     std::unique_ptr<UnifiedBlockEditor> editor;
-    QStringList written; // every text the editor wrote to the workspace
+    QStringList written; // every text the workspace's document took, edits and loads
 
     explicit EditorHarness(const QString& markdown, QSize size = QSize(900, 700))
     {
@@ -29,11 +29,9 @@ struct EditorHarness
         workspace->openFile(path);
         editor = std::make_unique<UnifiedBlockEditor>(*workspace);
         QApplication::processEvents(); // the workspace's own start-up work
-        QObject::connect(
-            workspace.get(), &WorkspaceState::currentFileContentChanged, editor.get(), [this] {
-                written.append(workspace->currentFileContent());
-                workspace->saveCurrentFile(workspace->currentFileContent());
-            });
+        // Saving is the workspace's own business (its document session), as in the program.
+        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
+            editor.get(), [this] { written.append(workspace->currentFileContent()); });
         editor->resize(size);
         editor->show();
         QApplication::setActiveWindow(editor.get());

@@ -1,5 +1,7 @@
 #include "WorkspaceTestSupport.h"
 
+#include "workspace/DocumentSession.h"
+
 #include <QDir>
 #include <QFile>
 #include <QUuid>
@@ -24,6 +26,13 @@ protected:
     {
         QObject::connect(state.get(), &WorkspaceState::currentFileContentChanged, state.get(),
             [this] { state->saveCurrentFile(state->currentFileContent()); });
+    }
+
+    // The user changes the active document's text in some view; queued questions are answered.
+    void userTypes(const QString& text)
+    {
+        state->documentSession().setUserText(text);
+        settle();
     }
 
     std::unique_ptr<WorkspaceState> state;
@@ -110,7 +119,7 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
         tree.write("a.md", "theirs\n");
         prompts->clearRecords();
         prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
-        state->setCurrentFileContent("mine\n");
+        userTypes("mine\n");
         ASSERT_EQ(prompts->alerts().size(), 1);
         EXPECT_EQ(prompts->alerts()[0].message, "“a.md” was changed by another program.");
         EXPECT_EQ(tree.read("a.md"), c.fileAfter);
@@ -125,7 +134,7 @@ TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAg
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->setCurrentFileContent("mine\n");
+    userTypes("mine\n");
     ASSERT_EQ(prompts->alerts().size(), 1);
 
     state->openFile(b);
@@ -152,16 +161,19 @@ TEST_F(WorkspaceStateSaveTest, DecideLaterIsNotAskedAgainOnEveryKeystroke)
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->setCurrentFileContent("m\n");
-    state->setCurrentFileContent("mi\n");
-    state->setCurrentFileContent("mine\n");
+    state->documentSession().setUserText("m\n");
+    state->documentSession().setUserText("mi\n");
+    EXPECT_TRUE(prompts->alerts().isEmpty()) << "asked from inside an edit";
+    userTypes("mine\n");
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    userTypes("mine.\n");
     EXPECT_EQ(prompts->alerts().size(), 1);
     EXPECT_FALSE(state->lastSaveError().isEmpty());
 
     // Another change on disk, or the Save command, asks again.
     tree.write("a.md", "theirs again\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->setCurrentFileContent("mine!\n");
+    userTypes("mine!\n");
     EXPECT_EQ(prompts->alerts().size(), 2);
     prompts->queueAlertAnswer(QStringLiteral("Keep My Version"));
     state->saveCurrentFile();

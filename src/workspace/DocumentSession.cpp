@@ -1,0 +1,128 @@
+#include "workspace/DocumentSession.h"
+
+#include "platform/FileUtil.h"
+#include "workspace/DocumentStore.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace quillon {
+
+bool TextEdit::isAlreadyIn(QStringView text) const
+{
+    if (text.size() != resultLength || position < 0 || position + inserted.size() > text.size())
+        return false;
+    return text.mid(position, inserted.size()) == inserted;
+}
+
+void TextEdit::applyTo(QString& text) const
+{
+    text.replace(position, removedLength, inserted);
+}
+
+DocumentSession::DocumentSession(WorkspaceState& workspace)
+    : m_workspace(workspace)
+{
+}
+
+const QString& DocumentSession::text() const
+{
+    return m_workspace.m_currentFileContent;
+}
+
+void DocumentSession::applyUserEdit(
+    qsizetype position, qsizetype removedLength, const QString& inserted)
+{
+    WorkspaceState& w = m_workspace;
+    if (w.m_activeTabURL.isEmpty())
+        return;
+    QString& text = w.m_currentFileContent;
+    position = std::clamp<qsizetype>(position, 0, text.size());
+    removedLength = std::clamp<qsizetype>(removedLength, 0, text.size() - position);
+    if (removedLength == inserted.size() && QStringView(text).mid(position, removedLength) == inserted)
+        return;
+
+    DocumentStore::Document* doc
+        = w.m_documents->find(FileUtil::standardizedPath(w.m_activeTabURL));
+    // The cache shares the text; letting go of it first lets the edit happen in place instead of
+    // copying the whole document on every keystroke.
+    if (doc)
+        doc->text = QString();
+    TextEdit edit { position, removedLength, inserted, 0 };
+    edit.applyTo(text);
+    edit.resultLength = text.size();
+    if (doc)
+        doc->text = text;
+
+    Q_EMIT textEdited(edit);
+    Q_EMIT w.currentFileContentChanged();
+    writeActiveDocument();
+}
+
+void DocumentSession::setUserText(const QString& newText)
+{
+    const QString& old = text();
+    if (m_workspace.m_activeTabURL.isEmpty() || newText == old)
+        return;
+    // The one stretch that differs: everything before it and after it is the same.
+    const qsizetype shorter = std::min(old.size(), newText.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && old.at(prefix) == newText.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix
+        && old.at(old.size() - 1 - suffix) == newText.at(newText.size() - 1 - suffix))
+        ++suffix;
+    // Never split a surrogate pair between the kept and the replaced parts.
+    if (prefix > 0 && old.at(prefix - 1).isHighSurrogate())
+        --prefix;
+    if (suffix > 0 && old.at(old.size() - suffix).isLowSurrogate())
+        --suffix;
+    applyUserEdit(
+        prefix, old.size() - prefix - suffix, newText.mid(prefix, newText.size() - prefix - suffix));
+}
+
+void DocumentSession::saveEdits()
+{
+    if (!m_workspace.m_activeTabURL.isEmpty())
+        writeActiveDocument();
+}
+
+void DocumentSession::writeActiveDocument()
+{
+    const QString path = FileUtil::standardizedPath(m_workspace.m_activeTabURL);
+    switch (m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Edit)) {
+    case WorkspaceState::SaveOutcome::Written:
+        m_workspace.checkGitStatus();
+        break;
+    case WorkspaceState::SaveOutcome::ChangedOnDisk:
+        queueDiskQuestion(path);
+        break;
+    default:
+        break;
+    }
+}
+
+void DocumentSession::queueDiskQuestion(const QString& path)
+{
+    // The edit that found the change is still being handled (a view's change handler may be on
+    // the stack): a modal question now would run inside it.
+    if (m_queuedQuestions.contains(path))
+        return;
+    m_queuedQuestions.insert(path);
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            m_queuedQuestions.remove(path);
+            // The answer covers everything typed meanwhile; a document closed meanwhile is
+            // left alone.
+            if (m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Question)
+                == WorkspaceState::SaveOutcome::Written)
+                m_workspace.checkGitStatus();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace quillon

@@ -1,0 +1,88 @@
+// What typing in the block editor does to the file when another program changes it too: the
+// question comes after the keystroke has been handled, and whatever the user answers, the view,
+// the workspace and the disk agree, and the next keystroke never brings back the other version.
+#include "EditorHarness.h"
+
+#include "platform/UserPrompts.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextDocument>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+QString shown(const EditorHarness& h)
+{
+    return h.view()->document()->toRawText();
+}
+
+} // namespace
+
+TEST(EditorSaving, AChangeOnDiskWhileTypingEndsAsTheUserChose)
+{
+    struct Case
+    {
+        const char* answer;
+        QString afterX; // view and workspace after typing X and answering
+        QByteArray diskAfterX;
+        QString afterY; // after typing Y at the end
+        QByteArray diskAfterY;
+    };
+    const Case cases[] = {
+        { "Load Disk Version", "theirs", "theirs", "theirsY", "theirsY" },
+        { "Keep My Version", "mineX", "mineX", "mineXY", "mineXY" },
+        // Put off: nothing is written over the other version, and typing does not ask again.
+        { "Decide Later", "mineX", "theirs", "mineXY", "theirs" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        ScriptedUserPrompts& prompts = ScriptedUserPrompts::installNew();
+        EditorHarness h(QStringLiteral("mine"));
+        prompts.setAlertHandler([&](const UserPrompts::Alert&) {
+            ADD_FAILURE() << "asked a second time";
+            return 2;
+        });
+        h.setCaret(4);
+        h.tree.write(QStringLiteral("doc.md"), "theirs");
+
+        prompts.queueAlertAnswer(QString::fromUtf8(c.answer));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("X"));
+        QApplication::sendEvent(h.view(), &press);
+        EXPECT_TRUE(prompts.alerts().isEmpty()) << "asked from inside the keystroke";
+        QApplication::processEvents();
+        ASSERT_EQ(prompts.alerts().size(), 1);
+        EXPECT_EQ(prompts.alerts()[0].message, "“doc.md” was changed by another program.");
+        EXPECT_EQ(h.content(), c.afterX);
+        EXPECT_EQ(h.editor->markdown(), c.afterX);
+        EXPECT_EQ(shown(h), c.afterX);
+        EXPECT_EQ(h.onDisk(), c.diskAfterX);
+
+        h.setCaret(c.afterX.size());
+        h.type(QStringLiteral("Y"));
+        EXPECT_EQ(prompts.alerts().size(), 1);
+        EXPECT_EQ(h.content(), c.afterY);
+        EXPECT_EQ(shown(h), c.afterY);
+        EXPECT_EQ(h.onDisk(), c.diskAfterY);
+    }
+}
+
+TEST(EditorSaving, TypingQuicklyBeforeTheQuestionAsksOnce)
+{
+    ScriptedUserPrompts& prompts = ScriptedUserPrompts::installNew();
+    EditorHarness h(QStringLiteral("start"));
+    h.setCaret(5);
+    h.tree.write(QStringLiteral("doc.md"), "changed elsewhere");
+    prompts.queueAlertAnswer(QStringLiteral("Keep My Version"));
+    for (const QString& key : { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") }) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+        QApplication::sendEvent(h.view(), &press);
+    }
+    EXPECT_TRUE(prompts.alerts().isEmpty());
+    QApplication::processEvents();
+    EXPECT_EQ(prompts.alerts().size(), 1);
+    EXPECT_EQ(h.onDisk(), "startabc");
+    EXPECT_EQ(shown(h), "startabc");
+}
