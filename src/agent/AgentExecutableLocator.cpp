@@ -34,6 +34,14 @@ bool itemExists(const QString& path)
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
+bool isExecutableFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
 std::optional<QString> which(const QString& name, int timeoutMs)
 {
     if (name.isEmpty())

@@ -27,6 +27,9 @@ std::optional<QString> resolve(const SupportedAgentEngine& engine);
 // Whether any file-system item is at path (a folder counts; permissions are not tested).
 bool itemExists(const QString& path);
 
+// Whether path names a regular file this user may execute.
+bool isExecutableFile(const QString& path);
+
 // Runs /usr/bin/which for the name and returns its trimmed output, or nullopt when it fails,
 // exits non-zero, prints nothing, prints text that is not UTF-8 or takes longer than the time-out.
 std::optional<QString> which(const QString& name, int timeoutMs = whichTimeoutMs);

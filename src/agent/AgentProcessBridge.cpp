@@ -73,6 +73,11 @@ void AgentProcessBridge::setEngine(const SupportedAgentEngine& engine)
 std::optional<QString> AgentProcessBridge::resolveExecutable(
     const SupportedAgentEngine& engine) const
 {
+    // The settings invite a custom path when the engine's own tool is not found; an executable
+    // there then runs with the chosen engine's arguments.
+    if (engine.kind() != SupportedAgentEngine::Kind::customCLI
+        && AgentExecutableLocator::isExecutableFile(m_customBinaryPath))
+        return m_customBinaryPath;
     return AgentExecutableLocator::resolve(engine);
 }
 

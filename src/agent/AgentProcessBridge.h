@@ -47,7 +47,8 @@ public:
 
     // Selects the engine and stores it (and its model or path).
     void setEngine(const SupportedAgentEngine& engine);
-    // The executable of the engine, or nullopt. May run /usr/bin/which (bounded by a time-out).
+    // The executable of the engine, or nullopt: the custom path when it names an executable file
+    // (for every engine), else the engine's own. May run /usr/bin/which (bounded by a time-out).
     std::optional<QString> resolveExecutable(const SupportedAgentEngine& engine) const;
 
     // Appends the prompt and an assistant message and runs the current engine on the prompt

@@ -113,8 +113,12 @@ void WorkspaceState::attachAgentBridge(std::unique_ptr<WorkspaceAgentBridge> bri
 
 void WorkspaceState::readSettings()
 {
+    // A size no control could have stored (infinite, or far outside the range) would give the
+    // editors an unusable font; it is replaced rather than clamped, as a missing one is.
     const double fontSize = storedNumber(Settings::editorFontSize.key()).value_or(0);
-    m_editorFontSize = fontSize > 0 ? fontSize : Settings::editorFontSize.defaultValue;
+    m_editorFontSize = std::isfinite(fontSize) && Settings::editorFontSize.inRange(fontSize)
+        ? fontSize
+        : Settings::editorFontSize.defaultValue;
     m_isReadingMode
         = storedBool(Settings::isReadingMode.key()).value_or(Settings::isReadingMode.defaultValue);
     m_activeFileExtensions = toSet(storedStringList(Settings::activeFileExtensions.key())

@@ -340,3 +340,27 @@ TEST_F(AgentRunTest, AStoppedRunEndingLaterLeavesTheNewRunAlone)
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+TEST_F(AgentRunTest, AnExecutableCustomPathRunsWithTheChosenEnginesArguments)
+{
+    bridge->setEngine(SupportedAgentEngine::aider());
+    bridge->setCustomBinaryPath(test::agentScript(QStringLiteral("fake-agent-report.sh")));
+    EXPECT_EQ(bridge->resolveExecutable(bridge->currentEngine()), bridge->customBinaryPath());
+    bridge->sendTask(QStringLiteral("fix it"));
+    ASSERT_TRUE(test::waitForRunEnd(*bridge));
+    EXPECT_EQ(test::recordedArguments(recordDir),
+        (QStringList { QStringLiteral("--message"), QStringLiteral("fix it"),
+            QStringLiteral("--yes-always") }));
+
+    // A folder or a missing file is no stand-in: the engine's own tool is looked for.
+    for (const QString& path : { tree.path(), tree.filePath(QStringLiteral("missing")) }) {
+        bridge->setCustomBinaryPath(path);
+        EXPECT_NE(bridge->resolveExecutable(bridge->currentEngine()), path);
+    }
+}
+
+} // namespace
+} // namespace quillon
