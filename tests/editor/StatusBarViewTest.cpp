@@ -1,0 +1,119 @@
+// The status bar as it reads: front-matter states and their tooltip, the figures, the document's
+// read and write problems, and the appearance.
+#include "editor/StatusBarView.h"
+#include "editor/ChromeGlyph.h"
+#include "editor/StatusBarText.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+
+using namespace quillon;
+using Result = YAMLValidator::ValidationResult;
+
+namespace {
+
+struct ShownBar
+{
+    StatusBarView bar;
+    ShownBar()
+    {
+        bar.resize(900, 32);
+        bar.show();
+        QApplication::processEvents();
+    }
+    bool shows(QWidget* widget) const { return widget->isVisibleTo(&bar); }
+};
+
+} // namespace
+
+TEST(StatusBar, FrontMatterStatesReadAsTheUserSeesThem)
+{
+    ShownBar s;
+    EXPECT_EQ(s.bar.yamlLabel()->text(), QStringLiteral("No YAML frontmatter"));
+    EXPECT_FALSE(s.shows(s.bar.yamlGlyph()));
+    EXPECT_FALSE(s.shows(s.bar.yamlStateLabel()));
+
+    s.bar.setYamlValidationResult(Result::valid());
+    EXPECT_EQ(s.bar.yamlLabel()->text(), QStringLiteral("YAML"));
+    EXPECT_EQ(s.bar.yamlStateLabel()->text(), QStringLiteral("valid"));
+    EXPECT_EQ(s.bar.yamlGlyph()->shape(), ChromeGlyph::Shape::CheckCircle);
+    EXPECT_TRUE(s.shows(s.bar.yamlGlyph()));
+    EXPECT_TRUE(s.bar.yamlStateLabel()->toolTip().isEmpty());
+
+    s.bar.setYamlValidationResult(Result::invalid(QStringLiteral("bad indent"), 2, 7));
+    EXPECT_EQ(s.bar.yamlStateLabel()->text(), QStringLiteral("error"));
+    EXPECT_EQ(s.bar.yamlGlyph()->shape(), ChromeGlyph::Shape::WarningTriangle);
+    // The line counts in the whole document; the column already counts from 1.
+    EXPECT_EQ(s.bar.yamlStateLabel()->toolTip(),
+        QStringLiteral("YAML Error: bad indent\nLine: 3, Column: 7"));
+    EXPECT_NE(s.bar.yamlStateLabel()->palette().color(QPalette::WindowText),
+        s.bar.yamlLabel()->palette().color(QPalette::WindowText));
+
+    s.bar.setYamlValidationResult(Result::noFrontmatter());
+    EXPECT_FALSE(s.shows(s.bar.yamlStateLabel()));
+    EXPECT_TRUE(s.bar.yamlStateLabel()->toolTip().isEmpty());
+}
+
+TEST(StatusBar, ErrorTooltipShowsALineOnlyWithAColumnOnlyBesideALine)
+{
+    EXPECT_EQ(StatusBarText::yamlErrorTooltip(QStringLiteral("oops"), {}, {}),
+        QStringLiteral("YAML Error: oops"));
+    EXPECT_EQ(StatusBarText::yamlErrorTooltip(QStringLiteral("oops"), 1, {}),
+        QStringLiteral("YAML Error: oops\nLine: 2"));
+    EXPECT_EQ(StatusBarText::yamlErrorTooltip(QStringLiteral("oops"), {}, 4),
+        QStringLiteral("YAML Error: oops"));
+}
+
+TEST(StatusBar, OnlyTheTokenEstimateIsGrouped)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ShownBar s;
+    s.bar.setValues(Result::valid(), 0, 0, 0);
+    EXPECT_EQ(s.bar.tokenLabel()->text(), QStringLiteral("0"));
+    EXPECT_EQ(s.bar.wordLabel()->text(), QStringLiteral("0 words"));
+    EXPECT_EQ(s.bar.charLabel()->text(), QStringLiteral("0 chars"));
+    s.bar.setValues(Result::valid(), 1234567, 1234567, 7654321);
+    EXPECT_EQ(s.bar.tokenLabel()->text(), QStringLiteral("1,234,567"));
+    EXPECT_EQ(s.bar.wordLabel()->text(), QStringLiteral("1234567 words"));
+    EXPECT_EQ(s.bar.charLabel()->text(), QStringLiteral("7654321 chars"));
+    EXPECT_EQ(
+        StatusBarText::tokenCount(1234567, QLocale(QLocale::German)), QStringLiteral("1.234.567"));
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(StatusBar, ADocumentThatCouldNotBeReadOrWrittenIsShownUntilItIsFine)
+{
+    ShownBar s;
+    EXPECT_FALSE(s.shows(s.bar.problemLabel()));
+    const QString saveError = QStringLiteral("“notes.md” was not saved: Permission denied");
+    s.bar.setSaveError(saveError);
+    EXPECT_TRUE(s.shows(s.bar.problemLabel()));
+    EXPECT_EQ(s.bar.problemLabel()->text(), saveError);
+    EXPECT_EQ(s.bar.problemLabel()->toolTip(), saveError);
+
+    // Not being able to read the document says more than failing to write it.
+    const QString readError = QStringLiteral("\"x.md\" is not UTF-8 text, so it can't be opened "
+                                             "for editing. ")
+        + QString(400, QLatin1Char('x'));
+    s.bar.setDocumentError(readError);
+    EXPECT_EQ(s.bar.problemLabel()->toolTip(), readError);
+    EXPECT_LT(s.bar.problemLabel()->text().size(), readError.size()); // elided, whole in the tip
+    s.bar.setDocumentError({});
+    s.bar.setSaveError({});
+    EXPECT_FALSE(s.shows(s.bar.problemLabel()));
+}
+
+TEST(StatusBar, AppearanceChangesBackgroundAndColoursButNotTheTexts)
+{
+    ShownBar s;
+    s.bar.setValues(Result::valid(), 12, 3, 9);
+    const QImage light = s.bar.grab().toImage();
+    const QColor lightWords = s.bar.wordLabel()->palette().color(QPalette::WindowText);
+    s.bar.setDarkMode(true);
+    const QImage dark = s.bar.grab().toImage();
+    EXPECT_LT(qGray(dark.pixel(4, 20)), qGray(light.pixel(4, 20)));
+    EXPECT_NE(s.bar.wordLabel()->palette().color(QPalette::WindowText), lightWords);
+    EXPECT_EQ(s.bar.wordLabel()->text(), QStringLiteral("3 words"));
+}
