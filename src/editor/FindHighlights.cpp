@@ -9,23 +9,22 @@ namespace quillon {
 QList<TextRange> FindHighlights::apply(
     QTextEdit& view, const QString& text, const QString& query, int activeIndex, bool isDarkMode)
 {
-    const QList<TextRange> matches = MarkdownTextViewSupport::findMatches(text, query);
-    const MarkdownTextViewSupport::SearchColors colors
-        = MarkdownTextViewSupport::searchColors(isDarkMode);
+    const QList<MarkdownTextViewSupport::SearchHighlight> highlights
+        = MarkdownTextViewSupport::searchHighlights(text, query, activeIndex, isDarkMode);
+    QList<TextRange> matches;
+    matches.reserve(highlights.size());
     QList<QTextEdit::ExtraSelection> selections;
-    selections.reserve(matches.size());
-    for (int i = 0; i < matches.size(); ++i) {
+    selections.reserve(highlights.size());
+    for (const auto& highlight : highlights) {
         QTextEdit::ExtraSelection selection;
         selection.cursor = QTextCursor(view.document());
-        selection.cursor.setPosition(int(matches[i].location));
-        selection.cursor.setPosition(int(matches[i].end()), QTextCursor::KeepAnchor);
-        if (i == activeIndex) {
-            selection.format.setBackground(colors.activeBackground);
-            selection.format.setForeground(colors.activeForeground);
-        } else {
-            selection.format.setBackground(colors.otherBackground);
-        }
+        selection.cursor.setPosition(int(highlight.range.location));
+        selection.cursor.setPosition(int(highlight.range.end()), QTextCursor::KeepAnchor);
+        selection.format.setBackground(highlight.background);
+        if (highlight.foreground)
+            selection.format.setForeground(*highlight.foreground);
         selections.append(selection);
+        matches.append(highlight.range);
     }
     view.setExtraSelections(selections);
     return matches;

@@ -116,7 +116,6 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
 
 void UnifiedBlockEditor::setDarkMode(bool dark)
 {
-    const bool changed = dark != m_isDarkMode;
     m_isDarkMode = dark;
     QPalette palette = m_view->palette();
     const QColor text = MarkdownHighlighter::palette(dark).textColor;
@@ -126,24 +125,24 @@ void UnifiedBlockEditor::setDarkMode(bool dark)
     m_view->setStyleSheet(QString());
     m_find->setDarkMode(dark);
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
-    // The same appearance again must not close an open cell.
-    if (!changed)
-        return;
-    m_presenter.clearCache();
-    if (m_projected->storage().length() > 0) {
-        m_tableEditor->commit();
-        reload(m_markdown, caretMarkdownOffset());
-    }
+    restyleForAppearance();
 }
 
 void UnifiedBlockEditor::setFontSize(qreal size)
 {
-    if (size == m_fontSize)
-        return;
     m_fontSize = size;
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    restyleForAppearance();
+}
+
+void UnifiedBlockEditor::restyleForAppearance()
+{
+    // The same appearance again must not close an open cell.
+    if (!MarkdownTextViewSupport::needsHighlight(
+            m_markdown, m_isDarkMode, m_fontSize, true, m_styled))
+        return;
     m_presenter.clearCache();
     m_tableEditor->commit();
-    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     reload(m_markdown, caretMarkdownOffset());
 }
 
@@ -162,7 +161,7 @@ void UnifiedBlockEditor::onWorkspaceContentChanged()
 {
     // The echo of our own edit is the text we hold.
     const QString text = m_workspace.currentFileContent();
-    if (text == m_markdown)
+    if (!MarkdownTextViewSupport::needsHighlight(text, m_isDarkMode, m_fontSize, true, m_styled))
         return;
     // Replaced from outside (another document, a reload): an open cell belongs to the old text,
     // and so does the history.
@@ -177,6 +176,9 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     QTextDocument* document = m_view->document();
     document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
     m_markdown = markdown;
+    m_styled.isDarkMode = m_isDarkMode;
+    m_styled.fontSize = m_fontSize;
+    m_styled.isReadingMode = true;
     // The view's caret would ride to the end of the inserted text, and placing it again would
     // then measure the old caret's place: the whole document laid out at once. A null caret is
     // left where it is and never measured.
@@ -240,7 +242,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
             whole = true;
     }
     if (whole) {
-        MarkdownHighlighter::highlight(m_projected->storage(), options);
+        restyleWholeStorage(options);
     } else {
         for (const TextSpan& range : std::as_const(local))
             LineRestyler::highlight(m_projected->storage(), range, options);
@@ -277,6 +279,12 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     Q_EMIT presented(restyled);
 }
 
+void UnifiedBlockEditor::restyleWholeStorage(const HighlightOptions& options)
+{
+    MarkdownTextViewSupport::reHighlight(m_projected->storage(), options.isDarkMode,
+        options.fontSize, options.isReadingMode, false, options.cursorLocation, options.isFocused);
+}
+
 void UnifiedBlockEditor::presentDeferred()
 {
     m_presentPending = false;
@@ -294,8 +302,7 @@ void UnifiedBlockEditor::refreshEverything()
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
-    const HighlightOptions options = highlightOptions();
-    MarkdownHighlighter::highlight(m_projected->storage(), options);
+    restyleWholeStorage(highlightOptions());
     startBackgroundPass();
 }
 

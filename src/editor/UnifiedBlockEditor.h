@@ -6,6 +6,7 @@
 #include "editor/ProjectedDocument.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
+#include "markdown/MarkdownTextViewSupport.h"
 #include "markdown/TableAttachment.h"
 
 #include <QTimer>
@@ -95,6 +96,10 @@ private:
     // Highlights the whole storage and compares every paragraph in the background.
     void refreshEverything();
     void presentDeferred();
+    // Restyles every paragraph of the storage (its tables stay as they are).
+    void restyleWholeStorage(const HighlightOptions& options);
+    // Restyles everything when the appearance or size differ from the last styling.
+    void restyleForAppearance();
     void startBackgroundPass();
     void backgroundStep();
     void schedulePendingWork();
@@ -143,7 +148,9 @@ private:
     QTimer m_backgroundTimer;
     int m_backgroundBlock = -1;
     MarkdownUndoStack m_undo;
-    QString m_markdown;
+    // The inputs of the last styling; its text is the document's Markdown as last written.
+    MarkdownTextViewSupport::HighlightState m_styled { QString(), false, 15.0, true };
+    QString& m_markdown = *m_styled.text;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     qreal m_contentWidth = defaultContentWidth;

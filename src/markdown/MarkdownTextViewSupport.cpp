@@ -70,23 +70,20 @@ QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QS
     return matches;
 }
 
-QList<TextRange> MarkdownTextViewSupport::applySearchHighlights(
-    AttributedText& storage, const QString& query, int activeIndex, bool isDarkMode)
+QList<MarkdownTextViewSupport::SearchHighlight> MarkdownTextViewSupport::searchHighlights(
+    QStringView text, const QString& query, int activeIndex, bool isDarkMode)
 {
-    const QList<TextRange> matches = findMatches(storage.text(), query);
+    const QList<TextRange> matches = findMatches(text, query);
     const SearchColors colors = searchColors(isDarkMode);
+    QList<SearchHighlight> highlights;
+    highlights.reserve(matches.size());
     for (qsizetype i = 0; i < matches.size(); ++i) {
-        if (i == activeIndex) {
-            storage.addAttribute<TextAttribute::BackgroundColor>(
-                matches[i], colors.activeBackground);
-            storage.addAttribute<TextAttribute::ForegroundColor>(
-                matches[i], colors.activeForeground);
-        } else {
-            storage.addAttribute<TextAttribute::BackgroundColor>(
-                matches[i], colors.otherBackground);
-        }
+        if (i == activeIndex)
+            highlights.append({ matches[i], colors.activeBackground, colors.activeForeground });
+        else
+            highlights.append({ matches[i], colors.otherBackground, std::nullopt });
     }
-    return matches;
+    return highlights;
 }
 
 std::optional<TextRange> MarkdownTextViewSupport::lineRange(QStringView text, int line)

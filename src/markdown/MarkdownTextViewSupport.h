@@ -52,10 +52,16 @@ struct MarkdownTextViewSupport
     // Case-insensitive, non-overlapping matches of the query trimmed of white space and line
     // breaks; none for an empty query or text.
     static QList<TextRange> findMatches(QStringView text, const QString& query);
-    // Paints the matches (the one at `activeIndex` in the active colours) and returns them.
-    // Adds attributes only: the next restyle clears them.
-    static QList<TextRange> applySearchHighlights(
-        AttributedText& storage, const QString& query, int activeIndex, bool isDarkMode);
+    // How a view paints the find matches: each match with its background, the one at
+    // `activeIndex` in the active colours with its text in the active foreground.
+    struct SearchHighlight
+    {
+        TextRange range;
+        QColor background;
+        std::optional<QColor> foreground;
+    };
+    static QList<SearchHighlight> searchHighlights(
+        QStringView text, const QString& query, int activeIndex, bool isDarkMode);
 
     // The `line`-th line (1-based) of a text, its line break included, counting line breaks as
     // project search does (LF, VT, FF, CR, NEL, LS, PS; CR LF once). No value for a line below 1

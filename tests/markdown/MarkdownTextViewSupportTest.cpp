@@ -39,21 +39,20 @@ TEST(MarkdownTextViewSupport, FindMatchesIsTrimmedCaseInsensitiveAndNonOverlappi
 
 TEST(MarkdownTextViewSupport, SearchHighlightsPaintTheActiveMatchApart)
 {
-    AttributedText storage(QStringLiteral("x y x y x"));
-    const QList<TextRange> matches
-        = S::applySearchHighlights(storage, QStringLiteral("x"), 1, true);
-    ASSERT_EQ(matches.size(), 3);
+    const auto highlights
+        = S::searchHighlights(QStringLiteral("x y x y x"), QStringLiteral("x"), 1, true);
+    ASSERT_EQ(highlights.size(), 3);
     const S::SearchColors colors = S::searchColors(true);
-    EXPECT_EQ(*storage.attribute<TextAttribute::BackgroundColor>(4), colors.activeBackground);
-    EXPECT_EQ(*storage.attribute<TextAttribute::ForegroundColor>(4), QColor(Qt::black));
-    EXPECT_EQ(*storage.attribute<TextAttribute::BackgroundColor>(0), colors.otherBackground);
-    EXPECT_FALSE(storage.hasAttribute(TextAttribute::ForegroundColor, 0));
-    EXPECT_FALSE(storage.hasAttribute(TextAttribute::BackgroundColor, 1));
+    EXPECT_EQ(highlights[1].range, (TextRange { 4, 1 }));
+    EXPECT_EQ(highlights[1].background, colors.activeBackground);
+    EXPECT_EQ(highlights[1].foreground, QColor(Qt::black));
+    EXPECT_EQ(highlights[0].background, colors.otherBackground);
+    EXPECT_FALSE(highlights[0].foreground.has_value());
 
-    AttributedText none(QStringLiteral("x"));
-    S::applySearchHighlights(none, QStringLiteral("x"), 5, false);
-    EXPECT_EQ(
-        *none.attribute<TextAttribute::BackgroundColor>(0), S::searchColors(false).otherBackground);
+    // An active index past the matches marks none as active.
+    const auto none = S::searchHighlights(QStringLiteral("x"), QStringLiteral("x"), 5, false);
+    ASSERT_EQ(none.size(), 1);
+    EXPECT_EQ(none[0].background, S::searchColors(false).otherBackground);
 }
 
 TEST(MarkdownTextViewSupport, LineRangesCountLinesLikeProjectSearch)
