@@ -1,5 +1,7 @@
 #include "editor/LineEditingKeys.h"
 
+#include "platform/TextLines.h"
+
 namespace quillon {
 
 std::optional<MarkdownLineEditing::Edit> LineEditingKeys::editFor(
@@ -14,14 +16,9 @@ std::optional<MarkdownLineEditing::Edit> LineEditingKeys::editFor(
     if (selection.length != 0)
         return std::nullopt;
     const qsizetype caret = selection.location;
-    qsizetype start = caret;
-    while (start > 0 && text.at(start - 1) != QLatin1Char('\n'))
-        --start;
-    qsizetype end = caret;
-    while (end < text.size() && text.at(end) != QLatin1Char('\n'))
-        ++end;
-    const TextRange lineRange { start, end - start };
-    const QStringView line = QStringView(text).mid(start, end - start);
+    const textlines::LineBounds bounds = textlines::lineBounds(text, caret);
+    const TextRange lineRange { bounds.start, bounds.contentsEnd - bounds.start };
+    const QStringView line = bounds.contents(text);
     if (inFence) {
         if (key == Key::Backspace)
             return std::nullopt;

@@ -1,5 +1,7 @@
 #include "editor/LineRestyler.h"
 
+#include "platform/TextLines.h"
+
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -23,17 +25,9 @@ std::optional<TextSpan> LineRestyler::isolatedRange(
     if (text.contains(u"```") || text.contains(u"~~~"))
         return std::nullopt;
     for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'|':
-        case u'\r':
-        case 0x0085:
-        case 0x2028:
-        case 0x2029:
-        case 0xFFFC:
+        if (c == u'|' || c == QChar::ObjectReplacementCharacter
+            || (c != u'\n' && textlines::isLineBreak(c)))
             return std::nullopt;
-        default:
-            break;
-        }
     }
     bool inCode = false;
     storage.enumerateAttribute<TextAttribute::CodeBlock>(

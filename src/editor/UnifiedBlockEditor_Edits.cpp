@@ -7,7 +7,7 @@
 #include "editor/LineEditingKeys.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "markdown/TextLines.h"
+#include "platform/TextLines.h"
 #include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
@@ -23,6 +23,15 @@ bool containsAnyOf(QStringView text, QStringView characters)
 {
     for (QChar c : text)
         if (characters.contains(c))
+            return true;
+    return false;
+}
+
+// A line break inside a paragraph (the paragraphs themselves are separated by "\n").
+bool containsInnerBreak(QStringView text)
+{
+    for (QChar c : text)
+        if (c != u'\n' && textlines::isLineBreak(c))
             return true;
     return false;
 }
@@ -149,10 +158,10 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
-    const QStringView breaksOrMarks = u"|\n`~\r\u2028\u2029\u0085\uFFFC";
-    if (containsAnyOf(change.removed, breaksOrMarks)
-        || containsAnyOf(change.inserted, breaksOrMarks))
-        return true;
+    const QStringView breaksOrMarks = u"|\n`~\uFFFC";
+    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
+        if (containsAnyOf(part, breaksOrMarks) || containsInnerBreak(part))
+            return true;
     auto tableOrFenceLine = [](QStringView line) {
         return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
     };
@@ -170,9 +179,10 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
 {
     // Fences, table lines, links and underscores pair up across lines; everything else the
     // highlighter styles within the line it stands on.
-    const QStringView farReaching = u"`~|_[]()\r\u2028\u2029\u0085\uFFFC";
-    if (containsAnyOf(change.removed, farReaching) || containsAnyOf(change.inserted, farReaching))
-        return true;
+    const QStringView farReaching = u"`~|_[]()\uFFFC";
+    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
+        if (containsAnyOf(part, farReaching) || containsInnerBreak(part))
+            return true;
     // A line that is, or may become, a fence or a table line.
     const auto [start, end] = linesAround(change);
     const QStringView line = QStringView(m_markdown).mid(start, end - start);

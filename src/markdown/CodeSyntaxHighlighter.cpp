@@ -1,6 +1,6 @@
 #include "markdown/CodeSyntaxHighlighter.h"
 
-#include "markdown/TextLines.h"
+#include "platform/TextLines.h"
 
 #include <QFontDatabase>
 #include <QRegularExpression>
@@ -158,7 +158,7 @@ bool CodeSyntaxHighlighter::detectYAML(QStringView text)
     qsizetype start = 0;
     // Every line terminator splits, a CR LF pair giving an empty line between its halves.
     for (qsizetype i = 0; i <= text.size() && lines < 10; ++i) {
-        if (i == text.size() || textlines::isNewline(text[i])) {
+        if (i == text.size() || textlines::isLineBreak(text[i])) {
             if (keyLine.match(text.mid(start, i - start)).hasMatch())
                 ++keys;
             ++lines;

@@ -2,7 +2,7 @@
 
 #include "markdown/MarkdownHighlighter_Context.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "markdown/TextLines.h"
+#include "platform/TextLines.h"
 
 #include <QFontDatabase>
 

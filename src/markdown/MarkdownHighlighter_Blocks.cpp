@@ -2,7 +2,7 @@
 
 #include "markdown/CodeTokenizer.h"
 #include "markdown/MarkdownHighlighter_Context.h"
-#include "markdown/TextLines.h"
+#include "platform/TextLines.h"
 
 #include <QFontMetricsF>
 
@@ -129,7 +129,7 @@ void styleTableLines(Context& c)
             const TextSpan line { offset + m.capturedStart(0), m.capturedLength(0) };
             bool onlyBreaks = !groups.empty();
             for (qsizetype i = previousEnd; onlyBreaks && i < line.location; ++i)
-                onlyBreaks = textlines::isNewline(c.text[i]);
+                onlyBreaks = textlines::isLineBreak(c.text[i]);
             if (!onlyBreaks)
                 groups.emplace_back();
             groups.back().push_back(line);

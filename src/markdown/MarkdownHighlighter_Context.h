@@ -4,6 +4,7 @@
 
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
+#include "platform/TextLines.h"
 
 #include <QList>
 #include <QRegularExpression>
@@ -60,33 +61,20 @@ struct Context
     }
 
     // Calls `visit` with every line of every prose segment, line break excluded, exactly as
-    // the multi-line pattern "^.*$" matches them with "." stopping at any line terminator
-    // (LF, VT, FF, CR, CR LF, NEL, LS, PS): an empty line between two breaks is a line, the
-    // position after a break that ends the segment is none. Scanned by hand: a regular
+    // the multi-line pattern "^.*$" matches them: an empty line between two breaks is a line,
+    // the position after a break that ends the segment is none. Scanned by hand: a regular
     // expression match object per line costs more than all the styling of the line.
     template <typename Visit> void enumerateProseLines(Visit&& visit) const
     {
-        const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
         for (const TextSpan& segment : segments) {
             const qsizetype end = segment.end();
-            qsizetype p = segment.location;
-            while (true) {
-                qsizetype q = p;
-                while (q < end && !isPatternLineBreak(units[q]))
-                    ++q;
-                visit(TextSpan { p, q - p });
-                if (q >= end)
+            for (const textlines::LineBounds& line :
+                textlines::Lines(QStringView(text).first(end), segment.location)) {
+                if (line.start == end && line.start > segment.location)
                     break;
-                q += (units[q] == u'\r' && q + 1 < end && units[q + 1] == u'\n') ? 2 : 1;
-                if (q >= end)
-                    break;
-                p = q;
+                visit(TextSpan { line.start, line.contentsEnd - line.start });
             }
         }
-    }
-    static constexpr bool isPatternLineBreak(char16_t u)
-    {
-        return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
     }
 
     // Bold and italic variants of fonts already in the text, converted once per call.

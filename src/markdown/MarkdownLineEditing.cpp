@@ -1,5 +1,5 @@
 #include "markdown/MarkdownLineEditing.h"
-#include "markdown/MarkdownLineEditing_Lines.h"
+#include "platform/TextLines.h"
 
 #include <limits>
 
@@ -258,22 +258,20 @@ std::optional<MarkdownLineEditing::Edit> editSelectedLines(
 {
     if (selection.location < 0 || selection.length < 0 || selection.end() > text.size())
         return std::nullopt;
-    const qsizetype start = lines::lineStart(text, selection.location);
+    const qsizetype start = textlines::lineBounds(text, selection.location).start;
     const qsizetype last = selection.length > 0 ? selection.end() - 1 : selection.location;
-    const qsizetype end = last < text.size() ? lines::lineEnd(text, last).end : text.size();
+    const qsizetype end = last < text.size() ? textlines::lineBounds(text, last).end : text.size();
     if (end <= start)
         return std::nullopt;
 
     QString replacement;
     replacement.reserve(end - start + 64);
     bool changed = false;
-    qsizetype offset = start;
-    while (offset < end) {
-        const lines::LineEnd lineEnd = lines::lineEnd(text, offset);
-        const qsizetype breakEnd = qMin(lineEnd.end, end);
-        changed |= change(text.mid(offset, lineEnd.contentsEnd - offset), replacement);
-        replacement += text.mid(lineEnd.contentsEnd, breakEnd - lineEnd.contentsEnd);
-        offset = breakEnd;
+    for (const textlines::LineBounds& line : textlines::Lines(text.first(end), start)) {
+        if (line.start >= end)
+            break;
+        changed |= change(line.contents(text), replacement);
+        replacement += text.mid(line.contentsEnd, line.end - line.contentsEnd);
     }
     if (!changed)
         return std::nullopt;

@@ -1,5 +1,5 @@
 #include "markdown/MarkdownLineEditing.h"
-#include "markdown/MarkdownLineEditing_Lines.h"
+#include "platform/TextLines.h"
 
 #include <functional>
 
@@ -47,7 +47,7 @@ void scanFencedBlocks(QStringView text, qsizetype limit,
     while (offset < n) {
         if (!open && offset > limit)
             return;
-        const lines::LineEnd end = lines::lineEnd(text, offset);
+        const textlines::LineBounds end = textlines::lineStartingAt(text, offset);
         const QStringView line = text.mid(offset, end.end - offset);
         const TextRange lineRange { offset, end.end - offset };
         offset = end.end;

@@ -1,5 +1,7 @@
 #include "markdown/MarkdownTable.h"
 
+#include "platform/TextLines.h"
+
 #include <QTextBoundaryFinder>
 
 namespace quillon {
@@ -251,7 +253,7 @@ void MarkdownTable::setCell(int row, int column, const QString& text)
     escaped.replace(u'|', QStringLiteral("\\|"));
     escaped.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     for (QChar& c : escaped) {
-        if (c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029))
+        if (textlines::isLineBreak(c))
             c = u' ';
     }
     if (row < 0) {

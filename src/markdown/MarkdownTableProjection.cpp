@@ -1,7 +1,7 @@
 #include "markdown/MarkdownTableProjection.h"
 
 #include "markdown/MarkdownLineEditing.h"
-#include "markdown/TextLines.h"
+#include "platform/TextLines.h"
 
 namespace quillon {
 

@@ -1,17 +1,9 @@
 #include "markdown/MarkdownTextViewSupport.h"
 
 #include "markdown/MarkdownTableProjection.h"
+#include "platform/TextLines.h"
 
 namespace quillon {
-
-namespace {
-
-bool isSearchLineBreak(char16_t c)
-{
-    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
-} // namespace
 
 bool MarkdownTextViewSupport::needsHighlight(const QString& current, bool isDarkMode,
     qreal fontSize, bool isReadingMode, const HighlightState& lastState)
@@ -88,22 +80,17 @@ QList<MarkdownTextViewSupport::SearchHighlight> MarkdownTextViewSupport::searchH
 
 std::optional<TextRange> MarkdownTextViewSupport::lineRange(QStringView text, int line)
 {
-    if (line < 1 || text.isEmpty())
+    if (line < 1)
         return std::nullopt;
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (int current = 1;; ++current) {
-        if (start >= n)
-            return std::nullopt;
-        qsizetype end = start;
-        while (end < n && !isSearchLineBreak(text[end].unicode()))
-            ++end;
-        if (end < n)
-            end += (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n') ? 2 : 1;
-        if (current == line)
-            return TextRange { start, end - start };
-        start = end;
+    int current = 1;
+    for (const textlines::LineBounds& bounds : textlines::Lines(text)) {
+        // The empty position after a final break is no line.
+        if (bounds.start >= text.size())
+            break;
+        if (current++ == line)
+            return TextRange { bounds.start, bounds.end - bounds.start };
     }
+    return std::nullopt;
 }
 
 std::optional<TextRange> MarkdownTextViewSupport::storageLineRange(

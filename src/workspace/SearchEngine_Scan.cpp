@@ -1,5 +1,7 @@
 #include "workspace/SearchEngine_Scan.h"
 
+#include "platform/TextLines.h"
+
 #include <QStringDecoder>
 
 #include <cstring>
@@ -49,11 +51,6 @@ QByteArray utf8Of(char32_t c)
 char foldAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-bool isLineBreak(char16_t c)
-{
-    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
 bool isBlank(QChar c)
@@ -256,7 +253,7 @@ ContentScanner::ContentScanner(const QString& query, const ByteMatcher& matcher)
     , m_matcher(matcher)
 {
     for (const QChar c : query) {
-        if (isLineBreak(c.unicode()))
+        if (textlines::isLineBreak(c))
             m_queryHasLineBreak = true;
     }
 }
@@ -286,18 +283,14 @@ void ContentScanner::scan(const QByteArray& path, const QString& qpath, const QS
         const qsizetype at = view.indexOf(m_query, from, Qt::CaseInsensitive);
         if (at < 0)
             return;
-        qsizetype lineStart = at;
-        while (lineStart > 0 && !isLineBreak(view.at(lineStart - 1).unicode()))
-            --lineStart;
-        for (qsizetype i = counted; i < lineStart; ++i) {
-            const char16_t c = view.at(i).unicode();
-            if (isLineBreak(c) && !(c == '\r' && i + 1 < view.size() && view.at(i + 1) == u'\n'))
+        const textlines::LineBounds bounds = textlines::lineBounds(view, at);
+        const qsizetype lineStart = bounds.start;
+        for (const textlines::LineBounds& before :
+            textlines::Lines(view.first(lineStart), counted)) {
+            if (before.hasBreak())
                 ++lineNumber;
         }
-        qsizetype lineEnd = at + m_query.size();
-        while (lineEnd < view.size() && !isLineBreak(view.at(lineEnd).unicode()))
-            ++lineEnd;
-        const QStringView line = view.sliced(lineStart, lineEnd - lineStart);
+        const QStringView line = bounds.contents(view);
 
         SearchResult hit;
         hit.fileURL = qpath;
@@ -310,7 +303,7 @@ void ContentScanner::scan(const QByteArray& path, const QString& qpath, const QS
         ++found;
 
         counted = lineStart;
-        from = lineEnd;
+        from = bounds.contentsEnd;
     }
 }
 

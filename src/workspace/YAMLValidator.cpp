@@ -1,6 +1,8 @@
 #include "workspace/YAMLValidator.h"
 #include "workspace/YAMLValidator_Tags.h"
 
+#include "platform/TextLines.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -14,12 +16,6 @@ namespace quillon {
 namespace {
 
 using Result = YAMLValidator::ValidationResult;
-
-bool isNewline(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
-}
 
 QStringView trimWhitespace(QStringView text)
 {
@@ -266,13 +262,8 @@ std::optional<QString> YAMLValidator::extractFrontmatter(QStringView text)
 {
     QStringList collected;
     bool opened = false;
-    qsizetype offset = 0;
-    const qsizetype n = text.size();
-    while (offset <= n) {
-        qsizetype end = offset;
-        while (end < n && !isNewline(text[end]))
-            ++end;
-        const QStringView line = text.mid(offset, end - offset);
+    for (const textlines::LineBounds& bounds : textlines::Lines(text)) {
+        const QStringView line = bounds.contents(text);
         const bool isMarker = trimWhitespace(line) == u"---";
         if (!opened) {
             if (!isMarker)
@@ -283,10 +274,6 @@ std::optional<QString> YAMLValidator::extractFrontmatter(QStringView text)
         } else {
             collected.append(line.toString());
         }
-        if (end == n)
-            break;
-        // "\r\n" is one line break, so a CRLF document's front matter keeps its line numbers.
-        offset = end + (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n' ? 2 : 1);
     }
     return std::nullopt;
 }

@@ -81,6 +81,10 @@ TEST(BlockEditorInput, EnterContinuesListsAndTasksAndEndsEmptyItems)
         { "ordered", "3) third", "3) third\n4) " },
         { "quote", "> said", "> said\n> " },
         { "empty item ends the list", "- item\n- ", "- item\n" },
+        // The item is a line of its own whichever break precedes it.
+        { "after a line separator", "intro\u2028- item", "intro\u2028- item\n- " },
+        { "after a lone carriage return", "intro\r- item", "intro\r- item\n- " },
+        { "after a form feed", "intro\f- item", "intro\f- item\n- " },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QChar>
+#include <QStringView>
+
+namespace quillon::textlines {
+
+// The one line-break rule of the program: styling, the editing keys, find in the document,
+// project search and the front-matter reader all count lines this way, so a line number or a
+// line's styling never depends on who looks. A line ends at LF, VT, FF, CR, NEL, LS or PS (the
+// characters at which "." stops in a regular expression); CR LF is one break.
+constexpr bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
+}
+
+// Spaces and tabs in the Unicode sense: tab and every space separator.
+inline bool isHorizontalSpace(QChar c)
+{
+    return c == u'\t' || c.category() == QChar::Separator_Space;
+}
+
+struct LineBounds
+{
+    qsizetype start = 0;
+    qsizetype contentsEnd = 0; // before the line break
+    qsizetype end = 0; // after the line break
+
+    bool hasBreak() const { return end > contentsEnd; }
+    QStringView contents(QStringView text) const { return text.mid(start, contentsEnd - start); }
+};
+
+// The line that starts at `start`, which must be a line start.
+inline LineBounds lineStartingAt(QStringView text, qsizetype start)
+{
+    const qsizetype n = text.size();
+    qsizetype contentsEnd = start;
+    while (contentsEnd < n && !isLineBreak(text[contentsEnd]))
+        ++contentsEnd;
+    qsizetype end = contentsEnd;
+    if (end < n)
+        end += (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n') ? 2 : 1;
+    return { start, contentsEnd, end };
+}
+
+// The line holding `position` (clamped to the text). A position between the CR and the LF of a
+// pair belongs to the line that the pair ends.
+inline LineBounds lineBounds(QStringView text, qsizetype position)
+{
+    const qsizetype n = text.size();
+    qsizetype p = qBound<qsizetype>(0, position, n);
+    if (p < n && p > 0 && text[p] == u'\n' && text[p - 1] == u'\r')
+        --p;
+    qsizetype start = p;
+    while (start > 0 && !isLineBreak(text[start - 1]))
+        --start;
+    return lineStartingAt(text, start);
+}
+
+// The lines of a text from a line start on, in order: a text with n line breaks has n + 1 lines
+// (the last one empty when the text ends with a break). Use as
+// `for (const LineBounds& line : Lines(text)) ...`.
+class Lines
+{
+public:
+    struct Sentinel
+    {
+    };
+    class Iterator
+    {
+    public:
+        Iterator(QStringView text, qsizetype from)
+            : m_text(text)
+            , m_line(lineStartingAt(text, from))
+        {
+        }
+        const LineBounds& operator*() const { return m_line; }
+        const LineBounds* operator->() const { return &m_line; }
+        Iterator& operator++()
+        {
+            if (m_line.hasBreak())
+                m_line = lineStartingAt(m_text, m_line.end);
+            else
+                m_done = true;
+            return *this;
+        }
+        bool operator==(Sentinel) const { return m_done; }
+
+    private:
+        QStringView m_text;
+        LineBounds m_line;
+        bool m_done = false;
+    };
+
+    explicit Lines(QStringView text, qsizetype from = 0)
+        : m_text(text)
+        , m_from(qBound<qsizetype>(0, from, text.size()))
+    {
+    }
+    Iterator begin() const { return { m_text, m_from }; }
+    Sentinel end() const { return {}; }
+
+private:
+    QStringView m_text;
+    qsizetype m_from;
+};
+
+// Trims spaces and tabs (Unicode horizontal spaces) from both ends.
+inline QStringView trimmedHorizontal(QStringView s)
+{
+    qsizetype a = 0;
+    qsizetype b = s.size();
+    while (a < b && isHorizontalSpace(s[a]))
+        ++a;
+    while (b > a && isHorizontalSpace(s[b - 1]))
+        --b;
+    return s.mid(a, b - a);
+}
+
+// No unpaired surrogate: such a text may skip the regular-expression engine's own check.
+inline bool isValidUtf16(QStringView text)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if ((u[i] & 0xF800) != 0xD800)
+            continue;
+        if (u[i] >= 0xDC00 || i + 1 >= n || (u[i + 1] & 0xFC00) != 0xDC00)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
+} // namespace quillon::textlines

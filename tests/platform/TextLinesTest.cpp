@@ -1,0 +1,52 @@
+#include "platform/TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+
+namespace quillon {
+namespace {
+
+using textlines::LineBounds;
+using textlines::Lines;
+
+QStringList contents(const QString& text, qsizetype from = 0)
+{
+    QStringList out;
+    for (const LineBounds& line : Lines(text, from))
+        out.append(line.contents(text).toString());
+    return out;
+}
+
+TEST(TextLines, ExactlyTheSevenLineTerminatorsBreakALine)
+{
+    const QList<char16_t> breaks { 0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029 };
+    for (int u = 0; u <= 0xFFFF; ++u) {
+        const bool expected = breaks.contains(char16_t(u));
+        ASSERT_EQ(textlines::isLineBreak(QChar(u)), expected) << std::hex << u;
+        // Every consumer sees the same lines: the character splits a text in two, or not at all.
+        const QString text = u"a"_qs + QChar(u) + u"b"_qs;
+        ASSERT_EQ(contents(text).size(), expected ? 2 : 1) << std::hex << u;
+    }
+}
+
+TEST(TextLines, CarriageReturnLineFeedIsOneBreak)
+{
+    EXPECT_EQ(contents(u"a\r\nb\n\rc\r"_qs), (QStringList { "a", "b", "", "c", "" }));
+    EXPECT_EQ(contents({}), QStringList { "" });
+    EXPECT_EQ(contents(u"x\ny\nz"_qs, 2), (QStringList { "y", "z" }));
+
+    const QString text = u"ab\r\ncd"_qs;
+    // Between the CR and the LF is still the first line.
+    const LineBounds middle = textlines::lineBounds(text, 3);
+    EXPECT_EQ(middle.start, 0);
+    EXPECT_EQ(middle.contentsEnd, 2);
+    EXPECT_EQ(middle.end, 4);
+    const LineBounds second = textlines::lineBounds(text, 99);
+    EXPECT_EQ(second.start, 4);
+    EXPECT_FALSE(second.hasBreak());
+}
+
+} // namespace
+} // namespace quillon
