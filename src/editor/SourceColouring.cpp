@@ -1,8 +1,8 @@
 #include "editor/SourceColouring.h"
 
 #include "markdown/CodeSyntaxHighlighter.h"
-#include "markdown/TextLines.h"
 #include "platform/AttributedText.h"
+#include "platform/TextLines.h"
 
 #include <QHash>
 #include <QTextBlock>
@@ -21,19 +21,13 @@ constexpr int kPauseBeforeWholePass = 300;
 constexpr int kContextLines = 2;
 
 // Offsets of the lines that open or close a fenced block (lines starting with three backquotes),
-// with every newline of the regular expressions ending a line.
+// lines counted as everywhere else.
 std::vector<qsizetype> fenceLines(QStringView text)
 {
     std::vector<qsizetype> fences;
-    const qsizetype n = text.size();
-    qsizetype lineStart = 0;
-    while (lineStart < n) {
-        if (text.sliced(lineStart).startsWith(u"```"))
-            fences.push_back(lineStart);
-        qsizetype i = lineStart;
-        while (i < n && !textlines::isNewline(text[i]))
-            ++i;
-        lineStart = i + 1;
+    for (const textlines::LineBounds& line : textlines::Lines(text)) {
+        if (line.contents(text).startsWith(u"```"))
+            fences.push_back(line.start);
     }
     return fences;
 }
