@@ -123,11 +123,11 @@ TextFile decodeText(const QByteArray& bytes, const QString& path)
     result.digest = digestOfBytes(bytes);
 
     QByteArrayView body(bytes);
-    if (body.startsWith("\xEF\xBB\xBF"))
+    const bool bom = body.startsWith("\xEF\xBB\xBF");
+    if (bom)
         body = body.sliced(3);
-    QStringDecoder decoder(QStringDecoder::Utf8,
-        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(body);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(body);
     if (decoder.hasError()) {
         result.notUtf8 = true;
         result.error
@@ -135,12 +135,7 @@ TextFile decodeText(const QByteArray& bytes, const QString& path)
                   .arg(path.isEmpty() ? QStringLiteral("The file") : displayName(path));
         return result;
     }
-    const qsizetype firstNewline = body.indexOf('\n');
-    if (firstNewline > 0 && body.at(firstNewline - 1) == '\r')
-        result.lineEnding = LineEnding::CrLf;
-    if (body.contains("\r\n"))
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result.text = std::move(text);
+    result.text = LineEnds::fold(text, bom, &result.lineEnds);
     result.ok = true;
     return result;
 }
@@ -173,27 +168,26 @@ TextFile readText(const QString& path)
     return decodeText(bytes, path);
 }
 
-QByteArray encodeText(const QString& text, LineEnding lineEnding)
+QByteArray encodeText(const QString& text, const LineEnds& lineEnds)
 {
-    QByteArray utf8 = text.toUtf8();
-    if (lineEnding == LineEnding::Lf)
-        return utf8;
-    QByteArray out;
-    out.reserve(utf8.size() + utf8.count('\n'));
-    char previous = 0;
-    for (const char c : std::as_const(utf8)) {
-        if (c == '\n' && previous != '\r')
-            out.append('\r');
-        out.append(c);
-        previous = c;
-    }
-    return out;
+    return lineEnds.encode(text);
 }
 
-bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEnding,
+bool writeTextAtomic(const QString& path, const QString& text, const LineEnds& lineEnds,
     QString* error, QByteArray* digest)
 {
-    const QByteArray bytes = encodeText(text, lineEnding);
+    const QByteArray bytes = encodeText(text, lineEnds);
+    if (!writeBytesAtomic(path, bytes, error))
+        return false;
+    if (digest)
+        *digest = digestOfBytes(bytes);
+    return true;
+}
+
+bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* error)
+{
+    // QSaveFile writes a new file beside the old one, syncs its data and renames it over the old
+    // one (through a link, onto the link's target).
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         setError(error,
@@ -214,15 +208,21 @@ bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEn
                 .arg(displayName(path), file.errorString()));
         return false;
     }
-    if (digest)
-        *digest = digestOfBytes(bytes);
+    // The rename itself lives in the folder: sync it too, so a crash cannot bring back the old
+    // file.
+    const QString folder = QFileInfo(QFileInfo(path).canonicalFilePath()).absolutePath();
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
     return true;
 }
 
-bool createTextFile(const QString& path, const QString& text, LineEnding lineEnding, QString* error,
-    QByteArray* digest)
+bool createTextFile(const QString& path, const QString& text, const LineEnds& lineEnds,
+    QString* error, QByteArray* digest)
 {
-    const QByteArray bytes = encodeText(text, lineEnding);
+    const QByteArray bytes = encodeText(text, lineEnds);
     const QByteArray encoded = QFile::encodeName(path);
     const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {

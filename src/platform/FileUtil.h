@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LineEnds.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,40 +14,41 @@ QString standardizedPath(const QString& path);
 // Whether path equals folder or lies below it: /w/a covers /w/a and /w/a/x.md, not /w/ab.
 bool isUnder(const QString& path, const QString& folder);
 
-enum class LineEnding { Lf, CrLf };
+using LineEnding = LineEnds::Kind;
 
 struct TextFile
 {
     bool ok = false;
     QString text;
-    LineEnding lineEnding = LineEnding::Lf;
+    LineEnds lineEnds;
     QString error;
     bool notUtf8 = false;
     QByteArray digest;
 };
 
 // Reads a file as strict UTF-8 (invalid UTF-8 => ok=false, notUtf8=true, error says so). A leading
-// BOM is dropped. "\r\n" in the file becomes "\n" in text and lineEnding=CrLf (CRLF when the first
-// line break is CRLF). digest = SHA-256 of the raw bytes (used to tell whether the disk changed
-// since we read/wrote it).
+// BOM is dropped from the text. "\r\n" in the file becomes "\n" in text; lineEnds remembers which
+// breaks were "\r\n" and the BOM. digest = SHA-256 of the raw bytes.
 TextFile readText(const QString& path);
 
 // Decodes bytes as readText does (strict UTF-8, BOM dropped, CRLF folded); path only names the file
 // in the error message.
 TextFile decodeText(const QByteArray& bytes, const QString& path = QString());
 
-// The bytes writeTextAtomic writes for text: UTF-8, with CrLf every lone "\n" as "\r\n".
-QByteArray encodeText(const QString& text, LineEnding lineEnding);
+// The bytes writeTextAtomic writes for text (LineEnds::encode).
+QByteArray encodeText(const QString& text, const LineEnds& lineEnds);
 
-// Writes text atomically (QSaveFile) as UTF-8; with CrLf every "\n" is written as "\r\n". Returns
-// false and sets *error on failure. *digest (if given) receives the SHA-256 of the bytes written.
-bool writeTextAtomic(const QString& path, const QString& text, LineEnding lineEnding,
+// Writes text atomically and durably (the data is on disk before the file is replaced, and the
+// replacement is on disk when this returns) as UTF-8 with the given line ends. Returns false and
+// sets *error on failure. *digest (if given) receives the SHA-256 of the bytes written.
+bool writeTextAtomic(const QString& path, const QString& text, const LineEnds& lineEnds,
     QString* error, QByteArray* digest = nullptr);
+bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* error);
 
 // Creates a new file holding text; fails ("already exists") rather than touch an existing item,
 // so a file that appeared since the caller chose the name is never overwritten.
-bool createTextFile(const QString& path, const QString& text, LineEnding lineEnding, QString* error,
-    QByteArray* digest = nullptr);
+bool createTextFile(const QString& path, const QString& text, const LineEnds& lineEnds,
+    QString* error, QByteArray* digest = nullptr);
 
 QByteArray digestOfBytes(const QByteArray& bytes);
 QByteArray digestOfFile(const QString& path); // empty when unreadable

@@ -22,6 +22,24 @@ void TextEdit::applyTo(QString& text) const
     text.replace(position, removedLength, inserted);
 }
 
+TextEdit TextEdit::between(const QString& before, const QString& after)
+{
+    const qsizetype shorter = std::min(before.size(), after.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix
+        && before.at(before.size() - 1 - suffix) == after.at(after.size() - 1 - suffix))
+        ++suffix;
+    if (prefix > 0 && before.at(prefix - 1).isHighSurrogate())
+        --prefix;
+    if (suffix > 0 && before.at(before.size() - suffix).isLowSurrogate())
+        --suffix;
+    return { prefix, before.size() - prefix - suffix,
+        after.mid(prefix, after.size() - prefix - suffix), after.size() };
+}
+
 DocumentSession::DocumentSession(WorkspaceState& workspace)
     : m_workspace(workspace)
 {
@@ -53,8 +71,10 @@ void DocumentSession::applyUserEdit(
     TextEdit edit { position, removedLength, inserted, 0 };
     edit.applyTo(text);
     edit.resultLength = text.size();
-    if (doc)
+    if (doc) {
         doc->text = text;
+        doc->lineEnds.applyEdit(text, edit.position, edit.removedLength, edit.inserted.size());
+    }
 
     Q_EMIT textEdited(edit);
     Q_EMIT w.currentFileContentChanged();
@@ -63,25 +83,10 @@ void DocumentSession::applyUserEdit(
 
 void DocumentSession::setUserText(const QString& newText)
 {
-    const QString& old = text();
-    if (m_workspace.m_activeTabURL.isEmpty() || newText == old)
+    if (m_workspace.m_activeTabURL.isEmpty() || newText == text())
         return;
-    // The one stretch that differs: everything before it and after it is the same.
-    const qsizetype shorter = std::min(old.size(), newText.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && old.at(prefix) == newText.at(prefix))
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix
-        && old.at(old.size() - 1 - suffix) == newText.at(newText.size() - 1 - suffix))
-        ++suffix;
-    // Never split a surrogate pair between the kept and the replaced parts.
-    if (prefix > 0 && old.at(prefix - 1).isHighSurrogate())
-        --prefix;
-    if (suffix > 0 && old.at(old.size() - suffix).isLowSurrogate())
-        --suffix;
-    applyUserEdit(
-        prefix, old.size() - prefix - suffix, newText.mid(prefix, newText.size() - prefix - suffix));
+    const TextEdit edit = TextEdit::between(text(), newText);
+    applyUserEdit(edit.position, edit.removedLength, edit.inserted);
 }
 
 void DocumentSession::saveEdits()

@@ -25,6 +25,8 @@ struct TextEdit
     bool isAlreadyIn(QStringView text) const;
     // Applies the edit to the text it was made on.
     void applyTo(QString& text) const;
+    // The one stretch in which two texts differ (never splitting a surrogate pair).
+    static TextEdit between(const QString& before, const QString& after);
 };
 
 // The one owner of saving the active document as the user edits it. Views only report what the

@@ -35,7 +35,7 @@ DocumentStore::Document& DocumentStore::load(const QString& path)
     }
     document.text = document.diskText = file.text;
     document.diskDigest = file.digest;
-    document.lineEnding = file.lineEnding;
+    document.lineEnds = file.lineEnds;
     return document;
 }
 
@@ -46,7 +46,7 @@ bool DocumentStore::reload(Document& document, const QString& path)
         return false;
     document.text = document.diskText = file.text;
     document.diskDigest = file.digest;
-    document.lineEnding = file.lineEnding;
+    document.lineEnds = file.lineEnds;
     document.readError.clear();
     document.postponedDigest.clear();
     return true;

@@ -18,7 +18,7 @@ public:
         QString text; // what the tab shows
         QString diskText; // as last read or written
         QByteArray diskDigest;
-        FileUtil::LineEnding lineEnding = FileUtil::LineEnding::Lf;
+        LineEnds lineEnds; // of the file as last read or written
         // Why the file could not be read; such a document is never written.
         QString readError;
         // The digest of another program's version that the user chose to decide about later.

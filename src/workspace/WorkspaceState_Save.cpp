@@ -143,7 +143,7 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path, 
     }
     QString error;
     QByteArray digest;
-    if (!FileUtil::writeTextAtomic(path, doc->text, doc->lineEnding, &error, &digest)) {
+    if (!FileUtil::writeTextAtomic(path, doc->text, doc->lineEnds, &error, &digest)) {
         printLine(QStringLiteral("Failed to write to file: ") + error);
         setLastSaveError(tr("“%1” was not saved: %2").arg(name, error));
         return SaveOutcome::NotSaved;
@@ -207,7 +207,7 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     // The document's own text, whatever tab is active by the time the panel is answered.
     const DocumentStore::Document* doc = path.isEmpty() ? nullptr : m_documents->find(path);
     const QString text = doc ? doc->text : m_currentFileContent;
-    const FileUtil::LineEnding lineEnding = doc ? doc->lineEnding : FileUtil::LineEnding::Lf;
+    const LineEnds lineEnds = doc ? doc->lineEnds : LineEnds();
 
     UserPrompts::SavePanel panel;
     panel.title = tr("Save File");
@@ -223,7 +223,7 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
 
     QString error;
     QByteArray digest;
-    if (!FileUtil::writeTextAtomic(target, text, lineEnding, &error, &digest)) {
+    if (!FileUtil::writeTextAtomic(target, text, lineEnds, &error, &digest)) {
         printLine(QStringLiteral("Failed to save file: ") + error);
         setLastSaveError(tr("“%1” was not saved: %2").arg(fileName(target), error));
         return false;
@@ -234,7 +234,7 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     if (DocumentStore::Document* written = m_documents->find(target)) {
         written->text = written->diskText = text;
         written->diskDigest = digest;
-        written->lineEnding = lineEnding;
+        written->lineEnds = lineEnds;
         written->readError.clear();
     }
 

@@ -69,12 +69,15 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
 
 void WorkspaceState::setCurrentFileContent(const QString& text)
 {
-    m_currentFileContent = text;
     if (!m_activeTabURL.isEmpty()) {
         if (DocumentStore::Document* doc
-            = m_documents->find(FileUtil::standardizedPath(m_activeTabURL)))
+            = m_documents->find(FileUtil::standardizedPath(m_activeTabURL))) {
+            const TextEdit edit = TextEdit::between(doc->text, text);
             doc->text = text;
+            doc->lineEnds.applyEdit(text, edit.position, edit.removedLength, edit.inserted.size());
+        }
     }
+    m_currentFileContent = text;
     m_session->announceReplaced();
     Q_EMIT currentFileContentChanged();
 }

@@ -61,19 +61,19 @@ TEST(FileUtil, CrlfFileReadsAsLfAndIsWrittenBackByteForByte)
 
     const FileUtil::TextFile file = FileUtil::readText(path);
     ASSERT_TRUE(file.ok) << file.error.toStdString();
-    EXPECT_EQ(file.lineEnding, FileUtil::LineEnding::CrLf);
+    EXPECT_EQ(file.lineEnds.usual(), LineEnds::Kind::CrLf);
     EXPECT_EQ(file.text, s("# Title\n\nline \u00e9\nlast"));
     EXPECT_EQ(file.digest, QCryptographicHash::hash(original, QCryptographicHash::Sha256));
 
     QString error;
     QByteArray digest;
-    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text, file.lineEnding, &error, &digest));
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text, file.lineEnds, &error, &digest));
     EXPECT_EQ(tree.read(s("crlf.md")), original);
     EXPECT_EQ(digest, file.digest);
     EXPECT_EQ(FileUtil::digestOfFile(path), file.digest);
 
     // An edit with a new line keeps the file's style.
-    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text + s("\nmore"), file.lineEnding, &error));
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, file.text + s("\nmore"), file.lineEnds, &error));
     EXPECT_EQ(tree.read(s("crlf.md")), original + "\r\nmore");
 }
 
@@ -83,7 +83,7 @@ TEST(FileUtil, LfFileAndBomAndLoneCarriageReturns)
     const QString lf = tree.write(s("lf.md"), "a\nb\r\nc\rd");
     const FileUtil::TextFile file = FileUtil::readText(lf);
     ASSERT_TRUE(file.ok);
-    EXPECT_EQ(file.lineEnding, FileUtil::LineEnding::Lf); // the first break decides
+    EXPECT_EQ(file.lineEnds.usual(), LineEnds::Kind::Lf);
     EXPECT_EQ(file.text, s("a\nb\nc\rd"));
 
     const QString bom = tree.write(s("bom.md"), "\xEF\xBB\xBFhello\n");

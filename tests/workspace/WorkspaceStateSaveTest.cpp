@@ -71,6 +71,12 @@ TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
     EXPECT_TRUE(state->lastSaveError().isEmpty());
     EXPECT_FALSE(state->hasUnsavedChanges(crlf));
     EXPECT_TRUE(gitCalls.contains("checkStatus"));
+
+    // A file of mixed ends keeps the ends of the lines the user did not touch.
+    const QString mixed = tree.write("mixed.md", "\xEF\xBB\xBF" "a\nb\r\nc\n");
+    state->openFile(mixed);
+    userTypes("aX\nb\nc\n");
+    EXPECT_EQ(tree.read("mixed.md"), "\xEF\xBB\xBF" "aX\nb\r\nc\n");
 }
 
 TEST_F(WorkspaceStateSaveTest, AChangeOnDiskIsReloadedWhenThereAreNoLocalEdits)
