@@ -8,6 +8,7 @@
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/CommandBus.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QKeyEvent>
@@ -228,23 +229,26 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
     const int documentLength = document->characterCount() - 1;
     added = qMin(added, documentLength - position);
     removed = int(qMin<qsizetype>(removed, m_text.size() - position));
+    QString inserted;
     if (added >= 0 && removed >= 0) {
         QTextCursor cursor(document);
         cursor.setPosition(position);
         cursor.setPosition(position + added, QTextCursor::KeepAnchor);
-        m_text.replace(position, removed, SourceDocumentText::fromDocument(cursor.selectedText()));
+        inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+        m_text.replace(position, removed, inserted);
     }
-    if (added < 0 || removed < 0 || m_text.size() != documentLength)
-        m_text = SourceDocumentText::fromDocument(document->toRawText());
-    writeToWorkspace();
+    {
+        FlagScope applying(m_isApplyingEdit);
+        DocumentSession& session = m_workspace.documentSession();
+        if (added < 0 || removed < 0 || m_text.size() != documentLength) {
+            m_text = SourceDocumentText::fromDocument(document->toRawText());
+            session.setUserText(m_text);
+        } else {
+            session.applyUserEdit(position, removed, inserted);
+        }
+    }
     m_colouring->colourEdit(m_text, position, position + qMax(0, added));
     m_find->refresh();
-}
-
-void CodeEditorView::writeToWorkspace()
-{
-    FlagScope applying(m_isApplyingEdit);
-    m_workspace.setCurrentFileContent(m_text);
 }
 
 void CodeEditorView::updateReadOnly()

@@ -31,10 +31,10 @@ protected:
 // CodeSyntaxHighlighter.
 //
 // Reads WorkspaceState::currentFileContent, the find-bar properties, documentError and
-// editorFontSize; writes currentFileContent on every user edit and totalLocalMatchCount after
-// painting matches. A text replaced from outside (another tab, an edit in the block editor, a
-// reload) keeps the selection (limited to the new length) and the scroll position and clears the
-// undo history, so undo only ever changes the text this pane shows.
+// editorFontSize; reports every user edit to the document session and writes
+// totalLocalMatchCount after painting matches. A text replaced from outside (another tab, an edit
+// in the block editor, a reload) keeps the selection (limited to the new length) and the scroll
+// position and clears the undo history, so undo only ever changes the text this pane shows.
 class CodeEditorView : public QWidget
 {
     Q_OBJECT
@@ -64,7 +64,6 @@ private:
     void replaceFromOutside(const QString& text);
     void updateReadOnly();
     void applyAppearance();
-    void writeToWorkspace();
 
     WorkspaceState& m_workspace;
     SourceTextEdit* m_view = nullptr;
@@ -74,7 +73,7 @@ private:
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
-    bool m_isApplyingEdit = false; // writing an edit to the workspace
+    bool m_isApplyingEdit = false; // reporting an edit to the document session
 };
 
 } // namespace quillon

@@ -15,8 +15,8 @@
 namespace quillon::test {
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
-// workspace, shown offscreen, with the source pane focused. Every change of the document's text
-// is saved as the window saves it and recorded in `written`.
+// workspace, shown offscreen, with the source pane focused. Every text the workspace's document
+// takes is recorded in `written`; saving is the workspace's own.
 struct SourceHarness
 {
     TempTree tree;
