@@ -1,0 +1,160 @@
+#include "editor/EditorView.h"
+
+#include "editor/DecorationPainter.h"
+#include "editor/FlagScope.h"
+#include "editor/MarkdownTextView.h"
+#include "editor/SourceDocumentText.h"
+#include "markdown/MarkdownHighlighter.h"
+
+#include <QEvent>
+#include <QScrollBar>
+#include <QTextFrame>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+EditorView::EditorView(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new MarkdownTextView(this);
+    m_view->setObjectName(QStringLiteral("editorViewText"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->document()->setDocumentMargin(0);
+    m_view->paintUnderText = [this](QPainter& painter, const QRectF& rect) {
+        const QTextFrameFormat frame = m_view->document()->rootFrame()->frameFormat();
+        DecorationPainter::Options options;
+        options.isDarkMode = m_isDarkMode;
+        options.fontSize = m_fontSize;
+        options.columnLeft = frame.leftMargin();
+        options.columnWidth
+            = m_view->viewport()->width() - frame.leftMargin() - frame.rightMargin();
+        DecorationPainter::paint(painter, *m_view->document(), rect, options);
+    };
+    layout->addWidget(m_view);
+    installEventFilter(this);
+    connect(m_view, &QTextEdit::textChanged, this, &EditorView::onTextChanged);
+    setDarkMode(false);
+    updateInsets();
+}
+
+void EditorView::setText(const QString& text)
+{
+    if (m_isUpdating || text == m_storage.text())
+        return;
+    FlagScope updating(m_isUpdating);
+    const int scroll = m_view->verticalScrollBar()->value();
+    const bool focused = m_view->hasFocus();
+    const qsizetype caret = m_view->textCursor().position();
+    m_storage.setText(text);
+    m_hasUserEdits = false;
+    // Loading a text is no undo step: the document starts a fresh history.
+    m_view->document()->setPlainText(SourceDocumentText::toDocument(text));
+    const qsizetype at = qMin<qsizetype>(text.size(), caret);
+    restyle(focused ? at : -1, focused);
+    m_view->document()->clearUndoRedoStacks();
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(at));
+    m_view->setTextCursor(cursor);
+    m_view->verticalScrollBar()->setValue(scroll);
+}
+
+void EditorView::setDarkMode(bool dark)
+{
+    m_isDarkMode = dark;
+    QPalette palette = m_view->palette();
+    palette.setColor(QPalette::Text, MarkdownHighlighter::palette(dark).textColor);
+    m_view->setPalette(palette);
+    m_presenter.clearCache();
+    restyleIfNeeded();
+}
+
+void EditorView::setFontSize(qreal size)
+{
+    m_fontSize = size;
+    m_presenter.clearCache();
+    m_view->document()->setDefaultFont(MarkdownHighlighter::systemFont(size));
+    restyleIfNeeded();
+}
+
+void EditorView::setReadingMode(bool on)
+{
+    m_isReadingMode = on;
+    restyleIfNeeded();
+}
+
+void EditorView::restyleIfNeeded()
+{
+    if (m_isUpdating
+        || !MarkdownTextViewSupport::needsHighlight(
+            m_storage.text(), m_isDarkMode, m_fontSize, m_isReadingMode, m_lastHighlight))
+        return;
+    FlagScope updating(m_isUpdating);
+    const bool focused = m_view->hasFocus();
+    restyle(focused ? m_view->textCursor().position() : -1, focused);
+}
+
+void EditorView::onTextChanged()
+{
+    if (m_isUpdating)
+        return;
+    FlagScope updating(m_isUpdating);
+    const QString text = SourceDocumentText::fromDocument(m_view->document()->toRawText());
+    if (text == m_storage.text())
+        return;
+    m_storage.setText(text);
+    m_hasUserEdits = true;
+    Q_EMIT textEdited(text);
+    // As typed: the markers beside the caret are not revealed by an edit.
+    restyle(m_view->textCursor().position(), false);
+}
+
+void EditorView::restyle(qsizetype cursorLocation, bool focused)
+{
+    HighlightOptions options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.isReadingMode = m_isReadingMode;
+    options.cursorLocation = cursorLocation;
+    options.isFocused = focused;
+    MarkdownHighlighter::highlight(m_storage, options);
+    // Paragraph formats are document changes: they join the user's last step, so undo never
+    // stops at a state that was only restyled.
+    QTextCursor step(m_view->document());
+    if (m_view->document()->isUndoAvailable())
+        step.joinPreviousEditBlock();
+    else
+        step.beginEditBlock();
+    m_presenter.present(m_storage, *m_view->document(), m_fontSize);
+    step.endEditBlock();
+    if (!m_view->document()->isUndoAvailable() || !m_hasUserEdits)
+        m_view->document()->clearUndoRedoStacks();
+    m_lastHighlight = { m_storage.text(), m_isDarkMode, m_fontSize, m_isReadingMode };
+}
+
+bool EditorView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == this && event->type() == QEvent::Resize)
+        updateInsets();
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditorView::updateInsets()
+{
+    const qreal inset = horizontalInset(width());
+    QTextFrame* root = m_view->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    if (format.leftMargin() == inset && format.rightMargin() == inset
+        && format.topMargin() == kVerticalInset && format.bottomMargin() == kVerticalInset)
+        return;
+    FlagScope updating(m_isUpdating);
+    format.setLeftMargin(inset);
+    format.setRightMargin(inset);
+    format.setTopMargin(kVerticalInset);
+    format.setBottomMargin(kVerticalInset);
+    root->setFrameFormat(format);
+}
+
+} // namespace quillon
