@@ -1,0 +1,155 @@
+#pragma once
+
+#include "app/SheetPresenter.h"
+#include "editor/EditorMode.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QSplitter;
+class QStackedWidget;
+
+namespace quillon {
+
+class CommandBus;
+class DocumentAnalyzer;
+class EditorArea;
+class StartPage;
+class TopBar;
+class UserPrompts;
+class WidthResizableDivider;
+class WorkspaceState;
+
+// The main window: it creates and owns the window's one WorkspaceState and composes the views
+// around it. Top bar (tabs, view-mode toggle, assistant and theme toggles); a collapsible sidebar
+// column; the detail column with the start page or the editor area, its status bar and find-bar
+// overlay; the assistant panel with its width divider. It derives the dark flag from "themeMode",
+// handles the menu commands and runs the open panels.
+//
+// Plugging a view in. Each neighbouring view is installed by one member function in its own file,
+// called from the constructor in this order: installEditorArea() (ContentView_Editor.cpp),
+// installSidebar() (ContentView_Sidebar.cpp), installGitViews() (ContentView_Git.cpp),
+// installAssistant() (ContentView_Assistant.cpp), installSettings() (ContentView_Settings.cpp).
+// An installer may use:
+//   workspace()            the window's WorkspaceState, to hand to the view's constructor
+//   commandBus()           the menu commands (e.g. focusGlobalSearch, scrollToLine)
+//   sheets()               SheetPresenter: setFactory(Sheet::Settings | ConnectGit | ConflictGit,
+//   ...) editorArea()           setSourcePane / setBlocksPane, mode(), setMode(), splitPosition()
+//   slot(Slot::...)        empty containers (QWidget with a zero-margin QVBoxLayout) to put a view
+//                          into with setSlotContent(): ViewModeToggle (top bar), Sidebar (the
+//                          sidebar column), SidebarFooter (a container the sidebar places in its
+//                          footer; the git sync widget goes in it), StatusBar (under the editor
+//                          area), FindBar (the overlay at the editors' top right, shown only while
+//                          isLocalSearchVisible and a tab is active), Assistant (the panel, shown
+//                          while isAgentChatOpen, as wide as agentChatWidth)
+//   isDarkMode(), darkModeChanged(bool)   the window's appearance; also applied as the palette
+//   fontSize(), fontSizeChanged(double)   the editors' font size (WorkspaceState::editorFontSize)
+//   analyzer()             DocumentAnalyzer: tokenCount(), tokenCountChanged, wordCount(text),
+//                          characterCount(text) for the status bar
+// Members an installer needs of its own go in its section at the end of this class.
+class ContentView : public QMainWindow
+{
+    Q_OBJECT
+public:
+    enum class Slot { ViewModeToggle, Sidebar, SidebarFooter, StatusBar, FindBar, Assistant };
+
+    static constexpr int kMinimumWidth = 800;
+    static constexpr int kMinimumHeight = 500;
+    static constexpr int kSidebarMinWidth = 210;
+    static constexpr int kSidebarIdealWidth = 240;
+    static constexpr int kSidebarMaxWidth = 400;
+    static constexpr double kAssistantMinWidth = 260;
+    static constexpr double kAssistantMaxWidth = 600;
+    static constexpr qreal kEditorContentWidth = 720;
+
+    ContentView(CommandBus& commandBus, UserPrompts& prompts, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    WorkspaceState& workspace() const { return *m_workspace; }
+    CommandBus& commandBus() const { return m_commandBus; }
+    SheetPresenter& sheets() const { return *m_sheets; }
+    // The token estimate (tokenCount, tokenCountChanged) and the word and character counts.
+    DocumentAnalyzer& analyzer() const { return *m_analyzer; }
+    EditorArea* editorArea() const { return m_editorArea; }
+    QWidget* slot(Slot which) const;
+    // Puts `view` into the slot (the slot's previous content is deleted).
+    void setSlotContent(Slot which, QWidget* view);
+
+    // "system", "dark" or "light", stored under "themeMode".
+    QString themeMode() const { return m_themeMode; }
+    void setThemeMode(const QString& mode);
+    bool isDarkMode() const { return m_isDarkMode; }
+    double fontSize() const;
+
+    // The window's command handlers (also reachable through the command bus).
+    void openFile();
+    void openFolder();
+    void zoomIn();
+    void zoomOut();
+    void zoomReset();
+    // Closes the tab once the workspace's unsaved-changes question allows it.
+    void closeTab(const QString& path);
+    void closeActiveTab();
+    bool isSidebarVisible() const;
+    void setSidebarVisible(bool visible);
+
+    TopBar* topBar() const { return m_topBar; }
+    StartPage* startPage() const { return m_startPage; }
+    // True while the detail column shows the start page rather than the editors.
+    bool isShowingStartPage() const;
+    WidthResizableDivider* assistantDivider() const { return m_assistantDivider; }
+
+Q_SIGNALS:
+    void darkModeChanged(bool dark);
+    void fontSizeChanged(double size);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void connectCommands();
+    void connectWorkspace();
+    void updateDarkMode();
+    void applyPalette();
+    void updateDetail();
+    void updateAssistant();
+    void placeFindBar();
+
+    void installEditorArea();
+    void installSidebar();
+    void installGitViews();
+    void installAssistant();
+    void installSettings();
+
+    CommandBus& m_commandBus;
+    UserPrompts& m_prompts;
+    std::unique_ptr<WorkspaceState> m_workspace;
+    SheetPresenter* m_sheets = nullptr;
+    DocumentAnalyzer* m_analyzer = nullptr;
+    QString m_themeMode;
+    bool m_isDarkMode = false;
+    bool m_applyingPalette = false;
+
+    TopBar* m_topBar = nullptr;
+    QSplitter* m_columns = nullptr;
+    QWidget* m_sidebarColumn = nullptr;
+    QStackedWidget* m_editorColumn = nullptr;
+    StartPage* m_startPage = nullptr;
+    QWidget* m_editorPage = nullptr;
+    EditorArea* m_editorArea = nullptr;
+    WidthResizableDivider* m_assistantDivider = nullptr;
+    QHash<Slot, QWidget*> m_slots;
+
+    // ---- installEditorArea (ContentView_Editor.cpp) ----
+    // ---- installSidebar (ContentView_Sidebar.cpp) ----
+    // ---- installGitViews (ContentView_Git.cpp) ----
+    // ---- installAssistant (ContentView_Assistant.cpp) ----
+    // ---- installSettings (ContentView_Settings.cpp) ----
+};
+
+} // namespace quillon

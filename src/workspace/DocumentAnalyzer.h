@@ -1,0 +1,68 @@
+#pragma once
+
+#include "workspace/YAMLValidator.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+namespace quillon {
+
+class WorkspaceState;
+
+// The active document's analyses for the status bar: the token estimate (published here) and the
+// front-matter validation (published to WorkspaceState::yamlValidationResult). Every change of the
+// text schedules both, debounced, and runs them off the main thread on a copy of the text. A run
+// started for an older text never publishes over a newer one's result. Main thread only.
+class DocumentAnalyzer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kTokenDelayMs = 250;
+    static constexpr int kValidationDelayMs = 300;
+
+    using TokenEstimator = std::function<int(const QString&)>;
+    using Validator = std::function<YAMLValidator::ValidationResult(const QString&)>;
+
+    // Follows the workspace's currentFileContent from now on.
+    explicit DocumentAnalyzer(WorkspaceState& workspace, QObject* parent = nullptr);
+    ~DocumentAnalyzer() override;
+
+    int tokenCount() const { return m_tokenCount; }
+    // Schedules both analyses of `text` (the window calls it once with the current text when the
+    // detail column is first shown).
+    void schedule(const QString& text);
+
+    // Words: pieces between runs of Unicode whitespace and line breaks.
+    static int wordCount(QStringView text);
+    // User-perceived characters (extended grapheme clusters).
+    static int characterCount(const QString& text);
+
+    // Replaces the analyses (tests slow them down to race them).
+    void setAnalysesForTesting(TokenEstimator estimator, Validator validator);
+
+Q_SIGNALS:
+    void tokenCountChanged(int count);
+
+private:
+    struct Slot
+    {
+        QTimer timer;
+        QString pendingText;
+        quint64 started = 0; // generation of the newest run started
+    };
+    void startTokenRun();
+    void startValidationRun();
+
+    QPointer<WorkspaceState> m_workspace;
+    TokenEstimator m_estimator;
+    Validator m_validator;
+    Slot m_token;
+    Slot m_validation;
+    int m_tokenCount = 0;
+};
+
+} // namespace quillon

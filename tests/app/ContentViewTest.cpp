@@ -1,0 +1,268 @@
+#include "app/WindowHarness.h"
+
+#include "app/AppMenus.h"
+#include "app/EditorArea.h"
+#include "app/FontZoom.h"
+#include "app/StartPage.h"
+#include "app/StartPageButtons.h"
+#include "app/Theme.h"
+#include "app/TopBar.h"
+#include "editor/UnifiedBlockEditor.h"
+#include "ui/TabButton.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMenuBar>
+#include <QSet>
+#include <QSignalSpy>
+
+namespace quillon::test {
+namespace {
+
+TEST(ThemeTest, DarkModeFollowsTheSystemOnlyInSystemMode)
+{
+    EXPECT_TRUE(Theme::isDarkMode(Theme::kSystem, true));
+    EXPECT_FALSE(Theme::isDarkMode(Theme::kSystem, false));
+    EXPECT_TRUE(Theme::isDarkMode(Theme::kDark, false));
+    EXPECT_FALSE(Theme::isDarkMode(Theme::kLight, true));
+    // An unknown stored value is treated as light, never as "follow the system".
+    EXPECT_FALSE(Theme::isDarkMode(QStringLiteral("Dark"), true));
+    EXPECT_EQ(Theme::toggled(true), Theme::kLight);
+    EXPECT_EQ(Theme::toggled(false), Theme::kDark);
+}
+
+TEST(FontZoomTest, StepsStayWithinBoundsAndKeepFractions)
+{
+    EXPECT_EQ(FontZoom::zoomedIn(36), 36);
+    EXPECT_EQ(FontZoom::zoomedIn(35.5), 36);
+    EXPECT_EQ(FontZoom::zoomedIn(34.5), 35.5);
+    EXPECT_EQ(FontZoom::zoomedOut(10.5), 10);
+    EXPECT_EQ(FontZoom::zoomedOut(10), 10);
+    EXPECT_EQ(FontZoom::zoomedOut(12.5), 11.5);
+}
+
+TEST_F(WindowTest, ThemeToggleStoresTheOppositeOfWhatIsShown)
+{
+    open();
+    EXPECT_EQ(window->themeMode(), Theme::kSystem);
+    const bool systemDark = window->isDarkMode();
+    QSignalSpy changes(window.get(), &ContentView::darkModeChanged);
+    QWidget* toggle = window->topBar()->themeToggle();
+    QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(3, 3)); // a corner, not the glyph
+    EXPECT_EQ(window->themeMode(), Theme::toggled(systemDark));
+    EXPECT_EQ(window->isDarkMode(), !systemDark);
+    EXPECT_EQ(UserDefaults::standard().stringValue(QStringLiteral("themeMode")),
+        Theme::toggled(systemDark));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_EQ(window->isDarkMode(), systemDark);
+    EXPECT_EQ(changes.count(), 2);
+    // A dark window hands a dark palette to the views that read theirs.
+    window->setThemeMode(Theme::kDark);
+    EXPECT_LT(window->palette().color(QPalette::Window).lightnessF(), 0.5);
+}
+
+TEST_F(WindowTest, StoredThemeIsReadAtStart)
+{
+    UserDefaults::standard().setString(QStringLiteral("themeMode"), Theme::kDark);
+    open();
+    EXPECT_TRUE(window->isDarkMode());
+}
+
+TEST_F(WindowTest, ZoomCommandsClampAndPersist)
+{
+    open();
+    for (int i = 0; i < 30; ++i)
+        Q_EMIT bus.zoomIn();
+    EXPECT_EQ(ws().editorFontSize(), FontZoom::kMaxSize);
+    for (int i = 0; i < 30; ++i)
+        Q_EMIT bus.zoomOut();
+    EXPECT_EQ(ws().editorFontSize(), FontZoom::kMinSize);
+    ws().setEditorFontSize(10.5);
+    Q_EMIT bus.zoomOut();
+    EXPECT_EQ(ws().editorFontSize(), 10);
+    Q_EMIT bus.zoomReset();
+    EXPECT_EQ(ws().editorFontSize(), 15);
+    EXPECT_EQ(UserDefaults::standard().doubleValue(QStringLiteral("editorFontSize")), 15);
+}
+
+TEST_F(WindowTest, CommandsFlipTheWorkspaceFlags)
+{
+    open();
+    Q_EMIT bus.toggleAgentChat();
+    EXPECT_TRUE(ws().isAgentChatOpen());
+    EXPECT_TRUE(window->slot(ContentView::Slot::Assistant)->isVisible());
+    // The top bar's button flips the same flag and shows it.
+    auto* pill = window->topBar()->assistantToggle();
+    QTest::mouseClick(pill, Qt::LeftButton);
+    EXPECT_FALSE(ws().isAgentChatOpen());
+    EXPECT_FALSE(window->slot(ContentView::Slot::Assistant)->isVisible());
+
+    // With no tab the find command still toggles the flag, but no bar is shown.
+    Q_EMIT bus.toggleLocalSearch();
+    EXPECT_TRUE(ws().isLocalSearchVisible());
+    EXPECT_FALSE(window->slot(ContentView::Slot::FindBar)->isVisible());
+    ws().openFile(writeDoc(QStringLiteral("a.md"), "# A\n"));
+    EXPECT_TRUE(window->slot(ContentView::Slot::FindBar)->isVisible());
+    Q_EMIT bus.toggleLocalSearch();
+    EXPECT_FALSE(window->slot(ContentView::Slot::FindBar)->isVisible());
+
+    Q_EMIT bus.openGitRepo();
+    EXPECT_TRUE(ws().showingConnectGitModal());
+    Q_EMIT bus.openSettings();
+    EXPECT_TRUE(ws().showingSettingsModal());
+}
+
+TEST_F(WindowTest, OpenPanelsOpenTheChosenFileOrFolderAndCancelChangesNothing)
+{
+    open();
+    const QString doc = writeDoc(QStringLiteral("notes/a.md"), "hello\n");
+    prompts->queueOpenPanelAnswer(std::nullopt);
+    Q_EMIT bus.openFile();
+    EXPECT_TRUE(ws().openTabs().isEmpty());
+    prompts->queueOpenPanelAnswer(doc);
+    Q_EMIT bus.openFile();
+    EXPECT_EQ(ws().activeTabURL(), doc);
+    EXPECT_FALSE(window->isShowingStartPage());
+
+    prompts->queueOpenPanelAnswer(tree.path() + QStringLiteral("/notes"));
+    Q_EMIT bus.openFolder();
+    EXPECT_EQ(ws().folderURL(), tree.path() + QStringLiteral("/notes"));
+    ASSERT_EQ(prompts->openPanels().size(), 3);
+    EXPECT_EQ(prompts->openPanels().at(1).title, QStringLiteral("Open File"));
+    EXPECT_TRUE(prompts->openPanels().at(2).chooseDirectories);
+    EXPECT_FALSE(prompts->openPanels().at(2).chooseFiles);
+}
+
+TEST_F(WindowTest, ClosingTheLastTabShowsTheStartPageAndHidesTheTabStrip)
+{
+    open();
+    EXPECT_TRUE(window->isShowingStartPage());
+    EXPECT_FALSE(window->topBar()->tabStrip()->isVisible());
+    EXPECT_FALSE(window->slot(ContentView::Slot::ViewModeToggle)->isVisible());
+    ws().openFile(writeDoc(QStringLiteral("a.md"), "# A\n"));
+    EXPECT_TRUE(window->topBar()->tabStrip()->isVisible());
+    EXPECT_TRUE(window->slot(ContentView::Slot::ViewModeToggle)->isVisible());
+    window->closeActiveTab();
+    EXPECT_TRUE(ws().openTabs().isEmpty());
+    EXPECT_TRUE(window->isShowingStartPage());
+    EXPECT_FALSE(window->topBar()->tabStrip()->isVisible());
+}
+
+TEST_F(WindowTest, CloseMarkClosesItsOwnTabNotTheActiveOne)
+{
+    open();
+    const QString a = writeDoc(QStringLiteral("a.md"), "a\n");
+    const QString b = writeDoc(QStringLiteral("b.md"), "b\n");
+    ws().openFile(a);
+    ws().openFile(b);
+    ASSERT_EQ(ws().activeTabURL(), b);
+    TabButton* tabA = window->topBar()->tab(a);
+    ASSERT_NE(tabA, nullptr);
+    QTest::mouseClick(tabA, Qt::LeftButton, {}, tabA->closeRect().center());
+    EXPECT_EQ(ws().openTabs(), QStringList { b });
+    EXPECT_EQ(ws().activeTabURL(), b);
+
+    // A click on the title selects.
+    ws().openFile(a);
+    TabButton* tabB = window->topBar()->tab(b);
+    QTest::mouseClick(tabB, Qt::LeftButton, {}, QPoint(20, tabB->height() / 2));
+    EXPECT_EQ(ws().activeTabURL(), b);
+    EXPECT_TRUE(tabB->isActive());
+    EXPECT_FALSE(window->topBar()->tab(a)->isActive());
+}
+
+TEST_F(WindowTest, SheetsAreFreshWindowModalDialogsBoundToTheirFlags)
+{
+    open();
+    int built = 0;
+    window->sheets().setFactory(SheetPresenter::Sheet::Settings, [&built](QWidget* parent) {
+        ++built;
+        return new QDialog(parent);
+    });
+    ws().setShowingSettingsModal(true);
+    EXPECT_EQ(window->sheets().dialog(SheetPresenter::Sheet::Settings), nullptr); // queued
+    ASSERT_TRUE(
+        waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
+    QPointer<QDialog> first = window->sheets().dialog(SheetPresenter::Sheet::Settings);
+    EXPECT_EQ(first->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(first->parentWidget(), window.get());
+    EXPECT_TRUE(first->isVisible());
+
+    first->reject(); // the user closes it
+    EXPECT_FALSE(ws().showingSettingsModal());
+    ASSERT_TRUE(waitUntil([&] { return first.isNull(); }));
+
+    ws().setShowingSettingsModal(true);
+    ASSERT_TRUE(
+        waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
+    EXPECT_EQ(built, 2);
+    // The flag going back closes the open dialog (a sheet that finished its work).
+    QPointer<QDialog> second = window->sheets().dialog(SheetPresenter::Sheet::Settings);
+    ws().setShowingSettingsModal(false);
+    EXPECT_TRUE(waitUntil([&] { return second.isNull() || !second->isVisible(); }));
+    EXPECT_EQ(window->sheets().dialog(SheetPresenter::Sheet::Settings), nullptr);
+
+    // A flag without a sheet does not stay up.
+    ws().setShowingConflictGitModal(true);
+    EXPECT_TRUE(waitUntil([&] { return !ws().showingConflictGitModal(); }));
+}
+
+TEST_F(WindowTest, StartPageListsTheTenMostRecentFolders)
+{
+    QList<RecentEntity> recents;
+    for (int i = 0; i < 15; ++i) {
+        const bool isFile = i == 1 || i == 5 || i == 9;
+        const QString path = isFile ? tree.write(QStringLiteral("f%1.md").arg(i), "x")
+                                    : tree.mkdir(QStringLiteral("dir%1").arg(i));
+        recents.append(RecentEntity::make(path, !isFile));
+    }
+    open();
+    ws().setRecentEntities(recents);
+    StartPage* page = window->startPage();
+    ASSERT_EQ(page->recentRows().size(), 10);
+    QStringList shown;
+    for (QWidget* row : page->recentRows())
+        shown.append(QFileInfo(row->property("path").toString()).fileName());
+    EXPECT_EQ(shown,
+        QStringList({ QStringLiteral("dir0"), QStringLiteral("dir2"), QStringLiteral("dir3"),
+            QStringLiteral("dir4"), QStringLiteral("dir6"), QStringLiteral("dir7"),
+            QStringLiteral("dir8"), QStringLiteral("dir10"), QStringLiteral("dir11"),
+            QStringLiteral("dir12") }));
+    // A click on a row opens that folder as the workspace.
+    QWidget* row = page->recentRows().at(2);
+    const QString clicked = row->property("path").toString();
+    page->ensureWidgetVisible(row);
+    QTest::mouseClick(row, Qt::LeftButton);
+    EXPECT_EQ(ws().folderURL(), clicked);
+    EXPECT_EQ(QFileInfo(page->recentRows().at(0)->property("path").toString()).fileName(),
+        QStringLiteral("dir3")); // the opened folder moved to the front
+
+    // Only files: no working folders section.
+    ws().setRecentEntities({ recents.at(1), recents.at(5) });
+    EXPECT_FALSE(page->showsWorkingFolders());
+}
+
+TEST_F(WindowTest, StartPageActionsReachTheWindow)
+{
+    open();
+    StartPage* page = window->startPage();
+    ASSERT_EQ(page->actionButtons().size(), 3);
+    QTest::mouseClick(page->actionButtons().at(2), Qt::LeftButton);
+    EXPECT_TRUE(ws().showingConnectGitModal());
+    QTest::mouseClick(page->actionButtons().at(0), Qt::LeftButton);
+    ASSERT_EQ(prompts->openPanels().size(), 1);
+    EXPECT_EQ(prompts->openPanels().at(0).title, QStringLiteral("Open Workspace Folder"));
+    EXPECT_TRUE(page->showsMascotImage());
+}
+
+TEST(StartPageTest, MascotFallsBackToThePlainGhostAndToNothing)
+{
+    EXPECT_FALSE(StartPage::loadMascot(QStringLiteral("ghost-2"), true, 64).isNull());
+    // An unknown name still finds the generic ghost, in both appearances.
+    EXPECT_FALSE(StartPage::loadMascot(QStringLiteral("nobody"), false, 64).isNull());
+    EXPECT_FALSE(StartPage::loadMascot(QStringLiteral("nobody"), true, 64).isNull());
+    EXPECT_EQ(StartPage::loadMascot(QStringLiteral("ghost-1"), false, 300).width(), 300);
+}
+
+} // namespace
+} // namespace quillon::test

@@ -1,0 +1,116 @@
+#include "ui/Divider.h"
+#include "ui/AppColors.h"
+#include "ui/DividerMath.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quillon {
+namespace {
+
+TEST(DividerMathTest, SplitFractionIsClampedAndIgnoresAZeroWidth)
+{
+    EXPECT_DOUBLE_EQ(DividerMath::splitFraction(0.5, 100, 1000), 0.6);
+    EXPECT_DOUBLE_EQ(DividerMath::splitFraction(0.5, 1000, 1000), 0.8);
+    EXPECT_DOUBLE_EQ(DividerMath::splitFraction(0.5, -1000, 1000), 0.2);
+    EXPECT_DOUBLE_EQ(DividerMath::splitFraction(0.5, 100, 0), 0.5);
+}
+
+TEST(DividerMathTest, PanelWidthGrowsTowardsTheDragOnTheLeftEdge)
+{
+    EXPECT_EQ(DividerMath::panelWidth(340, -60, 260, 600, true), 400);
+    EXPECT_EQ(DividerMath::panelWidth(340, 60, 260, 600, true), 280);
+    EXPECT_EQ(DividerMath::panelWidth(340, 60, 260, 600, false), 400);
+    EXPECT_EQ(DividerMath::panelWidth(340, -1000, 260, 600, true), 600);
+    EXPECT_EQ(DividerMath::panelWidth(340, 1000, 260, 600, true), 260);
+}
+
+// A panel on the right of a row with the divider on its left edge, as the window lays it out.
+struct PanelRow
+{
+    QWidget row;
+    QWidget* content = new QWidget;
+    WidthResizableDivider* divider = new WidthResizableDivider(260, 600, true);
+    QWidget* panel = new QWidget;
+    PanelRow()
+    {
+        auto* layout = new QHBoxLayout(&row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(content, 1);
+        layout->addWidget(divider);
+        layout->addWidget(panel);
+        setWidth(340);
+        QObject::connect(divider, &WidthResizableDivider::widthRequested, &row,
+            [this](double w) { setWidth(w); });
+        row.resize(1200, 300);
+        row.show();
+        QApplication::processEvents();
+    }
+    void setWidth(double w)
+    {
+        divider->setPanelWidth(w);
+        panel->setFixedWidth(int(w));
+    }
+    void drag(int dx)
+    {
+        QApplication::processEvents();
+        QWidget* grip = divider->grip();
+        const QPoint start(Divider::kGripMargin, 100);
+        QTest::mousePress(grip, Qt::LeftButton, {}, start);
+        QTest::mouseMove(grip, start + QPoint(dx, 0));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, start + QPoint(dx, 0));
+        QApplication::processEvents();
+    }
+};
+
+TEST(WidthDividerTest, DraggingLeftWidensThePanelWithinItsLimits)
+{
+    PanelRow r;
+    r.drag(-60);
+    EXPECT_EQ(r.panel->width(), 400);
+    r.drag(30);
+    EXPECT_EQ(r.panel->width(), 370);
+    r.drag(-1000);
+    EXPECT_EQ(r.panel->width(), 600);
+    r.drag(1000);
+    EXPECT_EQ(r.panel->width(), 260);
+}
+
+TEST(WidthDividerTest, GripCoversTheLineAndItsMarginsAndShowsHover)
+{
+    PanelRow r;
+    QWidget* grip = r.divider->grip();
+    EXPECT_EQ(grip->geometry(),
+        r.divider->geometry().adjusted(-Divider::kGripMargin, 0, Divider::kGripMargin, 0));
+    EXPECT_EQ(grip->cursor().shape(), Qt::SplitHCursor);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(grip, &enter);
+    EXPECT_TRUE(r.divider->isHovering());
+    const QRgb hovered = r.divider->grab().toImage().pixel(0, 10);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(grip, &leave);
+    EXPECT_FALSE(r.divider->isHovering());
+    EXPECT_NE(r.divider->grab().toImage().pixel(0, 10), hovered);
+    r.row.hide();
+    EXPECT_FALSE(grip->isVisible());
+}
+
+TEST(AppColorsTest, FixedColoursPerModeAndFlags)
+{
+    EXPECT_EQ(AppColors::chevronIcon(true), AppColors::chevronIcon(false));
+    EXPECT_EQ(AppColors::sidebarText(true, true), QColor::fromRgbF(1, 1, 1, 1));
+    EXPECT_EQ(AppColors::sidebarText(false, false), QColor::fromRgbF(0, 0, 0, 0.8f));
+    EXPECT_EQ(AppColors::gitPending(), QColor::fromRgbF(0.95f, 0.6f, 0.2f));
+    // The accent follows the palette that draws it, not the system.
+    EXPECT_EQ(AppColors::accent(AppColors::palette(true)), AppColors::grey(0.96));
+    EXPECT_EQ(AppColors::accent(AppColors::palette(false)), AppColors::grey(0.1));
+    EXPECT_TRUE(AppColors::isDark(AppColors::palette(true)));
+    EXPECT_FALSE(AppColors::isDark(AppColors::palette(false)));
+}
+
+} // namespace
+} // namespace quillon

@@ -1,0 +1,113 @@
+#include "workspace/DocumentAnalyzer.h"
+
+#include "WorkspaceTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+namespace quillon::test {
+namespace {
+
+using Result = YAMLValidator::ValidationResult;
+
+TEST(DocumentCountsTest, WordsAreRunsBetweenWhitespace)
+{
+    EXPECT_EQ(DocumentAnalyzer::wordCount(u""), 0);
+    EXPECT_EQ(DocumentAnalyzer::wordCount(u"  a \n\n b\t"), 2);
+    EXPECT_EQ(DocumentAnalyzer::wordCount(u"one\u00a0two\u2003three"), 3); // Unicode spaces
+    EXPECT_EQ(DocumentAnalyzer::wordCount(u"\u2028"), 0);
+}
+
+TEST(DocumentCountsTest, CharactersArePerceivedCharacters)
+{
+    EXPECT_EQ(DocumentAnalyzer::characterCount(QString()), 0);
+    // A family emoji: several code points joined, one character.
+    EXPECT_EQ(DocumentAnalyzer::characterCount(
+                  QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467")),
+        1);
+    EXPECT_EQ(DocumentAnalyzer::characterCount(QStringLiteral("e\u0301a")), 2);
+    EXPECT_EQ(DocumentAnalyzer::characterCount(QStringLiteral("\r\n")), 1);
+}
+
+class DocumentAnalyzerTest : public WorkspaceTest
+{
+};
+
+TEST_F(DocumentAnalyzerTest, BurstOfChangesRunsEachAnalysisOnceForTheLastText)
+{
+    WorkspaceState ws;
+    DocumentAnalyzer analyzer(ws);
+    std::atomic<int> estimates = 0, validations = 0;
+    analyzer.setAnalysesForTesting(
+        [&](const QString& text) {
+            ++estimates;
+            return int(text.size());
+        },
+        [&](const QString& text) {
+            ++validations;
+            return YAMLValidator::validate(text);
+        });
+    QElapsedTimer clock;
+    clock.start();
+    QString text;
+    for (int i = 0; i < 10; ++i) {
+        text += u'x';
+        ws.setCurrentFileContent(text);
+        QTest::qWait(15);
+    }
+    ASSERT_TRUE(waitUntil([&] { return analyzer.tokenCount() == 10 && validations == 1; }));
+    EXPECT_GE(clock.elapsed(), 150 + DocumentAnalyzer::kTokenDelayMs - 20);
+    QTest::qWait(DocumentAnalyzer::kValidationDelayMs + 50);
+    EXPECT_EQ(estimates, 1);
+    EXPECT_EQ(validations, 1);
+}
+
+TEST_F(DocumentAnalyzerTest, AResultForAnOlderTextNeverOverwritesANewerOne)
+{
+    WorkspaceState ws;
+    DocumentAnalyzer analyzer(ws);
+    // The first text's analyses are slow, the second's fast: the first finishes last.
+    analyzer.setAnalysesForTesting(
+        [](const QString& text) {
+            if (text == QStringLiteral("old"))
+                QThread::msleep(600);
+            return text == QStringLiteral("old") ? 111 : 222;
+        },
+        [](const QString& text) {
+            if (text == QStringLiteral("old")) {
+                QThread::msleep(600);
+                return Result::invalid(QStringLiteral("old"), 1, 1);
+            }
+            return Result::valid();
+        });
+    ws.setCurrentFileContent(QStringLiteral("old"));
+    QTest::qWait(DocumentAnalyzer::kValidationDelayMs + 50); // both old runs under way
+    ws.setCurrentFileContent(QStringLiteral("new"));
+    ASSERT_TRUE(waitUntil([&] { return analyzer.tokenCount() == 222; }));
+    QTest::qWait(900); // the old runs end
+    EXPECT_EQ(analyzer.tokenCount(), 222);
+    EXPECT_EQ(ws.yamlValidationResult(), Result::valid());
+}
+
+TEST_F(DocumentAnalyzerTest, NothingIsPublishedOnceTheWorkspaceIsGone)
+{
+    auto ws = std::make_unique<WorkspaceState>();
+    DocumentAnalyzer analyzer(*ws);
+    analyzer.setAnalysesForTesting([](const QString&) { return 1; },
+        [](const QString&) {
+            QThread::msleep(200);
+            return Result::valid();
+        });
+    analyzer.schedule(QStringLiteral("---\na: 1\n---\n"));
+    QTest::qWait(DocumentAnalyzer::kValidationDelayMs + 50);
+    ws.reset();
+    QTest::qWait(300); // must not touch the deleted workspace
+    EXPECT_EQ(analyzer.tokenCount(), 1);
+}
+
+} // namespace
+} // namespace quillon::test
