@@ -5,6 +5,7 @@
 #include "app/StartPage.h"
 #include "app/Theme.h"
 #include "app/TopBar.h"
+#include "app/WindowSettings.h"
 #include "git/WorkspaceGit.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
@@ -25,7 +26,6 @@
 namespace quillon {
 
 namespace {
-const QString kThemeModeKey = QStringLiteral("themeMode");
 
 QWidget* makeSlot(QWidget* parent, const char* name)
 {
@@ -38,16 +38,21 @@ QWidget* makeSlot(QWidget* parent, const char* name)
 }
 } // namespace
 
-ContentView::ContentView(CommandBus& commandBus, UserPrompts& prompts, QWidget* parent)
+ContentView::ContentView(
+    CommandBus& commandBus, UserPrompts& prompts, const AttachServices& attach, QWidget* parent)
     : QMainWindow(parent)
     , m_commandBus(commandBus)
     , m_prompts(prompts)
     , m_workspace(std::make_unique<WorkspaceState>())
 {
+    if (attach)
+        attach(*m_workspace);
     setWindowTitle(QStringLiteral("Quillon"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(1280, 820);
-    m_themeMode = UserDefaults::standard().stringValue(kThemeModeKey).value_or(Theme::kSystem);
+    m_themeMode = UserDefaults::standard()
+                      .stringValue(WindowSettings::themeMode.key())
+                      .value_or(WindowSettings::themeMode.defaultValue);
     m_sheets = new SheetPresenter(*m_workspace, this);
     m_analyzer = new DocumentAnalyzer(*m_workspace, this);
 
@@ -174,7 +179,7 @@ void ContentView::connectCommands()
     connect(&bus, &CommandBus::toggleAgentChat, this,
         [&ws] { ws.setIsAgentChatOpen(!ws.isAgentChatOpen()); });
     connect(&bus, &CommandBus::syncGit, this, [&ws] {
-        if (WorkspaceGit* git = WorkspaceGit::of(ws))
+        if (auto* git = dynamic_cast<WorkspaceGit*>(ws.gitHooks()))
             git->syncNow();
     });
     connect(&bus, &CommandBus::openSettings, this, [&ws] { ws.setShowingSettingsModal(true); });
@@ -197,9 +202,6 @@ void ContentView::connectWorkspace()
     connect(&ws, &WorkspaceState::recentEntitiesChanged, this,
         [this] { m_startPage->setRecents(m_workspace->recentEntities()); });
     m_startPage->setRecents(ws.recentEntities());
-    // Every change of the document is offered to the workspace, which writes only real edits.
-    connect(&ws, &WorkspaceState::currentFileContentChanged, this,
-        [this] { m_workspace->saveCurrentFile(m_workspace->currentFileContent()); });
 }
 
 QWidget* ContentView::slot(Slot which) const
@@ -231,7 +233,7 @@ void ContentView::setThemeMode(const QString& mode)
     if (mode == m_themeMode)
         return;
     m_themeMode = mode;
-    UserDefaults::standard().setString(kThemeModeKey, mode);
+    UserDefaults::standard().setString(WindowSettings::themeMode.key(), mode);
     updateDarkMode();
 }
 

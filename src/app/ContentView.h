@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QSplitter;
@@ -64,7 +65,12 @@ public:
     static constexpr double kAssistantMaxWidth = 600;
     static constexpr qreal kEditorContentWidth = 720;
 
-    ContentView(CommandBus& commandBus, UserPrompts& prompts, QWidget* parent = nullptr);
+    // Gives a new workspace its services (git orchestration, assistant bridge) before any view
+    // sees it; tests pass none.
+    using AttachServices = std::function<void(WorkspaceState&)>;
+
+    ContentView(CommandBus& commandBus, UserPrompts& prompts, const AttachServices& attach = {},
+        QWidget* parent = nullptr);
     ~ContentView() override;
 
     WorkspaceState& workspace() const { return *m_workspace; }

@@ -1,10 +1,11 @@
 #pragma once
+#include "workspace/WorkspaceSettings.h"
 
 namespace quillon::FontZoom {
 
-inline constexpr double kMinSize = 10;
-inline constexpr double kMaxSize = 36;
-inline constexpr double kDefaultSize = 15;
+inline const double kMinSize = *WorkspaceSettings::editorFontSize.minimum;
+inline const double kMaxSize = *WorkspaceSettings::editorFontSize.maximum;
+inline const double kDefaultSize = WorkspaceSettings::editorFontSize.defaultValue;
 
 // One point larger, never above the maximum.
 inline double zoomedIn(double size)

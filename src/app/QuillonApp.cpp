@@ -1,9 +1,11 @@
 #include "app/QuillonApp.h"
 
+#include "agent/AgentIntegration.h"
 #include "app/AppMenus.h"
 #include "app/ApplicationSetup.h"
 #include "app/ContentView.h"
 #include "app/Updater.h"
+#include "git/GitIntegration.h"
 #include "platform/CommandBus.h"
 #include "platform/UserPrompts.h"
 #include "workspace/WorkspaceState.h"
@@ -21,7 +23,11 @@ QuillonApp::QuillonApp()
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillon.svg")));
     m_updater = std::make_unique<Updater>(
         Updater::configuredFeedURL(), QStringLiteral(QUILLON_VERSION), UserPrompts::current());
-    m_window = std::make_unique<ContentView>(CommandBus::shared(), UserPrompts::current());
+    m_window = std::make_unique<ContentView>(
+        CommandBus::shared(), UserPrompts::current(), [](WorkspaceState& workspace) {
+            attachWorkspaceGit(workspace);
+            attachAgentBridge(workspace);
+        });
     AppMenus::install(*m_window, CommandBus::shared(), m_updater.get());
 }
 

@@ -5,7 +5,6 @@
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
 #include "support/TestSupport.h"
-#include "workspace/WorkspaceServices.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QApplication>
@@ -28,7 +27,7 @@ protected:
         QFile::remove(UserDefaults::standard().filePath());
         UserDefaults::resetForTesting();
         prompts = &ScriptedUserPrompts::installNew();
-        WorkspaceServices::install({});
+        UserDefaults::standard().setBool(QStringLiteral("telemetryOptOut"), true);
     }
     void TearDown() override { window.reset(); }
 
