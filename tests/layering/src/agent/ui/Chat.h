@@ -1,0 +1,2 @@
+#pragma once
+#include "agent/Bridge.h"

@@ -1,0 +1,2 @@
+#include "settings/Sheet.h"
+#include "sidebar/Panel.cpp"

@@ -1,0 +1,4 @@
+#pragma once
+#include "../workspace/Store.h"
+#include "workspace/Store.h"
+#include <QWidget>

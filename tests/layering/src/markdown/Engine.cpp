@@ -1,0 +1,3 @@
+#include <QTextEdit>
+#include <QtWidgets/QLabel>
+#include <QTextDocument>

@@ -1,0 +1,2 @@
+#include "settings/Sheet.h"
+#include "agent/ui/Chat.h"

@@ -1,0 +1,4 @@
+#pragma once
+#include "editor/View.h"
+#include "platform/Missing.h"
+#include <QString>
