@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace quillon {
 
 SourceFindController::SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
@@ -22,7 +24,11 @@ SourceFindController::SourceFindController(QPlainTextEdit& view, WorkspaceState&
     connect(&workspace, &WorkspaceState::localSearchQueryChanged, this,
         &SourceFindController::refreshAndReveal);
     connect(&workspace, &WorkspaceState::currentLocalMatchIndexChanged, this,
-        &SourceFindController::refreshAndReveal);
+        &SourceFindController::stepTo);
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this,
+        &SourceFindController::paintVisible);
+    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this,
+        &SourceFindController::paintVisible);
 }
 
 void SourceFindController::setDarkMode(bool dark)
@@ -40,25 +46,9 @@ void SourceFindController::refresh()
             m_view.setExtraSelections({});
         return;
     }
-    const int active = m_workspace.currentLocalMatchIndex();
     m_matches
         = MarkdownTextViewSupport::findMatches(m_currentText(), m_workspace.localSearchQuery());
-    const MarkdownTextViewSupport::SearchColors colors
-        = MarkdownTextViewSupport::searchColors(m_isDarkMode);
-    QTextCharFormat other;
-    other.setBackground(colors.otherBackground);
-    QTextCharFormat current;
-    current.setBackground(colors.activeBackground);
-    current.setForeground(colors.activeForeground);
-    QList<QTextEdit::ExtraSelection> selections;
-    selections.reserve(m_matches.size());
-    QTextCursor cursor(m_view.document());
-    for (int i = 0; i < m_matches.size(); ++i) {
-        cursor.setPosition(int(m_matches[i].location));
-        cursor.setPosition(int(m_matches[i].end()), QTextCursor::KeepAnchor);
-        selections.append({ cursor, i == active ? current : other });
-    }
-    m_view.setExtraSelections(selections);
+    paintVisible();
     const int count = int(m_matches.size());
     QPointer<SourceFindController> self(this);
     QMetaObject::invokeMethod(
@@ -68,6 +58,49 @@ void SourceFindController::refresh()
                 self->m_workspace.setTotalLocalMatchCount(count);
         },
         Qt::QueuedConnection);
+}
+
+void SourceFindController::paintVisible()
+{
+    if (m_matches.isEmpty()) {
+        if (!m_view.extraSelections().isEmpty())
+            m_view.setExtraSelections({});
+        return;
+    }
+    const int first = m_view.cursorForPosition(QPoint(0, 0)).position();
+    const int last
+        = m_view.cursorForPosition(QPoint(m_view.viewport()->width(), m_view.viewport()->height()))
+              .position();
+    const int active = m_workspace.currentLocalMatchIndex();
+    const MarkdownTextViewSupport::SearchColors colors
+        = MarkdownTextViewSupport::searchColors(m_isDarkMode);
+    QTextCharFormat other;
+    other.setBackground(colors.otherBackground);
+    QTextCharFormat current;
+    current.setBackground(colors.activeBackground);
+    current.setForeground(colors.activeForeground);
+    // A screen's margin on each side, so that scrolling a little shows painted matches at once.
+    const int margin = qMax(1, last - first);
+    auto it = std::lower_bound(m_matches.begin(), m_matches.end(), first - margin,
+        [](const TextRange& match, int position) { return match.end() < position; });
+    QList<QTextEdit::ExtraSelection> selections;
+    QTextCursor cursor(m_view.document());
+    for (; it != m_matches.end() && it->location <= last + margin; ++it) {
+        cursor.setPosition(int(it->location));
+        cursor.setPosition(int(it->end()), QTextCursor::KeepAnchor);
+        const bool isActive = it - m_matches.begin() == active;
+        selections.append({ cursor, isActive ? current : other });
+    }
+    m_view.setExtraSelections(selections);
+}
+
+void SourceFindController::stepTo()
+{
+    // The matches are current: every change of the text searched again.
+    const int count = int(m_matches.size());
+    if (count > 0)
+        reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
+    paintVisible();
 }
 
 void SourceFindController::refreshAndReveal()

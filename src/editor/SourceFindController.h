@@ -16,7 +16,8 @@ class WorkspaceState;
 // Find in document for the source pane: follows the workspace's find-bar properties, paints the
 // matches as extra selections (which change neither the text nor its colours), publishes their
 // count on the next turn of the event loop when it changed, and scrolls the active match into
-// view when the find bar's own properties change.
+// view when the find bar's own properties change. Only the matches on screen are painted, so ten
+// thousand matches cost no more to show or to step through than ten.
 class SourceFindController : public QObject
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
 
 private:
     void refreshAndReveal();
+    void stepTo();
+    void paintVisible();
     void reveal(const TextRange& match);
 
     QPlainTextEdit& m_view;

@@ -1,0 +1,243 @@
+// The source pane on large documents: opening in source-only mode, typing one character in the
+// middle (key event to coloured view and the edit taken by the workspace, which writes the file),
+// alone and with the block editor beside it, and find with ten thousand matches. Each case reports
+// its 95th percentile and maximum in milliseconds.
+#include "editor/CodeEditorView.h"
+#include "editor/UnifiedBlockEditor.h"
+#include "workspace/WorkspaceState.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using namespace quillon;
+
+namespace {
+
+// About `bytes` of Markdown with `tables` pipe tables and as many fenced code blocks.
+QString makeDocument(qsizetype bytes, int tables)
+{
+    QString doc;
+    doc.reserve(bytes + 4096);
+    int section = 0;
+    const qsizetype perSection = bytes / tables;
+    while (doc.size() < bytes) {
+        const qsizetype sectionEnd = qsizetype(section + 1) * perSection;
+        doc += QStringLiteral("## Section %1\n\n").arg(section);
+        doc += QStringLiteral("| Name | Value | Notes |\n|------|:-----:|------:|\n");
+        for (int r = 0; r < 5; ++r)
+            doc += QStringLiteral("| row %1 | %2 | some *note* |\n").arg(r).arg(r * section);
+        doc += QStringLiteral("\n```cpp\nint f(int x) {\n    return x * 2; // twice\n}\n```\n\n");
+        while (doc.size() < sectionEnd) {
+            doc += QStringLiteral("A paragraph with **bold**, *italic*, `code` and a "
+                                  "[link](https://example.org/page) that runs on for a while "
+                                  "so that it wraps in the editor's column.\n\n"
+                                  "- first item\n- [ ] open task\n- [x] done task\n\n"
+                                  "> A quoted line.\n\n");
+        }
+        ++section;
+    }
+    return doc;
+}
+
+struct Fixture
+{
+    QTemporaryDir home;
+    QTemporaryDir folder;
+    std::unique_ptr<WorkspaceState> workspace;
+    std::unique_ptr<QWidget> window;
+    CodeEditorView* source = nullptr;
+    UnifiedBlockEditor* blocks = nullptr;
+
+    Fixture(const QString& text, bool withBlocks)
+    {
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        const QString path = folder.filePath(QStringLiteral("doc.md"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+        file.close();
+        workspace = std::make_unique<WorkspaceState>();
+        window = std::make_unique<QWidget>();
+        auto* layout = new QHBoxLayout(window.get());
+        source = new CodeEditorView(*workspace, window.get());
+        layout->addWidget(source);
+        if (withBlocks) {
+            blocks = new UnifiedBlockEditor(*workspace, window.get());
+            layout->addWidget(blocks);
+        }
+        window->resize(withBlocks ? 1400 : 900, 800);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        source->textView()->setFocus();
+        QApplication::processEvents();
+        workspace->openFile(path);
+        QApplication::processEvents();
+    }
+    void caretToMiddle() const
+    {
+        QTextCursor cursor = source->textView()->textCursor();
+        cursor.setPosition(source->textView()->document()->characterCount() / 2);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        source->textView()->setTextCursor(cursor);
+        QApplication::processEvents();
+    }
+    void key(const QString& text) const
+    {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, text);
+        QApplication::sendEvent(source->textView(), &press);
+    }
+};
+
+double percentile95(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[std::min(samples.size() - 1, size_t(samples.size() * 0.95))];
+}
+
+void report(benchmark::State& state, const std::vector<double>& samples)
+{
+    state.counters["p95_ms"] = percentile95(samples);
+    state.counters["max_ms"]
+        = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
+}
+
+template <typename Step> double timed(benchmark::State& state, Step&& step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    state.SetIterationTime(ms / 1000);
+    return ms;
+}
+
+void typeInTheMiddle(benchmark::State& state, bool withBlocks)
+{
+    Fixture fixture(makeDocument(state.range(0), int(state.range(1))), withBlocks);
+    fixture.caretToMiddle();
+    std::vector<double> samples;
+    qsizetype expected = fixture.workspace->currentFileContent().size();
+    for (auto _ : state) {
+        samples.push_back(timed(state, [&] { fixture.key(QStringLiteral("a")); }));
+        ++expected;
+        if (fixture.workspace->currentFileContent().size() != expected
+            || (fixture.blocks && fixture.blocks->markdown().size() != expected))
+            state.SkipWithError("the typed character did not reach the workspace and the views");
+        QApplication::processEvents();
+    }
+    report(state, samples);
+}
+
+void BM_SourceTypeCharacter(benchmark::State& state)
+{
+    typeInTheMiddle(state, false);
+}
+
+void BM_SourceTypeCharacterBothPanes(benchmark::State& state)
+{
+    typeInTheMiddle(state, true);
+}
+
+void BM_SourceOpen(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    Fixture fixture(QString(), false);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        fixture.workspace->setCurrentFileContent(QString());
+        QApplication::processEvents();
+        // Loaded, coloured and the first screen painted.
+        samples.push_back(timed(state, [&] {
+            fixture.workspace->setCurrentFileContent(doc);
+            fixture.source->textView()->viewport()->repaint();
+        }));
+    }
+    report(state, samples);
+}
+
+// Ten thousand matches of "needle" spread through the 1 MB document.
+QString documentWithMatches()
+{
+    QString doc = makeDocument(1 << 20, 100);
+    const qsizetype step = doc.size() / 10'000;
+    for (qsizetype i = 10'000; i > 0; --i)
+        doc.insert(i * step - step / 2, QStringLiteral(" needle "));
+    return doc;
+}
+
+void BM_SourceFindCountAndPaint(benchmark::State& state)
+{
+    Fixture fixture(documentWithMatches(), false);
+    fixture.workspace->setIsLocalSearchVisible(true);
+    std::vector<double> samples;
+    bool toggle = false;
+    for (auto _ : state) {
+        const QString query = toggle ? QStringLiteral("needle") : QStringLiteral("needle ");
+        toggle = !toggle;
+        samples.push_back(timed(state, [&] {
+            fixture.workspace->setLocalSearchQuery(query);
+            fixture.source->textView()->viewport()->repaint();
+            QApplication::processEvents(); // the count is published on the next turn
+        }));
+        if (fixture.workspace->totalLocalMatchCount() != 10'000)
+            state.SkipWithError("expected 10000 matches");
+    }
+    report(state, samples);
+}
+
+void BM_SourceFindNextMatch(benchmark::State& state)
+{
+    Fixture fixture(documentWithMatches(), false);
+    fixture.workspace->setIsLocalSearchVisible(true);
+    fixture.workspace->setLocalSearchQuery(QStringLiteral("needle"));
+    QApplication::processEvents();
+    std::vector<double> samples;
+    int index = 0;
+    for (auto _ : state) {
+        index = (index + 997) % 10'000;
+        samples.push_back(timed(state, [&] {
+            fixture.workspace->setCurrentLocalMatchIndex(index);
+            fixture.source->textView()->viewport()->repaint();
+        }));
+    }
+    report(state, samples);
+}
+
+} // namespace
+
+BENCHMARK(BM_SourceTypeCharacter)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);
+BENCHMARK(BM_SourceTypeCharacterBothPanes)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_SourceOpen)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_SourceFindCountAndPaint)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(6);
+BENCHMARK(BM_SourceFindNextMatch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
