@@ -9,9 +9,8 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QMutex>
-
-#include <cstdio>
 
 namespace quillon {
 
@@ -20,11 +19,13 @@ namespace {
 const QString kOptOutKey = AnalyticsSettings::telemetryOptOut.key();
 const QString kBuiltInAppID = QStringLiteral("6F1C2A9E-3B7D-4E58-9A0C-D2E4B6F81357");
 
+// The manager's progress lines are diagnostics: off the terminal unless asked for with
+// QT_LOGGING_RULES ("quillon.analytics.info=true").
+Q_LOGGING_CATEGORY(lcAnalytics, "quillon.analytics", QtWarningMsg)
+
 void writeLine(const QString& line)
 {
-    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    qCInfo(lcAnalytics, "%s", qUtf8Printable(line));
 }
 
 } // namespace

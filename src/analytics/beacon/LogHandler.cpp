@@ -4,7 +4,9 @@
 
 namespace quillon {
 
-Q_LOGGING_CATEGORY(lcBeacon, "Beacon.LogHandler")
+// Debug and info lines stay off the terminal unless asked for with QT_LOGGING_RULES
+// ("Beacon.LogHandler.debug=true"); errors always show.
+Q_LOGGING_CATEGORY(lcBeacon, "Beacon.LogHandler", QtWarningMsg)
 
 LogHandler::LogHandler(LogLevel logLevel, Handler handler)
     : m_logLevel(logLevel)
