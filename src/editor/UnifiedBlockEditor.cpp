@@ -13,6 +13,7 @@
 #include "markdown/MarkdownTableProjection.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/CommandBus.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -83,15 +84,18 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
-    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
+    // Our own edits come back as edits the text already holds; anything else replaces it.
+    DocumentSession& session = workspace.documentSession();
+    connect(&session, &DocumentSession::textReplaced, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
+    connect(&session, &DocumentSession::textEdited, this, [this](const TextEdit& edit) {
+        if (!edit.isAlreadyIn(m_markdown))
+            onWorkspaceContentChanged();
+    });
     // Another document may hold the very same text: the open cell and the history still
     // belong to the old one.
-    connect(&workspace, &WorkspaceState::activeTabURLChanged, this, [this] {
-        m_tableEditor->teardown();
-        m_undo.clear();
-        reload(m_workspace.currentFileContent(), 0);
-    });
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
+        &UnifiedBlockEditor::onWorkspaceContentChanged);
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file.
     connect(&workspace, &WorkspaceState::documentErrorChanged, this,
@@ -103,6 +107,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
         &CommandBus::shared(), &CommandBus::scrollToLine, this, &UnifiedBlockEditor::scrollToLine);
 
     setDarkMode(false);
+    m_shownDocument = workspace.activeTabURL();
     reload(workspace.currentFileContent(), 0);
 }
 
@@ -159,15 +164,17 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 
 void UnifiedBlockEditor::onWorkspaceContentChanged()
 {
-    // The echo of our own edit is the text we hold.
-    const QString text = m_workspace.currentFileContent();
-    if (!MarkdownTextViewSupport::needsHighlight(text, m_isDarkMode, m_fontSize, true, m_styled))
+    const QString& text = m_workspace.currentFileContent();
+    const bool otherDocument = m_workspace.activeTabURL() != m_shownDocument;
+    if (!otherDocument
+        && !MarkdownTextViewSupport::needsHighlight(text, m_isDarkMode, m_fontSize, true, m_styled))
         return;
     // Replaced from outside (another document, a reload): an open cell belongs to the old text,
     // and so does the history.
     m_tableEditor->teardown();
     m_undo.clear();
-    reload(text, caretMarkdownOffset());
+    m_shownDocument = m_workspace.activeTabURL();
+    reload(text, otherDocument ? 0 : caretMarkdownOffset());
 }
 
 void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret)

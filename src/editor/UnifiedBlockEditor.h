@@ -107,7 +107,7 @@ private:
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
     bool applyReplacement(const MarkdownReplacement& change);
     bool handleEditingKey(MarkdownTextView::EditingKey key);
-    void writeToWorkspace();
+    void writeToWorkspace(const MarkdownReplacement& change);
     void centerTextColumn();
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     // The start and end (before its line break) of the Markdown lines a change touches.
@@ -151,6 +151,7 @@ private:
     // The inputs of the last styling; its text is the document's Markdown as last written.
     MarkdownTextViewSupport::HighlightState m_styled { QString(), false, 15.0, true };
     QString& m_markdown = *m_styled.text;
+    QString m_shownDocument; // the active tab whose text is shown
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     qreal m_contentWidth = defaultContentWidth;

@@ -15,9 +15,20 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
+
+// True when text[from, to) holds a table's object character.
+bool holdsObject(const QString& text, qsizetype from, qsizetype to)
+{
+    from = qMax<qsizetype>(0, from);
+    to = qMin(text.size(), to);
+    return from < to
+        && QStringView(text).mid(from, to - from).contains(QChar::ObjectReplacementCharacter);
+}
 
 bool containsAnyOf(QStringView text, QStringView characters)
 {
@@ -43,24 +54,47 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     if (m_isProgrammatic)
         return;
     const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
+    const AttributedText& storage = m_projected->storage();
+    const qsizetype lengthBefore = storage.length();
+    const qsizetype removedInStorage = std::clamp<qsizetype>(removed, 0, lengthBefore - position);
+    // A change away from every table maps one to one onto the Markdown: it travels as that
+    // range and its replacement, and the rest of the text is never looked at.
+    bool plain = m_tableLineBreaks.isEmpty()
+        && !holdsObject(storage.text(), position - 1, position + removedInStorage + 1);
+    const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
     m_projected->mirrorDocumentChange(position, removed, added);
-    QString markdown = m_projected->markdown();
-    const bool separated = separateTablesFromText(markdown, position, added);
-    if (markdown == m_markdown) {
-        // A change of formats only, or a line break under a table deleted in the view only.
-        if (separated) {
-            m_reloadPending = true;
-            schedulePendingWork();
+    const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
+    plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
+    MarkdownReplacement change;
+    bool separated = false;
+    if (plain) {
+        change = MarkdownReplacement::between(m_markdown.mid(markdownStart, removedInStorage),
+            storage.text().mid(position, insertedInStorage));
+        change.position += int(markdownStart);
+        change.caretAfter += int(markdownStart);
+        if (change.isEmpty())
+            return; // a change of formats only
+    } else {
+        QString markdown = m_projected->markdown();
+        separated = separateTablesFromText(markdown, position, added);
+        if (markdown == m_markdown) {
+            // A change of formats only, or a line break under a table deleted in the view only.
+            if (separated) {
+                m_reloadPending = true;
+                schedulePendingWork();
+            }
+            return;
         }
-        return;
+        change = MarkdownReplacement::between(m_markdown, markdown);
     }
-    MarkdownReplacement change = MarkdownReplacement::between(m_markdown, markdown);
     change.caretBefore = int(caretBefore);
     if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
         change.caretAfter = int(withTableLineBreaks(caretMarkdownOffset()));
     m_undo.record(change, m_editKind);
     const bool mayChangeTables = tableStructureMayHaveChanged(change);
-    if (mayRestyleFarAway(change)) {
+    const bool farAway = mayRestyleFarAway(change);
+    m_markdown.replace(change.position, change.removed.size(), change.inserted);
+    if (farAway) {
         markAllParagraphsDirty();
     } else {
         QTextDocument* document = m_view->document();
@@ -68,9 +102,8 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
             document->findBlock(position + added).blockNumber());
         markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
     }
-    m_markdown = markdown;
     m_editSinceCaretMove = true;
-    writeToWorkspace();
+    writeToWorkspace(change);
     if (separated
         || (mayChangeTables
             && m_projected->tableCount()
@@ -190,9 +223,10 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
         || line.contains(QChar::ObjectReplacementCharacter);
 }
 
-void UnifiedBlockEditor::writeToWorkspace()
+void UnifiedBlockEditor::writeToWorkspace(const MarkdownReplacement& change)
 {
-    m_workspace.documentSession().setUserText(m_markdown);
+    m_workspace.documentSession().applyUserEdit(
+        change.position, change.removed.size(), change.inserted);
 }
 
 void UnifiedBlockEditor::onCursorPositionChanged()
@@ -337,7 +371,7 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
     if (!inPlace)
         reload(markdown, change.caretAfter);
     m_view->ensureCursorVisible();
-    writeToWorkspace();
+    writeToWorkspace(change);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "workspace/DocumentSession.h"
 
 #include <gtest/gtest.h>
 
@@ -352,4 +353,72 @@ TEST(BlockEditorInput, OnlyACarriageReturnIsWrittenAsOne)
     h.key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(h.content(), QStringView(u"a\u240Dxypq\rb\n").toString());
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+}
+
+TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
+{
+    QString doc;
+    for (int i = 0; i < 400; ++i)
+        doc += QStringLiteral("Line %1 with **bold** words\n").arg(i);
+    doc += QStringLiteral("\n| a | b |\n|---|---|\n| 1 | 2 |\nafter the table\n");
+    EditorHarness h(doc);
+    QList<TextEdit> edits;
+    QObject::connect(&h.workspace->documentSession(), &DocumentSession::textEdited,
+        [&](const TextEdit& edit) { edits.append(edit); });
+    auto expectEdit = [&](qsizetype position, qsizetype removed, const QString& inserted) {
+        ASSERT_FALSE(edits.isEmpty());
+        EXPECT_EQ(edits.last().position, position);
+        EXPECT_EQ(edits.last().removedLength, removed);
+        EXPECT_EQ(edits.last().inserted, inserted);
+    };
+
+    const qsizetype line = doc.indexOf(QStringLiteral("Line 300 "));
+    h.setCaret(line + 4);
+    h.type(QStringLiteral("xy"));
+    ASSERT_EQ(edits.size(), 2);
+    expectEdit(line + 5, 0, QStringLiteral("y"));
+    doc.insert(line + 4, QStringLiteral("xy"));
+    EXPECT_EQ(h.content(), doc);
+
+    // Typing over a selection, and a backspace that joins two lines.
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(int(line));
+    cursor.setPosition(int(line + 4), QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+    h.type(QStringLiteral("Ro"));
+    doc.replace(line, 4, QStringLiteral("Ro"));
+    ASSERT_GE(edits.size(), 4);
+    EXPECT_EQ(edits.at(2).position, line);
+    EXPECT_EQ(edits.at(2).removedLength, 4);
+    EXPECT_EQ(edits.at(2).inserted, QStringLiteral("R"));
+    expectEdit(line + 1, 0, QStringLiteral("o"));
+    h.setCaret(line);
+    h.key(Qt::Key_Backspace);
+    doc.remove(line - 1, 1);
+    expectEdit(line - 1, 1, QString());
+    EXPECT_EQ(h.content(), doc);
+
+    // Beside a table the text is still exact, and the edit still only its range.
+    const qsizetype after = doc.indexOf(QStringLiteral("after the table"));
+    h.setCaret(after);
+    h.type(QStringLiteral("z"));
+    doc.insert(after, u'z');
+    EXPECT_EQ(h.content(), doc);
+    expectEdit(after, 0, QStringLiteral("z"));
+    EXPECT_EQ(h.onDisk(), doc.toUtf8());
+}
+
+TEST(BlockEditorInput, OpeningAnotherDocumentLoadsItOnceWithTheCaretAtItsStart)
+{
+    EditorHarness h(QStringLiteral("first document\n"));
+    h.setCaret(6);
+    const QString other = h.tree.write(QStringLiteral("other.md"), "# Other\n\nbody text here\n");
+    int loads = 0;
+    QObject::connect(h.editor.get(), &UnifiedBlockEditor::presented, [&] { ++loads; });
+    h.workspace->openFile(other);
+    QApplication::processEvents();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(h.editor->markdown(), QStringLiteral("# Other\n\nbody text here\n"));
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
+    EXPECT_FALSE(h.editor->canUndo());
 }
