@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QListView;
+class QStackedWidget;
+
+namespace quillon {
+
+class SearchResultsDelegate;
+class SearchResultsModel;
+class WorkspaceState;
+
+// The project search results: a header with the number of hits, then one row per hit (icon,
+// name, ":line", the line in monospace, the path below the workspace folder), or "No matches
+// found". A click opens the document at the hit's line, or expands a folder hit.
+//
+// Reads: WorkspaceState::globalSearchResults. Writes: openFileAndScroll.
+class SearchResultsView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SearchResultsView(WorkspaceState& workspace, QWidget* parent = nullptr);
+
+    void setDarkMode(bool dark);
+    QListView* list() const { return m_list; }
+    QString countText() const;
+    bool isShowingNoMatches() const;
+
+private:
+    void refresh();
+
+    WorkspaceState& m_workspace;
+    SearchResultsModel* m_model;
+    SearchResultsDelegate* m_delegate;
+    QLabel* m_title;
+    QLabel* m_count;
+    QStackedWidget* m_body;
+    QWidget* m_empty;
+    QLabel* m_emptyIcon;
+    QLabel* m_emptyText;
+    QListView* m_list;
+    bool m_dark = false;
+};
+
+} // namespace quillon
