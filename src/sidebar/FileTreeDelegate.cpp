@@ -45,7 +45,7 @@ void FileTreeDelegate::paint(
     painter->save();
     QColor background = Qt::transparent;
     if (m_dropTarget.isValid() && m_dropTarget == index) {
-        background = AppColors::accent(option.palette);
+        background = AppColors::accentIn(m_dark);
         background.setAlphaF(0.2f);
     } else if (selected) {
         background = AppColors::sidebarRowSelected(m_dark);
@@ -63,7 +63,7 @@ void FileTreeDelegate::paint(
     }
     x += kDisclosureWidth + kSpacing;
     const QColor iconColor = isDirectory ? AppColors::folderIcon(m_dark)
-        : selected                       ? AppColors::accent(option.palette)
+        : selected                       ? AppColors::accentIn(m_dark)
                                          : AppColors::fileIcon(m_dark, false);
     RowPainting::drawSymbol(*painter, index.data(FileTreeModel::SymbolRole).toString(), kIconSize,
         iconColor, x, kIconSize, row);

@@ -51,7 +51,6 @@ FileTreeView::FileTreeView(WorkspaceState& workspace, QWidget* parent)
     m_notice = new QLabel(viewport());
     m_notice->setWordWrap(true);
     m_notice->setFont(RowPainting::font(11));
-    m_notice->setContentsMargins(8, 4, 8, 4);
     m_notice->hide();
 
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this,
@@ -75,11 +74,10 @@ void FileTreeView::setDarkMode(bool dark)
 {
     m_dark = dark;
     m_delegate->setDarkMode(dark);
-    QPalette notice = m_notice->palette();
-    notice.setColor(QPalette::Window, AppColors::gitError());
-    notice.setColor(QPalette::WindowText, Qt::white);
-    m_notice->setPalette(notice);
-    m_notice->setAutoFillBackground(true);
+    m_notice->setStyleSheet(QStringLiteral(
+        "QLabel { background: %1; color: %2; border-radius: 4px; padding: 3px 6px; }")
+                                .arg(AppColors::gitError().name(QColor::HexArgb),
+                                    AppColors::whiteAt(1).name(QColor::HexArgb)));
     if (m_renameField) {
         m_renameField->setStyleSheet(
             QStringLiteral("QLineEdit { background: %1; color: %2; border: 1px solid %3;"

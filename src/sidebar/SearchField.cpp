@@ -69,8 +69,7 @@ void SearchField::setDarkMode(bool dark)
     const QColor secondary = AppColors::secondaryLabel(dark);
     const qreal dpr = devicePixelRatioF();
     m_icon->setPixmap(RowPainting::symbol(QStringLiteral("magnifyingglass"), 11, secondary, dpr));
-    m_clear->setIcon(
-        QIcon(RowPainting::symbol(QStringLiteral("xmark.circle.fill"), 11, secondary, dpr)));
+    m_clear->setIcon(QIcon(RowPainting::symbol(QStringLiteral("xmark"), 11, secondary, dpr)));
     m_clear->setIconSize(QSize(11, 11));
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);

@@ -66,7 +66,7 @@ public:
             path.addRoundedRect(QRectF(box), 5, 5);
             painter->fillPath(path, AppColors::sidebarRowHover(dark));
         }
-        const QColor accent = AppColors::accent(option.palette);
+        const QColor accent = AppColors::accentIn(dark);
         const int right = box.right() - kPadX;
         int y = box.top() + kPadY;
         int x = box.left() + kPadX;

@@ -103,7 +103,7 @@ void SidebarButton::paintEvent(QPaintEvent*)
     }
     const bool link = m_look == Look::Link;
     const QColor symbolColor = link
-        ? (m_hovered ? AppColors::accent(palette())
+        ? (m_hovered ? AppColors::accentIn(m_dark)
                      : scaledAlpha(AppColors::secondaryLabel(m_dark), 0.8))
         : AppColors::sidebarSettingsIcon(m_dark, m_hovered);
     const QColor textColor = link ? AppColors::sidebarLinkText(m_dark, m_hovered)
