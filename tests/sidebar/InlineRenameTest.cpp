@@ -11,6 +11,7 @@ class InlineRenameTest : public SidebarTest
 protected:
     QLineEdit* startRename(const QString& relative)
     {
+        waitForQuietWatcher();
         chooseFromMenu(relative, "Rename");
         QLineEdit* field = treeView()->renameField();
         EXPECT_NE(field, nullptr);

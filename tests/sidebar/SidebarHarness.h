@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
@@ -31,6 +32,21 @@ protected:
         QApplication::setActiveWindow(view.get());
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
         settle();
+    }
+
+    // Waits until the folder watcher has reported what the test wrote: its rebuild would end a
+    // rename under way, as it should.
+    void waitForQuietWatcher()
+    {
+        QElapsedTimer quiet;
+        quiet.start();
+        const auto onRebuild = QObject::connect(
+            state.get(), &WorkspaceState::rootNodeChanged, [&quiet] { quiet.restart(); });
+        QElapsedTimer total;
+        total.start();
+        while (quiet.elapsed() < 400 && total.elapsed() < 3000)
+            QTest::qWait(20);
+        QObject::disconnect(onRebuild);
     }
 
     FileTreeView* treeView() const { return view->fileTree(); }
@@ -80,7 +96,12 @@ protected:
                 chosen = action;
         }
         ASSERT_NE(chosen, nullptr) << item.toStdString();
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
+        // By keyboard: a click is ignored by a menu when the pointer has not moved since it
+        // opened, which depends on where earlier tests left the pointer.
+        for (int i = 0; i < menu->actions().size() && menu->activeAction() != chosen; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        ASSERT_EQ(menu->activeAction(), chosen);
+        QTest::keyClick(menu, Qt::Key_Return);
         settle();
         QApplication::setActiveWindow(view.get()); // what closing the popup does on screen
         settle();
