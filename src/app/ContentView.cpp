@@ -46,7 +46,7 @@ ContentView::ContentView(
     , m_workspace(std::make_unique<WorkspaceState>())
 {
     if (attach)
-        attach(*m_workspace);
+        m_services = attach(*m_workspace);
     setWindowTitle(QStringLiteral("Quillon"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(1280, 820);
@@ -178,9 +178,9 @@ void ContentView::connectCommands()
     connect(&bus, &CommandBus::openGitRepo, this, [&ws] { ws.setShowingConnectGitModal(true); });
     connect(&bus, &CommandBus::toggleAgentChat, this,
         [&ws] { ws.setIsAgentChatOpen(!ws.isAgentChatOpen()); });
-    connect(&bus, &CommandBus::syncGit, this, [&ws] {
-        if (auto* git = dynamic_cast<WorkspaceGit*>(ws.gitHooks()))
-            git->syncNow();
+    connect(&bus, &CommandBus::syncGit, this, [this] {
+        if (m_services.git)
+            m_services.git->syncNow();
     });
     connect(&bus, &CommandBus::openSettings, this, [&ws] { ws.setShowingSettingsModal(true); });
     connect(&bus, &CommandBus::zoomIn, this, &ContentView::zoomIn);

@@ -14,6 +14,7 @@ class QStackedWidget;
 
 namespace quillon {
 
+class AgentProcessBridge;
 class CommandBus;
 class DocumentAnalyzer;
 class EditorArea;
@@ -21,6 +22,7 @@ class StartPage;
 class TopBar;
 class UserPrompts;
 class WidthResizableDivider;
+class WorkspaceGit;
 class WorkspaceState;
 
 // The main window: it creates and owns the window's one WorkspaceState and composes the views
@@ -65,9 +67,15 @@ public:
     static constexpr double kAssistantMaxWidth = 600;
     static constexpr qreal kEditorContentWidth = 720;
 
+    // The services attached to the window's workspace, handed to the views that need them.
+    struct Services
+    {
+        WorkspaceGit* git = nullptr;
+        AgentProcessBridge* agent = nullptr;
+    };
     // Gives a new workspace its services (git orchestration, assistant bridge) before any view
-    // sees it; tests pass none.
-    using AttachServices = std::function<void(WorkspaceState&)>;
+    // sees it and returns them; tests may attach none.
+    using AttachServices = std::function<Services(WorkspaceState&)>;
 
     ContentView(CommandBus& commandBus, UserPrompts& prompts, const AttachServices& attach = {},
         QWidget* parent = nullptr);
@@ -76,6 +84,9 @@ public:
     WorkspaceState& workspace() const { return *m_workspace; }
     CommandBus& commandBus() const { return m_commandBus; }
     SheetPresenter& sheets() const { return *m_sheets; }
+    // The attached services; null when none was attached (views that need them are left out).
+    WorkspaceGit* git() const { return m_services.git; }
+    AgentProcessBridge* agentBridge() const { return m_services.agent; }
     // The token estimate (tokenCount, tokenCountChanged) and the word and character counts.
     DocumentAnalyzer& analyzer() const { return *m_analyzer; }
     EditorArea* editorArea() const { return m_editorArea; }
@@ -135,6 +146,7 @@ private:
     CommandBus& m_commandBus;
     UserPrompts& m_prompts;
     std::unique_ptr<WorkspaceState> m_workspace;
+    Services m_services;
     SheetPresenter* m_sheets = nullptr;
     DocumentAnalyzer* m_analyzer = nullptr;
     QString m_themeMode;
@@ -154,6 +166,7 @@ private:
     // ---- installEditorArea (ContentView_Editor.cpp) ----
     // ---- installSidebar (ContentView_Sidebar.cpp) ----
     // ---- installGitViews (ContentView_Git.cpp) ----
+    class GitSyncWidgetView* m_gitSyncWidget = nullptr;
     // ---- installAssistant (ContentView_Assistant.cpp) ----
     // ---- installSettings (ContentView_Settings.cpp) ----
 };

@@ -25,8 +25,8 @@ QuillonApp::QuillonApp()
         Updater::configuredFeedURL(), QStringLiteral(QUILLON_VERSION), UserPrompts::current());
     m_window = std::make_unique<ContentView>(
         CommandBus::shared(), UserPrompts::current(), [](WorkspaceState& workspace) {
-            attachWorkspaceGit(workspace);
-            attachAgentBridge(workspace);
+            return ContentView::Services { &attachWorkspaceGit(workspace),
+                &attachAgentBridge(workspace) };
         });
     AppMenus::install(*m_window, CommandBus::shared(), m_updater.get());
 }

@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+
 namespace quillon {
 
 // One run of git: its arguments, working folder and the settings it gets through the environment.
@@ -23,6 +26,8 @@ struct GitInvocation
     bool noOptionalLocks = false;
     // Longest time the run may take before it is stopped; 0 waits for as long as git runs.
     int timeoutMs = 0;
+    // Set by the user to stop the run (a clone the user cancelled); checked while git runs.
+    std::shared_ptr<const std::atomic<bool>> cancelled;
 };
 
 // What one run produced.
@@ -36,6 +41,8 @@ struct GitRunResult
     QString launchError;
     // The run exceeded its time limit and was stopped; `standardError` says so.
     bool timedOut = false;
+    // The run was stopped because the user cancelled it.
+    bool cancelled = false;
 
     bool succeeded() const { return started && exitCode == 0; }
     // The failure of a run that did not succeed: processFailed, or launchFailed.

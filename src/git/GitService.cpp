@@ -3,6 +3,7 @@
 #include "git/GitJobQueue.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QProcess>
@@ -10,6 +11,8 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QUrl>
+
+#include <algorithm>
 
 #include <signal.h>
 #include <unistd.h>
@@ -112,6 +115,29 @@ QString timeoutMessage(const GitInvocation& invocation)
         .arg(invocation.arguments.value(0), span);
 }
 
+// Waits for git to end, but no longer than the run's time limit and only until the user
+// cancels it. False when git is still running.
+bool waitUntilFinishedOrStopped(QProcess& process, const GitInvocation& invocation)
+{
+    if (!invocation.cancelled)
+        return process.waitForFinished(invocation.timeoutMs > 0 ? invocation.timeoutMs : -1);
+    QElapsedTimer clock;
+    clock.start();
+    constexpr int kSliceMs = 100;
+    while (!invocation.cancelled->load()) {
+        int slice = kSliceMs;
+        if (invocation.timeoutMs > 0) {
+            const qint64 left = invocation.timeoutMs - clock.elapsed();
+            if (left <= 0)
+                return false;
+            slice = int(std::min<qint64>(left, kSliceMs));
+        }
+        if (process.waitForFinished(slice) || process.state() == QProcess::NotRunning)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 GitRunResult GitService::run(const GitInvocation& invocation) const
@@ -138,8 +164,9 @@ GitRunResult GitService::run(const GitInvocation& invocation) const
     }
     result.started = true;
     // waitForFinished drains both pipes while git runs, so large outputs cannot block it.
-    const int limit = invocation.timeoutMs > 0 ? invocation.timeoutMs : -1;
-    if (!process.waitForFinished(limit) && process.state() != QProcess::NotRunning) {
+    const bool stopped = !waitUntilFinishedOrStopped(process, invocation);
+    result.cancelled = invocation.cancelled && invocation.cancelled->load();
+    if (stopped && process.state() != QProcess::NotRunning) {
         // git runs in its own process group (setsid above): stop its helpers (remote-https,
         // ssh) with it, or they would keep the connection and the pipes open. A terminated
         // clone removes its half-made folder; a group that ignores that is killed.
@@ -152,7 +179,8 @@ GitRunResult GitService::run(const GitInvocation& invocation) const
         result.timedOut = true;
         result.exitCode = -1;
         result.standardOutput = process.readAllStandardOutput();
-        result.standardError = timeoutMessage(invocation).toUtf8();
+        result.standardError = result.cancelled ? QByteArrayLiteral("Cancelled.\n")
+                                                : timeoutMessage(invocation).toUtf8();
         return result;
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -217,7 +217,7 @@ void GitService::stageDeletion(const QString& folder, const QString& targetPath)
 }
 
 GitResult<void> GitService::clone(const QString& repoURLString, const std::optional<QString>& token,
-    const QString& destinationPath)
+    const QString& destinationPath, std::shared_ptr<const std::atomic<bool>> cancelled)
 {
     // An address that git would read as an option, or that holds control characters, is refused
     // before anything runs. Anything else goes to git as typed: scp-like "user@host:path"
@@ -234,10 +234,27 @@ GitResult<void> GitService::clone(const QString& repoURLString, const std::optio
     invocation.config = tokenConfig(token.value_or(QString()), repoURLString);
     // A first clone transfers the whole history: give it longer than a fetch.
     invocation.timeoutMs = 3 * networkTimeoutMs();
+    invocation.cancelled = std::move(cancelled);
     const GitRunResult r = run(invocation);
     if (!r.succeeded())
         return r.error();
     return {};
+}
+
+GitResult<QStringList> GitService::unmergedPaths(const QString& folder)
+{
+    const QString root = topLevel(folder).value_or(folder);
+    const GitRunResult listing = runIn(root,
+        { QStringLiteral("diff"), QStringLiteral("--name-only"), QStringLiteral("-z"),
+            QStringLiteral("--diff-filter=U") });
+    if (!listing.succeeded())
+        return listing.error();
+    QStringList paths;
+    for (const QByteArray& entry : listing.standardOutput.split('\0')) {
+        if (!entry.isEmpty() && !paths.contains(QString::fromUtf8(entry)))
+            paths.append(QString::fromUtf8(entry));
+    }
+    return paths;
 }
 
 GitResult<ConflictVersions> GitService::getConflictDiff(

@@ -70,6 +70,17 @@ bool KeychainManager::deleteToken(const QString& host)
     return store()->remove(service(), host);
 }
 
+std::optional<QString> KeychainManager::cleanedEntry(const QString& typed)
+{
+    const QString trimmed = typed.trimmed();
+    for (const QChar c : trimmed) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            return std::nullopt;
+    }
+    return trimmed;
+}
+
 QStringList KeychainManager::getAllSavedHosts()
 {
     QStringList hosts = store()->accounts(service());

@@ -28,6 +28,11 @@ struct KeychainManager
     // The hosts with a stored token, sorted, each once.
     static QStringList getAllSavedHosts();
 
+    // A token or host as typed, with whitespace and line breaks around it removed; nothing when
+    // what remains still holds a line break or another control character, which would corrupt
+    // the HTTP header or the keyring entry.
+    static std::optional<QString> cleanedEntry(const QString& typed);
+
     // The store behind the functions; the system keyring unless replaced (tests use memory).
     static std::shared_ptr<SecretStore> store();
     static void setStore(std::shared_ptr<SecretStore> store);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
+
 #include "git/ConflictChoice.h"
 #include "git/ConflictVersions.h"
 #include "git/GitResult.h"
@@ -43,8 +46,10 @@ public:
     // The connect dialog: stores a non-empty token under the address's host, then connects the
     // destination when it is already a repository, or clones into it; on success the destination
     // becomes the workspace folder (also when the dialog is gone), then `done` gets no error.
-    void connectRepository(const QString& repoURL, const QString& token, const QString& destination,
-        QObject* receiver, std::function<void(std::optional<GitError>)> done);
+    // Setting the returned flag stops a running clone; nothing is opened after that.
+    std::shared_ptr<std::atomic<bool>> connectRepository(const QString& repoURL,
+        const QString& token, const QString& destination, QObject* receiver,
+        std::function<void(std::optional<GitError>)> done);
 
     // The conflict dialog. Paths are relative to the repository root, as the conflict list holds
     // them. Resolving and completing reload open documents that git changed on disk.
@@ -53,6 +58,8 @@ public:
     void resolveConflict(const QString& filePath, ConflictChoice choice, QObject* receiver,
         std::function<void(GitResult<void>)> done);
     void completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done);
+    // The paths of the workspace's repository that git still lists as unmerged.
+    void listUnmergedPaths(QObject* receiver, std::function<void(GitResult<QStringList>)> done);
 
     // "Auto-save by Quillon (" + short date and medium time + ")".
     static QString autoSaveMessage(

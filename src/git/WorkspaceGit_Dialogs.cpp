@@ -32,20 +32,21 @@ struct ConnectOutcome
 
 } // namespace
 
-void WorkspaceGit::connectRepository(const QString& repoURL, const QString& token,
-    const QString& destination, QObject* receiver,
+std::shared_ptr<std::atomic<bool>> WorkspaceGit::connectRepository(const QString& repoURL,
+    const QString& token, const QString& destination, QObject* receiver,
     std::function<void(std::optional<GitError>)> done)
 {
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
     if (destination.isEmpty())
-        return;
+        return cancelled;
     const QString url = trimSpacesAndTabs(repoURL);
     const QString trimmedToken = trimSpacesAndTabs(token);
     QPointer<QObject> dialog(receiver);
-    // Guarded by this object, not the dialog: a clone that succeeds after the dialog was
-    // cancelled still opens the folder.
+    // Guarded by this object, not the dialog: a connection that succeeds after the dialog was
+    // closed without cancelling still opens the folder.
     GitService::shared().submit<ConnectOutcome>(
         destination, this,
-        [url, trimmedToken, destination] {
+        [url, trimmedToken, destination, cancelled] {
             GitService& git = GitService::shared();
             ConnectOutcome outcome;
             if (!trimmedToken.isEmpty())
@@ -53,7 +54,7 @@ void WorkspaceGit::connectRepository(const QString& repoURL, const QString& toke
             if (!git.isGitRepository(destination)) {
                 const auto cloned = git.clone(url,
                     trimmedToken.isEmpty() ? std::nullopt : std::optional<QString>(trimmedToken),
-                    destination);
+                    destination, cancelled);
                 if (!cloned) {
                     outcome.error = cloned.error();
                     return outcome;
@@ -63,7 +64,9 @@ void WorkspaceGit::connectRepository(const QString& repoURL, const QString& toke
             git.configureCredentialHelper(destination);
             return outcome;
         },
-        [this, destination, dialog, done](const ConnectOutcome& outcome) {
+        [this, destination, dialog, done, cancelled](const ConnectOutcome& outcome) {
+            if (cancelled->load())
+                return;
             if (outcome.cloned)
                 AnalyticsManager::shared().track(
                     AnalyticsEvent::gitSyncExecuted(QStringLiteral("clone")));
@@ -72,6 +75,7 @@ void WorkspaceGit::connectRepository(const QString& repoURL, const QString& toke
             if (dialog && done)
                 done(outcome.error);
         });
+    return cancelled;
 }
 
 void WorkspaceGit::loadConflictVersions(const QString& filePath, QObject* receiver,
@@ -122,6 +126,17 @@ void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult
             if (dialog && done)
                 done(result);
         });
+}
+
+void WorkspaceGit::listUnmergedPaths(
+    QObject* receiver, std::function<void(GitResult<QStringList>)> done)
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty())
+        return;
+    GitService::shared().submit<GitResult<QStringList>>(
+        folder, receiver, [folder] { return GitService::shared().unmergedPaths(folder); },
+        std::move(done));
 }
 
 } // namespace quillon

@@ -30,6 +30,10 @@ QString themeName(const QString& symbol)
         { QStringLiteral("moon"), QStringLiteral("weather-clear-night-symbolic") },
         { QStringLiteral("sidebar.left"), QStringLiteral("sidebar-show-symbolic") },
         { QStringLiteral("arrow.up.right.square"), QStringLiteral("document-send-symbolic") },
+        { QStringLiteral("xmark.circle.fill"), QStringLiteral("window-close-symbolic") },
+        { QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning-symbolic") },
+        { QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok-symbolic") },
+        { QStringLiteral("square.and.arrow.down.on.square"), QStringLiteral("folder-download-symbolic") },
     };
     return names.value(symbol);
 }
