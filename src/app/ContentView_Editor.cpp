@@ -1,21 +1,82 @@
-// The editor column's views: the block editor (and, to come, the source pane, the view-mode
-// toggle, the status bar and the find bar).
+// The editor column's views: the source pane and the block editor in the editor area, the
+// view-mode toggle in the top bar, the status bar under them and the find bar over them.
 #include "app/ContentView.h"
 #include "app/EditorArea.h"
+#include "editor/CodeEditorView.h"
+#include "editor/LocalSearchSteps.h"
+#include "editor/LocalSearchView.h"
+#include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
+#include "editor/ViewModeToggle.h"
+#include "workspace/DocumentAnalyzer.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QTimer>
 
 namespace quillon {
 
 void ContentView::installEditorArea()
 {
-    auto* blocks = new UnifiedBlockEditor(workspace());
+    WorkspaceState& ws = workspace();
+    auto* blocks = new UnifiedBlockEditor(ws);
     blocks->setContentWidth(kEditorContentWidth);
     blocks->setDarkMode(isDarkMode());
     blocks->setFontSize(fontSize());
     connect(this, &ContentView::darkModeChanged, blocks, &UnifiedBlockEditor::setDarkMode);
     connect(this, &ContentView::fontSizeChanged, blocks, &UnifiedBlockEditor::setFontSize);
+    auto* source = new CodeEditorView(ws);
+    source->setDarkMode(isDarkMode());
+    source->setFontSize(fontSize());
+    connect(this, &ContentView::darkModeChanged, source, &CodeEditorView::setDarkMode);
+    connect(this, &ContentView::fontSizeChanged, source, &CodeEditorView::setFontSize);
+    editorArea()->setSourcePane(source);
     editorArea()->setBlocksPane(blocks);
-    editorArea()->setMode(EditorMode::Blocks);
+    editorArea()->setMode(kDefaultEditorMode);
+
+    auto* toggle = new ViewModeToggle;
+    toggle->setMode(editorArea()->mode());
+    toggle->setDarkMode(isDarkMode());
+    connect(toggle, &ViewModeToggle::modeChanged, editorArea(), &EditorArea::setMode);
+    connect(editorArea(), &EditorArea::modeChanged, toggle, &ViewModeToggle::setMode);
+    connect(this, &ContentView::darkModeChanged, toggle, &ViewModeToggle::setDarkMode);
+    setSlotContent(Slot::ViewModeToggle, toggle);
+
+    auto* status = new StatusBarView;
+    status->setDarkMode(isDarkMode());
+    connect(this, &ContentView::darkModeChanged, status, &StatusBarView::setDarkMode);
+    // Counting a long text's characters takes a while: once per turn of the event loop, however
+    // many edits it brought.
+    auto* recount = new QTimer(status);
+    recount->setSingleShot(true);
+    recount->setInterval(0);
+    connect(recount, &QTimer::timeout, status, [status, &ws] {
+        const QString text = ws.currentFileContent();
+        status->setWordAndCharCount(
+            DocumentAnalyzer::wordCount(text), DocumentAnalyzer::characterCount(text));
+    });
+    connect(&ws, &WorkspaceState::currentFileContentChanged, recount, qOverload<>(&QTimer::start));
+    connect(
+        &analyzer(), &DocumentAnalyzer::tokenCountChanged, status, &StatusBarView::setTokenCount);
+    connect(&ws, &WorkspaceState::yamlValidationResultChanged, status,
+        [status, &ws] { status->setYamlValidationResult(ws.yamlValidationResult()); });
+    connect(&ws, &WorkspaceState::lastSaveErrorChanged, status,
+        [status, &ws] { status->setSaveError(ws.lastSaveError()); });
+    connect(&ws, &WorkspaceState::documentErrorChanged, status,
+        [status, &ws] { status->setDocumentError(ws.documentError()); });
+    status->setValues(ws.yamlValidationResult(), analyzer().tokenCount(), 0, 0);
+    status->setSaveError(ws.lastSaveError());
+    status->setDocumentError(ws.documentError());
+    recount->start();
+    setSlotContent(Slot::StatusBar, status);
+
+    auto* find = new LocalSearchView(ws);
+    find->setDarkMode(isDarkMode());
+    connect(this, &ContentView::darkModeChanged, find, &LocalSearchView::setDarkMode);
+    connect(find, &LocalSearchView::nextRequested, this, [&ws] { LocalSearchSteps::stepNext(ws); });
+    connect(find, &LocalSearchView::previousRequested, this,
+        [&ws] { LocalSearchSteps::stepPrevious(ws); });
+    connect(find, &LocalSearchView::closeRequested, this, [&ws] { LocalSearchSteps::close(ws); });
+    setSlotContent(Slot::FindBar, find);
 }
 
 } // namespace quillon

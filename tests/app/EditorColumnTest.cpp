@@ -1,0 +1,136 @@
+// The editor column as the window composes it: both panes by default and the mode toggle in the
+// top bar, typing in either pane reaching the other and the file, the status bar's figures and
+// problems, and the find bar over the panes.
+#include "WindowHarness.h"
+
+#include "app/EditorArea.h"
+#include "editor/CodeEditorView.h"
+#include "editor/LocalSearchView.h"
+#include "editor/StatusBarView.h"
+#include "editor/UnifiedBlockEditor.h"
+#include "editor/ViewModeToggle.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+class EditorColumnTest : public WindowTest
+{
+protected:
+    CodeEditorView* source() const
+    {
+        return qobject_cast<CodeEditorView*>(window->editorArea()->sourcePane());
+    }
+    UnifiedBlockEditor* blocks() const
+    {
+        return qobject_cast<UnifiedBlockEditor*>(window->editorArea()->blocksPane());
+    }
+    template <typename View> View* inSlot(ContentView::Slot slot) const
+    {
+        return window->slot(slot)->findChild<View*>();
+    }
+    StatusBarView* status() const { return inSlot<StatusBarView>(ContentView::Slot::StatusBar); }
+    void typeInto(QWidget* target, const QString& text) const
+    {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(target, &press);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(EditorColumnTest, BothPanesFollowEachOtherAndTheToggleChoosesWhichAreShown)
+{
+    open();
+    const QString path = writeDoc(QStringLiteral("a.md"), "# Title\n\nBody\n");
+    ws().openFile(path);
+    QApplication::processEvents();
+    ASSERT_NE(source(), nullptr);
+    ASSERT_NE(blocks(), nullptr);
+    EXPECT_EQ(window->editorArea()->mode(), EditorMode::BlocksSplit);
+    EXPECT_TRUE(source()->isVisible());
+    EXPECT_TRUE(blocks()->isVisible());
+
+    QTextCursor caret = source()->textView()->textCursor();
+    caret.setPosition(9);
+    source()->textView()->setTextCursor(caret);
+    source()->textView()->setFocus();
+    typeInto(source()->textView(), QStringLiteral("New "));
+    EXPECT_EQ(blocks()->markdown(), QStringLiteral("# Title\n\nNew Body\n"));
+    EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray("# Title\n\nNew Body\n"));
+
+    auto* toggle = inSlot<ViewModeToggle>(ContentView::Slot::ViewModeToggle);
+    ASSERT_NE(toggle, nullptr);
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    EXPECT_EQ(window->editorArea()->mode(), EditorMode::Blocks);
+    EXPECT_FALSE(source()->isVisible());
+    QTest::mouseClick(toggle->editorButton(), Qt::LeftButton); // the last pane stays
+    EXPECT_TRUE(blocks()->isVisible());
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    QTest::mouseClick(toggle->editorButton(), Qt::LeftButton);
+    EXPECT_EQ(window->editorArea()->mode(), EditorMode::SourceOnly);
+    EXPECT_TRUE(source()->isVisible());
+    EXPECT_FALSE(blocks()->isVisible());
+    // Switching the mode changes neither the text nor the file.
+    EXPECT_EQ(ws().currentFileContent(), QStringLiteral("# Title\n\nNew Body\n"));
+}
+
+TEST_F(EditorColumnTest, StatusBarShowsTheDocumentsFiguresAndFrontMatter)
+{
+    open();
+    ws().openFile(writeDoc(QStringLiteral("a.md"), "a  b\n\nc"));
+    ASSERT_TRUE(waitUntil([&] { return status()->wordLabel()->text() == u"3 words"; }));
+    EXPECT_EQ(status()->charLabel()->text(), QStringLiteral("7 chars"));
+    EXPECT_EQ(status()->yamlLabel()->text(), QStringLiteral("No YAML frontmatter"));
+
+    // One emoji of several code points is one character.
+    ws().openFile(writeDoc(QStringLiteral("b.md"), "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"));
+    ASSERT_TRUE(waitUntil([&] { return status()->charLabel()->text() == u"1 chars"; }));
+    EXPECT_EQ(status()->wordLabel()->text(), QStringLiteral("1 words"));
+
+    ws().openFile(writeDoc(QStringLiteral("c.md"), "---\ntitle: [x\n---\nText\n"));
+    ASSERT_TRUE(waitUntil([&] { return status()->yamlStateLabel()->text() == u"error"; }));
+    EXPECT_TRUE(status()->yamlStateLabel()->toolTip().startsWith(QStringLiteral("YAML Error: ")));
+    ASSERT_TRUE(waitUntil([&] { return status()->tokenLabel()->text() != u"0"; }));
+}
+
+TEST_F(EditorColumnTest, ADocumentThatCannotBeReadIsNamedInTheStatusBarAndNeverEdited)
+{
+    open();
+    const QString path = writeDoc(QStringLiteral("bin.md"), QByteArray("ab\xff\xfe"));
+    ws().openFile(path);
+    QApplication::processEvents();
+    EXPECT_TRUE(status()->problemLabel()->isVisibleTo(status()));
+    EXPECT_EQ(status()->problemLabel()->toolTip(), ws().documentError());
+    typeInto(source()->textView(), QStringLiteral("x"));
+    EXPECT_EQ(tree.read(QStringLiteral("bin.md")), QByteArray("ab\xff\xfe"));
+}
+
+TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
+{
+    open();
+    ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
+    QApplication::processEvents();
+    Q_EMIT bus.toggleLocalSearch();
+    QApplication::processEvents();
+    auto* bar = inSlot<LocalSearchView>(ContentView::Slot::FindBar);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->field()->hasFocus());
+    QTest::keyClicks(bar->field(), QStringLiteral("cat"));
+    QApplication::processEvents();
+    EXPECT_EQ(ws().totalLocalMatchCount(), 2);
+    EXPECT_EQ(bar->countLabel()->text(), QStringLiteral("1 of 2"));
+    QTest::keyClick(bar->field(), Qt::Key_Return);
+    EXPECT_EQ(bar->countLabel()->text(), QStringLiteral("2 of 2"));
+    QTest::keyClick(bar->field(), Qt::Key_Escape);
+    EXPECT_FALSE(ws().isLocalSearchVisible());
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(ws().localSearchQuery(), QStringLiteral("cat"));
+}
