@@ -58,7 +58,8 @@ struct Fixture
     CodeEditorView* source = nullptr;
     UnifiedBlockEditor* blocks = nullptr;
 
-    Fixture(const QString& text, bool withBlocks)
+    // Without `openFile` the text is only shown: no document takes the edits, nothing is written.
+    Fixture(const QString& text, bool withBlocks, bool openFile = true)
     {
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
@@ -81,7 +82,10 @@ struct Fixture
         QApplication::setActiveWindow(window.get());
         source->textView()->setFocus();
         QApplication::processEvents();
-        workspace->openFile(path);
+        if (openFile)
+            workspace->openFile(path);
+        else
+            workspace->setCurrentFileContent(text);
         QApplication::processEvents();
     }
     void caretToMiddle() const
@@ -124,16 +128,19 @@ template <typename Step> double timed(benchmark::State& state, Step&& step)
     return ms;
 }
 
-void typeInTheMiddle(benchmark::State& state, bool withBlocks)
+void typeInTheMiddle(benchmark::State& state, bool withBlocks, bool openFile = true)
 {
-    Fixture fixture(makeDocument(state.range(0), int(state.range(1))), withBlocks);
+    Fixture fixture(makeDocument(state.range(0), int(state.range(1))), withBlocks, openFile);
     fixture.caretToMiddle();
     std::vector<double> samples;
     qsizetype expected = fixture.workspace->currentFileContent().size();
     for (auto _ : state) {
         samples.push_back(timed(state, [&] { fixture.key(QStringLiteral("a")); }));
         ++expected;
-        if (fixture.workspace->currentFileContent().size() != expected
+        if (!openFile) {
+            if (fixture.source->text().size() != expected)
+                state.SkipWithError("the typed character did not reach the view's text");
+        } else if (fixture.workspace->currentFileContent().size() != expected
             || (fixture.blocks && fixture.blocks->markdown().size() != expected))
             state.SkipWithError("the typed character did not reach the workspace and the views");
         QApplication::processEvents();
@@ -144,6 +151,12 @@ void typeInTheMiddle(benchmark::State& state, bool withBlocks)
 void BM_SourceTypeCharacter(benchmark::State& state)
 {
     typeInTheMiddle(state, false);
+}
+
+// The pane's own share: the same keystroke with no document to take it.
+void BM_SourceTypeCharacterViewOnly(benchmark::State& state)
+{
+    typeInTheMiddle(state, false, false);
 }
 
 void BM_SourceTypeCharacterBothPanes(benchmark::State& state)
@@ -219,6 +232,12 @@ void BM_SourceFindNextMatch(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_SourceTypeCharacter)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);
+BENCHMARK(BM_SourceTypeCharacterViewOnly)
     ->Args({ 1 << 20, 100 })
     ->Args({ 100 << 10, 10 })
     ->UseManualTime()
