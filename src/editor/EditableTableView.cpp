@@ -1,6 +1,7 @@
 #include "editor/EditableTableView.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -9,6 +10,34 @@ namespace quillon {
 namespace {
 
 constexpr int kCellFontSize = 13;
+
+// Room between cells: 8 across and 4 down, half on each side of a cell.
+constexpr int kCellSpacingX = 8;
+constexpr int kCellSpacingY = 4;
+
+class SpacedCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static QRect inner(const QRect& cell)
+    {
+        return cell.adjusted(
+            kCellSpacingX / 2, kCellSpacingY / 2, -kCellSpacingX / 2, -kCellSpacingY / 2);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+        const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem spaced = option;
+        spaced.rect = inner(option.rect);
+        QStyledItemDelegate::paint(painter, spaced, index);
+    }
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+        const QModelIndex&) const override
+    {
+        editor->setGeometry(inner(option.rect));
+    }
+};
 
 Qt::Alignment toQt(TableAlignment alignment)
 {
@@ -125,6 +154,7 @@ EditableTableView::EditableTableView(QWidget* parent)
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("editableTable"));
     m_view->setModel(m_model);
+    m_view->setItemDelegate(new SpacedCellDelegate(m_view));
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

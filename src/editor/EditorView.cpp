@@ -37,6 +37,7 @@ EditorView::EditorView(QWidget* parent)
     installEventFilter(this);
     connect(m_view, &QTextEdit::textChanged, this, &EditorView::onTextChanged);
     setDarkMode(false);
+    setFontSize(m_fontSize);
     updateInsets();
 }
 

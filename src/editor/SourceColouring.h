@@ -24,7 +24,7 @@ class SourceColouring : public QObject
     Q_OBJECT
 public:
     // Texts up to this length are coloured whole after every edit.
-    static constexpr qsizetype kWholeTextLimit = 200'000;
+    static constexpr qsizetype kWholeTextLimit = 32'000;
 
     // `currentText` gives the document's text (as the pane reads it) for the pass that follows a
     // pause in typing.
