@@ -1,5 +1,4 @@
 // Building the workspace tree of a folder with 10,000 entries, every folder expanded.
-#include "platform/UserDefaults.h"
 #include "workspace/FileNode.h"
 #include "workspace/WorkspaceState.h"
 
@@ -15,13 +14,13 @@ namespace {
 using quillon::FileNode;
 using quillon::WorkspaceState;
 
-// Keeps the benchmark's settings (session, recents) out of the user's own.
+// Keeps the benchmark's settings (session, recents) out of the user's own: set before the
+// settings are first read.
 QTemporaryDir& isolatedSettings()
 {
     static QTemporaryDir config;
     static const bool once = [] {
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        quillon::UserDefaults::resetForTesting();
         return true;
     }();
     (void)once;

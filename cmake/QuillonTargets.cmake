@@ -13,7 +13,8 @@ function(quillon_library)
 endfunction()
 
 # quillon_test(NAME <exe> DIR <folder> LINKS <libs...> [WIDGETS])
-# One GoogleTest executable per folder, registered with CTest.
+# One GoogleTest executable per folder; each of its cases is registered with CTest on its own, so
+# a failure names the case. The cases are listed when ctest runs, not at build time.
 function(quillon_test)
     cmake_parse_arguments(Q "WIDGETS" "NAME;DIR;TIMEOUT" "LINKS;EXCLUDE;SOURCES" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Q_DIR}/*.cpp ${Q_DIR}/*.h)
@@ -36,9 +37,8 @@ function(quillon_test)
     if(NOT Q_TIMEOUT)
         set(Q_TIMEOUT 600)
     endif()
-    add_test(NAME ${Q_NAME} COMMAND ${Q_NAME})
-    set_tests_properties(${Q_NAME} PROPERTIES TIMEOUT ${Q_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    gtest_discover_tests(${Q_NAME} TEST_PREFIX "${Q_NAME}." DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${Q_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # quillon_bench(NAME <exe> SOURCES <files...> LINKS <libs...>)

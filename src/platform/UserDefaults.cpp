@@ -64,19 +64,9 @@ UserDefaults& UserDefaults::suite(const QString& name)
     QMutexLocker lock(&r.mutex);
     auto& slot = r.suites[name];
     if (!slot)
-        slot = std::make_unique<UserDefaults>(QDir(settingsFolder()).filePath(fileNameForSuite(name)));
+        slot = std::make_unique<UserDefaults>(
+            QDir(settingsFolder()).filePath(fileNameForSuite(name)));
     return *slot;
-}
-
-void UserDefaults::resetForTesting()
-{
-    Registry& r = registry();
-    QMutexLocker lock(&r.mutex);
-    for (auto& [name, defaults] : r.suites) {
-        QMutexLocker inner(&defaults->m_mutex);
-        defaults->m_filePath = QDir(settingsFolder()).filePath(fileNameForSuite(name));
-        defaults->load();
-    }
 }
 
 UserDefaults::UserDefaults(const QString& filePath)
@@ -94,7 +84,8 @@ void UserDefaults::load()
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        qCWarning(lcDefaults) << "Ignoring unreadable settings file" << m_filePath << error.errorString();
+        qCWarning(lcDefaults) << "Ignoring unreadable settings file" << m_filePath
+                              << error.errorString();
         return;
     }
     m_values = doc.object();
@@ -178,13 +169,13 @@ void UserDefaults::setStringList(const QString& key, const QStringList& value)
 void UserDefaults::setData(const QString& key, const QByteArray& value)
 {
     QMutexLocker lock(&m_mutex);
-    storeLocked(key, QJsonObject{{kDataTag, QString::fromLatin1(value.toBase64())}});
+    storeLocked(key, QJsonObject { { kDataTag, QString::fromLatin1(value.toBase64()) } });
 }
 
 void UserDefaults::setDate(const QString& key, const QDateTime& value)
 {
     QMutexLocker lock(&m_mutex);
-    storeLocked(key, QJsonObject{{kDateTag, value.toUTC().toString(Qt::ISODateWithMs)}});
+    storeLocked(key, QJsonObject { { kDateTag, value.toUTC().toString(Qt::ISODateWithMs) } });
 }
 
 void UserDefaults::setJson(const QString& key, const QJsonValue& value)
@@ -259,7 +250,8 @@ std::optional<QDateTime> UserDefaults::dateValue(const QString& key) const
     const QJsonValue v = m_values.value(key);
     if (!v.isObject() || !v.toObject().value(kDateTag).isString())
         return std::nullopt;
-    const QDateTime date = QDateTime::fromString(v.toObject().value(kDateTag).toString(), Qt::ISODateWithMs);
+    const QDateTime date
+        = QDateTime::fromString(v.toObject().value(kDateTag).toString(), Qt::ISODateWithMs);
     if (!date.isValid())
         return std::nullopt;
     return date;

@@ -24,9 +24,6 @@ public:
     static UserDefaults& standard();
     // A named suite, e.g. the analytics client's statistics. Created on first use.
     static UserDefaults& suite(const QString& name);
-    // Drops the in-memory copies so the next access re-reads the files (tests use this
-    // to simulate a restart).
-    static void resetForTesting();
 
     explicit UserDefaults(const QString& filePath);
 

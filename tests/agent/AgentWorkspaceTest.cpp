@@ -1,8 +1,7 @@
 #include "agent/AgentIntegration.h"
 #include "agent/AgentProcessBridge.h"
 #include "agent/AgentTestSupport.h"
-#include "platform/UserDefaults.h"
-#include "platform/UserPrompts.h"
+#include "support/ScriptedUserPrompts.h"
 #include "support/TestSupport.h"
 #include "workspace/FileNode.h"
 #include "workspace/WorkspaceState.h"
@@ -21,11 +20,7 @@ class AgentWorkspaceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        UserDefaults& defaults = UserDefaults::standard();
-        for (const QString& key : defaults.keys())
-            defaults.remove(key);
-        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
-        prompts = &ScriptedUserPrompts::installNew();
+        prompts = &test::resetSharedState();
         tree.write(QStringLiteral("notes.md"), "original\n");
         workspace = std::make_unique<WorkspaceState>();
         bridge = &attachAgentBridge(*workspace);

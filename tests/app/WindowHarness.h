@@ -3,7 +3,7 @@
 #include "app/ContentView.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
-#include "platform/UserPrompts.h"
+#include "support/ScriptedUserPrompts.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -21,14 +21,7 @@ namespace quillon::test {
 class WindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        UserDefaults::resetForTesting();
-        QFile::remove(UserDefaults::standard().filePath());
-        UserDefaults::resetForTesting();
-        prompts = &ScriptedUserPrompts::installNew();
-        UserDefaults::standard().setBool(QStringLiteral("telemetryOptOut"), true);
-    }
+    void SetUp() override { prompts = &resetSharedState(); }
     void TearDown() override { window.reset(); }
 
     // `beforeShow` runs on the new window before it is shown (e.g. to install the menus).

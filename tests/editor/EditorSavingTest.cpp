@@ -3,7 +3,7 @@
 // the workspace and the disk agree, and the next keystroke never brings back the other version.
 #include "EditorHarness.h"
 
-#include "platform/UserPrompts.h"
+#include "support/ScriptedUserPrompts.h"
 
 #include <gtest/gtest.h>
 

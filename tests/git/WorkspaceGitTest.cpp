@@ -4,8 +4,7 @@
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
 #include "platform/SecretStoreMemory.h"
-#include "platform/UserDefaults.h"
-#include "platform/UserPrompts.h"
+#include "support/ScriptedUserPrompts.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>
@@ -32,11 +31,7 @@ class WorkspaceGitTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        UserDefaults& defaults = UserDefaults::standard();
-        for (const QString& key : defaults.keys())
-            defaults.remove(key);
-        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
-        ScriptedUserPrompts::installNew();
+        test::resetSharedState();
         KeychainManager::setStore(keyring);
         test::ensureGitIdentity();
     }

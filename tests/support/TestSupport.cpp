@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,6 +10,25 @@
 #include <QThread>
 
 namespace quillon::test {
+
+ScriptedUserPrompts& resetSharedState()
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    for (const QString& key : defaults.keys())
+        defaults.remove(key);
+    defaults.setBool(QStringLiteral("telemetryOptOut"), true);
+    return ScriptedUserPrompts::installNew();
+}
+
+void reloadStandardDefaults()
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    const UserDefaults onDisk(defaults.filePath());
+    for (const QString& key : defaults.keys())
+        defaults.remove(key);
+    for (const QString& key : onDisk.keys())
+        defaults.setJson(key, onDisk.jsonValue(key));
+}
 
 TempTree::TempTree()
     : m_dir(QDir::tempPath() + QStringLiteral("/quillon-test-XXXXXX"))

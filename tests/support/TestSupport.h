@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ScriptedUserPrompts.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -23,6 +25,13 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Puts the process-wide state every test shares back to a known start: no settings but the
+// analytics opt-out (nothing is ever sent), and fresh scripted prompts, which it returns.
+ScriptedUserPrompts& resetSharedState();
+
+// Makes the standard settings what a restarted program would read: exactly what is on disk.
+void reloadStandardDefaults();
 
 // Runs the Qt event loop until the predicate holds or the time-out passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);

@@ -84,7 +84,7 @@ TEST_F(WorkspaceStateSessionTest, RecentsMoveToTheFrontAndKeepTwenty)
     EXPECT_NE(state->recentEntities().first().id, oldId);
     EXPECT_EQ(state->recentEntities().count(state->recentEntities().first()), 1);
 
-    UserDefaults::resetForTesting();
+    reloadStandardDefaults();
     auto restarted = makeState();
     ASSERT_EQ(restarted->recentEntities().size(), 20);
     EXPECT_EQ(restarted->recentEntities().first().url, "/r/15.md");

@@ -119,7 +119,7 @@ TEST_F(WorkspaceStateSettingsTest, SettersPersistAndAnnounceEveryAssignment)
     EXPECT_EQ(d.boolValue("autoPushAfterCommit"), false);
     EXPECT_EQ(d.stringListValue("activeFileExtensions"), QStringList { "txt" });
 
-    UserDefaults::resetForTesting();
+    reloadStandardDefaults();
     auto restarted = makeState();
     EXPECT_EQ(restarted->editorFontSize(), 18);
     EXPECT_TRUE(restarted->isReadingMode());

@@ -51,11 +51,7 @@ private:
 class WorkspaceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        clearDefaults();
-        prompts = &ScriptedUserPrompts::installNew();
-    }
+    void SetUp() override { prompts = &resetSharedState(); }
 
     static void clearDefaults()
     {
