@@ -21,13 +21,13 @@ using namespace quillon;
 
 namespace {
 
-// Keeps the benchmark's settings (session, recents) out of the user's own.
+// Keeps the benchmark's settings (session, recents) out of the user's own: set before the
+// settings are first read.
 void isolateSettings()
 {
     static QTemporaryDir config;
     static const bool once = [] {
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        UserDefaults::resetForTesting();
         UserDefaults::standard().setBool(QStringLiteral("telemetryOptOut"), true);
         return true;
     }();
