@@ -167,6 +167,12 @@ void CodeEditorView::onWorkspaceContentChanged()
 {
     if (m_isApplyingEdit)
         return;
+    // A hidden pane catches up when it is shown: typing in the block editor alone costs nothing
+    // here.
+    if (!isVisible()) {
+        m_isStale = true;
+        return;
+    }
     const QString text = m_workspace.currentFileContent();
     if (text != m_text)
         replaceFromOutside(text);
@@ -174,12 +180,26 @@ void CodeEditorView::onWorkspaceContentChanged()
 
 void CodeEditorView::onActiveTabChanged()
 {
+    if (!isVisible()) {
+        m_isStale = true;
+        return;
+    }
     // Another document may hold the very same text; the history still belongs to the old one.
     const QString text = m_workspace.currentFileContent();
     if (text != m_text)
         replaceFromOutside(text);
     m_view->document()->clearUndoRedoStacks();
     updateReadOnly();
+}
+
+void CodeEditorView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_isStale) {
+        m_isStale = false;
+        onActiveTabChanged();
+    }
+    m_find->refresh();
 }
 
 void CodeEditorView::replaceFromOutside(const QString& text)

@@ -57,6 +57,9 @@ public:
     // Finishes colouring now if a pass is waiting for a pause in typing.
     void flushPendingWork();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void onWorkspaceContentChanged();
     void onActiveTabChanged();
@@ -74,6 +77,7 @@ private:
     qreal m_fontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
     bool m_isApplyingEdit = false; // reporting an edit to the document session
+    bool m_isStale = false; // the text changed while the pane was hidden
 };
 
 } // namespace quillon

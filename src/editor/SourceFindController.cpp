@@ -49,6 +49,9 @@ void SourceFindController::refresh()
     m_matches
         = MarkdownTextViewSupport::findMatches(m_currentText(), m_workspace.localSearchQuery());
     paintVisible();
+    // A hidden pane may hold an older text: the shown editors count.
+    if (!m_view.isVisible())
+        return;
     const int count = int(m_matches.size());
     QPointer<SourceFindController> self(this);
     QMetaObject::invokeMethod(

@@ -301,3 +301,31 @@ TEST(SourcePane, AppearanceAndSizeChangeNeitherTheTextNorTheSelection)
     EXPECT_EQ(h.view()->textCursor().position(), 8);
     EXPECT_TRUE(h.written.isEmpty());
 }
+
+TEST(SourcePane, AHiddenPaneFollowsTheDocumentWhenShownAndCountsNothingMeanwhile)
+{
+    SourceHarness h(QStringLiteral("first cat\n"), true);
+    h.type(QStringLiteral("X"));
+    ASSERT_TRUE(h.view()->document()->isUndoAvailable());
+    h.source->hide();
+
+    // Edits in the block editor and a query while the pane is hidden.
+    QTextCursor cursor = h.blocks->textView()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    h.blocks->textView()->setTextCursor(cursor);
+    h.type(QStringLiteral(" cat"), h.blocks->textView());
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("cat"));
+    QApplication::processEvents();
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
+
+    h.source->show();
+    QApplication::processEvents();
+    EXPECT_EQ(h.source->text(), h.content());
+    EXPECT_EQ(h.view()->extraSelections().size(), 2);
+    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+    h.view()->setFocus();
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+    EXPECT_EQ(h.content(), h.blocks->markdown());
+}
