@@ -40,7 +40,8 @@ QString makeDocument(qsizetype bytes, int tables)
                                   "[link](https://example.org/page) that runs on for a while "
                                   "so that it wraps in the editor's column.\n\n"
                                   "- first item\n- [ ] open task\n- [x] done task\n\n"
-                                  "> A quoted line.\n\n");
+                                  "> A quoted line.\n\nA line with left | right pipes "
+                                  "that is no table.\n\n");
         }
         ++section;
     }
@@ -77,10 +78,15 @@ struct Fixture
         QApplication::processEvents();
     }
     int files = 0;
-    void caretToMiddle()
+    // The caret at the end of the first line from the middle on that holds `marker` (anywhere
+    // in the middle for an empty one).
+    void caretToMiddle(const QString& marker = {})
     {
         QTextCursor cursor = editor->textView()->textCursor();
-        cursor.setPosition(editor->textView()->document()->characterCount() / 2);
+        const int middle = editor->textView()->document()->characterCount() / 2;
+        const QString& text = editor->projected().storage().text();
+        const qsizetype found = marker.isEmpty() ? middle : text.indexOf(marker, middle);
+        cursor.setPosition(int(found < 0 ? middle : found));
         cursor.movePosition(QTextCursor::EndOfBlock);
         editor->textView()->setTextCursor(cursor);
         editor->flushPendingWork();
@@ -127,12 +133,25 @@ void BM_EditorOpen(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * doc.size() * 2);
 }
 
+// Where the caret works: 0 prose, 1 inside a fenced block, 2 a line of pipes outside tables.
+QString placeMarker(int where)
+{
+    switch (where) {
+    case 1:
+        return QStringLiteral("return x * 2;");
+    case 2:
+        return QStringLiteral("left | right");
+    default:
+        return {};
+    }
+}
+
 void BM_EditorTypeCharacter(benchmark::State& state)
 {
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
     Fixture fixture;
     fixture.load(doc);
-    fixture.caretToMiddle();
+    fixture.caretToMiddle(placeMarker(int(state.range(2))));
     std::vector<double> samples;
     qsizetype expectedLength = fixture.workspace->currentFileContent().size();
     for (auto _ : state) {
@@ -155,7 +174,7 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
     Fixture fixture;
     fixture.load(doc);
-    fixture.caretToMiddle();
+    fixture.caretToMiddle(placeMarker(int(state.range(2))));
     std::vector<double> samples;
     bool down = true;
     for (auto _ : state) {
@@ -180,14 +199,16 @@ BENCHMARK(BM_EditorOpen)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK(BM_EditorTypeCharacter)
-    ->Args({ 1 << 20, 100 })
-    ->Args({ 100 << 10, 10 })
+    ->ArgNames({ "bytes", "tables", "where" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 100 }, { 0, 1, 2 } })
+    ->Args({ 100 << 10, 10, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(60);
 BENCHMARK(BM_EditorCaretToAnotherLine)
-    ->Args({ 1 << 20, 100 })
-    ->Args({ 100 << 10, 10 })
+    ->ArgNames({ "bytes", "tables", "where" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 100 }, { 0, 1, 2 } })
+    ->Args({ 100 << 10, 10, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(60);

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 
 namespace quillon {
 
@@ -247,6 +248,17 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
             local.append(*range);
         else
             whole = true;
+    }
+    // A paragraph or fenced block styled whole is presented whole.
+    if (!whole && !m_dirtyAll) {
+        for (const TextSpan& range : std::as_const(local)) {
+            const QTextDocument* document = m_view->document();
+            m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst,
+                document->findBlock(int(range.location)).blockNumber());
+            m_dirtyLast = qMax(m_dirtyLast,
+                document->findBlock(int(qMax<qsizetype>(range.location, range.end() - 1)))
+                    .blockNumber());
+        }
     }
     if (whole) {
         restyleWholeStorage(options);

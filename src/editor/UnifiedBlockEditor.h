@@ -112,6 +112,8 @@ private:
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     // The start and end (before its line break) of the Markdown lines a change touches.
     std::pair<qsizetype, qsizetype> linesAround(const MarkdownReplacement& change) const;
+    // The text of those lines before the change, and after it.
+    std::pair<QStringView, QString> linesBeforeAndAfter(const MarkdownReplacement& change) const;
     HighlightOptions highlightOptions() const;
     bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit

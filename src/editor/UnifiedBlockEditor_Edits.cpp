@@ -187,40 +187,46 @@ std::pair<qsizetype, qsizetype> UnifiedBlockEditor::linesAround(
     return { start, end };
 }
 
+std::pair<QStringView, QString> UnifiedBlockEditor::linesBeforeAndAfter(
+    const MarkdownReplacement& change) const
+{
+    const auto [start, end] = linesAround(change);
+    const qsizetype changeEnd = change.position + change.removed.size();
+    const QStringView text(m_markdown);
+    QString after = text.mid(start, change.position - start).toString();
+    after += change.inserted;
+    after += text.mid(changeEnd, end - changeEnd);
+    return { text.mid(start, end - start), after };
+}
+
 bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
-    const QStringView breaksOrMarks = u"|\n`~\uFFFC";
-    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
-        if (containsAnyOf(part, breaksOrMarks) || containsInnerBreak(part))
-            return true;
+    const QStringView breaksOrMarks = u"|\n`~\r\u2028\u2029\u0085\uFFFC";
+    if (containsAnyOf(change.removed, breaksOrMarks)
+        || containsAnyOf(change.inserted, breaksOrMarks))
+        return true;
     auto tableOrFenceLine = [](QStringView line) {
         return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
     };
-    const auto [start, end] = linesAround(change);
-    const qsizetype changeEnd = change.position + change.removed.size();
-    const QStringView text(m_markdown);
     // The line before the change, and after it (the change may join a fence's characters).
-    QString after = text.mid(start, change.position - start).toString();
-    after += change.inserted;
-    after += text.mid(changeEnd, end - changeEnd);
-    return tableOrFenceLine(text.mid(start, end - start)) || tableOrFenceLine(after);
+    const auto [before, after] = linesBeforeAndAfter(change);
+    return tableOrFenceLine(before) || tableOrFenceLine(after);
 }
 
 bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) const
 {
-    // Fences, table lines, links and underscores pair up across lines; everything else the
-    // highlighter styles within the line it stands on.
-    const QStringView farReaching = u"`~|_[]()\uFFFC";
-    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
-        if (containsAnyOf(part, farReaching) || containsInnerBreak(part))
-            return true;
-    // A line that is, or may become, a fence or a table line.
-    const auto [start, end] = linesAround(change);
-    const QStringView line = QStringView(m_markdown).mid(start, end - start);
-    return line.contains(u'|') || line.contains(u"```") || line.contains(u"~~~")
-        || line.contains(QChar::ObjectReplacementCharacter);
+    // Fences open and close blocks down to the end of the text, and line breaks other than a
+    // line feed or a table's character change how lines are told apart. Anything else restyles
+    // within its paragraph or its fenced block.
+    const QStringView farReaching = u"\r\u2028\u2029\u0085\uFFFC";
+    if (containsAnyOf(change.removed, farReaching) || containsAnyOf(change.inserted, farReaching))
+        return true;
+    // A line that is, or may become, a fence.
+    const auto [before, after] = linesBeforeAndAfter(change);
+    auto fence = [](QStringView line) { return line.contains(u"```") || line.contains(u"~~~"); };
+    return fence(before) || fence(after);
 }
 
 void UnifiedBlockEditor::writeToWorkspace(const MarkdownReplacement& change)

@@ -5,6 +5,7 @@
 #include "editor/BlockDecorations.h"
 #include "editor/DecorationPainter.h"
 #include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownTextViewSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -147,4 +148,53 @@ TEST(BlockPresenter, ParagraphsRunInTheDirectionOfTheirFirstStrongCharacter)
     h.editor->undo();
     h.editor->flushPendingWork();
     EXPECT_EQ(h.view()->document()->firstBlock().textDirection(), Qt::LeftToRight);
+}
+
+TEST(BlockPresenter, StylingALineInsideAFenceOrAParagraphWithPipesMatchesStylingTheWholeText)
+{
+    QString doc = QStringLiteral("# Title\n\nIntro with `code` and a_b words\n\n");
+    for (int i = 0; i < 30; ++i)
+        doc += QStringLiteral("```cpp\nint x%1 = 1; // note\n```\n\nname | value %1\nmore "
+                              "| text\n\n- item with [link](https://x.org)\n\n")
+                   .arg(i);
+    EditorHarness h(doc);
+    auto expectAsWhole = [&](const char* step) {
+        SCOPED_TRACE(step);
+        h.editor->flushPendingWork();
+        AttributedText whole = h.editor->projected().storage();
+        MarkdownTextViewSupport::reHighlight(whole, false, h.editor->fontSize(), true, false,
+            h.view()->textCursor().position(), true);
+        const AttributedText& shownText = h.editor->projected().storage();
+        qsizetype differs = -1;
+        for (qsizetype i = 0; i < whole.length() && differs < 0; ++i)
+            if (!(whole.attributes(i) == shownText.attributes(i)))
+                differs = i;
+        EXPECT_EQ(differs, -1) << "styled apart at: "
+                               << shownText.text().mid(differs, 20).toStdString();
+        // And the view shows what the storage holds: the decorations of the lines typed on.
+        const int block = h.view()->textCursor().blockNumber();
+        const auto* shown = decorations(h, block);
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->codeBlock.has_value(),
+            h.editor->projected().storage().attribute<TextAttribute::CodeBlock>(
+                h.view()->textCursor().block().position())
+                != nullptr);
+    };
+    const qsizetype code = doc.indexOf(QStringLiteral("int x15"));
+    h.setCaret(code + 3);
+    h.type(QStringLiteral(" y"));
+    expectAsWhole("typing inside a fenced block");
+    h.key(Qt::Key_Return);
+    h.type(QStringLiteral("z = 2;"));
+    expectAsWhole("a new line inside a fenced block");
+    const qsizetype pipes = h.content().indexOf(QStringLiteral("value 20"));
+    h.setCaret(pipes + 5);
+    h.type(QStringLiteral("s | t"));
+    expectAsWhole("typing pipes into a paragraph of pipes");
+    h.setCaret(h.content().indexOf(QStringLiteral("a_b")) + 1);
+    h.type(QStringLiteral("_c`d`"));
+    expectAsWhole("underscores and inline code");
+    h.key(Qt::Key_Down);
+    h.key(Qt::Key_Down);
+    expectAsWhole("the caret onto other lines");
 }
