@@ -68,7 +68,14 @@ FileTreeView::FileTreeView(WorkspaceState& workspace, QWidget* parent)
     syncExpansion();
 }
 
-FileTreeView::~FileTreeView() = default;
+FileTreeView::~FileTreeView()
+{
+    // The field goes first, so its loss of focus cannot reach a tree half torn down.
+    if (m_renameField) {
+        m_renameField->removeEventFilter(this);
+        delete m_renameField;
+    }
+}
 
 void FileTreeView::setDarkMode(bool dark)
 {
