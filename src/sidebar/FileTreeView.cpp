@@ -105,8 +105,17 @@ void FileTreeView::syncExpansion()
 {
     for (const QModelIndex& folder : m_model->folderIndexes()) {
         const bool expanded = folder.data(FileTreeModel::IsExpandedRole).toBool();
-        if (isExpanded(folder) != expanded)
-            setExpanded(folder, expanded);
+        if (isExpanded(folder) == expanded)
+            continue;
+        setExpanded(folder, expanded);
+        // A folder expanded elsewhere (a search hit) may never have been listed: list it, out
+        // of this change handler, rather than show it open and empty.
+        if (expanded && m_model->rowCount(folder) == 0) {
+            QTimer::singleShot(0, this, [node = QPointer<FileNode>(m_model->node(folder))] {
+                if (node && node->children().isEmpty())
+                    node->loadChildren();
+            });
+        }
     }
     restyle();
 }

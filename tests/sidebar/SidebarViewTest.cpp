@@ -123,6 +123,13 @@ TEST_F(SidebarViewTest, ASearchHitOpensTheDocumentAtItsLineAndAFolderHitExpandsI
     clickListRow(list, folderHit);
     EXPECT_TRUE(state->isExpanded(path("zebra notes")));
     EXPECT_EQ(state->openTabs(), tabs);
+
+    // Back in the tree the folder is open with its contents, although nothing listed it.
+    QTest::mouseClick(view->searchField()->clearButton(), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(view->content(), SidebarContent::Tree);
+    EXPECT_TRUE(treeView()->isExpanded(row("zebra notes")));
+    EXPECT_TRUE(row("zebra notes/other.md").isValid());
 }
 
 TEST_F(SidebarViewTest, RecentsOpenTheFolderOrTheFile)
