@@ -25,13 +25,10 @@ std::optional<QString> resolve(const SupportedAgentEngine& engine, const QString
 
 std::optional<QString> resolve(const SupportedAgentEngine& engine)
 {
+    // A candidate counts when what it names is there: a dangling link is no engine.
+    auto exists = [](const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); };
     return resolve(
-        engine, QDir::homePath(), itemExists, [](const QString& name) { return which(name); });
-}
-
-bool itemExists(const QString& path)
-{
-    return !path.isEmpty() && QFileInfo::exists(path);
+        engine, QDir::homePath(), exists, [](const QString& name) { return which(name); });
 }
 
 bool isExecutableFile(const QString& path)

@@ -24,9 +24,6 @@ std::optional<QString> resolve(const SupportedAgentEngine& engine, const QString
 // The same with the real file system, the user's home folder and /usr/bin/which.
 std::optional<QString> resolve(const SupportedAgentEngine& engine);
 
-// Whether any file-system item is at path (a folder counts; permissions are not tested).
-bool itemExists(const QString& path);
-
 // Whether path names a regular file this user may execute.
 bool isExecutableFile(const QString& path);
 

@@ -24,6 +24,21 @@ QString trimSpacesAndTabs(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+// Runs a job that may change files in the working tree on the folder's queue. Open documents are
+// reloaded from disk, then the dialog, if it is still there, hears the result.
+void submitChangingFiles(WorkspaceGit* git, WorkspaceState& state, const QString& folder,
+    QObject* receiver, std::function<GitResult<void>()> job,
+    std::function<void(GitResult<void>)> done)
+{
+    QPointer<QObject> dialog(receiver);
+    GitService::shared().submit<GitResult<void>>(folder, git, std::move(job),
+        [&state, dialog, done = std::move(done)](const GitResult<void>& result) {
+            state.reloadOpenDocumentsFromDisk();
+            if (dialog && done)
+                done(result);
+        });
+}
+
 struct ConnectOutcome
 {
     std::optional<GitError> error;
@@ -96,17 +111,12 @@ void WorkspaceGit::resolveConflict(const QString& filePath, ConflictChoice choic
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    QPointer<QObject> dialog(receiver);
-    GitService::shared().submit<GitResult<void>>(
-        folder, this,
+    submitChangingFiles(
+        this, m_state, folder, receiver,
         [folder, filePath, choice] {
             return GitService::shared().resolveConflict(folder, filePath, choice);
         },
-        [this, dialog, done](const GitResult<void>& result) {
-            m_state.reloadOpenDocumentsFromDisk();
-            if (dialog && done)
-                done(result);
-        });
+        std::move(done));
 }
 
 void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done)
@@ -114,18 +124,13 @@ void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    QPointer<QObject> dialog(receiver);
-    GitService::shared().submit<GitResult<void>>(
-        folder, this,
+    submitChangingFiles(
+        this, m_state, folder, receiver,
         [folder] {
             return GitService::shared().completeMerge(
                 folder, QStringLiteral("Merge resolved via Quillon"));
         },
-        [this, dialog, done](const GitResult<void>& result) {
-            m_state.reloadOpenDocumentsFromDisk();
-            if (dialog && done)
-                done(result);
-        });
+        std::move(done));
 }
 
 void WorkspaceGit::listUnmergedPaths(

@@ -22,14 +22,12 @@ struct Syntax
     bool hasBlockComments() const { return !blockCommentStart.empty(); }
 };
 
-const Syntax& syntax(CodeTokenizer::Language language)
+// The one of the five that belongs to the language.
+template <typename T>
+const T& forLanguage(CodeTokenizer::Language language, const T& bash, const T& json,
+    const T& python, const T& javascript, const T& swift)
 {
     using L = CodeTokenizer::Language;
-    static const Syntax bash { { u"#" }, {}, {}, u"\"'", true };
-    static const Syntax json { { u"//" }, u"/*", u"*/", u"\"", true };
-    static const Syntax python { { u"#" }, {}, {}, u"\"'", true };
-    static const Syntax javascript { { u"//" }, u"/*", u"*/", u"\"'`", true };
-    static const Syntax swift { { u"//" }, u"/*", u"*/", u"\"", true };
     switch (language) {
     case L::Bash:
         return bash;
@@ -45,9 +43,18 @@ const Syntax& syntax(CodeTokenizer::Language language)
     return bash;
 }
 
+const Syntax& syntax(CodeTokenizer::Language language)
+{
+    static const Syntax bash { { u"#" }, {}, {}, u"\"'", true };
+    static const Syntax json { { u"//" }, u"/*", u"*/", u"\"", true };
+    static const Syntax python { { u"#" }, {}, {}, u"\"'", true };
+    static const Syntax javascript { { u"//" }, u"/*", u"*/", u"\"'`", true };
+    static const Syntax swift { { u"//" }, u"/*", u"*/", u"\"", true };
+    return forLanguage(language, bash, json, python, javascript, swift);
+}
+
 const KeywordSet& keywords(CodeTokenizer::Language language)
 {
-    using L = CodeTokenizer::Language;
     static const KeywordSet bash { u"if", u"then", u"else", u"elif", u"fi", u"for", u"while",
         u"until", u"do", u"done", u"case", u"esac", u"in", u"function", u"return", u"local",
         u"export", u"readonly", u"declare", u"unset", u"shift", u"source", u"alias", u"set",
@@ -74,19 +81,7 @@ const KeywordSet& keywords(CodeTokenizer::Language language)
         u"self", u"Self", u"throw", u"throws", u"true", u"try", u"async", u"await", u"some",
         u"lazy", u"weak", u"unowned", u"override", u"final", u"mutating", u"nonisolated",
         u"actor" };
-    switch (language) {
-    case L::Bash:
-        return bash;
-    case L::Json:
-        return json;
-    case L::Python:
-        return python;
-    case L::Javascript:
-        return javascript;
-    case L::Swift:
-        return swift;
-    }
-    return bash;
+    return forLanguage(language, bash, json, python, javascript, swift);
 }
 
 const std::unordered_map<std::u16string_view, CodeTokenizer::Language>& aliases()

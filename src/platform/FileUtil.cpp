@@ -359,6 +359,17 @@ bool removePermanently(const QString& path, QString* error)
     return false;
 }
 
+QString fileName(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+bool itemExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 bool isValidItemName(const QString& name, QString* reason)
 {
     if (name.trimmed().isEmpty()) {

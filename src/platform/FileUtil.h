@@ -14,6 +14,12 @@ QString standardizedPath(const QString& path);
 // Whether path equals folder or lies below it: /w/a covers /w/a and /w/a/x.md, not /w/ab.
 bool isUnder(const QString& path, const QString& folder);
 
+// The last component of the path ("notes.md" of "/w/notes.md").
+QString fileName(const QString& path);
+
+// Anything at all at the path, a dangling symbolic link included: a name that is taken.
+bool itemExists(const QString& path);
+
 using LineEnding = LineEnds::Kind;
 
 struct TextFile

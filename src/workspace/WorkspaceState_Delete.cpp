@@ -2,18 +2,13 @@
 
 #include "platform/FileUtil.h"
 #include "platform/UserPrompts.h"
+#include "workspace/WorkspaceLog.h"
 
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace quillon {
 
 namespace {
-
-void printLine(const QString& line)
-{
-    QTextStream(stdout) << line << Qt::endl;
-}
 
 int ask(const QString& message, const QString& informativeText, const QStringList& buttons)
 {

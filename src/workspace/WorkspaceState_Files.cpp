@@ -4,27 +4,17 @@
 #include "platform/FileUtil.h"
 #include "platform/UserPrompts.h"
 #include "workspace/DocumentStore.h"
+#include "workspace/WorkspaceLog.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTextStream>
 #include <QUrl>
 
 namespace quillon {
 
 namespace {
 
-void printLine(const QString& line)
-{
-    QTextStream(stdout) << line << Qt::endl;
-}
-
-// Anything at all at the path, a dangling symbolic link included.
-bool itemExists(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
+using FileUtil::itemExists;
 
 QString joined(const QString& folder, const QString& name)
 {

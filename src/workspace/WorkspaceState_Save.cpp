@@ -5,27 +5,15 @@
 #include "platform/UserPrompts.h"
 #include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
+#include "workspace/WorkspaceLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace quillon {
 
-namespace {
-
-QString fileName(const QString& path)
-{
-    return QFileInfo(path).fileName();
-}
-
-void printLine(const QString& line)
-{
-    QTextStream(stdout) << line << Qt::endl;
-}
-
-} // namespace
+using FileUtil::fileName;
 
 QString WorkspaceState::temporaryDocumentsFolder()
 {

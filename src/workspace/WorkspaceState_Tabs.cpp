@@ -5,14 +5,16 @@
 #include "platform/FileUtil.h"
 #include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
+#include "workspace/WorkspaceLog.h"
 
 #include <QFileInfo>
 #include <QScopedValueRollback>
-#include <QTextStream>
 
 namespace quillon {
 
 namespace {
+
+using FileUtil::fileName;
 
 qsizetype indexOfTab(const QStringList& tabs, const QString& standardized)
 {
@@ -21,11 +23,6 @@ qsizetype indexOfTab(const QStringList& tabs, const QString& standardized)
             return i;
     }
     return -1;
-}
-
-QString fileName(const QString& path)
-{
-    return QFileInfo(path).fileName();
 }
 
 } // namespace
@@ -105,7 +102,7 @@ void WorkspaceState::loadCurrentFile()
     if (doc->readable()) {
         setDocumentError({});
     } else {
-        QTextStream(stdout) << "Failed to read file: " << doc->readError << Qt::endl;
+        printLine(QStringLiteral("Failed to read file: ") + doc->readError);
         setDocumentError(tr("“%1” can't be shown: %2").arg(fileName(path), doc->readError));
     }
     publishCurrentFileContent(doc->text);

@@ -2,9 +2,8 @@
 
 #include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Clock.h"
+#include "analytics/beacon/ForegroundTransitions.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 
 namespace quillon {
 
@@ -16,18 +15,9 @@ DurationSignalTracker& DurationSignalTracker::shared()
 
 DurationSignalTracker::DurationSignalTracker()
 {
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        m_wasActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
-        connect(app, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState state) {
-                const bool active = state == Qt::ApplicationActive;
-                if (active && !m_wasActive)
-                    handleWillEnterForegroundNotification();
-                else if (!active && m_wasActive)
-                    handleDidEnterBackgroundNotification();
-                m_wasActive = active;
-            });
-    }
+    followForegroundTransitions(
+        this, [this] { handleWillEnterForegroundNotification(); },
+        [this] { handleDidEnterBackgroundNotification(); });
 }
 
 void DurationSignalTracker::startTracking(

@@ -48,7 +48,6 @@ private:
     QMutex m_mutex;
     QHash<QString, CachedData> m_startedSignals;
     std::optional<QDateTime> m_lastEnteredBackground;
-    bool m_wasActive = false;
 };
 
 } // namespace quillon

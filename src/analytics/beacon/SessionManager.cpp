@@ -3,10 +3,9 @@
 #include "analytics/MainThreadObject.h"
 #include "analytics/beacon/Beacon.h"
 #include "analytics/beacon/Clock.h"
+#include "analytics/beacon/ForegroundTransitions.h"
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -89,11 +88,9 @@ SessionManager::SessionManager(UserDefaults* defaultsOverride)
         persist([days](UserDefaults& target) { target.setStringList(kDistinctDaysUsed, days); });
     }
 
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        m_wasActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
-        connect(app, &QGuiApplication::applicationStateChanged, this,
-            &SessionManager::onApplicationStateChanged);
-    }
+    followForegroundTransitions(
+        this, [this] { handleWillEnterForegroundNotification(); },
+        [this] { handleDidEnterBackgroundNotification(); });
 }
 
 SessionManager::~SessionManager()
@@ -126,16 +123,6 @@ void SessionManager::writeSessions(UserDefaults& target, const QList<StoredSessi
 void SessionManager::waitForPersistence()
 {
     m_persistenceQueue.waitForDone();
-}
-
-void SessionManager::onApplicationStateChanged(Qt::ApplicationState state)
-{
-    const bool active = state == Qt::ApplicationActive;
-    if (active && !m_wasActive)
-        handleWillEnterForegroundNotification();
-    else if (!active && m_wasActive)
-        handleDidEnterBackgroundNotification();
-    m_wasActive = active;
 }
 
 void SessionManager::stopTimer()

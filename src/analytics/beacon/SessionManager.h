@@ -61,7 +61,6 @@ private:
     void writeSessions(UserDefaults& store, const QList<StoredSession>& sessions);
     void stopTimer();
     void startTimer();
-    void onApplicationStateChanged(Qt::ApplicationState state);
 
     UserDefaults* const m_defaultsOverride;
     mutable QMutex m_sessionsLock;
@@ -72,7 +71,6 @@ private:
     double m_currentSessionDuration = 0;
     QTimer* m_sessionDurationUpdater = nullptr;
     std::optional<QDateTime> m_sessionDurationLastUpdatedAt;
-    bool m_wasActive = false;
     QThreadPool m_persistenceQueue;
 };
 
