@@ -44,14 +44,13 @@ TopBar::TopBar(WorkspaceState& workspace, QWidget* parent)
     m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_strip->setWidgetResizable(true);
     m_strip->viewport()->setAutoFillBackground(false);
-    m_strip->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_tabRow = new QWidget(m_strip);
-    m_tabRow->setAutoFillBackground(false);
     m_tabLayout = new QHBoxLayout(m_tabRow);
     m_tabLayout->setContentsMargins(0, 0, 0, 0);
     m_tabLayout->setSpacing(0);
     m_tabLayout->addStretch();
     m_strip->setWidget(m_tabRow);
+    m_tabRow->setAutoFillBackground(false); // setWidget turned it on: the bar shows through
     row->addWidget(m_strip, 1);
     row->addStretch();
 

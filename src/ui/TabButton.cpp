@@ -65,7 +65,8 @@ QSize TabButton::sizeHint() const
     const QFontMetrics fm(titleFont());
     const int content
         = kIconSize + kSpacing + fm.horizontalAdvance(m_title) + kSpacing + kCloseSize;
-    const int w = qBound(kMinWidth, content + 2 * kPadX, kMaxWidth);
+    // A little slack: a name that just fits is measured a pixel short of how it is drawn.
+    const int w = qBound(kMinWidth, content + 2 * kPadX + 4, kMaxWidth);
     const int h = qMax(fm.height(), kCloseSize) + 2 * kPadY + 2 * kOuterPadY;
     return QSize(w, h);
 }

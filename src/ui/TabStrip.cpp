@@ -143,6 +143,7 @@ TabStrip::TabStrip(QWidget* parent)
     m_layout->setSpacing(0);
     m_layout->addStretch();
     setWidget(m_row);
+    m_row->setAutoFillBackground(false);
 }
 
 QSize TabStrip::sizeHint() const
