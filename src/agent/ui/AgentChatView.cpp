@@ -267,13 +267,24 @@ void AgentChatView::showAttachedContext()
 
 void AgentChatView::flushTranscript()
 {
-    if (!m_canvas->sync() || m_canvas->rowCount() == 0)
-        return;
-    // New messages bring the newest into view; text streaming into a message does not scroll.
-    const QRect last = m_canvas->rowRect(m_canvas->rowCount() - 1);
+    const bool added = m_canvas->sync();
+    const bool pending = m_canvas->hasPendingLayout();
+    if (pending)
+        m_throttle->markDirty();
     QScrollBar* bar = m_scroll->verticalScrollBar();
     bar->setRange(0, std::max(0, m_canvas->height() - m_scroll->viewport()->height()));
-    bar->setValue(last.bottom() + TranscriptCanvas::inset - m_scroll->viewport()->height());
+    if (added && m_canvas->rowCount() > 0) {
+        // New messages bring the newest into view; text streaming into a message does not scroll.
+        m_anchorRow = m_canvas->rowCount() - 1;
+        const QRect last = m_canvas->rowRect(m_anchorRow);
+        bar->setValue(last.bottom() + TranscriptCanvas::inset - m_scroll->viewport()->height());
+        m_anchorOffset = last.top() - bar->value();
+    } else if (m_anchorRow >= 0 && m_anchorRow < m_canvas->rowCount()) {
+        // Rows above it may still be growing as their text is laid out: the newest stays put.
+        bar->setValue(m_canvas->rowRect(m_anchorRow).top() - m_anchorOffset);
+    }
+    if (!pending)
+        m_anchorRow = -1;
 }
 
 void AgentChatView::showEvent(QShowEvent* event)
@@ -292,6 +303,8 @@ bool AgentChatView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_scroll->viewport() && event->type() == QEvent::Resize) {
         m_canvas->setContentWidth(m_scroll->viewport()->width());
+        if (m_canvas->hasPendingLayout())
+            m_throttle->markDirty();
     } else if (watched == m_promptBox && event->type() == QEvent::Paint) {
         QPainter painter(m_promptBox);
         painter.setRenderHint(QPainter::Antialiasing);

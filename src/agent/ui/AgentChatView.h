@@ -76,6 +76,8 @@ private:
     std::optional<ContextPill> m_attachedContext;
     QString m_contextTabURL;
     bool m_shownOnce = false;
+    int m_anchorRow = -1; // the newest row, kept in place while older rows are laid out
+    int m_anchorOffset = 0;
 
     QWidget* m_header = nullptr;
     QLabel* m_headerIcon = nullptr;

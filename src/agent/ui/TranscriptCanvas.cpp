@@ -117,7 +117,12 @@ bool TranscriptCanvas::sync()
         m_rows.append(Row());
         m_dirty.insert(int(i));
     }
-    for (int index : std::as_const(m_dirty)) {
+    // A long answer arriving in one piece is laid out over several turns of the event loop.
+    const QDeadlineTimer deadline(layoutBudgetMs, Qt::PreciseTimer);
+    QList<int> dirty = m_dirty.values();
+    std::sort(dirty.begin(), dirty.end());
+    m_dirty.clear();
+    for (int index : std::as_const(dirty)) {
         if (index < 0 || index >= m_rows.size())
             continue;
         Row& row = m_rows[index];
@@ -126,15 +131,16 @@ bool TranscriptCanvas::sync()
             && row.textLength <= message.text.size()
             && QStringView(message.text).mid(row.textLength - row.tail.size(), row.tail.size())
                 == row.tail;
-        layOutRow(row, message, sameMessage);
+        if (!layOutRow(row, message, sameMessage, deadline))
+            m_dirty.insert(index);
     }
-    m_dirty.clear();
     stackRows();
     update();
     return before != int(m_rows.size());
 }
 
-void TranscriptCanvas::layOutRow(Row& row, const ChatMessage& message, bool textOnlyAppended)
+bool TranscriptCanvas::layOutRow(
+    Row& row, const ChatMessage& message, bool textOnlyAppended, const QDeadlineTimer& deadline)
 {
     if (row.id != message.id) {
         row.text.setFont(bubbleFont());
@@ -147,10 +153,12 @@ void TranscriptCanvas::layOutRow(Row& row, const ChatMessage& message, bool text
     row.pills.clear();
     for (const ActionPillStatus& pill : message.actionPills)
         row.pills.append({ pill.iconName, pill.title });
-    row.text.update(message.text, textOnlyAppended);
-    row.textLength = message.text.size();
-    row.tail = message.text.right(tailCheckLength);
+    const bool complete = row.text.update(message.text, textOnlyAppended, deadline);
+    row.textLength = row.text.length();
+    const qsizetype tailStart = std::max<qsizetype>(0, row.textLength - tailCheckLength);
+    row.tail = message.text.mid(tailStart, row.textLength - tailStart);
     row.height = rowHeight(row);
+    return complete;
 }
 
 QSizeF TranscriptCanvas::pillSize(const QString& title) const

@@ -28,8 +28,13 @@ public:
 
     // The message at index changed (or was added); applied at the next sync().
     void messageChanged(int index);
-    // Brings the rows up to the bridge's messages. Returns true when the number of rows changed.
+    // Brings the rows up to the bridge's messages, laying out new text for at most about
+    // layoutBudgetMs. Returns true when the number of rows changed.
     bool sync();
+    // True when text is left to lay out: another sync() goes on with it.
+    bool hasPendingLayout() const { return !m_dirty.isEmpty(); }
+
+    static constexpr int layoutBudgetMs = 15;
 
     int rowCount() const { return int(m_rows.size()); }
     // The row's rectangle in canvas coordinates (the whole row, attachment line to pills).
@@ -57,7 +62,9 @@ private:
         qreal top = 0;
         qreal height = 0;
     };
-    void layOutRow(Row& row, const ChatMessage& message, bool textOnlyAppended);
+    // Returns false when the deadline stopped the text's layout before its end.
+    bool layOutRow(Row& row, const ChatMessage& message, bool textOnlyAppended,
+        const QDeadlineTimer& deadline);
     qreal rowHeight(const Row& row) const;
     void stackRows();
     qreal textWidth() const;

@@ -66,29 +66,34 @@ void WrappedTextLayout::clear()
     m_naturalWidth = 0;
 }
 
-void WrappedTextLayout::update(const QString& text, bool onlyAppended)
+bool WrappedTextLayout::update(
+    const QString& text, bool onlyAppended, const QDeadlineTimer& deadline)
 {
     if (!onlyAppended || text.size() < m_length || m_pieces.isEmpty()) {
         m_pieces.clear();
         m_naturalWidth = 0;
-        layOutFrom(text, 0);
-        return;
+        return layOutFrom(text, 0, deadline);
     }
     if (text.size() == m_length)
-        return;
+        return true;
     qsizetype from = m_length;
     if (!m_pieces.constLast().closed) {
         from = m_pieces.constLast().start;
         m_pieces.removeLast();
     }
-    layOutFrom(text, from);
+    return layOutFrom(text, from, deadline);
 }
 
-void WrappedTextLayout::layOutFrom(const QString& text, qsizetype from)
+bool WrappedTextLayout::layOutFrom(
+    const QString& text, qsizetype from, const QDeadlineTimer& deadline)
 {
     qreal top = m_pieces.isEmpty() ? 0 : m_pieces.constLast().top + m_pieces.constLast().height;
     const qsizetype end = text.size();
     while (from < end || (from == end && m_pieces.isEmpty())) {
+        if (!m_pieces.isEmpty() && m_pieces.constLast().closed && deadline.hasExpired()) {
+            m_length = from;
+            return false;
+        }
         Piece piece;
         piece.start = from;
         const qsizetype limit = std::min<qsizetype>(end, from + maxPieceLength);
@@ -121,6 +126,7 @@ void WrappedTextLayout::layOutFrom(const QString& text, qsizetype from)
         m_pieces.append(empty);
     }
     m_length = end;
+    return true;
 }
 
 void WrappedTextLayout::measure(Piece& piece, const QString& text) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QFont>
 #include <QRectF>
 #include <QString>
@@ -26,8 +27,10 @@ public:
     qreal width() const { return m_width; }
 
     // Brings the layout up to text. When text only extends the text of the previous update, only
-    // its last piece and what follows are laid out; otherwise everything is.
-    void update(const QString& text, bool onlyAppended);
+    // its last piece and what follows are laid out; otherwise everything is. With a deadline, stops
+    // at the first piece boundary after it: length() then tells how far it got, and the next
+    // update (with onlyAppended) goes on from there. Returns true when all of text is laid out.
+    bool update(const QString& text, bool onlyAppended, const QDeadlineTimer& deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     void clear();
 
     qreal height() const;
@@ -50,7 +53,7 @@ private:
         qreal widest = 0;
         bool closed = false; // ends with its line break or at the length limit
     };
-    void layOutFrom(const QString& text, qsizetype from);
+    bool layOutFrom(const QString& text, qsizetype from, const QDeadlineTimer& deadline);
     void measure(Piece& piece, const QString& text) const;
 
     QFont m_font;

@@ -264,6 +264,7 @@ TEST(AgentChatView, FloodingOutputRepaintsAtMostEveryThirtyMilliseconds)
     h.type(QStringLiteral("go"));
     h.pressReturn();
     ASSERT_TRUE(h.waitForIdle());
+    ASSERT_TRUE(test::waitUntil([&] { return !h.panel->transcript()->hasPendingLayout(); }));
     QTest::qWait(60);
     const qint64 elapsed = clock.elapsed();
     EXPECT_LE(counter.paints, elapsed / StreamThrottle::defaultIntervalMs + 4);
