@@ -1,5 +1,7 @@
 #include "agent/ui/AgentChatPalette.h"
 
+#include "ui/AppColors.h"
+
 #include <QFontDatabase>
 
 namespace quillon::AgentChatPalette {
@@ -7,38 +9,40 @@ namespace quillon::AgentChatPalette {
 namespace {
 QColor white(qreal alpha)
 {
-    return QColor::fromRgbF(1, 1, 1, alpha);
+    return AppColors::whiteAt(alpha);
 }
 QColor black(qreal alpha)
 {
-    return QColor::fromRgbF(0, 0, 0, alpha);
+    return AppColors::blackAt(alpha);
 }
 QColor grey(qreal level)
 {
-    return QColor::fromRgbF(level, level, level, 1);
+    return AppColors::grey(level);
 }
 } // namespace
 
-QColor accent()
+QColor accent(bool dark)
 {
-    return QColor::fromRgbF(0.0, 0.478, 1.0);
+    return AppColors::accentIn(dark);
 }
 
-QColor accent(qreal alpha)
+QColor accent(bool dark, qreal alpha)
 {
-    QColor color = accent();
-    color.setAlphaF(alpha);
+    QColor color = accent(dark);
+    color.setAlphaF(float(alpha));
     return color;
 }
 
 QColor secondaryText(bool dark)
 {
-    return dark ? white(0.55) : black(0.5);
+    return AppColors::secondaryLabel(dark);
 }
 
 QColor gray(qreal alpha)
 {
-    return QColor::fromRgbF(0.557, 0.557, 0.576, alpha);
+    QColor color = AppColors::gray();
+    color.setAlphaF(float(alpha));
+    return color;
 }
 
 QColor red()
@@ -78,12 +82,12 @@ QColor inputBackground(bool dark)
 
 QColor chipFill(bool dark)
 {
-    return accent(dark ? 0.15 : 0.08);
+    return accent(dark, dark ? 0.15 : 0.08);
 }
 
-QColor chipStroke()
+QColor chipStroke(bool dark)
 {
-    return accent(0.30);
+    return accent(dark, 0.30);
 }
 
 QColor promptFill(bool dark)
@@ -91,9 +95,15 @@ QColor promptFill(bool dark)
     return dark ? white(0.06) : black(0.04);
 }
 
-QColor userBubble()
+QColor userBubble(bool dark)
 {
-    return accent();
+    return accent(dark);
+}
+
+QColor userBubbleText(bool dark)
+{
+    // White on the accent, unless the accent itself is light (as it is on a dark window).
+    return accent(dark).lightnessF() > 0.6 ? black(0.9) : white(1);
 }
 
 QColor otherBubble(bool dark)

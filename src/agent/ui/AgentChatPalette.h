@@ -8,8 +8,8 @@ namespace quillon {
 // The assistant panel's colours and fonts, each a function of dark mode. Sizes are logical pixels.
 namespace AgentChatPalette {
 
-QColor accent();
-QColor accent(qreal alpha);
+QColor accent(bool dark);
+QColor accent(bool dark, qreal alpha);
 QColor secondaryText(bool dark);
 QColor gray(qreal alpha = 1);
 QColor red();
@@ -21,9 +21,11 @@ QColor badgeFill(bool dark);
 QColor divider(bool dark);
 QColor inputBackground(bool dark);
 QColor chipFill(bool dark);
-QColor chipStroke();
+QColor chipStroke(bool dark);
 QColor promptFill(bool dark);
-QColor userBubble();
+QColor userBubble(bool dark);
+// Readable on the user's bubble, whatever the accent.
+QColor userBubbleText(bool dark);
 QColor otherBubble(bool dark);
 QColor otherBubbleText(bool dark);
 QColor pillFill(bool dark);

@@ -6,11 +6,11 @@
 #include "agent/ui/ContextChip.h"
 #include "agent/ui/PromptField.h"
 #include "agent/ui/StreamThrottle.h"
-#include "agent/ui/SymbolIcon.h"
 #include "agent/ui/TranscriptCanvas.h"
 #include "analytics/AnalyticsEvent.h"
 #include "workspace/WorkspaceState.h"
 
+#include "ui/SymbolIcons.h"
 #include <QEvent>
 #include <QShowEvent>
 #include <QHBoxLayout>
@@ -123,7 +123,6 @@ QWidget* AgentChatView::buildHeader()
     row->setContentsMargins(14, 10, 14, 10);
     row->setSpacing(8);
     m_headerIcon = new QLabel(header);
-    m_headerIcon->setPixmap(SymbolIcon::pixmap(QStringLiteral("sparkles"), 13, P::accent(), 2));
     m_headerTitle = new QLabel(QStringLiteral("AI Assistant"), header);
     m_headerTitle->setFont(P::font(13, QFont::DemiBold));
     m_badge = new QLabel(header);
@@ -176,7 +175,7 @@ QWidget* AgentChatView::buildInputArea()
 
     m_send = makeRoundButton(area, QStringLiteral("Send prompt (Enter / Ctrl+Enter)"));
     m_stop = makeRoundButton(area, QStringLiteral("Cancel task"));
-    m_stop->setIcon(QIcon(SymbolIcon::pixmap(QStringLiteral("stop.circle.fill"), 22, P::red(), 2)));
+    m_stop->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("stop.circle.fill"), 22, P::red(), 2)));
     row->addWidget(m_send, 0, Qt::AlignBottom);
     row->addWidget(m_stop, 0, Qt::AlignBottom);
     column->addLayout(row);
@@ -203,6 +202,8 @@ void AgentChatView::applyColours()
     setFill(m_inputArea, P::inputBackground(m_dark));
     for (QWidget* divider : std::as_const(m_dividers))
         setFill(divider, P::divider(m_dark));
+    m_headerIcon->setPixmap(SymbolIcons::pixmap(
+        QStringLiteral("sparkles"), 13, P::accent(m_dark), devicePixelRatioF()));
     setTextColour(m_headerTitle, P::primaryText(m_dark));
     setTextColour(m_prompt, P::primaryText(m_dark));
     QPalette promptPalette = m_prompt->palette();
@@ -214,6 +215,7 @@ void AgentChatView::applyColours()
                                    P::secondaryText(m_dark).name(QColor::HexArgb)));
     m_chip->setDarkMode(m_dark);
     m_canvas->setDarkMode(m_dark);
+    refreshButtons();
     update();
 }
 
@@ -229,8 +231,8 @@ void AgentChatView::refreshButtons()
     m_send->setVisible(!busy);
     const bool blank = AgentContext::isBlankPrompt(m_prompt->text());
     m_send->setEnabled(!blank);
-    const QColor colour = blank ? P::gray(0.4) : P::accent();
-    const QPixmap icon = SymbolIcon::pixmap(QStringLiteral("arrow.up.circle.fill"), 22, colour, 2);
+    const QColor colour = blank ? P::gray(0.4) : P::accent(m_dark);
+    const QPixmap icon = SymbolIcons::pixmap(QStringLiteral("arrow.up.circle.fill"), 22, colour, 2);
     QIcon sendIcon;
     // The disabled look is ours (gray 40%), not the style's.
     sendIcon.addPixmap(icon, QIcon::Normal);

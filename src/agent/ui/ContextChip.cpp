@@ -1,8 +1,8 @@
 #include "agent/ui/ContextChip.h"
 
 #include "agent/ui/AgentChatPalette.h"
-#include "agent/ui/SymbolIcon.h"
 
+#include "ui/SymbolIcons.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -30,7 +30,7 @@ ContextChip::ContextChip(QWidget* parent)
     m_remove->setToolTip(QStringLiteral("Remove attached context"));
     m_remove->setIconSize(QSize(12, 12));
     m_remove->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
-    m_remove->setIcon(QIcon(SymbolIcon::pixmap(QStringLiteral("xmark.circle.fill"), 12, P::gray(), 2)));
+    m_remove->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 12, P::gray(), 2)));
     row->addWidget(m_icon);
     row->addWidget(m_title, 1);
     row->addWidget(m_remove);
@@ -57,13 +57,14 @@ void ContextChip::setDarkMode(bool dark)
     QPalette palette = m_title->palette();
     palette.setColor(QPalette::WindowText, P::primaryText(dark));
     m_title->setPalette(palette);
+    refreshIcon();
     update();
 }
 
 void ContextChip::refreshIcon()
 {
     const QString symbol = m_isSelection ? QStringLiteral("text.quote") : QStringLiteral("doc.text");
-    m_icon->setPixmap(SymbolIcon::pixmap(symbol, 11, P::accent(), devicePixelRatioF()));
+    m_icon->setPixmap(SymbolIcons::pixmap(symbol, 11, P::accent(m_dark), devicePixelRatioF()));
 }
 
 void ContextChip::paintEvent(QPaintEvent*)
@@ -73,7 +74,7 @@ void ContextChip::paintEvent(QPaintEvent*)
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     painter.fillPath(path, P::chipFill(m_dark));
-    painter.setPen(QPen(P::chipStroke(), 1));
+    painter.setPen(QPen(P::chipStroke(m_dark), 1));
     painter.drawPath(path);
 }
 

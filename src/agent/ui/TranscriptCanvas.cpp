@@ -2,8 +2,8 @@
 
 #include "agent/AgentProcessBridge.h"
 #include "agent/ui/AgentChatPalette.h"
-#include "agent/ui/SymbolIcon.h"
 
+#include "ui/SymbolIcons.h"
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
@@ -255,7 +255,7 @@ void TranscriptCanvas::paintRow(
         const qreal width = attachmentIconSize + 4 + metrics.horizontalAdvance(row.contextTitle);
         const qreal x = row.fromUser ? right - width : inset;
         painter.drawPixmap(QPointF(x, y + (lineHeight - attachmentIconSize) / 2),
-            SymbolIcon::pixmap(QStringLiteral("paperclip"), attachmentIconSize, P::gray(), dpr));
+            SymbolIcons::pixmap(QStringLiteral("paperclip"), attachmentIconSize, P::gray(), dpr));
         painter.setFont(smallFont());
         painter.setPen(P::gray());
         painter.drawText(QRectF(x + attachmentIconSize + 4, y, width, lineHeight),
@@ -266,10 +266,10 @@ void TranscriptCanvas::paintRow(
     const int index = int(&row - m_rows.constData());
     const QRectF bubble = bubbleRect(index);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(row.fromUser ? P::userBubble() : P::otherBubble(m_dark));
+    painter.setBrush(row.fromUser ? P::userBubble(m_dark) : P::otherBubble(m_dark));
     painter.drawPath(rounded(bubble, bubbleRadius));
     if (row.textLength > 0 && bubble.intersects(clip)) {
-        const QColor textColor = row.fromUser ? QColor(Qt::white) : P::otherBubbleText(m_dark);
+        const QColor textColor = row.fromUser ? P::userBubbleText(m_dark) : P::otherBubbleText(m_dark);
         row.text.paint(painter, bubble.topLeft() + QPointF(bubbleInsetX, bubbleInsetY), clip,
             message.text, textColor);
     }
@@ -290,7 +290,7 @@ void TranscriptCanvas::paintRow(
         painter.setBrush(P::pillFill(m_dark));
         painter.drawPath(rounded(box, 5));
         painter.drawPixmap(QPointF(box.left() + pillInsetX, box.center().y() - pillIconSize / 2),
-            SymbolIcon::pixmap(pill.first, pillIconSize, P::accent(), dpr));
+            SymbolIcons::pixmap(pill.first, pillIconSize, P::accent(m_dark), dpr));
         painter.setPen(P::secondaryText(m_dark));
         painter.drawText(QRectF(box.left() + pillInsetX + pillIconSize + pillIconGap, box.top(),
                              size.width(), size.height()),
@@ -305,7 +305,7 @@ void TranscriptCanvas::paintWelcome(QPainter& painter)
     qreal y = inset + 20 + 20;
     const qreal centre = m_width / 2.0;
     painter.drawPixmap(QPointF(centre - 16, y),
-        SymbolIcon::pixmap(QStringLiteral("sparkles"), 32, P::accent(), dpr));
+        SymbolIcons::pixmap(QStringLiteral("sparkles"), 32, P::accent(m_dark), dpr));
     y += 32 + 12;
     const QFont title = P::font(14, QFont::Bold);
     painter.setFont(title);
