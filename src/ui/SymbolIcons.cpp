@@ -34,6 +34,17 @@ QString themeName(const QString& symbol)
         { QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning-symbolic") },
         { QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok-symbolic") },
         { QStringLiteral("square.and.arrow.down.on.square"), QStringLiteral("folder-download-symbolic") },
+        { QStringLiteral("text.quote"), QStringLiteral("format-text-plaintext-symbolic") },
+        { QStringLiteral("xmark.circle"), QStringLiteral("dialog-error-symbolic") },
+        { QStringLiteral("stop.circle.fill"), QStringLiteral("media-playback-stop-symbolic") },
+        { QStringLiteral("arrow.up.circle.fill"), QStringLiteral("go-up-symbolic") },
+        { QStringLiteral("paperclip"), QStringLiteral("mail-attachment-symbolic") },
+        { QStringLiteral("pencil.line"), QStringLiteral("document-edit-symbolic") },
+        { QStringLiteral("exclamationmark.triangle"), QStringLiteral("dialog-warning-symbolic") },
+        { QStringLiteral("cpu"), QStringLiteral("computer-symbolic") },
+        { QStringLiteral("server.rack"), QStringLiteral("network-server-symbolic") },
+        { QStringLiteral("point.3.connected.trianglepath.arrow"),
+            QStringLiteral("network-workgroup-symbolic") },
     };
     return names.value(symbol);
 }
@@ -102,7 +113,15 @@ QPixmap pixmap(const QString& symbol, int size, const QColor& color, qreal devic
     p.setBrush(color);
     if (!drawOwn(symbol, p, device)) {
         static const bool themeReady = [] {
-            // Without a desktop platform theme Qt looks only in hicolor.
+            // Without a desktop platform theme (offscreen, a bare X server) Qt names no icon
+            // theme and searches no system folder, so no theme icon would ever be found.
+            QStringList paths = QIcon::themeSearchPaths();
+            if (!paths.contains(QStringLiteral("/usr/share/icons"))) {
+                paths << QStringLiteral("/usr/share/icons");
+                QIcon::setThemeSearchPaths(paths);
+            }
+            if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
+                QIcon::setThemeName(QStringLiteral("Adwaita"));
             if (QIcon::fallbackThemeName().isEmpty()
                 || QIcon::fallbackThemeName() == QStringLiteral("hicolor"))
                 QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
