@@ -9,7 +9,7 @@ namespace quillon {
 
 void ContentView::installAssistant()
 {
-    auto* bridge = dynamic_cast<AgentProcessBridge*>(workspace().agentBridge());
+    AgentProcessBridge* bridge = agentBridge();
     if (!bridge)
         return;
     // The panel exists while it is open: closing it drops the typed prompt and the attachment,

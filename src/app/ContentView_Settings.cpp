@@ -9,7 +9,7 @@ namespace quillon {
 
 void ContentView::installSettings()
 {
-    auto* bridge = dynamic_cast<AgentProcessBridge*>(workspace().agentBridge());
+    AgentProcessBridge* bridge = agentBridge();
     if (!bridge)
         return;
     sheets().setFactory(SheetPresenter::Sheet::Settings, [this, bridge](QWidget* parent) {

@@ -16,7 +16,9 @@ protected:
     ContentView& openWithAgent()
     {
         window = std::make_unique<ContentView>(
-            bus, *prompts, [](WorkspaceState& workspace) { attachAgentBridge(workspace); });
+            bus, *prompts, [](WorkspaceState& workspace) {
+                return ContentView::Services { nullptr, &attachAgentBridge(workspace) };
+            });
         window->resize(1200, 800);
         window->show();
         QApplication::setActiveWindow(window.get());

@@ -34,8 +34,8 @@ struct SheetHarness
 
     SheetHarness()
     {
+        resetSharedState();
         KeychainManager::setStore(keyring);
-        clearSettings();
         start();
         open();
     }
@@ -45,13 +45,6 @@ struct SheetHarness
         bridge.reset();
         workspace.reset();
         KeychainManager::setStore(nullptr);
-    }
-    static void clearSettings()
-    {
-        UserDefaults& defaults = UserDefaults::standard();
-        const QStringList keys = defaults.keys();
-        for (const QString& key : keys)
-            defaults.remove(key);
     }
     void start()
     {
@@ -74,7 +67,7 @@ struct SheetHarness
         sheet.reset();
         bridge.reset();
         workspace.reset();
-        UserDefaults::resetForTesting();
+        reloadStandardDefaults();
         start();
         open();
     }
