@@ -293,7 +293,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         m_presentPending = true;
         schedulePendingWork();
     }
-    m_view->viewport()->update();
+    // The presenter marks what it restyled for layout, which repaints just those lines.
     m_find->refresh();
     Q_EMIT presented(restyled);
 }
@@ -308,10 +308,7 @@ void UnifiedBlockEditor::presentDeferred()
 {
     m_presentPending = false;
     FlagScope programmatic(m_isProgrammatic);
-    if (m_presenter.present(
-            m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow)
-        > 0)
-        m_view->viewport()->update();
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow);
 }
 
 void UnifiedBlockEditor::refreshEverything()
@@ -343,8 +340,7 @@ void UnifiedBlockEditor::backgroundStep()
     BlockStylePresenter::Window window;
     window.firstBlock = m_backgroundBlock;
     window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
-    if (m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window) > 0)
-        m_view->viewport()->update();
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     m_backgroundBlock = window.lastBlock + 1;
     if (m_backgroundBlock < m_view->document()->blockCount())
         m_backgroundTimer.start();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QScrollBar>
 #include <QTextFrame>
@@ -218,4 +219,59 @@ TEST(BlockEditorLayout, ReplacingTheTextLaysOutTheScreenFirstAndKeepsTheCaret)
     EXPECT_EQ(h.editor->caretMarkdownOffset(), caret);
     EXPECT_EQ(h.view()->textCursor().position(), h.editor->projected().storageOffset(caret));
     EXPECT_EQ(h.editor->markdown(), doc);
+}
+
+namespace {
+
+// Collects the regions the viewport paints.
+struct PaintRecorder : QObject
+{
+    QRegion painted;
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+            ++paints;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(BlockEditorLayout, TypingAndRestylingRepaintOnlyTheLinesTheyChange)
+{
+    QString doc;
+    for (int i = 0; i < 3000; ++i)
+        doc += QStringLiteral("Paragraph **%1** with `code` and [a link](https://x.org)\n\n")
+                   .arg(i);
+    EditorHarness h(doc, QSize(900, 700));
+    h.setCaret(doc.indexOf(QStringLiteral("Paragraph **5**")) + 3);
+    QTest::qWait(200); // the first paint and the background pass
+    // Laid out to the end, as it is once the view has caught up in the background.
+    h.view()->document()->documentLayout()->blockBoundingRect(h.view()->document()->lastBlock());
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    h.viewport()->installEventFilter(&recorder);
+    const int small = h.viewport()->height() / 4;
+
+    h.type(QStringLiteral("x"));
+    QApplication::processEvents();
+    EXPECT_GT(recorder.paints, 0);
+    EXPECT_LE(recorder.painted.boundingRect().height(), small)
+        << "painted " << recorder.painted.boundingRect().height() << " for one typed character";
+
+    // Moving to another line repaints the lines whose markers show or hide, not the window.
+    recorder.painted = QRegion();
+    h.key(Qt::Key_Down);
+    h.key(Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_LE(recorder.painted.boundingRect().height(), small);
+
+    // Once typing pauses the document is settled without repainting what did not change.
+    recorder.painted = QRegion();
+    QTest::qWait(1500);
+    EXPECT_LE(recorder.painted.boundingRect().height(), small);
+    h.viewport()->removeEventFilter(&recorder);
 }
