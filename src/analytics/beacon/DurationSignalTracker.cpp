@@ -4,7 +4,6 @@
 #include "analytics/beacon/Clock.h"
 #include "analytics/beacon/ForegroundTransitions.h"
 
-
 namespace quillon {
 
 DurationSignalTracker& DurationSignalTracker::shared()
