@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ui/AppColors.h"
+
 #include <QColor>
 
 // The colours of the chrome around the editors (source pane, status bar, find bar, mode toggle),
-// each a function of dark mode, so that no view holds a colour of its own.
+// each a function of dark mode, so that no view holds a colour of its own; those the window
+// shares come from its palette.
 namespace quillon::ChromeColors {
 
 inline QColor grey(qreal white, qreal alpha = 1)
@@ -17,16 +20,16 @@ inline QColor contrast(bool dark, qreal alpha = 1)
 }
 inline QColor accent(bool dark)
 {
-    return grey(dark ? 0.96 : 0.1);
+    return AppColors::accentIn(dark);
 }
 inline QColor editorBackground(bool dark)
 {
-    return dark ? grey(0.1) : grey(1);
+    return AppColors::windowBackground(dark);
 }
-// Labels of lesser weight: the platform's secondary label colour.
+// Labels of lesser weight.
 inline QColor secondary(bool dark)
 {
-    return dark ? grey(1, 0.55) : grey(0, 0.5);
+    return AppColors::secondaryLabel(dark);
 }
 inline QColor green(bool dark)
 {
@@ -42,12 +45,13 @@ inline QColor blue(bool dark)
 }
 inline QColor gray()
 {
-    return QColor::fromRgbF(0.56, 0.56, 0.58);
+    return AppColors::gray();
 }
 
+// The same greys as the top bar.
 inline QColor statusBarBackground(bool dark)
 {
-    return dark ? grey(0.11) : QColor::fromRgbF(0.95, 0.95, 0.94);
+    return AppColors::topBarBackground(dark);
 }
 inline QColor statusBarDivider(bool dark)
 {

@@ -17,6 +17,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "editor/ChromeGlyph.h"
+
 #include <QAbstractButton>
 #include <QWidget>
-
-#include "editor/ChromeGlyph.h"
 
 class QLabel;
 class QLineEdit;
