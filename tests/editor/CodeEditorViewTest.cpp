@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -85,7 +86,7 @@ TEST(SourcePane, TypingWritesTheWholeTextOnceAndShowsTheHighlightersColours)
 
 TEST(SourcePane, EveryCharacterSurvivesLoadingEditingAndSaving)
 {
-    const QString text = QStringLiteral("nbsp\u00A0here\u2028line sep\rlone cr\u2029para ")
+    const QString text = QStringLiteral("nbsp\u00A0here\u2028line sep\rlone cr\u2029para 😀 ")
         + QChar(char16_t(0xFDD0)) + QStringLiteral("mark\t\u200Dzwj\n");
     SourceHarness h(text);
     EXPECT_EQ(h.source->text(), text);
@@ -108,6 +109,16 @@ TEST(SourcePane, EveryCharacterSurvivesLoadingEditingAndSaving)
     h.setCaret(0);
     h.type(QStringLiteral("x"));
     EXPECT_EQ(h.content(), QStringLiteral("x") + all);
+}
+
+TEST(SourcePane, PastedLineBreaksBecomeLineFeedsAndStandInsNeverComeIn)
+{
+    SourceHarness h(QStringLiteral("ab\n"));
+    h.setCaret(1);
+    QApplication::clipboard()->setText(QStringLiteral("1\r\n2") + QChar(char16_t(0xFDEF)) + u'3');
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("a1\n23b\n"));
+    EXPECT_EQ(h.onDisk(), QByteArray("a1\n23b\n"));
 }
 
 TEST(SourcePane, ATextItCannotGiveBackOrAnUnreadableFileIsShownButNeverEdited)
