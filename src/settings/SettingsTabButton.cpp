@@ -14,7 +14,7 @@ namespace S = SettingsStyle;
 namespace {
 constexpr int symbolSize = 12;
 constexpr int gap = 6;
-constexpr int padX = 10;
+constexpr int padX = 8;
 constexpr int padY = 6;
 } // namespace
 
@@ -26,6 +26,7 @@ SettingsTabButton::SettingsTabButton(const QString& title, const QString& symbol
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     setFont(S::font(12.5));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void SettingsTabButton::setSelected(bool selected)

@@ -35,7 +35,8 @@ SettingsView::SettingsView(WorkspaceState& workspace, AgentProcessBridge& agentB
 
     auto* tabBar = new QHBoxLayout();
     tabBar->setContentsMargins(16, 14, 16, 10);
-    tabBar->setSpacing(12);
+    // Tighter than the sheet's other rows: the titles are wider in the desktop's fonts.
+    tabBar->setSpacing(6);
     for (SettingsSession::Tab tab : SettingsSession::tabs()) {
         auto* button
             = new SettingsTabButton(SettingsSession::title(tab), SettingsSession::symbol(tab), this);

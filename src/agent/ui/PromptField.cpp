@@ -1,6 +1,7 @@
 #include "agent/ui/PromptField.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -17,7 +18,7 @@ PromptField::PromptField(QWidget* parent)
     setTabChangesFocus(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     document()->setDocumentMargin(0);
@@ -55,8 +56,9 @@ void PromptField::resizeEvent(QResizeEvent* event)
 int PromptField::heightForLines(int lines) const
 {
     const QMargins margins = contentsMargins();
-    return int(std::ceil(fontMetrics().lineSpacing() * lines)) + margins.top() + margins.bottom()
-        + int(2 * document()->documentMargin());
+    // One pixel of slack: the text layout's line height is fractional.
+    return int(std::ceil(QFontMetricsF(font()).lineSpacing() * lines)) + margins.top()
+        + margins.bottom() + int(2 * document()->documentMargin()) + 1;
 }
 
 void PromptField::fitHeight()
@@ -67,6 +69,9 @@ void PromptField::fitHeight()
         lines += (layout && layout->lineCount() > 0) ? layout->lineCount() : 1;
     }
     const int visible = std::clamp(lines, 1, maxVisibleLines);
+    // Past five lines the text scrolls, and only then is there a scroll bar.
+    setVerticalScrollBarPolicy(
+        lines > maxVisibleLines ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     if (visible == m_visibleLines && height() == heightForLines(visible))
         return;
     m_visibleLines = visible;

@@ -116,15 +116,7 @@ bool WrappedTextLayout::layOutFrom(
         if (piece.length == 0)
             break;
     }
-    // A text ending in a line break shows an empty last line, as a text view would.
-    if (!m_pieces.isEmpty() && m_pieces.constLast().closed
-        && text.endsWith(QLatin1Char('\n'))) {
-        Piece empty;
-        empty.start = end;
-        empty.top = top;
-        empty.height = m_lineHeight;
-        m_pieces.append(empty);
-    }
+    // The line break that ends nearly every agent's output opens no empty line in the bubble.
     m_length = end;
     return true;
 }
