@@ -34,6 +34,9 @@ void AgentProcessBridge::sendTask(const QString& prompt,
     const QUuid messageID = placeholder.id;
     appendMessage(placeholder);
     setIsProcessing(true);
+    // The agent reads and edits the files: it must find everything the user typed in them.
+    if (WorkspaceState* workspace = m_workspaceState.data())
+        workspace->flushPendingWrites();
 
     const SupportedAgentEngine engine = m_currentEngine;
     const std::optional<QString> executable = resolveExecutable(engine);

@@ -72,6 +72,7 @@ void WorkspaceGit::syncNow()
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
+    m_state.flushPendingWrites(); // git commits what the user typed, all of it
     GitService& service = GitService::shared();
     if (!service.isGitAvailable()) {
         m_state.setGitSyncState(GitSyncState::gitNotInstalled());

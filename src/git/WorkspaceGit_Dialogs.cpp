@@ -30,6 +30,8 @@ void submitChangingFiles(WorkspaceGit* git, WorkspaceState& state, const QString
     QObject* receiver, std::function<GitResult<void>()> job,
     std::function<void(GitResult<void>)> done)
 {
+    // Git must find everything the user typed in the files.
+    state.flushPendingWrites();
     QPointer<QObject> dialog(receiver);
     GitService::shared().submit<GitResult<void>>(folder, git, std::move(job),
         [&state, dialog, done = std::move(done)](const GitResult<void>& result) {

@@ -186,31 +186,57 @@ bool writeTextAtomic(const QString& path, const QString& text, const LineEnds& l
 
 bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* error)
 {
-    // QSaveFile writes a new file beside the old one, syncs its data and renames it over the old
-    // one (through a link, onto the link's target).
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A linked document is written where the link points; the link stays.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.canonicalFilePath().isEmpty())
+        target = info.canonicalFilePath();
+    const QString folder = QFileInfo(target).absolutePath();
+    const auto fail = [&](int err) {
         setError(error,
             QStringLiteral("Could not write \"%1\": %2")
-                .arg(displayName(path), file.errorString()));
+                .arg(displayName(path), qt_error_string(err)));
         return false;
+    };
+
+    struct stat old;
+    const bool replacing = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    QByteArray temporary = QFile::encodeName(folder) + "/.quillon-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
+    int err = 0;
+    if (replacing) {
+        // The new file takes the old one's permissions (and owner, where we may).
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
+        ::fchmod(fd, old.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        setError(
-            error, QStringLiteral("Could not write \"%1\": %2").arg(displayName(path), reason));
-        return false;
+    qsizetype written = 0;
+    while (err == 0 && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            err = n < 0 ? errno : EIO;
+        else
+            written += n;
     }
-    if (!file.commit()) {
-        setError(error,
-            QStringLiteral("Could not write \"%1\": %2")
-                .arg(displayName(path), file.errorString()));
-        return false;
+    // The data is on disk before the new file takes the old one's place.
+    if (err == 0 && ::fdatasync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(temporary.constData());
+        return fail(err);
     }
-    // The rename itself lives in the folder: sync it too, so a crash cannot bring back the old
-    // file.
-    const QString folder = QFileInfo(QFileInfo(path).canonicalFilePath()).absolutePath();
+    // The rename lives in the folder: sync it too, so a crash cannot bring back the old file.
     const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);

@@ -98,16 +98,7 @@ void DocumentSession::saveEdits()
 void DocumentSession::writeActiveDocument()
 {
     const QString path = FileUtil::standardizedPath(m_workspace.m_activeTabURL);
-    switch (m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Edit)) {
-    case WorkspaceState::SaveOutcome::Written:
-        m_workspace.checkGitStatus();
-        break;
-    case WorkspaceState::SaveOutcome::ChangedOnDisk:
-        queueDiskQuestion(path);
-        break;
-    default:
-        break;
-    }
+    m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Edit);
 }
 
 void DocumentSession::queueDiskQuestion(const QString& path)
@@ -120,12 +111,10 @@ void DocumentSession::queueDiskQuestion(const QString& path)
     QMetaObject::invokeMethod(
         this,
         [this, path] {
-            m_queuedQuestions.remove(path);
             // The answer covers everything typed meanwhile; a document closed meanwhile is
             // left alone.
-            if (m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Question)
-                == WorkspaceState::SaveOutcome::Written)
-                m_workspace.checkGitStatus();
+            m_workspace.commitDocument(path, WorkspaceState::SaveRequest::Question);
+            m_queuedQuestions.remove(path);
         },
         Qt::QueuedConnection);
 }

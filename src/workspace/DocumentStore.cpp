@@ -1,5 +1,7 @@
 #include "workspace/DocumentStore.h"
 
+#include <QFile>
+
 namespace quillon {
 
 DocumentStore::Document* DocumentStore::find(const QString& path)
@@ -24,37 +26,60 @@ void DocumentStore::rename(const QString& from, const QString& to)
     m_documents.insert(to, std::move(moved));
 }
 
+namespace {
+
+bool readInto(DocumentStore::Document& document, const QString& path, QString* error)
+{
+    // Taken before reading: a change in between then shows as a change, never hides one.
+    const FileSignature signature = FileSignature::of(path);
+    const FileUtil::TextFile file = FileUtil::readText(path);
+    if (!file.ok) {
+        *error = file.error.isEmpty() ? QStringLiteral("unreadable") : file.error;
+        return false;
+    }
+    DocumentStore::markWritten(document, file.text, file.lineEnds, signature);
+    document.text = file.text;
+    document.lineEnds = file.lineEnds;
+    document.readError.clear();
+    return true;
+}
+
+} // namespace
+
 DocumentStore::Document& DocumentStore::load(const QString& path)
 {
     Document& document = m_documents[path];
     document = Document();
-    const FileUtil::TextFile file = FileUtil::readText(path);
-    if (!file.ok) {
-        document.readError = file.error.isEmpty() ? QStringLiteral("unreadable") : file.error;
-        return document;
-    }
-    document.text = document.diskText = file.text;
-    document.diskDigest = file.digest;
-    document.lineEnds = file.lineEnds;
+    readInto(document, path, &document.readError);
     return document;
 }
 
 bool DocumentStore::reload(Document& document, const QString& path)
 {
-    const FileUtil::TextFile file = FileUtil::readText(path);
-    if (!file.ok)
-        return false;
-    document.text = document.diskText = file.text;
-    document.diskDigest = file.digest;
-    document.lineEnds = file.lineEnds;
-    document.readError.clear();
-    document.postponedDigest.clear();
-    return true;
+    QString error;
+    return readInto(document, path, &error);
 }
 
 bool DocumentStore::changedOnDisk(const Document& document, const QString& path)
 {
-    return FileUtil::digestOfFile(path) != document.diskDigest;
+    const FileSignature now = FileSignature::of(path);
+    if (!now.isRacy() && !document.diskSignature.isRacy()
+        && now.sameFileVersion(document.diskSignature))
+        return false;
+    QFile file(path);
+    if (!now.exists || !file.open(QIODevice::ReadOnly))
+        return true;
+    return file.readAll() != document.diskLineEnds.encode(document.diskText);
+}
+
+void DocumentStore::markWritten(Document& document, const QString& text,
+    const LineEnds& lineEnds, const FileSignature& signature)
+{
+    document.diskText = text;
+    document.diskLineEnds = lineEnds;
+    document.diskSignature = signature;
+    document.postponedDigest.clear();
+    document.saveError.clear();
 }
 
 } // namespace quillon

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/BackgroundWriter.h"
 #include "platform/FileUtil.h"
 
 #include <QHash>
@@ -16,15 +17,23 @@ public:
     struct Document
     {
         QString text; // what the tab shows
-        QString diskText; // as last read or written
-        QByteArray diskDigest;
-        LineEnds lineEnds; // of the file as last read or written
+        LineEnds lineEnds; // of text
+        // The file as last read or written.
+        QString diskText;
+        LineEnds diskLineEnds;
+        FileSignature diskSignature;
         // Why the file could not be read; such a document is never written.
         QString readError;
         // The digest of another program's version that the user chose to decide about later.
         QByteArray postponedDigest;
+        // Why the last write failed or was skipped; empty once the document is written.
+        QString saveError;
+        // The newest write asked for, and the newest the writer reported on.
+        quint64 queuedWrite = 0;
+        quint64 finishedWrite = 0;
         bool readable() const { return readError.isEmpty(); }
         bool hasLocalEdits() const { return text != diskText; }
+        bool isWritePending() const { return queuedWrite > finishedWrite; }
     };
 
     Document* find(const QString& path);
@@ -41,8 +50,12 @@ public:
     // Replaces text and baseline with the file's current content; false when it can't be read
     // (the entry is then unchanged).
     static bool reload(Document& document, const QString& path);
-    // True when the file's bytes differ from what we last read or wrote.
+    // True when the file no longer holds what we last read or wrote. Reads the file only when
+    // its size, times or inode cannot tell.
     static bool changedOnDisk(const Document& document, const QString& path);
+    // The document's file now holds `text` with `lineEnds`, as of `signature`.
+    static void markWritten(Document& document, const QString& text, const LineEnds& lineEnds,
+        const FileSignature& signature);
 
 private:
     QHash<QString, Document> m_documents;

@@ -67,7 +67,9 @@ WorkspaceState::WorkspaceState(QObject* parent)
     , m_directoryWatcher(std::make_unique<DirectoryWatcher>())
     , m_documents(std::make_unique<DocumentStore>())
     , m_session(std::make_unique<DocumentSession>(*this))
+    , m_writer(std::make_unique<BackgroundWriter>())
 {
+    connect(m_writer.get(), &BackgroundWriter::finished, this, &WorkspaceState::onWriteFinished);
     m_fetchTimer.setSingleShot(false);
     m_autoCommitTimer.setSingleShot(false);
     connect(&m_fetchTimer, &QTimer::timeout, this, [this] {
@@ -75,6 +77,7 @@ WorkspaceState::WorkspaceState(QObject* parent)
             m_gitHooks->fetchTick();
     });
     connect(&m_autoCommitTimer, &QTimer::timeout, this, [this] {
+        flushPendingWrites();
         if (m_gitHooks)
             m_gitHooks->autoCommitTick();
     });

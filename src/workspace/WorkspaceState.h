@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/BackgroundWriter.h"
 #include "workspace/GitSyncState.h"
 #include "workspace/RecentEntity.h"
 #include "workspace/SearchResult.h"
@@ -106,8 +107,13 @@ public:
     // asks where a document also has unsaved local edits.
     void reloadOpenDocumentsFromDisk();
 
-    // Why the last write of a document failed or was skipped; empty after a successful write.
+    // Why the active document's last write failed or was skipped; empty once it is written.
     QString lastSaveError() const { return m_lastSaveError; }
+    // The same for any open document: it stays until that document is written.
+    QString saveError(const QString& path) const;
+    // Returns once every write of a document asked for so far is on disk (or failed). Run before
+    // anything else reads or changes the files: git, the assistant.
+    void flushPendingWrites();
     // Why the active document could not be opened (unreadable, not UTF-8); empty when it could.
     QString documentError() const { return m_documentError; }
 
@@ -249,7 +255,7 @@ private:
     void saveRecents();
     void remapTabs(const QString& oldPath, const QString& newPath);
     friend class DocumentSession;
-    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk };
+    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk, Queued };
     // An edit never asks: it reports ChangedOnDisk, and the session asks on a later turn. That
     // question is not asked again about a change the user chose to decide about later; an
     // explicit save asks again.
@@ -258,6 +264,12 @@ private:
     enum class DiskChoice { KeepMine, LoadDisk, Later };
     DiskChoice askAboutDiskChange(const QString& path);
     void takeDiskVersion(const QString& path);
+    void queueWrite(const QString& path, bool replaceAnyChange);
+    // Writes at once, waiting for the writer.
+    SaveOutcome writeNow(const QString& path, bool replaceAnyChange);
+    void onWriteFinished(const BackgroundWriter::Result& result);
+    // Records why a document was not saved (empty: it was) and publishes it for the active one.
+    void setSaveError(const QString& path, const QString& error);
     bool saveDocumentAs(const QString& path);
     void removeTemporaryDocument(const QString& path);
     void finishDeletion(const QString& path);
@@ -266,6 +278,8 @@ private:
     std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
     std::unique_ptr<DocumentStore> m_documents;
     std::unique_ptr<DocumentSession> m_session;
+    std::unique_ptr<BackgroundWriter> m_writer;
+    QHash<QString, SaveOutcome> m_lastWriteOutcome;
     std::unique_ptr<WorkspaceGitHooks> m_gitHooks;
 
     QString m_selectedURL;

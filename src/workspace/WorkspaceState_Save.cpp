@@ -50,99 +50,6 @@ bool WorkspaceState::hasUnsavedChanges(const QString& path) const
     return doc && doc->hasLocalEdits();
 }
 
-WorkspaceState::DiskChoice WorkspaceState::askAboutDiskChange(const QString& path)
-{
-    UserPrompts::Alert alert;
-    alert.message = tr("“%1” was changed by another program.").arg(fileName(path));
-    alert.informativeText = tr("You have changes that are not on disk. Keep your version and "
-                               "replace the file, or load the version on disk and lose your "
-                               "changes?");
-    alert.buttons = { tr("Keep My Version"), tr("Load Disk Version"), tr("Decide Later") };
-    alert.warning = true;
-    switch (UserPrompts::current().runAlert(alert)) {
-    case 0:
-        return DiskChoice::KeepMine;
-    case 1:
-        return DiskChoice::LoadDisk;
-    default:
-        return DiskChoice::Later;
-    }
-}
-
-void WorkspaceState::takeDiskVersion(const QString& path)
-{
-    DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc || !DocumentStore::reload(*doc, path))
-        return;
-    if (isTabActive(path)) {
-        setDocumentError({});
-        publishCurrentFileContent(doc->text);
-    }
-}
-
-WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path, SaveRequest request)
-{
-    DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc || !doc->hasLocalEdits())
-        return SaveOutcome::Unchanged;
-    const QString name = fileName(path);
-    if (!doc->readable()) {
-        setLastSaveError(tr("“%1” was not saved: it could not be read, and writing it could "
-                            "destroy what it holds. Use Save As to keep your text.")
-                             .arg(name));
-        return SaveOutcome::NotSaved;
-    }
-    if (!QFileInfo::exists(path)) {
-        printLine(
-            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + path);
-        setLastSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
-        return SaveOutcome::NotSaved;
-    }
-    const QByteArray onDisk = FileUtil::digestOfFile(path);
-    if (onDisk != doc->diskDigest) {
-        const QString changed
-            = tr("“%1” was not saved: it was changed by another program.").arg(name);
-        if (request != SaveRequest::Explicit && !doc->postponedDigest.isEmpty()
-            && doc->postponedDigest == onDisk) {
-            setLastSaveError(changed);
-            return SaveOutcome::NotSaved;
-        }
-        if (request == SaveRequest::Edit) {
-            setLastSaveError(changed);
-            return SaveOutcome::ChangedOnDisk;
-        }
-        switch (askAboutDiskChange(path)) {
-        case DiskChoice::KeepMine:
-            break;
-        case DiskChoice::LoadDisk:
-            takeDiskVersion(path);
-            setLastSaveError({});
-            return SaveOutcome::TookDiskVersion;
-        case DiskChoice::Later:
-            if (DocumentStore::Document* postponed = m_documents->find(path))
-                postponed->postponedDigest = onDisk;
-            setLastSaveError(
-                tr("“%1” was not saved: it was changed by another program.").arg(name));
-            return SaveOutcome::NotSaved;
-        }
-        doc = m_documents->find(path);
-        if (!doc)
-            return SaveOutcome::NotSaved;
-    }
-    QString error;
-    QByteArray digest;
-    if (!FileUtil::writeTextAtomic(path, doc->text, doc->lineEnds, &error, &digest)) {
-        printLine(QStringLiteral("Failed to write to file: ") + error);
-        setLastSaveError(tr("“%1” was not saved: %2").arg(name, error));
-        return SaveOutcome::NotSaved;
-    }
-    doc->diskText = doc->text;
-    doc->diskDigest = digest;
-    doc->postponedDigest.clear();
-    setLastSaveError({});
-    return SaveOutcome::Written;
-}
-
 void WorkspaceState::saveCurrentFile(const QString& content)
 {
     if (m_activeTabURL.isEmpty())
@@ -166,18 +73,19 @@ void WorkspaceState::saveCurrentFile()
         saveAs();
         return;
     }
+    m_writer->flush();
     DocumentStore::Document* doc = m_documents->find(path);
     if (!doc)
         return;
-    doc->text = m_currentFileContent;
     if (doc->hasLocalEdits()) {
         commitDocument(path, SaveRequest::Explicit);
     } else if (!doc->readable()) {
-        setLastSaveError(tr("“%1” was not saved: it could not be read.").arg(fileName(path)));
+        setSaveError(path, tr("“%1” was not saved: it could not be read.").arg(fileName(path)));
     } else if (!QFileInfo::exists(path)) {
         printLine(
             QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + path);
-        setLastSaveError(tr("“%1” was not saved: the file no longer exists.").arg(fileName(path)));
+        setSaveError(
+            path, tr("“%1” was not saved: the file no longer exists.").arg(fileName(path)));
     } else if (DocumentStore::changedOnDisk(*doc, path)) {
         // Nothing of ours to write: show what is on disk now.
         takeDiskVersion(path);
@@ -192,6 +100,7 @@ void WorkspaceState::saveAs()
 
 bool WorkspaceState::saveDocumentAs(const QString& path)
 {
+    m_writer->flush();
     // The document's own text, whatever tab is active by the time the panel is answered.
     const DocumentStore::Document* doc = path.isEmpty() ? nullptr : m_documents->find(path);
     const QString text = doc ? doc->text : m_currentFileContent;
@@ -209,20 +118,21 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
         return false;
     const QString target = FileUtil::standardizedPath(*chosen);
 
+    // What the writer remembers of that file is out of date now.
+    m_writer->forget(target);
     QString error;
-    QByteArray digest;
-    if (!FileUtil::writeTextAtomic(target, text, lineEnds, &error, &digest)) {
+    if (!FileUtil::writeTextAtomic(target, text, lineEnds, &error)) {
         printLine(QStringLiteral("Failed to save file: ") + error);
-        setLastSaveError(tr("“%1” was not saved: %2").arg(fileName(target), error));
+        setSaveError(path, tr("“%1” was not saved: %2").arg(fileName(target), error));
         return false;
     }
-    setLastSaveError({});
+    setSaveError(path, {});
     // An open document of that file (the saved one itself included) now matches the disk, so its
     // next edit is not taken for another program's change.
     if (DocumentStore::Document* written = m_documents->find(target)) {
-        written->text = written->diskText = text;
-        written->diskDigest = digest;
+        written->text = text;
         written->lineEnds = lineEnds;
+        DocumentStore::markWritten(*written, text, lineEnds, FileSignature::of(target));
         written->readError.clear();
     }
 
@@ -253,6 +163,7 @@ void WorkspaceState::closeTabWithConfirmation(
 {
     const QString standardized = FileUtil::standardizedPath(path);
     const bool temporary = isTemporaryFile(standardized);
+    m_writer->flush();
     if (!hasUnsavedChanges(standardized)) {
         if (temporary)
             removeTemporaryDocument(standardized);
@@ -283,41 +194,6 @@ void WorkspaceState::closeTabWithConfirmation(
     default:
         completion(false);
         return;
-    }
-}
-
-void WorkspaceState::reloadOpenDocumentsFromDisk()
-{
-    for (const QString& path : m_documents->paths()) {
-        DocumentStore::Document* doc = m_documents->find(path);
-        if (!doc)
-            continue;
-        if (!doc->readable()) {
-            if (isTabActive(path) && DocumentStore::reload(*doc, path)) {
-                setDocumentError({});
-                publishCurrentFileContent(doc->text);
-            }
-            continue;
-        }
-        if (!QFileInfo::exists(path) || !DocumentStore::changedOnDisk(*doc, path))
-            continue;
-        if (!doc->hasLocalEdits()) {
-            takeDiskVersion(path);
-            continue;
-        }
-        switch (askAboutDiskChange(path)) {
-        case DiskChoice::KeepMine:
-            // What is on disk now becomes the version we knowingly replace.
-            doc->diskDigest = FileUtil::digestOfFile(path);
-            if (commitDocument(path, SaveRequest::Explicit) == SaveOutcome::Written)
-                checkGitStatus();
-            break;
-        case DiskChoice::LoadDisk:
-            takeDiskVersion(path);
-            break;
-        case DiskChoice::Later:
-            break;
-        }
     }
 }
 

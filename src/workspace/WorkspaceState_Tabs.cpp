@@ -91,6 +91,7 @@ void WorkspaceState::loadCurrentFile()
 {
     if (m_activeTabURL.isEmpty()) {
         setDocumentError({});
+        setLastSaveError({});
         publishCurrentFileContent({});
         return;
     }
@@ -99,6 +100,7 @@ void WorkspaceState::loadCurrentFile()
     // An unreadable document is tried again, unless the user has typed into it since.
     if (!doc || (!doc->readable() && !doc->hasLocalEdits()))
         doc = &m_documents->load(path);
+    setLastSaveError(doc->saveError);
     if (doc->readable()) {
         setDocumentError({});
     } else {
@@ -156,6 +158,9 @@ bool WorkspaceState::isTabActive(const QString& path) const
 void WorkspaceState::closeTab(const QString& path)
 {
     const QString standardized = FileUtil::standardizedPath(path);
+    // What the user typed is on disk before the tab goes.
+    m_writer->flush();
+    m_writer->forget(standardized);
     m_documents->remove(standardized);
     const qsizetype index = indexOfTab(m_openTabs, standardized);
     if (index < 0)

@@ -134,10 +134,12 @@ TEST_F(MenusTest, EditMenuActsOnTheFocusedEditor)
     action(QStringLiteral("Cut"))->trigger();
     editor->flushPendingWork();
     EXPECT_EQ(ws().currentFileContent(), QString());
+    ws().flushPendingWrites();
     EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray());
     action(QStringLiteral("Undo"))->trigger();
     editor->flushPendingWork();
     EXPECT_EQ(ws().currentFileContent(), QStringLiteral("hello\n"));
+    ws().flushPendingWrites();
     EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray("hello\n"));
     action(QStringLiteral("Paste"))->trigger();
     editor->flushPendingWork();

@@ -63,6 +63,7 @@ TEST_F(EditorColumnTest, BothPanesFollowEachOtherAndTheToggleChoosesWhichAreShow
     source()->textView()->setFocus();
     typeInto(source()->textView(), QStringLiteral("New "));
     EXPECT_EQ(blocks()->markdown(), QStringLiteral("# Title\n\nNew Body\n"));
+    ws().flushPendingWrites();
     EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray("# Title\n\nNew Body\n"));
 
     auto* toggle = inSlot<ViewModeToggle>(ContentView::Slot::ViewModeToggle);

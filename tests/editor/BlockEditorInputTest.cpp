@@ -225,8 +225,8 @@ TEST(BlockEditorInput, AnotherDocumentWithTheSameTextStartsWithoutHistoryOrOpenC
     h.key(Qt::Key_Z, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_EQ(h.content(), text);
-    EXPECT_EQ(h.tree.read(QStringLiteral("other.md")), text.toUtf8());
     EXPECT_EQ(h.onDisk(), text.toUtf8());
+    EXPECT_EQ(h.tree.read(QStringLiteral("other.md")), text.toUtf8());
 }
 
 TEST(BlockEditorInput, UndoAndRedoChangeNothingWhileTheViewIsReadOnly)

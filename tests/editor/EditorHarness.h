@@ -43,7 +43,18 @@ struct EditorHarness
     MarkdownTextView* view() const { return editor->textView(); }
     QWidget* viewport() const { return editor->textView()->viewport(); }
     QString content() const { return workspace->currentFileContent(); }
-    QByteArray onDisk() const { return tree.read(QStringLiteral("doc.md")); }
+    // The file once every write asked for so far is done.
+    QByteArray onDisk() const
+    {
+        workspace->flushPendingWrites();
+        return tree.read(QStringLiteral("doc.md"));
+    }
+    // Lets the writes finish and what they report (a question, an error) happen.
+    void settle() const
+    {
+        workspace->flushPendingWrites();
+        QApplication::processEvents();
+    }
 
     // Puts the caret at a Markdown offset.
     void setCaret(qsizetype markdownOffset) const

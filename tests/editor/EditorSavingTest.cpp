@@ -52,7 +52,7 @@ TEST(EditorSaving, AChangeOnDiskWhileTypingEndsAsTheUserChose)
         QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("X"));
         QApplication::sendEvent(h.view(), &press);
         EXPECT_TRUE(prompts.alerts().isEmpty()) << "asked from inside the keystroke";
-        QApplication::processEvents();
+        h.settle();
         ASSERT_EQ(prompts.alerts().size(), 1);
         EXPECT_EQ(prompts.alerts()[0].message, "“doc.md” was changed by another program.");
         EXPECT_EQ(h.content(), c.afterX);
@@ -62,6 +62,7 @@ TEST(EditorSaving, AChangeOnDiskWhileTypingEndsAsTheUserChose)
 
         h.setCaret(c.afterX.size());
         h.type(QStringLiteral("Y"));
+        h.settle();
         EXPECT_EQ(prompts.alerts().size(), 1);
         EXPECT_EQ(h.content(), c.afterY);
         EXPECT_EQ(shown(h), c.afterY);
@@ -81,7 +82,7 @@ TEST(EditorSaving, TypingQuicklyBeforeTheQuestionAsksOnce)
         QApplication::sendEvent(h.view(), &press);
     }
     EXPECT_TRUE(prompts.alerts().isEmpty());
-    QApplication::processEvents();
+    h.settle();
     EXPECT_EQ(prompts.alerts().size(), 1);
     EXPECT_EQ(h.onDisk(), "startabc");
     EXPECT_EQ(shown(h), "startabc");

@@ -56,8 +56,10 @@ struct SourceHarness
 
     SourceTextEdit* view() const { return source->textView(); }
     QString content() const { return workspace->currentFileContent(); }
+    // The file once every write asked for so far is done.
     QByteArray onDisk(const QString& name = QStringLiteral("doc.md")) const
     {
+        workspace->flushPendingWrites();
         return tree.read(name);
     }
     void setCaret(int position, int anchor = -1) const

@@ -44,6 +44,7 @@ TEST_F(DocumentSessionTest, RangeEditsAreAppliedPublishedAndWritten)
     EXPECT_EQ(session->text(), "hello, there\n");
     EXPECT_EQ(state->currentFileContent(), "hello, there\n");
     EXPECT_EQ(content.size(), 1);
+    state->flushPendingWrites();
     settle();
     EXPECT_EQ(tree.read("a.md"), "hello, there\n");
     ASSERT_EQ(edits.size(), 1);
@@ -56,6 +57,7 @@ TEST_F(DocumentSessionTest, RangeEditsAreAppliedPublishedAndWritten)
     session->applyUserEdit(100, 3, QStringLiteral("!"));
     session->applyUserEdit(-4, 5, QStringLiteral("hello"));
     session->applyUserEdit(2, 0, QString());
+    state->flushPendingWrites();
     settle();
     EXPECT_EQ(session->text(), "hello, there\n!");
     EXPECT_EQ(tree.read("a.md"), "hello, there\n!");
@@ -85,6 +87,7 @@ TEST_F(DocumentSessionTest, AWholeTextIsReportedAsTheOneStretchThatDiffers)
     for (const TextEdit& edit : edits)
         edit.applyTo(replay);
     EXPECT_EQ(replay, session->text());
+    state->flushPendingWrites();
     settle();
     EXPECT_EQ(tree.read("a.md"), session->text().toUtf8());
 }
@@ -111,6 +114,7 @@ TEST_F(DocumentSessionTest, NothingHappensWithoutAnEditableDocument)
     const QString latin1 = tree.write("latin1.md", "caf\xE9\n");
     state->openFile(latin1);
     session->setUserText(QStringLiteral("typed over it"));
+    state->flushPendingWrites();
     settle();
     EXPECT_EQ(tree.read("latin1.md"), "caf\xE9\n");
     EXPECT_TRUE(prompts->alerts().isEmpty());
@@ -126,6 +130,7 @@ TEST_F(DocumentSessionTest, ViewsHearOfWholeReplacements)
     EXPECT_EQ(replaced,
         (QStringList { "hello world\n", "bravo\n", "hello world\n", "from outside\n" }));
     EXPECT_TRUE(edits.isEmpty());
+    state->flushPendingWrites();
     settle();
     EXPECT_EQ(tree.read("a.md"), "hello world\n") << "no edit of the user's";
 }

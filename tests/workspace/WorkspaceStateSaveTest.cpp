@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QUuid>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace quillon::test {
 namespace {
 
@@ -32,6 +35,7 @@ protected:
     void userTypes(const QString& text)
     {
         state->documentSession().setUserText(text);
+        state->flushPendingWrites();
         settle();
     }
 
@@ -66,7 +70,7 @@ TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
     wireLikeTheMainWindow();
     state->openFile(crlf);
     gitCalls.clear();
-    state->setCurrentFileContent("one\nthree\n");
+    userTypes("one\nthree\n");
     EXPECT_EQ(tree.read("crlf.md"), "one\r\nthree\r\n");
     EXPECT_TRUE(state->lastSaveError().isEmpty());
     EXPECT_FALSE(state->hasUnsavedChanges(crlf));
@@ -223,7 +227,7 @@ TEST_F(WorkspaceStateSaveTest, ADeletedDocumentIsNotRecreated)
     wireLikeTheMainWindow();
     state->openFile(a);
     QFile::remove(a);
-    state->setCurrentFileContent("still typing\n");
+    userTypes("still typing\n");
     EXPECT_FALSE(QFileInfo::exists(a));
     EXPECT_TRUE(state->lastSaveError().contains("no longer exists"));
     EXPECT_EQ(state->currentFileContent(), "still typing\n");
@@ -232,18 +236,42 @@ TEST_F(WorkspaceStateSaveTest, ADeletedDocumentIsNotRecreated)
     EXPECT_TRUE(state->hasUnsavedChanges(a));
 }
 
-TEST_F(WorkspaceStateSaveTest, AFailedWriteIsPublished)
+TEST_F(WorkspaceStateSaveTest, AFailedWriteSaysWhyAndStaysWithItsDocument)
 {
-    wireLikeTheMainWindow();
-    const QString folder = tree.mkdir("locked");
-    const QString inside = tree.write("locked/x.md", "x\n");
-    state->openFile(inside);
-    // Replacing the folder by a file makes the atomic write impossible even for root.
-    QFile::remove(inside);
-    QDir(folder).removeRecursively();
-    tree.write("locked", "now a file\n");
-    state->setCurrentFileContent("y\n");
-    EXPECT_FALSE(state->lastSaveError().isEmpty());
+    const QString failing = tree.write("big.md", "x\n");
+    state->openFile(failing);
+    {
+        // Files may not grow past 8 bytes for a moment: the write fails even for root.
+        struct rlimit saved;
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit small = saved;
+        small.rlim_cur = 8;
+        const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        userTypes("longer than eight bytes\n");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    }
+    const QString expected = "“big.md” was not saved: Could not write \"big.md\": File too large";
+    EXPECT_EQ(state->lastSaveError(), expected);
+    EXPECT_EQ(tree.read("big.md"), "x\n");
+    EXPECT_EQ(QDir(tree.path()).entryList(QDir::Hidden | QDir::Files),
+        (QStringList { "a.md", "b.md", "big.md" }))
+        << "no half-written file is left behind";
+
+    // Another document saving fine does not clear it; it shows again with its document.
+    state->openFile(a);
+    EXPECT_TRUE(state->lastSaveError().isEmpty());
+    userTypes("alpha, saved\n");
+    EXPECT_EQ(tree.read("a.md"), "alpha, saved\n");
+    EXPECT_TRUE(state->lastSaveError().isEmpty());
+    EXPECT_EQ(state->saveError(failing), expected);
+    state->selectTab(failing);
+    EXPECT_EQ(state->lastSaveError(), expected);
+    EXPECT_TRUE(state->hasUnsavedChanges(failing));
+    userTypes("longer than eight bytes, now written\n");
+    EXPECT_TRUE(state->lastSaveError().isEmpty());
+    EXPECT_TRUE(state->saveError(failing).isEmpty());
 }
 
 TEST_F(WorkspaceStateSaveTest, CloseConfirmationAnswers)
@@ -403,13 +431,13 @@ TEST_F(WorkspaceStateSaveTest, SaveAsOntoItsOwnFileIsNoChangeByAnotherProgram)
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->setCurrentFileContent("mine\n");
+    userTypes("mine\n");
     prompts->clearRecords();
     prompts->queueSavePanelAnswer(a);
     state->saveAs();
     EXPECT_EQ(tree.read("a.md"), "mine\n");
     EXPECT_FALSE(state->hasUnsavedChanges(a));
-    state->setCurrentFileContent("mine, more\n");
+    userTypes("mine, more\n");
     EXPECT_TRUE(prompts->alerts().isEmpty());
     EXPECT_EQ(tree.read("a.md"), "mine, more\n");
 }

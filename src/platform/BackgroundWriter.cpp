@@ -1,0 +1,207 @@
+#include "platform/BackgroundWriter.h"
+
+#include "platform/FileUtil.h"
+
+#include <QFile>
+#include <QMetaObject>
+
+#include <sys/stat.h>
+#include <time.h>
+
+namespace quillon {
+
+namespace {
+
+qint64 nanoseconds(const struct timespec& time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+qint64 nowNs()
+{
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
+}
+
+// Longer than the coarse clock that stamps file times advances in.
+constexpr qint64 kClockTickNs = 20 * 1000 * 1000;
+
+QByteArray readAll(const QString& path, bool* ok)
+{
+    QFile file(path);
+    *ok = file.open(QIODevice::ReadOnly);
+    if (!*ok)
+        return {};
+    QByteArray bytes = file.readAll();
+    *ok = file.error() == QFileDevice::NoError;
+    return bytes;
+}
+
+} // namespace
+
+FileSignature FileSignature::of(const QString& path)
+{
+    FileSignature signature;
+    signature.takenNs = nowNs();
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return signature;
+    signature.exists = true;
+    signature.device = st.st_dev;
+    signature.inode = st.st_ino;
+    signature.size = st.st_size;
+    signature.modifiedNs = nanoseconds(st.st_mtim);
+    signature.changedNs = nanoseconds(st.st_ctim);
+    return signature;
+}
+
+bool FileSignature::isRacy() const
+{
+    return takenNs - std::max(modifiedNs, changedNs) < kClockTickNs;
+}
+
+BackgroundWriter::BackgroundWriter(QObject* parent)
+    : QObject(parent)
+    , m_thread([this] { run(); })
+{
+}
+
+BackgroundWriter::~BackgroundWriter()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+quint64 BackgroundWriter::write(Request request)
+{
+    quint64 ticket = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        ticket = m_nextTicket++;
+        bool replaced = false;
+        for (Job& waiting : m_queue) {
+            if (waiting.request.path == request.path) {
+                // It keeps what the older request expected: that is still what the file holds.
+                request.expectedSignature = waiting.request.expectedSignature;
+                request.expectedText = waiting.request.expectedText;
+                request.expectedLineEnds = waiting.request.expectedLineEnds;
+                request.replaceAnyChange |= waiting.request.replaceAnyChange;
+                waiting = { std::move(request), ticket };
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            m_queue.push_back({ std::move(request), ticket });
+    }
+    m_wake.notify_one();
+    return ticket;
+}
+
+void BackgroundWriter::flush()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+    }
+    deliver();
+}
+
+void BackgroundWriter::forget(const QString& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_forgotten.append(path);
+}
+
+void BackgroundWriter::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        for (const QString& path : std::as_const(m_forgotten))
+            m_written.remove(path);
+        m_forgotten.clear();
+        if (m_queue.empty())
+            return; // stopping, with nothing left to write
+        Job job = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_busy = true;
+        lock.unlock();
+        Result result = perform(job);
+        lock.lock();
+        m_results.push_back(std::move(result));
+        m_busy = false;
+        m_idle.notify_all();
+        QMetaObject::invokeMethod(this, &BackgroundWriter::deliver, Qt::QueuedConnection);
+    }
+}
+
+bool BackgroundWriter::holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest)
+{
+    const Request& request = job.request;
+    const auto own = m_written.constFind(request.path);
+    const bool ownIsNewest = own != m_written.constEnd();
+    if (!now.isRacy()) {
+        if (now.sameFileVersion(request.expectedSignature) && !request.expectedSignature.isRacy())
+            return true;
+        if (ownIsNewest && now.sameFileVersion(own->signature) && !own->signature.isRacy())
+            return true;
+    }
+    // The times cannot tell: compare what the file holds.
+    bool ok = false;
+    const QByteArray bytes = readAll(request.path, &ok);
+    if (!ok)
+        return false;
+    if (ownIsNewest && bytes == own->bytes)
+        return true;
+    if (bytes == request.expectedLineEnds.encode(request.expectedText))
+        return true;
+    *diskDigest = FileUtil::digestOfBytes(bytes);
+    return false;
+}
+
+BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
+{
+    const Request& request = job.request;
+    Result result;
+    result.path = request.path;
+    result.ticket = job.ticket;
+    const FileSignature now = FileSignature::of(request.path);
+    if (!now.exists) {
+        result.status = Status::Missing;
+        return result;
+    }
+    if (!request.replaceAnyChange && !holdsExpected(job, now, &result.diskDigest)) {
+        result.status = Status::ChangedOnDisk;
+        return result;
+    }
+    QByteArray bytes = request.lineEnds.encode(request.text);
+    if (!FileUtil::writeBytesAtomic(request.path, bytes, &result.error)) {
+        result.status = Status::Failed;
+        return result;
+    }
+    result.status = Status::Written;
+    result.text = request.text;
+    result.lineEnds = request.lineEnds;
+    result.signature = FileSignature::of(request.path);
+    m_written.insert(request.path, { result.signature, std::move(bytes) });
+    return result;
+}
+
+void BackgroundWriter::deliver()
+{
+    std::vector<Result> results;
+    {
+        std::lock_guard lock(m_mutex);
+        results.swap(m_results);
+    }
+    for (const Result& result : results)
+        Q_EMIT finished(result);
+}
+
+} // namespace quillon

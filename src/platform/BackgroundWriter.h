@@ -1,0 +1,120 @@
+#pragma once
+
+#include "platform/LineEnds.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace quillon {
+
+// What identifies one version of a file without reading it: a change of content by any program
+// changes the size, the modification time or (for a replacement) the inode.
+struct FileSignature
+{
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    // When the signature was taken. A write within the file system's clock tick after it may
+    // leave the times unchanged, so such a signature is only trusted with a look at the content.
+    qint64 takenNs = 0;
+
+    static FileSignature of(const QString& path);
+    bool sameFileVersion(const FileSignature& other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode
+            && size == other.size && modifiedNs == other.modifiedNs
+            && changedNs == other.changedNs;
+    }
+    bool isRacy() const;
+};
+
+// Writes text files on a thread of its own, atomically and durably, in the order asked. For a
+// file whose write is still waiting, a newer request takes its place: the newest text wins. A
+// write is refused when the file no longer holds what the caller last read or wrote (another
+// program changed it), unless the caller means to replace that change.
+class BackgroundWriter : public QObject
+{
+    Q_OBJECT
+public:
+    struct Request
+    {
+        QString path;
+        QString text;
+        LineEnds lineEnds;
+        // What the caller believes the file holds.
+        FileSignature expectedSignature;
+        QString expectedText;
+        LineEnds expectedLineEnds;
+        bool replaceAnyChange = false;
+    };
+    enum class Status { Written, ChangedOnDisk, Missing, Failed };
+    struct Result
+    {
+        QString path;
+        quint64 ticket = 0;
+        Status status = Status::Failed;
+        QString error; // Failed: what went wrong, in the system's words
+        // Written: what the file now holds.
+        QString text;
+        LineEnds lineEnds;
+        FileSignature signature;
+        // ChangedOnDisk: the SHA-256 of the other program's version.
+        QByteArray diskDigest;
+    };
+
+    explicit BackgroundWriter(QObject* parent = nullptr);
+    // Finishes the writes already asked for; their results are not delivered.
+    ~BackgroundWriter() override;
+
+    // Queues a write and returns its ticket (increasing).
+    quint64 write(Request request);
+    // Returns when every write asked for is done, with its result delivered.
+    void flush();
+    // Drops what the writer remembers of the file (its tab closed).
+    void forget(const QString& path);
+
+Q_SIGNALS:
+    // On the writer's owning thread, in the order of the writes.
+    void finished(const quillon::BackgroundWriter::Result& result);
+
+private:
+    struct Job
+    {
+        Request request;
+        quint64 ticket = 0;
+    };
+    struct Written
+    {
+        FileSignature signature;
+        QByteArray bytes;
+    };
+    void run();
+    Result perform(const Job& job);
+    bool holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest);
+    void deliver();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Job> m_queue;
+    std::vector<Result> m_results;
+    bool m_busy = false;
+    bool m_stopping = false;
+    quint64 m_nextTicket = 1;
+    // Worker thread only: what it last wrote to each file.
+    QHash<QString, Written> m_written;
+    QStringList m_forgotten; // guarded by m_mutex
+    std::thread m_thread;
+};
+
+} // namespace quillon

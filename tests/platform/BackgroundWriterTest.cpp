@@ -1,0 +1,142 @@
+#include "platform/BackgroundWriter.h"
+#include "platform/FileUtil.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+using namespace quillon;
+
+namespace {
+
+using Status = BackgroundWriter::Status;
+
+struct Recorder
+{
+    BackgroundWriter writer;
+    std::vector<BackgroundWriter::Result> results;
+    Recorder()
+    {
+        QObject::connect(&writer, &BackgroundWriter::finished, &writer,
+            [this](const BackgroundWriter::Result& r) { results.push_back(r); });
+    }
+    // A write of `text` to a file believed to hold `expected` as of `signature`.
+    quint64 write(const QString& path, const QString& text, const FileSignature& signature,
+        const QString& expected, bool replace = false)
+    {
+        return writer.write({ path, text, LineEnds(), signature, expected, LineEnds(), replace });
+    }
+};
+
+void overwriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+} // namespace
+
+TEST(BackgroundWriter, TheNewestTextWinsAndResultsComeInOrder)
+{
+    test::TempTree tree;
+    const QString a = tree.write("a.md", "a0");
+    const QString b = tree.write("b.md", "b0");
+    const FileSignature sa = FileSignature::of(a);
+    const FileSignature sb = FileSignature::of(b);
+    Recorder r;
+    for (int i = 1; i <= 50; ++i) {
+        r.write(a, QStringLiteral("a%1").arg(i), sa, "a0");
+        r.write(b, QStringLiteral("b%1").arg(i), sb, "b0");
+    }
+    r.writer.flush();
+    EXPECT_EQ(tree.read("a.md"), "a50");
+    EXPECT_EQ(tree.read("b.md"), "b50");
+    ASSERT_FALSE(r.results.empty());
+    EXPECT_LE(r.results.size(), 100u);
+    for (size_t i = 0; i < r.results.size(); ++i) {
+        EXPECT_EQ(r.results[i].status, Status::Written) << r.results[i].error.toStdString();
+        if (i > 0) {
+            EXPECT_LT(r.results[i - 1].ticket, r.results[i].ticket);
+        }
+    }
+    EXPECT_EQ(r.results.back().text, "b50");
+    EXPECT_TRUE(r.results.back().signature.sameFileVersion(FileSignature::of(b)));
+}
+
+TEST(BackgroundWriter, AnotherProgramsVersionIsNeverOverwrittenUnlessAsked)
+{
+    test::TempTree tree;
+    const QString path = tree.write("doc.md", "mine");
+    struct Change
+    {
+        const char* what;
+        QByteArray bytes;
+    };
+    // Same size, in place, at once: the times may not move, the content does.
+    for (const Change& change : { Change { "same size", "MINE" }, Change { "longer", "theirs" } }) {
+        SCOPED_TRACE(change.what);
+        tree.write("doc.md", "mine");
+        const FileSignature before = FileSignature::of(path);
+        overwriteInPlace(path, change.bytes);
+        Recorder r;
+        r.write(path, "mine, edited", before, "mine");
+        r.writer.flush();
+        ASSERT_EQ(r.results.size(), 1u);
+        EXPECT_EQ(r.results[0].status, Status::ChangedOnDisk);
+        EXPECT_EQ(r.results[0].diskDigest, FileUtil::digestOfBytes(change.bytes));
+        EXPECT_EQ(tree.read("doc.md"), change.bytes);
+
+        r.write(path, "mine, edited", before, "mine", true);
+        r.writer.flush();
+        EXPECT_EQ(r.results.back().status, Status::Written);
+        EXPECT_EQ(tree.read("doc.md"), "mine, edited");
+    }
+}
+
+TEST(BackgroundWriter, ItsOwnWritesAndAMereTouchAreNoChange)
+{
+    test::TempTree tree;
+    const QString path = tree.write("doc.md", "one");
+    const FileSignature loaded = FileSignature::of(path);
+    Recorder r;
+    r.write(path, "two", loaded, "one");
+    r.writer.flush();
+    // The caller has not heard of the first write yet: it still expects "one".
+    r.write(path, "three", loaded, "one");
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 2u);
+    EXPECT_EQ(r.results[1].status, Status::Written);
+    EXPECT_EQ(tree.read("doc.md"), "three");
+
+    const FileSignature written = r.results[1].signature;
+    struct utimbuf later { 2000000000, 2000000000 };
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &later), 0);
+    r.write(path, "four", written, "three");
+    r.writer.flush();
+    EXPECT_EQ(r.results.back().status, Status::Written);
+    EXPECT_EQ(tree.read("doc.md"), "four");
+}
+
+TEST(BackgroundWriter, AMissingFileIsNotCreatedAndQueuedWritesOutliveTheWriter)
+{
+    test::TempTree tree;
+    const QString gone = tree.filePath("gone.md");
+    const QString kept = tree.write("kept.md", "old");
+    const FileSignature signature = FileSignature::of(kept);
+    {
+        Recorder r;
+        r.write(gone, "text", FileSignature(), "");
+        r.writer.flush();
+        ASSERT_EQ(r.results.size(), 1u);
+        EXPECT_EQ(r.results[0].status, Status::Missing);
+        EXPECT_FALSE(QFile::exists(gone));
+        for (int i = 0; i < 20; ++i)
+            r.write(kept, QStringLiteral("new %1").arg(i), signature, "old");
+    }
+    EXPECT_EQ(tree.read("kept.md"), "new 19");
+}
