@@ -441,7 +441,9 @@ void FileTreeView::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::MoveAction);
+    // The item is moved here by a rename, after this returns. A program it came from is told it
+    // was copied, so it does not delete what it believes it still has first.
+    event->setDropAction(event->source() ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
     // After the drag has ended: the move rebuilds the tree the drag started from.
     QTimer::singleShot(0, this, [this, source, folder, rowPath] {

@@ -138,9 +138,11 @@ protected:
         return accepted;
     }
 
-    // Drags and drops file URLs at the point of the tree.
-    void drop(const QStringList& sources, const QPoint& at)
+    // Drags and drops file URLs at the point of the tree, as another program would; returns
+    // what the drop reports back to it.
+    Qt::DropAction drop(const QStringList& sources, const QPoint& at)
     {
+        Qt::DropAction reported = Qt::IgnoreAction;
         QMimeData mime;
         QList<QUrl> urls;
         for (const QString& source : sources)
@@ -154,8 +156,11 @@ protected:
             QDropEvent dropped(
                 QPointF(at), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, {});
             QApplication::sendEvent(treeViewport(), &dropped);
+            if (dropped.isAccepted())
+                reported = dropped.dropAction();
         }
         settle();
+        return reported;
     }
 
     // A point below the last row.
