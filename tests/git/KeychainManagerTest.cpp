@@ -1,6 +1,6 @@
 #include "git/KeychainManager.h"
 #include "platform/SecretStore.h"
-#include "platform/SecretStoreMemory.h"
+#include "support/SecretStoreMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "git/GitService.h"
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
-#include "platform/SecretStoreMemory.h"
 #include "support/ScriptedUserPrompts.h"
+#include "support/SecretStoreMemory.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>

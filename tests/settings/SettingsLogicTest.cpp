@@ -1,11 +1,11 @@
 #include "agent/AgentProcessBridge.h"
 #include "analytics/AnalyticsEvent.h"
 #include "git/KeychainManager.h"
-#include "platform/SecretStoreMemory.h"
 #include "platform/UserDefaults.h"
 #include "settings/AgentExecutableStatus.h"
 #include "settings/SettingsRules.h"
 #include "settings/SettingsSession.h"
+#include "support/SecretStoreMemory.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,8 @@ TEST(SettingsRules, TrimmingKeepsOrDropsLineBreaksAsAsked)
 {
     EXPECT_EQ(R::trimSpaces(QStringLiteral("\u00A0 \tab c\t ")), QStringLiteral("ab c"));
     EXPECT_EQ(R::trimSpaces(QStringLiteral(" \nx\n ")), QStringLiteral("\nx\n"));
-    EXPECT_EQ(R::trimSpacesAndLineBreaks(QStringLiteral(" \r\nx y\n\u2028")), QStringLiteral("x y"));
+    EXPECT_EQ(
+        R::trimSpacesAndLineBreaks(QStringLiteral(" \r\nx y\n\u2028")), QStringLiteral("x y"));
 }
 
 TEST(SettingsRules, ExtensionsAreTrimmedAndLowerCasedButNotOtherwiseChanged)

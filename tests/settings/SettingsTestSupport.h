@@ -4,10 +4,10 @@
 #include "analytics/AnalyticsEvent.h"
 #include "analytics/AnalyticsManager.h"
 #include "git/KeychainManager.h"
-#include "platform/SecretStoreMemory.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsTabButton.h"
 #include "settings/SettingsView.h"
+#include "support/SecretStoreMemory.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 

@@ -5,9 +5,9 @@
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
 #include "git/WorkspaceGit.h"
-#include "platform/SecretStoreMemory.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
+#include "support/SecretStoreMemory.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/SecretStoreMemory.h"
+#include "support/SecretStoreMemory.h"
 
 #include <QMutexLocker>
 
