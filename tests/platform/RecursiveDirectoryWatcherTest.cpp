@@ -66,8 +66,9 @@ TEST(RecursiveDirectoryWatcher, ABurstOfAThousandFilesIsOneNotice)
     test::TempTree tree;
     tree.mkdir(QStringLiteral("docs"));
     RecursiveDirectoryWatcher watcher;
-    // Twice the usual quiet time, so a busy test machine pausing the writer can't split the burst.
-    watcher.setCoalescingInterval(300);
+    // Well above the usual quiet time, so a busy test machine pausing the writer cannot split the
+    // burst.
+    watcher.setCoalescingInterval(1000);
     QSignalSpy changed(&watcher, &RecursiveDirectoryWatcher::changed);
     ASSERT_TRUE(watcher.start(tree.path()));
 
