@@ -1,9 +1,11 @@
 // The source pane on large documents: opening in source-only mode, typing one character in the
 // middle (key event to coloured view and the edit taken by the workspace, which writes the file),
-// alone and with the block editor beside it, and find with ten thousand matches. Each case reports
+// alone and with the block editor beside it, find with ten thousand matches, and the status
+// bar's word and character counts. Each case reports
 // its 95th percentile and maximum in milliseconds.
 #include "editor/CodeEditorView.h"
 #include "editor/UnifiedBlockEditor.h"
+#include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
 
 #include <benchmark/benchmark.h>
@@ -229,8 +231,22 @@ void BM_SourceFindNextMatch(benchmark::State& state)
     report(state, samples);
 }
 
+// The status bar's figures, recounted once per turn of the event loop that changed the text.
+void BM_StatusBarFigures(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(DocumentAnalyzer::wordCount(doc));
+        benchmark::DoNotOptimize(DocumentAnalyzer::characterCount(doc));
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_StatusBarFigures)
+    ->Args({ 1 << 20, 100 })
+    ->Args({ 100 << 10, 10 })
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SourceTypeCharacter)
     ->Args({ 1 << 20, 100 })
     ->Args({ 100 << 10, 10 })

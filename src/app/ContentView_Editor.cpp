@@ -44,11 +44,11 @@ void ContentView::installEditorArea()
     auto* status = new StatusBarView;
     status->setDarkMode(isDarkMode());
     connect(this, &ContentView::darkModeChanged, status, &StatusBarView::setDarkMode);
-    // Counting a long text's characters takes a while: once per turn of the event loop, however
-    // many edits it brought.
+    // Counting a megabyte's characters takes longer than a keystroke: the figures follow once
+    // typing pauses.
     auto* recount = new QTimer(status);
     recount->setSingleShot(true);
-    recount->setInterval(0);
+    recount->setInterval(100);
     connect(recount, &QTimer::timeout, status, [status, &ws] {
         const QString text = ws.currentFileContent();
         status->setWordAndCharCount(
