@@ -178,6 +178,10 @@ void BM_OtherEditor_WindowShown(benchmark::State& state, const char* program, bo
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
+        env.insert(
+            QStringLiteral("QUILLON_ANALYTICS_BASE_URL"), QStringLiteral("http://127.0.0.1:9/"));
+        // This process runs offscreen; the editors measured must not inherit that.
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         QProcess process;
         process.setProcessEnvironment(env);
         const qint64 start = monotonicNs();
