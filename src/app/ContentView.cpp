@@ -262,11 +262,12 @@ void ContentView::applyPalette()
     m_assistantDivider->setDarkMode(m_isDarkMode);
 }
 
-void ContentView::changeEvent(QEvent* event)
+bool ContentView::event(QEvent* event)
 {
+    // The system appearance as Qt 6.4 shows it: the application palette changed.
     if (event->type() == QEvent::ApplicationPaletteChange && !m_applyingPalette)
         updateDarkMode();
-    QMainWindow::changeEvent(event);
+    return QMainWindow::event(event);
 }
 
 bool ContentView::isShowingStartPage() const

@@ -123,7 +123,7 @@ Q_SIGNALS:
     void fontSizeChanged(double size);
 
 protected:
-    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -48,6 +48,7 @@ TopBar::TopBar(WorkspaceState& workspace, QWidget* parent)
     m_tabLayout = new QHBoxLayout(m_tabRow);
     m_tabLayout->setContentsMargins(0, 0, 0, 0);
     m_tabLayout->setSpacing(0);
+    m_tabLayout->setSizeConstraint(QLayout::SetMinimumSize);
     m_tabLayout->addStretch();
     m_strip->setWidget(m_tabRow);
     m_tabRow->setAutoFillBackground(false); // setWidget turned it on: the bar shows through

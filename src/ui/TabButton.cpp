@@ -32,7 +32,8 @@ TabButton::TabButton(const QString& title, const QString& symbol, QWidget* paren
 {
     setMouseTracking(true);
     setToolTip(title);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Its own width: a strip too narrow for its tabs scrolls rather than squeezing them.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void TabButton::setActive(bool active)

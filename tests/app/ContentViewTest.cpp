@@ -8,13 +8,18 @@
 #include "app/Theme.h"
 #include "app/TopBar.h"
 #include "editor/UnifiedBlockEditor.h"
+#include "ui/AppColors.h"
+#include "ui/Divider.h"
 #include "ui/TabButton.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
+#include <QToolButton>
 
 namespace quillon::test {
 namespace {
@@ -262,6 +267,93 @@ TEST(StartPageTest, MascotFallsBackToThePlainGhostAndToNothing)
     EXPECT_FALSE(StartPage::loadMascot(QStringLiteral("nobody"), false, 64).isNull());
     EXPECT_FALSE(StartPage::loadMascot(QStringLiteral("nobody"), true, 64).isNull());
     EXPECT_EQ(StartPage::loadMascot(QStringLiteral("ghost-1"), false, 300).width(), 300);
+}
+
+} // namespace
+} // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+TEST_F(WindowTest, AssistantDividerDragResizesThePanelWithinItsLimits)
+{
+    open();
+    ws().setIsAgentChatOpen(true);
+    QApplication::processEvents();
+    QWidget* panel = window->slot(ContentView::Slot::Assistant);
+    EXPECT_EQ(panel->width(), 340);
+    QWidget* grip = window->assistantDivider()->grip();
+    ASSERT_TRUE(grip->isVisible());
+    const auto drag = [&](int dx) {
+        const QPoint start = grip->mapToGlobal(QPoint(Divider::kGripMargin, 50));
+        QTest::mousePress(grip, Qt::LeftButton, {}, grip->mapFromGlobal(start));
+        QTest::mouseMove(grip, grip->mapFromGlobal(start + QPoint(dx, 0)));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, grip->mapFromGlobal(start + QPoint(dx, 0)));
+        QApplication::processEvents();
+    };
+    drag(-60); // towards the editors: wider
+    EXPECT_EQ(ws().agentChatWidth(), 400);
+    EXPECT_EQ(panel->width(), 400);
+    drag(500);
+    EXPECT_EQ(ws().agentChatWidth(), ContentView::kAssistantMinWidth);
+    drag(-2000);
+    EXPECT_EQ(ws().agentChatWidth(), ContentView::kAssistantMaxWidth);
+}
+
+TEST_F(WindowTest, SystemModeFollowsTheApplicationPalette)
+{
+    const QPalette original = QApplication::palette();
+    open();
+    ASSERT_EQ(window->themeMode(), Theme::kSystem);
+    QApplication::setPalette(AppColors::palette(true));
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isDarkMode());
+    QApplication::setPalette(AppColors::palette(false));
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isDarkMode());
+    // An explicit mode ignores the system.
+    window->setThemeMode(Theme::kDark);
+    QApplication::setPalette(AppColors::palette(false));
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isDarkMode());
+    QApplication::setPalette(original);
+}
+
+TEST_F(WindowTest, SidebarSwitchHidesAndShowsTheColumn)
+{
+    open();
+    ASSERT_TRUE(window->isSidebarVisible());
+    QWidget* sidebar = window->slot(ContentView::Slot::Sidebar);
+    const int width = sidebar->width();
+    EXPECT_GE(width, ContentView::kSidebarMinWidth);
+    EXPECT_LE(width, ContentView::kSidebarMaxWidth);
+    QTest::mouseClick(static_cast<QWidget*>(window->topBar()->sidebarToggle()), Qt::LeftButton);
+    EXPECT_FALSE(window->isSidebarVisible());
+    EXPECT_FALSE(sidebar->isVisible());
+    QTest::mouseClick(static_cast<QWidget*>(window->topBar()->sidebarToggle()), Qt::LeftButton);
+    EXPECT_TRUE(sidebar->isVisible());
+    EXPECT_EQ(
+        window->minimumSize(), QSize(ContentView::kMinimumWidth, ContentView::kMinimumHeight));
+}
+
+TEST_F(WindowTest, TheNewTabIsScrolledIntoTheMiddleOfTheStrip)
+{
+    open(QSize(900, 600));
+    QStringList docs;
+    for (int i = 0; i < 12; ++i)
+        docs << writeDoc(QStringLiteral("document-number-%1.md").arg(i), "x\n");
+    for (const QString& doc : docs)
+        ws().openFile(doc);
+    QScrollArea* strip = window->topBar()->tabStrip();
+    QScrollBar* bar = strip->horizontalScrollBar();
+    QApplication::processEvents();
+    ASSERT_GT(bar->maximum(), 0);
+    ws().selectTab(docs.at(5));
+    TabButton* tab = window->topBar()->tab(docs.at(5));
+    ASSERT_TRUE(waitUntil([&] {
+        const int centre = tab->geometry().center().x() - bar->value();
+        return qAbs(centre - strip->viewport()->width() / 2) <= 2;
+    }));
 }
 
 } // namespace
