@@ -97,4 +97,7 @@ void BM_AgentFloodsThePanel(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_AgentFloodsThePanel)->Arg(5 * 1024 * 1024)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AgentFloodsThePanel)
+    ->Arg(5 * 1024 * 1024)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);

@@ -13,7 +13,8 @@ void ContentView::installSettings()
     if (!bridge)
         return;
     sheets().setFactory(SheetPresenter::Sheet::Settings, [this, bridge](QWidget* parent) {
-        auto* sheet = new SettingsView(workspace(), *bridge, AnalyticsManager::shared(),
+        auto* sheet = new SettingsView(
+            workspace(), *bridge, AnalyticsManager::shared(),
             [](const AnalyticsEvent& event) { AnalyticsManager::shared().track(event); }, parent);
         sheet->setDarkMode(isDarkMode());
         connect(this, &ContentView::darkModeChanged, sheet, &SettingsView::setDarkMode);

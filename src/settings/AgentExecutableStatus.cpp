@@ -24,7 +24,8 @@ AgentExecutableStatus AgentExecutableStatus::of(const AgentProcessBridge& bridge
     if (!custom.isEmpty() && status.executable != custom) {
         const QFileInfo info(custom);
         if (!info.exists())
-            status.customPathProblem = QStringLiteral("Custom binary path does not exist: ") + custom;
+            status.customPathProblem
+                = QStringLiteral("Custom binary path does not exist: ") + custom;
         else if (!AgentExecutableLocator::isExecutableFile(custom))
             status.customPathProblem
                 = QStringLiteral("Custom binary path is not an executable file: ") + custom;

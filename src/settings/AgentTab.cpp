@@ -25,7 +25,8 @@ QList<QPair<QString, SupportedAgentEngine>> pickerEntries()
 {
     return { { QStringLiteral("Claude Code CLI"), SupportedAgentEngine::claudeCode() },
         { QStringLiteral("Aider CLI"), SupportedAgentEngine::aider() },
-        { QStringLiteral("Ollama (llama3)"), SupportedAgentEngine::ollama(QStringLiteral("llama3")) } };
+        { QStringLiteral("Ollama (llama3)"),
+            SupportedAgentEngine::ollama(QStringLiteral("llama3")) } };
 }
 
 // Paints the status box's rounded fill behind its row.
@@ -121,7 +122,8 @@ AgentTab::AgentTab(AgentProcessBridge& bridge, QWidget* parent)
     connect(m_path, &QLineEdit::textEdited, &bridge, &AgentProcessBridge::setCustomBinaryPath);
     connect(&bridge, &AgentProcessBridge::currentEngineChanged, this, &AgentTab::refreshEngine);
     connect(&bridge, &AgentProcessBridge::customBinaryPathChanged, this, &AgentTab::refreshEngine);
-    connect(m_watcher, &AgentExecutableStatusWatcher::statusChanged, this, &AgentTab::refreshStatus);
+    connect(
+        m_watcher, &AgentExecutableStatusWatcher::statusChanged, this, &AgentTab::refreshStatus);
     refreshEngine();
     refreshStatus();
 }
@@ -151,10 +153,10 @@ void AgentTab::refreshStatus()
 {
     const AgentExecutableStatus& status = m_watcher->status();
     const bool found = status.found();
-    m_statusIcon->setPixmap(SymbolIcons::pixmap(
-        found ? QStringLiteral("checkmark.circle.fill")
-              : QStringLiteral("exclamationmark.triangle.fill"),
-        14, found ? S::success() : S::warning(), devicePixelRatioF()));
+    m_statusIcon->setPixmap(
+        SymbolIcons::pixmap(found ? QStringLiteral("checkmark.circle.fill")
+                                  : QStringLiteral("exclamationmark.triangle.fill"),
+            14, found ? S::success() : S::warning(), devicePixelRatioF()));
     m_statusText->setText(status.text());
     m_statusText->setFont(found ? S::monospaceFont(12) : S::font(12));
     S::setTextColour(m_statusText, found ? palette().color(QPalette::WindowText) : S::warning());

@@ -31,7 +31,8 @@ FileTypesTab::FileTypesTab(WorkspaceState& workspace, SettingsSession& session, 
     , m_grid(new QGridLayout())
     , m_field(new QLineEdit(this))
     , m_add(S::button(QStringLiteral("Add"), 12, this))
-    , m_hidden(new QCheckBox(QStringLiteral("Show hidden files and dotfiles (.gitignore, .env)"), this))
+    , m_hidden(
+          new QCheckBox(QStringLiteral("Show hidden files and dotfiles (.gitignore, .env)"), this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -39,10 +40,10 @@ FileTypesTab::FileTypesTab(WorkspaceState& workspace, SettingsSession& session, 
 
     auto* extensions = new QVBoxLayout();
     extensions->setSpacing(8);
-    extensions->addWidget(S::sectionTitle(QStringLiteral("Visible File Extensions in Sidebar"), this));
     extensions->addWidget(
-        S::noteLabel(QStringLiteral("Configure which file types appear in the explorer file tree."),
-            this));
+        S::sectionTitle(QStringLiteral("Visible File Extensions in Sidebar"), this));
+    extensions->addWidget(S::noteLabel(
+        QStringLiteral("Configure which file types appear in the explorer file tree."), this));
     m_grid->setContentsMargins(0, 4, 0, 0);
     m_grid->setVerticalSpacing(8);
     m_grid->setHorizontalSpacing(0);

@@ -94,9 +94,8 @@ GeneralTab::GeneralTab(WorkspaceState& workspace, AnalyticsManager& analytics, Q
 
     connect(m_increase, &QToolButton::clicked, this, [this] { step(+1); });
     connect(m_decrease, &QToolButton::clicked, this, [this] { step(-1); });
-    connect(m_reset, &QPushButton::clicked, this, [this] {
-        m_workspace.setEditorFontSize(WorkspaceSettings::editorFontSize.defaultValue);
-    });
+    connect(m_reset, &QPushButton::clicked, this,
+        [this] { m_workspace.setEditorFontSize(WorkspaceSettings::editorFontSize.defaultValue); });
     connect(m_confirm, &QCheckBox::toggled, this,
         [this](bool on) { m_workspace.setConfirmFileDeletion(on); });
     connect(m_readingMode, &QCheckBox::toggled, this,

@@ -25,7 +25,8 @@ GitTab::GitTab(WorkspaceState& workspace, SettingsSession& session, QWidget* par
     , m_workspace(workspace)
     , m_session(session)
     , m_interval(new QComboBox(this))
-    , m_autoPush(new QCheckBox(QStringLiteral("Automatically push to remote origin after commit"), this))
+    , m_autoPush(
+          new QCheckBox(QStringLiteral("Automatically push to remote origin after commit"), this))
     , m_refresh(S::button(QStringLiteral("Refresh"), 11, this))
     , m_empty(new QLabel(QStringLiteral("No saved remote integrations yet."), this))
     , m_rows(new QWidget(this))
@@ -65,9 +66,8 @@ GitTab::GitTab(WorkspaceState& workspace, SettingsSession& session, QWidget* par
     header->addStretch(1);
     header->addWidget(m_refresh);
     hosts->addLayout(header);
-    hosts->addWidget(
-        S::noteLabel(QStringLiteral("Stored Personal Access Tokens (PAT) in the system keyring:"),
-            this));
+    hosts->addWidget(S::noteLabel(
+        QStringLiteral("Stored Personal Access Tokens (PAT) in the system keyring:"), this));
     m_empty->setFont(S::font(12));
     S::setTextColour(m_empty, S::note());
     m_empty->setContentsMargins(0, 4, 0, 4);
@@ -109,7 +109,8 @@ GitTab::GitTab(WorkspaceState& workspace, SettingsSession& session, QWidget* par
 
     connect(&workspace, &WorkspaceState::autoCommitIntervalMinutesChanged, this,
         &GitTab::refreshSettings);
-    connect(&workspace, &WorkspaceState::autoPushAfterCommitChanged, this, &GitTab::refreshSettings);
+    connect(
+        &workspace, &WorkspaceState::autoPushAfterCommitChanged, this, &GitTab::refreshSettings);
     connect(&session, &SettingsSession::savedHostsChanged, this, &GitTab::refreshHosts);
     connect(&session, &SettingsSession::formChanged, this, &GitTab::refreshForm);
     refreshSettings();

@@ -109,8 +109,8 @@ QString intervalLabel(int minutes)
 
 CheckedText checkHost(const QString& typed)
 {
-    CheckedText result = check(typed,
-        QStringLiteral("A host name cannot contain line breaks or control characters."));
+    CheckedText result = check(
+        typed, QStringLiteral("A host name cannot contain line breaks or control characters."));
     if (result.usable())
         result.text = KeychainManager::extractHost(result.text);
     return result;

@@ -38,9 +38,10 @@ SettingsView::SettingsView(WorkspaceState& workspace, AgentProcessBridge& agentB
     // Tighter than the sheet's other rows: the titles are wider in the desktop's fonts.
     tabBar->setSpacing(6);
     for (SettingsSession::Tab tab : SettingsSession::tabs()) {
-        auto* button
-            = new SettingsTabButton(SettingsSession::title(tab), SettingsSession::symbol(tab), this);
-        connect(button, &SettingsTabButton::clicked, this, [this, tab] { m_session.selectTab(tab); });
+        auto* button = new SettingsTabButton(
+            SettingsSession::title(tab), SettingsSession::symbol(tab), this);
+        connect(
+            button, &SettingsTabButton::clicked, this, [this, tab] { m_session.selectTab(tab); });
         m_tabButtons.insert(tab, button);
         tabBar->addWidget(button);
     }

@@ -57,7 +57,8 @@ TokenEditSheet::TokenEditSheet(SettingsSession& session, QWidget* parent)
 
 void TokenEditSheet::refresh()
 {
-    m_title->setText(QStringLiteral("Edit Token for ") + m_session.editingHost().value_or(QString()));
+    m_title->setText(
+        QStringLiteral("Edit Token for ") + m_session.editingHost().value_or(QString()));
     if (m_token->text() != m_session.editTokenText())
         m_token->setText(m_session.editTokenText());
     S::showMessage(m_message, m_session.editMessage());

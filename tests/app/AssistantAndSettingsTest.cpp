@@ -15,10 +15,9 @@ class AssistantAndSettingsTest : public WindowTest
 protected:
     ContentView& openWithAgent()
     {
-        window = std::make_unique<ContentView>(
-            bus, *prompts, [](WorkspaceState& workspace) {
-                return ContentView::Services { nullptr, &attachAgentBridge(workspace) };
-            });
+        window = std::make_unique<ContentView>(bus, *prompts, [](WorkspaceState& workspace) {
+            return ContentView::Services { nullptr, &attachAgentBridge(workspace) };
+        });
         window->resize(1200, 800);
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -59,8 +58,10 @@ TEST_F(AssistantAndSettingsTest, TheSettingsCommandOpensAFreshSheetEachTime)
     openWithAgent();
     window->setThemeMode(QStringLiteral("dark"));
     Q_EMIT bus.openSettings();
-    ASSERT_TRUE(waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
-    auto* sheet = qobject_cast<SettingsView*>(window->sheets().dialog(SheetPresenter::Sheet::Settings));
+    ASSERT_TRUE(
+        waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
+    auto* sheet
+        = qobject_cast<SettingsView*>(window->sheets().dialog(SheetPresenter::Sheet::Settings));
     ASSERT_NE(sheet, nullptr);
     EXPECT_TRUE(sheet->darkMode());
     sheet->session().selectTab(SettingsSession::Tab::agent);
@@ -68,7 +69,8 @@ TEST_F(AssistantAndSettingsTest, TheSettingsCommandOpensAFreshSheetEachTime)
     ASSERT_TRUE(waitUntil([&] { return !ws().showingSettingsModal(); }));
 
     Q_EMIT bus.openSettings();
-    ASSERT_TRUE(waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
     sheet = qobject_cast<SettingsView*>(window->sheets().dialog(SheetPresenter::Sheet::Settings));
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->session().selectedTab(), SettingsSession::Tab::general);

@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QUuid>
 #include <QToolButton>
+#include <QUuid>
 
 namespace quillon {
 namespace {
@@ -285,7 +285,8 @@ TEST(SettingsView, TokensReachTheSystemKeyring)
     SheetHarness::typeInto(tab->tokenField(), QStringLiteral("first"));
     SheetHarness::click(tab->saveButton());
     EXPECT_TRUE(tab->shownHosts().contains(host));
-    EXPECT_EQ(SecretStore::system()->find(KeychainManager::service(), host), QStringLiteral("first"));
+    EXPECT_EQ(
+        SecretStore::system()->find(KeychainManager::service(), host), QStringLiteral("first"));
 
     SheetHarness::click(tab->editButton(host));
     ASSERT_NE(h.sheet->tokenSheet(), nullptr);
@@ -293,7 +294,8 @@ TEST(SettingsView, TokensReachTheSystemKeyring)
     h.sheet->tokenSheet()->tokenField()->selectAll();
     SheetHarness::typeInto(h.sheet->tokenSheet()->tokenField(), QStringLiteral("second"));
     SheetHarness::click(h.sheet->tokenSheet()->updateButton());
-    EXPECT_EQ(SecretStore::system()->find(KeychainManager::service(), host), QStringLiteral("second"));
+    EXPECT_EQ(
+        SecretStore::system()->find(KeychainManager::service(), host), QStringLiteral("second"));
 
     SheetHarness::click(tab->deleteButton(host));
     EXPECT_FALSE(tab->shownHosts().contains(host));

@@ -12,7 +12,6 @@
 
 #include "ui/SymbolIcons.h"
 #include <QEvent>
-#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -20,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -93,9 +93,10 @@ AgentChatView::AgentChatView(
         m_throttle->markDirty();
     });
     connect(m_throttle, &StreamThrottle::flush, this, &AgentChatView::flushTranscript);
-    connect(&bridge, &AgentProcessBridge::isProcessingChanged, this, &AgentChatView::refreshButtons);
     connect(
-        &bridge, &AgentProcessBridge::currentEngineChanged, this, &AgentChatView::refreshEngineBadge);
+        &bridge, &AgentProcessBridge::isProcessingChanged, this, &AgentChatView::refreshButtons);
+    connect(&bridge, &AgentProcessBridge::currentEngineChanged, this,
+        &AgentChatView::refreshEngineBadge);
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this, [this] {
         if (isVisible() && m_workspace.activeTabURL() != m_contextTabURL)
             updateAutoContext();
@@ -175,7 +176,8 @@ QWidget* AgentChatView::buildInputArea()
 
     m_send = makeRoundButton(area, QStringLiteral("Send prompt (Enter / Ctrl+Enter)"));
     m_stop = makeRoundButton(area, QStringLiteral("Cancel task"));
-    m_stop->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("stop.circle.fill"), 22, P::red(), 2)));
+    m_stop->setIcon(
+        QIcon(SymbolIcons::pixmap(QStringLiteral("stop.circle.fill"), 22, P::red(), 2)));
     row->addWidget(m_send, 0, Qt::AlignBottom);
     row->addWidget(m_stop, 0, Qt::AlignBottom);
     column->addLayout(row);

@@ -30,7 +30,8 @@ ContextChip::ContextChip(QWidget* parent)
     m_remove->setToolTip(QStringLiteral("Remove attached context"));
     m_remove->setIconSize(QSize(12, 12));
     m_remove->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
-    m_remove->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 12, P::gray(), 2)));
+    m_remove->setIcon(
+        QIcon(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 12, P::gray(), 2)));
     row->addWidget(m_icon);
     row->addWidget(m_title, 1);
     row->addWidget(m_remove);
@@ -63,7 +64,8 @@ void ContextChip::setDarkMode(bool dark)
 
 void ContextChip::refreshIcon()
 {
-    const QString symbol = m_isSelection ? QStringLiteral("text.quote") : QStringLiteral("doc.text");
+    const QString symbol
+        = m_isSelection ? QStringLiteral("text.quote") : QStringLiteral("doc.text");
     m_icon->setPixmap(SymbolIcons::pixmap(symbol, 11, P::accent(m_dark), devicePixelRatioF()));
 }
 

@@ -269,7 +269,8 @@ void TranscriptCanvas::paintRow(
     painter.setBrush(row.fromUser ? P::userBubble(m_dark) : P::otherBubble(m_dark));
     painter.drawPath(rounded(bubble, bubbleRadius));
     if (row.textLength > 0 && bubble.intersects(clip)) {
-        const QColor textColor = row.fromUser ? P::userBubbleText(m_dark) : P::otherBubbleText(m_dark);
+        const QColor textColor
+            = row.fromUser ? P::userBubbleText(m_dark) : P::otherBubbleText(m_dark);
         row.text.paint(painter, bubble.topLeft() + QPointF(bubbleInsetX, bubbleInsetY), clip,
             message.text, textColor);
     }

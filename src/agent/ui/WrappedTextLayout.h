@@ -30,7 +30,8 @@ public:
     // its last piece and what follows are laid out; otherwise everything is. With a deadline, stops
     // at the first piece boundary after it: length() then tells how far it got, and the next
     // update (with onlyAppended) goes on from there. Returns true when all of text is laid out.
-    bool update(const QString& text, bool onlyAppended, const QDeadlineTimer& deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+    bool update(const QString& text, bool onlyAppended,
+        const QDeadlineTimer& deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     void clear();
 
     qreal height() const;

@@ -1,8 +1,8 @@
 #include "agent/ui/AgentChatPalette.h"
-#include "agent/ui/ContextChip.h"
-#include "agent/ui/TranscriptCanvas.h"
 #include "agent/ui/AgentUiTestSupport.h"
+#include "agent/ui/ContextChip.h"
 #include "agent/ui/StreamThrottle.h"
+#include "agent/ui/TranscriptCanvas.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +91,10 @@ TEST(AgentChatView, APromptStreamsItsAnswerIntoTheTranscriptAndEndsWithTheComple
     EXPECT_NEAR(reply.left(), TranscriptCanvas::inset, 1);
     EXPECT_GT(reply.height(), 5 * QFontMetricsF(AgentChatPalette::font(12.5)).lineSpacing());
     EXPECT_GT(canvas->rowRect(1).height(), reply.height() + 10);
+    // The prompt's markup is text, not formatting: the bubble is as wide as the literal text.
+    const qreal literal = QFontMetricsF(AgentChatPalette::font(12.5))
+                              .horizontalAdvance(QStringLiteral("  Summarise <b>this</b>  "));
+    EXPECT_NEAR(user.width(), literal + 22, 3);
     EXPECT_EQ(pixelAt(canvas, user.toRect().topLeft() + QPoint(6, user.height() / 2)).rgb(),
         AgentChatPalette::userBubble(false).rgb());
 }
@@ -101,7 +105,8 @@ TEST(AgentChatView, StopEndsTheRunAndAPromptTypedMeanwhileStaysInTheField)
     h.useAgent(QStringLiteral("fake-agent-slow.sh"));
     h.type(QStringLiteral("work hard"));
     h.pressReturn();
-    ASSERT_TRUE(test::waitUntil([&] { return h.bridge->messages().at(1).text.contains("working"); }));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return h.bridge->messages().at(1).text.contains("working"); }));
 
     // Return while the agent works neither sends nor loses the new prompt.
     h.type(QStringLiteral("next question"));
@@ -280,7 +285,8 @@ TEST(AgentChatView, DarkAndLightPaintTheirOwnBackgrounds)
 {
     PanelHarness h;
     const QPoint inInput(4, h.panel->height() - 4);
-    EXPECT_EQ(pixelAt(h.panel.get(), inInput).rgb(), AgentChatPalette::inputBackground(false).rgb());
+    EXPECT_EQ(
+        pixelAt(h.panel.get(), inInput).rgb(), AgentChatPalette::inputBackground(false).rgb());
     h.panel->setDarkMode(true);
     EXPECT_EQ(pixelAt(h.panel.get(), inInput).rgb(), AgentChatPalette::inputBackground(true).rgb());
     const QPoint inTranscript(4, h.panel->height() / 2);

@@ -13,7 +13,8 @@ TEST(AgentContext, CountsUserPerceivedCharactersForTheSnippetLimit)
 {
     const QString flag = QStringLiteral("\U0001F1E9\U0001F1EA"); // two code points, one character
     EXPECT_EQ(AgentContext::snippet(flag.repeated(3), 3), flag.repeated(3));
-    EXPECT_EQ(AgentContext::snippet(flag.repeated(4), 3), flag.repeated(3) + QStringLiteral("\n..."));
+    EXPECT_EQ(
+        AgentContext::snippet(flag.repeated(4), 3), flag.repeated(3) + QStringLiteral("\n..."));
     EXPECT_EQ(AgentContext::snippet(QStringLiteral("abcd"), 3), QStringLiteral("abc\n..."));
     // A CRLF line end is one character.
     EXPECT_EQ(AgentContext::snippet(QStringLiteral("a\r\nb"), 3), QStringLiteral("a\r\nb"));

@@ -38,8 +38,8 @@ struct PanelHarness
         workspace->setFolderURL(tree.path());
         bridge = std::make_unique<AgentProcessBridge>(workspace.get());
         bridge->setStopGracePeriodMs(500);
-        panel = std::make_unique<AgentChatView>(*bridge, *workspace,
-            [this](const AnalyticsEvent& event) { tracked.append(event); });
+        panel = std::make_unique<AgentChatView>(
+            *bridge, *workspace, [this](const AnalyticsEvent& event) { tracked.append(event); });
         panel->resize(360, 640);
         if (show)
             this->show();
