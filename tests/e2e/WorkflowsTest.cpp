@@ -13,7 +13,7 @@
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
 #include "git/ui/GitConflictModalView.h"
-#include "platform/SecretStoreMemory.h"
+#include "support/SecretStoreMemory.h"
 #include "settings/FileTypesTab.h"
 #include "settings/GeneralTab.h"
 #include "settings/SettingsView.h"
