@@ -234,6 +234,9 @@ void AgentChatView::refreshButtons()
     const bool blank = AgentContext::isBlankPrompt(m_prompt->text());
     m_send->setEnabled(!blank);
     const QColor colour = blank ? P::gray(0.4) : P::accent(m_dark);
+    if (colour == m_sendIconColour)
+        return;
+    m_sendIconColour = colour;
     const QPixmap icon = SymbolIcons::pixmap(QStringLiteral("arrow.up.circle.fill"), 22, colour, 2);
     QIcon sendIcon;
     // The disabled look is ours (gray 40%), not the style's.

@@ -2,6 +2,7 @@
 
 #include "agent/ContextPill.h"
 
+#include <QColor>
 #include <QWidget>
 
 #include <functional>
@@ -78,6 +79,7 @@ private:
     bool m_shownOnce = false;
     int m_anchorRow = -1; // the newest row, kept in place while older rows are laid out
     int m_anchorOffset = 0;
+    QColor m_sendIconColour; // the send icon is drawn again only when its colour changes
 
     QWidget* m_header = nullptr;
     QLabel* m_headerIcon = nullptr;
