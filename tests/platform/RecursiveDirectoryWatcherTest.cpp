@@ -73,6 +73,8 @@ TEST(RecursiveDirectoryWatcher, ABurstOfAThousandFilesIsOneNotice)
     ASSERT_TRUE(watcher.start(tree.path()));
 
     // The events are read while the burst goes on, as they would be in the program.
+    QElapsedTimer burst;
+    burst.start();
     QProcess shell;
     shell.setWorkingDirectory(tree.path());
     shell.start(QStringLiteral("/bin/sh"),
@@ -80,7 +82,11 @@ TEST(RecursiveDirectoryWatcher, ABurstOfAThousandFilesIsOneNotice)
             QStringLiteral("i=0; while [ $i -lt 1000 ]; do echo $i > docs/f$i.md; i=$((i+1)); "
                            "done; mkdir -p docs/new/sub && echo y > docs/new/sub/z.md") });
     ASSERT_TRUE(test::waitUntil([&] { return shell.state() == QProcess::NotRunning; }, 30000));
-    EXPECT_EQ(noticesAfterSettling(changed), 1);
+    // A burst longer than the two-second cap (a loaded machine) is reported once per cap.
+    const int allowed = 1 + int(burst.elapsed() / 2000);
+    const int notices = noticesAfterSettling(changed);
+    EXPECT_GE(notices, 1);
+    EXPECT_LE(notices, allowed) << "burst took " << burst.elapsed() << " ms";
 }
 
 TEST(RecursiveDirectoryWatcher, WatchesFoldersCreatedOrMovedInLater)
