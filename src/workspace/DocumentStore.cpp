@@ -60,7 +60,7 @@ bool DocumentStore::reload(Document& document, const QString& path)
     return readInto(document, path, &error);
 }
 
-bool DocumentStore::changedOnDisk(const Document& document, const QString& path)
+bool DocumentStore::changedOnDisk(Document& document, const QString& path)
 {
     const FileSignature now = FileSignature::of(path);
     if (!now.isRacy() && !document.diskSignature.isRacy()
@@ -69,7 +69,12 @@ bool DocumentStore::changedOnDisk(const Document& document, const QString& path)
     QFile file(path);
     if (!now.exists || !file.open(QIODevice::ReadOnly))
         return true;
-    return file.readAll() != document.diskLineEnds.encode(document.diskText);
+    if (file.readAll() != document.diskLineEnds.encode(document.diskText))
+        return true;
+    // The same content: from now on the signature can tell.
+    if (!now.isRacy())
+        document.diskSignature = now;
+    return false;
 }
 
 void DocumentStore::markWritten(Document& document, const QString& text,

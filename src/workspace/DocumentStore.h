@@ -51,8 +51,8 @@ public:
     // (the entry is then unchanged).
     static bool reload(Document& document, const QString& path);
     // True when the file no longer holds what we last read or wrote. Reads the file only when
-    // its size, times or inode cannot tell.
-    static bool changedOnDisk(const Document& document, const QString& path);
+    // its size, times or inode cannot tell (and then remembers the signature it found).
+    static bool changedOnDisk(Document& document, const QString& path);
     // The document's file now holds `text` with `lineEnds`, as of `signature`.
     static void markWritten(Document& document, const QString& text, const LineEnds& lineEnds,
         const FileSignature& signature);

@@ -174,8 +174,11 @@ void WorkspaceState::onFolderChanged()
         checkGitStatus();
         m_fetchTimer.start(kFetchIntervalMs);
         m_directoryWatcher->start(m_folderURL, [self = QPointer<WorkspaceState>(this)] {
+            if (!self)
+                return;
+            self->refreshFolder();
             if (self)
-                self->refreshFolder();
+                self->followChangesOnDisk();
         });
     } else {
         FileNode* old = m_rootNode;

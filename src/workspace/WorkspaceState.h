@@ -264,6 +264,9 @@ private:
     enum class DiskChoice { KeepMine, LoadDisk, Later };
     DiskChoice askAboutDiskChange(const QString& path);
     void takeDiskVersion(const QString& path);
+    // Another program may have changed open documents under the folder: one without local edits
+    // shows the new version, one with them asks (once, on the next turn).
+    void followChangesOnDisk();
     void queueWrite(const QString& path, bool replaceAnyChange);
     // Writes at once, waiting for the writer.
     SaveOutcome writeNow(const QString& path, bool replaceAnyChange);

@@ -184,6 +184,21 @@ WorkspaceState::SaveOutcome WorkspaceState::commitDocument(const QString& path, 
     return SaveOutcome::NotSaved;
 }
 
+void WorkspaceState::followChangesOnDisk()
+{
+    for (const QString& path : m_documents->paths()) {
+        DocumentStore::Document* doc = m_documents->find(path);
+        // A write on its way reports itself, whatever it finds; a deleted file keeps its text.
+        if (!doc || !doc->readable() || doc->isWritePending() || !QFileInfo::exists(path)
+            || !DocumentStore::changedOnDisk(*doc, path))
+            continue;
+        if (doc->hasLocalEdits())
+            m_session->queueDiskQuestion(path);
+        else
+            takeDiskVersion(path);
+    }
+}
+
 void WorkspaceState::reloadOpenDocumentsFromDisk()
 {
     m_writer->flush();

@@ -104,6 +104,31 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskIsReloadedWhenThereAreNoLocalEdits)
     EXPECT_EQ(tree.read("a.md"), "alpha again\n");
 }
 
+TEST_F(WorkspaceStateSaveTest, AnotherProgramsChangeIsFollowedWhileTheDocumentIsOpen)
+{
+    state->setFolderURL(tree.path());
+    state->openFile(a);
+    state->openFile(b);
+    waitUntil([] { return false; }, 300); // the watch is set up on a thread of its own
+    tree.write("b.md", "bravo from elsewhere\n");
+    tree.write("a.md", "alpha from elsewhere\n");
+    ASSERT_TRUE(waitUntil([&] { return state->currentFileContent() == "bravo from elsewhere\n"; }));
+    state->selectTab(a);
+    EXPECT_EQ(state->currentFileContent(), "alpha from elsewhere\n");
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+
+    // Text of the user's that is not on disk is never replaced without asking, and only once.
+    state->setCurrentFileContent("alpha, mine\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    tree.write("a.md", "alpha, theirs\n");
+    ASSERT_TRUE(waitUntil([&] { return prompts->alerts().size() == 1; }));
+    tree.write("a.md", "alpha, theirs\n");
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(state->currentFileContent(), "alpha, mine\n");
+    EXPECT_EQ(tree.read("a.md"), "alpha, theirs\n");
+}
+
 TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSilently)
 {
     struct Case
