@@ -1,6 +1,7 @@
 // The block editor on large documents: opening, typing one character (key event to styled view
 // and text written to the workspace) and moving the caret to another line (reveals and hides
 // markers). Each case reports its 95th percentile and maximum in milliseconds.
+#include "BenchDocuments.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/WorkspaceState.h"
 
@@ -20,32 +21,11 @@ using namespace quillon;
 
 namespace {
 
-// About `bytes` of Markdown with `tables` pipe tables and as many fenced code blocks spread
-// through prose, lists, quotes and inline styling.
-QString makeDocument(qsizetype bytes, int tables)
+// The document of a benchmark case: `shape` 0 the generated one (100 tables), 1 the one of
+// real-world shapes.
+QString makeDocument(qsizetype bytes, int shape)
 {
-    QString doc;
-    doc.reserve(bytes + 4096);
-    int section = 0;
-    const qsizetype perSection = bytes / tables;
-    while (doc.size() < bytes) {
-        const qsizetype sectionEnd = qsizetype(section + 1) * perSection;
-        doc += QStringLiteral("## Section %1\n\n").arg(section);
-        doc += QStringLiteral("| Name | Value | Notes |\n|------|:-----:|------:|\n");
-        for (int r = 0; r < 5; ++r)
-            doc += QStringLiteral("| row %1 | %2 | some *note* |\n").arg(r).arg(r * section);
-        doc += QStringLiteral("\n```cpp\nint f(int x) {\n    return x * 2; // twice\n}\n```\n\n");
-        while (doc.size() < sectionEnd) {
-            doc += QStringLiteral("A paragraph with **bold**, *italic*, `code` and a "
-                                  "[link](https://example.org/page) that runs on for a while "
-                                  "so that it wraps in the editor's column.\n\n"
-                                  "- first item\n- [ ] open task\n- [x] done task\n\n"
-                                  "> A quoted line.\n\nA line with left | right pipes "
-                                  "that is no table.\n\n");
-        }
-        ++section;
-    }
-    return doc;
+    return shape == 0 ? bench::generatedDocument(bytes, 100) : bench::realShapesDocument(bytes);
 }
 
 struct Fixture
@@ -133,14 +113,15 @@ void BM_EditorOpen(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * doc.size() * 2);
 }
 
-// Where the caret works: 0 prose, 1 inside a fenced block, 2 a line of pipes outside tables.
-QString placeMarker(int where)
+// Where the caret works: 0 prose, 1 inside a fenced block, 2 a line of pipes outside tables
+// (generated) or a list item's continuation (real shapes).
+QString placeMarker(int shape, int where)
 {
     switch (where) {
     case 1:
-        return QStringLiteral("return x * 2;");
+        return shape == 0 ? QStringLiteral("return x * 2;") : QStringLiteral("curl -H");
     case 2:
-        return QStringLiteral("left | right");
+        return shape == 0 ? QStringLiteral("left | right") : QStringLiteral("with its own");
     default:
         return {};
     }
@@ -151,7 +132,7 @@ void BM_EditorTypeCharacter(benchmark::State& state)
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
     Fixture fixture;
     fixture.load(doc);
-    fixture.caretToMiddle(placeMarker(int(state.range(2))));
+    fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
     std::vector<double> samples;
     qsizetype expectedLength = fixture.workspace->currentFileContent().size();
     for (auto _ : state) {
@@ -174,7 +155,7 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
     Fixture fixture;
     fixture.load(doc);
-    fixture.caretToMiddle(placeMarker(int(state.range(2))));
+    fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
     std::vector<double> samples;
     bool down = true;
     for (auto _ : state) {
@@ -193,22 +174,23 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_EditorOpen)
-    ->Args({ 1 << 20, 100 })
-    ->Args({ 100 << 10, 10 })
+    ->ArgNames({ "bytes", "shape" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
+    ->Args({ 100 << 10, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+    ->Iterations(3);
 BENCHMARK(BM_EditorTypeCharacter)
-    ->ArgNames({ "bytes", "tables", "where" })
-    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 100 }, { 0, 1, 2 } })
-    ->Args({ 100 << 10, 10, 0 })
+    ->ArgNames({ "bytes", "shape", "where" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 }, { 0, 1, 2 } })
+    ->Args({ 100 << 10, 0, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(60);
+    ->Iterations(40);
 BENCHMARK(BM_EditorCaretToAnotherLine)
-    ->ArgNames({ "bytes", "tables", "where" })
-    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 100 }, { 0, 1, 2 } })
-    ->Args({ 100 << 10, 10, 0 })
+    ->ArgNames({ "bytes", "shape", "where" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 }, { 0, 1, 2 } })
+    ->Args({ 100 << 10, 0, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(60);
+    ->Iterations(40);
