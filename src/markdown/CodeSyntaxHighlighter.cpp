@@ -145,6 +145,9 @@ QFont CodeSyntaxHighlighter::sourceFont(qreal size)
     QFont font = hasJetBrains ? QFont(QStringLiteral("JetBrains Mono"))
                               : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
+    // The source pane shows the characters as typed: the font's ligatures would draw "<!--" or
+    // "->" as arrows.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     font.setPixelSize(qMax(1, qRound(size)));
     font.setWeight(QFont::Normal);
     return font;

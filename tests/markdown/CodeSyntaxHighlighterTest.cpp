@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QGlyphRun>
+#include <QTextLayout>
+
 using namespace quillon;
 using A = TextAttribute;
 
@@ -136,4 +139,26 @@ TEST(CodeSyntaxHighlighter, SpansStopAtLineBreaksButHeadingBlanksDoNot)
     EXPECT_EQ(colourAt(h, 2), rgb(0.8, 0.35, 0.0));
     // Vertical tab and form feed split lines for the YAML test too.
     EXPECT_TRUE(CodeSyntaxHighlighter::detectYAML(u"a: 1\fb: 2"));
+}
+
+TEST(CodeSyntaxHighlighter, TheSourceFontDrawsEachCharacterAsItself)
+{
+    // "<!--" and "->" must not turn into arrow ligatures: each character keeps its own glyph.
+    const QFont font = CodeSyntaxHighlighter::sourceFont(15);
+    const auto glyphs = [&](const QString& text) {
+        QTextLayout layout(text, font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QList<quint32> out;
+        for (const QGlyphRun& run : layout.glyphRuns())
+            out += run.glyphIndexes();
+        return out;
+    };
+    for (const QString& text : { QStringLiteral("<!--"), QStringLiteral("->"), QStringLiteral("!=") }) {
+        QList<quint32> separately;
+        for (const QChar c : text)
+            separately += glyphs(QString(c));
+        EXPECT_EQ(glyphs(text), separately) << text.toStdString();
+    }
 }
