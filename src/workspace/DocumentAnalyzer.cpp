@@ -85,14 +85,55 @@ int DocumentAnalyzer::wordCount(QStringView text)
     return words;
 }
 
-int DocumentAnalyzer::characterCount(const QString& text)
+namespace {
+
+int clustersOf(const QString& text)
 {
-    if (text.isEmpty())
-        return 0;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     int count = 0;
     while (finder.toNextBoundary() != -1)
         ++count;
+    return count;
+}
+
+} // namespace
+
+int DocumentAnalyzer::characterCount(const QString& text)
+{
+    // Below U+0300 every character is a cluster of its own, CR LF excepted: the full rules run
+    // only on the stretches around other characters, so a long text in Latin script is counted
+    // in one quick pass.
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    const auto high = [s](qsizetype at) { return s[at] >= 0x300; };
+    // A low character that a following high one may join (its base, or the CR LF before it).
+    const auto startsStretch = [&](qsizetype at) {
+        return high(at) || (at + 1 < n && high(at + 1))
+            || (s[at] == u'\r' && at + 2 < n && s[at + 1] == u'\n' && high(at + 2));
+    };
+    int count = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        if (startsStretch(i)) {
+            qsizetype end = i;
+            while (end < n && startsStretch(end))
+                ++end;
+            // The character after the stretch, which a prepended one joins.
+            if (end < n) {
+                ++end;
+                if (s[end - 1] == u'\r' && end < n && s[end] == u'\n')
+                    ++end;
+            }
+            count += clustersOf(text.mid(i, end - i));
+            i = end;
+        } else if (s[i] == u'\r' && i + 1 < n && s[i + 1] == u'\n') {
+            ++count;
+            i += 2;
+        } else {
+            ++count;
+            ++i;
+        }
+    }
     return count;
 }
 

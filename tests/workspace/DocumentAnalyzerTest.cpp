@@ -3,8 +3,10 @@
 #include "WorkspaceTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBoundaryFinder>
 #include <QThread>
 
 #include <atomic>
@@ -31,6 +33,31 @@ TEST(DocumentCountsTest, CharactersArePerceivedCharacters)
         1);
     EXPECT_EQ(DocumentAnalyzer::characterCount(QStringLiteral("e\u0301a")), 2);
     EXPECT_EQ(DocumentAnalyzer::characterCount(QStringLiteral("\r\n")), 1);
+}
+
+TEST(DocumentCountsTest, QuickCountAgreesWithTheFullRulesOnMixedText)
+{
+    // Pieces where the quick pass and the full rules could disagree: line ends, combining marks,
+    // joiners, emoji, flags, prepended marks, Hangul syllables, soft hyphens.
+    const QStringList pieces
+        = { QStringLiteral("a"), QStringLiteral(" "), QStringLiteral("\r"), QStringLiteral("\n"),
+              QStringLiteral("\u0301"), QStringLiteral("\u200D"), QStringLiteral("\U0001F468"),
+              QStringLiteral("\U0001F1E6"), QStringLiteral("\u0600"), QStringLiteral("\u1100"),
+              QStringLiteral("\u1161"), QStringLiteral("\u00AD"), QStringLiteral("\u2014"),
+              QStringLiteral("\uFE0F"), QStringLiteral("\u00E9"), QStringLiteral("\t") };
+    QRandomGenerator random(7);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = int(random.bounded(24));
+        for (int i = 0; i < length; ++i)
+            text += pieces.at(int(random.bounded(pieces.size())));
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+        int expected = 0;
+        while (finder.toNextBoundary() != -1)
+            ++expected;
+        ASSERT_EQ(DocumentAnalyzer::characterCount(text), expected)
+            << text.toUtf8().toHex(' ').toStdString();
+    }
 }
 
 class DocumentAnalyzerTest : public WorkspaceTest
