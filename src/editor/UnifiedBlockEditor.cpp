@@ -28,6 +28,36 @@
 
 namespace quillon {
 
+namespace {
+
+// The text in view: the block at the top of the viewport and how far its top lies above it.
+struct TopOfView
+{
+    int block = -1;
+    qreal offset = 0;
+};
+
+TopOfView topOfView(const QTextEdit& view)
+{
+    const QTextBlock block = view.cursorForPosition(QPoint(0, 0)).block();
+    if (!block.isValid())
+        return {};
+    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
+    return { block.blockNumber(), view.verticalScrollBar()->value() - top };
+}
+
+// Restyled blocks change their heights; the text that was in view is brought back into it.
+void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
+{
+    const QTextBlock block = view.document()->findBlockByNumber(anchor.block);
+    if (!block.isValid())
+        return;
+    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
+    view.verticalScrollBar()->setValue(qRound(top + anchor.offset));
+}
+
+} // namespace
+
 UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* parent)
     : QWidget(parent)
     , m_workspace(workspace)
@@ -149,7 +179,18 @@ void UnifiedBlockEditor::restyleForAppearance()
         return;
     m_presenter.clearCache();
     m_tableEditor->commit();
+    const TopOfView anchor = topOfView(*m_view);
     reload(m_markdown, caretMarkdownOffset());
+    if (anchor.block < 0)
+        return;
+    // The same text is shown again: the part that was in view is styled first and stays there.
+    FlagScope programmatic(m_isProgrammatic);
+    keepTopOfView(*m_view, anchor);
+    BlockStylePresenter::Window window;
+    window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
+    window.lastBlock = anchor.block + kVisibleMargin;
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
 }
 
 void UnifiedBlockEditor::setContentWidth(qreal width)
@@ -340,7 +381,9 @@ void UnifiedBlockEditor::backgroundStep()
     BlockStylePresenter::Window window;
     window.firstBlock = m_backgroundBlock;
     window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
+    const TopOfView anchor = topOfView(*m_view);
     m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
     m_backgroundBlock = window.lastBlock + 1;
     if (m_backgroundBlock < m_view->document()->blockCount())
         m_backgroundTimer.start();
@@ -411,8 +454,16 @@ void UnifiedBlockEditor::scrollToLine(int line)
     cursor.setPosition(int(range->location));
     cursor.setPosition(int(range->end()), QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
-    m_view->ensureCursorVisible();
     flushPendingWork();
+    {
+        // Styled before it is measured, as the background pass may not have come this far.
+        FlagScope programmatic(m_isProgrammatic);
+        BlockStylePresenter::Window window;
+        window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
+        window.lastBlock = cursor.blockNumber() + kVisibleMargin;
+        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    }
+    m_view->ensureCursorVisible();
     m_view->showFindIndicator(int(range->location), int(range->end()),
         MarkdownTextViewSupport::searchColors(m_isDarkMode).activeBackground);
 }

@@ -275,3 +275,31 @@ TEST(BlockEditorLayout, TypingAndRestylingRepaintOnlyTheLinesTheyChange)
     EXPECT_LE(recorder.painted.boundingRect().height(), small);
     h.viewport()->removeEventFilter(&recorder);
 }
+
+// Blocks far from the screen are styled in the background after a load or a change of theme;
+// their new heights must not carry the text in view away.
+TEST(BlockEditorLayout, TheTextInViewStaysThereWhileTheRestIsStyled)
+{
+    QString doc;
+    for (int i = 0; i < 600; ++i)
+        doc += QStringLiteral("## Heading %1\n\n```\ncode %1\n```\n").arg(i);
+    doc += QStringLiteral("target line\n");
+    EditorHarness h(doc, QSize(800, 400));
+    const int line = int(doc.count(QLatin1Char('\n')));
+    h.editor->setFontSize(16); // styled again from the start, as a newly opened document
+    Q_EMIT CommandBus::shared().scrollToLine(line);
+    QTest::qWait(200); // the background pass over the whole document
+    ASSERT_EQ(h.view()->textCursor().selectedText(),
+        QStringLiteral("target line") + QChar(QChar::ParagraphSeparator));
+    EXPECT_TRUE(h.viewport()->rect().intersects(h.view()->cursorRect()))
+        << h.view()->cursorRect().y();
+
+    Q_EMIT CommandBus::shared().scrollToLine(5 * 300 + 1);
+    QTest::qWait(200);
+    auto topBlock = [&h] { return h.view()->cursorForPosition(QPoint(0, 0)).blockNumber(); };
+    const int before = topBlock();
+    ASSERT_GT(before, 100);
+    h.editor->setDarkMode(true);
+    QTest::qWait(200);
+    EXPECT_EQ(topBlock(), before);
+}
