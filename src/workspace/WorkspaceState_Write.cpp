@@ -189,7 +189,11 @@ void WorkspaceState::followChangesOnDisk()
     for (const QString& path : m_documents->paths()) {
         DocumentStore::Document* doc = m_documents->find(path);
         // A write on its way reports itself, whatever it finds; a deleted file keeps its text.
-        if (!doc || !doc->readable() || doc->isWritePending() || !QFileInfo::exists(path)
+        if (!doc || !doc->readable() || doc->isWritePending() || !QFileInfo::exists(path))
+            continue;
+        // Most reports are of our own writes. Trusting the times here, even within a clock tick,
+        // costs no read of a large file; a change they miss is still caught by the next write.
+        if (FileSignature::of(path).sameFileVersion(doc->diskSignature)
             || !DocumentStore::changedOnDisk(*doc, path))
             continue;
         if (doc->hasLocalEdits())
