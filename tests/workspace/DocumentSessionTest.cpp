@@ -135,5 +135,21 @@ TEST_F(DocumentSessionTest, ViewsHearOfWholeReplacements)
     EXPECT_EQ(tree.read("a.md"), "hello world\n") << "no edit of the user's";
 }
 
+TEST_F(DocumentSessionTest, WhatWasTypedIsOnDiskWhenTheTabClosesOrTheProgramEnds)
+{
+    const QString b = tree.write("b.md", "bravo\n");
+    state->openFile(a);
+    for (int i = 0; i < 30; ++i)
+        session->applyUserEdit(0, 0, QStringLiteral("a"));
+    state->closeTab(a);
+    EXPECT_EQ(tree.read("a.md"), QString(30, u'a').toUtf8() + "hello world\n");
+
+    state->openFile(b);
+    for (int i = 0; i < 30; ++i)
+        session->applyUserEdit(0, 0, QStringLiteral("b"));
+    state.reset();
+    EXPECT_EQ(tree.read("b.md"), QString(30, u'b').toUtf8() + "bravo\n");
+}
+
 } // namespace
 } // namespace quillon::test
