@@ -7,6 +7,7 @@
 #include "ui/SymbolIcons.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -71,8 +72,8 @@ QWidget* ConnectGitModalView::buildHeader()
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     auto* icon = new QLabel;
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("square.and.arrow.down.on.square"), 18,
-        AppColors::accent(palette()), devicePixelRatioF()));
+    m_headerIcon = icon;
+    updateHeaderIcon();
     auto* title = new QLabel(QStringLiteral("Connect Git Repository"));
     QFont font = sized(title->font(), 16);
     font.setBold(true);
@@ -209,6 +210,20 @@ QWidget* ConnectGitModalView::buildButtonRow()
     row->addSpacing(8);
     row->addWidget(m_connectButton);
     return buttons;
+}
+
+void ConnectGitModalView::updateHeaderIcon()
+{
+    // The accent follows the appearance the sheet is drawn in, known once it has its palette.
+    m_headerIcon->setPixmap(SymbolIcons::pixmap(QStringLiteral("square.and.arrow.down.on.square"),
+        18, AppColors::accent(palette()), devicePixelRatioF()));
+}
+
+void ConnectGitModalView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && m_headerIcon)
+        updateHeaderIcon();
+    QDialog::changeEvent(event);
 }
 
 QString ConnectGitModalView::errorMessage() const

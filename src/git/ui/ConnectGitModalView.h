@@ -40,7 +40,11 @@ public:
 
     void reject() override;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void updateHeaderIcon();
     QWidget* buildHeader();
     QWidget* buildUrlSection();
     QWidget* buildTokenSection();
@@ -59,6 +63,7 @@ private:
     bool m_showToken = false;
     std::shared_ptr<std::atomic<bool>> m_cancelClone;
 
+    QLabel* m_headerIcon = nullptr;
     QLineEdit* m_urlField = nullptr;
     QLineEdit* m_tokenField = nullptr;
     QPushButton* m_showTokenButton = nullptr;
