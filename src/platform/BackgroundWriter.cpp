@@ -83,21 +83,20 @@ quint64 BackgroundWriter::write(Request request)
     {
         std::lock_guard lock(m_mutex);
         ticket = m_nextTicket++;
-        bool replaced = false;
-        for (Job& waiting : m_queue) {
-            if (waiting.request.path == request.path) {
+        for (auto waiting = m_queue.begin(); waiting != m_queue.end(); ++waiting) {
+            if (waiting->request.path == request.path) {
                 // It keeps what the older request expected: that is still what the file holds.
-                request.expectedSignature = waiting.request.expectedSignature;
-                request.expectedText = waiting.request.expectedText;
-                request.expectedLineEnds = waiting.request.expectedLineEnds;
-                request.replaceAnyChange |= waiting.request.replaceAnyChange;
-                waiting = { std::move(request), ticket };
-                replaced = true;
+                request.expectedSignature = waiting->request.expectedSignature;
+                request.expectedText = waiting->request.expectedText;
+                request.expectedLineEnds = waiting->request.expectedLineEnds;
+                request.replaceAnyChange |= waiting->request.replaceAnyChange;
+                // The newest text goes to the back, so writes (and their results) keep the
+                // order of their tickets.
+                m_queue.erase(waiting);
                 break;
             }
         }
-        if (!replaced)
-            m_queue.push_back({ std::move(request), ticket });
+        m_queue.push_back({ std::move(request), ticket });
     }
     m_wake.notify_one();
     return ticket;
