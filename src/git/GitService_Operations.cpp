@@ -149,8 +149,16 @@ GitResult<void> GitService::commitLocal(const QString& folder, const QString& me
     // staged elsewhere. A merge in progress can only be concluded whole.
     if (!mergeInProgress(folder) && !isRepositoryRoot(folder))
         args << QStringLiteral("--") << kLiteralDot;
-    // A commit with nothing to commit fails; that is not an error here.
-    runIn(folder, args);
+    // A commit with nothing to commit fails; that is not an error here. Any other failure (no
+    // identity configured, a refusing hook) leaves the changes staged, and is reported.
+    const GitRunResult commit = runIn(folder, args);
+    if (!commit.succeeded()
+        && runIn(folder,
+            { QStringLiteral("diff"), QStringLiteral("--cached"), QStringLiteral("--quiet"),
+                QStringLiteral("--"), kLiteralDot })
+               .exitCode
+            == 1)
+        return commit.error();
     return {};
 }
 

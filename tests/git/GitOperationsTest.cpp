@@ -81,6 +81,25 @@ TEST(GitOperations, CommitAndPushWithoutOriginCommitsOnly)
     EXPECT_EQ(lastCommitMessage(folder.path()), "Saved");
 }
 
+TEST(GitOperations, ACommitRefusedByGitIsAFailureButNothingToCommitIsNot)
+{
+    test::ensureGitIdentity();
+    TempTree folder;
+    folder.write("a.md", "a");
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    EXPECT_TRUE(git().commitLocal(folder.path(), "Nothing new").ok());
+    folder.write(".git/hooks/pre-commit", "#!/bin/sh\necho refused by hook >&2\nexit 1\n");
+    QFile::setPermissions(folder.filePath(".git/hooks/pre-commit"),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    folder.write("b.md", "b");
+    const auto committed = git().commitLocal(folder.path(), "Saved");
+    ASSERT_FALSE(committed.ok());
+    EXPECT_TRUE(committed.error().description().contains("refused by hook"))
+        << committed.error().description().toStdString();
+    EXPECT_EQ(lastCommitMessage(folder.path()), "Initial commit");
+    EXPECT_FALSE(git().performFullSync(folder.path(), std::nullopt).ok());
+}
+
 TEST(GitOperations, StageDeletionStagesTheRemovalOfItemsWithSpaces)
 {
     GitRemoteFixture repos;
