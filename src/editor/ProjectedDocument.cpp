@@ -98,6 +98,26 @@ void ProjectedDocument::replace(TextSpan range, const QString& text)
     cursor.insertText(toDocumentText(text), QTextCharFormat());
 }
 
+void ProjectedDocument::replace(TextSpan range, const AttributedText& text)
+{
+    m_storage.replaceCharacters(range, text);
+    QTextCursor cursor(&m_document);
+    cursor.beginEditBlock();
+    cursor.setPosition(int(range.location));
+    cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(toDocumentText(text.text()), QTextCharFormat());
+    const qsizetype end = range.location + text.length();
+    for (qsizetype i = range.location; i < end; ++i) {
+        const TextAttachmentPtr* attachment = m_storage.attribute<TextAttribute::Attachment>(i);
+        if (!attachment || m_storage.text().at(i) != QChar::ObjectReplacementCharacter)
+            continue;
+        cursor.setPosition(int(i));
+        cursor.setPosition(int(i + 1), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(objectFormat(*attachment));
+    }
+    cursor.endEditBlock();
+}
+
 QString ProjectedDocument::markdown() const
 {
     return MarkdownTableProjection::markdown(m_storage);

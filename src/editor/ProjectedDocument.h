@@ -35,6 +35,9 @@ public:
     void mirrorDocumentChange(int position, int removed, int added);
     // Replaces a storage range in both copies (undo, redo). Must not touch a table character.
     void replace(TextSpan range, const QString& text);
+    // Replaces a storage range in both copies with `text`, whose table characters carry their
+    // attachments.
+    void replace(TextSpan range, const AttributedText& text);
 
     QString markdown() const;
     // Markdown of the storage range [from, to), tables expanded.

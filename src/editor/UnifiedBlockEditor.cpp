@@ -115,14 +115,12 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
-    // Our own edits come back as edits the text already holds; anything else replaces it.
+    // Our own edits come back as edits the text already holds; another view's edits are applied
+    // where they land; a replaced text is reloaded.
     DocumentSession& session = workspace.documentSession();
     connect(&session, &DocumentSession::textReplaced, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
-    connect(&session, &DocumentSession::textEdited, this, [this](const TextEdit& edit) {
-        if (!edit.isAlreadyIn(m_markdown))
-            onWorkspaceContentChanged();
-    });
+    connect(&session, &DocumentSession::textEdited, this, &UnifiedBlockEditor::followEdit);
     // Another document may hold the very same text: the open cell and the history still
     // belong to the old one.
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this,

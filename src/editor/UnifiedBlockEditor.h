@@ -22,6 +22,7 @@ class EditorFindController;
 class TableAttachmentCell;
 class TableEditingController;
 class WorkspaceState;
+struct TextEdit;
 
 // The block editor: Markdown styled in place with its syntax markers hidden except where the
 // caret touches them, fenced code in boxes, list markers drawn as bullets and checkboxes, pipe
@@ -77,6 +78,13 @@ protected:
 
 private:
     void onWorkspaceContentChanged();
+    // Applies an edit another view made, reloading only where it cannot be applied in place.
+    void followEdit(const TextEdit& edit);
+    // The edit applied to the paragraphs (and tables) it touches; false when the storage is not
+    // the text it was made on.
+    bool applyOutsideEdit(const TextEdit& edit);
+    // The Markdown ranges of the storage's tables, ascending.
+    QList<TextRange> tableMarkdownRanges() const;
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
     // Restyles the lines the caret left and reached when it stands on another line than at the

@@ -1,0 +1,185 @@
+// The block editor following edits made elsewhere (the source pane): each arrives as a range of
+// the Markdown and its replacement and is applied to the paragraphs it touches, so that the
+// cost of following does not grow with the document.
+#include "editor/UnifiedBlockEditor.h"
+
+#include "editor/CaretLineTracker.h"
+#include "editor/FlagScope.h"
+#include "editor/TableEditingController.h"
+#include "markdown/MarkdownTable.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "workspace/DocumentSession.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+bool overlapsOrTouches(qsizetype from, qsizetype to, const TextRange& range)
+{
+    return range.location <= to && range.end() >= from;
+}
+
+} // namespace
+
+QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
+{
+    QList<TextRange> ranges;
+    const AttributedText& storage = m_projected->storage();
+    const QString& text = storage.text();
+    qsizetype shift = 0;
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i)) {
+            const qsizetype length = table->markdown().size();
+            ranges.append({ i + shift, length });
+            shift += length - 1;
+        }
+    }
+    return ranges;
+}
+
+void UnifiedBlockEditor::followEdit(const TextEdit& edit)
+{
+    if (edit.isAlreadyIn(m_markdown))
+        return; // our own edit coming back
+    if (!m_view->isReadOnly() && applyOutsideEdit(edit))
+        return;
+    onWorkspaceContentChanged();
+}
+
+bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
+{
+    // The edit must have been made on the very text the storage projects: not while a reload
+    // of ours is waiting (the storage then lags behind our own Markdown), nor on another
+    // document's text. Anything else is reloaded whole.
+    const qsizetype length = m_markdown.size();
+    const qsizetype removedEnd = edit.position + edit.removedLength;
+    if (m_reloadPending || !m_tableLineBreaks.isEmpty()
+        || m_workspace.activeTabURL() != m_shownDocument || edit.position < 0
+        || edit.removedLength < 0 || removedEnd > length
+        || length - edit.removedLength + edit.inserted.size() != edit.resultLength)
+        return false;
+    MarkdownReplacement change;
+    change.position = int(edit.position);
+    change.removed = m_markdown.mid(edit.position, edit.removedLength);
+    change.inserted = edit.inserted;
+    const bool tablesMayChange = tableStructureMayHaveChanged(change);
+    const bool farAway = mayRestyleFarAway(change);
+    const qsizetype delta = edit.inserted.size() - edit.removedLength;
+
+    // The stretch of the old Markdown to project again: the edit, and every table it touches,
+    // makes or unmakes. A table away from it is the same text at a shifted place and keeps its
+    // character.
+    qsizetype from = edit.position;
+    qsizetype to = removedEnd;
+    const QString& newMarkdown = m_workspace.currentFileContent();
+    if (newMarkdown.size() != edit.resultLength)
+        return false;
+    QList<TextRange> newTables;
+    if (tablesMayChange) {
+        const QList<TextRange> oldTables = tableMarkdownRanges();
+        newTables = MarkdownTableProjection::findTables(newMarkdown);
+        auto toOld = [&](qsizetype offset, bool isEnd) {
+            if (offset <= edit.position)
+                return offset;
+            if (offset >= edit.position + edit.inserted.size())
+                return offset - delta;
+            return isEnd ? removedEnd : edit.position;
+        };
+        auto movedOld = [&](const TextRange& old) {
+            return TextRange { old.location > to ? old.location + delta : old.location,
+                old.length };
+        };
+        auto kept = [&](const TextRange& old) {
+            if (overlapsOrTouches(from, to, old))
+                return false;
+            const TextRange moved = movedOld(old);
+            return std::any_of(newTables.cbegin(), newTables.cend(), [&](const TextRange& t) {
+                return t.location == moved.location && t.length == moved.length;
+            });
+        };
+        // Widened until every table overlapping it lies inside it, before and after the edit.
+        for (bool widened = true; widened;) {
+            widened = false;
+            for (const TextRange& old : oldTables) {
+                if ((old.location >= from && old.end() <= to) || kept(old))
+                    continue;
+                from = qMin(from, old.location);
+                to = qMax(to, old.end());
+                widened = true;
+            }
+            for (const TextRange& added : std::as_const(newTables)) {
+                const qsizetype oldStart = toOld(added.location, false);
+                const qsizetype oldEnd = toOld(added.end(), true);
+                if (oldStart >= from && oldEnd <= to)
+                    continue;
+                const bool isKept
+                    = std::any_of(oldTables.cbegin(), oldTables.cend(), [&](const TextRange& old) {
+                          const TextRange moved = movedOld(old);
+                          return moved.location == added.location && moved.length == added.length
+                              && kept(old);
+                      });
+                if (isKept)
+                    continue;
+                from = qMin(from, oldStart);
+                to = qMax(to, oldEnd);
+                widened = true;
+            }
+        }
+    }
+
+    // The new text of that stretch, its tables as attachment characters.
+    const qsizetype newTo = to + delta;
+    AttributedText replacement;
+    qsizetype copied = from;
+    for (const TextRange& table : std::as_const(newTables)) {
+        if (table.location < from || table.end() > newTo)
+            continue;
+        replacement.append(
+            AttributedText(newMarkdown.mid(copied, table.location - copied)));
+        const QString source = newMarkdown.mid(table.location, table.length);
+        const std::optional<MarkdownTable> parsed = MarkdownTable::parse(source, table);
+        if (!parsed)
+            return false;
+        AttributedText character(QString(QChar::ObjectReplacementCharacter));
+        character.addAttribute<TextAttribute::Attachment>({ 0, 1 },
+            std::make_shared<TableAttachment>(*parsed, source, m_isDarkMode, m_fontSize));
+        character.addAttribute<TextAttribute::ParagraphStyle>(
+            { 0, 1 }, MarkdownTableProjection::tableParagraphStyle());
+        replacement.append(character);
+        copied = table.end();
+    }
+    replacement.append(AttributedText(newMarkdown.mid(copied, newTo - copied)));
+
+    // The text changed from outside: an open cell and the history belong to the old text.
+    m_tableEditor->teardown();
+    m_undo.clear();
+    FlagScope programmatic(m_isProgrammatic);
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int top = bar->value();
+    const qsizetype start = m_projected->storageOffset(from);
+    const qsizetype end = m_projected->storageOffset(to);
+    m_projected->replace({ start, end - start }, replacement);
+    m_markdown.replace(from, to - from, newMarkdown.constData() + from, newTo - from);
+    m_caretStorage = m_view->textCursor().position();
+    m_caretLine->moveTo(m_view->textCursor().blockNumber());
+    if (farAway) {
+        markAllParagraphsDirty();
+    } else {
+        const QTextDocument* document = m_view->document();
+        markParagraphsDirty(document->findBlock(int(start)).blockNumber(),
+            document->findBlock(int(start + replacement.length())).blockNumber());
+    }
+    restyle();
+    bar->setValue(top);
+    return true;
+}
+
+} // namespace quillon

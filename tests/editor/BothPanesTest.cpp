@@ -1,0 +1,185 @@
+// Both panes shown: the block editor following what is typed in the source pane, edit by edit,
+// with tables, fenced blocks and unusual line breaks, and undo in each pane afterwards.
+#include "SourceHarness.h"
+
+#include "markdown/MarkdownTableProjection.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTextBlock>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+const QString kDocument = QStringLiteral("# Title\r\n\r\nSome text\u2028more\rline\n\n"
+                                         "| a | b |\n|---|---|\n| 1 | 2 |\n\n"
+                                         "after table\n\n"
+                                         "```\ncode | not table\n```\n\nend\n");
+
+// The block editor shows exactly the source pane's text: its Markdown, its storage written back
+// byte for byte, its document character for character, and its tables where a fresh load puts
+// them.
+::testing::AssertionResult followsSource(const SourceHarness& h)
+{
+    const QString content = h.content();
+    if (h.source->text() != content)
+        return ::testing::AssertionFailure() << "source pane differs";
+    if (h.blocks->markdown() != content)
+        return ::testing::AssertionFailure() << "block Markdown differs: "
+                                             << h.blocks->markdown().toStdString();
+    const ProjectedDocument& projected = h.blocks->projected();
+    if (projected.markdown() != content)
+        return ::testing::AssertionFailure() << "storage gives back "
+                                             << projected.markdown().toStdString();
+    AttributedText fresh(content);
+    MarkdownTableProjection::installTables(fresh, false, 15);
+    if (projected.storage().text() != fresh.text())
+        return ::testing::AssertionFailure() << "tables projected differently: "
+                                             << projected.storage().text().toStdString();
+    QStringList paragraphs;
+    for (QTextBlock b = projected.document().begin(); b.isValid(); b = b.next())
+        paragraphs.append(b.text());
+    if (paragraphs.join(QLatin1Char('\n'))
+        != ProjectedDocument::toDocumentText(projected.storage().text()))
+        return ::testing::AssertionFailure() << "document differs from storage";
+    return ::testing::AssertionSuccess();
+}
+
+void typeAt(SourceHarness& h, const QString& after, const QString& text, int skip = 0)
+{
+    const qsizetype at = h.content().indexOf(after);
+    ASSERT_GE(at, 0) << after.toStdString() << " in " << h.content().toStdString();
+    h.setCaret(int(at + after.size() + skip));
+    h.type(text);
+}
+
+} // namespace
+
+TEST(BothPanes, TypingInTheSourcePaneIsFollowedInPlaceAroundTablesFencesAndLineBreaks)
+{
+    SourceHarness h(kDocument, true);
+    ASSERT_TRUE(followsSource(h));
+    // The block editor's caret after the edits: it rides along instead of being put back at
+    // its old Markdown offset, as a reload would.
+    QTextCursor caret(h.blocks->textView()->document());
+    caret.setPosition(int(h.blocks->projected().storageOffset(h.content().indexOf(u"end"))));
+    h.blocks->textView()->setTextCursor(caret);
+
+    typeAt(h, QStringLiteral("Some"), QStringLiteral("X"));
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("text"), QStringLiteral("Y")); // right before the U+2028
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("Title"), QStringLiteral("!")); // before a CR LF of the file
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("more"), QStringLiteral("\n")); // before a lone CR
+    EXPECT_TRUE(followsSource(h));
+    h.key(Qt::Key_Backspace);
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("| 1"), QStringLiteral("0")); // inside a cell
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("| 2 |"), QStringLiteral("\n| 3 | 4 |")); // a new row
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_TRUE(h.content().contains(QStringLiteral("| 2 |\n| 3 | 4 |\n\nafter")));
+    typeAt(h, QStringLiteral("code |"), QStringLiteral("|")); // a pipe inside a fence
+    EXPECT_TRUE(followsSource(h));
+    typeAt(h, QStringLiteral("after table"), QStringLiteral("\n| x |\n|---|\n| y |"));
+    EXPECT_TRUE(followsSource(h)); // a table made by typing
+    EXPECT_EQ(h.blocks->projected().tableCount(), 2);
+
+    // The line break between the table and the text after it, deleted and typed again.
+    h.setCaret(int(h.content().indexOf(QStringLiteral("\n\nafter"))) + 1);
+    h.key(Qt::Key_Delete);
+    EXPECT_TRUE(followsSource(h));
+    h.type(QStringLiteral("\n"));
+    EXPECT_TRUE(followsSource(h));
+
+    const qsizetype end = h.content().indexOf(QStringLiteral("end"));
+    EXPECT_EQ(h.blocks->caretMarkdownOffset(), end);
+
+    // A fence opened before the table turns everything below into code, and closed again.
+    typeAt(h, QStringLiteral("line\n"), QStringLiteral("```\n"));
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_EQ(h.blocks->projected().tableCount(), 0);
+    h.key(Qt::Key_Backspace); // the header row becomes the fence's info string
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_EQ(h.blocks->projected().tableCount(), 0);
+    h.key(Qt::Key_Backspace);
+    h.key(Qt::Key_Backspace);
+    h.key(Qt::Key_Backspace);
+    h.key(Qt::Key_Backspace);
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_EQ(h.blocks->projected().tableCount(), 2);
+
+    // A selection from the prose into the middle of the table, replaced.
+    const qsizetype from = h.content().indexOf(QStringLiteral("more"));
+    const qsizetype to = h.content().indexOf(QStringLiteral("|---|---|"));
+    h.setCaret(int(to + 3), int(from));
+    h.type(QStringLiteral("Q"));
+    EXPECT_TRUE(followsSource(h));
+}
+
+TEST(BothPanes, UndoInEachPaneAfterEditsInTheOther)
+{
+    SourceHarness h(kDocument, true);
+    const QString original = h.content();
+    typeAt(h, QStringLiteral("| 1"), QStringLiteral("00"));
+    typeAt(h, QStringLiteral("Some"), QStringLiteral(" more"));
+    ASSERT_TRUE(followsSource(h));
+
+    // The source pane's undo is an edit like any other: the block editor follows each step.
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(followsSource(h));
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_EQ(h.content(), original);
+    h.key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_TRUE(followsSource(h));
+
+    // The block editor's own history ended when the text changed under it.
+    QTextEdit* blocks = h.blocks->textView();
+    blocks->setFocus();
+    QTextCursor cursor(blocks->document());
+    cursor.setPosition(int(h.blocks->projected().storageOffset(h.content().indexOf(u"after"))));
+    blocks->setTextCursor(cursor);
+    h.type(QStringLiteral("W"), blocks);
+    ASSERT_TRUE(followsSource(h));
+    h.view()->setFocus();
+    typeAt(h, QStringLiteral("end"), QStringLiteral("!"));
+    const QString edited = h.content();
+    blocks->setFocus();
+    h.key(Qt::Key_Z, Qt::ControlModifier, blocks);
+    EXPECT_EQ(h.content(), edited);
+    EXPECT_TRUE(followsSource(h));
+
+    // Undo in the block editor of its own edit, followed by the source pane.
+    h.type(QStringLiteral("V"), blocks);
+    h.key(Qt::Key_Z, Qt::ControlModifier, blocks);
+    EXPECT_EQ(h.content(), edited);
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_TRUE(h.onDisk().startsWith("# Title\r\n\r\nSome text"));
+    EXPECT_TRUE(h.onDisk().contains("| 100 | 2 |\n\nWafter table"));
+}
+
+TEST(BothPanes, RandomKeysInTheSourcePaneAreFollowedExactly)
+{
+    SourceHarness h(kDocument + kDocument, true);
+    QRandomGenerator random(1613);
+    const QStringList keys { QStringLiteral("a"), QStringLiteral("|"), QStringLiteral("\n"),
+        QStringLiteral("`"), QStringLiteral("-"), QStringLiteral(" "), QString() };
+    for (int i = 0; i < 400; ++i) {
+        const int length = int(h.content().size());
+        const int at = int(random.bounded(length + 1));
+        const int span = random.bounded(4) == 0 ? int(random.bounded(qMin(40, length - at) + 1)) : 0;
+        h.setCaret(at + span, at);
+        const QString& key = keys.at(random.bounded(keys.size()));
+        if (key.isEmpty())
+            h.key(random.bounded(2) ? Qt::Key_Backspace : Qt::Key_Delete);
+        else
+            h.type(key);
+        ASSERT_TRUE(followsSource(h)) << "step " << i;
+    }
+}
