@@ -166,6 +166,9 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     const int top = bar->value();
     const qsizetype start = m_projected->storageOffset(from);
     const qsizetype end = m_projected->storageOffset(to);
+    // The new text and its styling are laid out once, together.
+    QTextCursor layoutOnce(m_view->document());
+    layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
     m_markdown.replace(from, to - from, newMarkdown.constData() + from, newTo - from);
     m_caretStorage = m_view->textCursor().position();
@@ -178,6 +181,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
             document->findBlock(int(start + replacement.length())).blockNumber());
     }
     restyle();
+    layoutOnce.endEditBlock();
     bar->setValue(top);
     return true;
 }
