@@ -126,15 +126,7 @@ RecentsView::RecentsView(WorkspaceState& workspace, QWidget* parent)
     m_header->setContentsMargins(12, 12, 12, 6);
     m_list->setModel(m_model);
     m_list->setItemDelegate(m_delegate);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_list->setMouseTracking(true);
-    m_list->viewport()->setAttribute(Qt::WA_Hover);
-    m_list->viewport()->setAutoFillBackground(false);
-    m_list->setFocusPolicy(Qt::NoFocus);
+    RowPainting::setUpHoverList(*m_list);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         const QString path = index.data(RecentsModel::PathRole).toString();
         if (index.data(RecentsModel::IsDirectoryRole).toBool())
@@ -156,9 +148,7 @@ void RecentsView::setDarkMode(bool dark)
 {
     m_delegate->dark = dark;
     QPalette header = m_header->palette();
-    QColor color = AppColors::gray();
-    color.setAlphaF(0.7f);
-    header.setColor(QPalette::WindowText, color);
+    header.setColor(QPalette::WindowText, AppColors::sectionHeader());
     m_header->setPalette(header);
     m_list->viewport()->update();
 }

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHash>
+#include <QListView>
 #include <QPainter>
 
 namespace quillon::RowPainting {
@@ -59,6 +60,19 @@ int drawLine(QPainter& painter, const QString& text, const QFont& font, const QC
     painter.setPen(color);
     painter.drawText(QRect(x, y, maxWidth, height), Qt::AlignLeft | Qt::AlignVCenter, shown);
     return x + metrics.horizontalAdvance(shown);
+}
+
+void setUpHoverList(QListView& list)
+{
+    list.setFrameShape(QFrame::NoFrame);
+    list.setSelectionMode(QAbstractItemView::NoSelection);
+    list.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list.setMouseTracking(true);
+    list.viewport()->setAttribute(Qt::WA_Hover);
+    list.viewport()->setAutoFillBackground(false);
+    list.setFocusPolicy(Qt::NoFocus);
 }
 
 } // namespace quillon::RowPainting

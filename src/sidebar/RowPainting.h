@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QString>
 
+class QListView;
 class QPainter;
 class QRect;
 
@@ -24,5 +25,9 @@ void drawSymbol(QPainter& painter, const QString& name, int size, const QColor& 
 // Draws text on one line, elided at the right when it does not fit; returns its right edge.
 int drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color, int x,
     int y, int maxWidth, int height);
+
+// Makes a list show rows that only react to hover and click: no frame, selection, editing, focus
+// or horizontal scrolling, and a transparent viewport over the sidebar.
+void setUpHoverList(QListView& list);
 
 } // namespace quillon::RowPainting

@@ -141,15 +141,7 @@ SearchResultsView::SearchResultsView(WorkspaceState& workspace, QWidget* parent)
 
     m_list->setModel(m_model);
     m_list->setItemDelegate(m_delegate);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_list->setMouseTracking(true);
-    m_list->viewport()->setAttribute(Qt::WA_Hover);
-    m_list->viewport()->setAutoFillBackground(false);
-    m_list->setFocusPolicy(Qt::NoFocus);
+    RowPainting::setUpHoverList(*m_list);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         const SearchResult& hit = m_model->result(index.row());
         m_workspace.openFileAndScroll(hit.fileURL, hit.lineNumber);
@@ -174,11 +166,11 @@ void SearchResultsView::setDarkMode(bool dark)
     m_delegate->dark = dark;
     const QColor secondary = AppColors::secondaryLabel(dark);
     QPalette title = m_title->palette();
-    title.setColor(QPalette::WindowText, withAlpha(AppColors::gray(), 0.7));
+    title.setColor(QPalette::WindowText, AppColors::sectionHeader());
     m_title->setPalette(title);
     m_count->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: 4px;"
                                           " padding: 2px 6px; }")
-                               .arg(withAlpha(AppColors::gray(), 0.7).name(QColor::HexArgb),
+                               .arg(AppColors::sectionHeader().name(QColor::HexArgb),
                                    withAlpha(secondary, 0.2).name(QColor::HexArgb)));
     m_emptyIcon->setPixmap(RowPainting::symbol(
         QStringLiteral("magnifyingglass"), 24, withAlpha(secondary, 0.5), devicePixelRatioF()));
