@@ -101,9 +101,10 @@ void SourceFindController::stepTo()
 {
     // The matches are current: every change of the text searched again.
     const int count = int(m_matches.size());
-    if (count > 0)
-        reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
-    paintVisible();
+    // A scroll paints the matches it brings into view.
+    if (count == 0
+        || !reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1))))
+        paintVisible();
 }
 
 void SourceFindController::refreshAndReveal()
@@ -114,20 +115,23 @@ void SourceFindController::refreshAndReveal()
         reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
 }
 
-void SourceFindController::reveal(const TextRange& match)
+bool SourceFindController::reveal(const TextRange& match)
 {
     // Scrolls without moving the caret: the scroll bar counts laid-out lines.
     const QTextBlock block = m_view.document()->findBlock(int(match.location));
     if (!block.isValid())
-        return;
+        return false;
     const QTextLayout* layout = block.layout();
     const QTextLine line = layout->lineForTextPosition(int(match.location - block.position()));
     const int lineNumber = block.firstLineNumber() + (line.isValid() ? line.lineNumber() : 0);
     QScrollBar* bar = m_view.verticalScrollBar();
     const QFontMetrics metrics(m_view.document()->defaultFont());
     const int visibleLines = qMax(1, m_view.viewport()->height() / qMax(1, metrics.lineSpacing()));
-    if (lineNumber < bar->value() || lineNumber >= bar->value() + visibleLines - 1)
-        bar->setValue(lineNumber - visibleLines / 3);
+    if (lineNumber >= bar->value() && lineNumber < bar->value() + visibleLines - 1)
+        return false;
+    const int before = bar->value();
+    bar->setValue(lineNumber - visibleLines / 3);
+    return bar->value() != before;
 }
 
 } // namespace quillon

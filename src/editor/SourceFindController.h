@@ -35,7 +35,8 @@ private:
     void refreshAndReveal();
     void stepTo();
     void paintVisible();
-    void reveal(const TextRange& match);
+    // True when it scrolled.
+    bool reveal(const TextRange& match);
 
     QPlainTextEdit& m_view;
     WorkspaceState& m_workspace;
