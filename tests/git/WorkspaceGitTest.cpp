@@ -1,4 +1,4 @@
-#include "git/WorkspaceGit.h"
+#include "git/WorkspaceGitFixture.h"
 #include "git/GitIntegration.h"
 #include "git/GitService.h"
 #include "git/GitTestRepos.h"
@@ -26,46 +26,14 @@ namespace {
 
 using Kind = GitSyncState::Kind;
 
-class WorkspaceGitTest : public ::testing::Test
+class WorkspaceGitTest : public test::WorkspaceGitFixture
 {
 protected:
     void SetUp() override
     {
         test::resetSharedState();
-        KeychainManager::setStore(keyring);
-        test::ensureGitIdentity();
+        WorkspaceGitFixture::SetUp();
     }
-    void TearDown() override { KeychainManager::setStore(nullptr); }
-
-    std::unique_ptr<WorkspaceState> open(const QString& folder)
-    {
-        auto state = std::make_unique<WorkspaceState>();
-        m_gits[state.get()] = &attachWorkspaceGit(*state);
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        if (!folder.isEmpty()) {
-            state->setFolderURL(folder);
-            settle(*state);
-        }
-        return state;
-    }
-
-    // Waits until the folder's git queue is empty and its results were delivered.
-    static void settle(const WorkspaceState& state)
-    {
-        const QString folder = state.folderURL();
-        for (int round = 0; round < 3; ++round) {
-            waitUntil([&] { return GitService::shared().pendingJobCount(folder) == 0; }, 20000);
-            waitUntil([] { return false; }, 30);
-        }
-    }
-
-    WorkspaceGit& gitOf(const WorkspaceState& state) const { return *m_gits.at(&state); }
-
-    std::shared_ptr<SecretStoreMemory> keyring = std::make_shared<SecretStoreMemory>();
-
-private:
-    std::map<const WorkspaceState*, WorkspaceGit*> m_gits;
 };
 
 } // namespace

@@ -39,7 +39,7 @@ protected:
 TEST_F(ConnectGitModalTest, CloneAndOpenNeedsAnAddressAndAFolder)
 {
     auto state = open({});
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     QPushButton* connectButton = dialog.findChild<QPushButton*>("cloneAndOpen");
     ASSERT_NE(connectButton, nullptr);
     type(field(dialog, "repositoryURL"), " \t ");
@@ -58,7 +58,7 @@ TEST_F(ConnectGitModalTest, TypingAnAddressFillsInTheTokenStoredForItsHost)
 {
     keyring->store(KeychainManager::service(), "git.example.com", "stored-token");
     auto state = open({});
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     type(field(dialog, "token"), "typed");
     type(field(dialog, "repositoryURL"), "git@git.example.com:team/r.git");
     EXPECT_EQ(field(dialog, "token")->text(), "typed") << "scp-like addresses have no host";
@@ -73,7 +73,7 @@ TEST_F(ConnectGitModalTest, ClonesIntoTheFolderAndOpensIt)
     TempTree parent;
     const QString destination = parent.filePath("copy");
     auto state = open({});
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     type(field(dialog, "repositoryURL"), "  file://" + repos.remote() + "  ");
     prompts().queueOpenPanelAnswer(destination);
     QTest::mouseClick(button(dialog, "Browse..."), Qt::LeftButton);
@@ -89,7 +89,7 @@ TEST_F(ConnectGitModalTest, AnExistingRepositoryIsConnectedNotClonedAndTheTokenI
 {
     GitRemoteFixture repos;
     auto state = open(repos.alice());
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     EXPECT_EQ(dialog.targetFolder(), repos.alice());
     type(field(dialog, "repositoryURL"), "https://other.example.org/x.git");
     field(dialog, "token")->setText("\n  tok-123 \n");
@@ -105,7 +105,7 @@ TEST_F(ConnectGitModalTest, RefusedInputStaysInTheSheetWithAReason)
 {
     TempTree parent;
     auto state = open({});
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     prompts().queueOpenPanelAnswer(parent.filePath("dest"));
     QTest::mouseClick(button(dialog, "Browse..."), Qt::LeftButton);
 
@@ -133,7 +133,7 @@ TEST_F(ConnectGitModalTest, CancelStopsARunningCloneAndOpensNothing)
     qputenv("FAKE_GIT_HANG_PIDFILE", pidFile.toUtf8());
     GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
     auto state = open({});
-    ConnectGitModalView dialog(*state, git(*state), prompts());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
     dialog.show();
     type(field(dialog, "repositoryURL"), "https://example.com/r.git");
     prompts().queueOpenPanelAnswer(parent.filePath("dest"));

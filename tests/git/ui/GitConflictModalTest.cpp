@@ -30,7 +30,7 @@ protected:
         repos.write(repos.bob(), "Ärger.md", "bob\n");
         repos.write(repos.bob(), "notes/gone.md", "bob keeps this\n");
         auto state = open(repos.bob());
-        git(*state).syncNow();
+        gitOf(*state).syncNow();
         settle(*state);
         return state;
     }
@@ -59,7 +59,7 @@ TEST_F(GitConflictModalTest, KeepingASideOfEachFileCompletesTheMergeAndNothingIs
     auto state = conflictedBob(repos);
     ASSERT_EQ(state->conflictingFilesList(), (QStringList { "notes/gone.md", "Ärger.md" }));
 
-    GitConflictModalView dialog(*state, git(*state), false);
+    GitConflictModalView dialog(*state, gitOf(*state), false);
     QSignalSpy checked(&dialog, &GitConflictModalView::unmergedPathsChecked);
     dialog.show();
     waitForVersions(dialog);
@@ -102,7 +102,7 @@ TEST_F(GitConflictModalTest, FailuresAreShownInTheSheet)
 {
     GitRemoteFixture repos;
     auto state = conflictedBob(repos);
-    GitConflictModalView dialog(*state, git(*state), true);
+    GitConflictModalView dialog(*state, gitOf(*state), true);
     dialog.show();
     waitForVersions(dialog);
     // Git refuses the commit while paths are unmerged: the reason appears in the sheet.
@@ -116,7 +116,7 @@ TEST_F(GitConflictModalTest, AnEmptyListShowsThePlaceholder)
 {
     GitRemoteFixture repos;
     auto state = open(repos.bob());
-    GitConflictModalView dialog(*state, git(*state), false);
+    GitConflictModalView dialog(*state, gitOf(*state), false);
     EXPECT_FALSE(dialog.selectedFile().has_value());
     auto* list = dialog.findChild<QListWidget*>("conflictingFiles");
     EXPECT_EQ(list->count(), 0);

@@ -67,7 +67,7 @@ TEST_F(GitSyncWidgetTest, ClicksRaiseTheDialogsOrDoNothingAsTheStateSays)
 {
     test::TempTree folder;
     auto state = open(folder.path());
-    GitSyncWidgetView pill(*state, git(*state), prompts());
+    GitSyncWidgetView pill(*state, gitOf(*state), prompts());
     pill.resize(200, 30);
 
     state->setGitSyncState(GitSyncState::conflict({ "a.md" }));
@@ -91,7 +91,7 @@ TEST_F(GitSyncWidgetTest, AClickOnActivateGitMakesARepository)
     folder.write("note.md", "hello\n");
     auto state = open(folder.path());
     ASSERT_EQ(state->gitSyncState().kind, Kind::NoRepository);
-    GitSyncWidgetView pill(*state, git(*state), prompts());
+    GitSyncWidgetView pill(*state, gitOf(*state), prompts());
     pill.resize(200, 30);
     QTest::mouseClick(&pill, Qt::LeftButton);
     settle(*state);
@@ -103,7 +103,7 @@ TEST_F(GitSyncWidgetTest, TheInstallHelpCopiesExactlyTheCommand)
 {
     test::TempTree folder;
     auto state = open(folder.path());
-    GitSyncWidgetView pill(*state, git(*state), prompts());
+    GitSyncWidgetView pill(*state, gitOf(*state), prompts());
     pill.resize(200, 30);
     state->setGitSyncState(GitSyncState::gitNotInstalled());
     QGuiApplication::clipboard()->setText("something else");

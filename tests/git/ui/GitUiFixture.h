@@ -1,24 +1,14 @@
 #pragma once
 
-#include "git/GitIntegration.h"
 #include "git/GitService.h"
-#include "git/GitTestRepos.h"
-#include "git/KeychainManager.h"
-#include "git/WorkspaceGit.h"
+#include "git/WorkspaceGitFixture.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
-#include "support/SecretStoreMemory.h"
-#include "workspace/WorkspaceState.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QHash>
 
 namespace quillon::test {
 
 // A workspace with the real git orchestration, scripted prompts and a keyring in memory.
-class GitUiFixture : public ::testing::Test
+class GitUiFixture : public WorkspaceGitFixture
 {
 protected:
     void SetUp() override
@@ -28,46 +18,18 @@ protected:
             defaults.remove(key);
         defaults.setBool(QStringLiteral("telemetryOptOut"), true);
         m_prompts = &ScriptedUserPrompts::installNew();
-        KeychainManager::setStore(keyring);
-        ensureGitIdentity();
+        WorkspaceGitFixture::SetUp();
     }
     void TearDown() override
     {
         GitService::shared().setGitExecutable({});
-        KeychainManager::setStore(nullptr);
+        WorkspaceGitFixture::TearDown();
     }
 
-    std::unique_ptr<WorkspaceState> open(const QString& folder)
-    {
-        auto state = std::make_unique<WorkspaceState>();
-        m_gits[state.get()] = &attachWorkspaceGit(*state);
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        if (!folder.isEmpty()) {
-            state->setFolderURL(folder);
-            settle(*state);
-        }
-        return state;
-    }
-
-    // Waits until the folder's git queue is empty and its results were delivered.
-    static void settle(const WorkspaceState& state, const QString& folder = {})
-    {
-        const QString f = folder.isEmpty() ? state.folderURL() : folder;
-        for (int round = 0; round < 3; ++round) {
-            waitUntil([&] { return GitService::shared().pendingJobCount(f) == 0; }, 20000);
-            waitUntil([] { return false; }, 30);
-        }
-    }
-
-    WorkspaceGit& git(const WorkspaceState& state) { return *m_gits.value(&state); }
     ScriptedUserPrompts& prompts() { return *m_prompts; }
-
-    std::shared_ptr<SecretStoreMemory> keyring = std::make_shared<SecretStoreMemory>();
 
 private:
     ScriptedUserPrompts* m_prompts = nullptr;
-    QHash<const WorkspaceState*, WorkspaceGit*> m_gits;
 };
 
 } // namespace quillon::test
