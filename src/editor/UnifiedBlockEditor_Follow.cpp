@@ -142,15 +142,14 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     for (const TextRange& table : std::as_const(newTables)) {
         if (table.location < from || table.end() > newTo)
             continue;
-        replacement.append(
-            AttributedText(newMarkdown.mid(copied, table.location - copied)));
+        replacement.append(AttributedText(newMarkdown.mid(copied, table.location - copied)));
         const QString source = newMarkdown.mid(table.location, table.length);
         const std::optional<MarkdownTable> parsed = MarkdownTable::parse(source, table);
         if (!parsed)
             return false;
         AttributedText character(QString(QChar::ObjectReplacementCharacter));
-        character.addAttribute<TextAttribute::Attachment>({ 0, 1 },
-            std::make_shared<TableAttachment>(*parsed, source, m_isDarkMode, m_fontSize));
+        character.addAttribute<TextAttribute::Attachment>(
+            { 0, 1 }, std::make_shared<TableAttachment>(*parsed, source, m_isDarkMode, m_fontSize));
         character.addAttribute<TextAttribute::ParagraphStyle>(
             { 0, 1 }, MarkdownTableProjection::tableParagraphStyle());
         replacement.append(character);

@@ -29,17 +29,17 @@ const QString kDocument = QStringLiteral("# Title\r\n\r\nSome text\u2028more\rli
     if (h.source->text() != content)
         return ::testing::AssertionFailure() << "source pane differs";
     if (h.blocks->markdown() != content)
-        return ::testing::AssertionFailure() << "block Markdown differs: "
-                                             << h.blocks->markdown().toStdString();
+        return ::testing::AssertionFailure()
+            << "block Markdown differs: " << h.blocks->markdown().toStdString();
     const ProjectedDocument& projected = h.blocks->projected();
     if (projected.markdown() != content)
-        return ::testing::AssertionFailure() << "storage gives back "
-                                             << projected.markdown().toStdString();
+        return ::testing::AssertionFailure()
+            << "storage gives back " << projected.markdown().toStdString();
     AttributedText fresh(content);
     MarkdownTableProjection::installTables(fresh, false, 15);
     if (projected.storage().text() != fresh.text())
-        return ::testing::AssertionFailure() << "tables projected differently: "
-                                             << projected.storage().text().toStdString();
+        return ::testing::AssertionFailure()
+            << "tables projected differently: " << projected.storage().text().toStdString();
     QStringList paragraphs;
     for (QTextBlock b = projected.document().begin(); b.isValid(); b = b.next())
         paragraphs.append(b.text());
@@ -173,7 +173,8 @@ TEST(BothPanes, RandomKeysInTheSourcePaneAreFollowedExactly)
     for (int i = 0; i < 400; ++i) {
         const int length = int(h.content().size());
         const int at = int(random.bounded(length + 1));
-        const int span = random.bounded(4) == 0 ? int(random.bounded(qMin(40, length - at) + 1)) : 0;
+        const int span
+            = random.bounded(4) == 0 ? int(random.bounded(qMin(40, length - at) + 1)) : 0;
         h.setCaret(at + span, at);
         const QString& key = keys.at(random.bounded(keys.size()));
         if (key.isEmpty())
@@ -182,4 +183,25 @@ TEST(BothPanes, RandomKeysInTheSourcePaneAreFollowedExactly)
             h.type(key);
         ASSERT_TRUE(followsSource(h)) << "step " << i;
     }
+}
+
+TEST(BothPanes, TheBlockEditorKeepsItsScrollAndCaretWhileTheSourcePaneEditsElsewhere)
+{
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("Paragraph %1 with some words.\n\n").arg(i);
+    SourceHarness h(text, true);
+    QTextEdit* blocks = h.blocks->textView();
+    QTextCursor caret(blocks->document());
+    caret.setPosition(int(text.indexOf(QStringLiteral("Paragraph 150 "))));
+    blocks->setTextCursor(caret);
+    blocks->verticalScrollBar()->setValue(blocks->verticalScrollBar()->maximum() / 2);
+    const int scroll = blocks->verticalScrollBar()->value();
+    ASSERT_GT(scroll, 0);
+
+    typeAt(h, QStringLiteral("Paragraph 290"), QStringLiteral(" more"));
+    typeAt(h, QStringLiteral("Paragraph 280 with"), QStringLiteral("\n\n| a |\n|---|\n| b |\n"));
+    ASSERT_TRUE(followsSource(h));
+    EXPECT_EQ(blocks->verticalScrollBar()->value(), scroll);
+    EXPECT_EQ(h.blocks->caretMarkdownOffset(), h.content().indexOf(u"Paragraph 150 "));
 }
