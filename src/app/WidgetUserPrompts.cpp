@@ -69,6 +69,8 @@ std::optional<QString> WidgetUserPrompts::runOpenPanel(const OpenPanel& panel)
 {
     QFileDialog dialog(QApplication::activeWindow(), panel.title, panel.directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!panel.prompt.isEmpty())
+        dialog.setLabelText(QFileDialog::Accept, panel.prompt);
     if (panel.chooseDirectories && !panel.chooseFiles) {
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);

@@ -33,6 +33,7 @@ public:
     struct OpenPanel
     {
         QString title;
+        QString prompt = QStringLiteral("Open"); // the confirm button
         QString directory;
         bool chooseFiles = true;
         bool chooseDirectories = false;

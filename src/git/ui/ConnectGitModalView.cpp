@@ -243,7 +243,7 @@ void ConnectGitModalView::fillTokenFromKeyring(const QString& address)
 void ConnectGitModalView::selectFolder()
 {
     UserPrompts::OpenPanel panel;
-    panel.title = QStringLiteral("Select Folder");
+    panel.prompt = QStringLiteral("Select Folder");
     panel.chooseFiles = false;
     panel.chooseDirectories = true;
     panel.directory = m_targetFolder;
