@@ -21,7 +21,7 @@ QString themeName(const QString& symbol)
         { QStringLiteral("terminal"), QStringLiteral("utilities-terminal-symbolic") },
         { QStringLiteral("terminal.fill"), QStringLiteral("utilities-terminal-symbolic") },
         { QStringLiteral("globe"), QStringLiteral("web-browser-symbolic") },
-        { QStringLiteral("gearshape"), QStringLiteral("preferences-system-symbolic") },
+        { QStringLiteral("gearshape"), QStringLiteral("emblem-system-symbolic") },
         { QStringLiteral("magnifyingglass"), QStringLiteral("system-search-symbolic") },
         { QStringLiteral("line.3.horizontal"), QStringLiteral("open-menu-symbolic") },
         { QStringLiteral("chevron.right"), QStringLiteral("go-next-symbolic") },
@@ -36,8 +36,6 @@ QString themeName(const QString& symbol)
         { QStringLiteral("square.and.arrow.down.on.square"), QStringLiteral("folder-download-symbolic") },
         { QStringLiteral("text.quote"), QStringLiteral("format-text-plaintext-symbolic") },
         { QStringLiteral("xmark.circle"), QStringLiteral("dialog-error-symbolic") },
-        { QStringLiteral("stop.circle.fill"), QStringLiteral("media-playback-stop-symbolic") },
-        { QStringLiteral("arrow.up.circle.fill"), QStringLiteral("go-up-symbolic") },
         { QStringLiteral("paperclip"), QStringLiteral("mail-attachment-symbolic") },
         { QStringLiteral("pencil.line"), QStringLiteral("document-edit-symbolic") },
         { QStringLiteral("exclamationmark.triangle"), QStringLiteral("dialog-warning-symbolic") },
@@ -88,6 +86,24 @@ static bool drawOwn(const QString& symbol, QPainter& p, qreal s)
         p.drawEllipse(QPointF(5 * k, 13 * k), 1.6 * k, 1.6 * k);
         p.drawEllipse(QPointF(11 * k, 4 * k), 1.6 * k, 1.6 * k);
         p.drawEllipse(QPointF(5 * k, 3 * k), 1.6 * k, 1.6 * k);
+        return true;
+    }
+    if (symbol == QStringLiteral("arrow.up.circle.fill")
+        || symbol == QStringLiteral("stop.circle.fill")) {
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRectF(k, k, 14 * k, 14 * k));
+        // The mark is cut out of the disc.
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        if (symbol == QStringLiteral("stop.circle.fill")) {
+            p.drawRoundedRect(QRectF(5.5 * k, 5.5 * k, 5 * k, 5 * k), k, k);
+        } else {
+            p.setPen(QPen(Qt::black, 1.8 * k, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawLine(QPointF(8 * k, 11.5 * k), QPointF(8 * k, 4.8 * k));
+            p.drawPolyline(QPolygonF(
+                { QPointF(5 * k, 7.6 * k), QPointF(8 * k, 4.6 * k), QPointF(11 * k, 7.6 * k) }));
+        }
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         return true;
     }
     if (symbol == QStringLiteral("curlybraces") || symbol == QStringLiteral("swift")) {

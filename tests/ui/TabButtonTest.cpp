@@ -104,5 +104,16 @@ TEST(SymbolIconsTest, EverySymbolDrawsSomethingInTheColourAsked)
     EXPECT_EQ(SymbolIcons::pixmap(QStringLiteral("doc"), 16, Qt::black, 2).width(), 32);
 }
 
+TEST(SymbolIconsTest, TheSendAndStopSymbolsAreDiscsWithTheirMarkCutOut)
+{
+    for (const char* name : { "arrow.up.circle.fill", "stop.circle.fill" }) {
+        const QImage image = SymbolIcons::pixmap(QString::fromLatin1(name), 32, Qt::red).toImage();
+        EXPECT_GT(image.pixelColor(4, 16).alpha(), 200) << name;
+        EXPECT_GT(image.pixelColor(27, 16).alpha(), 200) << name;
+        EXPECT_GT(image.pixelColor(16, 27).alpha(), 200) << name;
+        EXPECT_LT(image.pixelColor(16, 16).alpha(), 60) << name;
+    }
+}
+
 } // namespace
 } // namespace quillon
