@@ -4,7 +4,6 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -66,15 +65,7 @@ void EditorFindController::refresh()
     const int active = m_workspace.currentLocalMatchIndex();
     m_matches = FindHighlights::apply(m_view, m_view.document()->toRawText(),
         m_workspace.localSearchQuery(), active, m_isDarkMode);
-    const int count = int(m_matches.size());
-    QPointer<EditorFindController> self(this);
-    QMetaObject::invokeMethod(
-        this,
-        [self, count] {
-            if (self && self->m_workspace.totalLocalMatchCount() != count)
-                self->m_workspace.setTotalLocalMatchCount(count);
-        },
-        Qt::QueuedConnection);
+    FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
 }
 
 void EditorFindController::refreshAndReveal()

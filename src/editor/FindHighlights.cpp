@@ -1,7 +1,9 @@
 #include "editor/FindHighlights.h"
 
 #include "markdown/MarkdownTextViewSupport.h"
+#include "workspace/WorkspaceState.h"
 
+#include <QPointer>
 #include <QTextEdit>
 
 namespace quillon {
@@ -34,6 +36,18 @@ void FindHighlights::clear(QTextEdit& view)
 {
     if (!view.extraSelections().isEmpty())
         view.setExtraSelections({});
+}
+
+void FindHighlights::postMatchCount(QObject& context, WorkspaceState& workspace, int count)
+{
+    QPointer<WorkspaceState> target(&workspace);
+    QMetaObject::invokeMethod(
+        &context,
+        [target, count] {
+            if (target && target->totalLocalMatchCount() != count)
+                target->setTotalLocalMatchCount(count);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace quillon

@@ -1,10 +1,10 @@
 #include "editor/SourceFindController.h"
 
+#include "editor/FindHighlights.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -52,15 +52,7 @@ void SourceFindController::refresh()
     // A hidden pane may hold an older text: the shown editors count.
     if (!m_view.isVisible())
         return;
-    const int count = int(m_matches.size());
-    QPointer<SourceFindController> self(this);
-    QMetaObject::invokeMethod(
-        this,
-        [self, count] {
-            if (self && self->m_workspace.totalLocalMatchCount() != count)
-                self->m_workspace.setTotalLocalMatchCount(count);
-        },
-        Qt::QueuedConnection);
+    FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
 }
 
 void SourceFindController::paintVisible()
