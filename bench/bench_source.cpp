@@ -3,6 +3,7 @@
 // alone and with the block editor beside it, find with ten thousand matches, and the status
 // bar's word and character counts. Each case reports
 // its 95th percentile and maximum in milliseconds.
+#include "BenchDocuments.h"
 #include "editor/CodeEditorView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/DocumentAnalyzer.h"
@@ -24,32 +25,6 @@
 using namespace quillon;
 
 namespace {
-
-// About `bytes` of Markdown with `tables` pipe tables and as many fenced code blocks.
-QString makeDocument(qsizetype bytes, int tables)
-{
-    QString doc;
-    doc.reserve(bytes + 4096);
-    int section = 0;
-    const qsizetype perSection = bytes / tables;
-    while (doc.size() < bytes) {
-        const qsizetype sectionEnd = qsizetype(section + 1) * perSection;
-        doc += QStringLiteral("## Section %1\n\n").arg(section);
-        doc += QStringLiteral("| Name | Value | Notes |\n|------|:-----:|------:|\n");
-        for (int r = 0; r < 5; ++r)
-            doc += QStringLiteral("| row %1 | %2 | some *note* |\n").arg(r).arg(r * section);
-        doc += QStringLiteral("\n```cpp\nint f(int x) {\n    return x * 2; // twice\n}\n```\n\n");
-        while (doc.size() < sectionEnd) {
-            doc += QStringLiteral("A paragraph with **bold**, *italic*, `code` and a "
-                                  "[link](https://example.org/page) that runs on for a while "
-                                  "so that it wraps in the editor's column.\n\n"
-                                  "- first item\n- [ ] open task\n- [x] done task\n\n"
-                                  "> A quoted line.\n\n");
-        }
-        ++section;
-    }
-    return doc;
-}
 
 struct Fixture
 {
@@ -132,7 +107,8 @@ template <typename Step> double timed(benchmark::State& state, Step&& step)
 
 void typeInTheMiddle(benchmark::State& state, bool withBlocks, bool openFile = true)
 {
-    Fixture fixture(makeDocument(state.range(0), int(state.range(1))), withBlocks, openFile);
+    Fixture fixture(
+        bench::generatedDocument(state.range(0), int(state.range(1))), withBlocks, openFile);
     fixture.caretToMiddle();
     std::vector<double> samples;
     qsizetype expected = fixture.workspace->currentFileContent().size();
@@ -168,7 +144,7 @@ void BM_SourceTypeCharacterBothPanes(benchmark::State& state)
 
 void BM_SourceOpen(benchmark::State& state)
 {
-    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    const QString doc = bench::generatedDocument(state.range(0), int(state.range(1)));
     Fixture fixture(QString(), false);
     std::vector<double> samples;
     for (auto _ : state) {
@@ -186,7 +162,7 @@ void BM_SourceOpen(benchmark::State& state)
 // Ten thousand matches of "needle" spread through the 1 MB document.
 QString documentWithMatches()
 {
-    QString doc = makeDocument(1 << 20, 100);
+    QString doc = bench::generatedDocument(1 << 20, 100);
     const qsizetype step = doc.size() / 10'000;
     for (qsizetype i = 10'000; i > 0; --i)
         doc.insert(i * step - step / 2, QStringLiteral(" needle "));
@@ -234,7 +210,7 @@ void BM_SourceFindNextMatch(benchmark::State& state)
 // The status bar's figures, recounted once per turn of the event loop that changed the text.
 void BM_StatusBarFigures(benchmark::State& state)
 {
-    const QString doc = makeDocument(state.range(0), int(state.range(1)));
+    const QString doc = bench::generatedDocument(state.range(0), int(state.range(1)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(DocumentAnalyzer::wordCount(doc));
         benchmark::DoNotOptimize(DocumentAnalyzer::characterCount(doc));
