@@ -203,10 +203,10 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
-    const QStringView breaksOrMarks = u"|\n`~\r\u2028\u2029\u0085\uFFFC";
-    if (containsAnyOf(change.removed, breaksOrMarks)
-        || containsAnyOf(change.inserted, breaksOrMarks))
-        return true;
+    const QStringView breaksOrMarks = u"|\n`~\uFFFC";
+    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
+        if (containsAnyOf(part, breaksOrMarks) || containsInnerBreak(part))
+            return true;
     auto tableOrFenceLine = [](QStringView line) {
         return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
     };
@@ -220,9 +220,9 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
     // Fences open and close blocks down to the end of the text, and line breaks other than a
     // line feed or a table's character change how lines are told apart. Anything else restyles
     // within its paragraph or its fenced block.
-    const QStringView farReaching = u"\r\u2028\u2029\u0085\uFFFC";
-    if (containsAnyOf(change.removed, farReaching) || containsAnyOf(change.inserted, farReaching))
-        return true;
+    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
+        if (part.contains(QChar::ObjectReplacementCharacter) || containsInnerBreak(part))
+            return true;
     // A line that is, or may become, a fence.
     const auto [before, after] = linesBeforeAndAfter(change);
     auto fence = [](QStringView line) { return line.contains(u"```") || line.contains(u"~~~"); };

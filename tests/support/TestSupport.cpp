@@ -11,12 +11,17 @@
 
 namespace quillon::test {
 
-ScriptedUserPrompts& resetSharedState()
+void clearSettings()
 {
     UserDefaults& defaults = UserDefaults::standard();
     for (const QString& key : defaults.keys())
         defaults.remove(key);
     defaults.setBool(QStringLiteral("telemetryOptOut"), true);
+}
+
+ScriptedUserPrompts& resetSharedState()
+{
+    clearSettings();
     return ScriptedUserPrompts::installNew();
 }
 

@@ -26,8 +26,11 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Puts the process-wide state every test shares back to a known start: no settings but the
-// analytics opt-out (nothing is ever sent), and fresh scripted prompts, which it returns.
+// Empties the standard settings but for the analytics opt-out, so nothing is ever sent.
+void clearSettings();
+
+// Puts the process-wide state every test shares back to a known start: the settings cleared and
+// fresh scripted prompts, which it returns.
 ScriptedUserPrompts& resetSharedState();
 
 // Makes the standard settings what a restarted program would read: exactly what is on disk.

@@ -53,13 +53,7 @@ class WorkspaceTest : public ::testing::Test
 protected:
     void SetUp() override { prompts = &resetSharedState(); }
 
-    static void clearDefaults()
-    {
-        UserDefaults& defaults = UserDefaults::standard();
-        for (const QString& key : defaults.keys())
-            defaults.remove(key);
-        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
-    }
+    static void clearDefaults() { clearSettings(); }
 
     // Every state made afterwards records the git calls in gitCalls.
     void installRecordingGitHooks() { m_recordGitCalls = true; }

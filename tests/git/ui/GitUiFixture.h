@@ -2,8 +2,7 @@
 
 #include "git/GitService.h"
 #include "git/WorkspaceGitFixture.h"
-#include "platform/UserDefaults.h"
-#include "platform/UserPrompts.h"
+#include "support/ScriptedUserPrompts.h"
 
 namespace quillon::test {
 
@@ -13,11 +12,7 @@ class GitUiFixture : public WorkspaceGitFixture
 protected:
     void SetUp() override
     {
-        UserDefaults& defaults = UserDefaults::standard();
-        for (const QString& key : defaults.keys())
-            defaults.remove(key);
-        defaults.setBool(QStringLiteral("telemetryOptOut"), true);
-        m_prompts = &ScriptedUserPrompts::installNew();
+        m_prompts = &resetSharedState();
         WorkspaceGitFixture::SetUp();
     }
     void TearDown() override
