@@ -281,7 +281,16 @@ void ContentView::updateDetail()
     if (!hasTab && !isShowingStartPage())
         m_startPage->drawMascot();
     m_editorColumn->setCurrentWidget(hasTab ? m_editorPage : static_cast<QWidget*>(m_startPage));
-    slot(Slot::FindBar)->setVisible(hasTab && m_workspace->isLocalSearchVisible());
+    QWidget* findBar = slot(Slot::FindBar);
+    const bool showFind = hasTab && m_workspace->isLocalSearchVisible();
+    if (showFind && findBar->isHidden())
+        m_focusBeforeFind = QApplication::focusWidget();
+    // Hiding the focused bar would hand the keys to the next field of the window (the project
+    // search); they go back to where they were when the bar opened.
+    const bool findHadFocus = !showFind && findBar->isAncestorOf(QApplication::focusWidget());
+    findBar->setVisible(showFind);
+    if (findHadFocus && m_focusBeforeFind && m_focusBeforeFind->isVisible())
+        m_focusBeforeFind->setFocus(Qt::OtherFocusReason);
     placeFindBar();
 }
 

@@ -162,6 +162,7 @@ private:
     EditorArea* m_editorArea = nullptr;
     WidthResizableDivider* m_assistantDivider = nullptr;
     QHash<Slot, QWidget*> m_slots;
+    QPointer<QWidget> m_focusBeforeFind; // where the keys go back to when the find bar closes
 
     // ---- installEditorArea (ContentView_Editor.cpp) ----
     // ---- installSidebar (ContentView_Sidebar.cpp) ----

@@ -118,6 +118,7 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     open();
     ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
     QApplication::processEvents();
+    blocks()->textView()->setFocus();
     Q_EMIT bus.toggleLocalSearch();
     QApplication::processEvents();
     auto* bar = inSlot<LocalSearchView>(ContentView::Slot::FindBar);
@@ -134,4 +135,8 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     EXPECT_FALSE(ws().isLocalSearchVisible());
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(ws().localSearchQuery(), QStringLiteral("cat"));
+    // The keys go back to the editor, not to the next field of the window.
+    EXPECT_TRUE(blocks()->textView()->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+    EXPECT_TRUE(ws().globalSearchQuery().isEmpty());
 }
