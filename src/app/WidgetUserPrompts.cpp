@@ -14,11 +14,19 @@ QString cancelTitle()
     return QStringLiteral("Cancel");
 }
 
+// A dialog is a window of its own and would not take the window's light or dark palette.
+void followWindowPalette(QWidget& dialog)
+{
+    if (const QWidget* window = dialog.parentWidget())
+        dialog.setPalette(window->palette());
+}
+
 } // namespace
 
 int WidgetUserPrompts::runAlert(const Alert& alert)
 {
     QMessageBox box(QApplication::activeWindow());
+    followWindowPalette(box);
     box.setIcon(alert.warning ? QMessageBox::Warning : QMessageBox::Information);
     box.setText(alert.message);
     box.setInformativeText(alert.informativeText);
@@ -50,6 +58,7 @@ int WidgetUserPrompts::runAlert(const Alert& alert)
 std::optional<QString> WidgetUserPrompts::runSavePanel(const SavePanel& panel)
 {
     QFileDialog dialog(QApplication::activeWindow(), panel.title, panel.directory);
+    followWindowPalette(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!panel.prompt.isEmpty())
@@ -68,6 +77,7 @@ std::optional<QString> WidgetUserPrompts::runSavePanel(const SavePanel& panel)
 std::optional<QString> WidgetUserPrompts::runOpenPanel(const OpenPanel& panel)
 {
     QFileDialog dialog(QApplication::activeWindow(), panel.title, panel.directory);
+    followWindowPalette(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (!panel.prompt.isEmpty())
         dialog.setLabelText(QFileDialog::Accept, panel.prompt);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTimer>
 
 using namespace quillon;
@@ -29,6 +30,28 @@ QString confirmButtonOf(const UserPrompts::OpenPanel& panel)
 }
 
 } // namespace
+
+TEST(WidgetUserPrompts, AnAlertTakesThePaletteOfItsWindow)
+{
+    QWidget window;
+    QPalette dark = window.palette();
+    dark.setColor(QPalette::Window, QColor(26, 26, 26));
+    window.setPalette(dark);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QColor shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->palette().color(QPalette::Window);
+            box->reject();
+        }
+    });
+    UserPrompts::Alert alert;
+    alert.message = QStringLiteral("Delete?");
+    alert.buttons = { QStringLiteral("Move to Trash"), QStringLiteral("Cancel") };
+    EXPECT_EQ(WidgetUserPrompts().runAlert(alert), 1);
+    EXPECT_EQ(shown, QColor(26, 26, 26));
+}
 
 TEST(WidgetUserPrompts, OpenPanelsConfirmWithTheirPrompt)
 {
