@@ -73,4 +73,21 @@ void LogCollector::clear()
     m_shared->entries.clear();
 }
 
+RecordingTelemetry installRecordingTelemetry(std::optional<LogHandler> log)
+{
+    RecordingTelemetry telemetry;
+    telemetry.configuration
+        = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
+    if (log)
+        telemetry.configuration->setLogHandler(*log);
+    telemetry.configuration->setSendNewSessionBeganSignal(false);
+    telemetry.configuration->setSessionStatsEnabled(false);
+    auto recorder = std::make_unique<RecordingSignalManager>();
+    telemetry.calls = recorder.get();
+    telemetry.manager
+        = std::make_shared<TelemetryManager>(telemetry.configuration, std::move(recorder));
+    TelemetryManager::install(telemetry.manager);
+    return telemetry;
+}
+
 } // namespace quillon::test

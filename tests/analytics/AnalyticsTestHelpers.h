@@ -3,12 +3,15 @@
 #include "analytics/beacon/LogHandler.h"
 #include "analytics/beacon/SignalManageable.h"
 #include "analytics/beacon/SignalPostBody.h"
+#include "analytics/beacon/TelemetryManager.h"
+#include "analytics/beacon/TelemetryManagerConfiguration.h"
 
 #include <QList>
 #include <QMutex>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace quillon::test {
 
@@ -71,5 +74,15 @@ private:
     };
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };
+
+// Installs as the shared manager a telemetry manager whose signals only reach a recorder; it sends
+// no new-session signal and keeps no session stats.
+struct RecordingTelemetry
+{
+    std::shared_ptr<TelemetryManagerConfiguration> configuration;
+    std::shared_ptr<TelemetryManager> manager;
+    RecordingSignalManager* calls = nullptr; // owned by the manager
+};
+RecordingTelemetry installRecordingTelemetry(std::optional<LogHandler> log = std::nullopt);
 
 } // namespace quillon::test

@@ -23,14 +23,10 @@ class BeaconFacadeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        configuration = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
-        configuration->setLogHandler(log.handler());
-        configuration->setSendNewSessionBeganSignal(false);
-        configuration->setSessionStatsEnabled(false);
-        auto recorder = std::make_unique<RecordingSignalManagerHandle>();
-        signals_ = recorder.get();
-        manager = std::make_shared<TelemetryManager>(configuration, std::move(recorder));
-        TelemetryManager::install(manager);
+        const test::RecordingTelemetry telemetry = test::installRecordingTelemetry(log.handler());
+        configuration = telemetry.configuration;
+        manager = telemetry.manager;
+        signals_ = telemetry.calls;
     }
     void TearDown() override { TelemetryManager::terminate(); }
 

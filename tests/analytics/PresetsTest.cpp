@@ -26,14 +26,9 @@ protected:
     {
         now = QDateTime(QDate(2024, 6, 10), QTime(9, 0), QTimeZone::utc());
         Clock::setForTesting([this] { return now; }, QTimeZone::utc());
-        configuration = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
-        configuration->setLogHandler(log.handler());
-        configuration->setSendNewSessionBeganSignal(false);
-        configuration->setSessionStatsEnabled(false);
-        auto recorder = std::make_unique<test::RecordingSignalManager>();
-        calls = recorder.get();
-        TelemetryManager::install(
-            std::make_shared<TelemetryManager>(configuration, std::move(recorder)));
+        const test::RecordingTelemetry telemetry = test::installRecordingTelemetry(log.handler());
+        configuration = telemetry.configuration;
+        calls = telemetry.calls;
         NavigationStatus::shared().setPreviousNavigationPath(std::nullopt);
     }
     void TearDown() override

@@ -43,13 +43,7 @@ protected:
     {
         now = QDateTime(QDate(2024, 6, 10), QTime(9, 0), QTimeZone::utc());
         Clock::setForTesting([this] { return now; }, QTimeZone::utc());
-        auto configuration = std::make_shared<TelemetryManagerConfiguration>("APP");
-        configuration->setSendNewSessionBeganSignal(false);
-        configuration->setSessionStatsEnabled(false);
-        auto recorder = std::make_unique<test::RecordingSignalManager>();
-        calls = recorder.get();
-        TelemetryManager::install(
-            std::make_shared<TelemetryManager>(configuration, std::move(recorder)));
+        calls = test::installRecordingTelemetry().calls;
         store = std::make_unique<UserDefaults>(tree.filePath("suite.json"));
     }
     void TearDown() override

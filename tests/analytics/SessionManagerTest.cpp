@@ -99,13 +99,7 @@ TEST_F(SessionManagerTest, NinetyDayWindowIsCountedOnceAcrossShortRuns)
 
 TEST_F(SessionManagerTest, FirstStartIsReportedWithTodaysDate)
 {
-    auto configuration = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
-    configuration->setSessionStatsEnabled(false);
-    configuration->setSendNewSessionBeganSignal(false);
-    auto recorder = std::make_unique<test::RecordingSignalManager>();
-    test::RecordingSignalManager* calls = recorder.get();
-    TelemetryManager::install(
-        std::make_shared<TelemetryManager>(configuration, std::move(recorder)));
+    test::RecordingSignalManager* calls = test::installRecordingTelemetry().calls;
 
     SessionManager sessions(store.get());
     sessions.startNewSession();

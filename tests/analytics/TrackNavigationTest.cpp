@@ -20,14 +20,7 @@ class TrackNavigationTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto configuration = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"));
-        configuration->setLogHandler(log.handler());
-        configuration->setSendNewSessionBeganSignal(false);
-        configuration->setSessionStatsEnabled(false);
-        auto recorder = std::make_unique<test::RecordingSignalManager>();
-        calls = recorder.get();
-        TelemetryManager::install(
-            std::make_shared<TelemetryManager>(configuration, std::move(recorder)));
+        calls = test::installRecordingTelemetry(log.handler()).calls;
         NavigationStatus::shared().setPreviousNavigationPath(std::nullopt);
     }
     void TearDown() override { TelemetryManager::terminate(); }
