@@ -101,6 +101,10 @@ StatusBarView::StatusBarView(QWidget* parent)
         stats->addWidget(l);
     layout->addLayout(stats);
 
+    // Short of room, the front-matter words give way before a figure would be cut short.
+    for (QLabel* l : { m_yamlLabel, m_problem })
+        l->setMinimumWidth(1);
+
     updateYaml();
     updateProblem();
     updateColors();

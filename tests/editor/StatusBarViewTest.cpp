@@ -83,6 +83,21 @@ TEST(StatusBar, OnlyTheTokenEstimateIsGrouped)
     QLocale::setDefault(QLocale::c());
 }
 
+TEST(StatusBar, ANarrowBarCutsTheFrontMatterWordsBeforeAnyFigure)
+{
+    QWidget column; // squeezes the bar as the editor column does, below what it asks for
+    auto* bar = new StatusBarView(&column);
+    bar->setValues(Result::noFrontmatter(), 77427, 33401, 261959);
+    const int figures = bar->tokenLabel()->sizeHint().width()
+        + bar->wordLabel()->sizeHint().width() + bar->charLabel()->sizeHint().width();
+    column.resize(figures + 180, 32);
+    bar->setGeometry(0, 0, figures + 180, 32);
+    column.show();
+    QApplication::processEvents();
+    for (QLabel* figure : { bar->tokenLabel(), bar->wordLabel(), bar->charLabel() })
+        EXPECT_GE(figure->width(), figure->sizeHint().width()) << figure->text().toStdString();
+}
+
 TEST(StatusBar, ADocumentThatCouldNotBeReadOrWrittenIsShownUntilItIsFine)
 {
     ShownBar s;
