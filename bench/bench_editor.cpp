@@ -2,6 +2,7 @@
 // and text written to the workspace) and moving the caret to another line (reveals and hides
 // markers). Each case reports its 95th percentile and maximum in milliseconds.
 #include "BenchDocuments.h"
+#include "BenchReport.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/WorkspaceState.h"
 
@@ -79,21 +80,6 @@ struct Fixture
     }
 };
 
-double percentile95(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::sort(samples.begin(), samples.end());
-    return samples[std::min(samples.size() - 1, size_t(samples.size() * 0.95))];
-}
-
-void reportPercentile(benchmark::State& state, const std::vector<double>& samples)
-{
-    state.counters["p95_ms"] = percentile95(samples);
-    state.counters["max_ms"]
-        = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
-}
-
 void BM_EditorOpen(benchmark::State& state)
 {
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
@@ -109,7 +95,7 @@ void BM_EditorOpen(benchmark::State& state)
         samples.push_back(ms);
         state.SetIterationTime(ms / 1000);
     }
-    reportPercentile(state, samples);
+    bench::reportPercentiles(state, samples);
     state.SetBytesProcessed(state.iterations() * doc.size() * 2);
 }
 
@@ -147,7 +133,7 @@ void BM_EditorTypeCharacter(benchmark::State& state)
             state.SkipWithError("the typed character did not reach the workspace");
         QApplication::processEvents();
     }
-    reportPercentile(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 void BM_EditorCaretToAnotherLine(benchmark::State& state)
@@ -168,7 +154,7 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
         down = !down;
         QApplication::processEvents();
     }
-    reportPercentile(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 } // namespace

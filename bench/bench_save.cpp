@@ -3,6 +3,7 @@
 // the time from the key to the new bytes being on disk (written, synced and renamed into place).
 // The documents live in a folder on the build's disk (QUILLON_BENCH_DIR, else the temp folder),
 // so the syncs are real. Each case reports its 95th percentile and maximum in milliseconds.
+#include "BenchReport.h"
 #include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
@@ -59,14 +60,6 @@ struct Fixture
     qsizetype middle() const { return session().text().size() / 2; }
 };
 
-void report(benchmark::State& state, std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    state.counters["p95_ms"]
-        = samples.empty() ? 0 : samples[std::min(samples.size() - 1, size_t(samples.size() * 0.95))];
-    state.counters["max_ms"] = samples.empty() ? 0 : samples.back();
-}
-
 // A key every 30 ms, as a fast typist: the main thread's share of saving it.
 void BM_SaveKeyOnMainThread(benchmark::State& state)
 {
@@ -84,7 +77,7 @@ void BM_SaveKeyOnMainThread(benchmark::State& state)
         QApplication::processEvents();
     }
     fixture.workspace->flushPendingWrites();
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 // From the key to its bytes on disk, durably.
@@ -102,7 +95,7 @@ void BM_SaveKeyToBytesOnDisk(benchmark::State& state)
         state.SetIterationTime(ms / 1000);
         QApplication::processEvents();
     }
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 } // namespace

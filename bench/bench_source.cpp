@@ -4,6 +4,7 @@
 // bar's word and character counts. Each case reports
 // its 95th percentile and maximum in milliseconds.
 #include "BenchDocuments.h"
+#include "BenchReport.h"
 #include "editor/CodeEditorView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/DocumentAnalyzer.h"
@@ -80,21 +81,6 @@ struct Fixture
     }
 };
 
-double percentile95(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::sort(samples.begin(), samples.end());
-    return samples[std::min(samples.size() - 1, size_t(samples.size() * 0.95))];
-}
-
-void report(benchmark::State& state, const std::vector<double>& samples)
-{
-    state.counters["p95_ms"] = percentile95(samples);
-    state.counters["max_ms"]
-        = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
-}
-
 template <typename Step> double timed(benchmark::State& state, Step&& step)
 {
     QElapsedTimer timer;
@@ -123,7 +109,7 @@ void typeInTheMiddle(benchmark::State& state, bool withBlocks, bool openFile = t
             state.SkipWithError("the typed character did not reach the workspace and the views");
         QApplication::processEvents();
     }
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 void BM_SourceTypeCharacter(benchmark::State& state)
@@ -156,7 +142,7 @@ void BM_SourceOpen(benchmark::State& state)
             fixture.source->textView()->viewport()->repaint();
         }));
     }
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 // Ten thousand matches of "needle" spread through the 1 MB document.
@@ -186,7 +172,7 @@ void BM_SourceFindCountAndPaint(benchmark::State& state)
         if (fixture.workspace->totalLocalMatchCount() != 10'000)
             state.SkipWithError("expected 10000 matches");
     }
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 void BM_SourceFindNextMatch(benchmark::State& state)
@@ -204,7 +190,7 @@ void BM_SourceFindNextMatch(benchmark::State& state)
             fixture.source->textView()->viewport()->repaint();
         }));
     }
-    report(state, samples);
+    bench::reportPercentiles(state, samples);
 }
 
 // The status bar's figures, recounted once per turn of the event loop that changed the text.
