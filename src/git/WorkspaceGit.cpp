@@ -117,7 +117,11 @@ void WorkspaceGit::syncNow()
                 && outcome.snapshot->status.hasConflicts) {
                 publishSnapshot(folder, *outcome.snapshot);
             } else {
-                m_state.setGitSyncState(GitSyncState::error(outcome.error->description()));
+                // Only a rejected token may read as one: git's own words can hold the same
+                // letters ("Author identity unknown").
+                QString message = outcome.error->description();
+                message.replace(QStringLiteral("Auth"), QStringLiteral("auth"));
+                m_state.setGitSyncState(GitSyncState::error(message));
             }
             Q_EMIT syncFinished();
         },

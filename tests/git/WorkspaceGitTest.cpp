@@ -61,6 +61,24 @@ TEST_F(WorkspaceGitTest, ActivationTurnsAPlainFolderIntoALocalRepository)
     EXPECT_EQ(state->gitSyncState().kind, Kind::LocalRepository);
 }
 
+TEST_F(WorkspaceGitTest, ACommitGitRefusesIsASyncErrorNotAnAuthenticationFailure)
+{
+    TempTree folder;
+    folder.write("note.md", "# Note\n");
+    auto state = open(folder.path());
+    gitOf(*state).activate();
+    settle(*state);
+    folder.write(".git/hooks/pre-commit", "#!/bin/sh\necho 'Author identity unknown' >&2\nexit 1\n");
+    QFile::setPermissions(folder.filePath(".git/hooks/pre-commit"),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    folder.write("note.md", "# Changed\n");
+    gitOf(*state).syncNow();
+    settle(*state);
+    ASSERT_EQ(state->gitSyncState().kind, Kind::Error);
+    EXPECT_FALSE(state->gitSyncState().message.contains(QStringLiteral("Auth")));
+    EXPECT_FALSE(state->showingConnectGitModal());
+}
+
 TEST_F(WorkspaceGitTest, SyncedOnlyWhenCleanAndNothingToExchange)
 {
     GitRemoteFixture repos;
