@@ -220,6 +220,7 @@ void CodeEditorView::replaceFromOutside(const QString& text)
         // setPlainText() lets the view lay the new text out lazily, screen by screen.
         document->setPlainText(SourceDocumentText::toDocument(text));
         m_text = text;
+        m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
         m_colouring->colourAll(m_text);
     } else {
         QTextCursor cursor(document);
@@ -227,6 +228,10 @@ void CodeEditorView::replaceFromOutside(const QString& text)
         cursor.setPosition(int(prefix + removed), QTextCursor::KeepAnchor);
         cursor.insertText(SourceDocumentText::toDocument(text.mid(prefix, added)));
         m_text = text;
+        // Only the new text can bring a stand-in in; only an edit can take the last one out.
+        m_hasStandIn = m_hasStandIn
+            ? !SourceDocumentText::isRepresentable(m_text)
+            : !SourceDocumentText::isRepresentable(QStringView(m_text).mid(prefix, added));
         m_colouring->colourEdit(m_text, prefix, prefix + added);
     }
     document->clearUndoRedoStacks();
@@ -258,12 +263,14 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
         cursor.setPosition(position + added, QTextCursor::KeepAnchor);
         inserted = SourceDocumentText::fromDocument(cursor.selectedText());
         m_text.replace(position, removed, inserted);
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
     }
     {
         FlagScope applying(m_isApplyingEdit);
         DocumentSession& session = m_workspace.documentSession();
         if (added < 0 || removed < 0 || m_text.size() != documentLength) {
             m_text = SourceDocumentText::fromDocument(document->toRawText());
+            m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
             session.setUserText(m_text);
         } else {
             session.applyUserEdit(position, removed, inserted);
@@ -277,8 +284,7 @@ void CodeEditorView::updateReadOnly()
 {
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file. So is a text this view could not give back character for character.
-    m_view->setReadOnly(
-        !m_workspace.documentError().isEmpty() || !SourceDocumentText::isRepresentable(m_text));
+    m_view->setReadOnly(!m_workspace.documentError().isEmpty() || m_hasStandIn);
 }
 
 void CodeEditorView::scrollToLine(int line)

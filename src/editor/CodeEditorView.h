@@ -73,6 +73,7 @@ private:
     std::unique_ptr<SourceColouring> m_colouring;
     std::unique_ptr<SourceFindController> m_find;
     QString m_text;
+    bool m_hasStandIn = false; // m_text holds a character the view could not give back
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document

@@ -137,6 +137,25 @@ TEST(SourcePane, ATextItCannotGiveBackOrAnUnreadableFileIsShownButNeverEdited)
     EXPECT_EQ(h.onDisk(QStringLiteral("broken.md")), QByteArray("ab\xff\xfe cd"));
 }
 
+TEST(SourcePane, AnOutsideEditThatBringsOrTakesAStandInTurnsEditingOffOrOn)
+{
+    const QString text = numberedLines(50);
+    SourceHarness h(text);
+    ASSERT_FALSE(h.view()->isReadOnly());
+    QString withStandIn = text;
+    withStandIn.insert(40, QChar(char16_t(0xFDEC)));
+    h.workspace->setCurrentFileContent(withStandIn);
+    EXPECT_TRUE(h.view()->isReadOnly());
+    QString other = withStandIn;
+    other.insert(5, QStringLiteral("more"));
+    h.workspace->setCurrentFileContent(other);
+    EXPECT_TRUE(h.view()->isReadOnly());
+    h.workspace->setCurrentFileContent(text);
+    EXPECT_FALSE(h.view()->isReadOnly());
+    h.type(QStringLiteral("x"));
+    EXPECT_FALSE(h.view()->isReadOnly());
+}
+
 TEST(SourcePane, AnOutsideReplacementKeepsSelectionAndScrollAndClearsTheHistory)
 {
     const QString text = numberedLines(300);
