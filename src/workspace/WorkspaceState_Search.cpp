@@ -3,7 +3,7 @@
 #include "analytics/AnalyticsManager.h"
 #include "workspace/SearchEngine.h"
 
-#include <QFuture>
+#include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace quillon {
@@ -34,14 +34,17 @@ void WorkspaceState::performGlobalSearch()
     const QSet<QString> extensions = m_activeFileExtensions;
     AnalyticsManager::shared().track(AnalyticsEvent::searchExecuted(query.size()));
 
-    // The worker works on its own copies; the hits come back on the main thread, and never after
-    // this object is gone.
-    QtConcurrent::run([folder, query, extensions] {
-        return SearchEngine::search(folder, query, extensions, SearchEngine::defaultMaxResults);
-    }).then(this, [this, generation, query](const QVector<SearchResult>& hits) {
+    // The worker works on its own copies. The hits come back through a watcher this object owns,
+    // so a search still running when the workspace goes away finishes into nothing.
+    auto* watcher = new QFutureWatcher<QVector<SearchResult>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, query] {
+        watcher->deleteLater();
         if (m_searchGeneration == generation && m_globalSearchQuery == query)
-            setGlobalSearchResults(hits);
+            setGlobalSearchResults(watcher->result());
     });
+    watcher->setFuture(QtConcurrent::run([folder, query, extensions] {
+        return SearchEngine::search(folder, query, extensions, SearchEngine::defaultMaxResults);
+    }));
 }
 
 } // namespace quillon

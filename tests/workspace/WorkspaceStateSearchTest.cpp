@@ -1,5 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
 
@@ -48,18 +49,32 @@ TEST_F(WorkspaceStateSearchTest, BlankQueriesAndNoFolderClearAtOnce)
     EXPECT_TRUE(state->globalSearchResults().isEmpty());
 }
 
-TEST_F(WorkspaceStateSearchTest, AResultArrivingAfterTheStateIsGoneIsDropped)
+TEST_F(WorkspaceStateSearchTest, ASearchOutlivingTheStateFinishesIntoNothing)
 {
     for (int i = 0; i < 50; ++i)
         tree.write(QStringLiteral("n%1.md").arg(i), "word\n");
+    // Every pool thread is held, so the search can only start once the state is gone.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    QSemaphore release;
+    const int held = pool->maxThreadCount();
+    for (int i = 0; i < held; ++i)
+        pool->start([&release] { release.acquire(); });
     {
         auto state = makeState();
         state->setFolderURL(tree.path());
         state->setGlobalSearchQuery("word");
+        EXPECT_TRUE(state->globalSearchResults().isEmpty());
     }
-    QThreadPool::globalInstance()->waitForDone();
+    release.release(held);
+    ASSERT_TRUE(pool->waitForDone(10000));
     settle();
-    SUCCEED();
+
+    // Nothing was left behind that keeps the next workspace from searching.
+    auto state = makeState();
+    state->setFolderURL(tree.path());
+    state->setGlobalSearchQuery("word");
+    ASSERT_TRUE(waitUntil([&] { return !state->globalSearchResults().isEmpty(); }));
+    EXPECT_EQ(state->globalSearchResults().size(), 50);
 }
 
 } // namespace
