@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <limits>
 #include <map>
 
 namespace quillon {
@@ -199,7 +200,16 @@ std::optional<qint64> UserDefaults::intValue(const QString& key) const
     const QJsonValue v = m_values.value(key);
     if (!v.isDouble())
         return std::nullopt;
-    return static_cast<qint64>(v.toDouble());
+    // Whole numbers are held exactly; others are cut toward zero, and a number no 64-bit integer
+    // can hold (a hand-edited 1e300) reads as absent.
+    const qint64 exact = v.toInteger(std::numeric_limits<qint64>::min());
+    if (exact != std::numeric_limits<qint64>::min())
+        return exact;
+    const double d = v.toDouble();
+    constexpr double kLimit = 9223372036854775808.0; // 2^63
+    if (!(d >= -kLimit && d < kLimit))
+        return std::nullopt;
+    return static_cast<qint64>(d);
 }
 
 std::optional<double> UserDefaults::doubleValue(const QString& key) const

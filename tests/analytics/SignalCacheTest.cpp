@@ -8,9 +8,19 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMutex>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -100,6 +110,7 @@ TEST(SignalCache, RoundTripsThroughTheFileAcrossARestart)
     ASSERT_TRUE(QFile::exists(path));
     const qint64 size = QFileInfo(path).size();
     SignalCache restarted(log.handler(), 100, path);
+    EXPECT_EQ(restarted.count(), 3);
     EXPECT_FALSE(QFile::exists(path));
     const QString url = QUrl::fromLocalFile(path).toString();
     EXPECT_EQ(log.lines(),
@@ -181,4 +192,89 @@ TEST(SignalCache, FailedBackupKeepsRecordsInMemory)
     EXPECT_EQ(cache.count(), 2);
     EXPECT_EQ(log.linesAt(LogHandler::LogLevel::error),
         QStringList { QStringLiteral("Error saving Telemetry cache") });
+}
+
+TEST(SignalCache, ARecordOutOfRangeCostsOnlyItself)
+{
+    // The JSON reader refuses 1e400 outright, and a date this far out overflows milliseconds.
+    test::TempTree tree;
+    QByteArray huge = QJsonDocument(test::makeRecord(2, 1.5).toCacheJson()).toJson();
+    huge.replace("1.5", "1e400");
+    ASSERT_TRUE(huge.contains("1e400"));
+    QJsonObject late = test::makeRecord(4).toCacheJson();
+    late.insert(QStringLiteral("receivedAt"), 9223371500000000.0);
+    QJsonObject early = test::makeRecord(5).toCacheJson();
+    early.insert(QStringLiteral("receivedAt"), -9223371500000000.0);
+    const QByteArray text = "[" + QJsonDocument(test::makeRecord(1).toCacheJson()).toJson() + ","
+        + huge + ",\n" + QJsonDocument(test::makeRecord(3, 0.25).toCacheJson()).toJson() + ","
+        + QJsonDocument(late).toJson() + "," + QJsonDocument(early).toJson() + ", {\"type\": \"a,]}\"}"
+        + "," + QJsonDocument(test::makeRecord(6).toCacheJson()).toJson() + "]\n";
+    const QString path = tree.write("cache", text);
+
+    test::LogCollector log;
+    SignalCache cache(log.handler(), 10, path);
+    const QList<SignalPostBody> loaded = cache.pop();
+    EXPECT_EQ(indexes(loaded), (QList<int> { 1, 3, 6 }));
+    ASSERT_EQ(loaded.size(), 3);
+    EXPECT_EQ(loaded[1].floatValue, 0.25);
+    EXPECT_EQ(log.linesAt(LogHandler::LogLevel::error),
+        QStringList { QStringLiteral("Skipped 4 unreadable cached signals") });
+
+    // Text that is no array at all still costs the whole file.
+    for (const QByteArray& bad : { QByteArray("[{\"a\": 1}"), QByteArray("[1] 2"), QByteArray("{}") }) {
+        tree.write("cache", bad);
+        SignalCache again(std::nullopt, 10, path);
+        EXPECT_EQ(again.count(), 0) << bad.constData();
+    }
+}
+
+TEST(SignalCache, SomethingOtherThanAFileAtThePathIsLeftAloneWithoutWaiting)
+{
+    test::TempTree tree;
+    const QString path = tree.filePath("cache");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+
+    std::promise<int> counted;
+    std::future<int> result = counted.get_future();
+    std::thread start([&] {
+        SignalCache cache(std::nullopt, 10, path);
+        counted.set_value(cache.count());
+    });
+    const bool finished = result.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!finished) {
+        // A reader blocked in open() is let go by a writer, so the test ends either way.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    start.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(result.get(), 0);
+    EXPECT_FALSE(QFileInfo(path).isFile()) << "the FIFO is still there, untouched";
+
+    // The next backup puts a real file in its place.
+    SignalCache cache(std::nullopt, 10, path);
+    cache.push(test::makeRecord(1));
+    cache.backupCache();
+    EXPECT_TRUE(QFileInfo(path).isFile());
+    SignalCache restarted(std::nullopt, 10, path);
+    EXPECT_EQ(indexes(restarted.pop()), QList<int> { 1 });
+}
+
+TEST(SignalCache, TheSavedRecordsAreReadOffTheCreatingThread)
+{
+    test::TempTree tree;
+    const QString path = tree.write("cache", cacheFile(records(1, 2)));
+    QMutex mutex;
+    QList<QThread*> threads;
+    LogHandler handler(LogHandler::LogLevel::debug, [&](LogHandler::LogLevel, const QString&) {
+        QMutexLocker lock(&mutex);
+        threads.append(QThread::currentThread());
+    });
+    SignalCache cache(handler, 10, path);
+    EXPECT_EQ(cache.count(), 2);
+    QMutexLocker lock(&mutex);
+    ASSERT_FALSE(threads.isEmpty());
+    for (QThread* thread : threads)
+        EXPECT_NE(thread, QThread::currentThread());
 }

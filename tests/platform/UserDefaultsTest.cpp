@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <limits>
+
 using namespace quillon;
 
 TEST(UserDefaults, ValuesKeepTheirTypesAcrossAReload)
@@ -43,6 +45,23 @@ TEST(UserDefaults, AValueOfAnotherTypeReadsAsAbsent)
     EXPECT_FALSE(d.stringListValue(QStringLiteral("k")).has_value());
     d.remove(QStringLiteral("k"));
     EXPECT_FALSE(d.contains(QStringLiteral("k")));
+}
+
+TEST(UserDefaults, AnIntegerBeyondSixtyFourBitsReadsAsAbsent)
+{
+    test::TempTree tree;
+    const QString path = tree.write(QStringLiteral("s.json"),
+        R"({"huge": 1e300, "low": -1e19, "edge": 9223372036854775808, "max": 9223372036854775807,
+            "min": -9223372036854775808, "cut": -15.9, "big": 4611686018427387904})");
+    UserDefaults d(path);
+    EXPECT_FALSE(d.intValue(QStringLiteral("huge")).has_value());
+    EXPECT_FALSE(d.intValue(QStringLiteral("low")).has_value());
+    EXPECT_FALSE(d.intValue(QStringLiteral("edge")).has_value());
+    EXPECT_EQ(d.intValue(QStringLiteral("max")), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(d.intValue(QStringLiteral("min")), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(d.intValue(QStringLiteral("cut")), -15);
+    EXPECT_EQ(d.intValue(QStringLiteral("big")), Q_INT64_C(4611686018427387904));
+    EXPECT_EQ(d.doubleValue(QStringLiteral("huge")), 1e300);
 }
 
 TEST(UserDefaults, ACorruptFileStartsEmptyAndIsReplacedOnTheNextWrite)

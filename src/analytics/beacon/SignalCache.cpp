@@ -11,7 +11,108 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quillon {
+
+namespace {
+
+// The whole content of a regular file. Anything else at the path (a FIFO, a device, a folder)
+// is not read: opening without blocking and checking the type first means nothing can hang here.
+std::optional<QByteArray> readRegularFile(const QString& path)
+{
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+// The texts of the elements of a JSON array, split at its top-level commas without judging them,
+// so one element the JSON reader refuses (a number out of range, say) costs only itself.
+// Nothing when the text is not shaped like one array.
+std::optional<QList<QByteArray>> arrayElementTexts(const QByteArray& text)
+{
+    QList<QByteArray> elements;
+    int depth = 0;
+    bool inString = false;
+    qsizetype start = -1;
+    bool closed = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (closed) {
+            if (!QChar::isSpace(uchar(c)))
+                return std::nullopt;
+            continue;
+        }
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth == 1 && c == '[')
+                start = i + 1;
+            else if (depth == 1)
+                return std::nullopt;
+        } else if (c == ']' || c == '}') {
+            if (depth == 0)
+                return std::nullopt;
+            if (--depth == 0) {
+                if (c != ']')
+                    return std::nullopt;
+                elements.append(text.mid(start, i - start));
+                closed = true;
+            }
+        } else if (c == ',' && depth == 1) {
+            elements.append(text.mid(start, i - start));
+            start = i + 1;
+        } else if (depth == 0 && !QChar::isSpace(uchar(c))) {
+            return std::nullopt;
+        }
+    }
+    if (!closed)
+        return std::nullopt;
+    if (elements.size() == 1 && elements.first().trimmed().isEmpty())
+        elements.clear();
+    return elements;
+}
+
+// The array's elements, each read on its own when the whole does not read; nothing when the text
+// is no array at all. An element that cannot be read becomes an undefined value.
+std::optional<QList<QJsonValue>> readArrayElements(const QByteArray& text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(text);
+    if (document.isArray()) {
+        const QJsonArray array = document.array();
+        return QList<QJsonValue>(array.begin(), array.end());
+    }
+    const std::optional<QList<QByteArray>> parts = arrayElementTexts(text);
+    if (!parts)
+        return std::nullopt;
+    QList<QJsonValue> values;
+    for (const QByteArray& part : *parts) {
+        const QJsonDocument one = QJsonDocument::fromJson('[' + part + ']');
+        values.append(one.isArray() && one.array().size() == 1 ? one.array().first()
+                                                                : QJsonValue(QJsonValue::Undefined));
+    }
+    return values;
+}
+
+} // namespace
 
 SignalCache::SignalCache(
     std::optional<LogHandler> logHandler, int cacheLimit, const QString& filePath)
@@ -19,8 +120,13 @@ SignalCache::SignalCache(
     , m_cacheLimit(std::max(cacheLimit, 0))
     , m_filePath(filePath.isEmpty() ? defaultFilePath() : filePath)
 {
-    QWriteLocker lock(&m_lock);
-    loadFromDiskLocked();
+    m_loader = std::jthread([this] {
+        {
+            QWriteLocker lock(&m_lock);
+            loadFromDiskLocked();
+        }
+        m_loaded.count_down();
+    });
 }
 
 QString SignalCache::defaultFilePath()
@@ -39,6 +145,7 @@ void SignalCache::log(LogHandler::LogLevel level, const QString& message) const
 
 void SignalCache::push(const SignalPostBody& signal)
 {
+    m_loaded.wait();
     QWriteLocker lock(&m_lock);
     m_cachedSignals.append(signal);
     trimToCacheLimitLocked();
@@ -46,6 +153,7 @@ void SignalCache::push(const SignalPostBody& signal)
 
 void SignalCache::push(const QList<SignalPostBody>& signals)
 {
+    m_loaded.wait();
     QWriteLocker lock(&m_lock);
     m_cachedSignals.append(signals);
     trimToCacheLimitLocked();
@@ -53,6 +161,7 @@ void SignalCache::push(const QList<SignalPostBody>& signals)
 
 QList<SignalPostBody> SignalCache::pop()
 {
+    m_loaded.wait();
     QWriteLocker lock(&m_lock);
     const qsizetype n
         = std::min<qsizetype>(m_cachedSignals.size(), maximumNumberOfSignalsToPopAtOnce);
@@ -63,6 +172,7 @@ QList<SignalPostBody> SignalCache::pop()
 
 int SignalCache::count() const
 {
+    m_loaded.wait();
     QReadLocker lock(&m_lock);
     return int(m_cachedSignals.size());
 }
@@ -83,19 +193,17 @@ void SignalCache::loadFromDiskLocked()
     log(LogHandler::LogLevel::info,
         QStringLiteral("Loading Telemetry cache from: ")
             + QUrl::fromLocalFile(m_filePath).toString());
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> data = readRegularFile(m_filePath);
+    if (!data)
         return;
-    const QByteArray data = file.readAll();
-    file.close();
     QFile::remove(m_filePath);
 
-    const QJsonDocument document = QJsonDocument::fromJson(data);
-    if (!document.isArray())
+    const std::optional<QList<QJsonValue>> elements = readArrayElements(*data);
+    if (!elements)
         return;
     QList<SignalPostBody> loaded;
     int unreadable = 0;
-    for (const QJsonValue& element : document.array()) {
+    for (const QJsonValue& element : *elements) {
         const std::optional<SignalPostBody> body
             = element.isObject() ? SignalPostBody::fromCacheJson(element.toObject()) : std::nullopt;
         if (body)
@@ -113,6 +221,7 @@ void SignalCache::loadFromDiskLocked()
 
 void SignalCache::backupCache()
 {
+    m_loaded.wait();
     QWriteLocker lock(&m_lock);
     QList<SignalPostBody> toSave = m_savedSignals + m_cachedSignals;
     if (toSave.size() > m_cacheLimit)

@@ -7,13 +7,16 @@
 #include <QReadWriteLock>
 #include <QString>
 
+#include <latch>
 #include <optional>
+#include <thread>
 
 namespace quillon {
 
 // The bounded first-in-first-out queue of records not yet delivered. Created with its signal
 // manager, it takes over the records saved by the previous run; backupCache() saves the queue
-// when the program quits. Thread-safe.
+// when the program quits. Thread-safe. The saved records are read on a thread of the cache's own,
+// so creating it never waits for the disk; every other call waits until they are in.
 class SignalCache
 {
 public:
@@ -21,6 +24,8 @@ public:
 
     // An empty filePath means the default location. A negative limit counts as 0.
     SignalCache(std::optional<LogHandler> logHandler, int cacheLimit, const QString& filePath = {});
+    SignalCache(const SignalCache&) = delete;
+    SignalCache& operator=(const SignalCache&) = delete;
 
     static QString defaultFilePath();
 
@@ -47,6 +52,9 @@ private:
     QList<SignalPostBody> m_cachedSignals;
     // Records written by an earlier backup of this run; a later backup keeps them in the file.
     QList<SignalPostBody> m_savedSignals;
+    std::latch m_loaded { 1 };
+    // Last, so it is joined before anything it uses goes away.
+    std::jthread m_loader;
 };
 
 } // namespace quillon

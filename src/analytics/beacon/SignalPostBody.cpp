@@ -88,11 +88,14 @@ std::optional<SignalPostBody> SignalPostBody::fromCacheJson(const QJsonObject& o
     };
     SignalPostBody body;
     const QJsonValue receivedAt = object.value(QStringLiteral("receivedAt"));
-    if (!receivedAt.isDouble() || !std::isfinite(receivedAt.toDouble()))
+    // Far beyond any real date (about 126 million years), and far inside what milliseconds in
+    // 64 bits can hold once the epoch offset is added.
+    constexpr double kLatestMs = 4.0e18;
+    const double ms = receivedAt.toDouble() * 1000.0;
+    if (!receivedAt.isDouble() || !(std::fabs(ms) <= kLatestMs))
         return std::nullopt;
     body.receivedAt = QDateTime::fromMSecsSinceEpoch(
-        qint64(std::llround(receivedAt.toDouble() * 1000.0)) + kReferenceDateOffsetMs,
-        QTimeZone::utc());
+        qint64(std::llround(ms)) + kReferenceDateOffsetMs, QTimeZone::utc());
     if (!text("appID", &body.appID) || !text("clientUser", &body.clientUser)
         || !text("sessionID", &body.sessionID) || !text("type", &body.type)
         || !text("isTestMode", &body.isTestMode))
