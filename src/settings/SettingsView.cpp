@@ -145,7 +145,6 @@ void SettingsView::followTokenSheet()
         m_tokenSheet = new TokenEditSheet(m_session, this);
         m_tokenSheet->setAttribute(Qt::WA_DeleteOnClose);
         m_tokenSheet->setPalette(palette());
-        connect(m_tokenSheet, &QObject::destroyed, this, [this] { m_tokenSheet = nullptr; });
         m_tokenSheet->open();
     } else if (!m_session.showEditTokenModal() && m_tokenSheet) {
         // Closed from its own button handler: it goes once that handler is over.

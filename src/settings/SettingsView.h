@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 
 #include <functional>
 
@@ -49,7 +50,7 @@ public:
     GitTab* gitTab() const { return m_git; }
     AgentTab* agentTab() const { return m_agent; }
     // The token sheet while it is open, else null.
-    TokenEditSheet* tokenSheet() const { return m_tokenSheet; }
+    TokenEditSheet* tokenSheet() const { return m_tokenSheet.data(); }
     QWidget* tabPage(SettingsSession::Tab tab) const;
 
 protected:
@@ -69,7 +70,9 @@ private:
     FileTypesTab* m_fileTypes = nullptr;
     GitTab* m_git = nullptr;
     AgentTab* m_agent = nullptr;
-    TokenEditSheet* m_tokenSheet = nullptr;
+    // Guarded: the sheet may go first (closed), or with this view as one of its children, after
+    // this view's own members are gone.
+    QPointer<TokenEditSheet> m_tokenSheet;
 };
 
 } // namespace quillon
