@@ -61,7 +61,8 @@ public:
     // message is completed when the agent has gone.
     void cancelTask() override;
 
-    // How long a stopped agent may take to end before it is killed.
+    // How long what is left of a run (stopped, or after its agent ended) may take to end before
+    // it is killed; applies to the runs started afterwards.
     int stopGracePeriodMs() const { return m_stopGracePeriodMs; }
     void setStopGracePeriodMs(int ms) { m_stopGracePeriodMs = ms; }
 

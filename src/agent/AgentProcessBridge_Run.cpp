@@ -66,6 +66,7 @@ void AgentProcessBridge::sendTask(const QString& prompt,
         = workingDirectory.isEmpty() ? defaultWorkingDirectory() : workingDirectory;
     setup.environment
         = AgentCommandLine::environment(QProcessEnvironment::systemEnvironment(), QDir::homePath());
+    setup.gracePeriodMs = m_stopGracePeriodMs;
 
     auto* run = new AgentRun(std::move(setup), this);
     connect(run, &AgentRun::output, this,
@@ -82,7 +83,7 @@ void AgentProcessBridge::sendTask(const QString& prompt,
 void AgentProcessBridge::cancelTask()
 {
     if (m_currentRun)
-        m_currentRun->stop(m_stopGracePeriodMs);
+        m_currentRun->stop();
     m_currentRun = nullptr;
     setIsProcessing(false);
 }

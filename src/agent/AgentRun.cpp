@@ -1,11 +1,36 @@
 #include "agent/AgentRun.h"
 
-#include <cerrno>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
 #include <csignal>
 #include <sys/types.h>
 #include <unistd.h>
 
 namespace quillon {
+
+namespace {
+
+// The launcher's exit status when the agent itself could not be started; its standard error
+// then holds the reason.
+constexpr int kCannotStart = 127;
+// How long the launcher may take beyond the grace period before its group is killed outright.
+constexpr int kLauncherMarginMs = 2000;
+
+} // namespace
+
+QString AgentRun::launcherPath()
+{
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QString name = QStringLiteral(QUILLON_AGENT_LAUNCHER_NAME);
+    for (const QString& candidate : { programFolder.filePath(name),
+             programFolder.filePath(QStringLiteral(QUILLON_AGENT_LAUNCHER_LIBEXEC "/") + name) }) {
+        if (QFileInfo(candidate).isExecutable())
+            return QDir::cleanPath(candidate);
+    }
+    return QStringLiteral(QUILLON_AGENT_LAUNCHER_BUILT);
+}
 
 AgentRun::AgentRun(Setup setup, QObject* parent)
     : QObject(parent)
@@ -13,8 +38,8 @@ AgentRun::AgentRun(Setup setup, QObject* parent)
 {
     m_killTimer.setSingleShot(true);
     connect(&m_killTimer, &QTimer::timeout, this, [this] {
-        signalGroup(SIGKILL);
-        disposeWhenDone();
+        if (m_pid > 0)
+            ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
     });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &AgentRun::readAvailable);
     connect(&m_process, &QProcess::started, this, [this] { m_pid = m_process.processId(); });
@@ -31,14 +56,11 @@ AgentRun::AgentRun(Setup setup, QObject* parent)
 AgentRun::~AgentRun()
 {
     m_process.disconnect(this);
-    const bool running = m_process.state() != QProcess::NotRunning;
-    // Going away (the window closes): a short grace period, then nothing of the run survives,
-    // including children of a stopped run still inside their grace period.
-    if (running) {
-        signalGroup(SIGTERM);
-        m_process.waitForFinished(1000);
-    }
-    if ((running || m_killTimer.isActive()) && m_pid > 0)
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    // Going away (the window closes): no grace period, and nothing of the run survives.
+    signalLauncher(SIGUSR1);
+    if (!m_process.waitForFinished(1000) && m_pid > 0)
         ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
@@ -48,26 +70,30 @@ AgentRun::~AgentRun()
 
 void AgentRun::start()
 {
-    m_process.setProgram(m_setup.program);
-    m_process.setArguments(m_setup.arguments);
+    m_process.setProgram(launcherPath());
+    m_process.setArguments(
+        QStringList { QString::number(std::max(m_setup.gracePeriodMs, 0)), m_setup.program }
+        + m_setup.arguments);
     m_process.setWorkingDirectory(m_setup.workingDirectory);
     m_process.setProcessEnvironment(m_setup.environment);
     m_process.setStandardInputFile(QProcess::nullDevice());
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    // A session of its own: the child leads a new process group that signals can address as a
-    // whole, and it cannot reach the terminal the editor was started from.
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    // A session of its own: the run cannot reach the terminal the editor was started from, and
+    // its process group can be killed as a whole should the launcher fail.
     m_process.setChildProcessModifier([] { ::setsid(); });
     m_process.start();
     if (m_process.state() != QProcess::NotRunning)
         m_pid = m_process.processId();
 }
 
-void AgentRun::stop(int gracePeriodMs)
+void AgentRun::stop()
 {
+    if (m_finished || m_killTimer.isActive())
+        return;
     if (m_pid <= 0)
         m_pid = m_process.processId();
-    signalGroup(SIGTERM);
-    m_killTimer.start(gracePeriodMs);
+    signalLauncher(SIGTERM);
+    m_killTimer.start(std::max(m_setup.gracePeriodMs, 0) + kLauncherMarginMs);
 }
 
 void AgentRun::readAvailable()
@@ -85,39 +111,24 @@ void AgentRun::onFinished()
     if (m_finished)
         return;
     m_finished = true;
+    m_killTimer.stop();
     readAvailable();
     const QString rest = m_decoder.finish();
     if (!rest.isEmpty())
         Q_EMIT output(rest);
-    // Children that ignored the termination request are still killed when the grace period
-    // ends; when none is left there is nothing to wait for.
-    if (m_killTimer.isActive() && !groupHasMembers())
-        m_killTimer.stop();
-    Q_EMIT ended();
-    disposeWhenDone();
+    const QString launchError = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
+    if (m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == kCannotStart
+        && !launchError.isEmpty())
+        Q_EMIT failedToStart(launchError);
+    else
+        Q_EMIT ended();
+    deleteLater();
 }
 
-void AgentRun::disposeWhenDone()
+void AgentRun::signalLauncher(int signalNumber)
 {
-    if (m_finished && !m_killTimer.isActive())
-        deleteLater();
-}
-
-void AgentRun::signalGroup(int signalNumber)
-{
-    if (m_pid <= 0)
-        return;
-    const pid_t pid = static_cast<pid_t>(m_pid);
-    if (::kill(-pid, signalNumber) == 0)
-        return;
-    // Before the child has made its own group, only the child itself can be reached.
-    if (errno == ESRCH && !m_finished)
-        ::kill(pid, signalNumber);
-}
-
-bool AgentRun::groupHasMembers() const
-{
-    return m_pid > 0 && ::kill(-static_cast<pid_t>(m_pid), 0) == 0;
+    if (m_pid > 0)
+        ::kill(static_cast<pid_t>(m_pid), signalNumber);
 }
 
 } // namespace quillon

@@ -6,6 +6,9 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
+
+#include <csignal>
 
 namespace quillon {
 namespace {
@@ -267,6 +270,47 @@ TEST_F(AgentRunTest, StopEndsTheAgentAndEverythingItStarted)
     }
 }
 
+TEST_F(AgentRunTest, NothingARunStartedOutlivesIt)
+{
+    // What the run leaves would otherwise live on for minutes after the test.
+    QList<qint64> started;
+    const auto killLeftovers = qScopeGuard([&] {
+        for (const qint64 pid : std::as_const(started))
+            if (pid > 0)
+                ::kill(pid_t(pid), SIGKILL);
+    });
+    const auto pid = [&](const char* name) {
+        started.append(recorded(QString::fromLatin1(name)).toLongLong());
+        return started.constLast();
+    };
+
+    // Ended by itself, leaving a background child and a process in a session of its own.
+    useScript(QStringLiteral("fake-agent-leaves-children.sh"));
+    bridge->sendTask(QStringLiteral("go"));
+    ASSERT_TRUE(test::waitForRunEnd(*bridge));
+    EXPECT_EQ(last().text, QStringLiteral("done\n"));
+    EXPECT_EQ(pillTitles(last()), QStringList { QStringLiteral("Task Completed") });
+    for (const char* name : { "background", "stubborn" }) {
+        SCOPED_TRACE(name);
+        const qint64 left = pid(name);
+        ASSERT_GT(left, 0);
+        EXPECT_TRUE(test::processGone(left));
+    }
+
+    // Stopped, with processes that left its session while the agent runs.
+    useScript(QStringLiteral("fake-agent-setsid.sh"));
+    bridge->sendTask(QStringLiteral("go"));
+    ASSERT_TRUE(test::waitUntil([&] { return last().text.contains(QStringLiteral("started")); }));
+    bridge->cancelTask();
+    ASSERT_TRUE(test::waitForRunEnd(*bridge));
+    for (const char* name : { "child", "escaped", "stubborn" }) {
+        SCOPED_TRACE(name);
+        const qint64 left = pid(name);
+        ASSERT_GT(left, 0);
+        EXPECT_TRUE(test::processGone(left));
+    }
+}
+
 TEST_F(AgentRunTest, ClosingTheBridgeEndsARunningOrStoppingAgent)
 {
     for (const bool stopFirst : { false, true }) {
@@ -281,10 +325,11 @@ TEST_F(AgentRunTest, ClosingTheBridgeEndsARunningOrStoppingAgent)
         const qint64 child = recorded(QStringLiteral("child")).toLongLong();
         const qint64 grandchild = recorded(QStringLiteral("grandchild")).toLongLong();
         if (stopFirst) {
-            // The agent ends at once; its child waits out the grace period.
+            // The agent ends at once; its child waits out the grace period, and so does the run.
             bridge->cancelTask();
-            ASSERT_TRUE(test::waitForRunEnd(*bridge));
+            EXPECT_TRUE(test::waitUntil([&] { return test::processGone(child); }));
             EXPECT_FALSE(test::processGone(grandchild));
+            EXPECT_EQ(pillTitles(last()), QStringList { QStringLiteral("Thinking...") });
         }
         bridge.reset();
         EXPECT_TRUE(test::waitUntil(
