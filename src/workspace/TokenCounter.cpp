@@ -1,9 +1,10 @@
 #include "workspace/TokenCounter.h"
 
-#include <QTextBoundaryFinder>
+#include "workspace/GraphemeClusters.h"
+
+#include <unicode/uchar.h>
 
 #include <array>
-#include <optional>
 
 namespace quillon {
 
@@ -11,15 +12,20 @@ namespace {
 
 enum class CharClass : quint8 { Letter, Number, Punctuation, Space, Other };
 
+// A character is classed by its first code point: a number when it has a numeric type (also
+// when it is alphabetic as well, as CJK numerals are), a letter when it is alphabetic (which
+// takes in circled letters and vowel signs), punctuation by its general category, white space
+// by the Unicode property.
 CharClass classify(char32_t codePoint)
 {
-    if (QChar::isLetter(codePoint))
-        return CharClass::Letter;
-    if (QChar::isNumber(codePoint))
+    const UChar32 c = UChar32(codePoint);
+    if (u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE)
         return CharClass::Number;
-    if (QChar::isPunct(codePoint))
+    if (u_hasBinaryProperty(c, UCHAR_ALPHABETIC))
+        return CharClass::Letter;
+    if (u_ispunct(c))
         return CharClass::Punctuation;
-    if (QChar::isSpace(codePoint))
+    if (u_isUWhiteSpace(c))
         return CharClass::Space;
     return CharClass::Other;
 }
@@ -39,90 +45,6 @@ constexpr bool isAscii(char16_t c)
 {
     return c < 0x80;
 }
-
-// Finds grapheme-cluster ends without segmenting plain ASCII: between two ASCII characters there
-// is always a boundary (except inside "\r\n"), so the boundary finder only runs over the stretches
-// around non-ASCII text, each cut at such a certain boundary.
-class ClusterScanner
-{
-public:
-    explicit ClusterScanner(QStringView text)
-        : m_text(text.utf16())
-        , m_size(text.size())
-    {
-    }
-
-    // The end of the cluster that starts at `position` (a cluster start below the text size).
-    qsizetype clusterEnd(qsizetype position)
-    {
-        if (position >= m_segmentStart && position < m_segmentEnd) {
-            m_finder->setPosition(position - m_segmentStart);
-            return nextBoundary();
-        }
-        const char16_t c = m_text[position];
-        if (isAscii(c)) {
-            if (position + 1 == m_size)
-                return m_size;
-            const char16_t next = m_text[position + 1];
-            if (isAscii(next))
-                return c == u'\r' && next == u'\n' ? position + 2 : position + 1;
-        }
-        qsizetype end = position + 1;
-        while (end < m_size && !isCertainBoundary(end))
-            ++end;
-        m_segmentStart = position;
-        m_segmentEnd = end;
-        m_finder.emplace(QTextBoundaryFinder::Grapheme,
-            reinterpret_cast<const QChar*>(m_text + position), end - position, m_buffer.data(),
-            qsizetype(m_buffer.size()));
-        m_finder->setPosition(0);
-        return nextBoundary();
-    }
-
-    // Whether the one-unit cluster `character` starts at `position`.
-    bool isSingle(qsizetype position, char16_t character)
-    {
-        return position < m_size && m_text[position] == character
-            && clusterEnd(position) == position + 1;
-    }
-
-private:
-    // Qt tailors the boundaries of some scripts (Indic syllables) over the whole script run, and
-    // that tailoring can cut a surrogate pair or a "\r\n" apart; neither is ever a boundary.
-    qsizetype nextBoundary()
-    {
-        for (;;) {
-            const qsizetype boundary = m_finder->toNextBoundary();
-            if (boundary < 0)
-                return m_segmentEnd;
-            const qsizetype at = m_segmentStart + boundary;
-            if (at >= m_segmentEnd || !splitsUnbreakablePair(at))
-                return at;
-        }
-    }
-
-    bool splitsUnbreakablePair(qsizetype position) const
-    {
-        const char16_t before = m_text[position - 1];
-        const char16_t after = m_text[position];
-        return (QChar::isHighSurrogate(before) && QChar::isLowSurrogate(after))
-            || (before == u'\r' && after == u'\n');
-    }
-
-    bool isCertainBoundary(qsizetype position) const
-    {
-        const char16_t before = m_text[position - 1];
-        const char16_t after = m_text[position];
-        return isAscii(before) && isAscii(after) && !(before == u'\r' && after == u'\n');
-    }
-
-    const char16_t* m_text;
-    qsizetype m_size;
-    qsizetype m_segmentStart = 0;
-    qsizetype m_segmentEnd = 0;
-    std::optional<QTextBoundaryFinder> m_finder;
-    std::array<unsigned char, 1024> m_buffer {};
-};
 
 qint64 ordinaryWordTokens(qint64 length, bool allNumbers)
 {
@@ -145,7 +67,7 @@ qint64 TokenCounter::estimate(QStringView text)
     const qsizetype n = text.size();
     const char16_t* units = text.utf16();
     const std::array<CharClass, 128>& ascii = asciiClasses();
-    ClusterScanner scanner(text);
+    GraphemeScanner scanner(text);
 
     qint64 total = 0;
     qint64 wordLength = 0;

@@ -1,6 +1,7 @@
 #include "workspace/WorkspaceState.h"
 
 #include "analytics/AnalyticsManager.h"
+#include "workspace/GraphemeClusters.h"
 #include "workspace/SearchEngine.h"
 
 #include <QFutureWatcher>
@@ -32,7 +33,7 @@ void WorkspaceState::performGlobalSearch()
     const QString folder = m_folderURL;
     const QString query = m_globalSearchQuery;
     const QSet<QString> extensions = m_activeFileExtensions;
-    AnalyticsManager::shared().track(AnalyticsEvent::searchExecuted(query.size()));
+    AnalyticsManager::shared().track(AnalyticsEvent::searchExecuted(graphemeClusterCount(query)));
 
     // The worker works on its own copies. The hits come back through a watcher this object owns,
     // so a search still running when the workspace goes away finishes into nothing.

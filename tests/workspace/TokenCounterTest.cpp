@@ -1,8 +1,11 @@
 #include "workspace/TokenCounter.h"
+#include "workspace/GraphemeClusters.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
-#include <QTextBoundaryFinder>
+
+#include <unicode/ubrk.h>
+#include <unicode/uchar.h>
 
 #include <gtest/gtest.h>
 
@@ -86,27 +89,60 @@ TEST(TokenCounterGraphemes, CountsUserPerceivedCharacters)
     });
 }
 
-// The rules written plainly over a fully segmented text, to check the single-pass version.
-// (Scripts whose boundaries Qt tailors across a whole script run, such as Devanagari, are left out
-// of the comparison: the single pass segments stretches between certain boundaries.)
+TEST(TokenCounterGraphemes, ClassesAndClustersFollowUnicode)
+{
+    expectEstimates({
+        { "circled letters are letters", QStringLiteral("\u24B6\u24B7\u24B8"), 1 },
+        { "a vowel sign starting a character is a letter", QStringLiteral("\u093Fab"), 1 },
+        { "CJK numerals are numbers", QStringLiteral("\u4E00\u4E8C\u4E09\u56DB"), 2 },
+        { "superscript digits are numbers", QStringLiteral("\u00B2\u00B3\u00B9\u00B2\u00B3"), 2 },
+        { "a flag after another emoji stays whole",
+            QStringLiteral("ok \U0001F44D\U0001F1EB\U0001F1F7 done"), 4 },
+        { "a skin tone after Devanagari stays with its emoji",
+            QStringLiteral("\u0928\u092E\u0938\u094D\u0924\u0947 \U0001F64F\U0001F3FD"), 2 },
+        { "a keycap after Thai is one number",
+            QStringLiteral("\u0E2A\u0E27\u0E31\u0E2A\u0E14\u0E35 1\uFE0F\u20E3"), 2 },
+        { "a ZWJ sequence after Thai is one symbol",
+            QStringLiteral("\u0E01\U0001F469\u200D\U0001F4BB"), 2 },
+        { "a mark on a symbol after a word", QStringLiteral("z|\u0D00"), 2 },
+        { "a spacing mark on a blank after a word", QStringLiteral("p \u093F"), 1 },
+        { "a ZWJ sequence before Devanagari",
+            QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\u0928\u092E"), 2 },
+    });
+}
+
+TEST(GraphemeClusters, CountsUserPerceivedCharacters)
+{
+    EXPECT_EQ(graphemeClusterCount(QString()), 0);
+    EXPECT_EQ(graphemeClusterCount(QStringLiteral("\U0001F600 \u00E9")), 3);
+    EXPECT_EQ(graphemeClusterCount(QStringLiteral("\U0001F600 e\u0301")), 3);
+    EXPECT_EQ(graphemeClusterCount(QStringLiteral("a\r\nb")), 3);
+    EXPECT_EQ(graphemeClusterCount(QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9")), 2);
+    EXPECT_EQ(graphemeClusterCount(QStringLiteral("plain ascii")), 11);
+}
+
+// The rules written plainly over a text segmented whole by ICU, to check the single pass, which
+// skips segmenting plain ASCII and segments the rest in stretches.
 qint64 referenceEstimate(const QString& text)
 {
     QStringList characters;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype start = 0;
-    for (qsizetype end = finder.toNextBoundary(); end > 0 && start < text.size();
-         end = finder.toNextBoundary()) {
-        if (end < text.size() && text[end - 1].isHighSurrogate() && text[end].isLowSurrogate())
-            continue;
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* breaks = ubrk_open(UBRK_CHARACTER, "",
+        reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()), &status);
+    EXPECT_TRUE(U_SUCCESS(status));
+    for (int32_t start = ubrk_first(breaks), end = ubrk_next(breaks); end != UBRK_DONE;
+         start = end, end = ubrk_next(breaks))
         characters.append(text.mid(start, end - start));
-        start = end;
-    }
-    auto firstCodePoint = [](const QString& c) { return c.toUcs4().value(0); };
-    auto isNumber = [&](const QString& c) { return QChar::isNumber(firstCodePoint(c)); };
-    auto isLetter = [&](const QString& c) { return QChar::isLetter(firstCodePoint(c)); };
-    auto isPunct = [&](const QString& c) { return QChar::isPunct(firstCodePoint(c)); };
-    auto isSpace = [&](const QString& c) { return QChar::isSpace(firstCodePoint(c)); };
-
+    ubrk_close(breaks);
+    auto firstCodePoint = [](const QString& c) { return UChar32(c.toUcs4().value(0)); };
+    auto isNumber = [&](const QString& c) {
+        return u_getIntPropertyValue(firstCodePoint(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+    };
+    auto isLetter = [&](const QString& c) {
+        return bool(u_hasBinaryProperty(firstCodePoint(c), UCHAR_ALPHABETIC));
+    };
+    auto isPunct = [&](const QString& c) { return bool(u_ispunct(firstCodePoint(c))); };
+    auto isSpace = [&](const QString& c) { return bool(u_isUWhiteSpace(firstCodePoint(c))); };
     qint64 total = 0;
     QStringList word;
     bool block = false;
@@ -230,6 +266,20 @@ TEST(TokenCounterDifferential, MatchesThePlainRulesOnVariedText)
         QStringLiteral("\u00B2"),
         QStringLiteral("\u2014"),
         QStringLiteral("\u201C"),
+        QStringLiteral("\u0928\u092E\u0938\u094D\u0924\u0947"),
+        QStringLiteral("\u093F"),
+        QStringLiteral("\u094D"),
+        QStringLiteral("\u0E2A\u0E27\u0E31"),
+        QStringLiteral("\u0E33"),
+        QStringLiteral("\U0001F64F\U0001F3FD"),
+        QStringLiteral("1\uFE0F\u20E3"),
+        QStringLiteral("\u20E3"),
+        QStringLiteral("\U0001F44D"),
+        QStringLiteral("\u0D00"),
+        QStringLiteral("\u24B6"),
+        QStringLiteral("\u4E00\u4E8C"),
+        QStringLiteral("\u1160"),
+        QStringLiteral("\uAC00"),
     };
     QRandomGenerator random(20261206);
     for (int round = 0; round < 3000; ++round) {

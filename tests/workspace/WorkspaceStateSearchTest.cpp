@@ -1,5 +1,7 @@
 #include "WorkspaceTestSupport.h"
 
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -29,6 +31,44 @@ TEST_F(WorkspaceStateSearchTest, OnlyTheNewestQueryPublishes)
     ASSERT_EQ(hits.size(), 1);
     EXPECT_EQ(hits[0].fileName, "cherry-only.md");
     EXPECT_EQ(published.count(), 1);
+}
+
+// Collects the analytics manager's lines, which it writes to its logging category.
+QStringList* g_analyticsLines = nullptr;
+void collectAnalyticsLine(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    if (g_analyticsLines && QByteArrayView(context.category) == "quillon.analytics")
+        g_analyticsLines->append(message);
+}
+
+TEST_F(WorkspaceStateSearchTest, TheSearchEventCountsTheQueryInCharacters)
+{
+    tree.write("a.md", "x\n");
+    UserDefaults::standard().setBool("telemetryOptOut", false);
+    QLoggingCategory::setFilterRules(QStringLiteral("quillon.analytics.info=true"));
+    QStringList lines;
+    g_analyticsLines = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(collectAnalyticsLine);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(previous);
+        g_analyticsLines = nullptr;
+        QLoggingCategory::setFilterRules(QString());
+        UserDefaults::standard().setBool("telemetryOptOut", true);
+    });
+
+    auto state = makeState();
+    state->setFolderURL(tree.path());
+    // An emoji of two UTF-16 units, a space, and an e with its accent as a second code point.
+    state->setGlobalSearchQuery(QStringLiteral("\U0001F600 e\u0301"));
+    state->setGlobalSearchQuery(QStringLiteral("\U0001F1EB\U0001F1F7"));
+    EXPECT_EQ(lines.filter(QStringLiteral("'Search.executed'")),
+        (QStringList {
+            QStringLiteral("[AnalyticsManager] Tracked event 'Search.executed' | params: "
+                           "[\"query_length\": \"3\"]"),
+            QStringLiteral("[AnalyticsManager] Tracked event 'Search.executed' | params: "
+                           "[\"query_length\": \"1\"]") }));
+    QThreadPool::globalInstance()->waitForDone();
+    settle();
 }
 
 TEST_F(WorkspaceStateSearchTest, BlankQueriesAndNoFolderClearAtOnce)
