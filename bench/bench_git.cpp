@@ -1,17 +1,23 @@
 // Git status: parsing a 10,000-entry porcelain listing, and the whole workspace status check in a
-// 5,000-file repository next to one plain `git status --porcelain` in the same repository.
+// 5,000-file repository next to one plain `git status --porcelain` in the same repository, also
+// right after a tool gave every file a new time (same bytes): plain git refreshes the index as it
+// goes, the workspace runs the index refresh its folder watcher asks for, then the check.
 #include "git/GitOutputParser.h"
 #include "git/GitService.h"
 #include "git/GitStatusSnapshot.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -113,5 +119,46 @@ void BM_WorkspaceStatusCheck(benchmark::State& state)
     state.counters["changedFiles"] = changed;
 }
 BENCHMARK(BM_WorkspaceStatusCheck)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+// New modification times for every file, the same bytes; each call a different second, in the
+// past, so that no entry is racily clean.
+void touchAll(const QString& work)
+{
+    static qint64 seconds = QDateTime::currentSecsSinceEpoch() - 1000000;
+    ++seconds;
+    const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+    for (int i = 0; i < 5000; ++i) {
+        const QString path = work + QStringLiteral("/folder %1/note %2.md").arg(i / 100).arg(i);
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    }
+}
+
+void BM_PlainGitStatusAfterTouch(benchmark::State& state)
+{
+    const QString work = repository().work();
+    for (auto _ : state) {
+        state.PauseTiming();
+        touchAll(work);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(git(work, { "status", "--porcelain" }));
+    }
+}
+BENCHMARK(BM_PlainGitStatusAfterTouch)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+void BM_WorkspaceStatusCheckAfterTouch(benchmark::State& state)
+{
+    const QString work = repository().work();
+    for (auto _ : state) {
+        state.PauseTiming();
+        touchAll(work);
+        state.ResumeTiming();
+        GitService::shared().refreshIndex(work);
+        benchmark::DoNotOptimize(GitStatusSnapshot::take(GitService::shared(), work));
+    }
+}
+BENCHMARK(BM_WorkspaceStatusCheckAfterTouch)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 } // namespace

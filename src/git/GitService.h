@@ -63,6 +63,10 @@ public:
     // The status of the folder: of the whole repository when the folder is its root, else of the
     // folder's own files.
     GitResult<GitStatusResult> getStatus(const QString& folder);
+    // Brings the index's record of file times and sizes up to date, so that later status runs
+    // (which never write the index) need not read every file a bulk touch left with new times.
+    // False when git could not, for one because another program holds the index lock.
+    bool refreshIndex(const QString& folder);
     // Commits of the current branch that no branch of "origin" has (for branches without upstream).
     int unpushedCommitCount(const QString& folder);
     GitResult<void> fetch(const QString& folder, const std::optional<QString>& token);

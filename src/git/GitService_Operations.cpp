@@ -116,6 +116,13 @@ GitResult<GitStatusResult> GitService::getStatus(const QString& folder)
     return GitOutputParser::parseStatus(r.standardOutput);
 }
 
+bool GitService::refreshIndex(const QString& folder)
+{
+    return runIn(folder,
+        { QStringLiteral("update-index"), QStringLiteral("-q"), QStringLiteral("--refresh") })
+        .succeeded();
+}
+
 int GitService::unpushedCommitCount(const QString& folder)
 {
     const GitRunResult r = runIn(folder,

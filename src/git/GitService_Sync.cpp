@@ -11,8 +11,15 @@ GitError GitService::classifySyncFailure(const GitError& error, const QString& f
     if (error.kind() == GitError::Kind::ProcessFailed
         && GitOutputParser::isAuthenticationFailure(error.stderrText()))
         return GitError::authenticationFailed(GitError::invalidCredentialsMessage());
-    if (error.kind() == GitError::Kind::LaunchFailed)
+    if (error.kind() == GitError::Kind::LaunchFailed) {
+        // Only the launch error's own words are there to go by.
+        const QString text = error.description().toLower();
+        for (const char* phrase : { "401", "permission denied", "authentication failed" }) {
+            if (text.contains(QLatin1String(phrase)))
+                return GitError::authenticationFailed(GitError::invalidCredentialsMessage());
+        }
         return error;
+    }
     // A merge that stopped (or was refused) on conflicts reports them as such.
     const auto status = getStatus(folder);
     if (!status)

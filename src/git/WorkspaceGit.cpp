@@ -3,9 +3,8 @@
 #include "analytics/AnalyticsManager.h"
 #include "git/GitService.h"
 #include "git/GitStatusSnapshot.h"
+#include "workspace/WorkspaceLog.h"
 #include "workspace/WorkspaceState.h"
-
-#include <QTextStream>
 
 namespace quillon {
 
@@ -65,6 +64,18 @@ void WorkspaceGit::checkStatus()
             Q_EMIT statusCheckFinished();
         },
         QStringLiteral("status"));
+}
+
+void WorkspaceGit::treeTouched()
+{
+    const QString folder = m_state.folderURL();
+    if (folder.isEmpty() || !GitService::shared().isGitAvailable())
+        return;
+    // Coalesced like the status check. Whether git could take the lock does not matter: when
+    // someone else holds it, the next touch tries again.
+    GitService::shared().submit<bool>(
+        folder, this, [folder] { return GitService::shared().refreshIndex(folder); },
+        [this](bool) { Q_EMIT indexRefreshFinished(); }, QStringLiteral("refresh-index"));
 }
 
 void WorkspaceGit::syncNow()
@@ -165,8 +176,7 @@ void WorkspaceGit::autoCommitTick()
             const auto status = git.getStatus(folder);
             if (!status || status.value().isClean || status.value().hasConflicts)
                 return outcome;
-            QTextStream(stdout) << "Quillon: Auto-committing working directory changes..."
-                                << Qt::endl;
+            printLine(QStringLiteral("Quillon: Auto-committing working directory changes..."));
             const QString message = autoSaveMessage(QDateTime::currentDateTime());
             // Failures are silent here: the status check that follows shows what is left.
             if (push)

@@ -37,6 +37,8 @@ public:
     void autoCommitTick() override;
     void fetchTick() override;
     void stageDeletion(const QString& repositoryFolder, const QString& deletedPath) override;
+    // Refreshes the index on the folder's queue; a locked index is left alone.
+    void treeTouched() override;
 
     // The menu's "Sync Now" and the sync widget: a full sync with the remote host's token.
     void syncNow();
@@ -74,6 +76,7 @@ Q_SIGNALS:
     void autoCommitFinished(bool committed);
     void fetchFinished();
     void deletionStaged();
+    void indexRefreshFinished();
 
 private:
     void publishSnapshot(const QString& folder, const GitStatusSnapshot& snapshot);

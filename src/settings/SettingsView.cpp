@@ -139,6 +139,11 @@ void SettingsView::showSelectedTab()
     }
 }
 
+TokenEditSheet* SettingsView::tokenSheet() const
+{
+    return m_tokenSheet.data();
+}
+
 void SettingsView::followTokenSheet()
 {
     if (m_session.showEditTokenModal() && !m_tokenSheet) {

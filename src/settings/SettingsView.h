@@ -50,7 +50,7 @@ public:
     GitTab* gitTab() const { return m_git; }
     AgentTab* agentTab() const { return m_agent; }
     // The token sheet while it is open, else null.
-    TokenEditSheet* tokenSheet() const { return m_tokenSheet.data(); }
+    TokenEditSheet* tokenSheet() const;
     QWidget* tabPage(SettingsSession::Tab tab) const;
 
 protected:

@@ -19,6 +19,8 @@ public:
     virtual void fetchTick() = 0;
     // An item below the workspace folder was deleted: stage the deletion, then check the status.
     virtual void stageDeletion(const QString& repositoryFolder, const QString& deletedPath) = 0;
+    // Something under the workspace folder changed on disk (the folder watcher saw it).
+    virtual void treeTouched() = 0;
 };
 
 } // namespace quillon

@@ -6,15 +6,16 @@
 #include "workspace/DocumentSession.h"
 #include "workspace/DocumentStore.h"
 #include "workspace/FileNode.h"
+#include "workspace/WorkspaceLog.h"
 #include "workspace/WorkspaceSettings.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
-#include <QTextStream>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -86,7 +87,10 @@ WorkspaceState::WorkspaceState(QObject* parent)
     connect(
         m_directoryWatcher.get(), &DirectoryWatcher::watching, this, [this] { refreshFolder(); });
     connect(m_directoryWatcher.get(), &DirectoryWatcher::watchFailed, this,
-        [](const QString& reason) { QTextStream(stdout) << "Quillon: " << reason << Qt::endl; });
+        [this](const QString& reason) {
+            printLine(QStringLiteral("Quillon: ") + reason);
+            setFolderWatchError(reason);
+        });
 
     readSettings();
     loadRecents();
@@ -164,6 +168,7 @@ void WorkspaceState::setFolderURL(const QString& folder)
 void WorkspaceState::onFolderChanged()
 {
     saveSessionState();
+    setFolderWatchError({});
     if (!m_folderURL.isEmpty()) {
         QSet<QString> expanded = m_expandedPaths;
         expanded.insert(m_folderURL);
@@ -177,6 +182,8 @@ void WorkspaceState::onFolderChanged()
             if (!self)
                 return;
             self->refreshFolder();
+            if (self && self->m_gitHooks)
+                self->m_gitHooks->treeTouched();
             if (self)
                 self->followChangesOnDisk();
         });
@@ -235,8 +242,10 @@ void WorkspaceState::checkGitStatus()
 void WorkspaceState::startAutoCommitTimer()
 {
     m_autoCommitTimer.stop();
+    // A long interval waits as long as a timer can (about 24 days) rather than overflowing.
     if (m_autoCommitIntervalMinutes >= 1)
-        m_autoCommitTimer.start(m_autoCommitIntervalMinutes * 60 * 1000);
+        m_autoCommitTimer.start(int(std::min<qint64>(
+            qint64(m_autoCommitIntervalMinutes) * 60 * 1000, std::numeric_limits<int>::max())));
 }
 
 // ---- Settings -------------------------------------------------------------------------------
@@ -367,6 +376,14 @@ void WorkspaceState::setDocumentError(const QString& error)
         return;
     m_documentError = error;
     Q_EMIT documentErrorChanged();
+}
+
+void WorkspaceState::setFolderWatchError(const QString& error)
+{
+    if (m_folderWatchError == error)
+        return;
+    m_folderWatchError = error;
+    Q_EMIT folderWatchErrorChanged();
 }
 
 void WorkspaceState::setLastFileOperationError(const QString& error)

@@ -126,6 +126,9 @@ public:
     void deleteFile(const QString& url);
     // Why the last file operation failed; empty after one succeeded.
     QString lastFileOperationError() const { return m_lastFileOperationError; }
+    // Why changes made on disk by other programs are not (or not all) followed in the open
+    // folder, for the window to show; empty while they are, and when no folder is open.
+    QString folderWatchError() const { return m_folderWatchError; }
 
     // ---- Session and recents ---------------------------------------------------------------
     QList<RecentEntity> recentEntities() const { return m_recentEntities; }
@@ -235,6 +238,7 @@ Q_SIGNALS:
     void lastSaveErrorChanged();
     void documentErrorChanged();
     void lastFileOperationErrorChanged();
+    void folderWatchErrorChanged();
     // Something of the workspace changed that no single property names (tree rebuilt, item
     // created or deleted).
     void workspaceChanged();
@@ -249,6 +253,7 @@ private:
     void setLastSaveError(const QString& error);
     void setDocumentError(const QString& error);
     void setLastFileOperationError(const QString& error);
+    void setFolderWatchError(const QString& error);
     void saveSessionState();
     void restoreSavedSession();
     void loadRecents();
@@ -325,6 +330,7 @@ private:
     QString m_lastSaveError;
     QString m_documentError;
     QString m_lastFileOperationError;
+    QString m_folderWatchError;
 };
 
 } // namespace quillon

@@ -208,6 +208,37 @@ TEST(GitFullSync, OtherNetworkFailuresKeepGitsMessage)
     EXPECT_EQ(r.error().description(), QString::fromUtf8(message + "\n"));
 }
 
+TEST(GitFullSync, AGitThatCannotBeStartedIsToldByTheWordsOfItsLaunchError)
+{
+    // git goes away between the status check and the fetch.
+    struct Case
+    {
+        const char* how;
+        GitError::Kind kind;
+    };
+    for (const Case& c : { Case { "unexecutable", GitError::Kind::AuthenticationFailed },
+             Case { "removed", GitError::Kind::LaunchFailed } }) {
+        SCOPED_TRACE(c.how);
+        GitRemoteFixture repos;
+        const QString copy = repos.root() + QStringLiteral("/fake-git.sh");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"), copy));
+        qputenv("FAKE_GIT_BREAK_AFTER", "config");
+        qputenv("FAKE_GIT_BREAK_HOW", c.how);
+        git().setGitExecutable(copy);
+        const auto r = git().performFullSync(repos.bob(), std::nullopt);
+        git().setGitExecutable({});
+        qunsetenv("FAKE_GIT_BREAK_AFTER");
+        qunsetenv("FAKE_GIT_BREAK_HOW");
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().kind(), c.kind) << r.error().description().toStdString();
+        if (c.kind == GitError::Kind::AuthenticationFailed)
+            EXPECT_EQ(
+                r.error().description(), "Git Auth Failed: Invalid credentials or token expired.");
+        else
+            EXPECT_FALSE(r.error().description().isEmpty());
+    }
+}
+
 TEST(GitFullSync, AFailedPushAfterAMergeKeepsTheMergeLocal)
 {
     GitRemoteFixture repos;

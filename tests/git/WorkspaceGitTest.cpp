@@ -373,3 +373,53 @@ TEST(WorkspaceGitMessage, AutoSaveMessageHasDateAndTimeWithSeconds)
     EXPECT_EQ(WorkspaceGit::autoSaveMessage(moment, QLocale(QLocale::German, QLocale::Germany)),
         "Auto-save by Quillon (04.03.26, 17:05:09)");
 }
+
+TEST_F(WorkspaceGitTest, ATouchedTreeGetsItsIndexRefreshedUnlessTheIndexIsLocked)
+{
+    GitRemoteFixture repos;
+    for (int i = 0; i < 20; ++i)
+        repos.write(repos.bob(), QStringLiteral("n%1.md").arg(i), "same\n");
+    repos.commitAndPush(repos.bob(), "Add");
+    auto state = open(repos.bob());
+    QSignalSpy refreshes(&gitOf(*state), &WorkspaceGit::indexRefreshFinished);
+    // New times, same bytes, as a formatter or a copy tool leaves them. In the past, so that git
+    // does not have to treat the entries as racily clean.
+    const auto touchAll = [&](int secondsAgo) {
+        const QDateTime when = QDateTime::currentDateTime().addSecs(-secondsAgo);
+        for (int i = 0; i < 20; ++i) {
+            QFile file(repos.bob() + QStringLiteral("/n%1.md").arg(i));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+        }
+    };
+    // Entries whose recorded times no longer match the files; reading them takes no lock.
+    const auto staleEntries = [&] { return gitOk(repos.bob(), { "diff-files", "--name-only" }); };
+    const auto touchAndWait = [&](int secondsAgo) {
+        const qsizetype before = refreshes.count();
+        touchAll(secondsAgo);
+        return waitUntil([&] { return refreshes.count() > before; }, 10000);
+    };
+    // The watch is set up on its own thread: touch until it reports.
+    ASSERT_TRUE(waitUntil([&] { return touchAndWait(300); }, 20000));
+    settle(*state);
+    EXPECT_EQ(staleEntries(), QByteArray());
+    const GitSyncState synced = state->gitSyncState();
+
+    // Someone else's git holds the index lock: nothing is refreshed, nothing reported, and the
+    // lock stays theirs.
+    const QString lock = repos.bob() + QStringLiteral("/.git/index.lock");
+    QFile(lock).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(touchAndWait(200));
+    settle(*state);
+    EXPECT_FALSE(staleEntries().isEmpty());
+    EXPECT_TRUE(QFile::exists(lock));
+    EXPECT_EQ(state->gitSyncState(), synced);
+
+    ASSERT_TRUE(QFile::remove(lock));
+    ASSERT_TRUE(touchAndWait(100));
+    settle(*state);
+    EXPECT_EQ(staleEntries(), QByteArray());
+    state->checkGitStatus();
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, synced.kind);
+}

@@ -3,6 +3,7 @@
 #include "workspace/FileNode.h"
 
 #include <QDir>
+#include <QSignalSpy>
 
 namespace quillon::test {
 namespace {
@@ -182,6 +183,24 @@ TEST_F(WorkspaceStateFilesTest, RenamingOntoAnExistingNameChangesNothing)
     EXPECT_EQ(tree.read("b.md"), "b");
     EXPECT_EQ(state->activeTabURL(), path("a.md"));
     EXPECT_FALSE(state->lastFileOperationError().isEmpty());
+}
+
+TEST_F(WorkspaceStateFilesTest, AFolderThatCannotBeWatchedIsAPublishedProblem)
+{
+    tree.write("plain.md", "not a folder");
+    QSignalSpy changes(state.get(), &WorkspaceState::folderWatchErrorChanged);
+    state->setFolderURL(path("plain.md"));
+    ASSERT_TRUE(waitUntil([&] { return !state->folderWatchError().isEmpty(); }));
+    EXPECT_TRUE(state->folderWatchError().contains(QStringLiteral("can't watch")))
+        << state->folderWatchError().toStdString();
+    EXPECT_EQ(changes.count(), 1);
+
+    // Another folder starts with a clean slate.
+    state->setFolderURL(tree.path());
+    EXPECT_TRUE(state->folderWatchError().isEmpty());
+    EXPECT_EQ(changes.count(), 2);
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(state->folderWatchError().isEmpty());
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QSignalSpy>
 
+#include <limits>
+
 namespace quillon::test {
 namespace {
 
@@ -139,6 +141,14 @@ TEST_F(WorkspaceStateSettingsTest, AutoCommitIntervalRestartsTheTimer)
     EXPECT_EQ(UserDefaults::standard().intValue("autoCommitIntervalMinutes"), 10);
     state->setAutoCommitIntervalMinutes(0);
     EXPECT_FALSE(state->autoCommitTimer().isActive());
+
+    // Minutes beyond what a timer can count (about 24 days) wait as long as it can.
+    for (const int minutes : { 35792, std::numeric_limits<int>::max() }) {
+        state->setAutoCommitIntervalMinutes(minutes);
+        EXPECT_TRUE(state->autoCommitTimer().isActive()) << minutes;
+        EXPECT_EQ(state->autoCommitTimer().interval(), std::numeric_limits<int>::max()) << minutes;
+        EXPECT_EQ(state->autoCommitIntervalMinutes(), minutes);
+    }
 }
 
 TEST_F(WorkspaceStateSettingsTest, FilterSettingsRebuildTheTree)
