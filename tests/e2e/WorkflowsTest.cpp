@@ -24,9 +24,13 @@
 #include "workspace/WorkspaceSettings.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -175,6 +179,50 @@ TEST_F(EndToEndTest, TheAssistantsEditReloadsTheOpenDocument)
     EXPECT_TRUE(bridge->messages().constLast().text.contains("Wrote notes.md"));
     ASSERT_TRUE(waitUntil([&] { return ws().currentFileContent() == "changed by the agent\n"; }));
     EXPECT_TRUE(prompts->alerts().isEmpty()) << "a document without edits is reloaded, not asked about";
+    EXPECT_EQ(readFile(notes), "changed by the agent\n");
+}
+
+TEST_F(EndToEndTest, TheAssistantAsksBeforeReplacingTextThatIsNotOnDisk)
+{
+    const QString notes = tree.write("notes.md", "my notes\n");
+    UserDefaults::standard().setString(QStringLiteral("agentEngineRaw"),
+        SupportedAgentEngine::customCLI(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh"))
+            .storedValue());
+    UserDefaults::standard().setString(
+        QStringLiteral("agentCustomBinaryPath"), QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh");
+    start();
+    openFolderByKeys(this, *prompts, window.get(), tree.path());
+    ASSERT_TRUE(waitUntil([&] { return clickTreeRow(notes); }));
+
+    // The disk refuses to grow the file for a moment, so what the user types stays unsaved.
+    struct rlimit saved;
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 8;
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    QTest::mouseClick(blocks()->textView()->viewport(), Qt::LeftButton, {}, QPoint(60, 15));
+    QTest::keyClick(blocks()->textView(), Qt::Key_End);
+    type(blocks()->textView(), QStringLiteral(" draft"));
+    const bool refused = waitUntil([&] { return !ws().lastSaveError().isEmpty(); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    ASSERT_TRUE(refused);
+    ASSERT_EQ(readFile(notes), "my notes\n");
+
+    QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    auto* chat = window->slot(ContentView::Slot::Assistant)->findChild<AgentChatView*>();
+    ASSERT_NE(chat, nullptr);
+    QTest::keyClicks(chat->promptField(), QStringLiteral("please edit my notes"));
+    QTest::keyClick(chat->promptField(), Qt::Key_Return);
+    AgentProcessBridge* bridge = window->agentBridge();
+    ASSERT_TRUE(waitUntil([&] { return bridge->messages().size() >= 2 && !bridge->isProcessing(); }, 20000));
+    // Asked, not overwritten: the scripted answer puts the decision off, and both versions live.
+    ASSERT_TRUE(waitUntil([&] { return !prompts->alerts().isEmpty(); }));
+    settle(300);
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(ws().currentFileContent(), "my notes draft\n");
     EXPECT_EQ(readFile(notes), "changed by the agent\n");
 }
 
