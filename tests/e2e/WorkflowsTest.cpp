@@ -29,8 +29,6 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -155,17 +153,27 @@ TEST_F(EndToEndTest, ConnectSyncAndResolveAConflictWithTheRemote)
     KeychainManager::setStore(nullptr);
 }
 
-TEST_F(EndToEndTest, TheAssistantsEditReloadsTheOpenDocument)
+class AssistantEndToEndTest : public EndToEndTest
+{
+protected:
+    // Starts the window with an agent that rewrites notes.md, on the document's folder, with the
+    // document open.
+    void startWithEditingAgentOn(const QString& document)
+    {
+        const QString agent = QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh");
+        UserDefaults::standard().setString(
+            QStringLiteral("agentEngineRaw"), SupportedAgentEngine::customCLI(agent).storedValue());
+        UserDefaults::standard().setString(QStringLiteral("agentCustomBinaryPath"), agent);
+        start();
+        openFolderByKeys(this, *prompts, window.get(), tree.path());
+        ASSERT_TRUE(waitUntil([&] { return clickTreeRow(document); }));
+    }
+};
+
+TEST_F(AssistantEndToEndTest, TheAssistantsEditReloadsTheOpenDocument)
 {
     const QString notes = tree.write("notes.md", "my notes\n");
-    UserDefaults::standard().setString(QStringLiteral("agentEngineRaw"),
-        SupportedAgentEngine::customCLI(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh"))
-            .storedValue());
-    UserDefaults::standard().setString(
-        QStringLiteral("agentCustomBinaryPath"), QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh");
-    start();
-    openFolderByKeys(this, *prompts, window.get(), tree.path());
-    ASSERT_TRUE(waitUntil([&] { return clickTreeRow(notes); }));
+    startWithEditingAgentOn(notes);
 
     QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
     settle();
@@ -182,32 +190,19 @@ TEST_F(EndToEndTest, TheAssistantsEditReloadsTheOpenDocument)
     EXPECT_EQ(readFile(notes), "changed by the agent\n");
 }
 
-TEST_F(EndToEndTest, TheAssistantAsksBeforeReplacingTextThatIsNotOnDisk)
+TEST_F(AssistantEndToEndTest, TheAssistantAsksBeforeReplacingTextThatIsNotOnDisk)
 {
     const QString notes = tree.write("notes.md", "my notes\n");
-    UserDefaults::standard().setString(QStringLiteral("agentEngineRaw"),
-        SupportedAgentEngine::customCLI(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh"))
-            .storedValue());
-    UserDefaults::standard().setString(
-        QStringLiteral("agentCustomBinaryPath"), QUILLON_TEST_SCRIPTS_DIR "/fake-agent-edit.sh");
-    start();
-    openFolderByKeys(this, *prompts, window.get(), tree.path());
-    ASSERT_TRUE(waitUntil([&] { return clickTreeRow(notes); }));
+    startWithEditingAgentOn(notes);
 
     // The disk refuses to grow the file for a moment, so what the user types stays unsaved.
-    struct rlimit saved;
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 8;
-    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    QTest::mouseClick(blocks()->textView()->viewport(), Qt::LeftButton, {}, QPoint(60, 15));
-    QTest::keyClick(blocks()->textView(), Qt::Key_End);
-    type(blocks()->textView(), QStringLiteral(" draft"));
-    const bool refused = waitUntil([&] { return !ws().lastSaveError().isEmpty(); });
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
-    ASSERT_TRUE(refused);
+    {
+        const FileSizeLimit limit(8);
+        QTest::mouseClick(blocks()->textView()->viewport(), Qt::LeftButton, {}, QPoint(60, 15));
+        QTest::keyClick(blocks()->textView(), Qt::Key_End);
+        type(blocks()->textView(), QStringLiteral(" draft"));
+        ASSERT_TRUE(waitUntil([&] { return !ws().lastSaveError().isEmpty(); }));
+    }
     ASSERT_EQ(readFile(notes), "my notes\n");
 
     QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);

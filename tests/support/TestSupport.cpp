@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace quillon::test {
 
 void clearSettings()
@@ -33,6 +36,25 @@ void reloadStandardDefaults()
         defaults.remove(key);
     for (const QString& key : onDisk.keys())
         defaults.setJson(key, onDisk.jsonValue(key));
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes)
+{
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_savedCurrent = limit.rlim_cur;
+    m_savedHandler = ::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_savedCurrent;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, m_savedHandler);
 }
 
 TempTree::TempTree()

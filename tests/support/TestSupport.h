@@ -36,6 +36,21 @@ ScriptedUserPrompts& resetSharedState();
 // Makes the standard settings what a restarted program would read: exactly what is on disk.
 void reloadStandardDefaults();
 
+// While it lives, files of this process may not grow past `bytes` (a write then fails with
+// "File too large", even for root) and the signal that would end the process is ignored.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long m_savedCurrent = 0;
+    void (*m_savedHandler)(int) = nullptr;
+};
+
 // Runs the Qt event loop until the predicate holds or the time-out passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 

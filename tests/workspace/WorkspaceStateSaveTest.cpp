@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QUuid>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace quillon::test {
 namespace {
@@ -267,15 +265,8 @@ TEST_F(WorkspaceStateSaveTest, AFailedWriteSaysWhyAndStaysWithItsDocument)
     state->openFile(failing);
     {
         // Files may not grow past 8 bytes for a moment: the write fails even for root.
-        struct rlimit saved;
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        struct rlimit small = saved;
-        small.rlim_cur = 8;
-        const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &small);
+        const test::FileSizeLimit limit(8);
         userTypes("longer than eight bytes\n");
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, previous);
     }
     const QString expected = "“big.md” was not saved: Could not write \"big.md\": File too large";
     EXPECT_EQ(state->lastSaveError(), expected);
