@@ -106,11 +106,20 @@ public:
         if (!sessionBusReachable())
             return result;
         const QByteArray s = service.toUtf8();
-        GError* error = nullptr;
-        GList* items = secret_password_search_sync(
-            schema(), SECRET_SEARCH_ALL, nullptr, &error, "service", s.constData(), nullptr);
-        if (error)
+        // A search fails as a whole when an item it found is deleted before it is read (another
+        // program, or another of our windows, removing a token at that moment): search again
+        // rather than answer "nothing stored".
+        GList* items = nullptr;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            GError* error = nullptr;
+            items = secret_password_search_sync(
+                schema(), SECRET_SEARCH_ALL, nullptr, &error, "service", s.constData(), nullptr);
+            if (!error)
+                break;
             g_error_free(error);
+            g_list_free_full(items, g_object_unref);
+            items = nullptr;
+        }
         for (GList* it = items; it; it = it->next) {
             GHashTable* attributes
                 = secret_retrievable_get_attributes(static_cast<SecretRetrievable*>(it->data));
