@@ -12,12 +12,12 @@
 #include "platform/UserPrompts.h"
 #include "ui/AppColors.h"
 #include "ui/Divider.h"
+#include "ui/SidePanelLayout.h"
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -109,12 +109,8 @@ void ContentView::buildLayout()
     m_slots.insert(Slot::SidebarFooter, footer);
 
     auto* detail = new QWidget(m_columns);
-    auto* detailLayout = new QHBoxLayout(detail);
-    detailLayout->setContentsMargins(0, 0, 0, 0);
-    detailLayout->setSpacing(0);
     m_editorColumn = new QStackedWidget(detail);
     m_editorColumn->setAutoFillBackground(true);
-    detailLayout->addWidget(m_editorColumn, 1);
 
     m_startPage = new StartPage(m_editorColumn);
     m_editorColumn->addWidget(m_startPage);
@@ -142,10 +138,17 @@ void ContentView::buildLayout()
 
     m_assistantDivider
         = new WidthResizableDivider(kAssistantMinWidth, kAssistantMaxWidth, true, detail);
-    detailLayout->addWidget(m_assistantDivider);
     QWidget* assistant = makeSlot(detail, "assistantSlot");
-    detailLayout->addWidget(assistant);
+    assistant->setMinimumWidth(int(kAssistantMinWidth));
     m_slots.insert(Slot::Assistant, assistant);
+    // In a narrow window the panel gives up width before the editors do; a drag starts from the
+    // width the panel shows.
+    m_detailLayout = new SidePanelLayout(m_editorColumn, m_assistantDivider, assistant, detail);
+    connect(
+        m_detailLayout, &SidePanelLayout::panelWidthChanged, m_assistantDivider, [this](int width) {
+            if (width > 0)
+                m_assistantDivider->setPanelWidth(width);
+        });
     connect(m_assistantDivider, &WidthResizableDivider::widthRequested, this,
         [this](double width) { m_workspace->setAgentChatWidth(width); });
 
@@ -297,12 +300,9 @@ void ContentView::updateDetail()
 void ContentView::updateAssistant()
 {
     const bool open = m_workspace->isAgentChatOpen();
-    const double width = m_workspace->agentChatWidth();
-    m_assistantDivider->setPanelWidth(width);
+    m_detailLayout->setWantedPanelWidth(qRound(m_workspace->agentChatWidth()));
     m_assistantDivider->setVisible(open);
-    QWidget* panel = slot(Slot::Assistant);
-    panel->setFixedWidth(int(width));
-    panel->setVisible(open);
+    slot(Slot::Assistant)->setVisible(open);
 }
 
 void ContentView::placeFindBar()

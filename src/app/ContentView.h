@@ -18,6 +18,7 @@ class AgentProcessBridge;
 class CommandBus;
 class DocumentAnalyzer;
 class EditorArea;
+class SidePanelLayout;
 class StartPage;
 class TopBar;
 class UserPrompts;
@@ -46,7 +47,8 @@ class WorkspaceState;
 //                          footer; the git sync widget goes in it), StatusBar (under the editor
 //                          area), FindBar (the overlay at the editors' top right, shown only while
 //                          isLocalSearchVisible and a tab is active), Assistant (the panel, shown
-//                          while isAgentChatOpen, as wide as agentChatWidth)
+//                          while isAgentChatOpen, as wide as agentChatWidth where the window has
+//                          room beside the editors' minimum width, never narrower than 260)
 //   isDarkMode(), darkModeChanged(bool)   the window's appearance; also applied as the palette
 //   fontSize(), fontSizeChanged(double)   the editors' font size (WorkspaceState::editorFontSize)
 //   analyzer()             DocumentAnalyzer: tokenCount(), tokenCountChanged, wordCount(text),
@@ -161,6 +163,7 @@ private:
     QWidget* m_editorPage = nullptr;
     EditorArea* m_editorArea = nullptr;
     WidthResizableDivider* m_assistantDivider = nullptr;
+    SidePanelLayout* m_detailLayout = nullptr;
     QHash<Slot, QWidget*> m_slots;
     QPointer<QWidget> m_focusBeforeFind; // where the keys go back to when the find bar closes
 
