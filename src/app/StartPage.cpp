@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
@@ -35,6 +36,23 @@ QPixmap renderSvg(const QString& path, int size, qreal dpr)
     out.setDevicePixelRatio(dpr);
     return out;
 }
+// Centred text on one line where the column has room for it, wrapped onto more lines where it
+// has not.
+class WrappingLabel : public QLabel
+{
+public:
+    WrappingLabel(const QString& text, QWidget* parent)
+        : QLabel(text, parent)
+    {
+        setWordWrap(true);
+    }
+    QSize sizeHint() const override
+    {
+        const int oneLine = fontMetrics().horizontalAdvance(text()) + 2 * margin() + 2;
+        const int width = qMin(oneLine, maximumWidth());
+        return QSize(width, heightForWidth(width));
+    }
+};
 } // namespace
 
 StartPage::StartPage(QWidget* parent)
@@ -46,7 +64,8 @@ StartPage::StartPage(QWidget* parent)
     auto* content = new QWidget(this);
     content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 30, 20, 40);
+    // No side margins: in a narrow column the cards give up width rather than being cut.
+    column->setContentsMargins(0, 30, 0, 40);
     column->setSpacing(32);
     column->setAlignment(Qt::AlignHCenter);
 
@@ -59,18 +78,17 @@ StartPage::StartPage(QWidget* parent)
     groupA->addWidget(m_mascot, 0, Qt::AlignHCenter);
 
     // Copy as written, spelling included.
-    m_greeting = new QLabel(QStringLiteral("Hi there, my lovly human!"), content);
+    m_greeting = new WrappingLabel(QStringLiteral("Hi there, my lovly human!"), content);
     QFont greetingFont = font();
     greetingFont.setPixelSize(22);
     greetingFont.setBold(true);
     m_greeting->setFont(greetingFont);
     m_greeting->setAlignment(Qt::AlignCenter);
     groupA->addWidget(m_greeting, 0, Qt::AlignHCenter);
-    m_subtitle = new QLabel(
+    m_subtitle = new WrappingLabel(
         QStringLiteral("Open a Git repository, folder, or file to get started"), content);
-    m_subtitle->setWordWrap(true);
     m_subtitle->setAlignment(Qt::AlignCenter);
-    m_subtitle->setFixedWidth(400);
+    m_subtitle->setMaximumWidth(400);
     groupA->addWidget(m_subtitle, 0, Qt::AlignHCenter);
     groupA->addSpacing(8);
 
@@ -92,7 +110,6 @@ StartPage::StartPage(QWidget* parent)
     for (const Action& action : actions) {
         auto* button
             = new StartPageActionButton(action.icon, action.title, action.subtitle, content);
-        button->setMinimumWidth(440);
         connect(button, &StartPageActionButton::clicked, this, action.signal);
         groupA->addWidget(button, 0, Qt::AlignHCenter);
         m_actions.append(button);
@@ -100,7 +117,8 @@ StartPage::StartPage(QWidget* parent)
     column->addLayout(groupA);
 
     m_foldersSection = new QWidget(content);
-    m_foldersSection->setFixedWidth(440);
+    m_foldersSection->setMaximumWidth(440);
+    m_foldersSection->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* section = new QVBoxLayout(m_foldersSection);
     section->setContentsMargins(0, 4, 0, 0);
     section->setSpacing(10);
@@ -195,6 +213,14 @@ bool StartPage::showsMascotImage() const
 bool StartPage::showsWorkingFolders() const
 {
     return !m_foldersSection->isHidden();
+}
+
+QSize StartPage::minimumSizeHint() const
+{
+    // As narrow as the content allows, with room for the vertical scroll bar beside it.
+    const int content = widget() ? widget()->minimumSizeHint().width() : 0;
+    return QSize(content + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
+        QScrollArea::minimumSizeHint().height());
 }
 
 void StartPage::setDarkMode(bool dark)

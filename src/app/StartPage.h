@@ -26,6 +26,8 @@ public:
 
     explicit StartPage(QWidget* parent = nullptr);
 
+    QSize minimumSizeHint() const override;
+
     void setDarkMode(bool dark);
     void setRecents(const QList<RecentEntity>& recents);
     // Draws a new mascot among "ghost-1", "ghost-2" and "ghost-3" and shows it.

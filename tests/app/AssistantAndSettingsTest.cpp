@@ -6,6 +6,8 @@
 #include "settings/SettingsView.h"
 
 #include "app/EditorArea.h"
+#include "app/StartPage.h"
+#include "app/StartPageButtons.h"
 #include "app/TopBar.h"
 #include "ui/Divider.h"
 #include "ui/TabButton.h"
@@ -75,6 +77,13 @@ protected:
         EXPECT_LE(span(chat).second, window->width());
         EXPECT_LE(span(chat->promptField()).second, window->width());
         EXPECT_GE(chat->width(), chat->minimumSizeHint().width());
+        if (window->isShowingStartPage()) {
+            StartPage* page = window->startPage();
+            EXPECT_LE(span(page).second, span(divider).first);
+            EXPECT_LE(page->widget()->width(), page->viewport()->width());
+            for (QWidget* button : page->actionButtons())
+                EXPECT_LE(span(button).second, span(page->viewport()).second);
+        }
     }
 };
 
@@ -141,11 +150,13 @@ TEST_F(AssistantAndSettingsTest, TheOpenAssistantFitsBesideTheEditorsAtEveryWind
     }
     // Only what is shown was narrowed: a wide window gives the panel its width back.
     EXPECT_EQ(ws().agentChatWidth(), ContentView::kAssistantMaxWidth);
-    const int narrow = panel()->width();
-    // A drag in the narrow window starts from the width the panel shows.
+    // A drag in a narrowed window starts from the width the panel shows.
+    resizeWindow(950);
+    const int narrowed = panel()->width();
+    ASSERT_LT(narrowed, int(ContentView::kAssistantMaxWidth));
     dragDivider(20);
-    EXPECT_EQ(ws().agentChatWidth(), narrow - 20);
-    EXPECT_EQ(panel()->width(), narrow - 20);
+    EXPECT_EQ(ws().agentChatWidth(), narrowed - 20);
+    EXPECT_EQ(panel()->width(), narrowed - 20);
     dragDivider(-2000);
     expectColumnsFit();
     resizeWindow(1400);
