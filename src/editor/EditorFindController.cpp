@@ -38,7 +38,7 @@ void reveal(QTextEdit& view, const TextRange& match)
 EditorFindController::EditorFindController(
     QTextEdit& view, WorkspaceState& workspace, QObject* parent)
     : QObject(parent)
-    , m_view(view)
+    , m_view(&view)
     , m_workspace(workspace)
 {
     connect(&workspace, &WorkspaceState::isLocalSearchVisibleChanged, this,
@@ -59,11 +59,11 @@ void EditorFindController::refresh()
 {
     if (!m_workspace.isLocalSearchVisible() || m_workspace.localSearchQuery().isEmpty()) {
         m_matches.clear();
-        FindHighlights::clear(m_view);
+        FindHighlights::clear(*m_view);
         return;
     }
     const int active = m_workspace.currentLocalMatchIndex();
-    m_matches = FindHighlights::apply(m_view, m_view.document()->toRawText(),
+    m_matches = FindHighlights::apply(*m_view, m_view->document()->toRawText(),
         m_workspace.localSearchQuery(), active, m_isDarkMode);
     FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
 }
@@ -74,7 +74,7 @@ void EditorFindController::refreshAndReveal()
     const int count = int(m_matches.size());
     if (count > 0) {
         const int active = m_workspace.currentLocalMatchIndex();
-        reveal(m_view, m_matches.at(qMin(count - 1, qMax(0, active))));
+        reveal(*m_view, m_matches.at(qMin(count - 1, qMax(0, active))));
     }
 }
 

@@ -21,6 +21,8 @@ public:
     EditorFindController(QTextEdit& view, WorkspaceState& workspace, QObject* parent = nullptr);
 
     void setDarkMode(bool dark);
+    // Paints into `view` from now on (the matches left in the previous one stay where they are).
+    void setView(QTextEdit& view) { m_view = &view; }
     // Re-searches the view's text and repaints the matches; call after the text changed. Only a
     // change of the find bar's own properties scrolls to the active match.
     void refresh();
@@ -29,7 +31,7 @@ public:
 private:
     void refreshAndReveal();
 
-    QTextEdit& m_view;
+    QTextEdit* m_view;
     WorkspaceState& m_workspace;
     bool m_isDarkMode = false;
     QList<TextRange> m_matches;

@@ -18,10 +18,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
+#include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
@@ -63,58 +63,18 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     , m_workspace(workspace)
     , m_fontSize(workspace.editorFontSize())
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new MarkdownTextView(this);
-    m_view->setObjectName(QStringLiteral("blockEditorTextView"));
-    m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    layout->addWidget(m_view);
-
-    QTextDocument* document = m_view->document();
-    document->setUndoRedoEnabled(false);
-    document->setDocumentMargin(0);
-    m_projected = std::make_unique<ProjectedDocument>(*document);
+    m_stack = new QStackedLayout(this);
+    m_stack->setContentsMargins(0, 0, 0, 0);
     m_tableRenderer = new TableAttachmentCell(this);
-    document->documentLayout()->registerHandler(
-        ProjectedDocument::kTableObjectType, m_tableRenderer);
-    m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
-        *m_tableRenderer,
-        [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
-            return applyTableAttachment(index, expected, std::move(replacement));
-        });
     m_fullCompareTimer.setSingleShot(true);
     m_fullCompareTimer.setInterval(600);
     connect(&m_fullCompareTimer, &QTimer::timeout, this, &UnifiedBlockEditor::refreshEverything);
     m_backgroundTimer.setSingleShot(true);
     m_backgroundTimer.setInterval(0);
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
-    m_caretLine = std::make_unique<CaretLineTracker>();
-    m_view->viewport()->installEventFilter(this);
-    m_view->installEventFilter(this);
+    swapShown(*newTab());
     m_find = std::make_unique<EditorFindController>(*m_view, workspace);
 
-    m_view->onEditingKey
-        = [this](MarkdownTextView::EditingKey key) { return handleEditingKey(key); };
-    m_view->onToggleInlineStyle
-        = [this](MarkdownLineEditing::InlineStyle style) { toggleInlineStyle(style); };
-    m_view->onClickTable
-        = [this](const QPoint& point) { return m_tableEditor->handleClick(point); };
-    m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
-    m_view->onUndo = [this] { undo(); };
-    m_view->onRedo = [this] { redo(); };
-    m_view->onInputHandled = [this] {
-        if (!m_isProgrammatic)
-            noteCaretLine(-1);
-        flushPendingWork();
-    };
-    m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
-    m_view->paintUnderText
-        = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
-
-    connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
-    connect(m_view, &QTextEdit::cursorPositionChanged, this,
-        &UnifiedBlockEditor::onCursorPositionChanged);
     // Our own edits come back as edits the text already holds; another view's edits are applied
     // where they land; a replaced text is reloaded.
     DocumentSession& session = workspace.documentSession();
@@ -125,11 +85,12 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     // belong to the old one.
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
+    connect(
+        &workspace, &WorkspaceState::openTabsChanged, this, &UnifiedBlockEditor::forgetClosedTabs);
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file.
     connect(&workspace, &WorkspaceState::documentErrorChanged, this,
         [this] { m_view->setReadOnly(!m_workspace.documentError().isEmpty()); });
-    m_view->setReadOnly(!workspace.documentError().isEmpty());
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
     connect(
@@ -146,17 +107,26 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
+    while (!m_parked.empty()) {
+        discard(std::move(m_parked.back()));
+        m_parked.pop_back();
+    }
+}
+
+void UnifiedBlockEditor::applyPalette(MarkdownTextView& view, bool dark)
+{
+    QPalette palette = view.palette();
+    const QColor text = MarkdownHighlighter::palette(dark).textColor;
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, dark ? QColor::fromRgbF(0.11, 0.11, 0.12) : QColor(Qt::white));
+    view.setPalette(palette);
+    view.setStyleSheet(QString());
 }
 
 void UnifiedBlockEditor::setDarkMode(bool dark)
 {
     m_isDarkMode = dark;
-    QPalette palette = m_view->palette();
-    const QColor text = MarkdownHighlighter::palette(dark).textColor;
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Base, dark ? QColor::fromRgbF(0.11, 0.11, 0.12) : QColor(Qt::white));
-    m_view->setPalette(palette);
-    m_view->setStyleSheet(QString());
+    applyPalette(*m_view, dark);
     m_find->setDarkMode(dark);
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     restyleForAppearance();
@@ -209,12 +179,15 @@ void UnifiedBlockEditor::onWorkspaceContentChanged()
     if (!otherDocument
         && !MarkdownTextViewSupport::needsHighlight(text, m_isDarkMode, m_fontSize, true, m_styled))
         return;
-    // Replaced from outside (another document, a reload): an open cell belongs to the old text,
-    // and so does the history.
+    if (otherDocument) {
+        showOtherTab(text);
+        return;
+    }
+    // Replaced from outside (a reload): an open cell belongs to the old text, and so does the
+    // history.
     m_tableEditor->teardown();
     m_undo.clear();
-    m_shownDocument = m_workspace.activeTabURL();
-    reload(text, otherDocument ? 0 : caretMarkdownOffset());
+    reload(text, caretMarkdownOffset());
 }
 
 void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret)

@@ -14,6 +14,9 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
+
+class QStackedLayout;
 
 namespace quillon {
 
@@ -30,7 +33,8 @@ struct TextEdit;
 //
 // It shows WorkspaceState::currentFileContent and reports the document's Markdown to the
 // workspace's DocumentSession on every user edit (never on loading or restyling). Its undo
-// history holds Markdown-level replacements; replacing the text from outside clears it.
+// history holds Markdown-level replacements; replacing the text from outside clears it. Each open
+// tab keeps its own view, styling, caret and history while another tab is shown.
 class UnifiedBlockEditor : public QWidget
 {
     Q_OBJECT
@@ -77,6 +81,37 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // An open tab's view as it was last shown, with everything that belongs to its text.
+    struct ParkedTab
+    {
+        ParkedTab();
+        ~ParkedTab();
+        QString url;
+        MarkdownTextView* view = nullptr;
+        std::unique_ptr<ProjectedDocument> projected;
+        std::unique_ptr<TableEditingController> tableEditor;
+        std::unique_ptr<CaretLineTracker> caretLine;
+        MarkdownTextViewSupport::HighlightState styled;
+        MarkdownUndoStack undo;
+        int backgroundBlock = -1;
+        bool fullComparePending = false;
+        qsizetype revealCaret = -1;
+        bool revealFocused = false;
+        qsizetype caretStorage = 0;
+    };
+    // A new view, its document set up and connected to this editor, holding no text yet.
+    std::unique_ptr<ParkedTab> newTab();
+    static void applyPalette(MarkdownTextView& view, bool dark);
+    // Exchanges the shown tab's view and state with `tab`'s.
+    void swapShown(ParkedTab& tab);
+    // Shows the active tab: its parked view when that still holds its text in this appearance,
+    // else a fresh view loaded with `text`. The tab shown so far is parked while it is open.
+    void showOtherTab(const QString& text);
+    std::unique_ptr<ParkedTab> takeParked(const QString& url);
+    void park(std::unique_ptr<ParkedTab> tab);
+    void discard(std::unique_ptr<ParkedTab> tab);
+    void forgetClosedTabs();
+
     void onWorkspaceContentChanged();
     // Applies an edit another view made, reloading only where it cannot be applied in place.
     void followEdit(const TextEdit& edit);
@@ -133,6 +168,7 @@ private:
     bool mayRestyleFarAway(const MarkdownReplacement& change) const;
 
     WorkspaceState& m_workspace;
+    QStackedLayout* m_stack = nullptr;
     MarkdownTextView* m_view = nullptr;
     std::unique_ptr<ProjectedDocument> m_projected;
     TableAttachmentCell* m_tableRenderer = nullptr;
@@ -181,6 +217,10 @@ private:
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;
     bool m_flushQueued = false;
+    // Other open tabs, most recently shown last: coming back to one costs no reload, restyle
+    // or layout, and finds its caret, scroll position and history as they were.
+    std::vector<std::unique_ptr<ParkedTab>> m_parked;
+    static constexpr size_t kParkedTabs = 4;
 };
 
 } // namespace quillon
