@@ -186,6 +186,7 @@ void DecorationPainter::paint(
                         break;
                     last = last.next();
                 }
+                layout->blockBoundingRect(last); // places the run's last paragraph
                 QRectF lines = linesRect(block).united(linesRect(last));
                 if (lines.bottom() + 10 >= exposed.top() && lines.top() - 10 <= exposed.bottom())
                     drawCodeBox(painter, lines, *decorations->codeBlock, options);

@@ -4,11 +4,14 @@
 
 #include <QBasicTimer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVariantAnimation>
 
 #include <functional>
 
 namespace quillon {
+
+class BlockDocumentLayout;
 
 // The block editor's text view. It routes the editing keys, the bold and italic shortcuts, undo
 // and redo, and clicks to callbacks that the editor installs; it pastes plain text only, copies
@@ -20,6 +23,8 @@ public:
     enum class EditingKey { Return, Backspace, Tab, Backtab };
 
     explicit MarkdownTextView(QWidget* parent = nullptr);
+
+    BlockDocumentLayout& blockLayout() const { return *m_layout; }
 
     // Marks [from, to) with a short highlight that fades, so that the eye finds a line the view
     // jumped to (also when it was on screen already).
@@ -56,8 +61,12 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static constexpr int kSettleDelay = 400; // ms after the last input
+    static constexpr int kSettleBudgetMs = 4; // per step, so that a key waits no longer
+
     bool handleKey(QKeyEvent* event);
     void inputHandled();
     // The caret is painted here rather than by the text layout, which would size it from the
@@ -65,6 +74,31 @@ private:
     QRect caretRect() const;
     void restartCaretBlink();
     void updateFindIndicator();
+    // The start of the text line at the top of the view, kept across a change of width.
+    void noteTopLine();
+    void restoreTopLine();
+    // Lays out paragraphs that stand with estimated heights while the user is idle, keeping
+    // the text in view where it is.
+    void settleStep();
+    // Keeps the text in view still when a paragraph above it changes height.
+    void shiftBy(qreal delta);
+    // Repaints the paragraphs the old and the new selection span: a selected paragraph break
+    // is drawn beyond the text, where the text control does not repaint.
+    void repaintSelection();
+
+    BlockDocumentLayout* m_layout = nullptr;
+    struct TopLine
+    {
+        int position = -1;
+        qreal offset = 0; // of the view's top below the line's top
+    };
+    TopLine m_topLine;
+    bool m_keepingTopLine = false;
+    bool m_painting = false;
+    bool m_arranging = false; // laying out what a new scroll position shows
+    qreal m_pendingShift = 0; // of the scroll position, not yet applied
+    QTimer m_settleTimer;
+    QPair<int, int> m_paintedSelection { -1, -1 }; // first and last paragraph
 
     QBasicTimer m_caretBlink;
     bool m_caretOn = false;

@@ -1,0 +1,567 @@
+#include "editor/BlockDocumentLayout.h"
+
+#include "editor/FlagScope.h"
+
+#include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+// Paragraphs an edit may touch and still be laid out at once; a wider change is laid out as it
+// comes into view.
+constexpr int kEagerBlocks = 24;
+// Beyond every coordinate the view can show.
+constexpr qreal kFar = 1e9;
+// How far around a paragraph asked for alone its neighbours are laid out: more than a screen.
+constexpr double kAround = 1500;
+
+// Lengths as the text engine keeps them, in 64ths of a pixel, so that sums stay exact.
+double fx(double value)
+{
+    return std::round(value * 64.0) / 64.0;
+}
+
+Qt::Alignment visualAlignment(Qt::LayoutDirection direction, Qt::Alignment alignment)
+{
+    if (!(alignment & Qt::AlignHorizontal_Mask))
+        alignment |= Qt::AlignLeft;
+    if (!(alignment & Qt::AlignAbsolute) && (alignment & (Qt::AlignLeft | Qt::AlignRight))) {
+        if (direction == Qt::RightToLeft)
+            alignment ^= (Qt::AlignLeft | Qt::AlignRight);
+        alignment |= Qt::AlignAbsolute;
+    }
+    return alignment;
+}
+
+struct LineHeights
+{
+    double advance = 0; // to the next line
+    double bottom = 0; // of this line's box
+    double adjustment = 0; // raises the line within a fixed height
+};
+
+LineHeights lineHeights(const QTextBlockFormat& format, const QTextLine& line)
+{
+    LineHeights h;
+    const double raw = std::ceil(line.ascent() + line.descent() + line.leading());
+    h.advance = fx(format.lineHeight(raw, 1));
+    h.bottom = fx(format.lineHeight(line.height(), 1));
+    const int type = format.lineHeightType();
+    if (type == QTextBlockFormat::FixedHeight) {
+        const double fourFifths = std::trunc(h.advance * 64 * 4 / 5) / 64;
+        h.adjustment = fx(line.ascent() + qMax(line.leading(), qreal(0))) - fourFifths;
+    } else if (type == QTextBlockFormat::MinimumHeight) {
+        h.adjustment = fx(line.height()) - h.advance;
+    }
+    return h;
+}
+
+} // namespace
+
+BlockDocumentLayout::BlockDocumentLayout(QTextDocument* document)
+    : QAbstractTextDocumentLayout(document)
+{
+    // Connected before any view's handler, so that handlers that measure during the change see
+    // the paragraphs as they now are.
+    connect(document, &QTextDocument::contentsChange, this,
+        [this](int from, int, int added) { syncBlocks(from, added); });
+}
+
+BlockDocumentLayout::Frame BlockDocumentLayout::frameGeometry() const
+{
+    Frame frame;
+    const QSizeF page = document()->pageSize();
+    if (page.isNull())
+        return frame;
+    const QTextFrameFormat format = document()->rootFrame()->frameFormat();
+    const double border = fx(format.border());
+    const double padding = fx(format.padding());
+    const double width = fx(format.width().value(qMax<qreal>(0, page.width())));
+    const double left = fx(format.leftMargin());
+    const double right = fx(format.rightMargin());
+    frame.left = left + border + padding;
+    frame.contentWidth = width - 2 * (border + padding) - left - right;
+    frame.top = fx(format.topMargin()) + border + padding;
+    frame.bottom = fx(format.bottomMargin()) + border + padding;
+    frame.width = width;
+    frame.valid = true;
+    return frame;
+}
+
+std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
+{
+    const QTextDocument* doc = document();
+    const int n = doc->blockCount();
+    const int m = int(m_slots.size());
+    QTextBlock firstBlock = doc->findBlock(from);
+    if (!firstBlock.isValid())
+        firstBlock = doc->lastBlock();
+    int first = firstBlock.blockNumber();
+    const int end = qBound(firstBlock.position(), from + length, doc->characterCount() - 1);
+    QTextBlock lastBlock = doc->findBlock(end);
+    int last = lastBlock.isValid() ? qMax(first, lastBlock.blockNumber()) : n - 1;
+    // The paragraphs [first, lastOld] of the slots became [first, last].
+    int lastOld = last - (n - m);
+    if (m == 0 || lastOld < first - 1 || lastOld >= m) {
+        first = 0;
+        last = n - 1;
+        lastOld = m - 1;
+        firstBlock = doc->begin();
+    }
+    const int oldCount = lastOld - first + 1;
+    const int newCount = last - first + 1;
+    const int kept = qMin(oldCount, newCount);
+    const bool structural = oldCount != newCount;
+    if (newCount > oldCount)
+        m_slots.insert(m_slots.begin() + first + oldCount, size_t(newCount - oldCount), Slot {});
+    else if (newCount < oldCount)
+        m_slots.erase(m_slots.begin() + first + newCount, m_slots.begin() + first + oldCount);
+
+    QTextBlock block = firstBlock;
+    for (int i = first; i <= last && block.isValid(); ++i, block = block.next()) {
+        Slot& slot = m_slots[size_t(i)];
+        const bool fresh = i - first >= kept;
+        if (!fresh && !slot.estimated) {
+            slot.estimated = true;
+            ++m_estimated;
+        }
+        describe(slot, block, fresh);
+        block.clearLayout();
+    }
+    if (structural || m_tree.size() != m_slots.size() + 1) {
+        rebuildTree();
+        noteMoved(m_frame.top + prefix(first));
+    } else {
+        for (int i = first; i <= qMin(last + 1, n - 1); ++i)
+            setExtent(i);
+    }
+    return { first, last };
+}
+
+void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fresh) const
+{
+    const QTextBlockFormat format = block.blockFormat();
+    slot.topMargin = float(format.topMargin());
+    slot.bottomMargin = float(format.bottomMargin());
+    slot.sideMargins = float(format.leftMargin() + format.rightMargin()
+        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
+    if (!fresh)
+        return;
+    if (m_rawLineHeight <= 0 || document()->defaultFont() != m_metricsFont) {
+        m_metricsFont = document()->defaultFont();
+        const QFontMetricsF metrics(m_metricsFont);
+        m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
+        m_charWidth = metrics.averageCharWidth();
+    }
+    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, 1));
+    slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
+    slot.height = estimate(slot);
+    slot.estimated = true;
+}
+
+double BlockDocumentLayout::estimate(const Slot& slot) const
+{
+    const double available = qMax(1.0, m_frame.contentWidth - slot.sideMargins);
+    const double lines = qMax(1.0, std::ceil(slot.textWidth / available));
+    return fx(lines * slot.lineAdvance);
+}
+
+void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+{
+    Q_UNUSED(charsRemoved);
+    // Usually done already when the document reported the change; doing it again costs little.
+    auto [first, last] = syncBlocks(from, charsAdded);
+    const Frame frame = frameGeometry();
+    if (!(frame == m_frame)) {
+        // A new width or column: every paragraph is laid out again as it comes into view; until
+        // then its height is guessed from what its text measured.
+        m_frame = frame;
+        for (Slot& slot : m_slots) {
+            slot.height = estimate(slot);
+            slot.estimated = true;
+        }
+        QTextBlock block = document()->begin();
+        for (; block.isValid(); block = block.next())
+            block.clearLayout();
+        rebuildTree();
+        noteMoved(0);
+    }
+    if (!m_frame.valid) {
+        report();
+        return;
+    }
+    const double top = m_frame.top + prefix(first);
+    if (last - first < kEagerBlocks) {
+        QTextBlock block = document()->findBlockByNumber(first);
+        for (int i = first; i <= last && block.isValid(); ++i, block = block.next())
+            ensureLaidOut(block, i);
+    }
+    if (m_estimated > 0)
+        Q_EMIT estimatesLeft();
+    const int n = int(m_slots.size());
+    const double bottom = m_frame.top + prefix(qMin(last + 2, n));
+    if (m_movedFrom >= 0) {
+        Q_EMIT update(QRectF(0, qMin(top, m_movedFrom) - 4, kFar, kFar));
+        m_movedFrom = -1;
+    } else {
+        Q_EMIT update(QRectF(0, top - 4, kFar, bottom - top + 8));
+    }
+    report();
+}
+
+QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int index) const
+{
+    Slot& slot = m_slots[size_t(index)];
+    QTextLayout* layout = block.layout();
+    if (slot.estimated || layout->lineCount() == 0) {
+        const double before = slot.height;
+        slot.height = layoutBlock(block, slot);
+        if (slot.estimated) {
+            slot.estimated = false;
+            --m_estimated;
+        }
+        if (slot.height != before) {
+            const double top = m_frame.top + prefix(index);
+            const int next = qMin(index + 2, int(m_slots.size()));
+            const double oldEnd = m_frame.top + prefix(next);
+            setExtent(index);
+            if (index + 1 < int(m_slots.size()))
+                setExtent(index + 1);
+            noteMoved(top);
+            if (!m_settling) {
+                auto* self = const_cast<BlockDocumentLayout*>(this);
+                Q_EMIT self->heightChanged(top + slot.extent - (slot.height - before),
+                    m_frame.top + prefix(next) - oldEnd);
+            }
+        }
+    }
+    layout->setPosition(QPointF(m_frame.left, blockTop(index)));
+    return layout;
+}
+
+void BlockDocumentLayout::layoutAround(int index) const
+{
+    QTextBlock block = document()->findBlockByNumber(index);
+    QTextBlock above = block.previous();
+    for (int i = index - 1; i >= 0 && above.isValid(); --i, above = above.previous()) {
+        if (blockTop(index) - blockTop(i) > kAround)
+            break;
+        ensureLaidOut(above, i);
+    }
+    ensureLaidOut(block, index);
+    const double bottom = blockTop(index) + m_slots[size_t(index)].height + kAround;
+    QTextBlock below = block.next();
+    for (int i = index + 1; below.isValid() && blockTop(i) < bottom; ++i, below = below.next())
+        ensureLaidOut(below, i);
+}
+
+double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) const
+{
+    QTextLayout* layout = block.layout();
+    const QTextBlockFormat format = block.blockFormat();
+    const Qt::LayoutDirection direction = block.textDirection();
+    const QTextDocument* doc = document();
+
+    QTextOption option = doc->defaultTextOption();
+    option.setTextDirection(direction);
+    option.setTabs(format.tabPositions());
+    Qt::Alignment alignment = option.alignment();
+    if (format.hasProperty(QTextFormat::BlockAlignment))
+        alignment = format.alignment();
+    option.setAlignment(visualAlignment(direction, alignment));
+    if (format.nonBreakableLines() || doc->pageSize().width() < 0)
+        option.setWrapMode(QTextOption::ManualWrap);
+    layout->setTextOption(option);
+    const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
+
+    double extraMargin = 0;
+    if (option.flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
+        extraMargin = fx(QFontMetricsF(block.charFormat().font()).horizontalAdvance(QChar(0x21B5)));
+    qreal indentLevel = format.indent();
+    if (const auto* list = qobject_cast<QTextList*>(doc->objectForFormat(format)))
+        indentLevel += list->format().indent();
+    const double indent = fx(indentLevel * doc->indentWidth());
+    const bool rtl = direction == Qt::RightToLeft;
+    const double leftMargin = fx(format.leftMargin()) + (rtl ? extraMargin : indent);
+    const double rightMargin = fx(format.rightMargin()) + (rtl ? indent : extraMargin);
+    const double l = m_frame.left + leftMargin;
+    const double r = m_frame.left + m_frame.contentWidth - rightMargin;
+    const double textIndent = fx(format.textIndent());
+
+    slot.topMargin = float(format.topMargin());
+    slot.bottomMargin = float(format.bottomMargin());
+    slot.sideMargins = float(leftMargin + rightMargin + qMax(0.0, textIndent));
+
+    double y = 0;
+    double bottom = 0;
+    double textWidth = 0;
+    int lines = 0;
+    layout->beginLayout();
+    while (true) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        line.setLeadingIncluded(true);
+        double left = l;
+        double right = r;
+        if (lines == 0) {
+            if (rtl)
+                right -= textIndent;
+            else
+                left += textIndent;
+        }
+        line.setLineWidth(right - left);
+        // Something wider than the line (a table, a long word): broken anywhere, else overflowing.
+        if (fx(line.naturalTextWidth()) > right - left) {
+            line.setLineWidth(right - left);
+            if (fx(line.naturalTextWidth()) > right - left) {
+                if (wordOrAnywhere) {
+                    option.setWrapMode(QTextOption::WrapAnywhere);
+                    layout->setTextOption(option);
+                }
+                line.setLineWidth(qMax<qreal>(line.naturalTextWidth(), right - left));
+                if (wordOrAnywhere) {
+                    option.setWrapMode(QTextOption::WordWrap);
+                    layout->setTextOption(option);
+                }
+            }
+        }
+        const LineHeights heights = lineHeights(format, line);
+        line.setPosition(QPointF(left - m_frame.left, y - heights.adjustment));
+        bottom = y + heights.bottom;
+        y += heights.advance;
+        textWidth += line.naturalTextWidth();
+        ++lines;
+    }
+    y = qMax(y, bottom);
+    layout->endLayout();
+    slot.textWidth = float(textWidth);
+    slot.lineAdvance = float(lines > 0 ? y / lines : y);
+    return y;
+}
+
+double BlockDocumentLayout::gapAbove(int index) const
+{
+    if (index <= 0)
+        return 0;
+    return fx(qMax(m_slots[size_t(index)].topMargin, m_slots[size_t(index) - 1].bottomMargin));
+}
+
+void BlockDocumentLayout::setExtent(int index) const
+{
+    Slot& slot = m_slots[size_t(index)];
+    const double extent = gapAbove(index) + slot.height;
+    const double delta = extent - slot.extent;
+    if (delta == 0)
+        return;
+    slot.extent = extent;
+    const int n = int(m_slots.size());
+    for (int i = index + 1; i <= n; i += i & -i)
+        m_tree[size_t(i)] += delta;
+}
+
+void BlockDocumentLayout::rebuildTree() const
+{
+    const int n = int(m_slots.size());
+    m_tree.assign(size_t(n) + 1, 0.0);
+    m_estimated = 0;
+    for (int i = 1; i <= n; ++i) {
+        Slot& slot = m_slots[size_t(i) - 1];
+        slot.extent = gapAbove(i - 1) + slot.height;
+        m_estimated += slot.estimated ? 1 : 0;
+        m_tree[size_t(i)] += slot.extent;
+        const int parent = i + (i & -i);
+        if (parent <= n)
+            m_tree[size_t(parent)] += m_tree[size_t(i)];
+    }
+    m_settleFrom = 0;
+}
+
+double BlockDocumentLayout::prefix(int index) const
+{
+    double sum = 0;
+    for (int i = qMin(index, int(m_slots.size())); i > 0; i -= i & -i)
+        sum += m_tree[size_t(i)];
+    return sum;
+}
+
+int BlockDocumentLayout::slotAt(double y) const
+{
+    const int n = int(m_slots.size());
+    if (n == 0)
+        return 0;
+    int position = 0;
+    double rest = y;
+    int step = 1;
+    while (step * 2 <= n)
+        step *= 2;
+    for (; step > 0; step /= 2) {
+        const int next = position + step;
+        if (next <= n && m_tree[size_t(next)] <= rest) {
+            position = next;
+            rest -= m_tree[size_t(next)];
+        }
+    }
+    return qMin(position, n - 1);
+}
+
+int BlockDocumentLayout::blockAt(qreal y) const
+{
+    return slotAt(y - m_frame.top);
+}
+
+qreal BlockDocumentLayout::blockTop(int blockNumber) const
+{
+    if (blockNumber < 0 || blockNumber >= int(m_slots.size()))
+        return 0;
+    const Slot& slot = m_slots[size_t(blockNumber)];
+    return m_frame.top + prefix(blockNumber) + slot.extent - slot.height;
+}
+
+qreal BlockDocumentLayout::blockBottom(int blockNumber) const
+{
+    return m_frame.top + prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
+}
+
+double BlockDocumentLayout::totalHeight() const
+{
+    return m_frame.top + prefix(int(m_slots.size())) + m_frame.bottom;
+}
+
+QSizeF BlockDocumentLayout::documentSize() const
+{
+    if (!m_frame.valid)
+        return {};
+    return QSizeF(m_frame.width, totalHeight());
+}
+
+QRectF BlockDocumentLayout::frameBoundingRect(QTextFrame* frame) const
+{
+    if (!m_frame.valid || frame != document()->rootFrame())
+        return {};
+    return QRectF(0, 0, m_frame.width, totalHeight());
+}
+
+QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const
+{
+    if (!m_frame.valid || !block.isValid() || !block.isVisible())
+        return {};
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    const int index = block.blockNumber();
+    // A paragraph asked for alone is often about to be shown (the caret went there): its
+    // neighbours are laid out too, so that showing them does not move it.
+    if (m_slots[size_t(index)].estimated && m_painting == 0)
+        layoutAround(index);
+    const QTextLayout* layout = ensureLaidOut(block, index);
+    QRectF rect = layout->boundingRect();
+    rect.moveTopLeft(layout->position());
+    return rect;
+}
+
+QTextLayout* BlockDocumentLayout::placedLayout(const QTextBlock& block) const
+{
+    if (!m_frame.valid || !block.isValid())
+        return nullptr;
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    return ensureLaidOut(block, block.blockNumber());
+}
+
+void BlockDocumentLayout::layoutArea(const QRectF& rect)
+{
+    if (!m_frame.valid || m_slots.empty())
+        return;
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    int index = blockAt(rect.top());
+    QTextBlock block = document()->findBlockByNumber(index);
+    for (; block.isValid(); block = block.next(), ++index) {
+        if (m_frame.top + prefix(index) > rect.bottom())
+            break;
+        ensureLaidOut(block, index);
+    }
+}
+
+bool BlockDocumentLayout::settle(int budgetMs)
+{
+    if (!m_frame.valid || m_estimated <= 0)
+        return false;
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    QElapsedTimer clock;
+    clock.start();
+    const int n = int(m_slots.size());
+    int index = m_settleFrom < n ? m_settleFrom : 0;
+    QTextBlock block = document()->findBlockByNumber(index);
+    for (int seen = 0; seen < n && m_estimated > 0; ++seen) {
+        if (!block.isValid()) {
+            index = 0;
+            block = document()->begin();
+        }
+        Slot& slot = m_slots[size_t(index)];
+        if (slot.estimated) {
+            FlagScope settling(m_settling);
+            slot.height = layoutBlock(block, slot);
+            slot.estimated = false;
+            --m_estimated;
+            setExtent(index);
+            if (index + 1 < n)
+                setExtent(index + 1);
+            // Only the height is kept: the lines are made again when the paragraph is shown.
+            block.clearLayout();
+            if ((seen & 15) == 0 && clock.elapsed() >= budgetMs) {
+                ++index;
+                break;
+            }
+        }
+        block = block.next();
+        ++index;
+    }
+    m_settleFrom = index;
+    report();
+    return m_estimated > 0;
+}
+
+void BlockDocumentLayout::noteMoved(double fromY) const
+{
+    m_movedFrom = m_movedFrom < 0 ? fromY : qMin(m_movedFrom, fromY);
+    reportLater();
+}
+
+void BlockDocumentLayout::reportLater() const
+{
+    if (m_reportQueued)
+        return;
+    m_reportQueued = true;
+    auto* self = const_cast<BlockDocumentLayout*>(this);
+    QMetaObject::invokeMethod(
+        self, [self] { self->report(); }, Qt::QueuedConnection);
+}
+
+void BlockDocumentLayout::report()
+{
+    m_reportQueued = false;
+    if (m_movedFrom >= 0) {
+        Q_EMIT update(QRectF(0, m_movedFrom - 4, kFar, kFar));
+        m_movedFrom = -1;
+    }
+    const QSizeF size = documentSize();
+    if (size != m_reportedSize) {
+        m_reportedSize = size;
+        Q_EMIT documentSizeChanged(size);
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QFont>
+#include <QRectF>
+#include <QSizeF>
+
+#include <vector>
+
+class QTextLayout;
+
+namespace quillon {
+
+// The block editor's document layout: one column of paragraphs in the root frame.
+//
+// A paragraph is laid out only when it is drawn, hit or measured; the others stand with an
+// estimated height (from their text length and the column width) until then. The heights are
+// summed in a Fenwick tree, so an edit that changes one paragraph's height moves the later ones
+// in O(log n) without touching their text layouts, and one that keeps it moves nothing. A text
+// layout's position is set when its paragraph is handed out, so it may be stale until then.
+class BlockDocumentLayout : public QAbstractTextDocumentLayout
+{
+    Q_OBJECT
+public:
+    explicit BlockDocumentLayout(QTextDocument* document);
+
+    // While the view paints, a paragraph asked for alone is laid out without its neighbours:
+    // their new heights would move what is being painted.
+    class PaintScope
+    {
+    public:
+        explicit PaintScope(const BlockDocumentLayout& layout)
+            : m_layout(layout)
+        {
+            ++m_layout.m_painting;
+        }
+        ~PaintScope() { --m_layout.m_painting; }
+        PaintScope(const PaintScope&) = delete;
+        PaintScope& operator=(const PaintScope&) = delete;
+
+    private:
+        const BlockDocumentLayout& m_layout;
+    };
+
+    void draw(QPainter* painter, const PaintContext& context) override;
+    int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame* frame) const override;
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
+
+    // Lays out the paragraphs that reach `rect` (document coordinates), so that painting it
+    // finds every height final.
+    void layoutArea(const QRectF& rect);
+    // Lays out paragraphs that still stand with an estimate for about `budgetMs`, then frees
+    // their lines; true while some are left.
+    bool settle(int budgetMs);
+    bool hasEstimates() const { return m_estimated > 0; }
+    // The paragraph's text layout, laid out and placed (its neighbours are left as they are).
+    QTextLayout* placedLayout(const QTextBlock& block) const;
+    // Reports the size and the moved area now rather than once control is back in the loop.
+    void reportNow() { report(); }
+    // The paragraph whose slot (its lines and the gap above them) holds document height y.
+    int blockAt(qreal y) const;
+    // The top of a paragraph's lines in document coordinates, and the bottom of its slot.
+    qreal blockTop(int blockNumber) const;
+    qreal blockBottom(int blockNumber) const;
+
+Q_SIGNALS:
+    // Paragraphs were left with estimated heights.
+    void estimatesLeft();
+    // A paragraph's new height moved the text below `oldBottom` (where it ended) by `delta`.
+    void heightChanged(qreal oldBottom, qreal delta);
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+    void resizeInlineObject(
+        QTextInlineObject item, int posInDocument, const QTextFormat& format) override;
+
+private:
+    struct Slot
+    {
+        double height = 0; // of the lines, estimated or laid out
+        double extent = 0; // gap above plus height, as summed in the tree
+        float topMargin = 0;
+        float bottomMargin = 0;
+        float sideMargins = 0; // left and right margins and indents
+        float lineAdvance = 0; // for estimates
+        float textWidth = 0; // of the text on one line, for estimates
+        bool estimated = true;
+    };
+    struct Frame
+    {
+        double left = 0; // where lines start
+        double contentWidth = 0;
+        double top = 0;
+        double bottom = 0; // below the last paragraph
+        double width = 0;
+        bool valid = false;
+        bool operator==(const Frame&) const = default;
+    };
+
+    Frame frameGeometry() const;
+    // Brings the slots in line with the document's paragraphs after a change at
+    // [from, from + length); returns the first and last paragraph it touched.
+    std::pair<int, int> syncBlocks(int from, int length) const;
+    void describe(Slot& slot, const QTextBlock& block, bool keepHeight) const;
+    double estimate(const Slot& slot) const;
+    // Lays the paragraph out if its lines are missing or stale and places its text layout.
+    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
+    void layoutAround(int index) const;
+    double layoutBlock(const QTextBlock& block, Slot& slot) const;
+    void setExtent(int index) const;
+    double gapAbove(int index) const;
+    void rebuildTree() const;
+    double prefix(int index) const; // sum of the extents before `index`
+    int slotAt(double y) const; // y relative to the frame's top
+    double totalHeight() const;
+    QRectF clipColumn() const;
+    // Sizes and repaints caused by a query are reported once control is back in the loop.
+    void noteMoved(double fromY) const;
+    void reportLater() const;
+    void report();
+    void drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
+        QTextLayout* layout, const QRectF& clip) const;
+
+    mutable std::vector<Slot> m_slots;
+    mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based
+    mutable Frame m_frame;
+    mutable int m_estimated = 0;
+    mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
+    mutable bool m_reportQueued = false;
+    mutable bool m_settling = false;
+    mutable int m_painting = 0;
+    mutable int m_settleFrom = 0;
+    mutable QFont m_metricsFont; // the document's font the estimates below were taken from
+    mutable double m_rawLineHeight = 0;
+    mutable double m_charWidth = 0;
+    QSizeF m_reportedSize;
+};
+
+} // namespace quillon

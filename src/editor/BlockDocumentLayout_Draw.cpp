@@ -1,0 +1,197 @@
+#include "editor/BlockDocumentLayout.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+
+namespace quillon {
+
+namespace {
+
+// Beyond every coordinate the view can show.
+constexpr qreal kFar = 1e9;
+
+} // namespace
+
+int BlockDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const
+{
+    if (!m_frame.valid || m_slots.empty())
+        return accuracy == Qt::ExactHit ? -1 : 0;
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    // Laying the paragraph out may change its height, and so which paragraph holds the point.
+    int index = blockAt(point.y());
+    QTextBlock block = document()->findBlockByNumber(index);
+    QTextLayout* layout = ensureLaidOut(block, index);
+    for (int tries = 0; tries < 4; ++tries) {
+        const int again = blockAt(point.y());
+        if (again == index)
+            break;
+        index = again;
+        block = document()->findBlockByNumber(index);
+        layout = ensureLaidOut(block, index);
+    }
+    QRectF text = layout->boundingRect().translated(layout->position());
+    if (index > 0 && point.y() <= text.top()) {
+        // The end of the paragraph above wins a point on its last line's bottom edge.
+        const QTextBlock previous = block.previous();
+        QTextLayout* above = ensureLaidOut(previous, index - 1);
+        const QRectF aboveText = above->boundingRect().translated(above->position());
+        if (point.y() >= aboveText.top() && point.y() <= aboveText.bottom()) {
+            block = previous;
+            layout = above;
+            text = aboveText;
+        }
+    }
+    int position = block.position();
+    bool exact = false;
+    if (point.y() < text.top()) {
+        // Above the paragraph's lines: its start, as for the gap above it.
+    } else if (point.y() > text.bottom()) {
+        position += block.length();
+    } else {
+        const QPointF local = point - layout->position();
+        int offset = 0;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const QRectF box = line.naturalTextRect();
+            if (box.top() > local.y()) {
+                offset = qMin(offset, line.textStart());
+            } else if (box.bottom() <= local.y()) {
+                offset = qMax(offset, line.textStart() + line.textLength());
+            } else {
+                exact = box.left() <= local.x() && box.right() >= local.x();
+                offset = line.xToCursor(local.x(),
+                    accuracy == Qt::ExactHit ? QTextLine::CursorOnCharacter
+                                             : QTextLine::CursorBetweenCharacters);
+                break;
+            }
+        }
+        position += offset;
+    }
+    if (accuracy == Qt::ExactHit && !exact)
+        return -1;
+    int lastPosition = document()->rootFrame()->lastPosition();
+    if (!layout->preeditAreaText().isEmpty())
+        lastPosition += int(layout->preeditAreaText().size());
+    return qBound(0, position, lastPosition);
+}
+
+QRectF BlockDocumentLayout::clipColumn() const
+{
+    const QTextFrameFormat format = document()->rootFrame()->frameFormat();
+    return QRectF(0, 0, m_frame.width, totalHeight())
+        .adjusted(format.leftMargin(), 0, -format.rightMargin(), 0);
+}
+
+void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)
+{
+    if (!m_frame.valid || m_slots.empty())
+        return;
+    if (int(m_slots.size()) != document()->blockCount())
+        syncBlocks(0, document()->characterCount());
+    const QRectF& clip = context.clip;
+    const QBrush background = document()->rootFrame()->frameFormat().background();
+    if (background != Qt::NoBrush)
+        painter->fillRect(
+            clip.isValid() ? clip : frameBoundingRect(document()->rootFrame()), background);
+    const QRectF column = clipColumn();
+    const qreal top = clip.isValid() ? clip.top() : 0;
+    const qreal bottom = clip.isValid() ? clip.bottom() : kFar;
+    int index = blockAt(top);
+    QTextBlock block = document()->findBlockByNumber(index);
+    for (; block.isValid(); block = block.next(), ++index) {
+        if (m_frame.top + prefix(index) > bottom)
+            break;
+        QTextLayout* layout = ensureLaidOut(block, index);
+        drawBlock(painter, context, block, layout, column);
+    }
+}
+
+void BlockDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context,
+    const QTextBlock& block, QTextLayout* layout, const QRectF& column) const
+{
+    const QRectF rect = layout->boundingRect().translated(layout->position());
+    const QRectF& clip = context.clip;
+    if (!block.isVisible()
+        || (clip.isValid() && (rect.bottom() < clip.top() || rect.top() > clip.bottom())))
+        return;
+    const QTextBlockFormat format = block.blockFormat();
+    const QBrush background = format.background();
+    if (background != Qt::NoBrush) {
+        painter->save();
+        painter->setBrushOrigin(rect.topLeft());
+        painter->fillRect(rect, background);
+        painter->restore();
+    }
+
+    QList<QTextLayout::FormatRange> selections;
+    const int start = block.position();
+    const int length = block.length();
+    for (const Selection& selection : context.selections) {
+        const int from = selection.cursor.selectionStart() - start;
+        const int to = selection.cursor.selectionEnd() - start;
+        if (from < length && to > 0 && to > from) {
+            selections.append({ from, to - from, selection.format });
+        } else if (!selection.cursor.hasSelection()
+            && selection.format.hasProperty(QTextFormat::FullWidthSelection)
+            && block.contains(selection.cursor.position())) {
+            // A full-width selection marks the caret's whole line.
+            const QTextLine line = layout->lineForTextPosition(selection.cursor.position() - start);
+            QTextLayout::FormatRange range { line.textStart(), line.textLength(),
+                selection.format };
+            if (range.start + range.length == length - 1)
+                ++range.length;
+            selections.append(range);
+        }
+    }
+
+    const QPen pen = painter->pen();
+    painter->setPen(context.palette.color(QPalette::Text));
+    layout->draw(painter, QPointF(), selections, clip.isValid() ? (clip & column) : column);
+
+    int cursor = context.cursorPosition;
+    if ((cursor >= start && cursor < start + length)
+        || (cursor < -1 && !layout->preeditAreaText().isEmpty())) {
+        cursor = cursor < -1 ? layout->preeditAreaPosition() - (cursor + 2) : cursor - start;
+        bool ok = false;
+        int width = property("cursorWidth").toInt(&ok);
+        if (!ok)
+            width = 1;
+        layout->drawCursor(painter, QPointF(), cursor, width);
+    }
+
+    if (format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth)) {
+        const qreal width = format.lengthProperty(QTextFormat::BlockTrailingHorizontalRulerWidth)
+                                .value(rect.width());
+        painter->setPen(context.palette.color(QPalette::Dark));
+        const qreal y = length == 1 ? rect.top() + rect.height() / 2 : rect.bottom();
+        const qreal middle = rect.left() + rect.width() / 2;
+        painter->drawLine(QLineF(middle - width / 2, y, middle + width / 2, y));
+    }
+    painter->setPen(pen);
+}
+
+void BlockDocumentLayout::resizeInlineObject(
+    QTextInlineObject item, int posInDocument, const QTextFormat& format)
+{
+    const QTextCharFormat charFormat = format.toCharFormat();
+    QTextObjectInterface* handler = handlerForObject(charFormat.objectType());
+    if (!handler)
+        return;
+    const QSizeF size = handler->intrinsicSize(document(), posInDocument, format);
+    item.setWidth(size.width());
+    if (charFormat.verticalAlignment() == QTextCharFormat::AlignMiddle) {
+        const qreal halfX = QFontMetricsF(charFormat.font()).xHeight() / 2;
+        item.setAscent((size.height() + halfX) / 2);
+        item.setDescent((size.height() - halfX) / 2);
+    } else {
+        item.setDescent(0);
+        item.setAscent(size.height());
+    }
+}
+
+} // namespace quillon
