@@ -122,6 +122,23 @@ Qt::LayoutDirection paragraphDirection(QStringView text)
 
 } // namespace
 
+QTextBlockFormat BlockStylePresenter::sharedBlockFormat(const QTextBlockFormat& format)
+{
+    // Most paragraphs share a handful of formats: each paragraph holding a copy of its own would
+    // cost more than its text.
+    size_t key = 0;
+    const QMap<int, QVariant> properties = format.properties();
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+        key = qHashMulti(key, it.key(), it.value().toDouble());
+    auto it = m_blockFormats.find(key);
+    if (it != m_blockFormats.end() && *it == format)
+        return *it;
+    if (m_blockFormats.size() > 4096)
+        m_blockFormats.clear();
+    m_blockFormats.insert(key, format);
+    return format;
+}
+
 QTextCharFormat BlockStylePresenter::charFormat(const TextAttributes& a, size_t key)
 {
     auto it = m_formats.constFind(key);
@@ -257,6 +274,7 @@ int BlockStylePresenter::present(
         }
 
         style->blockFormat.setLayoutDirection(direction);
+        style->blockFormat = sharedBlockFormat(style->blockFormat);
 
         ++restyled;
         if (!old || old->blockFormat != style->blockFormat || old->blockFormatPending) {

@@ -40,12 +40,18 @@ public:
     // True when the last presentation left block formats to set.
     bool hasDeferredBlockFormats() const { return m_deferred; }
     // Forgets cached formats (after the appearance or size changed).
-    void clearCache() { m_formats.clear(); }
+    void clearCache()
+    {
+        m_formats.clear();
+        m_blockFormats.clear();
+    }
 
 private:
     QTextCharFormat charFormat(const TextAttributes& attributes, size_t key);
+    QTextBlockFormat sharedBlockFormat(const QTextBlockFormat& format);
 
     QHash<size_t, QTextCharFormat> m_formats;
+    QHash<size_t, QTextBlockFormat> m_blockFormats;
     bool m_deferred = false;
 };
 

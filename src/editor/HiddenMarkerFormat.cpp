@@ -37,12 +37,19 @@ qreal advanceOf(QChar c)
 
 QTextCharFormat HiddenMarkerFormat::formatFor(QChar c)
 {
+    // One shared format per character: a document holds tens of thousands of hidden runs, and a
+    // format built afresh for each would be a copy of its own.
+    static QHash<char16_t, QTextCharFormat> cache;
+    auto it = cache.constFind(c.unicode());
+    if (it != cache.constEnd())
+        return *it;
     QTextCharFormat format;
     QFont font = tinyFont();
     font.setLetterSpacing(QFont::AbsoluteSpacing, -advanceOf(c));
     format.setFont(font, QTextCharFormat::FontPropertiesAll);
     format.setForeground(QColor(Qt::transparent));
     format.setProperty(kHiddenProperty, true);
+    cache.insert(c.unicode(), format);
     return format;
 }
 

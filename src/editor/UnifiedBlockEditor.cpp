@@ -292,7 +292,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
         window.firstBlock = qMax(0, qMin(caret, top) - kVisibleMargin);
         window.lastBlock = qMax(caret, top) + kVisibleMargin;
-        startBackgroundPass();
+        startBackgroundPass(true);
     }
     const int restyled
         = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
@@ -331,21 +331,24 @@ void UnifiedBlockEditor::refreshEverything()
     }
     FlagScope programmatic(m_isProgrammatic);
     restyleWholeStorage(highlightOptions());
-    startBackgroundPass();
+    startBackgroundPass(false);
 }
 
-void UnifiedBlockEditor::startBackgroundPass()
+void UnifiedBlockEditor::startBackgroundPass(bool afterPaint)
 {
     m_backgroundBlock = 0;
-    m_backgroundTimer.start();
+    // What is in view reaches the screen before the rest is styled.
+    m_backgroundAwaitsPaint = afterPaint && m_view->isVisible();
+    m_backgroundTimer.start(m_backgroundAwaitsPaint ? kPaintWaitMs : 0);
 }
 
 void UnifiedBlockEditor::backgroundStep()
 {
+    m_backgroundAwaitsPaint = false;
     if (m_backgroundBlock < 0)
         return;
     if (m_reloadPending || m_restylePending || m_presentPending) {
-        m_backgroundTimer.start(); // after the pending work
+        m_backgroundTimer.start(0); // after the pending work
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
@@ -357,7 +360,7 @@ void UnifiedBlockEditor::backgroundStep()
     keepTopOfView(*m_view, anchor);
     m_backgroundBlock = window.lastBlock + 1;
     if (m_backgroundBlock < m_view->document()->blockCount())
-        m_backgroundTimer.start();
+        m_backgroundTimer.start(0);
     else
         m_backgroundBlock = -1;
 }
@@ -441,6 +444,11 @@ void UnifiedBlockEditor::scrollToLine(int line)
 
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view->viewport() && event->type() == QEvent::Paint
+        && m_backgroundAwaitsPaint) {
+        m_backgroundAwaitsPaint = false;
+        m_backgroundTimer.start(0); // runs once this paint is done
+    }
     if (watched == m_view->viewport() && event->type() == QEvent::Resize)
         centerTextColumn();
     // Markers show only while the view has the focus, which may arrive after the click that

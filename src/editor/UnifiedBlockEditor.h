@@ -143,7 +143,8 @@ private:
     void restyleWholeStorage(const HighlightOptions& options);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
-    void startBackgroundPass();
+    // With `afterPaint`, the pass waits for the view's next paint (the part in view first).
+    void startBackgroundPass(bool afterPaint);
     void backgroundStep();
     void schedulePendingWork();
     bool applyTableAttachment(
@@ -193,6 +194,8 @@ private:
     static constexpr int kVisibleMargin = 150;
     QTimer m_backgroundTimer;
     int m_backgroundBlock = -1;
+    bool m_backgroundAwaitsPaint = false; // starts after the next paint, or after this long:
+    static constexpr int kPaintWaitMs = 250;
     MarkdownUndoStack m_undo;
     // The inputs of the last styling; its text is the document's Markdown as last written.
     MarkdownTextViewSupport::HighlightState m_styled { QString(), false, 15.0, true };

@@ -109,6 +109,7 @@ void UnifiedBlockEditor::showOtherTab(const QString& text)
     const bool comparePending = m_fullCompareTimer.isActive();
     m_fullCompareTimer.stop();
     m_backgroundTimer.stop();
+    m_backgroundAwaitsPaint = false;
 
     std::unique_ptr<ParkedTab> tab = takeParked(url);
     qsizetype caret = 0;
@@ -144,8 +145,10 @@ void UnifiedBlockEditor::showOtherTab(const QString& text)
     centerTextColumn();
     if (comparesLater)
         m_fullCompareTimer.start();
-    if (m_backgroundBlock >= 0)
-        m_backgroundTimer.start();
+    if (m_backgroundBlock >= 0) {
+        m_backgroundAwaitsPaint = true;
+        m_backgroundTimer.start(kPaintWaitMs);
+    }
     m_find->refresh();
     Q_EMIT presented(0);
 }

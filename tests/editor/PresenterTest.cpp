@@ -198,3 +198,38 @@ TEST(BlockPresenter, StylingALineInsideAFenceOrAParagraphWithPipesMatchesStyling
     h.key(Qt::Key_Down);
     expectAsWhole("the caret onto other lines");
 }
+
+TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
+{
+    QString markdown;
+    for (int i = 0; i < 260; ++i)
+        markdown += QStringLiteral("## Part %1\n\nSome **bold** and `code` with a [link](x).\n\n"
+                                   "- [ ] task\n> quote\n\n```\ncode %1\n```\n")
+                        .arg(i);
+    EditorHarness h(markdown);
+    QTextDocument* shown = h.view()->document();
+    ASSERT_GT(shown->blockCount(), 2000);
+    const QTextBlock last = shown->lastBlock();
+    ASSERT_TRUE(waitUntil([&] { return last.userData() != nullptr; }));
+
+    // The same text styled whole by a presenter of its own, the caret's line revealed alike.
+    QTextDocument document;
+    document.setDocumentMargin(0);
+    ProjectedDocument projected(document);
+    projected.load(markdown, false, h.editor->fontSize());
+    MarkdownTextViewSupport::reHighlight(projected.storage(), false, h.editor->fontSize(), true,
+        false, h.view()->textCursor().position(), h.view()->hasFocus());
+    BlockStylePresenter presenter;
+    presenter.present(projected.storage(), document, h.editor->fontSize());
+
+    ASSERT_EQ(document.blockCount(), shown->blockCount());
+    int differing = 0;
+    for (QTextBlock a = shown->begin(), b = document.begin(); a.isValid();
+         a = a.next(), b = b.next()) {
+        const auto* left = static_cast<const BlockDecorations*>(a.userData());
+        const auto* right = static_cast<const BlockDecorations*>(b.userData());
+        if (!left || !right || !left->sameStyling(*right) || a.blockFormat() != b.blockFormat())
+            ++differing;
+    }
+    EXPECT_EQ(differing, 0);
+}
