@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
-#include <QPainter>
+#include <QPaintDevice>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -51,12 +51,12 @@ struct LineHeights
     double adjustment = 0; // raises the line within a fixed height
 };
 
-LineHeights lineHeights(const QTextBlockFormat& format, const QTextLine& line)
+LineHeights lineHeights(const QTextBlockFormat& format, const QTextLine& line, double scale)
 {
     LineHeights h;
     const double raw = std::ceil(line.ascent() + line.descent() + line.leading());
-    h.advance = fx(format.lineHeight(raw, 1));
-    h.bottom = fx(format.lineHeight(line.height(), 1));
+    h.advance = fx(format.lineHeight(raw, scale));
+    h.bottom = fx(format.lineHeight(line.height(), scale));
     const int type = format.lineHeightType();
     if (type == QTextBlockFormat::FixedHeight) {
         const double fourFifths = std::trunc(h.advance * 64 * 4 / 5) / 64;
@@ -88,13 +88,17 @@ BlockDocumentLayout::Frame BlockDocumentLayout::frameGeometry() const
     const double border = fx(format.border());
     const double padding = fx(format.padding());
     const double width = fx(format.width().value(qMax<qreal>(0, page.width())));
-    const double left = fx(format.leftMargin());
-    const double right = fx(format.rightMargin());
+    // The frame's margins stand on whole pixels, as the text engine's own layout puts them.
+    const double left = std::round(format.leftMargin());
+    const double right = std::round(format.rightMargin());
     frame.left = left + border + padding;
     frame.contentWidth = width - 2 * (border + padding) - left - right;
-    frame.top = fx(format.topMargin()) + border + padding;
-    frame.bottom = fx(format.bottomMargin()) + border + padding;
+    frame.top = std::round(format.topMargin()) + border + padding;
+    frame.bottom = std::round(format.bottomMargin()) + border + padding;
     frame.width = width;
+    // Lengths in the formats are in points of a 96 dpi screen.
+    if (const QPaintDevice* device = paintDevice(); device && device->logicalDpiY() > 0)
+        frame.scale = device->logicalDpiY() / 96.0;
     frame.valid = true;
     return frame;
 }
@@ -164,7 +168,7 @@ void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fre
         m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
         m_charWidth = metrics.averageCharWidth();
     }
-    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, 1));
+    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
     slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
     slot.height = estimate(slot);
     slot.estimated = true;
@@ -195,6 +199,7 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         for (; block.isValid(); block = block.next())
             block.clearLayout();
         rebuildTree();
+        m_contentsWidth = 0;
         noteMoved(0);
     }
     if (!m_frame.valid) {
@@ -291,7 +296,7 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
     qreal indentLevel = format.indent();
     if (const auto* list = qobject_cast<QTextList*>(doc->objectForFormat(format)))
         indentLevel += list->format().indent();
-    const double indent = fx(indentLevel * doc->indentWidth());
+    const double indent = fx(indentLevel * m_frame.scale * doc->indentWidth());
     const bool rtl = direction == Qt::RightToLeft;
     const double leftMargin = fx(format.leftMargin()) + (rtl ? extraMargin : indent);
     const double rightMargin = fx(format.rightMargin()) + (rtl ? indent : extraMargin);
@@ -337,11 +342,13 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
                 }
             }
         }
-        const LineHeights heights = lineHeights(format, line);
+        const LineHeights heights = lineHeights(format, line, m_frame.scale);
         line.setPosition(QPointF(left - m_frame.left, y - heights.adjustment));
         bottom = y + heights.bottom;
         y += heights.advance;
         textWidth += line.naturalTextWidth();
+        m_contentsWidth
+            = qMax(m_contentsWidth, fx(line.x() + line.naturalTextWidth()) + rightMargin);
         ++lines;
     }
     y = qMax(y, bottom);
@@ -355,7 +362,8 @@ double BlockDocumentLayout::gapAbove(int index) const
 {
     if (index <= 0)
         return 0;
-    return fx(qMax(m_slots[size_t(index)].topMargin, m_slots[size_t(index) - 1].bottomMargin));
+    return fx(qMax(m_slots[size_t(index)].topMargin, m_slots[size_t(index) - 1].bottomMargin)
+        * m_frame.scale);
 }
 
 void BlockDocumentLayout::setExtent(int index) const
@@ -434,6 +442,13 @@ qreal BlockDocumentLayout::blockBottom(int blockNumber) const
     return m_frame.top + prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
 }
 
+double BlockDocumentLayout::frameWidth() const
+{
+    // Lines wider than the column (a wide table) widen the frame, as they do in the text
+    // engine's own layout.
+    return m_frame.width + qMax(0.0, m_contentsWidth - m_frame.contentWidth);
+}
+
 double BlockDocumentLayout::totalHeight() const
 {
     return m_frame.top + prefix(int(m_slots.size())) + m_frame.bottom;
@@ -443,14 +458,14 @@ QSizeF BlockDocumentLayout::documentSize() const
 {
     if (!m_frame.valid)
         return {};
-    return QSizeF(m_frame.width, totalHeight());
+    return QSizeF(frameWidth(), totalHeight());
 }
 
 QRectF BlockDocumentLayout::frameBoundingRect(QTextFrame* frame) const
 {
     if (!m_frame.valid || frame != document()->rootFrame())
         return {};
-    return QRectF(0, 0, m_frame.width, totalHeight());
+    return QRectF(0, 0, frameWidth(), totalHeight());
 }
 
 QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const

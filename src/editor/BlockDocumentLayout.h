@@ -96,6 +96,7 @@ private:
         double top = 0;
         double bottom = 0; // below the last paragraph
         double width = 0;
+        double scale = 1; // of margins and line heights, for the paint device's resolution
         bool valid = false;
         bool operator==(const Frame&) const = default;
     };
@@ -116,6 +117,7 @@ private:
     double prefix(int index) const; // sum of the extents before `index`
     int slotAt(double y) const; // y relative to the frame's top
     double totalHeight() const;
+    double frameWidth() const;
     QRectF clipColumn() const;
     // Sizes and repaints caused by a query are reported once control is back in the loop.
     void noteMoved(double fromY) const;
@@ -128,6 +130,7 @@ private:
     mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based
     mutable Frame m_frame;
     mutable int m_estimated = 0;
+    mutable double m_contentsWidth = 0; // of the widest line laid out, from the column's left
     mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
     mutable bool m_reportQueued = false;
     mutable bool m_settling = false;

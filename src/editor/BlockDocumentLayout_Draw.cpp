@@ -7,6 +7,8 @@
 #include <QTextFrame>
 #include <QTextLayout>
 
+#include <cmath>
+
 namespace quillon {
 
 namespace {
@@ -83,8 +85,8 @@ int BlockDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accur
 QRectF BlockDocumentLayout::clipColumn() const
 {
     const QTextFrameFormat format = document()->rootFrame()->frameFormat();
-    return QRectF(0, 0, m_frame.width, totalHeight())
-        .adjusted(format.leftMargin(), 0, -format.rightMargin(), 0);
+    return QRectF(0, 0, frameWidth(), totalHeight())
+        .adjusted(std::round(format.leftMargin()), 0, -std::round(format.rightMargin()), 0);
 }
 
 void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)

@@ -23,6 +23,8 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
 {
     m_layout = new BlockDocumentLayout(document());
     document()->setDocumentLayout(m_layout);
+    // Text is shaped for the screen it is shown on, as the view's own layout would.
+    m_layout->setPaintDevice(viewport());
     setAcceptRichText(false);
     setTabChangesFocus(false);
     setCursorWidth(0);

@@ -29,9 +29,9 @@ void fill(QTextDocument& doc)
     doc.setDefaultFont(font);
     doc.setDocumentMargin(0);
     QTextFrameFormat frame = doc.rootFrame()->frameFormat();
-    frame.setLeftMargin(90);
-    frame.setRightMargin(70);
-    frame.setTopMargin(40);
+    frame.setLeftMargin(90.5);
+    frame.setRightMargin(70.5);
+    frame.setTopMargin(40.25);
     frame.setBottomMargin(40);
     doc.rootFrame()->setFrameFormat(frame);
     QTextCursor cursor(&doc);
@@ -93,6 +93,7 @@ void expectSameGeometry(QTextDocument& ours, QTextDocument& stock)
             << "paragraph " << i;
     }
     EXPECT_NEAR(a->documentSize().height(), b->documentSize().height(), 0.02);
+    EXPECT_NEAR(a->documentSize().width(), b->documentSize().width(), 0.02);
     int differing = 0;
     for (qreal y = 0; y < b->documentSize().height() + 30; y += 5)
         for (qreal x = 0; x < 720; x += 23)
