@@ -126,10 +126,9 @@ QTextBlockFormat BlockStylePresenter::sharedBlockFormat(const QTextBlockFormat& 
 {
     // Most paragraphs share a handful of formats: each paragraph holding a copy of its own would
     // cost more than its text.
-    size_t key = 0;
-    const QMap<int, QVariant> properties = format.properties();
-    for (auto it = properties.cbegin(); it != properties.cend(); ++it)
-        key = qHashMulti(key, it.key(), it.value().toDouble());
+    const size_t key = qHashMulti(0, format.topMargin(), format.bottomMargin(), format.leftMargin(),
+        format.rightMargin(), format.textIndent(), format.lineHeight(), format.lineHeightType(),
+        int(format.layoutDirection()));
     auto it = m_blockFormats.find(key);
     if (it != m_blockFormats.end() && *it == format)
         return *it;

@@ -164,3 +164,21 @@ TEST(BlockEditorTabs, AClosedTabReopensFromItsFileAndAChangedAppearanceRestylesO
     EXPECT_EQ(h.editor->markdown(), typed);
     EXPECT_EQ(h.onDisk(), typed.toUtf8());
 }
+
+TEST(BlockEditorTabs, FindMarksTheMatchesOfTheTabShownAfterASwitch)
+{
+    TwoTabs h;
+    h.open(h.other);
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("bold"));
+    QApplication::processEvents();
+    EXPECT_TRUE(h.view()->extraSelections().isEmpty());
+
+    // The query changed while the first tab was away: its view shows the matches of now.
+    h.select(h.path);
+    QApplication::processEvents();
+    const QList<QTextEdit::ExtraSelection> marks = h.view()->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks.first().cursor.selectedText(), QStringLiteral("bold"));
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 1);
+}
