@@ -520,6 +520,7 @@ bool BlockDocumentLayout::settle(int budgetMs)
     const int n = int(m_slots.size());
     int index = m_settleFrom < n ? m_settleFrom : 0;
     QTextBlock block = document()->findBlockByNumber(index);
+    int laidOut = 0;
     for (int seen = 0; seen < n && m_estimated > 0; ++seen) {
         if (!block.isValid()) {
             index = 0;
@@ -536,7 +537,7 @@ bool BlockDocumentLayout::settle(int budgetMs)
                 setExtent(index + 1);
             // Only the height is kept: the lines are made again when the paragraph is shown.
             block.clearLayout();
-            if ((seen & 15) == 0 && clock.elapsed() >= budgetMs) {
+            if ((++laidOut & 15) == 0 && clock.elapsed() >= budgetMs) {
                 ++index;
                 break;
             }
@@ -545,7 +546,6 @@ bool BlockDocumentLayout::settle(int budgetMs)
         ++index;
     }
     m_settleFrom = index;
-    report();
     return m_estimated > 0;
 }
 

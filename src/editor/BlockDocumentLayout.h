@@ -53,7 +53,7 @@ public:
     // finds every height final.
     void layoutArea(const QRectF& rect);
     // Lays out paragraphs that still stand with an estimate for about `budgetMs`, then frees
-    // their lines; true while some are left.
+    // their lines; true while some are left. The new size is reported by reportNow().
     bool settle(int budgetMs);
     bool hasEstimates() const { return m_estimated > 0; }
     // The paragraph's text layout, laid out and placed (its neighbours are left as they are).

@@ -179,14 +179,16 @@ void DecorationPainter::paint(
             // One box per run of code paragraphs; drawn when its first paragraph is reached.
             const auto* previous = decorationsOf(block.previous());
             if (!previous || previous->codeBlock != decorations->codeBlock) {
+                // Its end, or its first paragraph below the exposed area: the rest is unseen.
                 QTextBlock last = block;
                 while (last.next().isValid()) {
                     const auto* next = decorationsOf(last.next());
                     if (!next || next->codeBlock != decorations->codeBlock)
                         break;
                     last = last.next();
+                    if (layout->blockBoundingRect(last).top() > exposed.bottom())
+                        break;
                 }
-                layout->blockBoundingRect(last); // places the run's last paragraph
                 QRectF lines = linesRect(block).united(linesRect(last));
                 if (lines.bottom() + 10 >= exposed.top() && lines.top() - 10 <= exposed.bottom())
                     drawCodeBox(painter, lines, *decorations->codeBlock, options);

@@ -104,9 +104,11 @@ void MarkdownTextView::shiftBy(qreal delta)
     if (whole == 0)
         return;
     m_pendingShift -= whole;
-    m_layout->reportNow(); // the scroll range must already hold the new position
+    QScrollBar* bar = verticalScrollBar();
+    if (bar->value() + whole > bar->maximum())
+        m_layout->reportNow(); // the scroll range must already hold the new position
     FlagScope keeping(m_keepingTopLine);
-    verticalScrollBar()->setValue(verticalScrollBar()->value() + whole);
+    bar->setValue(bar->value() + whole);
 }
 
 void MarkdownTextView::noteTopLine()
@@ -160,13 +162,28 @@ void MarkdownTextView::resizeEvent(QResizeEvent* event)
 
 void MarkdownTextView::settleStep()
 {
+    // A view out of sight settles once it is shown again.
+    if (!isVisible())
+        return;
     QScrollBar* bar = verticalScrollBar();
     const int topBlock = m_layout->blockAt(bar->value());
     const qreal before = m_layout->blockTop(topBlock);
     const bool more = m_layout->settle(kSettleBudgetMs);
     shiftBy(m_layout->blockTop(topBlock) - before);
+    // The scroll range follows about once a second rather than after every step.
+    if (!more || !m_settleReported.isValid() || m_settleReported.elapsed() >= 1000) {
+        m_layout->reportNow();
+        m_settleReported.start();
+    }
     if (more)
         m_settleTimer.start(0);
+}
+
+void MarkdownTextView::showEvent(QShowEvent* event)
+{
+    QTextEdit::showEvent(event);
+    if (m_layout->hasEstimates() && !m_settleTimer.isActive())
+        m_settleTimer.start(kSettleDelay);
 }
 
 QRect MarkdownTextView::caretRect() const

@@ -3,6 +3,7 @@
 #include "markdown/MarkdownLineEditing.h"
 
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVariantAnimation>
@@ -62,6 +63,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     static constexpr int kSettleDelay = 400; // ms after the last input
@@ -98,6 +100,7 @@ private:
     bool m_arranging = false; // laying out what a new scroll position shows
     qreal m_pendingShift = 0; // of the scroll position, not yet applied
     QTimer m_settleTimer;
+    QElapsedTimer m_settleReported;
     QPair<int, int> m_paintedSelection { -1, -1 }; // first and last paragraph
 
     QBasicTimer m_caretBlink;
