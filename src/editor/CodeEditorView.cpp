@@ -108,12 +108,15 @@ CodeEditorView::CodeEditorView(WorkspaceState& workspace, QWidget* parent)
     document->setDocumentMargin(kTextInset);
 
     auto currentText = [this]() -> const QString& { return m_text; };
-    m_colouring = std::make_unique<SourceColouring>(*document, currentText);
+    m_colouring = std::make_unique<SourceColouring>(*m_view, currentText);
     m_find = std::make_unique<SourceFindController>(*m_view, workspace, currentText);
 
     connect(document, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
-    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
-        &CodeEditorView::onWorkspaceContentChanged);
+    // Another pane's edits arrive as ranges and are applied where they land; a replaced text is
+    // compared with the shown one.
+    DocumentSession& session = workspace.documentSession();
+    connect(&session, &DocumentSession::textEdited, this, &CodeEditorView::followEdit);
+    connect(&session, &DocumentSession::textReplaced, this, &CodeEditorView::onTextReplaced);
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
         &CodeEditorView::onActiveTabChanged);
     connect(
@@ -165,7 +168,7 @@ void CodeEditorView::applyAppearance()
         m_view->setFont(font);
 }
 
-void CodeEditorView::onWorkspaceContentChanged()
+void CodeEditorView::onTextReplaced()
 {
     if (m_isApplyingEdit)
         return;
@@ -178,6 +181,23 @@ void CodeEditorView::onWorkspaceContentChanged()
     const QString text = m_workspace.currentFileContent();
     if (text != m_text)
         replaceFromOutside(text);
+}
+
+void CodeEditorView::followEdit(const TextEdit& edit)
+{
+    if (m_isApplyingEdit)
+        return; // our own edit coming back
+    if (!isVisible()) {
+        m_isStale = true;
+        return;
+    }
+    const qsizetype removedEnd = edit.position + edit.removedLength;
+    if (m_isStale || edit.position < 0 || edit.removedLength < 0 || removedEnd > m_text.size()
+        || m_text.size() - edit.removedLength + edit.inserted.size() != edit.resultLength) {
+        onTextReplaced();
+        return;
+    }
+    applyOutsideEdit(edit.position, edit.removedLength, edit.inserted);
 }
 
 void CodeEditorView::onActiveTabChanged()
@@ -206,36 +226,47 @@ void CodeEditorView::showEvent(QShowEvent* event)
 
 void CodeEditorView::replaceFromOutside(const QString& text)
 {
-    FlagScope programmatic(m_isProgrammatic);
-    QTextDocument* document = m_view->document();
-    const QTextCursor before = m_view->textCursor();
-    const int anchor = before.anchor();
-    const int position = before.position();
-    const int scroll = m_view->verticalScrollBar()->value();
-
     const auto [prefix, suffix] = commonEnds(m_text, text);
     const qsizetype removed = m_text.size() - prefix - suffix;
     const qsizetype added = text.size() - prefix - suffix;
-    if (m_text.isEmpty() || removed + added > (m_text.size() + text.size()) / 2) {
-        // setPlainText() lets the view lay the new text out lazily, screen by screen.
-        document->setPlainText(SourceDocumentText::toDocument(text));
-        m_text = text;
-        m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
-        m_colouring->colourAll(m_text);
-    } else {
-        QTextCursor cursor(document);
-        cursor.setPosition(int(prefix));
-        cursor.setPosition(int(prefix + removed), QTextCursor::KeepAnchor);
-        cursor.insertText(SourceDocumentText::toDocument(text.mid(prefix, added)));
-        m_text = text;
-        // Only the new text can bring a stand-in in; only an edit can take the last one out.
-        m_hasStandIn = m_hasStandIn
-            ? !SourceDocumentText::isRepresentable(m_text)
-            : !SourceDocumentText::isRepresentable(QStringView(m_text).mid(prefix, added));
-        m_colouring->colourEdit(m_text, prefix, prefix + added);
+    if (!m_text.isEmpty() && removed + added <= (m_text.size() + text.size()) / 2) {
+        applyOutsideEdit(prefix, removed, text.mid(prefix, added));
+        return;
     }
-    document->clearUndoRedoStacks();
+    FlagScope programmatic(m_isProgrammatic);
+    QTextDocument* document = m_view->document();
+    const QTextCursor before = m_view->textCursor();
+    const int scroll = m_view->verticalScrollBar()->value();
+    // setPlainText() lets the view lay the new text out lazily, screen by screen.
+    document->setPlainText(SourceDocumentText::toDocument(text));
+    m_text = text;
+    m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
+    m_colouring->colourAll(m_text);
+    restoreView(before.anchor(), before.position(), scroll);
+}
 
+void CodeEditorView::applyOutsideEdit(
+    qsizetype position, qsizetype removed, const QString& inserted)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    const QTextCursor before = m_view->textCursor();
+    const int scroll = m_view->verticalScrollBar()->value();
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(position));
+    cursor.setPosition(int(position + removed), QTextCursor::KeepAnchor);
+    cursor.insertText(SourceDocumentText::toDocument(inserted));
+    m_text.replace(position, removed, inserted);
+    // Only the new text can bring a stand-in in; only an edit can take the last one out.
+    m_hasStandIn = m_hasStandIn ? !SourceDocumentText::isRepresentable(m_text)
+                                : !SourceDocumentText::isRepresentable(inserted);
+    m_colouring->colourEdit(m_text, position, removed, inserted.size());
+    restoreView(before.anchor(), before.position(), scroll);
+}
+
+void CodeEditorView::restoreView(int anchor, int position, int scroll)
+{
+    QTextDocument* document = m_view->document();
+    document->clearUndoRedoStacks();
     const int length = int(m_text.size());
     QTextCursor after(document);
     after.setPosition(qMin(anchor, length));
@@ -272,11 +303,13 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
             m_text = SourceDocumentText::fromDocument(document->toRawText());
             m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
             session.setUserText(m_text);
-        } else {
-            session.applyUserEdit(position, removed, inserted);
+            m_colouring->colourAll(m_text);
+            m_find->refresh();
+            return;
         }
+        session.applyUserEdit(position, removed, inserted);
     }
-    m_colouring->colourEdit(m_text, position, position + qMax(0, added));
+    m_colouring->colourEdit(m_text, position, removed, added);
     m_find->refresh();
 }
 

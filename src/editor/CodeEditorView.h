@@ -11,6 +11,7 @@ namespace quillon {
 class SourceColouring;
 class SourceFindController;
 class WorkspaceState;
+struct TextEdit;
 
 // The text view of the source pane: drops from typed and pasted text the stand-ins its document
 // uses, and takes other programs' line breaks as line feeds.
@@ -30,11 +31,12 @@ protected:
 // The source pane: the active document's Markdown as typed, in a monospaced font, coloured by
 // CodeSyntaxHighlighter.
 //
-// Reads WorkspaceState::currentFileContent, the find-bar properties, documentError and
-// editorFontSize; reports every user edit to the document session and writes
-// totalLocalMatchCount after painting matches. A text replaced from outside (another tab, an edit
-// in the block editor, a reload) keeps the selection (limited to the new length) and the scroll
-// position and clears the undo history, so undo only ever changes the text this pane shows.
+// Follows the document session's edits (as ranges) and replacements, reads the find-bar
+// properties, documentError and editorFontSize; reports every user edit to the document session
+// as a range and writes totalLocalMatchCount after painting matches. A change from outside
+// (another tab, an edit in the block editor, a reload) keeps the selection (limited to the new
+// length) and the scroll position and clears the undo history, so undo only ever changes the
+// text this pane shows.
 class CodeEditorView : public QWidget
 {
     Q_OBJECT
@@ -61,10 +63,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void onWorkspaceContentChanged();
+    void onTextReplaced();
+    void followEdit(const TextEdit& edit);
     void onActiveTabChanged();
     void onContentsChange(int position, int removed, int added);
     void replaceFromOutside(const QString& text);
+    void applyOutsideEdit(qsizetype position, qsizetype removed, const QString& inserted);
+    // After a change from outside: the selection (limited to the text) and the scroll as they
+    // were, and no undo history.
+    void restoreView(int anchor, int position, int scroll);
     void updateReadOnly();
     void applyAppearance();
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
-class QTextDocument;
+class QPlainTextEdit;
 
 namespace quillon {
 
@@ -15,10 +17,12 @@ class AttributedText;
 // Colours the source pane's document with CodeSyntaxHighlighter as layout formats, which leave
 // the text and its undo history alone. Only paragraphs whose colours changed are laid out again.
 //
-// A long text is not coloured whole on every keystroke: the lines around an edit are coloured at
-// once (inside the fenced block that holds them, by the rules of the whole document) and the
-// whole text once typing pauses, which settles what a local pass cannot see (a quote or a link
-// that spans many lines).
+// A long text is never coloured whole at once. An edit colours the lines around it at once, in
+// the fenced block that holds them (the fence lines are kept in a list that each edit updates
+// where it landed). What an edit may change farther away is queued: the stretch a fence line
+// that came or went pairs differently (shown at once where it is on screen), and the lines around
+// the edit that a multi-line construct (a link, a heading over blank lines) may reach. The queue
+// is coloured in short slices once typing pauses, so no keystroke waits for more than one slice.
 class SourceColouring : public QObject
 {
     Q_OBJECT
@@ -26,37 +30,54 @@ public:
     // Texts up to this length are coloured whole after every edit.
     static constexpr qsizetype kWholeTextLimit = 32'000;
 
-    // `currentText` gives the document's text (as the pane reads it) for the pass that follows a
-    // pause in typing.
-    SourceColouring(QTextDocument& document, std::function<const QString&()> currentText,
+    // `currentText` gives the document's text (as the pane reads it) for the queued passes.
+    SourceColouring(QPlainTextEdit& view, std::function<const QString&()> currentText,
         QObject* parent = nullptr);
 
     bool isDarkMode() const { return m_isDarkMode; }
     qreal fontSize() const { return m_fontSize; }
     void setAppearance(bool isDarkMode, qreal fontSize);
 
+    // A new text: what is on screen at once, the rest queued (a short text wholly at once).
     void colourAll(const QString& text);
-    // After the user changed [from, to) of `text` (offsets after the change).
-    void colourEdit(const QString& text, qsizetype from, qsizetype to);
-    // Runs the whole-text pass now if one is waiting.
+    // After `removed` units at `position` were replaced by `added` units, giving `text`.
+    void colourEdit(const QString& text, qsizetype position, qsizetype removed, qsizetype added);
+    // Colours everything queued now.
     void flush();
-    bool hasPendingPass() const { return m_wholePass.isActive(); }
-
-Q_SIGNALS:
-    // After a pass, with the number of paragraphs whose colours changed.
-    void coloured(int changedParagraphs);
+    bool hasPendingPass() const { return !m_pending.isEmpty(); }
 
 private:
-    // Moves the colours of `coloured` (which holds text[offset, offset + its length)) into the
-    // paragraphs that lie wholly inside it.
-    int apply(const AttributedText& coloured, qsizetype offset);
+    struct Stretch
+    {
+        qsizetype from = 0;
+        qsizetype to = 0;
+    };
 
-    QTextDocument& m_document;
+    // Updates the fence lines for the edit; returns the stretches whose colours it may change
+    // beyond the edited lines [lines.from, lines.to).
+    QList<Stretch> updateFences(
+        const QString& text, const Stretch& lines, qsizetype removed, qsizetype added);
+    // Colours the whole lines of [from, to) as the whole text would colour them.
+    void colourLines(const QString& text, qsizetype from, qsizetype to);
+    Stretch visibleStretch(const QString& text) const;
+    void queue(const QString& text, qsizetype from, qsizetype to);
+    void shiftQueued(qsizetype position, qsizetype removed, qsizetype added);
+    void colourQueuedSlice();
+    void colourQueuedOnScreen();
+    // Moves the colours of `coloured` (which holds text[offset, offset + its length)) into the
+    // paragraphs that lie wholly inside it and inside [from, to).
+    void apply(const AttributedText& coloured, qsizetype offset, qsizetype from, qsizetype to);
+
+    QPlainTextEdit& m_view;
     std::function<const QString&()> m_currentText;
-    QTimer m_wholePass;
+    QTimer m_pause;
+    QTimer m_slice;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_lastWasYAML = false;
+    // Starts of the lines that open or close a fenced block (they start with three backquotes).
+    std::vector<qsizetype> m_fences;
+    QList<Stretch> m_pending; // sorted, apart
 };
 
 } // namespace quillon

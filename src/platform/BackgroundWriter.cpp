@@ -90,6 +90,13 @@ quint64 BackgroundWriter::write(Request request)
                 request.expectedText = waiting->request.expectedText;
                 request.expectedLineEnds = waiting->request.expectedLineEnds;
                 request.replaceAnyChange |= waiting->request.replaceAnyChange;
+                if (!request.hasText) {
+                    // The waiting request's text (or the one before it) is what the new changes
+                    // were made on.
+                    request.changes = waiting->request.changes + request.changes;
+                    request.text = std::move(waiting->request.text);
+                    request.hasText = waiting->request.hasText;
+                }
                 // The newest text goes to the back, so writes (and their results) keep the
                 // order of their tickets.
                 m_queue.erase(waiting);
@@ -104,11 +111,18 @@ quint64 BackgroundWriter::write(Request request)
 
 void BackgroundWriter::flush()
 {
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+    // A result's handler may ask for another write (the whole text, when the writer had lost
+    // it): that one is waited for too.
+    for (;;) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+        }
+        deliver();
+        std::lock_guard lock(m_mutex);
+        if (m_queue.empty())
+            return;
     }
-    deliver();
 }
 
 void BackgroundWriter::forget(const QString& path)
@@ -122,8 +136,10 @@ void BackgroundWriter::run()
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        for (const QString& path : std::as_const(m_forgotten))
+        for (const QString& path : std::as_const(m_forgotten)) {
             m_written.remove(path);
+            m_texts.remove(path);
+        }
         m_forgotten.clear();
         if (m_queue.empty())
             return; // stopping, with nothing left to write
@@ -164,12 +180,46 @@ bool BackgroundWriter::holdsExpected(const Job& job, const FileSignature& now, Q
     return false;
 }
 
+bool BackgroundWriter::takeText(const Request& request, QString* text)
+{
+    // Taken out of the table, the text is changed in place unless a result still shares it.
+    if (request.hasText) {
+        *text = request.text;
+    } else {
+        const auto kept = m_texts.find(request.path);
+        if (kept == m_texts.end())
+            return false;
+        *text = std::move(*kept);
+        m_texts.erase(kept);
+    }
+    for (const TextChange& change : request.changes) {
+        if (change.position < 0 || change.removed < 0
+            || change.position + change.removed > text->size()) {
+            m_texts.remove(request.path);
+            return false;
+        }
+        text->replace(change.position, change.removed, change.inserted);
+    }
+    if (request.length >= 0 && text->size() != request.length) {
+        m_texts.remove(request.path);
+        return false;
+    }
+    m_texts.insert(request.path, *text);
+    return true;
+}
+
 BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
 {
     const Request& request = job.request;
     Result result;
     result.path = request.path;
     result.ticket = job.ticket;
+    QString text;
+    if (!takeText(request, &text)) {
+        result.needsText = true;
+        result.status = Status::Failed;
+        return result;
+    }
     const FileSignature now = FileSignature::of(request.path);
     if (!now.exists) {
         result.status = Status::Missing;
@@ -179,13 +229,13 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
         result.status = Status::ChangedOnDisk;
         return result;
     }
-    QByteArray bytes = request.lineEnds.encode(request.text);
+    QByteArray bytes = request.lineEnds.encode(text);
     if (!FileUtil::writeBytesAtomic(request.path, bytes, &result.error)) {
         result.status = Status::Failed;
         return result;
     }
     result.status = Status::Written;
-    result.text = request.text;
+    result.text = std::move(text);
     result.lineEnds = request.lineEnds;
     result.signature = FileSignature::of(request.path);
     m_written.insert(request.path, { result.signature, std::move(bytes) });

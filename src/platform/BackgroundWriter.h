@@ -38,10 +38,22 @@ struct FileSignature
     bool isRacy() const;
 };
 
+// One change of a text: `removed` units at `position` replaced by `inserted`.
+struct TextChange
+{
+    qsizetype position = 0;
+    qsizetype removed = 0;
+    QString inserted;
+};
+
 // Writes text files on a thread of its own, atomically and durably, in the order asked. For a
 // file whose write is still waiting, a newer request takes its place: the newest text wins. A
 // write is refused when the file no longer holds what the caller last read or wrote (another
 // program changed it), unless the caller means to replace that change.
+//
+// The writer keeps its own copy of each file's newest text. A request may carry the whole text
+// or only the changes since the previous request for that file, so that the caller's text is
+// never shared with the writer while the user types (sharing it would copy it on every key).
 class BackgroundWriter : public QObject
 {
     Q_OBJECT
@@ -56,6 +68,11 @@ public:
         QString expectedText;
         LineEnds expectedLineEnds;
         bool replaceAnyChange = false;
+        // Without `hasText`: apply `changes`, in order, to the text of the previous request for
+        // the same file. `length` is the text's length after them, a check on the way.
+        bool hasText = true;
+        QList<TextChange> changes {};
+        qsizetype length = -1;
     };
     enum class Status { Written, ChangedOnDisk, Missing, Failed };
     struct Result
@@ -70,6 +87,9 @@ public:
         FileSignature signature;
         // ChangedOnDisk: the SHA-256 of the other program's version.
         QByteArray diskDigest;
+        // Failed: the writer had no text to apply the changes to (it forgot the file, or the
+        // changes did not fit): the caller sends the whole text again.
+        bool needsText = false;
     };
 
     explicit BackgroundWriter(QObject* parent = nullptr);
@@ -100,6 +120,8 @@ private:
     };
     void run();
     Result perform(const Job& job);
+    // The job's text with its changes applied, kept as the file's newest; false without one.
+    bool takeText(const Request& request, QString* text);
     bool holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest);
     void deliver();
 
@@ -113,6 +135,7 @@ private:
     quint64 m_nextTicket = 1;
     // Worker thread only: what it last wrote to each file.
     QHash<QString, Written> m_written;
+    QHash<QString, QString> m_texts; // worker thread only: each file's newest text
     QStringList m_forgotten; // guarded by m_mutex
     std::thread m_thread;
 };

@@ -21,8 +21,13 @@ DocumentAnalyzer::DocumentAnalyzer(WorkspaceState& workspace, QObject* parent)
     m_validation.timer.setInterval(kValidationDelayMs);
     connect(&m_token.timer, &QTimer::timeout, this, &DocumentAnalyzer::startTokenRun);
     connect(&m_validation.timer, &QTimer::timeout, this, &DocumentAnalyzer::startValidationRun);
-    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
-        [this] { schedule(m_workspace->currentFileContent()); });
+    connect(&workspace, &WorkspaceState::currentFileContentChanged, this, [this] {
+        for (Slot* slot : { &m_token, &m_validation }) {
+            slot->pendingText.clear();
+            slot->takesCurrentText = true;
+            slot->timer.start();
+        }
+    });
 }
 
 DocumentAnalyzer::~DocumentAnalyzer() = default;
@@ -37,8 +42,17 @@ void DocumentAnalyzer::schedule(const QString& text)
 {
     m_token.pendingText = text;
     m_validation.pendingText = text;
+    m_token.takesCurrentText = false;
+    m_validation.takesCurrentText = false;
     m_token.timer.start();
     m_validation.timer.start();
+}
+
+QString DocumentAnalyzer::takePendingText(Slot& slot) const
+{
+    if (std::exchange(slot.takesCurrentText, false) && m_workspace)
+        return m_workspace->currentFileContent();
+    return std::exchange(slot.pendingText, {});
 }
 
 void DocumentAnalyzer::startTokenRun()
@@ -55,7 +69,7 @@ void DocumentAnalyzer::startTokenRun()
             Q_EMIT tokenCountChanged(count);
         }
     });
-    watcher->setFuture(QtConcurrent::run(m_estimator, std::exchange(m_token.pendingText, {})));
+    watcher->setFuture(QtConcurrent::run(m_estimator, takePendingText(m_token)));
 }
 
 void DocumentAnalyzer::startValidationRun()
@@ -69,7 +83,7 @@ void DocumentAnalyzer::startValidationRun()
             return;
         m_workspace->setYamlValidationResult(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(m_validator, std::exchange(m_validation.pendingText, {})));
+    watcher->setFuture(QtConcurrent::run(m_validator, takePendingText(m_validation)));
 }
 
 int DocumentAnalyzer::wordCount(QStringView text)

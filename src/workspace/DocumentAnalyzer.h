@@ -52,8 +52,12 @@ private:
     {
         QTimer timer;
         QString pendingText;
+        // The run takes the workspace's text as it is when the run starts: holding a copy
+        // meanwhile would make the next keystroke copy the whole text.
+        bool takesCurrentText = false;
         quint64 started = 0; // generation of the newest run started
     };
+    QString takePendingText(Slot& slot) const;
     void startTokenRun();
     void startValidationRun();
 

@@ -74,6 +74,7 @@ void DocumentSession::applyUserEdit(
     if (doc) {
         doc->text = text;
         doc->lineEnds.applyEdit(text, edit.position, edit.removedLength, edit.inserted.size());
+        doc->noteEdit({ edit.position, edit.removedLength, edit.inserted });
     }
 
     Q_EMIT textEdited(edit);

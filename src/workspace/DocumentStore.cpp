@@ -22,8 +22,22 @@ void DocumentStore::rename(const QString& from, const QString& to)
     if (it == m_documents.end() || from == to)
         return;
     Document moved = std::move(it.value());
+    moved.textReplaced(); // the writer knows the text by its old path
     m_documents.erase(it);
     m_documents.insert(to, std::move(moved));
+}
+
+void DocumentStore::Document::noteEdit(TextChange change)
+{
+    if (!writerHasText)
+        return;
+    // Edits that are never written (the document cannot be saved) are not kept forever.
+    constexpr qsizetype kMostUnsent = 4096;
+    if (unsentChanges.size() >= kMostUnsent) {
+        textReplaced();
+        return;
+    }
+    unsentChanges.append(std::move(change));
 }
 
 namespace {
@@ -39,6 +53,7 @@ bool readInto(DocumentStore::Document& document, const QString& path, QString* e
     }
     DocumentStore::markWritten(document, file.text, file.lineEnds, signature);
     document.text = file.text;
+    document.textReplaced();
     document.lineEnds = file.lineEnds;
     document.readError.clear();
     return true;

@@ -31,9 +31,21 @@ public:
         // The newest write asked for, and the newest the writer reported on.
         quint64 queuedWrite = 0;
         quint64 finishedWrite = 0;
+        // The writer holds `text` less `unsentChanges` (the edits since the last write asked
+        // for); without that, the next write sends the whole text.
+        bool writerHasText = false;
+        QList<TextChange> unsentChanges;
         bool readable() const { return readError.isEmpty(); }
         bool hasLocalEdits() const { return text != diskText; }
         bool isWritePending() const { return queuedWrite > finishedWrite; }
+        // The text changed as a whole: the writer's copy is out of date.
+        void textReplaced()
+        {
+            writerHasText = false;
+            unsentChanges.clear();
+        }
+        // The user changed the text by `change`.
+        void noteEdit(TextChange change);
     };
 
     Document* find(const QString& path);

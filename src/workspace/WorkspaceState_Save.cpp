@@ -131,6 +131,7 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     // next edit is not taken for another program's change.
     if (DocumentStore::Document* written = m_documents->find(target)) {
         written->text = text;
+        written->textReplaced();
         written->lineEnds = lineEnds;
         DocumentStore::markWritten(*written, text, lineEnds, FileSignature::of(target));
         written->readError.clear();

@@ -58,8 +58,11 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
         return;
     // Switching tabs never writes: every edit has already been offered to saveCurrentFile().
     if (!previous.isEmpty()) {
-        if (DocumentStore::Document* doc = m_documents->find(FileUtil::standardizedPath(previous)))
+        if (DocumentStore::Document* doc
+            = m_documents->find(FileUtil::standardizedPath(previous))) {
             doc->text = m_currentFileContent;
+            doc->textReplaced();
+        }
     }
     loadCurrentFile();
 }
@@ -71,6 +74,7 @@ void WorkspaceState::setCurrentFileContent(const QString& text)
             = m_documents->find(FileUtil::standardizedPath(m_activeTabURL))) {
             const TextEdit edit = TextEdit::between(doc->text, text);
             doc->text = text;
+            doc->textReplaced();
             doc->lineEnds.applyEdit(text, edit.position, edit.removedLength, edit.inserted.size());
         }
     }

@@ -82,8 +82,20 @@ void WorkspaceState::queueWrite(const QString& path, bool replaceAnyChange)
     DocumentStore::Document* doc = m_documents->find(path);
     if (!doc)
         return;
-    doc->queuedWrite = m_writer->write({ path, doc->text, doc->lineEnds, doc->diskSignature,
-        doc->diskText, doc->diskLineEnds, replaceAnyChange });
+    BackgroundWriter::Request request { path, {}, doc->lineEnds, doc->diskSignature, doc->diskText,
+        doc->diskLineEnds, replaceAnyChange };
+    if (doc->writerHasText) {
+        // Only the edits travel: the text itself stays unshared, so the next key edits it in
+        // place.
+        request.hasText = false;
+        request.changes = std::exchange(doc->unsentChanges, {});
+    } else {
+        request.text = doc->text;
+        doc->writerHasText = true;
+        doc->unsentChanges.clear();
+    }
+    request.length = doc->text.size();
+    doc->queuedWrite = m_writer->write(std::move(request));
 }
 
 WorkspaceState::SaveOutcome WorkspaceState::writeNow(const QString& path, bool replaceAnyChange)
@@ -100,6 +112,12 @@ void WorkspaceState::onWriteFinished(const BackgroundWriter::Result& result)
     if (!doc)
         return; // closed meanwhile
     doc->finishedWrite = std::max(doc->finishedWrite, result.ticket);
+    if (result.needsText) {
+        // The writer lost track of the text: it gets the whole of it again.
+        doc->textReplaced();
+        queueWrite(result.path, false);
+        return;
+    }
     const QString name = fileName(result.path);
     SaveOutcome outcome = SaveOutcome::NotSaved;
     switch (result.status) {
