@@ -1,7 +1,9 @@
 // The program as a user feels it: starts the quillon binary on an X server of its own, opens a
 // large document, presses keys through XTest and times each one to the repaint it causes (the
 // window's first X damage event after the key). Prints open-to-settled, key-to-repaint and
-// caret-to-repaint figures next to their goals; it never fails on a slow figure.
+// caret-to-repaint figures next to their goals; it never fails on a slow figure. The editor column
+// shows both panes (the default); the "source" cases type in the source pane on the left, the
+// "find next" case steps through ten thousand matches with Return in the find bar.
 //
 // Usage: bench_program [path/to/quillon] (default: the binary of this build tree).
 // QUILLON_BENCH_DISPLAY picks the display number of the X server it starts (default 97),
@@ -164,13 +166,36 @@ void chord(Display* display, KeySym modifier, KeySym key)
     XFlush(display);
 }
 
+enum class Action { TypeInMiddle, TypeInSource, FindNext };
+
 struct Case
 {
     const char* name;
     QString document;
     double openGoal;
     double keyGoal;
+    Action action = Action::TypeInMiddle;
 };
+
+void typeText(Display* display, const char* text)
+{
+    for (const char* c = text; *c; ++c) {
+        const KeyCode code = XKeysymToKeycode(display, KeySym(*c));
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+    }
+    XFlush(display);
+}
+
+// Ten thousand matches of "needle" spread through a generated document.
+QString documentWithMatches(qsizetype bytes)
+{
+    QString doc = quillon::bench::generatedDocument(bytes, 100);
+    const qsizetype step = doc.size() / 10'000;
+    for (qsizetype i = 10'000; i > 0; --i)
+        doc.insert(i * step - step / 2, QStringLiteral(" needle "));
+    return doc;
+}
 
 void runCase(
     Session& s, const QString& binary, const QString& displayName, const QDir& dir, const Case& c)
@@ -231,8 +256,10 @@ void runCase(
     XWindowAttributes attributes;
     XGetWindowAttributes(s.display, window, &attributes);
     XSetInputFocus(s.display, window, RevertToParent, CurrentTime);
-    XTestFakeMotionEvent(
-        s.display, -1, attributes.x + attributes.width / 2, attributes.y + 120, CurrentTime);
+    // The source pane is the left half of the editor column.
+    const int clickX = attributes.x
+        + (c.action == Action::TypeInSource ? attributes.width / 4 : attributes.width / 2);
+    XTestFakeMotionEvent(s.display, -1, clickX, attributes.y + 120, CurrentTime);
     XTestFakeButtonEvent(s.display, 1, True, CurrentTime);
     XTestFakeButtonEvent(s.display, 1, False, CurrentTime);
     chord(s.display, XK_Control_L, XK_Home);
@@ -246,10 +273,26 @@ void runCase(
     const int rounds = qEnvironmentVariableIntValue("QUILLON_BENCH_ROUNDS") > 0
         ? qEnvironmentVariableIntValue("QUILLON_BENCH_ROUNDS")
         : 60;
+    std::printf("%-22s open to settled %8.1f ms (goal < %.0f)\n", c.name, openMs, c.openGoal);
+    if (c.action == Action::FindNext) {
+        chord(s.display, XK_Control_L, XK_f);
+        settle(s, damage, clock, 200);
+        typeText(s.display, "needle");
+        settle(s, damage, clock, 400);
+        const Figures next = timeKeys(s, damage, { XK_Return }, rounds);
+        std::printf("%-22s find next         median %6.2f  p95 %6.2f  max %6.2f ms  missed %d  "
+                    "(goal p95 < %.0f)\n",
+            "", next.median, next.p95, next.max, next.missed, c.keyGoal);
+        std::fflush(stdout);
+        XDamageDestroy(s.display, damage);
+        XFlush(s.display);
+        program.kill();
+        program.waitForFinished(5000);
+        return;
+    }
     const Figures keys = timeKeys(s, damage, { XK_a, XK_s, XK_d, XK_space }, rounds);
     const Figures caret = timeKeys(s, damage, { XK_Down, XK_Down, XK_Down, XK_Up }, rounds);
 
-    std::printf("%-22s open to settled %8.1f ms (goal < %.0f)\n", c.name, openMs, c.openGoal);
     std::printf("%-22s key to repaint    median %6.2f  p95 %6.2f  max %6.2f ms  missed %d  "
                 "(goal p95 < %.0f)\n",
         "", keys.median, keys.p95, keys.max, keys.missed, c.keyGoal);
@@ -317,6 +360,9 @@ int main(int argc, char** argv)
         { "real shapes 1 MB", realShapesDocument(1 << 20), 400, 8 },
         { "generated 10 MB", generatedDocument(10 << 20, 1000), 2000, 16 },
         { "real shapes 10 MB", realShapesDocument(10 << 20), 2000, 16 },
+        { "source both 1 MB", generatedDocument(1 << 20, 100), 400, 25, Action::TypeInSource },
+        { "source both 10 MB", generatedDocument(10 << 20, 1000), 2000, 25, Action::TypeInSource },
+        { "find next 1 MB", documentWithMatches(1 << 20), 400, 16, Action::FindNext },
     };
     const QString only = qEnvironmentVariable("QUILLON_BENCH_CASE");
     for (const Case& c : cases)

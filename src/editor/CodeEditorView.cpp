@@ -235,20 +235,22 @@ void CodeEditorView::replaceFromOutside(const QString& text)
     }
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* document = m_view->document();
-    const QTextCursor before = m_view->textCursor();
+    const int anchor = m_view->textCursor().anchor();
+    const int position = m_view->textCursor().position();
     const int scroll = m_view->verticalScrollBar()->value();
     // setPlainText() lets the view lay the new text out lazily, screen by screen.
     document->setPlainText(SourceDocumentText::toDocument(text));
     m_text = text;
     m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
     m_colouring->colourAll(m_text);
-    restoreView(before.anchor(), before.position(), scroll);
+    restoreView(anchor, position, scroll);
 }
 
 void CodeEditorView::applyOutsideEdit(
     qsizetype position, qsizetype removed, const QString& inserted)
 {
     FlagScope programmatic(m_isProgrammatic);
+    // The view's own cursor moves with the text around the edit.
     const QTextCursor before = m_view->textCursor();
     const int scroll = m_view->verticalScrollBar()->value();
     QTextCursor cursor(m_view->document());
@@ -336,6 +338,11 @@ void CodeEditorView::scrollToLine(int line)
 void CodeEditorView::flushPendingWork()
 {
     m_colouring->flush();
+}
+
+bool CodeEditorView::colouringIsPending() const
+{
+    return m_colouring->hasPendingPass();
 }
 
 } // namespace quillon

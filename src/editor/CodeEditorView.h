@@ -34,9 +34,9 @@ protected:
 // Follows the document session's edits (as ranges) and replacements, reads the find-bar
 // properties, documentError and editorFontSize; reports every user edit to the document session
 // as a range and writes totalLocalMatchCount after painting matches. A change from outside
-// (another tab, an edit in the block editor, a reload) keeps the selection (limited to the new
-// length) and the scroll position and clears the undo history, so undo only ever changes the
-// text this pane shows.
+// (another tab, an edit in the block editor, a reload) keeps the scroll position and clears the
+// undo history, so undo only ever changes the text this pane shows; an edit elsewhere leaves the
+// selection on its text, a replaced text keeps the selection's offsets (limited to its length).
 class CodeEditorView : public QWidget
 {
     Q_OBJECT
@@ -58,6 +58,7 @@ public:
     void scrollToLine(int line);
     // Finishes colouring now if a pass is waiting for a pause in typing.
     void flushPendingWork();
+    bool colouringIsPending() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -193,8 +193,8 @@ void SourceColouring::colourLines(const QString& text, qsizetype from, qsizetype
     const qsizetype fencesUpToEnd
         = std::lower_bound(m_fences.begin(), m_fences.end(), readTo) - m_fences.begin();
     const bool opensBefore = !m_lastWasYAML && fencesBefore % 2 == 1;
-    const bool closesAfter = !m_lastWasYAML && fencesUpToEnd % 2 == 1
-        && size_t(fencesUpToEnd) < m_fences.size();
+    const bool closesAfter
+        = !m_lastWasYAML && fencesUpToEnd % 2 == 1 && size_t(fencesUpToEnd) < m_fences.size();
     QString piece;
     piece.reserve(readTo - readFrom + 8);
     if (opensBefore)
@@ -311,8 +311,7 @@ void SourceColouring::apply(
     };
     int dirtyFrom = -1;
     int dirtyTo = -1;
-    for (QTextBlock block = document.findBlock(int(from)); block.isValid();
-         block = block.next()) {
+    for (QTextBlock block = document.findBlock(int(from)); block.isValid(); block = block.next()) {
         const qsizetype blockLength = block.length() - 1;
         if (block.position() + blockLength > to)
             break;

@@ -156,7 +156,8 @@ void BackgroundWriter::run()
     }
 }
 
-bool BackgroundWriter::holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest)
+bool BackgroundWriter::holdsExpected(
+    const Job& job, const FileSignature& now, QByteArray* diskDigest)
 {
     const Request& request = job.request;
     const auto own = m_written.constFind(request.path);

@@ -32,8 +32,7 @@ struct FileSignature
     bool sameFileVersion(const FileSignature& other) const
     {
         return exists == other.exists && device == other.device && inode == other.inode
-            && size == other.size && modifiedNs == other.modifiedNs
-            && changedNs == other.changedNs;
+            && size == other.size && modifiedNs == other.modifiedNs && changedNs == other.changedNs;
     }
     bool isRacy() const;
 };

@@ -59,7 +59,8 @@ void DocumentSession::applyUserEdit(
     QString& text = w.m_currentFileContent;
     position = std::clamp<qsizetype>(position, 0, text.size());
     removedLength = std::clamp<qsizetype>(removedLength, 0, text.size() - position);
-    if (removedLength == inserted.size() && QStringView(text).mid(position, removedLength) == inserted)
+    if (removedLength == inserted.size()
+        && QStringView(text).mid(position, removedLength) == inserted)
         return;
 
     DocumentStore::Document* doc

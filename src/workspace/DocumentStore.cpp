@@ -92,8 +92,8 @@ bool DocumentStore::changedOnDisk(Document& document, const QString& path)
     return false;
 }
 
-void DocumentStore::markWritten(Document& document, const QString& text,
-    const LineEnds& lineEnds, const FileSignature& signature)
+void DocumentStore::markWritten(Document& document, const QString& text, const LineEnds& lineEnds,
+    const FileSignature& signature)
 {
     document.diskText = text;
     document.diskLineEnds = lineEnds;

@@ -205,3 +205,33 @@ TEST(BothPanes, TheBlockEditorKeepsItsScrollAndCaretWhileTheSourcePaneEditsElsew
     EXPECT_EQ(blocks->verticalScrollBar()->value(), scroll);
     EXPECT_EQ(h.blocks->caretMarkdownOffset(), h.content().indexOf(u"Paragraph 150 "));
 }
+
+TEST(BothPanes, EditsCrossingBetweenThePanesOfALongDocumentKeepTheTextsAndTheDiskEqual)
+{
+    QString text;
+    for (int i = 0; text.size() < 60'000; ++i)
+        text += QStringLiteral("Paragraph %1 with *some* words.\n\n").arg(i);
+    SourceHarness h(text, true);
+    QTextEdit* blocks = h.blocks->textView();
+    for (int round = 0; round < 4; ++round) {
+        h.view()->setFocus();
+        h.setCaret(int(h.content().indexOf(QStringLiteral("words"), 20'000 * round)));
+        h.type(QStringLiteral("typed "));
+        ASSERT_TRUE(followsSource(h)) << "after source round " << round;
+
+        // An edit in the block editor (before the source pane's caret from the second round
+        // on): the pane shows it where it landed, its caret staying after what it typed.
+        QTextCursor cursor(blocks->document()->findBlockByNumber(1 + 40 * round));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        blocks->setTextCursor(cursor);
+        blocks->setFocus();
+        h.type(QStringLiteral(" more"), blocks);
+        if (round < 3) {
+            h.key(Qt::Key_Backspace, Qt::NoModifier, blocks);
+        }
+        ASSERT_TRUE(followsSource(h)) << "after block round " << round;
+        const int caret = h.view()->textCursor().position();
+        EXPECT_EQ(h.source->text().mid(caret - 6, 11), QStringLiteral("typed words"));
+    }
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+}

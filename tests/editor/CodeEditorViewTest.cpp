@@ -2,6 +2,7 @@
 // documents, both panes side by side, find and scroll-to-line.
 #include "SourceHarness.h"
 
+#include "editor/LocalSearchSteps.h"
 #include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "platform/AttributedText.h"
@@ -276,6 +277,53 @@ TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
     EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
 }
 
+TEST(SourcePane, FindNextAfterEditsWrapsAndLandsOnTheRightMatch)
+{
+    QString text = numberedLines(300);
+    for (int line : { 10, 150, 290 })
+        text.replace(QStringLiteral("line %1\n").arg(line), QStringLiteral("cat %1\n").arg(line));
+    SourceHarness h(text);
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("cat"));
+    QApplication::processEvents();
+    // The active match: painted in its own colours, on screen.
+    auto active = [&h]() -> int {
+        for (const QTextEdit::ExtraSelection& selection : h.view()->extraSelections()) {
+            if (selection.format.hasProperty(QTextFormat::ForegroundBrush))
+                return selection.cursor.selectionStart();
+        }
+        return -1;
+    };
+    auto matchesOf = [&h] {
+        QList<int> starts;
+        for (qsizetype i = h.content().indexOf(QStringLiteral("cat")); i >= 0;
+             i = h.content().indexOf(QStringLiteral("cat"), i + 1))
+            starts.append(int(i));
+        return starts;
+    };
+
+    // A match typed in the middle and one typed away: every step lands on the next match in
+    // the text as it is now, and the step past the last wraps to the first.
+    h.setCaret(int(text.indexOf(QStringLiteral("line 100\n"))));
+    h.type(QStringLiteral("cat "));
+    const int renamed = int(h.content().indexOf(QStringLiteral("cat 150")));
+    h.setCaret(renamed + 3, renamed);
+    h.type(QStringLiteral("dog"));
+    QApplication::processEvents();
+    const QList<int> matches = matchesOf();
+    ASSERT_EQ(matches.size(), 3);
+    ASSERT_EQ(h.workspace->totalLocalMatchCount(), 3);
+    for (int step = 1; step <= 4; ++step) {
+        LocalSearchSteps::stepNext(*h.workspace);
+        EXPECT_EQ(active(), matches.at(step % 3)) << "step " << step;
+        const QTextBlock shown = h.view()->document()->findBlock(matches.at(step % 3));
+        EXPECT_TRUE(
+            h.view()->cursorRect(QTextCursor(shown)).intersects(h.view()->viewport()->rect()));
+    }
+    EXPECT_EQ(h.workspace->currentLocalMatchIndex(), 1);
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+}
+
 TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
 {
     SourceHarness h(QStringLiteral("one\r\ntwo\nthree"));
@@ -288,15 +336,35 @@ TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
     EXPECT_TRUE(h.written.isEmpty());
 }
 
+// The blocks on screen (with a screen's margin below) show the colours of a full colouring.
+::testing::AssertionResult screenIsColoured(const SourceHarness& h)
+{
+    const QPlainTextEdit& view = *h.view();
+    const int first = view.cursorForPosition(QPoint(0, 0)).blockNumber();
+    const int last
+        = view.cursorForPosition(QPoint(view.viewport()->width(), 2 * view.viewport()->height()))
+              .blockNumber();
+    const QList<QList<ColourRun>> shown = shownColours(view);
+    const QList<QList<ColourRun>> expected = expectedColours(h.source->text(), false);
+    for (int block = first; block <= last; ++block) {
+        if (shown.at(block) != expected.at(block))
+            return ::testing::AssertionFailure() << "block " << block << " differs";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 TEST(SourcePane, ALongTextIsColouredAroundAnEditAtOnceAndWhollyOnceTypingPauses)
 {
     QString text;
-    while (text.size() <= 250'000) {
+    while (text.size() <= 300'000) {
         text += QStringLiteral(
             "Some *prose* with a [link](x).\n\n```\ncode line\n\nmore code\n```\n\n");
     }
-    text += QStringLiteral("A 'quote\nthat spans' lines\n");
+    text += QStringLiteral("A [link whose\ntext spans](lines)\n");
     SourceHarness h(text);
+    // Loaded: the screen at once, the rest in slices.
+    EXPECT_TRUE(screenIsColoured(h));
+    h.source->flushPendingWork();
     EXPECT_EQ(shownColours(*h.view()), expectedColours(text, false));
 
     // Inside a fenced block, next to a blank line of it: the typed text is code at once.
@@ -306,15 +374,39 @@ TEST(SourcePane, ALongTextIsColouredAroundAnEditAtOnceAndWhollyOnceTypingPauses)
     const int block = h.view()->textCursor().blockNumber();
     EXPECT_EQ(shownColours(*h.view()).at(block), expectedColours(h.content(), false).at(block));
 
-    // A new fence line pairs every later fence differently: coloured whole at once.
+    // A fence line typed key by key pairs every later fence the other way: what is on screen
+    // follows every key, the rest once typing pauses; closing the block pairs them back.
     h.setCaret(int(text.indexOf(QStringLiteral("Some"), 200'000)));
+    h.view()->centerCursor();
+    for (const QString& keys : { QStringLiteral("``"), QStringLiteral("`\n"),
+             QStringLiteral("typed code\n"), QStringLiteral("``"), QStringLiteral("`\n") }) {
+        for (QChar key : keys) {
+            h.type(key);
+            ASSERT_TRUE(screenIsColoured(h)) << "after typing " << keys.toStdString();
+        }
+    }
     h.type(QStringLiteral("```\n"));
-    EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
-
+    EXPECT_TRUE(screenIsColoured(h));
+    EXPECT_TRUE(h.source->colouringIsPending());
     h.setCaret(10);
     h.type(QStringLiteral("**bold** "));
     h.source->flushPendingWork();
+    EXPECT_FALSE(h.source->colouringIsPending());
     EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+
+    // A carriage return or a line separator starts a line too: one pasted before three
+    // backquotes inside a paragraph makes a fence line of them.
+    for (const QString& pasted : { QStringLiteral("x\r```"), QStringLiteral("y\u2028```") }) {
+        h.setCaret(int(h.content().indexOf(QStringLiteral("prose"), 150'000)));
+        h.view()->centerCursor();
+        QApplication::clipboard()->setText(pasted);
+        h.key(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_TRUE(screenIsColoured(h));
+        h.source->flushPendingWork();
+        EXPECT_EQ(shownColours(*h.view()), expectedColours(h.content(), false));
+    }
+    EXPECT_EQ(h.source->text(), h.content());
+    EXPECT_EQ(h.onDisk(), h.content().toUtf8());
 }
 
 TEST(SourcePane, AppearanceAndSizeChangeNeitherTheTextNorTheSelection)

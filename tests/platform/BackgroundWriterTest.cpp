@@ -114,7 +114,10 @@ TEST(BackgroundWriter, ItsOwnWritesAndAMereTouchAreNoChange)
     EXPECT_EQ(tree.read("doc.md"), "three");
 
     const FileSignature written = r.results[1].signature;
-    struct utimbuf later { 2000000000, 2000000000 };
+    struct utimbuf later
+    {
+        2000000000, 2000000000
+    };
     ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &later), 0);
     r.write(path, "four", written, "three");
     r.writer.flush();
@@ -139,4 +142,46 @@ TEST(BackgroundWriter, AMissingFileIsNotCreatedAndQueuedWritesOutliveTheWriter)
             r.write(kept, QStringLiteral("new %1").arg(i), signature, "old");
     }
     EXPECT_EQ(tree.read("kept.md"), "new 19");
+}
+
+TEST(BackgroundWriter, EditsTravelAloneAndAWriterWithoutTheTextAsksForIt)
+{
+    test::TempTree tree;
+    const QString a = tree.write("a.md", "hello");
+    const FileSignature signature = FileSignature::of(a);
+    Recorder r;
+    auto change = [&](QList<TextChange> changes, qsizetype length) {
+        BackgroundWriter::Request request { a, {}, LineEnds(), signature, "hello", LineEnds() };
+        request.hasText = false;
+        request.changes = std::move(changes);
+        request.length = length;
+        return r.writer.write(std::move(request));
+    };
+    r.write(a, "hello", signature, "hello");
+    // Queued one after another, the edits of several keys are applied in order.
+    change({ { 5, 0, " world" } }, 11);
+    change({ { 0, 1, "J" }, { 11, 0, "!" } }, 12);
+    r.writer.flush();
+    EXPECT_EQ(tree.read("a.md"), "Jello world!");
+    ASSERT_FALSE(r.results.empty());
+    EXPECT_EQ(r.results.back().status, Status::Written);
+    EXPECT_EQ(r.results.back().text, "Jello world!");
+
+    // Edits the writer cannot place (it forgot the file, or they do not fit its text) write
+    // nothing and ask for the whole text.
+    r.results.clear();
+    r.writer.forget(a);
+    change({ { 0, 0, "x" } }, 13);
+    r.writer.flush();
+    for (const TextChange& misfit : { TextChange { 9, 0, "x" }, TextChange { 0, 0, "x" } }) {
+        r.write(a, "whole", signature, "hello", true);
+        r.writer.flush();
+        change({ misfit }, misfit.position == 0 ? 99 : 6);
+        r.writer.flush();
+    }
+    ASSERT_EQ(r.results.size(), 5u);
+    for (size_t i : { 0, 2, 4 })
+        EXPECT_TRUE(r.results[i].needsText) << i;
+    EXPECT_EQ(r.results[3].status, Status::Written);
+    EXPECT_EQ(tree.read("a.md"), "whole");
 }
