@@ -49,12 +49,18 @@ void ContentView::installEditorArea()
     auto* recount = new QTimer(status);
     recount->setSingleShot(true);
     recount->setInterval(100);
-    connect(recount, &QTimer::timeout, status, [status, &ws] {
+    auto count = [status, &ws] {
         const QString text = ws.currentFileContent();
         status->setWordAndCharCount(
             DocumentAnalyzer::wordCount(text), DocumentAnalyzer::characterCount(text));
-    });
+    };
+    connect(recount, &QTimer::timeout, status, count);
     connect(&ws, &WorkspaceState::currentFileContentChanged, recount, qOverload<>(&QTimer::start));
+    // Another tab's figures are shown with its text: there is no typing to wait for.
+    connect(&ws, &WorkspaceState::activeTabURLChanged, status, [recount, count] {
+        recount->stop();
+        count();
+    });
     connect(
         &analyzer(), &DocumentAnalyzer::tokenCountChanged, status, &StatusBarView::setTokenCount);
     connect(&ws, &WorkspaceState::yamlValidationResultChanged, status,

@@ -85,7 +85,8 @@ TEST_F(EditorColumnTest, BothPanesFollowEachOtherAndTheToggleChoosesWhichAreShow
 TEST_F(EditorColumnTest, StatusBarShowsTheDocumentsFiguresAndFrontMatter)
 {
     open();
-    ws().openFile(writeDoc(QStringLiteral("a.md"), "a  b\n\nc"));
+    const QString first = writeDoc(QStringLiteral("a.md"), "a  b\n\nc");
+    ws().openFile(first);
     ASSERT_TRUE(waitUntil([&] { return status()->wordLabel()->text() == u"3 words"; }));
     EXPECT_EQ(status()->charLabel()->text(), QStringLiteral("7 chars"));
     EXPECT_EQ(status()->yamlLabel()->text(), QStringLiteral("No YAML frontmatter"));
@@ -94,6 +95,10 @@ TEST_F(EditorColumnTest, StatusBarShowsTheDocumentsFiguresAndFrontMatter)
     ws().openFile(writeDoc(QStringLiteral("b.md"), "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"));
     ASSERT_TRUE(waitUntil([&] { return status()->charLabel()->text() == u"1 chars"; }));
     EXPECT_EQ(status()->wordLabel()->text(), QStringLiteral("1 words"));
+    // Another tab's figures come with its text, without waiting as for a pause in typing.
+    ws().selectTab(first);
+    EXPECT_EQ(status()->wordLabel()->text(), QStringLiteral("3 words"));
+    EXPECT_EQ(status()->charLabel()->text(), QStringLiteral("7 chars"));
 
     ws().openFile(writeDoc(QStringLiteral("c.md"), "---\ntitle: [x\n---\nText\n"));
     ASSERT_TRUE(waitUntil([&] { return status()->yamlStateLabel()->text() == u"error"; }));
