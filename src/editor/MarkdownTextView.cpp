@@ -43,10 +43,10 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
     });
     m_settleTimer.setSingleShot(true);
     connect(&m_settleTimer, &QTimer::timeout, this, &MarkdownTextView::settleStep);
-    connect(m_layout, &BlockDocumentLayout::estimatesLeft, this, [this] {
-        if (!m_settleTimer.isActive())
-            m_settleTimer.start(kSettleDelay);
-    });
+    // Settling starts once the document has stopped changing (styling after a load comes in
+    // steps of its own), so that it does not lay out what is about to be restyled.
+    connect(m_layout, &BlockDocumentLayout::estimatesLeft, this,
+        [this] { m_settleTimer.start(kSettleDelay); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_keepingTopLine || m_painting)
             return;
