@@ -108,6 +108,11 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
     const QTextDocument* doc = document();
     const int n = doc->blockCount();
     const int m = int(m_slots.size());
+    // A new width or column reaches every paragraph but changes none of them: documentChanged
+    // lays them all out again without looking at each.
+    if (n == m && !m_tree.empty() && from <= 0 && from + length >= doc->characterCount() - 1
+        && !(frameGeometry() == m_frame))
+        return { 0, n - 1 };
     QTextBlock firstBlock = doc->findBlock(from);
     if (!firstBlock.isValid())
         firstBlock = doc->lastBlock();
@@ -142,6 +147,7 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
         }
         describe(slot, block, fresh);
         block.clearLayout();
+        slot.hasLines = false;
     }
     if (structural || m_tree.size() != m_slots.size() + 1) {
         rebuildTree();
@@ -191,13 +197,15 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         // A new width or column: every paragraph is laid out again as it comes into view; until
         // then its height is guessed from what its text measured.
         m_frame = frame;
-        for (Slot& slot : m_slots) {
+        for (int i = 0; i < int(m_slots.size()); ++i) {
+            Slot& slot = m_slots[size_t(i)];
             slot.height = estimate(slot);
             slot.estimated = true;
+            if (slot.hasLines) {
+                document()->findBlockByNumber(i).clearLayout();
+                slot.hasLines = false;
+            }
         }
-        QTextBlock block = document()->begin();
-        for (; block.isValid(); block = block.next())
-            block.clearLayout();
         rebuildTree();
         m_contentsWidth = 0;
         noteMoved(0);
@@ -232,6 +240,7 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int ind
     if (slot.estimated || layout->lineCount() == 0) {
         const double before = slot.height;
         slot.height = layoutBlock(block, slot);
+        slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
             --m_estimated;

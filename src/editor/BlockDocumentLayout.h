@@ -88,6 +88,7 @@ private:
         float lineAdvance = 0; // for estimates
         float textWidth = 0; // of the text on one line, for estimates
         bool estimated = true;
+        bool hasLines = false; // its text layout holds lines this layout made
     };
     struct Frame
     {
