@@ -168,6 +168,15 @@ private:
     QPointer<QWidget> m_focusBeforeFind; // where the keys go back to when the find bar closes
 
     // ---- installEditorArea (ContentView_Editor.cpp) ----
+    class CodeEditorView* makeSourcePane();
+    // Runs before the panes hear of another tab's text: the source pane kept for that tab is
+    // shown (or a new one, while the source pane is on screen), and the one shown so far is kept
+    // for its own tab, so that switching back loads nothing.
+    void followActiveTabInSourcePane();
+    void forgetClosedSourcePanes();
+    QString m_sourcePaneTab; // the tab whose text the shown source pane holds or will load
+    QList<QPair<QString, QPointer<class CodeEditorView>>> m_keptSourcePanes;
+    static constexpr qsizetype kKeptSourcePanes = 3;
     // ---- installSidebar (ContentView_Sidebar.cpp) ----
     // ---- installGitViews (ContentView_Git.cpp) ----
     class GitSyncWidgetView* m_gitSyncWidget = nullptr;

@@ -9,27 +9,33 @@
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
 #include "workspace/DocumentAnalyzer.h"
+#include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QApplication>
 #include <QTimer>
+
+#include <utility>
 
 namespace quillon {
 
 void ContentView::installEditorArea()
 {
     WorkspaceState& ws = workspace();
+    // Connected before any pane is made, so that it runs first.
+    connect(&ws.documentSession(), &DocumentSession::textReplaced, this,
+        &ContentView::followActiveTabInSourcePane);
+    connect(
+        &ws, &WorkspaceState::activeTabURLChanged, this, &ContentView::followActiveTabInSourcePane);
+    connect(&ws, &WorkspaceState::openTabsChanged, this, &ContentView::forgetClosedSourcePanes);
     auto* blocks = new UnifiedBlockEditor(ws);
     blocks->setContentWidth(kEditorContentWidth);
     blocks->setDarkMode(isDarkMode());
     blocks->setFontSize(fontSize());
     connect(this, &ContentView::darkModeChanged, blocks, &UnifiedBlockEditor::setDarkMode);
     connect(this, &ContentView::fontSizeChanged, blocks, &UnifiedBlockEditor::setFontSize);
-    auto* source = new CodeEditorView(ws);
-    source->setDarkMode(isDarkMode());
-    source->setFontSize(fontSize());
-    connect(this, &ContentView::darkModeChanged, source, &CodeEditorView::setDarkMode);
-    connect(this, &ContentView::fontSizeChanged, source, &CodeEditorView::setFontSize);
-    editorArea()->setSourcePane(source);
+    m_sourcePaneTab = ws.activeTabURL();
+    editorArea()->setSourcePane(makeSourcePane());
     editorArea()->setBlocksPane(blocks);
     editorArea()->setMode(kDefaultEditorMode);
 
@@ -83,6 +89,61 @@ void ContentView::installEditorArea()
         [&ws] { LocalSearchSteps::stepPrevious(ws); });
     connect(find, &LocalSearchView::closeRequested, this, [&ws] { LocalSearchSteps::close(ws); });
     setSlotContent(Slot::FindBar, find);
+}
+
+CodeEditorView* ContentView::makeSourcePane()
+{
+    auto* source = new CodeEditorView(workspace());
+    source->setDarkMode(isDarkMode());
+    source->setFontSize(fontSize());
+    connect(this, &ContentView::darkModeChanged, source, &CodeEditorView::setDarkMode);
+    connect(this, &ContentView::fontSizeChanged, source, &CodeEditorView::setFontSize);
+    return source;
+}
+
+void ContentView::followActiveTabInSourcePane()
+{
+    WorkspaceState& ws = workspace();
+    const QString tab = ws.activeTabURL();
+    if (tab == m_sourcePaneTab)
+        return;
+    const QString previous = std::exchange(m_sourcePaneTab, tab);
+    QWidget* shown = editorArea()->sourcePane();
+    QWidget* next = nullptr;
+    for (qsizetype i = 0; i < m_keptSourcePanes.size(); ++i) {
+        if (m_keptSourcePanes.at(i).first == tab) {
+            next = m_keptSourcePanes.takeAt(i).second;
+            break;
+        }
+    }
+    if (!next) {
+        // Off screen (or no tab left), the pane shown so far takes the new text once it is shown.
+        if (tab.isEmpty() || !shown || !shown->isVisible())
+            return;
+        next = makeSourcePane();
+    }
+    const bool hadFocus = shown && shown->isAncestorOf(QApplication::focusWidget());
+    editorArea()->showSourcePane(next);
+    if (hadFocus && next->isVisible())
+        qobject_cast<CodeEditorView*>(next)->textView()->setFocus(Qt::OtherFocusReason);
+    if (!shown)
+        return;
+    if (previous.isEmpty() || !ws.openTabs().contains(previous)) {
+        editorArea()->removeSourcePane(shown);
+        return;
+    }
+    m_keptSourcePanes.append({ previous, qobject_cast<CodeEditorView*>(shown) });
+    if (m_keptSourcePanes.size() > kKeptSourcePanes)
+        editorArea()->removeSourcePane(m_keptSourcePanes.takeFirst().second);
+}
+
+void ContentView::forgetClosedSourcePanes()
+{
+    const QStringList open = workspace().openTabs();
+    for (qsizetype i = m_keptSourcePanes.size() - 1; i >= 0; --i) {
+        if (!open.contains(m_keptSourcePanes.at(i).first))
+            editorArea()->removeSourcePane(m_keptSourcePanes.takeAt(i).second);
+    }
 }
 
 } // namespace quillon

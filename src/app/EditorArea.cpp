@@ -54,6 +54,30 @@ void EditorArea::setSourcePane(QWidget* pane)
     relayout();
 }
 
+void EditorArea::showSourcePane(QWidget* pane)
+{
+    if (!pane || pane == m_sourcePane)
+        return;
+    if (m_sourcePane) {
+        // Hidden at once, so that what the workspace announces next finds it hidden.
+        m_sourcePane->hide();
+        m_keptSourcePanes.append(m_sourcePane);
+    }
+    m_keptSourcePanes.removeAll(pane);
+    m_sourcePane = pane;
+    if (pane->parent() != this)
+        pane->setParent(this);
+    relayout();
+}
+
+void EditorArea::removeSourcePane(QWidget* pane)
+{
+    if (!pane || pane == m_sourcePane)
+        return;
+    m_keptSourcePanes.removeAll(pane);
+    delete pane;
+}
+
 void EditorArea::setBlocksPane(QWidget* pane)
 {
     replacePane(m_blocksPane, pane, this);

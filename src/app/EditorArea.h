@@ -29,6 +29,11 @@ public:
 
     // The area takes ownership; a previous pane widget is deleted.
     void setSourcePane(QWidget* pane);
+    // Shows `pane` (taking ownership of a new one) as the source pane; the pane shown so far is
+    // kept, hidden, until it is shown again or removed.
+    void showSourcePane(QWidget* pane);
+    // Deletes a kept pane; the one shown stays.
+    void removeSourcePane(QWidget* pane);
     void setBlocksPane(QWidget* pane);
     QWidget* sourcePane() const { return m_sourcePane; }
     QWidget* blocksPane() const { return m_blocksPane; }
@@ -47,6 +52,7 @@ private:
     EditorMode m_mode = kDefaultEditorMode;
     double m_splitPosition = 0.5;
     QPointer<QWidget> m_sourcePane;
+    QList<QPointer<QWidget>> m_keptSourcePanes;
     QPointer<QWidget> m_blocksPane;
     ResizableDivider* m_divider = nullptr;
 };

@@ -145,3 +145,56 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
     EXPECT_TRUE(ws().globalSearchQuery().isEmpty());
 }
+
+TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)
+{
+    open();
+    const QString first = writeDoc(QStringLiteral("a.md"), "# First\n\nalpha\n");
+    const QString second = writeDoc(QStringLiteral("b.md"), "# Second\n\nbeta\n");
+    ws().openFile(first);
+    QApplication::processEvents();
+    CodeEditorView* firstPane = source();
+    QTextCursor caret = firstPane->textView()->textCursor();
+    caret.setPosition(9);
+    firstPane->textView()->setTextCursor(caret);
+    firstPane->textView()->setFocus();
+    typeInto(firstPane->textView(), QStringLiteral("X"));
+    QApplication::processEvents();
+
+    ws().openFile(second);
+    QApplication::processEvents();
+    ASSERT_NE(source(), firstPane);
+    EXPECT_FALSE(firstPane->isVisible());
+    EXPECT_TRUE(source()->textView()->hasFocus());
+    EXPECT_EQ(source()->text(), QStringLiteral("# Second\n\nbeta\n"));
+    typeInto(source()->textView(), QStringLiteral("Y"));
+    QApplication::processEvents();
+    EXPECT_EQ(ws().currentFileContent(), QStringLiteral("Y# Second\n\nbeta\n"));
+
+    // Back to the first tab: its own pane, text and caret, and typing goes on there.
+    ws().selectTab(first);
+    QApplication::processEvents();
+    ASSERT_EQ(source(), firstPane);
+    EXPECT_TRUE(firstPane->isVisible());
+    EXPECT_EQ(firstPane->text(), QStringLiteral("# First\n\nXalpha\n"));
+    EXPECT_EQ(firstPane->textView()->textCursor().position(), 10);
+    typeInto(firstPane->textView(), QStringLiteral("Z"));
+    QApplication::processEvents();
+    EXPECT_EQ(ws().currentFileContent(), QStringLiteral("# First\n\nXZalpha\n"));
+    EXPECT_EQ(blocks()->markdown(), QStringLiteral("# First\n\nXZalpha\n"));
+
+    // With the source pane off screen a tab switch makes no pane: the one there catches up when
+    // it is shown.
+    window->editorArea()->setMode(EditorMode::Blocks);
+    ws().selectTab(second);
+    QApplication::processEvents();
+    CodeEditorView* hidden = source();
+    const QPointer<CodeEditorView> kept = firstPane;
+    ws().closeTab(first);
+    QApplication::processEvents();
+    window->editorArea()->setMode(EditorMode::BlocksSplit);
+    QApplication::processEvents();
+    EXPECT_EQ(source(), hidden);
+    EXPECT_EQ(source()->text(), QStringLiteral("Y# Second\n\nbeta\n"));
+    EXPECT_EQ(kept, nullptr);
+}
