@@ -1,12 +1,15 @@
 #include "editor/EditorFindController.h"
 
 #include "editor/FindHighlights.h"
+#include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace quillon {
 
@@ -38,7 +41,6 @@ void reveal(QTextEdit& view, const TextRange& match)
 EditorFindController::EditorFindController(
     QTextEdit& view, WorkspaceState& workspace, QObject* parent)
     : QObject(parent)
-    , m_view(&view)
     , m_workspace(workspace)
 {
     connect(&workspace, &WorkspaceState::isLocalSearchVisibleChanged, this,
@@ -46,7 +48,22 @@ EditorFindController::EditorFindController(
     connect(&workspace, &WorkspaceState::localSearchQueryChanged, this,
         &EditorFindController::refreshAndReveal);
     connect(&workspace, &WorkspaceState::currentLocalMatchIndexChanged, this,
-        &EditorFindController::refreshAndReveal);
+        &EditorFindController::stepTo);
+    setView(view);
+}
+
+void EditorFindController::setView(QTextEdit& view)
+{
+    if (m_view == &view)
+        return;
+    if (m_view)
+        disconnect(m_view->verticalScrollBar(), nullptr, this, nullptr);
+    m_view = &view;
+    // A scroll paints the matches it brings into view.
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this,
+        &EditorFindController::paintVisible);
+    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this,
+        &EditorFindController::paintVisible);
 }
 
 void EditorFindController::setDarkMode(bool dark)
@@ -62,10 +79,53 @@ void EditorFindController::refresh()
         FindHighlights::clear(*m_view);
         return;
     }
-    const int active = m_workspace.currentLocalMatchIndex();
-    m_matches = FindHighlights::apply(*m_view, m_view->document()->toRawText(),
-        m_workspace.localSearchQuery(), active, m_isDarkMode);
+    m_matches = MarkdownTextViewSupport::findMatches(
+        m_view->document()->toRawText(), m_workspace.localSearchQuery());
+    paintVisible();
     FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
+}
+
+void EditorFindController::paintVisible()
+{
+    if (m_matches.isEmpty()) {
+        FindHighlights::clear(*m_view);
+        return;
+    }
+    // Only the matches on screen, and a screen's worth on each side, are painted: ten thousand
+    // matches cost no more to show or to step through than ten.
+    const QRect viewport = m_view->viewport()->rect();
+    const int first = m_view->cursorForPosition(viewport.topLeft()).position();
+    const int last = m_view->cursorForPosition(viewport.bottomRight()).position();
+    const int margin = qMax(1, last - first);
+    const int active = m_workspace.currentLocalMatchIndex();
+    const MarkdownTextViewSupport::SearchColors colors
+        = MarkdownTextViewSupport::searchColors(m_isDarkMode);
+    auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), first - margin,
+        [](const TextRange& match, int position) { return match.end() < position; });
+    QList<QTextEdit::ExtraSelection> selections;
+    for (; it != m_matches.cend() && it->location <= last + margin; ++it) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(m_view->document());
+        selection.cursor.setPosition(int(it->location));
+        selection.cursor.setPosition(int(it->end()), QTextCursor::KeepAnchor);
+        if (it - m_matches.cbegin() == active) {
+            selection.format.setBackground(colors.activeBackground);
+            selection.format.setForeground(colors.activeForeground);
+        } else {
+            selection.format.setBackground(colors.otherBackground);
+        }
+        selections.append(selection);
+    }
+    m_view->setExtraSelections(selections);
+}
+
+void EditorFindController::stepTo()
+{
+    // The matches are current: every change of the text searched again.
+    const int count = int(m_matches.size());
+    if (count > 0)
+        reveal(*m_view, m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
+    paintVisible();
 }
 
 void EditorFindController::refreshAndReveal()

@@ -12,8 +12,9 @@ namespace quillon {
 class WorkspaceState;
 
 // Find in document for the block editor: follows the workspace's find-bar properties, paints the
-// matches (replacing whatever it painted before), publishes their count on the next turn of the
-// event loop when it changed, and scrolls to the active match.
+// matches on screen (replacing whatever it painted before; a scroll paints the ones it brings
+// into view), publishes their count on the next turn of the event loop when it changed, and
+// scrolls to the active match. A step to another match searches nothing again.
 class EditorFindController : public QObject
 {
     Q_OBJECT
@@ -22,7 +23,7 @@ public:
 
     void setDarkMode(bool dark);
     // Paints into `view` from now on (the matches left in the previous one stay where they are).
-    void setView(QTextEdit& view) { m_view = &view; }
+    void setView(QTextEdit& view);
     // Re-searches the view's text and repaints the matches; call after the text changed. Only a
     // change of the find bar's own properties scrolls to the active match.
     void refresh();
@@ -30,8 +31,10 @@ public:
 
 private:
     void refreshAndReveal();
+    void stepTo();
+    void paintVisible();
 
-    QTextEdit* m_view;
+    QTextEdit* m_view = nullptr;
     WorkspaceState& m_workspace;
     bool m_isDarkMode = false;
     QList<TextRange> m_matches;

@@ -70,6 +70,33 @@ TEST(BlockEditorFind, PaintsMatchesAndClearsThemWhenTheQueryIndexOrBarChanges)
     EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 0, 5 }, { 23, 28 } }));
 }
 
+TEST(BlockEditorFind, ThousandsOfMatchesArePaintedOnlyWhereSeenAndAStepReachesAFarOne)
+{
+    QString text;
+    for (int i = 0; i < 3000; ++i)
+        text += QStringLiteral("Paragraph %1 holds a needle.\n\n").arg(i);
+    EditorHarness h(text);
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("needle"));
+    QApplication::processEvents();
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 3000);
+    const int painted = int(h.view()->extraSelections().size());
+    EXPECT_GT(painted, 0);
+    EXPECT_LT(painted, 300);
+
+    // A step far down scrolls there and paints the match there as the active one.
+    h.workspace->setCurrentLocalMatchIndex(2500);
+    const QString shown = h.view()->document()->toRawText();
+    int activeAt = -1;
+    for (const auto& selection : h.view()->extraSelections()) {
+        if (isActive(selection))
+            activeAt = selection.cursor.selectionStart();
+    }
+    ASSERT_GE(activeAt, 0);
+    EXPECT_TRUE(shown.left(activeAt).endsWith(QStringLiteral("Paragraph 2500 holds a ")));
+    EXPECT_LT(h.view()->extraSelections().size(), 300);
+}
+
 TEST(BlockEditorFind, OnlyTheFindBarScrollsToTheActiveMatchNotACaretMove)
 {
     QString text;
