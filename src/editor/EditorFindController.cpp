@@ -1,6 +1,7 @@
 #include "editor/EditorFindController.h"
 
 #include "editor/FindHighlights.h"
+#include "editor/FlagScope.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -56,14 +57,17 @@ void EditorFindController::setView(QTextEdit& view)
 {
     if (m_view == &view)
         return;
-    if (m_view)
-        disconnect(m_view->verticalScrollBar(), nullptr, this, nullptr);
+    if (m_scrollBar)
+        disconnect(m_scrollBar, nullptr, this, nullptr);
     m_view = &view;
-    // A scroll paints the matches it brings into view.
-    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this,
-        &EditorFindController::paintVisible);
-    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this,
-        &EditorFindController::paintVisible);
+    m_scrollBar = view.verticalScrollBar();
+    // A scroll paints the matches it brings into view (a step paints once, after its scroll).
+    auto paintUnlessStepping = [this] {
+        if (!m_isStepping)
+            paintVisible();
+    };
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, paintUnlessStepping);
+    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this, paintUnlessStepping);
 }
 
 void EditorFindController::setDarkMode(bool dark)
@@ -123,8 +127,10 @@ void EditorFindController::stepTo()
 {
     // The matches are current: every change of the text searched again.
     const int count = int(m_matches.size());
-    if (count > 0)
+    if (count > 0) {
+        FlagScope stepping(m_isStepping);
         reveal(*m_view, m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
+    }
     paintVisible();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QScrollBar>
 
 class QTextEdit;
 
@@ -35,8 +37,10 @@ private:
     void paintVisible();
 
     QTextEdit* m_view = nullptr;
+    QPointer<QScrollBar> m_scrollBar; // the view's, which may go before us
     WorkspaceState& m_workspace;
     bool m_isDarkMode = false;
+    bool m_isStepping = false;
     QList<TextRange> m_matches;
 };
 

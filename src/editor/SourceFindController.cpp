@@ -1,6 +1,7 @@
 #include "editor/SourceFindController.h"
 
 #include "editor/FindHighlights.h"
+#include "editor/FlagScope.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -25,10 +26,15 @@ SourceFindController::SourceFindController(QPlainTextEdit& view, WorkspaceState&
         &SourceFindController::refreshAndReveal);
     connect(&workspace, &WorkspaceState::currentLocalMatchIndexChanged, this,
         &SourceFindController::stepTo);
-    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this,
-        &SourceFindController::paintVisible);
-    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this,
-        &SourceFindController::paintVisible);
+    // A scroll paints the matches it brings into view (a step paints once, after its scroll).
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_isStepping)
+            paintVisible();
+    });
+    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (!m_isStepping)
+            paintVisible();
+    });
 }
 
 void SourceFindController::setDarkMode(bool dark)
@@ -93,10 +99,11 @@ void SourceFindController::stepTo()
 {
     // The matches are current: every change of the text searched again.
     const int count = int(m_matches.size());
-    // A scroll paints the matches it brings into view.
-    if (count == 0
-        || !reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1))))
-        paintVisible();
+    if (count > 0) {
+        FlagScope stepping(m_isStepping);
+        reveal(m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
+    }
+    paintVisible();
 }
 
 void SourceFindController::refreshAndReveal()

@@ -42,6 +42,7 @@ private:
     WorkspaceState& m_workspace;
     std::function<const QString&()> m_currentText;
     bool m_isDarkMode = false;
+    bool m_isStepping = false;
     QList<TextRange> m_matches;
 };
 
