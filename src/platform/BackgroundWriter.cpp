@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include <cstring>
+
 #include <sys/stat.h>
 #include <time.h>
 
@@ -36,6 +38,24 @@ QByteArray readAll(const QString& path, bool* ok)
     QByteArray bytes = file.readAll();
     *ok = file.error() == QFileDevice::NoError;
     return bytes;
+}
+
+// Whether the file holds exactly `bytes`, read piece by piece rather than copied whole.
+bool fileHolds(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())
+        return false;
+    constexpr qint64 kPiece = 1 << 20;
+    QByteArray piece(int(qMin<qint64>(kPiece, qMax<qint64>(1, bytes.size()))), Qt::Uninitialized);
+    qint64 at = 0;
+    while (at < bytes.size()) {
+        const qint64 n = file.read(piece.data(), qMin<qint64>(piece.size(), bytes.size() - at));
+        if (n <= 0 || std::memcmp(piece.constData(), bytes.constData() + at, size_t(n)) != 0)
+            return false;
+        at += n;
+    }
+    return file.read(piece.data(), 1) == 0;
 }
 
 } // namespace
@@ -168,7 +188,9 @@ bool BackgroundWriter::holdsExpected(
         if (ownIsNewest && now.sameFileVersion(own->signature) && !own->signature.isRacy())
             return true;
     }
-    // The times cannot tell: compare what the file holds.
+    // The times cannot tell: compare what the file holds, most often what we wrote last.
+    if (ownIsNewest && fileHolds(request.path, own->bytes))
+        return true;
     bool ok = false;
     const QByteArray bytes = readAll(request.path, &ok);
     if (!ok)
@@ -183,29 +205,37 @@ bool BackgroundWriter::holdsExpected(
 
 bool BackgroundWriter::takeText(const Request& request, QString* text)
 {
-    // Taken out of the table, the text is changed in place unless a result still shares it.
-    if (request.hasText) {
-        *text = request.text;
-    } else {
-        const auto kept = m_texts.find(request.path);
-        if (kept == m_texts.end())
-            return false;
-        *text = std::move(*kept);
-        m_texts.erase(kept);
-    }
-    for (const TextChange& change : request.changes) {
-        if (change.position < 0 || change.removed < 0
-            || change.position + change.removed > text->size()) {
-            m_texts.remove(request.path);
-            return false;
-        }
-        text->replace(change.position, change.removed, change.inserted);
-    }
-    if (request.length >= 0 && text->size() != request.length) {
+    auto forget = [&] {
         m_texts.remove(request.path);
         return false;
+    };
+    Texts& texts = m_texts[request.path];
+    QList<TextChange> changes = request.changes;
+    if (request.hasText) {
+        *text = request.text;
+        texts.spare = QString();
+    } else if (texts.newest.isNull() && texts.spare.isNull()) {
+        return forget();
+    } else if (!texts.spare.isNull() && texts.spare.isDetached()) {
+        // The text before the newest is ours alone again (its result was taken): brought up to
+        // date in place, it spares copying the newest, which the last result still shares.
+        *text = std::exchange(texts.spare, QString());
+        changes = texts.spareLag + changes;
+    } else {
+        *text = texts.newest;
     }
-    m_texts.insert(request.path, *text);
+    for (const TextChange& change : std::as_const(changes)) {
+        if (change.position < 0 || change.removed < 0
+            || change.position + change.removed > text->size())
+            return forget();
+        text->replace(change.position, change.removed, change.inserted);
+    }
+    if (request.length >= 0 && text->size() != request.length)
+        return forget();
+    texts.spare = std::exchange(texts.newest, *text);
+    texts.spareLag = request.changes;
+    if (request.hasText || texts.spare.isNull())
+        texts.spare = QString();
     return true;
 }
 

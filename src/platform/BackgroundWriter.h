@@ -134,7 +134,15 @@ private:
     quint64 m_nextTicket = 1;
     // Worker thread only: what it last wrote to each file.
     QHash<QString, Written> m_written;
-    QHash<QString, QString> m_texts; // worker thread only: each file's newest text
+    // Worker thread only: each file's newest text, and the one before it with the changes that
+    // lead from it to the newest.
+    struct Texts
+    {
+        QString newest;
+        QString spare;
+        QList<TextChange> spareLag;
+    };
+    QHash<QString, Texts> m_texts;
     QStringList m_forgotten; // guarded by m_mutex
     std::thread m_thread;
 };

@@ -166,6 +166,17 @@ TEST(BackgroundWriter, EditsTravelAloneAndAWriterWithoutTheTextAsksForIt)
     ASSERT_FALSE(r.results.empty());
     EXPECT_EQ(r.results.back().status, Status::Written);
     EXPECT_EQ(r.results.back().text, "Jello world!");
+    // Written one by one, with the results let go (the writer then reuses its older copy) or
+    // kept.
+    QString expected = QStringLiteral("Jello world!");
+    for (int i = 0; i < 6; ++i) {
+        change({ { i, 1, QString::number(i) } }, expected.size());
+        expected.replace(i, 1, QString::number(i));
+        r.writer.flush();
+        EXPECT_EQ(tree.read("a.md"), expected.toUtf8());
+        if (i % 3 != 2)
+            r.results.clear();
+    }
 
     // Edits the writer cannot place (it forgot the file, or they do not fit its text) write
     // nothing and ask for the whole text.
