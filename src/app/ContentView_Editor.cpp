@@ -8,6 +8,7 @@
 #include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
+#include "platform/CommandBus.h"
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
@@ -123,9 +124,16 @@ void ContentView::followActiveTabInSourcePane()
         next = makeSourcePane();
     }
     const bool hadFocus = shown && shown->isAncestorOf(QApplication::focusWidget());
+    // Only the pane shown follows a jump to a line (of its tab's text).
+    auto* nextPane = qobject_cast<CodeEditorView*>(next);
+    connect(&CommandBus::shared(), &CommandBus::scrollToLine, nextPane,
+        &CodeEditorView::scrollToLine, Qt::UniqueConnection);
+    if (auto* shownPane = qobject_cast<CodeEditorView*>(shown))
+        disconnect(&CommandBus::shared(), &CommandBus::scrollToLine, shownPane,
+            &CodeEditorView::scrollToLine);
     editorArea()->showSourcePane(next);
     if (hadFocus && next->isVisible())
-        qobject_cast<CodeEditorView*>(next)->textView()->setFocus(Qt::OtherFocusReason);
+        nextPane->textView()->setFocus(Qt::OtherFocusReason);
     if (!shown)
         return;
     if (previous.isEmpty() || !ws.openTabs().contains(previous)) {

@@ -9,6 +9,7 @@
 #include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
+#include "platform/CommandBus.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -170,6 +171,9 @@ TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)
     typeInto(source()->textView(), QStringLiteral("Y"));
     QApplication::processEvents();
     EXPECT_EQ(ws().currentFileContent(), QStringLiteral("Y# Second\n\nbeta\n"));
+    // A jump to a line moves the shown pane's caret only.
+    Q_EMIT CommandBus::shared().scrollToLine(3);
+    EXPECT_TRUE(source()->textView()->textCursor().selectedText().startsWith(u"beta"));
 
     // Back to the first tab: its own pane, text and caret, and typing goes on there.
     ws().selectTab(first);
