@@ -124,8 +124,15 @@ private:
     void noteMoved(double fromY) const;
     void reportLater() const;
     void report();
-    void drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
-        QTextLayout* layout, const QRectF& clip) const;
+    struct SelectionSpan
+    {
+        int start = 0;
+        int end = 0;
+        int position = 0;
+    };
+    void drawBlock(QPainter* painter, const PaintContext& context,
+        const std::vector<SelectionSpan>& spans, const QTextBlock& block, QTextLayout* layout,
+        const QRectF& clip) const;
 
     mutable std::vector<Slot> m_slots;
     mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based

@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
@@ -103,18 +104,26 @@ void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)
     const QRectF column = clipColumn();
     const qreal top = clip.isValid() ? clip.top() : 0;
     const qreal bottom = clip.isValid() ? clip.bottom() : kFar;
+    // Each selection's ends, read once rather than once per paragraph: find marks thousands.
+    std::vector<SelectionSpan> spans;
+    spans.reserve(size_t(context.selections.size()));
+    for (const Selection& selection : context.selections) {
+        const QTextCursor& cursor = selection.cursor;
+        spans.push_back({ cursor.selectionStart(), cursor.selectionEnd(), cursor.position() });
+    }
     int index = blockAt(top);
     QTextBlock block = document()->findBlockByNumber(index);
     for (; block.isValid(); block = block.next(), ++index) {
         if (m_frame.top + prefix(index) > bottom)
             break;
         QTextLayout* layout = ensureLaidOut(block, index);
-        drawBlock(painter, context, block, layout, column);
+        drawBlock(painter, context, spans, block, layout, column);
     }
 }
 
 void BlockDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context,
-    const QTextBlock& block, QTextLayout* layout, const QRectF& column) const
+    const std::vector<SelectionSpan>& spans, const QTextBlock& block, QTextLayout* layout,
+    const QRectF& column) const
 {
     const QRectF rect = layout->boundingRect().translated(layout->position());
     const QRectF& clip = context.clip;
@@ -133,18 +142,19 @@ void BlockDocumentLayout::drawBlock(QPainter* painter, const PaintContext& conte
     QList<QTextLayout::FormatRange> selections;
     const int start = block.position();
     const int length = block.length();
-    for (const Selection& selection : context.selections) {
-        const int from = selection.cursor.selectionStart() - start;
-        const int to = selection.cursor.selectionEnd() - start;
+    for (qsizetype i = 0; i < context.selections.size(); ++i) {
+        const SelectionSpan& span = spans[size_t(i)];
+        const QTextCharFormat& selectionFormat = context.selections[i].format;
+        const int from = span.start - start;
+        const int to = span.end - start;
         if (from < length && to > 0 && to > from) {
-            selections.append({ from, to - from, selection.format });
-        } else if (!selection.cursor.hasSelection()
-            && selection.format.hasProperty(QTextFormat::FullWidthSelection)
-            && block.contains(selection.cursor.position())) {
+            selections.append({ from, to - from, selectionFormat });
+        } else if (span.start == span.end
+            && selectionFormat.hasProperty(QTextFormat::FullWidthSelection)
+            && span.position >= start && span.position < start + length) {
             // A full-width selection marks the caret's whole line.
-            const QTextLine line = layout->lineForTextPosition(selection.cursor.position() - start);
-            QTextLayout::FormatRange range { line.textStart(), line.textLength(),
-                selection.format };
+            const QTextLine line = layout->lineForTextPosition(span.position - start);
+            QTextLayout::FormatRange range { line.textStart(), line.textLength(), selectionFormat };
             if (range.start + range.length == length - 1)
                 ++range.length;
             selections.append(range);
