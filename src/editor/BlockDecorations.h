@@ -37,7 +37,6 @@ public:
 
     size_t fingerprint = 0; // of the storage styling these were made from
     bool blockFormatPending = false; // blockFormat not yet set on the block
-    QList<QTextLayout::FormatRange> formats;
     QTextBlockFormat blockFormat;
     std::optional<CodeBlockDecoration> codeBlock;
     std::optional<QColor> quoteBar;
@@ -46,11 +45,12 @@ public:
     // Hidden ranges, for finding the first visible character after a list marker.
     QList<QPair<int, int>> collapsed;
 
+    // The paragraph format and decorations alike (its character formats are its layout's).
     bool sameStyling(const BlockDecorations& other) const
     {
-        return formats == other.formats && blockFormat == other.blockFormat
-            && codeBlock == other.codeBlock && quoteBar == other.quoteBar
-            && markers == other.markers && inlineCode == other.inlineCode;
+        return blockFormat == other.blockFormat && codeBlock == other.codeBlock
+            && quoteBar == other.quoteBar && markers == other.markers
+            && inlineCode == other.inlineCode;
     }
     bool isCollapsed(int position) const
     {

@@ -204,6 +204,7 @@ int BlockStylePresenter::present(
             continue;
         }
 
+        QList<QTextLayout::FormatRange> formats;
         auto style = std::make_unique<BlockDecorations>();
         style->fingerprint = print;
         int collapsedTotal = 0;
@@ -243,8 +244,7 @@ int BlockStylePresenter::present(
                 if (a.attachment)
                     return;
                 if (a.collapsed && *a.collapsed) {
-                    HiddenMarkerFormat::appendRanges(
-                        blockText, relative, runLength, style->formats);
+                    HiddenMarkerFormat::appendRanges(blockText, relative, runLength, formats);
                     style->collapsed.append({ relative, runLength });
                     collapsedTotal += runLength;
                     return;
@@ -253,7 +253,7 @@ int BlockStylePresenter::present(
                 format.start = relative;
                 format.length = runLength;
                 format.format = charFormat(a, characterKey(a));
-                style->formats.append(format);
+                formats.append(format);
             });
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
         style->blockFormat = blockFormat(styleIndex >= 0
@@ -286,7 +286,8 @@ int BlockStylePresenter::present(
                 cursor.setBlockFormat(style->blockFormat);
             }
         }
-        block.layout()->setFormats(style->formats);
+        // The layout holds the character formats; a copy kept beside them would double them.
+        block.layout()->setFormats(formats);
         block.setUserData(style.release());
         dirtyFrom = qMin(dirtyFrom, block.position());
         dirtyTo = qMax(dirtyTo, block.position() + block.length());

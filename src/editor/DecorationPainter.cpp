@@ -130,7 +130,7 @@ qreal DecorationPainter::markerCenterY(const QTextDocument& document, int blockN
             continue;
         QFont font = MarkdownHighlighter::systemFont(fontSize);
         if (decorations)
-            for (const auto& range : decorations->formats)
+            for (const auto& range : layout->formats())
                 if (i >= range.start && i < range.start + range.length
                     && range.format.hasProperty(QTextFormat::FontPixelSize))
                     font = range.format.font();

@@ -326,7 +326,13 @@ void SourceColouring::apply(
                 ranges.append(
                     { int(span.location - blockStart), int(span.length), formatFor(*color) });
             });
+        // A paragraph never coloured keeps no layout of its own until it is shown: most of a
+        // long text is never shown, and a layout each would cost more than the text.
+        constexpr int kColoured = 1;
+        if (ranges.isEmpty() && block.userState() != kColoured)
+            continue;
         QTextLayout* layout = block.layout();
+        block.setUserState(ranges.isEmpty() ? -1 : kColoured);
         if (layout->formats() == ranges)
             continue;
         layout->setFormats(ranges);
