@@ -243,6 +243,7 @@ void CodeEditorView::replaceFromOutside(const QString& text)
     m_text = text;
     m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
     m_colouring->colourAll(m_text);
+    m_find->refresh();
     restoreView(anchor, position, scroll);
 }
 
@@ -262,6 +263,7 @@ void CodeEditorView::applyOutsideEdit(
     m_hasStandIn = m_hasStandIn ? !SourceDocumentText::isRepresentable(m_text)
                                 : !SourceDocumentText::isRepresentable(inserted);
     m_colouring->colourEdit(m_text, position, removed, inserted.size());
+    m_find->followEdit(position, removed, inserted.size());
     restoreView(before.anchor(), before.position(), scroll);
 }
 
@@ -275,7 +277,6 @@ void CodeEditorView::restoreView(int anchor, int position, int scroll)
     after.setPosition(qMin(position, length), QTextCursor::KeepAnchor);
     m_view->setTextCursor(after);
     m_view->verticalScrollBar()->setValue(scroll);
-    m_find->refresh();
     updateReadOnly();
 }
 
@@ -312,7 +313,7 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
         session.applyUserEdit(position, removed, inserted);
     }
     m_colouring->colourEdit(m_text, position, removed, added);
-    m_find->refresh();
+    m_find->followEdit(position, removed, added);
 }
 
 void CodeEditorView::updateReadOnly()

@@ -61,6 +61,47 @@ void SourceFindController::refresh()
     FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
 }
 
+void SourceFindController::followEdit(qsizetype position, qsizetype removed, qsizetype added)
+{
+    const QString needle = m_workspace.localSearchQuery().trimmed();
+    if (!m_workspace.isLocalSearchVisible() || needle.isEmpty()) {
+        refresh();
+        return;
+    }
+    // The search steps over each match it finds. The matches that end before the edit are found
+    // the same way again; from the last of them the text is searched again until a match lands
+    // on an old one past the edit, from where the old ones hold, moved by the edit.
+    const QStringView text(m_currentText());
+    const qsizetype delta = added - removed;
+    const qsizetype step = qMax<qsizetype>(needle.size(), 1);
+    const auto kept = std::lower_bound(m_matches.cbegin(), m_matches.cend(), position,
+        [](const TextRange& match, qsizetype at) { return match.end() <= at; });
+    auto old = std::lower_bound(kept, m_matches.cend(), position + removed,
+        [](const TextRange& match, qsizetype at) { return match.location < at; });
+    QList<TextRange> matches(m_matches.cbegin(), kept);
+    qsizetype from = matches.isEmpty() ? 0 : matches.last().location + step;
+    while (from < text.size()) {
+        const qsizetype at = text.indexOf(needle, from, Qt::CaseInsensitive);
+        if (at < 0)
+            break;
+        if (at >= position + added) {
+            while (old != m_matches.cend() && old->location + delta < at)
+                ++old;
+            if (old != m_matches.cend() && old->location + delta == at) {
+                for (; old != m_matches.cend(); ++old)
+                    matches.append({ old->location + delta, old->length });
+                break;
+            }
+        }
+        matches.append({ at, needle.size() });
+        from = at + step;
+    }
+    m_matches = std::move(matches);
+    paintVisible();
+    if (m_view.isVisible())
+        FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
+}
+
 void SourceFindController::paintVisible()
 {
     if (m_matches.isEmpty()) {

@@ -29,6 +29,9 @@ public:
     void setDarkMode(bool dark);
     // Searches the text again and repaints; call after the text changed.
     void refresh();
+    // The same after `removed` units at `position` were replaced by `added`, searching only
+    // around the edit.
+    void followEdit(qsizetype position, qsizetype removed, qsizetype added);
     const QList<TextRange>& matches() const { return m_matches; }
 
 private:

@@ -5,6 +5,7 @@
 #include "editor/LocalSearchSteps.h"
 #include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
+#include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
 #include "platform/CommandBus.h"
 
@@ -322,6 +323,20 @@ TEST(SourcePane, FindNextAfterEditsWrapsAndLandsOnTheRightMatch)
     }
     EXPECT_EQ(h.workspace->currentLocalMatchIndex(), 1);
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+
+    // A query whose matches could overlap: an edit shifts how every later run of them pairs
+    // up, and the matches stay those of a search of the whole text.
+    h.workspace->setLocalSearchQuery(QStringLiteral("aa"));
+    const QList<int> places = { 5, 700, 40, 1200, 41, 1201, 1200, 5 };
+    for (int i = 0; i < places.size(); ++i) {
+        h.setCaret(places.at(i));
+        h.type(i == 3 ? QStringLiteral("AAAAAAA") : QStringLiteral("a"));
+        if (i == 7)
+            h.key(Qt::Key_Backspace);
+        ASSERT_EQ(h.source->find().matches(),
+            MarkdownTextViewSupport::findMatches(h.content(), QStringLiteral("aa")))
+            << "after edit " << i;
+    }
 }
 
 TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
