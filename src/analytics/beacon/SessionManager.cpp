@@ -6,6 +6,8 @@
 #include "analytics/beacon/ForegroundTransitions.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +34,13 @@ QDateTime distantPast()
 
 SessionManager& SessionManager::shared()
 {
-    static SessionManager* instance = onMainThread(new SessionManager);
+    static SessionManager* instance = [] {
+        SessionManager* created = onMainThread(new SessionManager);
+        // Lives as long as the process; its last writes must be done before the settings they
+        // go to are torn down at exit.
+        qAddPostRoutine([] { SessionManager::shared().waitForPersistence(); });
+        return created;
+    }();
     return *instance;
 }
 

@@ -5,6 +5,7 @@
 #include "analytics/beacon/TransactionUpdateSource.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -67,8 +68,18 @@ bool TransactionUpdateQueue::hasEnded() const
 
 TrialConversionTracker& TrialConversionTracker::shared()
 {
-    static TrialConversionTracker* tracker
-        = new TrialConversionTracker(TransactionUpdateQueue::shared());
+    static TrialConversionTracker* tracker = [] {
+        auto* created = new TrialConversionTracker(TransactionUpdateQueue::shared());
+        // The tracker lives as long as the process, but its threads must be done before the
+        // settings they write to are torn down at exit, or a write still running then finds
+        // its settings (and their lock) destroyed under it.
+        qAddPostRoutine([] {
+            TrialConversionTracker& shared = TrialConversionTracker::shared();
+            shared.stopObserving();
+            shared.waitForPersistence();
+        });
+        return created;
+    }();
     return *tracker;
 }
 
