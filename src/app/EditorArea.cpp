@@ -58,12 +58,10 @@ void EditorArea::showSourcePane(QWidget* pane)
 {
     if (!pane || pane == m_sourcePane)
         return;
-    if (m_sourcePane) {
-        // Hidden at once, so that what the workspace announces next finds it hidden.
+    // Hidden at once, so that what the workspace announces next finds it hidden; it stays our
+    // child until it is shown again or removed.
+    if (m_sourcePane)
         m_sourcePane->hide();
-        m_keptSourcePanes.append(m_sourcePane);
-    }
-    m_keptSourcePanes.removeAll(pane);
     m_sourcePane = pane;
     if (pane->parent() != this)
         pane->setParent(this);
@@ -74,7 +72,6 @@ void EditorArea::removeSourcePane(QWidget* pane)
 {
     if (!pane || pane == m_sourcePane)
         return;
-    m_keptSourcePanes.removeAll(pane);
     delete pane;
 }
 

@@ -52,7 +52,6 @@ private:
     EditorMode m_mode = kDefaultEditorMode;
     double m_splitPosition = 0.5;
     QPointer<QWidget> m_sourcePane;
-    QList<QPointer<QWidget>> m_keptSourcePanes;
     QPointer<QWidget> m_blocksPane;
     ResizableDivider* m_divider = nullptr;
 };
