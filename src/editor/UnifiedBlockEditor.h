@@ -2,7 +2,7 @@
 
 #include "editor/BlockStylePresenter.h"
 #include "editor/MarkdownTextView.h"
-#include "editor/MarkdownUndoStack.h"
+#include "workspace/MarkdownUndoStack.h"
 #include "editor/ProjectedDocument.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
