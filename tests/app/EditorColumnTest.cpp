@@ -5,11 +5,11 @@
 
 #include "app/EditorArea.h"
 #include "editor/CodeEditorView.h"
+#include "editor/DocumentViews.h"
 #include "editor/LocalSearchView.h"
 #include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
-#include "platform/CommandBus.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,14 +22,9 @@ namespace {
 class EditorColumnTest : public WindowTest
 {
 protected:
-    CodeEditorView* source() const
-    {
-        return qobject_cast<CodeEditorView*>(window->editorArea()->sourcePane());
-    }
-    UnifiedBlockEditor* blocks() const
-    {
-        return qobject_cast<UnifiedBlockEditor*>(window->editorArea()->blocksPane());
-    }
+    // The active document's views.
+    CodeEditorView* source() const { return window->documentViews().sourceEditor(); }
+    UnifiedBlockEditor* blocks() const { return window->documentViews().blockEditor(); }
     template <typename View> View* inSlot(ContentView::Slot slot) const
     {
         return window->slot(slot)->findChild<View*>();
@@ -125,7 +120,7 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
     QApplication::processEvents();
     blocks()->textView()->setFocus();
-    Q_EMIT bus.toggleLocalSearch();
+    window->toggleFindInDocument();
     QApplication::processEvents();
     auto* bar = inSlot<LocalSearchView>(ContentView::Slot::FindBar);
     ASSERT_NE(bar, nullptr);
@@ -172,7 +167,7 @@ TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)
     QApplication::processEvents();
     EXPECT_EQ(ws().currentFileContent(), QStringLiteral("Y# Second\n\nbeta\n"));
     // A jump to a line moves the shown pane's caret only.
-    Q_EMIT CommandBus::shared().scrollToLine(3);
+    window->documentViews().show(ws().activeTabURL(), 3);
     EXPECT_TRUE(source()->textView()->textCursor().selectedText().startsWith(u"beta"));
 
     // Back to the first tab: its own pane, text and caret, and typing goes on there.

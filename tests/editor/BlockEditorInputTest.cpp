@@ -4,7 +4,7 @@
 
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
@@ -305,7 +305,7 @@ TEST(BlockEditorInput, ADocumentThatCouldNotBeReadIsNeverEdited)
     const QString path = tree.write(QStringLiteral("bad.md"), bytes);
     WorkspaceState workspace;
     workspace.openFile(path);
-    UnifiedBlockEditor editor(workspace);
+    UnifiedBlockEditor editor(*workspace.activeDocument(), workspace);
     editor.show();
     QApplication::processEvents();
     ASSERT_FALSE(workspace.documentError().isEmpty());
@@ -355,7 +355,7 @@ TEST(BlockEditorInput, OnlyACarriageReturnIsWrittenAsOne)
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
 }
 
-TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
+TEST(BlockEditorInput, EditsReachTheDocumentAsTheRangeTheyChanged)
 {
     QString doc;
     for (int i = 0; i < 400; ++i)
@@ -363,8 +363,11 @@ TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
     doc += QStringLiteral("\n| a | b |\n|---|---|\n| 1 | 2 |\nafter the table\n");
     EditorHarness h(doc);
     QList<TextEdit> edits;
-    QObject::connect(&h.workspace->documentSession(), &DocumentSession::textEdited,
-        [&](const TextEdit& edit) { edits.append(edit); });
+    QObject::connect(&h.editor->document(), &Document::edited,
+        [&](const TextEdit& edit, const QObject* origin) {
+            EXPECT_EQ(origin, h.editor.get());
+            edits.append(edit);
+        });
     auto expectEdit = [&](qsizetype position, qsizetype removed, const QString& inserted) {
         ASSERT_FALSE(edits.isEmpty());
         EXPECT_EQ(edits.last().position, position);

@@ -7,7 +7,6 @@
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
-#include "platform/CommandBus.h"
 
 #include <gtest/gtest.h>
 
@@ -218,11 +217,11 @@ TEST(SourcePane, UndoAfterSwitchingTabsNeverTouchesTheOtherDocument)
     EXPECT_FALSE(h.view()->document()->isUndoAvailable());
 }
 
-TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAtOnceAndIsWrittenOnce)
+TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAndIsWrittenOnce)
 {
     SourceHarness h(QStringLiteral("# Title\n\nSome text.\n"), true);
     h.setCaret(9);
-    h.type(QStringLiteral("Z")); // no turn of the event loop in between
+    h.type(QStringLiteral("Z"));
     EXPECT_EQ(h.blocks->markdown(), QStringLiteral("# Title\n\nZSome text.\n"));
     EXPECT_EQ(h.written.size(), 1);
 
@@ -235,11 +234,20 @@ TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAtOnceAndIsWrittenOnc
     EXPECT_EQ(h.written.size(), 2);
     EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
 
-    // The source pane's "Z" is no longer its to undo: the text changed under it.
+    // One history for the document: the source pane undoes the block editor's "Y", then its
+    // own "Z", and redoes them in order.
     h.view()->setFocus();
     h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nZSome text.\n"));
+    EXPECT_EQ(h.blocks->markdown(), h.content());
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nSome text.\n"));
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nZSome text.\nY"));
     EXPECT_EQ(h.blocks->markdown(), h.content());
+    EXPECT_EQ(h.source->text(), h.content());
+    EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
 }
 
 TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
@@ -342,11 +350,11 @@ TEST(SourcePane, FindNextAfterEditsWrapsAndLandsOnTheRightMatch)
 TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
 {
     SourceHarness h(QStringLiteral("one\r\ntwo\nthree"));
-    Q_EMIT CommandBus::shared().scrollToLine(2);
+    h.source->scrollToLine(2);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("two\u2029"));
-    Q_EMIT CommandBus::shared().scrollToLine(3);
+    h.source->scrollToLine(3);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
-    Q_EMIT CommandBus::shared().scrollToLine(9);
+    h.source->scrollToLine(9);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
     EXPECT_TRUE(h.written.isEmpty());
 }
