@@ -132,14 +132,6 @@ TEST(BackgroundWriter, InAFolderThatMayNotBeWrittenTheFileIsWrittenInPlaceWithTh
     r.writer.flush();
     EXPECT_EQ(r.results.back().status, Status::ChangedOnDisk);
     EXPECT_EQ(tree.read("shared/doc.md"), "SIX");
-
-    ::chmod(QFile::encodeName(path).constData(), 0444);
-    r.write(path, "seven", FileSignature::of(path), "SIX", true);
-    r.writer.flush();
-    EXPECT_EQ(r.results.back().status, Status::Failed);
-    EXPECT_TRUE(r.results.back().error.contains("Permission denied"))
-        << r.results.back().error.toStdString();
-    EXPECT_EQ(tree.read("shared/doc.md"), "SIX");
 }
 
 TEST(BackgroundWriter, ItsOwnWritesAndAMereTouchAreNoChange)
