@@ -80,7 +80,8 @@ QProcessEnvironment environmentFor(const GitInvocation& invocation)
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
     // Paths from the user are never glob patterns or pathspec magic.
-    env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1"));
+    env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"),
+        invocation.pathspecMagic ? QStringLiteral("0") : QStringLiteral("1"));
     // Nothing may wait for an editor: there is no one to type into it.
     env.insert(QStringLiteral("GIT_EDITOR"), QStringLiteral(":"));
     env.insert(QStringLiteral("GIT_MERGE_AUTOEDIT"), QStringLiteral("no"));
