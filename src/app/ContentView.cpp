@@ -59,6 +59,7 @@ ContentView::ContentView(
     buildLayout();
     connectCommands();
     connectWorkspace();
+    connectSessionEnd();
 
     installEditorArea();
     installSidebar();
