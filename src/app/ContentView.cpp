@@ -2,6 +2,7 @@
 
 #include "app/EditorArea.h"
 #include "app/FontZoom.h"
+#include "app/MainWindowFrame.h"
 #include "app/StartPage.h"
 #include "app/Theme.h"
 #include "app/TopBar.h"
@@ -47,9 +48,9 @@ ContentView::ContentView(
 {
     if (attach)
         m_services = attach(*m_workspace);
-    setWindowTitle(QStringLiteral("Quillon"));
+    setWindowTitle(MainWindowFrame::title(m_workspace->activeTabURL()));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    resize(1280, 820);
+    MainWindowFrame::fitToScreen(this, QSize(1280, 820));
     m_themeMode = UserDefaults::standard()
                       .stringValue(WindowSettings::themeMode.key())
                       .value_or(WindowSettings::themeMode.defaultValue);
@@ -197,6 +198,8 @@ void ContentView::connectWorkspace()
 {
     WorkspaceState& ws = *m_workspace;
     connect(&ws, &WorkspaceState::activeTabURLChanged, this, &ContentView::updateDetail);
+    connect(&ws, &WorkspaceState::activeTabURLChanged, this,
+        [this] { setWindowTitle(MainWindowFrame::title(m_workspace->activeTabURL())); });
     connect(&ws, &WorkspaceState::isLocalSearchVisibleChanged, this, &ContentView::updateDetail);
     connect(&ws, &WorkspaceState::isAgentChatOpenChanged, this, &ContentView::updateAssistant);
     connect(&ws, &WorkspaceState::agentChatWidthChanged, this, &ContentView::updateAssistant);
