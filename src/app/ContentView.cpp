@@ -3,6 +3,7 @@
 #include "app/EditorArea.h"
 #include "app/FontZoom.h"
 #include "app/MainWindowFrame.h"
+#include "app/OverlayTransition.h"
 #include "app/StartPage.h"
 #include "app/Theme.h"
 #include "app/TopBar.h"
@@ -134,6 +135,7 @@ void ContentView::buildLayout()
     QWidget* find = makeSlot(m_editorPage, "findBarSlot");
     m_slots.insert(Slot::FindBar, find);
     find->installEventFilter(this);
+    m_findTransition = new OverlayTransition(find);
     m_editorPage->installEventFilter(this);
     m_editorColumn->addWidget(m_editorPage);
 
@@ -294,7 +296,7 @@ void ContentView::updateDetail()
     // Hiding the focused bar would hand the keys to the next field of the window (the project
     // search); they go back to where they were when the bar opened.
     const bool findHadFocus = !showFind && findBar->isAncestorOf(QApplication::focusWidget());
-    findBar->setVisible(showFind);
+    m_findTransition->setShown(showFind);
     if (findHadFocus && m_focusBeforeFind && m_focusBeforeFind->isVisible())
         m_focusBeforeFind->setFocus(Qt::OtherFocusReason);
     placeFindBar();
@@ -315,7 +317,7 @@ void ContentView::placeFindBar()
         return;
     const QSize size = find->sizeHint().expandedTo(QSize(0, 0));
     const int w = qMin(size.width(), qMax(0, m_editorPage->width() - 20));
-    find->setGeometry(m_editorPage->width() - 20 - w, 10, w, size.height());
+    m_findTransition->setRestGeometry(QRect(m_editorPage->width() - 20 - w, 10, w, size.height()));
     find->raise();
 }
 
