@@ -18,6 +18,7 @@ class AgentProcessBridge;
 class CommandBus;
 class DocumentAnalyzer;
 class EditorArea;
+class OverlayTransition;
 class SidePanelLayout;
 class StartPage;
 class TopBar;
@@ -184,6 +185,7 @@ private:
     SidePanelLayout* m_detailLayout = nullptr;
     QHash<Slot, QWidget*> m_slots;
     QPointer<QWidget> m_focusBeforeFind; // where the keys go back to when the find bar closes
+    OverlayTransition* m_findTransition = nullptr; // slides the find bar in and out
 
     // ---- installEditorArea (ContentView_Editor.cpp) ----
     class CodeEditorView* makeSourcePane();
