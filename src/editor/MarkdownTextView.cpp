@@ -308,16 +308,22 @@ bool MarkdownTextView::handleKey(QKeyEvent* event)
     if (isReadOnly())
         return false;
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (modifiers & Qt::ShiftModifier)) {
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (enter && (modifiers & Qt::ShiftModifier)) {
         // A plain line break, never the rules' continuation (and never a U+2028 separator).
-        textCursor().insertText(QStringLiteral("\n"));
-        ensureCursorVisible();
+        insertLineBreak();
         return true;
     }
     if (!onEditingKey)
         return false;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier)
-        return onEditingKey(EditingKey::Return);
+    if (enter && modifiers == Qt::NoModifier) {
+        // The text control's own Enter on an empty paragraph that has a format of its own only
+        // resets that format (ending a rich-text list) and inserts nothing. Every paragraph
+        // here carries its styling's format, so that Enter would be lost every other time.
+        if (!onEditingKey(EditingKey::Return))
+            insertLineBreak();
+        return true;
+    }
     if (key == Qt::Key_Backspace && modifiers == Qt::NoModifier)
         return onEditingKey(EditingKey::Backspace);
     if (key == Qt::Key_Tab && modifiers == Qt::NoModifier)
@@ -325,6 +331,12 @@ bool MarkdownTextView::handleKey(QKeyEvent* event)
     if (key == Qt::Key_Backtab)
         return onEditingKey(EditingKey::Backtab);
     return false;
+}
+
+void MarkdownTextView::insertLineBreak()
+{
+    textCursor().insertText(QStringLiteral("\n"));
+    ensureCursorVisible();
 }
 
 void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)

@@ -422,3 +422,43 @@ TEST(BlockEditorInput, OpeningAnotherDocumentLoadsItOnceWithTheCaretAtItsStart)
     EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
     EXPECT_FALSE(h.editor->canUndo());
 }
+
+TEST(BlockEditorInput, EnterOnAnEmptyLineAddsALineEveryTime)
+{
+    // Key by key, with the file checked after each one.
+    EditorHarness h(QString {});
+    const struct
+    {
+        const char* typed; // else Enter
+        const char* after;
+    } steps[] = {
+        { "Hello", "Hello" },
+        { nullptr, "Hello\n" },
+        { nullptr, "Hello\n\n" },
+        { nullptr, "Hello\n\n\n" },
+        { "World", "Hello\n\n\nWorld" },
+    };
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(++step);
+        if (s.typed)
+            h.type(QString::fromLatin1(s.typed));
+        else
+            h.key(Qt::Key_Return);
+        EXPECT_EQ(h.content(), QString::fromLatin1(s.after));
+        EXPECT_EQ(h.onDisk(), QByteArray(s.after));
+    }
+
+    // On the blank line between two paragraphs each Enter adds one line, and so does Enter on
+    // the keypad.
+    EditorHarness between(QStringLiteral("one\n\ntwo\n"));
+    between.setCaret(4);
+    QString expected = QStringLiteral("one\n\ntwo\n");
+    for (Qt::Key key : { Qt::Key_Return, Qt::Key_Return, Qt::Key_Enter }) {
+        SCOPED_TRACE(++step);
+        between.key(key);
+        expected.insert(4, u'\n');
+        EXPECT_EQ(between.content(), expected);
+        EXPECT_EQ(between.onDisk(), expected.toUtf8());
+    }
+}
