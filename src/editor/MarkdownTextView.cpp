@@ -328,8 +328,12 @@ bool MarkdownTextView::handleKey(QKeyEvent* event)
         return onEditingKey(EditingKey::Backspace);
     if (key == Qt::Key_Tab && modifiers == Qt::NoModifier)
         return onEditingKey(EditingKey::Tab);
-    if (key == Qt::Key_Backtab)
-        return onEditingKey(EditingKey::Backtab);
+    if (key == Qt::Key_Backtab) {
+        // Outside fenced code Shift+Tab changes nothing, and it stays here: passed on, it would
+        // move the focus to the widget before the view, and the next keys would go there.
+        const bool handled = onEditingKey(EditingKey::Backtab);
+        return handled || (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier;
+    }
     return false;
 }
 
