@@ -117,8 +117,10 @@ CodeEditorView::CodeEditorView(WorkspaceState& workspace, QWidget* parent)
     DocumentSession& session = workspace.documentSession();
     connect(&session, &DocumentSession::textEdited, this, &CodeEditorView::followEdit);
     connect(&session, &DocumentSession::textReplaced, this, &CodeEditorView::onTextReplaced);
-    connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
-        &CodeEditorView::onActiveTabChanged);
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this, [this] {
+        m_pendingLine = 0; // a line of the document shown before
+        onActiveTabChanged();
+    });
     connect(
         &workspace, &WorkspaceState::documentErrorChanged, this, &CodeEditorView::updateReadOnly);
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
@@ -222,6 +224,8 @@ void CodeEditorView::showEvent(QShowEvent* event)
         onActiveTabChanged();
     }
     m_find->refresh();
+    if (m_pendingLine > 0)
+        scrollToLine(m_pendingLine);
 }
 
 void CodeEditorView::replaceFromOutside(const QString& text)
@@ -325,6 +329,13 @@ void CodeEditorView::updateReadOnly()
 
 void CodeEditorView::scrollToLine(int line)
 {
+    // A hidden pane may still show the text of the document before the jump: it selects the
+    // line once it is shown and has caught up with its document.
+    if (!isVisible() || m_isStale) {
+        m_pendingLine = line;
+        return;
+    }
+    m_pendingLine = 0;
     const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(m_text, line);
     if (!range)
         return;

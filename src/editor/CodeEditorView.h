@@ -54,7 +54,8 @@ public:
     const QString& text() const { return m_text; }
     const SourceFindController& find() const { return *m_find; }
 
-    // Selects and reveals a 1-based line; lines are counted as project search counts them.
+    // Selects and reveals a 1-based line; lines are counted as project search counts them. A
+    // hidden pane does so when it is next shown, in its document's text as it is then.
     void scrollToLine(int line);
     // Finishes colouring now if a pass is waiting for a pause in typing.
     void flushPendingWork();
@@ -87,6 +88,7 @@ private:
     bool m_isProgrammatic = false; // the pane itself is changing its document
     bool m_isApplyingEdit = false; // reporting an edit to the document session
     bool m_isStale = false; // the text changed while the pane was hidden
+    int m_pendingLine = 0; // a line to select once the pane is shown, 1-based
 };
 
 } // namespace quillon
