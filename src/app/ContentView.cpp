@@ -2,6 +2,8 @@
 
 #include "app/EditorArea.h"
 #include "app/FontZoom.h"
+#include "app/MainWindowFrame.h"
+#include "app/OverlayTransition.h"
 #include "app/StartPage.h"
 #include "app/Theme.h"
 #include "app/TopBar.h"
@@ -44,9 +46,9 @@ ContentView::ContentView(UserPrompts& prompts, const AttachServices& attach, QWi
 {
     if (attach)
         m_services = attach(*m_workspace);
-    setWindowTitle(QStringLiteral("Quillon"));
+    setWindowTitle(MainWindowFrame::title(m_workspace->activeTabURL()));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    resize(1280, 820);
+    MainWindowFrame::fitToScreen(this, QSize(1280, 820));
     m_themeMode = UserDefaults::standard()
                       .stringValue(WindowSettings::themeMode.key())
                       .value_or(WindowSettings::themeMode.defaultValue);
@@ -55,6 +57,7 @@ ContentView::ContentView(UserPrompts& prompts, const AttachServices& attach, QWi
 
     buildLayout();
     connectWorkspace();
+    connectSessionEnd();
 
     installEditorArea();
     installSidebar();
@@ -129,6 +132,7 @@ void ContentView::buildLayout()
     QWidget* find = makeSlot(m_editorPage, "findBarSlot");
     m_slots.insert(Slot::FindBar, find);
     find->installEventFilter(this);
+    m_findTransition = new OverlayTransition(find);
     m_editorPage->installEventFilter(this);
     m_editorColumn->addWidget(m_editorPage);
 
@@ -170,6 +174,8 @@ void ContentView::connectWorkspace()
 {
     WorkspaceState& ws = *m_workspace;
     connect(&ws, &WorkspaceState::activeTabURLChanged, this, &ContentView::updateDetail);
+    connect(&ws, &WorkspaceState::activeTabURLChanged, this,
+        [this] { setWindowTitle(MainWindowFrame::title(m_workspace->activeTabURL())); });
     connect(&ws, &WorkspaceState::isLocalSearchVisibleChanged, this, &ContentView::updateDetail);
     connect(&ws, &WorkspaceState::isAgentChatOpenChanged, this, &ContentView::updateAssistant);
     connect(&ws, &WorkspaceState::agentChatWidthChanged, this, &ContentView::updateAssistant);
@@ -264,7 +270,7 @@ void ContentView::updateDetail()
     // Hiding the focused bar would hand the keys to the next field of the window (the project
     // search); they go back to where they were when the bar opened.
     const bool findHadFocus = !showFind && findBar->isAncestorOf(QApplication::focusWidget());
-    findBar->setVisible(showFind);
+    m_findTransition->setShown(showFind);
     if (findHadFocus && m_focusBeforeFind && m_focusBeforeFind->isVisible())
         m_focusBeforeFind->setFocus(Qt::OtherFocusReason);
     placeFindBar();
@@ -285,7 +291,7 @@ void ContentView::placeFindBar()
         return;
     const QSize size = find->sizeHint().expandedTo(QSize(0, 0));
     const int w = qMin(size.width(), qMax(0, m_editorPage->width() - 20));
-    find->setGeometry(m_editorPage->width() - 20 - w, 10, w, size.height());
+    m_findTransition->setRestGeometry(QRect(m_editorPage->width() - 20 - w, 10, w, size.height()));
     find->raise();
 }
 

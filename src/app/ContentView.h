@@ -18,6 +18,7 @@ class AgentProcessBridge;
 class DocumentAnalyzer;
 class DocumentViews;
 class EditorArea;
+class OverlayTransition;
 class SidePanelLayout;
 class StartPage;
 class TopBar;
@@ -123,6 +124,19 @@ public:
     bool isSidebarVisible() const;
     void setSidebarVisible(bool visible);
 
+    // What the end of the desktop session lets the window do: QSessionManager's calls, or a
+    // test's stand-ins.
+    struct SessionEnd
+    {
+        std::function<bool()> allowsInteraction; // asks for leave to ask the user; may wait
+        std::function<void()> release; // the questions are over
+        std::function<void()> cancel; // the session, and the program, go on
+    };
+    // The desktop session is ending (QGuiApplication::commitDataRequest): text that is not on
+    // disk is asked about as Quit asks, when the session manager lets the program ask; the
+    // session's end is cancelled when the user keeps the program running.
+    void commitSessionData(const SessionEnd& session);
+
     TopBar* topBar() const { return m_topBar; }
     StartPage* startPage() const { return m_startPage; }
     // True while the detail column shows the start page rather than the editors.
@@ -135,6 +149,10 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    // Quit, the window's close button and the session's end close the window, and with it the
+    // program: text that is not on disk is asked about first (WorkspaceState::confirmQuit), and
+    // the window stays open unless the program may end.
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -152,6 +170,7 @@ private:
     void installGitViews();
     void installAssistant();
     void installSettings();
+    void connectSessionEnd(); // ContentView_Quit.cpp
 
     UserPrompts& m_prompts;
     std::unique_ptr<WorkspaceState> m_workspace;
@@ -173,6 +192,7 @@ private:
     SidePanelLayout* m_detailLayout = nullptr;
     QHash<Slot, QWidget*> m_slots;
     QPointer<QWidget> m_focusBeforeFind; // where the keys go back to when the find bar closes
+    OverlayTransition* m_findTransition = nullptr; // slides the find bar in and out
 
     // ---- installEditorArea (ContentView_Editor.cpp) ----
     DocumentViews* m_documentViews = nullptr;

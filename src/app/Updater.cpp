@@ -34,8 +34,12 @@ Updater::Updater(QUrl feedURL, QString currentVersion, UserPrompts& prompts, QOb
 
 Updater::~Updater()
 {
-    if (m_reply)
+    // Going away (the program quits) ends a running check without an outcome: its "Operation
+    // canceled" is no failure to tell anyone about.
+    if (m_reply) {
+        m_reply->disconnect(this);
         m_reply->abort();
+    }
 }
 
 QUrl Updater::configuredFeedURL()

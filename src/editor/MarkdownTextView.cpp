@@ -308,23 +308,39 @@ bool MarkdownTextView::handleKey(QKeyEvent* event)
     if (isReadOnly())
         return false;
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (modifiers & Qt::ShiftModifier)) {
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (enter && (modifiers & Qt::ShiftModifier)) {
         // A plain line break, never the rules' continuation (and never a U+2028 separator).
-        textCursor().insertText(QStringLiteral("\n"));
-        ensureCursorVisible();
+        insertLineBreak();
         return true;
     }
     if (!onEditingKey)
         return false;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier)
-        return onEditingKey(EditingKey::Return);
+    if (enter && modifiers == Qt::NoModifier) {
+        // The text control's own Enter on an empty paragraph that has a format of its own only
+        // resets that format (ending a rich-text list) and inserts nothing. Every paragraph
+        // here carries its styling's format, so that Enter would be lost every other time.
+        if (!onEditingKey(EditingKey::Return))
+            insertLineBreak();
+        return true;
+    }
     if (key == Qt::Key_Backspace && modifiers == Qt::NoModifier)
         return onEditingKey(EditingKey::Backspace);
     if (key == Qt::Key_Tab && modifiers == Qt::NoModifier)
         return onEditingKey(EditingKey::Tab);
-    if (key == Qt::Key_Backtab)
-        return onEditingKey(EditingKey::Backtab);
+    if (key == Qt::Key_Backtab) {
+        // Outside fenced code Shift+Tab changes nothing, and it stays here: passed on, it would
+        // move the focus to the widget before the view, and the next keys would go there.
+        const bool handled = onEditingKey(EditingKey::Backtab);
+        return handled || (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier;
+    }
     return false;
+}
+
+void MarkdownTextView::insertLineBreak()
+{
+    textCursor().insertText(QStringLiteral("\n"));
+    ensureCursorVisible();
 }
 
 void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)

@@ -70,6 +70,8 @@ private:
     static constexpr int kSettleBudgetMs = 4; // per step, so that a key waits no longer
 
     bool handleKey(QKeyEvent* event);
+    // A paragraph break at the caret, replacing the selection.
+    void insertLineBreak();
     void inputHandled();
     // The caret is painted here rather than by the text layout, which would size it from the
     // character beside it: a hidden marker's one-pixel font would leave a one-pixel caret.

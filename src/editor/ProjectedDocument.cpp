@@ -67,7 +67,7 @@ QString ProjectedDocument::documentText(int position, int length) const
     return text;
 }
 
-void ProjectedDocument::mirrorDocumentChange(int position, int removed, int added)
+bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int added)
 {
     // The document reports the last paragraph's end as part of changes that reach it; the
     // storage has no such character.
@@ -75,8 +75,9 @@ void ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
     added = qMin(added, documentLength - position);
     removed = int(qMin<qsizetype>(removed, m_storage.length() - position));
     if (added < 0 || removed < 0)
-        return;
+        return false;
     AttributedText replacement(documentText(position, added));
+    QList<int> bareObjects; // object characters that came in without a table
     for (int i = 0; i < added; ++i) {
         if (replacement.text().at(i) != QChar::ObjectReplacementCharacter)
             continue;
@@ -85,8 +86,47 @@ void ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
         cursor.setPosition(position + i + 1);
         if (TextAttachmentPtr attachment = attachmentOf(cursor.charFormat()))
             replacement.addAttribute<TextAttribute::Attachment>({ i, 1 }, attachment);
+        else
+            bareObjects.append(i);
     }
+    const bool keptTables = keepReplacedTables(position, removed, replacement, bareObjects);
     m_storage.replaceCharacters({ position, removed }, replacement);
+    return keptTables;
+}
+
+bool ProjectedDocument::keepReplacedTables(
+    int position, int removed, AttributedText& replacement, const QList<int>& bareObjects) const
+{
+    // Text rebuilt from the view's own characters (a style or indent over several lines) holds
+    // each table it spans as a bare object character. Taken as text, that character would be
+    // written to the file in place of the table: it takes the table back, in order. So the
+    // storage never holds an object character standing for a table it lost, and its Markdown
+    // never holds one.
+    if (bareObjects.isEmpty())
+        return false;
+    QList<TextAttachmentPtr> replaced;
+    const QString& text = m_storage.text();
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, position);
+         i >= 0 && i < position + removed;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (MarkdownTableProjection::tableAt(m_storage, i))
+            replaced.append(*m_storage.attribute<TextAttribute::Attachment>(i));
+    }
+    // Tables the change brings back itself stay where it puts them.
+    const QString& added = replacement.text();
+    for (qsizetype i = added.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
+         i = added.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (const TextAttachmentPtr* kept = replacement.attribute<TextAttribute::Attachment>(i))
+            replaced.removeOne(*kept);
+    }
+    const qsizetype count = qMin(replaced.size(), bareObjects.size());
+    for (qsizetype k = 0; k < count; ++k) {
+        replacement.addAttribute<TextAttribute::Attachment>(
+            { bareObjects.at(k), 1 }, replaced.at(k));
+        replacement.addAttribute<TextAttribute::ParagraphStyle>(
+            { bareObjects.at(k), 1 }, MarkdownTableProjection::tableParagraphStyle());
+    }
+    return count > 0;
 }
 
 void ProjectedDocument::replace(TextSpan range, const QString& text)

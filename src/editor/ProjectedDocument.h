@@ -31,8 +31,10 @@ public:
     // Replaces both copies with `markdown`, every pipe table installed as one attachment.
     void load(const QString& markdown, bool isDarkMode, qreal fontSize);
     // The user changed the document at [position, position + added) (replacing `removed`
-    // characters): bring the storage in step. Tables keep their attachments.
-    void mirrorDocumentChange(int position, int removed, int added);
+    // characters): bring the storage in step. Tables keep their attachments, also those that
+    // the change put back as bare object characters; true when it did (the document's
+    // characters then draw no table until it is loaded again).
+    bool mirrorDocumentChange(int position, int removed, int added);
     // Replaces a storage range in both copies (undo, redo). Must not touch a table character.
     void replace(TextSpan range, const QString& text);
     // Replaces a storage range in both copies with `text`, whose table characters carry their
@@ -62,6 +64,10 @@ public:
 
 private:
     void installObjectFormats();
+    // Gives the bare object characters (indices into `replacement`) the tables that the change
+    // at [position, position + removed) of the storage replaced; true when any took one.
+    bool keepReplacedTables(int position, int removed, AttributedText& replacement,
+        const QList<int>& bareObjects) const;
     QString documentText(int position, int length) const;
 
     QTextDocument& m_document;

@@ -4,6 +4,7 @@
 #include "editor/ChromeGlyph.h"
 #include "editor/StatusBarText.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,7 +15,8 @@ namespace quillon {
 namespace {
 
 constexpr int kFontSize = 11;
-constexpr int kProblemWidth = 460;
+// Narrower than this, a message would show little more than its ellipsis.
+constexpr int kProblemMinWidth = 80;
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -74,8 +76,13 @@ StatusBarView::StatusBarView(QWidget* parent)
     m_problem = label(QStringLiteral("documentProblem"));
     problem->addWidget(m_problemGlyph);
     problem->addWidget(m_problem);
-    layout->addLayout(problem);
-    layout->addStretch(1);
+    // A message takes the bar's free width, and is cut to the width it gets.
+    m_problem->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_problem->setMinimumWidth(kProblemMinWidth);
+    m_problem->installEventFilter(this);
+    layout->addLayout(problem, 1);
+    // Free width the message does not take (none while one is shown) goes here.
+    layout->addStretch();
 
     auto* stats = row(12);
     m_tokenGroup = new QWidget(this);
@@ -189,10 +196,23 @@ void StatusBarView::updateProblem()
 {
     const QString problem = !m_documentError.isEmpty() ? m_documentError : m_saveError;
     m_problem->setToolTip(problem);
-    m_problem->setText(
-        m_problem->fontMetrics().elidedText(problem, Qt::ElideMiddle, kProblemWidth));
     m_problem->setVisible(!problem.isEmpty());
     m_problemGlyph->setVisible(!problem.isEmpty());
+    elideProblem();
+}
+
+void StatusBarView::elideProblem()
+{
+    // The whole message is in the tooltip; the file's name and the reason stay, the middle goes.
+    m_problem->setText(m_problem->fontMetrics().elidedText(
+        m_problem->toolTip(), Qt::ElideMiddle, m_problem->contentsRect().width()));
+}
+
+bool StatusBarView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_problem && event->type() == QEvent::Resize)
+        elideProblem();
+    return QWidget::eventFilter(watched, event);
 }
 
 void StatusBarView::updateColors()

@@ -39,11 +39,13 @@ public:
     QLabel* charLabel() const { return m_chars; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void updateYaml();
     void updateProblem();
+    void elideProblem();
     void updateColors();
 
     YAMLValidator::ValidationResult m_yaml;

@@ -30,6 +30,18 @@ bool holdsObject(const QString& text, qsizetype from, qsizetype to)
         && QStringView(text).mid(from, to - from).contains(QChar::ObjectReplacementCharacter);
 }
 
+// True when the storage range [from, to) holds a table's character.
+bool holdsTable(const AttributedText& storage, qsizetype from, qsizetype to)
+{
+    const QString& text = storage.text();
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (MarkdownTableProjection::tableAt(storage, i))
+            return true;
+    }
+    return false;
+}
+
 bool containsAnyOf(QStringView text, QStringView characters)
 {
     for (QChar c : text)
@@ -62,7 +74,9 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     bool plain = m_tableLineBreaks.isEmpty()
         && !holdsObject(storage.text(), position - 1, position + removedInStorage + 1);
     const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
-    m_projected->mirrorDocumentChange(position, removed, added);
+    // Tables the change put back as bare characters are kept, but the view draws them again
+    // only once it is reloaded.
+    const bool keptTables = m_projected->mirrorDocumentChange(position, removed, added);
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
     plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
@@ -105,7 +119,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
-    if (separated
+    if (separated || keptTables
         || (mayChangeTables
             && m_projected->tableCount()
                 != MarkdownTableProjection::findTables(m_document.text().toString()).size())) {
@@ -324,6 +338,11 @@ void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle styl
     const QTextCursor cursor = m_view->textCursor();
     const TextRange selection { cursor.selectionStart(),
         cursor.selectionEnd() - cursor.selectionStart() };
+    // Emphasis never reaches across a table, a block of its own, so markers around one would
+    // style nothing, and the edit would carry the table as a bare character: a selection that
+    // holds a table is left as it is.
+    if (holdsTable(m_projected->storage(), selection.location, selection.end()))
+        return;
     applyEdit(
         MarkdownLineEditing::toggleInlineStyle(style, m_projected->storage().text(), selection));
     flushPendingWork();

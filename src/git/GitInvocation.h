@@ -24,6 +24,9 @@ struct GitInvocation
     QList<QPair<QString, QString>> config;
     // For read-only runs (status) that must not take the index lock from the user's own git.
     bool noOptionalLocks = false;
+    // Pathspecs are read literally, unless the run's pathspecs are all the program's own and
+    // use magic (an exclusion). Paths from the user never go into such a run.
+    bool pathspecMagic = false;
     // Longest time the run may take before it is stopped; 0 waits for as long as git runs.
     int timeoutMs = 0;
     // Set by the user to stop the run (a clone the user cancelled); checked while git runs.

@@ -1,6 +1,7 @@
 #include "git/GitService.h"
 
 #include "git/GitJobQueue.h"
+#include "git/GitRunOwner.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,7 +80,8 @@ QProcessEnvironment environmentFor(const GitInvocation& invocation)
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
     // Paths from the user are never glob patterns or pathspec magic.
-    env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1"));
+    env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"),
+        invocation.pathspecMagic ? QStringLiteral("0") : QStringLiteral("1"));
     // Nothing may wait for an editor: there is no one to type into it.
     env.insert(QStringLiteral("GIT_EDITOR"), QStringLiteral(":"));
     env.insert(QStringLiteral("GIT_MERGE_AUTOEDIT"), QStringLiteral("no"));
@@ -157,15 +159,42 @@ GitRunResult GitService::run(const GitInvocation& invocation) const
     process.setStandardInputFile(QProcess::nullDevice());
     // Without a controlling terminal, ssh and credential helpers cannot stop to ask for input.
     process.setChildProcessModifier([] { ::setsid(); });
-    process.start();
-    if (!process.waitForStarted(-1)) {
+    // A run made for an owner is recorded as it starts, so that the owner can end it (and its
+    // helpers) when it goes away; once the owner has gone, nothing more is started for it.
+    GitRunOwner* owner = GitRunOwner::current();
+    qint64 group = 0;
+    const auto start = [&process, &group]() -> qint64 {
+        process.start();
+        if (process.waitForStarted(-1))
+            group = process.processId();
+        return group;
+    };
+    if (owner && !owner->launch(start)) {
+        result.launchError = QStringLiteral("Stopped.");
+        result.cancelled = true;
+        return result;
+    }
+    if (!owner)
+        start();
+    if (group <= 0) {
         result.launchError = process.errorString();
         return result;
     }
+    struct Unrecord
+    {
+        GitRunOwner* owner;
+        qint64 group;
+        ~Unrecord()
+        {
+            if (owner)
+                owner->finished(group);
+        }
+    } unrecord { owner, group };
     result.started = true;
     // waitForFinished drains both pipes while git runs, so large outputs cannot block it.
     const bool stopped = !waitUntilFinishedOrStopped(process, invocation);
-    result.cancelled = invocation.cancelled && invocation.cancelled->load();
+    result.cancelled
+        = (invocation.cancelled && invocation.cancelled->load()) || (owner && owner->isStopped());
     if (stopped && process.state() != QProcess::NotRunning) {
         // git runs in its own process group (setsid above): stop its helpers (remote-https,
         // ssh) with it, or they would keep the connection and the pipes open. A terminated

@@ -4,6 +4,7 @@
 #include "git/ConflictVersions.h"
 #include "git/GitInvocation.h"
 #include "git/GitResult.h"
+#include "git/GitRunOwner.h"
 #include "git/GitStatusResult.h"
 
 #include <QCoreApplication>
@@ -93,21 +94,31 @@ public:
     // ---- Jobs ----------------------------------------------------------------------------
     // Runs `job` on the folder's serial queue and hands its result to `done` on the main thread,
     // unless `receiver` is gone by then. Jobs of one coalescing key that are still waiting are
-    // replaced by the newest.
+    // replaced by the newest. The git runs of the job belong to `owner`, when given: once the
+    // owner is stopped, a job still waiting does not run, and no result is handed on.
     template <typename R>
     void submit(const QString& folder, QObject* receiver, std::function<R()> job,
-        std::function<void(R)> done, const QString& coalesceKey = {})
+        std::function<void(R)> done, const QString& coalesceKey = {},
+        std::shared_ptr<GitRunOwner> owner = {})
     {
         QPointer<QObject> guard(receiver);
         enqueue(
             folder,
-            [guard, job = std::move(job), done = std::move(done)]() {
-                R result = job();
+            [guard, owner, job = std::move(job), done = std::move(done)]() {
+                if (owner && owner->isStopped())
+                    return;
+                std::optional<R> result;
+                {
+                    GitRunOwner::Scope scope(owner.get());
+                    result.emplace(job());
+                }
+                if (owner && owner->isStopped())
+                    return;
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
-                    [guard, done, result]() {
+                    [guard, done, value = std::move(*result)]() {
                         if (guard)
-                            done(result);
+                            done(value);
                     },
                     Qt::QueuedConnection);
             },

@@ -3,6 +3,7 @@
 
 #include "git/GitOutputParser.h"
 #include "git/KeychainManager.h"
+#include "platform/FileUtil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,24 @@ namespace quillon {
 namespace {
 
 const QString kLiteralDot = QStringLiteral(".");
+
+// The whole folder but what a crashed save of ours left in it: never staged, never a change.
+QStringList wholeFolder()
+{
+    static const QString leftovers
+        = QStringLiteral(":(exclude,glob)**/") + FileUtil::saveTemporaryGlob();
+    return { QStringLiteral("--"), kLiteralDot, leftovers };
+}
+
+GitRunResult stageAll(const GitService& service, const QString& folder)
+{
+    GitInvocation invocation;
+    invocation.arguments
+        = QStringList { QStringLiteral("add"), QStringLiteral("-A") } + wholeFolder();
+    invocation.workingDirectory = folder;
+    invocation.pathspecMagic = true;
+    return service.run(invocation);
+}
 
 // A helper that keeps credentials in the system keyring, when this system has one for git.
 QString keyringCredentialHelper(const GitService& service)
@@ -66,8 +85,7 @@ GitResult<void> GitService::initRepository(const QString& folder)
     if (!init.succeeded())
         return init.error();
     configureCredentialHelper(folder);
-    runIn(
-        folder, { QStringLiteral("add"), QStringLiteral("-A"), QStringLiteral("--"), kLiteralDot });
+    stageAll(*this, folder);
     runIn(folder,
         { QStringLiteral("commit"), QStringLiteral("-m"), QStringLiteral("Initial commit") });
     return {};
@@ -106,10 +124,12 @@ std::optional<QString> GitService::getRemoteURL(const QString& folder)
 GitResult<GitStatusResult> GitService::getStatus(const QString& folder)
 {
     GitInvocation invocation;
-    invocation.arguments = { QStringLiteral("status"), QStringLiteral("--porcelain=v1"),
-        QStringLiteral("-b"), QStringLiteral("-z"), QStringLiteral("--"), kLiteralDot };
+    invocation.arguments = QStringList { QStringLiteral("status"), QStringLiteral("--porcelain=v1"),
+        QStringLiteral("-b"), QStringLiteral("-z") }
+        + wholeFolder();
     invocation.workingDirectory = folder;
     invocation.noOptionalLocks = true;
+    invocation.pathspecMagic = true;
     const GitRunResult r = run(invocation);
     if (!r.succeeded())
         return r.error();
@@ -146,8 +166,7 @@ GitResult<void> GitService::fetch(const QString& folder, const std::optional<QSt
 
 GitResult<void> GitService::commitLocal(const QString& folder, const QString& message)
 {
-    const GitRunResult add = runIn(
-        folder, { QStringLiteral("add"), QStringLiteral("-A"), QStringLiteral("--"), kLiteralDot });
+    const GitRunResult add = stageAll(*this, folder);
     if (!add.succeeded())
         return add.error();
     QStringList args = { QStringLiteral("commit"), QStringLiteral("-m"),
@@ -227,8 +246,7 @@ void GitService::stageDeletion(const QString& folder, const QString& targetPath)
         { QStringLiteral("ls-files"), QStringLiteral("-u"), QStringLiteral("--"), kLiteralDot });
     if (!unmerged.succeeded() || !unmerged.standardOutput.isEmpty())
         return;
-    runIn(
-        folder, { QStringLiteral("add"), QStringLiteral("-A"), QStringLiteral("--"), kLiteralDot });
+    stageAll(*this, folder);
 }
 
 GitResult<void> GitService::clone(const QString& repoURLString, const std::optional<QString>& token,

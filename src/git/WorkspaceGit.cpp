@@ -1,6 +1,7 @@
 #include "git/WorkspaceGit.h"
 
 #include "analytics/AnalyticsManager.h"
+#include "git/GitLog.h"
 #include "git/GitService.h"
 #include "git/GitStatusSnapshot.h"
 #include "workspace/WorkspaceLog.h"
@@ -21,7 +22,15 @@ struct SyncOutcome
 struct AutoCommitOutcome
 {
     bool committed = false;
+    std::optional<GitError> error;
 };
+
+// A sync that stopped on conflicts: the conflict dialog takes over.
+bool isConflict(const SyncOutcome& outcome)
+{
+    return outcome.snapshot && outcome.snapshot->outcome == GitStatusSnapshot::Outcome::Read
+        && outcome.snapshot->status.hasConflicts;
+}
 
 } // namespace
 
@@ -30,7 +39,12 @@ WorkspaceGit::WorkspaceGit(WorkspaceState& state)
 {
 }
 
-WorkspaceGit::~WorkspaceGit() = default;
+WorkspaceGit::~WorkspaceGit()
+{
+    // A fetch or push whose server stopped answering would otherwise run on, with its helpers,
+    // long after the window is gone.
+    m_runs->stopAll();
+}
 
 bool WorkspaceGit::isCurrentFolder(const QString& folder) const
 {
@@ -42,6 +56,10 @@ void WorkspaceGit::publishSnapshot(const QString& folder, const GitStatusSnapsho
     if (!isCurrentFolder(folder))
         return;
     const GitSyncState state = snapshot.syncState(QDateTime::currentDateTime());
+    // Checks run after every edit: a status git keeps refusing is logged once, not each time.
+    if (snapshot.outcome == GitStatusSnapshot::Outcome::StatusFailed
+        && !(m_state.gitSyncState() == state))
+        logGitFailure(QStringLiteral("Reading the git status"), folder, snapshot.errorDescription);
     m_state.setGitSyncState(state);
     if (state.kind == GitSyncState::Kind::Conflict) {
         m_state.setConflictingFilesList(state.conflictingFiles);
@@ -57,7 +75,7 @@ void WorkspaceGit::checkStatus()
         return;
     }
     // Coalesced: however often this is called, one check runs and at most one waits.
-    GitService::shared().submit<GitStatusSnapshot>(
+    submit<GitStatusSnapshot>(
         folder, this, [folder] { return GitStatusSnapshot::take(GitService::shared(), folder); },
         [this, folder](const GitStatusSnapshot& snapshot) {
             publishSnapshot(folder, snapshot);
@@ -73,7 +91,7 @@ void WorkspaceGit::treeTouched()
         return;
     // Coalesced like the status check. Whether git could take the lock does not matter: when
     // someone else holds it, the next touch tries again.
-    GitService::shared().submit<bool>(
+    submit<bool>(
         folder, this, [folder] { return GitService::shared().refreshIndex(folder); },
         [this](bool) { Q_EMIT indexRefreshFinished(); }, QStringLiteral("refresh-index"));
 }
@@ -90,7 +108,7 @@ void WorkspaceGit::syncNow()
         return;
     }
     m_state.setGitSyncState(GitSyncState::syncing());
-    service.submit<SyncOutcome>(
+    submit<SyncOutcome>(
         folder, this,
         [folder] {
             GitService& git = GitService::shared();
@@ -110,6 +128,9 @@ void WorkspaceGit::syncNow()
         [this, folder](const SyncOutcome& outcome) {
             // The merge may have rewritten files that are open.
             m_state.reloadOpenDocumentsFromDisk();
+            // The sync widget says only that the sync failed: git's own words go to the log.
+            if (outcome.error && !isConflict(outcome))
+                logGitFailure(QStringLiteral("Sync"), folder, *outcome.error);
             if (!isCurrentFolder(folder)) {
                 Q_EMIT syncFinished();
                 return;
@@ -123,9 +144,7 @@ void WorkspaceGit::syncNow()
                 m_state.setGitSyncState(
                     GitSyncState::error(QStringLiteral("Auth Failed: Update Token")));
                 m_state.setShowingConnectGitModal(true);
-            } else if (outcome.snapshot
-                && outcome.snapshot->outcome == GitStatusSnapshot::Outcome::Read
-                && outcome.snapshot->status.hasConflicts) {
+            } else if (isConflict(outcome)) {
                 publishSnapshot(folder, *outcome.snapshot);
             } else {
                 // Only a rejected token may read as one: git's own words can hold the same
@@ -144,7 +163,7 @@ void WorkspaceGit::activate()
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    GitService::shared().submit<GitResult<void>>(
+    submit<GitResult<void>>(
         folder, this, [folder] { return GitService::shared().initRepository(folder); },
         [this, folder](const GitResult<void>& result) {
             if (isCurrentFolder(folder)) {
@@ -156,6 +175,8 @@ void WorkspaceGit::activate()
                         QStringLiteral("Failed to activate Git: ") + result.error().description()));
                 }
             }
+            if (!result)
+                logGitFailure(QStringLiteral("Activating git"), folder, result.error());
             Q_EMIT activationFinished();
         });
 }
@@ -166,7 +187,7 @@ void WorkspaceGit::autoCommitTick()
     if (folder.isEmpty())
         return;
     const bool push = m_state.autoPushAfterCommit();
-    GitService::shared().submit<AutoCommitOutcome>(
+    submit<AutoCommitOutcome>(
         folder, this,
         [folder, push] {
             GitService& git = GitService::shared();
@@ -178,15 +199,19 @@ void WorkspaceGit::autoCommitTick()
                 return outcome;
             printLine(QStringLiteral("Quillon: Auto-committing working directory changes..."));
             const QString message = autoSaveMessage(QDateTime::currentDateTime());
-            // Failures are silent here: the status check that follows shows what is left.
-            if (push)
-                git.commitAndPush(folder, message, git.tokenForRemote(folder));
-            else
-                git.commitLocal(folder, message);
+            // The user sees no failure here, only the status check that follows; the reason
+            // goes to the log.
+            const GitResult<void> result = push
+                ? git.commitAndPush(folder, message, git.tokenForRemote(folder))
+                : git.commitLocal(folder, message);
+            if (!result)
+                outcome.error = result.error();
             outcome.committed = true;
             return outcome;
         },
         [this, folder](const AutoCommitOutcome& outcome) {
+            if (outcome.error)
+                logGitFailure(QStringLiteral("Auto-commit"), folder, *outcome.error);
             if (outcome.committed && isCurrentFolder(folder)) {
                 checkStatus();
                 m_state.refreshFolder();
@@ -201,7 +226,7 @@ void WorkspaceGit::fetchTick()
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    GitService::shared().submit<bool>(
+    submit<bool>(
         folder, this,
         [folder] {
             GitService& git = GitService::shared();
@@ -222,7 +247,7 @@ void WorkspaceGit::stageDeletion(const QString& repositoryFolder, const QString&
 {
     if (repositoryFolder.isEmpty())
         return;
-    GitService::shared().submit<bool>(
+    submit<bool>(
         repositoryFolder, this,
         [repositoryFolder, deletedPath] {
             GitService::shared().stageDeletion(repositoryFolder, deletedPath);

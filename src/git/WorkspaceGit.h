@@ -6,6 +6,8 @@
 #include "git/ConflictChoice.h"
 #include "git/ConflictVersions.h"
 #include "git/GitResult.h"
+#include "git/GitRunOwner.h"
+#include "git/GitService.h"
 #include "workspace/WorkspaceGitHooks.h"
 
 #include <QDateTime>
@@ -25,7 +27,8 @@ struct GitStatusSnapshot;
 // and auto-commit ticks, and the work of the connect and conflict dialogs. Every call is made on
 // the main thread and returns at once; the git work runs on the folder's serial queue and every
 // change of the workspace's published state is made back on the main thread. A result that
-// arrives after the workspace switched to another folder is dropped.
+// arrives after the workspace switched to another folder is dropped. When it goes away (the
+// window closes, the program quits), every git process it started ends with it.
 class WorkspaceGit : public QObject, public WorkspaceGitHooks
 {
     Q_OBJECT
@@ -59,6 +62,8 @@ public:
         std::function<void(GitResult<ConflictVersions>)> done);
     void resolveConflict(const QString& filePath, ConflictChoice choice, QObject* receiver,
         std::function<void(GitResult<void>)> done);
+    // Commits the merge. On success the conflict sheet's flag is cleared and a sync starts (also
+    // when the dialog is gone by then); `done` hears the result first, while the dialog is there.
     void completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done);
     // The paths of the workspace's repository that git still lists as unmerged.
     void listUnmergedPaths(QObject* receiver, std::function<void(GitResult<QStringList>)> done);
@@ -79,10 +84,23 @@ Q_SIGNALS:
     void indexRefreshFinished();
 
 private:
+    // A job on the folder's queue whose git runs belong to this object.
+    template <typename R>
+    void submit(const QString& folder, QObject* receiver, std::function<R()> job,
+        std::function<void(R)> done, const QString& coalesceKey = {})
+    {
+        GitService::shared().submit<R>(
+            folder, receiver, std::move(job), std::move(done), coalesceKey, m_runs);
+    }
+    // A job that may change files in the working tree: what the user typed is written first, and
+    // open documents are reloaded from disk before anyone hears the result.
+    void submitChangingFiles(const QString& folder, std::function<GitResult<void>()> job,
+        std::function<void(GitResult<void>)> done);
     void publishSnapshot(const QString& folder, const GitStatusSnapshot& snapshot);
     bool isCurrentFolder(const QString& folder) const;
 
     WorkspaceState& m_state;
+    std::shared_ptr<GitRunOwner> m_runs = std::make_shared<GitRunOwner>();
 };
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 #include "git/WorkspaceGit.h"
 
 #include "analytics/AnalyticsManager.h"
+#include "git/GitLog.h"
 #include "git/GitService.h"
 #include "git/KeychainManager.h"
 #include "workspace/WorkspaceState.h"
@@ -24,23 +25,6 @@ QString trimSpacesAndTabs(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-// Runs a job that may change files in the working tree on the folder's queue. Open documents are
-// reloaded from disk, then the dialog, if it is still there, hears the result.
-void submitChangingFiles(WorkspaceGit* git, WorkspaceState& state, const QString& folder,
-    QObject* receiver, std::function<GitResult<void>()> job,
-    std::function<void(GitResult<void>)> done)
-{
-    // Git must find everything the user typed in the files.
-    state.flushPendingWrites();
-    QPointer<QObject> dialog(receiver);
-    GitService::shared().submit<GitResult<void>>(folder, git, std::move(job),
-        [&state, dialog, done = std::move(done)](const GitResult<void>& result) {
-            state.reloadOpenDocumentsFromDisk();
-            if (dialog && done)
-                done(result);
-        });
-}
-
 struct ConnectOutcome
 {
     std::optional<GitError> error;
@@ -48,6 +32,18 @@ struct ConnectOutcome
 };
 
 } // namespace
+
+void WorkspaceGit::submitChangingFiles(const QString& folder, std::function<GitResult<void>()> job,
+    std::function<void(GitResult<void>)> done)
+{
+    // Git must find everything the user typed in the files.
+    m_state.flushPendingWrites();
+    submit<GitResult<void>>(folder, this, std::move(job),
+        [this, done = std::move(done)](const GitResult<void>& result) {
+            m_state.reloadOpenDocumentsFromDisk();
+            done(result);
+        });
+}
 
 std::shared_ptr<std::atomic<bool>> WorkspaceGit::connectRepository(const QString& repoURL,
     const QString& token, const QString& destination, QObject* receiver,
@@ -61,7 +57,7 @@ std::shared_ptr<std::atomic<bool>> WorkspaceGit::connectRepository(const QString
     QPointer<QObject> dialog(receiver);
     // Guarded by this object, not the dialog: a connection that succeeds after the dialog was
     // closed without cancelling still opens the folder.
-    GitService::shared().submit<ConnectOutcome>(
+    submit<ConnectOutcome>(
         destination, this,
         [url, trimmedToken, destination, cancelled] {
             GitService& git = GitService::shared();
@@ -101,7 +97,7 @@ void WorkspaceGit::loadConflictVersions(const QString& filePath, QObject* receiv
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    GitService::shared().submit<GitResult<ConflictVersions>>(
+    submit<GitResult<ConflictVersions>>(
         folder, receiver,
         [folder, filePath] { return GitService::shared().getConflictDiff(folder, filePath); },
         std::move(done));
@@ -113,12 +109,16 @@ void WorkspaceGit::resolveConflict(const QString& filePath, ConflictChoice choic
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
+    QPointer<QObject> dialog(receiver);
     submitChangingFiles(
-        this, m_state, folder, receiver,
+        folder,
         [folder, filePath, choice] {
             return GitService::shared().resolveConflict(folder, filePath, choice);
         },
-        std::move(done));
+        [dialog, done = std::move(done)](const GitResult<void>& result) {
+            if (dialog && done)
+                done(result);
+        });
 }
 
 void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult<void>)> done)
@@ -126,13 +126,30 @@ void WorkspaceGit::completeMerge(QObject* receiver, std::function<void(GitResult
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
+    QPointer<QObject> dialog(receiver);
+    // Finished here, not in the dialog: the user may close the sheet while the commit runs, and
+    // the merge commit must still be pushed.
     submitChangingFiles(
-        this, m_state, folder, receiver,
+        folder,
         [folder] {
             return GitService::shared().completeMerge(
                 folder, QStringLiteral("Merge resolved via Quillon"));
         },
-        std::move(done));
+        [this, folder, dialog, done = std::move(done)](const GitResult<void>& result) {
+            const bool dialogHeard = dialog && done;
+            if (dialogHeard)
+                done(result);
+            if (!result) {
+                // The dialog shows a failure; without it, the log is all there is.
+                if (!dialogHeard)
+                    logGitFailure(QStringLiteral("Completing the merge"), folder, result.error());
+                return;
+            }
+            if (!isCurrentFolder(folder))
+                return;
+            m_state.setShowingConflictGitModal(false);
+            syncNow();
+        });
 }
 
 void WorkspaceGit::listUnmergedPaths(
@@ -141,7 +158,7 @@ void WorkspaceGit::listUnmergedPaths(
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    GitService::shared().submit<GitResult<QStringList>>(
+    submit<GitResult<QStringList>>(
         folder, receiver, [folder] { return GitService::shared().unmergedPaths(folder); },
         std::move(done));
 }

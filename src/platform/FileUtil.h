@@ -47,9 +47,27 @@ QByteArray encodeText(const QString& text, const LineEnds& lineEnds);
 // Writes text atomically and durably (the data is on disk before the file is replaced, and the
 // replacement is on disk when this returns) as UTF-8 with the given line ends. Returns false and
 // sets *error on failure. *digest (if given) receives the SHA-256 of the bytes written.
+//
+// The new text goes to a temporary file beside the document (see isSaveTemporaryName), which then
+// replaces it. Where no file can be made beside an existing document (a folder the user may not
+// write), the document itself is rewritten in place: same file, owner and permissions, and on a
+// failure it is put back as it was.
 bool writeTextAtomic(const QString& path, const QString& text, const LineEnds& lineEnds,
     QString* error, QByteArray* digest = nullptr);
 bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* error);
+
+// The temporary files of a save are named ".<document name>.quillon-save-<pid>-<random>", so
+// that one left behind by a crash is known as ours and as belonging to a process that is gone.
+// Such a file is never a document: the tree and git leave it out.
+bool isSaveTemporaryName(const QString& name);
+// The same names as a glob pattern for one path component (git's exclusion pathspec).
+QString saveTemporaryGlob();
+// Whether the save temporary `name` in `folder` is a leftover: the process that made it is no
+// longer running (or its number now belongs to another program) and no save holds it locked.
+// Removes it then and returns true.
+bool removeIfStaleSaveTemporary(const QString& folder, const QString& name);
+// Removes every leftover save temporary directly in the folder (one listing, no recursion).
+void removeStaleSaveTemporaries(const QString& folder);
 
 // Creates a new file holding text; fails ("already exists") rather than touch an existing item,
 // so a file that appeared since the caller chose the name is never overwritten.

@@ -215,9 +215,8 @@ void FileTreeView::showContextMenu(const QModelIndex& index, const QPoint& globa
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     if (isDirectory) {
-        menu->addAction(tr("New File"), this, [this, path] { m_workspace.createNewFile(path); });
-        menu->addAction(
-            tr("New Folder"), this, [this, path] { m_workspace.createNewFolder(path); });
+        menu->addAction(tr("New File"), this, [this, path] { createFile(path); });
+        menu->addAction(tr("New Folder"), this, [this, path] { createFolder(path); });
         menu->addSeparator();
     }
     // Once the menu has closed and handed the focus back, so the field keeps it.
@@ -232,6 +231,24 @@ void FileTreeView::showContextMenu(const QModelIndex& index, const QPoint& globa
         QTimer::singleShot(0, this, [this, path] { m_workspace.deleteFile(path); });
     });
     menu->popup(globalPos);
+}
+
+// ---- New items ---------------------------------------------------------------------------------
+
+void FileTreeView::createFile(const std::optional<QString>& in)
+{
+    const QString folder = m_workspace.targetDirectory(in).value_or(QString());
+    const TreeActions::Outcome outcome = TreeActions::createFile(m_workspace, in);
+    if (!outcome.error.isEmpty())
+        showNotice(outcome.error, folder);
+}
+
+void FileTreeView::createFolder(const std::optional<QString>& in)
+{
+    const QString folder = m_workspace.targetDirectory(in).value_or(QString());
+    const TreeActions::Outcome outcome = TreeActions::createFolder(m_workspace, in);
+    if (!outcome.error.isEmpty())
+        showNotice(outcome.error, folder);
 }
 
 // ---- Inline rename -----------------------------------------------------------------------------

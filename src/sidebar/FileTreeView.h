@@ -6,6 +6,8 @@
 #include <QTreeView>
 #include <QUuid>
 
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -20,8 +22,8 @@ class WorkspaceState;
 // The workspace's file tree: a click opens a document or toggles a folder, the context menu
 // creates, renames and deletes, rows rename in place, and items move by drag and drop (also
 // items dragged in from other programs). Expansion and selection live in the workspace, so a
-// rebuilt tree keeps them, and its scroll position too. A refused rename or move is explained
-// next to the row.
+// rebuilt tree keeps them, and its scroll position too. A refused rename, move or creation is
+// explained next to the row.
 //
 // Reads: WorkspaceState::rootNode, folderURL, selectedURL, isExpanded, isTabActive,
 // lastFileOperationError. Writes: selectedURL, setExpanded, openFile, createNewFile,
@@ -38,6 +40,10 @@ public:
 
     // Opens the rename field on the row (the context menu's "Rename").
     void startRename(const QModelIndex& index);
+    // New File and New Folder, in the folder the workspace picks for `in` (the selection's when
+    // none is given); a refusal is explained next to that folder's row.
+    void createFile(const std::optional<QString>& in = std::nullopt);
+    void createFolder(const std::optional<QString>& in = std::nullopt);
     QLineEdit* renameField() const { return m_renameField; }
     // The explanation of the last refused operation while it is shown; empty otherwise.
     QString notice() const;

@@ -146,8 +146,8 @@ SidebarView::SidebarView(WorkspaceState& workspace, UserPrompts& prompts, QWidge
         [this] { m_workspace.setShowingConnectGitModal(true); });
     connect(m_settings, &QAbstractButton::clicked, this,
         [this] { m_workspace.setShowingSettingsModal(true); });
-    connect(m_newFile, &QToolButton::clicked, this, [this] { m_workspace.createNewFile(); });
-    connect(m_newFolder, &QToolButton::clicked, this, [this] { m_workspace.createNewFolder(); });
+    connect(m_newFile, &QToolButton::clicked, this, [this] { m_tree->createFile(); });
+    connect(m_newFolder, &QToolButton::clicked, this, [this] { m_tree->createFolder(); });
     connect(&m_workspace, &WorkspaceState::folderURLChanged, this, [this] {
         updateFolderHeader();
         updateContent();

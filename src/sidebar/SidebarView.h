@@ -31,8 +31,9 @@ SidebarContent sidebarContentFor(const QString& query, bool hasFolder);
 // workspace's flags.
 //
 // Reads: WorkspaceState::folderURL, globalSearchQuery. Writes: folderURL, openFile,
-// createNewFile, createNewFolder, showingConnectGitModal, showingSettingsModal (and, through its
-// parts, what FileTreeView, SearchField, SearchResultsView and RecentsView write).
+// showingConnectGitModal, showingSettingsModal (and, through its parts, what FileTreeView,
+// SearchField, SearchResultsView and RecentsView write; the header's new-file and new-folder
+// buttons create through the tree, which explains a refusal).
 class SidebarView : public QWidget
 {
     Q_OBJECT

@@ -19,8 +19,8 @@ bool isUnder(const QString& path, const QString& folder)
     return path.startsWith(prefix);
 }
 
-// Runs a workspace operation that is known to change something unless refused: a rename or move
-// that happens rebuilds the tree; a refused one leaves it and says why in
+// Runs a workspace operation that is known to change something unless refused: a rename, move or
+// creation that happens rebuilds the tree; a refused one leaves it and says why in
 // lastFileOperationError (which may repeat the previous error word for word, so its change
 // signal proves nothing).
 Outcome observe(WorkspaceState& workspace, const std::function<void()>& operation)
@@ -76,6 +76,20 @@ Outcome move(WorkspaceState& workspace, const QString& item, const QString& fold
     if (!movesSomewhere(item, folder))
         return {};
     return observe(workspace, [&] { workspace.moveItem(item, folder); });
+}
+
+Outcome createFile(WorkspaceState& workspace, const std::optional<QString>& in)
+{
+    if (!workspace.targetDirectory(in))
+        return {};
+    return observe(workspace, [&] { workspace.createNewFile(in); });
+}
+
+Outcome createFolder(WorkspaceState& workspace, const std::optional<QString>& in)
+{
+    if (!workspace.targetDirectory(in))
+        return {};
+    return observe(workspace, [&] { workspace.createNewFolder(in); });
 }
 
 } // namespace quillon::TreeActions

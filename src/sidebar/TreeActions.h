@@ -2,12 +2,14 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace quillon {
 
 class WorkspaceState;
 
 // What the tree does with the workspace's file operations, headless: which drops make sense, and
-// how a refused rename or move is told apart from one that did nothing.
+// how a refused rename, move or creation is told apart from one that did nothing.
 namespace TreeActions {
 
 struct Outcome
@@ -33,6 +35,11 @@ Outcome rename(
 
 // Moves the item into the folder; never replaces an item already there.
 Outcome move(WorkspaceState& workspace, const QString& item, const QString& folder);
+
+// Creates a new file, or a new folder, where the workspace puts one asked for at `in`
+// (WorkspaceState::targetDirectory). Nothing happens when there is no such place.
+Outcome createFile(WorkspaceState& workspace, const std::optional<QString>& in);
+Outcome createFolder(WorkspaceState& workspace, const std::optional<QString>& in);
 
 } // namespace TreeActions
 

@@ -64,6 +64,21 @@ void Document::retryUnreadable()
         Q_EMIT replaced();
 }
 
+void Document::discardLocalEdits()
+{
+    if (!hasLocalEdits())
+        return;
+    if (!isReadable() || !QFileInfo::exists(m_path) || !read()) {
+        m_text = m_diskText;
+        m_lineEnds = m_diskLineEnds;
+        ++m_version;
+        m_history.clear();
+    }
+    m_postponedDigest.clear();
+    setSaveError({});
+    Q_EMIT replaced();
+}
+
 // ---- Changes --------------------------------------------------------------------------------
 
 void Document::applyEdit(qsizetype position, qsizetype removedLength, const QString& inserted,

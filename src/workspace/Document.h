@@ -117,6 +117,9 @@ public:
     void reloadAfterOutsideChange();
     // Reads the file again when it could not be read before (and nothing was typed since).
     void retryUnreadable();
+    // Drops the text that is not on disk: the file's version is shown again (what was last read
+    // from or written to it, when it cannot be read now).
+    void discardLocalEdits();
 
 Q_SIGNALS:
     void edited(const quillon::TextEdit& edit, const QObject* origin);

@@ -97,9 +97,10 @@ void FileNode::loadChildren()
     const QSet<QString> extensions = owner ? owner->activeFileExtensions() : supportedExtensions();
     const bool anyExtension = extensions.contains(QStringLiteral("*"));
 
-    QDir::Filters filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
-    if (showHidden)
-        filters |= QDir::Hidden;
+    // Hidden entries are listed even when they are not shown, so that what a crashed save left
+    // here is found (and removed) in the same pass.
+    const QDir::Filters filters
+        = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden;
 
     struct Entry
     {
@@ -110,8 +111,16 @@ void FileNode::loadChildren()
     QDirIterator it(m_url, filters);
     while (it.hasNext()) {
         it.next();
+        const QString name = it.fileName();
+        const bool hidden = name.startsWith(u'.');
+        if (hidden && FileUtil::isSaveTemporaryName(name)) {
+            // Never a document, whatever the filters say.
+            FileUtil::removeIfStaleSaveTemporary(m_url, name);
+            continue;
+        }
+        if (hidden && !showHidden)
+            continue;
         const QFileInfo info = it.fileInfo();
-        const QString name = info.fileName();
         const QString path = m_url == u"/" ? u'/' + name : m_url + u'/' + name;
         if (info.isDir()) {
             auto* node = new FileNode(this, path, true);
@@ -119,7 +128,6 @@ void FileNode::loadChildren()
             continue;
         }
         const QString ext = info.suffix().toLower();
-        const bool hidden = name.startsWith(u'.');
         const bool shown = (showHidden && hidden) || extensions.contains(ext) || anyExtension
             || (extensions.isEmpty() && supportedExtensions().contains(ext));
         if (shown)

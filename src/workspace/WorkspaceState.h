@@ -111,6 +111,20 @@ public:
     // Why the active document could not be opened (unreadable, not UTF-8); empty when it could.
     QString documentError() const { return m_documentError; }
 
+    // ---- Quitting --------------------------------------------------------------------------
+    // The open documents holding text that is not on disk (their last write failed or was
+    // refused, or the user put off deciding about another program's change), in tab order.
+    // Waits for the writes asked for so far first: a write on its way is no failure.
+    QStringList documentsWithUnsavedText();
+    // Before the program ends: asks about each of documentsWithUnsavedText() in turn, naming it
+    // and saying why it is not on disk. "Save" writes it (a temporary one through the save
+    // panel), "Save As..." writes its text to a file chosen in the save panel, "Don't Save" drops
+    // its unsaved text (it shows its file's version again), "Cancel" stops. A save that fails or
+    // is cancelled stops too: the document keeps its text and its error, and its tab is the
+    // active one so the error shows. True when the program may end: every text is on disk or
+    // was dropped by the user.
+    bool confirmQuit();
+
     // ---- File operations -------------------------------------------------------------------
     std::optional<QString> targetDirectory(const std::optional<QString>& url) const;
     void createNewFile(const std::optional<QString>& in = std::nullopt);
@@ -261,6 +275,15 @@ private:
     void onWriteFinished(const BackgroundWriter::Result& result);
     void closeDocument(const QString& path);
     bool saveDocumentAs(const QString& path);
+    // Asks what to do with the one document's text that is not on disk and does it; true when
+    // none is left.
+    bool settleUnsavedText(const QString& path);
+    // The document shows its file's version again (or, when the file can't be read, what was
+    // last read from or written to it).
+    void dropUnsavedText(const QString& path);
+    // The first of Untitled.md, Untitled 1.md, Untitled 2.md, ... (from the number `from` on)
+    // that nothing in the folder holds yet; its number goes to *number.
+    static QString freeUntitledPath(const QString& folder, int from = 0, int* number = nullptr);
     void removeTemporaryDocument(const QString& path);
     void finishDeletion(const QString& path);
     bool confirmName(const QString& name);

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -49,6 +51,20 @@ bool WorkspaceState::confirmName(const QString& name)
     return false;
 }
 
+QString WorkspaceState::freeUntitledPath(const QString& folder, int from, int* number)
+{
+    for (int n = std::max(from, 0);; ++n) {
+        const QString path = joined(folder,
+            (n == 0 ? QStringLiteral("Untitled") : QStringLiteral("Untitled %1").arg(n))
+                + QStringLiteral(".md"));
+        if (itemExists(path))
+            continue;
+        if (number)
+            *number = n;
+        return path;
+    }
+}
+
 void WorkspaceState::createNewFile(const std::optional<QString>& in)
 {
     const std::optional<QString> folder = targetDirectory(in);
@@ -59,11 +75,8 @@ void WorkspaceState::createNewFile(const std::optional<QString>& in)
     QString path;
     QString error;
     for (int n = 0;; ++n) {
-        const QString baseName
-            = n == 0 ? QStringLiteral("Untitled") : QStringLiteral("Untitled %1").arg(n);
-        path = joined(*folder, baseName + QStringLiteral(".md"));
-        if (itemExists(path))
-            continue;
+        path = freeUntitledPath(*folder, n, &n);
+        const QString baseName = QFileInfo(path).completeBaseName();
         if (FileUtil::createTextFile(path, QStringLiteral("# ") + baseName + QStringLiteral("\n\n"),
                 FileUtil::LineEnding::Lf, &error))
             break;
@@ -71,6 +84,9 @@ void WorkspaceState::createNewFile(const std::optional<QString>& in)
         if (itemExists(path))
             continue;
         printLine(QStringLiteral("Failed to create new file: ") + error);
+        // Said plainly when the folder itself has gone (moved, renamed or deleted meanwhile).
+        if (!QFileInfo(*folder).isDir())
+            error = tr("the folder “%1” no longer exists.").arg(FileUtil::fileName(*folder));
         setLastFileOperationError(tr("The new file could not be created: %1").arg(error));
         return;
     }

@@ -78,8 +78,15 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     UserPrompts::SavePanel panel;
     panel.title = tr("Save File");
     panel.prompt = tr("Save");
-    panel.proposedName = path.isEmpty() ? QStringLiteral("Untitled.md") : fileName(path);
     panel.directory = m_folderURL;
+    if (path.isEmpty()) {
+        // A name nothing holds yet, as New File picks it, so taking it replaces no file.
+        if (panel.directory.isEmpty())
+            panel.directory = FileUtil::standardizedPath(QDir::homePath());
+        panel.proposedName = fileName(freeUntitledPath(panel.directory));
+    } else {
+        panel.proposedName = fileName(path);
+    }
     panel.nameFilters = { tr("Plain text (*.md *.markdown *.txt *.text)"), tr("All files (*)") };
     panel.canCreateDirectories = true;
     const std::optional<QString> chosen = UserPrompts::current().runSavePanel(panel);

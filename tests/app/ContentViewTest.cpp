@@ -3,6 +3,7 @@
 #include "app/AppMenus.h"
 #include "app/EditorArea.h"
 #include "app/FontZoom.h"
+#include "app/MainWindowFrame.h"
 #include "app/StartPage.h"
 #include "app/StartPageButtons.h"
 #include "app/Theme.h"
@@ -15,11 +16,13 @@
 #include <QAction>
 #include <QDialog>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 
 namespace quillon::test {
 namespace {
@@ -354,6 +357,76 @@ TEST_F(WindowTest, TheNewTabIsScrolledIntoTheMiddleOfTheStrip)
         const int centre = tab->geometry().center().x() - bar->value();
         return qAbs(centre - strip->viewport()->width() / 2) <= 2;
     }));
+}
+
+TEST(MainWindowFrameTest, TheFrameFitsTheScreensAvailableAreaAndKeepsTheMinimum)
+{
+    using MainWindowFrame::fittedFrame;
+    const QSize wanted(1280, 820);
+    const QSize minimum(ContentView::kMinimumWidth, ContentView::kMinimumHeight);
+    const QMargins titleBar(1, 20, 1, 5);
+    // Room enough: the size wanted, where the window manager put it.
+    EXPECT_EQ(
+        fittedFrame(QRect(100, 50, 1282, 845), titleBar, wanted, minimum, QRect(0, 0, 1920, 1050)),
+        QRect(100, 50, 1282, 845));
+    // An 800 pixel high screen: the whole frame, its bottom edge included.
+    EXPECT_EQ(
+        fittedFrame(QRect(0, 0, 1282, 845), titleBar, wanted, minimum, QRect(0, 0, 1280, 800)),
+        QRect(0, 0, 1280, 800));
+    // Below a panel on a second screen, placed too far down and right: moved in.
+    EXPECT_EQ(fittedFrame(QRect(1700, 300, 1282, 845), titleBar, wanted, minimum,
+                  QRect(1280, 28, 1024, 740)),
+        QRect(1280, 28, 1024, 740));
+    // Before the frame is known the contents alone fit.
+    EXPECT_EQ(fittedFrame(QRect(0, 0, 1280, 820), {}, wanted, minimum, QRect(0, 0, 1024, 768)),
+        QRect(0, 0, 1024, 768));
+    // A screen smaller than the minimum: the minimum, with its title bar on the screen.
+    EXPECT_EQ(
+        fittedFrame(QRect(40, 60, 1282, 845), titleBar, wanted, minimum, QRect(0, 0, 640, 480)),
+        QRect(0, 0, 802, 525));
+}
+
+TEST_F(WindowTest, TheFirstWindowFitsItsScreen)
+{
+    ContentView first(bus, *prompts);
+    first.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
+    const QRect available = first.screen()->availableGeometry();
+    ASSERT_LT(available.height(), 820);
+    // Once the frame is around it, all of it is on the screen from its title bar to its bottom
+    // edge; only the minimum width may reach past a screen that narrow.
+    EXPECT_TRUE(waitUntil([&] {
+        const QRect frame = first.frameGeometry();
+        return frame.top() >= available.top() && frame.bottom() <= available.bottom()
+            && frame.left() >= available.left()
+            && (frame.right() <= available.right() || first.width() == ContentView::kMinimumWidth);
+    })) << first.frameGeometry().width()
+        << "x" << first.frameGeometry().height();
+    EXPECT_GE(first.width(), ContentView::kMinimumWidth);
+    EXPECT_GE(first.height(), ContentView::kMinimumHeight);
+}
+
+TEST_F(WindowTest, TheTitleNamesTheActiveDocumentForTheWindowList)
+{
+    open();
+    const QWindow* shown = window->windowHandle();
+    EXPECT_EQ(shown->title(), QStringLiteral("Quillon"));
+    const QString readme = writeDoc(QStringLiteral("README.md"), "# Read me\n");
+    const QString draft = writeDoc(QStringLiteral("notes/draft[*].md"), "x\n");
+    ws().openFile(readme);
+    EXPECT_EQ(shown->title(), QStringLiteral("README.md — Quillon"));
+    ws().openFile(draft);
+    // What Qt takes for the place of an unsaved mark is shown as the file is named.
+    EXPECT_EQ(shown->title(), QStringLiteral("draft[*].md — Quillon"));
+
+    TabButton* readmeTab = window->topBar()->tab(readme);
+    QTest::mouseClick(readmeTab, Qt::LeftButton, {}, QPoint(20, readmeTab->height() / 2));
+    EXPECT_EQ(shown->title(), QStringLiteral("README.md — Quillon"));
+    QTest::mouseClick(readmeTab, Qt::LeftButton, {}, readmeTab->closeRect().center());
+    EXPECT_EQ(shown->title(), QStringLiteral("draft[*].md — Quillon"));
+    TabButton* draftTab = window->topBar()->tab(draft);
+    QTest::mouseClick(draftTab, Qt::LeftButton, {}, draftTab->closeRect().center());
+    EXPECT_EQ(shown->title(), QStringLiteral("Quillon"));
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 // problems, and the find bar over the panes.
 #include "WindowHarness.h"
 
+#include "app/AppMenus.h"
 #include "app/EditorArea.h"
+#include "app/OverlayTransition.h"
 #include "editor/CodeEditorView.h"
 #include "editor/DocumentViews.h"
 #include "editor/LocalSearchView.h"
@@ -11,6 +13,8 @@
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
 
+#include <QAbstractAnimation>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -18,6 +22,34 @@ using namespace quillon;
 using namespace quillon::test;
 
 namespace {
+
+// Moves the program's animations only when the test says so, by as much as it says.
+class AnimationClock : public QAnimationDriver
+{
+public:
+    AnimationClock() { install(); }
+    ~AnimationClock() override { uninstall(); }
+    qint64 elapsed() const override { return m_now; }
+    void advanceBy(int ms)
+    {
+        // An animation started since joins the clock a few event-loop turns later.
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+        m_now += ms;
+        advance();
+        QApplication::processEvents();
+    }
+
+protected:
+    void start() override
+    {
+        m_now = 0; // the animation timer counts from the driver's start
+        QAnimationDriver::start();
+    }
+
+private:
+    qint64 m_now = 0;
+};
 
 class EditorColumnTest : public WindowTest
 {
@@ -140,6 +172,87 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     EXPECT_TRUE(blocks()->textView()->hasFocus());
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
     EXPECT_TRUE(ws().globalSearchQuery().isEmpty());
+}
+
+TEST_F(EditorColumnTest, TheFindBarSlidesInAndOutWhileTheKeysGoStraightWhereTheyBelong)
+{
+    open(QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, bus, nullptr); });
+    ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
+    QApplication::processEvents();
+    QWidget* slot = window->slot(ContentView::Slot::FindBar);
+    auto* bar = inSlot<LocalSearchView>(ContentView::Slot::FindBar);
+    auto* transition = slot->findChild<OverlayTransition*>();
+    ASSERT_NE(transition, nullptr);
+    QWidget* page = slot->parentWidget();
+    auto pictures = [&] { return page->findChildren<QWidget*>(QStringLiteral("leavingOverlay")); };
+    auto atRest = [&] {
+        return slot->isVisible() && !slot->graphicsEffect() && pictures().isEmpty()
+            && slot->y() == 10 && slot->geometry().right() == page->width() - 21;
+    };
+    auto gone = [&] { return !slot->isVisible() && pictures().isEmpty(); };
+    const int half = OverlayTransition::kDurationMs / 2;
+    AnimationClock clock;
+    QWidget* editor = blocks()->textView();
+    editor->setFocus();
+
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    // Half-way in, the bar is partly above its place and faint, and already takes the keys.
+    clock.advanceBy(half);
+    EXPECT_LT(slot->y(), 10);
+    EXPECT_GT(slot->geometry().bottom(), 0);
+    auto* fade = qobject_cast<QGraphicsOpacityEffect*>(slot->graphicsEffect());
+    ASSERT_NE(fade, nullptr);
+    EXPECT_GT(fade->opacity(), 0);
+    EXPECT_LT(fade->opacity(), 1);
+    EXPECT_TRUE(bar->field()->hasFocus());
+    QTest::keyClicks(bar->field(), QStringLiteral("cat"));
+    EXPECT_EQ(ws().localSearchQuery(), QStringLiteral("cat"));
+    // The window narrowed meanwhile: the bar comes to rest at the new right edge.
+    window->resize(1000, 700);
+    clock.advanceBy(OverlayTransition::kDurationMs);
+    EXPECT_TRUE(atRest());
+    EXPECT_EQ(bar->countLabel()->text(), QStringLiteral("1 of 2"));
+
+    QTest::keyClick(bar->field(), Qt::Key_Escape);
+    // The bar is gone and the keys are back in the editor at once; a picture of it leaves,
+    // taking no clicks.
+    EXPECT_FALSE(slot->isVisible());
+    EXPECT_TRUE(editor->hasFocus());
+    QWidget* picture = transition->leavingPicture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->geometry(), slot->geometry());
+    EXPECT_TRUE(picture->testAttribute(Qt::WA_TransparentForMouseEvents));
+    clock.advanceBy(half);
+    ASSERT_EQ(pictures().size(), 1);
+    const int pictureTop = picture->y();
+    EXPECT_LT(pictureTop, 10);
+    EXPECT_GT(picture->geometry().bottom(), 0);
+    // Called back half-way out, the bar comes back from where its picture is.
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(pictures().isEmpty());
+    EXPECT_EQ(slot->y(), pictureTop);
+    EXPECT_TRUE(bar->field()->hasFocus());
+    clock.advanceBy(OverlayTransition::kDurationMs);
+    EXPECT_TRUE(atRest());
+
+    // Pressed in quick succession, it ends shown or gone, never half-way.
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        clock.advanceBy(30);
+    }
+    clock.advanceBy(OverlayTransition::kDurationMs);
+    EXPECT_FALSE(ws().isLocalSearchVisible());
+    EXPECT_TRUE(gone());
+
+    // The document closed while the bar slides in; the next one shows it at rest.
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    clock.advanceBy(half);
+    window->closeActiveTab();
+    ASSERT_TRUE(window->isShowingStartPage());
+    EXPECT_TRUE(gone());
+    ws().openFile(writeDoc(QStringLiteral("b.md"), "cat\n"));
+    clock.advanceBy(OverlayTransition::kDurationMs);
+    EXPECT_TRUE(atRest());
 }
 
 TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace quillon::test {
 namespace {
 
@@ -102,6 +104,26 @@ TEST_F(UpdaterTest, ServerDownIsAFailure)
     const UserPrompts::Alert alert
         = check(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(port)));
     EXPECT_TRUE(alert.warning);
+}
+
+TEST_F(UpdaterTest, QuittingDuringACheckOnlyReleasesTheUpdater)
+{
+    // A feed server that takes the request and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    auto updater = std::make_unique<Updater>(
+        QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(silent.serverPort())),
+        QStringLiteral("1.2.0"), *prompts);
+    ASSERT_TRUE(waitUntil([&] { return updater->canCheckForUpdates(); }));
+    QSignalSpy done(updater.get(), &Updater::finished);
+    updater->checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return silent.hasPendingConnections(); }, 10000));
+    ASSERT_EQ(done.count(), 0);
+
+    updater.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(done.count(), 0);
+    EXPECT_TRUE(prompts->alerts().isEmpty());
 }
 
 TEST_F(UpdaterTest, WithoutAFeedUpdatesComeFromThePackageManager)

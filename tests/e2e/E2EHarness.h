@@ -54,7 +54,8 @@ protected:
         return *window;
     }
 
-    // Ctrl+Q, then the process would end: the window goes away with everything it owns.
+    // Ctrl+Q, then the process would end: the window goes away with everything it owns (also when
+    // text not on disk was asked about and the scripted answer, by default "Cancel", kept it).
     void quit()
     {
         if (!window)

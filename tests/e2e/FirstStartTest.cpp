@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 using namespace quillon;
@@ -128,6 +129,35 @@ TEST_F(EndToEndTest, ClosingUnsavedTabsAsksAndTabsFollowRenamesAndMoves)
     EXPECT_EQ(ws().activeTabURL(), moved);
     EXPECT_EQ(ws().currentFileContent(), "# Kept\n");
     EXPECT_EQ(readFile(moved), "# Kept\n");
+}
+
+TEST_F(EndToEndTest, TypingInAFolderThatMayNotBeWrittenReachesTheDisk)
+{
+    const QString folder = tree.filePath("shared");
+    const QString doc = tree.write("shared/notes.md", "# Notes\n");
+    // The window, and the writer thread it starts, are bound by the folder's permissions.
+    const ObeyFilePermissions obey;
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (!obey.active() || QFile(folder + "/probe").open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+
+    start();
+    prompts->queueOpenPanelAnswer(folder);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    settle(300);
+    ASSERT_TRUE(waitUntil([&] { return clickTreeRow(doc); }, 5000));
+    ASSERT_NE(source(), nullptr);
+    QWidget* input = source()->textView();
+    QTest::mouseClick(source()->textView()->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::keyClick(input, Qt::Key_End, Qt::ControlModifier);
+    type(input, QStringLiteral("Saved where no new file may be made."));
+    ASSERT_TRUE(waitUntil(
+        [&] { return readFile(doc) == "# Notes\nSaved where no new file may be made."; }));
+    EXPECT_TRUE(ws().saveError(doc).isEmpty()) << ws().saveError(doc).toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList { "notes.md" });
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "analytics/LoopbackServer.h"
 #include "app/SheetPresenter.h"
 #include "app/TopBar.h"
+#include "editor/ViewModeToggle.h"
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
 #include "git/ui/GitConflictModalView.h"
@@ -80,6 +81,47 @@ TEST_F(EndToEndTest, ProjectSearchOpensTheHitWithItsLineSelected)
     ASSERT_TRUE(waitUntil([&] { return blocks()->textView()->textCursor().selectedText() == line; }))
         << blocks()->textView()->textCursor().selectedText().toStdString();
     EXPECT_EQ(source()->textView()->textCursor().selectedText(), line);
+}
+
+
+TEST_F(EndToEndTest, AHiddenSourcePaneSelectsTheHitsLineOfItsDocumentWhenShown)
+{
+    // The document open before the hit has a line 5 too, in another place.
+    const QString before = tree.write("a.md", "# A\n\nsecond\nthird\nfourth\n");
+    const QString hit = tree.write("b.md", "# B\n\nfirst\nsecond\nthird line zebra\n");
+    start();
+    openFolderByKeys(this, *prompts, window.get(), tree.path());
+    ASSERT_TRUE(waitUntil([&] { return clickTreeRow(before); }, 5000));
+    auto* toggle = window->slot(ContentView::Slot::ViewModeToggle)->findChild<ViewModeToggle*>();
+    ASSERT_NE(toggle, nullptr);
+    // Editor only: the source pane goes off screen.
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    settle();
+    ASSERT_FALSE(source()->isVisible());
+
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClicks(sidebar()->searchField()->lineEdit(), QStringLiteral("zebra"));
+    QListView* results = sidebar()->searchResults()->list();
+    ASSERT_TRUE(
+        waitUntil([&] { return results->model()->rowCount() > 0 && results->isVisible(); }));
+    QModelIndex row;
+    for (int i = 0; i < results->model()->rowCount() && !row.isValid(); ++i)
+        if (results->model()->index(i, 0).flags() & Qt::ItemIsSelectable)
+            row = results->model()->index(i, 0);
+    ASSERT_TRUE(row.isValid());
+    QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, results->visualRect(row).center());
+    ASSERT_TRUE(waitUntil([&] { return ws().activeTabURL() == hit; }));
+    const QString line = QStringLiteral("third line zebra") + QChar(QChar::ParagraphSeparator);
+    ASSERT_TRUE(
+        waitUntil([&] { return blocks()->textView()->textCursor().selectedText() == line; }));
+
+    // Shown again, the source pane has the hit's line of the hit's document selected.
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(source()->isVisible());
+    EXPECT_EQ(source()->text(), ws().currentFileContent());
+    EXPECT_EQ(source()->textView()->textCursor().selectedText().toStdString(), line.toStdString());
+    EXPECT_EQ(readFile(hit), "# B\n\nfirst\nsecond\nthird line zebra\n");
 }
 
 

@@ -2,6 +2,7 @@
 // (and the file), and undo and redo must walk back and forth through exactly those texts.
 #include "EditorHarness.h"
 
+#include "editor/ProjectedDocument.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "workspace/Document.h"
@@ -10,6 +11,7 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QTextDocument>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -424,4 +426,132 @@ TEST(BlockEditorInput, OpeningAnotherDocumentLoadsItOnceWithTheCaretAtItsStart)
     EXPECT_EQ(h.editor->markdown(), QStringLiteral("# Other\n\nbody text here\n"));
     EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
     EXPECT_FALSE(h.editor->canUndo());
+}
+
+TEST(BlockEditorInput, EnterOnAnEmptyLineAddsALineEveryTime)
+{
+    // Key by key, with the file checked after each one.
+    EditorHarness h(QString {});
+    const struct
+    {
+        const char* typed; // else Enter
+        const char* after;
+    } steps[] = {
+        { "Hello", "Hello" },
+        { nullptr, "Hello\n" },
+        { nullptr, "Hello\n\n" },
+        { nullptr, "Hello\n\n\n" },
+        { "World", "Hello\n\n\nWorld" },
+    };
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(++step);
+        if (s.typed)
+            h.type(QString::fromLatin1(s.typed));
+        else
+            h.key(Qt::Key_Return);
+        EXPECT_EQ(h.content(), QString::fromLatin1(s.after));
+        EXPECT_EQ(h.onDisk(), QByteArray(s.after));
+    }
+
+    // On the blank line between two paragraphs each Enter adds one line, and so does Enter on
+    // the keypad.
+    EditorHarness between(QStringLiteral("one\n\ntwo\n"));
+    between.setCaret(4);
+    QString expected = QStringLiteral("one\n\ntwo\n");
+    for (Qt::Key key : { Qt::Key_Return, Qt::Key_Return, Qt::Key_Enter }) {
+        SCOPED_TRACE(++step);
+        between.key(key);
+        expected.insert(4, u'\n');
+        EXPECT_EQ(between.content(), expected);
+        EXPECT_EQ(between.onDisk(), expected.toUtf8());
+    }
+}
+
+TEST(BlockEditorInput, StylingASelectionThatHoldsATableLeavesTheTableAndTheFileAlone)
+{
+    const QString start = QStringLiteral("before\n| a | b |\n|---|---|\n| 1 | 2 |\nafter\n");
+    EditorHarness h(start);
+    ASSERT_EQ(h.editor->projected().tableCount(), 1);
+    auto select = [&](qsizetype fromMarkdown, qsizetype toMarkdown) {
+        QTextCursor cursor = h.view()->textCursor();
+        cursor.setPosition(int(h.editor->projected().storageOffset(fromMarkdown)));
+        cursor.setPosition(
+            int(h.editor->projected().storageOffset(toMarkdown)), QTextCursor::KeepAnchor);
+        h.view()->setTextCursor(cursor);
+    };
+    // From the paragraph above the table to the one below it, and the table alone.
+    const QList<QPair<qsizetype, qsizetype>> selections { { 0, start.size() - 1 },
+        { 7, start.indexOf(QStringLiteral("after")) - 1 } };
+    for (const auto& [from, to] : selections) {
+        SCOPED_TRACE(from);
+        select(from, to);
+        h.key(Qt::Key_B, Qt::ControlModifier);
+        h.key(Qt::Key_I, Qt::ControlModifier);
+        EXPECT_EQ(h.content().toStdString(), start.toStdString());
+        EXPECT_EQ(h.editor->projected().tableCount(), 1);
+    }
+    EXPECT_TRUE(h.written.isEmpty());
+    EXPECT_EQ(h.onDisk(), start.toUtf8());
+    EXPECT_FALSE(h.editor->canUndo());
+
+    // Beside the table, a word is styled as anywhere else.
+    select(0, 6);
+    h.key(Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(h.content().toStdString(), ("**before**" + start.mid(6)).toStdString());
+}
+
+TEST(BlockEditorInput, IndentingCodeLinesDownOverATableKeepsTheTablesMarkdown)
+{
+    const QString table = QStringLiteral("| a  |  b |\n|:--|--:|\n| 1 | 2 |");
+    const QString start = QStringLiteral("```\ncode\n```\n\n") + table + QStringLiteral("\n");
+    EditorHarness h(start);
+    ASSERT_EQ(h.editor->projected().tableCount(), 1);
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(int(start.indexOf(QStringLiteral("code"))));
+    cursor.setPosition(int(h.editor->projected().storage().length()), QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+
+    // Every line of the selection gains two spaces; those of the table's line stand on a line
+    // of their own above it, as text typed before a table does.
+    h.key(Qt::Key_Tab);
+    h.editor->flushPendingWork();
+    const QString indented
+        = QStringLiteral("```\n  code\n  ```\n  \n  \n") + table + QStringLiteral("\n");
+    EXPECT_EQ(h.content().toStdString(), indented.toStdString());
+    EXPECT_EQ(h.onDisk(), indented.toUtf8());
+    EXPECT_EQ(h.editor->projected().tableCount(), 1);
+    expectUndoRedo(h, { start, indented });
+    EXPECT_EQ(h.editor->projected().tableCount(), 1);
+}
+
+TEST(ProjectedDocument, AChangeInTheViewNeverTurnsATableIntoAPlaceholderCharacter)
+{
+    const QString table = QStringLiteral("| x |\n|---|\n| 1 |");
+    QTextDocument document;
+    ProjectedDocument projected(document);
+    projected.load(QStringLiteral("a\n") + table + QStringLiteral("\nb"), false, 15);
+    ASSERT_EQ(projected.tableCount(), 1);
+    // The user's changes, as the editor hands them over (the document reports them once it
+    // has a layout).
+    document.documentLayout();
+    QObject::connect(
+        &document, &QTextDocument::contentsChange, [&](int position, int removed, int added) {
+            projected.mirrorDocumentChange(position, removed, added);
+        });
+
+    // The whole text rewritten with a bare U+FFFC where the table stood, as an edit built from
+    // the view's characters writes it: the table keeps its place and its Markdown.
+    QTextCursor cursor(&document);
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(QStringView(u"**a\n\uFFFC\nb**").toString());
+    EXPECT_EQ(projected.tableCount(), 1);
+    EXPECT_EQ(projected.markdown().toStdString(), ("**a\n" + table + "\nb**").toStdString());
+
+    // A U+FFFC that replaces no table is a character of the text like any other.
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString(QChar(0xFFFC)));
+    EXPECT_EQ(projected.tableCount(), 1);
+    EXPECT_EQ(projected.markdown().toStdString(),
+        ("**a\n" + table + QStringView(u"\nb**\uFFFC").toString()).toStdString());
 }

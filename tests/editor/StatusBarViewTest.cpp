@@ -120,6 +120,36 @@ TEST(StatusBar, ADocumentThatCouldNotBeReadOrWrittenIsShownUntilItIsFine)
     EXPECT_FALSE(s.shows(s.bar.problemLabel()));
 }
 
+TEST(StatusBar, AMessageTakesTheFreeWidthBeforeItIsCut)
+{
+    ShownBar s;
+    s.bar.setValues(Result::noFrontmatter(), 77427, 33401, 261959);
+    QLabel* message = s.bar.problemLabel();
+    const QString saveError
+        = QStringLiteral("“/home/someone/notes/2024/meeting-minutes.md” was not "
+                         "saved: No space left on device");
+    ASSERT_LT(message->fontMetrics().horizontalAdvance(saveError), 560);
+    s.bar.resize(1200, 32);
+    s.bar.setSaveError(saveError);
+    QApplication::processEvents();
+    EXPECT_EQ(message->text(), saveError);
+    for (QLabel* figure : { s.bar.tokenLabel(), s.bar.wordLabel(), s.bar.charLabel() })
+        EXPECT_GE(figure->width(), figure->sizeHint().width()) << figure->text().toStdString();
+
+    // Narrower, it is cut in the middle to the room left beside the figures, and whole again
+    // once the room is back.
+    s.bar.resize(760, 32);
+    QApplication::processEvents();
+    EXPECT_NE(message->text(), saveError);
+    EXPECT_TRUE(message->text().startsWith(QStringLiteral("“/home/")));
+    EXPECT_TRUE(message->text().endsWith(QStringLiteral("on device")));
+    EXPECT_LE(message->fontMetrics().horizontalAdvance(message->text()), message->width());
+    EXPECT_LE(message->geometry().right(), s.bar.tokenLabel()->parentWidget()->geometry().left());
+    s.bar.resize(1200, 32);
+    QApplication::processEvents();
+    EXPECT_EQ(message->text(), saveError);
+}
+
 TEST(StatusBar, AppearanceChangesBackgroundAndColoursButNotTheTexts)
 {
     ShownBar s;

@@ -120,6 +120,36 @@ TEST(GitOperations, StageDeletionStagesTheRemovalOfItemsWithSpaces)
     EXPECT_EQ(stagedNames(repos.alice()), staged);
 }
 
+TEST(GitOperations, WhatACrashedSaveLeftIsNeverStagedNorCountedAsAChange)
+{
+    const QString leftover = ".a.md.quillon-save-4242-abc123";
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), leftover, "x");
+    // A new folder that holds nothing else.
+    repos.write(repos.alice(), "new folder/" + leftover, "x");
+    auto status = git().getStatus(repos.alice());
+    ASSERT_TRUE(status.ok());
+    EXPECT_TRUE(status.value().isClean) << status.value().changedFiles.join(", ").toStdString();
+
+    repos.write(repos.alice(), "a.md", "a");
+    repos.write(repos.alice(), "notes/" + leftover, "x");
+    EXPECT_EQ(git().getStatus(repos.alice()).value().changedFiles, QStringList { "a.md" });
+    git().stageDeletion(repos.alice(), repos.alice() + "/gone.md");
+    EXPECT_FALSE(stagedNames(repos.alice()).contains("quillon-save"));
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    repos.write(repos.alice(), "b.md", "b");
+    ASSERT_TRUE(git().commitAndPush(repos.alice(), "Saved", std::nullopt).ok());
+    const QByteArray committed = gitOk(repos.alice(), { "ls-files" });
+    EXPECT_EQ(committed, "README.md\na.md\nb.md\n");
+    EXPECT_TRUE(git().getStatus(repos.alice()).value().isClean);
+
+    TempTree folder;
+    folder.write("n.md", "n");
+    folder.write(leftover, "x");
+    ASSERT_TRUE(git().initRepository(folder.path()).ok());
+    EXPECT_EQ(gitOk(folder.path(), { "ls-files" }), "n.md\n");
+}
+
 TEST(GitOperations, CloneRefusesAddressesThatLookLikeOptions)
 {
     TempTree dest;

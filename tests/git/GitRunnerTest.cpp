@@ -5,7 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QtGlobal>
+
+#include <memory>
 
 using namespace quillon;
 using quillon::test::TempTree;
@@ -180,4 +183,44 @@ TEST(GitTokenConfig, TokenNeverOnTheCommandLine)
         pos = end;
     }
     EXPECT_GE(networkRuns, 4);
+}
+
+TEST(GitRunner, AStoppedOwnerEndsItsRunsWithTheirHelpersAndStartsNoMore)
+{
+    TempTree dir;
+    const QString pidFile = dir.filePath("helper.pid");
+    qputenv("FAKE_GIT_HANG_ON", "fetch");
+    qputenv("FAKE_GIT_HANG_PIDFILE", pidFile.toUtf8());
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    auto owner = std::make_shared<GitRunOwner>();
+    GitRunResult hanging;
+    GitRunResult after;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        GitRunOwner::Scope scope(owner.get());
+        hanging = runGit(dir.path(), { "fetch", "origin" });
+        after = runGit(dir.path(), { "status" });
+    }));
+    worker->start();
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return !owner->runningGroups().isEmpty() && !dir.read("helper.pid").isEmpty(); },
+        10000));
+    const qint64 group = owner->runningGroups().constFirst();
+    const qint64 helper = dir.read("helper.pid").trimmed().toLongLong();
+
+    owner->stopAll(500);
+    // Gone by the time stopAll returns: the git and the helper it started.
+    EXPECT_FALSE(GitRunOwner::groupAlive(group));
+    EXPECT_TRUE(test::liveCommandsOfGroup(group).isEmpty());
+    for (const test::ProcessInfo& process : test::liveProcesses())
+        EXPECT_NE(process.pid, helper) << "the helper git started is still running";
+    ASSERT_TRUE(worker->wait(10000));
+    GitService::shared().setGitExecutable({});
+    qunsetenv("FAKE_GIT_HANG_ON");
+    qunsetenv("FAKE_GIT_HANG_PIDFILE");
+
+    EXPECT_TRUE(hanging.started);
+    EXPECT_FALSE(hanging.succeeded());
+    EXPECT_TRUE(hanging.cancelled);
+    EXPECT_FALSE(after.started);
+    EXPECT_TRUE(owner->runningGroups().isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,54 @@ void ensureGitIdentity()
     file.write("[user]\n\tname = Quillon Test\n\temail = test@quillon.invalid\n"
                "[init]\n\tdefaultBranch = main\n"
                "[advice]\n\tdetachedHead = false\n");
+}
+
+QList<ProcessInfo> liveProcesses()
+{
+    QList<ProcessInfo> processes;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (command) state parent group ...": the command may hold spaces and parentheses.
+        const QByteArray text = stat.readAll();
+        const qsizetype open = text.indexOf('(');
+        const qsizetype close = text.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (fields.size() < 3 || fields[0] == "Z" || fields[0] == "X")
+            continue;
+        processes.append({ pid, fields[1].toLongLong(), fields[2].toLongLong(),
+            QString::fromUtf8(text.mid(open + 1, close - open - 1)) });
+    }
+    return processes;
+}
+
+QStringList liveCommandsOfGroup(qint64 group)
+{
+    QStringList commands;
+    for (const ProcessInfo& process : liveProcesses()) {
+        if (process.group == group)
+            commands.append(process.command);
+    }
+    return commands;
+}
+
+QList<qint64> childGroupsRunning(const QString& command)
+{
+    QList<qint64> groups;
+    const qint64 self = QCoreApplication::applicationPid();
+    for (const ProcessInfo& process : liveProcesses()) {
+        if (process.parent == self && process.command == command && process.group == process.pid)
+            groups.append(process.group);
+    }
+    return groups;
 }
 
 GitRemoteFixture::GitRemoteFixture()

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,21 @@ int gitRun(const QString& folder, const QStringList& arguments, QByteArray* outp
 
 // Gives the test HOME a git identity and "main" as the first branch name.
 void ensureGitIdentity();
+
+// The processes of this program's process groups, read from /proc (zombies left out): what a
+// process group that git runs in still holds.
+struct ProcessInfo
+{
+    qint64 pid = 0;
+    qint64 parent = 0;
+    qint64 group = 0;
+    QString command;
+};
+QList<ProcessInfo> liveProcesses();
+// Commands of the live processes of `group`.
+QStringList liveCommandsOfGroup(qint64 group);
+// The groups led by a child of this program whose command is `command` ("git").
+QList<qint64> childGroupsRunning(const QString& command);
 
 // A bare remote and two clones of it ("alice" and "bob"), with one commit on main pushed.
 class GitRemoteFixture

@@ -12,10 +12,15 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QtGlobal>
 
 #include <map>
+
+#include <csignal>
+#include <sys/types.h>
 
 using namespace quillon;
 using test::gitOk;
@@ -423,4 +428,96 @@ TEST_F(WorkspaceGitTest, ATouchedTreeGetsItsIndexRefreshedUnlessTheIndexIsLocked
     state->checkGitStatus();
     settle(*state);
     EXPECT_EQ(state->gitSyncState().kind, synced.kind);
+}
+
+namespace {
+
+// Collects the log lines of one category while it lives.
+class LogCapture
+{
+public:
+    struct Line
+    {
+        QtMsgType type;
+        QString text;
+    };
+    explicit LogCapture(const char* category)
+    {
+        s_category = category;
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (context.category && s_category == context.category)
+                    s_lines.append({ type, text });
+            });
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    QList<Line> lines() const { return s_lines; }
+
+private:
+    static inline QByteArray s_category;
+    static inline QList<Line> s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+} // namespace
+
+TEST_F(WorkspaceGitTest, ASyncFailureLogsGitsOwnWords)
+{
+    GitRemoteFixture repos;
+    // A fresh account: no identity anywhere, and git may not make one up.
+    const QByteArray globalConfig = qgetenv("GIT_CONFIG_GLOBAL");
+    qputenv("GIT_CONFIG_GLOBAL", "/dev/null");
+    gitOk(repos.bob(), { "config", "user.useConfigOnly", "true" });
+    repos.write(repos.bob(), "new.md", "n");
+    auto state = open(repos.bob());
+    {
+        LogCapture log("quillon.git");
+        gitOf(*state).syncNow();
+        settle(*state);
+        const QList<LogCapture::Line> lines = log.lines();
+        ASSERT_EQ(lines.size(), 1);
+        // An error line, printed like the program's other ones.
+        EXPECT_TRUE(lines[0].type == QtWarningMsg || lines[0].type == QtCriticalMsg);
+        EXPECT_TRUE(lines[0].text.contains("Author identity unknown"))
+            << lines[0].text.toStdString();
+        EXPECT_TRUE(lines[0].text.contains(repos.bob())) << lines[0].text.toStdString();
+    }
+    if (globalConfig.isEmpty())
+        qunsetenv("GIT_CONFIG_GLOBAL");
+    else
+        qputenv("GIT_CONFIG_GLOBAL", globalConfig);
+    // The sync state keeps its own text, which the widget turns into "Sync Error".
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Error);
+    // The lines are on by default.
+    EXPECT_TRUE(QLoggingCategory("quillon.git").isWarningEnabled());
+}
+
+TEST_F(WorkspaceGitTest, ClosingTheWorkspaceEndsAHangingSyncAndItsHelpers)
+{
+    // A server that takes the connection and never answers: git waits for it indefinitely.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    GitRemoteFixture repos;
+    gitOk(repos.bob(),
+        { "remote", "set-url", "origin",
+            QStringLiteral("http://127.0.0.1:%1/notes.git").arg(silent.serverPort()) });
+    auto state = open(repos.bob());
+    gitOf(*state).syncNow();
+    qint64 group = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const qint64 g : test::childGroupsRunning("git")) {
+                if (test::liveCommandsOfGroup(g).contains("git-remote-http"))
+                    group = g;
+            }
+            return group > 0;
+        },
+        20000));
+
+    state.reset();
+    const QStringList left = test::liveCommandsOfGroup(group);
+    if (!left.isEmpty())
+        ::kill(-pid_t(group), SIGKILL);
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }

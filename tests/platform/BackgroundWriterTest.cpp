@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -97,6 +98,41 @@ TEST(BackgroundWriter, AnotherProgramsVersionIsNeverOverwrittenUnlessAsked)
         EXPECT_EQ(r.results.back().status, Status::Written);
         EXPECT_EQ(tree.read("doc.md"), "mine, edited");
     }
+}
+
+TEST(BackgroundWriter, InAFolderThatMayNotBeWrittenTheFileIsWrittenInPlaceWithTheSameChecks)
+{
+    test::TempTree tree;
+    const QString path = tree.write("shared/doc.md", "one");
+    const QByteArray folder = QFile::encodeName(tree.filePath("shared"));
+    struct stat before = {};
+    ::stat(QFile::encodeName(path).constData(), &before);
+    // The writer's thread inherits the permissions from this one.
+    const test::ObeyFilePermissions obey;
+    ::chmod(folder.constData(), 0555);
+    const auto restore = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
+    if (!obey.active() || QFile(tree.filePath("shared/probe")).open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+
+    const FileSignature loaded = FileSignature::of(path);
+    Recorder r;
+    r.write(path, "two", loaded, "one");
+    r.writer.flush();
+    // The caller has not heard of the first write yet: it still expects "one".
+    r.write(path, "six", loaded, "one");
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 2u);
+    EXPECT_EQ(r.results[0].status, Status::Written) << r.results[0].error.toStdString();
+    EXPECT_EQ(r.results[1].status, Status::Written) << r.results[1].error.toStdString();
+    EXPECT_EQ(tree.read("shared/doc.md"), "six");
+    EXPECT_EQ(r.results[1].signature.inode, quint64(before.st_ino));
+
+    // Another program's change of the same size, in the same file, is still never overwritten.
+    overwriteInPlace(path, "SIX");
+    r.write(path, "seven", r.results[1].signature, "six");
+    r.writer.flush();
+    EXPECT_EQ(r.results.back().status, Status::ChangedOnDisk);
+    EXPECT_EQ(tree.read("shared/doc.md"), "SIX");
 }
 
 TEST(BackgroundWriter, ItsOwnWritesAndAMereTouchAreNoChange)

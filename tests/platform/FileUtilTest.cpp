@@ -9,7 +9,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <csignal>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -18,6 +23,61 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+// A folder whose entries may not be added, removed or renamed, for as long as this lives.
+struct ReadOnlyFolder
+{
+    QString path;
+    explicit ReadOnlyFolder(const QString& folder)
+        : path(folder)
+    {
+        ::chmod(QFile::encodeName(path).constData(), 0555);
+    }
+    ~ReadOnlyFolder() { ::chmod(QFile::encodeName(path).constData(), 0755); }
+    bool refusesNewFiles() const
+    {
+        const QByteArray probe = QFile::encodeName(path + s("/probe"));
+        const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd < 0)
+            return errno == EACCES;
+        ::close(fd);
+        ::unlink(probe.constData());
+        return false;
+    }
+};
+
+// Saves `text` in a child process that the file size limit kills in the middle of the save, as a
+// crash would. Returns the child's number, which no process has any more.
+pid_t crashInTheMiddleOfASave(const QString& path, const QString& text)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct rlimit limit = {};
+        ::setrlimit(RLIMIT_CORE, &limit);
+        limit.rlim_cur = limit.rlim_max = 4;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_DFL);
+        QString error;
+        FileUtil::writeTextAtomic(path, text, FileUtil::LineEnding::Lf, &error);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    return child;
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -164,6 +224,102 @@ TEST(FileUtil, AtomicWriteKeepsPermissionsAndReportsFailure)
         tree.filePath(s("no/such/folder/x.md")), s("x"), FileUtil::LineEnding::Lf, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(tree.filePath(s("no"))));
+}
+
+TEST(FileUtil, InAFolderThatMayNotBeWrittenTheFileItselfIsRewritten)
+{
+    test::TempTree tree;
+    const QString path = tree.write(s("shared/note.md"), "old text");
+    ::chmod(QFile::encodeName(path).constData(), 0640);
+    const struct stat before = statOf(path);
+    const test::ObeyFilePermissions obey;
+    const ReadOnlyFolder folder(tree.filePath(s("shared")));
+    if (!obey.active() || !folder.refusesNewFiles())
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+
+    QString error;
+    ASSERT_TRUE(
+        FileUtil::writeTextAtomic(path, s("a longer, new text"), FileUtil::LineEnding::Lf, &error))
+        << error.toStdString();
+    EXPECT_EQ(tree.read(s("shared/note.md")), "a longer, new text");
+    ASSERT_TRUE(FileUtil::writeTextAtomic(path, s("short"), FileUtil::LineEnding::Lf, &error));
+    EXPECT_EQ(tree.read(s("shared/note.md")), "short");
+    // The same file, with its permissions, and nothing else in the folder.
+    EXPECT_EQ(statOf(path).st_ino, before.st_ino);
+    EXPECT_EQ(statOf(path).st_mode, before.st_mode);
+    EXPECT_EQ(entries(folder.path), QStringList { s("note.md") });
+
+    {
+        // A write that fails half-way puts back what the file held.
+        const test::FileSizeLimit limit(8);
+        EXPECT_FALSE(FileUtil::writeTextAtomic(
+            path, s("far too long for the limit"), FileUtil::LineEnding::Lf, &error));
+    }
+    EXPECT_EQ(tree.read(s("shared/note.md")), "short");
+
+    // A file that may not be written either: the real reason, and the file untouched.
+    ::chmod(QFile::encodeName(path).constData(), 0440);
+    error.clear();
+    EXPECT_FALSE(FileUtil::writeTextAtomic(path, s("lost?"), FileUtil::LineEnding::Lf, &error));
+    EXPECT_TRUE(error.contains(s("Permission denied"))) << error.toStdString();
+    EXPECT_EQ(tree.read(s("shared/note.md")), "short");
+}
+
+TEST(FileUtil, WhatACrashedSaveLeftIsKnownAsOursAndGoesWithTheNextSave)
+{
+    struct Name
+    {
+        const char* name;
+        bool ours;
+    };
+    const Name names[] = {
+        { ".note.md.quillon-save-4242-aB3dE9", true },
+        { ".a.quillon-save-b.md.quillon-save-1-zzzzzz", true },
+        { "note.md.quillon-save-4242-aB3dE9", false },
+        { ".note.md.quillon-save--aB3dE9", false },
+        { ".note.md.quillon-save-4242-aB3dE", false },
+        { ".quillon-aB3dE9", false },
+    };
+    for (const Name& n : names)
+        EXPECT_EQ(FileUtil::isSaveTemporaryName(s(n.name)), n.ours) << n.name;
+
+    test::TempTree tree;
+    // A name too long to take the marker whole is shortened, never cut inside a character.
+    const QString longName = QString(120, QChar(0xe9)) + s(".md");
+    for (const QString& document : { s("note.md"), longName }) {
+        SCOPED_TRACE(document.size());
+        const QString path = tree.write(document, "old");
+        const pid_t crashed = crashInTheMiddleOfASave(path, QString(64, u'x'));
+        EXPECT_EQ(tree.read(document), "old");
+        QStringList left = entries(tree.path());
+        left.removeAll(document);
+        ASSERT_EQ(left.size(), 1);
+        const QString leftover = left.first();
+        EXPECT_TRUE(FileUtil::isSaveTemporaryName(leftover)) << leftover.toStdString();
+        EXPECT_TRUE(leftover.contains(s(".quillon-save-%1-").arg(crashed)));
+        EXPECT_EQ(QFile::decodeName(QFile::encodeName(leftover)), leftover);
+
+        // Kept: one of this process, which runs; one that a save elsewhere holds. Gone: the
+        // crashed one, and one whose number now belongs to another program.
+        const QString ours = s(".other.md.quillon-save-%1-abc123").arg(::getpid());
+        const QString held = s(".held.md.quillon-save-%1-Zz9Zz9").arg(crashed);
+        const QString reused = s(".x.md.quillon-save-%1-AAAAAA").arg(::getppid());
+        const QString notOurs = s(".quillon-aB3dE9");
+        for (const QString& name : { ours, held, reused, notOurs })
+            tree.write(name, "x");
+        QFile holder(tree.filePath(held));
+        ASSERT_TRUE(holder.open(QIODevice::ReadOnly));
+        ASSERT_EQ(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+
+        QString error;
+        ASSERT_TRUE(FileUtil::writeTextAtomic(path, s("new"), FileUtil::LineEnding::Lf, &error));
+        EXPECT_EQ(tree.read(document), "new");
+        QStringList expected = { document, ours, held, notOurs };
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(entries(tree.path()), expected);
+        for (const QString& name : { document, ours, held, notOurs })
+            QFile::remove(tree.filePath(name));
+    }
 }
 
 TEST(FileUtil, CreatingAFileNeverTouchesAnExistingItem)

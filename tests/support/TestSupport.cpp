@@ -10,7 +10,10 @@
 #include <QThread>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace quillon::test {
 
@@ -55,6 +58,43 @@ FileSizeLimit::~FileSizeLimit()
     limit.rlim_cur = m_savedCurrent;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, m_savedHandler);
+}
+
+namespace {
+
+// Capabilities are per thread; the raw calls change only the calling one.
+bool capabilities(__user_cap_data_struct (&data)[2], bool set)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    return ::syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+
+constexpr unsigned int kOverrides
+    = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+
+} // namespace
+
+ObeyFilePermissions::ObeyFilePermissions()
+{
+    __user_cap_data_struct data[2] {};
+    if (!capabilities(data, false))
+        return;
+    m_savedEffective = data[0].effective;
+    if ((data[0].effective & kOverrides) == 0) {
+        m_active = true;
+        return;
+    }
+    data[0].effective &= ~kOverrides;
+    m_changed = m_active = capabilities(data, true);
+}
+
+ObeyFilePermissions::~ObeyFilePermissions()
+{
+    __user_cap_data_struct data[2] {};
+    if (m_changed && capabilities(data, false)) {
+        data[0].effective = m_savedEffective;
+        capabilities(data, true);
+    }
 }
 
 TempTree::TempTree()

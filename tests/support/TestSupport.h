@@ -51,6 +51,24 @@ private:
     void (*m_savedHandler)(int) = nullptr;
 };
 
+// While it lives, file permissions bind the calling thread, and the threads it starts, even when
+// the tests run as root: the capabilities that override them are set aside. `active()` is false
+// when they could not be (the test then cannot tell a read-only folder from a writable one).
+class ObeyFilePermissions
+{
+public:
+    ObeyFilePermissions();
+    ~ObeyFilePermissions();
+    ObeyFilePermissions(const ObeyFilePermissions&) = delete;
+    ObeyFilePermissions& operator=(const ObeyFilePermissions&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool m_active = false;
+    bool m_changed = false;
+    unsigned int m_savedEffective = 0;
+};
+
 // Runs the Qt event loop until the predicate holds or the time-out passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 

@@ -3,6 +3,10 @@
 #include "workspace/FileNode.h"
 #include "workspace/IconForExtension.h"
 
+#include <QFile>
+
+#include <unistd.h>
+
 namespace quillon::test {
 namespace {
 
@@ -80,6 +84,49 @@ TEST_F(FileNodeTest, ExpandedFoldersAreListedInTheSamePass)
     const QUuid oldId = a->id();
     state->refreshFolder();
     EXPECT_NE(state->rootNode()->children()[0]->id(), oldId);
+}
+
+TEST_F(FileNodeTest, WhatACrashedSaveLeftIsNeverListedAndGoesWhenItsFolderIsListed)
+{
+    // No process ever has the number pid_max.
+    QFile pidMax("/proc/sys/kernel/pid_max");
+    ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly));
+    const QString gone = QString::fromLatin1(pidMax.readAll().trimmed());
+    const QString dead = ".a.md.quillon-save-" + gone + "-abc123";
+    const QString live = ".b.md.quillon-save-" + QString::number(::getpid()) + "-abc123";
+    tree.write("a.md", "x");
+    tree.write(dead, "x");
+    tree.write(live, "x");
+    tree.write("open/c.md", "x");
+    tree.write("open/" + dead, "x");
+    tree.write("closed/" + dead, "x");
+
+    auto state = makeState();
+    state->setActiveFileExtensions({ "*" });
+    state->setShowHiddenFiles(true);
+    state->setExpanded(true, tree.filePath("open"));
+    state->setFolderURL(tree.path());
+    const auto names = [](FileNode* node) {
+        QStringList names;
+        for (FileNode* child : node->children())
+            names.append(child->name());
+        return names;
+    };
+    FileNode* root = state->rootNode();
+    EXPECT_EQ(names(root), QStringList({ "closed", "open", "a.md" }));
+    EXPECT_EQ(names(root->children()[1]), QStringList { "c.md" });
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath(dead)));
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath("open/" + dead)));
+    EXPECT_TRUE(QFileInfo::exists(tree.filePath(live)));
+    // Folders that are not listed are not searched.
+    EXPECT_TRUE(QFileInfo::exists(tree.filePath("closed/" + dead)));
+
+    // Hidden files not shown: leftovers still go.
+    state->setShowHiddenFiles(false);
+    tree.write(dead, "x");
+    state->refreshFolder();
+    EXPECT_EQ(names(state->rootNode()), QStringList({ "closed", "open", "a.md" }));
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath(dead)));
 }
 
 TEST_F(FileNodeTest, WithoutAnOwnerTheDefaultsApply)

@@ -406,9 +406,8 @@ void GitConflictModalView::completeMerge()
             updateCompleteButton();
             return;
         }
-        m_workspace.setShowingConflictGitModal(false);
+        // The workspace git clears the flag and starts the sync.
         accept();
-        m_git.syncNow();
     });
 }
 

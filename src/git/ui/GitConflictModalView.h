@@ -22,8 +22,9 @@ struct ConflictVersions;
 // The sheet that finishes a merge git stopped with conflicts: the conflicted files, the local and
 // the remote version of the selected one side by side, a button to keep either whole, and
 // "Complete Merge" once git lists no unmerged path any more. Reads `conflictingFilesList`
-// (followed while open) and `folderURL`; clears `showingConflictGitModal` after the merge and
-// starts a sync. Every failure is shown in the sheet.
+// (followed while open) and `folderURL`. After the merge the workspace git clears
+// `showingConflictGitModal` and starts a sync, whether the sheet is still open or not. Every
+// failure is shown in the sheet.
 class GitConflictModalView : public QDialog
 {
     Q_OBJECT

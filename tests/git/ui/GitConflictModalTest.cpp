@@ -3,9 +3,14 @@
 #include "git/ui/GitConflictModalView.h"
 
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QToolButton>
+
+#include <atomic>
 
 using namespace quillon;
 using test::gitOk;
@@ -96,6 +101,46 @@ TEST_F(GitConflictModalTest, KeepingASideOfEachFileCompletesTheMergeAndNothingIs
     EXPECT_EQ(repos.read(repos.alice(), "Ärger.md"), "alice again\n");
     EXPECT_EQ(repos.read(repos.alice(), "notes/gone.md"), "bob keeps this\n");
     EXPECT_EQ(repos.read(repos.bob(), "Ärger.md"), "alice again\n");
+}
+
+TEST_F(GitConflictModalTest, ClosingTheSheetWhileTheMergeIsCommittedStillPushesTheMerge)
+{
+    GitRemoteFixture repos;
+    auto state = conflictedBob(repos);
+    ASSERT_TRUE(state->showingConflictGitModal());
+    // Presented as the window presents it: closing deletes the sheet.
+    QPointer<GitConflictModalView> dialog = new GitConflictModalView(*state, gitOf(*state), false);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    for (int i = 0; i < 2; ++i) {
+        waitForVersions(*dialog);
+        QTest::mouseClick(button(*dialog, "Keep Mine (Local)"), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return dialog->resolvedFiles().size() == i + 1; }, 20000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return button(*dialog, "Complete Merge")->isEnabled(); }, 20000));
+
+    // The folder's queue is held, so the merge commit is still to come when the sheet closes.
+    std::atomic<bool> release { false };
+    GitService::shared().enqueue(repos.bob(), [&release] {
+        while (!release.load())
+            QThread::msleep(5);
+    });
+    QTest::mouseClick(button(*dialog, "Complete Merge"), Qt::LeftButton);
+    QToolButton* close = nullptr;
+    for (QToolButton* b : dialog->findChildren<QToolButton*>())
+        if (b->toolTip() == "Close")
+            close = b;
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return dialog.isNull(); }));
+    release = true;
+    settle(*state);
+
+    EXPECT_FALSE(state->showingConflictGitModal());
+    EXPECT_EQ(state->gitSyncState().kind, GitSyncState::Kind::Synced);
+    gitOk(repos.alice(), { "pull", "-q" });
+    EXPECT_EQ(repos.read(repos.alice(), "Ärger.md"), "bob\n");
+    EXPECT_EQ(repos.read(repos.alice(), "notes/gone.md"), "bob keeps this\n");
 }
 
 TEST_F(GitConflictModalTest, FailuresAreShownInTheSheet)

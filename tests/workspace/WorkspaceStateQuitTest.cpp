@@ -1,0 +1,72 @@
+#include "WorkspaceTestSupport.h"
+
+#include "workspace/Document.h"
+
+#include <QFile>
+
+namespace quillon::test {
+namespace {
+
+class WorkspaceStateQuitTest : public WorkspaceTest
+{
+protected:
+    void SetUp() override
+    {
+        WorkspaceTest::SetUp();
+        a = tree.write("a.md", "alpha\n");
+        b = tree.write("b.md", "bravo\n");
+        state = makeState();
+        state->setFolderURL(tree.path());
+    }
+
+    // Opens the document and types the text into it; queued questions are answered.
+    void edit(const QString& path, const QString& text)
+    {
+        state->openFile(path);
+        state->activeDocument()->applyUserText(text);
+        state->flushPendingWrites();
+        settle();
+    }
+
+    std::unique_ptr<WorkspaceState> state;
+    QString a, b;
+};
+
+TEST_F(WorkspaceStateQuitTest, ASaveAsCancelledOrADecisionPutOffAgainStopsTheQuit)
+{
+    QFile::remove(a);
+    edit(a, "alpha, typed\n");
+    edit(b, "mine\n");
+    tree.write("b.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    edit(b, "mine, more\n");
+    ASSERT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(state->documentsWithUnsavedText(), (QStringList { a, b })) << "in tab order";
+
+    prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+    prompts->queueSavePanelAnswer(std::nullopt);
+    EXPECT_FALSE(state->confirmQuit());
+    EXPECT_EQ(state->documentsWithUnsavedText(), (QStringList { a, b }));
+
+    // a goes elsewhere; b is put off once more, which keeps the program running.
+    prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+    prompts->queueSavePanelAnswer(tree.filePath("rescued.md"));
+    prompts->queueAlertAnswer(QStringLiteral("Save"));
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    EXPECT_FALSE(state->confirmQuit());
+    EXPECT_EQ(tree.read("rescued.md"), "alpha, typed\n");
+    EXPECT_EQ(tree.read("b.md"), "theirs\n");
+    EXPECT_EQ(state->documentsWithUnsavedText(), QStringList { b });
+
+    // Taking the other program's version leaves nothing unsaved.
+    prompts->clearRecords();
+    prompts->queueAlertAnswer(QStringLiteral("Save"));
+    prompts->queueAlertAnswer(QStringLiteral("Load Disk Version"));
+    EXPECT_TRUE(state->confirmQuit());
+    EXPECT_EQ(prompts->alerts().size(), 2);
+    EXPECT_EQ(state->currentFileContent(), "theirs\n");
+    EXPECT_FALSE(QFileInfo::exists(a));
+}
+
+} // namespace
+} // namespace quillon::test
