@@ -39,6 +39,7 @@ TableEditingController::TableEditingController(QTextEdit& view, const ProjectedD
 {
     connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeField(); });
     connect(view.horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeField(); });
+    view.installEventFilter(this);
 }
 
 TableEditingController::~TableEditingController()
@@ -257,6 +258,13 @@ void TableEditingController::invalidate(int index)
 
 bool TableEditingController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &m_view) {
+        // The view went out of sight (another view mode, the window closed) while its document
+        // stays: the cell is saved now, as nothing may come back to it.
+        if (event->type() == QEvent::Hide && !m_isDismissing)
+            commit();
+        return false;
+    }
     if (watched != m_field)
         return false;
     if (event->type() == QEvent::KeyPress) {

@@ -371,3 +371,19 @@ TEST(TableEditing, TheSameAppearanceAgainLeavesAnOpenCellAlone)
         docWithTable(
             "| A       | B   |\n| ------- | --- |\n| 1       | 2   |\n| pending | 4   |\n"));
 }
+
+TEST(TableEditing, AWidthChangeWithACellOpenWritesTheCell)
+{
+    EditorHarness h(kDoc, QSize(900, 700));
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 1));
+    ASSERT_NE(field(h), nullptr);
+    typeInField(h, QStringLiteral("wide"));
+    h.editor->resize(1200, 700); // the column moves under the field
+    QApplication::processEvents();
+    EXPECT_EQ(field(h), nullptr);
+    const QString edited
+        = docWithTable("| A   | B    |\n| --- | ---- |\n| 1   | 2    |\n| 3   | wide |\n");
+    EXPECT_EQ(h.content(), edited);
+    EXPECT_EQ(h.editor->projected().markdown(), edited);
+    EXPECT_EQ(h.onDisk(), edited.toUtf8());
+}
