@@ -81,6 +81,11 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     connect(&session, &DocumentSession::textReplaced, this,
         &UnifiedBlockEditor::onWorkspaceContentChanged);
     connect(&session, &DocumentSession::textEdited, this, &UnifiedBlockEditor::followEdit);
+    // Once the workspace has moved on, an open cell's text would land in another document.
+    connect(&session, &DocumentSession::aboutToLeave, this, [this] {
+        if (m_shownDocument == m_workspace.activeTabURL())
+            m_tableEditor->commit();
+    });
     // Another document may hold the very same text: the open cell and the history still
     // belong to the old one.
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
@@ -473,14 +478,16 @@ void UnifiedBlockEditor::centerTextColumn()
     if (format.leftMargin() == inset && format.rightMargin() == inset && format.topMargin() == 40
         && format.bottomMargin() == 40)
         return;
+    // The open cell's field would stand beside its cell. Its commit is the user's edit: made
+    // inside the programmatic change below, it would show in the view but never reach the
+    // document.
+    m_tableEditor->commit();
     FlagScope programmatic(m_isProgrammatic);
     format.setLeftMargin(inset);
     format.setRightMargin(inset);
     format.setTopMargin(40);
     format.setBottomMargin(40);
     root->setFrameFormat(format);
-    if (m_tableEditor->isEditing())
-        m_tableEditor->commit();
 }
 
 void UnifiedBlockEditor::paintDecorations(QPainter& painter, const QRectF& documentRect)

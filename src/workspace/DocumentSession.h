@@ -61,10 +61,15 @@ Q_SIGNALS:
     void textEdited(const quillon::TextEdit& edit);
     // text() was replaced as a whole (another document, the version on disk): views reload it.
     void textReplaced();
+    // The active document is about to be left: another tab becomes active, or the user closes
+    // its tab. A view still holding back an edit of it (an open table cell) reports it now,
+    // while text() is still that document's.
+    void aboutToLeave();
 
 private:
     friend class WorkspaceState;
     void announceReplaced() { Q_EMIT textReplaced(); }
+    void announceLeaving() { Q_EMIT aboutToLeave(); }
     void writeActiveDocument();
     void queueDiskQuestion(const QString& path);
 

@@ -45,6 +45,8 @@ void WorkspaceState::setOpenTabs(const QStringList& tabs)
 
 void WorkspaceState::setActiveTabURL(const QString& url)
 {
+    if (url != m_activeTabURL && !m_activeTabURL.isEmpty())
+        m_session->announceLeaving();
     const QString previous = m_activeTabURL;
     m_activeTabURL = url;
     onActiveTabChanged(previous);
