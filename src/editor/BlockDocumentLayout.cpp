@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -299,16 +300,8 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
     layout->setTextOption(option);
     const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
 
-    double extraMargin = 0;
-    if (option.flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
-        extraMargin = fx(QFontMetricsF(block.charFormat().font()).horizontalAdvance(QChar(0x21B5)));
-    qreal indentLevel = format.indent();
-    if (const auto* list = qobject_cast<QTextList*>(doc->objectForFormat(format)))
-        indentLevel += list->format().indent();
-    const double indent = fx(indentLevel * m_frame.scale * doc->indentWidth());
     const bool rtl = direction == Qt::RightToLeft;
-    const double leftMargin = fx(format.leftMargin()) + (rtl ? extraMargin : indent);
-    const double rightMargin = fx(format.rightMargin()) + (rtl ? indent : extraMargin);
+    const auto [leftMargin, rightMargin] = marginsOf(block);
     const double l = m_frame.left + leftMargin;
     const double r = m_frame.left + m_frame.contentWidth - rightMargin;
     const double textIndent = fx(format.textIndent());
@@ -365,6 +358,32 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
     slot.textWidth = float(textWidth);
     slot.lineAdvance = float(lines > 0 ? y / lines : y);
     return y;
+}
+
+BlockDocumentLayout::Margins BlockDocumentLayout::marginsOf(const QTextBlock& block) const
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const QTextDocument* doc = document();
+    double extraMargin = 0;
+    if (doc->defaultTextOption().flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
+        extraMargin = fx(QFontMetricsF(block.charFormat().font()).horizontalAdvance(QChar(0x21B5)));
+    qreal indentLevel = format.indent();
+    if (const auto* list = qobject_cast<QTextList*>(doc->objectForFormat(format)))
+        indentLevel += list->format().indent();
+    const double indent = fx(indentLevel * m_frame.scale * doc->indentWidth());
+    const bool rtl = block.textDirection() == Qt::RightToLeft;
+    return { fx(format.leftMargin()) + (rtl ? extraMargin : indent),
+        fx(format.rightMargin()) + (rtl ? indent : extraMargin) };
+}
+
+qreal BlockDocumentLayout::lineWidth(int position) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    if (!m_frame.valid || !block.isValid())
+        return std::numeric_limits<qreal>::max();
+    const auto [left, right] = marginsOf(block);
+    const double textIndent = qMax(0.0, fx(block.blockFormat().textIndent()));
+    return qMax(1.0, m_frame.contentWidth - left - right - textIndent);
 }
 
 double BlockDocumentLayout::gapAbove(int index) const

@@ -60,6 +60,9 @@ public:
     QTextLayout* placedLayout(const QTextBlock& block) const;
     // Reports the size and the moved area now rather than once control is back in the loop.
     void reportNow() { report(); }
+    // The width of the first line of the paragraph at `position`: an object asks for no more
+    // (a wide table scrolls inside it). Without a laid-out frame, no limit.
+    qreal lineWidth(int position) const;
     // The paragraph whose slot (its lines and the gap above them) holds document height y.
     int blockAt(qreal y) const;
     // The top of a paragraph's lines in document coordinates, and the bottom of its slot.
@@ -103,6 +106,13 @@ private:
     };
 
     Frame frameGeometry() const;
+    struct Margins
+    {
+        double left = 0;
+        double right = 0;
+    };
+    // Of the paragraph's lines, inside the column.
+    Margins marginsOf(const QTextBlock& block) const;
     // Brings the slots in line with the document's paragraphs after a change at
     // [from, from + length); returns the first and last paragraph it touched.
     std::pair<int, int> syncBlocks(int from, int length) const;

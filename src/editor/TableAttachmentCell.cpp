@@ -1,5 +1,6 @@
 #include "editor/TableAttachmentCell.h"
 
+#include "editor/BlockDocumentLayout.h"
 #include "editor/ProjectedDocument.h"
 
 #include <QFontMetricsF>
@@ -7,6 +8,7 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -48,11 +50,17 @@ void drawCellText(QPainter& painter, const QRectF& cell, const QString& text, co
 
 } // namespace
 
-QSizeF TableAttachmentCell::intrinsicSize(QTextDocument*, int, const QTextFormat& format)
+QSizeF TableAttachmentCell::intrinsicSize(
+    QTextDocument* document, int position, const QTextFormat& format)
 {
     const TextAttachmentPtr attachment = ProjectedDocument::attachmentOf(format);
     const auto* table = dynamic_cast<const TableAttachment*>(attachment.get());
-    return table ? table->layout().size() : QSizeF(0, 0);
+    if (!table)
+        return QSizeF(0, 0);
+    qreal lineWidth = std::numeric_limits<qreal>::max();
+    if (const auto* layout = qobject_cast<const BlockDocumentLayout*>(document->documentLayout()))
+        lineWidth = layout->lineWidth(position);
+    return shownSize(table->layout(), lineWidth);
 }
 
 void TableAttachmentCell::drawObject(
@@ -63,8 +71,76 @@ void TableAttachmentCell::drawObject(
     if (!table)
         return;
     painter->save();
-    draw(*painter, rect, *table, editingCell(table));
+    draw(*painter, rect, *table, editingCell(table), scrollOffset(table));
     painter->restore();
+}
+
+qreal TableAttachmentCell::scrollOffset(const TableAttachment* table) const
+{
+    const auto found = m_offsets.find(table);
+    if (found == m_offsets.end() || found->second.first.expired())
+        return 0;
+    return found->second.second;
+}
+
+void TableAttachmentCell::setScrollOffset(
+    const std::shared_ptr<const TableAttachment>& table, qreal offset)
+{
+    std::erase_if(m_offsets, [](const auto& entry) { return entry.second.first.expired(); });
+    if (table)
+        m_offsets[table.get()] = { table, qMax<qreal>(0, offset) };
+}
+
+QSizeF TableAttachmentCell::shownSize(const TableLayout& layout, qreal lineWidth)
+{
+    const QSizeF size = layout.size();
+    if (size.width() <= lineWidth)
+        return size;
+    return { std::floor(lineWidth), size.height() + kScrollBarGap + kScrollBarHeight };
+}
+
+bool TableAttachmentCell::scrolls(const TableLayout& layout, qreal shownWidth)
+{
+    return shownWidth < layout.size().width() - 0.5;
+}
+
+qreal TableAttachmentCell::boundedOffset(const TableLayout& layout, qreal shownWidth, qreal offset)
+{
+    return qBound<qreal>(0, offset, qMax<qreal>(0, layout.size().width() - shownWidth));
+}
+
+QRectF TableAttachmentCell::scrollBarTrack(const TableLayout& layout, const QRectF& box)
+{
+    if (!scrolls(layout, box.width()))
+        return {};
+    return { box.left(), box.top() + layout.size().height() + kScrollBarGap, box.width(),
+        kScrollBarHeight };
+}
+
+QRectF TableAttachmentCell::scrollBarThumb(
+    const TableLayout& layout, const QRectF& box, qreal offset)
+{
+    const QRectF track = scrollBarTrack(layout, box);
+    if (track.isEmpty())
+        return {};
+    const qreal range = layout.size().width() - box.width();
+    const qreal width = qMin(track.width(),
+        qMax<qreal>(3 * kScrollBarHeight, track.width() * box.width() / layout.size().width()));
+    const qreal travel = track.width() - width;
+    const qreal left = track.left() + travel * boundedOffset(layout, box.width(), offset) / range;
+    return { left, track.top(), width, track.height() };
+}
+
+qreal TableAttachmentCell::offsetForThumb(
+    const TableLayout& layout, const QRectF& box, qreal thumbLeft)
+{
+    const QRectF track = scrollBarTrack(layout, box);
+    const QRectF thumb = scrollBarThumb(layout, box, 0);
+    const qreal travel = track.width() - thumb.width();
+    if (travel <= 0)
+        return 0;
+    const qreal range = layout.size().width() - box.width();
+    return boundedOffset(layout, box.width(), (thumbLeft - track.left()) / travel * range);
 }
 
 void TableAttachmentCell::setEditingCell(
@@ -89,8 +165,36 @@ QString TableAttachmentCell::displayText(const QString& cellText)
     return text;
 }
 
-void TableAttachmentCell::draw(QPainter& painter, const QRectF& frame, const TableAttachment& table,
-    std::optional<TableLayout::CellIndex> editingCell)
+void TableAttachmentCell::draw(QPainter& painter, const QRectF& box, const TableAttachment& table,
+    std::optional<TableLayout::CellIndex> editingCell, qreal offset)
+{
+    const TableLayout& layout = table.layout();
+    const QSizeF size = layout.size();
+    if (!scrolls(layout, box.width())) {
+        drawGrid(painter, QRectF(box.topLeft(), size), table, editingCell);
+        return;
+    }
+    offset = boundedOffset(layout, box.width(), offset);
+    painter.save();
+    painter.setClipRect(
+        QRectF(box.topLeft(), QSizeF(box.width(), size.height())), Qt::IntersectClip);
+    drawGrid(painter, QRectF(QPointF(box.left() - offset, box.top()), size), table, editingCell);
+    painter.restore();
+
+    const bool dark = table.isDarkMode();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    const qreal radius = kScrollBarHeight / 2;
+    painter.setBrush(dark ? grey(0.2) : grey(0.93));
+    painter.drawRoundedRect(scrollBarTrack(layout, box), radius, radius);
+    painter.setBrush(dark ? grey(0.45) : grey(0.68));
+    painter.drawRoundedRect(scrollBarThumb(layout, box, offset), radius, radius);
+    painter.restore();
+}
+
+void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
+    const TableAttachment& table, std::optional<TableLayout::CellIndex> editingCell)
 {
     const bool dark = table.isDarkMode();
     const TableLayout& layout = table.layout();

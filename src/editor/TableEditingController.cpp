@@ -39,6 +39,8 @@ TableEditingController::TableEditingController(QTextEdit& view, const ProjectedD
 {
     connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeField(); });
     connect(view.horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeField(); });
+    view.installEventFilter(this);
+    view.viewport()->installEventFilter(this);
 }
 
 TableEditingController::~TableEditingController()
@@ -53,7 +55,15 @@ void TableEditingController::setAppearance(bool isDarkMode, qreal fontSize)
     m_fontSize = fontSize;
 }
 
-std::optional<QPointF> TableEditingController::originOf(int index) const
+std::shared_ptr<const TableAttachment> TableEditingController::tableAt(int index) const
+{
+    if (!MarkdownTableProjection::tableAt(m_projected.storage(), index))
+        return nullptr;
+    const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(index);
+    return value ? std::dynamic_pointer_cast<const TableAttachment>(*value) : nullptr;
+}
+
+std::optional<QRectF> TableEditingController::boxOf(int index) const
 {
     const QTextDocument* document = m_view.document();
     const QTextBlock block = document->findBlock(index);
@@ -66,11 +76,23 @@ std::optional<QPointF> TableEditingController::originOf(int index) const
     const QTextLine line = layout->lineForTextPosition(offset);
     if (!line.isValid())
         return std::nullopt;
-    // An inline object stands on the baseline with its whole height above it.
-    const QPointF documentPoint(layout->position().x() + line.cursorToX(offset),
-        layout->position().y() + line.y() + line.ascent() - table->layout().size().height());
-    return documentPoint
-        - QPointF(m_view.horizontalScrollBar()->value(), m_view.verticalScrollBar()->value());
+    // The object is as wide as the line let it be; it stands on the baseline with its whole
+    // height above it.
+    const qreal left = line.cursorToX(offset);
+    const QSizeF size
+        = TableAttachmentCell::shownSize(table->layout(), qAbs(line.cursorToX(offset + 1) - left));
+    const QPointF documentPoint(layout->position().x() + left,
+        layout->position().y() + line.y() + line.ascent() - size.height());
+    return QRectF(documentPoint
+            - QPointF(m_view.horizontalScrollBar()->value(), m_view.verticalScrollBar()->value()),
+        size);
+}
+
+std::optional<QPointF> TableEditingController::originOf(int index) const
+{
+    if (const std::optional<QRectF> box = boxOf(index))
+        return box->topLeft();
+    return std::nullopt;
 }
 
 std::optional<TableEditingController::Hit> TableEditingController::attachment(
@@ -87,11 +109,10 @@ std::optional<TableEditingController::Hit> TableEditingController::attachment(
             continue;
         if (!MarkdownTableProjection::tableAt(m_projected.storage(), index))
             continue;
-        const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(index);
-        auto table = std::dynamic_pointer_cast<const TableAttachment>(*value);
-        const std::optional<QPointF> origin = originOf(index);
-        if (table && origin)
-            return Hit { table, index, *origin };
+        auto table = tableAt(index);
+        const std::optional<QRectF> box = boxOf(index);
+        if (table && box)
+            return Hit { table, index, box->topLeft(), *box, scrollOffset(index) };
     }
     return std::nullopt;
 }
@@ -101,14 +122,18 @@ bool TableEditingController::handleClick(const QPoint& viewportPoint)
     const std::optional<Hit> hit = attachment(viewportPoint);
     if (!hit)
         return false;
+    // Only the part of the grid the box shows takes clicks.
+    const QRectF shownGrid(
+        hit->box.topLeft(), QSizeF(hit->box.width(), hit->table->layout().size().height()));
+    if (!shownGrid.contains(viewportPoint))
+        return false;
     const std::optional<TableLayout::CellIndex> cell
-        = hit->table->layout().cell(QPointF(viewportPoint) - hit->origin);
+        = hit->table->layout().cell(QPointF(viewportPoint) - hit->origin + QPointF(hit->offset, 0));
     if (!cell)
         return false;
     commit();
     // A commit that changed a cell replaced the attachment: open the cell on the new one.
-    const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(hit->index);
-    auto table = value ? std::dynamic_pointer_cast<const TableAttachment>(*value) : nullptr;
+    auto table = tableAt(hit->index);
     if (!table)
         return false;
     present(table, *cell, hit->index);
@@ -149,7 +174,10 @@ void TableEditingController::present(
     }
     field->setAlignment(alignment | Qt::AlignTop);
     field->installEventFilter(this);
+    // What is typed shows where the user looks, also after the table was scrolled away.
+    connect(field, &QLineEdit::textEdited, this, [this] { revealActiveCell(); });
     m_field = field;
+    revealActiveCell();
     placeField();
     field->show();
     field->setFocus(Qt::OtherFocusReason);
@@ -163,14 +191,19 @@ void TableEditingController::placeField()
 {
     if (!m_field || !m_activeIndex || !m_activeCell || !m_activeTable)
         return;
-    const std::optional<QPointF> origin = originOf(*m_activeIndex);
-    if (!origin)
+    const std::optional<QRectF> box = boxOf(*m_activeIndex);
+    if (!box)
         return;
     const qreal b = TableLayout::Metrics::borderWidth;
-    const QRectF r = m_activeTable->layout().cellRect(m_activeCell->row, m_activeCell->column);
-    m_field->setGeometry(QRectF(origin->x() + r.left() + b, origin->y() + r.top() + b,
-        r.width() - 2 * b, r.height() - 2 * b)
-                             .toAlignedRect());
+    const TableLayout& layout = m_activeTable->layout();
+    const QRectF r = layout.cellRect(m_activeCell->row, m_activeCell->column);
+    const qreal offset = scrollOffset(*m_activeIndex);
+    QRectF field(box->left() + r.left() - offset + b, box->top() + r.top() + b, r.width() - 2 * b,
+        r.height() - 2 * b);
+    // Never beyond the part of the grid that is shown.
+    field.setLeft(qMax(field.left(), box->left()));
+    field.setRight(qMin(field.right(), box->right()));
+    m_field->setGeometry(field.width() > 0 ? field.toAlignedRect() : QRect());
 }
 
 bool TableEditingController::commit()
@@ -189,6 +222,8 @@ bool TableEditingController::commit()
     std::shared_ptr<const TableAttachment> replacement = table->withTable(changed);
     if (replacement->isDarkMode() != m_isDarkMode || replacement->fontSize() != m_fontSize)
         replacement = replacement->withAppearance(m_isDarkMode, m_fontSize);
+    // The new table shows the part of the grid the old one showed.
+    m_renderer.setScrollOffset(replacement, m_renderer.scrollOffset(table.get()));
     return m_apply && m_apply(index, table.get(), replacement);
 }
 
@@ -236,8 +271,7 @@ bool TableEditingController::moveToAdjacentCell(bool forward)
         return false;
     }
     commit();
-    const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(index);
-    auto table = value ? std::dynamic_pointer_cast<const TableAttachment>(*value) : nullptr;
+    auto table = tableAt(index);
     if (!table)
         return false;
     present(table, target, index);
@@ -246,17 +280,23 @@ bool TableEditingController::moveToAdjacentCell(bool forward)
 
 void TableEditingController::invalidate(int index)
 {
-    if (const std::optional<QPointF> origin = originOf(index)) {
-        const auto* table = MarkdownTableProjection::tableAt(m_projected.storage(), index);
-        const QSizeF size = table ? table->layout().size() : QSizeF();
-        m_view.viewport()->update(QRectF(*origin, size).adjusted(-2, -2, 2, 2).toAlignedRect());
-    } else {
+    if (const std::optional<QRectF> box = boxOf(index))
+        m_view.viewport()->update(box->adjusted(-2, -2, 2, 2).toAlignedRect());
+    else
         m_view.viewport()->update();
-    }
 }
 
 bool TableEditingController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view.viewport())
+        return viewportEvent(event);
+    if (watched == &m_view) {
+        // The view went out of sight (another view mode, the window closed) while its document
+        // stays: the cell is saved now, as nothing may come back to it.
+        if (event->type() == QEvent::Hide && !m_isDismissing)
+            commit();
+        return false;
+    }
     if (watched != m_field)
         return false;
     if (event->type() == QEvent::KeyPress) {

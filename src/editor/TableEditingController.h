@@ -34,6 +34,8 @@ public:
         std::shared_ptr<const TableAttachment> table;
         int index = 0;
         QPointF origin; // top-left corner of the grid, viewport coordinates
+        QRectF box; // what the table shows of its grid, and its scroll bar; viewport coordinates
+        qreal offset = 0; // how far its grid is scrolled to the left
     };
 
     TableEditingController(QTextEdit& view, const ProjectedDocument& projected,
@@ -46,6 +48,13 @@ public:
     std::optional<Hit> attachment(const QPoint& viewportPoint) const;
     // Top-left corner of the table character at `index`, viewport coordinates.
     std::optional<QPointF> originOf(int index) const;
+    // The box the table at `index` is shown in (its grid cut to the line and, when cut, the
+    // scroll bar under it), viewport coordinates.
+    std::optional<QRectF> boxOf(int index) const;
+    // How far the grid of the table at `index` is scrolled to the left.
+    qreal scrollOffset(int index) const;
+    // Scrolls the grid of a table wider than its line; the open cell's field moves with it.
+    void scrollTable(int index, qreal offset);
 
     // A click on a table's cell opens that cell; true when the click was consumed.
     bool handleClick(const QPoint& viewportPoint);
@@ -64,8 +73,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::shared_ptr<const TableAttachment> tableAt(int index) const;
     void placeField();
+    // Scrolls the open cell's table so that the cell is in view.
+    void revealActiveCell();
     void invalidate(int index);
+    // Wheel and scroll-bar drags over a table wider than its line; true when consumed.
+    bool viewportEvent(QEvent* event);
 
     QTextEdit& m_view;
     const ProjectedDocument& m_projected;
@@ -78,6 +92,12 @@ private:
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_isDismissing = false;
+    struct ScrollBarDrag
+    {
+        int index = 0;
+        qreal grab = 0; // where the thumb was taken, from its left edge
+    };
+    std::optional<ScrollBarDrag> m_drag;
 };
 
 } // namespace quillon

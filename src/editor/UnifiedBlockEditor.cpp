@@ -80,6 +80,8 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     // Edits of other views are applied where they land; a replaced text is reloaded.
     connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
     connect(&document, &Document::replaced, this, &UnifiedBlockEditor::onDocumentReplaced);
+    // An open cell's text is handed over before the document is saved, asked about or closed.
+    connect(&document, &Document::heldInputWanted, this, [this] { m_tableEditor->commit(); });
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file.
     connect(&document, &Document::readErrorChanged, this,
@@ -522,14 +524,16 @@ void UnifiedBlockEditor::centerTextColumn()
     if (format.leftMargin() == inset && format.rightMargin() == inset && format.topMargin() == 40
         && format.bottomMargin() == 40)
         return;
+    // The open cell's field would stand beside its cell. Its commit is the user's edit: made
+    // inside the programmatic change below, it would show in the view but never reach the
+    // document.
+    m_tableEditor->commit();
     FlagScope programmatic(m_isProgrammatic);
     format.setLeftMargin(inset);
     format.setRightMargin(inset);
     format.setTopMargin(40);
     format.setBottomMargin(40);
     root->setFrameFormat(format);
-    if (m_tableEditor->isEditing())
-        m_tableEditor->commit();
 }
 
 void UnifiedBlockEditor::paintDecorations(QPainter& painter, const QRectF& documentRect)

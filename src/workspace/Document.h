@@ -78,6 +78,10 @@ public:
     // is cleared, nothing is written until the user edits or saves.
     void replaceText(const QString& text);
 
+    // Views that hold input back (an open table cell) give it to the document now: it is about
+    // to be saved, asked about, left or closed.
+    void takeHeldInput() { Q_EMIT heldInputWanted(); }
+
     // ---- Undo, shared by every view ---------------------------------------------------------
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
@@ -123,6 +127,7 @@ public:
 
 Q_SIGNALS:
     void edited(const quillon::TextEdit& edit, const QObject* origin);
+    void heldInputWanted();
     void replaced();
     void saveErrorChanged();
     void readErrorChanged();

@@ -11,6 +11,9 @@ namespace quillon {
 
 QStringList WorkspaceState::documentsWithUnsavedText()
 {
+    // What a view still holds back (an open table cell) is part of the text.
+    for (Document* doc : std::as_const(m_documents))
+        doc->takeHeldInput();
     // A write still on its way is not a failure.
     m_writer->flush();
     QStringList paths;

@@ -142,6 +142,9 @@ void WorkspaceState::closeTabWithConfirmation(
 {
     const QString standardized = FileUtil::standardizedPath(path);
     const bool temporary = isTemporaryFile(standardized);
+    // What a view still holds back belongs to the text that is asked about and written.
+    if (Document* doc = document(standardized))
+        doc->takeHeldInput();
     m_writer->flush();
     if (!hasUnsavedChanges(standardized)) {
         if (temporary)

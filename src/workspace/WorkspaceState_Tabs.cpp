@@ -78,6 +78,10 @@ void WorkspaceState::setCurrentFileContent(const QString& text)
 
 void WorkspaceState::setActiveTabURL(const QString& url)
 {
+    if (url != m_activeTabURL) {
+        if (Document* leaving = activeDocument())
+            leaving->takeHeldInput();
+    }
     const QString previous = m_activeTabURL;
     m_activeTabURL = url;
     onActiveTabChanged(previous);

@@ -388,7 +388,7 @@ TEST(MainWindowFrameTest, TheFrameFitsTheScreensAvailableAreaAndKeepsTheMinimum)
 
 TEST_F(WindowTest, TheFirstWindowFitsItsScreen)
 {
-    ContentView first(bus, *prompts);
+    ContentView first(*prompts);
     first.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
     const QRect available = first.screen()->availableGeometry();

@@ -176,7 +176,7 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
 
 TEST_F(EditorColumnTest, TheFindBarSlidesInAndOutWhileTheKeysGoStraightWhereTheyBelong)
 {
-    open(QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, bus, nullptr); });
+    open(QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, nullptr); });
     ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
     QApplication::processEvents();
     QWidget* slot = window->slot(ContentView::Slot::FindBar);

@@ -1,5 +1,6 @@
 #include "EditorHarness.h"
 
+#include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -370,4 +372,189 @@ TEST(TableEditing, TheSameAppearanceAgainLeavesAnOpenCellAlone)
     EXPECT_EQ(h.content(),
         docWithTable(
             "| A       | B   |\n| ------- | --- |\n| 1       | 2   |\n| pending | 4   |\n"));
+}
+
+TEST(TableEditing, AWidthChangeWithACellOpenWritesTheCell)
+{
+    EditorHarness h(kDoc, QSize(900, 700));
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 1));
+    ASSERT_NE(field(h), nullptr);
+    typeInField(h, QStringLiteral("wide"));
+    h.editor->resize(1200, 700); // the column moves under the field
+    QApplication::processEvents();
+    EXPECT_EQ(field(h), nullptr);
+    const QString edited
+        = docWithTable("| A   | B    |\n| --- | ---- |\n| 1   | 2    |\n| 3   | wide |\n");
+    EXPECT_EQ(h.content(), edited);
+    EXPECT_EQ(h.editor->projected().markdown(), edited);
+    EXPECT_EQ(h.onDisk(), edited.toUtf8());
+}
+
+namespace {
+
+// Prose, a table of ten columns of long cells (far wider than any column of text), prose.
+QString wideDoc()
+{
+    QStringList header;
+    QStringList separator;
+    QStringList row;
+    for (int c = 0; c < 10; ++c) {
+        header << QStringLiteral("Column %1 heading").arg(c);
+        separator << QStringLiteral("---");
+        row << QStringLiteral("a fairly long cell text number %1").arg(c);
+    }
+    auto line = [](const QStringList& cells) {
+        return QStringLiteral("| ") + cells.join(QStringLiteral(" | ")) + QStringLiteral(" |\n");
+    };
+    return QStringLiteral("Prose above the table.\n\n") + line(header) + line(separator) + line(row)
+        + line(row) + QStringLiteral("\nProse below the table.\n");
+}
+
+int tableIndex(const EditorHarness& h)
+{
+    return int(h.editor->projected().storage().text().indexOf(QChar::ObjectReplacementCharacter));
+}
+
+const TableLayout& tableLayout(const EditorHarness& h)
+{
+    return MarkdownTableProjection::tableAt(h.editor->projected().storage(), tableIndex(h))
+        ->layout();
+}
+
+// The viewport point at the centre of what the box shows of a cell.
+QPoint shownCellCenter(const EditorHarness& h, int row, int column)
+{
+    const QRectF box = *h.editor->tableEditor().boxOf(tableIndex(h));
+    const qreal offset = h.editor->tableEditor().scrollOffset(tableIndex(h));
+    QRectF cell
+        = tableLayout(h).cellRect(row, column).translated(box.topLeft() - QPointF(offset, 0));
+    cell.setLeft(qMax(cell.left(), box.left()));
+    cell.setRight(qMin(cell.right(), box.right()));
+    return cell.center().toPoint();
+}
+
+void wheel(const EditorHarness& h, QPoint at, QPoint angle, Qt::KeyboardModifiers modifiers)
+{
+    QWheelEvent event(QPointF(at), QPointF(h.viewport()->mapToGlobal(at)), QPoint(), angle,
+        Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(h.viewport(), &event);
+}
+
+} // namespace
+
+TEST(TableScrolling, AWideTableScrollsInItsOwnBoxAndTheTextNeverSideways)
+{
+    EditorHarness h(wideDoc(), QSize(700, 500));
+    TableEditingController& tables = h.editor->tableEditor();
+    QScrollBar* sideways = h.view()->horizontalScrollBar();
+    const QRectF box = *tables.boxOf(tableIndex(h));
+    const QRect prose = h.view()->cursorRect(QTextCursor(h.view()->document()));
+    // The table is cut to the text column, with its scroll bar under the grid.
+    EXPECT_EQ(box.left(), prose.left());
+    EXPECT_LE(box.right(), h.viewport()->width() - box.left() + 1);
+    EXPECT_EQ(box.height(),
+        tableLayout(h).size().height() + TableAttachmentCell::kScrollBarGap
+            + TableAttachmentCell::kScrollBarHeight);
+    EXPECT_EQ(sideways->maximum(), 0);
+
+    // Tab through the first row: the open cell stays in the box, the text stays where it was.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, shownCellCenter(h, 0, 0));
+    for (int column = 1; column < 10; ++column) {
+        QTest::keyClick(field(h), Qt::Key_Tab);
+        ASSERT_NE(field(h), nullptr);
+        ASSERT_EQ(tables.activeCell(), (TableLayout::CellIndex { 0, column }));
+        const QRect shown = field(h)->geometry();
+        EXPECT_GE(shown.left(), int(box.left()));
+        EXPECT_LE(shown.right(), int(box.right()));
+        EXPECT_GT(shown.width(), 50);
+        EXPECT_EQ(sideways->value(), 0);
+        EXPECT_EQ(h.view()->cursorRect(QTextCursor(h.view()->document())), prose);
+    }
+    const qreal lastColumn = tables.scrollOffset(tableIndex(h));
+    EXPECT_EQ(lastColumn, tableLayout(h).size().width() - box.width());
+    typeInField(h, QStringLiteral("typed in the last column"));
+    QTest::keyClick(field(h), Qt::Key_Return);
+    EXPECT_TRUE(h.content().contains(QStringLiteral("number 8 | typed in the last column ")));
+    // The new table shows the part the user was looking at.
+    EXPECT_EQ(tables.scrollOffset(tableIndex(h)), lastColumn);
+    EXPECT_EQ(sideways->value(), 0);
+
+    // A jump to one of its lines (a project-search hit) does not scroll the text sideways.
+    h.editor->scrollToLine(5);
+    QApplication::processEvents();
+    EXPECT_EQ(sideways->maximum(), 0);
+    EXPECT_EQ(sideways->value(), 0);
+}
+
+TEST(TableScrolling, TheWheelAndTheScrollBarMoveTheGridAndClicksFindTheCellShown)
+{
+    EditorHarness h(wideDoc(), QSize(700, 500));
+    TableEditingController& tables = h.editor->tableEditor();
+    const int index = tableIndex(h);
+    const QRectF box = *tables.boxOf(index);
+    const qreal range = tableLayout(h).size().width() - box.width();
+    const QRectF track = TableAttachmentCell::scrollBarTrack(tableLayout(h), box);
+    ASSERT_FALSE(track.isEmpty());
+    // The scroll bar is drawn under the grid.
+    const QImage shown = h.viewport()->grab().toImage();
+    const QRectF thumb = TableAttachmentCell::scrollBarThumb(tableLayout(h), box, 0);
+    EXPECT_NE(shown.pixelColor(thumb.center().toPoint()),
+        shown.pixelColor(track.topRight().toPoint() + QPoint(-4, 4)));
+
+    // Shift with the wheel, or a sideways wheel, over the table; the plain wheel is left alone.
+    const QPoint inGrid = shownCellCenter(h, 0, 1);
+    wheel(h, inGrid, QPoint(0, -120), Qt::ShiftModifier);
+    const qreal afterShift = tables.scrollOffset(index);
+    EXPECT_GT(afterShift, 0);
+    wheel(h, inGrid, QPoint(-120, 0), Qt::NoModifier);
+    EXPECT_GT(tables.scrollOffset(index), afterShift);
+    wheel(h, inGrid, QPoint(0, -120), Qt::NoModifier);
+    wheel(h, QPoint(inGrid.x(), int(box.top()) - 30), QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_GT(tables.scrollOffset(index), afterShift);
+    wheel(h, inGrid, QPoint(0, 12000), Qt::ShiftModifier);
+    EXPECT_EQ(tables.scrollOffset(index), 0);
+
+    // The thumb dragged to the right end shows the last column.
+    const QPoint from
+        = TableAttachmentCell::scrollBarThumb(tableLayout(h), box, 0).center().toPoint();
+    const int caret = h.view()->textCursor().position();
+    QTest::mousePress(h.viewport(), Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(h.viewport()->width(), from.y()),
+        h.viewport()->mapToGlobal(QPointF(h.viewport()->width(), from.y())), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.viewport(), &move);
+    QTest::mouseRelease(h.viewport(), Qt::LeftButton, {}, QPoint(h.viewport()->width(), from.y()));
+    EXPECT_EQ(tables.scrollOffset(index), range);
+    EXPECT_EQ(h.view()->textCursor().position(), caret);
+    EXPECT_EQ(h.view()->horizontalScrollBar()->value(), 0);
+
+    // A click on the grid opens the cell shown under the pointer.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, shownCellCenter(h, 1, 9));
+    ASSERT_NE(field(h), nullptr);
+    EXPECT_EQ(tables.activeCell(), (TableLayout::CellIndex { 1, 9 }));
+    EXPECT_EQ(tables.scrollOffset(index), range);
+    QTest::keyClick(field(h), Qt::Key_Escape);
+    // A press on the track beside the thumb brings the thumb there.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, track.topLeft().toPoint() + QPoint(2, 3));
+    EXPECT_EQ(tables.scrollOffset(index), 0);
+}
+
+TEST(TableScrolling, TheBoxFollowsTheColumnWidthAndAWideEnoughColumnShowsTheWholeTable)
+{
+    EditorHarness h(wideDoc(), QSize(700, 500));
+    const qreal tableWidth = tableLayout(h).size().width();
+    const qreal narrow = h.editor->tableEditor().boxOf(tableIndex(h))->width();
+    ASSERT_LT(narrow, tableWidth);
+    // Narrow windows keep the same margins: only the text width changes.
+    h.editor->resize(760, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(h.editor->tableEditor().boxOf(tableIndex(h))->width(), narrow + 60);
+
+    h.editor->setContentWidth(tableWidth + 100);
+    h.editor->resize(int(tableWidth) + 200, 500);
+    QApplication::processEvents();
+    const QRectF box = *h.editor->tableEditor().boxOf(tableIndex(h));
+    EXPECT_EQ(box.size(), tableLayout(h).size());
+    EXPECT_TRUE(TableAttachmentCell::scrollBarTrack(tableLayout(h), box).isEmpty());
+    EXPECT_EQ(h.view()->horizontalScrollBar()->maximum(), 0);
 }
