@@ -51,10 +51,10 @@ struct Fixture
         workspace->openFile(path);
         window = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window.get());
-        source = new CodeEditorView(*workspace->activeDocument(), *workspace, window.get());
+        source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, window.get());
+            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
         window->resize(withBlocks ? 1400 : 900, 800);

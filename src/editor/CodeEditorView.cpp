@@ -88,10 +88,12 @@ void SourceTextEdit::insertFromMimeData(const QMimeData* source)
     ensureCursorVisible();
 }
 
-CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, QWidget* parent)
+CodeEditorView::CodeEditorView(
+    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
     : QWidget(parent)
     , m_document(document)
     , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
     , m_fontSize(workspace.editorFontSize())
 {
     auto* layout = new QVBoxLayout(this);

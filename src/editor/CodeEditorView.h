@@ -49,7 +49,9 @@ class CodeEditorView : public QWidget
 {
     Q_OBJECT
 public:
-    CodeEditorView(Document& document, WorkspaceState& workspace, QWidget* parent = nullptr);
+    // Coloured for `isDarkMode` from the start.
+    CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr);
     ~CodeEditorView() override;
 
     bool isDarkMode() const { return m_isDarkMode; }

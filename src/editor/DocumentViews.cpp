@@ -100,31 +100,37 @@ void DocumentViews::setPanesShown(bool blocks, bool source)
 void DocumentViews::setDarkMode(bool dark)
 {
     m_isDarkMode = dark;
-    for (const auto& set : m_sets) {
-        if (set->blocks)
-            set->blocks->setDarkMode(dark);
-        if (set->source)
-            set->source->setDarkMode(dark);
-    }
+    applyAppearance();
 }
 
 void DocumentViews::setFontSize(qreal size)
 {
     m_fontSize = size;
-    for (const auto& set : m_sets) {
-        if (set->blocks)
-            set->blocks->setFontSize(size);
-        if (set->source)
-            set->source->setFontSize(size);
-    }
+    applyAppearance();
 }
 
 void DocumentViews::setContentWidth(qreal width)
 {
     m_contentWidth = width;
-    for (const auto& set : m_sets)
-        if (set->blocks)
-            set->blocks->setContentWidth(width);
+    applyAppearance();
+}
+
+void DocumentViews::applyAppearance()
+{
+    // The views on screen take it now; those of hidden tabs when they are shown again, so that a
+    // change of theme restyles one document, not every one kept.
+    if (m_sets.empty() || m_sets.front()->document != m_workspace.activeDocument())
+        return;
+    ViewSet& set = *m_sets.front();
+    if (set.blocks) {
+        set.blocks->setContentWidth(m_contentWidth);
+        set.blocks->setDarkMode(m_isDarkMode);
+        set.blocks->setFontSize(m_fontSize);
+    }
+    if (set.source) {
+        set.source->setDarkMode(m_isDarkMode);
+        set.source->setFontSize(m_fontSize);
+    }
 }
 
 void DocumentViews::show(const QString& path, std::optional<int> line)
@@ -143,17 +149,12 @@ void DocumentViews::show(const QString& path, std::optional<int> line)
 void DocumentViews::complete(ViewSet& set)
 {
     if (m_blocksShown && !set.blocks) {
-        auto* blocks = new UnifiedBlockEditor(*set.document, m_workspace);
-        blocks->setContentWidth(m_contentWidth);
-        blocks->setDarkMode(m_isDarkMode);
-        blocks->setFontSize(m_fontSize);
+        auto* blocks = new UnifiedBlockEditor(*set.document, m_workspace, m_isDarkMode);
         m_blocksStack->addWidget(blocks);
         set.blocks = blocks;
     }
     if (m_sourceShown && !set.source) {
-        auto* source = new CodeEditorView(*set.document, m_workspace);
-        source->setDarkMode(m_isDarkMode);
-        source->setFontSize(m_fontSize);
+        auto* source = new CodeEditorView(*set.document, m_workspace, m_isDarkMode);
         m_sourceStack->addWidget(source);
         set.source = source;
     }
@@ -183,6 +184,7 @@ void DocumentViews::showActive()
         }
         shown = m_sets.front().get();
         complete(*shown);
+        applyAppearance();
     }
     for (const auto& set : m_sets) {
         const bool front = set.get() == shown;

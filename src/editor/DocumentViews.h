@@ -88,6 +88,7 @@ private:
     void complete(ViewSet& set);
     void drop(Document* document);
     void dropBeyondLimit();
+    void applyAppearance();
 
     WorkspaceState& m_workspace;
     QStackedWidget* m_blocksStack = nullptr;

@@ -58,10 +58,11 @@ void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
 } // namespace
 
 UnifiedBlockEditor::UnifiedBlockEditor(
-    Document& document, WorkspaceState& workspace, QWidget* parent)
+    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
     : QWidget(parent)
     , m_document(document)
     , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
     , m_fontSize(workspace.editorFontSize())
 {
     auto* layout = new QVBoxLayout(this);
@@ -89,7 +90,9 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
 
-    setDarkMode(false);
+    m_styledDark = m_isDarkMode;
+    m_styledFontSize = m_fontSize;
+    setDarkMode(m_isDarkMode);
     reload(document.text().toString(), 0);
 }
 

@@ -40,7 +40,9 @@ class UnifiedBlockEditor : public QWidget
 public:
     static constexpr qreal defaultContentWidth = 720;
 
-    UnifiedBlockEditor(Document& document, WorkspaceState& workspace, QWidget* parent = nullptr);
+    // Styled for `isDarkMode` from the start.
+    UnifiedBlockEditor(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr);
     ~UnifiedBlockEditor() override;
 
     bool isDarkMode() const { return m_isDarkMode; }

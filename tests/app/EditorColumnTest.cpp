@@ -62,12 +62,14 @@ protected:
         return window->slot(slot)->findChild<View*>();
     }
     StatusBarView* status() const { return inSlot<StatusBarView>(ContentView::Slot::StatusBar); }
+    // The other pane follows on the next turn of the event loop, which this lets happen.
     void typeInto(QWidget* target, const QString& text) const
     {
         for (QChar c : text) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(target, &press);
         }
+        QApplication::processEvents();
     }
 };
 

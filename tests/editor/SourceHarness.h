@@ -35,10 +35,10 @@ struct SourceHarness
         QApplication::processEvents();
         window = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window.get());
-        source = new CodeEditorView(*workspace->activeDocument(), *workspace, window.get());
+        source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, window.get());
+            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
         QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
