@@ -151,7 +151,7 @@ void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, c
     run->focusEditingView();
     c.x.chord(XK_Control_L, XK_Home);
     c.x.press(XK_Down);
-    c.x.quieten(run->window(), 300, 20000);
+    waitUntilIdle(c.x, *run, 300, 20000);
     const Figures top = timeKeys(c.x, run->window(), kLetters, rounds);
     report(caseName, editor, QStringLiteral("key, caret at top:  ") + keysText(top));
     c.table.setKeys(rowKey("key-", size, "-top"), editor.name, top);
@@ -160,8 +160,9 @@ void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, c
         report(caseName, editor, QStringLiteral("caret Down/Up:      ") + keysText(caret));
         c.table.setKeys("caret-1m", editor.name, caret);
     }
+    // The end of a long document may take a while to lay out.
     c.x.chord(XK_Control_L, XK_End);
-    c.x.quieten(run->window(), 400, 20000);
+    waitUntilIdle(c.x, *run, 400, 20000);
     const Figures end = timeKeys(c.x, run->window(), kLetters, rounds);
     report(caseName, editor, QStringLiteral("key, caret at end:  ") + keysText(end));
     c.table.setKeys(rowKey("key-", size, "-end"), editor.name, end);
