@@ -35,7 +35,19 @@ EditorView::EditorView(QWidget* parent)
     };
     layout->addWidget(m_view);
     installEventFilter(this);
+    m_view->document()->setUndoRedoEnabled(false);
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
     connect(m_view, &QTextEdit::textChanged, this, &EditorView::onTextChanged);
+    // The document reports a change before it moves the caret: the caret is still where the
+    // user made the change.
+    connect(m_view->document(), &QTextDocument::contentsChange, this, [this] {
+        if (m_isUpdating)
+            return;
+        m_caretBeforeEdit = m_caret;
+        m_editSinceCaretMove = true;
+    });
+    connect(m_view, &QTextEdit::cursorPositionChanged, this, &EditorView::onCursorPositionChanged);
     setDarkMode(false);
     setFontSize(m_fontSize);
     updateInsets();
@@ -50,15 +62,15 @@ void EditorView::setText(const QString& text)
     const bool focused = m_view->hasFocus();
     const qsizetype caret = m_view->textCursor().position();
     m_storage.setText(text);
-    m_hasUserEdits = false;
-    // Loading a text is no undo step: the document starts a fresh history.
+    // Loading a text is no undo step: a fresh history starts.
+    m_undo.clear();
     m_view->document()->setPlainText(SourceDocumentText::toDocument(text));
     const qsizetype at = qMin<qsizetype>(text.size(), caret);
     restyle(focused ? at : -1, focused);
-    m_view->document()->clearUndoRedoStacks();
     QTextCursor cursor(m_view->document());
     cursor.setPosition(int(at));
     m_view->setTextCursor(cursor);
+    m_caret = int(at);
     m_view->verticalScrollBar()->setValue(scroll);
 }
 
@@ -105,11 +117,63 @@ void EditorView::onTextChanged()
     const QString text = SourceDocumentText::fromDocument(m_view->document()->toRawText());
     if (text == m_storage.text())
         return;
+    MarkdownReplacement change = MarkdownReplacement::between(m_storage.text(), text);
+    change.caretBefore = m_caretBeforeEdit;
+    m_undo.record(change, MarkdownUndoStack::Kind::Typing);
     m_storage.setText(text);
-    m_hasUserEdits = true;
     Q_EMIT textEdited(text);
     // As typed: the markers beside the caret are not revealed by an edit.
     restyle(m_view->textCursor().position(), false);
+}
+
+void EditorView::onCursorPositionChanged()
+{
+    m_caret = m_view->textCursor().position();
+    if (m_isUpdating)
+        return;
+    // Typing somewhere else starts a new step.
+    if (!m_editSinceCaretMove)
+        m_undo.breakTypingRun();
+    m_editSinceCaretMove = false;
+}
+
+void EditorView::undo()
+{
+    if (m_view->isReadOnly())
+        return;
+    if (auto step = m_undo.takeUndo())
+        applyStep(*step);
+}
+
+void EditorView::redo()
+{
+    if (m_view->isReadOnly())
+        return;
+    if (auto step = m_undo.takeRedo())
+        applyStep(*step);
+}
+
+void EditorView::applyStep(const MarkdownReplacement& step)
+{
+    QString text = m_storage.text();
+    // A history that no longer fits the text is of no use.
+    if (!step.applyTo(text)) {
+        m_undo.clear();
+        return;
+    }
+    {
+        FlagScope updating(m_isUpdating);
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(step.position);
+        cursor.setPosition(int(step.position + step.removed.size()), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(step.inserted));
+        m_storage.setText(text);
+        cursor.setPosition(qMin(step.caretAfter, int(text.size())));
+        m_view->setTextCursor(cursor);
+        restyle(m_view->textCursor().position(), false);
+    }
+    m_view->ensureCursorVisible();
+    Q_EMIT textEdited(text);
 }
 
 void EditorView::restyle(qsizetype cursorLocation, bool focused)
@@ -121,17 +185,7 @@ void EditorView::restyle(qsizetype cursorLocation, bool focused)
     options.cursorLocation = cursorLocation;
     options.isFocused = focused;
     MarkdownHighlighter::highlight(m_storage, options);
-    // Paragraph formats are document changes: they join the user's last step, so undo never
-    // stops at a state that was only restyled.
-    QTextCursor step(m_view->document());
-    if (m_view->document()->isUndoAvailable())
-        step.joinPreviousEditBlock();
-    else
-        step.beginEditBlock();
     m_presenter.present(m_storage, *m_view->document(), m_fontSize);
-    step.endEditBlock();
-    if (!m_view->document()->isUndoAvailable() || !m_hasUserEdits)
-        m_view->document()->clearUndoRedoStacks();
     m_lastHighlight = { m_storage.text(), m_isDarkMode, m_fontSize, m_isReadingMode };
 }
 

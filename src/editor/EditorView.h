@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/BlockStylePresenter.h"
+#include "editor/MarkdownUndoStack.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
 
@@ -14,9 +15,10 @@ class MarkdownTextView;
 // in place by the Markdown highlighter, its column centred in wide views. Tables stay text, keys
 // follow no line-editing rules, and there are no find highlights.
 //
-// The embedder sets the text and hears every user edit through textEdited. A text set from
-// outside is never an undo step, keeps the caret's offset (limited to the new length) and the
-// scroll position.
+// The embedder sets the text and hears every user edit through textEdited; undo and redo step
+// through those edits (adjacent typing is one step). A text set from outside is never an undo
+// step and starts a fresh history; it keeps the caret's offset (limited to the new length) and
+// the scroll position.
 class EditorView : public QWidget
 {
     Q_OBJECT
@@ -45,6 +47,10 @@ protected:
 
 private:
     void onTextChanged();
+    void onCursorPositionChanged();
+    void undo();
+    void redo();
+    void applyStep(const MarkdownReplacement& step);
     void restyle(qsizetype cursorLocation, bool focused);
     void restyleIfNeeded();
     void updateInsets();
@@ -57,7 +63,12 @@ private:
     qreal m_fontSize = 15;
     bool m_isReadingMode = false;
     bool m_isUpdating = false;
-    bool m_hasUserEdits = false; // since the text was last set from outside
+    // Kept in text terms, as the block editor's: the document's own history would record every
+    // restyle, and a restyle after an undo would drop what redo had.
+    MarkdownUndoStack m_undo;
+    int m_caret = 0;
+    int m_caretBeforeEdit = 0;
+    bool m_editSinceCaretMove = false;
 };
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include "settings/SettingsSession.h"
 #include "settings/SettingsStyle.h"
+#include "ui/ProminentButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,7 +20,7 @@ TokenEditSheet::TokenEditSheet(SettingsSession& session, QWidget* parent)
     , m_title(new QLabel(this))
     , m_token(new QLineEdit(this))
     , m_cancel(S::button(QStringLiteral("Cancel"), 13, this))
-    , m_update(S::button(QStringLiteral("Update"), 13, this))
+    , m_update(new ProminentButton(QStringLiteral("Update"), this))
     , m_message(S::messageLabel(this))
 {
     setWindowModality(Qt::WindowModal);
@@ -37,7 +38,8 @@ TokenEditSheet::TokenEditSheet(SettingsSession& session, QWidget* parent)
     buttons->addWidget(m_cancel);
     buttons->addStretch(1);
     buttons->addWidget(m_update);
-    m_update->setObjectName(QStringLiteral("prominent"));
+    m_update->setFont(S::font(13));
+    m_update->setAutoDefault(false); // Return in the field presses nothing
     column->addWidget(m_title);
     column->addWidget(m_token);
     column->addWidget(m_message);

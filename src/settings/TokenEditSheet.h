@@ -11,7 +11,8 @@ namespace quillon {
 class SettingsSession;
 
 // The small sheet that replaces the token of one saved host: its title, the masked token field
-// (filled with the stored token) and Cancel and Update. Shown while the session says so.
+// (filled with the stored token), Cancel and the prominent Update. Shown while the session says
+// so.
 class TokenEditSheet : public QDialog
 {
     Q_OBJECT

@@ -37,6 +37,11 @@ QColor accent(const QPalette& palette)
     return accentIn(isDark(palette));
 }
 
+QColor onAccent(const QPalette& palette)
+{
+    return accent(palette).lightnessF() > 0.6 ? blackAt(0.9) : whiteAt(1);
+}
+
 QColor accent(bool isDarkMode)
 {
     return isDarkMode ? grey(0.8) : grey(0.2);

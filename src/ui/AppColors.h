@@ -14,6 +14,8 @@ namespace AppColors {
 QColor accent(const QPalette& palette);
 // The same accent resolved for an appearance given as a flag.
 QColor accentIn(bool isDarkMode);
+// Text drawn on an accent fill: black on the light accent of a dark palette, white otherwise.
+QColor onAccent(const QPalette& palette);
 // The flag-driven accent variant: grey 0.8 on dark, grey 0.2 on light.
 QColor accent(bool isDarkMode);
 

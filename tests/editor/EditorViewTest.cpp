@@ -84,3 +84,49 @@ TEST(EditorView, TypingReportsTheWholeTextAndOutsideTextsAreNoUndoStep)
     EXPECT_EQ(e.view.textView()->textCursor().position(), 2006);
     EXPECT_EQ(e.edits.size(), 3);
 }
+
+TEST(EditorView, UndoAndRedoKeysStepThroughTheUsersEditsButNotPastAnOutsideText)
+{
+    ShownEditorView e;
+    QWidget* text = e.view.textView();
+    const auto undo = [&] { QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier); };
+    const auto redo
+        = [&] { QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); };
+    const auto caret = [&] { return e.view.textView()->textCursor().position(); };
+    e.view.setText(QStringLiteral("Title"));
+    QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(text, QStringLiteral(" **x**"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QTest::keyClicks(text, QStringLiteral("more"));
+    QTest::keyClick(text, Qt::Key_Home);
+    QTest::keyClicks(text, QStringLiteral("- "));
+    ASSERT_EQ(e.view.text(), QStringLiteral("Title **x**\n- more"));
+
+    // Each run of typing is one step; the caret goes back to where the step was made.
+    undo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title **x**\nmore"));
+    EXPECT_EQ(caret(), 12);
+    undo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title **x**\n"));
+    undo();
+    undo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title"));
+    EXPECT_EQ(e.edits.last(), QStringLiteral("Title"));
+    EXPECT_EQ(caret(), 5);
+    undo(); // the text set from outside stays
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title"));
+
+    redo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title **x**"));
+    EXPECT_EQ(caret(), 11);
+    for (int i = 0; i < 5; ++i)
+        redo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title **x**\n- more"));
+    EXPECT_EQ(e.edits.last(), e.view.text());
+
+    // A new edit after an undo drops what redo had.
+    undo();
+    QTest::keyClicks(text, QStringLiteral("!"));
+    redo();
+    EXPECT_EQ(e.view.text(), QStringLiteral("Title **x**\n!more"));
+}

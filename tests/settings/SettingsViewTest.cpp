@@ -6,6 +6,7 @@
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsTestSupport.h"
 #include "settings/TokenEditSheet.h"
+#include "ui/AppColors.h"
 
 #include <gtest/gtest.h>
 
@@ -240,6 +241,31 @@ TEST(SettingsView, TokensAreAddedEditedAndDeletedFromTheGitTab)
     EXPECT_TRUE(tab->shownHosts().isEmpty());
     EXPECT_TRUE(tab->emptyLabel()->isVisible());
     EXPECT_FALSE(KeychainManager::getToken("git.example.com").has_value());
+}
+
+// "Update" is the filled accent button, "Cancel" a plain one, in whichever appearance the sheet
+// is opened.
+TEST(SettingsView, TheTokenSheetsUpdateButtonIsFilledWithTheAccent)
+{
+    SheetHarness h;
+    h.selectTab(Tab::git);
+    SheetHarness::typeInto(h.sheet->gitTab()->hostField(), QStringLiteral("git.example.com"));
+    SheetHarness::typeInto(h.sheet->gitTab()->tokenField(), QStringLiteral("secret"));
+    SheetHarness::click(h.sheet->gitTab()->saveButton());
+    for (bool dark : { false, true }) {
+        h.sheet->setDarkMode(dark);
+        SheetHarness::click(h.sheet->gitTab()->editButton("git.example.com"));
+        TokenEditSheet* edit = h.sheet->tokenSheet();
+        ASSERT_NE(edit, nullptr);
+        const auto fill = [](QWidget* button) {
+            const QImage image = button->grab().toImage();
+            return image.pixelColor(8, image.height() / 2).rgb();
+        };
+        const QRgb accent = AppColors::accent(AppColors::palette(dark)).rgb();
+        EXPECT_EQ(fill(edit->updateButton()), accent) << (dark ? "dark" : "light");
+        EXPECT_NE(fill(edit->cancelButton()), accent) << (dark ? "dark" : "light");
+        SheetHarness::click(edit->cancelButton());
+    }
 }
 
 TEST(SettingsView, ARefusedSaveKeepsTheFormAndTheOldTokenAndSaysSo)

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -11,19 +12,21 @@ namespace quillon {
 
 namespace {
 
-QTextOption wrapOption()
+QTextOption wrapOption(Qt::LayoutDirection direction)
 {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
+    option.setTextDirection(direction);
     return option;
 }
 
 // Lays out one piece; calls lineDone for each line with its y offset inside the piece.
 template <typename LineDone>
-qreal layOutPiece(QTextLayout& layout, qreal width, LineDone&& lineDone)
+qreal layOutPiece(
+    QTextLayout& layout, qreal width, Qt::LayoutDirection direction, LineDone&& lineDone)
 {
-    layout.setTextOption(wrapOption());
+    layout.setTextOption(wrapOption(direction));
     layout.setCacheEnabled(false);
     layout.beginLayout();
     qreal y = 0;
@@ -44,7 +47,7 @@ void WrappedTextLayout::setFont(const QFont& font)
     m_font = font;
     // An empty line is as tall as a laid-out one, which is not quite the font's own height.
     QTextLayout probe(QStringLiteral(" "), font);
-    m_lineHeight = layOutPiece(probe, 1000, [](const QTextLine&) {});
+    m_lineHeight = layOutPiece(probe, 1000, Qt::LayoutDirectionAuto, [](const QTextLine&) {});
     m_pieces.clear();
     m_length = 0;
 }
@@ -96,19 +99,11 @@ bool WrappedTextLayout::layOutFrom(
         }
         Piece piece;
         piece.start = from;
-        const qsizetype limit = std::min<qsizetype>(end, from + maxPieceLength);
-        qsizetype stop = from;
-        while (stop < limit && text.at(stop) != QLatin1Char('\n'))
-            ++stop;
-        if (stop < limit) { // a line break: it belongs to this piece
-            piece.length = stop - from + 1;
-            piece.closed = true;
-        } else {
-            piece.length = stop - from;
-            piece.closed = stop - from == maxPieceLength;
-        }
         piece.top = top;
-        measure(piece, text);
+        // A piece that goes on a line cut earlier keeps that line's direction.
+        if (from > 0 && text.at(from - 1) != QLatin1Char('\n') && !m_pieces.isEmpty())
+            piece.direction = m_pieces.constLast().direction;
+        layOutPieceAt(piece, text);
         top += piece.height;
         m_naturalWidth = std::max(m_naturalWidth, piece.widest);
         m_pieces.append(piece);
@@ -118,6 +113,72 @@ bool WrappedTextLayout::layOutFrom(
     }
     // The line break that ends nearly every agent's output opens no empty line in the bubble.
     m_length = end;
+    return true;
+}
+
+void WrappedTextLayout::layOutPieceAt(Piece& piece, const QString& text) const
+{
+    const qsizetype from = piece.start;
+    const qsizetype end = text.size();
+    for (qsizetype window = maxPieceLength;; window *= 2) {
+        const qsizetype limit = std::min<qsizetype>(end, from + window);
+        qsizetype stop = from;
+        while (stop < limit && text.at(stop) != QLatin1Char('\n'))
+            ++stop;
+        if (stop < limit) { // a line break: it belongs to this piece
+            piece.length = stop - from + 1;
+            piece.closed = true;
+            measure(piece, text);
+            return;
+        }
+        if (stop == end) { // the text so far ends on this line: laid out again as it grows
+            piece.length = stop - from;
+            piece.closed = false;
+            measure(piece, text);
+            return;
+        }
+        if (cutBeforeLastLine(piece, text, stop))
+            return;
+    }
+}
+
+bool WrappedTextLayout::cutBeforeLastLine(Piece& piece, const QString& text, qsizetype stop) const
+{
+    // The line goes on past stop. Lay out up to a place where a line may end (a word's start, or
+    // at least a character's start), so the window holds whole words and whole characters; every
+    // wrapped line but the last is then the same as in the whole line, and the piece ends where
+    // the last one starts. The next piece begins that line again with the text that follows.
+    const qsizetype from = piece.start;
+    const QStringView window = QStringView(text).mid(from, stop - from + 1);
+    qsizetype cut = -1;
+    for (auto type : { QTextBoundaryFinder::Line, QTextBoundaryFinder::Grapheme }) {
+        QTextBoundaryFinder finder(type, window.data(), int(window.size()));
+        finder.setPosition(int(window.size() - 1));
+        const qsizetype at
+            = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
+        if (at > 0) {
+            cut = from + at;
+            break;
+        }
+    }
+    if (cut < 0)
+        return false;
+    QTextLayout layout(text.mid(from, cut - from), m_font);
+    layOutPiece(layout, m_width, piece.direction, [](const QTextLine&) {});
+    if (layout.lineCount() < 2) // all of it fits on one line: try a longer window
+        return false;
+    const QTextLine last = layout.lineAt(layout.lineCount() - 1);
+    qreal widest = 0;
+    for (int i = 0; i + 1 < layout.lineCount(); ++i)
+        widest = std::max(widest, layout.lineAt(i).naturalTextWidth());
+    piece.length = last.textStart();
+    piece.closed = true;
+    piece.height = last.y();
+    piece.widest = std::min(std::ceil(widest), m_width);
+    // The pieces after it go on with the direction the line's start gave it.
+    if (piece.direction == Qt::LayoutDirectionAuto)
+        piece.direction = QStringView(text).mid(from, cut - from).isRightToLeft() ? Qt::RightToLeft
+                                                                                  : Qt::LeftToRight;
     return true;
 }
 
@@ -132,7 +193,7 @@ void WrappedTextLayout::measure(Piece& piece, const QString& text) const
     }
     QTextLayout layout(body, m_font);
     qreal widest = 0;
-    piece.height = layOutPiece(layout, m_width,
+    piece.height = layOutPiece(layout, m_width, piece.direction,
         [&widest](const QTextLine& line) { widest = std::max(widest, line.naturalTextWidth()); });
     piece.widest = std::min(std::ceil(widest), m_width);
 }
@@ -160,7 +221,7 @@ void WrappedTextLayout::paint(QPainter& painter, const QPointF& origin, const QR
         if (body.isEmpty())
             continue;
         QTextLayout layout(body, m_font);
-        layOutPiece(layout, m_width, [](const QTextLine&) {});
+        layOutPiece(layout, m_width, it->direction, [](const QTextLine&) {});
         layout.draw(&painter, origin + QPointF(0, it->top));
     }
     painter.restore();

@@ -18,8 +18,9 @@ namespace quillon {
 class WrappedTextLayout
 {
 public:
-    // Pieces end at a line break or after this many UTF-16 units, so growing one huge line costs
-    // no more than re-laying out its last piece.
+    // Pieces end at a line break or, within a longer line, where one of its wrapped lines starts,
+    // after about this many UTF-16 units; so growing one huge line costs no more than re-laying
+    // out its last piece, and the line still wraps as a whole.
     static constexpr int maxPieceLength = 2048;
 
     void setFont(const QFont& font);
@@ -52,9 +53,16 @@ private:
         qreal top = 0;
         qreal height = 0;
         qreal widest = 0;
-        bool closed = false; // ends with its line break or at the length limit
+        bool closed = false; // ends with its line break or where a wrapped line starts
+        // Auto at a line's start; a piece that goes on a longer line keeps its direction.
+        Qt::LayoutDirection direction = Qt::LayoutDirectionAuto;
     };
     bool layOutFrom(const QString& text, qsizetype from, const QDeadlineTimer& deadline);
+    // Sets the piece's length and geometry from its start.
+    void layOutPieceAt(Piece& piece, const QString& text) const;
+    // For a line that goes on past stop: ends the piece where its last wrapped line before stop
+    // starts. False when that cannot be told within this window.
+    bool cutBeforeLastLine(Piece& piece, const QString& text, qsizetype stop) const;
     void measure(Piece& piece, const QString& text) const;
 
     QFont m_font;

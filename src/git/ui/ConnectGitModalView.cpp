@@ -4,6 +4,8 @@
 #include "git/WorkspaceGit.h"
 #include "platform/UserPrompts.h"
 #include "ui/AppColors.h"
+#include "ui/DividerLine.h"
+#include "ui/ProminentButton.h"
 #include "ui/SymbolIcons.h"
 #include "workspace/WorkspaceState.h"
 
@@ -55,6 +57,7 @@ ConnectGitModalView::ConnectGitModalView(
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(18);
     layout->addWidget(buildHeader());
+    layout->addWidget(new DividerLine(Qt::Horizontal));
     layout->addWidget(buildUrlSection());
     layout->addWidget(buildTokenSection());
     layout->addWidget(buildDestinationSection());
@@ -200,7 +203,7 @@ QWidget* ConnectGitModalView::buildButtonRow()
     m_progress->setTextVisible(false);
     m_progress->setFixedWidth(80);
     m_progress->setToolTip(QStringLiteral("Cloning..."));
-    m_connectButton = new QPushButton(QStringLiteral("Clone && Open"));
+    m_connectButton = new ProminentButton(QStringLiteral("Clone && Open"));
     m_connectButton->setObjectName(QStringLiteral("cloneAndOpen"));
     m_connectButton->setDefault(true);
     connect(m_connectButton, &QPushButton::clicked, this, &ConnectGitModalView::performConnect);

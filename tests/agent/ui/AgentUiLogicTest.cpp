@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
+#include <QTextLayout>
+
+#include <cmath>
 
 namespace quillon {
 namespace {
@@ -74,6 +79,86 @@ TEST(WrappedTextLayout, AppendingInChunksMatchesOneLayout)
     grown.update(QStringLiteral("short"), false);
     EXPECT_EQ(grown.pieceCount(), 1);
     EXPECT_LT(grown.height(), whole.height());
+}
+
+// One line of thousands of characters, as an agent may print: words, emoji (each a surrogate
+// pair) and a run too long for a line.
+QString longAgentLine()
+{
+    const QString emoji = QStringLiteral("\U0001F600");
+    QString line;
+    for (int i = 0; line.size() < 2047; ++i)
+        line += QStringLiteral("word%1 ").arg(i % 97);
+    line.truncate(2047);
+    line += emoji; // straddles the first 2,048 units
+    for (int i = 0; line.size() < 3500; ++i)
+        line += QStringLiteral("w%1%2 ").arg(i).arg(i % 5 == 0 ? emoji : QString());
+    line += QString(2500, QLatin1Char('x'));
+    for (int i = 0; line.size() < 9000; ++i)
+        line += QStringLiteral("%1 ").arg(emoji.repeated(i % 4 + 1));
+    return line;
+}
+
+// The whole text in one layout, as the bubble's text should look; returns its height.
+qreal layOutOnce(QTextLayout& layout, qreal width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return y;
+}
+
+QImage painted(const WrappedTextLayout& layout, const QString& text, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.paint(painter, QPointF(0, 0), QRectF(QPointF(0, 0), size), text, Qt::black);
+    return image;
+}
+
+// However a long line is split up to keep its layout cheap, it wraps as one line would: no line
+// ends early mid-word, and no character is cut in half, whether it arrived at once or in chunks.
+TEST(WrappedTextLayout, ALongLineWrapsAsOneLine)
+{
+    const QString text = longAgentLine();
+    const QFont font = AgentChatPalette::font(12.5);
+    const qreal width = 280;
+    WrappedTextLayout whole;
+    whole.setFont(font);
+    whole.setWidth(width);
+    whole.update(text, false);
+    QTextLayout once(text, font);
+    EXPECT_EQ(whole.height(), layOutOnce(once, width));
+    const QSize size(int(width), int(std::ceil(whole.height())) + 20);
+    QImage expected(size, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.setPen(Qt::black);
+        once.draw(&painter, QPointF(0, 0));
+    }
+    EXPECT_TRUE(painted(whole, text, size) == expected);
+    EXPECT_GT(whole.pieceCount(), 2) << "a long line is still laid out in pieces";
+
+    WrappedTextLayout grown;
+    grown.setFont(font);
+    grown.setWidth(width);
+    QRandomGenerator random(11);
+    for (qsizetype end = 0; end < text.size(); end += 1 + random.bounded(900))
+        grown.update(text.left(end), true);
+    grown.update(text, true);
+    EXPECT_EQ(grown.height(), whole.height());
+    EXPECT_TRUE(painted(grown, text, size) == expected);
 }
 
 TEST(WrappedTextLayout, LinesAndWidthFollowTheText)

@@ -2,8 +2,13 @@
 
 #include "git/ui/ConnectGitModalView.h"
 
+#include "ui/AppColors.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -52,6 +57,50 @@ TEST_F(ConnectGitModalTest, CloneAndOpenNeedsAnAddressAndAFolder)
     QTest::mouseClick(button(dialog, "Browse..."), Qt::LeftButton);
     EXPECT_EQ(dialog.targetFolder(), folder.path());
     EXPECT_TRUE(connectButton->isEnabled());
+}
+
+// A line under the header spans the sheet's content, and "Clone & Open" is the filled accent
+// button, in both appearances.
+TEST_F(ConnectGitModalTest, ARuleUnderTheHeaderAndAFilledCloneButtonInBothAppearances)
+{
+    TempTree folder;
+    auto state = open(folder.path());
+    ConnectGitModalView dialog(*state, gitOf(*state), prompts());
+    type(field(dialog, "repositoryURL"), "https://example.com/r.git");
+    auto label = [&](const QString& text) {
+        for (QLabel* l : dialog.findChildren<QLabel*>())
+            if (l->text() == text)
+                return l;
+        return static_cast<QLabel*>(nullptr);
+    };
+    for (bool dark : { false, true }) {
+        dialog.setPalette(AppColors::palette(dark));
+        dialog.show();
+        QApplication::processEvents();
+        const QImage image = dialog.grab().toImage();
+        const int headerBottom = label("Connect Git Repository")->mapTo(&dialog, QPoint(0, 0)).y()
+            + label("Connect Git Repository")->height();
+        const int urlTop = label("Repository URL")->mapTo(&dialog, QPoint(0, 0)).y();
+        const QColor background = image.pixelColor(2, urlTop - 1);
+        int ruleRows = 0;
+        for (int y = headerBottom; y < urlTop; ++y) {
+            bool across = true;
+            for (int x : { 21, dialog.width() / 2, dialog.width() - 22 })
+                across = across && image.pixelColor(x, y) != background;
+            if (across) {
+                ++ruleRows;
+                EXPECT_EQ(image.pixelColor(10, y), background) << "inside the margins only";
+            }
+        }
+        EXPECT_EQ(ruleRows, 1) << (dark ? "dark" : "light");
+
+        QPushButton* clone = dialog.findChild<QPushButton*>("cloneAndOpen");
+        ASSERT_TRUE(clone->isEnabled());
+        const QImage button = clone->grab().toImage();
+        EXPECT_EQ(button.pixelColor(8, button.height() / 2).rgb(),
+            AppColors::accent(dialog.palette()).rgb())
+            << (dark ? "dark" : "light");
+    }
 }
 
 TEST_F(ConnectGitModalTest, TypingAnAddressFillsInTheTokenStoredForItsHost)

@@ -1,0 +1,352 @@
+#include "program/Comparison.h"
+
+#include "BenchDocuments.h"
+#include "program/Measures.h"
+
+#include <QFile>
+
+#include <X11/keysym.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <set>
+
+namespace quillon::bench {
+
+namespace {
+
+const std::vector<KeySym> kLetters { XK_a, XK_s, XK_d, XK_f };
+const std::vector<KeySym> kCaretMoves { XK_Down, XK_Down, XK_Down, XK_Up };
+
+// A document is written afresh before each editor opens it: what one editor saved does not reach
+// the next.
+struct Document
+{
+    QString path;
+    QByteArray bytes;
+};
+
+Document makeDocument(const QDir& dir, const QString& name, const QString& text)
+{
+    return { dir.filePath(name), text.toUtf8() };
+}
+
+// About `bytes` of Markdown on one single line, with inline styling all along it.
+QString oneLineDocument(qsizetype bytes)
+{
+    const QString phrase = QStringLiteral("Words with **bold**, *italic*, `code` and a "
+                                          "[link](https://example.org/page) on one long line. ");
+    QString doc;
+    doc.reserve(bytes + phrase.size());
+    while (doc.size() < bytes)
+        doc += phrase;
+    return doc;
+}
+
+struct Context
+{
+    XSession& x;
+    QDir dir;
+    ComparisonTable& table;
+};
+
+void report(const char* caseName, const EditorSpec& editor, const QString& text)
+{
+    std::printf("%-22s %-11s %s\n", caseName, qPrintable(editor.name), qPrintable(text));
+    std::fflush(stdout);
+}
+
+QString msText(std::optional<double> ms, bool atLeast = false)
+{
+    if (!ms)
+        return QStringLiteral("-");
+    return (atLeast ? QStringLiteral(">") : QString()) + QString::number(*ms, 'f', 1)
+        + QStringLiteral(" ms");
+}
+
+QString stallText(const Stall& stall)
+{
+    return stall.longestMs ? msText(stall.longestMs, stall.cutShort)
+                           : QStringLiteral("- (no answer to pings)");
+}
+
+QString keysText(const Figures& f)
+{
+    return QStringLiteral("median %1  p95 %2  max %3 ms (%4 keys, %5 missed)")
+        .arg(f.median, 0, 'f', 2)
+        .arg(f.p95, 0, 'f', 2)
+        .arg(f.max, 0, 'f', 2)
+        .arg(f.samples)
+        .arg(f.missed);
+}
+
+QString openText(const OpenFigures& open)
+{
+    if (!open.firstPaint)
+        return QStringLiteral("no paint within a minute, longest stall %1")
+            .arg(stallText(open.stall));
+    return QStringLiteral("first paint %1, settled %2, longest stall %3")
+        .arg(msText(open.firstPaint), msText(open.settled, open.settledCutShort),
+            stallText(open.stall));
+}
+
+// Writes the documents and starts the editor on them; none, with the reason printed, if it did
+// not come up.
+std::unique_ptr<EditorRun> startOn(Context& c, const EditorSpec& editor,
+    const std::vector<Document>& documents, const char* caseName)
+{
+    QStringList paths;
+    for (const Document& d : documents) {
+        QFile file(d.path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(d.bytes) != d.bytes.size()) {
+            report(caseName, editor, QStringLiteral("could not write %1").arg(d.path));
+            return nullptr;
+        }
+        paths.append(d.path);
+    }
+    auto run = std::make_unique<EditorRun>(c.x, editor, c.dir);
+    if (!run->start(paths)) {
+        report(caseName, editor, run->failure());
+        return nullptr;
+    }
+    return run;
+}
+
+QByteArray rowKey(const char* prefix, const char* size, const char* suffix = "")
+{
+    return QByteArray(prefix) + size + suffix;
+}
+
+// Opens a document of one size, then times keys with the caret near its top and at its end (and
+// at 1 MB, caret moves); at 1 and 10 MB also the open, the memory and the stalls.
+void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, const char* size,
+    const Document& document)
+{
+    const auto run = startOn(c, editor, { document }, caseName);
+    if (!run)
+        return;
+    const bool opening = qstrcmp(size, "100k") != 0;
+    const OpenFigures open = measureOpen(c.x, *run);
+    // Memory once the program has finished what the open started, painted or not.
+    waitUntilIdle(c.x, *run);
+    const auto memory = run->memory();
+    if (opening) {
+        report(caseName, editor,
+            openText(open)
+                + QStringLiteral(", RSS %1 MB (peak %2)")
+                      .arg(memory ? memory->currentMb : 0, 0, 'f', 1)
+                      .arg(memory ? memory->peakMb : 0, 0, 'f', 1));
+        c.table.setValue(rowKey("open-", size, "-paint"), editor.name, open.firstPaint);
+        c.table.setValue(
+            rowKey("open-", size, "-settled"), editor.name, open.settled, open.settledCutShort);
+        c.table.setStall(rowKey("stall-open-", size), editor.name, open.stall);
+        if (memory && qstrcmp(size, "1m") == 0)
+            c.table.setValue("rss-1m-peak", editor.name, memory->peakMb);
+        if (memory && qstrcmp(size, "10m") == 0)
+            c.table.setValue("rss-10m", editor.name, memory->currentMb, open.settledCutShort);
+    }
+
+    const int rounds = roundsFor(editor);
+    run->focusEditingView();
+    c.x.chord(XK_Control_L, XK_Home);
+    c.x.press(XK_Down);
+    waitUntilIdle(c.x, *run, 300, 20000);
+    const Figures top = timeKeys(c.x, run->window(), kLetters, rounds);
+    report(caseName, editor, QStringLiteral("key, caret at top:  ") + keysText(top));
+    c.table.setKeys(rowKey("key-", size, "-top"), editor.name, top);
+    if (qstrcmp(size, "1m") == 0) {
+        const Figures caret = timeKeys(c.x, run->window(), kCaretMoves, rounds);
+        report(caseName, editor, QStringLiteral("caret Down/Up:      ") + keysText(caret));
+        c.table.setKeys("caret-1m", editor.name, caret);
+    }
+    // The end of a long document may take a while to lay out.
+    c.x.chord(XK_Control_L, XK_End);
+    waitUntilIdle(c.x, *run, 400, 20000);
+    const Figures end = timeKeys(c.x, run->window(), kLetters, rounds);
+    report(caseName, editor, QStringLiteral("key, caret at end:  ") + keysText(end));
+    c.table.setKeys(rowKey("key-", size, "-end"), editor.name, end);
+
+    if (opening) {
+        c.x.chord(XK_Control_L, XK_Home);
+        const Stall typing = typingStall(c.x, *run);
+        report(caseName, editor,
+            QStringLiteral("30 keys at the top: longest stall ") + stallText(typing));
+        c.table.setStall(rowKey("stall-type-", size), editor.name, typing);
+    }
+}
+
+void compareSmall(Context& c, const EditorSpec& editor, const char* caseName)
+{
+    const Document document = makeDocument(
+        c.dir, QStringLiteral("small.md"), quillon::bench::generatedDocument(2048, 1));
+    const auto run = startOn(c, editor, { document }, caseName);
+    if (!run)
+        return;
+    const OpenFigures open = measureOpen(c.x, *run);
+    report(caseName, editor, openText(open));
+    c.table.setValue("open-2k-paint", editor.name, open.firstPaint);
+}
+
+// A document that opens and is typed into: the memory it takes at its peak and the longest the
+// window stops answering.
+void compareStalls(Context& c, const EditorSpec& editor, const char* caseName, const char* size,
+    const Document& document)
+{
+    const auto run = startOn(c, editor, { document }, caseName);
+    if (!run)
+        return;
+    const OpenFigures open = measureOpen(c.x, *run);
+    waitUntilIdle(c.x, *run);
+    const auto memory = run->memory();
+    report(caseName, editor,
+        openText(open)
+            + QStringLiteral(", peak RSS %1 MB").arg(memory ? memory->peakMb : 0, 0, 'f', 1));
+    c.table.setStall(rowKey("stall-open-", size), editor.name, open.stall);
+    if (memory && qstrcmp(size, "21m") == 0)
+        c.table.setValue("rss-21m-peak", editor.name, memory->peakMb, open.settledCutShort);
+    run->focusEditingView();
+    c.x.chord(XK_Control_L, XK_Home);
+    const Stall typing = typingStall(c.x, *run);
+    report(
+        caseName, editor, QStringLiteral("30 keys at the top: longest stall ") + stallText(typing));
+    c.table.setStall(rowKey("stall-type-", size), editor.name, typing);
+}
+
+// The resident memory with `document` alone open, once the editor is idle; the editor ends
+// before the next run starts.
+std::optional<double> rssWithOne(
+    Context& c, const EditorSpec& editor, const Document& document, const char* caseName)
+{
+    const auto run = startOn(c, editor, { document }, caseName);
+    if (!run)
+        return std::nullopt;
+    measureOpen(c.x, *run);
+    waitUntilIdle(c.x, *run);
+    const auto memory = run->memory();
+    return memory ? std::optional(memory->currentMb) : std::nullopt;
+}
+
+// Six tabs of 1 MB, each shown in turn: the memory after each; then switching between the last
+// two. Quillon restores the six as its last session and reads a tab's document when it is
+// first shown; the peers read every file on their command line at once, so their first figure
+// comes from a run with the first document alone.
+void compareTabs(Context& c, const EditorSpec& editor, const char* caseName)
+{
+    constexpr int kTabs = 6;
+    const QString text = quillon::bench::generatedDocument(1 << 20, 100);
+    std::vector<Document> documents;
+    for (int i = 1; i <= kTabs; ++i)
+        // Names this short keep quillon's tabs at their narrowest, where the benchmark clicks.
+        documents.push_back(makeDocument(c.dir, QStringLiteral("%1.md").arg(i), text));
+
+    std::vector<std::optional<double>> rss(kTabs);
+    if (editor.isPeer())
+        rss[0] = rssWithOne(c, editor, documents.front(), caseName);
+    const auto run = startOn(c, editor, documents, caseName);
+    if (!run)
+        return;
+    measureOpen(c.x, *run);
+    // A peer reads its files one after another, and takes no tab keys until it is done.
+    waitUntilIdle(c.x, *run, 500, 60000);
+    if (const auto memory = run->memory(); memory && !editor.isPeer())
+        rss[0] = memory->currentMb;
+    // The keys that switch tabs go to the window with the keyboard.
+    c.x.focus(run->window());
+    c.x.idle(300);
+    std::set<QString> titles { run->title() };
+    for (int i = 1; i < kTabs; ++i) {
+        run->showTab(i);
+        waitUntilIdle(c.x, *run);
+        titles.insert(run->title());
+        if (const auto memory = run->memory(); memory && (!editor.isPeer() || i == kTabs - 1))
+            rss[size_t(i)] = memory->currentMb;
+    }
+    // A peer names the document shown in its title: a title that did not change means the
+    // keys did not switch tabs.
+    if (editor.isPeer() && int(titles.size()) < kTabs) {
+        report(caseName, editor,
+            QStringLiteral("showed %1 different documents of %2: its tab keys did not work")
+                .arg(titles.size())
+                .arg(kTabs));
+        return;
+    }
+    QString line = QStringLiteral("RSS MB by tabs shown:");
+    for (int i = 0; i < kTabs; ++i) {
+        line += QLatin1Char(' ')
+            + (rss[size_t(i)] ? QString::number(*rss[size_t(i)], 'f', 1) : QStringLiteral("-"));
+        c.table.setValue(rowKey("tabs-", QByteArray::number(i + 1)), editor.name, rss[size_t(i)]);
+    }
+    if (rss.front() && rss.back())
+        c.table.setValue("tab-added", editor.name, (*rss.back() - *rss.front()) / (kTabs - 1));
+    report(caseName, editor, line);
+
+    const Figures switches = timeTabSwitches(c.x, *run, kTabs - 2, kTabs - 1, 20, 150);
+    report(caseName, editor, QStringLiteral("tab switch to settled: ") + keysText(switches));
+    c.table.setKeys("tab-switch", editor.name, switches);
+}
+
+struct ComparisonCase
+{
+    const char* name;
+    std::function<void(Context&, const EditorSpec&, const char*)> run;
+};
+
+} // namespace
+
+void runComparisons(XSession& x, const std::vector<EditorSpec>& editors, const QDir& workDir,
+    const QString& only, ComparisonTable& table)
+{
+    using quillon::bench::generatedDocument;
+    Context c { x, workDir, table };
+    const auto typing = [](const char* size, qsizetype bytes, int tables) {
+        return [=](Context& c, const EditorSpec& e, const char* name) {
+            compareTyping(c, e, name, size,
+                makeDocument(c.dir, QStringLiteral("typing.md"), generatedDocument(bytes, tables)));
+        };
+    };
+    const std::vector<ComparisonCase> cases {
+        { "compare 2 KB", compareSmall },
+        { "compare 100 KB", typing("100k", 100 << 10, 10) },
+        { "compare 1 MB", typing("1m", 1 << 20, 100) },
+        { "compare 10 MB", typing("10m", 10 << 20, 1000) },
+        { "compare 21 MB",
+            [](Context& c, const EditorSpec& e, const char* name) {
+                compareStalls(c, e, name, "21m",
+                    makeDocument(
+                        c.dir, QStringLiteral("huge.md"), generatedDocument(21 << 20, 2100)));
+            } },
+        { "compare one line 2 MB",
+            [](Context& c, const EditorSpec& e, const char* name) {
+                compareStalls(c, e, name, "line",
+                    makeDocument(c.dir, QStringLiteral("line.md"), oneLineDocument(2 << 20)));
+            } },
+        { "compare tabs 1 MB", compareTabs },
+    };
+    for (const ComparisonCase& cc : cases) {
+        if (!only.isEmpty() && !QString::fromLatin1(cc.name).contains(only))
+            continue;
+        for (const EditorSpec& editor : editors)
+            cc.run(c, editor, cc.name);
+    }
+}
+
+void printComparisonNotes(const std::vector<EditorSpec>& editors)
+{
+    std::printf("Each editor: its own process, home and session bus (with no services to start), "
+                "a %dx%d window, keys through XTest.\n",
+        kWindowWidth, kWindowHeight);
+    for (const EditorSpec& e : editors) {
+        if (e.kind == EditorKind::FeatherPad)
+            std::printf("featherpad: --standalone, its defaults (it highlights syntax only in "
+                        "files up to 2 MB); tabs by Alt+Right/Left.\n");
+        if (e.kind == EditorKind::Gedit)
+            std::printf("gedit: --standalone, settings from a key file, no plugins (spell "
+                        "checking, file browser, ...); tabs by Ctrl+Alt+PageDown/PageUp.\n");
+    }
+    std::printf("Memory: VmRSS/VmHWM of the main process once it has been idle for 500 ms. "
+                "Stalls: the longest wait for an answer to _NET_WM_PING, sent every 10 ms.\n");
+    std::fflush(stdout);
+}
+
+} // namespace quillon::bench

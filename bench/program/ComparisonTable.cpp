@@ -1,0 +1,196 @@
+#include "program/ComparisonTable.h"
+
+#include <cstdio>
+
+namespace quillon::bench {
+
+namespace {
+
+enum class Unit { KeyMs, Ms, Mb };
+
+enum class Goal {
+    None,
+    P95Below,
+    P95BelowAndMedianNoSlowerThanFeatherPad,
+    Below,
+    AtMost,
+};
+
+struct Row
+{
+    const char* key;
+    const char* label;
+    Unit unit;
+    Goal goal = Goal::None;
+    double limit = 0;
+};
+
+// clang-format off
+const Row kRows[] = {
+    { "key-100k-top", "key -> repaint, 100 KB, caret at top", Unit::KeyMs },
+    { "key-100k-end", "key -> repaint, 100 KB, caret at end", Unit::KeyMs },
+    { "key-1m-top", "key -> repaint, 1 MB, caret at top", Unit::KeyMs, Goal::P95BelowAndMedianNoSlowerThanFeatherPad, 5 },
+    { "key-1m-end", "key -> repaint, 1 MB, caret at end", Unit::KeyMs, Goal::P95BelowAndMedianNoSlowerThanFeatherPad, 5 },
+    { "key-10m-top", "key -> repaint, 10 MB, caret at top", Unit::KeyMs, Goal::P95Below, 10 },
+    { "key-10m-end", "key -> repaint, 10 MB, caret at end", Unit::KeyMs, Goal::P95Below, 10 },
+    { "caret-1m", "Down/Up -> repaint, 1 MB", Unit::KeyMs, Goal::P95Below, 5 },
+    { "open-2k-paint", "open 2 KB: first paint", Unit::Ms, Goal::Below, 100 },
+    { "open-1m-paint", "open 1 MB: first paint", Unit::Ms, Goal::Below, 150 },
+    { "open-1m-settled", "open 1 MB: settled (quiet 400 ms, idle)", Unit::Ms, Goal::Below, 300 },
+    { "open-10m-paint", "open 10 MB: first paint", Unit::Ms, Goal::Below, 400 },
+    { "open-10m-settled", "open 10 MB: settled (quiet 400 ms, idle)", Unit::Ms, Goal::Below, 2000 },
+    { "rss-1m-peak", "peak RSS, 1 MB open", Unit::Mb, Goal::AtMost, 70 },
+    { "rss-10m", "RSS, 10 MB open and settled", Unit::Mb, Goal::AtMost, 190 },
+    { "rss-21m-peak", "peak RSS, 21 MB open", Unit::Mb, Goal::Below, 400 },
+    { "tabs-1", "RSS, 1 tab of 1 MB", Unit::Mb },
+    { "tabs-2", "RSS, 2 tabs of 1 MB, each shown", Unit::Mb },
+    { "tabs-3", "RSS, 3 tabs of 1 MB, each shown", Unit::Mb },
+    { "tabs-4", "RSS, 4 tabs of 1 MB, each shown", Unit::Mb },
+    { "tabs-5", "RSS, 5 tabs of 1 MB, each shown", Unit::Mb },
+    { "tabs-6", "RSS, 6 tabs of 1 MB, each shown", Unit::Mb },
+    { "tab-added", "each added 1 MB tab (mean of 5)", Unit::Mb, Goal::AtMost, 15 },
+    { "tab-switch", "tab switch -> settled (quiet 150 ms)", Unit::KeyMs, Goal::P95Below, 100 },
+    { "stall-open-1m", "longest stall: open 1 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-type-1m", "longest stall: 30 keys in 1 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-open-10m", "longest stall: open 10 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-type-10m", "longest stall: 30 keys in 10 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-open-21m", "longest stall: open 21 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-type-21m", "longest stall: 30 keys in 21 MB", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-open-line", "longest stall: open 2 MB one line", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-type-line", "longest stall: 30 keys in 2 MB line", Unit::Ms, Goal::AtMost, 200 },
+};
+// clang-format on
+
+QString goalText(const Row& row)
+{
+    switch (row.goal) {
+    case Goal::None:
+        return {};
+    case Goal::P95Below:
+        return QStringLiteral("p95 < %1").arg(row.limit);
+    case Goal::P95BelowAndMedianNoSlowerThanFeatherPad:
+        return QStringLiteral("p95 < %1, med <= fp").arg(row.limit);
+    case Goal::Below:
+        return QStringLiteral("< %1").arg(row.limit);
+    case Goal::AtMost:
+        return QStringLiteral("<= %1").arg(row.limit);
+    }
+    return {};
+}
+
+// Whether quillon's figure meets the row's goal; none when there is no goal or no figure.
+std::optional<bool> goalMet(
+    const Row& row, const ComparisonTable::Cell* quillon, const ComparisonTable::Cell* featherPad)
+{
+    if (row.goal == Goal::None || !quillon || !quillon->value)
+        return std::nullopt;
+    const double value = *quillon->value;
+    switch (row.goal) {
+    case Goal::None:
+        return std::nullopt;
+    case Goal::P95Below:
+        return quillon->p95 && *quillon->p95 < row.limit;
+    case Goal::P95BelowAndMedianNoSlowerThanFeatherPad:
+        return quillon->p95 && *quillon->p95 < row.limit
+            && (!featherPad || !featherPad->value || value <= *featherPad->value);
+    case Goal::Below:
+        return !quillon->atLeast && value < row.limit;
+    case Goal::AtMost:
+        return !quillon->atLeast && value <= row.limit;
+    }
+    return std::nullopt;
+}
+
+QString cellText(const Row& row, const ComparisonTable::Cell* cell)
+{
+    if (!cell || !cell->value)
+        return QStringLiteral("-");
+    const QString atLeast = cell->atLeast ? QStringLiteral(">") : QString();
+    switch (row.unit) {
+    case Unit::KeyMs:
+        return QStringLiteral("%1 / %2%3")
+            .arg(*cell->value, 0, 'f', 1)
+            .arg(cell->p95.value_or(0), 0, 'f', 1)
+            .arg(cell->atLeast ? QStringLiteral("*") : QString());
+    case Unit::Ms:
+        return atLeast + QString::number(*cell->value, 'f', 0);
+    case Unit::Mb:
+        return atLeast + QString::number(*cell->value, 'f', 1);
+    }
+    return {};
+}
+
+} // namespace
+
+ComparisonTable::ComparisonTable(std::vector<QString> editors)
+    : m_editors(std::move(editors))
+{
+}
+
+void ComparisonTable::set(const char* row, const QString& editor, const Cell& cell)
+{
+    m_cells[QString::fromLatin1(row)][editor] = cell;
+}
+
+void ComparisonTable::setKeys(const char* row, const QString& editor, const Figures& figures)
+{
+    if (figures.samples > 0)
+        set(row, editor, Cell { figures.median, figures.p95, figures.missed > 0 });
+}
+
+void ComparisonTable::setValue(
+    const char* row, const QString& editor, std::optional<double> value, bool atLeast)
+{
+    if (value)
+        set(row, editor, Cell { value, std::nullopt, atLeast });
+}
+
+void ComparisonTable::setStall(const char* row, const QString& editor, const Stall& stall)
+{
+    setValue(row, editor, stall.longestMs, stall.cutShort);
+}
+
+const ComparisonTable::Cell* ComparisonTable::cell(const QString& row, const QString& editor) const
+{
+    const auto r = m_cells.find(row);
+    if (r == m_cells.end())
+        return nullptr;
+    const auto c = r->second.find(editor);
+    return c == r->second.end() ? nullptr : &c->second;
+}
+
+bool ComparisonTable::print() const
+{
+    if (m_cells.empty())
+        return false;
+    const QString quillon = QStringLiteral("quillon");
+    std::printf(
+        "\n%-40s %-13s %-28s", "measure (ms, or MB; keys: median / p95)", "quillon", "goal");
+    for (const QString& editor : m_editors) {
+        if (editor != quillon)
+            std::printf(" %-13s", qPrintable(editor));
+    }
+    std::printf("\n");
+    for (const Row& row : kRows) {
+        const QString key = QString::fromLatin1(row.key);
+        if (!m_cells.count(key))
+            continue;
+        const std::optional<bool> met
+            = goalMet(row, cell(key, quillon), cell(key, QStringLiteral("featherpad")));
+        const QString goal = goalText(row)
+            + (met ? (*met ? QStringLiteral("  ok") : QStringLiteral("  MISSED")) : QString());
+        std::printf("%-40s %-13s %-28s", row.label, qPrintable(cellText(row, cell(key, quillon))),
+            qPrintable(goal));
+        for (const QString& editor : m_editors) {
+            if (editor != quillon)
+                std::printf(" %-13s", qPrintable(cellText(row, cell(key, editor))));
+        }
+        std::printf("\n");
+    }
+    std::printf("(\">\": the measurement gave up before the window settled; \"*\": some keys "
+                "did not repaint within 2 s and are left out)\n");
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace quillon::bench

@@ -1,0 +1,151 @@
+#include "program/Measures.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+
+namespace quillon::bench {
+
+namespace {
+
+constexpr int kOpenQuietMs = 400;
+constexpr int kKeyTimeoutMs = 2000;
+
+} // namespace
+
+Figures figuresOf(std::vector<double> samples, int missed)
+{
+    Figures f;
+    f.missed = missed;
+    f.samples = int(samples.size());
+    if (samples.empty())
+        return f;
+    std::sort(samples.begin(), samples.end());
+    f.median = samples[samples.size() / 2];
+    f.p95 = samples[std::min(samples.size() - 1, size_t(double(samples.size()) * 0.95))];
+    f.max = samples.back();
+    return f;
+}
+
+int roundsFor(const EditorSpec& editor)
+{
+    const int asked = qEnvironmentVariableIntValue("QUILLON_BENCH_ROUNDS");
+    const int rounds = asked > 0 ? asked : 60;
+    return editor.isPeer() ? std::max(10, rounds / 2) : rounds;
+}
+
+Figures timeKeys(
+    XSession& x, Window window, const std::vector<KeySym>& keys, int rounds, int budgetMs)
+{
+    std::vector<double> samples;
+    int missed = 0;
+    const double until = x.now() + budgetMs;
+    for (int i = 0; i < rounds && x.now() < until; ++i) {
+        const KeyCode code = XKeysymToKeycode(x.display(), keys[size_t(i) % keys.size()]);
+        x.quieten(window, 40);
+        const double pressed = x.now();
+        XTestFakeKeyEvent(x.display(), code, True, CurrentTime);
+        XFlush(x.display());
+        const auto painted = x.nextDamage(window, kKeyTimeoutMs);
+        XTestFakeKeyEvent(x.display(), code, False, CurrentTime);
+        XFlush(x.display());
+        if (painted)
+            samples.push_back(*painted - pressed);
+        else
+            ++missed;
+    }
+    x.quieten(window, 100);
+    return figuresOf(samples, missed);
+}
+
+std::optional<double> settleIdle(
+    XSession& x, EditorRun& run, int quietMs, int capMs, bool* cutShort)
+{
+    const double until = x.now() + capMs;
+    std::optional<double> last;
+    if (cutShort)
+        *cutShort = false;
+    while (true) {
+        const double from = x.now();
+        const double cpu = run.cpuMs();
+        bool capped = false;
+        if (const auto at = x.settle(run.window(), quietMs, int(until - from), &capped))
+            last = at;
+        if (capped || x.now() >= until) {
+            if (cutShort)
+                *cutShort = true;
+            return last;
+        }
+        if (run.cpuMs() - cpu < 0.05 * (x.now() - from) + 10)
+            return last;
+    }
+}
+
+OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs)
+{
+    OpenFigures f;
+    const Window window = run.window();
+    const bool pinged = x.answersPing(window);
+    if (pinged)
+        x.startPinging(window);
+    if (const auto painted = x.nextDamage(window, capMs)) {
+        f.firstPaint = *painted - run.startedAt();
+        const auto last = settleIdle(x, run, kOpenQuietMs, capMs, &f.settledCutShort);
+        f.settled = last.value_or(*painted) - run.startedAt();
+    }
+    if (pinged) {
+        f.stall.longestMs = x.stopPinging();
+        f.stall.cutShort = f.settledCutShort;
+    }
+    return f;
+}
+
+Stall typingStall(XSession& x, EditorRun& run, int count, int intervalMs, int capMs)
+{
+    Stall stall;
+    const Window window = run.window();
+    if (!x.answersPing(window))
+        return stall;
+    x.quieten(window, 100);
+    x.startPinging(window);
+    static const char letters[] = "asdfghjkl";
+    for (int i = 0; i < count; ++i) {
+        x.press(KeySym(letters[size_t(i) % (sizeof letters - 1)]));
+        x.idle(intervalMs);
+    }
+    settleIdle(x, run, kOpenQuietMs, capMs, &stall.cutShort);
+    stall.longestMs = x.stopPinging();
+    return stall;
+}
+
+bool waitUntilIdle(XSession& x, EditorRun& run, int quietMs, int capMs)
+{
+    bool cutShort = false;
+    settleIdle(x, run, quietMs, capMs, &cutShort);
+    return !cutShort;
+}
+
+Figures timeTabSwitches(XSession& x, EditorRun& run, int a, int b, int rounds, int quietMs)
+{
+    std::vector<double> samples;
+    int missed = 0;
+    const Window window = run.window();
+    for (int i = 0; i < rounds; ++i) {
+        const int tab = i % 2 == 0 ? a : b;
+        // The pointer's arrival repaints the tab under it: done before the clock starts.
+        run.pointAtTab(tab);
+        x.quieten(window, quietMs);
+        const double switched = x.now();
+        run.showTab(tab);
+        const auto first = x.nextDamage(window, 5000);
+        if (!first) {
+            ++missed;
+            continue;
+        }
+        samples.push_back(x.settle(window, quietMs, 10000).value_or(*first) - switched);
+    }
+    return figuresOf(samples, missed);
+}
+
+} // namespace quillon::bench
