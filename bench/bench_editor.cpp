@@ -1,8 +1,10 @@
 // The block editor on large documents: opening, typing one character (key event to styled view
 // and text written to the workspace) and moving the caret to another line (reveals and hides
-// markers). Each case reports its 95th percentile and maximum in milliseconds.
+// markers). Each case reports its 95th percentile and maximum in milliseconds. Also the mapping
+// of offsets between the Markdown and the editor's text across many tables.
 #include "BenchDocuments.h"
 #include "BenchReport.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/WorkspaceState.h"
 
@@ -13,6 +15,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <memory>
@@ -27,6 +30,12 @@ namespace {
 QString makeDocument(qsizetype bytes, int shape)
 {
     return shape == 0 ? bench::generatedDocument(bytes, 100) : bench::realShapesDocument(bytes);
+}
+
+// A document with a table in about every 2 KiB.
+QString manyTablesDocument(qsizetype bytes)
+{
+    return bench::generatedDocument(bytes, int(bytes / 2048));
 }
 
 struct Fixture
@@ -159,6 +168,57 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     bench::reportPercentiles(state, samples);
 }
 
+// `direction` 0 maps the end of the editor's text to the Markdown, 1 the end of the Markdown to
+// the editor's text: every keystroke maps the caret and the change this way.
+void BM_ProjectedOffsetAtEnd(benchmark::State& state)
+{
+    const QString doc = manyTablesDocument(state.range(0));
+    QTextDocument document;
+    ProjectedDocument projected(document);
+    projected.load(doc, false, 15);
+    const qsizetype storageEnd = projected.storage().length();
+    const qsizetype markdownEnd = doc.size();
+    if (projected.markdownOffset(storageEnd) != markdownEnd)
+        state.SkipWithError("the offsets do not map onto each other");
+    const bool toMarkdown = state.range(1) == 0;
+    for (auto _ : state) {
+        if (toMarkdown)
+            benchmark::DoNotOptimize(projected.markdownOffset(storageEnd));
+        else
+            benchmark::DoNotOptimize(projected.storageOffset(markdownEnd));
+    }
+    state.counters["tables"] = projected.tableCount();
+}
+
+// One character typed at the very end of a document with many tables: everything before the
+// caret is what a scan from the start would walk.
+void BM_EditorTypeCharacterAtEnd(benchmark::State& state)
+{
+    const QString doc = manyTablesDocument(state.range(0));
+    Fixture fixture;
+    fixture.load(doc);
+    QTextCursor cursor = fixture.editor->textView()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    fixture.editor->textView()->setTextCursor(cursor);
+    fixture.editor->flushPendingWork();
+    QApplication::processEvents();
+    std::vector<double> samples;
+    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(Qt::Key_A, QStringLiteral("a"));
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        ++expectedLength;
+        if (fixture.workspace->currentFileContent().size() != expectedLength)
+            state.SkipWithError("the typed character did not reach the workspace");
+        QApplication::processEvents();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 } // namespace
 
 BENCHMARK(BM_EditorOpen)
@@ -179,6 +239,17 @@ BENCHMARK(BM_EditorCaretToAnotherLine)
     ->ArgNames({ "bytes", "shape", "where" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 }, { 0, 1, 2 } })
     ->Args({ 100 << 10, 0, 0 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_ProjectedOffsetAtEnd)
+    ->ArgNames({ "bytes", "direction" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorTypeCharacterAtEnd)
+    ->ArgNames({ "bytes" })
+    ->Args({ 1 << 20 })
+    ->Args({ 10 << 20 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);

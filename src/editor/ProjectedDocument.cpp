@@ -7,9 +7,44 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
+#include <algorithm>
+#include <atomic>
+
 Q_DECLARE_METATYPE(quillon::TextAttachmentPtr)
 
 namespace quillon {
+
+namespace {
+
+#ifdef QT_NO_DEBUG
+std::atomic_bool verifiesTableIndex { false };
+#else
+std::atomic_bool verifiesTableIndex { true };
+#endif
+
+// The tables of storage[from, to) as the projection's scan finds them: object characters that
+// carry a table attachment.
+std::vector<ProjectedTableIndex::Table> scanTables(
+    const AttributedText& storage, qsizetype from, qsizetype to)
+{
+    std::vector<ProjectedTableIndex::Table> tables;
+    const QStringView range = QStringView(storage.text()).mid(from, to - from);
+    for (qsizetype i = range.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
+         i = range.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, from + i))
+            tables.push_back({ from + i, table->markdown().size() });
+    }
+    return tables;
+}
+
+// The range AttributedText replaces for `range`.
+TextSpan clipped(TextSpan range, qsizetype length)
+{
+    const qsizetype start = std::clamp<qsizetype>(range.location, 0, length);
+    return { start, std::clamp<qsizetype>(range.end(), start, length) - start };
+}
+
+} // namespace
 
 // QTextDocument turns a carriage return into a paragraph break, which would make the document
 // one character shorter than the storage at every CR LF: it holds a stand-in instead.
@@ -28,6 +63,7 @@ void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fon
 {
     m_storage.setText(markdown);
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
+    rebuildIndex();
     // setPlainText() lets the view lay the new text out lazily, screen by screen.
     m_document.setPlainText(toDocumentText(m_storage.text()));
     installObjectFormats();
@@ -90,7 +126,7 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
             bareObjects.append(i);
     }
     const bool keptTables = keepReplacedTables(position, removed, replacement, bareObjects);
-    m_storage.replaceCharacters({ position, removed }, replacement);
+    replaceInStorage({ position, removed }, replacement);
     return keptTables;
 }
 
@@ -131,7 +167,7 @@ bool ProjectedDocument::keepReplacedTables(
 
 void ProjectedDocument::replace(TextSpan range, const QString& text)
 {
-    m_storage.replaceCharacters(range, text);
+    replaceInStorage(range, text);
     QTextCursor cursor(&m_document);
     cursor.setPosition(int(range.location));
     cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
@@ -140,7 +176,7 @@ void ProjectedDocument::replace(TextSpan range, const QString& text)
 
 void ProjectedDocument::replace(TextSpan range, const AttributedText& text)
 {
-    m_storage.replaceCharacters(range, text);
+    replaceInStorage(range, text);
     QTextCursor cursor(&m_document);
     cursor.beginEditBlock();
     cursor.setPosition(int(range.location));
@@ -158,24 +194,83 @@ void ProjectedDocument::replace(TextSpan range, const AttributedText& text)
     cursor.endEditBlock();
 }
 
+void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
+{
+    const TextSpan removed = clipped(range, m_storage.length());
+    m_storage.replaceCharacters(removed, text);
+    indexReplaced(removed, text.size());
+}
+
+void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& text)
+{
+    const TextSpan removed = clipped(range, m_storage.length());
+    m_storage.replaceCharacters(removed, text);
+    indexReplaced(removed, text.length());
+}
+
+void ProjectedDocument::indexReplaced(TextSpan removed, qsizetype inserted)
+{
+    // Only the new characters are looked at: the tables among them, whether they came with
+    // their attachments or took one over from the character before.
+    const qsizetype end = removed.location + inserted;
+    m_tables.replace(
+        removed.location, removed.length, inserted, scanTables(m_storage, removed.location, end));
+    verifyIndex("an edit");
+}
+
+void ProjectedDocument::rebuildIndex()
+{
+    m_tables
+        = ProjectedTableIndex(scanTables(m_storage, 0, m_storage.length()), m_storage.length());
+}
+
+void ProjectedDocument::verifyIndex(const char* change) const
+{
+    if (!verifiesTableIndex.load(std::memory_order_relaxed))
+        return;
+    // An index out of date maps offsets wrongly, and the wrong text would be written to the file.
+    const qsizetype length = m_storage.length();
+    if (m_tables != ProjectedTableIndex(scanTables(m_storage, 0, length), length))
+        qFatal("ProjectedDocument: the table index is out of date after %s", change);
+}
+
+void ProjectedDocument::setVerifiesTableIndex(bool verifies)
+{
+    verifiesTableIndex.store(verifies, std::memory_order_relaxed);
+}
+
+void ProjectedDocument::styleStorage(const std::function<void(AttributedText&)>& style)
+{
+    style(m_storage);
+    // Styling keeps the characters. Were the length to change all the same, the index is built
+    // again rather than left to map offsets into the wrong text.
+    if (m_storage.length() != m_tables.storageLength())
+        rebuildIndex();
+    verifyIndex("styling");
+}
+
 QString ProjectedDocument::markdown() const
 {
-    return MarkdownTableProjection::markdown(m_storage);
+    return markdown(0, m_storage.length());
 }
 
 QString ProjectedDocument::markdown(qsizetype from, qsizetype to) const
 {
     from = qBound<qsizetype>(0, from, m_storage.length());
     to = qBound<qsizetype>(from, to, m_storage.length());
-    QString result;
-    qsizetype copied = from;
     const QString& text = m_storage.text();
-    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
-         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
-        if (const TableAttachment* table = MarkdownTableProjection::tableAt(m_storage, i)) {
-            result.append(QStringView(text).mid(copied, i - copied));
+    const std::vector<ProjectedTableIndex::Table> tables = m_tables.tablesIn(from, to);
+    if (tables.empty() && from == 0 && to == text.size())
+        return text;
+    QString result;
+    result.reserve(markdownOffset(to) - markdownOffset(from));
+    qsizetype copied = from;
+    for (const ProjectedTableIndex::Table& t : tables) {
+        if (const TableAttachment* table
+            = MarkdownTableProjection::tableAt(m_storage, t.position)) {
+            result.append(QStringView(text).mid(copied, t.position - copied));
             result.append(table->markdown());
-            copied = i + 1;
+            copied = t.position + 1;
         }
     }
     result.append(QStringView(text).mid(copied, to - copied));
@@ -197,17 +292,17 @@ QString ProjectedDocument::markdownBetween(qsizetype from, qsizetype to) const
 
 qsizetype ProjectedDocument::markdownOffset(qsizetype storageOffset) const
 {
-    return MarkdownTableProjection::markdownOffset(storageOffset, m_storage);
+    return m_tables.markdownOffset(storageOffset);
 }
 
 qsizetype ProjectedDocument::storageOffset(qsizetype markdownOffset) const
 {
-    return MarkdownTableProjection::storageOffset(markdownOffset, m_storage);
+    return m_tables.storageOffset(markdownOffset);
 }
 
 int ProjectedDocument::tableCount() const
 {
-    return MarkdownTableProjection::tableCount(m_storage);
+    return m_tables.count();
 }
 
 QTextCharFormat ProjectedDocument::objectFormat(const TextAttachmentPtr& attachment)

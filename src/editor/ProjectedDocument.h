@@ -1,9 +1,12 @@
 #pragma once
 
+#include "editor/ProjectedTableIndex.h"
 #include "platform/AttributedText.h"
 
 #include <QString>
 #include <QTextCharFormat>
+
+#include <functional>
 
 class QTextDocument;
 
@@ -16,6 +19,11 @@ namespace quillon {
 //
 // The storage is the truth for the Markdown text; the document is where the user types. A user
 // edit is mirrored from the document into the storage; programmatic changes go to both.
+//
+// Offsets cross between the Markdown and the storage through an index of the storage's tables
+// (their characters and Markdown lengths), so that mapping the caret at the end of a long text
+// never walks the text. Every change of the storage's characters goes through this class, which
+// keeps the index in step; the storage is handed out for styling only (styleStorage).
 class ProjectedDocument
 {
 public:
@@ -25,8 +33,10 @@ public:
     explicit ProjectedDocument(QTextDocument& document);
 
     const AttributedText& storage() const { return m_storage; }
-    AttributedText& storage() { return m_storage; }
     QTextDocument& document() const { return m_document; }
+    // Lets `style` set the storage's attributes. It must keep the characters and the tables'
+    // attachments as they are.
+    void styleStorage(const std::function<void(AttributedText&)>& style);
 
     // Replaces both copies with `markdown`, every pipe table installed as one attachment.
     void load(const QString& markdown, bool isDarkMode, qreal fontSize);
@@ -51,6 +61,10 @@ public:
     // Number of table attachments in the storage.
     int tableCount() const;
 
+    // Whether every change compares the table index with a scan of the whole storage and stops
+    // the program when they differ: on in debug builds; tests switch it on in any build.
+    static void setVerifiesTableIndex(bool verifies);
+
     // Text as the document holds it: a carriage return would become a paragraph break there, so
     // it is held as a stand-in character that reads back as a carriage return.
     static QString toDocumentText(QString text);
@@ -69,9 +83,16 @@ private:
     bool keepReplacedTables(int position, int removed, AttributedText& replacement,
         const QList<int>& bareObjects) const;
     QString documentText(int position, int length) const;
+    // The only ways the storage's characters change: each brings the table index in step.
+    void replaceInStorage(TextSpan range, const QString& text);
+    void replaceInStorage(TextSpan range, const AttributedText& text);
+    void indexReplaced(TextSpan removed, qsizetype inserted);
+    void rebuildIndex();
+    void verifyIndex(const char* change) const;
 
     QTextDocument& m_document;
     AttributedText m_storage;
+    ProjectedTableIndex m_tables;
 };
 
 } // namespace quillon

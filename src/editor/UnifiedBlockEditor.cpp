@@ -312,8 +312,10 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     if (whole) {
         restyleWholeStorage(options);
     } else {
-        for (const TextSpan& range : std::as_const(local))
-            LineRestyler::highlight(m_projected->storage(), range, options);
+        m_projected->styleStorage([&](AttributedText& storage) {
+            for (const TextSpan& range : std::as_const(local))
+                LineRestyler::highlight(storage, range, options);
+        });
     }
     m_fullHighlight = false;
     m_localBlocks.clear();
@@ -349,8 +351,10 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
 
 void UnifiedBlockEditor::restyleWholeStorage(const HighlightOptions& options)
 {
-    MarkdownTextViewSupport::reHighlight(m_projected->storage(), options.isDarkMode,
-        options.fontSize, options.isReadingMode, false, options.cursorLocation, options.isFocused);
+    m_projected->styleStorage([&](AttributedText& storage) {
+        MarkdownTextViewSupport::reHighlight(storage, options.isDarkMode, options.fontSize,
+            options.isReadingMode, false, options.cursorLocation, options.isFocused);
+    });
 }
 
 void UnifiedBlockEditor::presentDeferred()

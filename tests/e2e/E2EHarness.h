@@ -6,6 +6,7 @@
 #include "app/EditorArea.h"
 #include "editor/CodeEditorView.h"
 #include "editor/DocumentViews.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "git/GitIntegration.h"
 #include "platform/UserDefaults.h"
@@ -36,7 +37,12 @@ namespace quillon::test {
 class EndToEndTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { prompts = &resetSharedState(); }
+    void SetUp() override
+    {
+        prompts = &resetSharedState();
+        // Any edit that leaves the block editor's table index behind stops the test.
+        ProjectedDocument::setVerifiesTableIndex(true);
+    }
     void TearDown() override { quit(); }
 
     ContentView& start(QSize size = QSize(1200, 800))

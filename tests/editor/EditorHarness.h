@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
@@ -24,6 +25,8 @@ struct EditorHarness
 
     explicit EditorHarness(const QString& markdown, QSize size = QSize(900, 700))
     {
+        // Any edit that leaves the table index behind stops the test.
+        ProjectedDocument::setVerifiesTableIndex(true);
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
         workspace = std::make_unique<WorkspaceState>();
         workspace->openFile(path);

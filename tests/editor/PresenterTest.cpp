@@ -219,8 +219,10 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
     document.setDocumentMargin(0);
     ProjectedDocument projected(document);
     projected.load(markdown, false, h.editor->fontSize());
-    MarkdownTextViewSupport::reHighlight(projected.storage(), false, h.editor->fontSize(), true,
-        false, h.view()->textCursor().position(), h.view()->hasFocus());
+    projected.styleStorage([&](AttributedText& storage) {
+        MarkdownTextViewSupport::reHighlight(storage, false, h.editor->fontSize(), true, false,
+            h.view()->textCursor().position(), h.view()->hasFocus());
+    });
     BlockStylePresenter presenter;
     presenter.present(projected.storage(), document, h.editor->fontSize());
 

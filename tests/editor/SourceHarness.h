@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/CodeEditorView.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
@@ -30,6 +31,7 @@ struct SourceHarness
     explicit SourceHarness(const QString& markdown, bool withBlocks = false)
     {
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
+        ProjectedDocument::setVerifiesTableIndex(true);
         workspace = std::make_unique<WorkspaceState>();
         workspace->openFile(path);
         QApplication::processEvents();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/CodeEditorView.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/DocumentViews.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
@@ -30,6 +31,7 @@ struct ViewsHarness
     explicit ViewsHarness(const QString& markdown, bool withSource = false)
     {
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
+        ProjectedDocument::setVerifiesTableIndex(true);
         workspace = std::make_unique<WorkspaceState>();
         window = std::make_unique<QWidget>();
         views = new DocumentViews(*workspace, window.get());

@@ -1,0 +1,174 @@
+// ProjectedDocument maps offsets through an index of its tables kept edit by edit: after every
+// kind of change its answers must be the ones the projection finds by scanning the storage.
+#include "editor/ProjectedDocument.h"
+#include "markdown/MarkdownTableProjection.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <string>
+
+using namespace quillon;
+using P = MarkdownTableProjection;
+
+namespace {
+
+const QChar kObject(0xFFFC);
+
+const QStringList kTables { QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |"),
+    QStringLiteral("| x |\n| - |\n| a longer cell |\n| y |"), QStringLiteral("|h|\n|:-:|") };
+
+// An attachment for a table's lines; with no source text it stands for no Markdown at all.
+std::shared_ptr<const TableAttachment> attachmentFor(const QString& lines, bool withSource = true)
+{
+    const auto table = MarkdownTable::parse(lines, { 0, lines.size() });
+    return std::make_shared<TableAttachment>(*table, withSource ? lines : QString(), false, 15);
+}
+
+// `count` table characters in a row, as a paste or an undo brings them.
+AttributedText tableCharacters(QRandomGenerator& random, int count)
+{
+    AttributedText characters(QString(count, kObject));
+    for (int i = 0; i < count; ++i) {
+        const auto attachment
+            = attachmentFor(kTables[random.bounded(int(kTables.size()))], random.bounded(4) > 0);
+        characters.addAttribute<TextAttribute::Attachment>({ i, 1 }, attachment);
+    }
+    return characters;
+}
+
+QString randomText(QRandomGenerator& random, int maxLength)
+{
+    // Pipes and line breaks make and break tables; a stray object character is no table, unless
+    // typed right after one and so taking its attachment over.
+    static const QString letters = QStringLiteral("ab |\n") + kObject;
+    QString text;
+    for (int n = random.bounded(1, maxLength + 1); n > 0; --n)
+        text += letters[random.bounded(int(letters.size()))];
+    return text;
+}
+
+QString randomMarkdown(QRandomGenerator& random)
+{
+    QString text;
+    for (int parts = random.bounded(1, 6); parts > 0; --parts) {
+        text += QStringLiteral("Prose | with a pipe\n\n");
+        if (random.bounded(3) > 0)
+            text += kTables[random.bounded(int(kTables.size()))] + QStringLiteral("\n\n");
+    }
+    return text;
+}
+
+// Every offset (the documents are small), and random ranges, against the scan of the storage.
+void expectAgreesWithScan(const ProjectedDocument& projected, QRandomGenerator& random)
+{
+    const AttributedText& storage = projected.storage();
+    const QString markdown = P::markdown(storage);
+    ASSERT_EQ(projected.tableCount(), P::tableCount(storage));
+    ASSERT_EQ(projected.markdown(), markdown);
+    for (qsizetype s = -1; s <= storage.length() + 1; ++s)
+        ASSERT_EQ(projected.markdownOffset(s), P::markdownOffset(s, storage)) << "storage " << s;
+    for (qsizetype m = -1; m <= markdown.size() + 1; ++m)
+        ASSERT_EQ(projected.storageOffset(m), P::storageOffset(m, storage)) << "markdown " << m;
+    for (int i = 0; i < 30; ++i) {
+        const int from = random.bounded(int(storage.length()) + 1);
+        const int to = from + random.bounded(int(storage.length()) - from + 1);
+        ASSERT_EQ(projected.markdown(from, to), P::markdown(storage.subText({ from, to - from })))
+            << "range " << from << ".." << to;
+    }
+    // Out of range, clamped to the storage.
+    ASSERT_EQ(projected.markdown(-5, storage.length() + 5), markdown);
+    ASSERT_EQ(projected.markdown(storage.length(), 0), QString());
+}
+
+} // namespace
+
+TEST(ProjectedDocument, OffsetsAndMarkdownAgreeWithTheScanThroughRandomEdits)
+{
+    ProjectedDocument::setVerifiesTableIndex(true);
+    QTextDocument document;
+    ProjectedDocument projected(document);
+    // The user's own edits reach the storage as the editor mirrors them.
+    bool byUser = false;
+    QObject::connect(
+        &document, &QTextDocument::contentsChange, [&](int position, int removed, int added) {
+            if (byUser)
+                projected.mirrorDocumentChange(position, removed, added);
+        });
+    QRandomGenerator random(20240611);
+    projected.load(randomMarkdown(random), false, 15);
+    for (int step = 0; step < 400; ++step) {
+        const int length = int(projected.storage().length());
+        const int at = random.bounded(length + 1);
+        const int span = qMin(random.bounded(5), length - at);
+        const QString& text = projected.storage().text();
+        const qsizetype table = text.indexOf(kObject, random.bounded(length + 1));
+        const int kind = random.bounded(8);
+        switch (kind) {
+        case 0: // typing
+            projected.replace({ at, 0 }, randomText(random, 3));
+            break;
+        case 1: // deleting, tables among the characters or not
+            projected.replace({ at, span }, QString());
+            break;
+        case 2: // tables pasted over a selection
+            projected.replace({ at, span }, tableCharacters(random, random.bounded(1, 4)));
+            break;
+        case 3: // a table deleted alone
+            if (table >= 0)
+                projected.replace({ table, 1 }, QString());
+            break;
+        case 4: { // typed in the view
+            byUser = true;
+            QTextCursor cursor(&document);
+            cursor.setPosition(at);
+            cursor.setPosition(at + span, QTextCursor::KeepAnchor);
+            cursor.insertText(ProjectedDocument::toDocumentText(randomText(random, 4)));
+            byUser = false;
+            break;
+        }
+        case 5: // a cell edited in the grid: the same character, a table of another length
+            if (const TableAttachment* old = P::tableAt(projected.storage(), table)) {
+                MarkdownTable changed = old->table();
+                changed.setCell(0, 0, QString(random.bounded(1, 30), u'w'));
+                byUser = true;
+                QTextCursor cursor(&document);
+                cursor.setPosition(int(table));
+                cursor.setPosition(int(table) + 1, QTextCursor::KeepAnchor);
+                cursor.setCharFormat(ProjectedDocument::objectFormat(old->withTable(changed)));
+                byUser = false;
+            }
+            break;
+        case 6: // text over several lines replacing a selection (an undo)
+            projected.replace({ at, span }, randomText(random, 12));
+            break;
+        default:
+            if (random.bounded(4) == 0 || length > 600)
+                projected.load(randomMarkdown(random), false, 15);
+            break;
+        }
+        SCOPED_TRACE("step " + std::to_string(step) + ", change " + std::to_string(kind));
+        expectAgreesWithScan(projected, random);
+        if (testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+TEST(ProjectedDocument, StylingThatChangesTheCharactersLeavesNoIndexOutOfDate)
+{
+    QTextDocument document;
+    ProjectedDocument projected(document);
+    const QString markdown
+        = QStringLiteral("Intro\n\n") + kTables[0] + QStringLiteral("\n\nOutro\n");
+    projected.load(markdown, false, 15);
+    QRandomGenerator random(7);
+    // Styling must keep the characters; one that does not gets the index built again.
+    projected.styleStorage([](AttributedText& storage) {
+        storage.replaceCharacters({ 0, 0 }, QStringLiteral("xyz"));
+    });
+    expectAgreesWithScan(projected, random);
+    EXPECT_EQ(projected.markdown(), QStringLiteral("xyz") + markdown);
+}
