@@ -49,14 +49,10 @@ struct Fixture
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
         workspace = std::make_unique<WorkspaceState>();
-        editor = std::make_unique<UnifiedBlockEditor>(*workspace);
-        editor->resize(1100, 800);
-        editor->show();
-        QApplication::setActiveWindow(editor.get());
-        editor->textView()->setFocus();
         QApplication::processEvents();
     }
-    // Opens `text` as a new file, as the user opens a document.
+    // Opens `text` as a new file, as the user opens a document: its document and a block
+    // editor made for it.
     void load(const QString& text)
     {
         const QString path = home.filePath(QStringLiteral("doc%1.md").arg(++files));
@@ -64,7 +60,13 @@ struct Fixture
         if (file.open(QIODevice::WriteOnly))
             file.write(text.toUtf8());
         file.close();
+        editor.reset();
         workspace->openFile(path);
+        editor = std::make_unique<UnifiedBlockEditor>(*workspace->activeDocument(), *workspace);
+        editor->resize(1100, 800);
+        editor->show();
+        QApplication::setActiveWindow(editor.get());
+        editor->textView()->setFocus();
         QApplication::processEvents();
     }
     int files = 0;

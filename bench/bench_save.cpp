@@ -4,7 +4,7 @@
 // The documents live in a folder on the build's disk (QUILLON_BENCH_DIR, else the temp folder),
 // so the syncs are real. Each case reports its 95th percentile and maximum in milliseconds.
 #include "BenchReport.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <benchmark/benchmark.h>
@@ -56,8 +56,8 @@ struct Fixture
         workspace->openFile(path);
         QApplication::processEvents();
     }
-    DocumentSession& session() const { return workspace->documentSession(); }
-    qsizetype middle() const { return session().text().size() / 2; }
+    Document& document() const { return *workspace->activeDocument(); }
+    qsizetype middle() const { return document().text().size() / 2; }
 };
 
 // A key every 30 ms, as a fast typist: the main thread's share of saving it.
@@ -68,7 +68,7 @@ void BM_SaveKeyOnMainThread(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        fixture.session().applyUserEdit(fixture.middle(), 0, QStringLiteral("x"));
+        fixture.document().applyEdit(fixture.middle(), 0, QStringLiteral("x"), nullptr);
         QApplication::processEvents(); // what the writer reported so far is handled here too
         const double ms = timer.nsecsElapsed() / 1e6;
         samples.push_back(ms);
@@ -88,7 +88,7 @@ void BM_SaveKeyToBytesOnDisk(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        fixture.session().applyUserEdit(fixture.middle(), 0, QStringLiteral("x"));
+        fixture.document().applyEdit(fixture.middle(), 0, QStringLiteral("x"), nullptr);
         fixture.workspace->flushPendingWrites();
         const double ms = timer.nsecsElapsed() / 1e6;
         samples.push_back(ms);

@@ -43,16 +43,18 @@ struct Fixture
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
         const QString path = folder.filePath(QStringLiteral("doc.md"));
         QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open(QIODevice::WriteOnly) && openFile)
             file.write(text.toUtf8());
         file.close();
         workspace = std::make_unique<WorkspaceState>();
+        // The views are made for the document: it is opened first.
+        workspace->openFile(path);
         window = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window.get());
-        source = new CodeEditorView(*workspace, window.get());
+        source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace, window.get());
+            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
         window->resize(withBlocks ? 1400 : 900, 800);
@@ -60,9 +62,7 @@ struct Fixture
         QApplication::setActiveWindow(window.get());
         source->textView()->setFocus();
         QApplication::processEvents();
-        if (openFile)
-            workspace->openFile(path);
-        else
+        if (!openFile)
             workspace->setCurrentFileContent(text);
         QApplication::processEvents();
     }

@@ -3,7 +3,6 @@
 // unless QT_QPA_PLATFORM says otherwise).
 #include "app/ContentView.h"
 #include "app/EditorArea.h"
-#include "platform/CommandBus.h"
 #include "platform/UserPrompts.h"
 #include "workspace/WorkspaceState.h"
 
@@ -75,7 +74,6 @@ struct Window
 {
     QTemporaryDir home;
     QString a, b;
-    CommandBus bus;
     SilentPrompts prompts;
     std::unique_ptr<ContentView> view;
 
@@ -91,7 +89,7 @@ struct Window
             f.open(QIODevice::WriteOnly);
             f.write(makeDocument(1000 * 1000, seed).toUtf8());
         }
-        view = std::make_unique<ContentView>(bus, prompts);
+        view = std::make_unique<ContentView>(prompts);
         view->resize(1400, 900);
         view->show();
         settle();

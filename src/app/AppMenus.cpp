@@ -2,7 +2,6 @@
 
 #include "app/ContentView.h"
 #include "app/Updater.h"
-#include "platform/CommandBus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,28 +23,28 @@ QList<Command> commands()
                   find = QStringLiteral("Find"), view = QStringLiteral("View"),
                   git = QStringLiteral("Git");
     return {
-        { file, QStringLiteral("Open..."), { ctrl(Qt::Key_O) }, &CommandBus::openFile },
+        { file, QStringLiteral("Open..."), { ctrl(Qt::Key_O) }, &ContentView::openFile },
         { file, QStringLiteral("Open Folder..."), { ctrl(Qt::Key_O, Qt::ShiftModifier) },
-            &CommandBus::openFolder },
-        { file, QStringLiteral("Open Git Repository..."), {}, &CommandBus::openGitRepo },
-        { file, QStringLiteral("Save"), { ctrl(Qt::Key_S) }, &CommandBus::saveFile, true },
+            &ContentView::openFolder },
+        { file, QStringLiteral("Open Git Repository..."), {}, &ContentView::openGitRepository },
+        { file, QStringLiteral("Save"), { ctrl(Qt::Key_S) }, &ContentView::saveFile, true },
         { file, QStringLiteral("Save As..."), { ctrl(Qt::Key_S, Qt::ShiftModifier) },
-            &CommandBus::saveFileAs },
-        { edit, QStringLiteral("Settings..."), { ctrl(Qt::Key_Comma) }, &CommandBus::openSettings,
+            &ContentView::saveFileAs },
+        { edit, QStringLiteral("Settings..."), { ctrl(Qt::Key_Comma) }, &ContentView::openSettings,
             true },
         { find, QStringLiteral("Find in Document..."), { ctrl(Qt::Key_F) },
-            &CommandBus::toggleLocalSearch },
+            &ContentView::toggleFindInDocument },
         { find, QStringLiteral("Find in Project..."), { ctrl(Qt::Key_F, Qt::ShiftModifier) },
-            &CommandBus::focusGlobalSearch },
+            &ContentView::focusProjectSearch },
         { view, QStringLiteral("Toggle AI Assistant"), { ctrl(Qt::Key_A, Qt::ShiftModifier) },
-            &CommandBus::toggleAgentChat },
+            &ContentView::toggleAssistant },
         { view, QStringLiteral("Zoom In"), { ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal) },
-            &CommandBus::zoomIn, true },
-        { view, QStringLiteral("Zoom Out"), { ctrl(Qt::Key_Minus) }, &CommandBus::zoomOut },
-        { view, QStringLiteral("Actual Size"), { ctrl(Qt::Key_0) }, &CommandBus::zoomReset },
+            &ContentView::zoomIn, true },
+        { view, QStringLiteral("Zoom Out"), { ctrl(Qt::Key_Minus) }, &ContentView::zoomOut },
+        { view, QStringLiteral("Actual Size"), { ctrl(Qt::Key_0) }, &ContentView::zoomReset },
         { git, QStringLiteral("Sync Now"), { ctrl(Qt::Key_S, Qt::AltModifier) },
-            &CommandBus::syncGit },
-        { git, QStringLiteral("Connect Git Repository..."), {}, &CommandBus::openGitRepo },
+            &ContentView::syncGit },
+        { git, QStringLiteral("Connect Git Repository..."), {}, &ContentView::openGitRepository },
     };
 }
 
@@ -96,7 +95,7 @@ void addEditItems(QMenu* menu, QMainWindow& window)
 
 } // namespace
 
-void install(QMainWindow& window, CommandBus& bus, Updater* updater)
+void install(ContentView& window, Updater* updater)
 {
     QMenuBar* bar = window.menuBar();
     QHash<QString, QMenu*> menus;
@@ -112,8 +111,7 @@ void install(QMainWindow& window, CommandBus& bus, Updater* updater)
             menu->addSeparator();
         QAction* action = menu->addAction(command.title);
         action->setShortcuts(command.keys);
-        const auto post = command.post;
-        QObject::connect(action, &QAction::triggered, &bus, [&bus, post] { (bus.*post)(); });
+        QObject::connect(action, &QAction::triggered, &window, command.handle);
     }
 
     QMenu* file = menus.value(QStringLiteral("File"));
@@ -140,8 +138,7 @@ void install(QMainWindow& window, CommandBus& bus, Updater* updater)
     auto* closeTab = new QAction(QStringLiteral("Close Tab"), &window);
     closeTab->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_W));
     window.addAction(closeTab);
-    if (auto* content = qobject_cast<ContentView*>(&window))
-        QObject::connect(closeTab, &QAction::triggered, content, &ContentView::closeActiveTab);
+    QObject::connect(closeTab, &QAction::triggered, &window, &ContentView::closeActiveTab);
 }
 
 QAction* findAction(const QMainWindow& window, const QString& title)

@@ -9,28 +9,28 @@ class QMainWindow;
 
 namespace quillon {
 
-class CommandBus;
+class ContentView;
 class Updater;
 
-// The menu bar: one action per command, each with its key, posting through the command bus.
+// The menu bar: one action per command, each with its key, connected to the window's handler.
 namespace AppMenus {
 
-// A menu item that posts a command.
+// A menu item and the window's handler it calls.
 struct Command
 {
     QString menu; // "File", "Edit", "Find", "View", "Git"
     QString title;
     QList<QKeySequence> keys;
-    void (CommandBus::*post)() = nullptr;
+    void (ContentView::*handle)() = nullptr;
     bool separatorBefore = false;
 };
 
-// The posting commands, in menu order.
+// The window's commands, in menu order.
 QList<Command> commands();
 
 // Fills the window's menu bar: File, Edit, Find, View, Git, Help. Edit's items act on the
 // focused widget. "Check for Updates..." follows the updater. Also adds the window-wide Ctrl+W.
-void install(QMainWindow& window, CommandBus& bus, Updater* updater);
+void install(ContentView& window, Updater* updater);
 
 // The window's action with this title (tests and the smoke test use it).
 QAction* findAction(const QMainWindow& window, const QString& title);

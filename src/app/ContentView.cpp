@@ -9,7 +9,6 @@
 #include "app/TopBar.h"
 #include "app/WindowSettings.h"
 #include "git/WorkspaceGit.h"
-#include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
 #include "ui/AppColors.h"
@@ -40,10 +39,8 @@ QWidget* makeSlot(QWidget* parent, const char* name)
 }
 } // namespace
 
-ContentView::ContentView(
-    CommandBus& commandBus, UserPrompts& prompts, const AttachServices& attach, QWidget* parent)
+ContentView::ContentView(UserPrompts& prompts, const AttachServices& attach, QWidget* parent)
     : QMainWindow(parent)
-    , m_commandBus(commandBus)
     , m_prompts(prompts)
     , m_workspace(std::make_unique<WorkspaceState>())
 {
@@ -59,7 +56,6 @@ ContentView::ContentView(
     m_analyzer = new DocumentAnalyzer(*m_workspace, this);
 
     buildLayout();
-    connectCommands();
     connectWorkspace();
     connectSessionEnd();
 
@@ -172,29 +168,6 @@ void ContentView::buildLayout()
         [this] { setThemeMode(Theme::toggled(m_isDarkMode)); });
     connect(m_topBar, &TopBar::sidebarToggleRequested, this,
         [this] { setSidebarVisible(!isSidebarVisible()); });
-}
-
-void ContentView::connectCommands()
-{
-    CommandBus& bus = m_commandBus;
-    WorkspaceState& ws = *m_workspace;
-    connect(&bus, &CommandBus::openFile, this, &ContentView::openFile);
-    connect(&bus, &CommandBus::openFolder, this, &ContentView::openFolder);
-    connect(&bus, &CommandBus::saveFile, this, [&ws] { ws.saveCurrentFile(); });
-    connect(&bus, &CommandBus::saveFileAs, this, [&ws] { ws.saveAs(); });
-    connect(&bus, &CommandBus::openGitRepo, this, [&ws] { ws.setShowingConnectGitModal(true); });
-    connect(&bus, &CommandBus::toggleAgentChat, this,
-        [&ws] { ws.setIsAgentChatOpen(!ws.isAgentChatOpen()); });
-    connect(&bus, &CommandBus::syncGit, this, [this] {
-        if (m_services.git)
-            m_services.git->syncNow();
-    });
-    connect(&bus, &CommandBus::openSettings, this, [&ws] { ws.setShowingSettingsModal(true); });
-    connect(&bus, &CommandBus::zoomIn, this, &ContentView::zoomIn);
-    connect(&bus, &CommandBus::zoomOut, this, &ContentView::zoomOut);
-    connect(&bus, &CommandBus::zoomReset, this, &ContentView::zoomReset);
-    connect(&bus, &CommandBus::toggleLocalSearch, this,
-        [&ws] { ws.setIsLocalSearchVisible(!ws.isLocalSearchVisible()); });
 }
 
 void ContentView::connectWorkspace()
@@ -354,6 +327,42 @@ void ContentView::openFolder()
     panel.chooseDirectories = true;
     if (const std::optional<QString> path = m_prompts.runOpenPanel(panel))
         m_workspace->setFolderURL(*path);
+}
+
+void ContentView::saveFile()
+{
+    m_workspace->saveCurrentFile();
+}
+
+void ContentView::saveFileAs()
+{
+    m_workspace->saveAs();
+}
+
+void ContentView::openGitRepository()
+{
+    m_workspace->setShowingConnectGitModal(true);
+}
+
+void ContentView::syncGit()
+{
+    if (m_services.git)
+        m_services.git->syncNow();
+}
+
+void ContentView::openSettings()
+{
+    m_workspace->setShowingSettingsModal(true);
+}
+
+void ContentView::toggleAssistant()
+{
+    m_workspace->setIsAgentChatOpen(!m_workspace->isAgentChatOpen());
+}
+
+void ContentView::toggleFindInDocument()
+{
+    m_workspace->setIsLocalSearchVisible(!m_workspace->isLocalSearchVisible());
 }
 
 void ContentView::zoomIn()

@@ -15,8 +15,8 @@ class QStackedWidget;
 namespace quillon {
 
 class AgentProcessBridge;
-class CommandBus;
 class DocumentAnalyzer;
+class DocumentViews;
 class EditorArea;
 class OverlayTransition;
 class SidePanelLayout;
@@ -39,7 +39,8 @@ class WorkspaceState;
 // installAssistant() (ContentView_Assistant.cpp), installSettings() (ContentView_Settings.cpp).
 // An installer may use:
 //   workspace()            the window's WorkspaceState, to hand to the view's constructor
-//   commandBus()           the menu commands (e.g. focusGlobalSearch, scrollToLine)
+//   documentViews()        the views of the open documents; show(path, line) opens a document at
+//                          a line
 //   sheets()               SheetPresenter: setFactory(Sheet::Settings | ConnectGit | ConflictGit,
 //   ...) editorArea()           setSourcePane / setBlocksPane, mode(), setMode(), splitPosition()
 //   slot(Slot::...)        empty containers (QWidget with a zero-margin QVBoxLayout) to put a view
@@ -80,12 +81,12 @@ public:
     // sees it and returns them; tests may attach none.
     using AttachServices = std::function<Services(WorkspaceState&)>;
 
-    ContentView(CommandBus& commandBus, UserPrompts& prompts, const AttachServices& attach = {},
-        QWidget* parent = nullptr);
+    explicit ContentView(
+        UserPrompts& prompts, const AttachServices& attach = {}, QWidget* parent = nullptr);
     ~ContentView() override;
 
     WorkspaceState& workspace() const { return *m_workspace; }
-    CommandBus& commandBus() const { return m_commandBus; }
+    DocumentViews& documentViews() const { return *m_documentViews; }
     SheetPresenter& sheets() const { return *m_sheets; }
     // The attached services; null when none was attached (views that need them are left out).
     WorkspaceGit* git() const { return m_services.git; }
@@ -103,9 +104,17 @@ public:
     bool isDarkMode() const { return m_isDarkMode; }
     double fontSize() const;
 
-    // The window's command handlers (also reachable through the command bus).
+    // The window's command handlers, which the menus' actions call.
     void openFile();
     void openFolder();
+    void saveFile();
+    void saveFileAs();
+    void openGitRepository();
+    void syncGit();
+    void openSettings();
+    void toggleAssistant();
+    void toggleFindInDocument();
+    void focusProjectSearch();
     void zoomIn();
     void zoomOut();
     void zoomReset();
@@ -149,7 +158,6 @@ protected:
 
 private:
     void buildLayout();
-    void connectCommands();
     void connectWorkspace();
     void updateDarkMode();
     void applyPalette();
@@ -164,7 +172,6 @@ private:
     void installSettings();
     void connectSessionEnd(); // ContentView_Quit.cpp
 
-    CommandBus& m_commandBus;
     UserPrompts& m_prompts;
     std::unique_ptr<WorkspaceState> m_workspace;
     Services m_services;
@@ -188,16 +195,10 @@ private:
     OverlayTransition* m_findTransition = nullptr; // slides the find bar in and out
 
     // ---- installEditorArea (ContentView_Editor.cpp) ----
-    class CodeEditorView* makeSourcePane();
-    // Runs before the panes hear of another tab's text: the source pane kept for that tab is
-    // shown (or a new one, while the source pane is on screen), and the one shown so far is kept
-    // for its own tab, so that switching back loads nothing.
-    void followActiveTabInSourcePane();
-    void forgetClosedSourcePanes();
-    QString m_sourcePaneTab; // the tab whose text the shown source pane holds or will load
-    QList<QPair<QString, QPointer<class CodeEditorView>>> m_keptSourcePanes;
-    static constexpr qsizetype kKeptSourcePanes = 3;
+    DocumentViews* m_documentViews = nullptr;
+    void showPanesOfMode();
     // ---- installSidebar (ContentView_Sidebar.cpp) ----
+    QPointer<class SidebarView> m_sidebar;
     // ---- installGitViews (ContentView_Git.cpp) ----
     class GitSyncWidgetView* m_gitSyncWidget = nullptr;
     // ---- installAssistant (ContentView_Assistant.cpp) ----

@@ -3,42 +3,35 @@
 #include "app/ContentView.h"
 #include "app/EditorArea.h"
 #include "editor/CodeEditorView.h"
+#include "editor/DocumentViews.h"
 #include "editor/LocalSearchSteps.h"
 #include "editor/LocalSearchView.h"
 #include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
-#include "platform/CommandBus.h"
+#include "workspace/Document.h"
 #include "workspace/DocumentAnalyzer.h"
-#include "workspace/DocumentSession.h"
 #include "workspace/WorkspaceState.h"
 
-#include <QApplication>
+#include <QStackedWidget>
 #include <QTimer>
-
-#include <utility>
 
 namespace quillon {
 
 void ContentView::installEditorArea()
 {
     WorkspaceState& ws = workspace();
-    // Connected before any pane is made, so that it runs first.
-    connect(&ws.documentSession(), &DocumentSession::textReplaced, this,
-        &ContentView::followActiveTabInSourcePane);
-    connect(
-        &ws, &WorkspaceState::activeTabURLChanged, this, &ContentView::followActiveTabInSourcePane);
-    connect(&ws, &WorkspaceState::openTabsChanged, this, &ContentView::forgetClosedSourcePanes);
-    auto* blocks = new UnifiedBlockEditor(ws);
-    blocks->setContentWidth(kEditorContentWidth);
-    blocks->setDarkMode(isDarkMode());
-    blocks->setFontSize(fontSize());
-    connect(this, &ContentView::darkModeChanged, blocks, &UnifiedBlockEditor::setDarkMode);
-    connect(this, &ContentView::fontSizeChanged, blocks, &UnifiedBlockEditor::setFontSize);
-    m_sourcePaneTab = ws.activeTabURL();
-    editorArea()->setSourcePane(makeSourcePane());
-    editorArea()->setBlocksPane(blocks);
+    m_documentViews = new DocumentViews(ws, this);
+    m_documentViews->setContentWidth(kEditorContentWidth);
+    m_documentViews->setDarkMode(isDarkMode());
+    m_documentViews->setFontSize(fontSize());
+    connect(this, &ContentView::darkModeChanged, m_documentViews, &DocumentViews::setDarkMode);
+    connect(this, &ContentView::fontSizeChanged, m_documentViews, &DocumentViews::setFontSize);
+    editorArea()->setSourcePane(m_documentViews->sourceStack());
+    editorArea()->setBlocksPane(m_documentViews->blocksStack());
     editorArea()->setMode(kDefaultEditorMode);
+    connect(editorArea(), &EditorArea::modeChanged, this, &ContentView::showPanesOfMode);
+    showPanesOfMode();
 
     auto* toggle = new ViewModeToggle;
     toggle->setMode(editorArea()->mode());
@@ -92,66 +85,10 @@ void ContentView::installEditorArea()
     setSlotContent(Slot::FindBar, find);
 }
 
-CodeEditorView* ContentView::makeSourcePane()
+void ContentView::showPanesOfMode()
 {
-    auto* source = new CodeEditorView(workspace());
-    source->setDarkMode(isDarkMode());
-    source->setFontSize(fontSize());
-    connect(this, &ContentView::darkModeChanged, source, &CodeEditorView::setDarkMode);
-    connect(this, &ContentView::fontSizeChanged, source, &CodeEditorView::setFontSize);
-    return source;
-}
-
-void ContentView::followActiveTabInSourcePane()
-{
-    WorkspaceState& ws = workspace();
-    const QString tab = ws.activeTabURL();
-    if (tab == m_sourcePaneTab)
-        return;
-    const QString previous = std::exchange(m_sourcePaneTab, tab);
-    QWidget* shown = editorArea()->sourcePane();
-    QWidget* next = nullptr;
-    for (qsizetype i = 0; i < m_keptSourcePanes.size(); ++i) {
-        if (m_keptSourcePanes.at(i).first == tab) {
-            next = m_keptSourcePanes.takeAt(i).second;
-            break;
-        }
-    }
-    if (!next) {
-        // Off screen (or no tab left), the pane shown so far takes the new text once it is shown.
-        if (tab.isEmpty() || !shown || !shown->isVisible())
-            return;
-        next = makeSourcePane();
-    }
-    const bool hadFocus = shown && shown->isAncestorOf(QApplication::focusWidget());
-    // Only the pane shown follows a jump to a line (of its tab's text).
-    auto* nextPane = qobject_cast<CodeEditorView*>(next);
-    connect(&CommandBus::shared(), &CommandBus::scrollToLine, nextPane,
-        &CodeEditorView::scrollToLine, Qt::UniqueConnection);
-    if (auto* shownPane = qobject_cast<CodeEditorView*>(shown))
-        disconnect(&CommandBus::shared(), &CommandBus::scrollToLine, shownPane,
-            &CodeEditorView::scrollToLine);
-    editorArea()->showSourcePane(next);
-    if (hadFocus && next->isVisible())
-        nextPane->textView()->setFocus(Qt::OtherFocusReason);
-    if (!shown)
-        return;
-    if (previous.isEmpty() || !ws.openTabs().contains(previous)) {
-        editorArea()->removeSourcePane(shown);
-        return;
-    }
-    m_keptSourcePanes.append({ previous, qobject_cast<CodeEditorView*>(shown) });
-    if (m_keptSourcePanes.size() > kKeptSourcePanes)
-        editorArea()->removeSourcePane(m_keptSourcePanes.takeFirst().second);
-}
-
-void ContentView::forgetClosedSourcePanes()
-{
-    const QStringList open = workspace().openTabs();
-    for (qsizetype i = m_keptSourcePanes.size() - 1; i >= 0; --i) {
-        if (!open.contains(m_keptSourcePanes.at(i).first))
-            editorArea()->removeSourcePane(m_keptSourcePanes.takeAt(i).second);
-    }
+    const EditorMode mode = editorArea()->mode();
+    m_documentViews->setPanesShown(mode != EditorMode::SourceOnly, mode != EditorMode::Blocks);
 }
 
 } // namespace quillon

@@ -1,7 +1,7 @@
 // The sidebar column (and the sidebar's footer slot).
 #include "app/ContentView.h"
 
-#include "platform/CommandBus.h"
+#include "editor/DocumentViews.h"
 #include "sidebar/SidebarView.h"
 
 namespace quillon {
@@ -15,12 +15,18 @@ void ContentView::installSidebar()
     footer->show();
     sidebar->setDarkMode(isDarkMode());
     connect(this, &ContentView::darkModeChanged, sidebar, &SidebarView::setDarkMode);
-    connect(&commandBus(), &CommandBus::focusGlobalSearch, sidebar, [this, sidebar] {
-        if (!isSidebarVisible())
-            setSidebarVisible(true);
-        sidebar->focusSearchField();
-    });
+    connect(sidebar, &SidebarView::searchHitChosen, m_documentViews, &DocumentViews::show);
     setSlotContent(Slot::Sidebar, sidebar);
+    m_sidebar = sidebar;
+}
+
+void ContentView::focusProjectSearch()
+{
+    if (!m_sidebar)
+        return;
+    if (!isSidebarVisible())
+        setSidebarVisible(true);
+    m_sidebar->focusSearchField();
 }
 
 } // namespace quillon

@@ -54,27 +54,6 @@ void EditorArea::setSourcePane(QWidget* pane)
     relayout();
 }
 
-void EditorArea::showSourcePane(QWidget* pane)
-{
-    if (!pane || pane == m_sourcePane)
-        return;
-    // Hidden at once, so that what the workspace announces next finds it hidden; it stays our
-    // child until it is shown again or removed.
-    if (m_sourcePane)
-        m_sourcePane->hide();
-    m_sourcePane = pane;
-    if (pane->parent() != this)
-        pane->setParent(this);
-    relayout();
-}
-
-void EditorArea::removeSourcePane(QWidget* pane)
-{
-    if (!pane || pane == m_sourcePane)
-        return;
-    delete pane;
-}
-
 void EditorArea::setBlocksPane(QWidget* pane)
 {
     replacePane(m_blocksPane, pane, this);

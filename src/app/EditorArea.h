@@ -29,11 +29,6 @@ public:
 
     // The area takes ownership; a previous pane widget is deleted.
     void setSourcePane(QWidget* pane);
-    // Shows `pane` (taking ownership of a new one) as the source pane; the pane shown so far is
-    // kept, hidden, until it is shown again or removed.
-    void showSourcePane(QWidget* pane);
-    // Deletes a kept pane; the one shown stays.
-    void removeSourcePane(QWidget* pane);
     void setBlocksPane(QWidget* pane);
     QWidget* sourcePane() const { return m_sourcePane; }
     QWidget* blocksPane() const { return m_blocksPane; }

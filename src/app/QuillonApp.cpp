@@ -6,7 +6,6 @@
 #include "app/ContentView.h"
 #include "app/Updater.h"
 #include "git/GitIntegration.h"
-#include "platform/CommandBus.h"
 #include "platform/UserPrompts.h"
 #include "workspace/WorkspaceState.h"
 
@@ -23,12 +22,11 @@ QuillonApp::QuillonApp()
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillon.svg")));
     m_updater = std::make_unique<Updater>(
         Updater::configuredFeedURL(), QStringLiteral(QUILLON_VERSION), UserPrompts::current());
-    m_window = std::make_unique<ContentView>(
-        CommandBus::shared(), UserPrompts::current(), [](WorkspaceState& workspace) {
+    m_window = std::make_unique<ContentView>(UserPrompts::current(), [](WorkspaceState& workspace) {
             return ContentView::Services { &attachWorkspaceGit(workspace),
                 &attachAgentBridge(workspace) };
         });
-    AppMenus::install(*m_window, CommandBus::shared(), m_updater.get());
+    AppMenus::install(*m_window, m_updater.get());
 }
 
 QuillonApp::~QuillonApp() = default;

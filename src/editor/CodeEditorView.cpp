@@ -7,8 +7,7 @@
 #include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
-#include "platform/CommandBus.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QKeyEvent>
@@ -25,19 +24,6 @@ namespace {
 
 constexpr qreal kTextInset = 20;
 
-// The lengths of the longest common start and (not overlapping it) end of two texts.
-std::pair<qsizetype, qsizetype> commonEnds(QStringView a, QStringView b)
-{
-    const qsizetype shorter = qMin(a.size(), b.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && a[prefix] == b[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
-        ++suffix;
-    return { prefix, suffix };
-}
-
 } // namespace
 
 SourceTextEdit::SourceTextEdit(QWidget* parent)
@@ -48,6 +34,17 @@ SourceTextEdit::SourceTextEdit(QWidget* parent)
 
 void SourceTextEdit::keyPressEvent(QKeyEvent* event)
 {
+    // The document's history, not the view's own.
+    if (event->matches(QKeySequence::Undo) && onUndo) {
+        onUndo();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Redo) && onRedo) {
+        onRedo();
+        event->accept();
+        return;
+    }
     const QString typed = event->text();
     if (std::any_of(typed.begin(), typed.end(), SourceDocumentText::isStandIn)) {
         QString text = typed;
@@ -91,9 +88,12 @@ void SourceTextEdit::insertFromMimeData(const QMimeData* source)
     ensureCursorVisible();
 }
 
-CodeEditorView::CodeEditorView(WorkspaceState& workspace, QWidget* parent)
+CodeEditorView::CodeEditorView(
+    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
     : QWidget(parent)
+    , m_document(document)
     , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
     , m_fontSize(workspace.editorFontSize())
 {
     auto* layout = new QVBoxLayout(this);
@@ -104,37 +104,49 @@ CodeEditorView::CodeEditorView(WorkspaceState& workspace, QWidget* parent)
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     layout->addWidget(m_view);
-    QTextDocument* document = m_view->document();
-    document->setDocumentMargin(kTextInset);
+    QTextDocument* textDocument = m_view->document();
+    textDocument->setDocumentMargin(kTextInset);
+    // The history is the document's, shared with its other views.
+    textDocument->setUndoRedoEnabled(false);
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
+    m_view->installEventFilter(this);
+    m_view->viewport()->installEventFilter(this);
 
-    auto currentText = [this]() -> const QString& { return m_text; };
-    m_colouring = std::make_unique<SourceColouring>(*m_view, currentText);
+    auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
+    // Queued colouring waits while edits of other views are still to be shown.
+    auto isCurrent = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload; };
+    m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
     m_find = std::make_unique<SourceFindController>(*m_view, workspace, currentText);
 
-    connect(document, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
-    // Another pane's edits arrive as ranges and are applied where they land; a replaced text is
-    // compared with the shown one.
-    DocumentSession& session = workspace.documentSession();
-    connect(&session, &DocumentSession::textEdited, this, &CodeEditorView::followEdit);
-    connect(&session, &DocumentSession::textReplaced, this, &CodeEditorView::onTextReplaced);
-    connect(&workspace, &WorkspaceState::activeTabURLChanged, this, [this] {
-        m_pendingLine = 0; // a line of the document shown before
-        onActiveTabChanged();
+    connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
+    connect(m_view, &QPlainTextEdit::cursorPositionChanged, this,
+        &CodeEditorView::onCursorPositionChanged);
+    connect(&document, &Document::edited, this, &CodeEditorView::onDocumentEdited);
+    // Replaced from outside (the file read again, a replacement of the whole text): never from
+    // inside a view's change handler, so it is shown at once.
+    connect(&document, &Document::replaced, this, [this] {
+        m_pendingEdits.clear();
+        m_pendingReload = true;
+        followPendingEdits();
     });
-    connect(
-        &workspace, &WorkspaceState::documentErrorChanged, this, &CodeEditorView::updateReadOnly);
+    connect(&document, &Document::readErrorChanged, this, &CodeEditorView::updateReadOnly);
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
-    connect(&CommandBus::shared(), &CommandBus::scrollToLine, this, &CodeEditorView::scrollToLine);
 
     applyAppearance();
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
-    replaceFromOutside(workspace.currentFileContent());
+    replaceFromOutside();
 }
 
 CodeEditorView::~CodeEditorView()
 {
     disconnect(m_view->document(), nullptr, this, nullptr);
+}
+
+QString CodeEditorView::text() const
+{
+    return SourceDocumentText::fromDocument(m_view->document()->toRawText());
 }
 
 void CodeEditorView::setDarkMode(bool dark)
@@ -145,7 +157,7 @@ void CodeEditorView::setDarkMode(bool dark)
     if (!changed)
         return;
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
-    m_colouring->colourAll(m_text);
+    m_colouring->colourAll(m_document.text());
     m_find->setDarkMode(dark);
 }
 
@@ -159,6 +171,11 @@ void CodeEditorView::setFontSize(qreal size)
     applyAppearance();
 }
 
+void CodeEditorView::setFindActive(bool active)
+{
+    m_find->setActive(active);
+}
+
 void CodeEditorView::applyAppearance()
 {
     QPalette palette = m_view->palette();
@@ -170,113 +187,122 @@ void CodeEditorView::applyAppearance()
         m_view->setFont(font);
 }
 
-void CodeEditorView::onTextReplaced()
+bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_isApplyingEdit)
-        return;
-    // A hidden pane catches up when it is shown: typing in the block editor alone costs nothing
-    // here.
-    if (!isVisible()) {
-        m_isStale = true;
-        return;
+    // The user edits the text as the document has it: what other views changed is shown first.
+    if (!m_pendingEdits.isEmpty() || m_pendingReload) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::InputMethod:
+        case QEvent::MouseButtonPress:
+        case QEvent::Drop:
+        case QEvent::ContextMenu:
+            followPendingEdits();
+            break;
+        default:
+            break;
+        }
     }
-    const QString text = m_workspace.currentFileContent();
-    if (text != m_text)
-        replaceFromOutside(text);
+    return QWidget::eventFilter(watched, event);
 }
 
-void CodeEditorView::followEdit(const TextEdit& edit)
+void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origin)
 {
-    if (m_isApplyingEdit)
-        return; // our own edit coming back
-    if (!isVisible()) {
-        m_isStale = true;
+    if (origin == this)
+        return; // typed here: the pane shows it already
+    m_pendingEdits.append(edit);
+    if (m_followQueued)
         return;
-    }
-    const qsizetype removedEnd = edit.position + edit.removedLength;
-    if (m_isStale || edit.position < 0 || edit.removedLength < 0 || removedEnd > m_text.size()
-        || m_text.size() - edit.removedLength + edit.inserted.size() != edit.resultLength) {
-        onTextReplaced();
-        return;
-    }
-    applyOutsideEdit(edit.position, edit.removedLength, edit.inserted);
+    m_followQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
 }
 
-void CodeEditorView::onActiveTabChanged()
+void CodeEditorView::followPendingEdits()
 {
-    if (!isVisible()) {
-        m_isStale = true;
+    m_followQueued = false;
+    if (std::exchange(m_pendingReload, false)) {
+        m_pendingEdits.clear();
+        replaceFromOutside();
         return;
     }
-    // Another document may hold the very same text; the history still belongs to the old one.
-    const QString text = m_workspace.currentFileContent();
-    if (text != m_text)
-        replaceFromOutside(text);
-    m_view->document()->clearUndoRedoStacks();
-    updateReadOnly();
+    if (!m_pendingEdits.isEmpty())
+        applyToView(std::exchange(m_pendingEdits, {}));
 }
 
-void CodeEditorView::showEvent(QShowEvent* event)
+void CodeEditorView::replaceFromOutside()
 {
-    QWidget::showEvent(event);
-    if (m_isStale) {
-        m_isStale = false;
-        onActiveTabChanged();
-    }
-    m_find->refresh();
-    if (m_pendingLine > 0)
-        scrollToLine(m_pendingLine);
-}
-
-void CodeEditorView::replaceFromOutside(const QString& text)
-{
-    const auto [prefix, suffix] = commonEnds(m_text, text);
-    const qsizetype removed = m_text.size() - prefix - suffix;
-    const qsizetype added = text.size() - prefix - suffix;
-    if (!m_text.isEmpty() && removed + added <= (m_text.size() + text.size()) / 2) {
-        applyOutsideEdit(prefix, removed, text.mid(prefix, added));
-        return;
-    }
     FlagScope programmatic(m_isProgrammatic);
-    QTextDocument* document = m_view->document();
+    QTextDocument* textDocument = m_view->document();
     const int anchor = m_view->textCursor().anchor();
     const int position = m_view->textCursor().position();
     const int scroll = m_view->verticalScrollBar()->value();
-    // setPlainText() lets the view lay the new text out lazily, screen by screen.
-    document->setPlainText(SourceDocumentText::toDocument(text));
-    m_text = text;
-    m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
-    m_colouring->colourAll(m_text);
+    const ChunkedText& text = m_document.text();
+    // Piece by piece, in one edit block: the view lays the new text out once, lazily, and no
+    // copy of the whole text is made on the way.
+    textDocument->clear();
+    QTextCursor cursor(textDocument);
+    cursor.beginEditBlock();
+    m_hasStandIn = false;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(piece);
+        cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+        return true;
+    });
+    cursor.endEditBlock();
+    m_colouring->colourAll(text);
     m_find->refresh();
     restoreView(anchor, position, scroll);
 }
 
-void CodeEditorView::applyOutsideEdit(
-    qsizetype position, qsizetype removed, const QString& inserted)
+void CodeEditorView::applyToView(const QList<TextEdit>& edits)
 {
     FlagScope programmatic(m_isProgrammatic);
     // The view's own cursor moves with the text around the edit.
     const QTextCursor before = m_view->textCursor();
     const int scroll = m_view->verticalScrollBar()->value();
-    QTextCursor cursor(m_view->document());
-    cursor.setPosition(int(position));
-    cursor.setPosition(int(position + removed), QTextCursor::KeepAnchor);
-    cursor.insertText(SourceDocumentText::toDocument(inserted));
-    m_text.replace(position, removed, inserted);
-    // Only the new text can bring a stand-in in; only an edit can take the last one out.
-    m_hasStandIn = m_hasStandIn ? !SourceDocumentText::isRepresentable(m_text)
-                                : !SourceDocumentText::isRepresentable(inserted);
-    m_colouring->colourEdit(m_text, position, removed, inserted.size());
-    m_find->followEdit(position, removed, inserted.size());
+    // The stretch all of them changed, for colouring and find: in the old text [from, oldEnd),
+    // in the new one [from, newEnd).
+    qsizetype from = 0, oldEnd = 0, newEnd = 0;
+    bool first = true;
+    for (const TextEdit& edit : edits) {
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(int(edit.position));
+        cursor.setPosition(int(edit.position + edit.removedLength), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+        const qsizetype removedEnd = edit.position + edit.removedLength;
+        const qsizetype delta = edit.inserted.size() - edit.removedLength;
+        if (first) {
+            from = edit.position;
+            oldEnd = removedEnd;
+            newEnd = edit.position + edit.inserted.size();
+            first = false;
+        } else {
+            oldEnd += qMax<qsizetype>(0, removedEnd - newEnd);
+            newEnd = qMax(newEnd, removedEnd) + delta;
+            from = qMin(from, edit.position);
+        }
+    }
+    // Only an edit can take the last stand-in out.
+    if (m_hasStandIn) {
+        bool any = false;
+        m_document.text().forEachPiece(0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+            any = !SourceDocumentText::isRepresentable(piece);
+            return !any;
+        });
+        m_hasStandIn = any;
+    }
+    m_colouring->colourEdit(m_document.text(), from, oldEnd - from, newEnd - from);
+    m_find->followEdit(from, oldEnd - from, newEnd - from);
     restoreView(before.anchor(), before.position(), scroll);
 }
 
 void CodeEditorView::restoreView(int anchor, int position, int scroll)
 {
-    QTextDocument* document = m_view->document();
-    document->clearUndoRedoStacks();
-    const int length = int(m_text.size());
-    QTextCursor after(document);
+    const int length = int(m_document.text().size());
+    QTextCursor after(m_view->document());
     after.setPosition(qMin(anchor, length));
     after.setPosition(qMin(position, length), QTextCursor::KeepAnchor);
     m_view->setTextCursor(after);
@@ -288,55 +314,96 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
 {
     if (m_isProgrammatic)
         return;
-    QTextDocument* document = m_view->document();
+    QTextDocument* textDocument = m_view->document();
+    const ChunkedText& text = m_document.text();
     // The document counts the last paragraph's end in changes that reach it; the text has no
     // such character.
-    const int documentLength = document->characterCount() - 1;
+    const int documentLength = textDocument->characterCount() - 1;
     added = qMin(added, documentLength - position);
-    removed = int(qMin<qsizetype>(removed, m_text.size() - position));
-    QString inserted;
-    if (added >= 0 && removed >= 0) {
-        QTextCursor cursor(document);
-        cursor.setPosition(position);
-        cursor.setPosition(position + added, QTextCursor::KeepAnchor);
-        inserted = SourceDocumentText::fromDocument(cursor.selectedText());
-        m_text.replace(position, removed, inserted);
-        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+    removed = int(qMin<qsizetype>(removed, text.size() - position));
+    if (added < 0 || removed < 0 || text.size() - removed + added != documentLength) {
+        // The change cannot be told as a range: the whole text goes to the document.
+        const QString all = SourceDocumentText::fromDocument(textDocument->toRawText());
+        m_hasStandIn = !SourceDocumentText::isRepresentable(all);
+        m_document.applyUserText(all, this);
+        m_colouring->colourAll(m_document.text());
+        m_find->refresh();
+        return;
     }
-    {
-        FlagScope applying(m_isApplyingEdit);
-        DocumentSession& session = m_workspace.documentSession();
-        if (added < 0 || removed < 0 || m_text.size() != documentLength) {
-            m_text = SourceDocumentText::fromDocument(document->toRawText());
-            m_hasStandIn = !SourceDocumentText::isRepresentable(m_text);
-            session.setUserText(m_text);
-            m_colouring->colourAll(m_text);
-            m_find->refresh();
-            return;
-        }
-        session.applyUserEdit(position, removed, inserted);
-    }
-    m_colouring->colourEdit(m_text, position, removed, added);
+    QTextCursor cursor(textDocument);
+    cursor.setPosition(position);
+    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+    const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
+    const qsizetype caretBefore = position;
+    m_editSinceCaretMove = true;
+    m_document.applyEdit(position, removed, inserted, this,
+        typed ? Document::EditKind::Typing : Document::EditKind::Command, caretBefore,
+        position + inserted.size());
+    m_colouring->colourEdit(m_document.text(), position, removed, added);
     m_find->followEdit(position, removed, added);
+}
+
+void CodeEditorView::onCursorPositionChanged()
+{
+    if (m_isProgrammatic)
+        return;
+    // A caret moved by hand ends the run of typing that undo takes as one step.
+    if (!std::exchange(m_editSinceCaretMove, false))
+        m_document.breakTypingRun();
+}
+
+void CodeEditorView::undo()
+{
+    followPendingEdits();
+    if (m_view->isReadOnly())
+        return;
+    if (const auto step = m_document.undo(this)) {
+        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+            m_document.text().size(), m_document.version() } });
+        QTextCursor caret(m_view->document());
+        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+        m_view->setTextCursor(caret);
+        m_view->ensureCursorVisible();
+    }
+}
+
+void CodeEditorView::redo()
+{
+    followPendingEdits();
+    if (m_view->isReadOnly())
+        return;
+    if (const auto step = m_document.redo(this)) {
+        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+            m_document.text().size(), m_document.version() } });
+        QTextCursor caret(m_view->document());
+        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+        m_view->setTextCursor(caret);
+        m_view->ensureCursorVisible();
+    }
 }
 
 void CodeEditorView::updateReadOnly()
 {
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file. So is a text this view could not give back character for character.
-    m_view->setReadOnly(!m_workspace.documentError().isEmpty() || m_hasStandIn);
+    m_view->setReadOnly(!m_document.isReadable() || m_hasStandIn);
 }
 
 void CodeEditorView::scrollToLine(int line)
 {
-    // A hidden pane may still show the text of the document before the jump: it selects the
-    // line once it is shown and has caught up with its document.
-    if (!isVisible() || m_isStale) {
-        m_pendingLine = line;
-        return;
+    followPendingEdits();
+    const ChunkedText& text = m_document.text();
+    // Lines are found in the part of the text up to the line asked for.
+    qsizetype end = 0;
+    for (int i = 0; i < line && end >= 0 && end < text.size(); ++i) {
+        end = text.indexOf(QChar(u'\n'), end);
+        if (end >= 0)
+            ++end;
     }
-    m_pendingLine = 0;
-    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(m_text, line);
+    const QString head = text.mid(0, end < 0 ? text.size() : end);
+    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(head, line);
     if (!range)
         return;
     const int length = m_view->document()->characterCount() - 1;
@@ -349,6 +416,7 @@ void CodeEditorView::scrollToLine(int line)
 
 void CodeEditorView::flushPendingWork()
 {
+    followPendingEdits();
     m_colouring->flush();
 }
 

@@ -1,25 +1,33 @@
 #pragma once
 
+#include "workspace/Document.h"
+
 #include <QPlainTextEdit>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace quillon {
 
+class Document;
 class SourceColouring;
 class SourceFindController;
 class WorkspaceState;
 struct TextEdit;
 
 // The text view of the source pane: drops from typed and pasted text the stand-ins its document
-// uses, and takes other programs' line breaks as line feeds.
+// uses, and takes other programs' line breaks as line feeds. Undo and redo keys go to the pane,
+// whose history is its document's.
 class SourceTextEdit : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     explicit SourceTextEdit(QWidget* parent = nullptr);
+
+    std::function<void()> onUndo;
+    std::function<void()> onRedo;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -28,20 +36,22 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 };
 
-// The source pane: the active document's Markdown as typed, in a monospaced font, coloured by
-// CodeSyntaxHighlighter.
+// The source pane: one document's Markdown as typed, in a monospaced font, coloured by
+// CodeSyntaxHighlighter. It is made for one Document and shows it for its whole life.
 //
-// Follows the document session's edits (as ranges) and replacements, reads the find-bar
-// properties, documentError and editorFontSize; reports every user edit to the document session
-// as a range and writes totalLocalMatchCount after painting matches. A change from outside
-// (another tab, an edit in the block editor, a reload) keeps the scroll position and clears the
-// undo history, so undo only ever changes the text this pane shows; an edit elsewhere leaves the
-// selection on its text, a replaced text keeps the selection's offsets (limited to its length).
+// Reports every user edit to the document as a range; edits of other views arrive as ranges and
+// are applied on the next turn of the event loop (before any key of the user's), keeping the
+// selection on its text and the scroll position; a replaced text keeps the selection's offsets
+// (limited to its length). Undo and redo walk the document's history. Reads the find-bar
+// properties and the editor font size; writes totalLocalMatchCount after painting matches while
+// it is the pane on screen.
 class CodeEditorView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CodeEditorView(WorkspaceState& workspace, QWidget* parent = nullptr);
+    // Coloured for `isDarkMode` from the start.
+    CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr);
     ~CodeEditorView() override;
 
     bool isDarkMode() const { return m_isDarkMode; }
@@ -49,46 +59,51 @@ public:
     qreal fontSize() const { return m_fontSize; }
     void setFontSize(qreal size);
 
+    Document& document() const { return m_document; }
     SourceTextEdit* textView() const { return m_view; }
     // The text as the pane shows it, every character as in the document's file.
-    const QString& text() const { return m_text; }
+    QString text() const;
     const SourceFindController& find() const { return *m_find; }
+    void setFindActive(bool active);
 
-    // Selects and reveals a 1-based line; lines are counted as project search counts them. A
-    // hidden pane does so when it is next shown, in its document's text as it is then.
+    // Selects and reveals a 1-based line; lines are counted as project search counts them.
     void scrollToLine(int line);
-    // Finishes colouring now if a pass is waiting for a pause in typing.
+    // Applies edits of other views and finishes colouring now.
     void flushPendingWork();
     bool colouringIsPending() const;
+    void undo();
+    void redo();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void onTextReplaced();
-    void followEdit(const TextEdit& edit);
-    void onActiveTabChanged();
+    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    void followPendingEdits();
     void onContentsChange(int position, int removed, int added);
-    void replaceFromOutside(const QString& text);
-    void applyOutsideEdit(qsizetype position, qsizetype removed, const QString& inserted);
+    void onCursorPositionChanged();
+    void replaceFromOutside();
+    // Applies a change the document already holds (another view's, or a step of the history).
+    void applyToView(const QList<TextEdit>& edits);
     // After a change from outside: the selection (limited to the text) and the scroll as they
-    // were, and no undo history.
+    // were.
     void restoreView(int anchor, int position, int scroll);
     void updateReadOnly();
     void applyAppearance();
 
+    Document& m_document;
     WorkspaceState& m_workspace;
     SourceTextEdit* m_view = nullptr;
     std::unique_ptr<SourceColouring> m_colouring;
     std::unique_ptr<SourceFindController> m_find;
-    QString m_text;
-    bool m_hasStandIn = false; // m_text holds a character the view could not give back
+    QList<TextEdit> m_pendingEdits; // of other views, in order, not applied yet
+    bool m_pendingReload = false;
+    bool m_followQueued = false;
+    bool m_hasStandIn = false; // the text holds a character the view could not give back
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
-    bool m_isApplyingEdit = false; // reporting an edit to the document session
-    bool m_isStale = false; // the text changed while the pane was hidden
-    int m_pendingLine = 0; // a line to select once the pane is shown, 1-based
+    bool m_editSinceCaretMove = false;
 };
 
 } // namespace quillon

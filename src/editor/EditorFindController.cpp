@@ -76,8 +76,19 @@ void EditorFindController::setDarkMode(bool dark)
     refresh();
 }
 
+void EditorFindController::setActive(bool active)
+{
+    if (active == m_isActive)
+        return;
+    m_isActive = active;
+    if (active)
+        refresh();
+}
+
 void EditorFindController::refresh()
 {
+    if (!m_isActive)
+        return;
     if (!m_workspace.isLocalSearchVisible() || m_workspace.localSearchQuery().isEmpty()) {
         m_matches.clear();
         FindHighlights::clear(*m_view);
@@ -125,6 +136,8 @@ void EditorFindController::paintVisible()
 
 void EditorFindController::stepTo()
 {
+    if (!m_isActive)
+        return;
     // The matches are current: every change of the text searched again.
     const int count = int(m_matches.size());
     if (count > 0) {
@@ -136,6 +149,8 @@ void EditorFindController::stepTo()
 
 void EditorFindController::refreshAndReveal()
 {
+    if (!m_isActive)
+        return;
     refresh();
     const int count = int(m_matches.size());
     if (count > 0) {

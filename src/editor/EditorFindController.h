@@ -24,6 +24,8 @@ public:
     EditorFindController(QTextEdit& view, WorkspaceState& workspace, QObject* parent = nullptr);
 
     void setDarkMode(bool dark);
+    // Only the view on screen searches, paints and counts; one shown again searches anew.
+    void setActive(bool active);
     // Paints into `view` from now on (the matches left in the previous one stay where they are).
     void setView(QTextEdit& view);
     // Re-searches the view's text and repaints the matches; call after the text changed. Only a
@@ -39,6 +41,7 @@ private:
     QTextEdit* m_view = nullptr;
     QPointer<QScrollBar> m_scrollBar; // the view's, which may go before us
     WorkspaceState& m_workspace;
+    bool m_isActive = true;
     bool m_isDarkMode = false;
     bool m_isStepping = false;
     QList<TextRange> m_matches;

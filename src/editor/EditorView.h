@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/BlockStylePresenter.h"
-#include "editor/MarkdownUndoStack.h"
+#include "workspace/MarkdownUndoStack.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
 

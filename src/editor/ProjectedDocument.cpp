@@ -277,6 +277,19 @@ QString ProjectedDocument::markdown(qsizetype from, qsizetype to) const
     return result;
 }
 
+QString ProjectedDocument::markdownBetween(qsizetype from, qsizetype to) const
+{
+    if (to <= from)
+        return QString();
+    // Widened to whole table characters, then cut back.
+    const qsizetype storageFrom = storageOffset(from);
+    const qsizetype markdownFrom = markdownOffset(storageFrom);
+    qsizetype storageTo = storageOffset(to);
+    if (markdownOffset(storageTo) < to)
+        ++storageTo;
+    return markdown(storageFrom, storageTo).mid(from - markdownFrom, to - from);
+}
+
 qsizetype ProjectedDocument::markdownOffset(qsizetype storageOffset) const
 {
     return m_tables.markdownOffset(storageOffset);

@@ -54,6 +54,8 @@ public:
     QString markdown() const;
     // Markdown of the storage range [from, to), tables expanded.
     QString markdown(qsizetype from, qsizetype to) const;
+    // The Markdown text between two Markdown offsets (which may fall inside a table's).
+    QString markdownBetween(qsizetype from, qsizetype to) const;
     qsizetype markdownOffset(qsizetype storageOffset) const;
     qsizetype storageOffset(qsizetype markdownOffset) const;
     // Number of table attachments in the storage.

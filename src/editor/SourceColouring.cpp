@@ -2,6 +2,7 @@
 
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "platform/AttributedText.h"
+#include "platform/ChunkedText.h"
 #include "platform/TextLines.h"
 
 #include <QHash>
@@ -34,7 +35,7 @@ constexpr qsizetype kScreenAfter = 16 * 1024;
 constexpr qsizetype kLoadWholeLimit = 256 * 1024;
 
 // The start of the paragraph holding `position`, `lines` paragraphs further back.
-qsizetype startOfLinesBefore(const QString& text, qsizetype position, int lines)
+qsizetype startOfLinesBefore(const ChunkedText& text, qsizetype position, int lines)
 {
     if (position <= 0)
         return 0;
@@ -45,7 +46,7 @@ qsizetype startOfLinesBefore(const QString& text, qsizetype position, int lines)
 }
 
 // The end (after its line feed) of the paragraph holding `position`, `lines` paragraphs on.
-qsizetype endOfLinesAfter(const QString& text, qsizetype position, int lines)
+qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines)
 {
     if (position >= text.size())
         return text.size();
@@ -61,27 +62,57 @@ bool isFenceLine(QStringView text, const textlines::LineBounds& line)
 }
 
 // The fence lines of text[from, to), `from` being a line start.
-std::vector<qsizetype> fenceLinesIn(QStringView text, qsizetype from, qsizetype to)
+std::vector<qsizetype> fenceLinesIn(const ChunkedText& text, qsizetype from, qsizetype to)
 {
+    // Read a stretch of whole lines at a time: no copy of a long text is made at once.
+    constexpr qsizetype kStretch = 256 * 1024;
     std::vector<qsizetype> fences;
-    for (qsizetype start = from; start < to;) {
-        const textlines::LineBounds line = textlines::lineStartingAt(text, start);
-        if (isFenceLine(text, line))
-            fences.push_back(line.start);
-        if (line.end <= start)
+    while (from < to) {
+        const qsizetype end = qMin(to, endOfLinesAfter(text, from + kStretch, 0));
+        const QString stretch = text.mid(from, end - from);
+        for (qsizetype start = 0; start < stretch.size();) {
+            const textlines::LineBounds line = textlines::lineStartingAt(stretch, start);
+            if (isFenceLine(stretch, line))
+                fences.push_back(from + line.start);
+            if (line.end <= start)
+                break;
+            start = line.end;
+        }
+        if (end <= from)
             break;
-        start = line.end;
+        from = end;
     }
     return fences;
 }
 
+// The line of the text that holds `position`, as the one line-break rule tells it.
+textlines::LineBounds lineBoundsIn(const ChunkedText& text, qsizetype position)
+{
+    const qsizetype from = startOfLinesBefore(text, position, 0);
+    const qsizetype to = endOfLinesAfter(text, position, 0);
+    textlines::LineBounds line = textlines::lineBounds(text.mid(from, to - from), position - from);
+    line.start += from;
+    line.contentsEnd += from;
+    line.end += from;
+    return line;
+}
+
+// Whether the text is YAML, from its first lines (at most a few pages of them).
+bool looksLikeYAML(const ChunkedText& text)
+{
+    constexpr qsizetype kHead = 64 * 1024;
+    return CodeSyntaxHighlighter::isYAML(text.mid(0, qMin(kHead, endOfLinesAfter(text, 0, 10))));
+}
+
 } // namespace
 
-SourceColouring::SourceColouring(
-    QPlainTextEdit& view, std::function<const QString&()> currentText, QObject* parent)
+SourceColouring::SourceColouring(QPlainTextEdit& view,
+    std::function<const ChunkedText&()> currentText, std::function<bool()> isCurrent,
+    QObject* parent)
     : QObject(parent)
     , m_view(view)
     , m_currentText(std::move(currentText))
+    , m_isCurrent(std::move(isCurrent))
 {
     m_pause.setSingleShot(true);
     m_pause.setInterval(kPauseBeforeQueuedPasses);
@@ -102,12 +133,12 @@ void SourceColouring::setAppearance(bool isDarkMode, qreal fontSize)
     m_fontSize = fontSize;
 }
 
-void SourceColouring::colourAll(const QString& text)
+void SourceColouring::colourAll(const ChunkedText& text)
 {
     m_pause.stop();
     m_slice.stop();
     m_pending.clear();
-    m_lastWasYAML = CodeSyntaxHighlighter::isYAML(text);
+    m_lastWasYAML = looksLikeYAML(text);
     m_fences = fenceLinesIn(text, 0, text.size());
     if (text.size() <= kLoadWholeLimit) {
         colourLines(text, 0, text.size());
@@ -119,15 +150,15 @@ void SourceColouring::colourAll(const QString& text)
 }
 
 void SourceColouring::colourEdit(
-    const QString& text, qsizetype position, qsizetype removed, qsizetype added)
+    const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added)
 {
-    if (text.size() <= kWholeTextLimit || CodeSyntaxHighlighter::isYAML(text) != m_lastWasYAML) {
+    if (text.size() <= kWholeTextLimit || looksLikeYAML(text) != m_lastWasYAML) {
         colourAll(text);
         return;
     }
     shiftQueued(position, removed, added);
-    const textlines::LineBounds first = textlines::lineBounds(text, position);
-    const textlines::LineBounds last = textlines::lineBounds(text, position + added);
+    const textlines::LineBounds first = lineBoundsIn(text, position);
+    const textlines::LineBounds last = lineBoundsIn(text, position + added);
     const QList<Stretch> farther
         = updateFences(text, { first.start, qMax(last.end, first.end) }, removed, added);
 
@@ -147,14 +178,14 @@ void SourceColouring::flush()
 {
     m_pause.stop();
     m_slice.stop();
-    const QString& text = m_currentText();
+    const ChunkedText& text = m_currentText();
     const QList<Stretch> pending = std::exchange(m_pending, {});
     for (const Stretch& stretch : pending)
         colourLines(text, stretch.from, qMin(stretch.to, text.size()));
 }
 
 QList<SourceColouring::Stretch> SourceColouring::updateFences(
-    const QString& text, const Stretch& lines, qsizetype removed, qsizetype added)
+    const ChunkedText& text, const Stretch& lines, qsizetype removed, qsizetype added)
 {
     const qsizetype delta = added - removed;
     // Fences before the edited lines keep their places, fences after them move by the edit.
@@ -181,7 +212,7 @@ QList<SourceColouring::Stretch> SourceColouring::updateFences(
     return farther;
 }
 
-void SourceColouring::colourLines(const QString& text, qsizetype from, qsizetype to)
+void SourceColouring::colourLines(const ChunkedText& text, qsizetype from, qsizetype to)
 {
     if (from >= to && !text.isEmpty())
         return;
@@ -200,7 +231,7 @@ void SourceColouring::colourLines(const QString& text, qsizetype from, qsizetype
     if (opensBefore)
         piece += QStringLiteral("```\n");
     const qsizetype lead = piece.size();
-    piece += QStringView(text).mid(readFrom, readTo - readFrom);
+    piece += text.mid(readFrom, readTo - readFrom);
     if (closesAfter)
         piece += QStringLiteral("\n```");
     AttributedText coloured(piece);
@@ -208,7 +239,7 @@ void SourceColouring::colourLines(const QString& text, qsizetype from, qsizetype
     apply(coloured, readFrom - lead, from, to);
 }
 
-SourceColouring::Stretch SourceColouring::visibleStretch(const QString& text) const
+SourceColouring::Stretch SourceColouring::visibleStretch(const ChunkedText& text) const
 {
     if (!m_view.isVisible())
         return {};
@@ -217,7 +248,7 @@ SourceColouring::Stretch SourceColouring::visibleStretch(const QString& text) co
         endOfLinesAfter(text, first + kScreenAfter, 0) };
 }
 
-void SourceColouring::queue(const QString& text, qsizetype from, qsizetype to)
+void SourceColouring::queue(const ChunkedText& text, qsizetype from, qsizetype to)
 {
     from = startOfLinesBefore(text, qMax<qsizetype>(0, from), 0);
     to = endOfLinesAfter(text, qMin(to, text.size()), 0);
@@ -257,7 +288,7 @@ void SourceColouring::shiftQueued(qsizetype position, qsizetype removed, qsizety
 
 void SourceColouring::colourQueuedOnScreen()
 {
-    const QString& text = m_currentText();
+    const ChunkedText& text = m_currentText();
     const Stretch screen = visibleStretch(text);
     if (screen.from >= screen.to)
         return;
@@ -280,10 +311,14 @@ void SourceColouring::colourQueuedOnScreen()
 
 void SourceColouring::colourQueuedSlice()
 {
+    if (m_isCurrent && !m_isCurrent()) {
+        m_slice.start(); // once the view shows the text
+        return;
+    }
     colourQueuedOnScreen();
     if (m_pending.isEmpty())
         return;
-    const QString& text = m_currentText();
+    const ChunkedText& text = m_currentText();
     Stretch& first = m_pending.first();
     const qsizetype to = qMin(first.to, endOfLinesAfter(text, first.from + kSliceUnits, 0));
     colourLines(text, first.from, to);

@@ -13,6 +13,7 @@ class QPlainTextEdit;
 namespace quillon {
 
 class AttributedText;
+class ChunkedText;
 
 // Colours the source pane's document with CodeSyntaxHighlighter as layout formats, which leave
 // the text and its undo history alone. Only paragraphs whose colours changed are laid out again.
@@ -30,18 +31,19 @@ public:
     // Texts up to this length are coloured whole after every edit.
     static constexpr qsizetype kWholeTextLimit = 32'000;
 
-    // `currentText` gives the document's text (as the pane reads it) for the queued passes.
-    SourceColouring(QPlainTextEdit& view, std::function<const QString&()> currentText,
-        QObject* parent = nullptr);
+    // `currentText` gives the document's text for the queued passes, which wait while
+    // `isCurrent` says the view does not show that text yet.
+    SourceColouring(QPlainTextEdit& view, std::function<const ChunkedText&()> currentText,
+        std::function<bool()> isCurrent, QObject* parent = nullptr);
 
     bool isDarkMode() const { return m_isDarkMode; }
     qreal fontSize() const { return m_fontSize; }
     void setAppearance(bool isDarkMode, qreal fontSize);
 
     // A new text: what is on screen at once, the rest queued (a short text wholly at once).
-    void colourAll(const QString& text);
+    void colourAll(const ChunkedText& text);
     // After `removed` units at `position` were replaced by `added` units, giving `text`.
-    void colourEdit(const QString& text, qsizetype position, qsizetype removed, qsizetype added);
+    void colourEdit(const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added);
     // Colours everything queued now.
     void flush();
     bool hasPendingPass() const { return !m_pending.isEmpty(); }
@@ -56,11 +58,11 @@ private:
     // Updates the fence lines for the edit; returns the stretches whose colours it may change
     // beyond the edited lines [lines.from, lines.to).
     QList<Stretch> updateFences(
-        const QString& text, const Stretch& lines, qsizetype removed, qsizetype added);
+        const ChunkedText& text, const Stretch& lines, qsizetype removed, qsizetype added);
     // Colours the whole lines of [from, to) as the whole text would colour them.
-    void colourLines(const QString& text, qsizetype from, qsizetype to);
-    Stretch visibleStretch(const QString& text) const;
-    void queue(const QString& text, qsizetype from, qsizetype to);
+    void colourLines(const ChunkedText& text, qsizetype from, qsizetype to);
+    Stretch visibleStretch(const ChunkedText& text) const;
+    void queue(const ChunkedText& text, qsizetype from, qsizetype to);
     void shiftQueued(qsizetype position, qsizetype removed, qsizetype added);
     void colourQueuedSlice();
     void colourQueuedOnScreen();
@@ -69,7 +71,8 @@ private:
     void apply(const AttributedText& coloured, qsizetype offset, qsizetype from, qsizetype to);
 
     QPlainTextEdit& m_view;
-    std::function<const QString&()> m_currentText;
+    std::function<const ChunkedText&()> m_currentText;
+    std::function<bool()> m_isCurrent;
     QTimer m_pause;
     QTimer m_slice;
     bool m_isDarkMode = false;

@@ -3,6 +3,7 @@
 #include "editor/FindHighlights.h"
 #include "editor/FlagScope.h"
 #include "markdown/MarkdownTextViewSupport.h"
+#include "platform/ChunkedText.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QPlainTextEdit>
@@ -14,7 +15,7 @@
 namespace quillon {
 
 SourceFindController::SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
-    std::function<const QString&()> currentText, QObject* parent)
+    std::function<const ChunkedText&()> currentText, QObject* parent)
     : QObject(parent)
     , m_view(view)
     , m_workspace(workspace)
@@ -44,16 +45,27 @@ void SourceFindController::setDarkMode(bool dark)
         refresh();
 }
 
+void SourceFindController::setActive(bool active)
+{
+    if (active == m_isActive)
+        return;
+    m_isActive = active;
+    if (active)
+        refresh();
+}
+
 void SourceFindController::refresh()
 {
+    if (!m_isActive)
+        return;
     if (!m_workspace.isLocalSearchVisible() || m_workspace.localSearchQuery().isEmpty()) {
         m_matches.clear();
         if (!m_view.extraSelections().isEmpty())
             m_view.setExtraSelections({});
         return;
     }
-    m_matches
-        = MarkdownTextViewSupport::findMatches(m_currentText(), m_workspace.localSearchQuery());
+    m_matches = MarkdownTextViewSupport::findMatches(
+        m_currentText().toString(), m_workspace.localSearchQuery());
     paintVisible();
     // A hidden pane may hold an older text: the shown editors count.
     if (!m_view.isVisible())
@@ -63,6 +75,8 @@ void SourceFindController::refresh()
 
 void SourceFindController::followEdit(qsizetype position, qsizetype removed, qsizetype added)
 {
+    if (!m_isActive)
+        return;
     const QString needle = m_workspace.localSearchQuery().trimmed();
     if (!m_workspace.isLocalSearchVisible() || needle.isEmpty()) {
         refresh();
@@ -71,7 +85,7 @@ void SourceFindController::followEdit(qsizetype position, qsizetype removed, qsi
     // The search steps over each match it finds. The matches that end before the edit are found
     // the same way again; from the last of them the text is searched again until a match lands
     // on an old one past the edit, from where the old ones hold, moved by the edit.
-    const QStringView text(m_currentText());
+    const ChunkedText& text = m_currentText();
     const qsizetype delta = added - removed;
     const qsizetype step = qMax<qsizetype>(needle.size(), 1);
     const auto kept = std::lower_bound(m_matches.cbegin(), m_matches.cend(), position,
@@ -138,6 +152,8 @@ void SourceFindController::paintVisible()
 
 void SourceFindController::stepTo()
 {
+    if (!m_isActive)
+        return;
     // The matches are current: every change of the text searched again.
     const int count = int(m_matches.size());
     if (count > 0) {
@@ -149,6 +165,8 @@ void SourceFindController::stepTo()
 
 void SourceFindController::refreshAndReveal()
 {
+    if (!m_isActive)
+        return;
     refresh();
     const int count = int(m_matches.size());
     if (count > 0)

@@ -11,6 +11,7 @@ class QPlainTextEdit;
 
 namespace quillon {
 
+class ChunkedText;
 class WorkspaceState;
 
 // Find in document for the source pane: follows the workspace's find-bar properties, paints the
@@ -22,11 +23,13 @@ class SourceFindController : public QObject
 {
     Q_OBJECT
 public:
-    // `currentText` gives the view's text as the pane reads it.
+    // `currentText` gives the document's text.
     SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
-        std::function<const QString&()> currentText, QObject* parent = nullptr);
+        std::function<const ChunkedText&()> currentText, QObject* parent = nullptr);
 
     void setDarkMode(bool dark);
+    // Only the pane on screen searches, paints and counts; one shown again searches anew.
+    void setActive(bool active);
     // Searches the text again and repaints; call after the text changed.
     void refresh();
     // The same after `removed` units at `position` were replaced by `added`, searching only
@@ -43,7 +46,8 @@ private:
 
     QPlainTextEdit& m_view;
     WorkspaceState& m_workspace;
-    std::function<const QString&()> m_currentText;
+    std::function<const ChunkedText&()> m_currentText;
+    bool m_isActive = true;
     bool m_isDarkMode = false;
     bool m_isStepping = false;
     QList<TextRange> m_matches;

@@ -12,14 +12,13 @@
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "markdown/MarkdownTextViewSupport.h"
-#include "platform/CommandBus.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
-#include <QStackedLayout>
 #include <QTextBlock>
+#include <QVBoxLayout>
 #include <QTextDocument>
 #include <QTextFrame>
 
@@ -58,13 +57,16 @@ void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
 
 } // namespace
 
-UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* parent)
+UnifiedBlockEditor::UnifiedBlockEditor(
+    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
     : QWidget(parent)
+    , m_document(document)
     , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
     , m_fontSize(workspace.editorFontSize())
 {
-    m_stack = new QStackedLayout(this);
-    m_stack->setContentsMargins(0, 0, 0, 0);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     m_tableRenderer = new TableAttachmentCell(this);
     m_fullCompareTimer.setSingleShot(true);
     m_fullCompareTimer.setInterval(600);
@@ -72,38 +74,26 @@ UnifiedBlockEditor::UnifiedBlockEditor(WorkspaceState& workspace, QWidget* paren
     m_backgroundTimer.setSingleShot(true);
     m_backgroundTimer.setInterval(0);
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
-    swapShown(*newTab());
+    setUpView();
+    layout->addWidget(m_view);
     m_find = std::make_unique<EditorFindController>(*m_view, workspace);
 
-    // Our own edits come back as edits the text already holds; another view's edits are applied
-    // where they land; a replaced text is reloaded.
-    DocumentSession& session = workspace.documentSession();
-    connect(&session, &DocumentSession::textReplaced, this,
-        &UnifiedBlockEditor::onWorkspaceContentChanged);
-    connect(&session, &DocumentSession::textEdited, this, &UnifiedBlockEditor::followEdit);
-    // Once the workspace has moved on, an open cell's text would land in another document.
-    connect(&session, &DocumentSession::aboutToLeave, this, [this] {
-        if (m_shownDocument == m_workspace.activeTabURL())
-            m_tableEditor->commit();
-    });
-    // Another document may hold the very same text: the open cell and the history still
-    // belong to the old one.
-    connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
-        &UnifiedBlockEditor::onWorkspaceContentChanged);
-    connect(
-        &workspace, &WorkspaceState::openTabsChanged, this, &UnifiedBlockEditor::forgetClosedTabs);
+    // Edits of other views are applied where they land; a replaced text is reloaded.
+    connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
+    connect(&document, &Document::replaced, this, &UnifiedBlockEditor::onDocumentReplaced);
+    // An open cell's text is handed over before the document is saved, asked about or closed.
+    connect(&document, &Document::heldInputWanted, this, [this] { m_tableEditor->commit(); });
     // A document that could not be read is shown, never edited: an edit would be written over
     // the file.
-    connect(&workspace, &WorkspaceState::documentErrorChanged, this,
-        [this] { m_view->setReadOnly(!m_workspace.documentError().isEmpty()); });
+    connect(&document, &Document::readErrorChanged, this,
+        [this] { m_view->setReadOnly(!m_document.isReadable()); });
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
-    connect(
-        &CommandBus::shared(), &CommandBus::scrollToLine, this, &UnifiedBlockEditor::scrollToLine);
 
-    setDarkMode(false);
-    m_shownDocument = workspace.activeTabURL();
-    reload(workspace.currentFileContent(), 0);
+    m_styledDark = m_isDarkMode;
+    m_styledFontSize = m_fontSize;
+    setDarkMode(m_isDarkMode);
+    reload(document.text().toString(), 0);
 }
 
 UnifiedBlockEditor::~UnifiedBlockEditor()
@@ -112,10 +102,54 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
-    while (!m_parked.empty()) {
-        discard(std::move(m_parked.back()));
-        m_parked.pop_back();
-    }
+}
+
+void UnifiedBlockEditor::setUpView()
+{
+    m_view = new MarkdownTextView(this);
+    m_view->setObjectName(QStringLiteral("blockEditorTextView"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    applyPalette(*m_view, m_isDarkMode);
+    m_view->setReadOnly(!m_document.isReadable());
+
+    QTextDocument* document = m_view->document();
+    document->setUndoRedoEnabled(false);
+    document->setDocumentMargin(0);
+    m_projected = std::make_unique<ProjectedDocument>(*document);
+    document->documentLayout()->registerHandler(
+        ProjectedDocument::kTableObjectType, m_tableRenderer);
+    m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
+        *m_tableRenderer,
+        [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
+            return applyTableAttachment(index, expected, std::move(replacement));
+        });
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    m_caretLine = std::make_unique<CaretLineTracker>();
+    m_view->viewport()->installEventFilter(this);
+    m_view->installEventFilter(this);
+
+    m_view->onEditingKey
+        = [this](MarkdownTextView::EditingKey key) { return handleEditingKey(key); };
+    m_view->onToggleInlineStyle
+        = [this](MarkdownLineEditing::InlineStyle style) { toggleInlineStyle(style); };
+    m_view->onClickTable
+        = [this](const QPoint& point) { return m_tableEditor->handleClick(point); };
+    m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
+    m_view->onInputHandled = [this] {
+        if (!m_isProgrammatic)
+            noteCaretLine(-1);
+        flushPendingWork();
+    };
+    m_view->markdownForRange
+        = [this](int from, int to) { return m_projected->markdown(from, to); };
+    m_view->paintUnderText
+        = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
+    connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
+    connect(m_view, &QTextEdit::cursorPositionChanged, this,
+        &UnifiedBlockEditor::onCursorPositionChanged);
 }
 
 void UnifiedBlockEditor::applyPalette(MarkdownTextView& view, bool dark)
@@ -147,13 +181,13 @@ void UnifiedBlockEditor::setFontSize(qreal size)
 void UnifiedBlockEditor::restyleForAppearance()
 {
     // The same appearance again must not close an open cell.
-    if (!MarkdownTextViewSupport::needsHighlight(
-            m_markdown, m_isDarkMode, m_fontSize, true, m_styled))
+    if (m_styledDark == m_isDarkMode && m_styledFontSize == m_fontSize)
         return;
     m_presenter.clearCache();
     m_tableEditor->commit();
+    flushPendingWork();
     const TopOfView anchor = topOfView(*m_view);
-    reload(m_markdown, caretMarkdownOffset());
+    reload(m_document.text().toString(), caretMarkdownOffset());
     if (anchor.block < 0)
         return;
     // The same text is shown again: the part that was in view is styled first and stays there.
@@ -177,22 +211,19 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
     return m_projected->markdownOffset(m_view->textCursor().position());
 }
 
-void UnifiedBlockEditor::onWorkspaceContentChanged()
+bool UnifiedBlockEditor::canUndo() const
 {
-    const QString& text = m_workspace.currentFileContent();
-    const bool otherDocument = m_workspace.activeTabURL() != m_shownDocument;
-    if (!otherDocument
-        && !MarkdownTextViewSupport::needsHighlight(text, m_isDarkMode, m_fontSize, true, m_styled))
-        return;
-    if (otherDocument) {
-        showOtherTab(text);
-        return;
-    }
-    // Replaced from outside (a reload): an open cell belongs to the old text, and so does the
-    // history.
-    m_tableEditor->teardown();
-    m_undo.clear();
-    reload(text, caretMarkdownOffset());
+    return m_document.canUndo() && !m_view->isReadOnly();
+}
+
+bool UnifiedBlockEditor::canRedo() const
+{
+    return m_document.canRedo() && !m_view->isReadOnly();
+}
+
+void UnifiedBlockEditor::setFindActive(bool active)
+{
+    m_find->setActive(active);
 }
 
 void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret)
@@ -200,10 +231,8 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* document = m_view->document();
     document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
-    m_markdown = markdown;
-    m_styled.isDarkMode = m_isDarkMode;
-    m_styled.fontSize = m_fontSize;
-    m_styled.isReadingMode = true;
+    m_styledDark = m_isDarkMode;
+    m_styledFontSize = m_fontSize;
     // The view's caret would ride to the end of the inserted text, and placing it again would
     // then measure the old caret's place: the whole document laid out at once. A null caret is
     // left where it is and never measured.
@@ -218,6 +247,9 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_caretLine->reset();
     m_reloadPending = false;
     m_tableLineBreaks.clear();
+    // The text loaded is the document's: nothing of other views is left to follow.
+    m_hasPendingEdits = false;
+    m_pendingReload = false;
     m_restylePending = true;
     markAllParagraphsDirty();
     centerTextColumn();
@@ -418,8 +450,10 @@ void UnifiedBlockEditor::schedulePendingWork()
 void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
+    if (m_hasPendingEdits || m_pendingReload)
+        followPendingEdits();
     if (m_reloadPending)
-        reload(m_markdown, withTableLineBreaks(caretMarkdownOffset()));
+        reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)
         restyle();
     if (m_presentPending)
@@ -453,6 +487,21 @@ void UnifiedBlockEditor::scrollToLine(int line)
 
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    // The user edits the text as the document has it: what other views changed is shown first.
+    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::InputMethod:
+        case QEvent::MouseButtonPress:
+        case QEvent::Drop:
+        case QEvent::ContextMenu:
+            followPendingEdits();
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == m_view->viewport() && event->type() == QEvent::Paint
         && m_backgroundAwaitsPaint) {
         m_backgroundAwaitsPaint = false;

@@ -2,7 +2,7 @@
 
 #include "editor/BlockStylePresenter.h"
 #include "editor/MarkdownTextView.h"
-#include "editor/MarkdownUndoStack.h"
+#include "workspace/MarkdownUndoStack.h"
 #include "editor/ProjectedDocument.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
@@ -14,13 +14,11 @@
 
 #include <memory>
 #include <utility>
-#include <vector>
-
-class QStackedLayout;
 
 namespace quillon {
 
 class CaretLineTracker;
+class Document;
 class EditorFindController;
 class TableAttachmentCell;
 class TableEditingController;
@@ -31,17 +29,20 @@ struct TextEdit;
 // caret touches them, fenced code in boxes, list markers drawn as bullets and checkboxes, pipe
 // tables drawn as grids and edited cell by cell.
 //
-// It shows WorkspaceState::currentFileContent and reports the document's Markdown to the
-// workspace's DocumentSession on every user edit (never on loading or restyling). Its undo
-// history holds Markdown-level replacements; replacing the text from outside clears it. Each open
-// tab keeps its own view, styling, caret and history while another tab is shown.
+// It is made for one Document and shows that document for its whole life. Every user edit goes
+// to the document as a range of its Markdown (never a load or a restyle); edits that other views
+// of the document made arrive as ranges and are applied on the next turn of the event loop, all
+// that came meanwhile as one. Undo and redo walk the document's history, which every view of it
+// shares. Reads the find-bar properties and the editor font size of the workspace.
 class UnifiedBlockEditor : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr qreal defaultContentWidth = 720;
 
-    explicit UnifiedBlockEditor(WorkspaceState& workspace, QWidget* parent = nullptr);
+    // Styled for `isDarkMode` from the start.
+    UnifiedBlockEditor(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr);
     ~UnifiedBlockEditor() override;
 
     bool isDarkMode() const { return m_isDarkMode; }
@@ -54,21 +55,24 @@ public:
     MarkdownTextView* textView() const { return m_view; }
     TableEditingController& tableEditor() const { return *m_tableEditor; }
     const ProjectedDocument& projected() const { return *m_projected; }
-    // The document's Markdown as last written.
-    const QString& markdown() const { return m_markdown; }
+    Document& document() const { return m_document; }
+    // The Markdown this view shows (the document's, once edits of other views are applied).
+    QString markdown() const { return m_projected->markdown(); }
 
     void undo();
     void redo();
-    bool canUndo() const { return m_undo.canUndo(); }
-    bool canRedo() const { return m_undo.canRedo(); }
+    bool canUndo() const;
+    bool canRedo() const;
 
     // A rule's edit (storage offsets) applied as one undoable change; false when refused.
     bool applyEdit(const MarkdownLineEditing::Edit& edit);
     void toggleInlineStyle(MarkdownLineEditing::InlineStyle style);
     // Selects and reveals a 1-based line of the Markdown text.
     void scrollToLine(int line);
-    // Restyles now if an edit or caret move is waiting for it.
+    // Applies edits of other views and restyles now if anything is waiting for it.
     void flushPendingWork();
+    // Whether the find bar's matches are counted and painted here: only in the view on screen.
+    void setFindActive(bool active);
 
     // The caret as a Markdown offset.
     qsizetype caretMarkdownOffset() const;
@@ -81,40 +85,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // An open tab's view as it was last shown, with everything that belongs to its text.
-    struct ParkedTab
-    {
-        ParkedTab();
-        ~ParkedTab();
-        QString url;
-        MarkdownTextView* view = nullptr;
-        std::unique_ptr<ProjectedDocument> projected;
-        std::unique_ptr<TableEditingController> tableEditor;
-        std::unique_ptr<CaretLineTracker> caretLine;
-        MarkdownTextViewSupport::HighlightState styled;
-        MarkdownUndoStack undo;
-        int backgroundBlock = -1;
-        bool fullComparePending = false;
-        qsizetype revealCaret = -1;
-        bool revealFocused = false;
-        qsizetype caretStorage = 0;
-    };
-    // A new view, its document set up and connected to this editor, holding no text yet.
-    std::unique_ptr<ParkedTab> newTab();
     static void applyPalette(MarkdownTextView& view, bool dark);
-    // Exchanges the shown tab's view and state with `tab`'s.
-    void swapShown(ParkedTab& tab);
-    // Shows the active tab: its parked view when that still holds its text in this appearance,
-    // else a fresh view loaded with `text`. The tab shown so far is parked while it is open.
-    void showOtherTab(const QString& text);
-    std::unique_ptr<ParkedTab> takeParked(const QString& url);
-    void park(std::unique_ptr<ParkedTab> tab);
-    void discard(std::unique_ptr<ParkedTab> tab);
-    void forgetClosedTabs();
+    void setUpView();
 
-    void onWorkspaceContentChanged();
-    // Applies an edit another view made, reloading only where it cannot be applied in place.
-    void followEdit(const TextEdit& edit);
+    // Another view of the document changed it: remembered, and applied on the next turn.
+    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    void onDocumentReplaced();
+    // Applies what other views changed since this one last followed, as one edit; reloads
+    // where it cannot be applied in place.
+    void followPendingEdits();
     // The edit applied to the paragraphs (and tables) it touches; false when the storage is not
     // the text it was made on.
     bool applyOutsideEdit(const TextEdit& edit);
@@ -151,25 +130,33 @@ private:
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
     bool applyReplacement(const MarkdownReplacement& change);
     bool handleEditingKey(MarkdownTextView::EditingKey key);
-    void writeToWorkspace(const MarkdownReplacement& change);
+    void writeToDocument(const MarkdownReplacement& change);
     void centerTextColumn();
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
-    // The start and end (before its line break) of the Markdown lines a change touches.
-    std::pair<qsizetype, qsizetype> linesAround(const MarkdownReplacement& change) const;
-    // The text of those lines before the change, and after it.
-    std::pair<QStringView, QString> linesBeforeAndAfter(const MarkdownReplacement& change) const;
     HighlightOptions highlightOptions() const;
-    bool tableStructureMayHaveChanged(const MarkdownReplacement& change) const;
+    // The Markdown lines a change touches, before it and after it.
+    struct ChangeLines
+    {
+        QString before;
+        QString after;
+    };
+    static ChangeLines linesAfter(
+        const MarkdownReplacement& change, qsizetype start, const QString& before);
+    // Read in the document (which does not hold the change yet) or in the view (which does not).
+    ChangeLines documentLinesAround(const MarkdownReplacement& change) const;
+    ChangeLines viewLinesAround(const MarkdownReplacement& change) const;
+    static bool tableStructureMayHaveChanged(
+        const MarkdownReplacement& change, const ChangeLines& lines);
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit
     // at [position, position + added) of the storage put on the table's line; true if any.
     bool separateTablesFromText(QString& markdown, int position, int added);
     // A Markdown offset of the storage's text as an offset of the text with those breaks.
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
     // True when the change can restyle text beyond the paragraphs it touches.
-    bool mayRestyleFarAway(const MarkdownReplacement& change) const;
+    static bool mayRestyleFarAway(const MarkdownReplacement& change, const ChangeLines& lines);
 
+    Document& m_document;
     WorkspaceState& m_workspace;
-    QStackedLayout* m_stack = nullptr;
     MarkdownTextView* m_view = nullptr;
     std::unique_ptr<ProjectedDocument> m_projected;
     TableAttachmentCell* m_tableRenderer = nullptr;
@@ -196,17 +183,22 @@ private:
     int m_backgroundBlock = -1;
     bool m_backgroundAwaitsPaint = false; // starts after the next paint, or after this long:
     static constexpr int kPaintWaitMs = 250;
-    MarkdownUndoStack m_undo;
-    // The inputs of the last styling; its text is the document's Markdown as last written.
-    MarkdownTextViewSupport::HighlightState m_styled { QString(), false, 15.0, true };
-    QString& m_markdown = *m_styled.text;
-    QString m_shownDocument; // the active tab whose text is shown
+    // The appearance of the last styling.
+    bool m_styledDark = false;
+    qreal m_styledFontSize = 0;
+    // What other views changed since this one followed: in the view's Markdown, [m_pendingFrom,
+    // m_pendingOldEnd) became the document's [m_pendingFrom, m_pendingNewEnd).
+    bool m_hasPendingEdits = false;
+    bool m_pendingReload = false;
+    qsizetype m_pendingFrom = 0;
+    qsizetype m_pendingOldEnd = 0;
+    qsizetype m_pendingNewEnd = 0;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     qreal m_contentWidth = defaultContentWidth;
 
     bool m_isProgrammatic = false; // the editor itself is changing the document
-    MarkdownUndoStack::Kind m_editKind = MarkdownUndoStack::Kind::Typing;
+    bool m_editIsCommand = false; // the edit under way is a rule's, a toggle's or a commit's
     bool m_editSinceCaretMove = false;
     qsizetype m_caretStorage = 0;
     // The caret and focus the markers were last revealed for. A caret move within its line
@@ -220,10 +212,6 @@ private:
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;
     bool m_flushQueued = false;
-    // Other open tabs, most recently shown last: coming back to one costs no reload, restyle
-    // or layout, and finds its caret, scroll position and history as they were.
-    std::vector<std::unique_ptr<ParkedTab>> m_parked;
-    static constexpr size_t kParkedTabs = 4;
 };
 
 } // namespace quillon

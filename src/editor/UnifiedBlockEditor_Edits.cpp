@@ -1,5 +1,5 @@
-// The block editor's edit path: user changes of the document become Markdown written to the
-// workspace and undo steps; rule edits, cell commits, undo and redo go through the same path.
+// The block editor's edit path: user changes of the view become edits of the document's Markdown
+// (which records them for undo); rule edits, cell commits, undo and redo go through the same path.
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
@@ -8,7 +8,7 @@
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "platform/TextLines.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QScrollBar>
@@ -81,8 +81,9 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
     bool separated = false;
+    const ChunkedText& before = m_document.text();
     if (plain) {
-        change = MarkdownReplacement::between(m_markdown.mid(markdownStart, removedInStorage),
+        change = MarkdownReplacement::between(before.mid(markdownStart, removedInStorage),
             storage.text().mid(position, insertedInStorage));
         change.position += int(markdownStart);
         change.caretAfter += int(markdownStart);
@@ -91,7 +92,8 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     } else {
         QString markdown = m_projected->markdown();
         separated = separateTablesFromText(markdown, position, added);
-        if (markdown == m_markdown) {
+        const QString beforeMarkdown = before.toString();
+        if (markdown == beforeMarkdown) {
             // A change of formats only, or a line break under a table deleted in the view only.
             if (separated) {
                 m_reloadPending = true;
@@ -99,15 +101,14 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
             }
             return;
         }
-        change = MarkdownReplacement::between(m_markdown, markdown);
+        change = MarkdownReplacement::between(beforeMarkdown, markdown);
     }
     change.caretBefore = int(caretBefore);
     if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
         change.caretAfter = int(withTableLineBreaks(caretMarkdownOffset()));
-    m_undo.record(change, m_editKind);
-    const bool mayChangeTables = tableStructureMayHaveChanged(change);
-    const bool farAway = mayRestyleFarAway(change);
-    m_markdown.replace(change.position, change.removed.size(), change.inserted);
+    const ChangeLines lines = documentLinesAround(change);
+    const bool mayChangeTables = tableStructureMayHaveChanged(change, lines);
+    const bool farAway = mayRestyleFarAway(change, lines);
     if (farAway) {
         markAllParagraphsDirty();
     } else {
@@ -117,11 +118,11 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
         markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
     }
     m_editSinceCaretMove = true;
-    writeToWorkspace(change);
+    writeToDocument(change);
     if (separated || keptTables
         || (mayChangeTables
             && m_projected->tableCount()
-                != MarkdownTableProjection::findTables(m_markdown).size())) {
+                != MarkdownTableProjection::findTables(m_document.text().toString()).size())) {
         m_reloadPending = true;
         schedulePendingWork();
         return;
@@ -189,31 +190,58 @@ qsizetype UnifiedBlockEditor::withTableLineBreaks(qsizetype markdownOffset) cons
     return markdownOffset + shift;
 }
 
-std::pair<qsizetype, qsizetype> UnifiedBlockEditor::linesAround(
-    const MarkdownReplacement& change) const
+namespace {
+
+// The lines around [from, to) of a text that has lastIndexOf, indexOf and mid: where they start,
+// and their text without the last line break.
+template <typename Text>
+std::pair<qsizetype, QString> linesOf(const Text& text, qsizetype length, qsizetype from, qsizetype to)
 {
-    qsizetype start = change.position;
-    while (start > 0 && m_markdown.at(start - 1) != u'\n')
-        --start;
-    qsizetype end = change.position + change.removed.size();
-    while (end < m_markdown.size() && m_markdown.at(end) != u'\n')
-        ++end;
-    return { start, end };
+    const qsizetype start = from > 0 ? text.lastIndexOf(QChar(u'\n'), from - 1) + 1 : 0;
+    qsizetype end = to < length ? text.indexOf(QChar(u'\n'), to) : -1;
+    if (end < 0)
+        end = length;
+    return { start, text.mid(start, end - start) };
 }
 
-std::pair<QStringView, QString> UnifiedBlockEditor::linesBeforeAndAfter(
-    const MarkdownReplacement& change) const
+} // namespace
+
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::linesAfter(
+    const MarkdownReplacement& change, qsizetype start, const QString& before)
 {
-    const auto [start, end] = linesAround(change);
-    const qsizetype changeEnd = change.position + change.removed.size();
-    const QStringView text(m_markdown);
-    QString after = text.mid(start, change.position - start).toString();
-    after += change.inserted;
-    after += text.mid(changeEnd, end - changeEnd);
-    return { text.mid(start, end - start), after };
+    const qsizetype inLines = change.position - start;
+    QString after = before;
+    after.replace(inLines, change.removed.size(), change.inserted);
+    return { before, after };
 }
 
-bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement& change) const
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::documentLinesAround(
+    const MarkdownReplacement& change) const
+{
+    const ChunkedText& text = m_document.text();
+    const auto [start, before]
+        = linesOf(text, text.size(), change.position, change.position + change.removed.size());
+    return linesAfter(change, start, before);
+}
+
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::viewLinesAround(
+    const MarkdownReplacement& change) const
+{
+    // A table is whole lines of Markdown and one character of the view: the lines of the view
+    // around the change, in Markdown.
+    const QString& text = m_projected->storage().text();
+    const qsizetype from = m_projected->storageOffset(change.position);
+    qsizetype to = m_projected->storageOffset(change.position + change.removed.size());
+    if (m_projected->markdownOffset(to) < change.position + change.removed.size())
+        ++to;
+    const auto [start, storageLines] = linesOf(text, text.size(), from, to);
+    const qsizetype markdownStart = m_projected->markdownOffset(start);
+    const QString before = m_projected->markdown(start, start + storageLines.size());
+    return linesAfter(change, markdownStart, before);
+}
+
+bool UnifiedBlockEditor::tableStructureMayHaveChanged(
+    const MarkdownReplacement& change, const ChangeLines& lines)
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
@@ -225,11 +253,11 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(const MarkdownReplacement&
         return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
     };
     // The line before the change, and after it (the change may join a fence's characters).
-    const auto [before, after] = linesBeforeAndAfter(change);
-    return tableOrFenceLine(before) || tableOrFenceLine(after);
+    return tableOrFenceLine(lines.before) || tableOrFenceLine(lines.after);
 }
 
-bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) const
+bool UnifiedBlockEditor::mayRestyleFarAway(
+    const MarkdownReplacement& change, const ChangeLines& lines)
 {
     // Fences open and close blocks down to the end of the text, and line breaks other than a
     // line feed or a table's character change how lines are told apart. Anything else restyles
@@ -238,15 +266,15 @@ bool UnifiedBlockEditor::mayRestyleFarAway(const MarkdownReplacement& change) co
         if (part.contains(QChar::ObjectReplacementCharacter) || containsInnerBreak(part))
             return true;
     // A line that is, or may become, a fence.
-    const auto [before, after] = linesBeforeAndAfter(change);
     auto fence = [](QStringView line) { return line.contains(u"```") || line.contains(u"~~~"); };
-    return fence(before) || fence(after);
+    return fence(lines.before) || fence(lines.after);
 }
 
-void UnifiedBlockEditor::writeToWorkspace(const MarkdownReplacement& change)
+void UnifiedBlockEditor::writeToDocument(const MarkdownReplacement& change)
 {
-    m_workspace.documentSession().applyUserEdit(
-        change.position, change.removed.size(), change.inserted);
+    m_document.applyEdit(change.position, change.removed.size(), change.inserted, this,
+        m_editIsCommand ? Document::EditKind::Command : Document::EditKind::Typing,
+        change.caretBefore, change.caretAfter);
 }
 
 void UnifiedBlockEditor::onCursorPositionChanged()
@@ -256,7 +284,7 @@ void UnifiedBlockEditor::onCursorPositionChanged()
     if (m_isProgrammatic)
         return;
     if (!m_editSinceCaretMove)
-        m_undo.breakTypingRun();
+        m_document.breakTypingRun();
     m_editSinceCaretMove = false;
     noteCaretLine(previousBlock);
 }
@@ -288,14 +316,14 @@ bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
     const qsizetype length = m_projected->storage().length();
     if (edit.range.location < 0 || edit.range.end() > length)
         return false;
-    m_undo.breakTypingRun();
-    m_editKind = MarkdownUndoStack::Kind::Command;
+    m_document.breakTypingRun();
+    m_editIsCommand = true;
     QTextCursor cursor(m_view->document());
     cursor.setPosition(int(edit.range.location));
     cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
     cursor.insertText(ProjectedDocument::toDocumentText(edit.replacement), QTextCharFormat());
-    m_editKind = MarkdownUndoStack::Kind::Typing;
-    m_undo.breakTypingRun();
+    m_editIsCommand = false;
+    m_document.breakTypingRun();
     QTextCursor selection(m_view->document());
     const int start = int(edit.range.location + edit.selection.location);
     selection.setPosition(start);
@@ -331,14 +359,14 @@ bool UnifiedBlockEditor::applyTableAttachment(
     // The commit leaves the view where it is: the next cell opens where the user looks.
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
-    m_undo.breakTypingRun();
-    m_editKind = MarkdownUndoStack::Kind::Command;
+    m_document.breakTypingRun();
+    m_editIsCommand = true;
     QTextCursor cursor(m_view->document());
     cursor.setPosition(int(index));
     cursor.setPosition(int(index + 1), QTextCursor::KeepAnchor);
     cursor.setCharFormat(ProjectedDocument::objectFormat(replacement));
-    m_editKind = MarkdownUndoStack::Kind::Typing;
-    m_undo.breakTypingRun();
+    m_editIsCommand = false;
+    m_document.breakTypingRun();
     QTextCursor caret(m_view->document());
     caret.setPosition(int(index + 1));
     m_view->setTextCursor(caret);
@@ -353,8 +381,8 @@ void UnifiedBlockEditor::undo()
         return;
     m_tableEditor->commit();
     flushPendingWork();
-    if (auto step = m_undo.takeUndo(); step && !applyReplacement(*step))
-        m_undo.clear();
+    if (const auto step = m_document.undo(this))
+        applyReplacement(*step);
 }
 
 void UnifiedBlockEditor::redo()
@@ -363,27 +391,23 @@ void UnifiedBlockEditor::redo()
         return;
     m_tableEditor->commit();
     flushPendingWork();
-    if (auto step = m_undo.takeRedo(); step && !applyReplacement(*step))
-        m_undo.clear();
+    if (const auto step = m_document.redo(this))
+        applyReplacement(*step);
 }
 
 bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
 {
-    QString markdown = m_markdown;
-    if (!change.applyTo(markdown))
-        return false;
-    // A change that touches no table and cannot make or break one is applied in place; any
-    // other reloads the whole text.
+    // The document holds the change already; the view follows. A change that touches no table
+    // and cannot make or break one is applied in place; any other reloads the whole text.
     const qsizetype start = m_projected->storageOffset(change.position);
     const qsizetype end = m_projected->storageOffset(change.position + change.removed.size());
-    bool inPlace = !tableStructureMayHaveChanged(change)
+    bool inPlace = !tableStructureMayHaveChanged(change, viewLinesAround(change))
         && m_projected->markdownOffset(start) == change.position
         && m_projected->markdownOffset(end) == change.position + change.removed.size();
     if (inPlace) {
         FlagScope programmatic(m_isProgrammatic);
         m_projected->replace({ start, end - start }, change.inserted);
-        m_markdown = markdown;
-        inPlace = m_projected->markdown() == m_markdown;
+        inPlace = m_document.text() == QStringView(m_projected->markdown());
         if (inPlace) {
             QTextCursor caret(m_view->document());
             caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
@@ -394,9 +418,8 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
         }
     }
     if (!inPlace)
-        reload(markdown, change.caretAfter);
+        reload(m_document.text().toString(), change.caretAfter);
     m_view->ensureCursorVisible();
-    writeToWorkspace(change);
     return true;
 }
 

@@ -1,6 +1,7 @@
-// The block editor following edits made elsewhere (the source pane): each arrives as a range of
-// the Markdown and its replacement and is applied to the paragraphs it touches, so that the
-// cost of following does not grow with the document.
+// The block editor following edits made elsewhere (the source pane, undo there): they arrive as
+// ranges of the Markdown and their replacements, are gathered until the next turn of the event
+// loop and applied as one to the paragraphs they touch, so that the cost of following does not
+// grow with the document.
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
@@ -8,7 +9,7 @@
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTable.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <QScrollBar>
@@ -45,13 +46,56 @@ QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
     return ranges;
 }
 
-void UnifiedBlockEditor::followEdit(const TextEdit& edit)
+void UnifiedBlockEditor::onDocumentEdited(const TextEdit& edit, const QObject* origin)
 {
-    if (edit.isAlreadyIn(m_markdown))
-        return; // our own edit coming back
+    if (origin == this)
+        return; // made here: the view shows it already
+    // Gathered into one stretch: in the view's Markdown [from, oldEnd) becomes the document's
+    // [from, newEnd). Offsets of an edit are those of the text after the edits before it.
+    const qsizetype removedEnd = edit.position + edit.removedLength;
+    const qsizetype delta = edit.inserted.size() - edit.removedLength;
+    if (!m_hasPendingEdits) {
+        m_pendingFrom = edit.position;
+        m_pendingOldEnd = removedEnd;
+        m_pendingNewEnd = edit.position + edit.inserted.size();
+        m_hasPendingEdits = true;
+    } else {
+        m_pendingOldEnd += qMax<qsizetype>(0, removedEnd - m_pendingNewEnd);
+        m_pendingNewEnd = qMax(m_pendingNewEnd, removedEnd) + delta;
+        m_pendingFrom = qMin(m_pendingFrom, edit.position);
+    }
+    schedulePendingWork();
+}
+
+void UnifiedBlockEditor::onDocumentReplaced()
+{
+    // Replaced from outside (the file read again, a replacement of the whole text): never from
+    // inside a view's change handler, so it is shown at once.
+    m_hasPendingEdits = false;
+    m_pendingReload = true;
+    followPendingEdits();
+}
+
+void UnifiedBlockEditor::followPendingEdits()
+{
+    if (m_pendingReload) {
+        m_pendingReload = false;
+        // Replaced from outside (a reload): an open cell belongs to the old text.
+        m_tableEditor->teardown();
+        reload(m_document.text().toString(), caretMarkdownOffset());
+        return;
+    }
+    if (!m_hasPendingEdits)
+        return;
+    m_hasPendingEdits = false;
+    const ChunkedText& text = m_document.text();
+    const TextEdit edit { m_pendingFrom, m_pendingOldEnd - m_pendingFrom,
+        text.mid(m_pendingFrom, m_pendingNewEnd - m_pendingFrom), text.size(),
+        m_document.version() };
     if (!m_view->isReadOnly() && applyOutsideEdit(edit))
         return;
-    onWorkspaceContentChanged();
+    m_tableEditor->teardown();
+    reload(text.toString(), caretMarkdownOffset());
 }
 
 bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
@@ -59,19 +103,19 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     // The edit must have been made on the very text the storage projects: not while a reload
     // of ours is waiting (the storage then lags behind our own Markdown), nor on another
     // document's text. Anything else is reloaded whole.
-    const qsizetype length = m_markdown.size();
+    const qsizetype length = m_projected->markdownOffset(m_projected->storage().length());
     const qsizetype removedEnd = edit.position + edit.removedLength;
-    if (m_reloadPending || !m_tableLineBreaks.isEmpty()
-        || m_workspace.activeTabURL() != m_shownDocument || edit.position < 0
+    if (m_reloadPending || !m_tableLineBreaks.isEmpty() || edit.position < 0
         || edit.removedLength < 0 || removedEnd > length
         || length - edit.removedLength + edit.inserted.size() != edit.resultLength)
         return false;
     MarkdownReplacement change;
     change.position = int(edit.position);
-    change.removed = m_markdown.mid(edit.position, edit.removedLength);
+    change.removed = m_projected->markdownBetween(edit.position, removedEnd);
     change.inserted = edit.inserted;
-    const bool tablesMayChange = tableStructureMayHaveChanged(change);
-    const bool farAway = mayRestyleFarAway(change);
+    const ChangeLines lines = viewLinesAround(change);
+    const bool tablesMayChange = tableStructureMayHaveChanged(change, lines);
+    const bool farAway = mayRestyleFarAway(change, lines);
     const qsizetype delta = edit.inserted.size() - edit.removedLength;
 
     // The stretch of the old Markdown to project again: the edit, and every table it touches,
@@ -79,9 +123,11 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     // character.
     qsizetype from = edit.position;
     qsizetype to = removedEnd;
-    const QString& newMarkdown = m_workspace.currentFileContent();
-    if (newMarkdown.size() != edit.resultLength)
+    const ChunkedText& newText = m_document.text();
+    if (newText.size() != edit.resultLength)
         return false;
+    // Tables are looked for in the whole new text only when the edit may make or break one.
+    const QString newMarkdown = tablesMayChange ? newText.toString() : QString();
     QList<TextRange> newTables;
     if (tablesMayChange) {
         const QList<TextRange> oldTables = tableMarkdownRanges();
@@ -142,7 +188,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     for (const TextRange& table : std::as_const(newTables)) {
         if (table.location < from || table.end() > newTo)
             continue;
-        replacement.append(AttributedText(newMarkdown.mid(copied, table.location - copied)));
+        replacement.append(AttributedText(newText.mid(copied, table.location - copied)));
         const QString source = newMarkdown.mid(table.location, table.length);
         const std::optional<MarkdownTable> parsed = MarkdownTable::parse(source, table);
         if (!parsed)
@@ -155,11 +201,10 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
         replacement.append(character);
         copied = table.end();
     }
-    replacement.append(AttributedText(newMarkdown.mid(copied, newTo - copied)));
+    replacement.append(AttributedText(newText.mid(copied, newTo - copied)));
 
-    // The text changed from outside: an open cell and the history belong to the old text.
+    // The text changed elsewhere: an open cell belongs to the old text.
     m_tableEditor->teardown();
-    m_undo.clear();
     FlagScope programmatic(m_isProgrammatic);
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
@@ -169,7 +214,6 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
-    m_markdown.replace(from, to - from, newMarkdown.constData() + from, newTo - from);
     m_caretStorage = m_view->textCursor().position();
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QMetaObject>
 
-#include <cstring>
 
 #include <sys/stat.h>
 #include <time.h>
@@ -38,24 +37,6 @@ QByteArray readAll(const QString& path, bool* ok)
     QByteArray bytes = file.readAll();
     *ok = file.error() == QFileDevice::NoError;
     return bytes;
-}
-
-// Whether the file holds exactly `bytes`, read piece by piece rather than copied whole.
-bool fileHolds(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())
-        return false;
-    constexpr qint64 kPiece = 1 << 20;
-    QByteArray piece(int(qMin<qint64>(kPiece, qMax<qint64>(1, bytes.size()))), Qt::Uninitialized);
-    qint64 at = 0;
-    while (at < bytes.size()) {
-        const qint64 n = file.read(piece.data(), qMin<qint64>(piece.size(), bytes.size() - at));
-        if (n <= 0 || std::memcmp(piece.constData(), bytes.constData() + at, size_t(n)) != 0)
-            return false;
-        at += n;
-    }
-    return file.read(piece.data(), 1) == 0;
 }
 
 } // namespace
@@ -110,13 +91,6 @@ quint64 BackgroundWriter::write(Request request)
                 request.expectedText = waiting->request.expectedText;
                 request.expectedLineEnds = waiting->request.expectedLineEnds;
                 request.replaceAnyChange |= waiting->request.replaceAnyChange;
-                if (!request.hasText) {
-                    // The waiting request's text (or the one before it) is what the new changes
-                    // were made on.
-                    request.changes = waiting->request.changes + request.changes;
-                    request.text = std::move(waiting->request.text);
-                    request.hasText = waiting->request.hasText;
-                }
                 // The newest text goes to the back, so writes (and their results) keep the
                 // order of their tickets.
                 m_queue.erase(waiting);
@@ -131,8 +105,7 @@ quint64 BackgroundWriter::write(Request request)
 
 void BackgroundWriter::flush()
 {
-    // A result's handler may ask for another write (the whole text, when the writer had lost
-    // it): that one is waited for too.
+    // A result's handler may ask for another write: that one is waited for too.
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
@@ -156,10 +129,8 @@ void BackgroundWriter::run()
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        for (const QString& path : std::as_const(m_forgotten)) {
+        for (const QString& path : std::as_const(m_forgotten))
             m_written.remove(path);
-            m_texts.remove(path);
-        }
         m_forgotten.clear();
         if (m_queue.empty())
             return; // stopping, with nothing left to write
@@ -189,54 +160,17 @@ bool BackgroundWriter::holdsExpected(
             return true;
     }
     // The times cannot tell: compare what the file holds, most often what we wrote last.
-    if (ownIsNewest && fileHolds(request.path, own->bytes))
-        return true;
     bool ok = false;
     const QByteArray bytes = readAll(request.path, &ok);
     if (!ok)
         return false;
-    if (ownIsNewest && bytes == own->bytes)
+    const QByteArray digest = FileUtil::digestOfBytes(bytes);
+    if (ownIsNewest && bytes.size() == own->size && digest == own->digest)
         return true;
     if (bytes == request.expectedLineEnds.encode(request.expectedText))
         return true;
-    *diskDigest = FileUtil::digestOfBytes(bytes);
+    *diskDigest = digest;
     return false;
-}
-
-bool BackgroundWriter::takeText(const Request& request, QString* text)
-{
-    auto forget = [&] {
-        m_texts.remove(request.path);
-        return false;
-    };
-    Texts& texts = m_texts[request.path];
-    QList<TextChange> changes = request.changes;
-    if (request.hasText) {
-        *text = request.text;
-        texts.spare = QString();
-    } else if (texts.newest.isNull() && texts.spare.isNull()) {
-        return forget();
-    } else if (!texts.spare.isNull() && texts.spare.isDetached()) {
-        // The text before the newest is ours alone again (its result was taken): brought up to
-        // date in place, it spares copying the newest, which the last result still shares.
-        *text = std::exchange(texts.spare, QString());
-        changes = texts.spareLag + changes;
-    } else {
-        *text = texts.newest;
-    }
-    for (const TextChange& change : std::as_const(changes)) {
-        if (change.position < 0 || change.removed < 0
-            || change.position + change.removed > text->size())
-            return forget();
-        text->replace(change.position, change.removed, change.inserted);
-    }
-    if (request.length >= 0 && text->size() != request.length)
-        return forget();
-    texts.spare = std::exchange(texts.newest, *text);
-    texts.spareLag = request.changes;
-    if (request.hasText || texts.spare.isNull())
-        texts.spare = QString();
-    return true;
 }
 
 BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
@@ -245,12 +179,6 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     Result result;
     result.path = request.path;
     result.ticket = job.ticket;
-    QString text;
-    if (!takeText(request, &text)) {
-        result.needsText = true;
-        result.status = Status::Failed;
-        return result;
-    }
     const FileSignature now = FileSignature::of(request.path);
     if (!now.exists) {
         result.status = Status::Missing;
@@ -260,16 +188,17 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
         result.status = Status::ChangedOnDisk;
         return result;
     }
-    QByteArray bytes = request.lineEnds.encode(text);
+    const QByteArray bytes = request.lineEnds.encode(request.text);
     if (!FileUtil::writeBytesAtomic(request.path, bytes, &result.error)) {
         result.status = Status::Failed;
         return result;
     }
     result.status = Status::Written;
-    result.text = std::move(text);
+    result.text = request.text;
     result.lineEnds = request.lineEnds;
     result.signature = FileSignature::of(request.path);
-    m_written.insert(request.path, { result.signature, std::move(bytes) });
+    m_written.insert(
+        request.path, { result.signature, bytes.size(), FileUtil::digestOfBytes(bytes) });
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkedText.h"
 #include "platform/LineEnds.h"
 
 #include <QHash>
@@ -37,22 +38,13 @@ struct FileSignature
     bool isRacy() const;
 };
 
-// One change of a text: `removed` units at `position` replaced by `inserted`.
-struct TextChange
-{
-    qsizetype position = 0;
-    qsizetype removed = 0;
-    QString inserted;
-};
-
 // Writes text files on a thread of its own, atomically and durably, in the order asked. For a
 // file whose write is still waiting, a newer request takes its place: the newest text wins. A
 // write is refused when the file no longer holds what the caller last read or wrote (another
 // program changed it), unless the caller means to replace that change.
 //
-// The writer keeps its own copy of each file's newest text. A request may carry the whole text
-// or only the changes since the previous request for that file, so that the caller's text is
-// never shared with the writer while the user types (sharing it would copy it on every key).
+// A request carries a snapshot of the text: its pieces are shared with the caller's text, which
+// the caller goes on editing (only the piece an edit lands in is copied then).
 class BackgroundWriter : public QObject
 {
     Q_OBJECT
@@ -60,18 +52,13 @@ public:
     struct Request
     {
         QString path;
-        QString text;
+        ChunkedText text;
         LineEnds lineEnds;
         // What the caller believes the file holds.
         FileSignature expectedSignature;
-        QString expectedText;
+        ChunkedText expectedText;
         LineEnds expectedLineEnds;
         bool replaceAnyChange = false;
-        // Without `hasText`: apply `changes`, in order, to the text of the previous request for
-        // the same file. `length` is the text's length after them, a check on the way.
-        bool hasText = true;
-        QList<TextChange> changes {};
-        qsizetype length = -1;
     };
     enum class Status { Written, ChangedOnDisk, Missing, Failed };
     struct Result
@@ -81,14 +68,11 @@ public:
         Status status = Status::Failed;
         QString error; // Failed: what went wrong, in the system's words
         // Written: what the file now holds.
-        QString text;
+        ChunkedText text;
         LineEnds lineEnds;
         FileSignature signature;
         // ChangedOnDisk: the SHA-256 of the other program's version.
         QByteArray diskDigest;
-        // Failed: the writer had no text to apply the changes to (it forgot the file, or the
-        // changes did not fit): the caller sends the whole text again.
-        bool needsText = false;
     };
 
     explicit BackgroundWriter(QObject* parent = nullptr);
@@ -112,15 +96,15 @@ private:
         Request request;
         quint64 ticket = 0;
     };
+    // What we last wrote to a file, to know it again when the times cannot tell.
     struct Written
     {
         FileSignature signature;
-        QByteArray bytes;
+        qint64 size = 0;
+        QByteArray digest;
     };
     void run();
     Result perform(const Job& job);
-    // The job's text with its changes applied, kept as the file's newest; false without one.
-    bool takeText(const Request& request, QString* text);
     bool holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest);
     void deliver();
 
@@ -134,15 +118,6 @@ private:
     quint64 m_nextTicket = 1;
     // Worker thread only: what it last wrote to each file.
     QHash<QString, Written> m_written;
-    // Worker thread only: each file's newest text, and the one before it with the changes that
-    // lead from it to the newest.
-    struct Texts
-    {
-        QString newest;
-        QString spare;
-        QList<TextChange> spareLag;
-    };
-    QHash<QString, Texts> m_texts;
     QStringList m_forgotten; // guarded by m_mutex
     std::thread m_thread;
 };

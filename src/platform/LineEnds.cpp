@@ -1,5 +1,9 @@
 #include "platform/LineEnds.h"
 
+#include "platform/ChunkedText.h"
+
+#include <QStringEncoder>
+
 #include <algorithm>
 
 namespace quillon {
@@ -42,6 +46,19 @@ QString LineEnds::fold(const QString& raw, bool bom, LineEnds* ends)
 void LineEnds::applyEdit(
     const QString& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength)
 {
+    applyEditTo(after, position, removedLength, insertedLength);
+}
+
+void LineEnds::applyEdit(const ChunkedText& after, qsizetype position, qsizetype removedLength,
+    qsizetype insertedLength)
+{
+    applyEditTo(after, position, removedLength, insertedLength);
+}
+
+template <typename Text>
+void LineEnds::applyEditTo(
+    const Text& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength)
+{
     const qsizetype removedEnd = position + removedLength;
     const qsizetype delta = insertedLength - removedLength;
     auto first = std::lower_bound(m_exceptions.begin(), m_exceptions.end(), position);
@@ -68,43 +85,68 @@ void LineEnds::applyEdit(
     std::copy(added.cbegin(), added.cend(), m_exceptions.begin() + firstIndex);
 }
 
+namespace {
+
+// Appends `text` as UTF-8. The encoder keeps a surrogate pair whole across two calls.
+void appendUtf8(QByteArray& out, QStringEncoder& encoder, QStringView text)
+{
+    if (text.isEmpty())
+        return;
+    const qsizetype old = out.size();
+    out.resize(old + encoder.requiredSpace(text.size()));
+    char* end = encoder.appendToBuffer(out.data() + old, text);
+    out.resize(end - out.constData());
+}
+
+} // namespace
+
 QByteArray LineEnds::encode(const QString& text) const
 {
-    QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    const QByteArray mark = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    if (m_usual == Kind::Lf && m_exceptions.isEmpty())
-        return m_bom ? mark + utf8 : utf8;
+    return encodePieces(text.size(), [&](const std::function<bool(QStringView, qsizetype)>& visit) {
+        visit(text, 0);
+    });
+}
 
-    // The k-th "\n" byte of the UTF-8 is the k-th "\n" of the text: mark the exceptional ones by
-    // their ordinal.
-    QList<qsizetype> exceptional;
-    exceptional.reserve(m_exceptions.size());
-    qsizetype ordinal = 0;
-    qsizetype scanned = 0;
-    for (const qsizetype offset : m_exceptions) {
-        ordinal += QStringView(text).mid(scanned, offset - scanned).count(u'\n');
-        exceptional.append(ordinal);
-        ++ordinal;
-        scanned = offset + 1;
-    }
-    out.reserve(mark.size() + utf8.size() + utf8.count('\n'));
-    out.append(mark);
+QByteArray LineEnds::encode(const ChunkedText& text) const
+{
+    return encodePieces(text.size(), [&](const std::function<bool(QStringView, qsizetype)>& visit) {
+        text.forEachPiece(0, text.size(), visit);
+    });
+}
+
+QByteArray LineEnds::encodePieces(qsizetype length,
+    const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece)
+    const
+{
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray out;
+    out.reserve(length + length / 8 + 3);
+    if (m_bom)
+        out.append("\xEF\xBB\xBF");
     const bool usualCrLf = m_usual == Kind::CrLf;
-    qsizetype breakIndex = 0;
-    qsizetype nextExceptional = 0;
-    qsizetype from = 0;
-    for (qsizetype i = utf8.indexOf('\n'); i >= 0; i = utf8.indexOf('\n', i + 1), ++breakIndex) {
-        bool crlf = usualCrLf;
-        if (nextExceptional < exceptional.size() && exceptional.at(nextExceptional) == breakIndex) {
-            crlf = !crlf;
-            ++nextExceptional;
+    qsizetype next = 0; // the first exception not passed yet
+    forEachPiece([&](QStringView piece, qsizetype offset) {
+        qsizetype from = 0;
+        if (usualCrLf || next < m_exceptions.size()) {
+            for (qsizetype i = piece.indexOf(u'\n'); i >= 0; i = piece.indexOf(u'\n', i + 1)) {
+                const qsizetype at = offset + i;
+                while (next < m_exceptions.size() && m_exceptions.at(next) < at)
+                    ++next;
+                bool crlf = usualCrLf;
+                if (next < m_exceptions.size() && m_exceptions.at(next) == at) {
+                    crlf = !crlf;
+                    ++next;
+                }
+                if (!crlf)
+                    continue;
+                appendUtf8(out, utf8, piece.mid(from, i - from));
+                appendUtf8(out, utf8, u"\r\n");
+                from = i + 1;
+            }
         }
-        out.append(utf8.constData() + from, i - from);
-        out.append(crlf ? "\r\n" : "\n");
-        from = i + 1;
-    }
-    out.append(utf8.constData() + from, utf8.size() - from);
+        appendUtf8(out, utf8, piece.mid(from));
+        return true;
+    });
     return out;
 }
 

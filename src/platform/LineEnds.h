@@ -3,8 +3,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
+
+#include <functional>
 
 namespace quillon {
+
+class ChunkedText;
 
 // How a text file ends its lines, so that writing it back changes only the lines the user
 // changed. In memory every line break is "\n"; this remembers which of them were "\r\n" in the
@@ -29,9 +34,12 @@ public:
     // else the file's most frequent one.
     void applyEdit(
         const QString& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength);
+    void applyEdit(const ChunkedText& after, qsizetype position, qsizetype removedLength,
+        qsizetype insertedLength);
 
     // The file's bytes for `text`: UTF-8, each break with its own end, the mark if it had one.
     QByteArray encode(const QString& text) const;
+    QByteArray encode(const ChunkedText& text) const;
 
     Kind usual() const { return m_usual; }
     bool hasByteOrderMark() const { return m_bom; }
@@ -40,6 +48,14 @@ public:
     bool operator==(const LineEnds& other) const = default;
 
 private:
+    template <typename Text>
+    void applyEditTo(const Text& after, qsizetype position, qsizetype removedLength,
+        qsizetype insertedLength);
+    // `forEachPiece` calls its argument with each piece of the text and its offset, in order.
+    QByteArray encodePieces(qsizetype length,
+        const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>&
+            forEachPiece) const;
+
     Kind m_usual = Kind::Lf;
     bool m_bom = false;
     QList<qsizetype> m_exceptions;

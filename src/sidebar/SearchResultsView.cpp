@@ -1,5 +1,7 @@
 #include "sidebar/SearchResultsView.h"
 
+#include "platform/FileUtil.h"
+
 #include "sidebar/RowPainting.h"
 #include "sidebar/SearchResultsModel.h"
 #include "ui/AppColors.h"
@@ -7,6 +9,7 @@
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
@@ -144,7 +147,11 @@ SearchResultsView::SearchResultsView(WorkspaceState& workspace, QWidget* parent)
     RowPainting::setUpHoverList(*m_list);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         const SearchResult& hit = m_model->result(index.row());
-        m_workspace.openFileAndScroll(hit.fileURL, hit.lineNumber);
+        if (QFileInfo(hit.fileURL).isDir()) {
+            m_workspace.setExpanded(true, FileUtil::standardizedPath(hit.fileURL));
+            return;
+        }
+        Q_EMIT hitChosen(hit.fileURL, hit.lineNumber);
     });
 
     m_body->addWidget(m_empty);

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QListView;
 class QStackedWidget;
@@ -14,9 +16,10 @@ class WorkspaceState;
 
 // The project search results: a header with the number of hits, then one row per hit (icon,
 // name, ":line", the line in monospace, the path below the workspace folder), or "No matches
-// found". A click opens the document at the hit's line, or expands a folder hit.
+// found". A click on a document's hit asks for it at the hit's line (hitChosen); a click on a
+// folder hit expands the folder.
 //
-// Reads: WorkspaceState::globalSearchResults. Writes: openFileAndScroll.
+// Reads: WorkspaceState::globalSearchResults. Writes: expanded folders.
 class SearchResultsView : public QWidget
 {
     Q_OBJECT
@@ -27,6 +30,10 @@ public:
     QListView* list() const { return m_list; }
     QString countText() const;
     bool isShowingNoMatches() const;
+
+Q_SIGNALS:
+    // The document at `path` is to be shown at `line` (1-based; none for a name hit).
+    void hitChosen(const QString& path, std::optional<int> line);
 
 private:
     void refresh();

@@ -119,6 +119,7 @@ SidebarView::SidebarView(WorkspaceState& workspace, UserPrompts& prompts, QWidge
     searchBox->addWidget(m_search);
 
     m_content->addWidget(m_results);
+    connect(m_results, &SearchResultsView::hitChosen, this, &SidebarView::searchHitChosen);
     m_content->addWidget(m_recents);
     m_content->addWidget(m_tree);
 

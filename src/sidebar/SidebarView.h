@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QStackedWidget;
 class QToolButton;
@@ -58,6 +60,10 @@ public:
     QToolButton* newFolderButton() const { return m_newFolder; }
     QWidget* folderHeader() const { return m_folderHeader; }
     QString folderTitle() const;
+
+Q_SIGNALS:
+    // A search hit asks for the document at `path` shown at `line`.
+    void searchHitChosen(const QString& path, std::optional<int> line);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,6 @@
 #include "workspace/DocumentAnalyzer.h"
 
+#include "workspace/Document.h"
 #include "workspace/TokenCounter.h"
 #include "workspace/WorkspaceState.h"
 
@@ -21,13 +22,19 @@ DocumentAnalyzer::DocumentAnalyzer(WorkspaceState& workspace, QObject* parent)
     m_validation.timer.setInterval(kValidationDelayMs);
     connect(&m_token.timer, &QTimer::timeout, this, &DocumentAnalyzer::startTokenRun);
     connect(&m_validation.timer, &QTimer::timeout, this, &DocumentAnalyzer::startValidationRun);
-    connect(&workspace, &WorkspaceState::currentFileContentChanged, this, [this] {
-        for (Slot* slot : { &m_token, &m_validation }) {
-            slot->pendingText.clear();
-            slot->takesCurrentText = true;
-            slot->timer.start();
-        }
-    });
+    connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
+        &DocumentAnalyzer::scheduleCurrentText);
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
+        &DocumentAnalyzer::scheduleCurrentText);
+}
+
+void DocumentAnalyzer::scheduleCurrentText()
+{
+    for (Slot* slot : { &m_token, &m_validation }) {
+        slot->pendingText = ChunkedText();
+        slot->takesCurrentText = true;
+        slot->timer.start();
+    }
 }
 
 DocumentAnalyzer::~DocumentAnalyzer() = default;
@@ -40,18 +47,20 @@ void DocumentAnalyzer::setAnalysesForTesting(TokenEstimator estimator, Validator
 
 void DocumentAnalyzer::schedule(const QString& text)
 {
-    m_token.pendingText = text;
-    m_validation.pendingText = text;
+    m_token.pendingText = ChunkedText(text);
+    m_validation.pendingText = m_token.pendingText;
     m_token.takesCurrentText = false;
     m_validation.takesCurrentText = false;
     m_token.timer.start();
     m_validation.timer.start();
 }
 
-QString DocumentAnalyzer::takePendingText(Slot& slot) const
+ChunkedText DocumentAnalyzer::takePendingText(Slot& slot) const
 {
-    if (std::exchange(slot.takesCurrentText, false) && m_workspace)
-        return m_workspace->currentFileContent();
+    if (std::exchange(slot.takesCurrentText, false) && m_workspace) {
+        const Document* active = m_workspace->activeDocument();
+        return active ? active->text() : ChunkedText();
+    }
     return std::exchange(slot.pendingText, {});
 }
 
@@ -69,7 +78,12 @@ void DocumentAnalyzer::startTokenRun()
             Q_EMIT tokenCountChanged(count);
         }
     });
-    watcher->setFuture(QtConcurrent::run(m_estimator, takePendingText(m_token)));
+    // The snapshot shares the document's pieces; the whole text is put together off the main
+    // thread.
+    watcher->setFuture(QtConcurrent::run(
+        [estimator = m_estimator, text = takePendingText(m_token)] {
+            return estimator(text.toString());
+        }));
 }
 
 void DocumentAnalyzer::startValidationRun()
@@ -83,7 +97,10 @@ void DocumentAnalyzer::startValidationRun()
             return;
         m_workspace->setYamlValidationResult(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(m_validator, takePendingText(m_validation)));
+    watcher->setFuture(QtConcurrent::run(
+        [validator = m_validator, text = takePendingText(m_validation)] {
+            return validator(text.toString());
+        }));
 }
 
 int DocumentAnalyzer::wordCount(QStringView text)

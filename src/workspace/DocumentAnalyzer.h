@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkedText.h"
 #include "workspace/YAMLValidator.h"
 
 #include <QObject>
@@ -15,8 +16,9 @@ class WorkspaceState;
 
 // The active document's analyses for the status bar: the token estimate (published here) and the
 // front-matter validation (published to WorkspaceState::yamlValidationResult). Every change of the
-// text schedules both, debounced, and runs them off the main thread on a copy of the text. A run
-// started for an older text never publishes over a newer one's result. Main thread only.
+// text, and a switch to another document, schedules both, debounced, and runs them off the main
+// thread on a snapshot of the text. A run started for an older text never publishes over a newer
+// one's result. Main thread only.
 class DocumentAnalyzer : public QObject
 {
     Q_OBJECT
@@ -27,7 +29,7 @@ public:
     using TokenEstimator = std::function<int(const QString&)>;
     using Validator = std::function<YAMLValidator::ValidationResult(const QString&)>;
 
-    // Follows the workspace's currentFileContent from now on.
+    // Follows the workspace's active document from now on.
     explicit DocumentAnalyzer(WorkspaceState& workspace, QObject* parent = nullptr);
     ~DocumentAnalyzer() override;
 
@@ -51,13 +53,13 @@ private:
     struct Slot
     {
         QTimer timer;
-        QString pendingText;
-        // The run takes the workspace's text as it is when the run starts: holding a copy
-        // meanwhile would make the next keystroke copy the whole text.
+        ChunkedText pendingText;
+        // The run takes the active document's text as it is when the run starts.
         bool takesCurrentText = false;
         quint64 started = 0; // generation of the newest run started
     };
-    QString takePendingText(Slot& slot) const;
+    ChunkedText takePendingText(Slot& slot) const;
+    void scheduleCurrentText();
     void startTokenRun();
     void startValidationRun();
 

@@ -3,8 +3,7 @@
 #include "platform/FileUtil.h"
 #include "platform/UserDefaults.h"
 #include "workspace/DirectoryWatcher.h"
-#include "workspace/DocumentSession.h"
-#include "workspace/DocumentStore.h"
+#include "workspace/Document.h"
 #include "workspace/FileNode.h"
 #include "workspace/WorkspaceLog.h"
 #include "workspace/WorkspaceSettings.h"
@@ -66,8 +65,6 @@ std::optional<bool> storedBool(const QString& key)
 WorkspaceState::WorkspaceState(QObject* parent)
     : QObject(parent)
     , m_directoryWatcher(std::make_unique<DirectoryWatcher>())
-    , m_documents(std::make_unique<DocumentStore>())
-    , m_session(std::make_unique<DocumentSession>(*this))
     , m_writer(std::make_unique<BackgroundWriter>())
 {
     connect(m_writer.get(), &BackgroundWriter::finished, this, &WorkspaceState::onWriteFinished);
@@ -105,6 +102,8 @@ WorkspaceState::~WorkspaceState()
     m_gitHooks.reset();
     m_agentBridge.reset();
     m_directoryWatcher->stop();
+    // Documents go before the writer they write through.
+    qDeleteAll(std::exchange(m_documents, {}));
 }
 
 void WorkspaceState::attachGit(std::unique_ptr<WorkspaceGitHooks> hooks)
@@ -294,12 +293,6 @@ void WorkspaceState::setSelectedURL(const QString& url)
 {
     m_selectedURL = url;
     Q_EMIT selectedURLChanged();
-}
-
-void WorkspaceState::setTargetScrollLine(std::optional<int> line)
-{
-    m_targetScrollLine = line;
-    Q_EMIT targetScrollLineChanged();
 }
 
 void WorkspaceState::setShowingConnectGitModal(bool on)

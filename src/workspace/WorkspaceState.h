@@ -24,13 +24,14 @@
 namespace quillon {
 
 class DirectoryWatcher;
-class DocumentSession;
-class DocumentStore;
+class Document;
 class FileNode;
 
-// The main window's one observable state: the open folder and its tree, the tabs and the text of
-// the active document, the workspace settings, the git state, the sheet and panel flags, project
-// search and find-in-document. Lives on the main thread.
+// The main window's one observable state: the open folder and its tree, the tabs and their
+// documents, the workspace settings, the git state, the sheet and panel flags, project search and
+// find-in-document. Lives on the main thread. Each open document's text, saving and history
+// belong to its Document, which the workspace makes when its tab is first shown and hands out by
+// path.
 //
 // Every published property has a getter, a setter that stores the value and then emits
 // xxxChanged() on every assignment (also when equal), and persists settings in
@@ -67,34 +68,27 @@ public:
     QStringList openTabs() const { return m_openTabs; }
     void setOpenTabs(const QStringList& tabs);
     QString activeTabURL() const { return m_activeTabURL; }
-    // Switches documents: the new tab's text is loaded into currentFileContent. Never writes.
+    // Switches documents: the new tab's document is read from its file if it was not yet.
+    // Never writes.
     void setActiveTabURL(const QString& url);
-    // The active document's text. Editors report the user's edits to documentSession(), which
-    // updates it and saves them.
-    QString currentFileContent() const { return m_currentFileContent; }
+    // The document of an open tab that has been shown; null for any other path.
+    Document* document(const QString& path) const;
+    // The active tab's document; null with no tab.
+    Document* activeDocument() const;
+    // The active document's text ("" with none), as a string.
+    QString currentFileContent() const;
     // Replaces the active document's text from outside, as no edit of the user's: views reload
     // it, nothing is written until the user edits or saves.
     void setCurrentFileContent(const QString& text);
-    // The one owner of saving the active document as the user edits it.
-    DocumentSession& documentSession() const { return *m_session; }
-    std::optional<int> targetScrollLine() const { return m_targetScrollLine; }
-    void setTargetScrollLine(std::optional<int> line);
 
     void openFile(const QString& path);
-    // A folder is only expanded; a document is opened and, with a line, scrolled to it.
-    void openFileAndScroll(const QString& path, std::optional<int> line);
     void selectTab(const QString& path);
     bool isTabActive(const QString& path) const;
-    // Removes the tab and its cached text; the tab left of it becomes active.
+    // Removes the tab and its document; the tab left of it becomes active.
     void closeTab(const QString& path);
     // Asks about unsaved changes; calls the completion with true when the tab may close. Never
     // closes the tab itself.
     void closeTabWithConfirmation(const QString& path, std::function<void(bool)> completion);
-    void loadCurrentFile();
-    // The active document's text is now `content`: a different text is the user's edit
-    // (DocumentSession::setUserText); the same text writes edits not on disk yet. Asks about a
-    // change another program made on disk only on a later turn of the event loop.
-    void saveCurrentFile(const QString& content);
     // The Save command: writes the active document (a temporary one through Save As).
     void saveCurrentFile();
     void saveAs();
@@ -228,7 +222,11 @@ Q_SIGNALS:
     void conflictingFilesListChanged();
     void openTabsChanged();
     void activeTabURLChanged();
+    // The active document's text changed (an edit or a replacement); not sent for a switch of
+    // tabs, which activeTabURLChanged tells.
     void currentFileContentChanged();
+    // The document goes away (its tab closed): whatever shows it lets go of it now.
+    void documentClosing(quillon::Document* document);
     void recentEntitiesChanged();
     void editorFontSizeChanged();
     void isReadingModeChanged();
@@ -244,7 +242,6 @@ Q_SIGNALS:
     void autoPushAfterCommitChanged();
     void globalSearchQueryChanged();
     void globalSearchResultsChanged();
-    void targetScrollLineChanged();
     void isLocalSearchVisibleChanged();
     void localSearchQueryChanged();
     void currentLocalMatchIndexChanged();
@@ -263,7 +260,7 @@ private:
     static std::optional<QStringList> storedStringList(const QString& key);
     void onFolderChanged();
     void onActiveTabChanged(const QString& previous);
-    void publishCurrentFileContent(const QString& text);
+    void followActiveDocument();
     void setLastSaveError(const QString& error);
     void setDocumentError(const QString& error);
     void setLastFileOperationError(const QString& error);
@@ -273,25 +270,10 @@ private:
     void loadRecents();
     void saveRecents();
     void remapTabs(const QString& oldPath, const QString& newPath);
-    friend class DocumentSession;
-    enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk, Queued };
-    // An edit never asks: it reports ChangedOnDisk, and the session asks on a later turn. That
-    // question is not asked again about a change the user chose to decide about later; an
-    // explicit save asks again.
-    enum class SaveRequest { Edit, Question, Explicit };
-    SaveOutcome commitDocument(const QString& path, SaveRequest request);
-    enum class DiskChoice { KeepMine, LoadDisk, Later };
-    DiskChoice askAboutDiskChange(const QString& path);
-    void takeDiskVersion(const QString& path);
-    // Another program may have changed open documents under the folder: one without local edits
-    // shows the new version, one with them asks (once, on the next turn).
+    // Another program may have changed open documents under the folder.
     void followChangesOnDisk();
-    void queueWrite(const QString& path, bool replaceAnyChange);
-    // Writes at once, waiting for the writer.
-    SaveOutcome writeNow(const QString& path, bool replaceAnyChange);
     void onWriteFinished(const BackgroundWriter::Result& result);
-    // Records why a document was not saved (empty: it was) and publishes it for the active one.
-    void setSaveError(const QString& path, const QString& error);
+    void closeDocument(const QString& path);
     bool saveDocumentAs(const QString& path);
     // Asks what to do with the one document's text that is not on disk and does it; true when
     // none is left.
@@ -307,10 +289,13 @@ private:
     bool confirmName(const QString& name);
 
     std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
-    std::unique_ptr<DocumentStore> m_documents;
-    std::unique_ptr<DocumentSession> m_session;
     std::unique_ptr<BackgroundWriter> m_writer;
-    QHash<QString, SaveOutcome> m_lastWriteOutcome;
+    // The documents of the open tabs that have been shown, by standardized path.
+    QHash<QString, Document*> m_documents;
+    QMetaObject::Connection m_activeDocumentEdited;
+    QMetaObject::Connection m_activeDocumentReplaced;
+    QMetaObject::Connection m_activeDocumentSaveError;
+    QMetaObject::Connection m_activeDocumentReadError;
     std::unique_ptr<WorkspaceGitHooks> m_gitHooks;
 
     QString m_selectedURL;
@@ -324,7 +309,6 @@ private:
     QTimer m_fetchTimer;
     QStringList m_openTabs;
     QString m_activeTabURL;
-    QString m_currentFileContent;
     QList<RecentEntity> m_recentEntities;
     double m_editorFontSize = 15;
     bool m_isReadingMode = false;
@@ -342,14 +326,11 @@ private:
     QVector<SearchResult> m_globalSearchResults;
     YAMLValidator::ValidationResult m_yamlValidationResult;
     quint64 m_searchGeneration = 0;
-    std::optional<int> m_targetScrollLine;
     bool m_isLocalSearchVisible = false;
     QString m_localSearchQuery;
     int m_currentLocalMatchIndex = 0;
     int m_totalLocalMatchCount = 0;
     bool m_isRestoringSession = false;
-    // True while text read from disk is being announced: offering it back is no edit.
-    bool m_publishingLoadedText = false;
     QString m_lastSaveError;
     QString m_documentError;
     QString m_lastFileOperationError;

@@ -3,7 +3,7 @@
 #include "analytics/AnalyticsManager.h"
 #include "platform/FileUtil.h"
 #include "platform/UserPrompts.h"
-#include "workspace/DocumentStore.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceLog.h"
 
 #include <QDir>
@@ -189,8 +189,15 @@ void WorkspaceState::remapTabs(const QString& oldPath, const QString& newPath)
         if (!FileUtil::isUnder(path, oldPath))
             continue;
         const QString replacement = newPath + path.mid(oldPath.size());
-        // The cached text moves first, so the tab finds it under its new path.
-        m_documents->rename(path, replacement);
+        // The document moves first, so the tab finds it under its new path.
+        if (Document* moved = m_documents.take(path)) {
+            moved->setPath(replacement);
+            if (Document* replaced = m_documents.take(replacement)) {
+                Q_EMIT documentClosing(replaced);
+                replaced->deleteLater();
+            }
+            m_documents.insert(replacement, moved);
+        }
         tabs[i] = replacement;
         setOpenTabs(tabs);
         if (isTabActive(path))

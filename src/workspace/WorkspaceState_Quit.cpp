@@ -3,7 +3,7 @@
 
 #include "platform/FileUtil.h"
 #include "platform/UserPrompts.h"
-#include "workspace/DocumentStore.h"
+#include "workspace/Document.h"
 
 #include <QFileInfo>
 
@@ -11,6 +11,9 @@ namespace quillon {
 
 QStringList WorkspaceState::documentsWithUnsavedText()
 {
+    // What a view still holds back (an open table cell) is part of the text.
+    for (Document* doc : std::as_const(m_documents))
+        doc->takeHeldInput();
     // A write still on its way is not a failure.
     m_writer->flush();
     QStringList paths;
@@ -20,7 +23,7 @@ QStringList WorkspaceState::documentsWithUnsavedText()
     if (!m_activeTabURL.isEmpty())
         order.append(FileUtil::standardizedPath(m_activeTabURL));
     for (const QString& path : std::as_const(order)) {
-        const DocumentStore::Document* doc = m_documents->find(path);
+        const Document* doc = document(path);
         if (doc && doc->hasLocalEdits() && !paths.contains(path))
             paths.append(path);
     }
@@ -31,7 +34,7 @@ bool WorkspaceState::confirmQuit()
 {
     for (const QString& path : documentsWithUnsavedText()) {
         // An earlier answer may have settled it already (Save As onto its file).
-        const DocumentStore::Document* doc = m_documents->find(path);
+        const Document* doc = document(path);
         if (doc && doc->hasLocalEdits() && !settleUnsavedText(path))
             return false;
     }
@@ -40,11 +43,12 @@ bool WorkspaceState::confirmQuit()
 
 bool WorkspaceState::settleUnsavedText(const QString& path)
 {
-    const DocumentStore::Document* doc = m_documents->find(path);
+    const Document* doc = document(path);
     UserPrompts::Alert alert;
     alert.message = tr("Do you want to save the changes to “%1”?").arg(FileUtil::fileName(path));
     const QString lost = tr("Your changes will be lost if you don't save them.");
-    alert.informativeText = doc->saveError.isEmpty() ? lost : doc->saveError + u' ' + lost;
+    alert.informativeText
+        = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
     alert.buttons = { tr("Save"), tr("Save As..."), tr("Don't Save"), tr("Cancel") };
     alert.warning = true;
     switch (UserPrompts::current().runAlert(alert)) {
@@ -53,8 +57,9 @@ bool WorkspaceState::settleUnsavedText(const QString& path)
         selectTab(path);
         if (isTemporaryFile(path))
             return saveDocumentAs(path);
-        commitDocument(path, SaveRequest::Explicit);
-        doc = m_documents->find(path);
+        if (Document* saved = document(path))
+            saved->save();
+        doc = document(path);
         return !doc || !doc->hasLocalEdits();
     case 1:
         selectTab(path);
@@ -73,19 +78,8 @@ bool WorkspaceState::settleUnsavedText(const QString& path)
 
 void WorkspaceState::dropUnsavedText(const QString& path)
 {
-    DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc || !doc->hasLocalEdits())
-        return;
-    // The file's version, or what was last read from or written to it when it can't be read.
-    if (!doc->readable() || !QFileInfo::exists(path) || !DocumentStore::reload(*doc, path)) {
-        doc->text = doc->diskText;
-        doc->lineEnds = doc->diskLineEnds;
-        doc->textReplaced();
-    }
-    doc->postponedDigest.clear();
-    setSaveError(path, {});
-    if (isTabActive(path))
-        publishCurrentFileContent(doc->text);
+    if (Document* doc = document(path))
+        doc->discardLocalEdits();
 }
 
 } // namespace quillon

@@ -3,8 +3,7 @@
 #include "platform/FileUtil.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
-#include "workspace/DocumentSession.h"
-#include "workspace/DocumentStore.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceLog.h"
 
 #include <QDir>
@@ -39,57 +38,27 @@ void WorkspaceState::removeTemporaryDocument(const QString& path)
 bool WorkspaceState::hasUnsavedChanges(const QString& path) const
 {
     const QString standardized = FileUtil::standardizedPath(path);
-    const DocumentStore::Document* doc = m_documents->find(standardized);
+    const Document* doc = document(standardized);
     if (isTemporaryFile(standardized)) {
         // A temporary document lives nowhere else: any text in it is worth asking about.
         if (doc)
-            return !doc->text.isEmpty();
+            return !doc->text().isEmpty();
         return !FileUtil::readText(standardized).text.isEmpty();
     }
     // A tab that was never shown holds nothing that is not on disk.
     return doc && doc->hasLocalEdits();
 }
 
-void WorkspaceState::saveCurrentFile(const QString& content)
-{
-    if (m_activeTabURL.isEmpty())
-        return;
-    if (content != m_currentFileContent) {
-        m_session->setUserText(content);
-        return;
-    }
-    // Showing a document is not editing it: a switch back to a tab whose last write failed or was
-    // put off must not write (or ask) again.
-    if (!m_publishingLoadedText)
-        m_session->saveEdits();
-}
-
 void WorkspaceState::saveCurrentFile()
 {
-    if (m_activeTabURL.isEmpty())
+    Document* active = activeDocument();
+    if (!active)
         return;
-    const QString path = FileUtil::standardizedPath(m_activeTabURL);
-    if (isTemporaryFile(path)) {
+    if (isTemporaryFile(active->path())) {
         saveAs();
         return;
     }
-    m_writer->flush();
-    DocumentStore::Document* doc = m_documents->find(path);
-    if (!doc)
-        return;
-    if (doc->hasLocalEdits()) {
-        commitDocument(path, SaveRequest::Explicit);
-    } else if (!doc->readable()) {
-        setSaveError(path, tr("“%1” was not saved: it could not be read.").arg(fileName(path)));
-    } else if (!QFileInfo::exists(path)) {
-        printLine(
-            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + path);
-        setSaveError(
-            path, tr("“%1” was not saved: the file no longer exists.").arg(fileName(path)));
-    } else if (DocumentStore::changedOnDisk(*doc, path)) {
-        // Nothing of ours to write: show what is on disk now.
-        takeDiskVersion(path);
-    }
+    active->save();
 }
 
 void WorkspaceState::saveAs()
@@ -102,9 +71,9 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
 {
     m_writer->flush();
     // The document's own text, whatever tab is active by the time the panel is answered.
-    const DocumentStore::Document* doc = path.isEmpty() ? nullptr : m_documents->find(path);
-    const QString text = doc ? doc->text : m_currentFileContent;
-    const LineEnds lineEnds = doc ? doc->lineEnds : LineEnds();
+    const Document* doc = path.isEmpty() ? nullptr : document(path);
+    const QString text = doc ? doc->text().toString() : QString();
+    const LineEnds lineEnds = doc ? doc->lineEnds() : LineEnds();
 
     UserPrompts::SavePanel panel;
     panel.title = tr("Save File");
@@ -130,19 +99,21 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     QString error;
     if (!FileUtil::writeTextAtomic(target, text, lineEnds, &error)) {
         printLine(QStringLiteral("Failed to save file: ") + error);
-        setSaveError(path, tr("“%1” was not saved: %2").arg(fileName(target), error));
+        const QString why = tr("“%1” was not saved: %2").arg(fileName(target), error);
+        if (Document* saved = path.isEmpty() ? nullptr : document(path))
+            saved->setSaveError(why);
+        else
+            setLastSaveError(why);
         return false;
     }
-    setSaveError(path, {});
+    if (Document* saved = path.isEmpty() ? nullptr : document(path))
+        saved->setSaveError({});
+    else
+        setLastSaveError({});
     // An open document of that file (the saved one itself included) now matches the disk, so its
     // next edit is not taken for another program's change.
-    if (DocumentStore::Document* written = m_documents->find(target)) {
-        written->text = text;
-        written->textReplaced();
-        written->lineEnds = lineEnds;
-        DocumentStore::markWritten(*written, text, lineEnds, FileSignature::of(target));
-        written->readError.clear();
-    }
+    if (Document* written = document(target))
+        written->adoptWrittenText(text, lineEnds);
 
     if (path.isEmpty() || target == path || !isTemporaryFile(path))
         return true;
@@ -157,7 +128,7 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
         tabs.removeAt(index);
         setOpenTabs(tabs);
     }
-    m_documents->remove(path);
+    closeDocument(path);
     openFile(target);
     if (m_folderURL.isEmpty())
         setFolderURL(QFileInfo(target).absolutePath());
@@ -172,8 +143,8 @@ void WorkspaceState::closeTabWithConfirmation(
     const QString standardized = FileUtil::standardizedPath(path);
     const bool temporary = isTemporaryFile(standardized);
     // What a view still holds back belongs to the text that is asked about and written.
-    if (isTabActive(standardized))
-        m_session->announceLeaving();
+    if (Document* doc = document(standardized))
+        doc->takeHeldInput();
     m_writer->flush();
     if (!hasUnsavedChanges(standardized)) {
         if (temporary)
@@ -193,8 +164,8 @@ void WorkspaceState::closeTabWithConfirmation(
             // The tab may close only once its text is safely somewhere else.
             completion(saveDocumentAs(standardized));
         } else {
-            completion(
-                commitDocument(standardized, SaveRequest::Explicit) != SaveOutcome::NotSaved);
+            Document* doc = document(standardized);
+            completion(!doc || doc->save());
         }
         return;
     case 1:

@@ -115,7 +115,6 @@ void WorkspaceState::restoreSavedSession()
         active = m_openTabs.first();
     if (!active.isEmpty())
         setActiveTabURL(active);
-    loadCurrentFile();
 
     m_isRestoringSession = false;
 }

@@ -1,14 +1,11 @@
 #include "workspace/WorkspaceState.h"
 
 #include "analytics/AnalyticsManager.h"
-#include "platform/CommandBus.h"
 #include "platform/FileUtil.h"
-#include "workspace/DocumentSession.h"
-#include "workspace/DocumentStore.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceLog.h"
 
 #include <QFileInfo>
-#include <QScopedValueRollback>
 
 namespace quillon {
 
@@ -30,23 +27,61 @@ qsizetype indexOfTab(const QStringList& tabs, const QString& standardized)
 void WorkspaceState::setOpenTabs(const QStringList& tabs)
 {
     m_openTabs = tabs;
-    // A document whose tab is gone keeps no cached text.
+    // A document whose tab is gone goes with it.
     QSet<QString> open;
     for (const QString& tab : tabs)
         open.insert(FileUtil::standardizedPath(tab));
     open.insert(FileUtil::standardizedPath(m_activeTabURL));
-    for (const QString& path : m_documents->paths()) {
+    for (const QString& path : m_documents.keys()) {
         if (!open.contains(path))
-            m_documents->remove(path);
+            closeDocument(path);
     }
     Q_EMIT openTabsChanged();
     saveSessionState();
 }
 
+void WorkspaceState::closeDocument(const QString& path)
+{
+    Document* document = m_documents.take(path);
+    if (!document)
+        return;
+    // What the user typed is on disk before the document goes.
+    m_writer->flush();
+    m_writer->forget(path);
+    Q_EMIT documentClosing(document);
+    document->disconnect(this);
+    // A view of it may be on the stack (a key that closed its tab): it goes once that is done.
+    document->deleteLater();
+}
+
+Document* WorkspaceState::document(const QString& path) const
+{
+    return m_documents.value(FileUtil::standardizedPath(path));
+}
+
+Document* WorkspaceState::activeDocument() const
+{
+    return m_activeTabURL.isEmpty() ? nullptr : document(m_activeTabURL);
+}
+
+QString WorkspaceState::currentFileContent() const
+{
+    const Document* active = activeDocument();
+    return active ? active->text().toString() : QString();
+}
+
+void WorkspaceState::setCurrentFileContent(const QString& text)
+{
+    if (Document* active = activeDocument())
+        active->replaceText(text);
+}
+
 void WorkspaceState::setActiveTabURL(const QString& url)
 {
-    if (url != m_activeTabURL && !m_activeTabURL.isEmpty())
-        m_session->announceLeaving();
+    if (url != m_activeTabURL) {
+        if (Document* leaving = activeDocument())
+            leaving->takeHeldInput();
+    }
     const QString previous = m_activeTabURL;
     m_activeTabURL = url;
     onActiveTabChanged(previous);
@@ -58,62 +93,48 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
     saveSessionState();
     if (previous == m_activeTabURL)
         return;
-    // Switching tabs never writes: every edit has already been offered to saveCurrentFile().
-    if (!previous.isEmpty()) {
-        if (DocumentStore::Document* doc
-            = m_documents->find(FileUtil::standardizedPath(previous))) {
-            doc->text = m_currentFileContent;
-            doc->textReplaced();
-        }
-    }
-    loadCurrentFile();
-}
-
-void WorkspaceState::setCurrentFileContent(const QString& text)
-{
+    Document* active = nullptr;
     if (!m_activeTabURL.isEmpty()) {
-        if (DocumentStore::Document* doc
-            = m_documents->find(FileUtil::standardizedPath(m_activeTabURL))) {
-            const TextEdit edit = TextEdit::between(doc->text, text);
-            doc->text = text;
-            doc->textReplaced();
-            doc->lineEnds.applyEdit(text, edit.position, edit.removedLength, edit.inserted.size());
+        const QString path = FileUtil::standardizedPath(m_activeTabURL);
+        active = m_documents.value(path);
+        if (!active) {
+            active = new Document(path, *m_writer, this);
+            m_documents.insert(path, active);
+            connect(active, &Document::written, this, &WorkspaceState::checkGitStatus);
+        } else {
+            // An unreadable document is tried again, unless the user has typed into it since.
+            active->retryUnreadable();
         }
+        if (!active->isReadable())
+            printLine(QStringLiteral("Failed to read file: ") + active->readError());
     }
-    m_currentFileContent = text;
-    m_session->announceReplaced();
-    Q_EMIT currentFileContentChanged();
+    followActiveDocument();
 }
 
-void WorkspaceState::publishCurrentFileContent(const QString& text)
+void WorkspaceState::followActiveDocument()
 {
-    m_currentFileContent = text;
-    const QScopedValueRollback publishing(m_publishingLoadedText, true);
-    m_session->announceReplaced();
-    Q_EMIT currentFileContentChanged();
-}
-
-void WorkspaceState::loadCurrentFile()
-{
-    if (m_activeTabURL.isEmpty()) {
-        setDocumentError({});
-        setLastSaveError({});
-        publishCurrentFileContent({});
+    disconnect(m_activeDocumentEdited);
+    disconnect(m_activeDocumentReplaced);
+    disconnect(m_activeDocumentSaveError);
+    disconnect(m_activeDocumentReadError);
+    Document* active = activeDocument();
+    auto publishErrors = [this] {
+        const Document* document = activeDocument();
+        setLastSaveError(document ? document->saveError() : QString());
+        setDocumentError(!document || document->isReadable()
+                ? QString()
+                : tr("“%1” can't be shown: %2")
+                      .arg(FileUtil::fileName(document->path()), document->readError()));
+    };
+    publishErrors();
+    if (!active)
         return;
-    }
-    const QString path = FileUtil::standardizedPath(m_activeTabURL);
-    DocumentStore::Document* doc = m_documents->find(path);
-    // An unreadable document is tried again, unless the user has typed into it since.
-    if (!doc || (!doc->readable() && !doc->hasLocalEdits()))
-        doc = &m_documents->load(path);
-    setLastSaveError(doc->saveError);
-    if (doc->readable()) {
-        setDocumentError({});
-    } else {
-        printLine(QStringLiteral("Failed to read file: ") + doc->readError);
-        setDocumentError(tr("“%1” can't be shown: %2").arg(fileName(path), doc->readError));
-    }
-    publishCurrentFileContent(doc->text);
+    m_activeDocumentEdited
+        = connect(active, &Document::edited, this, &WorkspaceState::currentFileContentChanged);
+    m_activeDocumentReplaced
+        = connect(active, &Document::replaced, this, &WorkspaceState::currentFileContentChanged);
+    m_activeDocumentSaveError = connect(active, &Document::saveErrorChanged, this, publishErrors);
+    m_activeDocumentReadError = connect(active, &Document::readErrorChanged, this, publishErrors);
 }
 
 void WorkspaceState::openFile(const QString& path)
@@ -134,20 +155,6 @@ void WorkspaceState::openFile(const QString& path)
         AnalyticsEvent::documentOpened(QFileInfo(standardized).suffix()));
 }
 
-void WorkspaceState::openFileAndScroll(const QString& path, std::optional<int> line)
-{
-    const QString standardized = FileUtil::standardizedPath(path);
-    if (QFileInfo(standardized).isDir()) {
-        setExpanded(true, standardized);
-        return;
-    }
-    openFile(standardized);
-    if (line) {
-        setTargetScrollLine(line);
-        Q_EMIT CommandBus::shared().scrollToLine(*line);
-    }
-}
-
 void WorkspaceState::selectTab(const QString& path)
 {
     const qsizetype index = indexOfTab(m_openTabs, FileUtil::standardizedPath(path));
@@ -164,10 +171,7 @@ bool WorkspaceState::isTabActive(const QString& path) const
 void WorkspaceState::closeTab(const QString& path)
 {
     const QString standardized = FileUtil::standardizedPath(path);
-    // What the user typed is on disk before the tab goes.
-    m_writer->flush();
-    m_writer->forget(standardized);
-    m_documents->remove(standardized);
+    closeDocument(standardized);
     const qsizetype index = indexOfTab(m_openTabs, standardized);
     if (index < 0)
         return;

@@ -3,6 +3,7 @@
 #include "app/AppMenus.h"
 #include "app/EditorArea.h"
 #include "app/Updater.h"
+#include "editor/DocumentViews.h"
 #include "editor/UnifiedBlockEditor.h"
 
 #include <QAction>
@@ -21,7 +22,7 @@ protected:
     {
         updater = std::make_unique<Updater>(QUrl(), QStringLiteral("1.0"), *prompts);
         return open(
-            QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, bus, updater.get()); });
+            QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, updater.get()); });
     }
     QAction* action(const QString& title) const { return AppMenus::findAction(*window, title); }
     std::unique_ptr<Updater> updater;
@@ -77,16 +78,19 @@ TEST_F(MenusTest, MenusAreInOrderAndNoKeyIsClaimedTwice)
     EXPECT_EQ(owner.value(QStringLiteral("Ctrl+W")), QStringLiteral("Close Tab"));
 }
 
-TEST_F(MenusTest, EachItemPostsItsCommand)
+TEST_F(MenusTest, EachItemReachesItsHandler)
 {
     openWithMenus();
-    QSignalSpy connects(&bus, &CommandBus::openGitRepo);
+    QSignalSpy connects(&ws(), &WorkspaceState::showingConnectGitModalChanged);
     action(QStringLiteral("Open Git Repository..."))->trigger();
+    EXPECT_TRUE(ws().showingConnectGitModal());
+    ws().setShowingConnectGitModal(false);
     action(QStringLiteral("Connect Git Repository..."))->trigger();
-    EXPECT_EQ(connects.count(), 2);
-    QSignalSpy focus(&bus, &CommandBus::focusGlobalSearch);
+    EXPECT_TRUE(ws().showingConnectGitModal());
+    EXPECT_EQ(connects.count(), 3);
+    window->setSidebarVisible(false);
     action(QStringLiteral("Find in Project..."))->trigger();
-    EXPECT_EQ(focus.count(), 1);
+    EXPECT_TRUE(window->isSidebarVisible());
     action(QStringLiteral("Toggle AI Assistant"))->trigger();
     EXPECT_TRUE(ws().isAgentChatOpen());
 }
@@ -126,7 +130,7 @@ TEST_F(MenusTest, EditMenuActsOnTheFocusedEditor)
     openWithMenus();
     const QString doc = writeDoc(QStringLiteral("a.md"), "hello\n");
     ws().openFile(doc);
-    auto* editor = qobject_cast<UnifiedBlockEditor*>(window->editorArea()->blocksPane());
+    UnifiedBlockEditor* editor = window->documentViews().blockEditor();
     ASSERT_NE(editor, nullptr);
     editor->textView()->setFocus();
     QApplication::processEvents();
@@ -148,9 +152,9 @@ TEST_F(MenusTest, EditMenuActsOnTheFocusedEditor)
 
 TEST_F(MenusTest, UpdateItemFollowsTheUpdater)
 {
-    QMainWindow bare;
+    ContentView bare(*prompts);
     Updater fresh(QUrl(), QStringLiteral("1.0"), *prompts);
-    AppMenus::install(bare, bus, &fresh);
+    AppMenus::install(bare, &fresh);
     QAction* check = AppMenus::findAction(bare, QStringLiteral("Check for Updates..."));
     ASSERT_NE(check, nullptr);
     EXPECT_FALSE(check->isEnabled()); // before the updater's first report

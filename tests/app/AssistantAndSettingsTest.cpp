@@ -23,7 +23,7 @@ class AssistantAndSettingsTest : public WindowTest
 protected:
     ContentView& openWithAgent()
     {
-        window = std::make_unique<ContentView>(bus, *prompts, [](WorkspaceState& workspace) {
+        window = std::make_unique<ContentView>(*prompts, [](WorkspaceState& workspace) {
             return ContentView::Services { nullptr, &attachAgentBridge(workspace) };
         });
         window->resize(1200, 800);
@@ -113,7 +113,7 @@ TEST_F(AssistantAndSettingsTest, TheSettingsCommandOpensAFreshSheetEachTime)
 {
     openWithAgent();
     window->setThemeMode(QStringLiteral("dark"));
-    Q_EMIT bus.openSettings();
+    window->openSettings();
     ASSERT_TRUE(
         waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
     auto* sheet
@@ -124,7 +124,7 @@ TEST_F(AssistantAndSettingsTest, TheSettingsCommandOpensAFreshSheetEachTime)
     QTest::mouseClick(sheet->closeButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !ws().showingSettingsModal(); }));
 
-    Q_EMIT bus.openSettings();
+    window->openSettings();
     ASSERT_TRUE(
         waitUntil([&] { return window->sheets().dialog(SheetPresenter::Sheet::Settings); }));
     sheet = qobject_cast<SettingsView*>(window->sheets().dialog(SheetPresenter::Sheet::Settings));

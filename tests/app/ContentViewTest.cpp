@@ -80,15 +80,15 @@ TEST_F(WindowTest, ZoomCommandsClampAndPersist)
 {
     open();
     for (int i = 0; i < 30; ++i)
-        Q_EMIT bus.zoomIn();
+        window->zoomIn();
     EXPECT_EQ(ws().editorFontSize(), FontZoom::kMaxSize);
     for (int i = 0; i < 30; ++i)
-        Q_EMIT bus.zoomOut();
+        window->zoomOut();
     EXPECT_EQ(ws().editorFontSize(), FontZoom::kMinSize);
     ws().setEditorFontSize(10.5);
-    Q_EMIT bus.zoomOut();
+    window->zoomOut();
     EXPECT_EQ(ws().editorFontSize(), 10);
-    Q_EMIT bus.zoomReset();
+    window->zoomReset();
     EXPECT_EQ(ws().editorFontSize(), 15);
     EXPECT_EQ(UserDefaults::standard().doubleValue(QStringLiteral("editorFontSize")), 15);
 }
@@ -96,7 +96,7 @@ TEST_F(WindowTest, ZoomCommandsClampAndPersist)
 TEST_F(WindowTest, CommandsFlipTheWorkspaceFlags)
 {
     open();
-    Q_EMIT bus.toggleAgentChat();
+    window->toggleAssistant();
     EXPECT_TRUE(ws().isAgentChatOpen());
     EXPECT_TRUE(window->slot(ContentView::Slot::Assistant)->isVisible());
     // The top bar's button flips the same flag and shows it.
@@ -106,17 +106,17 @@ TEST_F(WindowTest, CommandsFlipTheWorkspaceFlags)
     EXPECT_FALSE(window->slot(ContentView::Slot::Assistant)->isVisible());
 
     // With no tab the find command still toggles the flag, but no bar is shown.
-    Q_EMIT bus.toggleLocalSearch();
+    window->toggleFindInDocument();
     EXPECT_TRUE(ws().isLocalSearchVisible());
     EXPECT_FALSE(window->slot(ContentView::Slot::FindBar)->isVisible());
     ws().openFile(writeDoc(QStringLiteral("a.md"), "# A\n"));
     EXPECT_TRUE(window->slot(ContentView::Slot::FindBar)->isVisible());
-    Q_EMIT bus.toggleLocalSearch();
+    window->toggleFindInDocument();
     EXPECT_FALSE(window->slot(ContentView::Slot::FindBar)->isVisible());
 
-    Q_EMIT bus.openGitRepo();
+    window->openGitRepository();
     EXPECT_TRUE(ws().showingConnectGitModal());
-    Q_EMIT bus.openSettings();
+    window->openSettings();
     EXPECT_TRUE(ws().showingSettingsModal());
 }
 
@@ -125,15 +125,15 @@ TEST_F(WindowTest, OpenPanelsOpenTheChosenFileOrFolderAndCancelChangesNothing)
     open();
     const QString doc = writeDoc(QStringLiteral("notes/a.md"), "hello\n");
     prompts->queueOpenPanelAnswer(std::nullopt);
-    Q_EMIT bus.openFile();
+    window->openFile();
     EXPECT_TRUE(ws().openTabs().isEmpty());
     prompts->queueOpenPanelAnswer(doc);
-    Q_EMIT bus.openFile();
+    window->openFile();
     EXPECT_EQ(ws().activeTabURL(), doc);
     EXPECT_FALSE(window->isShowingStartPage());
 
     prompts->queueOpenPanelAnswer(tree.path() + QStringLiteral("/notes"));
-    Q_EMIT bus.openFolder();
+    window->openFolder();
     EXPECT_EQ(ws().folderURL(), tree.path() + QStringLiteral("/notes"));
     ASSERT_EQ(prompts->openPanels().size(), 3);
     EXPECT_EQ(prompts->openPanels().at(1).title, QStringLiteral("Open File"));
@@ -388,7 +388,7 @@ TEST(MainWindowFrameTest, TheFrameFitsTheScreensAvailableAreaAndKeepsTheMinimum)
 
 TEST_F(WindowTest, TheFirstWindowFitsItsScreen)
 {
-    ContentView first(bus, *prompts);
+    ContentView first(*prompts);
     first.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
     const QRect available = first.screen()->availableGeometry();

@@ -7,11 +7,11 @@
 #include "app/EditorArea.h"
 #include "app/OverlayTransition.h"
 #include "editor/CodeEditorView.h"
+#include "editor/DocumentViews.h"
 #include "editor/LocalSearchView.h"
 #include "editor/StatusBarView.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "editor/ViewModeToggle.h"
-#include "platform/CommandBus.h"
 
 #include <QAbstractAnimation>
 #include <QGraphicsOpacityEffect>
@@ -54,25 +54,22 @@ private:
 class EditorColumnTest : public WindowTest
 {
 protected:
-    CodeEditorView* source() const
-    {
-        return qobject_cast<CodeEditorView*>(window->editorArea()->sourcePane());
-    }
-    UnifiedBlockEditor* blocks() const
-    {
-        return qobject_cast<UnifiedBlockEditor*>(window->editorArea()->blocksPane());
-    }
+    // The active document's views.
+    CodeEditorView* source() const { return window->documentViews().sourceEditor(); }
+    UnifiedBlockEditor* blocks() const { return window->documentViews().blockEditor(); }
     template <typename View> View* inSlot(ContentView::Slot slot) const
     {
         return window->slot(slot)->findChild<View*>();
     }
     StatusBarView* status() const { return inSlot<StatusBarView>(ContentView::Slot::StatusBar); }
+    // The other pane follows on the next turn of the event loop, which this lets happen.
     void typeInto(QWidget* target, const QString& text) const
     {
         for (QChar c : text) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(target, &press);
         }
+        QApplication::processEvents();
     }
 };
 
@@ -157,7 +154,7 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
     ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
     QApplication::processEvents();
     blocks()->textView()->setFocus();
-    Q_EMIT bus.toggleLocalSearch();
+    window->toggleFindInDocument();
     QApplication::processEvents();
     auto* bar = inSlot<LocalSearchView>(ContentView::Slot::FindBar);
     ASSERT_NE(bar, nullptr);
@@ -181,7 +178,7 @@ TEST_F(EditorColumnTest, FindCommandOpensTheBarWhoseFieldFindsInThePanes)
 
 TEST_F(EditorColumnTest, TheFindBarSlidesInAndOutWhileTheKeysGoStraightWhereTheyBelong)
 {
-    open(QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, bus, nullptr); });
+    open(QSize(1200, 800), [this](ContentView& w) { AppMenus::install(w, nullptr); });
     ws().openFile(writeDoc(QStringLiteral("a.md"), "cat dog cat\n"));
     QApplication::processEvents();
     QWidget* slot = window->slot(ContentView::Slot::FindBar);
@@ -285,7 +282,7 @@ TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)
     QApplication::processEvents();
     EXPECT_EQ(ws().currentFileContent(), QStringLiteral("Y# Second\n\nbeta\n"));
     // A jump to a line moves the shown pane's caret only.
-    Q_EMIT CommandBus::shared().scrollToLine(3);
+    window->documentViews().show(ws().activeTabURL(), 3);
     EXPECT_TRUE(source()->textView()->textCursor().selectedText().startsWith(u"beta"));
 
     // Back to the first tab: its own pane, text and caret, and typing goes on there.

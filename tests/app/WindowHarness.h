@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/ContentView.h"
-#include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
 #include "support/ScriptedUserPrompts.h"
 #include "support/TestSupport.h"
@@ -28,7 +27,7 @@ protected:
     ContentView& open(
         QSize size = QSize(1200, 800), const std::function<void(ContentView&)>& beforeShow = {})
     {
-        window = std::make_unique<ContentView>(bus, *prompts);
+        window = std::make_unique<ContentView>(*prompts);
         if (beforeShow)
             beforeShow(*window);
         window->resize(size);
@@ -45,7 +44,6 @@ protected:
     }
 
     TempTree tree;
-    CommandBus bus;
     ScriptedUserPrompts* prompts = nullptr;
     std::unique_ptr<ContentView> window;
 };

@@ -36,7 +36,7 @@ TEST_F(WindowTest, FindInProjectFocusesTheSearchFieldAlsoWhenTheSidebarWasHidden
     SidebarView* sidebar = sidebarOf(*window);
     ASSERT_NE(sidebar, nullptr);
     window->setSidebarVisible(false);
-    Q_EMIT bus.focusGlobalSearch();
+    window->focusProjectSearch();
     EXPECT_TRUE(window->isSidebarVisible());
     EXPECT_TRUE(sidebar->searchField()->lineEdit()->hasFocus());
 }

@@ -5,10 +5,10 @@
 #include "app/ContentView.h"
 #include "app/EditorArea.h"
 #include "editor/CodeEditorView.h"
+#include "editor/DocumentViews.h"
 #include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "git/GitIntegration.h"
-#include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
 #include "sidebar/FileTreeModel.h"
 #include "sidebar/FileTreeView.h"
@@ -47,11 +47,11 @@ protected:
 
     ContentView& start(QSize size = QSize(1200, 800))
     {
-        window = std::make_unique<ContentView>(bus, *prompts, [](WorkspaceState& workspace) {
+        window = std::make_unique<ContentView>(*prompts, [](WorkspaceState& workspace) {
             return ContentView::Services { &attachWorkspaceGit(workspace),
                 &attachAgentBridge(workspace) };
         });
-        AppMenus::install(*window, bus, nullptr);
+        AppMenus::install(*window, nullptr);
         window->resize(size);
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -89,14 +89,9 @@ protected:
     {
         return window->slot(ContentView::Slot::Sidebar)->findChild<SidebarView*>();
     }
-    UnifiedBlockEditor* blocks() const
-    {
-        return qobject_cast<UnifiedBlockEditor*>(window->editorArea()->blocksPane());
-    }
-    CodeEditorView* source() const
-    {
-        return qobject_cast<CodeEditorView*>(window->editorArea()->sourcePane());
-    }
+    // The active document's views.
+    UnifiedBlockEditor* blocks() const { return window->documentViews().blockEditor(); }
+    CodeEditorView* source() const { return window->documentViews().sourceEditor(); }
 
     // Clicks the row of a path in the sidebar's file tree.
     bool clickTreeRow(const QString& path)
@@ -180,7 +175,6 @@ protected:
     }
 
     TempTree tree;
-    CommandBus bus;
     ScriptedUserPrompts* prompts = nullptr;
     std::unique_ptr<ContentView> window;
 };

@@ -5,7 +5,7 @@
 #include "editor/ProjectedDocument.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
@@ -198,39 +198,6 @@ TEST(BlockEditorInput, ReplacingTheTextFromOutsideClearsTheHistoryAndWritesNothi
     EXPECT_EQ(int(h.written.size()), writes + 1); // only the outside assignment itself
 }
 
-TEST(BlockEditorInput, AnotherDocumentWithTheSameTextStartsWithoutHistoryOrOpenCell)
-{
-    const QString text = QStringLiteral("same\n\n| a | b |\n|---|---|\n| 1 | 2 |\n");
-    EditorHarness h(text);
-    h.setCaret(4);
-    h.type(QStringLiteral("x"));
-    h.key(Qt::Key_Backspace);
-    ASSERT_EQ(h.content(), text);
-    ASSERT_TRUE(h.editor->canUndo());
-    // A cell left open with a change in it: the change is its own document's.
-    const int table = int(h.editor->projected().storage().text().indexOf(QChar(0xFFFC)));
-    const auto* value = h.editor->projected().storage().attribute<TextAttribute::Attachment>(table);
-    ASSERT_NE(value, nullptr);
-    h.editor->tableEditor().present(
-        std::dynamic_pointer_cast<const TableAttachment>(*value), { 0, 0 }, table);
-    ASSERT_TRUE(h.editor->tableEditor().isEditing());
-    QTest::keyClicks(h.editor->tableEditor().field(), QStringLiteral("stale"));
-
-    const QString other = h.tree.write(QStringLiteral("other.md"), text.toUtf8());
-    h.workspace->openFile(other);
-    QApplication::processEvents();
-    ASSERT_EQ(h.workspace->activeTabURL(), other);
-    EXPECT_FALSE(h.editor->tableEditor().isEditing());
-    EXPECT_FALSE(h.editor->canUndo());
-    EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
-    h.editor->undo();
-    h.key(Qt::Key_Z, Qt::ControlModifier);
-    QApplication::processEvents();
-    EXPECT_EQ(h.content(), text);
-    EXPECT_EQ(h.onDisk(), "same\n\n| a     | b   |\n| ----- | --- |\n| stale | 2   |\n");
-    EXPECT_EQ(h.tree.read(QStringLiteral("other.md")), text.toUtf8());
-}
-
 TEST(BlockEditorInput, UndoAndRedoChangeNothingWhileTheViewIsReadOnly)
 {
     EditorHarness h(QStringLiteral("one"));
@@ -307,7 +274,7 @@ TEST(BlockEditorInput, ADocumentThatCouldNotBeReadIsNeverEdited)
     const QString path = tree.write(QStringLiteral("bad.md"), bytes);
     WorkspaceState workspace;
     workspace.openFile(path);
-    UnifiedBlockEditor editor(workspace);
+    UnifiedBlockEditor editor(*workspace.activeDocument(), workspace);
     editor.show();
     QApplication::processEvents();
     ASSERT_FALSE(workspace.documentError().isEmpty());
@@ -357,7 +324,7 @@ TEST(BlockEditorInput, OnlyACarriageReturnIsWrittenAsOne)
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
 }
 
-TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
+TEST(BlockEditorInput, EditsReachTheDocumentAsTheRangeTheyChanged)
 {
     QString doc;
     for (int i = 0; i < 400; ++i)
@@ -365,8 +332,11 @@ TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
     doc += QStringLiteral("\n| a | b |\n|---|---|\n| 1 | 2 |\nafter the table\n");
     EditorHarness h(doc);
     QList<TextEdit> edits;
-    QObject::connect(&h.workspace->documentSession(), &DocumentSession::textEdited,
-        [&](const TextEdit& edit) { edits.append(edit); });
+    QObject::connect(&h.editor->document(), &Document::edited,
+        [&](const TextEdit& edit, const QObject* origin) {
+            EXPECT_EQ(origin, h.editor.get());
+            edits.append(edit);
+        });
     auto expectEdit = [&](qsizetype position, qsizetype removed, const QString& inserted) {
         ASSERT_FALSE(edits.isEmpty());
         EXPECT_EQ(edits.last().position, position);
@@ -408,21 +378,6 @@ TEST(BlockEditorInput, EditsReachTheSessionAsTheRangeTheyChanged)
     EXPECT_EQ(h.content(), doc);
     expectEdit(after, 0, QStringLiteral("z"));
     EXPECT_EQ(h.onDisk(), doc.toUtf8());
-}
-
-TEST(BlockEditorInput, OpeningAnotherDocumentLoadsItOnceWithTheCaretAtItsStart)
-{
-    EditorHarness h(QStringLiteral("first document\n"));
-    h.setCaret(6);
-    const QString other = h.tree.write(QStringLiteral("other.md"), "# Other\n\nbody text here\n");
-    int loads = 0;
-    QObject::connect(h.editor.get(), &UnifiedBlockEditor::presented, [&] { ++loads; });
-    h.workspace->openFile(other);
-    QApplication::processEvents();
-    EXPECT_EQ(loads, 1);
-    EXPECT_EQ(h.editor->markdown(), QStringLiteral("# Other\n\nbody text here\n"));
-    EXPECT_EQ(h.editor->caretMarkdownOffset(), 0);
-    EXPECT_FALSE(h.editor->canUndo());
 }
 
 TEST(BlockEditorInput, EnterOnAnEmptyLineAddsALineEveryTime)

@@ -2,7 +2,6 @@
 // scrolling to a line, and restyling only what changed.
 #include "EditorHarness.h"
 
-#include "platform/CommandBus.h"
 
 #include <gtest/gtest.h>
 
@@ -141,14 +140,14 @@ TEST(BlockEditorLayout, ScrollToLineSelectsTheMarkdownLineEvenAfterATable)
     for (int i = 4; i <= 200; ++i)
         doc += QStringLiteral("line %1\n").arg(i);
     EditorHarness h(doc, QSize(800, 300));
-    Q_EMIT CommandBus::shared().scrollToLine(150);
+    h.editor->scrollToLine(150);
     QApplication::processEvents();
     const QTextCursor cursor = h.view()->textCursor();
     EXPECT_EQ(cursor.selectedText(), QStringLiteral("line 150") + QChar(QChar::ParagraphSeparator));
     EXPECT_GT(h.view()->verticalScrollBar()->value(), 0);
     EXPECT_TRUE(h.written.isEmpty());
     // Out of range: nothing moves.
-    Q_EMIT CommandBus::shared().scrollToLine(5000);
+    h.editor->scrollToLine(5000);
     EXPECT_EQ(h.view()->textCursor().selectedText(), cursor.selectedText());
 }
 
@@ -161,7 +160,7 @@ TEST(BlockEditorLayout, ScrollToLineCountsLineBreaksAsProjectSearchDoes)
     for (const auto& [line, text] : QList<QPair<int, QString>> { { 2, "second" + paragraphBreak },
              { 1, "first" + QString(QChar(QChar::LineSeparator)) },
              { 3, "third" + paragraphBreak } }) {
-        Q_EMIT CommandBus::shared().scrollToLine(line);
+        h.editor->scrollToLine(line);
         QApplication::processEvents();
         EXPECT_EQ(h.view()->textCursor().selectedText(), text) << line;
     }
@@ -190,7 +189,7 @@ TEST(BlockEditorLayout, ScrollToLineBrieflyMarksTheFoundLine)
     };
     // Line 3 is on screen already: nothing scrolls, yet the line is marked.
     h.view()->clearFocus(); // no caret in the pictures
-    Q_EMIT CommandBus::shared().scrollToLine(3);
+    h.editor->scrollToLine(3);
     QApplication::processEvents();
     const QImage marked = h.viewport()->grab().toImage();
     QTest::qWait(2000);
@@ -202,7 +201,7 @@ TEST(BlockEditorLayout, ScrollToLineBrieflyMarksTheFoundLine)
     EXPECT_LT(box.height(), 3 * lineRect.height());
 
     // A line off screen is scrolled to and marked on screen.
-    Q_EMIT CommandBus::shared().scrollToLine(38);
+    h.editor->scrollToLine(38);
     QApplication::processEvents();
     const QImage far = h.viewport()->grab().toImage();
     QTest::qWait(2000);
@@ -314,14 +313,14 @@ TEST(BlockEditorLayout, TheTextInViewStaysThereWhileTheRestIsStyled)
     EditorHarness h(doc, QSize(800, 400));
     const int line = int(doc.count(QLatin1Char('\n')));
     h.editor->setFontSize(16); // styled again from the start, as a newly opened document
-    Q_EMIT CommandBus::shared().scrollToLine(line);
+    h.editor->scrollToLine(line);
     QTest::qWait(200); // the background pass over the whole document
     ASSERT_EQ(h.view()->textCursor().selectedText(),
         QStringLiteral("target line") + QChar(QChar::ParagraphSeparator));
     EXPECT_TRUE(h.viewport()->rect().intersects(h.view()->cursorRect()))
         << h.view()->cursorRect().y();
 
-    Q_EMIT CommandBus::shared().scrollToLine(5 * 300 + 1);
+    h.editor->scrollToLine(5 * 300 + 1);
     QTest::qWait(200);
     auto topBlock = [&h] { return h.view()->cursorForPosition(QPoint(0, 0)).blockNumber(); };
     const int before = topBlock();

@@ -3,7 +3,6 @@
 #include "EditorHarness.h"
 
 #include "editor/BlockDocumentLayout.h"
-#include "platform/CommandBus.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +170,7 @@ TEST(BlockLayout, AClickFarDownPutsTheCaretOnTheCharacterUnderIt)
             + longDocument(50),
         QSize(760, 500));
     const QString content = h.content();
-    Q_EMIT CommandBus::shared().scrollToLine(
+    h.editor->scrollToLine(
         int(content.left(content.indexOf(QStringLiteral("Target:"))).count(u'\n')) + 1);
     QApplication::processEvents();
     // Most of what lies above has not been laid out: the click must still land where it points.
@@ -237,7 +236,7 @@ TEST(BlockLayout, TypingMovesOnlyWhatFollowsAGrowingParagraph)
     QTextDocument* doc = h.view()->document();
     const QTextCursor found = doc->find(QStringLiteral("Paragraph 200 "));
     const int edited = found.blockNumber();
-    Q_EMIT CommandBus::shared().scrollToLine(
+    h.editor->scrollToLine(
         int(h.content().left(h.content().indexOf(QStringLiteral("Paragraph 200 "))).count(u'\n'))
         + 1);
     QApplication::processEvents();

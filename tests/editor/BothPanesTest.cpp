@@ -139,19 +139,30 @@ TEST(BothPanes, UndoInEachPaneAfterEditsInTheOther)
     h.key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_TRUE(followsSource(h));
 
-    // The block editor's own history ended when the text changed under it.
+    // One history for both panes: Ctrl+Z in the block editor undoes the source pane's last
+    // edit, then its own, and the source pane redoes them.
     QTextEdit* blocks = h.blocks->textView();
     blocks->setFocus();
     QTextCursor cursor(blocks->document());
     cursor.setPosition(int(h.blocks->projected().storageOffset(h.content().indexOf(u"after"))));
     blocks->setTextCursor(cursor);
+    const QString beforeW = h.content();
     h.type(QStringLiteral("W"), blocks);
     ASSERT_TRUE(followsSource(h));
+    const QString withW = h.content();
     h.view()->setFocus();
     typeAt(h, QStringLiteral("end"), QStringLiteral("!"));
     const QString edited = h.content();
     blocks->setFocus();
     h.key(Qt::Key_Z, Qt::ControlModifier, blocks);
+    EXPECT_EQ(h.content(), withW);
+    EXPECT_TRUE(followsSource(h));
+    h.key(Qt::Key_Z, Qt::ControlModifier, blocks);
+    EXPECT_EQ(h.content(), beforeW);
+    EXPECT_TRUE(followsSource(h));
+    h.view()->setFocus();
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(h.content(), edited);
     EXPECT_TRUE(followsSource(h));
 

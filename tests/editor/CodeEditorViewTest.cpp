@@ -1,13 +1,13 @@
 // The source pane as a user meets it: typing, colouring, outside replacements, undo across
 // documents, both panes side by side, find and scroll-to-line.
 #include "SourceHarness.h"
+#include "ViewsHarness.h"
 
 #include "editor/LocalSearchSteps.h"
 #include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
-#include "platform/CommandBus.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +163,7 @@ TEST(SourcePane, AnOutsideReplacementKeepsSelectionAndScrollAndClearsTheHistory)
     const QString text = numberedLines(300);
     SourceHarness h(text);
     h.type(QStringLiteral("x"));
-    ASSERT_TRUE(h.view()->document()->isUndoAvailable());
+    ASSERT_TRUE(h.source->document().canUndo());
     h.setCaret(120, 100);
     h.view()->verticalScrollBar()->setValue(40);
     const int scroll = h.view()->verticalScrollBar()->value();
@@ -176,7 +176,7 @@ TEST(SourcePane, AnOutsideReplacementKeepsSelectionAndScrollAndClearsTheHistory)
     EXPECT_EQ(h.view()->textCursor().anchor(), 100);
     EXPECT_EQ(h.view()->textCursor().position(), 120);
     EXPECT_EQ(h.view()->verticalScrollBar()->value(), scroll);
-    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+    EXPECT_FALSE(h.source->document().canUndo());
     h.key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(h.content(), changed);
 
@@ -189,40 +189,40 @@ TEST(SourcePane, AnOutsideReplacementKeepsSelectionAndScrollAndClearsTheHistory)
 
 TEST(SourcePane, UndoAfterSwitchingTabsNeverTouchesTheOtherDocument)
 {
-    SourceHarness h(QStringLiteral("first document\n"));
+    ViewsHarness h(QStringLiteral("first document\n"), true);
     const QString other = h.tree.write(QStringLiteral("other.md"), "same\n");
-    h.setCaret(0);
+    h.source()->textView()->setFocus();
+    h.source()->textView()->moveCursor(QTextCursor::Start);
     h.type(QStringLiteral("X"));
     ASSERT_EQ(h.onDisk(), QByteArray("Xfirst document\n"));
 
-    h.workspace->openFile(other);
-    QApplication::processEvents();
-    ASSERT_EQ(h.source->text(), QStringLiteral("same\n"));
+    // Another document: its own pane, with no history of its own yet.
+    h.open(other);
+    ASSERT_EQ(h.source()->text(), QStringLiteral("same\n"));
+    EXPECT_TRUE(h.source()->textView()->hasFocus());
     h.key(Qt::Key_Z, Qt::ControlModifier);
     h.key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(h.content(), QStringLiteral("same\n"));
     EXPECT_EQ(h.onDisk(QStringLiteral("other.md")), QByteArray("same\n"));
 
-    // Back on the first document, its old history is gone too: undo changes nothing.
-    h.workspace->selectTab(h.path);
-    QApplication::processEvents();
+    // Back on the first document, its history is its own: undo takes the X away there only.
+    h.select(h.path);
     h.key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(h.onDisk(), QByteArray("Xfirst document\n"));
+    EXPECT_EQ(h.onDisk(), QByteArray("first document\n"));
+    EXPECT_EQ(h.onDisk(QStringLiteral("other.md")), QByteArray("same\n"));
+    EXPECT_EQ(h.editor()->markdown(), QStringLiteral("first document\n"));
 
-    // Two documents with equal text: switching still drops the history.
-    const QString twin = h.tree.write(QStringLiteral("twin.md"), "Xfirst document\n");
+    // A text replaced from outside ends the history.
     h.type(QStringLiteral("Y"));
-    h.workspace->openFile(twin);
-    QApplication::processEvents();
     h.workspace->setCurrentFileContent(QStringLiteral("Xfirst document\n"));
-    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+    EXPECT_FALSE(h.source()->document().canUndo());
 }
 
-TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAtOnceAndIsWrittenOnce)
+TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAndIsWrittenOnce)
 {
     SourceHarness h(QStringLiteral("# Title\n\nSome text.\n"), true);
     h.setCaret(9);
-    h.type(QStringLiteral("Z")); // no turn of the event loop in between
+    h.type(QStringLiteral("Z"));
     EXPECT_EQ(h.blocks->markdown(), QStringLiteral("# Title\n\nZSome text.\n"));
     EXPECT_EQ(h.written.size(), 1);
 
@@ -235,11 +235,20 @@ TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAtOnceAndIsWrittenOnc
     EXPECT_EQ(h.written.size(), 2);
     EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
 
-    // The source pane's "Z" is no longer its to undo: the text changed under it.
+    // One history for the document: the source pane undoes the block editor's "Y", then its
+    // own "Z", and redoes them in order.
     h.view()->setFocus();
     h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nZSome text.\n"));
+    EXPECT_EQ(h.blocks->markdown(), h.content());
+    h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nSome text.\n"));
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(h.content(), QStringLiteral("# Title\n\nZSome text.\nY"));
     EXPECT_EQ(h.blocks->markdown(), h.content());
+    EXPECT_EQ(h.source->text(), h.content());
+    EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
 }
 
 TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
@@ -342,11 +351,11 @@ TEST(SourcePane, FindNextAfterEditsWrapsAndLandsOnTheRightMatch)
 TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
 {
     SourceHarness h(QStringLiteral("one\r\ntwo\nthree"));
-    Q_EMIT CommandBus::shared().scrollToLine(2);
+    h.source->scrollToLine(2);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("two\u2029"));
-    Q_EMIT CommandBus::shared().scrollToLine(3);
+    h.source->scrollToLine(3);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
-    Q_EMIT CommandBus::shared().scrollToLine(9);
+    h.source->scrollToLine(9);
     EXPECT_EQ(h.view()->textCursor().selectedText(), QStringLiteral("three"));
     EXPECT_TRUE(h.written.isEmpty());
 }
@@ -443,7 +452,7 @@ TEST(SourcePane, AHiddenPaneFollowsTheDocumentWhenShownAndCountsNothingMeanwhile
 {
     SourceHarness h(QStringLiteral("first cat\n"), true);
     h.type(QStringLiteral("X"));
-    ASSERT_TRUE(h.view()->document()->isUndoAvailable());
+    ASSERT_TRUE(h.source->document().canUndo());
     h.source->hide();
 
     // Edits in the block editor and a query while the pane is hidden.
@@ -460,9 +469,11 @@ TEST(SourcePane, AHiddenPaneFollowsTheDocumentWhenShownAndCountsNothingMeanwhile
     QApplication::processEvents();
     EXPECT_EQ(h.source->text(), h.content());
     EXPECT_EQ(h.view()->extraSelections().size(), 2);
-    EXPECT_FALSE(h.view()->document()->isUndoAvailable());
+    // The document's history: undo here takes back what the block editor typed meanwhile.
     h.view()->setFocus();
     h.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.content(), QStringLiteral("Xfirst cat\n"));
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
     EXPECT_EQ(h.content(), h.blocks->markdown());
+    EXPECT_EQ(h.source->text(), h.content());
 }

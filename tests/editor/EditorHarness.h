@@ -30,9 +30,9 @@ struct EditorHarness
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
         workspace = std::make_unique<WorkspaceState>();
         workspace->openFile(path);
-        editor = std::make_unique<UnifiedBlockEditor>(*workspace);
+        editor = std::make_unique<UnifiedBlockEditor>(*workspace->activeDocument(), *workspace);
         QApplication::processEvents(); // the workspace's own start-up work
-        // Saving is the workspace's own business (its document session), as in the program.
+        // Saving is the document's own business, as in the program.
         QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
             editor.get(), [this] { written.append(workspace->currentFileContent()); });
         editor->resize(size);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/CodeEditorView.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
@@ -15,8 +16,8 @@
 namespace quillon::test {
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
-// workspace, shown offscreen, with the source pane focused. Every text the workspace's document
-// takes is recorded in `written`; saving is the workspace's own.
+// workspace, shown offscreen, with the source pane focused. Every text the document takes is
+// recorded in `written`; saving is the document's own.
 struct SourceHarness
 {
     TempTree tree;
@@ -30,22 +31,20 @@ struct SourceHarness
     explicit SourceHarness(const QString& markdown, bool withBlocks = false)
     {
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
+        ProjectedDocument::setVerifiesTableIndex(true);
         workspace = std::make_unique<WorkspaceState>();
         workspace->openFile(path);
         QApplication::processEvents();
         window = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window.get());
-        source = new CodeEditorView(*workspace, window.get());
+        source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace, window.get());
+            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
-        QObject::connect(
-            workspace.get(), &WorkspaceState::currentFileContentChanged, window.get(), [this] {
-                written.append(workspace->currentFileContent());
-                workspace->saveCurrentFile(workspace->currentFileContent());
-            });
+        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
+            window.get(), [this] { written.append(workspace->currentFileContent()); });
         window->resize(withBlocks ? 1400 : 800, 600);
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -70,7 +69,8 @@ struct SourceHarness
         view()->setTextCursor(cursor);
     }
     // Types each character as a key press carrying its text into `target` (the source pane by
-    // default); a line feed is the Return key.
+    // default); a line feed is the Return key. The other pane follows on the next turn of the
+    // event loop, which this lets happen.
     void type(const QString& text, QWidget* target = nullptr) const
     {
         QWidget* to = target ? target : view();
@@ -84,11 +84,13 @@ struct SourceHarness
             QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(to, &release);
         }
+        QApplication::processEvents();
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
         QWidget* target = nullptr) const
     {
         QTest::keyClick(target ? target : view(), key, modifiers);
+        QApplication::processEvents();
     }
 };
 

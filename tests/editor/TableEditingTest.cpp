@@ -3,7 +3,6 @@
 #include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
-#include "platform/CommandBus.h"
 
 #include <gtest/gtest.h>
 
@@ -481,7 +480,7 @@ TEST(TableScrolling, AWideTableScrollsInItsOwnBoxAndTheTextNeverSideways)
     EXPECT_EQ(sideways->value(), 0);
 
     // A jump to one of its lines (a project-search hit) does not scroll the text sideways.
-    Q_EMIT CommandBus::shared().scrollToLine(5);
+    h.editor->scrollToLine(5);
     QApplication::processEvents();
     EXPECT_EQ(sideways->maximum(), 0);
     EXPECT_EQ(sideways->value(), 0);

@@ -5,6 +5,7 @@
 #include "git/KeychainManager.h"
 #include "support/ScriptedUserPrompts.h"
 #include "support/SecretStoreMemory.h"
+#include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +132,7 @@ TEST_F(WorkspaceGitTest, SyncReloadsOpenDocumentsThatTheMergeChanged)
     EXPECT_EQ(state->gitSyncState().kind, Kind::Synced);
     EXPECT_EQ(state->currentFileContent(), "new from alice\n");
     // Saving the reloaded text writes nothing older over the merge.
-    state->saveCurrentFile(state->currentFileContent());
+    state->activeDocument()->saveEdits();
     EXPECT_EQ(repos.read(repos.bob(), "shared.md"), "new from alice\n");
 }
 

@@ -29,7 +29,8 @@ struct Recorder
     quint64 write(const QString& path, const QString& text, const FileSignature& signature,
         const QString& expected, bool replace = false)
     {
-        return writer.write({ path, text, LineEnds(), signature, expected, LineEnds(), replace });
+        return writer.write({ path, ChunkedText(text), LineEnds(), signature,
+            ChunkedText(expected), LineEnds(), replace });
     }
 };
 
@@ -65,7 +66,7 @@ TEST(BackgroundWriter, TheNewestTextWinsAndResultsComeInOrder)
             EXPECT_LT(r.results[i - 1].ticket, r.results[i].ticket);
         }
     }
-    EXPECT_EQ(r.results.back().text, "b50");
+    EXPECT_EQ(r.results.back().text.toString(), "b50");
     EXPECT_TRUE(r.results.back().signature.sameFileVersion(FileSignature::of(b)));
 }
 
@@ -180,55 +181,39 @@ TEST(BackgroundWriter, AMissingFileIsNotCreatedAndQueuedWritesOutliveTheWriter)
     EXPECT_EQ(tree.read("kept.md"), "new 19");
 }
 
-TEST(BackgroundWriter, EditsTravelAloneAndAWriterWithoutTheTextAsksForIt)
+// The writer takes a snapshot that shares the caller's pieces: the caller types on, the file gets
+// the text as it was when the write was asked for, every line with its own end, and a surrogate
+// pair or a CR LF that straddles two pieces comes out whole.
+TEST(BackgroundWriter, ASnapshotIsWrittenWithItsOwnLineEndsWhileTheTextGoesOn)
 {
     test::TempTree tree;
-    const QString a = tree.write("a.md", "hello");
-    const FileSignature signature = FileSignature::of(a);
-    Recorder r;
-    auto change = [&](QList<TextChange> changes, qsizetype length) {
-        BackgroundWriter::Request request { a, {}, LineEnds(), signature, "hello", LineEnds() };
-        request.hasText = false;
-        request.changes = std::move(changes);
-        request.length = length;
-        return r.writer.write(std::move(request));
-    };
-    r.write(a, "hello", signature, "hello");
-    // Queued one after another, the edits of several keys are applied in order.
-    change({ { 5, 0, " world" } }, 11);
-    change({ { 0, 1, "J" }, { 11, 0, "!" } }, 12);
-    r.writer.flush();
-    EXPECT_EQ(tree.read("a.md"), "Jello world!");
-    ASSERT_FALSE(r.results.empty());
-    EXPECT_EQ(r.results.back().status, Status::Written);
-    EXPECT_EQ(r.results.back().text, "Jello world!");
-    // Written one by one, with the results let go (the writer then reuses its older copy) or
-    // kept.
-    QString expected = QStringLiteral("Jello world!");
-    for (int i = 0; i < 6; ++i) {
-        change({ { i, 1, QString::number(i) } }, expected.size());
-        expected.replace(i, 1, QString::number(i));
-        r.writer.flush();
-        EXPECT_EQ(tree.read("a.md"), expected.toUtf8());
-        if (i % 3 != 2)
-            r.results.clear();
-    }
+    QString raw;
+    for (int i = 0; raw.size() < 3 * ChunkedText::kPiece; ++i)
+        raw += QStringLiteral("line %1 \U0001F600%2").arg(i).arg(i % 7 == 0 ? "\n" : "\r\n");
+    const QByteArray bytes = "\xEF\xBB\xBF" + raw.toUtf8();
+    const QString path = tree.write("doc.md", bytes);
+    const FileUtil::TextFile file = FileUtil::readText(path);
+    ASSERT_TRUE(file.ok);
+    ChunkedText text(file.text);
+    ASSERT_GT(text.pieces().size(), 1);
+    // A pair split between two pieces.
+    const qsizetype boundary = text.pieces().first().size();
+    text.replace(boundary - 1, 0, u"\U0001F601");
+    QString expected = file.text;
+    expected.insert(boundary - 1, QStringLiteral("\U0001F601"));
+    LineEnds ends = file.lineEnds;
+    ends.applyEdit(text, boundary - 1, 0, 2);
 
-    // Edits the writer cannot place (it forgot the file, or they do not fit its text) write
-    // nothing and ask for the whole text.
-    r.results.clear();
-    r.writer.forget(a);
-    change({ { 0, 0, "x" } }, 13);
+    Recorder r;
+    r.writer.write({ path, text, ends, FileSignature::of(path), ChunkedText(file.text),
+        file.lineEnds, false });
+    text.replace(0, 4, u"LINE"); // typing on while the writer works
     r.writer.flush();
-    for (const TextChange& misfit : { TextChange { 9, 0, "x" }, TextChange { 0, 0, "x" } }) {
-        r.write(a, "whole", signature, "hello", true);
-        r.writer.flush();
-        change({ misfit }, misfit.position == 0 ? 99 : 6);
-        r.writer.flush();
-    }
-    ASSERT_EQ(r.results.size(), 5u);
-    for (size_t i : { 0, 2, 4 })
-        EXPECT_TRUE(r.results[i].needsText) << i;
-    EXPECT_EQ(r.results[3].status, Status::Written);
-    EXPECT_EQ(tree.read("a.md"), "whole");
+    ASSERT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(r.results[0].status, Status::Written) << r.results[0].error.toStdString();
+    EXPECT_EQ(r.results[0].text.toString(), expected);
+    EXPECT_EQ(tree.read("doc.md"), ends.encode(expected));
+    EXPECT_EQ(FileUtil::readText(path).text, expected);
+    EXPECT_TRUE(tree.read("doc.md").startsWith("\xEF\xBB\xBFline 0 "));
+    EXPECT_EQ(tree.read("doc.md").count("\r\n"), raw.count(QStringLiteral("\r\n")));
 }

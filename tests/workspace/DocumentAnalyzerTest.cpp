@@ -67,6 +67,7 @@ class DocumentAnalyzerTest : public WorkspaceTest
 TEST_F(DocumentAnalyzerTest, BurstOfChangesRunsEachAnalysisOnceForTheLastText)
 {
     WorkspaceState ws;
+    ws.openFile(tree.write("doc.md", ""));
     DocumentAnalyzer analyzer(ws);
     std::atomic<int> estimates = 0, validations = 0;
     analyzer.setAnalysesForTesting(
@@ -96,6 +97,7 @@ TEST_F(DocumentAnalyzerTest, BurstOfChangesRunsEachAnalysisOnceForTheLastText)
 TEST_F(DocumentAnalyzerTest, AResultForAnOlderTextNeverOverwritesANewerOne)
 {
     WorkspaceState ws;
+    ws.openFile(tree.write("doc.md", ""));
     DocumentAnalyzer analyzer(ws);
     // The first text's analyses are slow, the second's fast: the first finishes last.
     analyzer.setAnalysesForTesting(

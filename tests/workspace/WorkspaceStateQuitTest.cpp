@@ -1,6 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 
 #include <QFile>
 
@@ -17,15 +17,13 @@ protected:
         b = tree.write("b.md", "bravo\n");
         state = makeState();
         state->setFolderURL(tree.path());
-        QObject::connect(state.get(), &WorkspaceState::currentFileContentChanged, state.get(),
-            [this] { state->saveCurrentFile(state->currentFileContent()); });
     }
 
     // Opens the document and types the text into it; queued questions are answered.
     void edit(const QString& path, const QString& text)
     {
         state->openFile(path);
-        state->documentSession().setUserText(text);
+        state->activeDocument()->applyUserText(text);
         state->flushPendingWrites();
         settle();
     }

@@ -1,6 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
-#include "workspace/DocumentSession.h"
+#include "workspace/Document.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,17 +22,10 @@ protected:
         state = makeState();
     }
 
-    // Does what the main window does: every change of the text is offered for saving.
-    void wireLikeTheMainWindow()
-    {
-        QObject::connect(state.get(), &WorkspaceState::currentFileContentChanged, state.get(),
-            [this] { state->saveCurrentFile(state->currentFileContent()); });
-    }
-
     // The user changes the active document's text in some view; queued questions are answered.
     void userTypes(const QString& text)
     {
-        state->documentSession().setUserText(text);
+        state->activeDocument()->applyUserText(text);
         state->flushPendingWrites();
         settle();
     }
@@ -46,7 +39,6 @@ TEST_F(WorkspaceStateSaveTest, LoadingSwitchingAndClosingWriteNothing)
     const QByteArray bytes = "\xEF\xBB\xBFone\r\ntwo\r\n";
     const QString crlf = tree.write("crlf.md", bytes);
     const ino_t inode = inodeOf(crlf);
-    wireLikeTheMainWindow();
     state->openFile(crlf);
     EXPECT_EQ(state->currentFileContent(), "one\ntwo\n");
     state->openFile(b);
@@ -65,7 +57,6 @@ TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
 {
     const QString crlf = tree.write("crlf.md", "one\r\ntwo\r\n");
     state->setFolderURL(tree.path());
-    wireLikeTheMainWindow();
     state->openFile(crlf);
     gitCalls.clear();
     userTypes("one\nthree\n");
@@ -83,7 +74,6 @@ TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
 
 TEST_F(WorkspaceStateSaveTest, AChangeOnDiskIsReloadedWhenThereAreNoLocalEdits)
 {
-    wireLikeTheMainWindow();
     state->openFile(a);
     state->openFile(b);
     tree.write("a.md", "alpha from git\n");
@@ -147,8 +137,7 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
         state.reset();
         clearDefaults();
         state = makeState();
-        wireLikeTheMainWindow();
-        state->openFile(a);
+            state->openFile(a);
         tree.write("a.md", "theirs\n");
         prompts->clearRecords();
         prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
@@ -163,7 +152,6 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
 
 TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAgain)
 {
-    wireLikeTheMainWindow();
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
@@ -190,12 +178,11 @@ TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAg
 
 TEST_F(WorkspaceStateSaveTest, DecideLaterIsNotAskedAgainOnEveryKeystroke)
 {
-    wireLikeTheMainWindow();
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->documentSession().setUserText("m\n");
-    state->documentSession().setUserText("mi\n");
+    state->activeDocument()->applyUserText("m\n");
+    state->activeDocument()->applyUserText("mi\n");
     EXPECT_TRUE(prompts->alerts().isEmpty()) << "asked from inside an edit";
     userTypes("mine\n");
     EXPECT_EQ(prompts->alerts().size(), 1);
@@ -231,7 +218,6 @@ TEST_F(WorkspaceStateSaveTest, ADocumentThatIsNotUtf8IsShownAsAnErrorAndNeverWri
 {
     const QByteArray latin1 = "caf\xE9\n";
     const QString bad = tree.write("latin1.md", latin1);
-    wireLikeTheMainWindow();
     state->openFile(bad);
     EXPECT_FALSE(state->documentError().isEmpty());
     EXPECT_EQ(state->currentFileContent(), "");
@@ -247,7 +233,6 @@ TEST_F(WorkspaceStateSaveTest, ADocumentThatIsNotUtf8IsShownAsAnErrorAndNeverWri
 
 TEST_F(WorkspaceStateSaveTest, ADeletedDocumentIsNotRecreated)
 {
-    wireLikeTheMainWindow();
     state->openFile(a);
     QFile::remove(a);
     userTypes("still typing\n");
@@ -443,7 +428,6 @@ TEST_F(TemporaryDocumentTest, SaveAsWithoutAFolderOpensTheNewFilesFolder)
 
 TEST_F(WorkspaceStateSaveTest, SaveAsOntoItsOwnFileIsNoChangeByAnotherProgram)
 {
-    wireLikeTheMainWindow();
     state->openFile(a);
     tree.write("a.md", "theirs\n");
     prompts->queueAlertAnswer(QStringLiteral("Decide Later"));

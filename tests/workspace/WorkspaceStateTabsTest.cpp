@@ -1,6 +1,5 @@
 #include "WorkspaceTestSupport.h"
 
-#include "platform/CommandBus.h"
 
 #include <QSignalSpy>
 
@@ -107,28 +106,6 @@ TEST_F(WorkspaceStateTabsTest, AClosedTabForgetsItsText)
     state->closeTab(a);
     state->openFile(a);
     EXPECT_EQ(state->currentFileContent(), "alpha\n");
-}
-
-TEST_F(WorkspaceStateTabsTest, OpenFileAndScrollExpandsFoldersAndPostsTheLine)
-{
-    const QString folder = tree.mkdir("notes");
-    state->setFolderURL(tree.path());
-    QSignalSpy scroll(&CommandBus::shared(), &CommandBus::scrollToLine);
-
-    state->openFileAndScroll(folder + "/", 4);
-    EXPECT_TRUE(state->isExpanded(folder));
-    EXPECT_TRUE(state->openTabs().isEmpty());
-    EXPECT_EQ(scroll.count(), 0);
-
-    state->openFileAndScroll(a, std::nullopt);
-    EXPECT_EQ(scroll.count(), 0);
-    EXPECT_FALSE(state->targetScrollLine().has_value());
-
-    state->openFileAndScroll(b, 7);
-    EXPECT_EQ(state->activeTabURL(), b);
-    EXPECT_EQ(state->targetScrollLine(), 7);
-    ASSERT_EQ(scroll.count(), 1);
-    EXPECT_EQ(scroll.at(0).at(0).toInt(), 7);
 }
 
 TEST_F(WorkspaceStateTabsTest, ActiveTabTextIsLoadedBeforeTheTabChangeIsAnnounced)

@@ -1,4 +1,4 @@
-#include "editor/MarkdownUndoStack.h"
+#include "workspace/MarkdownUndoStack.h"
 
 #include <gtest/gtest.h>
 

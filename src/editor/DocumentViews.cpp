@@ -1,0 +1,237 @@
+#include "editor/DocumentViews.h"
+
+#include "editor/CodeEditorView.h"
+#include "editor/UnifiedBlockEditor.h"
+#include "workspace/Document.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QApplication>
+#include <QStackedWidget>
+
+#include <algorithm>
+
+namespace quillon {
+
+DocumentViews::DocumentViews(WorkspaceState& workspace, QObject* parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_blocksStack(new QStackedWidget)
+    , m_sourceStack(new QStackedWidget)
+    , m_emptyBlocks(new QWidget)
+    , m_emptySource(new QWidget)
+    , m_fontSize(workspace.editorFontSize())
+{
+    m_blocksStack->setObjectName(QStringLiteral("blocksStack"));
+    m_sourceStack->setObjectName(QStringLiteral("sourceStack"));
+    m_blocksStack->addWidget(m_emptyBlocks);
+    m_sourceStack->addWidget(m_emptySource);
+    connect(&workspace, &WorkspaceState::activeTabURLChanged, this, &DocumentViews::showActive);
+    connect(&workspace, &WorkspaceState::documentClosing, this, &DocumentViews::drop);
+    showActive();
+}
+
+DocumentViews::~DocumentViews()
+{
+    // The views go before the documents they show.
+    for (const auto& set : m_sets) {
+        delete set->blocks.data();
+        delete set->source.data();
+    }
+}
+
+DocumentViews::ViewSet* DocumentViews::find(const Document* document) const
+{
+    for (const auto& set : m_sets)
+        if (set->document == document)
+            return set.get();
+    return nullptr;
+}
+
+UnifiedBlockEditor* DocumentViews::blockEditorFor(const Document* document) const
+{
+    const ViewSet* set = document ? find(document) : nullptr;
+    return set ? set->blocks.data() : nullptr;
+}
+
+CodeEditorView* DocumentViews::sourceEditorFor(const Document* document) const
+{
+    const ViewSet* set = document ? find(document) : nullptr;
+    return set ? set->source.data() : nullptr;
+}
+
+UnifiedBlockEditor* DocumentViews::blockEditor() const
+{
+    return blockEditorFor(m_workspace.activeDocument());
+}
+
+CodeEditorView* DocumentViews::sourceEditor() const
+{
+    return sourceEditorFor(m_workspace.activeDocument());
+}
+
+QList<const Document*> DocumentViews::keptDocuments() const
+{
+    QList<const Document*> kept;
+    for (const auto& set : m_sets)
+        kept.append(set->document);
+    return kept;
+}
+
+QList<const Document*> DocumentViews::keepList(
+    const QList<const Document*>& recentFirst, const QList<const Document*>& open, int limit)
+{
+    QList<const Document*> kept;
+    for (const Document* document : recentFirst) {
+        if (kept.size() >= limit)
+            break;
+        if (open.contains(document))
+            kept.append(document);
+    }
+    return kept;
+}
+
+void DocumentViews::setPanesShown(bool blocks, bool source)
+{
+    m_blocksShown = blocks;
+    m_sourceShown = source;
+    showActive();
+}
+
+void DocumentViews::setDarkMode(bool dark)
+{
+    m_isDarkMode = dark;
+    applyAppearance();
+}
+
+void DocumentViews::setFontSize(qreal size)
+{
+    m_fontSize = size;
+    applyAppearance();
+}
+
+void DocumentViews::setContentWidth(qreal width)
+{
+    m_contentWidth = width;
+    applyAppearance();
+}
+
+void DocumentViews::applyAppearance()
+{
+    // The views on screen take it now; those of hidden tabs when they are shown again, so that a
+    // change of theme restyles one document, not every one kept.
+    if (m_sets.empty() || m_sets.front()->document != m_workspace.activeDocument())
+        return;
+    ViewSet& set = *m_sets.front();
+    if (set.blocks) {
+        set.blocks->setContentWidth(m_contentWidth);
+        set.blocks->setDarkMode(m_isDarkMode);
+        set.blocks->setFontSize(m_fontSize);
+    }
+    if (set.source) {
+        set.source->setDarkMode(m_isDarkMode);
+        set.source->setFontSize(m_fontSize);
+    }
+}
+
+void DocumentViews::show(const QString& path, std::optional<int> line)
+{
+    m_workspace.openFile(path);
+    Document* document = m_workspace.activeDocument();
+    ViewSet* set = document ? find(document) : nullptr;
+    if (!set || !line)
+        return;
+    // A pane off screen takes the line when it is next shown, for its own document.
+    set->blocksLine = line;
+    set->sourceLine = line;
+    complete(*set);
+}
+
+void DocumentViews::complete(ViewSet& set)
+{
+    if (m_blocksShown && !set.blocks) {
+        auto* blocks = new UnifiedBlockEditor(*set.document, m_workspace, m_isDarkMode);
+        m_blocksStack->addWidget(blocks);
+        set.blocks = blocks;
+    }
+    if (m_sourceShown && !set.source) {
+        auto* source = new CodeEditorView(*set.document, m_workspace, m_isDarkMode);
+        m_sourceStack->addWidget(source);
+        set.source = source;
+    }
+    if (m_blocksShown && set.blocks && set.blocksLine)
+        set.blocks->scrollToLine(*std::exchange(set.blocksLine, std::nullopt));
+    if (m_sourceShown && set.source && set.sourceLine)
+        set.source->scrollToLine(*std::exchange(set.sourceLine, std::nullopt));
+}
+
+void DocumentViews::showActive()
+{
+    Document* document = m_workspace.activeDocument();
+    QWidget* focus = QApplication::focusWidget();
+    const bool blocksHadFocus = focus && m_blocksStack->isAncestorOf(focus);
+    const bool sourceHadFocus = focus && m_sourceStack->isAncestorOf(focus);
+
+    ViewSet* shown = nullptr;
+    if (document) {
+        auto it = std::find_if(m_sets.begin(), m_sets.end(),
+            [document](const auto& set) { return set->document == document; });
+        if (it == m_sets.end()) {
+            auto set = std::make_unique<ViewSet>();
+            set->document = document;
+            m_sets.insert(m_sets.begin(), std::move(set));
+        } else {
+            std::rotate(m_sets.begin(), it, it + 1);
+        }
+        shown = m_sets.front().get();
+        complete(*shown);
+        applyAppearance();
+    }
+    for (const auto& set : m_sets) {
+        const bool front = set.get() == shown;
+        if (set->blocks)
+            set->blocks->setFindActive(front && m_blocksShown);
+        if (set->source)
+            set->source->setFindActive(front && m_sourceShown);
+    }
+    QWidget* blocks = shown && shown->blocks ? static_cast<QWidget*>(shown->blocks) : m_emptyBlocks;
+    QWidget* source = shown && shown->source ? static_cast<QWidget*>(shown->source) : m_emptySource;
+    m_blocksStack->setCurrentWidget(blocks);
+    m_sourceStack->setCurrentWidget(source);
+    // The keys go on to the same pane of the document now shown.
+    if (blocksHadFocus && shown && shown->blocks && blocks->isVisible())
+        shown->blocks->textView()->setFocus(Qt::OtherFocusReason);
+    if (sourceHadFocus && shown && shown->source && source->isVisible())
+        shown->source->textView()->setFocus(Qt::OtherFocusReason);
+    dropBeyondLimit();
+    Q_EMIT shownViewsChanged();
+}
+
+void DocumentViews::dropBeyondLimit()
+{
+    QList<const Document*> recentFirst;
+    QList<const Document*> open;
+    for (const auto& set : m_sets) {
+        recentFirst.append(set->document);
+        if (m_workspace.document(set->document->path()) == set->document)
+            open.append(set->document);
+    }
+    const QList<const Document*> kept = keepList(recentFirst, open, kKeptDocuments);
+    for (const Document* document : recentFirst)
+        if (!kept.contains(document))
+            drop(const_cast<Document*>(document));
+}
+
+void DocumentViews::drop(Document* document)
+{
+    auto it = std::find_if(m_sets.begin(), m_sets.end(),
+        [document](const auto& set) { return set->document == document; });
+    if (it == m_sets.end())
+        return;
+    const std::unique_ptr<ViewSet> set = std::move(*it);
+    m_sets.erase(it);
+    // Before the document goes: nothing of them may outlive it.
+    delete set->blocks.data();
+    delete set->source.data();
+}
+
+} // namespace quillon

@@ -1,0 +1,424 @@
+#include "workspace/Document.h"
+
+#include "platform/FileUtil.h"
+#include "platform/UserPrompts.h"
+#include "workspace/WorkspaceLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace quillon {
+
+using FileUtil::fileName;
+
+Document::Document(const QString& path, BackgroundWriter& writer, QObject* parent)
+    : QObject(parent)
+    , m_path(path)
+    , m_writer(writer)
+{
+    read();
+}
+
+Document::~Document() = default;
+
+void Document::setPath(const QString& path)
+{
+    if (path == m_path)
+        return;
+    // What the writer remembers of the old path is of no use to the new one.
+    m_writer.forget(m_path);
+    m_path = path;
+}
+
+bool Document::hasLocalEdits() const
+{
+    return !(m_text == m_diskText);
+}
+
+bool Document::read()
+{
+    // Taken before reading: a change in between then shows as a change, never hides one.
+    const FileSignature signature = FileSignature::of(m_path);
+    const FileUtil::TextFile file = FileUtil::readText(m_path);
+    if (!file.ok) {
+        setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
+        return false;
+    }
+    m_text = ChunkedText(file.text);
+    m_lineEnds = file.lineEnds;
+    ++m_version;
+    m_history.clear();
+    markWritten(m_text, m_lineEnds, signature);
+    setReadError({});
+    return true;
+}
+
+void Document::retryUnreadable()
+{
+    if (isReadable() || hasLocalEdits())
+        return;
+    if (read())
+        Q_EMIT replaced();
+}
+
+void Document::discardLocalEdits()
+{
+    if (!hasLocalEdits())
+        return;
+    if (!isReadable() || !QFileInfo::exists(m_path) || !read()) {
+        m_text = m_diskText;
+        m_lineEnds = m_diskLineEnds;
+        ++m_version;
+        m_history.clear();
+    }
+    m_postponedDigest.clear();
+    setSaveError({});
+    Q_EMIT replaced();
+}
+
+// ---- Changes --------------------------------------------------------------------------------
+
+void Document::applyEdit(qsizetype position, qsizetype removedLength, const QString& inserted,
+    const QObject* origin, EditKind kind, qsizetype caretBefore, qsizetype caretAfter)
+{
+    position = std::clamp<qsizetype>(position, 0, m_text.size());
+    removedLength = std::clamp<qsizetype>(removedLength, 0, m_text.size() - position);
+    const QString removed = m_text.mid(position, removedLength);
+    if (removed == inserted)
+        return;
+    MarkdownReplacement step;
+    step.position = int(position);
+    step.removed = removed;
+    step.inserted = inserted;
+    step.caretBefore = int(caretBefore >= 0 ? caretBefore : position);
+    step.caretAfter = int(caretAfter >= 0 ? caretAfter : position + inserted.size());
+    m_history.record(step,
+        kind == EditKind::Typing ? MarkdownUndoStack::Kind::Typing
+                                 : MarkdownUndoStack::Kind::Command);
+    apply(position, removedLength, inserted, origin);
+}
+
+void Document::applyUserText(const QString& text, const QObject* origin)
+{
+    const QString current = m_text.toString();
+    if (current == text)
+        return;
+    const MarkdownReplacement change = MarkdownReplacement::between(current, text);
+    applyEdit(change.position, change.removed.size(), change.inserted, origin,
+        EditKind::Command);
+}
+
+void Document::apply(
+    qsizetype position, qsizetype removedLength, const QString& inserted, const QObject* origin)
+{
+    m_text.replace(position, removedLength, inserted);
+    m_lineEnds.applyEdit(m_text, position, removedLength, inserted.size());
+    const TextEdit edit { position, removedLength, inserted, m_text.size(), ++m_version };
+    Q_EMIT edited(edit, origin);
+    commit(SaveRequest::Edit);
+}
+
+void Document::replaceText(const QString& text)
+{
+    const QString current = m_text.toString();
+    const MarkdownReplacement change = MarkdownReplacement::between(current, text);
+    m_text = ChunkedText(text);
+    m_lineEnds.applyEdit(m_text, change.position, change.removed.size(), change.inserted.size());
+    ++m_version;
+    m_history.clear();
+    Q_EMIT replaced();
+}
+
+std::optional<MarkdownReplacement> Document::undo(const QObject* origin)
+{
+    return applyStep(m_history.takeUndo(), origin);
+}
+
+std::optional<MarkdownReplacement> Document::redo(const QObject* origin)
+{
+    return applyStep(m_history.takeRedo(), origin);
+}
+
+std::optional<MarkdownReplacement> Document::applyStep(
+    std::optional<MarkdownReplacement> step, const QObject* origin)
+{
+    if (!step)
+        return std::nullopt;
+    if (!isReadable() || step->position < 0
+        || step->position + step->removed.size() > m_text.size()
+        || m_text.mid(step->position, step->removed.size()) != step->removed) {
+        // The history no longer fits the text: it is of no use any more.
+        m_history.clear();
+        return std::nullopt;
+    }
+    apply(step->position, step->removed.size(), step->inserted, origin);
+    return step;
+}
+
+// ---- Saving ---------------------------------------------------------------------------------
+
+void Document::setSaveError(const QString& error)
+{
+    if (error == m_saveError)
+        return;
+    m_saveError = error;
+    Q_EMIT saveErrorChanged();
+}
+
+void Document::setReadError(const QString& error)
+{
+    if (error == m_readError)
+        return;
+    m_readError = error;
+    Q_EMIT readErrorChanged();
+}
+
+void Document::markWritten(
+    const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature)
+{
+    m_diskText = text;
+    m_diskLineEnds = lineEnds;
+    m_diskSignature = signature;
+    m_postponedDigest.clear();
+    setSaveError({});
+}
+
+bool Document::changedOnDisk()
+{
+    const FileSignature now = FileSignature::of(m_path);
+    if (!now.isRacy() && !m_diskSignature.isRacy() && now.sameFileVersion(m_diskSignature))
+        return false;
+    QFile file(m_path);
+    if (!now.exists || !file.open(QIODevice::ReadOnly))
+        return true;
+    if (file.readAll() != m_diskLineEnds.encode(m_diskText))
+        return true;
+    // The same content: from now on the signature can tell.
+    if (!now.isRacy())
+        m_diskSignature = now;
+    return false;
+}
+
+void Document::saveEdits()
+{
+    commit(SaveRequest::Edit);
+}
+
+bool Document::save()
+{
+    m_writer.flush();
+    if (hasLocalEdits())
+        return commit(SaveRequest::Explicit) != SaveOutcome::NotSaved;
+    if (!isReadable()) {
+        setSaveError(tr("“%1” was not saved: it could not be read.").arg(fileName(m_path)));
+        return false;
+    }
+    if (!QFileInfo::exists(m_path)) {
+        printLine(
+            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
+        setSaveError(
+            tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
+        return false;
+    }
+    // Nothing of ours to write: show what is on disk now.
+    if (changedOnDisk())
+        takeDiskVersion();
+    return true;
+}
+
+void Document::adoptWrittenText(const QString& text, const LineEnds& lineEnds)
+{
+    m_text = ChunkedText(text);
+    m_lineEnds = lineEnds;
+    ++m_version;
+    m_history.clear();
+    markWritten(m_text, lineEnds, FileSignature::of(m_path));
+    setReadError({});
+    Q_EMIT replaced();
+}
+
+void Document::queueWrite(bool replaceAnyChange)
+{
+    // The writer gets a snapshot: it shares the text's pieces, so typing on copies only the
+    // piece an edit lands in.
+    BackgroundWriter::Request request { m_path, m_text, m_lineEnds, m_diskSignature, m_diskText,
+        m_diskLineEnds, replaceAnyChange };
+    m_queuedWrite = m_writer.write(std::move(request));
+}
+
+Document::SaveOutcome Document::writeNow(bool replaceAnyChange)
+{
+    m_lastWriteOutcome.reset();
+    queueWrite(replaceAnyChange);
+    m_writer.flush();
+    return m_lastWriteOutcome.value_or(SaveOutcome::NotSaved);
+}
+
+void Document::takeWriteResult(const BackgroundWriter::Result& result)
+{
+    m_finishedWrite = std::max(m_finishedWrite, result.ticket);
+    const QString name = fileName(m_path);
+    SaveOutcome outcome = SaveOutcome::NotSaved;
+    switch (result.status) {
+    case BackgroundWriter::Status::Written:
+        markWritten(result.text, result.lineEnds, result.signature);
+        outcome = SaveOutcome::Written;
+        Q_EMIT written();
+        break;
+    case BackgroundWriter::Status::ChangedOnDisk:
+        setSaveError(tr("“%1” was not saved: it was changed by another program.").arg(name));
+        // A version the user chose to decide about later is not asked about again on every edit.
+        if (m_postponedDigest.isEmpty() || m_postponedDigest != result.diskDigest) {
+            outcome = SaveOutcome::ChangedOnDisk;
+            queueDiskQuestion();
+        }
+        break;
+    case BackgroundWriter::Status::Missing:
+        printLine(
+            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
+        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
+        break;
+    case BackgroundWriter::Status::Failed:
+        printLine(QStringLiteral("Failed to write to file: ") + result.error);
+        setSaveError(tr("“%1” was not saved: %2").arg(name, result.error));
+        break;
+    }
+    m_lastWriteOutcome = outcome;
+}
+
+Document::SaveOutcome Document::commit(SaveRequest request)
+{
+    // While a write is on its way, the disk is about to hold another text than the one we know.
+    if (!hasLocalEdits() && !(request == SaveRequest::Edit && isWritePending()))
+        return SaveOutcome::Unchanged;
+    const QString name = fileName(m_path);
+    if (!isReadable()) {
+        setSaveError(
+            tr("“%1” was not saved: it could not be read, and writing it could destroy what it "
+               "holds. Use Save As to keep your text.")
+                .arg(name));
+        return SaveOutcome::NotSaved;
+    }
+    if (request == SaveRequest::Edit) {
+        queueWrite(false);
+        return SaveOutcome::Queued;
+    }
+    // Decide on what the disk holds once the writes already asked for are done.
+    m_writer.flush();
+    if (!hasLocalEdits())
+        return SaveOutcome::Unchanged;
+    if (!QFileInfo::exists(m_path)) {
+        printLine(
+            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
+        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
+        return SaveOutcome::NotSaved;
+    }
+    if (!changedOnDisk())
+        return writeNow(false);
+    const QString changed = tr("“%1” was not saved: it was changed by another program.").arg(name);
+    const QByteArray onDisk = FileUtil::digestOfFile(m_path);
+    if (request == SaveRequest::Question && !m_postponedDigest.isEmpty()
+        && m_postponedDigest == onDisk) {
+        setSaveError(changed);
+        return SaveOutcome::NotSaved;
+    }
+    switch (askAboutDiskChange()) {
+    case DiskChoice::KeepMine:
+        return writeNow(true);
+    case DiskChoice::LoadDisk:
+        takeDiskVersion();
+        return SaveOutcome::TookDiskVersion;
+    case DiskChoice::Later:
+        m_postponedDigest = onDisk;
+        setSaveError(changed);
+        return SaveOutcome::NotSaved;
+    }
+    return SaveOutcome::NotSaved;
+}
+
+Document::DiskChoice Document::askAboutDiskChange() const
+{
+    UserPrompts::Alert alert;
+    alert.message = tr("“%1” was changed by another program.").arg(fileName(m_path));
+    alert.informativeText = tr("You have changes that are not on disk. Keep your version and "
+                               "replace the file, or load the version on disk and lose your "
+                               "changes?");
+    alert.buttons = { tr("Keep My Version"), tr("Load Disk Version"), tr("Decide Later") };
+    alert.warning = true;
+    switch (UserPrompts::current().runAlert(alert)) {
+    case 0:
+        return DiskChoice::KeepMine;
+    case 1:
+        return DiskChoice::LoadDisk;
+    default:
+        return DiskChoice::Later;
+    }
+}
+
+void Document::takeDiskVersion()
+{
+    if (read())
+        Q_EMIT replaced();
+}
+
+void Document::queueDiskQuestion()
+{
+    // The edit that found the change is still being handled (a view's change handler may be on
+    // the stack): a modal question now would run inside it.
+    if (m_questionQueued)
+        return;
+    m_questionQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // The answer covers everything typed meanwhile.
+            commit(SaveRequest::Question);
+            m_questionQueued = false;
+        },
+        Qt::QueuedConnection);
+}
+
+void Document::followChangeOnDisk()
+{
+    // A write on its way reports itself, whatever it finds; a deleted file keeps its text.
+    if (!isReadable() || isWritePending() || !QFileInfo::exists(m_path))
+        return;
+    // Most reports are of our own writes. Trusting the times here, even within a clock tick,
+    // costs no read of a large file; a change they miss is still caught by the next write.
+    if (FileSignature::of(m_path).sameFileVersion(m_diskSignature) || !changedOnDisk())
+        return;
+    if (hasLocalEdits())
+        queueDiskQuestion();
+    else
+        takeDiskVersion();
+}
+
+void Document::reloadAfterOutsideChange()
+{
+    if (!isReadable()) {
+        retryUnreadable();
+        return;
+    }
+    if (!QFileInfo::exists(m_path) || !changedOnDisk())
+        return;
+    if (!hasLocalEdits()) {
+        takeDiskVersion();
+        return;
+    }
+    switch (askAboutDiskChange()) {
+    case DiskChoice::KeepMine:
+        writeNow(true);
+        break;
+    case DiskChoice::LoadDisk:
+        takeDiskVersion();
+        break;
+    case DiskChoice::Later:
+        m_postponedDigest = FileUtil::digestOfFile(m_path);
+        break;
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,100 @@
+#include "platform/ChunkedText.h"
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace {
+
+QString randomText(QRandomGenerator& random, qsizetype length)
+{
+    static const QString alphabet = QStringLiteral("ab c\nd\u00e9|") + QChar(0xD83D)
+        + QChar(0xDE00); // a surrogate pair, so pairs land on piece boundaries too
+    QString text;
+    text.reserve(length);
+    for (qsizetype i = 0; i < length; ++i)
+        text.append(alphabet.at(random.bounded(int(alphabet.size()))));
+    return text;
+}
+
+} // namespace
+
+// Every operation gives what the same operation gives on one QString, through long runs of
+// random edits that split, grow, empty and merge pieces.
+TEST(ChunkedText, EditsAndReadsAgreeWithAPlainString)
+{
+    QRandomGenerator random(7);
+    QString plain = randomText(random, 5 * ChunkedText::kPiece + 123);
+    ChunkedText chunked(plain);
+    for (int step = 0; step < 600; ++step) {
+        const qsizetype position = random.bounded(int(plain.size() + 1));
+        const int kind = random.bounded(10);
+        qsizetype removed = 0;
+        QString inserted;
+        if (kind < 5) {
+            inserted = randomText(random, random.bounded(3));
+            removed = random.bounded(2);
+        } else if (kind < 8) {
+            removed = random.bounded(int(2 * ChunkedText::kPiece));
+        } else {
+            inserted = randomText(random, random.bounded(int(3 * ChunkedText::kPiece)));
+        }
+        removed = qMin(removed, plain.size() - position);
+        plain.replace(position, removed, inserted);
+        chunked.replace(position, removed, inserted);
+        ASSERT_EQ(chunked.size(), plain.size()) << "step " << step;
+        if (step % 25 != 0)
+            continue;
+        ASSERT_TRUE(chunked == QStringView(plain)) << "step " << step;
+        ASSERT_EQ(chunked.toString(), plain);
+        const qsizetype at = random.bounded(int(plain.size() + 1));
+        const qsizetype length = random.bounded(int(ChunkedText::kPiece * 3));
+        EXPECT_EQ(chunked.mid(at, length), plain.mid(at, length));
+        EXPECT_EQ(chunked.indexOf(QChar(u'|'), at), plain.indexOf(QChar(u'|'), at));
+        EXPECT_EQ(chunked.lastIndexOf(QChar(u'\n'), at), plain.lastIndexOf(QChar(u'\n'), at));
+        const QString needle = plain.mid(random.bounded(int(plain.size())), 5);
+        EXPECT_EQ(chunked.indexOf(needle, at), plain.indexOf(needle, at));
+        EXPECT_EQ(chunked.indexOf(needle.toUpper(), at, Qt::CaseInsensitive),
+            plain.indexOf(needle.toUpper(), at, Qt::CaseInsensitive));
+        if (!plain.isEmpty()) {
+            EXPECT_EQ(chunked.at(at % plain.size()), plain.at(at % plain.size()));
+        }
+        for (const QString& piece : chunked.pieces())
+            EXPECT_TRUE(!piece.isEmpty() && piece.size() <= 2 * ChunkedText::kPiece);
+    }
+}
+
+TEST(ChunkedText, MatchesAcrossPieceBoundariesAreFound)
+{
+    QString plain(3 * ChunkedText::kPiece, QLatin1Char('x'));
+    plain.replace(ChunkedText::kPiece - 2, 6, QStringLiteral("needle"));
+    const ChunkedText chunked(plain);
+    ASSERT_GT(chunked.pieces().size(), 1);
+    EXPECT_EQ(chunked.indexOf(QStringLiteral("needle")), ChunkedText::kPiece - 2);
+    EXPECT_EQ(chunked.indexOf(QStringLiteral("NEEDLE"), 0, Qt::CaseInsensitive),
+        ChunkedText::kPiece - 2);
+    EXPECT_EQ(chunked.indexOf(QStringLiteral("needle"), ChunkedText::kPiece - 1), -1);
+    EXPECT_TRUE(chunked.startsWith(QStringLiteral("xxx")));
+}
+
+// A copy is a snapshot: editing the original copies only the piece the edit lands in, and the
+// copy keeps the old text.
+TEST(ChunkedText, ACopySharesEveryPieceButTheEditedOne)
+{
+    const QString plain(8 * ChunkedText::kPiece, QLatin1Char('a'));
+    ChunkedText text(plain);
+    const ChunkedText snapshot = text;
+    text.replace(3 * ChunkedText::kPiece + 5, 1, u"b");
+    EXPECT_TRUE(snapshot == QStringView(plain));
+    EXPECT_EQ(text.at(3 * ChunkedText::kPiece + 5), QLatin1Char('b'));
+    int shared = 0;
+    for (qsizetype i = 0; i < text.pieces().size(); ++i)
+        shared += text.pieces().at(i).constData() == snapshot.pieces().at(i).constData() ? 1 : 0;
+    EXPECT_EQ(shared, text.pieces().size() - 1);
+    EXPECT_FALSE(text == snapshot);
+    // A short text is the very string it was made from.
+    const QString small = QStringLiteral("short");
+    EXPECT_EQ(ChunkedText(small).pieces().first().constData(), small.constData());
+}
