@@ -254,6 +254,9 @@ public:
 
     // Number of interned attribute sets; for tests of the storage's bookkeeping.
     int internedSetCount() const { return int(m_sets.size()); }
+    // Bytes held to say which set each character has (not the text, the sets or the values);
+    // for benchmarks.
+    size_t storageBytes() const { return m_setIds.capacity() * sizeof(quint32); }
 
 private:
     using AttributeSet = std::array<quint32, kTextAttributeCount>; // value id + 1, 0 = absent
