@@ -230,7 +230,7 @@ void AttributeRuns::descend(qsizetype index) const
 }
 
 // Lets the next lookup start from where a write ended.
-void AttributeRuns::remember(const Position& p) const
+inline void AttributeRuns::remember(const Position& p) const
 {
     if (!p.leaf || p.index >= p.leaf->count)
         return;
@@ -295,24 +295,31 @@ void AttributeRuns::changeLength(Leaf* leaf, int index, qsizetype delta)
 // Makes room for `n` (1 or 2) runs at p.index of p.leaf, splitting a leaf without the room; p
 // follows the slots. The slots and the run before them always end up in the same leaf. The new
 // slots' contents are the caller's to set.
-void AttributeRuns::openSlots(Position& p, int n)
+inline void AttributeRuns::openSlots(Position& p, int n)
 {
     edited();
-    if (p.leaf->count + n > kLeafCapacity && !spill(p, n)) {
-        // Split where the slots go (within limits): the part a pass in order has gone through
-        // stays as full as it is.
-        const int at = std::clamp(p.index, kLeafMinimum, kLeafCapacity - kLeafMinimum);
-        Leaf* right = splitLeaf(p.leaf, at);
-        if (p.index > at) {
-            p.leaf = right;
-            p.index -= at;
-        }
-    }
+    if (p.leaf->count + n > kLeafCapacity)
+        makeRoom(p, n);
     Leaf* leaf = p.leaf;
     const int i = p.index;
     shift(leaf->slots, i, i + n, leaf->count - i);
     leaf->count += n;
     m_runCount += n;
+}
+
+// Makes room for `n` runs at p in a leaf without it: hands runs to a sibling or splits the leaf.
+void AttributeRuns::makeRoom(Position& p, int n)
+{
+    if (spill(p, n))
+        return;
+    // Split where the slots go (within limits): the part a pass in order has gone through stays
+    // as full as it is.
+    const int at = std::clamp(p.index, kLeafMinimum, kLeafCapacity - kLeafMinimum);
+    Leaf* right = splitLeaf(p.leaf, at);
+    if (p.index > at) {
+        p.leaf = right;
+        p.index -= at;
+    }
 }
 
 // Makes room for `n` runs in the full leaf of p by moving runs before the slots (all but the one
@@ -328,7 +335,7 @@ bool AttributeRuns::spill(Position& p, int n)
     if (i > 0) {
         Leaf* left = static_cast<Leaf*>(parent->children[i - 1]);
         const int k = std::min(kLeafCapacity - left->count, p.index - 1);
-        if (k >= n) {
+        if (k >= std::max(n, kSpillMinimum)) {
             const qsizetype units = sumSlots(leaf->slots, k);
             copyInto(left->slots + left->count, leaf->slots, k);
             shift(leaf->slots, k, 0, leaf->count - k);
@@ -347,7 +354,7 @@ bool AttributeRuns::spill(Position& p, int n)
     if (i + 1 < parent->count) {
         Leaf* right = static_cast<Leaf*>(parent->children[i + 1]);
         const int k = std::min(kLeafCapacity - right->count, leaf->count - p.index);
-        if (k >= n) {
+        if (k >= std::max(n, kSpillMinimum)) {
             const qsizetype units = sumSlots(leaf->slots + leaf->count - k, k);
             shift(right->slots, 0, k, right->count);
             copyInto(right->slots, leaf->slots + leaf->count - k, k);

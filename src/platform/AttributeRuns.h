@@ -87,6 +87,9 @@ private:
     // Below this a node (other than the root) is merged with or refilled from a sibling.
     static constexpr int kLeafMinimum = kLeafCapacity / 4;
     static constexpr int kInnerMinimum = kInnerCapacity / 4;
+    // A full leaf hands runs to a sibling only when that makes this much room at least: moving a
+    // few at a time would move the leaf's runs at every insertion.
+    static constexpr int kSpillMinimum = 16;
 
     struct Inner;
     struct Node
@@ -146,6 +149,7 @@ private:
     void propagate(Node* node, qsizetype delta);
     void changeLength(Leaf* leaf, int index, qsizetype delta);
     void openSlots(Position& p, int n);
+    void makeRoom(Position& p, int n);
     bool spill(Position& p, int n);
     void splitRun(Position& p, qsizetype at);
     Leaf* splitLeaf(Leaf* leaf, int at);

@@ -102,7 +102,7 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
     return result;
 }
 
-TextSpan AttributedText::clip(TextSpan range) const
+inline TextSpan AttributedText::clip(TextSpan range) const
 {
     const qsizetype n = m_text.size();
     const qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
