@@ -74,6 +74,9 @@ AttributeRuns::AttributeRuns(AttributeRuns&& o) noexcept
     , m_runCount(std::exchange(o.m_runCount, 0))
     , m_leafCount(std::exchange(o.m_leafCount, 0))
     , m_innerCount(std::exchange(o.m_innerCount, 0))
+    , m_spare(std::exchange(o.m_spare, nullptr))
+    , m_spareCount(std::exchange(o.m_spareCount, 0))
+    , m_spareLimit(std::exchange(o.m_spareLimit, 0))
 {
     o.m_hint.leaf = nullptr;
 }
@@ -82,11 +85,15 @@ AttributeRuns& AttributeRuns::operator=(AttributeRuns&& o) noexcept
 {
     if (this != &o) {
         clear();
+        trimSpare(0);
         m_root = std::exchange(o.m_root, nullptr);
         m_length = std::exchange(o.m_length, 0);
         m_runCount = std::exchange(o.m_runCount, 0);
         m_leafCount = std::exchange(o.m_leafCount, 0);
         m_innerCount = std::exchange(o.m_innerCount, 0);
+        m_spare = std::exchange(o.m_spare, nullptr);
+        m_spareCount = std::exchange(o.m_spareCount, 0);
+        m_spareLimit = std::exchange(o.m_spareLimit, 0);
         m_hint.leaf = nullptr;
         o.m_hint.leaf = nullptr;
     }
@@ -96,12 +103,17 @@ AttributeRuns& AttributeRuns::operator=(AttributeRuns&& o) noexcept
 AttributeRuns::~AttributeRuns()
 {
     clear();
+    trimSpare(0);
 }
 
 void AttributeRuns::clear()
 {
+    // Replacing every run is how a text is restyled, into about as many runs again: the leaves
+    // are kept for that.
+    m_spareLimit = m_leafCount;
     if (m_root)
         destroy(m_root);
+    trimSpare(m_spareLimit);
     m_root = nullptr;
     m_length = 0;
     m_runCount = 0;
@@ -110,15 +122,36 @@ void AttributeRuns::clear()
 
 size_t AttributeRuns::bytes() const
 {
-    return m_leafCount * sizeof(Leaf) + m_innerCount * sizeof(Inner);
+    return (m_leafCount + m_spareCount) * sizeof(Leaf) + m_innerCount * sizeof(Inner);
 }
 
 AttributeRuns::Leaf* AttributeRuns::newLeaf()
 {
     ++m_leafCount;
+    if (Leaf* leaf = m_spare) {
+        m_spare = leaf->next;
+        --m_spareCount;
+        leaf->parent = nullptr;
+        leaf->count = 0;
+        leaf->prev = nullptr;
+        leaf->next = nullptr;
+        leaf->total = 0;
+        return leaf;
+    }
     Leaf* leaf = new Leaf;
     leaf->isLeaf = true;
     return leaf;
+}
+
+// Deletes spare leaves until at most `keep` are left.
+void AttributeRuns::trimSpare(size_t keep)
+{
+    while (m_spareCount > keep) {
+        Leaf* leaf = m_spare;
+        m_spare = leaf->next;
+        --m_spareCount;
+        delete leaf;
+    }
 }
 
 AttributeRuns::Inner* AttributeRuns::newInner()
@@ -127,12 +160,20 @@ AttributeRuns::Inner* AttributeRuns::newInner()
     return new Inner;
 }
 
+// Keeps the leaf for reuse while there are fewer spare leaves than leaves in use (or than were
+// in use before the last restyle).
 void AttributeRuns::freeLeaf(Leaf* leaf)
 {
     if (m_hint.leaf == leaf)
         m_hint.leaf = nullptr;
     --m_leafCount;
-    delete leaf;
+    if (m_spareCount >= std::max(m_leafCount, m_spareLimit)) {
+        delete leaf;
+        return;
+    }
+    leaf->next = m_spare;
+    m_spare = leaf;
+    ++m_spareCount;
 }
 
 void AttributeRuns::freeInner(Inner* inner)
@@ -299,7 +340,7 @@ inline void AttributeRuns::openSlots(Position& p, int n)
 {
     edited();
     if (p.leaf->count + n > kLeafCapacity)
-        makeRoom(p, n);
+        makeRoom(p);
     Leaf* leaf = p.leaf;
     const int i = p.index;
     shift(leaf->slots, i, i + n, leaf->count - i);
@@ -307,69 +348,16 @@ inline void AttributeRuns::openSlots(Position& p, int n)
     m_runCount += n;
 }
 
-// Makes room for `n` runs at p in a leaf without it: hands runs to a sibling or splits the leaf.
-void AttributeRuns::makeRoom(Position& p, int n)
+// Makes room in a full leaf for the runs to go at p: splits it in half, which leaves fuller
+// leaves behind a pass that styles a text in order than splitting where the runs go.
+void AttributeRuns::makeRoom(Position& p)
 {
-    if (spill(p, n))
-        return;
-    // Split where the slots go (within limits): the part a pass in order has gone through stays
-    // as full as it is.
-    const int at = std::clamp(p.index, kLeafMinimum, kLeafCapacity - kLeafMinimum);
-    Leaf* right = splitLeaf(p.leaf, at);
-    if (p.index > at) {
+    constexpr int half = kLeafCapacity / 2;
+    Leaf* right = splitLeaf(p.leaf, half);
+    if (p.index > half) {
         p.leaf = right;
-        p.index -= at;
+        p.index -= half;
     }
-}
-
-// Makes room for `n` runs in the full leaf of p by moving runs before the slots (all but the one
-// just before them) to the previous sibling, or runs after them to the next one, when that
-// sibling has the room. Passes that style a text in order thus leave full leaves behind them.
-bool AttributeRuns::spill(Position& p, int n)
-{
-    Leaf* leaf = p.leaf;
-    Inner* parent = leaf->parent;
-    if (!parent)
-        return false;
-    const int i = indexIn(parent, leaf);
-    if (i > 0) {
-        Leaf* left = static_cast<Leaf*>(parent->children[i - 1]);
-        const int k = std::min(kLeafCapacity - left->count, p.index - 1);
-        if (k >= std::max(n, kSpillMinimum)) {
-            const qsizetype units = sumSlots(leaf->slots, k);
-            copyInto(left->slots + left->count, leaf->slots, k);
-            shift(leaf->slots, k, 0, leaf->count - k);
-            left->count += k;
-            leaf->count -= k;
-            left->total += units;
-            leaf->total -= units;
-            parent->lengths[i - 1] += units;
-            parent->lengths[i] -= units;
-            p.index -= k;
-            if (m_hint.leaf == leaf) // it starts later now
-                m_hint.leaf = nullptr;
-            return true;
-        }
-    }
-    if (i + 1 < parent->count) {
-        Leaf* right = static_cast<Leaf*>(parent->children[i + 1]);
-        const int k = std::min(kLeafCapacity - right->count, leaf->count - p.index);
-        if (k >= std::max(n, kSpillMinimum)) {
-            const qsizetype units = sumSlots(leaf->slots + leaf->count - k, k);
-            shift(right->slots, 0, k, right->count);
-            copyInto(right->slots, leaf->slots + leaf->count - k, k);
-            right->count += k;
-            leaf->count -= k;
-            right->total += units;
-            leaf->total -= units;
-            parent->lengths[i + 1] += units;
-            parent->lengths[i] -= units;
-            if (m_hint.leaf == right) // it starts earlier now
-                m_hint.leaf = nullptr;
-            return true;
-        }
-    }
-    return false;
 }
 
 // Splits the run at p into [start, at) and [at, end); p stays on the first part, the second is

@@ -36,7 +36,7 @@ public:
 
     qsizetype length() const { return m_length; }
     qsizetype runCount() const { return m_runCount; }
-    // Bytes of the tree's nodes.
+    // Bytes of the tree's nodes, spare leaves kept for reuse included.
     size_t bytes() const;
 
     // One run and where it starts; valid until the runs next change.
@@ -87,9 +87,6 @@ private:
     // Below this a node (other than the root) is merged with or refilled from a sibling.
     static constexpr int kLeafMinimum = kLeafCapacity / 4;
     static constexpr int kInnerMinimum = kInnerCapacity / 4;
-    // A full leaf hands runs to a sibling only when that makes this much room at least: moving a
-    // few at a time would move the leaf's runs at every insertion.
-    static constexpr int kSpillMinimum = 16;
 
     struct Inner;
     struct Node
@@ -141,6 +138,7 @@ private:
     Leaf* newLeaf();
     Inner* newInner();
     void freeLeaf(Leaf* leaf);
+    void trimSpare(size_t keep);
     void freeInner(Inner* inner);
     void destroy(Node* node);
     Node* clone(const Node* node, Inner* parent, Leaf*& lastLeaf);
@@ -149,8 +147,7 @@ private:
     void propagate(Node* node, qsizetype delta);
     void changeLength(Leaf* leaf, int index, qsizetype delta);
     void openSlots(Position& p, int n);
-    void makeRoom(Position& p, int n);
-    bool spill(Position& p, int n);
+    void makeRoom(Position& p);
     void splitRun(Position& p, qsizetype at);
     Leaf* splitLeaf(Leaf* leaf, int at);
     void splitInner(Inner* inner, int at);
@@ -169,6 +166,10 @@ private:
     qsizetype m_runCount = 0;
     size_t m_leafCount = 0;
     size_t m_innerCount = 0;
+    // Leaves taken out of the tree, linked through `next`, for the next ones it needs.
+    Leaf* m_spare = nullptr;
+    size_t m_spareCount = 0;
+    size_t m_spareLimit = 0;
     // Where the last lookup or write ended: a leaf and where it starts (kept while no leaf's length
     // or place changes), and a run in it (kept while no run of the tree changes length or place,
     // which every such change marks by counting m_edits).
