@@ -167,11 +167,11 @@ struct AttributedTextReplacement;
 // (a range that starts beyond the end is ignored), so no attribute ever lies outside the text.
 //
 // Storage: runs of attribute-set ids (AttributeRuns) over interned sets of interned values.
-// Finding the attributes at an offset and inserting or removing characters cost O(log runs);
-// writing an attribute over a range costs that plus a cached set transformation per run in the
-// range, which keeps whole-document restyles of megabyte texts fast. Memory follows the number of
-// runs, not of characters. Replacing the attributes of the whole text drops every interned set
-// and value.
+// Finding the attributes at an offset costs O(log runs), and so does inserting or removing
+// characters besides the QString's own change; writing an attribute over a range costs that plus
+// a cached set transformation per run in the range, which keeps whole-document restyles of
+// megabyte texts fast. Memory follows the number of runs, not of characters. Replacing the
+// attributes of the whole text drops every interned set and value.
 //
 // Not thread-safe (reads fill a cache); use one instance from one thread at a time.
 class AttributedText
