@@ -1,6 +1,9 @@
-// Figures for the pure text logic: token estimate, front-matter validation, code tokenizing and
-// the line-editing rules (whose cost should follow the line, not the document).
+// Figures for the pure text logic: token estimate, front-matter validation, code tokenizing,
+// the line-editing rules (whose cost should follow the line, not the document) and the styled
+// text storage (editing in the middle, reading attributes, memory).
+#include "BenchDocuments.h"
 #include "markdown/CodeTokenizer.h"
+#include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "workspace/TokenCounter.h"
 #include "workspace/YAMLValidator.h"
@@ -253,5 +256,81 @@ BENCHMARK(BM_Rule_Indent)->Arg(k10KB)->Arg(k1MB);
 BENCHMARK(BM_Rule_Outdent)->Arg(k10KB)->Arg(k1MB);
 BENCHMARK(BM_Rule_ToggleBold)->Arg(k10KB)->Arg(k1MB);
 BENCHMARK(BM_IsInsideFencedCode)->Arg(k10KB)->Arg(k1MB)->Unit(benchmark::kMicrosecond);
+
+// A document of real shapes of about `bytes`, styled by the Markdown engine as the editor shows
+// it (reading mode, caret in the middle).
+AttributedText styledDocument(qsizetype bytes)
+{
+    AttributedText storage(bench::realShapesDocument(bytes));
+    HighlightOptions options;
+    options.isReadingMode = true;
+    options.isFocused = true;
+    options.cursorLocation = storage.length() / 2;
+    MarkdownHighlighter::highlight(storage, options);
+    return storage;
+}
+
+// One character typed (or deleted) in the middle of a styled document of state.range(0) bytes,
+// the text's own change included: what the storage adds is the difference to
+// BM_QStringInsertMiddle. Also reports the bytes the storage keeps per MB of document.
+void storageEditMiddle(benchmark::State& state, bool insert)
+{
+    AttributedText storage = styledDocument(state.range(0));
+    const double megabytes = double(storage.text().toUtf8().size()) / (1 << 20);
+    state.counters["storage_bytes_per_MB"] = double(storage.storageBytes()) / megabytes;
+    state.counters["runs"] = double(storage.runs().size());
+    qsizetype at = storage.length() / 2;
+    const QString x = QStringLiteral("x");
+    for (auto _ : state) {
+        if (insert)
+            storage.replaceCharacters({ at++, 0 }, x);
+        else
+            storage.replaceCharacters({ at--, 1 }, QString());
+        if (at < 1)
+            at = storage.length() / 2;
+    }
+}
+void BM_StorageInsertMiddle(benchmark::State& state)
+{
+    storageEditMiddle(state, true);
+}
+void BM_StorageRemoveMiddle(benchmark::State& state)
+{
+    storageEditMiddle(state, false);
+}
+
+void BM_QStringInsertMiddle(benchmark::State& state)
+{
+    QString text = bench::realShapesDocument(state.range(0));
+    qsizetype at = text.size() / 2;
+    for (auto _ : state)
+        text.insert(at++, u'x');
+}
+
+// Attributes read at scattered offsets of a styled 1 MB document, each with the stretch of equal
+// attributes around it, and the hidden-marker attribute with its own stretch.
+void BM_StorageReadAt(benchmark::State& state)
+{
+    const AttributedText storage = styledDocument(k1MB);
+    quint64 seed = 1;
+    qsizetype found = 0;
+    for (auto _ : state) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const qsizetype at = qsizetype((seed >> 33) % quint64(storage.length()));
+        TextSpan run;
+        TextSpan markerRun;
+        found += storage.attributes(at, &run).font ? 1 : 0;
+        found += storage.attribute<TextAttribute::Collapsed>(at, &markerRun) ? 1 : 0;
+        benchmark::DoNotOptimize(run);
+        benchmark::DoNotOptimize(markerRun);
+    }
+    benchmark::DoNotOptimize(found);
+}
+
+constexpr int64_t k10MB = 10 << 20;
+BENCHMARK(BM_StorageInsertMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StorageRemoveMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QStringInsertMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StorageReadAt)->Unit(benchmark::kNanosecond);
 
 } // namespace

@@ -21,14 +21,14 @@ AttributedText::AttributedText(const QString& text, const TextAttributes& attrib
     : m_text(text)
 {
     resetTables();
-    m_setIds.assign(size_t(text.size()), 0);
+    m_runs.assign(text.size(), 0);
     if (!attributes.isEmpty())
         setAttributes({ 0, text.size() }, attributes);
 }
 
 AttributedText::AttributedText(const AttributedText& o)
     : m_text(o.m_text)
-    , m_setIds(o.m_setIds)
+    , m_runs(o.m_runs)
     , m_sets(o.m_sets)
     , m_setIndex(o.m_setIndex)
     , m_pools(o.m_pools)
@@ -102,7 +102,7 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
     return result;
 }
 
-TextSpan AttributedText::clip(TextSpan range) const
+inline TextSpan AttributedText::clip(TextSpan range) const
 {
     const qsizetype n = m_text.size();
     const qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
@@ -116,19 +116,8 @@ void AttributedText::applyValue(TextAttribute attribute, TextSpan range, quint32
     const TextSpan r = clip(range);
     if (r.isEmpty())
         return;
-    quint32* ids = m_setIds.data();
-    qsizetype i = r.location;
-    const qsizetype end = r.end();
-    while (i < end) {
-        const quint32 old = ids[i];
-        qsizetype j = i + 1;
-        while (j < end && ids[j] == old)
-            ++j;
-        const quint32 now = transform(old, attribute, valueId);
-        if (now != old)
-            std::fill(ids + i, ids + j, now);
-        i = j;
-    }
+    m_runs.rewrite(r.location, r.end(),
+        [this, attribute, valueId](quint32 setId) { return transform(setId, attribute, valueId); });
 }
 
 AttributedText::AttributeSet AttributedText::setFromAttributes(
@@ -223,10 +212,14 @@ void AttributedText::setAttributes(TextSpan range, const TextAttributes& attribu
     if (r.isEmpty())
         return;
     // Covering the whole text makes every interned set and value unreachable: start afresh.
-    if (r.location == 0 && r.length == m_text.size())
+    const bool whole = r.location == 0 && r.length == m_text.size();
+    if (whole)
         resetTables();
     const quint32 id = internSet(setFromAttributes(attributes, AttributeSet {}));
-    std::fill(m_setIds.begin() + r.location, m_setIds.begin() + r.end(), id);
+    if (whole)
+        m_runs.assign(r.length, id);
+    else
+        m_runs.replace(r.location, r.end(), { r.length, id });
 }
 
 void AttributedText::addAttributes(TextSpan range, const TextAttributes& attributes)
@@ -255,17 +248,11 @@ TextAttributes AttributedText::attributes(qsizetype index, TextSpan* effectiveRa
             *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
         return {};
     }
-    const quint32 id = m_setIds[size_t(index)];
-    if (effectiveRange) {
-        qsizetype s = index;
-        while (s > 0 && m_setIds[size_t(s - 1)] == id)
-            --s;
-        qsizetype e = index + 1;
-        while (e < m_text.size() && m_setIds[size_t(e)] == id)
-            ++e;
-        *effectiveRange = { s, e - s };
-    }
-    return materialise(id);
+    // Runs are maximal: the run is the stretch of equal attributes.
+    const AttributeRuns::Cursor run = m_runs.find(index);
+    if (effectiveRange)
+        *effectiveRange = { run.start(), run.length() };
+    return materialise(run.set());
 }
 
 quint32 AttributedText::valueIdAt(
@@ -277,14 +264,18 @@ quint32 AttributedText::valueIdAt(
             *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
         return 0;
     }
-    const quint32 value = m_sets[m_setIds[size_t(index)]][k];
+    const AttributeRuns::Cursor run = m_runs.find(index);
+    const quint32 value = m_sets[run.set()][k];
     if (effectiveRange) {
-        qsizetype s = index;
-        while (s > 0 && m_sets[m_setIds[size_t(s - 1)]][k] == value)
-            --s;
-        qsizetype e = index + 1;
-        while (e < m_text.size() && m_sets[m_setIds[size_t(e)]][k] == value)
-            ++e;
+        AttributeRuns::Cursor before = run;
+        qsizetype s = run.start();
+        for (before.previous(); before.isValid() && m_sets[before.set()][k] == value;
+             before.previous())
+            s = before.start();
+        AttributeRuns::Cursor after = run;
+        qsizetype e = run.end();
+        for (after.next(); after.isValid() && m_sets[after.set()][k] == value; after.next())
+            e = after.end();
         *effectiveRange = { s, e - s };
     }
     return value;
@@ -294,14 +285,12 @@ void AttributedText::enumerateRuns(
     TextSpan range, const std::function<void(TextSpan, const TextAttributes&)>& visit) const
 {
     const TextSpan r = clip(range);
-    qsizetype i = r.location;
-    while (i < r.end()) {
-        const quint32 id = m_setIds[size_t(i)];
-        qsizetype j = i + 1;
-        while (j < r.end() && m_setIds[size_t(j)] == id)
-            ++j;
-        visit({ i, j - i }, materialise(id));
-        i = j;
+    if (r.isEmpty())
+        return;
+    for (AttributeRuns::Cursor run = m_runs.find(r.location);
+         run.isValid() && run.start() < r.end(); run.next()) {
+        const qsizetype from = std::max(run.start(), r.location);
+        visit({ from, std::min(run.end(), r.end()) - from }, materialise(run.set()));
     }
 }
 
@@ -319,20 +308,19 @@ void AttributedText::enumerateValueIds(TextAttribute attribute, TextSpan range,
 {
     const int k = int(attribute);
     const TextSpan r = clip(range);
-    const quint32* ids = m_setIds.data();
+    if (r.isEmpty())
+        return;
+    AttributeRuns::Cursor run = m_runs.find(r.location);
     qsizetype i = r.location;
     while (i < r.end()) {
-        quint32 setId = ids[i];
-        const quint32 value = m_sets[setId][k];
-        qsizetype j = i + 1;
-        while (j < r.end()) {
-            // Runs of one set share the value: only set changes need a look.
-            while (j < r.end() && ids[j] == setId)
-                ++j;
-            if (j >= r.end() || m_sets[ids[j]][k] != value)
-                break;
-            setId = ids[j];
+        const quint32 value = m_sets[run.set()][k];
+        qsizetype j = run.end();
+        run.next();
+        while (j < r.end() && m_sets[run.set()][k] == value) {
+            j = run.end();
+            run.next();
         }
+        j = std::min(j, r.end());
         visit({ i, j - i }, value);
         i = j;
     }
@@ -342,17 +330,16 @@ bool AttributedText::operator==(const AttributedText& other) const
 {
     if (m_text != other.m_text)
         return false;
-    qsizetype i = 0;
-    const qsizetype n = m_text.size();
-    while (i < n) {
-        const quint32 a = m_setIds[size_t(i)];
-        const quint32 b = other.m_setIds[size_t(i)];
-        if (!(materialise(a) == other.materialise(b)))
+    AttributeRuns::Cursor a = m_runs.find(0);
+    AttributeRuns::Cursor b = other.m_runs.find(0);
+    while (a.isValid() && b.isValid()) {
+        if (!(materialise(a.set()) == other.materialise(b.set())))
             return false;
-        qsizetype j = i + 1;
-        while (j < n && m_setIds[size_t(j)] == a && other.m_setIds[size_t(j)] == b)
-            ++j;
-        i = j;
+        const qsizetype end = std::min(a.end(), b.end());
+        if (a.end() == end)
+            a.next();
+        if (b.end() == end)
+            b.next();
     }
     return true;
 }
@@ -364,43 +351,45 @@ void AttributedText::replaceCharacters(TextSpan range, const QString& replacemen
     const TextSpan r = clip(range);
     quint32 inherited = 0;
     if (r.length > 0)
-        inherited = m_setIds[size_t(r.location)];
+        inherited = m_runs.find(r.location).set();
     else if (r.location > 0)
-        inherited = m_setIds[size_t(r.location - 1)];
-    else if (!m_setIds.empty())
-        inherited = m_setIds[0];
+        inherited = m_runs.find(r.location - 1).set();
+    else if (!m_text.isEmpty())
+        inherited = m_runs.find(0).set();
+    const qsizetype inserted = replacement.size();
     m_text.replace(r.location, r.length, replacement);
-    const auto first = m_setIds.begin() + r.location;
-    const qsizetype common = std::min<qsizetype>(r.length, replacement.size());
-    std::fill(first, first + common, inherited);
-    if (replacement.size() > r.length)
-        m_setIds.insert(first + common, size_t(replacement.size() - r.length), inherited);
-    else
-        m_setIds.erase(first + common, first + r.length);
+    m_runs.replace(r.location, r.end(), { inserted, inherited });
 }
 
 std::vector<quint32> AttributedText::importSets(const AttributedText& from)
 {
     std::vector<quint32> map(from.m_sets.size(), quint32(-1));
-    for (quint32 id : from.m_setIds) {
+    for (AttributeRuns::Cursor run = from.m_runs.find(0); run.isValid(); run.next()) {
+        const quint32 id = run.set();
         if (map[id] == quint32(-1))
             map[id] = internSet(setFromAttributes(from.materialise(id), AttributeSet {}));
     }
     return map;
 }
 
+// The runs of another text with their sets interned here.
+std::vector<AttributeRuns::Run> AttributedText::importRuns(const AttributedText& from)
+{
+    const std::vector<quint32> map = importSets(from);
+    std::vector<AttributeRuns::Run> runs;
+    runs.reserve(size_t(from.m_runs.runCount()));
+    for (AttributeRuns::Cursor run = from.m_runs.find(0); run.isValid(); run.next())
+        runs.push_back({ run.length(), map[run.set()] });
+    return runs;
+}
+
 void AttributedText::replaceCharacters(TextSpan range, const AttributedText& replacement)
 {
     const TextSpan r = clip(range);
-    const std::vector<quint32> map = importSets(replacement);
+    // Read before anything changes: `replacement` may be this text.
+    const std::vector<AttributeRuns::Run> runs = importRuns(replacement);
     m_text.replace(r.location, r.length, replacement.m_text);
-    std::vector<quint32> ids;
-    ids.reserve(replacement.m_setIds.size());
-    for (quint32 id : replacement.m_setIds)
-        ids.push_back(map[id]);
-    const auto first = m_setIds.begin() + r.location;
-    m_setIds.erase(first, first + r.length);
-    m_setIds.insert(m_setIds.begin() + r.location, ids.begin(), ids.end());
+    m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 
 void AttributedText::replaceRanges(const std::vector<AttributedTextReplacement>& replacements)
@@ -408,35 +397,43 @@ void AttributedText::replaceRanges(const std::vector<AttributedTextReplacement>&
     if (replacements.empty())
         return;
     QString text;
-    std::vector<quint32> ids;
     qsizetype grow = 0;
     for (const AttributedTextReplacement& r : replacements)
         grow += r.text.length() - r.range.length;
     text.reserve(m_text.size() + qMax<qsizetype>(0, grow));
-    ids.reserve(size_t(m_text.size() + qMax<qsizetype>(0, grow)));
+    // The text is rebuilt in one pass; the runs are replaced range by range from the last one,
+    // which leaves the offsets of the earlier ones as they are and the runs between untouched.
+    struct Accepted
+    {
+        TextSpan range;
+        size_t firstRun;
+        size_t runCount;
+    };
+    std::vector<Accepted> accepted;
+    std::vector<AttributeRuns::Run> runs;
     qsizetype p = 0;
     for (const AttributedTextReplacement& r : replacements) {
         const TextSpan range = clip(r.range);
         if (range.location < p)
             continue; // overlapping or out of order: skipped
         text.append(QStringView(m_text).mid(p, range.location - p));
-        ids.insert(ids.end(), m_setIds.begin() + p, m_setIds.begin() + range.location);
-        const std::vector<quint32> map = importSets(r.text);
         text.append(r.text.m_text);
-        for (quint32 id : r.text.m_setIds)
-            ids.push_back(map[id]);
+        const std::vector<AttributeRuns::Run> imported = importRuns(r.text);
+        accepted.push_back({ range, runs.size(), imported.size() });
+        runs.insert(runs.end(), imported.begin(), imported.end());
         p = range.end();
     }
     text.append(QStringView(m_text).mid(p));
-    ids.insert(ids.end(), m_setIds.begin() + p, m_setIds.end());
     m_text = std::move(text);
-    m_setIds = std::move(ids);
+    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it)
+        m_runs.replace(
+            it->range.location, it->range.end(), runs.data() + it->firstRun, it->runCount);
 }
 
 void AttributedText::setText(const QString& text)
 {
     m_text = text;
-    m_setIds.assign(size_t(text.size()), 0);
+    m_runs.assign(text.size(), 0);
     resetTables();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AttributeRuns.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -164,10 +166,12 @@ struct AttributedTextReplacement;
 // Offsets are UTF-16 code units of text(). Every attribute operation clips its range to the text
 // (a range that starts beyond the end is ignored), so no attribute ever lies outside the text.
 //
-// Storage: one attribute-set id per code unit over interned sets of interned values. Writing an
-// attribute over a range costs one id rewrite per unit and a cached set transformation per
-// distinct set in the range, which keeps whole-document restyles of megabyte texts fast.
-// Replacing the attributes of the whole text drops every interned set and value.
+// Storage: runs of attribute-set ids (AttributeRuns) over interned sets of interned values.
+// Finding the attributes at an offset costs O(log runs), and so does inserting or removing
+// characters besides the QString's own change; writing an attribute over a range costs that plus
+// a cached set transformation per run in the range, which keeps whole-document restyles of
+// megabyte texts fast. Memory follows the number of runs, not of characters. Replacing the
+// attributes of the whole text drops every interned set and value.
 //
 // Not thread-safe (reads fill a cache); use one instance from one thread at a time.
 class AttributedText
@@ -254,6 +258,9 @@ public:
 
     // Number of interned attribute sets; for tests of the storage's bookkeeping.
     int internedSetCount() const { return int(m_sets.size()); }
+    // Bytes held to say which set each character has (not the text, the sets or the values);
+    // for benchmarks.
+    size_t storageBytes() const { return m_runs.bytes(); }
 
 private:
     using AttributeSet = std::array<quint32, kTextAttributeCount>; // value id + 1, 0 = absent
@@ -314,9 +321,10 @@ private:
         const std::function<void(TextSpan, quint32)>& visit) const;
     void resetTables();
     std::vector<quint32> importSets(const AttributedText& from);
+    std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
 
     QString m_text;
-    std::vector<quint32> m_setIds; // one per UTF-16 unit
+    AttributeRuns m_runs; // the set id of every UTF-16 unit
     std::vector<AttributeSet> m_sets;
     std::unordered_map<AttributeSet, quint32, ValueHash> m_setIndex;
     Pools m_pools;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 static void PrintTo(const QString& s, std::ostream* os)
 {
     *os << '"' << s.toStdString() << '"';
@@ -169,4 +172,238 @@ TEST(AttributedText, ReplacingAllAttributesForgetsOldValues)
     t.setAttributes({ 0, 1000 }, redText);
     EXPECT_EQ(t.internedSetCount(), 2);
     EXPECT_EQ(*t.attribute<A::ForegroundColor>(999), red());
+}
+
+namespace {
+
+// The reference: the text and every character's attributes, edited by the documented rules.
+struct Model
+{
+    QString text;
+    std::vector<TextAttributes> attributes;
+
+    TextSpan clip(TextSpan r) const
+    {
+        const qsizetype start = std::clamp<qsizetype>(r.location, 0, text.size());
+        return { start, std::clamp<qsizetype>(r.end(), start, text.size()) - start };
+    }
+    void replace(TextSpan r, const QString& s, const std::vector<TextAttributes>& a)
+    {
+        text.replace(r.location, r.length, s);
+        attributes.erase(attributes.begin() + r.location, attributes.begin() + r.end());
+        attributes.insert(attributes.begin() + r.location, a.begin(), a.end());
+    }
+};
+
+std::vector<TextAttributes> attributesOf(const AttributedText& t)
+{
+    std::vector<TextAttributes> out;
+    for (const TextRun& run : t.runs())
+        out.insert(out.end(), size_t(run.range.length), run.attributes);
+    return out;
+}
+
+// The model's maximal stretches of one property.
+template <typename Key> std::vector<TextSpan> stretches(const Model& m, TextSpan range, Key key)
+{
+    std::vector<TextSpan> out;
+    for (qsizetype i = range.location; i < range.end(); ++i) {
+        if (i > range.location && key(m.attributes[size_t(i)]) == key(m.attributes[size_t(i - 1)]))
+            ++out.back().length;
+        else
+            out.push_back({ i, 1 });
+    }
+    return out;
+}
+
+void expectMatches(const AttributedText& t, const Model& m, std::mt19937& rng)
+{
+    ASSERT_EQ(t.text(), m.text);
+    ASSERT_EQ(attributesOf(t), m.attributes);
+    const TextSpan whole { 0, m.text.size() };
+    const std::vector<TextSpan> maximal
+        = stretches(m, whole, [](const TextAttributes& a) { return a; });
+    const std::vector<TextRun> runs = t.runs();
+    ASSERT_EQ(runs.size(), maximal.size()); // equal neighbours always coalesce
+    for (size_t i = 0; i < runs.size(); ++i)
+        ASSERT_EQ(runs[i].range, maximal[i]);
+    if (m.text.isEmpty())
+        return;
+    const qsizetype at = qsizetype(rng() % quint64(m.text.size()));
+    TextSpan range;
+    EXPECT_EQ(t.attributes(at, &range), m.attributes[size_t(at)]);
+    EXPECT_TRUE(
+        range.contains(at) && std::find(maximal.begin(), maximal.end(), range) != maximal.end());
+
+    // One attribute's stretches over a random part, and its effective range at one offset.
+    const qsizetype from = qsizetype(rng() % quint64(m.text.size()));
+    const TextSpan part { from, qsizetype(rng() % quint64(m.text.size() - from + 1)) };
+    auto colour = [](const TextAttributes& a) { return a.foregroundColor; };
+    std::vector<TextSpan> seen;
+    t.enumerateAttribute<A::ForegroundColor>(part, [&](TextSpan r, const QColor* c) {
+        EXPECT_EQ(
+            c ? std::optional<QColor>(*c) : std::nullopt, colour(m.attributes[size_t(r.location)]));
+        seen.push_back(r);
+    });
+    EXPECT_EQ(seen, stretches(m, part, colour));
+    const std::vector<TextSpan> bullets
+        = stretches(m, whole, [](const TextAttributes& a) { return a.bullet; });
+    const qreal* bullet = t.attribute<A::Bullet>(at, &range);
+    EXPECT_EQ(
+        bullet ? std::optional<qreal>(*bullet) : std::nullopt, m.attributes[size_t(at)].bullet);
+    EXPECT_TRUE(
+        range.contains(at) && std::find(bullets.begin(), bullets.end(), range) != bullets.end());
+}
+
+} // namespace
+
+// A long random sequence of edits and attribute writes over random (also out-of-range) spans,
+// checked after every step against one TextAttributes per character.
+TEST(AttributedText, RandomEditsMatchAttributesPerCharacter)
+{
+    std::mt19937 rng(1234);
+    auto below = [&](qsizetype n) { return n <= 0 ? 0 : qsizetype(rng() % quint64(n)); };
+    const QColor colours[] = { red(), blue(), QColor::fromRgbF(0, 1, 0, 1) };
+    const auto marker = std::make_shared<Marker>();
+    auto randomAttributes = [&] {
+        TextAttributes a;
+        if (below(2))
+            a.foregroundColor = colours[below(3)];
+        if (below(3) == 0)
+            a.bullet = qreal(below(2));
+        if (below(3) == 0)
+            a.collapsed = true;
+        if (below(4) == 0)
+            a.attachment = marker;
+        return a;
+    };
+    auto randomSpan = [&](qsizetype n) {
+        const qsizetype location = below(n + 5) - 2;
+        return TextSpan(location, below(4) == 0 ? below(n + 3) - 1 : below(9));
+    };
+    auto randomPiece = [&](Model& piece) {
+        const qsizetype length = below(7);
+        for (qsizetype i = 0; i < length; ++i)
+            piece.text += QChar(char16_t(u'a' + below(26)));
+        const TextAttributes a = randomAttributes();
+        piece.attributes.assign(size_t(length), a);
+        const qsizetype split = below(length + 1);
+        const TextAttributes b = randomAttributes();
+        std::fill(piece.attributes.begin() + split, piece.attributes.end(), b);
+        AttributedText t(piece.text, a);
+        t.setAttributes({ split, length - split }, b);
+        return t;
+    };
+
+    AttributedText t(QStringLiteral("The quick brown fox"));
+    Model m { t.text(), std::vector<TextAttributes>(size_t(t.length())) };
+    for (int step = 0; step < 3000; ++step) {
+        const qsizetype n = m.text.size();
+        const TextSpan span = randomSpan(n);
+        const TextSpan r = m.clip(span);
+        const int op = int(below(12));
+        if (op == 0) {
+            QString s(below(4), QChar(u'x'));
+            TextAttributes inherited;
+            if (r.length > 0 || r.location > 0)
+                inherited = m.attributes[size_t(r.length > 0 ? r.location : r.location - 1)];
+            else if (n > 0)
+                inherited = m.attributes[0];
+            t.replaceCharacters(span, s);
+            m.replace(r, s, std::vector<TextAttributes>(size_t(s.size()), inherited));
+        } else if (op == 1) {
+            Model piece;
+            const AttributedText pieceText = randomPiece(piece);
+            t.replaceCharacters(span, pieceText);
+            m.replace(r, piece.text, piece.attributes);
+        } else if (op == 2) {
+            // Ascending ranges, now and then one that overlaps or goes back and is skipped.
+            std::vector<AttributedTextReplacement> replacements;
+            std::vector<std::pair<TextSpan, Model>> applied;
+            qsizetype p = 0;
+            qsizetype at = 0;
+            for (qsizetype k = below(4); k > 0; --k) {
+                at += below(n / 3 + 2) - (below(6) == 0 ? 3 : 0);
+                const TextSpan range(at, below(4));
+                Model piece;
+                replacements.push_back({ range, randomPiece(piece) });
+                const TextSpan clipped = m.clip(range);
+                if (clipped.location >= p) {
+                    applied.push_back({ clipped, piece });
+                    p = clipped.end();
+                }
+                at = range.end();
+            }
+            t.replaceRanges(replacements);
+            for (auto it = applied.rbegin(); it != applied.rend(); ++it)
+                m.replace(it->first, it->second.text, it->second.attributes);
+        } else if (op == 3) {
+            const AttributedText sub = t.subText(span);
+            ASSERT_EQ(sub.text(), m.text.mid(r.location, r.length));
+            ASSERT_EQ(attributesOf(sub),
+                std::vector<TextAttributes>(
+                    m.attributes.begin() + r.location, m.attributes.begin() + r.end()));
+            if (n < 400) {
+                t.append(sub);
+                m.replace({ n, 0 }, sub.text(), attributesOf(sub));
+            }
+        } else if (op == 4 && n < 200) {
+            const Model before = m;
+            t.append(t);
+            m.replace({ n, 0 }, before.text, before.attributes);
+        } else if (op <= 6) {
+            const QColor c = colours[below(3)];
+            t.addAttribute<A::ForegroundColor>(span, c);
+            for (qsizetype i = r.location; i < r.end(); ++i)
+                m.attributes[size_t(i)].foregroundColor = c;
+        } else if (op == 7) {
+            const qreal b = qreal(below(2));
+            t.addAttribute<A::Bullet>(span, b);
+            for (qsizetype i = r.location; i < r.end(); ++i)
+                m.attributes[size_t(i)].bullet = b;
+        } else if (op == 8) {
+            const TextAttribute k = below(2) ? A::ForegroundColor : A::Collapsed;
+            t.removeAttribute(k, span);
+            for (qsizetype i = r.location; i < r.end(); ++i) {
+                if (k == A::ForegroundColor)
+                    m.attributes[size_t(i)].foregroundColor.reset();
+                else
+                    m.attributes[size_t(i)].collapsed.reset();
+            }
+        } else if (op == 9) {
+            const TextAttributes a = randomAttributes();
+            t.addAttributes(span, a);
+            for (qsizetype i = r.location; i < r.end(); ++i) {
+                TextAttributes& c = m.attributes[size_t(i)];
+                c.foregroundColor = a.foregroundColor ? a.foregroundColor : c.foregroundColor;
+                c.bullet = a.bullet ? a.bullet : c.bullet;
+                c.collapsed = a.collapsed ? a.collapsed : c.collapsed;
+                c.attachment = a.attachment ? a.attachment : c.attachment;
+            }
+        } else {
+            const TextAttributes a = randomAttributes();
+            const bool whole = below(8) == 0; // drops every interned set
+            t.setAttributes(whole ? TextSpan(0, n) : span, a);
+            const TextSpan target = whole ? TextSpan(0, n) : r;
+            for (qsizetype i = target.location; i < target.end(); ++i)
+                m.attributes[size_t(i)] = a;
+        }
+        if (m.text.size() > 600) {
+            t.replaceCharacters({ 100, 300 }, QString());
+            m.replace({ 100, 300 }, QString(), {});
+        }
+        ASSERT_NO_FATAL_FAILURE(expectMatches(t, m, rng)) << "step " << step;
+        if (step % 50 == 0) {
+            // Equal by value however differently built; unequal after one change.
+            AttributedText rebuilt(m.text);
+            for (qsizetype i = m.text.size() - 1; i >= 0; --i)
+                rebuilt.setAttributes({ i, 1 }, m.attributes[size_t(i)]);
+            ASSERT_TRUE(rebuilt == t) << "step " << step;
+            AttributedText copy = t;
+            copy.addAttribute<A::UnderlineStyle>({ below(n), 1 }, 1);
+            EXPECT_EQ(copy == t, n == 0) << "step " << step;
+            t = copy; // carry on with the copy, so copies get edited too
+            t.removeAttribute(A::UnderlineStyle, { 0, t.length() });
+        }
+    }
 }

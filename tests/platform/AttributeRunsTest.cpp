@@ -1,0 +1,115 @@
+#include "platform/AttributeRuns.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+using namespace quillon;
+using UnitRun = AttributeRuns::Run;
+
+namespace {
+
+std::vector<quint32> expand(const AttributeRuns& runs)
+{
+    std::vector<quint32> ids;
+    for (AttributeRuns::Cursor c = runs.find(0); c.isValid(); c.next())
+        ids.insert(ids.end(), size_t(c.length()), c.set());
+    return ids;
+}
+
+qsizetype maximalRunCount(const std::vector<quint32>& ids)
+{
+    qsizetype count = 0;
+    for (size_t i = 0; i < ids.size(); ++i)
+        count += i == 0 || ids[i] != ids[i - 1] ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+// A long random sequence of edits checked against one set id per unit. The tree grows to three
+// levels in small runs, shrinks through large deletions and grows again; after every step its
+// bookkeeping (lengths up the tree, leaf links, fill, no two adjacent runs with one set) holds.
+TEST(AttributeRuns, RandomEditsMatchOneIdPerUnit)
+{
+    std::mt19937 rng(20240611);
+    auto below = [&](qsizetype n) { return n <= 0 ? 0 : qsizetype(rng() % quint64(n)); };
+    AttributeRuns runs;
+    std::vector<quint32> model;
+    qsizetype mostRuns = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const qsizetype n = qsizetype(model.size());
+        const bool shrinking = step % 2000 >= 1400;
+        const int op = int(below(100));
+        if (step == 2000) {
+            runs.assign(7, 3);
+            model.assign(7, 3);
+        } else if (op < 45) {
+            // Replace a range with runs: mostly a few units, now and then a large stretch.
+            const qsizetype from = below(n + 1);
+            const qsizetype span = below(shrinking && op < 15 ? n / 3 + 1 : 6);
+            const qsizetype to = std::min(n, from + span);
+            std::vector<UnitRun> inserted(size_t(below(shrinking ? 3 : 120)));
+            std::vector<quint32> units;
+            for (UnitRun& r : inserted) {
+                r = { below(4), quint32(below(5)) }; // empty runs are allowed and skipped
+                units.insert(units.end(), size_t(r.length), r.set);
+            }
+            runs.replace(from, to, inserted.data(), inserted.size());
+            model.erase(model.begin() + from, model.begin() + to);
+            model.insert(model.begin() + from, units.begin(), units.end());
+        } else if (op < 90) {
+            const qsizetype from = below(n + 1) - 1; // may start before the text
+            const qsizetype to = from + below(op < 60 ? 8 : shrinking ? n / 2 + 2 : 40);
+            const quint32 a = quint32(below(5));
+            const quint32 b = quint32(below(5));
+            auto map = [&](quint32 set) -> quint32 {
+                if (op < 70)
+                    return a;
+                return op < 80 ? (set + a) % 5 : (set == a ? b : set);
+            };
+            runs.rewrite(from, to, map);
+            for (qsizetype i = std::max<qsizetype>(from, 0); i < std::min(to, n); ++i)
+                model[size_t(i)] = map(model[size_t(i)]);
+        } else if (op < 93) {
+            AttributeRuns copy(runs);
+            ASSERT_TRUE(copy.isConsistent());
+            runs = AttributeRuns(); // the copy must not share nodes with the original
+            runs = std::move(copy);
+        } else {
+            // Single units typed anywhere, as the editor does.
+            const qsizetype at = below(n + 1);
+            const quint32 set = quint32(below(5));
+            runs.replace(at, at, { 1, set });
+            model.insert(model.begin() + at, set);
+        }
+        ASSERT_TRUE(runs.isConsistent()) << "step " << step;
+        ASSERT_EQ(runs.length(), qsizetype(model.size())) << "step " << step;
+        if (step % 10 == 0 || step > 3950) {
+            ASSERT_EQ(expand(runs), model) << "step " << step;
+            ASSERT_EQ(runs.runCount(), maximalRunCount(model)) << "step " << step;
+        }
+        if (!model.empty()) {
+            const qsizetype at = below(qsizetype(model.size()));
+            const AttributeRuns::Cursor c = runs.find(at);
+            ASSERT_TRUE(c.isValid());
+            EXPECT_EQ(c.set(), model[size_t(at)]);
+            EXPECT_TRUE(c.start() <= at && at < c.end());
+            AttributeRuns::Cursor before = c;
+            before.previous();
+            if (c.start() > 0) {
+                ASSERT_TRUE(before.isValid());
+                EXPECT_EQ(before.end(), c.start());
+                EXPECT_NE(before.set(), c.set());
+            } else {
+                EXPECT_FALSE(before.isValid());
+            }
+        }
+        mostRuns = std::max(mostRuns, runs.runCount());
+    }
+    // More runs than 64 leaves of 64 hold: the root had inner nodes below it.
+    EXPECT_GT(mostRuns, 64 * 64);
+    EXPECT_FALSE(runs.find(-1).isValid());
+    EXPECT_FALSE(runs.find(runs.length()).isValid());
+}
