@@ -305,6 +305,19 @@ int ProjectedDocument::tableCount() const
     return m_tables.count();
 }
 
+int ProjectedDocument::tableCount(qsizetype from, qsizetype to) const
+{
+    return int(m_tables.tablesIn(from, to).size());
+}
+
+QList<TextRange> ProjectedDocument::tableMarkdownRanges(qsizetype from, qsizetype to) const
+{
+    QList<TextRange> ranges;
+    for (const ProjectedTableIndex::Table& table : m_tables.tablesIn(from, to))
+        ranges.append({ markdownOffset(table.position), table.markdownLength });
+    return ranges;
+}
+
 QTextCharFormat ProjectedDocument::objectFormat(const TextAttachmentPtr& attachment)
 {
     QTextCharFormat format;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "editor/ProjectedTableIndex.h"
+#include "markdown/TextRange.h"
 #include "platform/AttributedText.h"
 
+#include <QList>
 #include <QString>
 #include <QTextCharFormat>
 
@@ -58,8 +60,11 @@ public:
     QString markdownBetween(qsizetype from, qsizetype to) const;
     qsizetype markdownOffset(qsizetype storageOffset) const;
     qsizetype storageOffset(qsizetype markdownOffset) const;
-    // Number of table attachments in the storage.
+    // Number of table attachments in the storage, and in its range [from, to).
     int tableCount() const;
+    int tableCount(qsizetype from, qsizetype to) const;
+    // The Markdown ranges of the tables whose characters stand in the storage range [from, to).
+    QList<TextRange> tableMarkdownRanges(qsizetype from, qsizetype to) const;
 
     // Whether every change compares the table index with a scan of the whole storage and stops
     // the program when they differ: on in debug builds; tests switch it on in any build.

@@ -154,6 +154,14 @@ private:
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
     // True when the change can restyle text beyond the paragraphs it touches.
     static bool mayRestyleFarAway(const MarkdownReplacement& change, const ChangeLines& lines);
+    // The tables of the document's lines around its [from, to) (which the change that made it
+    // left as they were unless `farAway`), and those the storage shows there; false when only
+    // the whole text can tell. `delta`: how much longer the document's text is than the one
+    // the storage shows.
+    bool tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
+        QList<TextRange>& shown, QList<TextRange>& inText) const;
+    // The view shows other tables than the document's text holds.
+    bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
 
     Document& m_document;
     WorkspaceState& m_workspace;

@@ -119,10 +119,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
-    if (separated || keptTables
-        || (mayChangeTables
-            && m_projected->tableCount()
-                != MarkdownTableProjection::findTables(m_document.text().toString()).size())) {
+    if (separated || keptTables || (mayChangeTables && tablesDifferFromText(change, farAway))) {
         m_reloadPending = true;
         schedulePendingWork();
         return;
@@ -254,6 +251,37 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(
     };
     // The line before the change, and after it (the change may join a fence's characters).
     return tableOrFenceLine(lines.before) || tableOrFenceLine(lines.after);
+}
+
+bool UnifiedBlockEditor::tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
+    QList<TextRange>& shown, QList<TextRange>& inText) const
+{
+    // A change that moves no fence leaves code as it was: only the tables of the pipe lines
+    // around it may differ. Those lines are all code or none is, so a table found there that
+    // the view does not show may be code, which only the fences before them tell.
+    if (farAway)
+        return false;
+    const ChunkedText& text = m_document.text();
+    const TextRange stretch = MarkdownTableProjection::pipeLinesAround(text, from, to);
+    const QString lines = text.mid(stretch.location, stretch.length);
+    if (lines.contains(u"```") || lines.contains(u"~~~"))
+        return false;
+    inText = MarkdownTableProjection::findTables(lines);
+    for (TextRange& table : inText)
+        table.location += stretch.location;
+    shown = m_projected->tableMarkdownRanges(m_projected->storageOffset(stretch.location),
+        m_projected->storageOffset(stretch.end() - delta));
+    return inText.isEmpty() || !shown.isEmpty();
+}
+
+bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
+{
+    QList<TextRange> shown, inText;
+    if (tablesAround(
+            change.position, change.position + change.inserted.size(), 0, farAway, shown, inText))
+        return shown.size() != inText.size();
+    return m_projected->tableCount()
+        != MarkdownTableProjection::findTables(m_document.text().toString()).size();
 }
 
 bool UnifiedBlockEditor::mayRestyleFarAway(
