@@ -76,7 +76,8 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     setUpView();
     layout->addWidget(m_view);
-    m_find = std::make_unique<EditorFindController>(*m_view, workspace);
+    m_find = std::make_unique<EditorFindController>(
+        *m_view, workspace, [this]() -> const QString& { return m_projected->storage().text(); });
 
     // Edits of other views are applied where they land; a replaced text is reloaded.
     connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
@@ -238,6 +239,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     // left where it is and never measured.
     m_view->setTextCursor(QTextCursor());
     m_projected->load(markdown, m_isDarkMode, m_fontSize);
+    m_find->textReplaced();
     QTextCursor cursor(document);
     cursor.setPosition(
         int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
