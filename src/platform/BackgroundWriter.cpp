@@ -3,6 +3,7 @@
 #include "platform/FileUtil.h"
 
 #include <QFile>
+#include <QHashFunctions>
 #include <QMetaObject>
 
 
@@ -37,6 +38,11 @@ QByteArray readAll(const QString& path, bool* ok)
     QByteArray bytes = file.readAll();
     *ok = file.error() == QFileDevice::NoError;
     return bytes;
+}
+
+size_t hashOf(const QByteArray& bytes)
+{
+    return qHashBits(bytes.constData(), size_t(bytes.size()));
 }
 
 } // namespace
@@ -164,12 +170,11 @@ bool BackgroundWriter::holdsExpected(
     const QByteArray bytes = readAll(request.path, &ok);
     if (!ok)
         return false;
-    const QByteArray digest = FileUtil::digestOfBytes(bytes);
-    if (ownIsNewest && bytes.size() == own->size && digest == own->digest)
+    if (ownIsNewest && bytes.size() == own->size && hashOf(bytes) == own->hash)
         return true;
     if (bytes == request.expectedLineEnds.encode(request.expectedText))
         return true;
-    *diskDigest = digest;
+    *diskDigest = FileUtil::digestOfBytes(bytes);
     return false;
 }
 
@@ -197,8 +202,7 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     result.text = request.text;
     result.lineEnds = request.lineEnds;
     result.signature = FileSignature::of(request.path);
-    m_written.insert(
-        request.path, { result.signature, bytes.size(), FileUtil::digestOfBytes(bytes) });
+    m_written.insert(request.path, { result.signature, bytes.size(), hashOf(bytes) });
     return result;
 }
 

@@ -96,12 +96,15 @@ private:
         Request request;
         quint64 ticket = 0;
     };
-    // What we last wrote to a file, to know it again when the times cannot tell.
+    // What we last wrote to a file, to know it again when the times cannot tell (as they
+    // cannot while the user types: each write follows the last within a tick of the clock).
     struct Written
     {
         FileSignature signature;
         qint64 size = 0;
-        QByteArray digest;
+        // A quick hash: it tells our own bytes from a change, where nobody tries to forge one,
+        // at a fraction of the cost of a cryptographic digest of the whole file on every write.
+        size_t hash = 0;
     };
     void run();
     Result perform(const Job& job);
