@@ -111,7 +111,8 @@ void BM_EditorOpen(benchmark::State& state)
 }
 
 // Where the caret works: 0 prose, 1 inside a fenced block, 2 a line of pipes outside tables
-// (generated) or a list item's continuation (real shapes).
+// (generated) or a list item's continuation (real shapes), 3 the heading of a section, two lines
+// above its table (generated).
 QString placeMarker(int shape, int where)
 {
     switch (where) {
@@ -119,6 +120,8 @@ QString placeMarker(int shape, int where)
         return shape == 0 ? QStringLiteral("return x * 2;") : QStringLiteral("curl -H");
     case 2:
         return shape == 0 ? QStringLiteral("left | right") : QStringLiteral("with its own");
+    case 3:
+        return QStringLiteral("## Section");
     default:
         return {};
     }
@@ -153,6 +156,11 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     Fixture fixture;
     fixture.load(doc);
     fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
+    if (state.range(2) == 3) {
+        // To the blank line under the heading: the caret then goes onto the table and back.
+        fixture.key(Qt::Key_Down);
+        QApplication::processEvents();
+    }
     std::vector<double> samples;
     bool down = true;
     for (auto _ : state) {
@@ -239,6 +247,8 @@ BENCHMARK(BM_EditorCaretToAnotherLine)
     ->ArgNames({ "bytes", "shape", "where" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 }, { 0, 1, 2 } })
     ->Args({ 100 << 10, 0, 0 })
+    ->Args({ 1 << 20, 0, 3 })
+    ->Args({ 10 << 20, 0, 3 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);

@@ -422,7 +422,9 @@ void UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
     // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
     // of the paragraph.
     QTextBlock first = m_view->document()->findBlockByNumber(blockNumber);
-    if (!first.isValid())
+    // A table is a paragraph of its own, one character that hides no markers: a caret on it
+    // reveals nothing (and its character cannot be styled apart from the whole text).
+    if (!first.isValid() || first.text() == QChar(QChar::ObjectReplacementCharacter))
         return;
     QTextBlock last = first;
     auto spansLines = [](const QString& text) {

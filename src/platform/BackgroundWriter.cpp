@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QHashFunctions>
 #include <QMetaObject>
-
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 #include <time.h>
@@ -111,6 +111,15 @@ quint64 BackgroundWriter::write(Request request)
 
 void BackgroundWriter::flush()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_flushes;
+    }
+    m_wake.notify_all();
+    const auto done = qScopeGuard([this] {
+        std::lock_guard lock(m_mutex);
+        --m_flushes;
+    });
     // A result's handler may ask for another write: that one is waited for too.
     for (;;) {
         {
@@ -130,22 +139,42 @@ void BackgroundWriter::forget(const QString& path)
     m_forgotten.append(path);
 }
 
+void BackgroundWriter::setMinimumRestForTesting(std::chrono::milliseconds rest)
+{
+    std::lock_guard lock(m_mutex);
+    m_minimumRest = rest;
+}
+
 void BackgroundWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        for (const QString& path : std::as_const(m_forgotten))
+        for (const QString& path : std::as_const(m_forgotten)) {
             m_written.remove(path);
+            m_restsUntil.remove(path);
+        }
         m_forgotten.clear();
         if (m_queue.empty())
             return; // stopping, with nothing left to write
+        const auto rest = m_restsUntil.constFind(m_queue.front().request.path);
+        if (!m_stopping && m_flushes == 0 && rest != m_restsUntil.constEnd()
+            && Clock::now() < *rest) {
+            // Newer requests for the file take this one's place meanwhile.
+            const Clock::time_point until = *rest;
+            m_wake.wait_until(lock, until, [this] { return m_stopping || m_flushes > 0; });
+            continue;
+        }
         Job job = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
         lock.unlock();
+        const Clock::time_point started = Clock::now();
         Result result = perform(job);
+        const Clock::time_point ended = Clock::now();
         lock.lock();
+        m_restsUntil.insert(job.request.path,
+            ended + std::max<Clock::duration>((ended - started) * kRestFactor, m_minimumRest));
         m_results.push_back(std::move(result));
         m_busy = false;
         m_idle.notify_all();

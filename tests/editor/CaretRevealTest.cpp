@@ -130,3 +130,28 @@ TEST(BlockEditorCaret, AMoveWithinALineRevealsTheSameWhetherOrNotRestylingHasCau
     QTest::qWait(1500);
     EXPECT_FALSE(isCollapsed(h, 12));
 }
+
+TEST(BlockEditorCaret, OnATableTheCaretRevealsNothingAndTheLineItLeftHidesItsMarkers)
+{
+    // The line right above a table, its bold markers revealed by the caret; then the caret on
+    // the table (a paragraph of one character) and back.
+    EditorHarness h(
+        QStringLiteral("Some **bold** words\n| a | b |\n|---|---|\n| 1 | 2 |\n\nEnd\n"));
+    clickAt(h, 7); // beside the opening marker
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    ASSERT_EQ(h.editor->projected().tableCount(), 1);
+    EXPECT_FALSE(isCollapsed(h, 5));
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 1);
+    EXPECT_TRUE(isCollapsed(h, 5));
+    EXPECT_TRUE(drawnHidden(h, 0, 5));
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 2);
+    h.key(Qt::Key_Up);
+    h.key(Qt::Key_Up);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    EXPECT_FALSE(isCollapsed(h, 5));
+    EXPECT_FALSE(drawnHidden(h, 0, 5));
+    EXPECT_EQ(h.content(),
+        QStringLiteral("Some **bold** words\n| a | b |\n|---|---|\n| 1 | 2 |\n\nEnd\n"));
+}
