@@ -84,9 +84,9 @@ struct Fixture
         editor->flushPendingWork();
         QApplication::processEvents();
     }
-    void key(int key, const QString& text = {})
+    void key(int key, const QString& text = {}, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
         QApplication::sendEvent(editor->textView(), &press);
     }
 };
@@ -176,6 +176,31 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     bench::reportPercentiles(state, samples);
 }
 
+// Ctrl+End and Ctrl+Home in turn: the caret leaves one line and reaches another a whole document
+// away; `last` 0: the document ends in an empty line, 1: in a line of text.
+void BM_EditorCaretJump(benchmark::State& state)
+{
+    Fixture fixture;
+    QString doc = makeDocument(state.range(0), 0);
+    if (state.range(1) == 1)
+        doc += QStringLiteral("The **last** line.");
+    fixture.load(doc);
+    fixture.caretToMiddle();
+    std::vector<double> samples;
+    bool toEnd = true;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(toEnd ? Qt::Key_End : Qt::Key_Home, {}, Qt::ControlModifier);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        toEnd = !toEnd;
+        QApplication::processEvents();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 // `direction` 0 maps the end of the editor's text to the Markdown, 1 the end of the Markdown to
 // the editor's text: every keystroke maps the caret and the change this way.
 void BM_ProjectedOffsetAtEnd(benchmark::State& state)
@@ -252,6 +277,12 @@ BENCHMARK(BM_EditorCaretToAnotherLine)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
+BENCHMARK(BM_EditorCaretJump)
+    ->ArgNames({ "bytes", "last" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 BENCHMARK(BM_ProjectedOffsetAtEnd)
     ->ArgNames({ "bytes", "direction" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })

@@ -417,15 +417,16 @@ void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
     m_dirtyLast = qMax(m_dirtyLast, lastBlock);
 }
 
-void UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
+bool UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
 {
     // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
     // of the paragraph.
     QTextBlock first = m_view->document()->findBlockByNumber(blockNumber);
-    // A table is a paragraph of its own, one character that hides no markers: a caret on it
-    // reveals nothing (and its character cannot be styled apart from the whole text).
-    if (!first.isValid() || first.text() == QChar(QChar::ObjectReplacementCharacter))
-        return;
+    // An empty line, and a table (a paragraph of one character), hide no markers: a caret on
+    // them reveals nothing. (Neither can be styled apart from the whole text.)
+    if (!first.isValid() || first.text().isEmpty()
+        || first.text() == QChar(QChar::ObjectReplacementCharacter))
+        return false;
     QTextBlock last = first;
     auto spansLines = [](const QString& text) {
         for (QChar c : text)
@@ -440,6 +441,7 @@ void UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
             last = last.next();
     }
     markParagraphsDirty(first.blockNumber(), last.blockNumber());
+    return true;
 }
 
 void UnifiedBlockEditor::schedulePendingWork()
@@ -516,8 +518,8 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
     // Markers show only while the view has the focus, which may arrive after the click that
     // placed the caret (the window is activated later).
     if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0) {
-        markCaretParagraphDirty(m_view->textCursor().blockNumber());
+        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0
+        && markCaretParagraphDirty(m_view->textCursor().blockNumber())) {
         m_restylePending = true;
         schedulePendingWork();
     }

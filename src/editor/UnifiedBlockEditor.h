@@ -109,7 +109,8 @@ private:
     void restyle(bool insideDocumentChange = false);
     // Widens the window of paragraphs the next restyle compares.
     void markParagraphsDirty(int firstBlock, int lastBlock);
-    void markCaretParagraphDirty(int block);
+    // False when the caret's line reveals nothing (empty, or a table), and nothing was marked.
+    bool markCaretParagraphDirty(int block);
     void markAllParagraphsDirty()
     {
         m_dirtyAll = true;

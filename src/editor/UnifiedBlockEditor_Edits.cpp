@@ -321,11 +321,21 @@ void UnifiedBlockEditor::onCursorPositionChanged()
 
 void UnifiedBlockEditor::noteCaretLine(int previousBlock)
 {
-    if (!m_caretLine->moveTo(m_view->textCursor().blockNumber()))
+    const int block = m_view->textCursor().blockNumber();
+    if (!m_caretLine->moveTo(block))
         return;
-    if (previousBlock >= 0)
-        markCaretParagraphDirty(previousBlock);
-    markCaretParagraphDirty(m_view->textCursor().blockNumber());
+    // Lines that reveal nothing (empty ones, tables) are left alone: a caret there touches no
+    // marker, so what the last styling revealed for it is what it would reveal.
+    bool marked = previousBlock >= 0 && markCaretParagraphDirty(previousBlock);
+    // After a jump (to the end, to a match far away) the line left is restyled on its own: one
+    // window over both lines would compare every paragraph between them.
+    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !m_reloadPending
+        && !m_hasPendingEdits && !m_pendingReload) {
+        restyle();
+        marked = false;
+    }
+    if (!markCaretParagraphDirty(block) && !marked)
+        return;
     m_restylePending = true;
     schedulePendingWork();
 }
