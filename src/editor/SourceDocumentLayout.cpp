@@ -54,8 +54,9 @@ SourceDocumentLayout::SourceDocumentLayout(QTextDocument* document)
 {
     // Connected before any view's handler, so that handlers that measure during the change see
     // the paragraphs as they now are.
-    connect(document, &QTextDocument::contentsChange, this,
-        [this](int from, int, int added) { syncBlocks(from, added); });
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        m_synced = { from, added, syncBlocks(from, added) };
+    });
 }
 
 SourceDocumentLayout::Frame SourceDocumentLayout::frameGeometry() const
@@ -123,7 +124,9 @@ std::pair<int, int> SourceDocumentLayout::syncBlocks(int from, int length) const
     const int newCount = last - first + 1;
     const int kept = qMin(oldCount, newCount);
     const bool structural = oldCount != newCount;
-    if (newCount > oldCount) {
+    if (newCount > oldCount && first + oldCount == m) {
+        m_slots.resize(size_t(m + newCount - oldCount));
+    } else if (newCount > oldCount) {
         std::vector<Slot> added(size_t(newCount - oldCount));
         m_slots.insert(m_slots.begin() + first + oldCount, std::make_move_iterator(added.begin()),
             std::make_move_iterator(added.end()));
@@ -164,8 +167,9 @@ void SourceDocumentLayout::syncIfStale() const
 double SourceDocumentLayout::estimate(const Slot& slot) const
 {
     const double available = qMax(1.0, m_frame.available);
-    const double lines = qMax(1.0, std::ceil(slot.textWidth / available));
-    return lines * m_lineHeight;
+    if (slot.textWidth <= available)
+        return m_lineHeight;
+    return std::ceil(slot.textWidth / available) * m_lineHeight;
 }
 
 void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
@@ -174,8 +178,13 @@ void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int chars
         && document()->findBlock(from).position() == from
         && document()->findBlock(from).length() == charsAdded)
         return; // the formats this layout gave a paragraph, not a change of it
-    // Usually done already when the document reported the change; doing it again costs little.
-    auto [first, last] = syncBlocks(from, charsAdded);
+    // Usually synced when the document reported the change; not so a change reported to the
+    // layout alone (a new page, font or margin), or one that grew since.
+    const SyncedChange synced = std::exchange(m_synced, {});
+    auto [first, last] = synced.from == from && synced.added == charsAdded
+            && int(m_slots.size()) == document()->blockCount()
+        ? synced.blocks
+        : syncBlocks(from, charsAdded);
     const Frame frame = frameGeometry();
     if (!frame.sameLines(m_frame)) {
         const bool sameFont = frame.font == m_frame.font;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -111,7 +112,16 @@ private:
     QList<QTextLayout::FormatRange> rangesOf(const Slot& slot) const;
     int formatIndex(const QTextCharFormat& format);
 
+    // The change the document last reported, and the paragraphs it touched.
+    struct SyncedChange
+    {
+        int from = -1;
+        int added = -1;
+        std::pair<int, int> blocks;
+    };
+
     mutable std::vector<Slot> m_slots;
+    SyncedChange m_synced;
     mutable HeightTree m_tree; // over the heights
     mutable Frame m_frame;
     mutable int m_estimated = 0;
