@@ -1,13 +1,15 @@
 // The source pane's own document layout: paragraphs broken into lines and stacked as a plain text
 // layout breaks and stacks them, laid out only as they are shown and measured without keeping a
-// layout each; and the pane over it, which scrolls by whole lines and moves the caret over wrapped
-// lines as before.
+// layout each; and the pane over it, which scrolls by whole lines, moves the caret over wrapped
+// lines, and takes clicks, drops and input methods where they land.
 #include "SourceHarness.h"
 
 #include "editor/SourceDocumentLayout.h"
+#include "editor/SourceDocumentText.h"
 
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -374,4 +376,48 @@ TEST(SourceLayout, ANewWidthKeepsTheLineAtTheTop)
         EXPECT_EQ(view->cursorRect(now).top(), 0);
         EXPECT_TRUE(line.isValid());
     }
+}
+
+TEST(SourceLayout, DropsAndInputMethodsPutTheirTextWhereThePointerOrCaretIs)
+{
+    const QString text = numberedLines(50);
+    SourceHarness h(text);
+    SourceTextEdit* view = h.view();
+    QString expected = text;
+
+    // Text dropped from another program goes where it falls, its line breaks as line feeds and
+    // without the stand-ins the pane uses.
+    const int at = int(text.indexOf(QStringLiteral("line 7"))) + 4;
+    QTextCursor place(view->document());
+    place.setPosition(at);
+    const QRect rect = view->cursorRect(place);
+    const QPoint point(rect.left(), rect.center().y());
+    QMimeData data;
+    data.setText(QStringLiteral("A\r\nB") + SourceDocumentText::kCarriageReturn);
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    QApplication::processEvents();
+    expected.insert(at, QStringLiteral("A\nB"));
+    EXPECT_EQ(h.content(), expected);
+
+    // What an input method composes shows in the line, not in the text; what it commits goes in.
+    h.setCaret(5);
+    QInputMethodEvent compose(QStringLiteral("ka"), {});
+    QApplication::sendEvent(view, &compose);
+    const QTextBlock block = view->textCursor().block();
+    EXPECT_EQ(block.layout()->preeditAreaText(), QStringLiteral("ka"));
+    EXPECT_GT(view->sourceLayout().placedLayout(block)->lineAt(0).naturalTextWidth(),
+        view->fontMetrics().horizontalAdvance(block.text()));
+    EXPECT_EQ(h.source->text(), expected);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u304B") + SourceDocumentText::kParagraphSeparator);
+    QApplication::sendEvent(view, &commit);
+    QApplication::processEvents();
+    expected.insert(5, QStringLiteral("\u304B"));
+    EXPECT_EQ(h.content(), expected);
+    EXPECT_TRUE(view->textCursor().block().layout()->preeditAreaText().isEmpty());
 }
