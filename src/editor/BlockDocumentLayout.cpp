@@ -71,7 +71,7 @@ LineHeights lineHeights(const QTextBlockFormat& format, const QTextLine& line, d
 } // namespace
 
 BlockDocumentLayout::BlockDocumentLayout(QTextDocument* document)
-    : QAbstractTextDocumentLayout(document)
+    : LazyTextLayout(document)
 {
     // Connected before any view's handler, so that handlers that measure during the change see
     // the paragraphs as they now are.
@@ -111,7 +111,7 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
     const int m = int(m_slots.size());
     // A new width or column reaches every paragraph but changes none of them: documentChanged
     // lays them all out again without looking at each.
-    if (n == m && !m_tree.empty() && from <= 0 && from + length >= doc->characterCount() - 1
+    if (n == m && m_tree.isBuilt() && from <= 0 && from + length >= doc->characterCount() - 1
         && !(frameGeometry() == m_frame))
         return { 0, n - 1 };
     QTextBlock firstBlock = doc->findBlock(from);
@@ -150,7 +150,7 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
         block.clearLayout();
         slot.hasLines = false;
     }
-    if (structural || m_tree.size() != m_slots.size() + 1) {
+    if (structural || !m_tree.isBuilt() || m_tree.size() != int(m_slots.size())) {
         rebuildTree();
         noteMoved(m_frame.top + prefix(first));
     } else {
@@ -225,9 +225,8 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         Q_EMIT estimatesLeft();
     const int n = int(m_slots.size());
     const double bottom = m_frame.top + prefix(qMin(last + 2, n));
-    if (m_movedFrom >= 0) {
-        Q_EMIT update(QRectF(0, qMin(top, m_movedFrom) - 4, kFar, kFar));
-        m_movedFrom = -1;
+    if (const double movedFrom = takeMovedFrom(); movedFrom >= 0) {
+        Q_EMIT update(QRectF(0, qMin(top, movedFrom) - 4, kFar, kFar));
     } else {
         Q_EMIT update(QRectF(0, top - 4, kFar, bottom - top + 8));
     }
@@ -402,54 +401,29 @@ void BlockDocumentLayout::setExtent(int index) const
     if (delta == 0)
         return;
     slot.extent = extent;
-    const int n = int(m_slots.size());
-    for (int i = index + 1; i <= n; i += i & -i)
-        m_tree[size_t(i)] += delta;
+    m_tree.add(index, delta);
 }
 
 void BlockDocumentLayout::rebuildTree() const
 {
-    const int n = int(m_slots.size());
-    m_tree.assign(size_t(n) + 1, 0.0);
     m_estimated = 0;
-    for (int i = 1; i <= n; ++i) {
-        Slot& slot = m_slots[size_t(i) - 1];
-        slot.extent = gapAbove(i - 1) + slot.height;
+    m_tree.rebuild(int(m_slots.size()), [this](int i) {
+        Slot& slot = m_slots[size_t(i)];
+        slot.extent = gapAbove(i) + slot.height;
         m_estimated += slot.estimated ? 1 : 0;
-        m_tree[size_t(i)] += slot.extent;
-        const int parent = i + (i & -i);
-        if (parent <= n)
-            m_tree[size_t(parent)] += m_tree[size_t(i)];
-    }
+        return slot.extent;
+    });
     m_settleFrom = 0;
 }
 
 double BlockDocumentLayout::prefix(int index) const
 {
-    double sum = 0;
-    for (int i = qMin(index, int(m_slots.size())); i > 0; i -= i & -i)
-        sum += m_tree[size_t(i)];
-    return sum;
+    return m_tree.prefix(index);
 }
 
 int BlockDocumentLayout::slotAt(double y) const
 {
-    const int n = int(m_slots.size());
-    if (n == 0)
-        return 0;
-    int position = 0;
-    double rest = y;
-    int step = 1;
-    while (step * 2 <= n)
-        step *= 2;
-    for (; step > 0; step /= 2) {
-        const int next = position + step;
-        if (next <= n && m_tree[size_t(next)] <= rest) {
-            position = next;
-            rest -= m_tree[size_t(next)];
-        }
-    }
-    return qMin(position, n - 1);
+    return m_tree.indexAt(y);
 }
 
 int BlockDocumentLayout::blockAt(qreal y) const
@@ -505,7 +479,7 @@ QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const
     const int index = block.blockNumber();
     // A paragraph asked for alone is often about to be shown (the caret went there): its
     // neighbours are laid out too, so that showing them does not move it.
-    if (m_slots[size_t(index)].estimated && m_painting == 0)
+    if (m_slots[size_t(index)].estimated && !isPainting())
         layoutAround(index);
     const QTextLayout* layout = ensureLaidOut(block, index);
     QRectF rect = layout->boundingRect();
@@ -575,36 +549,6 @@ bool BlockDocumentLayout::settle(int budgetMs)
     }
     m_settleFrom = index;
     return m_estimated > 0;
-}
-
-void BlockDocumentLayout::noteMoved(double fromY) const
-{
-    m_movedFrom = m_movedFrom < 0 ? fromY : qMin(m_movedFrom, fromY);
-    reportLater();
-}
-
-void BlockDocumentLayout::reportLater() const
-{
-    if (m_reportQueued)
-        return;
-    m_reportQueued = true;
-    auto* self = const_cast<BlockDocumentLayout*>(this);
-    QMetaObject::invokeMethod(
-        self, [self] { self->report(); }, Qt::QueuedConnection);
-}
-
-void BlockDocumentLayout::report()
-{
-    m_reportQueued = false;
-    if (m_movedFrom >= 0) {
-        Q_EMIT update(QRectF(0, m_movedFrom - 4, kFar, kFar));
-        m_movedFrom = -1;
-    }
-    const QSizeF size = documentSize();
-    if (size != m_reportedSize) {
-        m_reportedSize = size;
-        Q_EMIT documentSizeChanged(size);
-    }
 }
 
 } // namespace quillon

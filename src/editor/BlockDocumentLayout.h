@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QAbstractTextDocumentLayout>
+#include "editor/HeightTree.h"
+#include "editor/LazyTextLayout.h"
+
 #include <QFont>
 #include <QRectF>
 #include <QSizeF>
@@ -15,32 +17,14 @@ namespace quillon {
 //
 // A paragraph is laid out only when it is drawn, hit or measured; the others stand with an
 // estimated height (from their text length and the column width) until then. The heights are
-// summed in a Fenwick tree, so an edit that changes one paragraph's height moves the later ones
+// summed in a HeightTree, so an edit that changes one paragraph's height moves the later ones
 // in O(log n) without touching their text layouts, and one that keeps it moves nothing. A text
 // layout's position is set when its paragraph is handed out, so it may be stale until then.
-class BlockDocumentLayout : public QAbstractTextDocumentLayout
+class BlockDocumentLayout : public LazyTextLayout
 {
     Q_OBJECT
 public:
     explicit BlockDocumentLayout(QTextDocument* document);
-
-    // While the view paints, a paragraph asked for alone is laid out without its neighbours:
-    // their new heights would move what is being painted.
-    class PaintScope
-    {
-    public:
-        explicit PaintScope(const BlockDocumentLayout& layout)
-            : m_layout(layout)
-        {
-            ++m_layout.m_painting;
-        }
-        ~PaintScope() { --m_layout.m_painting; }
-        PaintScope(const PaintScope&) = delete;
-        PaintScope& operator=(const PaintScope&) = delete;
-
-    private:
-        const BlockDocumentLayout& m_layout;
-    };
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -49,31 +33,18 @@ public:
     QRectF frameBoundingRect(QTextFrame* frame) const override;
     QRectF blockBoundingRect(const QTextBlock& block) const override;
 
-    // Lays out the paragraphs that reach `rect` (document coordinates), so that painting it
-    // finds every height final.
-    void layoutArea(const QRectF& rect);
-    // Lays out paragraphs that still stand with an estimate for about `budgetMs`, then frees
-    // their lines; true while some are left. The new size is reported by reportNow().
-    bool settle(int budgetMs);
-    bool hasEstimates() const { return m_estimated > 0; }
-    // The paragraph's text layout, laid out and placed (its neighbours are left as they are).
-    QTextLayout* placedLayout(const QTextBlock& block) const;
-    // Reports the size and the moved area now rather than once control is back in the loop.
-    void reportNow() { report(); }
+    void layoutArea(const QRectF& rect) override;
+    // Lays each paragraph out with its own text layout (its formats may change its metrics),
+    // then frees the lines.
+    bool settle(int budgetMs) override;
+    bool hasEstimates() const override { return m_estimated > 0; }
+    QTextLayout* placedLayout(const QTextBlock& block) const override;
     // The width of the first line of the paragraph at `position`: an object asks for no more
     // (a wide table scrolls inside it). Without a laid-out frame, no limit.
     qreal lineWidth(int position) const;
-    // The paragraph whose slot (its lines and the gap above them) holds document height y.
-    int blockAt(qreal y) const;
-    // The top of a paragraph's lines in document coordinates, and the bottom of its slot.
-    qreal blockTop(int blockNumber) const;
-    qreal blockBottom(int blockNumber) const;
-
-Q_SIGNALS:
-    // Paragraphs were left with estimated heights.
-    void estimatesLeft();
-    // A paragraph's new height moved the text below `oldBottom` (where it ended) by `delta`.
-    void heightChanged(qreal oldBottom, qreal delta);
+    int blockAt(qreal y) const override;
+    qreal blockTop(int blockNumber) const override;
+    qreal blockBottom(int blockNumber) const override;
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -130,10 +101,6 @@ private:
     double totalHeight() const;
     double frameWidth() const;
     QRectF clipColumn() const;
-    // Sizes and repaints caused by a query are reported once control is back in the loop.
-    void noteMoved(double fromY) const;
-    void reportLater() const;
-    void report();
     struct SelectionSpan
     {
         int start = 0;
@@ -145,19 +112,15 @@ private:
         const QRectF& clip) const;
 
     mutable std::vector<Slot> m_slots;
-    mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based
+    mutable HeightTree m_tree; // over the extents
     mutable Frame m_frame;
     mutable int m_estimated = 0;
     mutable double m_contentsWidth = 0; // of the widest line laid out, from the column's left
-    mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
-    mutable bool m_reportQueued = false;
     mutable bool m_settling = false;
-    mutable int m_painting = 0;
     mutable int m_settleFrom = 0;
     mutable QFont m_metricsFont; // the document's font the estimates below were taken from
     mutable double m_rawLineHeight = 0;
     mutable double m_charWidth = 0;
-    QSizeF m_reportedSize;
 };
 
 } // namespace quillon
