@@ -75,8 +75,10 @@ BlockDocumentLayout::BlockDocumentLayout(QTextDocument* document)
 {
     // Connected before any view's handler, so that handlers that measure during the change see
     // the paragraphs as they now are.
-    connect(document, &QTextDocument::contentsChange, this,
-        [this](int from, int, int added) { syncBlocks(from, added); });
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        m_inChange = true; // until the layout hears of it
+        syncBlocks(from, added);
+    });
 }
 
 BlockDocumentLayout::Frame BlockDocumentLayout::frameGeometry() const
@@ -147,6 +149,8 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
             ++m_estimated;
         }
         describe(slot, block, fresh);
+        // The formats were made for the paragraph's text and styling as they were.
+        dropFormats(block, slot);
         block.clearLayout();
         slot.hasLines = false;
     }
@@ -190,7 +194,15 @@ double BlockDocumentLayout::estimate(const Slot& slot) const
 
 void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
-    Q_UNUSED(charsRemoved);
+    if (isOwnFormatNews(from, charsRemoved, charsAdded))
+        return;
+    m_inChange = true;
+    relayout(from, charsAdded);
+    m_inChange = false;
+}
+
+void BlockDocumentLayout::relayout(int from, int charsAdded)
+{
     // Usually done already when the document reported the change; doing it again costs little.
     auto [first, last] = syncBlocks(from, charsAdded);
     const Frame frame = frameGeometry();
@@ -239,8 +251,13 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int ind
     Slot& slot = m_slots[size_t(index)];
     QTextLayout* layout = block.layout();
     if (slot.estimated || layout->lineCount() == 0) {
+        if (m_formatSource && !slot.formatted) {
+            putFormats(*layout, block, m_formatSource(block));
+            slot.formatted = true;
+            ++m_formattedCount;
+        }
         const double before = slot.height;
-        slot.height = layoutBlock(block, slot);
+        slot.height = layoutBlock(block, *layout, slot);
         slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
@@ -281,9 +298,10 @@ void BlockDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
-double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) const
+double BlockDocumentLayout::layoutBlock(
+    const QTextBlock& block, QTextLayout& textLayout, Slot& slot) const
 {
-    QTextLayout* layout = block.layout();
+    QTextLayout* layout = &textLayout;
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
     const QTextDocument* doc = document();
@@ -412,10 +430,12 @@ void BlockDocumentLayout::rebuildTree() const
     const int n = int(m_slots.size());
     m_tree.assign(size_t(n) + 1, 0.0);
     m_estimated = 0;
+    m_formattedCount = 0;
     for (int i = 1; i <= n; ++i) {
         Slot& slot = m_slots[size_t(i) - 1];
         slot.extent = gapAbove(i - 1) + slot.height;
         m_estimated += slot.estimated ? 1 : 0;
+        m_formattedCount += slot.formatted ? 1 : 0;
         m_tree[size_t(i)] += slot.extent;
         const int parent = i + (i & -i);
         if (parent <= n)
@@ -535,6 +555,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
             break;
         ensureLaidOut(block, index);
     }
+    releaseOutside(rect.top(), rect.bottom());
 }
 
 bool BlockDocumentLayout::settle(int budgetMs)
@@ -557,14 +578,12 @@ bool BlockDocumentLayout::settle(int budgetMs)
         Slot& slot = m_slots[size_t(index)];
         if (slot.estimated) {
             FlagScope settling(m_settling);
-            slot.height = layoutBlock(block, slot);
+            slot.height = measure(block, slot);
             slot.estimated = false;
             --m_estimated;
             setExtent(index);
             if (index + 1 < n)
                 setExtent(index + 1);
-            // Only the height is kept: the lines are made again when the paragraph is shown.
-            block.clearLayout();
             if ((++laidOut & 15) == 0 && clock.elapsed() >= budgetMs) {
                 ++index;
                 break;

@@ -4,10 +4,10 @@
 #include <QFont>
 #include <QRectF>
 #include <QSizeF>
+#include <QTextLayout>
 
+#include <functional>
 #include <vector>
-
-class QTextLayout;
 
 namespace quillon {
 
@@ -18,11 +18,23 @@ namespace quillon {
 // summed in a Fenwick tree, so an edit that changes one paragraph's height moves the later ones
 // in O(log n) without touching their text layouts, and one that keeps it moves nothing. A text
 // layout's position is set when its paragraph is handed out, so it may be stale until then.
+//
+// With a format source, a paragraph's character formats are put on its text layout only when it
+// is laid out, estimates are settled by measuring a text layout made for the purpose and
+// dropped, and paragraphs far from what is shown give their lines and formats back: a long
+// document does not keep a laid-out paragraph for every one it has.
 class BlockDocumentLayout : public QAbstractTextDocumentLayout
 {
     Q_OBJECT
 public:
     explicit BlockDocumentLayout(QTextDocument* document);
+
+    using FormatSource = std::function<QList<QTextLayout::FormatRange>(const QTextBlock&)>;
+    // Where the character formats of a paragraph come from when it is laid out. Without one,
+    // they are whatever its text layout holds.
+    void setFormatSource(FormatSource source);
+    // Paragraphs whose text layouts hold formats from the source; for tests of the bookkeeping.
+    int formattedCount() const { return m_formattedCount; }
 
     // While the view paints, a paragraph asked for alone is laid out without its neighbours:
     // their new heights would move what is being painted.
@@ -92,6 +104,7 @@ private:
         float textWidth = 0; // of the text on one line, for estimates
         bool estimated = true;
         bool hasLines = false; // its text layout holds lines this layout made
+        bool formatted = false; // its text layout holds the formats the source gave
     };
     struct Frame
     {
@@ -113,6 +126,7 @@ private:
     };
     // Of the paragraph's lines, inside the column.
     Margins marginsOf(const QTextBlock& block) const;
+    void relayout(int from, int charsAdded);
     // Brings the slots in line with the document's paragraphs after a change at
     // [from, from + length); returns the first and last paragraph it touched.
     std::pair<int, int> syncBlocks(int from, int length) const;
@@ -121,7 +135,18 @@ private:
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
     QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
     void layoutAround(int index) const;
-    double layoutBlock(const QTextBlock& block, Slot& slot) const;
+    double layoutBlock(const QTextBlock& block, QTextLayout& layout, Slot& slot) const;
+    // The paragraph's laid-out height, without keeping lines or formats it did not have.
+    double measure(const QTextBlock& block, Slot& slot) const;
+    // Takes lines and formats back from paragraphs outside [top, bottom] (document y) once
+    // more paragraphs hold them than a few screens need.
+    void releaseOutside(double top, double bottom) const;
+    void dropFormats(const QTextBlock& block, Slot& slot) const;
+    // Formats on a text layout of the paragraph, without the document taking it as an edit.
+    void putFormats(QTextLayout& layout, const QTextBlock& block,
+        const QList<QTextLayout::FormatRange>& formats) const;
+    void takeBackFormatNews() const;
+    bool isOwnFormatNews(int from, int charsRemoved, int charsAdded) const;
     void setExtent(int index) const;
     double gapAbove(int index) const;
     void rebuildTree() const;
@@ -148,6 +173,15 @@ private:
     mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based
     mutable Frame m_frame;
     mutable int m_estimated = 0;
+    mutable int m_formattedCount = 0;
+    FormatSource m_formatSource;
+    // Set from the document's report of a change until it has been laid out.
+    mutable bool m_inChange = false;
+    // The paragraphs whose new formats the document still counts as a change of its own.
+    mutable int m_formatNewsFrom = -1;
+    mutable int m_formatNewsTo = -1;
+    mutable bool m_formatNewsQueued = false;
+    mutable bool m_takingBackFormatNews = false;
     mutable double m_contentsWidth = 0; // of the widest line laid out, from the column's left
     mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
     mutable bool m_reportQueued = false;

@@ -204,7 +204,6 @@ int BlockStylePresenter::present(
             continue;
         }
 
-        QList<QTextLayout::FormatRange> formats;
         auto style = std::make_unique<BlockDecorations>();
         style->fingerprint = print;
         int collapsedTotal = 0;
@@ -241,19 +240,10 @@ int BlockStylePresenter::present(
                     else
                         code.append({ relative, runLength, *a.inlineCode });
                 }
-                if (a.attachment)
-                    return;
-                if (a.collapsed && *a.collapsed) {
-                    HiddenMarkerFormat::appendRanges(blockText, relative, runLength, formats);
+                if (!a.attachment && a.collapsed && *a.collapsed) {
                     style->collapsed.append({ relative, runLength });
                     collapsedTotal += runLength;
-                    return;
                 }
-                QTextLayout::FormatRange format;
-                format.start = relative;
-                format.length = runLength;
-                format.format = charFormat(a, characterKey(a));
-                formats.append(format);
             });
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
         style->blockFormat = blockFormat(styleIndex >= 0
@@ -286,8 +276,7 @@ int BlockStylePresenter::present(
                 cursor.setBlockFormat(style->blockFormat);
             }
         }
-        // The layout holds the character formats; a copy kept beside them would double them.
-        block.layout()->setFormats(formats);
+        // The character formats follow when the paragraph is laid out again.
         block.setUserData(style.release());
         dirtyFrom = qMin(dirtyFrom, block.position());
         dirtyTo = qMax(dirtyTo, block.position() + block.length());
@@ -299,6 +288,32 @@ int BlockStylePresenter::present(
     if (dirtyFrom < dirtyTo)
         document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
     return restyled;
+}
+
+QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
+    const AttributedText& storage, const QTextBlock& block)
+{
+    QList<QTextLayout::FormatRange> formats;
+    const qsizetype start = block.position();
+    if (start >= storage.length())
+        return formats;
+    const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
+    const QStringView blockText = QStringView(storage.text()).mid(start, length);
+    storage.enumerateRuns({ start, length }, [&](TextSpan range, const TextAttributes& a) {
+        if (a.attachment || range.length <= 0)
+            return;
+        const int relative = int(range.location - start);
+        if (a.collapsed && *a.collapsed) {
+            HiddenMarkerFormat::appendRanges(blockText, relative, int(range.length), formats);
+            return;
+        }
+        QTextLayout::FormatRange format;
+        format.start = relative;
+        format.length = int(range.length);
+        format.format = charFormat(a, characterKey(a));
+        formats.append(format);
+    });
+    return formats;
 }
 
 } // namespace quillon

@@ -5,17 +5,22 @@
 #include <QFont>
 #include <QHash>
 #include <QTextCharFormat>
+#include <QTextLayout>
 
+class QTextBlock;
 class QTextDocument;
 
 namespace quillon {
 
 // Applies the Markdown engine's styling of the storage to the view's document, paragraph by
-// paragraph: character styling as layout formats (no undo records, no document change),
-// paragraph styling as block formats, decorations as block data for the painter.
+// paragraph: paragraph styling as block formats, decorations as block data for the painter, and
+// character styling as layout formats (no undo records, no document change).
 //
-// Each paragraph keeps a fingerprint of the styling last applied to it; a paragraph whose
-// fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs.
+// The storage holds the styling; the character formats are read from it only for a paragraph
+// that is laid out (formats()), so that the paragraphs of a long document that are never shown
+// hold none. Each paragraph keeps a fingerprint of the styling last presented; a paragraph whose
+// fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs (which
+// then take their new character formats as they are laid out again).
 class BlockStylePresenter
 {
 public:
@@ -37,6 +42,9 @@ public:
     {
         return present(storage, document, fontSize, Window { 0, -1, false });
     }
+    // The character formats of a paragraph as the storage styles it: what its text layout holds
+    // while it is laid out. Empty for a paragraph beyond the storage's text.
+    QList<QTextLayout::FormatRange> formats(const AttributedText& storage, const QTextBlock& block);
     // True when the last presentation left block formats to set.
     bool hasDeferredBlockFormats() const { return m_deferred; }
     // Forgets cached formats (after the appearance or size changed).

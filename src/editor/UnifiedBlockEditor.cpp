@@ -1,5 +1,6 @@
 #include "editor/UnifiedBlockEditor.h"
 
+#include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "editor/CaretLineTracker.h"
 #include "editor/DecorationPainter.h"
@@ -67,6 +68,8 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
+    // The view and its document outlive the storage the formats are read from.
+    m_view->blockLayout().setFormatSource({});
 }
 
 void UnifiedBlockEditor::setUpView()
@@ -91,6 +94,10 @@ void UnifiedBlockEditor::setUpView()
         });
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     m_caretLine = std::make_unique<CaretLineTracker>();
+    // A paragraph's character formats are read from the storage's styling when it is laid out.
+    m_view->blockLayout().setFormatSource([this](const QTextBlock& block) {
+        return m_presenter.formats(m_projected->storage(), block);
+    });
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
 
