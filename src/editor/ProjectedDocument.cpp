@@ -62,6 +62,7 @@ ProjectedDocument::ProjectedDocument(QTextDocument& document)
 void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fontSize)
 {
     m_storage.setText(markdown);
+    ++m_textRevision;
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
     // setPlainText() lets the view lay the new text out lazily, screen by screen.
@@ -198,6 +199,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
+    ++m_textRevision;
     indexReplaced(removed, text.size());
 }
 
@@ -205,6 +207,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
+    ++m_textRevision;
     indexReplaced(removed, text.length());
 }
 

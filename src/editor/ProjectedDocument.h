@@ -60,6 +60,9 @@ public:
     qsizetype storageOffset(qsizetype markdownOffset) const;
     // Number of table attachments in the storage.
     int tableCount() const;
+    // Counts the changes of the storage's characters (loads included), so that work done over
+    // the text in steps can tell whether it is still the text it began on.
+    quint64 textRevision() const { return m_textRevision; }
 
     // Whether every change compares the table index with a scan of the whole storage and stops
     // the program when they differ: on in debug builds; tests switch it on in any build.
@@ -93,6 +96,7 @@ private:
     QTextDocument& m_document;
     AttributedText m_storage;
     ProjectedTableIndex m_tables;
+    quint64 m_textRevision = 0;
 };
 
 } // namespace quillon

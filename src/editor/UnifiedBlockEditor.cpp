@@ -1,5 +1,6 @@
 #include "editor/UnifiedBlockEditor.h"
 
+#include "editor/BackgroundStyling.h"
 #include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "editor/CaretLineTracker.h"
@@ -70,6 +71,7 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     disconnect(m_view->document(), nullptr, this, nullptr);
     // The view and its document outlive the storage the formats are read from.
     m_view->blockLayout().setFormatSource({});
+    m_styling->stop();
 }
 
 void UnifiedBlockEditor::setUpView()
@@ -98,6 +100,11 @@ void UnifiedBlockEditor::setUpView()
     m_view->blockLayout().setFormatSource([this](const QTextBlock& block) {
         return m_presenter.formats(m_projected->storage(), block);
     });
+    m_styling
+        = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });
+    connect(m_styling.get(), &BackgroundStyling::styled, this, &UnifiedBlockEditor::presentStyled);
+    connect(m_styling.get(), &BackgroundStyling::finished, this,
+        [this] { startBackgroundPass(false); });
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
 
@@ -246,7 +253,8 @@ void UnifiedBlockEditor::scrollToLine(int line)
         BlockStylePresenter::Window window;
         window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
         window.lastBlock = cursor.blockNumber() + kVisibleMargin;
-        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+        if (styleForWindow(window))
+            m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     }
     m_view->ensureCursorVisible();
     m_view->showFindIndicator(int(range->location), int(range->end()),
@@ -270,10 +278,12 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
-    if (watched == m_view->viewport() && event->type() == QEvent::Paint
-        && m_backgroundAwaitsPaint) {
-        m_backgroundAwaitsPaint = false;
-        m_backgroundTimer.start(0); // runs once this paint is done
+    if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
+        if (m_backgroundAwaitsPaint) {
+            m_backgroundAwaitsPaint = false;
+            m_backgroundTimer.start(0); // runs once this paint is done
+        }
+        m_styling->resume();
     }
     if (watched == m_view->viewport() && event->type() == QEvent::Resize)
         centerTextColumn();

@@ -2,6 +2,8 @@
 // view paragraph by paragraph, the part in view first.
 #include "editor/UnifiedBlockEditor.h"
 
+#include "editor/BackgroundStyling.h"
+#include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
@@ -69,6 +71,63 @@ void UnifiedBlockEditor::restyleForAppearance()
     BlockStylePresenter::Window window;
     window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
     window.lastBlock = anchor.block + kVisibleMargin;
+    if (styleForWindow(window))
+        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
+}
+
+bool UnifiedBlockEditor::styleForWindow(BlockStylePresenter::Window& shown)
+{
+    if (!m_styling->isRunning())
+        return true;
+    BlockStylePresenter::Window window = shown;
+    const QTextDocument* document = m_view->document();
+    const qsizetype length = m_projected->storage().length();
+    const QTextBlock first = document->findBlockByNumber(window.firstBlock);
+    QTextBlock last = window.lastBlock < 0 ? document->lastBlock()
+                                           : document->findBlockByNumber(window.lastBlock);
+    if (!last.isValid())
+        last = document->lastBlock();
+    if (!first.isValid())
+        return false;
+    const qsizetype start = qMin<qsizetype>(first.position(), length);
+    const qsizetype end = qMin<qsizetype>(last.position() + last.length(), length);
+    const TextSpan styled = m_styling->styleNow({ start, end - start });
+    if (styled.length <= 0)
+        return false;
+    // Paragraphs beyond what holds its final styling wait for the pass.
+    window.firstBlock
+        = qMax(window.firstBlock, document->findBlock(int(styled.location)).blockNumber());
+    if (styled.end() < length) {
+        const int lastStyled = document->findBlock(int(styled.end()) - 1).blockNumber();
+        window.lastBlock = window.lastBlock < 0 ? lastStyled : qMin(window.lastBlock, lastStyled);
+    }
+    if (window.lastBlock >= 0 && window.firstBlock > window.lastBlock)
+        return false;
+    shown = window;
+    return true;
+}
+
+void UnifiedBlockEditor::presentStyled(TextSpan stretch)
+{
+    // What the pass styled within reach of the view is shown at once; the rest is compared
+    // once the pass is done.
+    if (!m_view->isVisible())
+        return;
+    const QTextDocument* document = m_view->document();
+    const int top = m_view->blockLayout().blockAt(m_view->verticalScrollBar()->value());
+    const int caret = m_view->textCursor().blockNumber();
+    BlockStylePresenter::Window window;
+    window.firstBlock = qMax(document->findBlock(int(stretch.location)).blockNumber(),
+        qMin(top, caret) - kVisibleMargin);
+    window.lastBlock
+        = qMin(document->findBlock(int(qMax<qsizetype>(stretch.location, stretch.end() - 1)))
+                   .blockNumber(),
+            qMax(top, caret) + kVisibleMargin);
+    if (window.firstBlock > window.lastBlock)
+        return;
+    FlagScope programmatic(m_isProgrammatic);
+    const TopOfView anchor = topOfView(*m_view);
     m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     keepTopOfView(*m_view, anchor);
 }
@@ -126,18 +185,9 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
                     .blockNumber());
         }
     }
-    if (whole) {
-        restyleWholeStorage(options);
-    } else {
-        m_projected->styleStorage([&](AttributedText& storage) {
-            for (const TextSpan& range : std::as_const(local))
-                LineRestyler::highlight(storage, range, options);
-        });
-    }
-    m_fullHighlight = false;
-    m_localBlocks.clear();
     BlockStylePresenter::Window window;
     window.deferBlockFormats = insideDocumentChange;
+    bool inBackground = false;
     if (!m_dirtyAll) {
         window.firstBlock = qMax(0, m_dirtyFirst);
         window.lastBlock = qMax(window.firstBlock, m_dirtyLast);
@@ -148,8 +198,35 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
         window.firstBlock = qMax(0, qMin(caret, top) - kVisibleMargin);
         window.lastBlock = qMax(caret, top) + kVisibleMargin;
-        startBackgroundPass(true);
+        inBackground = true;
     }
+    bool sliced = whole && m_projected->storage().length() >= kSlicedLength;
+    if (sliced) {
+        // A long text is styled whole in slices between events (after the first paint when it
+        // was just loaded), the part the view needs first; its paragraphs are compared once the
+        // pass is done.
+        m_backgroundBlock = -1;
+        m_backgroundTimer.stop();
+        m_styling->start(m_dirtyAll && m_view->isVisible());
+        if (!styleForWindow(window)) {
+            // No place near it to cut the text at: styled whole at once.
+            m_styling->stop();
+            sliced = false;
+        }
+    }
+    if (whole && !sliced) {
+        m_styling->stop();
+        restyleWholeStorage(options);
+        if (inBackground)
+            startBackgroundPass(true);
+    } else if (!whole) {
+        m_projected->styleStorage([&](AttributedText& storage) {
+            for (const TextSpan& range : std::as_const(local))
+                LineRestyler::highlight(storage, range, options);
+        });
+    }
+    m_fullHighlight = false;
+    m_localBlocks.clear();
     const int restyled
         = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     m_dirtyAll = false;
@@ -185,6 +262,12 @@ void UnifiedBlockEditor::refreshEverything()
 {
     if (m_reloadPending || m_restylePending) {
         m_fullCompareTimer.start();
+        return;
+    }
+    if (m_projected->storage().length() >= kSlicedLength) {
+        // Compared once the pass is done.
+        m_backgroundBlock = -1;
+        m_styling->start(false);
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
