@@ -4,6 +4,7 @@
 #include "editor/ProjectedDocument.h"
 
 #include <QElapsedTimer>
+#include <QTextBlock>
 #include <QTextDocument>
 
 namespace quillon {
@@ -60,29 +61,32 @@ void BackgroundStyling::stop()
 
 void BackgroundStyling::moveTo(qsizetype position)
 {
-    m_place.setPosition(int(position));
+    // A cursor made at a paragraph's start: placing one by setPosition() would lay out the
+    // paragraphs around it to find its x.
+    m_atEnd = position >= m_projected.storage().length();
+    if (!m_atEnd)
+        m_place = QTextCursor(m_projected.document().findBlock(int(position)));
     m_placeRevision = m_projected.textRevision();
 }
 
 qsizetype BackgroundStyling::next()
 {
-    const qsizetype position = m_place.position();
+    const qsizetype length = m_projected.storage().length();
+    qsizetype position = m_atEnd ? length : m_place.position();
     if (m_placeRevision != m_projected.textRevision()) {
         // Changes before the place moved it along and leave it at a cut; one that reached it
         // may have joined its paragraph to the one before.
         const QString& text = m_projected.storage().text();
-        if (position > 0 && (position > text.size() || text.at(position - 1) != u'\n'))
-            moveTo(0);
-        else
-            moveTo(position);
-        return m_place.position();
+        if (position > 0 && (position > length || text.at(position - 1) != u'\n'))
+            position = 0;
+        moveTo(position);
     }
     return position;
 }
 
 qsizetype BackgroundStyling::styledLength() const
 {
-    return m_running ? m_place.position() : m_projected.storage().length();
+    return m_running && !m_atEnd ? m_place.position() : m_projected.storage().length();
 }
 
 MarkdownStylingCuts& BackgroundStyling::cuts()

@@ -65,7 +65,8 @@ private:
     Options m_options;
     QTimer m_timer;
     bool m_running = false;
-    QTextCursor m_place;
+    QTextCursor m_place; // at the start of the paragraph the pass goes on with
+    bool m_atEnd = false; // instead, at the end of the text
     quint64 m_placeRevision = 0; // of the text the place was set in
     qsizetype m_chunk = 16 * 1024; // of text per slice, following the measured speed
     bool m_waiting = false; // for resume()
