@@ -166,20 +166,35 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
 
 void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fresh) const
 {
-    const QTextBlockFormat format = block.blockFormat();
-    slot.topMargin = float(format.topMargin());
-    slot.bottomMargin = float(format.bottomMargin());
-    slot.sideMargins = float(format.leftMargin() + format.rightMargin()
-        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
-    if (!fresh)
-        return;
     if (m_rawLineHeight <= 0 || document()->defaultFont() != m_metricsFont) {
         m_metricsFont = document()->defaultFont();
         const QFontMetricsF metrics(m_metricsFont);
         m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
         m_charWidth = metrics.averageCharWidth();
+        m_formatMetrics.clear();
     }
-    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    // Paragraphs share a handful of formats: what the slots need of one is read once.
+    const QTextBlockFormat format = block.blockFormat();
+    auto it = m_formatMetrics.find(block.blockFormatIndex());
+    if (it == m_formatMetrics.end() || it->format != format || it->scale != m_frame.scale) {
+        if (m_formatMetrics.size() > 1024)
+            m_formatMetrics.clear();
+        FormatMetrics metrics;
+        metrics.format = format;
+        metrics.scale = m_frame.scale;
+        metrics.topMargin = float(format.topMargin());
+        metrics.bottomMargin = float(format.bottomMargin());
+        metrics.sideMargins = float(format.leftMargin() + format.rightMargin()
+            + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
+        metrics.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+        it = m_formatMetrics.insert(block.blockFormatIndex(), metrics);
+    }
+    slot.topMargin = it->topMargin;
+    slot.bottomMargin = it->bottomMargin;
+    slot.sideMargins = it->sideMargins;
+    if (!fresh)
+        return;
+    slot.lineAdvance = it->lineAdvance;
     slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
     slot.height = estimate(slot);
     slot.estimated = true;

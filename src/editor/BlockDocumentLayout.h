@@ -2,8 +2,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
+#include <QHash>
 #include <QRectF>
 #include <QSizeF>
+#include <QTextFormat>
 #include <QTextLayout>
 
 #include <functional>
@@ -191,6 +193,17 @@ private:
     mutable QFont m_metricsFont; // the document's font the estimates below were taken from
     mutable double m_rawLineHeight = 0;
     mutable double m_charWidth = 0;
+    // What the slots take of each paragraph format, by its index in the document.
+    struct FormatMetrics
+    {
+        QTextBlockFormat format;
+        double scale = 1;
+        float topMargin = 0;
+        float bottomMargin = 0;
+        float sideMargins = 0;
+        float lineAdvance = 0;
+    };
+    mutable QHash<int, FormatMetrics> m_formatMetrics;
     QSizeF m_reportedSize;
 };
 

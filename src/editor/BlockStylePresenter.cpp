@@ -181,8 +181,9 @@ int BlockStylePresenter::present(
         }
     };
     QTextBlock block = document.findBlockByNumber(qMax(0, window.firstBlock));
-    for (; block.isValid(); block = block.next()) {
-        if (window.lastBlock >= 0 && block.blockNumber() > window.lastBlock)
+    // Counted along rather than asked of each block, which looks its number up.
+    for (int number = qMax(0, window.firstBlock); block.isValid(); block = block.next(), ++number) {
+        if (window.lastBlock >= 0 && number > window.lastBlock)
             break;
         BlockSpan span;
         span.start = block.position();
@@ -281,12 +282,13 @@ int BlockStylePresenter::present(
         dirtyFrom = qMin(dirtyFrom, block.position());
         dirtyTo = qMax(dirtyTo, block.position() + block.length());
     }
-    if (editing)
-        cursor.endEditBlock();
     // One relayout for the whole changed stretch: a relayout per paragraph would move every
-    // later paragraph each time.
+    // later paragraph each time. Marked before the paragraph formats' change is closed, it
+    // takes that change along, and the layout hears of both at once.
     if (dirtyFrom < dirtyTo)
         document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
+    if (editing)
+        cursor.endEditBlock();
     return restyled;
 }
 

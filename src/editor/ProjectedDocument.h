@@ -80,7 +80,8 @@ public:
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);
 
 private:
-    void installObjectFormats();
+    // Puts the storage's text into the document, in a document just cleared.
+    void insertDocumentText();
     // Gives the bare object characters (indices into `replacement`) the tables that the change
     // at [position, position + removed) of the storage replaced; true when any took one.
     bool keepReplacedTables(int position, int removed, AttributedText& replacement,

@@ -4,6 +4,7 @@
 #include "EditorHarness.h"
 
 #include "editor/BlockDecorations.h"
+#include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 
@@ -98,6 +99,8 @@ TEST(LongDocumentStyling, ThePartInViewIsStyledFirstAsTheWholeTextStylesIt)
 
     ASSERT_TRUE(waitUntil([&] { return styledAsAWhole(h); }, 20000));
     EXPECT_TRUE(waitUntil([&] { return paragraphsPresentedApart(h) == 0; }, 20000));
+    // Styled and presented, the paragraphs out of sight were never laid out for it.
+    EXPECT_LT(h.view()->blockLayout().formattedCount(), 300);
 }
 
 TEST(LongDocumentStyling, EditsWhileThePassRunsEndStyledAsTheWholeText)
