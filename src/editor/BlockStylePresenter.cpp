@@ -95,6 +95,14 @@ size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
     return h;
 }
 
+// Kept in the paragraph's user state, which every paragraph has room for; -1 there means never
+// presented.
+int foldedFingerprint(size_t hash)
+{
+    const int folded = int(quint32(hash ^ (quint64(hash) >> 32)));
+    return folded == -1 ? -2 : folded;
+}
+
 // The direction the document would find for the paragraph: that of its first strong
 // character. Stating it in the block format spares the layout that search for every paragraph
 // after an edit.
@@ -193,38 +201,39 @@ int BlockStylePresenter::present(
         span.withBreak = qMin(span.length + 1, storage.length() - span.start);
         const QStringView blockText = QStringView(text).mid(span.start, span.length);
         const Qt::LayoutDirection direction = paragraphDirection(blockText);
-        const size_t print = qHashMulti(fingerprint(storage, span), int(direction));
+        const int print = foldedFingerprint(qHashMulti(fingerprint(storage, span), int(direction)));
         auto* old = static_cast<BlockDecorations*>(block.userData());
-        if (old && old->fingerprint == print) {
-            if (old->blockFormatPending && !window.deferBlockFormats) {
+        if (block.userState() == print) {
+            if (old && old->blockFormatPending && !window.deferBlockFormats) {
                 beginEditing();
                 cursor.setPosition(int(span.start));
                 cursor.setBlockFormat(old->blockFormat);
                 old->blockFormatPending = false;
+                if (old->isEmpty())
+                    block.setUserData(nullptr);
             }
             continue;
         }
 
-        auto style = std::make_unique<BlockDecorations>();
-        style->fingerprint = print;
+        BlockDecorations style;
         int collapsedTotal = 0;
         storage.enumerateRuns(
             { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
-                if (a.codeBlock && !style->codeBlock)
-                    style->codeBlock = a.codeBlock;
+                if (a.codeBlock && !style.codeBlock)
+                    style.codeBlock = a.codeBlock;
                 const int relative = int(range.location - span.start);
                 const int runLength
                     = int(qMin(range.end(), span.start + span.length) - range.location);
                 if (runLength <= 0)
                     return;
-                if (a.blockquoteBorder && !style->quoteBar)
-                    style->quoteBar = a.blockquoteBorder;
+                if (a.blockquoteBorder && !style.quoteBar)
+                    style.quoteBar = a.blockquoteBorder;
                 if (a.bullet || a.checkbox) {
                     BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox),
                         false };
                     marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
                     marker.checked = a.checkbox && a.checkbox->checked;
-                    auto& markers = style->markers;
+                    auto& markers = style.markers;
                     if (!markers.isEmpty()
                         && markers.last().start + markers.last().length == relative
                         && markers.last().isCheckbox == marker.isCheckbox
@@ -234,7 +243,7 @@ int BlockStylePresenter::present(
                         markers.append(marker);
                 }
                 if (a.inlineCode) {
-                    auto& code = style->inlineCode;
+                    auto& code = style.inlineCode;
                     if (!code.isEmpty() && code.last().start + code.last().length == relative
                         && code.last().color == *a.inlineCode)
                         code.last().length += runLength;
@@ -242,43 +251,48 @@ int BlockStylePresenter::present(
                         code.append({ relative, runLength, *a.inlineCode });
                 }
                 if (!a.attachment && a.collapsed && *a.collapsed) {
-                    style->collapsed.append({ relative, runLength });
+                    style.collapsed.append({ relative, runLength });
                     collapsedTotal += runLength;
                 }
             });
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
-        style->blockFormat = blockFormat(styleIndex >= 0
+        style.blockFormat = blockFormat(styleIndex >= 0
                 ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex)
                 : nullptr);
         if (span.length > 0 && collapsedTotal >= span.length
-            && style->blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
+            && style.blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
             // A line of markers alone keeps the height of a line of text (its own characters
             // are one pixel high).
             const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
             const qreal spacing
-                = style->blockFormat.lineHeightType() == QTextBlockFormat::LineDistanceHeight
-                ? style->blockFormat.lineHeight()
+                = style.blockFormat.lineHeightType() == QTextBlockFormat::LineDistanceHeight
+                ? style.blockFormat.lineHeight()
                 : 0;
-            style->blockFormat.setLineHeight(
+            style.blockFormat.setLineHeight(
                 std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
         }
 
-        style->blockFormat.setLayoutDirection(direction);
-        style->blockFormat = sharedBlockFormat(style->blockFormat);
+        style.blockFormat.setLayoutDirection(direction);
+        style.blockFormat = sharedBlockFormat(style.blockFormat);
 
         ++restyled;
-        if (!old || old->blockFormat != style->blockFormat || old->blockFormatPending) {
+        if ((old && old->blockFormatPending) || block.blockFormat() != style.blockFormat) {
             if (window.deferBlockFormats) {
-                style->blockFormatPending = true;
+                style.blockFormatPending = true;
                 m_deferred = true;
             } else {
                 beginEditing();
                 cursor.setPosition(int(span.start));
-                cursor.setBlockFormat(style->blockFormat);
+                cursor.setBlockFormat(style.blockFormat);
             }
         }
-        // The character formats follow when the paragraph is laid out again.
-        block.setUserData(style.release());
+        // Hidden ranges serve to place the markers only.
+        if (style.markers.isEmpty())
+            style.collapsed.clear();
+        // Most paragraphs have nothing to draw: they keep their fingerprint alone. The character
+        // formats follow when the paragraph is laid out again.
+        block.setUserState(print);
+        block.setUserData(style.isEmpty() ? nullptr : new BlockDecorations(std::move(style)));
         dirtyFrom = qMin(dirtyFrom, block.position());
         dirtyTo = qMax(dirtyTo, block.position() + block.length());
     }
@@ -290,6 +304,11 @@ int BlockStylePresenter::present(
     if (editing)
         cursor.endEditBlock();
     return restyled;
+}
+
+bool BlockStylePresenter::isPresented(const QTextBlock& block)
+{
+    return block.userState() != -1;
 }
 
 QList<QTextLayout::FormatRange> BlockStylePresenter::formats(

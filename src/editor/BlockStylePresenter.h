@@ -18,7 +18,8 @@ namespace quillon {
 //
 // The storage holds the styling; the character formats are read from it only for a paragraph
 // that is laid out (formats()), so that the paragraphs of a long document that are never shown
-// hold none. Each paragraph keeps a fingerprint of the styling last presented; a paragraph whose
+// hold none. Each paragraph keeps a fingerprint of the styling last presented (in its user state)
+// and, when it has any, its decorations (BlockDecorations as its user data); a paragraph whose
 // fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs (which
 // then take their new character formats as they are laid out again).
 class BlockStylePresenter
@@ -45,6 +46,8 @@ public:
     // The character formats of a paragraph as the storage styles it: what its text layout holds
     // while it is laid out. Empty for a paragraph beyond the storage's text.
     QList<QTextLayout::FormatRange> formats(const AttributedText& storage, const QTextBlock& block);
+    // Whether the presenter has presented a paragraph (with whatever text it had then).
+    static bool isPresented(const QTextBlock& block);
     // True when the last presentation left block formats to set.
     bool hasDeferredBlockFormats() const { return m_deferred; }
     // Forgets cached formats (after the appearance or size changed).

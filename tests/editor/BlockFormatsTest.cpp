@@ -34,7 +34,7 @@ QString mixedDocument(int sections)
 void waitUntilStyledAndSettled(const EditorHarness& h)
 {
     const QTextBlock last = h.view()->document()->lastBlock();
-    ASSERT_TRUE(waitUntil([&] { return last.userData() != nullptr; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return BlockStylePresenter::isPresented(last); }, 20000));
     ASSERT_TRUE(waitUntil([&] { return !h.view()->blockLayout().hasEstimates(); }, 20000));
     QApplication::processEvents();
 }

@@ -72,9 +72,9 @@ int paragraphsPresentedApart(const EditorHarness& h)
     int differing = 0;
     for (QTextBlock a = h.view()->document()->begin(), b = document.begin(); a.isValid();
          a = a.next(), b = b.next()) {
-        const auto* left = static_cast<const BlockDecorations*>(a.userData());
-        const auto* right = static_cast<const BlockDecorations*>(b.userData());
-        if (!left || !right || !left->sameStyling(*right) || a.blockFormat() != b.blockFormat())
+        if (!BlockStylePresenter::isPresented(a)
+            || !BlockDecorations::of(a).sameStyling(BlockDecorations::of(b))
+            || a.blockFormat() != b.blockFormat())
             ++differing;
     }
     return differing;
@@ -93,7 +93,7 @@ TEST(LongDocumentStyling, ThePartInViewIsStyledFirstAsTheWholeTextStylesIt)
     const QTextBlock last = h.view()->document()->findBlockByNumber(lastShown);
     EXPECT_EQ(firstDifference(h, 0, last.position() + last.length()), -1);
     for (QTextBlock b = h.view()->document()->begin(); b.blockNumber() <= lastShown; b = b.next())
-        EXPECT_NE(b.userData(), nullptr) << b.blockNumber();
+        EXPECT_TRUE(BlockStylePresenter::isPresented(b)) << b.blockNumber();
     EXPECT_EQ(storage.attribute<TextAttribute::Font>(storage.length() - 2), nullptr)
         << "the end of the text was styled before the first paint";
 
