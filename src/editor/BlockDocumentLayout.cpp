@@ -172,32 +172,46 @@ void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fre
         m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
         m_charWidth = metrics.averageCharWidth();
         m_formatMetrics.clear();
+        m_measured.clear();
     }
-    // Paragraphs share a handful of formats: what the slots need of one is read once.
-    const QTextBlockFormat format = block.blockFormat();
-    auto it = m_formatMetrics.find(block.blockFormatIndex());
-    if (it == m_formatMetrics.end() || it->format != format || it->scale != m_frame.scale) {
-        if (m_formatMetrics.size() > 1024)
-            m_formatMetrics.clear();
-        FormatMetrics metrics;
-        metrics.format = format;
-        metrics.scale = m_frame.scale;
-        metrics.topMargin = float(format.topMargin());
-        metrics.bottomMargin = float(format.bottomMargin());
-        metrics.sideMargins = float(format.leftMargin() + format.rightMargin()
-            + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
-        metrics.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
-        it = m_formatMetrics.insert(block.blockFormatIndex(), metrics);
-    }
-    slot.topMargin = it->topMargin;
-    slot.bottomMargin = it->bottomMargin;
-    slot.sideMargins = it->sideMargins;
+    const FormatMetrics& metrics = metricsOf(block);
+    slot.topMargin = metrics.topMargin;
+    slot.bottomMargin = metrics.bottomMargin;
+    slot.sideMargins = metrics.sideMargins;
     if (!fresh)
         return;
-    slot.lineAdvance = it->lineAdvance;
+    slot.lineAdvance = metrics.lineAdvance;
     slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
     slot.height = estimate(slot);
     slot.estimated = true;
+}
+
+const BlockDocumentLayout::FormatMetrics& BlockDocumentLayout::metricsOf(
+    const QTextBlock& block) const
+{
+    // Paragraphs share a handful of formats: what the slots need of one is read once.
+    const QTextBlockFormat format = block.blockFormat();
+    auto it = m_formatMetrics.find(block.blockFormatIndex());
+    if (it != m_formatMetrics.end() && it->format == format && it->scale == m_frame.scale)
+        return *it;
+    if (m_formatMetrics.size() > 1024)
+        m_formatMetrics.clear();
+    FormatMetrics metrics;
+    metrics.format = format;
+    metrics.scale = m_frame.scale;
+    metrics.topMargin = float(format.topMargin());
+    metrics.bottomMargin = float(format.bottomMargin());
+    metrics.sideMargins = float(format.leftMargin() + format.rightMargin()
+        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
+    metrics.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    // What of the format decides where lines break and how high they are.
+    metrics.linesKey = qHashMulti(0, format.leftMargin(), format.rightMargin(), format.textIndent(),
+        format.indent(), format.lineHeight(), format.lineHeightType(),
+        int(format.layoutDirection()), int(format.alignment()), format.nonBreakableLines(),
+        format.tabPositions().size());
+    for (const QTextOption::Tab& tab : format.tabPositions())
+        metrics.linesKey = qHashMulti(metrics.linesKey, tab.position, int(tab.type));
+    return *m_formatMetrics.insert(block.blockFormatIndex(), metrics);
 }
 
 double BlockDocumentLayout::estimate(const Slot& slot) const
@@ -225,6 +239,7 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
         // A new width or column: every paragraph is laid out again as it comes into view; until
         // then its height is guessed from what its text measured.
         m_frame = frame;
+        m_measured.clear();
         for (int i = 0; i < int(m_slots.size()); ++i) {
             Slot& slot = m_slots[size_t(i)];
             slot.height = estimate(slot);
@@ -267,7 +282,7 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int ind
     QTextLayout* layout = block.layout();
     if (slot.estimated || layout->lineCount() == 0) {
         if (m_formatSource && !slot.formatted) {
-            putFormats(*layout, block, m_formatSource(block));
+            putFormats(*layout, block, m_formatSource(block, nullptr));
             slot.formatted = true;
             ++m_formattedCount;
         }
@@ -314,7 +329,7 @@ void BlockDocumentLayout::layoutAround(int index) const
 }
 
 double BlockDocumentLayout::layoutBlock(
-    const QTextBlock& block, QTextLayout& textLayout, Slot& slot) const
+    const QTextBlock& block, QTextLayout& textLayout, Slot& slot, double* widest) const
 {
     QTextLayout* layout = &textLayout;
     const QTextBlockFormat format = block.blockFormat();
@@ -382,8 +397,10 @@ double BlockDocumentLayout::layoutBlock(
         bottom = y + heights.bottom;
         y += heights.advance;
         textWidth += line.naturalTextWidth();
-        m_contentsWidth
-            = qMax(m_contentsWidth, fx(line.x() + line.naturalTextWidth()) + rightMargin);
+        const double lineRight = fx(line.x() + line.naturalTextWidth()) + rightMargin;
+        m_contentsWidth = qMax(m_contentsWidth, lineRight);
+        if (widest)
+            *widest = qMax(*widest, lineRight);
         ++lines;
     }
     y = qMax(y, bottom);

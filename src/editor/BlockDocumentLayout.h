@@ -31,7 +31,10 @@ class BlockDocumentLayout : public QAbstractTextDocumentLayout
 public:
     explicit BlockDocumentLayout(QTextDocument* document);
 
-    using FormatSource = std::function<QList<QTextLayout::FormatRange>(const QTextBlock&)>;
+    // Gives a paragraph's character formats, and in `key` (when asked) a value that is equal for
+    // equal formats.
+    using FormatSource
+        = std::function<QList<QTextLayout::FormatRange>(const QTextBlock&, size_t* key)>;
     // Where the character formats of a paragraph come from when it is laid out. Without one,
     // they are whatever its text layout holds.
     void setFormatSource(FormatSource source);
@@ -137,7 +140,10 @@ private:
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
     QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
     void layoutAround(int index) const;
-    double layoutBlock(const QTextBlock& block, QTextLayout& layout, Slot& slot) const;
+    // Lays the paragraph's lines out in `layout`; `widest` receives the right end of its widest
+    // line.
+    double layoutBlock(
+        const QTextBlock& block, QTextLayout& layout, Slot& slot, double* widest = nullptr) const;
     // The paragraph's laid-out height, without keeping lines or formats it did not have.
     double measure(const QTextBlock& block, Slot& slot) const;
     // Takes lines and formats back from paragraphs outside [top, bottom] (document y) once
@@ -202,8 +208,20 @@ private:
         float bottomMargin = 0;
         float sideMargins = 0;
         float lineAdvance = 0;
+        size_t linesKey = 0;
     };
     mutable QHash<int, FormatMetrics> m_formatMetrics;
+    const FormatMetrics& metricsOf(const QTextBlock& block) const;
+    // Heights measured while settling, by what decides them: paragraphs that are alike (blank
+    // lines, fences, list items written the same) are measured once.
+    struct Measured
+    {
+        double height = 0;
+        double widest = 0;
+        float textWidth = 0;
+        float lineAdvance = 0;
+    };
+    mutable QHash<size_t, Measured> m_measured;
     QSizeF m_reportedSize;
 };
 

@@ -16,6 +16,8 @@ namespace {
 // give them back, and how far from it they may stay (a few screens each way).
 constexpr int kKeptFormatted = 3000;
 constexpr double kKeptDistance = 4000;
+// Measurements kept for paragraphs alike, at most.
+constexpr qsizetype kMeasuredLimit = 20000;
 
 } // namespace
 
@@ -77,11 +79,33 @@ double BlockDocumentLayout::measure(const QTextBlock& block, Slot& slot) const
         slot.hasLines = false;
         return height;
     }
+    size_t formatsKey = 0;
+    const QList<QTextLayout::FormatRange> formats = m_formatSource(block, &formatsKey);
+    // An object (a table) is as large as what it draws, which its text does not tell.
+    const QString text = block.text();
+    const bool alike = !text.contains(QChar::ObjectReplacementCharacter);
+    const size_t key = qHashMulti(qHash(text), formatsKey, metricsOf(block).linesKey);
+    if (alike) {
+        const auto it = m_measured.constFind(key);
+        if (it != m_measured.constEnd()) {
+            slot.textWidth = it->textWidth;
+            slot.lineAdvance = it->lineAdvance;
+            m_contentsWidth = qMax(m_contentsWidth, it->widest);
+            return it->height;
+        }
+    }
     // A text layout of the paragraph's own, as its block would make it, with the formats it
     // would get: measured, then dropped with them.
     QTextLayout scratch(block);
-    putFormats(scratch, block, m_formatSource(block));
-    return layoutBlock(block, scratch, slot);
+    putFormats(scratch, block, formats);
+    double widest = 0;
+    const double height = layoutBlock(block, scratch, slot, &widest);
+    if (alike) {
+        if (m_measured.size() > kMeasuredLimit)
+            m_measured.clear();
+        m_measured.insert(key, { height, widest, slot.textWidth, slot.lineAdvance });
+    }
+    return height;
 }
 
 void BlockDocumentLayout::dropFormats(const QTextBlock& block, Slot& slot) const

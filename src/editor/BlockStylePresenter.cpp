@@ -312,28 +312,34 @@ bool BlockStylePresenter::isPresented(const QTextBlock& block)
 }
 
 QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
-    const AttributedText& storage, const QTextBlock& block)
+    const AttributedText& storage, const QTextBlock& block, size_t* key)
 {
     QList<QTextLayout::FormatRange> formats;
+    size_t hash = 0;
     const qsizetype start = block.position();
-    if (start >= storage.length())
-        return formats;
-    const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
-    const QStringView blockText = QStringView(storage.text()).mid(start, length);
-    storage.enumerateRuns({ start, length }, [&](TextSpan range, const TextAttributes& a) {
-        if (a.attachment || range.length <= 0)
-            return;
-        const int relative = int(range.location - start);
-        if (a.collapsed && *a.collapsed) {
-            HiddenMarkerFormat::appendRanges(blockText, relative, int(range.length), formats);
-            return;
-        }
-        QTextLayout::FormatRange format;
-        format.start = relative;
-        format.length = int(range.length);
-        format.format = charFormat(a, characterKey(a));
-        formats.append(format);
-    });
+    if (start < storage.length()) {
+        const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
+        const QStringView blockText = QStringView(storage.text()).mid(start, length);
+        storage.enumerateRuns({ start, length }, [&](TextSpan range, const TextAttributes& a) {
+            if (a.attachment || range.length <= 0)
+                return;
+            const int relative = int(range.location - start);
+            const bool hidden = a.collapsed && *a.collapsed;
+            const size_t character = hidden ? 0 : characterKey(a);
+            hash = qHashMulti(hash, relative, range.length, hidden, character);
+            if (hidden) {
+                HiddenMarkerFormat::appendRanges(blockText, relative, int(range.length), formats);
+                return;
+            }
+            QTextLayout::FormatRange format;
+            format.start = relative;
+            format.length = int(range.length);
+            format.format = charFormat(a, character);
+            formats.append(format);
+        });
+    }
+    if (key)
+        *key = hash;
     return formats;
 }
 

@@ -44,8 +44,10 @@ public:
         return present(storage, document, fontSize, Window { 0, -1, false });
     }
     // The character formats of a paragraph as the storage styles it: what its text layout holds
-    // while it is laid out. Empty for a paragraph beyond the storage's text.
-    QList<QTextLayout::FormatRange> formats(const AttributedText& storage, const QTextBlock& block);
+    // while it is laid out. Empty for a paragraph beyond the storage's text. `key`, when given,
+    // receives a value that is equal for equal formats of equal text.
+    QList<QTextLayout::FormatRange> formats(
+        const AttributedText& storage, const QTextBlock& block, size_t* key = nullptr);
     // Whether the presenter has presented a paragraph (with whatever text it had then).
     static bool isPresented(const QTextBlock& block);
     // True when the last presentation left block formats to set.

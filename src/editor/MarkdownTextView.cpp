@@ -179,6 +179,14 @@ void MarkdownTextView::settleStep()
         m_settleTimer.start(0);
 }
 
+void MarkdownTextView::settleWhenIdle()
+{
+    if (!m_layout->hasEstimates())
+        return;
+    const qint64 idle = m_lastInput.isValid() ? m_lastInput.elapsed() : kSettleDelay;
+    m_settleTimer.start(int(qMax<qint64>(0, kSettleDelay - idle)));
+}
+
 void MarkdownTextView::showEvent(QShowEvent* event)
 {
     QTextEdit::showEvent(event);
@@ -480,6 +488,7 @@ void MarkdownTextView::contextMenuEvent(QContextMenuEvent* event)
 void MarkdownTextView::inputHandled()
 {
     // Settling waits until the user pauses.
+    m_lastInput.start();
     if (m_settleTimer.isActive())
         m_settleTimer.start(kSettleDelay);
     if (onInputHandled)

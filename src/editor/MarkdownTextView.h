@@ -26,6 +26,9 @@ public:
     explicit MarkdownTextView(QWidget* parent = nullptr);
 
     BlockDocumentLayout& blockLayout() const { return *m_layout; }
+    // Styling that came in steps of its own is done: estimated heights are settled once the user
+    // has been idle for a moment, rather than a moment after that styling's last step.
+    void settleWhenIdle();
 
     // Marks [from, to) with a short highlight that fades, so that the eye finds a line the view
     // jumped to (also when it was on screen already).
@@ -103,6 +106,7 @@ private:
     qreal m_pendingShift = 0; // of the scroll position, not yet applied
     QTimer m_settleTimer;
     QElapsedTimer m_settleReported;
+    QElapsedTimer m_lastInput;
     QPair<int, int> m_paintedSelection { -1, -1 }; // first and last paragraph
 
     QBasicTimer m_caretBlink;

@@ -97,8 +97,8 @@ void UnifiedBlockEditor::setUpView()
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     m_caretLine = std::make_unique<CaretLineTracker>();
     // A paragraph's character formats are read from the storage's styling when it is laid out.
-    m_view->blockLayout().setFormatSource([this](const QTextBlock& block) {
-        return m_presenter.formats(m_projected->storage(), block);
+    m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
+        return m_presenter.formats(m_projected->storage(), block, key);
     });
     m_styling
         = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });

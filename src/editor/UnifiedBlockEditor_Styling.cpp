@@ -300,10 +300,12 @@ void UnifiedBlockEditor::backgroundStep()
     m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     keepTopOfView(*m_view, anchor);
     m_backgroundBlock = window.lastBlock + 1;
-    if (m_backgroundBlock < m_view->document()->blockCount())
+    if (m_backgroundBlock < m_view->document()->blockCount()) {
         m_backgroundTimer.start(0);
-    else
+    } else {
         m_backgroundBlock = -1;
+        m_view->settleWhenIdle();
+    }
 }
 
 void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
