@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <limits>
-#include <memory>
 
 namespace quillon {
 
@@ -81,7 +80,47 @@ struct BlockSpan
     qsizetype withBreak = 0; // with it, when the storage has one
 };
 
-size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
+void addDecorations(BlockDecorations& style, const BlockSpan& span, TextSpan range,
+    const TextAttributes& a, int& collapsedTotal)
+{
+    if (a.codeBlock && !style.codeBlock)
+        style.codeBlock = a.codeBlock;
+    const int relative = int(range.location - span.start);
+    const int runLength = int(qMin(range.end(), span.start + span.length) - range.location);
+    if (runLength <= 0)
+        return;
+    if (a.blockquoteBorder && !style.quoteBar)
+        style.quoteBar = a.blockquoteBorder;
+    if (a.bullet || a.checkbox) {
+        BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox), false };
+        marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
+        marker.checked = a.checkbox && a.checkbox->checked;
+        auto& markers = style.markers;
+        if (!markers.isEmpty() && markers.last().start + markers.last().length == relative
+            && markers.last().isCheckbox == marker.isCheckbox
+            && markers.last().centerX == marker.centerX)
+            markers.last().length += runLength;
+        else
+            markers.append(marker);
+    }
+    if (a.inlineCode) {
+        auto& code = style.inlineCode;
+        if (!code.isEmpty() && code.last().start + code.last().length == relative
+            && code.last().color == *a.inlineCode)
+            code.last().length += runLength;
+        else
+            code.append({ relative, runLength, *a.inlineCode });
+    }
+    if (!a.attachment && a.collapsed && *a.collapsed) {
+        style.collapsed.append({ relative, runLength });
+        collapsedTotal += runLength;
+    }
+}
+
+// Walks a paragraph's runs once: the fingerprint of its styling, and when `style` is given its
+// decorations and the length of its hidden characters.
+size_t readRuns(const AttributedText& storage, const BlockSpan& span, BlockDecorations* style,
+    int& collapsedTotal)
 {
     size_t h = qHash(span.length);
     const QString& text = storage.text();
@@ -91,6 +130,8 @@ size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
             // Hidden characters are measured one by one.
             if (a.collapsed && *a.collapsed)
                 h = qHash(QStringView(text).mid(range.location, range.length), h);
+            if (style)
+                addDecorations(*style, span, range, a, collapsedTotal);
         });
     return h;
 }
@@ -130,19 +171,34 @@ Qt::LayoutDirection paragraphDirection(QStringView text)
 
 } // namespace
 
-QTextBlockFormat BlockStylePresenter::sharedBlockFormat(const QTextBlockFormat& format)
+QTextBlockFormat BlockStylePresenter::paragraphFormat(
+    const ParagraphStyle* style, Qt::LayoutDirection direction, bool markersOnly, qreal fontSize)
 {
     // Most paragraphs share a handful of formats: each paragraph holding a copy of its own would
-    // cost more than its text.
-    const size_t key = qHashMulti(0, format.topMargin(), format.bottomMargin(), format.leftMargin(),
-        format.rightMargin(), format.textIndent(), format.lineHeight(), format.lineHeightType(),
-        int(format.layoutDirection()));
-    auto it = m_blockFormats.find(key);
-    if (it != m_blockFormats.end() && *it == format)
-        return *it;
+    // cost more than its text, and making one for each would cost more than finding it.
+    const size_t key = qHashMulti(
+        style ? hashParagraph(*style, 1) : 0, int(direction), markersOnly, fontSize, bool(style));
+    const auto it = m_blockFormats.constFind(key);
+    if (it != m_blockFormats.constEnd() && it->hasStyle == bool(style)
+        && (!style || it->style == *style) && it->direction == direction
+        && it->markersOnly == markersOnly && it->fontSize == fontSize)
+        return it->format;
+    QTextBlockFormat format = blockFormat(style);
+    if (markersOnly && format.lineHeightType() != QTextBlockFormat::FixedHeight) {
+        // A line of markers alone keeps the height of a line of text (its own characters are one
+        // pixel high).
+        const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
+        const qreal spacing = format.lineHeightType() == QTextBlockFormat::LineDistanceHeight
+            ? format.lineHeight()
+            : 0;
+        format.setLineHeight(std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
+    }
+    format.setLayoutDirection(direction);
     if (m_blockFormats.size() > 4096)
         m_blockFormats.clear();
-    m_blockFormats.insert(key, format);
+    m_blockFormats.insert(key,
+        { style ? *style : ParagraphStyle(), bool(style), direction, markersOnly, fontSize,
+            format });
     return format;
 }
 
@@ -189,24 +245,32 @@ int BlockStylePresenter::present(
         }
     };
     QTextBlock block = document.findBlockByNumber(qMax(0, window.firstBlock));
-    // Counted along rather than asked of each block, which looks its number up.
-    for (int number = qMax(0, window.firstBlock); block.isValid(); block = block.next(), ++number) {
+    // Counted along rather than asked of each block, which looks its number (and its position)
+    // up.
+    int position = block.isValid() ? block.position() : 0;
+    for (int number = qMax(0, window.firstBlock); block.isValid();
+         position += block.length(), block = block.next(), ++number) {
         if (window.lastBlock >= 0 && number > window.lastBlock)
             break;
         BlockSpan span;
-        span.start = block.position();
+        span.start = position;
         if (span.start > storage.length())
             break;
         span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
         span.withBreak = qMin(span.length + 1, storage.length() - span.start);
         const QStringView blockText = QStringView(text).mid(span.start, span.length);
         const Qt::LayoutDirection direction = paragraphDirection(blockText);
-        const int print = foldedFingerprint(qHashMulti(fingerprint(storage, span), int(direction)));
+        // A paragraph never presented is read once, for its fingerprint and its decorations.
+        const bool fresh = !isPresented(block);
+        BlockDecorations style;
+        int collapsedTotal = 0;
+        const int print = foldedFingerprint(qHashMulti(
+            readRuns(storage, span, fresh ? &style : nullptr, collapsedTotal), int(direction)));
         auto* old = static_cast<BlockDecorations*>(block.userData());
         if (block.userState() == print) {
             if (old && old->blockFormatPending && !window.deferBlockFormats) {
                 beginEditing();
-                cursor.setPosition(int(span.start));
+                cursor.setPosition(position);
                 cursor.setBlockFormat(old->blockFormat);
                 old->blockFormatPending = false;
                 if (old->isEmpty())
@@ -214,66 +278,13 @@ int BlockStylePresenter::present(
             }
             continue;
         }
-
-        BlockDecorations style;
-        int collapsedTotal = 0;
-        storage.enumerateRuns(
-            { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
-                if (a.codeBlock && !style.codeBlock)
-                    style.codeBlock = a.codeBlock;
-                const int relative = int(range.location - span.start);
-                const int runLength
-                    = int(qMin(range.end(), span.start + span.length) - range.location);
-                if (runLength <= 0)
-                    return;
-                if (a.blockquoteBorder && !style.quoteBar)
-                    style.quoteBar = a.blockquoteBorder;
-                if (a.bullet || a.checkbox) {
-                    BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox),
-                        false };
-                    marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
-                    marker.checked = a.checkbox && a.checkbox->checked;
-                    auto& markers = style.markers;
-                    if (!markers.isEmpty()
-                        && markers.last().start + markers.last().length == relative
-                        && markers.last().isCheckbox == marker.isCheckbox
-                        && markers.last().centerX == marker.centerX)
-                        markers.last().length += runLength;
-                    else
-                        markers.append(marker);
-                }
-                if (a.inlineCode) {
-                    auto& code = style.inlineCode;
-                    if (!code.isEmpty() && code.last().start + code.last().length == relative
-                        && code.last().color == *a.inlineCode)
-                        code.last().length += runLength;
-                    else
-                        code.append({ relative, runLength, *a.inlineCode });
-                }
-                if (!a.attachment && a.collapsed && *a.collapsed) {
-                    style.collapsed.append({ relative, runLength });
-                    collapsedTotal += runLength;
-                }
-            });
+        if (!fresh)
+            readRuns(storage, span, &style, collapsedTotal);
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
-        style.blockFormat = blockFormat(styleIndex >= 0
+        style.blockFormat = paragraphFormat(styleIndex >= 0
                 ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex)
-                : nullptr);
-        if (span.length > 0 && collapsedTotal >= span.length
-            && style.blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
-            // A line of markers alone keeps the height of a line of text (its own characters
-            // are one pixel high).
-            const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
-            const qreal spacing
-                = style.blockFormat.lineHeightType() == QTextBlockFormat::LineDistanceHeight
-                ? style.blockFormat.lineHeight()
-                : 0;
-            style.blockFormat.setLineHeight(
-                std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
-        }
-
-        style.blockFormat.setLayoutDirection(direction);
-        style.blockFormat = sharedBlockFormat(style.blockFormat);
+                : nullptr,
+            direction, span.length > 0 && collapsedTotal >= span.length, fontSize);
 
         ++restyled;
         if ((old && old->blockFormatPending) || block.blockFormat() != style.blockFormat) {
@@ -282,7 +293,7 @@ int BlockStylePresenter::present(
                 m_deferred = true;
             } else {
                 beginEditing();
-                cursor.setPosition(int(span.start));
+                cursor.setPosition(position);
                 cursor.setBlockFormat(style.blockFormat);
             }
         }
@@ -293,8 +304,8 @@ int BlockStylePresenter::present(
         // formats follow when the paragraph is laid out again.
         block.setUserState(print);
         block.setUserData(style.isEmpty() ? nullptr : new BlockDecorations(std::move(style)));
-        dirtyFrom = qMin(dirtyFrom, block.position());
-        dirtyTo = qMax(dirtyTo, block.position() + block.length());
+        dirtyFrom = qMin(dirtyFrom, position);
+        dirtyTo = qMax(dirtyTo, position + block.length());
     }
     // One relayout for the whole changed stretch: a relayout per paragraph would move every
     // later paragraph each time. Marked before the paragraph formats' change is closed, it

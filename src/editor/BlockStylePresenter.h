@@ -61,10 +61,22 @@ public:
 
 private:
     QTextCharFormat charFormat(const TextAttributes& attributes, size_t key);
-    QTextBlockFormat sharedBlockFormat(const QTextBlockFormat& format);
+    // The paragraph format for a paragraph style (none: the default), shared by the paragraphs
+    // that have it. `markersOnly`: the paragraph's text is all hidden markers.
+    QTextBlockFormat paragraphFormat(const ParagraphStyle* style, Qt::LayoutDirection direction,
+        bool markersOnly, qreal fontSize);
 
     QHash<size_t, QTextCharFormat> m_formats;
-    QHash<size_t, QTextBlockFormat> m_blockFormats;
+    struct ParagraphFormat
+    {
+        ParagraphStyle style;
+        bool hasStyle = false;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        bool markersOnly = false;
+        qreal fontSize = 0;
+        QTextBlockFormat format;
+    };
+    QHash<size_t, ParagraphFormat> m_blockFormats;
     bool m_deferred = false;
 };
 

@@ -290,3 +290,35 @@ TEST(BlockLayout, ANewWidthKeepsTheTopLineOfTheViewInPlace)
     waitUntilSettled(h);
     EXPECT_NEAR(lineTopInView(h, anchor), top, 1);
 }
+
+TEST(BlockLayout, SizeChangesWhileReportsAreDeferredArriveOnceAtTheEnd)
+{
+    QTextDocument doc;
+    auto* layout = new BlockDocumentLayout(&doc);
+    doc.setDocumentLayout(layout);
+    doc.setPageSize(QSizeF(400, -1));
+    doc.setPlainText(QStringLiteral("first"));
+    layout->reportNow();
+    QList<qreal> heights;
+    QObject::connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged,
+        [&](const QSizeF& size) { heights.append(size.height()); });
+
+    layout->deferSizeReports(150);
+    QTextCursor cursor(&doc);
+    for (int i = 0; i < 5; ++i) {
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringLiteral("\nanother paragraph"));
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(heights.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !heights.isEmpty(); }, 2000));
+    ASSERT_EQ(heights.size(), 1);
+    EXPECT_DOUBLE_EQ(heights.last(), layout->documentSize().height());
+
+    // Asked for, the size is reported at once.
+    layout->deferSizeReports(5000);
+    cursor.insertText(QStringLiteral("\nlast"));
+    layout->reportNow();
+    ASSERT_EQ(heights.size(), 2);
+    EXPECT_DOUBLE_EQ(heights.last(), layout->documentSize().height());
+}
