@@ -10,7 +10,6 @@
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextList>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -652,37 +651,11 @@ void BlockDocumentLayout::report()
         Q_EMIT update(QRectF(0, m_movedFrom - 4, kFar, kFar));
         m_movedFrom = -1;
     }
-    if (m_sizeReportsDeferred) {
-        // Reported once the deferral ends.
-        if (!m_sizeReportDue) {
-            m_sizeReportDue = true;
-            QTimer::singleShot(int(m_sizeReportsUntil.remainingTime()), this, [this] {
-                m_sizeReportsDeferred = false;
-                m_sizeReportDue = false;
-                report();
-            });
-        }
-        return;
-    }
     const QSizeF size = documentSize();
     if (size != m_reportedSize) {
         m_reportedSize = size;
         Q_EMIT documentSizeChanged(size);
     }
-}
-
-void BlockDocumentLayout::deferSizeReports(int ms)
-{
-    if (m_sizeReportsDeferred)
-        return;
-    m_sizeReportsDeferred = true;
-    m_sizeReportsUntil.setRemainingTime(ms);
-}
-
-void BlockDocumentLayout::reportNow()
-{
-    m_sizeReportsDeferred = false;
-    report();
 }
 
 } // namespace quillon

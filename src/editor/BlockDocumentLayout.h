@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
-#include <QDeadlineTimer>
 #include <QFont>
 #include <QHash>
 #include <QRectF>
@@ -77,11 +76,7 @@ public:
     // The paragraph's text layout, laid out and placed (its neighbours are left as they are).
     QTextLayout* placedLayout(const QTextBlock& block) const;
     // Reports the size and the moved area now rather than once control is back in the loop.
-    void reportNow();
-    // Changes of the document's size within the next `ms` are reported once, at its end (or by
-    // reportNow()): a pass over many paragraphs moves the scroll range now and then rather than
-    // at every step. Asked again while a deferral runs, it changes nothing.
-    void deferSizeReports(int ms);
+    void reportNow() { report(); }
     // The width of the first line of the paragraph at `position`: an object asks for no more
     // (a wide table scrolls inside it). Without a laid-out frame, no limit.
     qreal lineWidth(int position) const;
@@ -228,9 +223,6 @@ private:
     };
     mutable QHash<size_t, Measured> m_measured;
     QSizeF m_reportedSize;
-    bool m_sizeReportsDeferred = false;
-    bool m_sizeReportDue = false;
-    QDeadlineTimer m_sizeReportsUntil;
 };
 
 } // namespace quillon

@@ -129,7 +129,12 @@ void MarkdownTextView::noteTopLine()
             break;
         line = text->lineAt(i);
     }
-    m_topLine.position = block.position() + line.textStart();
+    // The character kept at the top stays the same while it is on the top line: after a change
+    // of width the line it is on may start at another character, and the next change of width
+    // would then carry the view to that one's line.
+    const int lineStart = block.position() + line.textStart();
+    if (m_topLine.position < lineStart || m_topLine.position >= lineStart + line.textLength())
+        m_topLine.position = lineStart;
     m_topLine.offset = top - (text->position().y() + line.y());
 }
 
@@ -165,6 +170,10 @@ void MarkdownTextView::settleStep()
     // A view out of sight settles once it is shown again.
     if (!isVisible())
         return;
+    if (settlingWaits && settlingWaits()) {
+        m_settleTimer.start(kSettleDelay);
+        return;
+    }
     QScrollBar* bar = verticalScrollBar();
     const int topBlock = m_layout->blockAt(bar->value());
     const qreal before = m_layout->blockTop(topBlock);

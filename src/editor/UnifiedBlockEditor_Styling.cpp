@@ -42,17 +42,13 @@ TopOfView topOfView(const QTextEdit& view)
 }
 
 // Restyled blocks change their heights; the text that was in view is brought back into it.
-void keepTopOfView(MarkdownTextView& view, const TopOfView& anchor)
+void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
 {
     const QTextBlock block = view.document()->findBlockByNumber(anchor.block);
     if (!block.isValid())
         return;
     const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
-    const int value = qRound(top + anchor.offset);
-    // The scroll range must already hold the place (its reports may be deferred).
-    if (value > view.verticalScrollBar()->maximum())
-        view.blockLayout().reportNow();
-    view.verticalScrollBar()->setValue(value);
+    view.verticalScrollBar()->setValue(qRound(top + anchor.offset));
 }
 
 } // namespace
@@ -301,8 +297,6 @@ void UnifiedBlockEditor::backgroundStep()
     window.firstBlock = m_backgroundBlock;
     window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
     const TopOfView anchor = topOfView(*m_view);
-    // The scroll range follows about once a second rather than after every step.
-    m_view->blockLayout().deferSizeReports(1000);
     m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     keepTopOfView(*m_view, anchor);
     m_backgroundBlock = window.lastBlock + 1;
@@ -310,7 +304,6 @@ void UnifiedBlockEditor::backgroundStep()
         m_backgroundTimer.start(0);
     } else {
         m_backgroundBlock = -1;
-        m_view->blockLayout().reportNow();
         m_view->settleWhenIdle();
     }
 }
