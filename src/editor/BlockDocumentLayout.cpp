@@ -75,8 +75,10 @@ BlockDocumentLayout::BlockDocumentLayout(QTextDocument* document)
 {
     // Connected before any view's handler, so that handlers that measure during the change see
     // the paragraphs as they now are.
-    connect(document, &QTextDocument::contentsChange, this,
-        [this](int from, int, int added) { syncBlocks(from, added); });
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        m_inChange = true; // until the layout hears of it
+        syncBlocks(from, added);
+    });
 }
 
 BlockDocumentLayout::Frame BlockDocumentLayout::frameGeometry() const
@@ -147,6 +149,8 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
             ++m_estimated;
         }
         describe(slot, block, fresh);
+        // The formats were made for the paragraph's text and styling as they were.
+        dropFormats(block, slot);
         block.clearLayout();
         slot.hasLines = false;
     }
@@ -162,23 +166,52 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
 
 void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fresh) const
 {
-    const QTextBlockFormat format = block.blockFormat();
-    slot.topMargin = float(format.topMargin());
-    slot.bottomMargin = float(format.bottomMargin());
-    slot.sideMargins = float(format.leftMargin() + format.rightMargin()
-        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
-    if (!fresh)
-        return;
     if (m_rawLineHeight <= 0 || document()->defaultFont() != m_metricsFont) {
         m_metricsFont = document()->defaultFont();
         const QFontMetricsF metrics(m_metricsFont);
         m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
         m_charWidth = metrics.averageCharWidth();
+        m_formatMetrics.clear();
+        m_measured.clear();
     }
-    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    const FormatMetrics& metrics = metricsOf(block);
+    slot.topMargin = metrics.topMargin;
+    slot.bottomMargin = metrics.bottomMargin;
+    slot.sideMargins = metrics.sideMargins;
+    if (!fresh)
+        return;
+    slot.lineAdvance = metrics.lineAdvance;
     slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
     slot.height = estimate(slot);
     slot.estimated = true;
+}
+
+const BlockDocumentLayout::FormatMetrics& BlockDocumentLayout::metricsOf(
+    const QTextBlock& block) const
+{
+    // Paragraphs share a handful of formats: what the slots need of one is read once.
+    const QTextBlockFormat format = block.blockFormat();
+    auto it = m_formatMetrics.find(block.blockFormatIndex());
+    if (it != m_formatMetrics.end() && it->format == format && it->scale == m_frame.scale)
+        return *it;
+    if (m_formatMetrics.size() > 1024)
+        m_formatMetrics.clear();
+    FormatMetrics metrics;
+    metrics.format = format;
+    metrics.scale = m_frame.scale;
+    metrics.topMargin = float(format.topMargin());
+    metrics.bottomMargin = float(format.bottomMargin());
+    metrics.sideMargins = float(format.leftMargin() + format.rightMargin()
+        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
+    metrics.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    // What of the format decides where lines break and how high they are.
+    metrics.linesKey = qHashMulti(0, format.leftMargin(), format.rightMargin(), format.textIndent(),
+        format.indent(), format.lineHeight(), format.lineHeightType(),
+        int(format.layoutDirection()), int(format.alignment()), format.nonBreakableLines(),
+        format.tabPositions().size());
+    for (const QTextOption::Tab& tab : format.tabPositions())
+        metrics.linesKey = qHashMulti(metrics.linesKey, tab.position, int(tab.type));
+    return *m_formatMetrics.insert(block.blockFormatIndex(), metrics);
 }
 
 double BlockDocumentLayout::estimate(const Slot& slot) const
@@ -190,7 +223,15 @@ double BlockDocumentLayout::estimate(const Slot& slot) const
 
 void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
-    Q_UNUSED(charsRemoved);
+    if (isOwnFormatNews(from, charsRemoved, charsAdded))
+        return;
+    m_inChange = true;
+    relayout(from, charsAdded);
+    m_inChange = false;
+}
+
+void BlockDocumentLayout::relayout(int from, int charsAdded)
+{
     // Usually done already when the document reported the change; doing it again costs little.
     auto [first, last] = syncBlocks(from, charsAdded);
     const Frame frame = frameGeometry();
@@ -198,6 +239,7 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         // A new width or column: every paragraph is laid out again as it comes into view; until
         // then its height is guessed from what its text measured.
         m_frame = frame;
+        m_measured.clear();
         for (int i = 0; i < int(m_slots.size()); ++i) {
             Slot& slot = m_slots[size_t(i)];
             slot.height = estimate(slot);
@@ -238,8 +280,13 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int ind
     Slot& slot = m_slots[size_t(index)];
     QTextLayout* layout = block.layout();
     if (slot.estimated || layout->lineCount() == 0) {
+        if (m_formatSource && !slot.formatted) {
+            putFormats(*layout, block, m_formatSource(block, nullptr));
+            slot.formatted = true;
+            ++m_formattedCount;
+        }
         const double before = slot.height;
-        slot.height = layoutBlock(block, slot);
+        slot.height = layoutBlock(block, *layout, slot);
         slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
@@ -280,9 +327,10 @@ void BlockDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
-double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) const
+double BlockDocumentLayout::layoutBlock(
+    const QTextBlock& block, QTextLayout& textLayout, Slot& slot, double* widest) const
 {
-    QTextLayout* layout = block.layout();
+    QTextLayout* layout = &textLayout;
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
     const QTextDocument* doc = document();
@@ -348,8 +396,10 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
         bottom = y + heights.bottom;
         y += heights.advance;
         textWidth += line.naturalTextWidth();
-        m_contentsWidth
-            = qMax(m_contentsWidth, fx(line.x() + line.naturalTextWidth()) + rightMargin);
+        const double lineRight = fx(line.x() + line.naturalTextWidth()) + rightMargin;
+        m_contentsWidth = qMax(m_contentsWidth, lineRight);
+        if (widest)
+            *widest = qMax(*widest, lineRight);
         ++lines;
     }
     y = qMax(y, bottom);
@@ -407,10 +457,12 @@ void BlockDocumentLayout::setExtent(int index) const
 void BlockDocumentLayout::rebuildTree() const
 {
     m_estimated = 0;
+    m_formattedCount = 0;
     m_tree.rebuild(int(m_slots.size()), [this](int i) {
         Slot& slot = m_slots[size_t(i)];
         slot.extent = gapAbove(i) + slot.height;
         m_estimated += slot.estimated ? 1 : 0;
+        m_formattedCount += slot.formatted ? 1 : 0;
         return slot.extent;
     });
     m_settleFrom = 0;
@@ -509,6 +561,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
             break;
         ensureLaidOut(block, index);
     }
+    releaseOutside(rect.top(), rect.bottom());
 }
 
 bool BlockDocumentLayout::settle(int budgetMs)
@@ -531,14 +584,12 @@ bool BlockDocumentLayout::settle(int budgetMs)
         Slot& slot = m_slots[size_t(index)];
         if (slot.estimated) {
             FlagScope settling(m_settling);
-            slot.height = layoutBlock(block, slot);
+            slot.height = measure(block, slot);
             slot.estimated = false;
             --m_estimated;
             setExtent(index);
             if (index + 1 < n)
                 setExtent(index + 1);
-            // Only the height is kept: the lines are made again when the paragraph is shown.
-            block.clearLayout();
             if ((++laidOut & 15) == 0 && clock.elapsed() >= budgetMs) {
                 ++index;
                 break;

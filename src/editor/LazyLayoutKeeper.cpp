@@ -99,7 +99,12 @@ void LazyLayoutKeeper::noteTopLine()
             break;
         line = text->lineAt(i);
     }
-    m_topLine.position = block.position() + line.textStart();
+    // The character kept at the top stays the same while it is on the top line: after a change
+    // of width the line it is on may start at another character, and the next change of width
+    // would then carry the view to that one's line.
+    const int lineStart = block.position() + line.textStart();
+    if (m_topLine.position < lineStart || m_topLine.position >= lineStart + line.textLength())
+        m_topLine.position = lineStart;
     m_topLine.offset = top - (text->position().y() + line.y());
 }
 
@@ -136,6 +141,10 @@ void LazyLayoutKeeper::settleStep()
     // A view out of sight settles once it is shown again.
     if (!m_view.isVisible())
         return;
+    if (settlingWaits && settlingWaits()) {
+        m_settleTimer.start(kSettleDelay);
+        return;
+    }
     QScrollBar* bar = m_view.verticalScrollBar();
     const int topBlock = m_layout.blockAt(bar->value());
     const qreal before = m_layout.blockTop(topBlock);
@@ -156,9 +165,18 @@ void LazyLayoutKeeper::shown()
         m_settleTimer.start(kSettleDelay);
 }
 
+void LazyLayoutKeeper::settleWhenIdle()
+{
+    if (!m_layout.hasEstimates())
+        return;
+    const qint64 idle = m_lastInput.isValid() ? m_lastInput.elapsed() : kSettleDelay;
+    m_settleTimer.start(int(qMax<qint64>(0, kSettleDelay - idle)));
+}
+
 void LazyLayoutKeeper::inputHandled()
 {
     // Settling waits until the user pauses.
+    m_lastInput.start();
     if (m_settleTimer.isActive())
         m_settleTimer.start(kSettleDelay);
 }

@@ -46,6 +46,13 @@ public:
     void shown();
     // After every input event the view handled: measuring waits until the user pauses.
     void inputHandled();
+    // Measures the estimated paragraphs once the user has been idle for a moment (counted from
+    // the last input, not from now).
+    void settleWhenIdle();
+
+    // True while something else still changes the paragraphs' heights (styling in steps of its
+    // own): measuring them now would be wasted, so it waits.
+    std::function<bool()> settlingWaits;
 
 private:
     static constexpr int kSettleDelay = 400; // ms after the last input
@@ -72,6 +79,7 @@ private:
     qreal m_pendingShift = 0; // of the scroll position, not yet applied
     QTimer m_settleTimer;
     QElapsedTimer m_settleReported;
+    QElapsedTimer m_lastInput;
 };
 
 } // namespace quillon

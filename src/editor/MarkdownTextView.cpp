@@ -42,6 +42,7 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
         m_indicatorRects.clear();
     });
     m_keeper = new LazyLayoutKeeper(*this, *m_layout);
+    m_keeper->settlingWaits = [this] { return settlingWaits && settlingWaits(); };
     connect(this, &QTextEdit::selectionChanged, this, &MarkdownTextView::repaintSelection);
 }
 
@@ -67,6 +68,11 @@ void MarkdownTextView::repaintSelection()
 void MarkdownTextView::resizeEvent(QResizeEvent* event)
 {
     m_keeper->resized(event, [&] { QTextEdit::resizeEvent(event); });
+}
+
+void MarkdownTextView::settleWhenIdle()
+{
+    m_keeper->settleWhenIdle();
 }
 
 void MarkdownTextView::showEvent(QShowEvent* event)

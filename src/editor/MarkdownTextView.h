@@ -25,6 +25,9 @@ public:
     explicit MarkdownTextView(QWidget* parent = nullptr);
 
     BlockDocumentLayout& blockLayout() const { return *m_layout; }
+    // Styling that came in steps of its own is done: estimated heights are settled once the user
+    // has been idle for a moment, rather than a moment after that styling's last step.
+    void settleWhenIdle();
 
     // Marks [from, to) with a short highlight that fades, so that the eye finds a line the view
     // jumped to (also when it was on screen already).
@@ -46,6 +49,9 @@ public:
     std::function<QString(int from, int to)> markdownForRange;
     // Paints under the text; the painter is in document coordinates.
     std::function<void(QPainter&, const QRectF& documentRect)> paintUnderText;
+    // True while styling that comes in steps of its own is under way: heights are settled after
+    // it, since it changes the paragraphs' formats (and so their heights) again.
+    std::function<bool()> settlingWaits;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

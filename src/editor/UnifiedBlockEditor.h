@@ -17,6 +17,7 @@
 
 namespace quillon {
 
+class BackgroundStyling;
 class CaretLineTracker;
 class Document;
 class EditorFindController;
@@ -121,6 +122,11 @@ private:
     void presentDeferred();
     // Restyles every paragraph of the storage (its tables stay as they are).
     void restyleWholeStorage(const HighlightOptions& options);
+    // While the storage is styled in slices: styles what the window of paragraphs needs now,
+    // and narrows it to the paragraphs that then hold their final styling; false for none.
+    bool styleForWindow(BlockStylePresenter::Window& window);
+    // Presents the paragraphs near the view that a slice of the styling pass restyled.
+    void presentStyled(TextSpan stretch);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
     // With `afterPaint`, the pass waits for the view's next paint (the part in view first).
@@ -173,6 +179,11 @@ private:
     std::unique_ptr<CaretLineTracker> m_caretLine;
     std::unique_ptr<EditorFindController> m_find;
     BlockStylePresenter m_presenter;
+    // Styles a long storage whole in slices between events (declared after the storage it
+    // styles, so that it goes first).
+    std::unique_ptr<BackgroundStyling> m_styling;
+    // From this length on; a shorter text is styled at once in a few milliseconds.
+    static constexpr qsizetype kSlicedLength = 256 * 1024;
     // Paragraphs whose styling may have changed since the last presentation.
     bool m_dirtyAll = true;
     bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted

@@ -180,9 +180,6 @@ TEST(BlockEditorCaret, AJumpFarAwayHidesTheMarkersLeftAndRevealsThoseReached)
     press(Qt::Key_Home, Qt::ControlModifier); // before "Top": nothing revealed
     EXPECT_TRUE(isCollapsed(h, italic));
     EXPECT_TRUE(isCollapsed(h, 4));
-    for (int i = 0; i < 4; ++i)
-        press(Qt::Key_Right);
-    EXPECT_FALSE(isCollapsed(h, 4));
 }
 
 TEST(BlockEditorCaret, ACaretBetweenEmptyLinesAndTablesRestylesNothing)

@@ -17,10 +17,10 @@ using namespace quillon::test;
 
 namespace {
 
+// A paragraph with nothing to draw keeps no decorations of its own: it shows empty ones.
 const BlockDecorations* decorations(const EditorHarness& h, int blockNumber)
 {
-    return static_cast<const BlockDecorations*>(
-        h.view()->document()->findBlockByNumber(blockNumber).userData());
+    return &BlockDecorations::of(h.view()->document()->findBlockByNumber(blockNumber));
 }
 
 // From the top of a paragraph's lines to the top of the next paragraph: its line height and the
@@ -212,7 +212,7 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
     QTextDocument* shown = h.view()->document();
     ASSERT_GT(shown->blockCount(), 2000);
     const QTextBlock last = shown->lastBlock();
-    ASSERT_TRUE(waitUntil([&] { return last.userData() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return BlockStylePresenter::isPresented(last); }));
 
     // The same text styled whole by a presenter of its own, the caret's line revealed alike.
     QTextDocument document;
@@ -227,13 +227,17 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
     presenter.present(projected.storage(), document, h.editor->fontSize());
 
     ASSERT_EQ(document.blockCount(), shown->blockCount());
+    // Character formats are put on a paragraph as it is laid out, from its storage: the two
+    // storages give each paragraph the same.
+    BlockStylePresenter shownFormats;
     int differing = 0;
     for (QTextBlock a = shown->begin(), b = document.begin(); a.isValid();
          a = a.next(), b = b.next()) {
-        const auto* left = static_cast<const BlockDecorations*>(a.userData());
-        const auto* right = static_cast<const BlockDecorations*>(b.userData());
-        if (!left || !right || !left->sameStyling(*right) || a.blockFormat() != b.blockFormat()
-            || a.layout()->formats() != b.layout()->formats())
+        if (!BlockStylePresenter::isPresented(a) || !BlockStylePresenter::isPresented(b)
+            || !BlockDecorations::of(a).sameStyling(BlockDecorations::of(b))
+            || a.blockFormat() != b.blockFormat()
+            || shownFormats.formats(h.editor->projected().storage(), a)
+                != presenter.formats(projected.storage(), b))
             ++differing;
     }
     EXPECT_EQ(differing, 0);
