@@ -116,21 +116,11 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
     if (n == m && m_tree.isBuilt() && from <= 0 && from + length >= doc->characterCount() - 1
         && !(frameGeometry() == m_frame))
         return { 0, n - 1 };
-    QTextBlock firstBlock = doc->findBlock(from);
-    if (!firstBlock.isValid())
-        firstBlock = doc->lastBlock();
-    int first = firstBlock.blockNumber();
-    const int end = qBound(firstBlock.position(), from + length, doc->characterCount() - 1);
-    QTextBlock lastBlock = doc->findBlock(end);
-    int last = lastBlock.isValid() ? qMax(first, lastBlock.blockNumber()) : n - 1;
-    // The paragraphs [first, lastOld] of the slots became [first, last].
-    int lastOld = last - (n - m);
-    if (m == 0 || lastOld < first - 1 || lastOld >= m) {
-        first = 0;
-        last = n - 1;
-        lastOld = m - 1;
-        firstBlock = doc->begin();
-    }
+    const ChangedBlocks changed = changedBlocks(from, length, m);
+    const QTextBlock firstBlock = changed.firstBlock;
+    const int first = changed.first;
+    const int last = changed.last;
+    const int lastOld = changed.lastOld;
     const int oldCount = lastOld - first + 1;
     const int newCount = last - first + 1;
     const int kept = qMin(oldCount, newCount);

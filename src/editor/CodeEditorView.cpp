@@ -2,6 +2,7 @@
 
 #include "editor/ChromeColors.h"
 #include "editor/FlagScope.h"
+#include "editor/HeldInput.h"
 #include "editor/SourceColouring.h"
 #include "editor/SourceDocumentText.h"
 #include "editor/SourceFindController.h"
@@ -126,20 +127,8 @@ void CodeEditorView::applyAppearance()
 bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if (!m_pendingEdits.isEmpty() || m_pendingReload) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-        case QEvent::MouseButtonPress:
-        case QEvent::Drop:
-        case QEvent::ContextMenu:
-            followPendingEdits();
-            break;
-        default:
-            break;
-        }
-    }
+    if ((!m_pendingEdits.isEmpty() || m_pendingReload) && mayEditText(*event))
+        followPendingEdits();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -293,31 +282,27 @@ void CodeEditorView::onCursorPositionChanged()
 void CodeEditorView::undo()
 {
     followPendingEdits();
-    if (m_view->isReadOnly())
-        return;
-    if (const auto step = m_document.undo(this)) {
-        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
-            m_document.text().size(), m_document.version() } });
-        QTextCursor caret(m_view->document());
-        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
-        m_view->setTextCursor(caret);
-        m_view->ensureCursorVisible();
-    }
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.undo(this));
 }
 
 void CodeEditorView::redo()
 {
     followPendingEdits();
-    if (m_view->isReadOnly())
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.redo(this));
+}
+
+void CodeEditorView::showHistoryStep(const std::optional<MarkdownReplacement>& step)
+{
+    if (!step)
         return;
-    if (const auto step = m_document.redo(this)) {
-        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
-            m_document.text().size(), m_document.version() } });
-        QTextCursor caret(m_view->document());
-        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
-        m_view->setTextCursor(caret);
-        m_view->ensureCursorVisible();
-    }
+    applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+        m_document.text().size(), m_document.version() } });
+    QTextCursor caret(m_view->document());
+    caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+    m_view->setTextCursor(caret);
+    m_view->ensureCursorVisible();
 }
 
 void CodeEditorView::updateReadOnly()

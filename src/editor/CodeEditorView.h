@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -65,6 +66,8 @@ private:
     void replaceFromOutside();
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
+    // Shows an undo or redo step, the caret where the step leaves it.
+    void showHistoryStep(const std::optional<MarkdownReplacement>& step);
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);

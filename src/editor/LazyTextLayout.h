@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QSizeF>
+#include <QTextBlock>
 
 class QTextLayout;
 
@@ -61,6 +62,22 @@ Q_SIGNALS:
     void heightChanged(qreal oldBottom, qreal delta);
 
 protected:
+    // The paragraphs a change of the characters [from, from + length) reached: [first, last] now,
+    // [first, lastOld] among the `slotCount` the layout knew before. A change that cannot be
+    // placed among them reaches every paragraph.
+    struct ChangedBlocks
+    {
+        QTextBlock firstBlock;
+        int first = 0;
+        int last = 0;
+        int lastOld = 0;
+    };
+    ChangedBlocks changedBlocks(int from, int length, int slotCount) const;
+    // The offset in a laid-out paragraph nearest to `point` (document coordinates): above its
+    // first line its start, below its last its end, beside a line the nearest place on that line.
+    // `exact` tells whether the point is on a line's text.
+    static int offsetAt(const QTextLayout& layout, const QPointF& point,
+        Qt::HitTestAccuracy accuracy, bool* exact);
     bool isPainting() const { return m_painting > 0; }
     // Content from document height `fromY` down moved; repainted and the size reported once
     // control is back in the loop.

@@ -24,26 +24,8 @@ int SourceDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accu
         block = document()->findBlockByNumber(index);
         layout = ensureLaidOut(block, index);
     }
-    // Above its first line: the paragraph's start; below its last: its end; beside a line: the
-    // nearest place on that line.
-    const QPointF local = point - layout->position();
-    int offset = 0;
     bool exact = false;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const QRectF box = line.naturalTextRect();
-        if (box.top() > local.y()) {
-            offset = qMin(offset, line.textStart());
-        } else if (box.bottom() <= local.y()) {
-            offset = qMax(offset, line.textStart() + line.textLength());
-        } else {
-            exact = box.left() <= local.x() && box.right() >= local.x();
-            offset = line.xToCursor(local.x(),
-                accuracy == Qt::ExactHit ? QTextLine::CursorOnCharacter
-                                         : QTextLine::CursorBetweenCharacters);
-            break;
-        }
-    }
+    const int offset = offsetAt(*layout, point, accuracy, &exact);
     if (accuracy == Qt::ExactHit && !exact)
         return -1;
     return block.position() + offset;

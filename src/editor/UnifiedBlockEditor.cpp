@@ -7,6 +7,7 @@
 #include "editor/DecorationPainter.h"
 #include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
+#include "editor/HeldInput.h"
 #include "editor/LineEditingKeys.h"
 #include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
@@ -269,20 +270,9 @@ void UnifiedBlockEditor::scrollToLine(int line)
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-        case QEvent::MouseButtonPress:
-        case QEvent::Drop:
-        case QEvent::ContextMenu:
-            followPendingEdits();
-            break;
-        default:
-            break;
-        }
-    }
+    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())
+        && mayEditText(*event))
+        followPendingEdits();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
         if (m_backgroundAwaitsPaint) {
             m_backgroundAwaitsPaint = false;
