@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 
 using namespace quillon;
@@ -241,4 +243,50 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
             ++differing;
     }
     EXPECT_EQ(differing, 0);
+}
+
+TEST(BlockPresenter, InlineCodeInTheMiddleOfAParagraphOfManyLinesGetsItsBoxWhereItIsShown)
+{
+    QString text;
+    for (int i = 0; i < 600; ++i)
+        text += QStringLiteral("words and `code%1` more ").arg(i);
+    EditorHarness h(text);
+    h.setCaret(0);
+    const QTextBlock block = h.view()->document()->firstBlock();
+    auto* layout = h.view()->document()->documentLayout();
+    layout->blockBoundingRect(block);
+    const QTextLayout* lines = block.layout();
+    ASSERT_GT(lines->lineCount(), 100);
+    const auto& codes = decorations(h, 0)->inlineCode;
+    ASSERT_EQ(codes.size(), 600);
+
+    // An area that starts and ends inside lines far down the paragraph.
+    const QTextLine top = lines->lineAt(lines->lineCount() / 2);
+    const QRectF exposed(0, lines->position().y() + top.y() + top.height() / 4,
+        h.viewport()->width(), 10 * top.height());
+    QImage image(exposed.size().toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.translate(-exposed.topLeft());
+        DecorationPainter::paint(painter, *h.view()->document(), exposed, {});
+    }
+    // Every code span on a line inside the area has its box under its middle; none is drawn
+    // where the area shows no code.
+    int checked = 0;
+    for (int i = 0; i < lines->lineCount(); ++i) {
+        const QTextLine line = lines->lineAt(i);
+        const qreal y = lines->position().y() + line.y() + line.height() / 2 - exposed.top();
+        if (y < 1 || y >= image.height() - 1)
+            continue;
+        for (const auto& code : codes) {
+            const int middle = code.start + code.length / 2;
+            if (middle < line.textStart() || middle >= line.textStart() + line.textLength())
+                continue;
+            const qreal x = lines->position().x() + line.cursorToX(middle);
+            EXPECT_EQ(image.pixelColor(QPointF(x, y).toPoint()).rgb(), code.color.rgb()) << i;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 5);
 }
