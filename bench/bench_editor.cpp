@@ -84,9 +84,9 @@ struct Fixture
         editor->flushPendingWork();
         QApplication::processEvents();
     }
-    void key(int key, const QString& text = {})
+    void key(int key, const QString& text = {}, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
         QApplication::sendEvent(editor->textView(), &press);
     }
 };
@@ -111,7 +111,8 @@ void BM_EditorOpen(benchmark::State& state)
 }
 
 // Where the caret works: 0 prose, 1 inside a fenced block, 2 a line of pipes outside tables
-// (generated) or a list item's continuation (real shapes).
+// (generated) or a list item's continuation (real shapes), 3 the heading of a section, two lines
+// above its table (generated).
 QString placeMarker(int shape, int where)
 {
     switch (where) {
@@ -119,6 +120,8 @@ QString placeMarker(int shape, int where)
         return shape == 0 ? QStringLiteral("return x * 2;") : QStringLiteral("curl -H");
     case 2:
         return shape == 0 ? QStringLiteral("left | right") : QStringLiteral("with its own");
+    case 3:
+        return QStringLiteral("## Section");
     default:
         return {};
     }
@@ -153,6 +156,11 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     Fixture fixture;
     fixture.load(doc);
     fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
+    if (state.range(2) == 3) {
+        // To the blank line under the heading: the caret then goes onto the table and back.
+        fixture.key(Qt::Key_Down);
+        QApplication::processEvents();
+    }
     std::vector<double> samples;
     bool down = true;
     for (auto _ : state) {
@@ -163,6 +171,31 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
         samples.push_back(ms);
         state.SetIterationTime(ms / 1000);
         down = !down;
+        QApplication::processEvents();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
+// Ctrl+End and Ctrl+Home in turn: the caret leaves one line and reaches another a whole document
+// away; `last` 0: the document ends in an empty line, 1: in a line of text.
+void BM_EditorCaretJump(benchmark::State& state)
+{
+    Fixture fixture;
+    QString doc = makeDocument(state.range(0), 0);
+    if (state.range(1) == 1)
+        doc += QStringLiteral("The **last** line.");
+    fixture.load(doc);
+    fixture.caretToMiddle();
+    std::vector<double> samples;
+    bool toEnd = true;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(toEnd ? Qt::Key_End : Qt::Key_Home, {}, Qt::ControlModifier);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        toEnd = !toEnd;
         QApplication::processEvents();
     }
     bench::reportPercentiles(state, samples);
@@ -239,9 +272,17 @@ BENCHMARK(BM_EditorCaretToAnotherLine)
     ->ArgNames({ "bytes", "shape", "where" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 }, { 0, 1, 2 } })
     ->Args({ 100 << 10, 0, 0 })
+    ->Args({ 1 << 20, 0, 3 })
+    ->Args({ 10 << 20, 0, 3 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
+BENCHMARK(BM_EditorCaretJump)
+    ->ArgNames({ "bytes", "last" })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 BENCHMARK(BM_ProjectedOffsetAtEnd)
     ->ArgNames({ "bytes", "direction" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })

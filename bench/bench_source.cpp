@@ -1,8 +1,8 @@
 // The source pane on large documents: opening in source-only mode, typing one character in the
 // middle (key event to coloured view and the edit taken by the workspace, which writes the file),
-// alone and with the block editor beside it, find with ten thousand matches, and the status
-// bar's word and character counts. Each case reports
-// its 95th percentile and maximum in milliseconds.
+// alone and with the block editor beside it, a new width (a window, divider or panel resized),
+// find with ten thousand matches, and the status bar's word and character counts. Each case
+// reports its 95th percentile and maximum in milliseconds.
 #include "BenchDocuments.h"
 #include "BenchReport.h"
 #include "editor/CodeEditorView.h"
@@ -145,6 +145,29 @@ void BM_SourceOpen(benchmark::State& state)
     bench::reportPercentiles(state, samples);
 }
 
+// The pane made narrower and wider in turn, with the caret in the middle of the text: laid out
+// anew and the screen painted.
+void BM_SourceWidthChange(benchmark::State& state)
+{
+    Fixture fixture(bench::generatedDocument(state.range(0), int(state.range(1))), false);
+    fixture.caretToMiddle();
+    fixture.source->textView()->ensureCursorVisible();
+    QApplication::processEvents();
+    std::vector<double> samples;
+    bool narrow = false;
+    for (auto _ : state) {
+        narrow = !narrow;
+        samples.push_back(timed(state, [&] {
+            fixture.window->resize(narrow ? 700 : 900, 800);
+            QApplication::processEvents();
+            fixture.source->textView()->viewport()->repaint();
+        }));
+        if (fixture.source->textView()->viewport()->width() >= (narrow ? 700 : 900))
+            state.SkipWithError("the pane did not take the new width");
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 // Ten thousand matches of "needle" spread through the 1 MB document.
 QString documentWithMatches()
 {
@@ -233,6 +256,12 @@ BENCHMARK(BM_SourceOpen)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+BENCHMARK(BM_SourceWidthChange)
+    ->Args({ 10 << 20, 1000 })
+    ->Args({ 1 << 20, 100 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 BENCHMARK(BM_SourceFindCountAndPaint)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)

@@ -25,6 +25,9 @@ namespace {
 constexpr int kQuillonFirstTabX = 48;
 constexpr int kQuillonTabWidth = 100;
 constexpr int kQuillonTabRowY = 21 + 40 / 2;
+// The editor column starts right of the sidebar (240 pixels wide in a new home); the source pane
+// takes its left half, the block editor its right half.
+constexpr int kQuillonSidebarWidth = 240;
 
 // A session bus that only carries messages: with no service directories nothing can be started
 // on it.
@@ -295,9 +298,12 @@ void EditorRun::focusEditingView(bool sourcePane)
 {
     m_x.focus(m_window);
     const QRect g = m_x.geometry(m_window);
-    // Quillon: just under the top bar, in the editor column's right half (the block editor) or
-    // its left half (the source pane); the peers: amid their text.
-    const int x = sourcePane ? g.width() / 4 : g.width() / 2;
+    // Quillon: just under the top bar, amid the editor column's right half (the block editor)
+    // or its left half (the source pane); the peers: amid their text.
+    const int column = g.width() - kQuillonSidebarWidth;
+    const int x = m_spec.isPeer()
+        ? g.width() / 2
+        : kQuillonSidebarWidth + (sourcePane ? column / 4 : column * 3 / 4);
     const int y = m_spec.isPeer() ? g.height() / 2 : 120;
     m_x.click(m_window, x, y);
 }

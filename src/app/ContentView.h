@@ -53,8 +53,8 @@ class WorkspaceState;
 //                          room beside the editors' minimum width, never narrower than 260)
 //   isDarkMode(), darkModeChanged(bool)   the window's appearance; also applied as the palette
 //   fontSize(), fontSizeChanged(double)   the editors' font size (WorkspaceState::editorFontSize)
-//   analyzer()             DocumentAnalyzer: tokenCount(), tokenCountChanged, wordCount(text),
-//                          characterCount(text) for the status bar
+//   analyzer()             DocumentAnalyzer: tokenCount(), tokenCountChanged, counts(),
+//                          countsChanged for the status bar
 // Members an installer needs of its own go in its section at the end of this class.
 class ContentView : public QMainWindow
 {

@@ -14,7 +14,6 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QStackedWidget>
-#include <QTimer>
 
 namespace quillon {
 
@@ -44,23 +43,9 @@ void ContentView::installEditorArea()
     auto* status = new StatusBarView;
     status->setDarkMode(isDarkMode());
     connect(this, &ContentView::darkModeChanged, status, &StatusBarView::setDarkMode);
-    // Counting a megabyte's characters takes longer than a keystroke: the figures follow once
-    // typing pauses.
-    auto* recount = new QTimer(status);
-    recount->setSingleShot(true);
-    recount->setInterval(100);
-    auto count = [status, &ws] {
-        const QString text = ws.currentFileContent();
-        status->setWordAndCharCount(
-            DocumentAnalyzer::wordCount(text), DocumentAnalyzer::characterCount(text));
-    };
-    connect(recount, &QTimer::timeout, status, count);
-    connect(&ws, &WorkspaceState::currentFileContentChanged, recount, qOverload<>(&QTimer::start));
-    // Another tab's figures are shown with its text: there is no typing to wait for.
-    connect(&ws, &WorkspaceState::activeTabURLChanged, status, [recount, count] {
-        recount->stop();
-        count();
-    });
+    // The figures follow once typing pauses, counted off the main thread.
+    connect(
+        &analyzer(), &DocumentAnalyzer::countsChanged, status, &StatusBarView::setWordAndCharCount);
     connect(
         &analyzer(), &DocumentAnalyzer::tokenCountChanged, status, &StatusBarView::setTokenCount);
     connect(&ws, &WorkspaceState::yamlValidationResultChanged, status,
@@ -69,10 +54,10 @@ void ContentView::installEditorArea()
         [status, &ws] { status->setSaveError(ws.lastSaveError()); });
     connect(&ws, &WorkspaceState::documentErrorChanged, status,
         [status, &ws] { status->setDocumentError(ws.documentError()); });
-    status->setValues(ws.yamlValidationResult(), analyzer().tokenCount(), 0, 0);
+    status->setValues(ws.yamlValidationResult(), analyzer().tokenCount(), analyzer().counts().words,
+        analyzer().counts().characters);
     status->setSaveError(ws.lastSaveError());
     status->setDocumentError(ws.documentError());
-    recount->start();
     setSlotContent(Slot::StatusBar, status);
 
     auto* find = new LocalSearchView(ws);

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextBlockUserData>
 #include <QTextLayout>
@@ -12,9 +13,9 @@
 
 namespace quillon {
 
-// What the presenter last applied to one paragraph of the view, kept on the block so that a
-// restyle touches only paragraphs whose styling changed, and so that the decoration painter can
-// draw without going back to the storage.
+// What the presenter last applied to one paragraph of the view, kept on the block so that the
+// decoration painter can draw without going back to the storage. Only paragraphs with something
+// to draw (or a paragraph format still to set) keep one.
 class BlockDecorations : public QTextBlockUserData
 {
 public:
@@ -35,15 +36,28 @@ public:
         bool operator==(const InlineCode&) const = default;
     };
 
-    size_t fingerprint = 0; // of the storage styling these were made from
     bool blockFormatPending = false; // blockFormat not yet set on the block
     QTextBlockFormat blockFormat;
     std::optional<CodeBlockDecoration> codeBlock;
     std::optional<QColor> quoteBar;
     QList<Marker> markers;
     QList<InlineCode> inlineCode;
-    // Hidden ranges, for finding the first visible character after a list marker.
+    // Hidden ranges, for finding the first visible character after a list marker (kept only
+    // with markers).
     QList<QPair<int, int>> collapsed;
+
+    // The decorations of a paragraph: none for most.
+    static const BlockDecorations& of(const QTextBlock& block)
+    {
+        static const BlockDecorations none;
+        const auto* decorations = static_cast<const BlockDecorations*>(block.userData());
+        return decorations ? *decorations : none;
+    }
+    bool isEmpty() const
+    {
+        return !blockFormatPending && !codeBlock && !quoteBar && markers.isEmpty()
+            && inlineCode.isEmpty();
+    }
 
     // The paragraph format and decorations alike (its character formats are its layout's).
     bool sameStyling(const BlockDecorations& other) const

@@ -71,12 +71,14 @@ LineHeights lineHeights(const QTextBlockFormat& format, const QTextLine& line, d
 } // namespace
 
 BlockDocumentLayout::BlockDocumentLayout(QTextDocument* document)
-    : QAbstractTextDocumentLayout(document)
+    : LazyTextLayout(document)
 {
     // Connected before any view's handler, so that handlers that measure during the change see
     // the paragraphs as they now are.
-    connect(document, &QTextDocument::contentsChange, this,
-        [this](int from, int, int added) { syncBlocks(from, added); });
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        m_inChange = true; // until the layout hears of it
+        syncBlocks(from, added);
+    });
 }
 
 BlockDocumentLayout::Frame BlockDocumentLayout::frameGeometry() const
@@ -111,24 +113,14 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
     const int m = int(m_slots.size());
     // A new width or column reaches every paragraph but changes none of them: documentChanged
     // lays them all out again without looking at each.
-    if (n == m && !m_tree.empty() && from <= 0 && from + length >= doc->characterCount() - 1
+    if (n == m && m_tree.isBuilt() && from <= 0 && from + length >= doc->characterCount() - 1
         && !(frameGeometry() == m_frame))
         return { 0, n - 1 };
-    QTextBlock firstBlock = doc->findBlock(from);
-    if (!firstBlock.isValid())
-        firstBlock = doc->lastBlock();
-    int first = firstBlock.blockNumber();
-    const int end = qBound(firstBlock.position(), from + length, doc->characterCount() - 1);
-    QTextBlock lastBlock = doc->findBlock(end);
-    int last = lastBlock.isValid() ? qMax(first, lastBlock.blockNumber()) : n - 1;
-    // The paragraphs [first, lastOld] of the slots became [first, last].
-    int lastOld = last - (n - m);
-    if (m == 0 || lastOld < first - 1 || lastOld >= m) {
-        first = 0;
-        last = n - 1;
-        lastOld = m - 1;
-        firstBlock = doc->begin();
-    }
+    const ChangedBlocks changed = changedBlocks(from, length, m);
+    const QTextBlock firstBlock = changed.firstBlock;
+    const int first = changed.first;
+    const int last = changed.last;
+    const int lastOld = changed.lastOld;
     const int oldCount = lastOld - first + 1;
     const int newCount = last - first + 1;
     const int kept = qMin(oldCount, newCount);
@@ -147,10 +139,12 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
             ++m_estimated;
         }
         describe(slot, block, fresh);
+        // The formats were made for the paragraph's text and styling as they were.
+        dropFormats(block, slot);
         block.clearLayout();
         slot.hasLines = false;
     }
-    if (structural || m_tree.size() != m_slots.size() + 1) {
+    if (structural || !m_tree.isBuilt() || m_tree.size() != int(m_slots.size())) {
         rebuildTree();
         noteMoved(m_frame.top + prefix(first));
     } else {
@@ -162,23 +156,52 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
 
 void BlockDocumentLayout::describe(Slot& slot, const QTextBlock& block, bool fresh) const
 {
-    const QTextBlockFormat format = block.blockFormat();
-    slot.topMargin = float(format.topMargin());
-    slot.bottomMargin = float(format.bottomMargin());
-    slot.sideMargins = float(format.leftMargin() + format.rightMargin()
-        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
-    if (!fresh)
-        return;
     if (m_rawLineHeight <= 0 || document()->defaultFont() != m_metricsFont) {
         m_metricsFont = document()->defaultFont();
         const QFontMetricsF metrics(m_metricsFont);
         m_rawLineHeight = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
         m_charWidth = metrics.averageCharWidth();
+        m_formatMetrics.clear();
+        m_measured.clear();
     }
-    slot.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    const FormatMetrics& metrics = metricsOf(block);
+    slot.topMargin = metrics.topMargin;
+    slot.bottomMargin = metrics.bottomMargin;
+    slot.sideMargins = metrics.sideMargins;
+    if (!fresh)
+        return;
+    slot.lineAdvance = metrics.lineAdvance;
     slot.textWidth = float(qMax(0, block.length() - 1) * m_charWidth);
     slot.height = estimate(slot);
     slot.estimated = true;
+}
+
+const BlockDocumentLayout::FormatMetrics& BlockDocumentLayout::metricsOf(
+    const QTextBlock& block) const
+{
+    // Paragraphs share a handful of formats: what the slots need of one is read once.
+    const QTextBlockFormat format = block.blockFormat();
+    auto it = m_formatMetrics.find(block.blockFormatIndex());
+    if (it != m_formatMetrics.end() && it->format == format && it->scale == m_frame.scale)
+        return *it;
+    if (m_formatMetrics.size() > 1024)
+        m_formatMetrics.clear();
+    FormatMetrics metrics;
+    metrics.format = format;
+    metrics.scale = m_frame.scale;
+    metrics.topMargin = float(format.topMargin());
+    metrics.bottomMargin = float(format.bottomMargin());
+    metrics.sideMargins = float(format.leftMargin() + format.rightMargin()
+        + format.indent() * document()->indentWidth() + qMax<qreal>(0, format.textIndent()));
+    metrics.lineAdvance = float(format.lineHeight(m_rawLineHeight, m_frame.scale));
+    // What of the format decides where lines break and how high they are.
+    metrics.linesKey = qHashMulti(0, format.leftMargin(), format.rightMargin(), format.textIndent(),
+        format.indent(), format.lineHeight(), format.lineHeightType(),
+        int(format.layoutDirection()), int(format.alignment()), format.nonBreakableLines(),
+        format.tabPositions().size());
+    for (const QTextOption::Tab& tab : format.tabPositions())
+        metrics.linesKey = qHashMulti(metrics.linesKey, tab.position, int(tab.type));
+    return *m_formatMetrics.insert(block.blockFormatIndex(), metrics);
 }
 
 double BlockDocumentLayout::estimate(const Slot& slot) const
@@ -190,7 +213,15 @@ double BlockDocumentLayout::estimate(const Slot& slot) const
 
 void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
-    Q_UNUSED(charsRemoved);
+    if (isOwnFormatNews(from, charsRemoved, charsAdded))
+        return;
+    m_inChange = true;
+    relayout(from, charsAdded);
+    m_inChange = false;
+}
+
+void BlockDocumentLayout::relayout(int from, int charsAdded)
+{
     // Usually done already when the document reported the change; doing it again costs little.
     auto [first, last] = syncBlocks(from, charsAdded);
     const Frame frame = frameGeometry();
@@ -198,6 +229,7 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         // A new width or column: every paragraph is laid out again as it comes into view; until
         // then its height is guessed from what its text measured.
         m_frame = frame;
+        m_measured.clear();
         for (int i = 0; i < int(m_slots.size()); ++i) {
             Slot& slot = m_slots[size_t(i)];
             slot.height = estimate(slot);
@@ -225,9 +257,8 @@ void BlockDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
         Q_EMIT estimatesLeft();
     const int n = int(m_slots.size());
     const double bottom = m_frame.top + prefix(qMin(last + 2, n));
-    if (m_movedFrom >= 0) {
-        Q_EMIT update(QRectF(0, qMin(top, m_movedFrom) - 4, kFar, kFar));
-        m_movedFrom = -1;
+    if (const double movedFrom = takeMovedFrom(); movedFrom >= 0) {
+        Q_EMIT update(QRectF(0, qMin(top, movedFrom) - 4, kFar, kFar));
     } else {
         Q_EMIT update(QRectF(0, top - 4, kFar, bottom - top + 8));
     }
@@ -239,8 +270,13 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int ind
     Slot& slot = m_slots[size_t(index)];
     QTextLayout* layout = block.layout();
     if (slot.estimated || layout->lineCount() == 0) {
+        if (m_formatSource && !slot.formatted) {
+            putFormats(*layout, block, m_formatSource(block, nullptr));
+            slot.formatted = true;
+            ++m_formattedCount;
+        }
         const double before = slot.height;
-        slot.height = layoutBlock(block, slot);
+        slot.height = layoutBlock(block, *layout, slot);
         slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
@@ -281,9 +317,10 @@ void BlockDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
-double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) const
+double BlockDocumentLayout::layoutBlock(
+    const QTextBlock& block, QTextLayout& textLayout, Slot& slot, double* widest) const
 {
-    QTextLayout* layout = block.layout();
+    QTextLayout* layout = &textLayout;
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
     const QTextDocument* doc = document();
@@ -349,8 +386,10 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, Slot& slot) con
         bottom = y + heights.bottom;
         y += heights.advance;
         textWidth += line.naturalTextWidth();
-        m_contentsWidth
-            = qMax(m_contentsWidth, fx(line.x() + line.naturalTextWidth()) + rightMargin);
+        const double lineRight = fx(line.x() + line.naturalTextWidth()) + rightMargin;
+        m_contentsWidth = qMax(m_contentsWidth, lineRight);
+        if (widest)
+            *widest = qMax(*widest, lineRight);
         ++lines;
     }
     y = qMax(y, bottom);
@@ -402,54 +441,31 @@ void BlockDocumentLayout::setExtent(int index) const
     if (delta == 0)
         return;
     slot.extent = extent;
-    const int n = int(m_slots.size());
-    for (int i = index + 1; i <= n; i += i & -i)
-        m_tree[size_t(i)] += delta;
+    m_tree.add(index, delta);
 }
 
 void BlockDocumentLayout::rebuildTree() const
 {
-    const int n = int(m_slots.size());
-    m_tree.assign(size_t(n) + 1, 0.0);
     m_estimated = 0;
-    for (int i = 1; i <= n; ++i) {
-        Slot& slot = m_slots[size_t(i) - 1];
-        slot.extent = gapAbove(i - 1) + slot.height;
+    m_formattedCount = 0;
+    m_tree.rebuild(int(m_slots.size()), [this](int i) {
+        Slot& slot = m_slots[size_t(i)];
+        slot.extent = gapAbove(i) + slot.height;
         m_estimated += slot.estimated ? 1 : 0;
-        m_tree[size_t(i)] += slot.extent;
-        const int parent = i + (i & -i);
-        if (parent <= n)
-            m_tree[size_t(parent)] += m_tree[size_t(i)];
-    }
+        m_formattedCount += slot.formatted ? 1 : 0;
+        return slot.extent;
+    });
     m_settleFrom = 0;
 }
 
 double BlockDocumentLayout::prefix(int index) const
 {
-    double sum = 0;
-    for (int i = qMin(index, int(m_slots.size())); i > 0; i -= i & -i)
-        sum += m_tree[size_t(i)];
-    return sum;
+    return m_tree.prefix(index);
 }
 
 int BlockDocumentLayout::slotAt(double y) const
 {
-    const int n = int(m_slots.size());
-    if (n == 0)
-        return 0;
-    int position = 0;
-    double rest = y;
-    int step = 1;
-    while (step * 2 <= n)
-        step *= 2;
-    for (; step > 0; step /= 2) {
-        const int next = position + step;
-        if (next <= n && m_tree[size_t(next)] <= rest) {
-            position = next;
-            rest -= m_tree[size_t(next)];
-        }
-    }
-    return qMin(position, n - 1);
+    return m_tree.indexAt(y);
 }
 
 int BlockDocumentLayout::blockAt(qreal y) const
@@ -505,7 +521,7 @@ QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const
     const int index = block.blockNumber();
     // A paragraph asked for alone is often about to be shown (the caret went there): its
     // neighbours are laid out too, so that showing them does not move it.
-    if (m_slots[size_t(index)].estimated && m_painting == 0)
+    if (m_slots[size_t(index)].estimated && !isPainting())
         layoutAround(index);
     const QTextLayout* layout = ensureLaidOut(block, index);
     QRectF rect = layout->boundingRect();
@@ -535,6 +551,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
             break;
         ensureLaidOut(block, index);
     }
+    releaseOutside(rect.top(), rect.bottom());
 }
 
 bool BlockDocumentLayout::settle(int budgetMs)
@@ -557,14 +574,12 @@ bool BlockDocumentLayout::settle(int budgetMs)
         Slot& slot = m_slots[size_t(index)];
         if (slot.estimated) {
             FlagScope settling(m_settling);
-            slot.height = layoutBlock(block, slot);
+            slot.height = measure(block, slot);
             slot.estimated = false;
             --m_estimated;
             setExtent(index);
             if (index + 1 < n)
                 setExtent(index + 1);
-            // Only the height is kept: the lines are made again when the paragraph is shown.
-            block.clearLayout();
             if ((++laidOut & 15) == 0 && clock.elapsed() >= budgetMs) {
                 ++index;
                 break;
@@ -575,36 +590,6 @@ bool BlockDocumentLayout::settle(int budgetMs)
     }
     m_settleFrom = index;
     return m_estimated > 0;
-}
-
-void BlockDocumentLayout::noteMoved(double fromY) const
-{
-    m_movedFrom = m_movedFrom < 0 ? fromY : qMin(m_movedFrom, fromY);
-    reportLater();
-}
-
-void BlockDocumentLayout::reportLater() const
-{
-    if (m_reportQueued)
-        return;
-    m_reportQueued = true;
-    auto* self = const_cast<BlockDocumentLayout*>(this);
-    QMetaObject::invokeMethod(
-        self, [self] { self->report(); }, Qt::QueuedConnection);
-}
-
-void BlockDocumentLayout::report()
-{
-    m_reportQueued = false;
-    if (m_movedFrom >= 0) {
-        Q_EMIT update(QRectF(0, m_movedFrom - 4, kFar, kFar));
-        m_movedFrom = -1;
-    }
-    const QSizeF size = documentSize();
-    if (size != m_reportedSize) {
-        m_reportedSize = size;
-        Q_EMIT documentSizeChanged(size);
-    }
 }
 
 } // namespace quillon

@@ -1,13 +1,17 @@
 #pragma once
 
-#include <QAbstractTextDocumentLayout>
+#include "editor/HeightTree.h"
+#include "editor/LazyTextLayout.h"
+
 #include <QFont>
+#include <QHash>
 #include <QRectF>
 #include <QSizeF>
+#include <QTextFormat>
+#include <QTextLayout>
 
+#include <functional>
 #include <vector>
-
-class QTextLayout;
 
 namespace quillon {
 
@@ -15,32 +19,29 @@ namespace quillon {
 //
 // A paragraph is laid out only when it is drawn, hit or measured; the others stand with an
 // estimated height (from their text length and the column width) until then. The heights are
-// summed in a Fenwick tree, so an edit that changes one paragraph's height moves the later ones
+// summed in a HeightTree, so an edit that changes one paragraph's height moves the later ones
 // in O(log n) without touching their text layouts, and one that keeps it moves nothing. A text
 // layout's position is set when its paragraph is handed out, so it may be stale until then.
-class BlockDocumentLayout : public QAbstractTextDocumentLayout
+//
+// With a format source, a paragraph's character formats are put on its text layout only when it
+// is laid out, estimates are settled by measuring a text layout made for the purpose and
+// dropped, and paragraphs far from what is shown give their lines and formats back: a long
+// document does not keep a laid-out paragraph for every one it has.
+class BlockDocumentLayout : public LazyTextLayout
 {
     Q_OBJECT
 public:
     explicit BlockDocumentLayout(QTextDocument* document);
 
-    // While the view paints, a paragraph asked for alone is laid out without its neighbours:
-    // their new heights would move what is being painted.
-    class PaintScope
-    {
-    public:
-        explicit PaintScope(const BlockDocumentLayout& layout)
-            : m_layout(layout)
-        {
-            ++m_layout.m_painting;
-        }
-        ~PaintScope() { --m_layout.m_painting; }
-        PaintScope(const PaintScope&) = delete;
-        PaintScope& operator=(const PaintScope&) = delete;
-
-    private:
-        const BlockDocumentLayout& m_layout;
-    };
+    // Gives a paragraph's character formats, and in `key` (when asked) a value that is equal for
+    // equal formats.
+    using FormatSource
+        = std::function<QList<QTextLayout::FormatRange>(const QTextBlock&, size_t* key)>;
+    // Where the character formats of a paragraph come from when it is laid out. Without one,
+    // they are whatever its text layout holds.
+    void setFormatSource(FormatSource source);
+    // Paragraphs whose text layouts hold formats from the source; for tests of the bookkeeping.
+    int formattedCount() const { return m_formattedCount; }
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -49,31 +50,18 @@ public:
     QRectF frameBoundingRect(QTextFrame* frame) const override;
     QRectF blockBoundingRect(const QTextBlock& block) const override;
 
-    // Lays out the paragraphs that reach `rect` (document coordinates), so that painting it
-    // finds every height final.
-    void layoutArea(const QRectF& rect);
-    // Lays out paragraphs that still stand with an estimate for about `budgetMs`, then frees
-    // their lines; true while some are left. The new size is reported by reportNow().
-    bool settle(int budgetMs);
-    bool hasEstimates() const { return m_estimated > 0; }
-    // The paragraph's text layout, laid out and placed (its neighbours are left as they are).
-    QTextLayout* placedLayout(const QTextBlock& block) const;
-    // Reports the size and the moved area now rather than once control is back in the loop.
-    void reportNow() { report(); }
+    void layoutArea(const QRectF& rect) override;
+    // Lays each paragraph out with its own text layout (its formats may change its metrics),
+    // then frees the lines.
+    bool settle(int budgetMs) override;
+    bool hasEstimates() const override { return m_estimated > 0; }
+    QTextLayout* placedLayout(const QTextBlock& block) const override;
     // The width of the first line of the paragraph at `position`: an object asks for no more
     // (a wide table scrolls inside it). Without a laid-out frame, no limit.
     qreal lineWidth(int position) const;
-    // The paragraph whose slot (its lines and the gap above them) holds document height y.
-    int blockAt(qreal y) const;
-    // The top of a paragraph's lines in document coordinates, and the bottom of its slot.
-    qreal blockTop(int blockNumber) const;
-    qreal blockBottom(int blockNumber) const;
-
-Q_SIGNALS:
-    // Paragraphs were left with estimated heights.
-    void estimatesLeft();
-    // A paragraph's new height moved the text below `oldBottom` (where it ended) by `delta`.
-    void heightChanged(qreal oldBottom, qreal delta);
+    int blockAt(qreal y) const override;
+    qreal blockTop(int blockNumber) const override;
+    qreal blockBottom(int blockNumber) const override;
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -92,6 +80,7 @@ private:
         float textWidth = 0; // of the text on one line, for estimates
         bool estimated = true;
         bool hasLines = false; // its text layout holds lines this layout made
+        bool formatted = false; // its text layout holds the formats the source gave
     };
     struct Frame
     {
@@ -113,6 +102,7 @@ private:
     };
     // Of the paragraph's lines, inside the column.
     Margins marginsOf(const QTextBlock& block) const;
+    void relayout(int from, int charsAdded);
     // Brings the slots in line with the document's paragraphs after a change at
     // [from, from + length); returns the first and last paragraph it touched.
     std::pair<int, int> syncBlocks(int from, int length) const;
@@ -121,7 +111,21 @@ private:
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
     QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
     void layoutAround(int index) const;
-    double layoutBlock(const QTextBlock& block, Slot& slot) const;
+    // Lays the paragraph's lines out in `layout`; `widest` receives the right end of its widest
+    // line.
+    double layoutBlock(
+        const QTextBlock& block, QTextLayout& layout, Slot& slot, double* widest = nullptr) const;
+    // The paragraph's laid-out height, without keeping lines or formats it did not have.
+    double measure(const QTextBlock& block, Slot& slot) const;
+    // Takes lines and formats back from paragraphs outside [top, bottom] (document y) once
+    // more paragraphs hold them than a few screens need.
+    void releaseOutside(double top, double bottom) const;
+    void dropFormats(const QTextBlock& block, Slot& slot) const;
+    // Formats on a text layout of the paragraph, without the document taking it as an edit.
+    void putFormats(QTextLayout& layout, const QTextBlock& block,
+        const QList<QTextLayout::FormatRange>& formats) const;
+    void takeBackFormatNews() const;
+    bool isOwnFormatNews(int from, int charsRemoved, int charsAdded) const;
     void setExtent(int index) const;
     double gapAbove(int index) const;
     void rebuildTree() const;
@@ -130,10 +134,6 @@ private:
     double totalHeight() const;
     double frameWidth() const;
     QRectF clipColumn() const;
-    // Sizes and repaints caused by a query are reported once control is back in the loop.
-    void noteMoved(double fromY) const;
-    void reportLater() const;
-    void report();
     struct SelectionSpan
     {
         int start = 0;
@@ -145,19 +145,47 @@ private:
         const QRectF& clip) const;
 
     mutable std::vector<Slot> m_slots;
-    mutable std::vector<double> m_tree; // Fenwick tree over the extents, 1-based
+    mutable HeightTree m_tree; // over the extents
     mutable Frame m_frame;
     mutable int m_estimated = 0;
+    mutable int m_formattedCount = 0;
+    FormatSource m_formatSource;
+    // Set from the document's report of a change until it has been laid out.
+    mutable bool m_inChange = false;
+    // The paragraphs whose new formats the document still counts as a change of its own.
+    mutable int m_formatNewsFrom = -1;
+    mutable int m_formatNewsTo = -1;
+    mutable bool m_formatNewsQueued = false;
+    mutable bool m_takingBackFormatNews = false;
     mutable double m_contentsWidth = 0; // of the widest line laid out, from the column's left
-    mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
-    mutable bool m_reportQueued = false;
     mutable bool m_settling = false;
-    mutable int m_painting = 0;
     mutable int m_settleFrom = 0;
     mutable QFont m_metricsFont; // the document's font the estimates below were taken from
     mutable double m_rawLineHeight = 0;
     mutable double m_charWidth = 0;
-    QSizeF m_reportedSize;
+    // What the slots take of each paragraph format, by its index in the document.
+    struct FormatMetrics
+    {
+        QTextBlockFormat format;
+        double scale = 1;
+        float topMargin = 0;
+        float bottomMargin = 0;
+        float sideMargins = 0;
+        float lineAdvance = 0;
+        size_t linesKey = 0;
+    };
+    mutable QHash<int, FormatMetrics> m_formatMetrics;
+    const FormatMetrics& metricsOf(const QTextBlock& block) const;
+    // Heights measured while settling, by what decides them: paragraphs that are alike (blank
+    // lines, fences, list items written the same) are measured once.
+    struct Measured
+    {
+        double height = 0;
+        double widest = 0;
+        float textWidth = 0;
+        float lineAdvance = 0;
+    };
+    mutable QHash<size_t, Measured> m_measured;
 };
 
 } // namespace quillon

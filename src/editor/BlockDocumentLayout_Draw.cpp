@@ -56,24 +56,7 @@ int BlockDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accur
     } else if (point.y() > text.bottom()) {
         position += block.length();
     } else {
-        const QPointF local = point - layout->position();
-        int offset = 0;
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            const QRectF box = line.naturalTextRect();
-            if (box.top() > local.y()) {
-                offset = qMin(offset, line.textStart());
-            } else if (box.bottom() <= local.y()) {
-                offset = qMax(offset, line.textStart() + line.textLength());
-            } else {
-                exact = box.left() <= local.x() && box.right() >= local.x();
-                offset = line.xToCursor(local.x(),
-                    accuracy == Qt::ExactHit ? QTextLine::CursorOnCharacter
-                                             : QTextLine::CursorBetweenCharacters);
-                break;
-            }
-        }
-        position += offset;
+        position += offsetAt(*layout, point, accuracy, &exact);
     }
     if (accuracy == Qt::ExactHit && !exact)
         return -1;

@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <limits>
-#include <memory>
 
 namespace quillon {
 
@@ -81,7 +80,47 @@ struct BlockSpan
     qsizetype withBreak = 0; // with it, when the storage has one
 };
 
-size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
+void addDecorations(BlockDecorations& style, const BlockSpan& span, TextSpan range,
+    const TextAttributes& a, int& collapsedTotal)
+{
+    if (a.codeBlock && !style.codeBlock)
+        style.codeBlock = a.codeBlock;
+    const int relative = int(range.location - span.start);
+    const int runLength = int(qMin(range.end(), span.start + span.length) - range.location);
+    if (runLength <= 0)
+        return;
+    if (a.blockquoteBorder && !style.quoteBar)
+        style.quoteBar = a.blockquoteBorder;
+    if (a.bullet || a.checkbox) {
+        BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox), false };
+        marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
+        marker.checked = a.checkbox && a.checkbox->checked;
+        auto& markers = style.markers;
+        if (!markers.isEmpty() && markers.last().start + markers.last().length == relative
+            && markers.last().isCheckbox == marker.isCheckbox
+            && markers.last().centerX == marker.centerX)
+            markers.last().length += runLength;
+        else
+            markers.append(marker);
+    }
+    if (a.inlineCode) {
+        auto& code = style.inlineCode;
+        if (!code.isEmpty() && code.last().start + code.last().length == relative
+            && code.last().color == *a.inlineCode)
+            code.last().length += runLength;
+        else
+            code.append({ relative, runLength, *a.inlineCode });
+    }
+    if (!a.attachment && a.collapsed && *a.collapsed) {
+        style.collapsed.append({ relative, runLength });
+        collapsedTotal += runLength;
+    }
+}
+
+// Walks a paragraph's runs once: the fingerprint of its styling, and when `style` is given its
+// decorations and the length of its hidden characters.
+size_t readRuns(const AttributedText& storage, const BlockSpan& span, BlockDecorations* style,
+    int& collapsedTotal)
 {
     size_t h = qHash(span.length);
     const QString& text = storage.text();
@@ -91,8 +130,18 @@ size_t fingerprint(const AttributedText& storage, const BlockSpan& span)
             // Hidden characters are measured one by one.
             if (a.collapsed && *a.collapsed)
                 h = qHash(QStringView(text).mid(range.location, range.length), h);
+            if (style)
+                addDecorations(*style, span, range, a, collapsedTotal);
         });
     return h;
+}
+
+// Kept in the paragraph's user state, which every paragraph has room for; -1 there means never
+// presented.
+int foldedFingerprint(size_t hash)
+{
+    const int folded = int(quint32(hash ^ (quint64(hash) >> 32)));
+    return folded == -1 ? -2 : folded;
 }
 
 // The direction the document would find for the paragraph: that of its first strong
@@ -122,19 +171,34 @@ Qt::LayoutDirection paragraphDirection(QStringView text)
 
 } // namespace
 
-QTextBlockFormat BlockStylePresenter::sharedBlockFormat(const QTextBlockFormat& format)
+QTextBlockFormat BlockStylePresenter::paragraphFormat(
+    const ParagraphStyle* style, Qt::LayoutDirection direction, bool markersOnly, qreal fontSize)
 {
     // Most paragraphs share a handful of formats: each paragraph holding a copy of its own would
-    // cost more than its text.
-    const size_t key = qHashMulti(0, format.topMargin(), format.bottomMargin(), format.leftMargin(),
-        format.rightMargin(), format.textIndent(), format.lineHeight(), format.lineHeightType(),
-        int(format.layoutDirection()));
-    auto it = m_blockFormats.find(key);
-    if (it != m_blockFormats.end() && *it == format)
-        return *it;
+    // cost more than its text, and making one for each would cost more than finding it.
+    const size_t key = qHashMulti(
+        style ? hashParagraph(*style, 1) : 0, int(direction), markersOnly, fontSize, bool(style));
+    const auto it = m_blockFormats.constFind(key);
+    if (it != m_blockFormats.constEnd() && it->hasStyle == bool(style)
+        && (!style || it->style == *style) && it->direction == direction
+        && it->markersOnly == markersOnly && it->fontSize == fontSize)
+        return it->format;
+    QTextBlockFormat format = blockFormat(style);
+    if (markersOnly && format.lineHeightType() != QTextBlockFormat::FixedHeight) {
+        // A line of markers alone keeps the height of a line of text (its own characters are one
+        // pixel high).
+        const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
+        const qreal spacing = format.lineHeightType() == QTextBlockFormat::LineDistanceHeight
+            ? format.lineHeight()
+            : 0;
+        format.setLineHeight(std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
+    }
+    format.setLayoutDirection(direction);
     if (m_blockFormats.size() > 4096)
         m_blockFormats.clear();
-    m_blockFormats.insert(key, format);
+    m_blockFormats.insert(key,
+        { style ? *style : ParagraphStyle(), bool(style), direction, markersOnly, fontSize,
+            format });
     return format;
 }
 
@@ -181,124 +245,113 @@ int BlockStylePresenter::present(
         }
     };
     QTextBlock block = document.findBlockByNumber(qMax(0, window.firstBlock));
-    for (; block.isValid(); block = block.next()) {
-        if (window.lastBlock >= 0 && block.blockNumber() > window.lastBlock)
+    // Counted along rather than asked of each block, which looks its number (and its position)
+    // up.
+    int position = block.isValid() ? block.position() : 0;
+    for (int number = qMax(0, window.firstBlock); block.isValid();
+         position += block.length(), block = block.next(), ++number) {
+        if (window.lastBlock >= 0 && number > window.lastBlock)
             break;
         BlockSpan span;
-        span.start = block.position();
+        span.start = position;
         if (span.start > storage.length())
             break;
         span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
         span.withBreak = qMin(span.length + 1, storage.length() - span.start);
         const QStringView blockText = QStringView(text).mid(span.start, span.length);
         const Qt::LayoutDirection direction = paragraphDirection(blockText);
-        const size_t print = qHashMulti(fingerprint(storage, span), int(direction));
+        // A paragraph never presented is read once, for its fingerprint and its decorations.
+        const bool fresh = !isPresented(block);
+        BlockDecorations style;
+        int collapsedTotal = 0;
+        const int print = foldedFingerprint(qHashMulti(
+            readRuns(storage, span, fresh ? &style : nullptr, collapsedTotal), int(direction)));
         auto* old = static_cast<BlockDecorations*>(block.userData());
-        if (old && old->fingerprint == print) {
-            if (old->blockFormatPending && !window.deferBlockFormats) {
+        if (block.userState() == print) {
+            if (old && old->blockFormatPending && !window.deferBlockFormats) {
                 beginEditing();
-                cursor.setPosition(int(span.start));
+                cursor.setPosition(position);
                 cursor.setBlockFormat(old->blockFormat);
                 old->blockFormatPending = false;
+                if (old->isEmpty())
+                    block.setUserData(nullptr);
             }
             continue;
         }
-
-        QList<QTextLayout::FormatRange> formats;
-        auto style = std::make_unique<BlockDecorations>();
-        style->fingerprint = print;
-        int collapsedTotal = 0;
-        storage.enumerateRuns(
-            { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
-                if (a.codeBlock && !style->codeBlock)
-                    style->codeBlock = a.codeBlock;
-                const int relative = int(range.location - span.start);
-                const int runLength
-                    = int(qMin(range.end(), span.start + span.length) - range.location);
-                if (runLength <= 0)
-                    return;
-                if (a.blockquoteBorder && !style->quoteBar)
-                    style->quoteBar = a.blockquoteBorder;
-                if (a.bullet || a.checkbox) {
-                    BlockDecorations::Marker marker { relative, runLength, 0, bool(a.checkbox),
-                        false };
-                    marker.centerX = a.checkbox ? a.checkbox->centerX : *a.bullet;
-                    marker.checked = a.checkbox && a.checkbox->checked;
-                    auto& markers = style->markers;
-                    if (!markers.isEmpty()
-                        && markers.last().start + markers.last().length == relative
-                        && markers.last().isCheckbox == marker.isCheckbox
-                        && markers.last().centerX == marker.centerX)
-                        markers.last().length += runLength;
-                    else
-                        markers.append(marker);
-                }
-                if (a.inlineCode) {
-                    auto& code = style->inlineCode;
-                    if (!code.isEmpty() && code.last().start + code.last().length == relative
-                        && code.last().color == *a.inlineCode)
-                        code.last().length += runLength;
-                    else
-                        code.append({ relative, runLength, *a.inlineCode });
-                }
-                if (a.attachment)
-                    return;
-                if (a.collapsed && *a.collapsed) {
-                    HiddenMarkerFormat::appendRanges(blockText, relative, runLength, formats);
-                    style->collapsed.append({ relative, runLength });
-                    collapsedTotal += runLength;
-                    return;
-                }
-                QTextLayout::FormatRange format;
-                format.start = relative;
-                format.length = runLength;
-                format.format = charFormat(a, characterKey(a));
-                formats.append(format);
-            });
+        if (!fresh)
+            readRuns(storage, span, &style, collapsedTotal);
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
-        style->blockFormat = blockFormat(styleIndex >= 0
+        style.blockFormat = paragraphFormat(styleIndex >= 0
                 ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex)
-                : nullptr);
-        if (span.length > 0 && collapsedTotal >= span.length
-            && style->blockFormat.lineHeightType() != QTextBlockFormat::FixedHeight) {
-            // A line of markers alone keeps the height of a line of text (its own characters
-            // are one pixel high).
-            const QFontMetricsF metrics(MarkdownHighlighter::systemFont(fontSize));
-            const qreal spacing
-                = style->blockFormat.lineHeightType() == QTextBlockFormat::LineDistanceHeight
-                ? style->blockFormat.lineHeight()
-                : 0;
-            style->blockFormat.setLineHeight(
-                std::ceil(metrics.height()) + spacing, QTextBlockFormat::FixedHeight);
-        }
-
-        style->blockFormat.setLayoutDirection(direction);
-        style->blockFormat = sharedBlockFormat(style->blockFormat);
+                : nullptr,
+            direction, span.length > 0 && collapsedTotal >= span.length, fontSize);
 
         ++restyled;
-        if (!old || old->blockFormat != style->blockFormat || old->blockFormatPending) {
+        if ((old && old->blockFormatPending) || block.blockFormat() != style.blockFormat) {
             if (window.deferBlockFormats) {
-                style->blockFormatPending = true;
+                style.blockFormatPending = true;
                 m_deferred = true;
             } else {
                 beginEditing();
-                cursor.setPosition(int(span.start));
-                cursor.setBlockFormat(style->blockFormat);
+                cursor.setPosition(position);
+                cursor.setBlockFormat(style.blockFormat);
             }
         }
-        // The layout holds the character formats; a copy kept beside them would double them.
-        block.layout()->setFormats(formats);
-        block.setUserData(style.release());
-        dirtyFrom = qMin(dirtyFrom, block.position());
-        dirtyTo = qMax(dirtyTo, block.position() + block.length());
+        // Hidden ranges serve to place the markers only.
+        if (style.markers.isEmpty())
+            style.collapsed.clear();
+        // Most paragraphs have nothing to draw: they keep their fingerprint alone. The character
+        // formats follow when the paragraph is laid out again.
+        block.setUserState(print);
+        block.setUserData(style.isEmpty() ? nullptr : new BlockDecorations(std::move(style)));
+        dirtyFrom = qMin(dirtyFrom, position);
+        dirtyTo = qMax(dirtyTo, position + block.length());
     }
-    if (editing)
-        cursor.endEditBlock();
     // One relayout for the whole changed stretch: a relayout per paragraph would move every
-    // later paragraph each time.
+    // later paragraph each time. Marked before the paragraph formats' change is closed, it
+    // takes that change along, and the layout hears of both at once.
     if (dirtyFrom < dirtyTo)
         document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
+    if (editing)
+        cursor.endEditBlock();
     return restyled;
+}
+
+bool BlockStylePresenter::isPresented(const QTextBlock& block)
+{
+    return block.userState() != -1;
+}
+
+QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
+    const AttributedText& storage, const QTextBlock& block, size_t* key)
+{
+    QList<QTextLayout::FormatRange> formats;
+    size_t hash = 0;
+    const qsizetype start = block.position();
+    if (start < storage.length()) {
+        const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
+        const QStringView blockText = QStringView(storage.text()).mid(start, length);
+        storage.enumerateRuns({ start, length }, [&](TextSpan range, const TextAttributes& a) {
+            if (a.attachment || range.length <= 0)
+                return;
+            const int relative = int(range.location - start);
+            const bool hidden = a.collapsed && *a.collapsed;
+            const size_t character = hidden ? 0 : characterKey(a);
+            hash = qHashMulti(hash, relative, range.length, hidden, character);
+            if (hidden) {
+                HiddenMarkerFormat::appendRanges(blockText, relative, int(range.length), formats);
+                return;
+            }
+            QTextLayout::FormatRange format;
+            format.start = relative;
+            format.length = int(range.length);
+            format.format = charFormat(a, character);
+            formats.append(format);
+        });
+    }
+    if (key)
+        *key = hash;
+    return formats;
 }
 
 } // namespace quillon

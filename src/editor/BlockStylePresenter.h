@@ -5,17 +5,23 @@
 #include <QFont>
 #include <QHash>
 #include <QTextCharFormat>
+#include <QTextLayout>
 
+class QTextBlock;
 class QTextDocument;
 
 namespace quillon {
 
 // Applies the Markdown engine's styling of the storage to the view's document, paragraph by
-// paragraph: character styling as layout formats (no undo records, no document change),
-// paragraph styling as block formats, decorations as block data for the painter.
+// paragraph: paragraph styling as block formats, decorations as block data for the painter, and
+// character styling as layout formats (no undo records, no document change).
 //
-// Each paragraph keeps a fingerprint of the styling last applied to it; a paragraph whose
-// fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs.
+// The storage holds the styling; the character formats are read from it only for a paragraph
+// that is laid out (formats()), so that the paragraphs of a long document that are never shown
+// hold none. Each paragraph keeps a fingerprint of the styling last presented (in its user state)
+// and, when it has any, its decorations (BlockDecorations as its user data); a paragraph whose
+// fingerprint is unchanged is not touched, and one relayout covers all changed paragraphs (which
+// then take their new character formats as they are laid out again).
 class BlockStylePresenter
 {
 public:
@@ -37,6 +43,13 @@ public:
     {
         return present(storage, document, fontSize, Window { 0, -1, false });
     }
+    // The character formats of a paragraph as the storage styles it: what its text layout holds
+    // while it is laid out. Empty for a paragraph beyond the storage's text. `key`, when given,
+    // receives a value that is equal for equal formats of equal text.
+    QList<QTextLayout::FormatRange> formats(
+        const AttributedText& storage, const QTextBlock& block, size_t* key = nullptr);
+    // Whether the presenter has presented a paragraph (with whatever text it had then).
+    static bool isPresented(const QTextBlock& block);
     // True when the last presentation left block formats to set.
     bool hasDeferredBlockFormats() const { return m_deferred; }
     // Forgets cached formats (after the appearance or size changed).
@@ -48,10 +61,22 @@ public:
 
 private:
     QTextCharFormat charFormat(const TextAttributes& attributes, size_t key);
-    QTextBlockFormat sharedBlockFormat(const QTextBlockFormat& format);
+    // The paragraph format for a paragraph style (none: the default), shared by the paragraphs
+    // that have it. `markersOnly`: the paragraph's text is all hidden markers.
+    QTextBlockFormat paragraphFormat(const ParagraphStyle* style, Qt::LayoutDirection direction,
+        bool markersOnly, qreal fontSize);
 
     QHash<size_t, QTextCharFormat> m_formats;
-    QHash<size_t, QTextBlockFormat> m_blockFormats;
+    struct ParagraphFormat
+    {
+        ParagraphStyle style;
+        bool hasStyle = false;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        bool markersOnly = false;
+        qreal fontSize = 0;
+        QTextBlockFormat format;
+    };
+    QHash<size_t, ParagraphFormat> m_blockFormats;
     bool m_deferred = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "editor/ChromeColors.h"
 #include "editor/FlagScope.h"
+#include "editor/HeldInput.h"
 #include "editor/SourceColouring.h"
 #include "editor/SourceDocumentText.h"
 #include "editor/SourceFindController.h"
@@ -10,8 +11,6 @@
 #include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
-#include <QKeyEvent>
-#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -25,68 +24,6 @@ namespace {
 constexpr qreal kTextInset = 20;
 
 } // namespace
-
-SourceTextEdit::SourceTextEdit(QWidget* parent)
-    : QPlainTextEdit(parent)
-{
-    setTabChangesFocus(false);
-}
-
-void SourceTextEdit::keyPressEvent(QKeyEvent* event)
-{
-    // The document's history, not the view's own.
-    if (event->matches(QKeySequence::Undo) && onUndo) {
-        onUndo();
-        event->accept();
-        return;
-    }
-    if (event->matches(QKeySequence::Redo) && onRedo) {
-        onRedo();
-        event->accept();
-        return;
-    }
-    const QString typed = event->text();
-    if (std::any_of(typed.begin(), typed.end(), SourceDocumentText::isStandIn)) {
-        QString text = typed;
-        text.removeIf(SourceDocumentText::isStandIn);
-        if (text.isEmpty()) {
-            event->accept();
-            return;
-        }
-        QKeyEvent kept(event->type(), event->key(), event->modifiers(), text, event->isAutoRepeat(),
-            event->count());
-        QPlainTextEdit::keyPressEvent(&kept);
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void SourceTextEdit::inputMethodEvent(QInputMethodEvent* event)
-{
-    const QString committed = event->commitString();
-    if (std::any_of(committed.begin(), committed.end(), SourceDocumentText::isStandIn)) {
-        QString text = committed;
-        text.removeIf(SourceDocumentText::isStandIn);
-        QInputMethodEvent kept(event->preeditString(), event->attributes());
-        kept.setCommitString(text, event->replacementStart(), event->replacementLength());
-        QPlainTextEdit::inputMethodEvent(&kept);
-        return;
-    }
-    QPlainTextEdit::inputMethodEvent(event);
-}
-
-bool SourceTextEdit::canInsertFromMimeData(const QMimeData* source) const
-{
-    return source->hasText();
-}
-
-void SourceTextEdit::insertFromMimeData(const QMimeData* source)
-{
-    if (!source->hasText())
-        return;
-    textCursor().insertText(SourceDocumentText::fromInput(source->text()));
-    ensureCursorVisible();
-}
 
 CodeEditorView::CodeEditorView(
     Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
@@ -102,7 +39,7 @@ CodeEditorView::CodeEditorView(
     m_view->setObjectName(QStringLiteral("sourceTextView"));
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_view->setLineWrapMode(QTextEdit::WidgetWidth);
     layout->addWidget(m_view);
     QTextDocument* textDocument = m_view->document();
     textDocument->setDocumentMargin(kTextInset);
@@ -120,8 +57,8 @@ CodeEditorView::CodeEditorView(
     m_find = std::make_unique<SourceFindController>(*m_view, workspace, currentText);
 
     connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
-    connect(m_view, &QPlainTextEdit::cursorPositionChanged, this,
-        &CodeEditorView::onCursorPositionChanged);
+    connect(
+        m_view, &QTextEdit::cursorPositionChanged, this, &CodeEditorView::onCursorPositionChanged);
     connect(&document, &Document::edited, this, &CodeEditorView::onDocumentEdited);
     // Replaced from outside (the file read again, a replacement of the whole text): never from
     // inside a view's change handler, so it is shown at once.
@@ -190,20 +127,8 @@ void CodeEditorView::applyAppearance()
 bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if (!m_pendingEdits.isEmpty() || m_pendingReload) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-        case QEvent::MouseButtonPress:
-        case QEvent::Drop:
-        case QEvent::ContextMenu:
-            followPendingEdits();
-            break;
-        default:
-            break;
-        }
-    }
+    if ((!m_pendingEdits.isEmpty() || m_pendingReload) && mayEditText(*event))
+        followPendingEdits();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -357,31 +282,27 @@ void CodeEditorView::onCursorPositionChanged()
 void CodeEditorView::undo()
 {
     followPendingEdits();
-    if (m_view->isReadOnly())
-        return;
-    if (const auto step = m_document.undo(this)) {
-        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
-            m_document.text().size(), m_document.version() } });
-        QTextCursor caret(m_view->document());
-        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
-        m_view->setTextCursor(caret);
-        m_view->ensureCursorVisible();
-    }
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.undo(this));
 }
 
 void CodeEditorView::redo()
 {
     followPendingEdits();
-    if (m_view->isReadOnly())
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.redo(this));
+}
+
+void CodeEditorView::showHistoryStep(const std::optional<MarkdownReplacement>& step)
+{
+    if (!step)
         return;
-    if (const auto step = m_document.redo(this)) {
-        applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
-            m_document.text().size(), m_document.version() } });
-        QTextCursor caret(m_view->document());
-        caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
-        m_view->setTextCursor(caret);
-        m_view->ensureCursorVisible();
-    }
+    applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+        m_document.text().size(), m_document.version() } });
+    QTextCursor caret(m_view->document());
+    caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+    m_view->setTextCursor(caret);
+    m_view->ensureCursorVisible();
 }
 
 void CodeEditorView::updateReadOnly()

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "editor/SourceTextEdit.h"
 #include "workspace/Document.h"
 
-#include <QPlainTextEdit>
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -16,25 +16,6 @@ class SourceColouring;
 class SourceFindController;
 class WorkspaceState;
 struct TextEdit;
-
-// The text view of the source pane: drops from typed and pasted text the stand-ins its document
-// uses, and takes other programs' line breaks as line feeds. Undo and redo keys go to the pane,
-// whose history is its document's.
-class SourceTextEdit : public QPlainTextEdit
-{
-    Q_OBJECT
-public:
-    explicit SourceTextEdit(QWidget* parent = nullptr);
-
-    std::function<void()> onUndo;
-    std::function<void()> onRedo;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
-};
 
 // The source pane: one document's Markdown as typed, in a monospaced font, coloured by
 // CodeSyntaxHighlighter. It is made for one Document and shows it for its whole life.
@@ -85,6 +66,8 @@ private:
     void replaceFromOutside();
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
+    // Shows an undo or redo step, the caret where the step leaves it.
+    void showHistoryStep(const std::optional<MarkdownReplacement>& step);
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);

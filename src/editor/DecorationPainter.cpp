@@ -78,14 +78,56 @@ void drawCheckbox(QPainter& painter, const QRectF& square, bool checked, const Q
     painter.restore();
 }
 
-void drawInlineCode(QPainter& painter, const QTextBlock& block,
-    const BlockDecorations::InlineCode& code, qreal fontSize)
+// The lines of a laid-out paragraph that reach [top, bottom] (document coordinates), as
+// [first, last], and the text they hold; empty when none does. A long paragraph has thousands of
+// lines, so they are found by halving rather than walked.
+struct LineSpan
 {
+    int first = 0;
+    int last = -1;
+    int textStart = 0;
+    int textEnd = 0;
+};
+
+LineSpan linesReaching(const QTextLayout& layout, qreal top, qreal bottom)
+{
+    const qreal originY = layout.position().y();
+    const int count = layout.lineCount();
+    // The first line whose bottom is below y.
+    auto firstBelow = [&](qreal y) {
+        int low = 0;
+        int high = count;
+        while (low < high) {
+            const int mid = (low + high) / 2;
+            const QTextLine line = layout.lineAt(mid);
+            if (originY + line.y() + line.height() < y)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    };
+    LineSpan span;
+    span.first = firstBelow(top);
+    span.last = qMin(count - 1, firstBelow(bottom));
+    if (span.first > span.last)
+        return span;
+    span.textStart = layout.lineAt(span.first).textStart();
+    const QTextLine last = layout.lineAt(span.last);
+    span.textEnd = last.textStart() + last.textLength();
+    return span;
+}
+
+void drawInlineCode(QPainter& painter, const QTextBlock& block,
+    const BlockDecorations::InlineCode& code, qreal fontSize, const LineSpan& shown)
+{
+    const int end = code.start + code.length;
+    if (shown.first > shown.last || end <= shown.textStart || code.start >= shown.textEnd)
+        return;
     const QTextLayout* layout = block.layout();
     const QPointF origin = layout->position();
     const QFontMetricsF metrics(MarkdownHighlighter::monospacedFont(fontSize - 1));
-    const int end = code.start + code.length;
-    for (int i = 0; i < layout->lineCount(); ++i) {
+    for (int i = shown.first; i <= shown.last; ++i) {
         const QTextLine line = layout->lineAt(i);
         const int lineStart = line.textStart();
         const int lineEnd = lineStart + line.textLength();
@@ -223,8 +265,12 @@ void DecorationPainter::paint(
                 QRectF(options.columnLeft + 10, lines.top(), 3.5, lines.height()), 1.75, 1.75);
             painter.restore();
         }
-        for (const auto& code : decorations->inlineCode)
-            drawInlineCode(painter, block, code, options.fontSize);
+        if (!decorations->inlineCode.isEmpty()) {
+            const LineSpan shown
+                = linesReaching(*block.layout(), exposed.top() - 10, exposed.bottom() + 10);
+            for (const auto& code : decorations->inlineCode)
+                drawInlineCode(painter, block, code, options.fontSize, shown);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "editor/FindHighlights.h"
 #include "editor/FlagScope.h"
+#include "editor/ProjectedDocument.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -37,12 +38,22 @@ void reveal(QTextEdit& view, const TextRange& match)
         bar->setValue(bottom - 2 * height / 3);
 }
 
+bool readsAsTheView(const QString& query)
+{
+    for (QChar c : query)
+        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator
+            || c == ProjectedDocument::kCarriageReturnStandIn)
+            return false;
+    return true;
+}
+
 } // namespace
 
-EditorFindController::EditorFindController(
-    QTextEdit& view, WorkspaceState& workspace, QObject* parent)
+EditorFindController::EditorFindController(QTextEdit& view, WorkspaceState& workspace,
+    std::function<const QString&()> text, QObject* parent)
     : QObject(parent)
     , m_workspace(workspace)
+    , m_text(std::move(text))
 {
     connect(&workspace, &WorkspaceState::isLocalSearchVisibleChanged, this,
         &EditorFindController::refreshAndReveal);
@@ -81,6 +92,8 @@ void EditorFindController::setActive(bool active)
     if (active == m_isActive)
         return;
     m_isActive = active;
+    // Edits are not followed while the view is not on screen.
+    m_matchesCurrent = false;
     if (active)
         refresh();
 }
@@ -91,13 +104,40 @@ void EditorFindController::refresh()
         return;
     if (!m_workspace.isLocalSearchVisible() || m_workspace.localSearchQuery().isEmpty()) {
         m_matches.clear();
+        m_matchesCurrent = false;
         FindHighlights::clear(*m_view);
         return;
     }
-    m_matches = MarkdownTextViewSupport::findMatches(
-        m_view->document()->toRawText(), m_workspace.localSearchQuery());
+    if (!m_matchesCurrent || m_searchedLength != m_text().size())
+        search();
     paintVisible();
     FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
+}
+
+void EditorFindController::search()
+{
+    const QString query = m_workspace.localSearchQuery();
+    // The storage reads as the view does, but for its paragraph breaks and carriage returns: a
+    // query holding either is looked for in the view's own text.
+    m_matches = readsAsTheView(query)
+        ? MarkdownTextViewSupport::findMatches(m_text(), query)
+        : MarkdownTextViewSupport::findMatches(m_view->document()->toRawText(), query);
+    m_matchesCurrent = true;
+    m_searchedLength = m_text().size();
+}
+
+void EditorFindController::followEdit(qsizetype position, qsizetype removed, qsizetype added)
+{
+    if (!m_isActive || !m_matchesCurrent)
+        return;
+    const QString query = m_workspace.localSearchQuery();
+    if (!readsAsTheView(query)) {
+        m_matchesCurrent = false;
+        return;
+    }
+    m_matches = MarkdownTextViewSupport::matchesAfterEdit(
+        m_text(), query, m_matches, position, removed, added);
+    m_searchedLength += added - removed;
 }
 
 void EditorFindController::paintVisible()
@@ -151,6 +191,7 @@ void EditorFindController::refreshAndReveal()
 {
     if (!m_isActive)
         return;
+    m_matchesCurrent = false;
     refresh();
     const int count = int(m_matches.size());
     if (count > 0) {

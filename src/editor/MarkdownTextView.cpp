@@ -1,7 +1,7 @@
 #include "editor/MarkdownTextView.h"
 
 #include "editor/BlockDocumentLayout.h"
-#include "editor/FlagScope.h"
+#include "editor/LazyLayoutKeeper.h"
 #include "editor/ProjectedDocument.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -41,31 +41,9 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
         updateFindIndicator();
         m_indicatorRects.clear();
     });
-    m_settleTimer.setSingleShot(true);
-    connect(&m_settleTimer, &QTimer::timeout, this, &MarkdownTextView::settleStep);
-    // Settling starts once the document has stopped changing (styling after a load comes in
-    // steps of its own), so that it does not lay out what is about to be restyled.
-    connect(m_layout, &BlockDocumentLayout::estimatesLeft, this,
-        [this] { m_settleTimer.start(kSettleDelay); });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (m_keepingTopLine || m_painting)
-            return;
-        // What is about to be shown, and a screen above it, gets its real heights now: found
-        // while painting, they would move the text being painted.
-        // The new position is what the user asked for, so nothing is shifted for them.
-        FlagScope arranging(m_arranging);
-        const int top = verticalScrollBar()->value();
-        const int height = viewport()->height();
-        m_layout->layoutArea(QRectF(0, top - height, 1, 2 * height));
-        m_arranging = false;
-        noteTopLine();
-    });
+    m_keeper = new LazyLayoutKeeper(*this, *m_layout);
+    m_keeper->settlingWaits = [this] { return settlingWaits && settlingWaits(); };
     connect(this, &QTextEdit::selectionChanged, this, &MarkdownTextView::repaintSelection);
-    connect(
-        m_layout, &BlockDocumentLayout::heightChanged, this, [this](qreal oldBottom, qreal delta) {
-            if (!m_arranging && oldBottom <= verticalScrollBar()->value() + 0.5)
-                shiftBy(delta);
-        });
 }
 
 void MarkdownTextView::repaintSelection()
@@ -87,103 +65,20 @@ void MarkdownTextView::repaintSelection()
     m_paintedSelection = now;
 }
 
-void MarkdownTextView::shiftBy(qreal delta)
-{
-    m_pendingShift += delta;
-    if (m_painting) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                shiftBy(0);
-                viewport()->update();
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    const int whole = qRound(m_pendingShift);
-    if (whole == 0)
-        return;
-    m_pendingShift -= whole;
-    QScrollBar* bar = verticalScrollBar();
-    if (bar->value() + whole > bar->maximum())
-        m_layout->reportNow(); // the scroll range must already hold the new position
-    FlagScope keeping(m_keepingTopLine);
-    bar->setValue(bar->value() + whole);
-}
-
-void MarkdownTextView::noteTopLine()
-{
-    // While the width changes, the layout's lines are not yet the view's.
-    if (m_keepingTopLine || document()->pageSize().width() != viewport()->width())
-        return;
-    const int top = verticalScrollBar()->value();
-    const QTextBlock block = document()->findBlockByNumber(m_layout->blockAt(top));
-    if (!block.isValid())
-        return;
-    const QTextLayout* text = m_layout->placedLayout(block);
-    if (!text || text->lineCount() == 0)
-        return;
-    QTextLine line = text->lineAt(0);
-    for (int i = 1; i < text->lineCount(); ++i) {
-        if (text->position().y() + text->lineAt(i).y() > top)
-            break;
-        line = text->lineAt(i);
-    }
-    m_topLine.position = block.position() + line.textStart();
-    m_topLine.offset = top - (text->position().y() + line.y());
-}
-
-void MarkdownTextView::restoreTopLine()
-{
-    if (m_topLine.position < 0)
-        return;
-    const QTextBlock block = document()->findBlock(m_topLine.position);
-    if (!block.isValid())
-        return;
-    m_layout->blockBoundingRect(block);
-    const QTextLayout* text = block.layout();
-    const QTextLine line = text->lineForTextPosition(m_topLine.position - block.position());
-    if (!line.isValid())
-        return;
-    verticalScrollBar()->setValue(qRound(text->position().y() + line.y() + m_topLine.offset));
-}
-
 void MarkdownTextView::resizeEvent(QResizeEvent* event)
 {
-    const bool widthChanged = event->oldSize().width() != event->size().width();
-    {
-        FlagScope keeping(m_keepingTopLine);
-        QTextEdit::resizeEvent(event);
-        if (widthChanged)
-            restoreTopLine();
-    }
-    noteTopLine();
+    m_keeper->resized(event, [&] { QTextEdit::resizeEvent(event); });
 }
 
-void MarkdownTextView::settleStep()
+void MarkdownTextView::settleWhenIdle()
 {
-    // A view out of sight settles once it is shown again.
-    if (!isVisible())
-        return;
-    QScrollBar* bar = verticalScrollBar();
-    const int topBlock = m_layout->blockAt(bar->value());
-    const qreal before = m_layout->blockTop(topBlock);
-    const bool more = m_layout->settle(kSettleBudgetMs);
-    shiftBy(m_layout->blockTop(topBlock) - before);
-    // The scroll range follows about once a second rather than after every step.
-    if (!more || !m_settleReported.isValid() || m_settleReported.elapsed() >= 1000) {
-        m_layout->reportNow();
-        m_settleReported.start();
-    }
-    if (more)
-        m_settleTimer.start(0);
+    m_keeper->settleWhenIdle();
 }
 
 void MarkdownTextView::showEvent(QShowEvent* event)
 {
     QTextEdit::showEvent(event);
-    if (m_layout->hasEstimates() && !m_settleTimer.isActive())
-        m_settleTimer.start(kSettleDelay);
+    m_keeper->shown();
 }
 
 QRect MarkdownTextView::caretRect() const
@@ -380,14 +275,7 @@ void MarkdownTextView::mouseReleaseEvent(QMouseEvent* event)
 
 void MarkdownTextView::paintEvent(QPaintEvent* event)
 {
-    FlagScope painting(m_painting);
-    const BlockDocumentLayout::PaintScope layoutPainting(*m_layout);
-    {
-        // Every paragraph in the exposed area gets its final height before anything is drawn.
-        const QPointF offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
-        m_layout->layoutArea(QRectF(event->rect()).translated(offset));
-        noteTopLine();
-    }
+    const LazyLayoutKeeper::Painting painting(*m_keeper, event->rect());
     if (paintUnderText) {
         QPainter painter(viewport());
         const QPointF offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -479,9 +367,7 @@ void MarkdownTextView::contextMenuEvent(QContextMenuEvent* event)
 
 void MarkdownTextView::inputHandled()
 {
-    // Settling waits until the user pauses.
-    if (m_settleTimer.isActive())
-        m_settleTimer.start(kSettleDelay);
+    m_keeper->inputHandled();
     if (onInputHandled)
         onInputHandled();
 }

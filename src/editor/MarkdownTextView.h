@@ -3,9 +3,7 @@
 #include "markdown/MarkdownLineEditing.h"
 
 #include <QBasicTimer>
-#include <QElapsedTimer>
 #include <QTextEdit>
-#include <QTimer>
 #include <QVariantAnimation>
 
 #include <functional>
@@ -13,6 +11,7 @@
 namespace quillon {
 
 class BlockDocumentLayout;
+class LazyLayoutKeeper;
 
 // The block editor's text view. It routes the editing keys, the bold and italic shortcuts, undo
 // and redo, and clicks to callbacks that the editor installs; it pastes plain text only, copies
@@ -26,6 +25,9 @@ public:
     explicit MarkdownTextView(QWidget* parent = nullptr);
 
     BlockDocumentLayout& blockLayout() const { return *m_layout; }
+    // Styling that came in steps of its own is done: estimated heights are settled once the user
+    // has been idle for a moment, rather than a moment after that styling's last step.
+    void settleWhenIdle();
 
     // Marks [from, to) with a short highlight that fades, so that the eye finds a line the view
     // jumped to (also when it was on screen already).
@@ -47,6 +49,9 @@ public:
     std::function<QString(int from, int to)> markdownForRange;
     // Paints under the text; the painter is in document coordinates.
     std::function<void(QPainter&, const QRectF& documentRect)> paintUnderText;
+    // True while styling that comes in steps of its own is under way: heights are settled after
+    // it, since it changes the paragraphs' formats (and so their heights) again.
+    std::function<bool()> settlingWaits;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -66,9 +71,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    static constexpr int kSettleDelay = 400; // ms after the last input
-    static constexpr int kSettleBudgetMs = 4; // per step, so that a key waits no longer
-
     bool handleKey(QKeyEvent* event);
     // A paragraph break at the caret, replacing the selection.
     void insertLineBreak();
@@ -78,31 +80,12 @@ private:
     QRect caretRect() const;
     void restartCaretBlink();
     void updateFindIndicator();
-    // The start of the text line at the top of the view, kept across a change of width.
-    void noteTopLine();
-    void restoreTopLine();
-    // Lays out paragraphs that stand with estimated heights while the user is idle, keeping
-    // the text in view where it is.
-    void settleStep();
-    // Keeps the text in view still when a paragraph above it changes height.
-    void shiftBy(qreal delta);
     // Repaints the paragraphs the old and the new selection span: a selected paragraph break
     // is drawn beyond the text, where the text control does not repaint.
     void repaintSelection();
 
     BlockDocumentLayout* m_layout = nullptr;
-    struct TopLine
-    {
-        int position = -1;
-        qreal offset = 0; // of the view's top below the line's top
-    };
-    TopLine m_topLine;
-    bool m_keepingTopLine = false;
-    bool m_painting = false;
-    bool m_arranging = false; // laying out what a new scroll position shows
-    qreal m_pendingShift = 0; // of the scroll position, not yet applied
-    QTimer m_settleTimer;
-    QElapsedTimer m_settleReported;
+    LazyLayoutKeeper* m_keeper = nullptr;
     QPair<int, int> m_paintedSelection { -1, -1 }; // first and last paragraph
 
     QBasicTimer m_caretBlink;

@@ -62,27 +62,36 @@ ProjectedDocument::ProjectedDocument(QTextDocument& document)
 void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fontSize)
 {
     m_storage.setText(markdown);
+    ++m_textRevision;
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
-    // setPlainText() lets the view lay the new text out lazily, screen by screen.
-    m_document.setPlainText(toDocumentText(m_storage.text()));
-    installObjectFormats();
+    m_document.setPlainText(QString());
+    insertDocumentText();
 }
 
-void ProjectedDocument::installObjectFormats()
+void ProjectedDocument::insertDocumentText()
 {
+    // One change that brings the tables' object characters with their formats, as setPlainText()
+    // would bring the text (the view then lays it out lazily, screen by screen): formats set
+    // afterwards would be a change of its own, reaching from the first table to the last.
+    const QString text = toDocumentText(m_storage.text());
     QTextCursor cursor(&m_document);
     cursor.beginEditBlock();
+    qsizetype copied = 0;
     m_storage.enumerateAttribute<TextAttribute::Attachment>(
         { 0, m_storage.length() }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
             if (!attachment || !dynamic_cast<const TableAttachment*>(attachment->get()))
                 return;
             for (qsizetype i = range.location; i < range.end(); ++i) {
-                cursor.setPosition(int(i));
-                cursor.setPosition(int(i + 1), QTextCursor::KeepAnchor);
-                cursor.setCharFormat(objectFormat(*attachment));
+                if (i > copied)
+                    cursor.insertText(text.mid(copied, i - copied), QTextCharFormat());
+                cursor.insertText(
+                    QString(QChar::ObjectReplacementCharacter), objectFormat(*attachment));
+                copied = i + 1;
             }
         });
+    if (copied < text.size())
+        cursor.insertText(text.mid(copied), QTextCharFormat());
     cursor.endEditBlock();
 }
 
@@ -198,6 +207,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
+    ++m_textRevision;
     indexReplaced(removed, text.size());
 }
 
@@ -205,6 +215,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
+    ++m_textRevision;
     indexReplaced(removed, text.length());
 }
 
@@ -303,6 +314,19 @@ qsizetype ProjectedDocument::storageOffset(qsizetype markdownOffset) const
 int ProjectedDocument::tableCount() const
 {
     return m_tables.count();
+}
+
+int ProjectedDocument::tableCount(qsizetype from, qsizetype to) const
+{
+    return int(m_tables.tablesIn(from, to).size());
+}
+
+QList<TextRange> ProjectedDocument::tableMarkdownRanges(qsizetype from, qsizetype to) const
+{
+    QList<TextRange> ranges;
+    for (const ProjectedTableIndex::Table& table : m_tables.tablesIn(from, to))
+        ranges.append({ markdownOffset(table.position), table.markdownLength });
+    return ranges;
 }
 
 QTextCharFormat ProjectedDocument::objectFormat(const TextAttachmentPtr& attachment)

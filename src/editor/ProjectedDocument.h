@@ -1,8 +1,10 @@
 #pragma once
 
 #include "editor/ProjectedTableIndex.h"
+#include "markdown/TextRange.h"
 #include "platform/AttributedText.h"
 
+#include <QList>
 #include <QString>
 #include <QTextCharFormat>
 
@@ -58,8 +60,14 @@ public:
     QString markdownBetween(qsizetype from, qsizetype to) const;
     qsizetype markdownOffset(qsizetype storageOffset) const;
     qsizetype storageOffset(qsizetype markdownOffset) const;
-    // Number of table attachments in the storage.
+    // Number of table attachments in the storage, and in its range [from, to).
     int tableCount() const;
+    int tableCount(qsizetype from, qsizetype to) const;
+    // The Markdown ranges of the tables whose characters stand in the storage range [from, to).
+    QList<TextRange> tableMarkdownRanges(qsizetype from, qsizetype to) const;
+    // Counts the changes of the storage's characters (loads included), so that work done over
+    // the text in steps can tell whether it is still the text it began on.
+    quint64 textRevision() const { return m_textRevision; }
 
     // Whether every change compares the table index with a scan of the whole storage and stops
     // the program when they differ: on in debug builds; tests switch it on in any build.
@@ -77,7 +85,8 @@ public:
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);
 
 private:
-    void installObjectFormats();
+    // Puts the storage's text into the document, in a document just cleared.
+    void insertDocumentText();
     // Gives the bare object characters (indices into `replacement`) the tables that the change
     // at [position, position + removed) of the storage replaced; true when any took one.
     bool keepReplacedTables(int position, int removed, AttributedText& replacement,
@@ -93,6 +102,7 @@ private:
     QTextDocument& m_document;
     AttributedText m_storage;
     ProjectedTableIndex m_tables;
+    quint64 m_textRevision = 0;
 };
 
 } // namespace quillon

@@ -1,12 +1,13 @@
 #include "editor/SourceColouring.h"
 
+#include "editor/SourceDocumentLayout.h"
+#include "editor/SourceTextEdit.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "platform/AttributedText.h"
 #include "platform/ChunkedText.h"
 #include "platform/TextLines.h"
 
 #include <QHash>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -106,7 +107,7 @@ bool looksLikeYAML(const ChunkedText& text)
 
 } // namespace
 
-SourceColouring::SourceColouring(QPlainTextEdit& view,
+SourceColouring::SourceColouring(SourceTextEdit& view,
     std::function<const ChunkedText&()> currentText, std::function<bool()> isCurrent,
     QObject* parent)
     : QObject(parent)
@@ -333,6 +334,7 @@ void SourceColouring::apply(
     const AttributedText& coloured, qsizetype offset, qsizetype from, qsizetype to)
 {
     QTextDocument& document = *m_view.document();
+    SourceDocumentLayout& layout = m_view.sourceLayout();
     const QColor base = CodeSyntaxHighlighter::textColor(m_isDarkMode);
     QHash<QRgb, QTextCharFormat> formats;
     auto formatFor = [&](const QColor& color) {
@@ -344,8 +346,6 @@ void SourceColouring::apply(
         }
         return *it;
     };
-    int dirtyFrom = -1;
-    int dirtyTo = -1;
     for (QTextBlock block = document.findBlock(int(from)); block.isValid(); block = block.next()) {
         const qsizetype blockLength = block.length() - 1;
         if (block.position() + blockLength > to)
@@ -361,22 +361,9 @@ void SourceColouring::apply(
                 ranges.append(
                     { int(span.location - blockStart), int(span.length), formatFor(*color) });
             });
-        // A paragraph never coloured keeps no layout of its own until it is shown: most of a
-        // long text is never shown, and a layout each would cost more than the text.
-        constexpr int kColoured = 1;
-        if (ranges.isEmpty() && block.userState() != kColoured)
-            continue;
-        QTextLayout* layout = block.layout();
-        block.setUserState(ranges.isEmpty() ? -1 : kColoured);
-        if (layout->formats() == ranges)
-            continue;
-        layout->setFormats(ranges);
-        if (dirtyFrom < 0)
-            dirtyFrom = block.position();
-        dirtyTo = block.position() + block.length();
+        // Kept by the layout until the paragraph is shown: most of a long text never is.
+        layout.setFormats(block, ranges);
     }
-    if (dirtyFrom >= 0)
-        document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
 }
 
 } // namespace quillon

@@ -8,15 +8,15 @@
 #include <functional>
 #include <vector>
 
-class QPlainTextEdit;
-
 namespace quillon {
 
 class AttributedText;
 class ChunkedText;
+class SourceTextEdit;
 
-// Colours the source pane's document with CodeSyntaxHighlighter as layout formats, which leave
-// the text and its undo history alone. Only paragraphs whose colours changed are laid out again.
+// Colours the source pane's document with CodeSyntaxHighlighter as formats of its layout, which
+// leave the text and its undo history alone. Only paragraphs on screen whose colours changed are
+// laid out again.
 //
 // A long text is never coloured whole at once. An edit colours the lines around it at once, in
 // the fenced block that holds them (the fence lines are kept in a list that each edit updates
@@ -33,7 +33,7 @@ public:
 
     // `currentText` gives the document's text for the queued passes, which wait while
     // `isCurrent` says the view does not show that text yet.
-    SourceColouring(QPlainTextEdit& view, std::function<const ChunkedText&()> currentText,
+    SourceColouring(SourceTextEdit& view, std::function<const ChunkedText&()> currentText,
         std::function<bool()> isCurrent, QObject* parent = nullptr);
 
     bool isDarkMode() const { return m_isDarkMode; }
@@ -70,7 +70,7 @@ private:
     // paragraphs that lie wholly inside it and inside [from, to).
     void apply(const AttributedText& coloured, qsizetype offset, qsizetype from, qsizetype to);
 
-    QPlainTextEdit& m_view;
+    SourceTextEdit& m_view;
     std::function<const ChunkedText&()> m_currentText;
     std::function<bool()> m_isCurrent;
     QTimer m_pause;

@@ -2,19 +2,18 @@
 
 #include "editor/FindHighlights.h"
 #include "editor/FlagScope.h"
+#include "editor/SourceTextEdit.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/ChunkedText.h"
 #include "workspace/WorkspaceState.h"
 
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextBlock>
 
 #include <algorithm>
 
 namespace quillon {
 
-SourceFindController::SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
+SourceFindController::SourceFindController(SourceTextEdit& view, WorkspaceState& workspace,
     std::function<const ChunkedText&()> currentText, QObject* parent)
     : QObject(parent)
     , m_view(view)
@@ -175,21 +174,7 @@ void SourceFindController::refreshAndReveal()
 
 bool SourceFindController::reveal(const TextRange& match)
 {
-    // Scrolls without moving the caret: the scroll bar counts laid-out lines.
-    const QTextBlock block = m_view.document()->findBlock(int(match.location));
-    if (!block.isValid())
-        return false;
-    const QTextLayout* layout = block.layout();
-    const QTextLine line = layout->lineForTextPosition(int(match.location - block.position()));
-    const int lineNumber = block.firstLineNumber() + (line.isValid() ? line.lineNumber() : 0);
-    QScrollBar* bar = m_view.verticalScrollBar();
-    const QFontMetrics metrics(m_view.document()->defaultFont());
-    const int visibleLines = qMax(1, m_view.viewport()->height() / qMax(1, metrics.lineSpacing()));
-    if (lineNumber >= bar->value() && lineNumber < bar->value() + visibleLines - 1)
-        return false;
-    const int before = bar->value();
-    bar->setValue(lineNumber - visibleLines / 3);
-    return bar->value() != before;
+    return m_view.revealPosition(int(match.location));
 }
 
 } // namespace quillon

@@ -7,11 +7,10 @@
 
 #include <functional>
 
-class QPlainTextEdit;
-
 namespace quillon {
 
 class ChunkedText;
+class SourceTextEdit;
 class WorkspaceState;
 
 // Find in document for the source pane: follows the workspace's find-bar properties, paints the
@@ -24,7 +23,7 @@ class SourceFindController : public QObject
     Q_OBJECT
 public:
     // `currentText` gives the document's text.
-    SourceFindController(QPlainTextEdit& view, WorkspaceState& workspace,
+    SourceFindController(SourceTextEdit& view, WorkspaceState& workspace,
         std::function<const ChunkedText&()> currentText, QObject* parent = nullptr);
 
     void setDarkMode(bool dark);
@@ -44,7 +43,7 @@ private:
     // True when it scrolled.
     bool reveal(const TextRange& match);
 
-    QPlainTextEdit& m_view;
+    SourceTextEdit& m_view;
     WorkspaceState& m_workspace;
     std::function<const ChunkedText&()> m_currentText;
     bool m_isActive = true;

@@ -1,12 +1,14 @@
 #include "editor/UnifiedBlockEditor.h"
 
+#include "editor/BackgroundStyling.h"
+#include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "editor/CaretLineTracker.h"
 #include "editor/DecorationPainter.h"
 #include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
+#include "editor/HeldInput.h"
 #include "editor/LineEditingKeys.h"
-#include "editor/LineRestyler.h"
 #include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
@@ -16,46 +18,12 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <QTextDocument>
 #include <QTextFrame>
 
-#include <algorithm>
-#include <climits>
-
 namespace quillon {
-
-namespace {
-
-// The text in view: the block at the top of the viewport and how far its top lies above it.
-struct TopOfView
-{
-    int block = -1;
-    qreal offset = 0;
-};
-
-TopOfView topOfView(const QTextEdit& view)
-{
-    const QTextBlock block = view.cursorForPosition(QPoint(0, 0)).block();
-    if (!block.isValid())
-        return {};
-    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
-    return { block.blockNumber(), view.verticalScrollBar()->value() - top };
-}
-
-// Restyled blocks change their heights; the text that was in view is brought back into it.
-void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
-{
-    const QTextBlock block = view.document()->findBlockByNumber(anchor.block);
-    if (!block.isValid())
-        return;
-    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
-    view.verticalScrollBar()->setValue(qRound(top + anchor.offset));
-}
-
-} // namespace
 
 UnifiedBlockEditor::UnifiedBlockEditor(
     Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
@@ -76,7 +44,8 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     setUpView();
     layout->addWidget(m_view);
-    m_find = std::make_unique<EditorFindController>(*m_view, workspace);
+    m_find = std::make_unique<EditorFindController>(
+        *m_view, workspace, [this]() -> const QString& { return m_projected->storage().text(); });
 
     // Edits of other views are applied where they land; a replaced text is reloaded.
     connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
@@ -101,7 +70,11 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     // The cell field must not commit into a document that is going away.
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
+    m_view->settlingWaits = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
+    // The view and its document outlive the storage the formats are read from.
+    m_view->blockLayout().setFormatSource({});
+    m_styling->stop();
 }
 
 void UnifiedBlockEditor::setUpView()
@@ -126,6 +99,15 @@ void UnifiedBlockEditor::setUpView()
         });
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     m_caretLine = std::make_unique<CaretLineTracker>();
+    // A paragraph's character formats are read from the storage's styling when it is laid out.
+    m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
+        return m_presenter.formats(m_projected->storage(), block, key);
+    });
+    m_styling
+        = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });
+    connect(m_styling.get(), &BackgroundStyling::styled, this, &UnifiedBlockEditor::presentStyled);
+    connect(m_styling.get(), &BackgroundStyling::finished, this,
+        [this] { startBackgroundPass(false); });
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
 
@@ -147,6 +129,8 @@ void UnifiedBlockEditor::setUpView()
         = [this](int from, int to) { return m_projected->markdown(from, to); };
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
+    m_view->settlingWaits
+        = [this] { return false && (m_styling->isRunning() || m_backgroundBlock >= 0); };
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
@@ -176,28 +160,6 @@ void UnifiedBlockEditor::setFontSize(qreal size)
     m_fontSize = size;
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     restyleForAppearance();
-}
-
-void UnifiedBlockEditor::restyleForAppearance()
-{
-    // The same appearance again must not close an open cell.
-    if (m_styledDark == m_isDarkMode && m_styledFontSize == m_fontSize)
-        return;
-    m_presenter.clearCache();
-    m_tableEditor->commit();
-    flushPendingWork();
-    const TopOfView anchor = topOfView(*m_view);
-    reload(m_document.text().toString(), caretMarkdownOffset());
-    if (anchor.block < 0)
-        return;
-    // The same text is shown again: the part that was in view is styled first and stays there.
-    FlagScope programmatic(m_isProgrammatic);
-    keepTopOfView(*m_view, anchor);
-    BlockStylePresenter::Window window;
-    window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
-    window.lastBlock = anchor.block + kVisibleMargin;
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
-    keepTopOfView(*m_view, anchor);
 }
 
 void UnifiedBlockEditor::setContentWidth(qreal width)
@@ -238,6 +200,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     // left where it is and never measured.
     m_view->setTextCursor(QTextCursor());
     m_projected->load(markdown, m_isDarkMode, m_fontSize);
+    m_find->textReplaced();
     QTextCursor cursor(document);
     cursor.setPosition(
         int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
@@ -254,188 +217,6 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     markAllParagraphsDirty();
     centerTextColumn();
     restyle();
-}
-
-HighlightOptions UnifiedBlockEditor::highlightOptions() const
-{
-    HighlightOptions options;
-    options.isDarkMode = m_isDarkMode;
-    options.fontSize = m_fontSize;
-    options.isReadingMode = true;
-    options.isFocused = m_revealFocused;
-    options.cursorLocation = m_revealCaret;
-    return options;
-}
-
-void UnifiedBlockEditor::restyle(bool insideDocumentChange)
-{
-    m_restylePending = false;
-    FlagScope programmatic(m_isProgrammatic);
-    m_revealCaret = m_view->textCursor().position();
-    m_revealFocused = m_view->hasFocus();
-    const HighlightOptions options = highlightOptions();
-    // Lines whose styling depends on themselves alone are styled alone; anything else, and an
-    // idle moment after local styling, restyles the whole document.
-    QList<TextSpan> local;
-    bool whole = m_fullHighlight || m_localBlocks.isEmpty();
-    // Overlapping stretches are styled as one: a line styled alone inside a wider stretch
-    // would lose what the stretch gave it.
-    std::sort(m_localBlocks.begin(), m_localBlocks.end());
-    QList<QPair<int, int>> merged;
-    for (const auto& span : std::as_const(m_localBlocks)) {
-        if (!merged.isEmpty() && span.first <= merged.last().second + 1)
-            merged.last().second = qMax(merged.last().second, span.second);
-        else
-            merged.append(span);
-    }
-    for (const auto& [first, last] : std::as_const(merged)) {
-        if (whole)
-            break;
-        const auto range
-            = LineRestyler::isolatedRange(m_projected->storage(), *m_view->document(), first, last);
-        if (range)
-            local.append(*range);
-        else
-            whole = true;
-    }
-    // A paragraph or fenced block styled whole is presented whole.
-    if (!whole && !m_dirtyAll) {
-        for (const TextSpan& range : std::as_const(local)) {
-            const QTextDocument* document = m_view->document();
-            m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst,
-                document->findBlock(int(range.location)).blockNumber());
-            m_dirtyLast = qMax(m_dirtyLast,
-                document->findBlock(int(qMax<qsizetype>(range.location, range.end() - 1)))
-                    .blockNumber());
-        }
-    }
-    if (whole) {
-        restyleWholeStorage(options);
-    } else {
-        m_projected->styleStorage([&](AttributedText& storage) {
-            for (const TextSpan& range : std::as_const(local))
-                LineRestyler::highlight(storage, range, options);
-        });
-    }
-    m_fullHighlight = false;
-    m_localBlocks.clear();
-    BlockStylePresenter::Window window;
-    window.deferBlockFormats = insideDocumentChange;
-    if (!m_dirtyAll) {
-        window.firstBlock = qMax(0, m_dirtyFirst);
-        window.lastBlock = qMax(window.firstBlock, m_dirtyLast);
-        m_fullCompareTimer.start();
-    } else if (m_view->document()->blockCount() > kBackgroundChunk) {
-        // What the user sees now; the rest follows in the background.
-        const int caret = m_view->textCursor().blockNumber();
-        const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
-        window.firstBlock = qMax(0, qMin(caret, top) - kVisibleMargin);
-        window.lastBlock = qMax(caret, top) + kVisibleMargin;
-        startBackgroundPass(true);
-    }
-    const int restyled
-        = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
-    m_dirtyAll = false;
-    m_dirtyFirst = m_dirtyLast = -1;
-    if (m_presenter.hasDeferredBlockFormats()) {
-        // The same paragraphs again, once the document has finished its change.
-        m_deferredWindow = window;
-        m_deferredWindow.deferBlockFormats = false;
-        m_presentPending = true;
-        schedulePendingWork();
-    }
-    // The presenter marks what it restyled for layout, which repaints just those lines.
-    m_find->refresh();
-    Q_EMIT presented(restyled);
-}
-
-void UnifiedBlockEditor::restyleWholeStorage(const HighlightOptions& options)
-{
-    m_projected->styleStorage([&](AttributedText& storage) {
-        MarkdownTextViewSupport::reHighlight(storage, options.isDarkMode, options.fontSize,
-            options.isReadingMode, false, options.cursorLocation, options.isFocused);
-    });
-}
-
-void UnifiedBlockEditor::presentDeferred()
-{
-    m_presentPending = false;
-    FlagScope programmatic(m_isProgrammatic);
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow);
-}
-
-void UnifiedBlockEditor::refreshEverything()
-{
-    if (m_reloadPending || m_restylePending) {
-        m_fullCompareTimer.start();
-        return;
-    }
-    FlagScope programmatic(m_isProgrammatic);
-    restyleWholeStorage(highlightOptions());
-    startBackgroundPass(false);
-}
-
-void UnifiedBlockEditor::startBackgroundPass(bool afterPaint)
-{
-    m_backgroundBlock = 0;
-    // What is in view reaches the screen before the rest is styled.
-    m_backgroundAwaitsPaint = afterPaint && m_view->isVisible();
-    m_backgroundTimer.start(m_backgroundAwaitsPaint ? kPaintWaitMs : 0);
-}
-
-void UnifiedBlockEditor::backgroundStep()
-{
-    m_backgroundAwaitsPaint = false;
-    if (m_backgroundBlock < 0)
-        return;
-    if (m_reloadPending || m_restylePending || m_presentPending) {
-        m_backgroundTimer.start(0); // after the pending work
-        return;
-    }
-    FlagScope programmatic(m_isProgrammatic);
-    BlockStylePresenter::Window window;
-    window.firstBlock = m_backgroundBlock;
-    window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
-    const TopOfView anchor = topOfView(*m_view);
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
-    keepTopOfView(*m_view, anchor);
-    m_backgroundBlock = window.lastBlock + 1;
-    if (m_backgroundBlock < m_view->document()->blockCount())
-        m_backgroundTimer.start(0);
-    else
-        m_backgroundBlock = -1;
-}
-
-void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
-{
-    m_localBlocks.append({ firstBlock, lastBlock });
-    firstBlock = qMax(0, firstBlock - 1);
-    lastBlock = lastBlock + 1;
-    m_dirtyFirst = m_dirtyFirst < 0 ? firstBlock : qMin(m_dirtyFirst, firstBlock);
-    m_dirtyLast = qMax(m_dirtyLast, lastBlock);
-}
-
-void UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
-{
-    // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
-    // of the paragraph.
-    QTextBlock first = m_view->document()->findBlockByNumber(blockNumber);
-    if (!first.isValid())
-        return;
-    QTextBlock last = first;
-    auto spansLines = [](const QString& text) {
-        for (QChar c : text)
-            if (c == u'_' || c == u'[' || c == u']' || c == u'(' || c == u')')
-                return true;
-        return false;
-    };
-    if (spansLines(first.text())) {
-        while (first.previous().isValid() && !first.previous().text().trimmed().isEmpty())
-            first = first.previous();
-        while (last.next().isValid() && !last.next().text().trimmed().isEmpty())
-            last = last.next();
-    }
-    markParagraphsDirty(first.blockNumber(), last.blockNumber());
 }
 
 void UnifiedBlockEditor::schedulePendingWork()
@@ -478,7 +259,8 @@ void UnifiedBlockEditor::scrollToLine(int line)
         BlockStylePresenter::Window window;
         window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
         window.lastBlock = cursor.blockNumber() + kVisibleMargin;
-        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+        if (styleForWindow(window))
+            m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     }
     m_view->ensureCursorVisible();
     m_view->showFindIndicator(int(range->location), int(range->end()),
@@ -488,32 +270,23 @@ void UnifiedBlockEditor::scrollToLine(int line)
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-        case QEvent::MouseButtonPress:
-        case QEvent::Drop:
-        case QEvent::ContextMenu:
-            followPendingEdits();
-            break;
-        default:
-            break;
+    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())
+        && mayEditText(*event))
+        followPendingEdits();
+    if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
+        if (m_backgroundAwaitsPaint) {
+            m_backgroundAwaitsPaint = false;
+            m_backgroundTimer.start(0); // runs once this paint is done
         }
-    }
-    if (watched == m_view->viewport() && event->type() == QEvent::Paint
-        && m_backgroundAwaitsPaint) {
-        m_backgroundAwaitsPaint = false;
-        m_backgroundTimer.start(0); // runs once this paint is done
+        m_styling->resume();
     }
     if (watched == m_view->viewport() && event->type() == QEvent::Resize)
         centerTextColumn();
     // Markers show only while the view has the focus, which may arrive after the click that
     // placed the caret (the window is activated later).
     if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0) {
-        markCaretParagraphDirty(m_view->textCursor().blockNumber());
+        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0
+        && markCaretParagraphDirty(m_view->textCursor().blockNumber())) {
         m_restylePending = true;
         schedulePendingWork();
     }

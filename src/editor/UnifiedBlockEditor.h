@@ -17,6 +17,7 @@
 
 namespace quillon {
 
+class BackgroundStyling;
 class CaretLineTracker;
 class Document;
 class EditorFindController;
@@ -109,7 +110,8 @@ private:
     void restyle(bool insideDocumentChange = false);
     // Widens the window of paragraphs the next restyle compares.
     void markParagraphsDirty(int firstBlock, int lastBlock);
-    void markCaretParagraphDirty(int block);
+    // False when the caret's line reveals nothing (empty, or a table), and nothing was marked.
+    bool markCaretParagraphDirty(int block);
     void markAllParagraphsDirty()
     {
         m_dirtyAll = true;
@@ -120,6 +122,11 @@ private:
     void presentDeferred();
     // Restyles every paragraph of the storage (its tables stay as they are).
     void restyleWholeStorage(const HighlightOptions& options);
+    // While the storage is styled in slices: styles what the window of paragraphs needs now,
+    // and narrows it to the paragraphs that then hold their final styling; false for none.
+    bool styleForWindow(BlockStylePresenter::Window& window);
+    // Presents the paragraphs near the view that a slice of the styling pass restyled.
+    void presentStyled(TextSpan stretch);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
     // With `afterPaint`, the pass waits for the view's next paint (the part in view first).
@@ -154,6 +161,14 @@ private:
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
     // True when the change can restyle text beyond the paragraphs it touches.
     static bool mayRestyleFarAway(const MarkdownReplacement& change, const ChangeLines& lines);
+    // The tables of the document's lines around its [from, to) (which the change that made it
+    // left as they were unless `farAway`), and those the storage shows there; false when only
+    // the whole text can tell. `delta`: how much longer the document's text is than the one
+    // the storage shows.
+    bool tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
+        QList<TextRange>& shown, QList<TextRange>& inText) const;
+    // The view shows other tables than the document's text holds.
+    bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
 
     Document& m_document;
     WorkspaceState& m_workspace;
@@ -164,6 +179,11 @@ private:
     std::unique_ptr<CaretLineTracker> m_caretLine;
     std::unique_ptr<EditorFindController> m_find;
     BlockStylePresenter m_presenter;
+    // Styles a long storage whole in slices between events (declared after the storage it
+    // styles, so that it goes first).
+    std::unique_ptr<BackgroundStyling> m_styling;
+    // From this length on; a shorter text is styled at once in a few milliseconds.
+    static constexpr qsizetype kSlicedLength = 256 * 1024;
     // Paragraphs whose styling may have changed since the last presentation.
     bool m_dirtyAll = true;
     bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted

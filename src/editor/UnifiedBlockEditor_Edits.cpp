@@ -3,6 +3,7 @@
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
+#include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/LineEditingKeys.h"
 #include "editor/TableEditingController.h"
@@ -78,6 +79,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     // only once it is reloaded.
     const bool keptTables = m_projected->mirrorDocumentChange(position, removed, added);
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
+    m_find->followEdit(position, removedInStorage, insertedInStorage);
     plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
     bool separated = false;
@@ -119,10 +121,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
-    if (separated || keptTables
-        || (mayChangeTables
-            && m_projected->tableCount()
-                != MarkdownTableProjection::findTables(m_document.text().toString()).size())) {
+    if (separated || keptTables || (mayChangeTables && tablesDifferFromText(change, farAway))) {
         m_reloadPending = true;
         schedulePendingWork();
         return;
@@ -256,6 +255,37 @@ bool UnifiedBlockEditor::tableStructureMayHaveChanged(
     return tableOrFenceLine(lines.before) || tableOrFenceLine(lines.after);
 }
 
+bool UnifiedBlockEditor::tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
+    QList<TextRange>& shown, QList<TextRange>& inText) const
+{
+    // A change that moves no fence leaves code as it was: only the tables of the pipe lines
+    // around it may differ. Those lines are all code or none is, so a table found there that
+    // the view does not show may be code, which only the fences before them tell.
+    if (farAway)
+        return false;
+    const ChunkedText& text = m_document.text();
+    const TextRange stretch = MarkdownTableProjection::pipeLinesAround(text, from, to);
+    const QString lines = text.mid(stretch.location, stretch.length);
+    if (lines.contains(u"```") || lines.contains(u"~~~"))
+        return false;
+    inText = MarkdownTableProjection::findTables(lines);
+    for (TextRange& table : inText)
+        table.location += stretch.location;
+    shown = m_projected->tableMarkdownRanges(m_projected->storageOffset(stretch.location),
+        m_projected->storageOffset(stretch.end() - delta));
+    return inText.isEmpty() || !shown.isEmpty();
+}
+
+bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
+{
+    QList<TextRange> shown, inText;
+    if (tablesAround(
+            change.position, change.position + change.inserted.size(), 0, farAway, shown, inText))
+        return shown.size() != inText.size();
+    return m_projected->tableCount()
+        != MarkdownTableProjection::findTables(m_document.text().toString()).size();
+}
+
 bool UnifiedBlockEditor::mayRestyleFarAway(
     const MarkdownReplacement& change, const ChangeLines& lines)
 {
@@ -291,11 +321,21 @@ void UnifiedBlockEditor::onCursorPositionChanged()
 
 void UnifiedBlockEditor::noteCaretLine(int previousBlock)
 {
-    if (!m_caretLine->moveTo(m_view->textCursor().blockNumber()))
+    const int block = m_view->textCursor().blockNumber();
+    if (!m_caretLine->moveTo(block))
         return;
-    if (previousBlock >= 0)
-        markCaretParagraphDirty(previousBlock);
-    markCaretParagraphDirty(m_view->textCursor().blockNumber());
+    // Lines that reveal nothing (empty ones, tables) are left alone: a caret there touches no
+    // marker, so what the last styling revealed for it is what it would reveal.
+    bool marked = previousBlock >= 0 && markCaretParagraphDirty(previousBlock);
+    // After a jump (to the end, to a match far away) the line left is restyled on its own: one
+    // window over both lines would compare every paragraph between them.
+    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !m_reloadPending
+        && !m_hasPendingEdits && !m_pendingReload) {
+        restyle();
+        marked = false;
+    }
+    if (!markCaretParagraphDirty(block) && !marked)
+        return;
     m_restylePending = true;
     schedulePendingWork();
 }
@@ -407,6 +447,7 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
     if (inPlace) {
         FlagScope programmatic(m_isProgrammatic);
         m_projected->replace({ start, end - start }, change.inserted);
+        m_find->followEdit(start, end - start, change.inserted.size());
         inPlace = m_document.text() == QStringView(m_projected->markdown());
         if (inPlace) {
             QTextCursor caret(m_view->document());

@@ -5,6 +5,7 @@
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
+#include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTable.h"
@@ -126,12 +127,16 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     const ChunkedText& newText = m_document.text();
     if (newText.size() != edit.resultLength)
         return false;
-    // Tables are looked for in the whole new text only when the edit may make or break one.
-    const QString newMarkdown = tablesMayChange ? newText.toString() : QString();
+    // Tables are looked for only when the edit may make or break one: in the lines around it,
+    // or where those cannot tell, in the whole new text.
     QList<TextRange> newTables;
     if (tablesMayChange) {
-        const QList<TextRange> oldTables = tableMarkdownRanges();
-        newTables = MarkdownTableProjection::findTables(newMarkdown);
+        QList<TextRange> oldTables;
+        if (!tablesAround(edit.position, edit.position + edit.inserted.size(), delta, farAway,
+                oldTables, newTables)) {
+            oldTables = tableMarkdownRanges();
+            newTables = MarkdownTableProjection::findTables(newText.toString());
+        }
         auto toOld = [&](qsizetype offset, bool isEnd) {
             if (offset <= edit.position)
                 return offset;
@@ -189,7 +194,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
         if (table.location < from || table.end() > newTo)
             continue;
         replacement.append(AttributedText(newText.mid(copied, table.location - copied)));
-        const QString source = newMarkdown.mid(table.location, table.length);
+        const QString source = newText.mid(table.location, table.length);
         const std::optional<MarkdownTable> parsed = MarkdownTable::parse(source, table);
         if (!parsed)
             return false;
@@ -214,6 +219,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
+    m_find->followEdit(start, end - start, replacement.length());
     m_caretStorage = m_view->textCursor().position();
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {

@@ -68,6 +68,8 @@ struct MarkdownLineEditing
     };
 
     static QList<FencedBlock> fencedBlocks(QStringView text);
+    // The first block of fencedBlocks(text), found without reading the text beyond its end.
+    static std::optional<FencedBlock> firstFencedBlock(QStringView text);
     // Fence lines count as inside; so does the end of the text after an unclosed block.
     static bool isInsideFencedCode(QStringView text, qsizetype location);
 

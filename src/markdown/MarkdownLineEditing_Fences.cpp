@@ -106,6 +106,17 @@ QList<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::fencedBlocks(QStrin
     return blocks;
 }
 
+std::optional<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::firstFencedBlock(
+    QStringView text)
+{
+    std::optional<FencedBlock> first;
+    scanFencedBlocks(text, text.size(), [&](const FencedBlock& block) {
+        first = block;
+        return false;
+    });
+    return first;
+}
+
 bool MarkdownLineEditing::isInsideFencedCode(QStringView text, qsizetype location)
 {
     if (location < 0 || location > text.size())

@@ -1,6 +1,7 @@
 #include "markdown/MarkdownTableProjection.h"
 
 #include "markdown/MarkdownLineEditing.h"
+#include "platform/ChunkedText.h"
 #include "platform/TextLines.h"
 
 namespace quillon {
@@ -115,6 +116,41 @@ QList<TextRange> MarkdownTableProjection::findTables(QStringView markdown)
     for (const FoundTable& t : scanTables(markdown))
         ranges.append(t.range);
     return ranges;
+}
+
+TextRange MarkdownTableProjection::pipeLinesAround(
+    const ChunkedText& markdown, qsizetype from, qsizetype to)
+{
+    // Lines are told apart by line feeds alone here: a line that holds another break holds a
+    // pipe if any of its parts does, which can only widen the stretch.
+    const qsizetype n = markdown.size();
+    auto holdsPipe = [&](qsizetype start, qsizetype end) {
+        bool found = false;
+        markdown.forEachPiece(start, end, [&](QStringView part, qsizetype) {
+            found = part.contains(u'|');
+            return !found;
+        });
+        return found;
+    };
+    from = qBound<qsizetype>(0, from, n);
+    to = qBound<qsizetype>(from, to, n);
+    qsizetype start = from > 0 ? markdown.lastIndexOf(u'\n', from - 1) + 1 : 0;
+    while (start > 0) {
+        const qsizetype previous = start >= 2 ? markdown.lastIndexOf(u'\n', start - 2) + 1 : 0;
+        if (!holdsPipe(previous, start - 1))
+            break;
+        start = previous;
+    }
+    qsizetype end = markdown.indexOf(u'\n', to);
+    end = end < 0 ? n : end;
+    while (end < n) {
+        qsizetype next = markdown.indexOf(u'\n', end + 1);
+        next = next < 0 ? n : next;
+        if (!holdsPipe(end + 1, next))
+            break;
+        end = next;
+    }
+    return { start, end - start };
 }
 
 ParagraphStyle MarkdownTableProjection::tableParagraphStyle()

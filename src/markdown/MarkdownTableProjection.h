@@ -10,6 +10,8 @@
 
 namespace quillon {
 
+class ChunkedText;
+
 // Shows each pipe table of a Markdown document as one U+FFFC character carrying a
 // TableAttachment, and turns such a storage back into the document's Markdown.
 //
@@ -28,6 +30,11 @@ struct MarkdownTableProjection
     // The tables of a Markdown text, ascending. Pipe lines inside fenced code blocks are code
     // and never part of a table. A table's range ends before the line break after its last row.
     static QList<TextRange> findTables(QStringView markdown);
+    // The whole lines of `markdown` that hold [from, to), widened by every line next to them
+    // that holds a pipe: a table is a run of pipe lines, so each table of the text lies wholly
+    // inside the stretch or wholly outside it, and those outside do not depend on the lines
+    // inside. (Which of them are code depends on the fences before it.)
+    static TextRange pipeLinesAround(const ChunkedText& markdown, qsizetype from, qsizetype to);
 
     // Replaces every table of the storage's text with its attachment character (attributes of
     // the rest of the storage are kept). Returns the character ranges, ascending, each of

@@ -3,6 +3,8 @@
 #include "markdown/MarkdownTableProjection.h"
 #include "platform/TextLines.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 bool MarkdownTextViewSupport::needsHighlight(const QString& current, bool isDarkMode,
@@ -60,6 +62,55 @@ QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QS
         from = at + qMax<qsizetype>(needle.size(), 1);
     }
     return matches;
+}
+
+QList<TextRange> MarkdownTextViewSupport::matchesAfterEdit(QStringView text, const QString& query,
+    const QList<TextRange>& matches, qsizetype position, qsizetype removed, qsizetype added)
+{
+    const QString needle = query.trimmed();
+    if (needle.isEmpty() || text.isEmpty())
+        return {};
+    const qsizetype n = needle.size();
+    const qsizetype delta = added - removed;
+    // The first match the search finds from `from` if it starts before `before`, or -1.
+    auto findBefore = [&](qsizetype from, qsizetype before) -> qsizetype {
+        const qsizetype end = qMin(text.size(), before + n - 1);
+        if (end - from < n)
+            return -1;
+        const qsizetype at = text.mid(from, end - from).indexOf(needle, 0, Qt::CaseInsensitive);
+        return at < 0 ? -1 : from + at;
+    };
+    // The search steps over each match it finds. Those that end before the change it finds
+    // again, and nothing between the last of them and the change.
+    const auto after = std::lower_bound(matches.cbegin(), matches.cend(), position,
+        [](const TextRange& match, qsizetype at) { return match.end() <= at; });
+    QList<TextRange> found(matches.cbegin(), after);
+    qsizetype from = qMax(found.isEmpty() ? 0 : found.last().end(), position - n + 1);
+    for (;;) {
+        if (from < position + added) {
+            const qsizetype at = findBefore(from, position + added);
+            from = at < 0 ? position + added : at + n;
+            if (at >= 0)
+                found.append({ at, n });
+            continue;
+        }
+        // The text from here on is the old one moved by `delta`. Standing where the old search
+        // stood between two matches, the search finds the old matches from there on.
+        const qsizetype old = from - delta;
+        auto next = std::lower_bound(matches.cbegin(), matches.cend(), old,
+            [](const TextRange& match, qsizetype at) { return match.location < at; });
+        if (next == matches.cbegin() || std::prev(next)->end() <= old) {
+            for (; next != matches.cend(); ++next)
+                found.append({ next->location + delta, next->length });
+            return found;
+        }
+        // An old match reaches over where the search stands: what it hid may be found now.
+        const qsizetype hidden = std::prev(next)->end() + delta;
+        const qsizetype at = findBefore(from, hidden);
+        from = at < 0 ? hidden : at + n;
+        if (at >= 0)
+            found.append({ at, n });
+    }
 }
 
 QList<MarkdownTextViewSupport::SearchHighlight> MarkdownTextViewSupport::searchHighlights(

@@ -3,8 +3,9 @@
 #include "platform/FileUtil.h"
 
 #include <QFile>
+#include <QHashFunctions>
 #include <QMetaObject>
-
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 #include <time.h>
@@ -37,6 +38,11 @@ QByteArray readAll(const QString& path, bool* ok)
     QByteArray bytes = file.readAll();
     *ok = file.error() == QFileDevice::NoError;
     return bytes;
+}
+
+size_t hashOf(const QByteArray& bytes)
+{
+    return qHashBits(bytes.constData(), size_t(bytes.size()));
 }
 
 } // namespace
@@ -105,6 +111,15 @@ quint64 BackgroundWriter::write(Request request)
 
 void BackgroundWriter::flush()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_flushes;
+    }
+    m_wake.notify_all();
+    const auto done = qScopeGuard([this] {
+        std::lock_guard lock(m_mutex);
+        --m_flushes;
+    });
     // A result's handler may ask for another write: that one is waited for too.
     for (;;) {
         {
@@ -124,22 +139,42 @@ void BackgroundWriter::forget(const QString& path)
     m_forgotten.append(path);
 }
 
+void BackgroundWriter::setMinimumRestForTesting(std::chrono::milliseconds rest)
+{
+    std::lock_guard lock(m_mutex);
+    m_minimumRest = rest;
+}
+
 void BackgroundWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        for (const QString& path : std::as_const(m_forgotten))
+        for (const QString& path : std::as_const(m_forgotten)) {
             m_written.remove(path);
+            m_restsUntil.remove(path);
+        }
         m_forgotten.clear();
         if (m_queue.empty())
             return; // stopping, with nothing left to write
+        const auto rest = m_restsUntil.constFind(m_queue.front().request.path);
+        if (!m_stopping && m_flushes == 0 && rest != m_restsUntil.constEnd()
+            && Clock::now() < *rest) {
+            // Newer requests for the file take this one's place meanwhile.
+            const Clock::time_point until = *rest;
+            m_wake.wait_until(lock, until, [this] { return m_stopping || m_flushes > 0; });
+            continue;
+        }
         Job job = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
         lock.unlock();
+        const Clock::time_point started = Clock::now();
         Result result = perform(job);
+        const Clock::time_point ended = Clock::now();
         lock.lock();
+        m_restsUntil.insert(job.request.path,
+            ended + std::max<Clock::duration>((ended - started) * kRestFactor, m_minimumRest));
         m_results.push_back(std::move(result));
         m_busy = false;
         m_idle.notify_all();
@@ -164,12 +199,11 @@ bool BackgroundWriter::holdsExpected(
     const QByteArray bytes = readAll(request.path, &ok);
     if (!ok)
         return false;
-    const QByteArray digest = FileUtil::digestOfBytes(bytes);
-    if (ownIsNewest && bytes.size() == own->size && digest == own->digest)
+    if (ownIsNewest && bytes.size() == own->size && hashOf(bytes) == own->hash)
         return true;
     if (bytes == request.expectedLineEnds.encode(request.expectedText))
         return true;
-    *diskDigest = digest;
+    *diskDigest = FileUtil::digestOfBytes(bytes);
     return false;
 }
 
@@ -197,8 +231,7 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     result.text = request.text;
     result.lineEnds = request.lineEnds;
     result.signature = FileSignature::of(request.path);
-    m_written.insert(
-        request.path, { result.signature, bytes.size(), FileUtil::digestOfBytes(bytes) });
+    m_written.insert(request.path, { result.signature, bytes.size(), hashOf(bytes) });
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -42,6 +43,10 @@ struct FileSignature
 // file whose write is still waiting, a newer request takes its place: the newest text wins. A
 // write is refused when the file no longer holds what the caller last read or wrote (another
 // program changed it), unless the caller means to replace that change.
+//
+// A file just written rests for a few times as long as its write took before it is written
+// again (unless a flush asks for it now): typing into a long document then costs a share of a
+// core and the disk's time, not all of it, while a short document is written as soon as ever.
 //
 // A request carries a snapshot of the text: its pieces are shared with the caller's text, which
 // the caller goes on editing (only the piece an edit lands in is copied then).
@@ -85,6 +90,8 @@ public:
     void flush();
     // Drops what the writer remembers of the file (its tab closed).
     void forget(const QString& path);
+    // Makes every rest last at least `rest` (tests make it long enough to watch).
+    void setMinimumRestForTesting(std::chrono::milliseconds rest);
 
 Q_SIGNALS:
     // On the writer's owning thread, in the order of the writes.
@@ -96,13 +103,20 @@ private:
         Request request;
         quint64 ticket = 0;
     };
-    // What we last wrote to a file, to know it again when the times cannot tell.
+    // What we last wrote to a file, to know it again when the times cannot tell (as they
+    // cannot while the user types: each write follows the last within a tick of the clock).
     struct Written
     {
         FileSignature signature;
         qint64 size = 0;
-        QByteArray digest;
+        // A quick hash: it tells our own bytes from a change, where nobody tries to forge one,
+        // at a fraction of the cost of a cryptographic digest of the whole file on every write.
+        size_t hash = 0;
     };
+    using Clock = std::chrono::steady_clock;
+    // How many times its last write's duration a file rests.
+    static constexpr int kRestFactor = 3;
+
     void run();
     Result perform(const Job& job);
     bool holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest);
@@ -115,9 +129,13 @@ private:
     std::vector<Result> m_results;
     bool m_busy = false;
     bool m_stopping = false;
+    int m_flushes = 0; // flushes under way: nothing rests
+    std::chrono::milliseconds m_minimumRest { 0 };
     quint64 m_nextTicket = 1;
     // Worker thread only: what it last wrote to each file.
     QHash<QString, Written> m_written;
+    // Worker thread only: when each file may be written again.
+    QHash<QString, Clock::time_point> m_restsUntil;
     QStringList m_forgotten; // guarded by m_mutex
     std::thread m_thread;
 };

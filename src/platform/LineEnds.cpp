@@ -8,6 +8,27 @@
 
 namespace quillon {
 
+namespace {
+
+// Calls `visit(stretch, offset)` for [from, to) of a text, in stretches held in one piece.
+template <typename Visit>
+void forEachStretch(const QString& text, qsizetype from, qsizetype to, Visit visit)
+{
+    from = qBound<qsizetype>(0, from, text.size());
+    visit(QStringView(text).mid(from, qBound<qsizetype>(from, to, text.size()) - from), from);
+}
+
+template <typename Visit>
+void forEachStretch(const ChunkedText& text, qsizetype from, qsizetype to, Visit visit)
+{
+    text.forEachPiece(from, to, [&](QStringView piece, qsizetype offset) {
+        visit(piece, offset);
+        return true;
+    });
+}
+
+} // namespace
+
 QString LineEnds::fold(const QString& raw, bool bom, LineEnds* ends)
 {
     LineEnds result;
@@ -69,10 +90,13 @@ void LineEnds::applyEditTo(
     m_exceptions.erase(first, last);
 
     const qsizetype insertedEnd = position + insertedLength;
+    // Only the inserted text is looked at: a keystroke on a long line costs no more than on a
+    // short one.
     QList<qsizetype> added;
-    for (qsizetype i = after.indexOf(u'\n', position); i >= 0 && i < insertedEnd;
-         i = after.indexOf(u'\n', i + 1))
-        added.append(i);
+    forEachStretch(after, position, insertedEnd, [&](QStringView stretch, qsizetype offset) {
+        for (qsizetype i = stretch.indexOf(u'\n'); i >= 0; i = stretch.indexOf(u'\n', i + 1))
+            added.append(offset + i);
+    });
     if (added.isEmpty())
         return;
     // The line that was split ends with the first break after the change, if any.

@@ -15,26 +15,44 @@ DocumentAnalyzer::DocumentAnalyzer(WorkspaceState& workspace, QObject* parent)
     , m_workspace(&workspace)
     , m_estimator([](const QString& text) { return int(TokenCounter::estimate(text)); })
     , m_validator([](const QString& text) { return YAMLValidator::validate(text); })
+    , m_counter(&DocumentAnalyzer::countsOf)
 {
-    for (Slot* slot : { &m_token, &m_validation })
+    for (Slot* slot : { &m_token, &m_validation, &m_count })
         slot->timer.setSingleShot(true);
     m_token.timer.setInterval(kTokenDelayMs);
     m_validation.timer.setInterval(kValidationDelayMs);
+    m_count.timer.setInterval(kCountDelayMs);
     connect(&m_token.timer, &QTimer::timeout, this, &DocumentAnalyzer::startTokenRun);
     connect(&m_validation.timer, &QTimer::timeout, this, &DocumentAnalyzer::startValidationRun);
+    connect(&m_count.timer, &QTimer::timeout, this, &DocumentAnalyzer::startCountRun);
     connect(&workspace, &WorkspaceState::currentFileContentChanged, this,
         &DocumentAnalyzer::scheduleCurrentText);
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this,
-        &DocumentAnalyzer::scheduleCurrentText);
+        &DocumentAnalyzer::showCurrentDocument);
 }
 
 void DocumentAnalyzer::scheduleCurrentText()
 {
-    for (Slot* slot : { &m_token, &m_validation }) {
+    for (Slot* slot : { &m_token, &m_validation, &m_count }) {
         slot->pendingText = ChunkedText();
         slot->takesCurrentText = true;
         slot->timer.start();
     }
+}
+
+void DocumentAnalyzer::showCurrentDocument()
+{
+    scheduleCurrentText();
+    // Another document's figures come with its text: there is no typing to wait for.
+    m_count.timer.stop();
+    const Document* active = m_workspace ? m_workspace->activeDocument() : nullptr;
+    if (active && active->text().size() > kCountAtOnceLength) {
+        startCountRun();
+        return;
+    }
+    m_count.takesCurrentText = false;
+    ++m_count.started; // a run for the document shown before publishes nothing
+    publishCounts(m_counter(active ? active->text().toString() : QString()));
 }
 
 DocumentAnalyzer::~DocumentAnalyzer() = default;
@@ -45,14 +63,19 @@ void DocumentAnalyzer::setAnalysesForTesting(TokenEstimator estimator, Validator
     m_validator = std::move(validator);
 }
 
+void DocumentAnalyzer::setCounterForTesting(Counter counter)
+{
+    m_counter = std::move(counter);
+}
+
 void DocumentAnalyzer::schedule(const QString& text)
 {
-    m_token.pendingText = ChunkedText(text);
-    m_validation.pendingText = m_token.pendingText;
-    m_token.takesCurrentText = false;
-    m_validation.takesCurrentText = false;
-    m_token.timer.start();
-    m_validation.timer.start();
+    const ChunkedText snapshot(text);
+    for (Slot* slot : { &m_token, &m_validation, &m_count }) {
+        slot->pendingText = snapshot;
+        slot->takesCurrentText = false;
+        slot->timer.start();
+    }
 }
 
 ChunkedText DocumentAnalyzer::takePendingText(Slot& slot) const
@@ -101,6 +124,34 @@ void DocumentAnalyzer::startValidationRun()
         [validator = m_validator, text = takePendingText(m_validation)] {
             return validator(text.toString());
         }));
+}
+
+void DocumentAnalyzer::startCountRun()
+{
+    const quint64 generation = ++m_count.started;
+    auto* watcher = new QFutureWatcher<Counts>(this);
+    connect(watcher, &QFutureWatcher<Counts>::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation == m_count.started)
+            publishCounts(watcher->result());
+    });
+    // Counting a long text takes longer than a keystroke: never on the main thread.
+    watcher->setFuture(QtConcurrent::run([counter = m_counter, text = takePendingText(m_count)] {
+        return counter(text.toString());
+    }));
+}
+
+void DocumentAnalyzer::publishCounts(const Counts& counts)
+{
+    if (counts == m_counts)
+        return;
+    m_counts = counts;
+    Q_EMIT countsChanged(counts.words, counts.characters);
+}
+
+DocumentAnalyzer::Counts DocumentAnalyzer::countsOf(const QString& text)
+{
+    return { wordCount(text), characterCount(text) };
 }
 
 int DocumentAnalyzer::wordCount(QStringView text)

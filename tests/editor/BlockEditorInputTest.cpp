@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QRandomGenerator>
 #include <QTextDocument>
 
 using namespace quillon;
@@ -264,6 +265,75 @@ TEST(BlockEditorInput, EditsThatMakeOrBreakAFenceAroundATableRebuildTheTables)
         h.editor->undo();
         EXPECT_EQ(h.content(), c.firstLine + table);
         EXPECT_EQ(h.editor->projected().tableCount(), c.tablesBefore);
+    }
+}
+
+TEST(BlockEditorInput, LineBreaksThatMakeOrBreakATableRebuildTheTablesOutsideFencesOnly)
+{
+    // A line break typed or deleted among pipe lines: tables appear, merge or stay text, as the
+    // fences far above them say.
+    struct Case
+    {
+        QString before;
+        QString at; // the caret goes right before it
+        bool backspace; // else Return
+        QString after;
+        int tablesBefore;
+        int tablesAfter;
+    };
+    // "H", "R" and "W" stand for a table's header, rule and row lines, "F" for a fence line.
+    auto md = [](const char* text) {
+        return QString::fromLatin1(text)
+            .replace(u'H', QStringLiteral("| a | b |"))
+            .replace(u'R', QStringLiteral("|---|---|"))
+            .replace(u'W', QStringLiteral("| 1 | 2 |"))
+            .replace(u'F', QStringLiteral("```"));
+    };
+    const QList<Case> cases {
+        { md("Text\n\nH\n\nR\n"), md("\nR"), true, md("Text\n\nH\nR\n"), 0, 1 },
+        { md("Text\n\nF\nH\n\nR\nF\n"), md("\nR"), true, md("Text\n\nF\nH\nR\nF\n"), 0, 0 },
+        { md("Text\n\nHR\n"), md("R"), false, md("Text\n\nH\nR\n"), 0, 1 },
+        { md("Text\n\nF\nHR\nF\n"), md("R"), false, md("Text\n\nF\nH\nR\nF\n"), 0, 0 },
+        // Two tables with a blank line between them become one.
+        { md("H\nR\n\nH\nR\nend\n"), md("\nH\nR\nend"), true, md("H\nR\nH\nR\nend\n"), 2, 1 },
+        // A line break in prose under a table changes no table.
+        { md("H\nR\nW\n\nmore text\n"), md("text"), false, md("H\nR\nW\n\nmore \ntext\n"), 1, 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before.toStdString());
+        EditorHarness h(c.before);
+        EXPECT_EQ(h.editor->projected().tableCount(), c.tablesBefore);
+        h.setCaret(c.before.lastIndexOf(c.at));
+        h.key(c.backspace ? Qt::Key_Backspace : Qt::Key_Return);
+        h.editor->flushPendingWork();
+        EXPECT_EQ(h.content(), c.after);
+        EXPECT_EQ(h.editor->projected().tableCount(), c.tablesAfter);
+        EXPECT_EQ(h.editor->markdown(), c.after);
+    }
+}
+
+TEST(BlockEditorInput, RandomKeysAmongTablesAndFencesKeepTheTablesOfTheText)
+{
+    // However a key changes pipes, line breaks and backticks, the view shows as many tables as
+    // the text holds once the key is handled.
+    const QString part = QStringLiteral("Text | pipe\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n"
+                                        "```\n| c |\n|---|\n```\n\n| d |\n\n|---|\nend\n");
+    EditorHarness h(part + part);
+    QRandomGenerator random(2718);
+    const QStringList keys { QStringLiteral("a"), QStringLiteral("|"), QStringLiteral("\n"),
+        QStringLiteral("`"), QStringLiteral("-"), QString() };
+    for (int i = 0; i < 300; ++i) {
+        h.setCaret(int(random.bounded(int(h.content().size()) + 1)));
+        const QString& key = keys.at(random.bounded(keys.size()));
+        if (key.isEmpty())
+            h.key(random.bounded(2) ? Qt::Key_Backspace : Qt::Key_Delete);
+        else
+            h.type(key);
+        h.editor->flushPendingWork();
+        ASSERT_EQ(h.editor->markdown(), h.content()) << "step " << i;
+        ASSERT_EQ(h.editor->projected().tableCount(),
+            MarkdownTableProjection::findTables(h.content()).size())
+            << "step " << i << ": " << h.content().toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 // scrolling to a line, and restyling only what changed.
 #include "EditorHarness.h"
 
+#include "markdown/MarkdownTextViewSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,55 @@ TEST(BlockEditorFind, PaintsMatchesAndClearsThemWhenTheQueryIndexOrBarChanges)
     h.setCaret(0);
     h.type(QStringLiteral("gamma "));
     EXPECT_EQ(paintedMatches(h), (QList<QPair<int, int>> { { 0, 5 }, { 23, 28 } }));
+}
+
+TEST(BlockEditorFind, EditsKeepTheMatchesThoseOfASearchOfTheWholeText)
+{
+    // Matches made, broken and moved by typing, line breaks, undo and a text replaced from
+    // outside, with a table (one character in the view) before them.
+    EditorHarness h(QStringLiteral("| a |\n|---|\n| needle |\n\nneedle one\nneed le two\n"
+                                   "needleneedle three\n"));
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("Needle"));
+    QApplication::processEvents();
+    auto expectFound = [&](const char* step) {
+        SCOPED_TRACE(step);
+        QApplication::processEvents(); // the count is published on the next turn
+        const QList<TextRange> found = MarkdownTextViewSupport::findMatches(
+            h.view()->document()->toRawText(), QStringLiteral("needle"));
+        EXPECT_EQ(h.workspace->totalLocalMatchCount(), found.size());
+        QList<QPair<int, int>> expected;
+        for (const TextRange& match : found)
+            expected.append({ int(match.location), int(match.end()) });
+        EXPECT_EQ(paintedMatches(h), expected);
+    };
+    expectFound("opened");
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 3);
+    const qsizetype gap = h.content().indexOf(QStringLiteral("d le")) + 1;
+    h.setCaret(gap + 1);
+    h.key(Qt::Key_Backspace); // "need le" becomes a match
+    expectFound("joined");
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 4);
+    h.setCaret(h.content().indexOf(QStringLiteral("needleneedle")) + 3);
+    h.type(QStringLiteral("x")); // breaks the first of two matches side by side
+    expectFound("broken");
+    h.type(QStringLiteral("\n"));
+    expectFound("line break");
+    h.editor->undo();
+    h.editor->undo();
+    expectFound("undone");
+    // A letter typed over another: the text keeps its length.
+    const int letter = int(h.editor->projected().storageOffset(h.content().indexOf(u"one") - 5));
+    QTextCursor cursor = h.view()->textCursor();
+    cursor.setPosition(letter);
+    cursor.setPosition(letter + 1, QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(cursor);
+    h.type(QStringLiteral("o"));
+    expectFound("overtyped");
+    h.workspace->setCurrentFileContent(QStringLiteral("needle"));
+    QApplication::processEvents();
+    expectFound("replaced");
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 1);
 }
 
 TEST(BlockEditorFind, ThousandsOfMatchesArePaintedOnlyWhereSeenAndAStepReachesAFarOne)

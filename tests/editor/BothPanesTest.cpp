@@ -122,6 +122,29 @@ TEST(BothPanes, TypingInTheSourcePaneIsFollowedInPlaceAroundTablesFencesAndLineB
     EXPECT_TRUE(followsSource(h));
 }
 
+TEST(BothPanes, LineBreaksAmongPipeLinesInTheSourcePaneMakeTablesOutsideFencesOnly)
+{
+    // The same pipe lines inside a fence and outside it, split into a table and joined again.
+    const QString lines = QStringLiteral("| c | d ||---|---|\n");
+    SourceHarness h(
+        QStringLiteral("Text\n\n```\n") + lines + QStringLiteral("```\n\n") + lines, true);
+    ASSERT_TRUE(followsSource(h));
+    for (int expected : { 0, 1 }) {
+        const qsizetype split = expected == 0 ? h.content().indexOf(QStringLiteral("|---"))
+                                              : h.content().lastIndexOf(QStringLiteral("|---"));
+        h.setCaret(int(split));
+        h.type(QStringLiteral("\n"));
+        EXPECT_TRUE(followsSource(h));
+        EXPECT_EQ(h.blocks->projected().tableCount(), expected);
+        h.key(Qt::Key_Backspace);
+        EXPECT_TRUE(followsSource(h));
+        EXPECT_EQ(h.blocks->projected().tableCount(), 0);
+        h.type(QStringLiteral("\n"));
+    }
+    EXPECT_EQ(h.blocks->projected().tableCount(), 1);
+    EXPECT_TRUE(followsSource(h));
+}
+
 TEST(BothPanes, UndoInEachPaneAfterEditsInTheOther)
 {
     SourceHarness h(kDocument, true);

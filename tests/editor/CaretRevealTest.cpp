@@ -130,3 +130,74 @@ TEST(BlockEditorCaret, AMoveWithinALineRevealsTheSameWhetherOrNotRestylingHasCau
     QTest::qWait(1500);
     EXPECT_FALSE(isCollapsed(h, 12));
 }
+
+TEST(BlockEditorCaret, OnATableTheCaretRevealsNothingAndTheLineItLeftHidesItsMarkers)
+{
+    // The line right above a table, its bold markers revealed by the caret; then the caret on
+    // the table (a paragraph of one character) and back.
+    EditorHarness h(
+        QStringLiteral("Some **bold** words\n| a | b |\n|---|---|\n| 1 | 2 |\n\nEnd\n"));
+    clickAt(h, 7); // beside the opening marker
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    ASSERT_EQ(h.editor->projected().tableCount(), 1);
+    EXPECT_FALSE(isCollapsed(h, 5));
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 1);
+    EXPECT_TRUE(isCollapsed(h, 5));
+    EXPECT_TRUE(drawnHidden(h, 0, 5));
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 2);
+    h.key(Qt::Key_Up);
+    h.key(Qt::Key_Up);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    EXPECT_FALSE(isCollapsed(h, 5));
+    EXPECT_FALSE(drawnHidden(h, 0, 5));
+    EXPECT_EQ(h.content(),
+        QStringLiteral("Some **bold** words\n| a | b |\n|---|---|\n| 1 | 2 |\n\nEnd\n"));
+}
+
+TEST(BlockEditorCaret, AJumpFarAwayHidesTheMarkersLeftAndRevealsThoseReached)
+{
+    QString doc = QStringLiteral("Top **bold** line\n\n");
+    for (int i = 0; i < 400; ++i)
+        doc += QStringLiteral("Filler paragraph %1\n\n").arg(i);
+    doc += QStringLiteral("Last *italic*");
+    EditorHarness h(doc);
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        h.key(key, modifiers);
+        h.editor->flushPendingWork();
+    };
+    clickAt(h, 4); // beside the opening marker of "bold"
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 0);
+    EXPECT_FALSE(isCollapsed(h, 4));
+    const int italic = int(doc.lastIndexOf(u'*'));
+    EXPECT_TRUE(isCollapsed(h, italic));
+
+    press(Qt::Key_End, Qt::ControlModifier); // right after the closing marker of "italic"
+    EXPECT_TRUE(isCollapsed(h, 4));
+    EXPECT_TRUE(drawnHidden(h, 0, 4));
+    EXPECT_FALSE(isCollapsed(h, italic));
+    press(Qt::Key_Home, Qt::ControlModifier); // before "Top": nothing revealed
+    EXPECT_TRUE(isCollapsed(h, italic));
+    EXPECT_TRUE(isCollapsed(h, 4));
+}
+
+TEST(BlockEditorCaret, ACaretBetweenEmptyLinesAndTablesRestylesNothing)
+{
+    EditorHarness h(QStringLiteral("Intro\n\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n\nEnd\n"));
+    clickAt(h, 2);
+    h.key(Qt::Key_Down);
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 1);
+    int presented = 0;
+    QObject::connect(h.editor.get(), &UnifiedBlockEditor::presented, [&](int) { ++presented; });
+    for (Qt::Key key : { Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up }) {
+        h.key(key);
+        h.editor->flushPendingWork();
+    }
+    EXPECT_EQ(h.view()->textCursor().blockNumber(), 4);
+    EXPECT_EQ(presented, 0);
+    h.key(Qt::Key_Down);
+    h.key(Qt::Key_Down); // "End": a line that reveals
+    EXPECT_EQ(h.view()->textCursor().blockNumber(), 6);
+    EXPECT_GT(presented, 0);
+}

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 
 using namespace quillon;
@@ -17,10 +19,10 @@ using namespace quillon::test;
 
 namespace {
 
+// A paragraph with nothing to draw keeps no decorations of its own: it shows empty ones.
 const BlockDecorations* decorations(const EditorHarness& h, int blockNumber)
 {
-    return static_cast<const BlockDecorations*>(
-        h.view()->document()->findBlockByNumber(blockNumber).userData());
+    return &BlockDecorations::of(h.view()->document()->findBlockByNumber(blockNumber));
 }
 
 // From the top of a paragraph's lines to the top of the next paragraph: its line height and the
@@ -212,7 +214,7 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
     QTextDocument* shown = h.view()->document();
     ASSERT_GT(shown->blockCount(), 2000);
     const QTextBlock last = shown->lastBlock();
-    ASSERT_TRUE(waitUntil([&] { return last.userData() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return BlockStylePresenter::isPresented(last); }));
 
     // The same text styled whole by a presenter of its own, the caret's line revealed alike.
     QTextDocument document;
@@ -227,14 +229,64 @@ TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)
     presenter.present(projected.storage(), document, h.editor->fontSize());
 
     ASSERT_EQ(document.blockCount(), shown->blockCount());
+    // Character formats are put on a paragraph as it is laid out, from its storage: the two
+    // storages give each paragraph the same.
+    BlockStylePresenter shownFormats;
     int differing = 0;
     for (QTextBlock a = shown->begin(), b = document.begin(); a.isValid();
          a = a.next(), b = b.next()) {
-        const auto* left = static_cast<const BlockDecorations*>(a.userData());
-        const auto* right = static_cast<const BlockDecorations*>(b.userData());
-        if (!left || !right || !left->sameStyling(*right) || a.blockFormat() != b.blockFormat()
-            || a.layout()->formats() != b.layout()->formats())
+        if (!BlockStylePresenter::isPresented(a) || !BlockStylePresenter::isPresented(b)
+            || !BlockDecorations::of(a).sameStyling(BlockDecorations::of(b))
+            || a.blockFormat() != b.blockFormat()
+            || shownFormats.formats(h.editor->projected().storage(), a)
+                != presenter.formats(projected.storage(), b))
             ++differing;
     }
     EXPECT_EQ(differing, 0);
+}
+
+TEST(BlockPresenter, InlineCodeInTheMiddleOfAParagraphOfManyLinesGetsItsBoxWhereItIsShown)
+{
+    QString text;
+    for (int i = 0; i < 600; ++i)
+        text += QStringLiteral("words and `code%1` more ").arg(i);
+    EditorHarness h(text);
+    h.setCaret(0);
+    const QTextBlock block = h.view()->document()->firstBlock();
+    auto* layout = h.view()->document()->documentLayout();
+    layout->blockBoundingRect(block);
+    const QTextLayout* lines = block.layout();
+    ASSERT_GT(lines->lineCount(), 100);
+    const auto& codes = decorations(h, 0)->inlineCode;
+    ASSERT_EQ(codes.size(), 600);
+
+    // An area that starts and ends inside lines far down the paragraph.
+    const QTextLine top = lines->lineAt(lines->lineCount() / 2);
+    const QRectF exposed(0, lines->position().y() + top.y() + top.height() / 4,
+        h.viewport()->width(), 10 * top.height());
+    QImage image(exposed.size().toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.translate(-exposed.topLeft());
+        DecorationPainter::paint(painter, *h.view()->document(), exposed, {});
+    }
+    // Every code span on a line inside the area has its box under its middle; none is drawn
+    // where the area shows no code.
+    int checked = 0;
+    for (int i = 0; i < lines->lineCount(); ++i) {
+        const QTextLine line = lines->lineAt(i);
+        const qreal y = lines->position().y() + line.y() + line.height() / 2 - exposed.top();
+        if (y < 1 || y >= image.height() - 1)
+            continue;
+        for (const auto& code : codes) {
+            const int middle = code.start + code.length / 2;
+            if (middle < line.textStart() || middle >= line.textStart() + line.textLength())
+                continue;
+            const qreal x = lines->position().x() + line.cursorToX(middle);
+            EXPECT_EQ(image.pixelColor(QPointF(x, y).toPoint()).rgb(), code.color.rgb()) << i;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 5);
 }

@@ -1,5 +1,6 @@
 #include "markdown/MarkdownTableProjection.h"
 #include "markdown/MarkdownHighlighter.h"
+#include "platform/ChunkedText.h"
 
 #include <gtest/gtest.h>
 
@@ -228,4 +229,25 @@ TEST(MarkdownTableProjection, RestylingKeepsTheTableSpacingAndAppearance)
     const auto lighter = table->withAppearance(false, 15);
     EXPECT_FALSE(lighter->isDarkMode());
     EXPECT_EQ(lighter->markdown(), table->markdown());
+}
+
+TEST(MarkdownTableProjection, PipeLinesAroundAnEditReachToTheNearestLinesWithoutPipes)
+{
+    const QString text = QStringLiteral("intro\n| a |\nx | y\n|---|\n\nprose\nmore\n| b |");
+    const ChunkedText chunked(text);
+    auto around = [&](const QString& at, qsizetype length = 0) {
+        const qsizetype from = text.indexOf(at);
+        const TextRange r = MarkdownTableProjection::pipeLinesAround(chunked, from, from + length);
+        return text.mid(r.location, r.length);
+    };
+    // Any line with a pipe joins, wherever the pipe stands; blank lines and prose end it.
+    EXPECT_EQ(around(QStringLiteral("y")), QStringLiteral("| a |\nx | y\n|---|"));
+    EXPECT_EQ(around(QStringLiteral("intro")), QStringLiteral("intro\n| a |\nx | y\n|---|"));
+    EXPECT_EQ(around(QStringLiteral("prose")), QStringLiteral("prose"));
+    // A change over several lines takes them all; the text's ends bound it.
+    EXPECT_EQ(around(QStringLiteral("prose"), 8), QStringLiteral("prose\nmore\n| b |"));
+    EXPECT_EQ(around(QStringLiteral("| b |"), 5), QStringLiteral("| b |"));
+    const TextRange empty = MarkdownTableProjection::pipeLinesAround(chunked, 0, 0);
+    EXPECT_EQ(empty.location, 0);
+    EXPECT_EQ(text.mid(empty.location, empty.length), around(QStringLiteral("intro")));
 }

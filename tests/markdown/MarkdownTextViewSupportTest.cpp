@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
+
 using namespace quillon;
 using S = MarkdownTextViewSupport;
 
@@ -35,6 +37,43 @@ TEST(MarkdownTextViewSupport, FindMatchesIsTrimmedCaseInsensitiveAndNonOverlappi
         (QList<TextRange> { { 0, 2 }, { 2, 2 } }));
     EXPECT_EQ(S::findMatches(QStringLiteral("Foo foo FOO"), QStringLiteral(" foo ")),
         (QList<TextRange> { { 0, 3 }, { 4, 3 }, { 8, 3 } }));
+}
+
+TEST(MarkdownTextViewSupport, MatchesAfterAnEditAreThoseASearchOfTheWholeTextFinds)
+{
+    // Overlapping candidates ("aa" in runs of a), letters of either case, and edits that make,
+    // break, hide and uncover matches, with the old matches far from the edit and near it.
+    QRandomGenerator random(424242);
+    const QStringList pieces { QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"),
+        QStringLiteral("ab"), QStringLiteral(" "), QStringLiteral("aab") };
+    auto randomText = [&](int maxPieces) {
+        QString text;
+        const int count = int(random.bounded(maxPieces + 1));
+        for (int i = 0; i < count; ++i)
+            text += pieces.at(random.bounded(pieces.size()));
+        return text;
+    };
+    for (const QString& query : { QStringLiteral("a"), QStringLiteral(" aa "), QStringLiteral("aB"),
+             QStringLiteral("aba") }) {
+        SCOPED_TRACE(query.toStdString());
+        QString text = randomText(60);
+        QList<TextRange> matches = S::findMatches(text, query);
+        for (int round = 0; round < 2000; ++round) {
+            const qsizetype position = random.bounded(int(text.size()) + 1);
+            const qsizetype removed
+                = random.bounded(int(qMin<qsizetype>(text.size() - position, 6)) + 1);
+            const QString inserted = randomText(3);
+            const QString before = text;
+            text.replace(position, removed, inserted);
+            matches = S::matchesAfterEdit(text, query, matches, position, removed, inserted.size());
+            ASSERT_EQ(matches, S::findMatches(text, query))
+                << before.toStdString() << " -> " << text.toStdString();
+            if (text.size() > 200) {
+                text = randomText(60);
+                matches = S::findMatches(text, query);
+            }
+        }
+    }
 }
 
 TEST(MarkdownTextViewSupport, SearchHighlightsPaintTheActiveMatchApart)

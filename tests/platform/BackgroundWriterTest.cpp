@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -68,6 +71,47 @@ TEST(BackgroundWriter, TheNewestTextWinsAndResultsComeInOrder)
     }
     EXPECT_EQ(r.results.back().text.toString(), "b50");
     EXPECT_TRUE(r.results.back().signature.sameFileVersion(FileSignature::of(b)));
+}
+
+TEST(BackgroundWriter, AFileJustWrittenRestsAndThenGetsTheNewestTextUnlessFlushed)
+{
+    test::TempTree tree;
+    const QString path = tree.write("doc.md", "zero");
+    const FileSignature loaded = FileSignature::of(path);
+    Recorder r;
+    r.writer.setMinimumRestForTesting(std::chrono::milliseconds(400));
+    auto waitForResults = [&](size_t count) {
+        return test::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return r.results.size() >= count;
+        });
+    };
+    // After a pause a keystroke is written at once.
+    r.write(path, "one", loaded, "zero");
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_EQ(tree.read("doc.md"), "one");
+
+    // The next ones wait while the file rests; the newest of them is written, once.
+    r.write(path, "two", loaded, "zero");
+    r.write(path, "three", loaded, "zero");
+    QTest::qWait(150);
+    EXPECT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(tree.read("doc.md"), "one");
+    ASSERT_TRUE(waitForResults(2));
+    EXPECT_EQ(r.results[1].status, Status::Written) << r.results[1].error.toStdString();
+    EXPECT_EQ(r.results[1].text.toString(), "three");
+    EXPECT_EQ(tree.read("doc.md"), "three");
+
+    // A flush does not wait for the rest: what is saved now is on disk now.
+    r.write(path, "four", loaded, "zero");
+    QTest::qWait(50); // resting
+    EXPECT_EQ(tree.read("doc.md"), "three");
+    QElapsedTimer clock;
+    clock.start();
+    r.writer.flush();
+    EXPECT_LT(clock.elapsed(), 300);
+    EXPECT_EQ(tree.read("doc.md"), "four");
+    EXPECT_EQ(r.results.size(), 3u);
 }
 
 TEST(BackgroundWriter, AnotherProgramsVersionIsNeverOverwrittenUnlessAsked)

@@ -122,6 +122,66 @@ TEST_F(DocumentAnalyzerTest, AResultForAnOlderTextNeverOverwritesANewerOne)
     EXPECT_EQ(ws.yamlValidationResult(), Result::valid());
 }
 
+TEST_F(DocumentAnalyzerTest, CountsFollowTypingOnceItPausesAndAreMadeOffTheMainThread)
+{
+    WorkspaceState ws;
+    ws.openFile(tree.write("doc.md", "one two"));
+    QCoreApplication::processEvents(); // the document is shown
+    DocumentAnalyzer analyzer(ws);
+    std::atomic<int> runs = 0;
+    std::atomic<bool> onMainThread = false;
+    analyzer.setCounterForTesting([&](const QString& text) {
+        ++runs;
+        onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
+        return DocumentAnalyzer::countsOf(text);
+    });
+    QSignalSpy published(&analyzer, &DocumentAnalyzer::countsChanged);
+    QString text = QStringLiteral("one two");
+    for (int i = 0; i < 5; ++i) {
+        text += QStringLiteral(" w");
+        ws.setCurrentFileContent(text);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(waitUntil([&] { return analyzer.counts().words == 7; }));
+    EXPECT_EQ(analyzer.counts().characters, text.size());
+    QTest::qWait(DocumentAnalyzer::kCountDelayMs + 50);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(onMainThread);
+    ASSERT_EQ(published.size(), 1);
+    EXPECT_EQ(published.at(0).at(0).toInt(), 7);
+}
+
+TEST_F(DocumentAnalyzerTest, AShortDocumentShownIsCountedAtOnceALongOneInTheBackground)
+{
+    WorkspaceState ws;
+    const QString shortDoc = tree.write("short.md", "a b c");
+    const QString longDoc = tree.write(
+        "long.md", QByteArray("word ").repeated(DocumentAnalyzer::kCountAtOnceLength / 5 + 1));
+    ws.openFile(longDoc);
+    ws.openFile(shortDoc);
+    DocumentAnalyzer analyzer(ws);
+    std::atomic<bool> longCountedOnMainThread = false;
+    analyzer.setCounterForTesting([&](const QString& text) {
+        if (text.size() > DocumentAnalyzer::kCountAtOnceLength) {
+            longCountedOnMainThread = QThread::currentThread() == qApp->thread();
+            QThread::msleep(300); // still under way when the short one is shown again
+        }
+        return DocumentAnalyzer::countsOf(text);
+    });
+    ws.selectTab(longDoc);
+    EXPECT_EQ(analyzer.counts().words, 0); // not yet: it is counted in the background
+    ws.selectTab(shortDoc);
+    EXPECT_EQ(analyzer.counts(), (DocumentAnalyzer::Counts { 3, 5 }));
+    QTest::qWait(500); // the long document's run ends, and is of no use any more
+    EXPECT_EQ(analyzer.counts(), (DocumentAnalyzer::Counts { 3, 5 }));
+    EXPECT_FALSE(longCountedOnMainThread);
+
+    ws.selectTab(longDoc);
+    const int words = int(DocumentAnalyzer::kCountAtOnceLength / 5 + 1);
+    ASSERT_TRUE(waitUntil([&] { return analyzer.counts().words == words; }));
+    EXPECT_EQ(analyzer.counts().characters, words * 5);
+}
+
 TEST_F(DocumentAnalyzerTest, NothingIsPublishedOnceTheWorkspaceIsGone)
 {
     auto ws = std::make_unique<WorkspaceState>();

@@ -22,6 +22,8 @@ struct GitSyncPresentation
     bool spinner = false;
     Action action = Action::None;
 
+    bool operator==(const GitSyncPresentation&) const = default;
+
     static GitSyncPresentation of(
         const GitSyncState& state, bool darkMode, const QDateTime& now = QDateTime::currentDateTime());
 

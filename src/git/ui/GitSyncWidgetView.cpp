@@ -67,11 +67,15 @@ GitSyncPresentation GitSyncWidgetView::presentation() const
 
 void GitSyncWidgetView::stateChanged()
 {
-    if (presentation().spinner)
+    const GitSyncPresentation shown = presentation();
+    if (shown.spinner)
         m_spinnerTimer.start();
     else
         m_spinnerTimer.stop();
-    update();
+    // The state is assigned again after every write of a document, mostly the same: the pill is
+    // painted again only when it would look different.
+    if (m_shown != shown)
+        update();
 }
 
 void GitSyncWidgetView::handleTap()
@@ -110,6 +114,7 @@ QSize GitSyncWidgetView::sizeHint() const
 void GitSyncWidgetView::paintEvent(QPaintEvent*)
 {
     const GitSyncPresentation p = presentation();
+    m_shown = p;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_hovering) {

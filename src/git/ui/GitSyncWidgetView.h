@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 namespace quillon {
 
 class UserPrompts;
@@ -45,6 +47,8 @@ private:
     bool m_hovering = false;
     int m_spinnerAngle = 0;
     QTimer m_spinnerTimer;
+    // What the pill showed when last painted.
+    std::optional<GitSyncPresentation> m_shown;
 };
 
 } // namespace quillon

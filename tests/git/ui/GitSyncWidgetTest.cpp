@@ -63,6 +63,16 @@ class GitSyncWidgetTest : public test::GitUiFixture
 {
 };
 
+struct PaintCounter : QObject
+{
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 TEST_F(GitSyncWidgetTest, ClicksRaiseTheDialogsOrDoNothingAsTheStateSays)
 {
     test::TempTree folder;
@@ -83,6 +93,31 @@ TEST_F(GitSyncWidgetTest, ClicksRaiseTheDialogsOrDoNothingAsTheStateSays)
     QTest::mouseClick(&pill, Qt::LeftButton);
     EXPECT_EQ(GitService::shared().pendingJobCount(folder.path()), 0);
     EXPECT_EQ(state->gitSyncState().kind, Kind::Syncing);
+}
+
+TEST_F(GitSyncWidgetTest, TheSameStateAgainPaintsNothingAnotherOneRepaints)
+{
+    // Every write of a document assigns the state again: the pill must not repaint for it.
+    test::TempTree folder;
+    auto state = open(folder.path());
+    GitSyncWidgetView pill(*state, gitOf(*state), prompts());
+    pill.resize(200, 30);
+    pill.show();
+    PaintCounter paints;
+    pill.installEventFilter(&paints);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pill));
+    state->setGitSyncState(GitSyncState::localRepository());
+    QTest::qWait(20);
+    const int shown = paints.count;
+    ASSERT_GT(shown, 0);
+    for (int i = 0; i < 5; ++i)
+        state->setGitSyncState(GitSyncState::localRepository());
+    QTest::qWait(20);
+    EXPECT_EQ(paints.count, shown);
+    state->setGitSyncState(GitSyncState::pendingSync(2));
+    QTest::qWait(20);
+    EXPECT_GT(paints.count, shown);
+    EXPECT_EQ(pill.presentation().title, QStringLiteral("Pending sync (2)"));
 }
 
 TEST_F(GitSyncWidgetTest, AClickOnActivateGitMakesARepository)

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownStylingCuts.h"
+#include "platform/AttributedText.h"
+
+#include <QObject>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace quillon {
+
+class ProjectedDocument;
+
+// Styles the whole storage of a block view between events, a slice of a few milliseconds at a
+// time, so that styling a long document never holds the window still. Each slice is a stretch
+// between two cuts (MarkdownStylingCuts), styled on its own as styling the whole text at once
+// would style it; the stretch the view shows can be styled ahead of the others.
+//
+// The pass's place is held by a cursor in the view's document, which holds the same text, so that
+// changes of the text before it move it along; a change that leaves it off a paragraph start
+// starts the pass again.
+class BackgroundStyling : public QObject
+{
+    Q_OBJECT
+public:
+    using Options = std::function<HighlightOptions()>;
+    // `options` gives the caret and appearance each slice is styled for, asked afresh each time.
+    BackgroundStyling(ProjectedDocument& projected, Options options, QObject* parent = nullptr);
+
+    // (Re)starts the pass at the top of the storage. With `waitForResume`, the slices wait for
+    // resume() (the view's first paint), or a quarter of a second.
+    void start(bool waitForResume);
+    void resume();
+    void stop();
+    bool isRunning() const { return m_running; }
+    // Styles the stretch from a cut before `needed` to a cut after it now, if the pass has not
+    // styled it yet and those cuts are near enough to be found at once. Returns the stretch of
+    // the storage that holds its final styling around `needed`: empty when it is still to come.
+    TextSpan styleNow(TextSpan needed);
+    // The length of the storage's top that the pass has styled; the whole length when none runs.
+    qsizetype styledLength() const;
+
+    // Styled per slice, a few milliseconds' worth.
+    static constexpr int kSliceMs = 4;
+
+Q_SIGNALS:
+    void styled(TextSpan stretch);
+    void finished();
+
+private:
+    void step();
+    // Where the next slice begins (a cut); after a change of the text, where the pass goes on.
+    qsizetype next();
+    // Sets the place (the cuts, if kept, must have reached it).
+    void moveTo(qsizetype position);
+    // The cuts from the pass's place on, made afresh after the text changed.
+    MarkdownStylingCuts& cuts();
+    void style(TextSpan stretch);
+
+    ProjectedDocument& m_projected;
+    Options m_options;
+    QTimer m_timer;
+    bool m_running = false;
+    QTextCursor m_place; // at the start of the paragraph the pass goes on with
+    bool m_atEnd = false; // instead, at the end of the text
+    quint64 m_placeRevision = 0; // of the text the place was set in
+    qsizetype m_chunk = 16 * 1024; // of text per slice, following the measured speed
+    bool m_waiting = false; // for resume()
+    std::optional<MarkdownStylingCuts> m_cuts;
+    quint64 m_cutsRevision = 0;
+};
+
+} // namespace quillon

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QSizeF>
+#include <QTextBlock>
+
+class QTextLayout;
+
+namespace quillon {
+
+// A document layout that lays a column of paragraphs out only as they are drawn, hit or
+// measured; the others stand with estimated heights until then. What the views over it share:
+// laying out an area before painting it, measuring the estimated paragraphs in short steps, and
+// telling the view when a paragraph's height became known, so that it can keep the text on
+// screen still (LazyLayoutKeeper).
+class LazyTextLayout : public QAbstractTextDocumentLayout
+{
+    Q_OBJECT
+public:
+    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
+
+    // While the view paints, a paragraph asked for alone is laid out without its neighbours:
+    // their new heights would move what is being painted.
+    class PaintScope
+    {
+    public:
+        explicit PaintScope(const LazyTextLayout& layout)
+            : m_layout(layout)
+        {
+            ++m_layout.m_painting;
+        }
+        ~PaintScope() { --m_layout.m_painting; }
+        PaintScope(const PaintScope&) = delete;
+        PaintScope& operator=(const PaintScope&) = delete;
+
+    private:
+        const LazyTextLayout& m_layout;
+    };
+
+    // Lays out the paragraphs that reach `rect` (document coordinates), so that painting it
+    // finds every height final.
+    virtual void layoutArea(const QRectF& rect) = 0;
+    // Measures paragraphs that still stand with an estimate for about `budgetMs`, keeping only
+    // their heights; true while some are left. The new size is reported by reportNow().
+    virtual bool settle(int budgetMs) = 0;
+    virtual bool hasEstimates() const = 0;
+    // The paragraph's text layout, laid out and placed (its neighbours are left as they are).
+    virtual QTextLayout* placedLayout(const QTextBlock& block) const = 0;
+    // The paragraph whose slot (its lines and the gap above them) holds document height y.
+    virtual int blockAt(qreal y) const = 0;
+    // The top of a paragraph's lines in document coordinates, and the bottom of its slot.
+    virtual qreal blockTop(int blockNumber) const = 0;
+    virtual qreal blockBottom(int blockNumber) const = 0;
+
+    // Reports the size and the moved area now rather than once control is back in the loop.
+    void reportNow() { report(); }
+
+Q_SIGNALS:
+    // Paragraphs were left with estimated heights.
+    void estimatesLeft();
+    // A paragraph's new height moved the text below `oldBottom` (where it ended) by `delta`.
+    void heightChanged(qreal oldBottom, qreal delta);
+
+protected:
+    // The paragraphs a change of the characters [from, from + length) reached: [first, last] now,
+    // [first, lastOld] among the `slotCount` the layout knew before. A change that cannot be
+    // placed among them reaches every paragraph.
+    struct ChangedBlocks
+    {
+        QTextBlock firstBlock;
+        int first = 0;
+        int last = 0;
+        int lastOld = 0;
+    };
+    ChangedBlocks changedBlocks(int from, int length, int slotCount) const;
+    // The offset in a laid-out paragraph nearest to `point` (document coordinates): above its
+    // first line its start, below its last its end, beside a line the nearest place on that line.
+    // `exact` tells whether the point is on a line's text.
+    static int offsetAt(const QTextLayout& layout, const QPointF& point,
+        Qt::HitTestAccuracy accuracy, bool* exact);
+    bool isPainting() const { return m_painting > 0; }
+    // Content from document height `fromY` down moved; repainted and the size reported once
+    // control is back in the loop.
+    void noteMoved(double fromY) const;
+    // The height from which content moved since the last report (-1: none), forgotten.
+    double takeMovedFrom() const;
+    void reportLater() const;
+    void report();
+
+private:
+    mutable int m_painting = 0;
+    mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
+    mutable bool m_reportQueued = false;
+    QSizeF m_reportedSize;
+};
+
+} // namespace quillon

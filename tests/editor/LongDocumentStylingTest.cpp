@@ -1,0 +1,122 @@
+// A long document is styled whole in slices between events: the part the view shows first, as
+// styling the whole text at once would style it, the rest after the first paint, and edits made
+// meanwhile end up styled as the whole text styles them.
+#include "EditorHarness.h"
+
+#include "editor/BlockDecorations.h"
+#include "editor/BlockDocumentLayout.h"
+#include "editor/BlockStylePresenter.h"
+#include "markdown/MarkdownTextViewSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextBlock>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+// Longer than the editor styles at once, with what reaches over lines near the top: a fenced
+// block that runs past the first screen, underscores and a link over several paragraphs, a
+// group of pipe lines over a blank line.
+QString longDocument()
+{
+    QString doc
+        = QStringLiteral("# Long\n\nA _start of italics\n\nthat go on_ here.\n\n"
+                         "| a | b |\n\n| c | d |\n\nSee [a link\nover lines](http://x.org).\n\n");
+    for (int i = 0; i < 60; ++i)
+        doc += QStringLiteral("Paragraph %1 with **bold** and `code`.\n\n- [ ] task %1\n\n").arg(i);
+    doc += QStringLiteral("```cpp\n");
+    for (int i = 0; i < 200; ++i)
+        doc += QStringLiteral("int line%1 = %1; // comment\n").arg(i);
+    doc += QStringLiteral("```\n\n");
+    while (doc.size() < 400 * 1024)
+        doc += QStringLiteral("## Part\n\nSome *italic*, a [link](http://x.org) and `x`.\n\n"
+                              "> quoted\n\n1. one\n2. two\n\n");
+    return doc;
+}
+
+// The storage styled whole at once, as the view's caret reveals it.
+AttributedText styledWhole(const EditorHarness& h)
+{
+    AttributedText whole = h.editor->projected().storage();
+    MarkdownTextViewSupport::reHighlight(whole, false, h.editor->fontSize(), true, false,
+        h.view()->textCursor().position(), h.view()->hasFocus());
+    return whole;
+}
+
+qsizetype firstDifference(const EditorHarness& h, qsizetype from, qsizetype to)
+{
+    const AttributedText whole = styledWhole(h);
+    const AttributedText& shown = h.editor->projected().storage();
+    for (qsizetype i = from; i < qMin(to, shown.length()); ++i)
+        if (!(whole.attributes(i) == shown.attributes(i)))
+            return i;
+    return -1;
+}
+
+bool styledAsAWhole(const EditorHarness& h)
+{
+    return firstDifference(h, 0, h.editor->projected().storage().length()) < 0;
+}
+
+// Every paragraph shows what a presenter of its own makes of the storage.
+int paragraphsPresentedApart(const EditorHarness& h)
+{
+    QTextDocument document;
+    document.setPlainText(
+        ProjectedDocument::toDocumentText(h.editor->projected().storage().text()));
+    BlockStylePresenter presenter;
+    presenter.present(h.editor->projected().storage(), document, h.editor->fontSize());
+    int differing = 0;
+    for (QTextBlock a = h.view()->document()->begin(), b = document.begin(); a.isValid();
+         a = a.next(), b = b.next()) {
+        if (!BlockStylePresenter::isPresented(a)
+            || !BlockDecorations::of(a).sameStyling(BlockDecorations::of(b))
+            || a.blockFormat() != b.blockFormat())
+            ++differing;
+    }
+    return differing;
+}
+
+} // namespace
+
+TEST(LongDocumentStyling, ThePartInViewIsStyledFirstAsTheWholeTextStylesIt)
+{
+    const QString markdown = longDocument();
+    EditorHarness h(markdown);
+    const AttributedText& storage = h.editor->projected().storage();
+    // What the view shows is styled, and as styling the whole text styles it, before the rest.
+    const int lastShown
+        = h.view()->cursorForPosition(QPoint(0, h.viewport()->height())).blockNumber();
+    const QTextBlock last = h.view()->document()->findBlockByNumber(lastShown);
+    EXPECT_EQ(firstDifference(h, 0, last.position() + last.length()), -1);
+    for (QTextBlock b = h.view()->document()->begin(); b.blockNumber() <= lastShown; b = b.next())
+        EXPECT_TRUE(BlockStylePresenter::isPresented(b)) << b.blockNumber();
+    EXPECT_EQ(storage.attribute<TextAttribute::Font>(storage.length() - 2), nullptr)
+        << "the end of the text was styled before the first paint";
+
+    ASSERT_TRUE(waitUntil([&] { return styledAsAWhole(h); }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return paragraphsPresentedApart(h) == 0; }, 20000));
+    // Styled and presented, the paragraphs out of sight were never laid out for it.
+    EXPECT_LT(h.view()->blockLayout().formattedCount(), 300);
+}
+
+TEST(LongDocumentStyling, EditsWhileThePassRunsEndStyledAsTheWholeText)
+{
+    EditorHarness h(longDocument());
+    // At the top, before the pass comes by, and far down once it has passed the top.
+    h.setCaret(h.content().indexOf(QStringLiteral("Paragraph 3 ")));
+    h.type(QStringLiteral("new words "));
+    h.key(Qt::Key_Return);
+    h.type(QStringLiteral("a _mark"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return h.editor->projected().storage().attribute<TextAttribute::Font>(200 * 1024); },
+        20000));
+    h.setCaret(h.content().indexOf(QStringLiteral("## Part"), 300 * 1024));
+    h.type(QStringLiteral("x"));
+    h.key(Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return styledAsAWhole(h); }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return paragraphsPresentedApart(h) == 0; }, 20000));
+}

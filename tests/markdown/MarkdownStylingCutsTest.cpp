@@ -1,0 +1,163 @@
+// Cutting a text for styling: every part styled on its own comes out as styling the whole text
+// makes it, and nothing the engine styles as one is cut.
+#include "markdown/MarkdownStylingCuts.h"
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownTableProjection.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+using namespace quillon;
+
+namespace {
+
+// Every cut the finder gives when asked for one at or after each multiple of `step`.
+QList<qsizetype> cutsOf(const QString& text, qsizetype step)
+{
+    MarkdownStylingCuts cuts(text);
+    QList<qsizetype> found;
+    for (qsizetype at = step; at < text.size(); at += step) {
+        const qsizetype cut = cuts.next(at);
+        if (cut >= text.size())
+            break;
+        if (found.isEmpty() || found.last() != cut)
+            found.append(cut);
+    }
+    return found;
+}
+
+// The first position whose attributes differ between the whole text styled at once and styled
+// part by part between `cuts`; -1 when none does.
+qsizetype firstDifference(
+    const AttributedText& unstyled, const QList<qsizetype>& cuts, const HighlightOptions& options)
+{
+    AttributedText whole = unstyled;
+    MarkdownHighlighter::highlight(whole, options);
+    qsizetype start = 0;
+    QList<qsizetype> ends = cuts;
+    ends.append(unstyled.length());
+    for (const qsizetype end : std::as_const(ends)) {
+        AttributedText part = unstyled.subText({ start, end - start });
+        HighlightOptions partOptions = options;
+        partOptions.cursorLocation
+            = options.cursorLocation >= start && options.cursorLocation <= end
+            ? options.cursorLocation - start
+            : -1;
+        MarkdownHighlighter::highlight(part, partOptions);
+        for (qsizetype i = 0; i < part.length(); ++i)
+            if (!(part.attributes(i) == whole.attributes(start + i)))
+                return start + i;
+        start = end;
+    }
+    return -1;
+}
+
+HighlightOptions reading(qsizetype caret = -1)
+{
+    HighlightOptions options;
+    options.isReadingMode = true;
+    options.cursorLocation = caret;
+    options.isFocused = caret >= 0;
+    return options;
+}
+
+} // namespace
+
+TEST(MarkdownStylingCuts, CutsOnlyBetweenParagraphsThatStyleAlone)
+{
+    const QString text = QStringLiteral("# Title\n\nplain **bold** text\n\n- item\n\nmore\n");
+    MarkdownStylingCuts cuts(text);
+    EXPECT_EQ(cuts.next(0), 0);
+    // The start of the paragraph after the one asked into.
+    EXPECT_EQ(cuts.next(1), text.indexOf(u'\n') + 1);
+    EXPECT_EQ(cuts.next(10), text.indexOf(QStringLiteral("\n- item")));
+    EXPECT_EQ(cuts.next(text.size() - 1), text.size());
+    // Asked for an earlier place, it keeps to where it got.
+    EXPECT_EQ(cuts.next(0), text.size());
+}
+
+TEST(MarkdownStylingCuts, NeverCutsWhatTheEngineStylesAsOne)
+{
+    struct Case
+    {
+        const char* name;
+        QString before; // the text the cut is asked for after
+        QString across; // reaches from `before` over the place asked for
+        QString after;
+    };
+    const QList<Case> cases {
+        { "an open fence", QStringLiteral("text\n\n```cpp\nint x;\n"),
+            QStringLiteral("\nint y;\n```\n"), QStringLiteral("\nafter\n") },
+        { "a fence never closed", QStringLiteral("text\n\n~~~\ncode\n"),
+            QStringLiteral("\nstill code\n\nand more\n"), QString() },
+        { "an underscore pairing with one paragraphs later", QStringLiteral("one_sided word\n\n"),
+            QStringLiteral("a line\n\nother_one\n"), QStringLiteral("\nplain\n") },
+        { "a link over lines", QStringLiteral("see [the\n"),
+            QStringLiteral("label](http://x.org)\n"), QStringLiteral("\nplain\n") },
+        { "table lines over blank lines", QStringLiteral("| a | b |\n\n"),
+            QStringLiteral("\n| c | d |\n| --- | --- |\n"), QStringLiteral("\nplain\n") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = c.before + c.across + c.after;
+        MarkdownStylingCuts cuts(text);
+        const qsizetype cut = cuts.next(c.before.size());
+        EXPECT_GE(cut, c.before.size() + c.across.size());
+        EXPECT_TRUE(cut == text.size() || text[cut - 1] == u'\n');
+        EXPECT_EQ(firstDifference(AttributedText(text), { cut }, reading()), -1);
+    }
+}
+
+TEST(MarkdownStylingCuts, ATextWithABrokenSurrogateIsStyledWhole)
+{
+    const QString text = QStringLiteral("a _b\n\nc\n\n") + QChar(0xD83D) + QStringLiteral("\nd_\n");
+    MarkdownStylingCuts cuts(text);
+    EXPECT_FALSE(cuts.canCut());
+    EXPECT_EQ(cuts.next(1), text.size());
+}
+
+TEST(MarkdownStylingCuts, RandomTextsStyledPartByPartMatchStylingThemWhole)
+{
+    static const QStringList pieces = {
+        QStringLiteral("| a | b |\n"),
+        QStringLiteral("| h | i |\n| - | - |\n"),
+        QStringLiteral("```\n"),
+        QStringLiteral("~~~py\n"),
+        QStringLiteral("# Head **b**\n"),
+        QStringLiteral("- [x] task\n"),
+        QStringLiteral("1. one\n"),
+        QStringLiteral("> quote `c`\n"),
+        QStringLiteral("[l](http://x) *i* _u_ ~~s~~\n"),
+        QStringLiteral("[open "),
+        QStringLiteral("](http://y.org) "),
+        QStringLiteral("_"),
+        QStringLiteral("*"),
+        QStringLiteral("\n"),
+        QStringLiteral("\n\n"),
+        QStringLiteral("\r\n"),
+        QStringLiteral("plain text "),
+        QStringLiteral("\uFFFC"),
+        QStringLiteral("`"),
+        QStringLiteral("|"),
+        QStringLiteral("\u2028"),
+    };
+    QRandomGenerator random(20260407);
+    int cutsTried = 0;
+    for (int round = 0; round < 300; ++round) {
+        QString doc;
+        const int count = random.bounded(1, 80);
+        for (int i = 0; i < count; ++i)
+            doc += pieces[random.bounded(pieces.size())];
+        AttributedText storage(doc);
+        // Tables are projected before styling in the block view: their characters are plain.
+        if (random.bounded(2) == 1)
+            MarkdownTableProjection::installTables(storage, false, 15);
+        const QList<qsizetype> cuts = cutsOf(storage.text(), random.bounded(1, 12));
+        cutsTried += int(cuts.size());
+        const qsizetype caret = random.bounded(-1, int(storage.length()) + 1);
+        ASSERT_EQ(firstDifference(storage, cuts, reading(caret)), -1)
+            << round << ": " << doc.toStdString();
+    }
+    EXPECT_GT(cutsTried, 1000); // the texts do get cut
+}
