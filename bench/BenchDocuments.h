@@ -88,4 +88,16 @@ inline QString realShapesDocument(qsizetype bytes)
     return doc;
 }
 
+// About `bytes` of Markdown on one single line, with inline styling all along it.
+inline QString oneLineDocument(qsizetype bytes)
+{
+    const QString phrase = QStringLiteral("Words with **bold**, *italic*, `code` and a "
+                                          "[link](https://example.org/page) on one long line. ");
+    QString doc;
+    doc.reserve(bytes + phrase.size());
+    while (doc.size() < bytes)
+        doc += phrase;
+    return doc;
+}
+
 } // namespace quillon::bench

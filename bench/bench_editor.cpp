@@ -176,6 +176,32 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
     bench::reportPercentiles(state, samples);
 }
 
+// A character typed near the start of one long styled line, to the view styled and painted
+// again: the paragraph is laid out whole, so this grows with the line.
+void BM_EditorTypeInOneLongLine(benchmark::State& state)
+{
+    Fixture fixture;
+    fixture.load(bench::oneLineDocument(state.range(0)));
+    QTextCursor cursor = fixture.editor->textView()->textCursor();
+    cursor.setPosition(5);
+    fixture.editor->textView()->setTextCursor(cursor);
+    fixture.editor->flushPendingWork();
+    QApplication::processEvents();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        fixture.key(Qt::Key_A, QStringLiteral("a"));
+        fixture.editor->flushPendingWork();
+        fixture.editor->textView()->viewport()->repaint();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        QApplication::processEvents();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 // Ctrl+End and Ctrl+Home in turn: the caret leaves one line and reaches another a whole document
 // away; `last` 0: the document ends in an empty line, 1: in a line of text.
 void BM_EditorCaretJump(benchmark::State& state)
@@ -277,6 +303,14 @@ BENCHMARK(BM_EditorCaretToAnotherLine)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
+BENCHMARK(BM_EditorTypeInOneLongLine)
+    ->ArgNames({ "bytes" })
+    ->Arg(64 << 10)
+    ->Arg(256 << 10)
+    ->Arg(2 << 20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_EditorCaretJump)
     ->ArgNames({ "bytes", "last" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })

@@ -32,18 +32,6 @@ Document makeDocument(const QDir& dir, const QString& name, const QString& text)
     return { dir.filePath(name), text.toUtf8() };
 }
 
-// About `bytes` of Markdown on one single line, with inline styling all along it.
-QString oneLineDocument(qsizetype bytes)
-{
-    const QString phrase = QStringLiteral("Words with **bold**, *italic*, `code` and a "
-                                          "[link](https://example.org/page) on one long line. ");
-    QString doc;
-    doc.reserve(bytes + phrase.size());
-    while (doc.size() < bytes)
-        doc += phrase;
-    return doc;
-}
-
 struct Context
 {
     XSession& x;

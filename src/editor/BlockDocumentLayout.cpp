@@ -335,6 +335,7 @@ double BlockDocumentLayout::layoutBlock(
     if (format.nonBreakableLines() || doc->pageSize().width() < 0)
         option.setWrapMode(QTextOption::ManualWrap);
     layout->setTextOption(option);
+    keepShapingIfLong(*layout, block.length());
     const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
 
     const bool rtl = direction == Qt::RightToLeft;

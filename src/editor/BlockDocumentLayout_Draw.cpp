@@ -156,7 +156,10 @@ void BlockDocumentLayout::drawBlock(QPainter* painter, const PaintContext& conte
         int width = property("cursorWidth").toInt(&ok);
         if (!ok)
             width = 1;
-        layout->drawCursor(painter, QPointF(), cursor, width);
+        // The view paints its own caret and asks for none here: finding where a caret of no
+        // width would go means shaping the whole paragraph again.
+        if (width > 0)
+            layout->drawCursor(painter, QPointF(), cursor, width);
     }
 
     if (format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth)) {

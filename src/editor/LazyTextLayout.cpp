@@ -38,6 +38,12 @@ LazyTextLayout::ChangedBlocks LazyTextLayout::changedBlocks(
     return changed;
 }
 
+void LazyTextLayout::keepShapingIfLong(QTextLayout& layout, int length)
+{
+    constexpr int kLongParagraph = 4096; // characters
+    layout.setCacheEnabled(length > kLongParagraph);
+}
+
 int LazyTextLayout::offsetAt(const QTextLayout& layout, const QPointF& point,
     Qt::HitTestAccuracy accuracy, bool* exact)
 {

@@ -234,6 +234,7 @@ QTextLayout* SourceDocumentLayout::ensureLaidOut(const QTextBlock& block, int in
         if (layout->formats() != ranges)
             giveFormats(block, *layout, ranges);
         const double before = slot.height;
+        keepShapingIfLong(*layout, block.length());
         const double height = layoutLines(*layout, slot);
         slot.hasLines = true;
         if (slot.estimated) {
