@@ -22,6 +22,10 @@ namespace quillon {
 namespace {
 
 constexpr qreal kTextInset = 20;
+// A text up to this long (UTF-16 units) is put into the pane at once; a longer one its first
+// part at once and the rest in slices of the same size, each a few ten milliseconds of
+// QTextDocument's work at most.
+constexpr qsizetype kLoadSlice = 128 * 1024;
 
 } // namespace
 
@@ -51,10 +55,16 @@ CodeEditorView::CodeEditorView(
     m_view->viewport()->installEventFilter(this);
 
     auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
-    // Queued colouring waits while edits of other views are still to be shown.
-    auto isCurrent = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload; };
+    // Queued colouring waits while edits of other views, or the text itself, are still to be
+    // shown.
+    auto isCurrent = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
     m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
-    m_find = std::make_unique<SourceFindController>(*m_view, workspace, currentText);
+    // Find reaches the whole text: what is not in the pane yet is put in first.
+    auto searchedText = [this]() -> const ChunkedText& {
+        finishLoading();
+        return m_document.text();
+    };
+    m_find = std::make_unique<SourceFindController>(*m_view, workspace, searchedText);
 
     connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
     connect(
@@ -73,7 +83,7 @@ CodeEditorView::CodeEditorView(
 
     applyAppearance();
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
-    replaceFromOutside();
+    loadFirstText();
 }
 
 CodeEditorView::~CodeEditorView()
@@ -94,6 +104,8 @@ void CodeEditorView::setDarkMode(bool dark)
     if (!changed)
         return;
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    if (isLoading())
+        return; // coloured once the text is all in
     m_colouring->colourAll(m_document.text());
     m_find->setDarkMode(dark);
 }
@@ -127,7 +139,7 @@ void CodeEditorView::applyAppearance()
 bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if ((!m_pendingEdits.isEmpty() || m_pendingReload) && mayEditText(*event))
+    if ((!m_pendingEdits.isEmpty() || m_pendingReload || isLoading()) && mayEditText(*event))
         followPendingEdits();
     return QWidget::eventFilter(watched, event);
 }
@@ -137,7 +149,8 @@ void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origi
     if (origin == this)
         return; // typed here: the pane shows it already
     m_pendingEdits.append(edit);
-    if (m_followQueued)
+    // While the text is put in, its last slice shows them.
+    if (m_followQueued || isLoading())
         return;
     m_followQueued = true;
     QMetaObject::invokeMethod(
@@ -148,10 +161,13 @@ void CodeEditorView::followPendingEdits()
 {
     m_followQueued = false;
     if (std::exchange(m_pendingReload, false)) {
+        m_loading.reset(); // what is shown is replaced whole
+
         m_pendingEdits.clear();
         replaceFromOutside();
         return;
     }
+    finishLoading();
     if (!m_pendingEdits.isEmpty())
         applyToView(std::exchange(m_pendingEdits, {}));
 }
@@ -179,6 +195,76 @@ void CodeEditorView::replaceFromOutside()
     m_colouring->colourAll(text);
     m_find->refresh();
     restoreView(anchor, position, scroll);
+}
+
+void CodeEditorView::loadFirstText()
+{
+    if (m_document.text().size() <= kLoadSlice) {
+        replaceFromOutside();
+        return;
+    }
+    // A copy shares the text's pieces; the edits the document takes meanwhile wait in
+    // m_pendingEdits, as they were made on this text.
+    m_loading = m_document.text();
+    m_loaded = 0;
+    m_hasStandIn = false;
+    loadSlice(kLoadSlice);
+}
+
+void CodeEditorView::loadSlice(qsizetype length)
+{
+    const ChunkedText& text = *m_loading;
+    // Cut after a line break, so that no paragraph is put in twice.
+    qsizetype end = m_loaded + length >= text.size() ? -1 : text.indexOf(QChar(u'\n'), m_loaded + length);
+    end = end < 0 ? text.size() : end + 1;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        // The caret would move along with text put in where it stands (the end).
+        const QTextCursor caret = m_view->textCursor();
+        const int anchor = caret.anchor();
+        const int position = caret.position();
+        const int scroll = m_view->verticalScrollBar()->value();
+        // One change per slice, laid out lazily like the rest; inside the edit block the cursor
+        // does not lay its paragraph out to know its place.
+        QTextCursor cursor(m_view->document());
+        cursor.beginEditBlock();
+        cursor.movePosition(QTextCursor::End);
+        text.forEachPiece(m_loaded, end, [&](QStringView piece, qsizetype) {
+            m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(piece);
+            cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+            return true;
+        });
+        cursor.endEditBlock();
+        if (m_view->textCursor().anchor() != anchor || m_view->textCursor().position() != position)
+            restoreView(anchor, position, scroll);
+    }
+    m_loaded = end;
+    if (m_loaded < text.size()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isLoading())
+                    loadSlice(kLoadSlice);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // Coloured as the pane shows it; the edits still to come colour what they change.
+    const ChunkedText shown = *std::exchange(m_loading, std::nullopt);
+    m_colouring->colourAll(shown);
+    m_find->refresh();
+    updateReadOnly();
+    if (!m_pendingEdits.isEmpty() && !m_followQueued) {
+        m_followQueued = true;
+        QMetaObject::invokeMethod(
+            this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
+    }
+}
+
+void CodeEditorView::finishLoading()
+{
+    if (isLoading())
+        loadSlice(m_loading->size());
 }
 
 void CodeEditorView::applyToView(const QList<TextEdit>& edits)
@@ -314,7 +400,7 @@ void CodeEditorView::updateReadOnly()
 
 void CodeEditorView::scrollToLine(int line)
 {
-    followPendingEdits();
+    followPendingEdits(); // the whole text, as the document has it
     const ChunkedText& text = m_document.text();
     // Lines are found in the part of the text up to the line asked for.
     qsizetype end = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/SourceTextEdit.h"
+#include "platform/ChunkedText.h"
 #include "workspace/Document.h"
 
 #include <QString>
@@ -23,7 +24,10 @@ struct TextEdit;
 // Reports every user edit to the document as a range; edits of other views arrive as ranges and
 // are applied on the next turn of the event loop (before any key of the user's), keeping the
 // selection on its text and the scroll position; a replaced text keeps the selection's offsets
-// (limited to its length). Undo and redo walk the document's history. Reads the find-bar
+// (limited to its length). A long text is put into the pane a slice per turn of the event loop
+// when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
+// whole text (a key, a click, another view's edit, find) has the rest put in first. Undo and
+// redo walk the document's history. Reads the find-bar
 // properties and the editor font size; writes totalLocalMatchCount after painting matches while
 // it is the pane on screen.
 class CodeEditorView : public QWidget
@@ -52,6 +56,8 @@ public:
     // Applies edits of other views and finishes colouring now.
     void flushPendingWork();
     bool colouringIsPending() const;
+    // A long text is still being put into the pane.
+    bool isLoading() const { return m_loading.has_value(); }
     void undo();
     void redo();
 
@@ -64,6 +70,11 @@ private:
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
     void replaceFromOutside();
+    // Puts the text in the pane: at once when it is short, else its first part now and the rest
+    // in slices.
+    void loadFirstText();
+    void loadSlice(qsizetype length);
+    void finishLoading();
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
     // Shows an undo or redo step, the caret where the step leaves it.
@@ -79,6 +90,8 @@ private:
     SourceTextEdit* m_view = nullptr;
     std::unique_ptr<SourceColouring> m_colouring;
     std::unique_ptr<SourceFindController> m_find;
+    std::optional<ChunkedText> m_loading; // the text being put into the pane, slice by slice
+    qsizetype m_loaded = 0; // how much of it the pane holds
     QList<TextEdit> m_pendingEdits; // of other views, in order, not applied yet
     bool m_pendingReload = false;
     bool m_followQueued = false;

@@ -485,3 +485,51 @@ TEST(SourcePane, AHiddenPaneFollowsTheDocumentWhenShownAndCountsNothingMeanwhile
     EXPECT_EQ(h.content(), h.blocks->markdown());
     EXPECT_EQ(h.source->text(), h.content());
 }
+
+TEST(SourcePane, ALongTextIsPutInSliceBySliceAndWhatNeedsItWholeHasTheRestPutInFirst)
+{
+    TempTree tree;
+    QString text;
+    for (int i = 0; i < 40000; ++i)
+        text += QStringLiteral("line %1 of the long text\n").arg(i);
+    WorkspaceState workspace;
+    workspace.openFile(tree.write(QStringLiteral("long.md"), text.toUtf8()));
+    Document& document = *workspace.activeDocument();
+    auto make = [&] {
+        auto pane = std::make_unique<CodeEditorView>(document, workspace);
+        pane->resize(800, 600);
+        pane->show();
+        return pane;
+    };
+
+    // Shown at once: the top of the text. Edits of another view meanwhile, at both ends, are
+    // shown once the rest is in, which the event loop finishes by itself.
+    auto first = make();
+    ASSERT_TRUE(first->isLoading());
+    EXPECT_LT(first->text().size(), text.size());
+    EXPECT_TRUE(text.startsWith(first->text()));
+    QObject other;
+    document.applyEdit(text.size(), 0, QStringLiteral("END"), &other);
+    document.applyEdit(0, 0, QStringLiteral("START "), &other);
+    const QString edited = QStringLiteral("START ") + text + QStringLiteral("END");
+    while (first->isLoading())
+        QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(first->text(), edited);
+
+    // A key, or a line asked for, while the text goes in: the rest is put in first.
+    auto second = make();
+    ASSERT_TRUE(second->isLoading());
+    QTest::keyClick(second->textView(), Qt::Key_X, Qt::NoModifier);
+    EXPECT_FALSE(second->isLoading());
+    EXPECT_EQ(document.text().toString(), QStringLiteral("x") + edited);
+    auto third = make();
+    ASSERT_TRUE(third->isLoading());
+    third->scrollToLine(40000);
+    const QTextCursor selected = third->textView()->textCursor();
+    EXPECT_EQ(selected.document()->findBlock(selected.selectionStart()).text(),
+        QStringLiteral("line 39999 of the long text"));
+    QApplication::processEvents();
+    for (const auto* pane : { first.get(), second.get(), third.get() })
+        EXPECT_EQ(pane->text(), document.text().toString());
+}

@@ -51,6 +51,9 @@ struct SourceHarness
         view()->setFocus();
         QTest::qWait(1);
         QApplication::processEvents();
+        // A long text is put in over several turns of the event loop.
+        while (source->isLoading())
+            QApplication::processEvents();
     }
 
     SourceTextEdit* view() const { return source->textView(); }
