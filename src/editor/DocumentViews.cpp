@@ -77,15 +77,23 @@ QList<const Document*> DocumentViews::keptDocuments() const
     return kept;
 }
 
-QList<const Document*> DocumentViews::keepList(
-    const QList<const Document*>& recentFirst, const QList<const Document*>& open, int limit)
+QList<const Document*> DocumentViews::keepList(const QList<const Document*>& recentFirst,
+    const QList<const Document*>& open, int limit, qsizetype budget,
+    const std::function<qsizetype(const Document*)>& sizeOf)
 {
     QList<const Document*> kept;
+    qsizetype hidden = 0;
     for (const Document* document : recentFirst) {
         if (kept.size() >= limit)
             break;
-        if (open.contains(document))
-            kept.append(document);
+        if (!open.contains(document))
+            continue;
+        if (document != recentFirst.first()) {
+            hidden += sizeOf(document);
+            if (hidden > budget)
+                break;
+        }
+        kept.append(document);
     }
     return kept;
 }
@@ -215,7 +223,8 @@ void DocumentViews::dropBeyondLimit()
         if (m_workspace.document(set->document->path()) == set->document)
             open.append(set->document);
     }
-    const QList<const Document*> kept = keepList(recentFirst, open, kKeptDocuments);
+    const QList<const Document*> kept = keepList(recentFirst, open, kKeptDocuments,
+        kKeptTextBudget, [](const Document* document) { return document->text().size(); });
     for (const Document* document : recentFirst)
         if (!kept.contains(document))
             drop(const_cast<Document*>(document));

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,7 +23,8 @@ class WorkspaceState;
 // source pane, each bound to it for life, in two stacks the window places in its editor area; the
 // active document's views are the ones on top. Switching tabs loads, restyles and lays out
 // nothing: the views already hold their document. A document whose tab closes loses its views at
-// once; beyond keptDocuments() the views of the one shown longest ago go (keepList()).
+// once; beyond kKeptDocuments, or beyond kKeptTextBudget of hidden text, the views of the ones
+// shown longest ago go (keepList()).
 //
 // "Show this document at this line" is one call here: the document is opened or activated and
 // the line handed to its views; a pane off screen takes it when it is next shown.
@@ -33,9 +35,14 @@ class DocumentViews : public QObject
 {
     Q_OBJECT
 public:
-    // Documents whose views are kept, the active one included. A hidden 1 MB document's views
-    // cost about a dozen megabytes; four keep switching among a handful of tabs instant.
+    // Documents whose views are kept, the active one included: four keep switching among a
+    // handful of tabs instant.
     static constexpr int kKeptDocuments = 4;
+    // The hidden ones among them keep their views while their texts add up to no more than this
+    // (UTF-16 units). Views cost about 30 MB per megabyte of text (measured with both panes), so
+    // the hidden views of a few ordinary documents all stay, and those of a very long one go
+    // as soon as it is hidden.
+    static constexpr qsizetype kKeptTextBudget = 4 * 1024 * 1024;
 
     explicit DocumentViews(WorkspaceState& workspace, QObject* parent = nullptr);
     ~DocumentViews() override;
@@ -63,9 +70,11 @@ public:
     void show(const QString& path, std::optional<int> line = std::nullopt);
 
     // The documents whose views stay: the `limit` shown most recently (`recentFirst` is in that
-    // order) among those still open.
-    static QList<const Document*> keepList(
-        const QList<const Document*>& recentFirst, const QList<const Document*>& open, int limit);
+    // order) among those still open; of the hidden ones (all but the first), only as many as
+    // fit in `budget` by `sizeOf`.
+    static QList<const Document*> keepList(const QList<const Document*>& recentFirst,
+        const QList<const Document*>& open, int limit, qsizetype budget,
+        const std::function<qsizetype(const Document*)>& sizeOf);
 
 Q_SIGNALS:
     // Other views are on top now (a switch of tabs, a pane shown for the first time).

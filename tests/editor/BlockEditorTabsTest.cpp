@@ -261,6 +261,32 @@ TEST(DocumentViews, TheMostRecentlyShownKeepTheirViewsAndClosedOnesAreFreed)
     const Document* a = h.workspace->document(paths.at(0));
     const Document* b = h.workspace->document(paths.at(2));
     const Document* c = h.workspace->document(paths.at(4));
-    EXPECT_EQ(DocumentViews::keepList({ a, b, c }, { a, c }, 4), (QList<const Document*> { a, c }));
-    EXPECT_EQ(DocumentViews::keepList({ c, b, a }, { a, b, c }, 2), (QList<const Document*> { c, b }));
+    auto size = [&](const Document* document) { return document == b ? 100 : 10; };
+    EXPECT_EQ(DocumentViews::keepList({ a, b, c }, { a, c }, 4, 1000, size),
+        (QList<const Document*> { a, c }));
+    EXPECT_EQ(DocumentViews::keepList({ c, b, a }, { a, b, c }, 2, 1000, size),
+        (QList<const Document*> { c, b }));
+    // Hidden documents keep their views only while their texts fit in the budget: the shown one
+    // always does, however long.
+    EXPECT_EQ(DocumentViews::keepList({ b, c, a }, { a, b, c }, 4, 20, size),
+        (QList<const Document*> { b, c, a }));
+    EXPECT_EQ(DocumentViews::keepList({ c, b, a }, { a, b, c }, 4, 50, size),
+        (QList<const Document*> { c }));
+}
+
+TEST(DocumentViews, AHiddenLongDocumentLosesItsViewsAtOnce)
+{
+    ViewsHarness h(QStringLiteral("short\n"), true);
+    const QString line = QStringLiteral("A line of a long document.\n");
+    const QString longPath = h.tree.write(QStringLiteral("long.md"),
+        line.repeated(DocumentViews::kKeptTextBudget / line.size() + 1).toUtf8());
+    h.open(longPath);
+    QPointer<UnifiedBlockEditor> longBlocks = h.editor();
+    ASSERT_FALSE(longBlocks.isNull());
+    QPointer<UnifiedBlockEditor> shortBlocks;
+    h.open(h.path);
+    shortBlocks = h.editor();
+    EXPECT_TRUE(longBlocks.isNull());
+    h.open(longPath);
+    EXPECT_FALSE(shortBlocks.isNull()); // a short hidden document keeps its views
 }
