@@ -51,6 +51,13 @@ void BackgroundStyling::resume()
         m_timer.start(0);
 }
 
+void BackgroundStyling::setHeld(bool held)
+{
+    m_held = held;
+    if (!held && m_running && !m_waiting)
+        m_timer.start(0);
+}
+
 void BackgroundStyling::stop()
 {
     m_running = false;
@@ -64,15 +71,26 @@ void BackgroundStyling::moveTo(qsizetype position)
     // A cursor made at a paragraph's start: placing one by setPosition() would lay out the
     // paragraphs around it to find its x.
     m_atEnd = position >= m_projected.storage().length();
-    if (!m_atEnd)
-        m_place = QTextCursor(m_projected.document().findBlock(int(position)));
+    if (!m_atEnd) {
+        // While the document is being filled it may not reach the place yet, and a cursor at
+        // its end would move along with the text put in there: the place is then kept as a
+        // number.
+        const QTextDocument& document = m_projected.document();
+        m_place = position < document.characterCount() - 1
+            ? QTextCursor(document.findBlock(int(position)))
+            : QTextCursor();
+        m_placeAhead = position;
+    }
     m_placeRevision = m_projected.textRevision();
 }
 
 qsizetype BackgroundStyling::next()
 {
     const qsizetype length = m_projected.storage().length();
-    qsizetype position = m_atEnd ? length : m_place.position();
+    if (!m_atEnd && m_place.isNull()
+        && m_placeAhead < m_projected.document().characterCount() - 1)
+        moveTo(m_placeAhead); // the document reaches it now
+    qsizetype position = m_atEnd ? length : (m_place.isNull() ? m_placeAhead : m_place.position());
     if (m_placeRevision != m_projected.textRevision()) {
         // Changes before the place moved it along and leave it at a cut; one that reached it
         // may have joined its paragraph to the one before.
@@ -86,7 +104,9 @@ qsizetype BackgroundStyling::next()
 
 qsizetype BackgroundStyling::styledLength() const
 {
-    return m_running && !m_atEnd ? m_place.position() : m_projected.storage().length();
+    if (!m_running || m_atEnd)
+        return m_projected.storage().length();
+    return m_place.isNull() ? m_placeAhead : m_place.position();
 }
 
 MarkdownStylingCuts& BackgroundStyling::cuts()
@@ -140,7 +160,7 @@ TextSpan BackgroundStyling::styleNow(TextSpan needed)
 void BackgroundStyling::step()
 {
     m_waiting = false;
-    if (!m_running)
+    if (!m_running || m_held)
         return;
     const qsizetype from = next();
     if (from >= m_projected.storage().length()) {

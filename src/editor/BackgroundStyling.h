@@ -37,6 +37,9 @@ public:
     void resume();
     void stop();
     bool isRunning() const { return m_running; }
+    // While held, the slices wait (the view's document does not hold the whole text yet); the
+    // pass goes on once released.
+    void setHeld(bool held);
     // Styles the stretch from a cut before `needed` to a cut after it now, if the pass has not
     // styled it yet and those cuts are near enough to be found at once. Returns the stretch of
     // the storage that holds its final styling around `needed`: empty when it is still to come.
@@ -70,6 +73,9 @@ private:
     quint64 m_placeRevision = 0; // of the text the place was set in
     qsizetype m_chunk = 16 * 1024; // of text per slice, following the measured speed
     bool m_waiting = false; // for resume()
+    bool m_held = false;
+    // The place, while the document does not reach it yet (the cursor is then null).
+    qsizetype m_placeAhead = 0;
     std::optional<MarkdownStylingCuts> m_cuts;
     quint64 m_cutsRevision = 0;
 };

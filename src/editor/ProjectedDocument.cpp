@@ -61,38 +61,61 @@ ProjectedDocument::ProjectedDocument(QTextDocument& document)
 
 void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fontSize)
 {
+    loadInParts(markdown, isDarkMode, fontSize, -1);
+}
+
+void ProjectedDocument::loadInParts(
+    const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart)
+{
     m_storage.setText(markdown);
     ++m_textRevision;
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
     m_document.setPlainText(QString());
-    insertDocumentText();
+    m_inDocument = 0;
+    insertDocumentText(firstPart < 0 ? m_storage.length() : firstPart);
 }
 
-void ProjectedDocument::insertDocumentText()
+bool ProjectedDocument::insertMore(qsizetype length)
 {
+    if (!isDocumentComplete())
+        insertDocumentText(length < 0 ? m_storage.length() : length);
+    return isDocumentComplete();
+}
+
+void ProjectedDocument::insertDocumentText(qsizetype length)
+{
+    // Whole paragraphs: up to the line feed at or after `length` characters.
+    const QString& all = m_storage.text();
+    const qsizetype from = m_inDocument;
+    qsizetype to = from + length >= all.size() ? -1 : all.indexOf(u'\n', from + length);
+    to = to < 0 ? all.size() : to + 1;
     // One change that brings the tables' object characters with their formats, as setPlainText()
     // would bring the text (the view then lays it out lazily, screen by screen): formats set
     // afterwards would be a change of its own, reaching from the first table to the last.
-    const QString text = toDocumentText(m_storage.text());
+    const QString text = toDocumentText(all.mid(from, to - from));
     QTextCursor cursor(&m_document);
+    // Placed inside the edit block, the cursor does not lay its paragraph out to know its x.
     cursor.beginEditBlock();
-    qsizetype copied = 0;
+    cursor.movePosition(QTextCursor::End);
+    qsizetype copied = from;
     m_storage.enumerateAttribute<TextAttribute::Attachment>(
-        { 0, m_storage.length() }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
+        { from, to - from }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
             if (!attachment || !dynamic_cast<const TableAttachment*>(attachment->get()))
                 return;
-            for (qsizetype i = range.location; i < range.end(); ++i) {
+            for (qsizetype i = qMax(range.location, from); i < qMin(range.end(), to); ++i) {
                 if (i > copied)
-                    cursor.insertText(text.mid(copied, i - copied), QTextCharFormat());
+                    cursor.insertText(text.mid(copied - from, i - copied), QTextCharFormat());
                 cursor.insertText(
                     QString(QChar::ObjectReplacementCharacter), objectFormat(*attachment));
                 copied = i + 1;
             }
         });
-    if (copied < text.size())
-        cursor.insertText(text.mid(copied), QTextCharFormat());
+    if (copied < to)
+        cursor.insertText(text.mid(copied - from), QTextCharFormat());
     cursor.endEditBlock();
+    m_inDocument = to;
+    m_partial = to < all.size();
 }
 
 QString ProjectedDocument::documentText(int position, int length) const

@@ -42,6 +42,14 @@ public:
 
     // Replaces both copies with `markdown`, every pipe table installed as one attachment.
     void load(const QString& markdown, bool isDarkMode, qreal fontSize);
+    // The same, with only the first paragraphs of about `firstPart` characters put into the
+    // document; insertMore() puts in the rest, part by part. Until it is all in, the document
+    // is the storage's beginning and nothing may edit either.
+    void loadInParts(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart);
+    // Puts the next paragraphs, about `length` characters (all that is left for -1), into the
+    // document; true once it holds the whole storage.
+    bool insertMore(qsizetype length);
+    bool isDocumentComplete() const { return !m_partial; }
     // The user changed the document at [position, position + added) (replacing `removed`
     // characters): bring the storage in step. Tables keep their attachments, also those that
     // the change put back as bare object characters; true when it did (the document's
@@ -86,7 +94,7 @@ public:
 
 private:
     // Puts the storage's text into the document, in a document just cleared.
-    void insertDocumentText();
+    void insertDocumentText(qsizetype length);
     // Gives the bare object characters (indices into `replacement`) the tables that the change
     // at [position, position + removed) of the storage replaced; true when any took one.
     bool keepReplacedTables(int position, int removed, AttributedText& replacement,
@@ -103,6 +111,9 @@ private:
     AttributedText m_storage;
     ProjectedTableIndex m_tables;
     quint64 m_textRevision = 0;
+    // While the document holds only the storage's first m_inDocument characters.
+    bool m_partial = false;
+    qsizetype m_inDocument = 0;
 };
 
 } // namespace quillon

@@ -44,8 +44,11 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     setUpView();
     layout->addWidget(m_view);
-    m_find = std::make_unique<EditorFindController>(
-        *m_view, workspace, [this]() -> const QString& { return m_projected->storage().text(); });
+    // Find reaches the whole text: what is not in the view yet is put in first.
+    m_find = std::make_unique<EditorFindController>(*m_view, workspace, [this]() -> const QString& {
+        finishLoading();
+        return m_projected->storage().text();
+    });
 
     // Edits of other views are applied where they land; a replaced text is reloaded.
     connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
@@ -62,7 +65,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     m_styledDark = m_isDarkMode;
     m_styledFontSize = m_fontSize;
     setDarkMode(m_isDarkMode);
-    reload(document.text().toString(), 0);
+    reload(document.text().toString(), 0, true);
 }
 
 UnifiedBlockEditor::~UnifiedBlockEditor()
@@ -188,7 +191,57 @@ void UnifiedBlockEditor::setFindActive(bool active)
     m_find->setActive(active);
 }
 
-void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret)
+namespace {
+
+// A text up to this long (UTF-16 units) goes into the view's document at once; a longer one its
+// first part at once and the rest in parts of the same size, each a few ten milliseconds of
+// QTextDocument's work at most.
+constexpr qsizetype kLoadPart = 128 * 1024;
+
+} // namespace
+
+bool UnifiedBlockEditor::isLoading() const
+{
+    return !m_projected->isDocumentComplete();
+}
+
+void UnifiedBlockEditor::loadNextPart()
+{
+    if (!isLoading())
+        return;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->insertMore(kLoadPart);
+    }
+    if (isLoading()) {
+        QMetaObject::invokeMethod(
+            this, [this] { loadNextPart(); }, Qt::QueuedConnection);
+        return;
+    }
+    loaded();
+}
+
+void UnifiedBlockEditor::finishLoading()
+{
+    if (!isLoading())
+        return;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->insertMore(-1);
+    }
+    loaded();
+}
+
+void UnifiedBlockEditor::loaded()
+{
+    // What waited for the whole text goes on.
+    m_styling->setHeld(false);
+    if (m_backgroundBlock >= 0)
+        m_backgroundTimer.start(0);
+    m_find->refresh();
+}
+
+void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret, bool inParts)
 {
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* document = m_view->document();
@@ -199,7 +252,15 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     // then measure the old caret's place: the whole document laid out at once. A null caret is
     // left where it is and never measured.
     m_view->setTextCursor(QTextCursor());
-    m_projected->load(markdown, m_isDarkMode, m_fontSize);
+    // In parts only with the caret at the top: it stays before the text put in later.
+    const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
+    m_projected->loadInParts(markdown, m_isDarkMode, m_fontSize, parts ? kLoadPart : -1);
+    // The styling pass reads the view's document for its place: it waits for the whole text.
+    m_styling->setHeld(parts);
+    if (parts) {
+        QMetaObject::invokeMethod(
+            this, [this] { loadNextPart(); }, Qt::QueuedConnection);
+    }
     m_find->textReplaced();
     QTextCursor cursor(document);
     cursor.setPosition(
@@ -231,6 +292,7 @@ void UnifiedBlockEditor::schedulePendingWork()
 void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
+    finishLoading();
     if (m_hasPendingEdits || m_pendingReload)
         followPendingEdits();
     if (m_reloadPending)
@@ -243,6 +305,7 @@ void UnifiedBlockEditor::flushPendingWork()
 
 void UnifiedBlockEditor::scrollToLine(int line)
 {
+    finishLoading();
     // Lines are counted in the Markdown text with the same line breaks as project search.
     const std::optional<TextRange> range
         = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
@@ -270,8 +333,8 @@ void UnifiedBlockEditor::scrollToLine(int line)
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     // The user edits the text as the document has it: what other views changed is shown first.
-    if ((m_hasPendingEdits || m_pendingReload) && (watched == m_view || watched == m_view->viewport())
-        && mayEditText(*event))
+    if ((m_hasPendingEdits || m_pendingReload || isLoading())
+        && (watched == m_view || watched == m_view->viewport()) && mayEditText(*event))
         followPendingEdits();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
         if (m_backgroundAwaitsPaint) {

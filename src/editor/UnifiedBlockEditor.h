@@ -72,6 +72,8 @@ public:
     void scrollToLine(int line);
     // Applies edits of other views and restyles now if anything is waiting for it.
     void flushPendingWork();
+    // A long text is still going into the view's document.
+    bool isLoading() const;
     // Whether the find bar's matches are counted and painted here: only in the view on screen.
     void setFindActive(bool active);
 
@@ -105,7 +107,14 @@ private:
     // Restyles the lines the caret left and reached when it stands on another line than at the
     // last styling (a click may land where the caret already was).
     void noteCaretLine(int previousBlock);
-    void reload(const QString& markdown, qsizetype markdownCaret);
+    // With `inParts`, a long text goes into the view's document a part per turn of the event
+    // loop (the caret then at the top): the window shows its first screen at once.
+    void reload(const QString& markdown, qsizetype markdownCaret, bool inParts = false);
+    void loadNextPart();
+    // Puts the rest of the text into the view's document now: whatever reads or edits it at a
+    // place of its own needs all of it.
+    void finishLoading();
+    void loaded();
     // Restyles the storage and presents the paragraphs of the pending window.
     void restyle(bool insideDocumentChange = false);
     // Widens the window of paragraphs the next restyle compares.

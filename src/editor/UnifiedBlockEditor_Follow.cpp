@@ -79,6 +79,7 @@ void UnifiedBlockEditor::onDocumentReplaced()
 
 void UnifiedBlockEditor::followPendingEdits()
 {
+    finishLoading();
     if (m_pendingReload) {
         m_pendingReload = false;
         // Replaced from outside (a reload): an open cell belongs to the old text.

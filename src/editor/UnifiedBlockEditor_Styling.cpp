@@ -286,8 +286,8 @@ void UnifiedBlockEditor::startBackgroundPass(bool afterPaint)
 void UnifiedBlockEditor::backgroundStep()
 {
     m_backgroundAwaitsPaint = false;
-    if (m_backgroundBlock < 0)
-        return;
+    if (m_backgroundBlock < 0 || isLoading())
+        return; // the whole text first: it starts again once that is in
     if (m_reloadPending || m_restylePending || m_presentPending) {
         m_backgroundTimer.start(0); // after the pending work
         return;

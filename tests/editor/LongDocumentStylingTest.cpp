@@ -7,6 +7,7 @@
 #include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
 #include "markdown/MarkdownTextViewSupport.h"
+#include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
@@ -119,4 +120,46 @@ TEST(LongDocumentStyling, EditsWhileThePassRunsEndStyledAsTheWholeText)
     h.key(Qt::Key_Return);
     EXPECT_TRUE(waitUntil([&] { return styledAsAWhole(h); }, 20000));
     EXPECT_TRUE(waitUntil([&] { return paragraphsPresentedApart(h) == 0; }, 20000));
+}
+
+TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasTheRestFirst)
+{
+    // A table far down, so that it goes in with a later part.
+    const QString markdown
+        = longDocument() + QStringLiteral("| h | i |\n|---|---|\n| 1 | 2 |\n\nThe end.\n");
+    TempTree tree;
+    WorkspaceState workspace;
+    workspace.openFile(tree.write(QStringLiteral("long.md"), markdown.toUtf8()));
+    Document& document = *workspace.activeDocument();
+    auto make = [&] {
+        auto editor = std::make_unique<UnifiedBlockEditor>(document, workspace);
+        editor->resize(900, 700);
+        editor->show();
+        return editor;
+    };
+
+    auto first = make();
+    ASSERT_TRUE(first->isLoading());
+    const AttributedText& storage = first->projected().storage();
+    const QTextDocument& shown = *first->textView()->document();
+    EXPECT_LT(shown.characterCount() - 1, storage.length());
+    // Another view's edit meanwhile, at the end; the rest goes in by itself.
+    QObject other;
+    document.applyEdit(markdown.size(), 0, QStringLiteral("More.\n"), &other);
+    ASSERT_TRUE(waitUntil([&] { return !first->isLoading(); }, 20000));
+    first->flushPendingWork();
+    EXPECT_EQ(first->markdown(), markdown + QStringLiteral("More.\n"));
+    EXPECT_EQ(shown.characterCount() - 1, storage.length());
+    EXPECT_EQ(first->projected().tableCount(), 1);
+    EXPECT_TRUE(shown.toRawText().contains(QChar::ObjectReplacementCharacter));
+
+    // A key while the text goes in: the rest first, then the key where the caret is (the top).
+    auto second = make();
+    ASSERT_TRUE(second->isLoading());
+    QTest::keyClick(second->textView(), Qt::Key_X);
+    EXPECT_FALSE(second->isLoading());
+    EXPECT_EQ(document.text().toString(), QStringLiteral("x") + markdown + QStringLiteral("More.\n"));
+    QApplication::processEvents();
+    first->flushPendingWork();
+    EXPECT_EQ(first->markdown(), document.text().toString());
 }
