@@ -148,9 +148,12 @@ void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origi
 {
     if (origin == this)
         return; // typed here: the pane shows it already
+    if (isLoading()) {
+        followWhileLoading(edit);
+        return;
+    }
     m_pendingEdits.append(edit);
-    // While the text is put in, its last slice shows them.
-    if (m_followQueued || isLoading())
+    if (m_followQueued)
         return;
     m_followQueued = true;
     QMetaObject::invokeMethod(
@@ -321,10 +324,47 @@ void CodeEditorView::restoreView(int anchor, int position, int scroll)
     updateReadOnly();
 }
 
+void CodeEditorView::followWhileLoading(const TextEdit& edit)
+{
+    // The text still to be put in takes the edit; the part the pane holds already shows it at
+    // once, so that the pane stays the document's beginning.
+    m_loading->replace(edit.position, edit.removedLength, edit.inserted);
+    if (edit.position > m_loaded)
+        return;
+    const qsizetype shownEnd = qMin(edit.position + edit.removedLength, m_loaded);
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        QTextCursor cursor(m_view->document());
+        cursor.beginEditBlock();
+        cursor.setPosition(int(edit.position));
+        cursor.setPosition(int(shownEnd), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+        cursor.endEditBlock();
+    }
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+    m_loaded = edit.position + edit.inserted.size() + (m_loaded - shownEnd);
+}
+
 void CodeEditorView::onContentsChange(int position, int removed, int added)
 {
     if (m_isProgrammatic)
         return;
+    if (isLoading()) {
+        // Text put in by a call rather than an input event, while the rest goes in: the pane
+        // holds the document's beginning, so the change is the document's as it stands.
+        removed = int(qBound<qsizetype>(0, qsizetype(removed), m_loaded - position));
+        added = qMin(added, m_view->document()->characterCount() - 1 - position);
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(position);
+        cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+        const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+        m_loading->replace(position, removed, inserted);
+        m_loaded += inserted.size() - removed;
+        m_document.applyEdit(position, removed, inserted, this, Document::EditKind::Command,
+            position, position + inserted.size());
+        return;
+    }
     QTextDocument* textDocument = m_view->document();
     const ChunkedText& text = m_document.text();
     // The document counts the last paragraph's end in changes that reach it; the text has no

@@ -75,6 +75,8 @@ private:
     void loadFirstText();
     void loadSlice(qsizetype length);
     void finishLoading();
+    // Another view's edit while the text goes in.
+    void followWhileLoading(const TextEdit& edit);
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
     // Shows an undo or redo step, the caret where the step leaves it.

@@ -247,6 +247,10 @@ void ProjectedDocument::indexReplaced(TextSpan removed, qsizetype inserted)
     // Only the new characters are looked at: the tables among them, whether they came with
     // their attachments or took one over from the character before.
     const qsizetype end = removed.location + inserted;
+    // An edit of the part already in the document (a paste from the menu while the rest goes
+    // in) moves where the rest begins.
+    if (m_partial && removed.location <= m_inDocument)
+        m_inDocument += inserted - removed.length;
     m_tables.replace(
         removed.location, removed.length, inserted, scanTables(m_storage, removed.location, end));
     verifyIndex("an edit");

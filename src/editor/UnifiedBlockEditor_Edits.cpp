@@ -351,6 +351,7 @@ bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
 
 bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
 {
+    finishLoading(); // an edit needs the whole text in the view
     if (m_view->isReadOnly())
         return false;
     const qsizetype length = m_projected->storage().length();
@@ -375,6 +376,7 @@ bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
 
 void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle style)
 {
+    finishLoading(); // an edit needs the whole text in the view
     const QTextCursor cursor = m_view->textCursor();
     const TextRange selection { cursor.selectionStart(),
         cursor.selectionEnd() - cursor.selectionStart() };
@@ -391,6 +393,7 @@ void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle styl
 bool UnifiedBlockEditor::applyTableAttachment(
     qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
 {
+    finishLoading(); // an edit needs the whole text in the view
     // The position must still hold the table the cell was opened on; anything else means the
     // text changed underneath and the commit would land in the wrong place.
     if (index < 0 || index >= m_projected->storage().length() || !expected
@@ -417,6 +420,7 @@ bool UnifiedBlockEditor::applyTableAttachment(
 
 void UnifiedBlockEditor::undo()
 {
+    finishLoading(); // an edit needs the whole text in the view
     if (m_view->isReadOnly())
         return;
     m_tableEditor->commit();
@@ -427,6 +431,7 @@ void UnifiedBlockEditor::undo()
 
 void UnifiedBlockEditor::redo()
 {
+    finishLoading(); // an edit needs the whole text in the view
     if (m_view->isReadOnly())
         return;
     m_tableEditor->commit();

@@ -532,4 +532,16 @@ TEST(SourcePane, ALongTextIsPutInSliceBySliceAndWhatNeedsItWholeHasTheRestPutInF
     QApplication::processEvents();
     for (const auto* pane : { first.get(), second.get(), third.get() })
         EXPECT_EQ(pane->text(), document.text().toString());
+
+    // Text put into the pane by a call rather than an event, while the rest goes in: the rest
+    // follows it and nothing of the document is lost.
+    const QString before = document.text().toString();
+    auto fourth = make();
+    ASSERT_TRUE(fourth->isLoading());
+    fourth->textView()->insertPlainText(QStringLiteral("pasted "));
+    while (fourth->isLoading())
+        QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(document.text().toString(), QStringLiteral("pasted ") + before);
+    EXPECT_EQ(fourth->text(), document.text().toString());
 }

@@ -162,4 +162,15 @@ TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasT
     QApplication::processEvents();
     first->flushPendingWork();
     EXPECT_EQ(first->markdown(), document.text().toString());
+
+    // Text put into the view by a call rather than an event, while the rest goes in, stays where
+    // it was put and the rest follows it.
+    auto third = make();
+    ASSERT_TRUE(third->isLoading());
+    third->textView()->insertPlainText(QStringLiteral("pasted "));
+    ASSERT_TRUE(waitUntil([&] { return !third->isLoading(); }, 20000));
+    third->flushPendingWork();
+    EXPECT_EQ(third->markdown(), QStringLiteral("pasted x") + markdown + QStringLiteral("More.\n"));
+    EXPECT_EQ(third->textView()->document()->characterCount() - 1,
+        third->projected().storage().length());
 }
