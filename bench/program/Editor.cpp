@@ -204,7 +204,8 @@ QProcessEnvironment EditorRun::environment(const QString& home) const
     env.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
     // Usage events of a benchmark go nowhere: to a closed port of this machine.
     if (m_spec.kind == EditorKind::Quillon)
-        env.insert(QStringLiteral("QUILLON_ANALYTICS_BASE_URL"), QStringLiteral("http://127.0.0.1:9/"));
+        env.insert(
+            QStringLiteral("QUILLON_ANALYTICS_BASE_URL"), QStringLiteral("http://127.0.0.1:9/"));
     if (m_spec.kind == EditorKind::Gedit) {
         env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
         // Settings from a file in the home, not from a settings service.

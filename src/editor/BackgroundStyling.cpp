@@ -87,8 +87,7 @@ void BackgroundStyling::moveTo(qsizetype position)
 qsizetype BackgroundStyling::next()
 {
     const qsizetype length = m_projected.storage().length();
-    if (!m_atEnd && m_place.isNull()
-        && m_placeAhead < m_projected.document().characterCount() - 1)
+    if (!m_atEnd && m_place.isNull() && m_placeAhead < m_projected.document().characterCount() - 1)
         moveTo(m_placeAhead); // the document reaches it now
     qsizetype position = m_atEnd ? length : (m_place.isNull() ? m_placeAhead : m_place.position());
     if (m_placeRevision != m_projected.textRevision()) {

@@ -57,7 +57,8 @@ CodeEditorView::CodeEditorView(
     auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
     // Queued colouring waits while edits of other views, or the text itself, are still to be
     // shown.
-    auto isCurrent = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
+    auto isCurrent
+        = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
     m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
     // Find reaches the whole text: what is not in the pane yet is put in first.
     auto searchedText = [this]() -> const ChunkedText& {
@@ -206,8 +207,8 @@ void CodeEditorView::loadFirstText()
         replaceFromOutside();
         return;
     }
-    // A copy shares the text's pieces; the edits the document takes meanwhile wait in
-    // m_pendingEdits, as they were made on this text.
+    // A copy shares the text's pieces; the edits the document takes meanwhile are made to it
+    // as well (followWhileLoading), so that it stays the document's text.
     m_loading = m_document.text();
     m_loaded = 0;
     m_hasStandIn = false;
@@ -218,7 +219,8 @@ void CodeEditorView::loadSlice(qsizetype length)
 {
     const ChunkedText& text = *m_loading;
     // Cut after a line break, so that no paragraph is put in twice.
-    qsizetype end = m_loaded + length >= text.size() ? -1 : text.indexOf(QChar(u'\n'), m_loaded + length);
+    qsizetype end
+        = m_loaded + length >= text.size() ? -1 : text.indexOf(QChar(u'\n'), m_loaded + length);
     end = end < 0 ? text.size() : end + 1;
     {
         FlagScope programmatic(m_isProgrammatic);
@@ -252,16 +254,10 @@ void CodeEditorView::loadSlice(qsizetype length)
             Qt::QueuedConnection);
         return;
     }
-    // Coloured as the pane shows it; the edits still to come colour what they change.
     const ChunkedText shown = *std::exchange(m_loading, std::nullopt);
     m_colouring->colourAll(shown);
     m_find->refresh();
     updateReadOnly();
-    if (!m_pendingEdits.isEmpty() && !m_followQueued) {
-        m_followQueued = true;
-        QMetaObject::invokeMethod(
-            this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
-    }
 }
 
 void CodeEditorView::finishLoading()
@@ -302,10 +298,11 @@ void CodeEditorView::applyToView(const QList<TextEdit>& edits)
     // Only an edit can take the last stand-in out.
     if (m_hasStandIn) {
         bool any = false;
-        m_document.text().forEachPiece(0, m_document.text().size(), [&](QStringView piece, qsizetype) {
-            any = !SourceDocumentText::isRepresentable(piece);
-            return !any;
-        });
+        m_document.text().forEachPiece(
+            0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+                any = !SourceDocumentText::isRepresentable(piece);
+                return !any;
+            });
         m_hasStandIn = any;
     }
     m_colouring->colourEdit(m_document.text(), from, oldEnd - from, newEnd - from);

@@ -223,8 +223,8 @@ void DocumentViews::dropBeyondLimit()
         if (m_workspace.document(set->document->path()) == set->document)
             open.append(set->document);
     }
-    const QList<const Document*> kept = keepList(recentFirst, open, kKeptDocuments,
-        kKeptTextBudget, [](const Document* document) { return document->text().size(); });
+    const QList<const Document*> kept = keepList(recentFirst, open, kKeptDocuments, kKeptTextBudget,
+        [](const Document* document) { return document->text().size(); });
     for (const Document* document : recentFirst)
         if (!kept.contains(document))
             drop(const_cast<Document*>(document));

@@ -24,8 +24,7 @@ LazyTextLayout::ChangedBlocks LazyTextLayout::changedBlocks(
     if (!changed.firstBlock.isValid())
         changed.firstBlock = doc->lastBlock();
     changed.first = changed.firstBlock.blockNumber();
-    const int end
-        = qBound(changed.firstBlock.position(), from + length, doc->characterCount() - 1);
+    const int end = qBound(changed.firstBlock.position(), from + length, doc->characterCount() - 1);
     const QTextBlock lastBlock = doc->findBlock(end);
     changed.last = lastBlock.isValid() ? qMax(changed.first, lastBlock.blockNumber()) : n - 1;
     changed.lastOld = changed.last - (n - slotCount);
@@ -44,8 +43,8 @@ void LazyTextLayout::keepShapingIfLong(QTextLayout& layout, int length)
     layout.setCacheEnabled(length > kLongParagraph);
 }
 
-int LazyTextLayout::offsetAt(const QTextLayout& layout, const QPointF& point,
-    Qt::HitTestAccuracy accuracy, bool* exact)
+int LazyTextLayout::offsetAt(
+    const QTextLayout& layout, const QPointF& point, Qt::HitTestAccuracy accuracy, bool* exact)
 {
     const QPointF local = point - layout.position();
     int offset = 0;

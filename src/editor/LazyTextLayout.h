@@ -76,8 +76,8 @@ protected:
     // The offset in a laid-out paragraph nearest to `point` (document coordinates): above its
     // first line its start, below its last its end, beside a line the nearest place on that line.
     // `exact` tells whether the point is on a line's text.
-    static int offsetAt(const QTextLayout& layout, const QPointF& point,
-        Qt::HitTestAccuracy accuracy, bool* exact);
+    static int offsetAt(
+        const QTextLayout& layout, const QPointF& point, Qt::HitTestAccuracy accuracy, bool* exact);
     // A long paragraph keeps what laying it out found (its items and shaped glyphs): without
     // them, drawing one of its lines or placing the caret in it shapes the whole paragraph again.
     // Short paragraphs give them back, which saves memory and costs little.

@@ -19,9 +19,9 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
-#include <QVBoxLayout>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QVBoxLayout>
 
 namespace quillon {
 
@@ -128,8 +128,7 @@ void UnifiedBlockEditor::setUpView()
             noteCaretLine(-1);
         flushPendingWork();
     };
-    m_view->markdownForRange
-        = [this](int from, int to) { return m_projected->markdown(from, to); };
+    m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
     m_view->settlingWaits

@@ -2,12 +2,12 @@
 
 #include "editor/BlockStylePresenter.h"
 #include "editor/MarkdownTextView.h"
-#include "workspace/MarkdownUndoStack.h"
 #include "editor/ProjectedDocument.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "markdown/TableAttachment.h"
+#include "workspace/MarkdownUndoStack.h"
 
 #include <QTimer>
 #include <QWidget>

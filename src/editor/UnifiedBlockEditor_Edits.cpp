@@ -194,7 +194,8 @@ namespace {
 // The lines around [from, to) of a text that has lastIndexOf, indexOf and mid: where they start,
 // and their text without the last line break.
 template <typename Text>
-std::pair<qsizetype, QString> linesOf(const Text& text, qsizetype length, qsizetype from, qsizetype to)
+std::pair<qsizetype, QString> linesOf(
+    const Text& text, qsizetype length, qsizetype from, qsizetype to)
 {
     const qsizetype start = from > 0 ? text.lastIndexOf(QChar(u'\n'), from - 1) + 1 : 0;
     qsizetype end = to < length ? text.indexOf(QChar(u'\n'), to) : -1;

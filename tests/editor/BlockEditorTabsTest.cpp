@@ -3,8 +3,8 @@
 // appearance changed meanwhile; which documents keep their views.
 #include "ViewsHarness.h"
 
-#include "markdown/TableAttachment.h"
 #include "editor/TableEditingController.h"
+#include "markdown/TableAttachment.h"
 #include "workspace/Document.h"
 
 #include <gtest/gtest.h>

@@ -158,7 +158,8 @@ TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasT
     ASSERT_TRUE(second->isLoading());
     QTest::keyClick(second->textView(), Qt::Key_X);
     EXPECT_FALSE(second->isLoading());
-    EXPECT_EQ(document.text().toString(), QStringLiteral("x") + markdown + QStringLiteral("More.\n"));
+    EXPECT_EQ(
+        document.text().toString(), QStringLiteral("x") + markdown + QStringLiteral("More.\n"));
     QApplication::processEvents();
     first->flushPendingWork();
     EXPECT_EQ(first->markdown(), document.text().toString());
@@ -171,6 +172,6 @@ TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasT
     ASSERT_TRUE(waitUntil([&] { return !third->isLoading(); }, 20000));
     third->flushPendingWork();
     EXPECT_EQ(third->markdown(), QStringLiteral("pasted x") + markdown + QStringLiteral("More.\n"));
-    EXPECT_EQ(third->textView()->document()->characterCount() - 1,
-        third->projected().storage().length());
+    EXPECT_EQ(
+        third->textView()->document()->characterCount() - 1, third->projected().storage().length());
 }

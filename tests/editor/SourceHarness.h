@@ -40,11 +40,12 @@ struct SourceHarness
         source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
+            blocks = new UnifiedBlockEditor(
+                *workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
-        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
-            window.get(), [this] { written.append(workspace->currentFileContent()); });
+        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged, window.get(),
+            [this] { written.append(workspace->currentFileContent()); });
         window->resize(withBlocks ? 1400 : 800, 600);
         window->show();
         QApplication::setActiveWindow(window.get());
