@@ -213,6 +213,9 @@ void CodeEditorView::loadFirstText()
     m_loaded = 0;
     m_hasStandIn = false;
     loadSlice(kLoadSlice);
+    // The first screen is shown coloured; the whole text is coloured once it is all in.
+    if (isLoading())
+        m_colouring->colourAll(ChunkedText(m_loading->mid(0, m_loaded)));
 }
 
 void CodeEditorView::loadSlice(qsizetype length)
