@@ -68,8 +68,10 @@ void drawCheckbox(QPainter& painter, const QRectF& square, bool checked, const Q
         mark.moveTo(x0 + 0.26 * w, y0 + 0.52 * h);
         mark.lineTo(x0 + 0.44 * w, y0 + 0.70 * h);
         mark.lineTo(x0 + 0.75 * w, y0 + 0.32 * h);
+        // The mark stands out from the box: dark on the light box of the dark appearance.
+        const QColor markColor = tint.lightness() > 127 ? QColor(Qt::black) : QColor(Qt::white);
         painter.setPen(
-            QPen(Qt::white, qMax(0.13 * w, 1.5), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            QPen(markColor, qMax(0.13 * w, 1.5), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(mark);
     } else {
         painter.setPen(QPen(tint, 1.3));

@@ -290,3 +290,38 @@ TEST(BlockPresenter, InlineCodeInTheMiddleOfAParagraphOfManyLinesGetsItsBoxWhere
     }
     EXPECT_GE(checked, 5);
 }
+
+TEST(BlockPresenter, ACheckedTaskShowsItsMarkInBothAppearances)
+{
+    EditorHarness h(QStringLiteral("text\n\n- [x] done\n"));
+    h.setCaret(0);
+    const QTextBlock task = h.view()->document()->findBlockByNumber(2);
+    ASSERT_EQ(decorations(h, 2)->markers.size(), 1);
+    h.view()->document()->documentLayout()->blockBoundingRect(task);
+    const qreal x = decorations(h, 2)->markers.first().centerX;
+    const qreal y = DecorationPainter::markerCenterY(*h.view()->document(), 2, 0, 6, 15);
+    const qreal side = MarkdownHighlighter::ListMetrics::checkboxSize;
+    const QRectF box(x - side / 2, y - side / 2, side, side);
+    for (bool dark : { false, true }) {
+        QImage image(box.size().toSize() + QSize(2, 2), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.translate(-box.topLeft() + QPointF(1, 1));
+            DecorationPainter::Options options;
+            options.isDarkMode = dark;
+            DecorationPainter::paint(painter, *h.view()->document(), box, options);
+        }
+        // The box is filled with one colour and the mark drawn in another that stands out.
+        int lightest = 0, darkest = 255;
+        for (int py = 0; py < image.height(); ++py)
+            for (int px = 0; px < image.width(); ++px) {
+                const QColor c = image.pixelColor(px, py);
+                if (c.alpha() < 255)
+                    continue;
+                lightest = qMax(lightest, c.lightness());
+                darkest = qMin(darkest, c.lightness());
+            }
+        EXPECT_GT(lightest - darkest, 128) << (dark ? "dark" : "light");
+    }
+}
