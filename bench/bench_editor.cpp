@@ -38,6 +38,24 @@ QString manyTablesDocument(qsizetype bytes)
     return bench::generatedDocument(bytes, int(bytes / 2048));
 }
 
+// Times `step` once per iteration as the case's manual time, runs `after` untimed (the rest of
+// the event loop's work, checks), and reports the percentiles of the steps.
+template <typename Step, typename After>
+void timeSteps(benchmark::State& state, Step&& step, After&& after)
+{
+    std::vector<double> samples;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        samples.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        after();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 struct Fixture
 {
     QTemporaryDir home;
@@ -95,18 +113,15 @@ void BM_EditorOpen(benchmark::State& state)
 {
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
     Fixture fixture;
-    std::vector<double> samples;
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        // Read, loaded, styled and the first screen painted; the rest follows in the background.
-        fixture.load(doc);
-        fixture.editor->textView()->viewport()->repaint();
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state,
+        [&] {
+            // Read, loaded, styled and the first screen painted; the rest follows in the
+            // background.
+            fixture.load(doc);
+            fixture.editor->textView()->viewport()->repaint();
+        },
+        [] {});
     state.SetBytesProcessed(state.iterations() * doc.size() * 2);
 }
 
@@ -133,21 +148,15 @@ void BM_EditorTypeCharacter(benchmark::State& state)
     Fixture fixture;
     fixture.load(doc);
     fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
-    std::vector<double> samples;
     qsizetype expectedLength = fixture.workspace->currentFileContent().size();
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        fixture.key(Qt::Key_A, QStringLiteral("a"));
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-        ++expectedLength;
-        if (fixture.workspace->currentFileContent().size() != expectedLength)
-            state.SkipWithError("the typed character did not reach the workspace");
-        QApplication::processEvents();
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
+        [&] {
+            ++expectedLength;
+            if (fixture.workspace->currentFileContent().size() != expectedLength)
+                state.SkipWithError("the typed character did not reach the workspace");
+            QApplication::processEvents();
+        });
 }
 
 void BM_EditorCaretToAnotherLine(benchmark::State& state)
@@ -161,19 +170,13 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
         fixture.key(Qt::Key_Down);
         QApplication::processEvents();
     }
-    std::vector<double> samples;
     bool down = true;
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        fixture.key(down ? Qt::Key_Down : Qt::Key_Up);
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-        down = !down;
-        QApplication::processEvents();
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state, [&] { fixture.key(down ? Qt::Key_Down : Qt::Key_Up); },
+        [&] {
+            down = !down;
+            QApplication::processEvents();
+        });
 }
 
 // A character typed near the start of one long styled line, to the view styled and painted
@@ -187,19 +190,14 @@ void BM_EditorTypeInOneLongLine(benchmark::State& state)
     fixture.editor->textView()->setTextCursor(cursor);
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
-    std::vector<double> samples;
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        fixture.key(Qt::Key_A, QStringLiteral("a"));
-        fixture.editor->flushPendingWork();
-        fixture.editor->textView()->viewport()->repaint();
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-        QApplication::processEvents();
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state,
+        [&] {
+            fixture.key(Qt::Key_A, QStringLiteral("a"));
+            fixture.editor->flushPendingWork();
+            fixture.editor->textView()->viewport()->repaint();
+        },
+        [] { QApplication::processEvents(); });
 }
 
 // Ctrl+End and Ctrl+Home in turn: the caret leaves one line and reaches another a whole document
@@ -212,19 +210,13 @@ void BM_EditorCaretJump(benchmark::State& state)
         doc += QStringLiteral("The **last** line.");
     fixture.load(doc);
     fixture.caretToMiddle();
-    std::vector<double> samples;
     bool toEnd = true;
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        fixture.key(toEnd ? Qt::Key_End : Qt::Key_Home, {}, Qt::ControlModifier);
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-        toEnd = !toEnd;
-        QApplication::processEvents();
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state, [&] { fixture.key(toEnd ? Qt::Key_End : Qt::Key_Home, {}, Qt::ControlModifier); },
+        [&] {
+            toEnd = !toEnd;
+            QApplication::processEvents();
+        });
 }
 
 // `direction` 0 maps the end of the editor's text to the Markdown, 1 the end of the Markdown to
@@ -261,21 +253,15 @@ void BM_EditorTypeCharacterAtEnd(benchmark::State& state)
     fixture.editor->textView()->setTextCursor(cursor);
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
-    std::vector<double> samples;
     qsizetype expectedLength = fixture.workspace->currentFileContent().size();
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        fixture.key(Qt::Key_A, QStringLiteral("a"));
-        const double ms = timer.nsecsElapsed() / 1e6;
-        samples.push_back(ms);
-        state.SetIterationTime(ms / 1000);
-        ++expectedLength;
-        if (fixture.workspace->currentFileContent().size() != expectedLength)
-            state.SkipWithError("the typed character did not reach the workspace");
-        QApplication::processEvents();
-    }
-    bench::reportPercentiles(state, samples);
+    timeSteps(
+        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
+        [&] {
+            ++expectedLength;
+            if (fixture.workspace->currentFileContent().size() != expectedLength)
+                state.SkipWithError("the typed character did not reach the workspace");
+            QApplication::processEvents();
+        });
 }
 
 } // namespace

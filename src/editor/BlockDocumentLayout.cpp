@@ -517,8 +517,7 @@ QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const
 {
     if (!m_frame.valid || !block.isValid() || !block.isVisible())
         return {};
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
+    syncIfStale();
     const int index = block.blockNumber();
     // A paragraph asked for alone is often about to be shown (the caret went there): its
     // neighbours are laid out too, so that showing them does not move it.
@@ -534,8 +533,7 @@ QTextLayout* BlockDocumentLayout::placedLayout(const QTextBlock& block) const
 {
     if (!m_frame.valid || !block.isValid())
         return nullptr;
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
+    syncIfStale();
     return ensureLaidOut(block, block.blockNumber());
 }
 
@@ -543,8 +541,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
 {
     if (!m_frame.valid || m_slots.empty())
         return;
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
+    syncIfStale();
     int index = blockAt(rect.top());
     QTextBlock block = document()->findBlockByNumber(index);
     for (; block.isValid(); block = block.next(), ++index) {
@@ -559,21 +556,14 @@ bool BlockDocumentLayout::settle(int budgetMs)
 {
     if (!m_frame.valid || m_estimated <= 0)
         return false;
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
-    QElapsedTimer clock;
-    clock.start();
+    syncIfStale();
     const int n = int(m_slots.size());
-    int index = m_settleFrom < n ? m_settleFrom : 0;
-    QTextBlock block = document()->findBlockByNumber(index);
-    int laidOut = 0;
-    for (int seen = 0; seen < n && m_estimated > 0; ++seen) {
-        if (!block.isValid()) {
-            index = 0;
-            block = document()->begin();
-        }
-        Slot& slot = m_slots[size_t(index)];
-        if (slot.estimated) {
+    m_settleFrom = measureRound(
+        m_settleFrom, budgetMs, 16,
+        [&](const QTextBlock& block, int index) {
+            Slot& slot = m_slots[size_t(index)];
+            if (!slot.estimated)
+                return false;
             FlagScope settling(m_settling);
             slot.height = measure(block, slot);
             slot.estimated = false;
@@ -581,15 +571,9 @@ bool BlockDocumentLayout::settle(int budgetMs)
             setExtent(index);
             if (index + 1 < n)
                 setExtent(index + 1);
-            if ((++laidOut & 15) == 0 && clock.elapsed() >= budgetMs) {
-                ++index;
-                break;
-            }
-        }
-        block = block.next();
-        ++index;
-    }
-    m_settleFrom = index;
+            return true;
+        },
+        [this] { return m_estimated <= 0; });
     return m_estimated > 0;
 }
 

@@ -105,11 +105,12 @@ private:
     void relayout(int from, int charsAdded);
     // Brings the slots in line with the document's paragraphs after a change at
     // [from, from + length); returns the first and last paragraph it touched.
-    std::pair<int, int> syncBlocks(int from, int length) const;
+    int slotCount() const override { return int(m_slots.size()); }
+    std::pair<int, int> syncBlocks(int from, int length) const override;
     void describe(Slot& slot, const QTextBlock& block, bool keepHeight) const;
     double estimate(const Slot& slot) const;
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
-    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
+    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const override;
     void layoutAround(int index) const;
     // Lays the paragraph's lines out in `layout`; `widest` receives the right end of its widest
     // line.

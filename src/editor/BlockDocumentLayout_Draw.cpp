@@ -23,20 +23,10 @@ int BlockDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accur
 {
     if (!m_frame.valid || m_slots.empty())
         return accuracy == Qt::ExactHit ? -1 : 0;
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
-    // Laying the paragraph out may change its height, and so which paragraph holds the point.
-    int index = blockAt(point.y());
-    QTextBlock block = document()->findBlockByNumber(index);
-    QTextLayout* layout = ensureLaidOut(block, index);
-    for (int tries = 0; tries < 4; ++tries) {
-        const int again = blockAt(point.y());
-        if (again == index)
-            break;
-        index = again;
-        block = document()->findBlockByNumber(index);
-        layout = ensureLaidOut(block, index);
-    }
+    syncIfStale();
+    QTextBlock block;
+    QTextLayout* layout = laidOutAt(point.y(), block);
+    const int index = block.blockNumber();
     QRectF text = layout->boundingRect().translated(layout->position());
     if (index > 0 && point.y() <= text.top()) {
         // The end of the paragraph above wins a point on its last line's bottom edge.
@@ -77,8 +67,7 @@ void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)
 {
     if (!m_frame.valid || m_slots.empty())
         return;
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
+    syncIfStale();
     const QRectF& clip = context.clip;
     const QBrush background = document()->rootFrame()->frameFormat().background();
     if (background != Qt::NoBrush)

@@ -14,6 +14,22 @@ constexpr qreal kFar = 1e9;
 
 } // namespace
 
+QTextLayout* LazyTextLayout::laidOutAt(qreal y, QTextBlock& block) const
+{
+    int index = blockAt(y);
+    block = document()->findBlockByNumber(index);
+    QTextLayout* layout = ensureLaidOut(block, index);
+    for (int tries = 0; tries < 4; ++tries) {
+        const int again = blockAt(y);
+        if (again == index)
+            break;
+        index = again;
+        block = document()->findBlockByNumber(index);
+        layout = ensureLaidOut(block, index);
+    }
+    return layout;
+}
+
 LazyTextLayout::ChangedBlocks LazyTextLayout::changedBlocks(
     int from, int length, int slotCount) const
 {

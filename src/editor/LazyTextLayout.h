@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QSizeF>
 #include <QTextBlock>
+#include <QTextDocument>
+
+#include <utility>
 
 class QTextLayout;
 
@@ -62,6 +66,47 @@ Q_SIGNALS:
     void heightChanged(qreal oldBottom, qreal delta);
 
 protected:
+    // The number of paragraphs the layout keeps a slot for.
+    virtual int slotCount() const = 0;
+    // Brings the slots of the paragraphs [from, from + length) reached in step with the document;
+    // returns the first and last of them.
+    virtual std::pair<int, int> syncBlocks(int from, int length) const = 0;
+    // The paragraph's text layout, laid out if it was not (its neighbours are left as they are).
+    virtual QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const = 0;
+    // A change the document has not reported to the layout yet: every slot is brought in step.
+    void syncIfStale() const
+    {
+        if (slotCount() != document()->blockCount())
+            syncBlocks(0, document()->characterCount());
+    }
+    // The paragraph that holds document height `y`, laid out, in `block`. Laying a paragraph out
+    // may change its height, and so which paragraph holds the point: it is looked for again.
+    QTextLayout* laidOutAt(qreal y, QTextBlock& block) const;
+    // Goes round the paragraphs from `from` (on from the first after the last), handing each to
+    // `measure(block, index)`, which measures it if it still stands with an estimate and says
+    // whether it did, until `done()` or, looked at every `every` paragraphs measured, until
+    // `budgetMs` has passed. Returns the paragraph to go on from next time.
+    template <typename Measure, typename Done>
+    int measureRound(int from, int budgetMs, int every, Measure&& measure, Done&& done) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const int count = slotCount();
+        int index = from < count ? from : 0;
+        QTextBlock block = document()->findBlockByNumber(index);
+        int measured = 0;
+        for (int seen = 0; seen < count && !done(); ++seen) {
+            if (!block.isValid()) {
+                index = 0;
+                block = document()->begin();
+            }
+            if (measure(block, index) && ++measured % every == 0 && clock.elapsed() >= budgetMs)
+                return index + 1;
+            block = block.next();
+            ++index;
+        }
+        return index;
+    }
     // The paragraphs a change of the characters [from, from + length) reached: [first, last] now,
     // [first, lastOld] among the `slotCount` the layout knew before. A change that cannot be
     // placed among them reaches every paragraph.

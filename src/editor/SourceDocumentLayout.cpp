@@ -148,12 +148,6 @@ std::pair<int, int> SourceDocumentLayout::syncBlocks(int from, int length) const
     return { first, last };
 }
 
-void SourceDocumentLayout::syncIfStale() const
-{
-    if (int(m_slots.size()) != document()->blockCount())
-        syncBlocks(0, document()->characterCount());
-}
-
 double SourceDocumentLayout::estimate(const Slot& slot) const
 {
     const double available = qMax(1.0, m_frame.available);
@@ -427,32 +421,19 @@ bool SourceDocumentLayout::settle(int budgetMs)
     if (!m_frame.valid || m_estimated <= 0)
         return false;
     syncIfStale();
-    QElapsedTimer clock;
-    clock.start();
-    const int n = int(m_slots.size());
-    int index = m_settleFrom < n ? m_settleFrom : 0;
-    QTextBlock block = document()->findBlockByNumber(index);
-    int measured = 0;
-    for (int seen = 0; seen < n && m_estimated > 0; ++seen) {
-        if (!block.isValid()) {
-            index = 0;
-            block = document()->begin();
-        }
-        Slot& slot = m_slots[size_t(index)];
-        if (slot.estimated) {
+    m_settleFrom = measureRound(
+        m_settleFrom, budgetMs, 32,
+        [this](const QTextBlock& block, int index) {
+            Slot& slot = m_slots[size_t(index)];
+            if (!slot.estimated)
+                return false;
             FlagScope settling(m_settling);
             setHeight(index, measure(block, slot));
             slot.estimated = false;
             --m_estimated;
-            if ((++measured & 31) == 0 && clock.elapsed() >= budgetMs) {
-                ++index;
-                break;
-            }
-        }
-        block = block.next();
-        ++index;
-    }
-    m_settleFrom = index;
+            return true;
+        },
+        [this] { return m_estimated <= 0; });
     // The scratch layout keeps the last text it measured.
     m_scratch->setText(QStringLiteral("x"));
     return m_estimated > 0;

@@ -94,11 +94,11 @@ private:
     void measureFont() const;
     // Brings the slots in line with the document's paragraphs after a change at
     // [from, from + length); returns the first and last paragraph it touched.
-    std::pair<int, int> syncBlocks(int from, int length) const;
-    void syncIfStale() const;
+    int slotCount() const override { return int(m_slots.size()); }
+    std::pair<int, int> syncBlocks(int from, int length) const override;
     double estimate(const Slot& slot) const;
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
-    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const;
+    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const override;
     void layoutAround(int index) const;
     void giveFormats(const QTextBlock& block, QTextLayout& layout,
         const QList<QTextLayout::FormatRange>& ranges) const;

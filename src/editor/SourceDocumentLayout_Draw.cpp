@@ -12,18 +12,8 @@ int SourceDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accu
     if (!m_frame.valid || m_slots.empty())
         return accuracy == Qt::ExactHit ? -1 : 0;
     syncIfStale();
-    // Laying the paragraph out may change its height, and so which paragraph holds the point.
-    int index = blockAt(point.y());
-    QTextBlock block = document()->findBlockByNumber(index);
-    QTextLayout* layout = ensureLaidOut(block, index);
-    for (int tries = 0; tries < 4; ++tries) {
-        const int again = blockAt(point.y());
-        if (again == index)
-            break;
-        index = again;
-        block = document()->findBlockByNumber(index);
-        layout = ensureLaidOut(block, index);
-    }
+    QTextBlock block;
+    QTextLayout* layout = laidOutAt(point.y(), block);
     bool exact = false;
     const int offset = offsetAt(*layout, point, accuracy, &exact);
     if (accuracy == Qt::ExactHit && !exact)
