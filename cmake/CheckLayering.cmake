@@ -21,6 +21,10 @@ set(allowed_agent/ui agent/ui agent workspace analytics ui platform)
 set(allowed_settings settings workspace git agent analytics ui platform)
 set(cores platform workspace markdown analytics git agent)
 
+# A relative folder is taken from where the check runs; without this the glob below would look
+# somewhere else, find nothing and pass.
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+get_filename_component(WIDGETS_DIR "${WIDGETS_DIR}" ABSOLUTE)
 if(NOT IS_DIRECTORY "${SOURCE_DIR}" OR NOT IS_DIRECTORY "${WIDGETS_DIR}")
     message(FATAL_ERROR "CheckLayering: SOURCE_DIR and WIDGETS_DIR must be folders")
 endif()
@@ -38,6 +42,9 @@ endfunction()
 
 file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.h" "${SOURCE_DIR}/*.cpp")
 list(SORT files)
+if(NOT files)
+    message(FATAL_ERROR "Layering: no source file under ${SOURCE_DIR}: nothing was checked")
+endif()
 set(violations 0)
 foreach(file ${files})
     library_of("${file}" library)

@@ -98,21 +98,8 @@ TEST_F(MenusTest, EachItemReachesItsHandler)
 TEST_F(MenusTest, KeysReachTheCommandsThroughTheWindow)
 {
     openWithMenus();
-    std::cerr << "active " << QApplication::activeWindow() << " focus "
-              << QGuiApplication::focusWindow() << " win " << window.get() << " handle "
-              << window->windowHandle() << " fw "
-              << (QApplication::focusWidget()
-                         ? QApplication::focusWidget()->metaObject()->className()
-                         : "none")
-              << "\n";
     QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(ws().isAgentChatOpen());
-    std::cerr << "active " << QApplication::activeWindow() << " focus "
-              << QGuiApplication::focusWindow() << " fw "
-              << (QApplication::focusWidget()
-                         ? QApplication::focusWidget()->metaObject()->className()
-                         : "none")
-              << "\n";
     QTest::keyClick(window.get(), Qt::Key_Equal, Qt::ControlModifier);
     EXPECT_EQ(ws().editorFontSize(), 16);
     QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);

@@ -2,8 +2,19 @@
 # name exactly the wrong ones.
 #   cmake -DCHECK=<CheckLayering.cmake> -DWIDGETS_DIR=<QtWidgets folder> -P CheckLayeringTest.cmake
 cmake_minimum_required(VERSION 3.22)
-execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/src
-    -DWIDGETS_DIR=${WIDGETS_DIR} -P "${CHECK}"
+# A check that reads no file must fail, not pass on nothing.
+set(empty "${CMAKE_CURRENT_BINARY_DIR}/layering-empty-src")
+file(REMOVE_RECURSE "${empty}")
+file(MAKE_DIRECTORY "${empty}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${empty} -DWIDGETS_DIR=${WIDGETS_DIR}
+    -P "${CHECK}" RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+file(REMOVE_RECURSE "${empty}")
+if(result EQUAL 0 OR NOT err MATCHES "no source file")
+    message(FATAL_ERROR "The layering check passed a folder with no source file:\n${out}${err}")
+endif()
+# The folder is given relative to where the check runs, as a developer may type it.
+execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=src
+    -DWIDGETS_DIR=${WIDGETS_DIR} -P "${CHECK}" WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}"
     RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(result EQUAL 0)
     message(FATAL_ERROR "The layering check accepted wrong includes:\n${out}${err}")
