@@ -103,6 +103,7 @@ int renameNoReplaceFallback(const QByteArray& from, const QByteArray& to)
 
 constexpr QByteArrayView kSaveMarker(".quillon-save-");
 constexpr qsizetype kRandomLength = 6; // mkostemp's XXXXXX
+constexpr qsizetype kPidDigitsMax = 9;
 
 // The number of the process that made a save temporary of this name, or 0 for any other name.
 pid_t saveTemporaryPid(QByteArrayView name)
@@ -119,7 +120,7 @@ pid_t saveTemporaryPid(QByteArrayView name)
     qsizetype digits = dash;
     while (digits > 0 && isDigit(name[digits - 1]))
         --digits;
-    if (digits == dash || dash - digits > 9 || digits < 1 + kSaveMarker.size()
+    if (digits == dash || dash - digits > kPidDigitsMax || digits < 1 + kSaveMarker.size()
         || !name.first(digits).endsWith(kSaveMarker))
         return 0;
     return pid_t(name.sliced(digits, dash - digits).toLongLong());
@@ -403,9 +404,16 @@ bool isSaveTemporaryName(const QString& name)
         && saveTemporaryPid(QFile::encodeName(name)) > 0;
 }
 
-QString saveTemporaryGlob()
+QStringList saveTemporaryGlobs()
 {
-    return QStringLiteral(".*") + QString::fromLatin1(kSaveMarker) + QStringLiteral("*");
+    // A glob has no "one or more digits": one pattern for each length of the number.
+    const QString random = QStringLiteral("[a-zA-Z0-9]").repeated(kRandomLength);
+    QStringList globs;
+    for (qsizetype digits = 1; digits <= kPidDigitsMax; ++digits) {
+        globs.append(QStringLiteral(".*") + QString::fromLatin1(kSaveMarker)
+            + QStringLiteral("[0-9]").repeated(digits) + u'-' + random);
+    }
+    return globs;
 }
 
 bool removeIfStaleSaveTemporary(const QString& folder, const QString& name)
@@ -538,7 +546,8 @@ bool moveToTrash(const QString& path, QString* error)
         QString ignored;
         renameNoReplace(QFileInfo(file.fileName()).absoluteFilePath(), path, &ignored);
         setError(error,
-            QStringLiteral("\"%1\" could not be moved to the Trash: the Trash is not available here.")
+            QStringLiteral(
+                "\"%1\" could not be moved to the Trash: the Trash is not available here.")
                 .arg(displayName(path)));
         return false;
     }
