@@ -47,8 +47,7 @@ bool WorkspaceState::settleUnsavedText(const QString& path)
     UserPrompts::Alert alert;
     alert.message = tr("Do you want to save the changes to “%1”?").arg(FileUtil::fileName(path));
     const QString lost = tr("Your changes will be lost if you don't save them.");
-    alert.informativeText
-        = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
+    alert.informativeText = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
     alert.buttons = { tr("Save"), tr("Save As..."), tr("Don't Save"), tr("Cancel") };
     // A Save that cannot write (the file is gone, or was never read) is not offered.
     const bool saveOffered = isTemporaryFile(path) || canSaveInPlace(path);
