@@ -17,10 +17,11 @@ GitError GitError::mergeConflict(const QStringList& files)
     return e;
 }
 
-GitError GitError::authenticationFailed(const QString& message)
+GitError GitError::authenticationFailed(const QString& message, const QString& gitOutput)
 {
     GitError e(Kind::AuthenticationFailed);
     e.m_text = message;
+    e.m_gitOutput = gitOutput;
     return e;
 }
 

@@ -23,7 +23,8 @@ public:
 
     static GitError processFailed(int exitCode, const QString& stderrText);
     static GitError mergeConflict(const QStringList& files);
-    static GitError authenticationFailed(const QString& message);
+    // `gitOutput`: what git said when it was refused, for the log (the user sees `message`).
+    static GitError authenticationFailed(const QString& message, const QString& gitOutput = {});
     static GitError gitNotInstalled() { return GitError(Kind::GitNotInstalled); }
     static GitError notARepository() { return GitError(Kind::NotARepository); }
     static GitError invalidURL() { return GitError(Kind::InvalidURL); }
@@ -38,6 +39,8 @@ public:
     QString stderrText() const { return m_text; }
     QString message() const { return m_text; }
     QStringList files() const { return m_files; }
+    // git's own words behind an error whose description is ours; empty when there are none.
+    QString gitOutput() const { return m_gitOutput; }
 
     // The user-visible description.
     QString description() const;
@@ -56,6 +59,7 @@ private:
     int m_exitCode = 0;
     QString m_text;
     QStringList m_files;
+    QString m_gitOutput;
 };
 
 } // namespace quillon

@@ -11,7 +11,11 @@ void logGitFailure(const QString& what, const QString& folder, const QString& re
 
 void logGitFailure(const QString& what, const QString& folder, const GitError& error)
 {
-    logGitFailure(what, folder, error.description());
+    // An error told in our words (a refused token) keeps git's own behind it for the log.
+    const QString said = error.gitOutput().trimmed();
+    logGitFailure(what, folder,
+        said.isEmpty() ? error.description()
+                       : error.description() + QStringLiteral(" (git: ") + said + u')');
 }
 
 } // namespace quillon

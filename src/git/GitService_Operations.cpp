@@ -18,9 +18,13 @@ const QString kLiteralDot = QStringLiteral(".");
 // The whole folder but what a crashed save of ours left in it: never staged, never a change.
 QStringList wholeFolder()
 {
-    static const QString leftovers
-        = QStringLiteral(":(exclude,glob)**/") + FileUtil::saveTemporaryGlob();
-    return { QStringLiteral("--"), kLiteralDot, leftovers };
+    static const QStringList leftovers = [] {
+        QStringList specs;
+        for (const QString& glob : FileUtil::saveTemporaryGlobs())
+            specs.append(QStringLiteral(":(exclude,glob)**/") + glob);
+        return specs;
+    }();
+    return QStringList { QStringLiteral("--"), kLiteralDot } + leftovers;
 }
 
 GitRunResult stageAll(const GitService& service, const QString& folder)
@@ -180,9 +184,9 @@ GitResult<void> GitService::commitLocal(const QString& folder, const QString& me
     const GitRunResult commit = runIn(folder, args);
     if (!commit.succeeded()
         && runIn(folder,
-            { QStringLiteral("diff"), QStringLiteral("--cached"), QStringLiteral("--quiet"),
-                QStringLiteral("--"), kLiteralDot })
-               .exitCode
+               { QStringLiteral("diff"), QStringLiteral("--cached"), QStringLiteral("--quiet"),
+                   QStringLiteral("--"), kLiteralDot })
+                .exitCode
             == 1)
         return commit.error();
     return {};

@@ -10,13 +10,15 @@ GitError GitService::classifySyncFailure(const GitError& error, const QString& f
 {
     if (error.kind() == GitError::Kind::ProcessFailed
         && GitOutputParser::isAuthenticationFailure(error.stderrText()))
-        return GitError::authenticationFailed(GitError::invalidCredentialsMessage());
+        return GitError::authenticationFailed(
+            GitError::invalidCredentialsMessage(), error.stderrText());
     if (error.kind() == GitError::Kind::LaunchFailed) {
         // Only the launch error's own words are there to go by.
         const QString text = error.description().toLower();
         for (const char* phrase : { "401", "permission denied", "authentication failed" }) {
             if (text.contains(QLatin1String(phrase)))
-                return GitError::authenticationFailed(GitError::invalidCredentialsMessage());
+                return GitError::authenticationFailed(
+                    GitError::invalidCredentialsMessage(), error.description());
         }
         return error;
     }

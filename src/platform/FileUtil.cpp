@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -38,21 +39,51 @@ bool lstatPath(const QByteArray& path, struct stat* st)
     return ::lstat(path.constData(), st) == 0;
 }
 
-// The home Trash must be folders (or not exist yet, so it can be made). When it is something
-// else, Qt 6.4 "moves to the Trash" into a folder below the current working directory.
-bool homeTrashIsUsable()
+// The home Trash of the freedesktop rules, made where it is missing: any missing folder on the way
+// to it is made private to the user (0700). Qt 6.4 only makes "Trash" itself, and when its parent
+// is missing it "moves to the Trash" into folders below the current working directory; so the
+// Trash is always there before Qt is asked. Empty, with *reason, when it cannot be.
+QString prepareHomeTrash(QString* reason)
 {
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty())
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString trash = dataHome + QStringLiteral("/Trash");
-    for (const QString& folder :
-        { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
-        struct stat st;
-        if (lstatPath(QFile::encodeName(folder), &st) && !S_ISDIR(st.st_mode))
-            return false;
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {
+        *reason = QStringLiteral("there is no folder for it (\"%1\").").arg(dataHome);
+        return {};
     }
-    return true;
+    const QString trash = QDir::cleanPath(dataHome) + QStringLiteral("/Trash");
+    const auto make = [&](const QString& folder, bool followLink) {
+        const QByteArray encoded = QFile::encodeName(folder);
+        struct stat st;
+        if ((followLink ? ::stat(encoded.constData(), &st) : ::lstat(encoded.constData(), &st))
+            == 0) {
+            if (S_ISDIR(st.st_mode))
+                return true;
+            *reason = followLink
+                ? QStringLiteral("\"%1\" is not a folder.").arg(folder)
+                : QStringLiteral("the Trash folder is damaged (\"%1\" is not a folder).")
+                      .arg(folder);
+            return false;
+        }
+        if (::mkdir(encoded.constData(), 0700) == 0 || errno == EEXIST)
+            return true;
+        *reason = QStringLiteral("the folder \"%1\" could not be made: %2")
+                      .arg(folder, qt_error_string(errno));
+        return false;
+    };
+    // The folders on the way may be links (a data folder kept elsewhere); the Trash's own may not.
+    const QStringList parts = trash.split(u'/', Qt::SkipEmptyParts);
+    QString folder;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        folder += u'/' + parts.at(i);
+        if (!make(folder, true))
+            return {};
+    }
+    for (const QString& own :
+        { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
+        if (!make(own, false))
+            return {};
+    }
+    return trash;
 }
 
 QString renameFailure(int err, const QString& from, const QString& to)
@@ -103,6 +134,7 @@ int renameNoReplaceFallback(const QByteArray& from, const QByteArray& to)
 
 constexpr QByteArrayView kSaveMarker(".quillon-save-");
 constexpr qsizetype kRandomLength = 6; // mkostemp's XXXXXX
+constexpr qsizetype kPidDigitsMax = 9;
 
 // The number of the process that made a save temporary of this name, or 0 for any other name.
 pid_t saveTemporaryPid(QByteArrayView name)
@@ -119,7 +151,7 @@ pid_t saveTemporaryPid(QByteArrayView name)
     qsizetype digits = dash;
     while (digits > 0 && isDigit(name[digits - 1]))
         --digits;
-    if (digits == dash || dash - digits > 9 || digits < 1 + kSaveMarker.size()
+    if (digits == dash || dash - digits > kPidDigitsMax || digits < 1 + kSaveMarker.size()
         || !name.first(digits).endsWith(kSaveMarker))
         return 0;
     return pid_t(name.sliced(digits, dash - digits).toLongLong());
@@ -403,9 +435,16 @@ bool isSaveTemporaryName(const QString& name)
         && saveTemporaryPid(QFile::encodeName(name)) > 0;
 }
 
-QString saveTemporaryGlob()
+QStringList saveTemporaryGlobs()
 {
-    return QStringLiteral(".*") + QString::fromLatin1(kSaveMarker) + QStringLiteral("*");
+    // A glob has no "one or more digits": one pattern for each length of the number.
+    const QString random = QStringLiteral("[a-zA-Z0-9]").repeated(kRandomLength);
+    QStringList globs;
+    for (qsizetype digits = 1; digits <= kPidDigitsMax; ++digits) {
+        globs.append(QStringLiteral(".*") + QString::fromLatin1(kSaveMarker)
+            + QStringLiteral("[0-9]").repeated(digits) + u'-' + random);
+    }
+    return globs;
 }
 
 bool removeIfStaleSaveTemporary(const QString& folder, const QString& name)
@@ -523,22 +562,31 @@ bool moveToTrash(const QString& path, QString* error)
         setError(error, QStringLiteral("\"%1\" no longer exists.").arg(displayName(path)));
         return false;
     }
-    if (!homeTrashIsUsable()) {
+    QString unavailable;
+    if (prepareHomeTrash(&unavailable).isEmpty()) {
         setError(error,
-            QStringLiteral("\"%1\" could not be moved to the Trash: the Trash folder is damaged.")
-                .arg(displayName(path)));
+            QStringLiteral("\"%1\" could not be moved to the Trash: %2")
+                .arg(displayName(path), unavailable));
         return false;
     }
     QFile file(path);
     if (file.moveToTrash()) {
         // Qt reports success with a relative destination when it could not resolve the Trash,
-        // having moved the item below the current folder. Put it back and report the failure.
-        if (QFileInfo(file.fileName()).isAbsolute())
+        // having moved the item below the current folder. Put it back, take away what Qt made
+        // there, and report the failure.
+        const QFileInfo moved(file.fileName());
+        if (moved.isAbsolute())
             return true;
         QString ignored;
-        renameNoReplace(QFileInfo(file.fileName()).absoluteFilePath(), path, &ignored);
+        renameNoReplace(moved.absoluteFilePath(), path, &ignored);
+        const QDir made(QFileInfo(moved.absolutePath()).absolutePath());
+        QFile::remove(made.filePath(
+            QStringLiteral("info/") + moved.fileName() + QStringLiteral(".trashinfo")));
+        made.rmdir(QStringLiteral("files")); // only when empty
+        made.rmdir(QStringLiteral("info"));
         setError(error,
-            QStringLiteral("\"%1\" could not be moved to the Trash: the Trash is not available here.")
+            QStringLiteral(
+                "\"%1\" could not be moved to the Trash: the Trash is not available here.")
                 .arg(displayName(path)));
         return false;
     }

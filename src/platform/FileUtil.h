@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace quillon::FileUtil {
 
@@ -60,8 +61,9 @@ bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* err
 // that one left behind by a crash is known as ours and as belonging to a process that is gone.
 // Such a file is never a document: the tree and git leave it out.
 bool isSaveTemporaryName(const QString& name);
-// The same names as a glob pattern for one path component (git's exclusion pathspec).
-QString saveTemporaryGlob();
+// Glob patterns for one path component (git's exclusion pathspecs) that together match exactly
+// the names isSaveTemporaryName accepts.
+QStringList saveTemporaryGlobs();
 // Whether the save temporary `name` in `folder` is a leftover: the process that made it is no
 // longer running (or its number now belongs to another program) and no save holds it locked.
 // Removes it then and returns true.

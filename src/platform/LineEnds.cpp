@@ -70,8 +70,8 @@ void LineEnds::applyEdit(
     applyEditTo(after, position, removedLength, insertedLength);
 }
 
-void LineEnds::applyEdit(const ChunkedText& after, qsizetype position, qsizetype removedLength,
-    qsizetype insertedLength)
+void LineEnds::applyEdit(
+    const ChunkedText& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength)
 {
     applyEditTo(after, position, removedLength, insertedLength);
 }
@@ -101,8 +101,8 @@ void LineEnds::applyEditTo(
         return;
     // The line that was split ends with the first break after the change, if any.
     const qsizetype next = after.indexOf(u'\n', insertedEnd);
-    const bool splitIsException = next >= 0
-        && std::binary_search(m_exceptions.cbegin(), m_exceptions.cend(), next);
+    const bool splitIsException
+        = next >= 0 && std::binary_search(m_exceptions.cbegin(), m_exceptions.cend(), next);
     if (!splitIsException)
         return;
     m_exceptions.insert(firstIndex, added.size(), 0);
@@ -111,24 +111,87 @@ void LineEnds::applyEditTo(
 
 namespace {
 
-// Appends `text` as UTF-8. The encoder keeps a surrogate pair whole across two calls.
-void appendUtf8(QByteArray& out, QStringEncoder& encoder, QStringView text)
+// Appends text as UTF-8, given in pieces, with the bytes QString::toUtf8 makes of the whole: a
+// surrogate pair split between two pieces is kept whole, and a lone surrogate becomes the same
+// replacement wherever it stands, at the end of the text included.
+class Utf8Appender
 {
-    if (text.isEmpty())
-        return;
-    const qsizetype old = out.size();
-    out.resize(old + encoder.requiredSpace(text.size()));
-    char* end = encoder.appendToBuffer(out.data() + old, text);
-    out.resize(end - out.constData());
-}
+public:
+    explicit Utf8Appender(QByteArray& out)
+        : m_out(out)
+    {
+    }
+
+    void append(QStringView text)
+    {
+        if (text.isEmpty())
+            return;
+        if (m_high) {
+            const char16_t pair[2] = { m_high, text.front().unicode() };
+            m_high = 0;
+            const bool whole = QChar::isLowSurrogate(pair[1]);
+            encode(QStringView(pair, whole ? 2 : 1));
+            if (whole)
+                text = text.sliced(1);
+        }
+        if (!text.isEmpty() && text.back().isHighSurrogate()) {
+            m_high = text.back().unicode();
+            text.chop(1);
+        }
+        encode(text);
+    }
+
+    void finish()
+    {
+        if (!m_high)
+            return;
+        const char16_t lone = m_high;
+        m_high = 0;
+        encode(QStringView(&lone, 1));
+    }
+
+private:
+    void encode(QStringView text)
+    {
+        // What toUtf8 makes of a surrogate without its other half (one byte or three, by version).
+        static const QByteArray lone = QString(QChar(0xD800)).toUtf8();
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!text[i].isSurrogate())
+                continue;
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            encodeWhole(text.sliced(from, i - from));
+            m_out.append(lone);
+            from = i + 1;
+        }
+        encodeWhole(text.sliced(from));
+    }
+
+    // `text` holds no lone surrogate.
+    void encodeWhole(QStringView text)
+    {
+        if (text.isEmpty())
+            return;
+        const qsizetype old = m_out.size();
+        m_out.resize(old + m_encoder.requiredSpace(text.size()));
+        char* end = m_encoder.appendToBuffer(m_out.data() + old, text);
+        m_out.resize(end - m_out.constData());
+    }
+
+    QByteArray& m_out;
+    QStringEncoder m_encoder { QStringEncoder::Utf8, QStringEncoder::Flag::Stateless };
+    char16_t m_high = 0;
+};
 
 } // namespace
 
 QByteArray LineEnds::encode(const QString& text) const
 {
-    return encodePieces(text.size(), [&](const std::function<bool(QStringView, qsizetype)>& visit) {
-        visit(text, 0);
-    });
+    return encodePieces(text.size(),
+        [&](const std::function<bool(QStringView, qsizetype)>& visit) { visit(text, 0); });
 }
 
 QByteArray LineEnds::encode(const ChunkedText& text) const
@@ -142,11 +205,11 @@ QByteArray LineEnds::encodePieces(qsizetype length,
     const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece)
     const
 {
-    QStringEncoder utf8(QStringEncoder::Utf8);
     QByteArray out;
     out.reserve(length + length / 8 + 3);
     if (m_bom)
         out.append("\xEF\xBB\xBF");
+    Utf8Appender utf8(out);
     const bool usualCrLf = m_usual == Kind::CrLf;
     qsizetype next = 0; // the first exception not passed yet
     forEachPiece([&](QStringView piece, qsizetype offset) {
@@ -163,14 +226,15 @@ QByteArray LineEnds::encodePieces(qsizetype length,
                 }
                 if (!crlf)
                     continue;
-                appendUtf8(out, utf8, piece.mid(from, i - from));
-                appendUtf8(out, utf8, u"\r\n");
+                utf8.append(piece.mid(from, i - from));
+                utf8.append(u"\r\n");
                 from = i + 1;
             }
         }
-        appendUtf8(out, utf8, piece.mid(from));
+        utf8.append(piece.mid(from));
         return true;
     });
+    utf8.finish();
     return out;
 }
 

@@ -275,6 +275,9 @@ private:
     void onWriteFinished(const BackgroundWriter::Result& result);
     void closeDocument(const QString& path);
     bool saveDocumentAs(const QString& path);
+    // Whether Save can write the document over its own file: false when the file is gone (it is
+    // never made again) or the document could not be read (its file is never overwritten).
+    bool canSaveInPlace(const QString& path) const;
     // Asks what to do with the one document's text that is not on disk and does it; true when
     // none is left.
     bool settleUnsavedText(const QString& path);

@@ -47,11 +47,17 @@ bool WorkspaceState::settleUnsavedText(const QString& path)
     UserPrompts::Alert alert;
     alert.message = tr("Do you want to save the changes to “%1”?").arg(FileUtil::fileName(path));
     const QString lost = tr("Your changes will be lost if you don't save them.");
-    alert.informativeText
-        = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
+    alert.informativeText = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
     alert.buttons = { tr("Save"), tr("Save As..."), tr("Don't Save"), tr("Cancel") };
+    // A Save that cannot write (the file is gone, or was never read) is not offered.
+    const bool saveOffered = isTemporaryFile(path) || canSaveInPlace(path);
+    if (!saveOffered)
+        alert.buttons.removeFirst();
     alert.warning = true;
-    switch (UserPrompts::current().runAlert(alert)) {
+    int answer = UserPrompts::current().runAlert(alert);
+    if (!saveOffered && answer >= 0)
+        ++answer;
+    switch (answer) {
     case 0:
         // Its tab is shown, so that a save that fails again shows why.
         selectTab(path);

@@ -137,6 +137,13 @@ bool WorkspaceState::saveDocumentAs(const QString& path)
     return true;
 }
 
+bool WorkspaceState::canSaveInPlace(const QString& path) const
+{
+    const QString standardized = FileUtil::standardizedPath(path);
+    const Document* doc = document(standardized);
+    return QFileInfo::exists(standardized) && (!doc || doc->isReadable());
+}
+
 void WorkspaceState::closeTabWithConfirmation(
     const QString& path, std::function<void(bool)> completion)
 {
@@ -152,15 +159,21 @@ void WorkspaceState::closeTabWithConfirmation(
         completion(true);
         return;
     }
+    // Where Save cannot write, the text can still go to another file.
+    const bool saveElsewhere = temporary || !canSaveInPlace(standardized);
     UserPrompts::Alert alert;
     alert.message = tr("Do you want to save changes?");
     alert.informativeText = tr("Your changes will be lost if you don't save them.");
-    alert.buttons = { tr("Save"), tr("Don't Save"), tr("Cancel") };
+    if (const Document* doc = document(standardized);
+        !temporary && doc && saveElsewhere && !doc->saveError().isEmpty())
+        alert.informativeText.prepend(doc->saveError() + u' ');
+    alert.buttons = { temporary || !saveElsewhere ? tr("Save") : tr("Save As..."), tr("Don't Save"),
+        tr("Cancel") };
     alert.warning = true;
     switch (UserPrompts::current().runAlert(alert)) {
     case 0:
         selectTab(standardized);
-        if (temporary) {
+        if (saveElsewhere) {
             // The tab may close only once its text is safely somewhere else.
             completion(saveDocumentAs(standardized));
         } else {

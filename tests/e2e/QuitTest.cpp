@@ -1,5 +1,6 @@
-// Quitting with text that is not on disk, Save As with no document open, and New File where no
-// folder is left: each through the keys and clicks a user would use, with the files checked.
+// Quitting or closing a tab with text that is not on disk, Save As with no document open, and New
+// File where no folder is left: each through the keys and clicks a user would use, with the files
+// checked.
 #include "E2EHarness.h"
 
 #include "editor/StatusBarView.h"
@@ -74,8 +75,6 @@ protected:
     }
 };
 
-const QStringList kQuitButtons { "Save", "Save As...", "Don't Save", "Cancel" };
-
 TEST_F(QuitTest, TextOfADeletedFileIsAskedAboutAndKeptUntilTheUserDecides)
 {
     const QString notes = tree.write("notes.md", "# Notes\n");
@@ -108,22 +107,11 @@ TEST_F(QuitTest, TextOfADeletedFileIsAskedAboutAndKeptUntilTheUserDecides)
     EXPECT_EQ(asked.message, "Do you want to save the changes to “notes.md”?");
     EXPECT_TRUE(asked.informativeText.contains("no longer exists"))
         << asked.informativeText.toStdString();
-    EXPECT_EQ(asked.buttons, kQuitButtons);
+    // Save could not write it (the file is gone and is never made again): it is not offered.
+    EXPECT_EQ(asked.buttons, (QStringList { "Save As...", "Don't Save", "Cancel" }));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(ws().currentFileContent(), "# Notes saved unsaved\n");
     EXPECT_FALSE(QFileInfo::exists(notes));
-
-    // Save: the file is still gone, so it fails again; the program stays and says why.
-    prompts->clearRecords();
-    prompts->queueAlertAnswer(QStringLiteral("Save"));
-    ws().selectTab(other);
-    pressQuit();
-    EXPECT_EQ(prompts->alerts().size(), 1);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(QFileInfo::exists(notes)) << "a deleted document is never recreated";
-    EXPECT_EQ(ws().activeTabURL(), notes);
-    EXPECT_TRUE(problemShown().contains("no longer exists")) << problemShown().toStdString();
-    EXPECT_EQ(ws().currentFileContent(), "# Notes saved unsaved\n");
 
     // Save As...: the document's own text goes to the chosen file, then the program ends.
     prompts->clearRecords();
@@ -139,6 +127,46 @@ TEST_F(QuitTest, TextOfADeletedFileIsAskedAboutAndKeptUntilTheUserDecides)
     EXPECT_EQ(readFile(other), "# Other typed\n");
     EXPECT_EQ(readFile(scratch), "scratch words");
     QFile::remove(scratch);
+}
+
+TEST_F(QuitTest, ClosingTheTabOfADeletedFileOffersSaveAsAndKeepsTheTextUntilItIsWritten)
+{
+    const QString notes = tree.write("notes.md", "# Notes\n");
+    const QString other = tree.write("other.md", "# Other\n");
+    startOn(tree.path(), other);
+    openByKeys(notes);
+    typeAtEnd(QStringLiteral(" saved"));
+    ASSERT_TRUE(QFile::remove(notes));
+    typeAtEnd(QStringLiteral(" unsaved"));
+
+    // The save panel cancelled: nothing is closed and nothing is lost.
+    prompts->clearRecords();
+    prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+    prompts->queueSavePanelAnswer(std::nullopt);
+    QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(prompts->alerts().size(), 1);
+    EXPECT_EQ(prompts->alerts()[0].message, "Do you want to save changes?");
+    EXPECT_EQ(prompts->alerts()[0].buttons, (QStringList { "Save As...", "Don't Save", "Cancel" }));
+    EXPECT_EQ(prompts->savePanels().size(), 1);
+    EXPECT_EQ(ws().openTabs(), (QStringList { other, notes }));
+    EXPECT_EQ(ws().activeTabURL(), notes);
+    EXPECT_EQ(ws().currentFileContent(), "# Notes saved unsaved\n");
+    EXPECT_FALSE(QFileInfo::exists(notes));
+
+    // A file chosen: the text goes there and the tab closes; nothing is left to ask about.
+    const QString rescued = tree.filePath("rescued.md");
+    prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+    prompts->queueSavePanelAnswer(rescued);
+    QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(readFile(rescued), "# Notes saved unsaved\n");
+    EXPECT_EQ(ws().openTabs(), QStringList { other });
+    EXPECT_FALSE(QFileInfo::exists(notes));
+    prompts->clearRecords();
+    pressQuit();
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(QuitTest, DontSaveQuitsWithoutWritingAndCancelOnTheNextDocumentStopsTheQuit)

@@ -1,5 +1,6 @@
 #include "git/GitService.h"
 #include "git/GitTestRepos.h"
+#include "platform/FileUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,43 @@ TEST(GitOperations, WhatACrashedSaveLeftIsNeverStagedNorCountedAsAChange)
     folder.write(leftover, "x");
     ASSERT_TRUE(git().initRepository(folder.path()).ok());
     EXPECT_EQ(gitOk(folder.path(), { "ls-files" }), "n.md\n");
+}
+
+TEST(GitOperations, AUsersFileNamedLikeASaveTemporaryIsCommittedAndPushed)
+{
+    GitRemoteFixture repos;
+    const QStringList users = { ".draft.quillon-save-2", ".draft.quillon-save-",
+        ".a.quillon-save-12-abc", ".a.quillon-save-12-abcdefg", ".a.quillon-save-x2-abcdef",
+        ".a.quillon-save-12-abc_ef", ".a.quillon-save-1234567890-abcdef",
+        ".a.quillon-save-12-abcdef.md", ".quillon-save-7-ZZZZZZ" };
+    const QStringList ours = { ".a.md.quillon-save-4242-abc123", "..quillon-save-7-ZZZZZZ",
+        ".b.quillon-save-123456789-a1B2c3" };
+    for (const QString& name : users + ours) {
+        repos.write(repos.alice(), name, "x");
+        repos.write(repos.alice(), "sub/" + name, "x");
+    }
+    for (const QString& name : users)
+        ASSERT_FALSE(FileUtil::isSaveTemporaryName(name)) << name.toStdString();
+    for (const QString& name : ours)
+        ASSERT_TRUE(FileUtil::isSaveTemporaryName(name)) << name.toStdString();
+
+    auto status = git().getStatus(repos.alice());
+    ASSERT_TRUE(status.ok());
+    EXPECT_FALSE(status.value().isClean);
+    ASSERT_TRUE(git().performFullSync(repos.alice(), std::nullopt).ok());
+    EXPECT_TRUE(git().getStatus(repos.alice()).value().isClean);
+
+    const QStringList pushed
+        = QString::fromUtf8(gitOk(repos.remote(), { "ls-tree", "-r", "--name-only", "main" }))
+              .split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& name : users) {
+        EXPECT_TRUE(pushed.contains(name)) << name.toStdString();
+        EXPECT_TRUE(pushed.contains("sub/" + name)) << name.toStdString();
+    }
+    for (const QString& name : ours) {
+        EXPECT_FALSE(pushed.contains(name)) << name.toStdString();
+        EXPECT_FALSE(pushed.contains("sub/" + name)) << name.toStdString();
+    }
 }
 
 TEST(GitOperations, CloneRefusesAddressesThatLookLikeOptions)

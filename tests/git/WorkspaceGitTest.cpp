@@ -1,8 +1,8 @@
-#include "git/WorkspaceGitFixture.h"
 #include "git/GitIntegration.h"
 #include "git/GitService.h"
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
+#include "git/WorkspaceGitFixture.h"
 #include "support/ScriptedUserPrompts.h"
 #include "support/SecretStoreMemory.h"
 #include "workspace/Document.h"
@@ -74,7 +74,8 @@ TEST_F(WorkspaceGitTest, ACommitGitRefusesIsASyncErrorNotAnAuthenticationFailure
     auto state = open(folder.path());
     gitOf(*state).activate();
     settle(*state);
-    folder.write(".git/hooks/pre-commit", "#!/bin/sh\necho 'Author identity unknown' >&2\nexit 1\n");
+    folder.write(
+        ".git/hooks/pre-commit", "#!/bin/sh\necho 'Author identity unknown' >&2\nexit 1\n");
     QFile::setPermissions(folder.filePath(".git/hooks/pre-commit"),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     folder.write("note.md", "# Changed\n");
@@ -499,6 +500,37 @@ TEST_F(WorkspaceGitTest, ASyncFailureLogsGitsOwnWords)
     EXPECT_EQ(state->gitSyncState().kind, Kind::Error);
     // The lines are on by default.
     EXPECT_TRUE(QLoggingCategory("quillon.git").isWarningEnabled());
+}
+
+TEST_F(WorkspaceGitTest, APushTheServerRefusesLogsGitsOwnWordsBesideTheAuthenticationFailure)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.bob(), "new.md", "n");
+    auto state = open(repos.bob());
+    const QByteArray refusal = "remote: Permission to team/notes.git denied to bob.\n"
+                               "fatal: unable to access 'https://h/team/notes.git/': The requested "
+                               "URL returned error: 403";
+    qputenv("FAKE_GIT_FAIL_ON", "push");
+    qputenv("FAKE_GIT_STDERR", refusal);
+    GitService::shared().setGitExecutable(QStringLiteral(QUILLON_TEST_SCRIPTS_DIR "/fake-git.sh"));
+    QList<LogCapture::Line> lines;
+    {
+        LogCapture log("quillon.git");
+        gitOf(*state).syncNow();
+        settle(*state);
+        lines = log.lines();
+    }
+    GitService::shared().setGitExecutable({});
+    qunsetenv("FAKE_GIT_FAIL_ON");
+    qunsetenv("FAKE_GIT_STDERR");
+    EXPECT_EQ(state->gitSyncState(), GitSyncState::error("Auth Failed: Update Token"));
+    ASSERT_EQ(lines.size(), 1);
+    const QString line = lines[0].text;
+    EXPECT_TRUE(line.contains("Git Auth Failed")) << line.toStdString();
+    EXPECT_TRUE(line.contains("remote: Permission to team/notes.git denied to bob."))
+        << line.toStdString();
+    EXPECT_TRUE(line.contains("The requested URL returned error: 403")) << line.toStdString();
+    EXPECT_TRUE(line.contains(repos.bob())) << line.toStdString();
 }
 
 TEST_F(WorkspaceGitTest, ClosingTheWorkspaceEndsAHangingSyncAndItsHelpers)

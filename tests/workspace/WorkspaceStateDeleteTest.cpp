@@ -1,6 +1,9 @@
 #include "WorkspaceTestSupport.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace quillon::test {
 namespace {
@@ -119,6 +122,80 @@ TEST_F(TrashUnavailableTest, AgreedPermanentDeletionRemovesAndFollowsUp)
     EXPECT_FALSE(QFileInfo::exists(path("a")));
     EXPECT_EQ(state->openTabs(), QStringList { path("ab.md") });
     EXPECT_EQ(gitCalls.size(), 1);
+}
+
+// A fresh account: a home without ~/.local/share, and a program started from a folder of its own.
+class TrashOfAFreshHomeTest : public WorkspaceStateDeleteTest
+{
+protected:
+    void SetUp() override
+    {
+        WorkspaceStateDeleteTest::SetUp();
+        savedHome = qgetenv("HOME");
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        savedCwd = QDir::currentPath();
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("XDG_DATA_HOME");
+        QDir::setCurrent(startedIn.path());
+        state->setConfirmFileDeletion(false);
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(savedCwd);
+        qputenv("HOME", savedHome);
+        qputenv("XDG_DATA_HOME", savedDataHome);
+        WorkspaceStateDeleteTest::TearDown();
+    }
+
+    static int mode(const QString& path)
+    {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+
+    TempTree home;
+    TempTree startedIn;
+    QByteArray savedHome, savedDataHome;
+    QString savedCwd;
+};
+
+TEST_F(TrashOfAFreshHomeTest, TheTrashIsMadeInTheHomeAndNothingLandsInTheStartingFolder)
+{
+    state->deleteFile(path("ab.md"));
+    settle();
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path("ab.md")));
+    const QString trash = home.filePath(".local/share/Trash");
+    EXPECT_EQ(home.read(".local/share/Trash/files/ab.md"), "ab\n");
+    EXPECT_TRUE(QFileInfo::exists(trash + "/info/ab.md.trashinfo"));
+    for (const QString& made : { home.filePath(".local"), home.filePath(".local/share"), trash,
+             trash + "/files", trash + "/info" })
+        EXPECT_EQ(mode(made), 0700) << made.toStdString();
+    EXPECT_TRUE(QDir(startedIn.path()).isEmpty())
+        << QDir(startedIn.path())
+               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+               .join(' ')
+               .toStdString();
+    EXPECT_EQ(state->openTabs(), (QStringList { path("a/x.md"), path("a/b/c.md") }));
+}
+
+TEST_F(TrashOfAFreshHomeTest, ATrashThatCannotBeMadeSaysWhyAndLeavesNothingBehind)
+{
+    home.write(".local", "a file where the folder should be");
+    prompts->queueAlertAnswer(QStringLiteral("Cancel"));
+    state->deleteFile(path("ab.md"));
+    settle();
+    ASSERT_EQ(prompts->alerts().size(), 1);
+    const UserPrompts::Alert& asked = prompts->alerts()[0];
+    EXPECT_EQ(asked.buttons, (QStringList { "Delete Permanently", "Cancel" }));
+    EXPECT_TRUE(asked.informativeText.contains(home.filePath(".local") + "\" is not a folder"))
+        << asked.informativeText.toStdString();
+    EXPECT_EQ(tree.read("ab.md"), "ab\n");
+    EXPECT_TRUE(QDir(startedIn.path()).isEmpty());
+    EXPECT_EQ(QDir(tree.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        (QStringList { "a", "ab.md" }));
+    EXPECT_EQ(state->openTabs().size(), 3);
+    EXPECT_TRUE(gitCalls.isEmpty());
 }
 
 } // namespace

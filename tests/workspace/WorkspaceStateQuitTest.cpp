@@ -68,5 +68,36 @@ TEST_F(WorkspaceStateQuitTest, ASaveAsCancelledOrADecisionPutOffAgainStopsTheQui
     EXPECT_FALSE(QFileInfo::exists(a));
 }
 
+TEST_F(WorkspaceStateQuitTest, ADocumentSaveCannotWriteIsOfferedSaveAsOnly)
+{
+    QFile::remove(a);
+    edit(a, "alpha, typed\n");
+    edit(b, "mine\n");
+    tree.write("b.md", "theirs\n");
+    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    edit(b, "mine, more\n");
+    prompts->clearRecords();
+    prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+    prompts->queueSavePanelAnswer(tree.filePath("rescued.md"));
+    prompts->queueAlertAnswer(QStringLiteral("Cancel"));
+    EXPECT_FALSE(state->confirmQuit());
+    ASSERT_EQ(prompts->alerts().size(), 2);
+    EXPECT_EQ(prompts->alerts()[0].buttons, (QStringList { "Save As...", "Don't Save", "Cancel" }));
+    EXPECT_EQ(tree.read("rescued.md"), "alpha, typed\n");
+    EXPECT_FALSE(QFileInfo::exists(a));
+    // A file that is there keeps its Save.
+    EXPECT_EQ(prompts->alerts()[1].buttons,
+        (QStringList { "Save", "Save As...", "Don't Save", "Cancel" }));
+    EXPECT_EQ(state->documentsWithUnsavedText(), QStringList { b });
+
+    // Don't Save, now the second button.
+    prompts->clearRecords();
+    QFile::remove(b);
+    prompts->queueAlertAnswer(QStringLiteral("Don't Save"));
+    EXPECT_TRUE(state->confirmQuit());
+    EXPECT_EQ(prompts->alerts()[0].buttons, (QStringList { "Save As...", "Don't Save", "Cancel" }));
+    EXPECT_FALSE(QFileInfo::exists(b));
+}
+
 } // namespace
 } // namespace quillon::test

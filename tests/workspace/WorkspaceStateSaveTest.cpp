@@ -1,11 +1,13 @@
 #include "WorkspaceTestSupport.h"
 
+#include "platform/FileUtil.h"
 #include "workspace/Document.h"
 
 #include <QDir>
 #include <QFile>
 #include <QUuid>
 
+#include <functional>
 
 namespace quillon::test {
 namespace {
@@ -66,10 +68,14 @@ TEST_F(WorkspaceStateSaveTest, AnEditIsWrittenInTheFilesOwnLineEnds)
     EXPECT_TRUE(gitCalls.contains("checkStatus"));
 
     // A file of mixed ends keeps the ends of the lines the user did not touch.
-    const QString mixed = tree.write("mixed.md", "\xEF\xBB\xBF" "a\nb\r\nc\n");
+    const QString mixed = tree.write("mixed.md",
+        "\xEF\xBB\xBF"
+        "a\nb\r\nc\n");
     state->openFile(mixed);
     userTypes("aX\nb\nc\n");
-    EXPECT_EQ(tree.read("mixed.md"), "\xEF\xBB\xBF" "aX\nb\r\nc\n");
+    EXPECT_EQ(tree.read("mixed.md"),
+        "\xEF\xBB\xBF"
+        "aX\nb\r\nc\n");
 }
 
 TEST_F(WorkspaceStateSaveTest, AChangeOnDiskIsReloadedWhenThereAreNoLocalEdits)
@@ -137,7 +143,7 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
         state.reset();
         clearDefaults();
         state = makeState();
-            state->openFile(a);
+        state->openFile(a);
         tree.write("a.md", "theirs\n");
         prompts->clearRecords();
         prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
@@ -306,6 +312,65 @@ TEST_F(WorkspaceStateSaveTest, CloseConfirmationAnswers)
         EXPECT_EQ(prompts->alerts()[0].buttons, (QStringList { "Save", "Don't Save", "Cancel" }));
         EXPECT_EQ(result, c.mayClose);
         EXPECT_EQ(tree.read("a.md"), c.fileAfter);
+    }
+}
+
+TEST_F(WorkspaceStateSaveTest, ClosingADocumentSaveCannotWriteOffersSaveAs)
+{
+    const QByteArray latin1 = "caf\xE9\n";
+    const QString unreadable = tree.write("latin1.md", latin1);
+    struct Case
+    {
+        const char* what;
+        QString path;
+        std::function<void()> breakIt;
+        bool fileRemains;
+    };
+    const Case cases[] = {
+        { "deleted", a, [&] { QFile::remove(a); }, false },
+        { "never read", unreadable, [] {}, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state->openFile(c.path);
+        c.breakIt();
+        userTypes("kept text\n");
+        state->openFile(b);
+
+        // The panel cancelled: the tab stays with its text, and no file is made or changed.
+        prompts->clearRecords();
+        prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+        prompts->queueSavePanelAnswer(std::nullopt);
+        std::optional<bool> result;
+        state->closeTabWithConfirmation(c.path, [&](bool ok) { result = ok; });
+        ASSERT_EQ(prompts->alerts().size(), 1);
+        EXPECT_EQ(
+            prompts->alerts()[0].buttons, (QStringList { "Save As...", "Don't Save", "Cancel" }));
+        EXPECT_TRUE(prompts->alerts()[0].informativeText.endsWith(
+            "Your changes will be lost if you don't save them."));
+        ASSERT_EQ(prompts->savePanels().size(), 1);
+        EXPECT_EQ(prompts->savePanels()[0].proposedName, FileUtil::fileName(c.path));
+        EXPECT_EQ(result, false);
+        EXPECT_EQ(state->activeTabURL(), c.path);
+        EXPECT_EQ(state->currentFileContent(), "kept text\n");
+        EXPECT_EQ(QFileInfo::exists(c.path), c.fileRemains);
+        if (c.fileRemains) {
+            EXPECT_EQ(tree.read("latin1.md"), latin1);
+        }
+
+        // A file chosen: the text is written there and the tab may close.
+        const QString rescued = tree.filePath(QString::fromLatin1(c.what) + " rescued.md");
+        prompts->queueAlertAnswer(QStringLiteral("Save As..."));
+        prompts->queueSavePanelAnswer(rescued);
+        result.reset();
+        state->closeTabWithConfirmation(c.path, [&](bool ok) { result = ok; });
+        EXPECT_EQ(result, true);
+        EXPECT_EQ(tree.read(FileUtil::fileName(rescued)), "kept text\n");
+        EXPECT_EQ(QFileInfo::exists(c.path), c.fileRemains);
+        if (c.fileRemains) {
+            EXPECT_EQ(tree.read("latin1.md"), latin1);
+        }
+        state->closeTab(c.path);
     }
 }
 
