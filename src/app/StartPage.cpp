@@ -4,6 +4,7 @@
 #include "ui/AppColors.h"
 #include "ui/SymbolIcons.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -143,6 +144,10 @@ StartPage::StartPage(QWidget* parent)
     column->addWidget(m_foldersSection, 0, Qt::AlignHCenter);
     column->addStretch();
     setWidget(content);
+    // Scrolling moves the page's content, not the cards on it, and the folders' card moves with
+    // its section: the cards are told to look where the pointer is.
+    for (QWidget* moving : { content, m_foldersSection, static_cast<QWidget*>(m_card) })
+        moving->installEventFilter(this);
 
     drawMascot();
     rebuildRows();
@@ -230,6 +235,17 @@ void StartPage::setDarkMode(bool dark)
     m_isDarkMode = dark;
     showMascot();
     applyColors();
+}
+
+bool StartPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Move) {
+        for (StartPageActionButton* button : std::as_const(m_actions))
+            button->followPointer();
+        for (QWidget* row : std::as_const(m_rows))
+            static_cast<StartPageRecentRow*>(row)->followPointer();
+    }
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void StartPage::setRecents(const QList<RecentEntity>& recents)

@@ -54,6 +54,9 @@ Q_SIGNALS:
     void connectGitRequested();
     void recentFolderRequested(const QString& path);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void rebuildRows();
     void applyColors();

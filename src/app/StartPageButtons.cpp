@@ -1,6 +1,7 @@
 #include "app/StartPageButtons.h"
 
 #include "ui/AppColors.h"
+#include "ui/PointerHover.h"
 #include "ui/SymbolIcons.h"
 #include "workspace/IconForExtension.h"
 
@@ -94,6 +95,25 @@ void StartPageActionButton::leaveEvent(QEvent*)
     animateTo(0);
 }
 
+void StartPageActionButton::moveEvent(QMoveEvent*)
+{
+    followPointer();
+}
+
+void StartPageActionButton::resizeEvent(QResizeEvent*)
+{
+    followPointer();
+}
+
+void StartPageActionButton::followPointer()
+{
+    const bool over = pointerIsOver(*this);
+    if (over == m_isHovered)
+        return;
+    m_isHovered = over;
+    animateTo(over ? 1 : 0);
+}
+
 void StartPageActionButton::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
@@ -178,6 +198,25 @@ void StartPageRecentRow::enterEvent(QEnterEvent*)
 void StartPageRecentRow::leaveEvent(QEvent*)
 {
     m_isHovering = false;
+    update();
+}
+
+void StartPageRecentRow::moveEvent(QMoveEvent*)
+{
+    followPointer();
+}
+
+void StartPageRecentRow::resizeEvent(QResizeEvent*)
+{
+    followPointer();
+}
+
+void StartPageRecentRow::followPointer()
+{
+    const bool over = pointerIsOver(*this);
+    if (over == m_isHovering)
+        return;
+    m_isHovering = over;
     update();
 }
 

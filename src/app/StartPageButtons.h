@@ -20,6 +20,8 @@ public:
     QString title() const { return m_title; }
     void setDarkMode(bool dark);
     bool isHovered() const { return m_isHovered; }
+    // Takes up whether the pointer is over it now (after it moved under a pointer at rest).
+    void followPointer();
     // 0 at rest, 1 fully hovered (animated over 0.15 s).
     qreal hoverProgress() const { return m_progress; }
 
@@ -32,6 +34,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
@@ -56,6 +60,7 @@ public:
 
     void setDarkMode(bool dark);
     bool isHovering() const { return m_isHovering; }
+    void followPointer();
 
     QSize sizeHint() const override { return QSize(440, 48); }
 
@@ -66,6 +71,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:

@@ -89,6 +89,9 @@ std::optional<QString> WidgetUserPrompts::runOpenPanel(const OpenPanel& panel)
         if (!panel.nameFilters.isEmpty())
             dialog.setNameFilters(panel.nameFilters);
     }
+    // Left without a title, the dialog would name itself ("Find Directory", "Open").
+    if (panel.title.isEmpty())
+        dialog.setWindowTitle(QString());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();

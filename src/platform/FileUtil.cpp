@@ -421,7 +421,8 @@ bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* err
     if (err != 0)
         return fail(err);
     // The rename lives in the folder: sync it too, so a crash cannot bring back the old file.
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir
+        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -626,6 +627,13 @@ bool removePermanently(const QString& path, QString* error)
 QString fileName(const QString& path)
 {
     return QFileInfo(path).fileName();
+}
+
+QString pathExtension(const QString& path)
+{
+    const QString name = fileName(path);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.sliced(dot + 1) : QString();
 }
 
 bool itemExists(const QString& path)

@@ -18,6 +18,10 @@ bool isUnder(const QString& path, const QString& folder);
 // The last component of the path ("notes.md" of "/w/notes.md").
 QString fileName(const QString& path);
 
+// What follows the last "." of the file name, as typed; "" when there is none or when the only
+// dot begins the name (".gitignore"). "a.tar.gz" gives "gz".
+QString pathExtension(const QString& path);
+
 // Anything at all at the path, a dangling symbolic link included: a name that is taken.
 bool itemExists(const QString& path);
 

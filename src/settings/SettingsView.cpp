@@ -10,6 +10,7 @@
 #include "ui/AppColors.h"
 #include "ui/SymbolIcons.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
@@ -121,6 +122,13 @@ void SettingsView::applyColours()
         rulePalette.setColor(QPalette::Window, S::divider(m_dark));
         rule->setPalette(rulePalette);
     }
+    // The style outlines a check box in its window colour darkened, which all but vanishes on
+    // the dark sheet; there the boxes carry a lighter window colour of their own.
+    QPalette boxPalette;
+    if (m_dark)
+        boxPalette.setColor(QPalette::Window, AppColors::grey(0.6));
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        box->setPalette(boxPalette);
     for (SettingsTabButton* button : std::as_const(m_tabButtons))
         button->setDarkMode(m_dark);
     m_git->setDarkMode(m_dark);

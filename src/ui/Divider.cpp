@@ -2,6 +2,7 @@
 
 #include "ui/AppColors.h"
 #include "ui/DividerMath.h"
+#include "ui/PointerHover.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -84,6 +85,9 @@ void Divider::placeGrip()
     m_grip->setGeometry(geometry().adjusted(-kGripMargin, 0, kGripMargin, 0));
     m_grip->setVisible(isVisible());
     m_grip->raise();
+    // Moved away from (or under) a pointer at rest: no enter or leave comes until it moves.
+    if (m_grip->isVisible() && pointerIsOver(*m_grip) != m_isHovering)
+        setHovering(!m_isHovering);
 }
 
 void Divider::moveEvent(QMoveEvent*)

@@ -31,11 +31,12 @@ QString themeName(const QString& symbol)
         { QStringLiteral("sidebar.left"), QStringLiteral("sidebar-show-symbolic") },
         { QStringLiteral("arrow.up.right.square"), QStringLiteral("document-send-symbolic") },
         { QStringLiteral("xmark.circle.fill"), QStringLiteral("window-close-symbolic") },
-        { QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning-symbolic") },
+        { QStringLiteral("exclamationmark.triangle.fill"),
+            QStringLiteral("dialog-warning-symbolic") },
         { QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok-symbolic") },
-        { QStringLiteral("square.and.arrow.down.on.square"), QStringLiteral("folder-download-symbolic") },
+        { QStringLiteral("square.and.arrow.down.on.square"),
+            QStringLiteral("folder-download-symbolic") },
         { QStringLiteral("text.quote"), QStringLiteral("format-text-plaintext-symbolic") },
-        { QStringLiteral("xmark.circle"), QStringLiteral("dialog-error-symbolic") },
         { QStringLiteral("paperclip"), QStringLiteral("mail-attachment-symbolic") },
         { QStringLiteral("pencil.line"), QStringLiteral("document-edit-symbolic") },
         { QStringLiteral("exclamationmark.triangle"), QStringLiteral("dialog-warning-symbolic") },
@@ -56,6 +57,15 @@ static bool drawOwn(const QString& symbol, QPainter& p, qreal s)
         p.setPen(pen);
         p.drawLine(QPointF(4 * k, 4 * k), QPointF(12 * k, 12 * k));
         p.drawLine(QPointF(12 * k, 4 * k), QPointF(4 * k, 12 * k));
+        return true;
+    }
+    // The theme's error icon is a bar across a disc; this one is the x-mark in its ring.
+    if (symbol == QStringLiteral("xmark.circle")) {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(8 * k, 8 * k), 6.5 * k, 6.5 * k);
+        p.drawLine(QPointF(5.4 * k, 5.4 * k), QPointF(10.6 * k, 10.6 * k));
+        p.drawLine(QPointF(10.6 * k, 5.4 * k), QPointF(5.4 * k, 10.6 * k));
         return true;
     }
     if (symbol == QStringLiteral("sparkles")) {

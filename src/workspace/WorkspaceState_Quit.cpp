@@ -9,6 +9,20 @@
 
 namespace quillon {
 
+namespace {
+
+// The reason a save failed, ended as a sentence, before the sentence that follows it.
+QString beforeSentence(const QString& reason, const QString& sentence)
+{
+    if (reason.isEmpty())
+        return sentence;
+    const QChar last = reason.back();
+    const bool ended = last == u'.' || last == u'!' || last == u'?' || last == u'…';
+    return reason + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + sentence;
+}
+
+} // namespace
+
 QStringList WorkspaceState::documentsWithUnsavedText()
 {
     // What a view still holds back (an open table cell) is part of the text.
@@ -47,7 +61,7 @@ bool WorkspaceState::settleUnsavedText(const QString& path)
     UserPrompts::Alert alert;
     alert.message = tr("Do you want to save the changes to “%1”?").arg(FileUtil::fileName(path));
     const QString lost = tr("Your changes will be lost if you don't save them.");
-    alert.informativeText = doc->saveError().isEmpty() ? lost : doc->saveError() + u' ' + lost;
+    alert.informativeText = beforeSentence(doc->saveError(), lost);
     alert.buttons = { tr("Save"), tr("Save As..."), tr("Don't Save"), tr("Cancel") };
     // A Save that cannot write (the file is gone, or was never read) is not offered.
     const bool saveOffered = isTemporaryFile(path) || canSaveInPlace(path);

@@ -5,8 +5,6 @@
 #include "workspace/Document.h"
 #include "workspace/WorkspaceLog.h"
 
-#include <QFileInfo>
-
 namespace quillon {
 
 namespace {
@@ -152,7 +150,7 @@ void WorkspaceState::openFile(const QString& path)
     setActiveTabURL(target);
     addRecent(standardized, false);
     AnalyticsManager::shared().track(
-        AnalyticsEvent::documentOpened(QFileInfo(standardized).suffix()));
+        AnalyticsEvent::documentOpened(FileUtil::pathExtension(standardized)));
 }
 
 void WorkspaceState::selectTab(const QString& path)

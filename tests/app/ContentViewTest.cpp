@@ -14,6 +14,7 @@
 #include "ui/TabButton.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QDialog>
 #include <QMenuBar>
 #include <QScreen>
@@ -261,6 +262,43 @@ TEST_F(WindowTest, StartPageActionsReachTheWindow)
     ASSERT_EQ(prompts->openPanels().size(), 1);
     EXPECT_EQ(prompts->openPanels().at(0).title, QStringLiteral("Open Workspace Folder"));
     EXPECT_TRUE(page->showsMascotImage());
+}
+
+// Cards scrolled away from a pointer at rest lose their hover look; the card scrolled under it
+// takes it, before the pointer moves again.
+TEST(StartPageTest, HoverFollowsCardsScrolledUnderARestingPointer)
+{
+    QList<RecentEntity> recents;
+    for (int i = 0; i < 10; ++i)
+        recents.append(RecentEntity::make(QStringLiteral("/w/dir%1").arg(i), true));
+    StartPage page;
+    page.setRecents(recents);
+    page.resize(700, 400);
+    page.show();
+    QApplication::processEvents();
+    const auto pointAt = [](QWidget* widget) {
+        const QPoint over = widget->mapToGlobal(widget->rect().center());
+        QCursor::setPos(over);
+        QEnterEvent enter(widget->mapFromGlobal(QPointF(over)),
+            widget->mapFromGlobal(QPointF(over)), QPointF(over));
+        QApplication::sendEvent(widget, &enter);
+    };
+
+    StartPageActionButton* action = page.actionButtons().at(0);
+    page.ensureWidgetVisible(action);
+    pointAt(action);
+    ASSERT_TRUE(action->isHovered());
+    page.verticalScrollBar()->setValue(page.verticalScrollBar()->value() + 80);
+    EXPECT_FALSE(action->isHovered());
+
+    auto* first = static_cast<StartPageRecentRow*>(page.recentRows().at(0));
+    auto* second = static_cast<StartPageRecentRow*>(page.recentRows().at(1));
+    page.ensureWidgetVisible(first, 0, 100);
+    pointAt(first);
+    ASSERT_TRUE(first->isHovering());
+    page.verticalScrollBar()->setValue(page.verticalScrollBar()->value() + 49);
+    EXPECT_FALSE(first->isHovering());
+    EXPECT_TRUE(second->isHovering());
 }
 
 TEST(StartPageTest, MascotFallsBackToThePlainGhostAndToNothing)

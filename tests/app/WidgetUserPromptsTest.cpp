@@ -12,21 +12,26 @@ using namespace quillon;
 
 namespace {
 
-// Runs the panel, reads the dialog it shows, and cancels it.
-QString confirmButtonOf(const UserPrompts::OpenPanel& panel)
+// Runs the panel, reads the dialog it shows (its confirm button, or its title), and cancels it.
+QString shownByPanel(const UserPrompts::OpenPanel& panel, bool title = false)
 {
-    QString label;
-    QTimer::singleShot(0, [&label] {
+    QString shown;
+    QTimer::singleShot(0, [&shown, title] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
-                label = dialog->labelText(QFileDialog::Accept);
+                shown = title ? dialog->windowTitle() : dialog->labelText(QFileDialog::Accept);
                 dialog->reject();
             }
         }
     });
     WidgetUserPrompts prompts;
     EXPECT_EQ(prompts.runOpenPanel(panel), std::nullopt);
-    return label;
+    return shown;
+}
+
+QString confirmButtonOf(const UserPrompts::OpenPanel& panel)
+{
+    return shownByPanel(panel);
 }
 
 } // namespace
@@ -59,7 +64,20 @@ TEST(WidgetUserPrompts, OpenPanelsConfirmWithTheirPrompt)
     folder.chooseFiles = false;
     folder.chooseDirectories = true;
     EXPECT_EQ(confirmButtonOf(folder), QStringLiteral("Open"));
-    EXPECT_EQ(confirmButtonOf(UserPrompts::OpenPanel{}), QStringLiteral("Open"));
+    EXPECT_EQ(confirmButtonOf(UserPrompts::OpenPanel {}), QStringLiteral("Open"));
     folder.prompt = QStringLiteral("Select Folder");
     EXPECT_EQ(confirmButtonOf(folder), QStringLiteral("Select Folder"));
+}
+
+// A panel asked for without a title shows none of the dialog's own ("Find Directory", "Open").
+TEST(WidgetUserPrompts, OpenPanelsShowTheTitleTheyAreGivenAndNoOther)
+{
+    UserPrompts::OpenPanel folder;
+    folder.chooseFiles = false;
+    folder.chooseDirectories = true;
+    folder.prompt = QStringLiteral("Select Folder");
+    EXPECT_EQ(shownByPanel(folder, true), QString());
+    EXPECT_EQ(shownByPanel(UserPrompts::OpenPanel {}, true), QString());
+    folder.title = QStringLiteral("Open Workspace Folder");
+    EXPECT_EQ(shownByPanel(folder, true), QStringLiteral("Open Workspace Folder"));
 }

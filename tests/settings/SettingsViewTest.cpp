@@ -17,8 +17,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QToolButton>
 #include <QUuid>
+
+#include <algorithm>
+#include <cmath>
 
 namespace quillon {
 namespace {
@@ -360,6 +365,57 @@ TEST(SettingsView, TheAgentTabSelectsTheEngineAndReportsItsExecutable)
     EXPECT_TRUE(tab->customPathProblem()->isVisible());
     EXPECT_TRUE(tab->customPathProblem()->text().contains(QStringLiteral("does not exist")));
     EXPECT_EQ(h.bridge->currentEngine(), SupportedAgentEngine::aider());
+}
+
+qreal relativeLuminance(const QColor& colour)
+{
+    const auto channel
+        = [](qreal c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF())
+        + 0.0722 * channel(colour.blueF());
+}
+
+qreal contrastRatio(const QColor& a, const QColor& b)
+{
+    const qreal la = relativeLuminance(a);
+    const qreal lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The strongest contrast against the sheet found on the outline of the box as it is painted.
+qreal uncheckedBoxContrast(QCheckBox* box, const QColor& background)
+{
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    const QRect indicator
+        = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    const QImage image = box->grab().toImage();
+    qreal best = 1;
+    for (int y = indicator.top(); y <= indicator.bottom(); ++y) {
+        for (int x = indicator.left(); x <= indicator.right(); ++x) {
+            const bool edge = x - indicator.left() < 2 || indicator.right() - x < 2
+                || y - indicator.top() < 2 || indicator.bottom() - y < 2;
+            if (edge)
+                best = std::max(best, contrastRatio(image.pixelColor(x, y), background));
+        }
+    }
+    return best;
+}
+
+// An unchecked box stands out from the sheet as well in the dark appearance as in the light one.
+TEST(SettingsView, UncheckedBoxesAreVisibleInBothAppearances)
+{
+    SheetHarness h;
+    QCheckBox* box = h.sheet->generalTab()->readingModeBox();
+    ASSERT_FALSE(box->isChecked());
+    const qreal light = uncheckedBoxContrast(box, SettingsStyle::sheetBackground(false));
+    h.sheet->setDarkMode(true);
+    const qreal dark = uncheckedBoxContrast(box, SettingsStyle::sheetBackground(true));
+    EXPECT_GE(dark, 3.0);
+    EXPECT_GE(dark, light);
+    h.sheet->setDarkMode(false);
+    EXPECT_DOUBLE_EQ(uncheckedBoxContrast(box, SettingsStyle::sheetBackground(false)), light);
 }
 
 TEST(SettingsView, DarkAndLightPaintTheSheet)

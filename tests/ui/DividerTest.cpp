@@ -3,6 +3,7 @@
 #include "ui/DividerMath.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QTest>
 
@@ -97,6 +98,31 @@ TEST(WidthDividerTest, GripCoversTheLineAndItsMarginsAndShowsHover)
     EXPECT_NE(r.divider->grab().toImage().pixel(0, 10), hovered);
     r.row.hide();
     EXPECT_FALSE(grip->isVisible());
+}
+
+// The layout moves the line away from a pointer at rest, and back under it.
+TEST(WidthDividerTest, HoverFollowsTheLineWhenTheLayoutMovesIt)
+{
+    PanelRow r;
+    QWidget* grip = r.divider->grip();
+    const QPoint over = grip->mapToGlobal(grip->rect().center());
+    QCursor::setPos(over);
+    QEnterEvent enter(
+        grip->mapFromGlobal(QPointF(over)), grip->mapFromGlobal(QPointF(over)), QPointF(over));
+    QApplication::sendEvent(grip, &enter);
+    ASSERT_TRUE(r.divider->isHovering());
+    const QRgb hovered = r.divider->grab().toImage().pixel(0, 10);
+
+    r.setWidth(400);
+    QApplication::processEvents();
+    ASSERT_FALSE(grip->geometry().contains(grip->parentWidget()->mapFromGlobal(over)));
+    EXPECT_FALSE(r.divider->isHovering());
+    EXPECT_NE(r.divider->grab().toImage().pixel(0, 10), hovered);
+
+    r.setWidth(340);
+    QApplication::processEvents();
+    EXPECT_TRUE(r.divider->isHovering());
+    EXPECT_EQ(r.divider->grab().toImage().pixel(0, 10), hovered);
 }
 
 TEST(AppColorsTest, FixedColoursPerModeAndFlags)

@@ -115,5 +115,22 @@ TEST(SymbolIconsTest, TheSendAndStopSymbolsAreDiscsWithTheirMarkCutOut)
     }
 }
 
+// The error pill's mark: a ring with an x across its middle, not a bar across a disc.
+TEST(SymbolIconsTest, TheCircledXMarkIsARingWithAnXInside)
+{
+    const QImage image = SymbolIcons::pixmap(QStringLiteral("xmark.circle"), 32, Qt::red).toImage();
+    const auto inked = [&](int x, int y) { return image.pixelColor(x, y).alpha() > 150; };
+    EXPECT_TRUE(inked(16, 16));
+    EXPECT_TRUE(inked(12, 12));
+    EXPECT_TRUE(inked(20, 12));
+    EXPECT_TRUE(inked(12, 20));
+    EXPECT_TRUE(inked(16, 3));
+    EXPECT_TRUE(inked(3, 16));
+    EXPECT_FALSE(inked(16, 8));
+    EXPECT_FALSE(inked(8, 16));
+    EXPECT_FALSE(inked(10, 16));
+    EXPECT_FALSE(inked(1, 1));
+}
+
 } // namespace
 } // namespace quillon

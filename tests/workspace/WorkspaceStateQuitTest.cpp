@@ -99,5 +99,29 @@ TEST_F(WorkspaceStateQuitTest, ADocumentSaveCannotWriteIsOfferedSaveAsOnly)
     EXPECT_FALSE(QFileInfo::exists(b));
 }
 
+// Why a document could not be saved comes first, as a sentence of its own.
+TEST_F(WorkspaceStateQuitTest, TheQuitQuestionGivesTheSaveErrorAsASentence)
+{
+    {
+        // Files may not grow past 8 bytes for a moment: the write fails even for root.
+        const test::FileSizeLimit limit(8);
+        edit(a, "longer than eight bytes\n");
+    }
+    QFile::remove(b);
+    edit(b, "bravo, typed\n");
+    prompts->queueAlertAnswer(QStringLiteral("Don't Save"));
+    prompts->queueAlertAnswer(QStringLiteral("Cancel"));
+    EXPECT_FALSE(state->confirmQuit());
+    ASSERT_EQ(prompts->alerts().size(), 2);
+    EXPECT_EQ(prompts->alerts().at(0).informativeText,
+        "“a.md” was not saved: Could not write \"a.md\": File too large. "
+        "Your changes will be lost if you don't save them.");
+    // An error that is a sentence already gets no second full stop.
+    const QString gone = prompts->alerts().at(1).informativeText;
+    EXPECT_TRUE(gone.startsWith("“b.md” was not saved: ")) << gone.toStdString();
+    EXPECT_TRUE(gone.endsWith(". Your changes will be lost if you don't save them."));
+    EXPECT_FALSE(gone.contains("..")) << gone.toStdString();
+}
+
 } // namespace
 } // namespace quillon::test

@@ -1,6 +1,7 @@
 #include "WorkspaceTestSupport.h"
 
-
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 namespace quillon::test {
@@ -34,6 +35,36 @@ TEST_F(WorkspaceStateTabsTest, OpeningAddsOneTabPerDocumentWhateverThePathForm)
     EXPECT_EQ(state->recentEntities().value(0).url, a);
     EXPECT_EQ(UserDefaults::standard().stringListValue("lastOpenTabPaths"), (QStringList { a, b }));
     EXPECT_EQ(UserDefaults::standard().stringValue("lastActiveTabPath"), a);
+}
+
+QStringList* g_analyticsLines = nullptr;
+void collectAnalyticsLine(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    if (g_analyticsLines && QByteArrayView(context.category) == "quillon.analytics")
+        g_analyticsLines->append(message);
+}
+
+// The opened event names the document's extension: what follows the last dot of its name, none
+// for a dotfile or a name without a dot.
+TEST_F(WorkspaceStateTabsTest, TheOpenedEventNamesTheExtensionADotfileHasNone)
+{
+    UserDefaults::standard().setBool("telemetryOptOut", false);
+    QLoggingCategory::setFilterRules(QStringLiteral("quillon.analytics.info=true"));
+    QStringList lines;
+    g_analyticsLines = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(collectAnalyticsLine);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(previous);
+        g_analyticsLines = nullptr;
+        QLoggingCategory::setFilterRules(QString());
+        UserDefaults::standard().setBool("telemetryOptOut", true);
+    });
+    for (const char* name : { ".gitignore", "Makefile", "notes.MD", "backup.tar.gz", ".env.local" })
+        state->openFile(tree.write(name, "x\n"));
+    QStringList sources;
+    for (const QString& line : lines.filter(QStringLiteral("'Document.opened'")))
+        sources << line.section(QStringLiteral("\"source\": \""), 1).section(u'"', 0, 0);
+    EXPECT_EQ(sources, (QStringList { "", "", "MD", "gz", "local" }));
 }
 
 TEST_F(WorkspaceStateTabsTest, SwitchingKeepsEachTabsTextAndWritesNothing)

@@ -10,7 +10,9 @@
 #include "analytics/AnalyticsEvent.h"
 #include "workspace/WorkspaceState.h"
 
+#include "ui/AppColors.h"
 #include "ui/SymbolIcons.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,6 +37,15 @@ void setFill(QWidget* widget, const QColor& color)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
+}
+
+// A scroll bar drawn in the panel's appearance over the fill it sits on, whatever the window
+// around the panel (or the field's style sheet) would give it.
+void setScrollBarColours(QScrollBar* bar, bool dark, const QColor& background)
+{
+    QPalette palette = AppColors::palette(dark);
+    palette.setColor(QPalette::Window, background);
+    bar->setPalette(palette);
 }
 
 void setTextColour(QWidget* widget, const QColor& color)
@@ -211,6 +222,7 @@ void AgentChatView::applyColours()
     QPalette promptPalette = m_prompt->palette();
     promptPalette.setColor(QPalette::PlaceholderText, P::secondaryText(m_dark));
     m_prompt->setPalette(promptPalette);
+    setScrollBarColours(m_prompt->verticalScrollBar(), m_dark, P::inputBackground(m_dark));
     m_badge->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; border-radius: 8px;"
                                           " padding: 3px 6px; }")
                                .arg(P::badgeFill(m_dark).name(QColor::HexArgb),

@@ -1,7 +1,6 @@
 #include "agent/ui/PromptField.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -55,10 +54,33 @@ void PromptField::resizeEvent(QResizeEvent* event)
 
 int PromptField::heightForLines(int lines) const
 {
+    // The lines as the field lays them out: their heights are whole pixels, taller than the
+    // font's line spacing, and a line with a fallback font (an emoji) may be taller still.
+    qreal text = 0;
+    int counted = 0;
+    for (QTextBlock block = document()->begin(); block.isValid() && counted < lines;
+         block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const int count = layout ? layout->lineCount() : 0;
+        for (int i = 0; i < count && counted < lines; ++i, ++counted)
+            text += layout->lineAt(i).height();
+    }
+    if (counted < lines)
+        text += emptyLineHeight() * (lines - counted);
     const QMargins margins = contentsMargins();
-    // One pixel of slack: the text layout's line height is fractional.
-    return int(std::ceil(QFontMetricsF(font()).lineSpacing() * lines)) + margins.top()
-        + margins.bottom() + int(2 * document()->documentMargin()) + 1;
+    return int(std::ceil(text)) + margins.top() + margins.bottom()
+        + int(std::ceil(2 * document()->documentMargin()));
+}
+
+qreal PromptField::emptyLineHeight() const
+{
+    QTextLayout probe(QStringLiteral(" "), document()->defaultFont());
+    probe.setCacheEnabled(false);
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
+    line.setLeadingIncluded(true);
+    probe.endLayout();
+    return line.height();
 }
 
 void PromptField::fitHeight()

@@ -31,6 +31,7 @@ protected:
 private:
     void fitHeight();
     int heightForLines(int lines) const;
+    qreal emptyLineHeight() const;
 
     int m_visibleLines = 1;
 };

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QToolButton>
 
 namespace quillon {
@@ -167,6 +169,39 @@ TEST(AgentChatView, ThePromptFieldGrowsToFiveLinesAndShiftReturnBreaksTheLine)
     EXPECT_EQ(field->text(), QStringLiteral("a\nb\nc\nd\ne\nf\ng"));
     EXPECT_EQ(field->visibleLines(), PromptField::maxVisibleLines);
     EXPECT_TRUE(h.bridge->messages().isEmpty());
+}
+
+// Up to five lines the whole text is in view, first line included; past five it scrolls, with a
+// scroll bar drawn in the panel's own appearance.
+TEST(AgentChatView, EveryLineOfAFivelinePromptIsInViewAndTheScrollBarFollowsTheAppearance)
+{
+    PanelHarness h;
+    h.panel->setDarkMode(true);
+    PromptField* field = h.panel->promptField();
+    h.type(QStringLiteral("one\ntwo"));
+    for (int lines = 3; lines <= PromptField::maxVisibleLines; ++lines) {
+        h.type(QStringLiteral("\nline"));
+        qreal textHeight = 0;
+        for (QTextBlock block = field->document()->begin(); block.isValid(); block = block.next())
+            textHeight += field->document()->documentLayout()->blockBoundingRect(block).height();
+        EXPECT_EQ(field->verticalScrollBar()->value(), 0) << lines << " lines";
+        EXPECT_LE(textHeight, field->viewport()->height()) << lines << " lines";
+    }
+    h.type(QStringLiteral("\nsix\nseven"));
+    QScrollBar* bar = field->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const QImage dark = bar->grab().toImage();
+    qreal lightness = 0;
+    for (int y = 0; y < dark.height(); ++y) {
+        for (int x = 0; x < dark.width(); ++x)
+            lightness += dark.pixelColor(x, y).lightnessF();
+    }
+    EXPECT_LT(lightness / (dark.width() * dark.height()), 0.35);
+    EXPECT_LT(bar->palette().color(QPalette::Window).lightnessF(), 0.35);
+    EXPECT_LT(bar->palette().color(QPalette::Button).lightnessF(), 0.35);
+    h.panel->setDarkMode(false);
+    EXPECT_GT(bar->palette().color(QPalette::Window).lightnessF(), 0.65);
+    EXPECT_GT(bar->palette().color(QPalette::Button).lightnessF(), 0.65);
 }
 
 TEST(AgentChatView, TheChipCarriesTheFirstThousandCharactersOfTheActiveDocument)

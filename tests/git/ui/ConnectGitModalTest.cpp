@@ -57,6 +57,12 @@ TEST_F(ConnectGitModalTest, CloneAndOpenNeedsAnAddressAndAFolder)
     QTest::mouseClick(button(dialog, "Browse..."), Qt::LeftButton);
     EXPECT_EQ(dialog.targetFolder(), folder.path());
     EXPECT_TRUE(connectButton->isEnabled());
+    // A folder panel with a confirm button of its own and no title.
+    ASSERT_EQ(prompts().openPanels().size(), 1);
+    EXPECT_EQ(prompts().openPanels().first().title, QString());
+    EXPECT_EQ(prompts().openPanels().first().prompt, QStringLiteral("Select Folder"));
+    EXPECT_TRUE(prompts().openPanels().first().chooseDirectories);
+    EXPECT_FALSE(prompts().openPanels().first().chooseFiles);
 }
 
 // A line under the header spans the sheet's content, and "Clone & Open" is the filled accent
@@ -202,8 +208,7 @@ TEST_F(ConnectGitModalTest, CancelStopsARunningCloneAndOpensNothing)
         QFile stat("/proc/" + hung + "/stat");
         return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
     };
-    EXPECT_TRUE(waitUntil(gone, 10000))
-        << "the stalled clone is still running";
+    EXPECT_TRUE(waitUntil(gone, 10000)) << "the stalled clone is still running";
     EXPECT_TRUE(state->folderURL().isEmpty());
 }
 
