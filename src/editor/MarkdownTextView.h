@@ -33,6 +33,8 @@ public:
     // jumped to (also when it was on screen already).
     void showFindIndicator(int from, int to, const QColor& color);
     bool isFindIndicatorShown() const { return !m_indicatorRects.isEmpty(); }
+    // Where the highlight is drawn, in document coordinates.
+    const QList<QRectF>& findIndicatorRects() const { return m_indicatorRects; }
 
     // Answers true when the key was handled; otherwise the view's default runs.
     std::function<bool(EditingKey)> onEditingKey;
