@@ -25,6 +25,7 @@ public:
     explicit MarkdownTextView(QWidget* parent = nullptr);
 
     BlockDocumentLayout& blockLayout() const { return *m_layout; }
+    LazyLayoutKeeper& keeper() const { return *m_keeper; }
     // Styling that came in steps of its own is done: estimated heights are settled once the user
     // has been idle for a moment, rather than a moment after that styling's last step.
     void settleWhenIdle();
