@@ -148,8 +148,10 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
         rebuildTree();
         noteMoved(m_frame.top + prefix(first));
     } else {
+        // A new margin moves what follows as a new height does.
         for (int i = first; i <= qMin(last + 1, n - 1); ++i)
-            setExtent(i);
+            if (setExtent(i))
+                noteMoved(m_frame.top + prefix(i));
     }
     return { first, last };
 }
@@ -434,15 +436,16 @@ double BlockDocumentLayout::gapAbove(int index) const
         * m_frame.scale);
 }
 
-void BlockDocumentLayout::setExtent(int index) const
+bool BlockDocumentLayout::setExtent(int index) const
 {
     Slot& slot = m_slots[size_t(index)];
     const double extent = gapAbove(index) + slot.height;
     const double delta = extent - slot.extent;
     if (delta == 0)
-        return;
+        return false;
     slot.extent = extent;
     m_tree.add(index, delta);
+    return true;
 }
 
 void BlockDocumentLayout::rebuildTree() const

@@ -127,7 +127,8 @@ private:
         const QList<QTextLayout::FormatRange>& formats) const;
     void takeBackFormatNews() const;
     bool isOwnFormatNews(int from, int charsRemoved, int charsAdded) const;
-    void setExtent(int index) const;
+    // Whether the slot's extent changed.
+    bool setExtent(int index) const;
     double gapAbove(int index) const;
     void rebuildTree() const;
     double prefix(int index) const; // sum of the extents before `index`

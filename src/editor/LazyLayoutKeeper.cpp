@@ -24,6 +24,9 @@ LazyLayoutKeeper::LazyLayoutKeeper(QTextEdit& view, LazyTextLayout& layout)
     connect(m_view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_keepingTopLine || m_painting > 0)
             return;
+        // The user (or a call) scrolled: the caret may be left out of view now.
+        if (m_steadyScrolls == 0)
+            m_followCaret = false;
         // What is about to be shown, and a screen above it, gets its real heights now: found
         // while painting, they would move the text being painted.
         // The new position is what the user asked for, so nothing is shifted for them.
@@ -38,6 +41,12 @@ LazyLayoutKeeper::LazyLayoutKeeper(QTextEdit& view, LazyTextLayout& layout)
         if (!m_arranging && oldBottom <= m_view.verticalScrollBar()->value() + 0.5)
             shiftBy(delta);
     });
+    // Heights that became known, or a new styling, move the text below the top line, the caret
+    // with it; the scroll range may have been too short for it when it was put in view.
+    connect(
+        &m_layout, &QAbstractTextDocumentLayout::update, this, &LazyLayoutKeeper::checkCaretLater);
+    connect(&m_layout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
+        &LazyLayoutKeeper::checkCaretLater);
 }
 
 LazyLayoutKeeper::Painting::Painting(LazyLayoutKeeper& keeper, const QRect& exposed)
@@ -173,8 +182,29 @@ void LazyLayoutKeeper::settleWhenIdle()
     m_settleTimer.start(int(qMax<qint64>(0, kSettleDelay - idle)));
 }
 
+void LazyLayoutKeeper::checkCaretLater()
+{
+    if (!m_followCaret || m_caretCheckQueued)
+        return;
+    m_caretCheckQueued = true;
+    QMetaObject::invokeMethod(this, &LazyLayoutKeeper::keepCaretInView, Qt::QueuedConnection);
+}
+
+void LazyLayoutKeeper::keepCaretInView()
+{
+    m_caretCheckQueued = false;
+    if (!m_followCaret || !m_view.isVisible())
+        return;
+    if (m_view.viewport()->rect().contains(m_view.cursorRect()))
+        return;
+    m_layout.reportNow(); // the scroll range must reach the caret
+    const SteadyScroll revealing(*this);
+    m_view.ensureCursorVisible();
+}
+
 void LazyLayoutKeeper::inputHandled()
 {
+    m_followCaret = m_view.viewport()->rect().contains(m_view.cursorRect());
     // Settling waits until the user pauses.
     m_lastInput.start();
     if (m_settleTimer.isActive())

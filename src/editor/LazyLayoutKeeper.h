@@ -18,7 +18,8 @@ namespace quillon {
 // before it is painted; a paragraph above the view whose height becomes known moves the scroll
 // position with it rather than the text on screen; the line at the top stays there when the width
 // changes; and the paragraphs that stand with estimated heights are measured in short steps while
-// the user pauses. The view calls it from its own event handlers.
+// the user pauses; a caret the user's last input left in view stays in view while heights
+// change, until the user scrolls. The view calls it from its own event handlers.
 class LazyLayoutKeeper : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,24 @@ public:
     private:
         LazyLayoutKeeper& m_keeper;
         LazyTextLayout::PaintScope m_scope;
+    };
+
+    // While one lives, scrolls keep the text in view (a restyle that changed heights puts it back
+    // where it was): they are not the user's, and a caret kept in view stays kept.
+    class SteadyScroll
+    {
+    public:
+        explicit SteadyScroll(LazyLayoutKeeper& keeper)
+            : m_keeper(keeper)
+        {
+            ++m_keeper.m_steadyScrolls;
+        }
+        ~SteadyScroll() { --m_keeper.m_steadyScrolls; }
+        SteadyScroll(const SteadyScroll&) = delete;
+        SteadyScroll& operator=(const SteadyScroll&) = delete;
+
+    private:
+        LazyLayoutKeeper& m_keeper;
     };
 
     // From the view's resize event; `resize` runs the text edit's own handling of it.
@@ -64,6 +83,10 @@ private:
     void settleStep();
     // Keeps the text in view still when a paragraph above it changes height.
     void shiftBy(qreal delta);
+    // Once control is back in the loop: a caret that should stay in view and no longer is gets
+    // scrolled to.
+    void checkCaretLater();
+    void keepCaretInView();
 
     QTextEdit& m_view;
     LazyTextLayout& m_layout;
@@ -77,6 +100,10 @@ private:
     int m_painting = 0;
     bool m_arranging = false; // laying out what a new scroll position shows
     qreal m_pendingShift = 0; // of the scroll position, not yet applied
+    // The user's last input left the caret in view, and the user has not scrolled since.
+    bool m_followCaret = false;
+    bool m_caretCheckQueued = false;
+    int m_steadyScrolls = 0;
     QTimer m_settleTimer;
     QElapsedTimer m_settleReported;
     QElapsedTimer m_lastInput;

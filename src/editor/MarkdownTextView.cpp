@@ -133,9 +133,16 @@ void MarkdownTextView::showFindIndicator(int from, int to, const QColor& color)
         const QPointF origin = text->position();
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
+            const int lineEnd = line.textStart() + line.textLength();
             const int start = qMax(from - block.position(), line.textStart());
-            const int end = qMin(to - block.position(), line.textStart() + line.textLength());
-            if (start > end)
+            const int end = qMin(to - block.position(), lineEnd);
+            // A range marks the lines its characters are on: the line break at its end (or a
+            // wrap) reaches the next line's start, which holds none of them. An empty line the
+            // range runs over is marked, as is an empty range.
+            const bool lastLine = i == text->lineCount() - 1;
+            const bool holdsSome = start < end || from == to
+                || (lastLine && start == lineEnd && to - block.position() > lineEnd);
+            if (start > end || !holdsSome)
                 continue;
             const qreal x1 = line.cursorToX(start);
             const qreal x2 = line.cursorToX(end);

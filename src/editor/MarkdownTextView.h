@@ -25,6 +25,7 @@ public:
     explicit MarkdownTextView(QWidget* parent = nullptr);
 
     BlockDocumentLayout& blockLayout() const { return *m_layout; }
+    LazyLayoutKeeper& keeper() const { return *m_keeper; }
     // Styling that came in steps of its own is done: estimated heights are settled once the user
     // has been idle for a moment, rather than a moment after that styling's last step.
     void settleWhenIdle();
@@ -33,6 +34,8 @@ public:
     // jumped to (also when it was on screen already).
     void showFindIndicator(int from, int to, const QColor& color);
     bool isFindIndicatorShown() const { return !m_indicatorRects.isEmpty(); }
+    // Where the highlight is drawn, in document coordinates.
+    const QList<QRectF>& findIndicatorRects() const { return m_indicatorRects; }
 
     // Answers true when the key was handled; otherwise the view's default runs.
     std::function<bool(EditingKey)> onEditingKey;

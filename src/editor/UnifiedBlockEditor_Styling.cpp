@@ -7,7 +7,9 @@
 #include "editor/BlockStylePresenter.h"
 #include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
+#include "editor/LazyLayoutKeeper.h"
 #include "editor/LineRestyler.h"
+#include "editor/MarkdownTextView.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
@@ -42,12 +44,13 @@ TopOfView topOfView(const QTextEdit& view)
 }
 
 // Restyled blocks change their heights; the text that was in view is brought back into it.
-void keepTopOfView(QTextEdit& view, const TopOfView& anchor)
+void keepTopOfView(MarkdownTextView& view, const TopOfView& anchor)
 {
     const QTextBlock block = view.document()->findBlockByNumber(anchor.block);
     if (!block.isValid())
         return;
     const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
+    const LazyLayoutKeeper::SteadyScroll steady(view.keeper());
     view.verticalScrollBar()->setValue(qRound(top + anchor.offset));
 }
 

@@ -9,7 +9,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextFrame>
+#include <QTextLayout>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -259,6 +261,39 @@ TEST(BlockEditorLayout, ScrollToLineBrieflyMarksTheFoundLine)
     ASSERT_FALSE(farBox.isEmpty());
     EXPECT_GT(h.view()->verticalScrollBar()->value(), 0);
     EXPECT_TRUE(farBox.intersects(foundLine()));
+}
+
+TEST(BlockEditorLayout, TheMarkOfAFoundLineStaysOnThatLine)
+{
+    // The line found is taken with its line break; the break marks nothing on the next line.
+    const QString wrapped = QStringLiteral("a long line that wraps ").repeated(12);
+    EditorHarness h(QStringLiteral("Intro\nThe hit is the last word\nNext line\n\n") + wrapped
+            + QStringLiteral("end\nAfter\n"),
+        QSize(600, 400));
+    h.view()->clearFocus();
+    auto lineBands = [&](int blockNumber) {
+        const QTextBlock block = h.view()->document()->findBlockByNumber(blockNumber);
+        h.view()->document()->documentLayout()->blockBoundingRect(block);
+        QList<QRectF> bands;
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            bands.append(QRectF(0, block.layout()->position().y() + line.y(), 1e6, line.height()));
+        }
+        return bands;
+    };
+    // Line, paragraph, lines it has (an empty one is marked too).
+    for (const auto& [line, block] : QList<QPair<int, int>> { { 2, 1 }, { 5, 4 }, { 4, 3 } }) {
+        h.editor->scrollToLine(line);
+        QApplication::processEvents();
+        const QList<QRectF> bands = lineBands(block);
+        const QList<QRectF> marks = h.view()->findIndicatorRects();
+        ASSERT_EQ(marks.size(), bands.size()) << "line " << line;
+        for (int i = 0; i < marks.size(); ++i) {
+            EXPECT_NEAR(marks.at(i).center().y(), bands.at(i).center().y(), 2) << "line " << line;
+            EXPECT_FALSE(marks.at(i).intersects(lineBands(block + 1).first().adjusted(0, 2, 0, 0)));
+        }
+    }
+    EXPECT_GT(lineBands(4).size(), 1);
 }
 
 TEST(BlockEditorLayout, AnEditRestylesOnlyTheParagraphsItChanged)

@@ -1,6 +1,7 @@
 // The block editor's own document layout: paragraphs placed as the text engine would place
 // them, laid out only as they are needed, and the view's place kept while heights settle.
 #include "EditorHarness.h"
+#include "ScreenPixels.h"
 
 #include "editor/BlockDocumentLayout.h"
 
@@ -295,4 +296,37 @@ TEST(BlockLayout, ANewWidthKeepsTheTopLineOfTheViewInPlace)
     // The paragraphs above settle to their real heights without moving the text in view.
     waitUntilSettled(h);
     EXPECT_NEAR(lineTopInView(h, anchor), top, 1);
+}
+
+TEST(BlockLayout, UndoOfAnEditThatRestylesAParagraphRepaintsWhateverMoved)
+{
+    // Typing before a task's marker makes it plain text (another paragraph spacing), undo makes
+    // it a task again: the lines below move, and nothing is left painted where they were.
+    const QString text = QStringLiteral("Intro\n\n- [ ] task\n> quote\n> more quote\n\nAfter\n");
+    EditorHarness h(text, QSize(700, 400));
+    EditorHarness fresh(text, QSize(700, 400));
+    fresh.view()->clearFocus();
+    const SteadyCaretScope steady;
+    for (const QString& typed : { QStringLiteral("x"), QStringLiteral("> ") }) {
+        h.view()->setFocus();
+        h.setCaret(text.indexOf(u'-'));
+        h.type(typed);
+        const QRect typing = stalePixels(h.viewport());
+        EXPECT_TRUE(typing.isEmpty())
+            << typed.toStdString() << " left " << typing.top() << "-" << typing.bottom();
+        h.key(Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(h.content(), text);
+        const QRect undoing = stalePixels(h.viewport());
+        EXPECT_TRUE(undoing.isEmpty())
+            << "its undo left " << undoing.top() << "-" << undoing.bottom();
+
+        // And where a view made fresh from the text puts them.
+        QTextDocument* doc = h.view()->document();
+        QTextDocument* freshDoc = fresh.view()->document();
+        for (int i = 0; i < doc->blockCount(); ++i) {
+            EXPECT_EQ(doc->documentLayout()->blockBoundingRect(doc->findBlockByNumber(i)),
+                freshDoc->documentLayout()->blockBoundingRect(freshDoc->findBlockByNumber(i)))
+                << i;
+        }
+    }
 }

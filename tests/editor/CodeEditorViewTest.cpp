@@ -1,5 +1,6 @@
 // The source pane as a user meets it: typing, colouring, outside replacements, undo across
 // documents, both panes side by side, find and scroll-to-line.
+#include "ScreenPixels.h"
 #include "SourceHarness.h"
 #include "ViewsHarness.h"
 
@@ -257,6 +258,28 @@ TEST(SourcePane, WithBothPanesAnEditInEitherReachesTheOtherAndIsWrittenOnce)
     EXPECT_EQ(h.blocks->markdown(), h.content());
     EXPECT_EQ(h.source->text(), h.content());
     EXPECT_EQ(h.onDisk(), QByteArray("# Title\n\nZSome text.\nY"));
+}
+
+TEST(SourcePane, ParagraphsPastedIntoTheBlockEditorAreColouredInTheSourcePaneAtOnce)
+{
+    // A short text is coloured whole after an edit, a long one around it.
+    const SteadyCaretScope steady;
+    for (const int repeats : { 1, 3000 }) {
+        ViewsHarness h(QStringLiteral("Intro line.\n\n").repeated(repeats)
+                + QStringLiteral("Before the paste.\n\nAfter it.\n"),
+            true);
+        const qsizetype at = h.content().indexOf(QStringLiteral("the paste.")) + 10;
+        h.source()->textView()->verticalScrollBar()->setValue(
+            h.source()->textView()->verticalScrollBar()->maximum());
+        h.setCaret(at);
+        QApplication::clipboard()->setText(QStringLiteral(
+            "\n\nPasted text.\n\n- first\n- second\n  - nested\n\n1. one\n2. two\n\n* star\n"));
+        h.key(Qt::Key_V, Qt::ControlModifier);
+        ASSERT_TRUE(h.content().contains(QStringLiteral("- first\n- second")));
+        ASSERT_EQ(h.source()->text(), h.content());
+        EXPECT_EQ(shownColours(*h.source()->textView()), expectedColours(h.content(), false));
+        EXPECT_TRUE(stalePixels(h.source()->textView()->viewport()).isEmpty());
+    }
 }
 
 TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)

@@ -2,10 +2,13 @@
 // styling the whole text at once would style it, the rest after the first paint, and edits made
 // meanwhile end up styled as the whole text styles them.
 #include "EditorHarness.h"
+#include "ViewsHarness.h"
 
 #include "editor/BlockDecorations.h"
 #include "editor/BlockDocumentLayout.h"
 #include "editor/BlockStylePresenter.h"
+#include "editor/SourceDocumentLayout.h"
+#include "editor/SourceTextEdit.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/Document.h"
 
@@ -174,4 +177,33 @@ TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasT
     EXPECT_EQ(third->markdown(), QStringLiteral("pasted x") + markdown + QStringLiteral("More.\n"));
     EXPECT_EQ(
         third->textView()->document()->characterCount() - 1, third->projected().storage().length());
+}
+
+TEST(LongDocumentStyling, CtrlEndRightAfterOpeningKeepsTheCaretInViewOnceHeightsSettle)
+{
+    QString markdown = longDocument();
+    while (markdown.size() < 1024 * 1024)
+        markdown += QStringLiteral("## Part\n\nA paragraph long enough to wrap onto a second "
+                                   "line of the column in both panes, *styled* here and there, "
+                                   "with `code` and a [link](http://x.org).\n\n> quoted\n\n");
+    ViewsHarness h(markdown, true);
+    QTextEdit* blocks = h.view();
+    QTextEdit* source = h.source()->textView();
+    for (QTextEdit* view : { blocks, source })
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    const QTextBlock last = blocks->document()->lastBlock();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return BlockStylePresenter::isPresented(last) && !h.editor()->isLoading()
+                && !h.view()->blockLayout().hasEstimates()
+                && !h.source()->textView()->sourceLayout().hasEstimates();
+        },
+        60000));
+    QTest::qWait(50);
+    for (QTextEdit* view : { blocks, source }) {
+        const QRect caret = view->cursorRect();
+        EXPECT_GE(caret.top(), 0) << view->objectName().toStdString();
+        EXPECT_LE(caret.bottom(), view->viewport()->height()) << view->objectName().toStdString();
+        EXPECT_EQ(view->textCursor().position(), view->document()->characterCount() - 1);
+    }
 }
