@@ -82,7 +82,9 @@ TEST_F(QuitTest, TextOfADeletedFileIsAskedAboutAndKeptUntilTheUserDecides)
     // A document of the program's temporary folder is written as typed; quitting leaves it there.
     const QString scratchDir = QDir::tempPath() + "/quillon";
     QDir().mkpath(scratchDir);
-    const QString scratch = scratchDir + "/e2e-quit-scratch.md";
+    // Named for this run: other runs of the suite may share the temporary folder.
+    const QString scratch = scratchDir
+        + QStringLiteral("/e2e-quit-scratch-%1.md").arg(QCoreApplication::applicationPid());
     {
         QFile file(scratch);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
