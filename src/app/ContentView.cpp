@@ -8,6 +8,7 @@
 #include "app/Theme.h"
 #include "app/TopBar.h"
 #include "app/WindowSettings.h"
+#include "editor/DocumentViews.h"
 #include "git/WorkspaceGit.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"
@@ -159,8 +160,12 @@ void ContentView::buildLayout()
     m_columns->setSizes({ kSidebarIdealWidth, width() - kSidebarIdealWidth });
     setCentralWidget(root);
 
-    connect(m_topBar, &TopBar::tabSelectRequested, this,
-        [this](const QString& path) { m_workspace->selectTab(path); });
+    connect(m_topBar, &TopBar::tabSelectRequested, this, [this](const QString& path) {
+        m_workspace->selectTab(path);
+        // Also for the tab already active.
+        if (m_documentViews)
+            m_documentViews->focusEditor();
+    });
     connect(m_topBar, &TopBar::tabCloseRequested, this, &ContentView::closeTab);
     connect(m_topBar, &TopBar::assistantToggleRequested, this,
         [this] { m_workspace->setIsAgentChatOpen(!m_workspace->isAgentChatOpen()); });

@@ -16,6 +16,8 @@ void ContentView::installSidebar()
     sidebar->setDarkMode(isDarkMode());
     connect(this, &ContentView::darkModeChanged, sidebar, &SidebarView::setDarkMode);
     connect(sidebar, &SidebarView::searchHitChosen, m_documentViews, &DocumentViews::show);
+    // Also the document already shown: a second click of a double click gave the tree the keys.
+    connect(sidebar, &SidebarView::documentOpened, m_documentViews, &DocumentViews::focusEditor);
     setSlotContent(Slot::Sidebar, sidebar);
     m_sidebar = sidebar;
 }

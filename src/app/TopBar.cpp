@@ -43,6 +43,8 @@ TopBar::TopBar(WorkspaceState& workspace, QWidget* parent)
     m_strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_strip->setWidgetResizable(true);
+    // A click on a tab leaves the keys to the editors: the strip has no keys of its own.
+    m_strip->setFocusPolicy(Qt::NoFocus);
     m_strip->viewport()->setAutoFillBackground(false);
     m_tabRow = new QWidget(m_strip);
     m_tabLayout = new QHBoxLayout(m_tabRow);

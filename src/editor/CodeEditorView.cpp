@@ -51,6 +51,8 @@ CodeEditorView::CodeEditorView(
     textDocument->setUndoRedoEnabled(false);
     m_view->onUndo = [this] { undo(); };
     m_view->onRedo = [this] { redo(); };
+    m_view->canUndo = [this] { return m_document.canUndo() && !m_view->isReadOnly(); };
+    m_view->canRedo = [this] { return m_document.canRedo() && !m_view->isReadOnly(); };
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
 
@@ -82,6 +84,8 @@ CodeEditorView::CodeEditorView(
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
 
+    m_shownDark = m_isDarkMode;
+    m_shownFontSize = m_fontSize;
     applyAppearance();
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
     loadFirstText();
@@ -99,26 +103,39 @@ QString CodeEditorView::text() const
 
 void CodeEditorView::setDarkMode(bool dark)
 {
-    const bool changed = dark != m_isDarkMode;
     m_isDarkMode = dark;
-    applyAppearance();
-    if (!changed)
-        return;
-    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
-    if (isLoading())
-        return; // coloured once the text is all in
-    m_colouring->colourAll(m_document.text());
-    m_find->setDarkMode(dark);
+    showAppearance();
 }
 
 void CodeEditorView::setFontSize(qreal size)
 {
-    if (size == m_fontSize)
-        return;
     m_fontSize = size;
+    showAppearance();
+}
+
+void CodeEditorView::showAppearance()
+{
+    // A pane out of sight (a hidden tab's, or in the blocks-only mode) takes it when it is shown
+    // again: a change of theme or size restyles what is on screen, not every document kept.
+    if (!isVisible())
+        return;
+    const bool darkChanged = m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode);
+    const bool sizeChanged = m_fontSize != std::exchange(m_shownFontSize, m_fontSize);
+    applyAppearance();
+    if (!darkChanged && !sizeChanged)
+        return;
     m_colouring->setAppearance(m_isDarkMode, m_fontSize);
     // The colours do not depend on the size; only the font changes.
-    applyAppearance();
+    if (!darkChanged || isLoading())
+        return; // coloured once the text is all in
+    m_colouring->colourAll(m_document.text());
+    m_find->setDarkMode(m_isDarkMode);
+}
+
+void CodeEditorView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showAppearance();
 }
 
 void CodeEditorView::setFindActive(bool active)

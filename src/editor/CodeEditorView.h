@@ -28,7 +28,8 @@ struct TextEdit;
 // when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
 // whole text (a key, a click, another view's edit, find) has the rest put in first. Undo and
 // redo walk the document's history. Reads the find-bar
-// properties and the editor font size; writes totalLocalMatchCount after painting matches while
+// properties and the editor font size (a new appearance or size is shown while the pane is on
+// screen, else once it is shown again); writes totalLocalMatchCount after painting matches while
 // it is the pane on screen.
 class CodeEditorView : public QWidget
 {
@@ -63,6 +64,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void onDocumentEdited(const TextEdit& edit, const QObject* origin);
@@ -85,6 +87,8 @@ private:
     // were.
     void restoreView(int anchor, int position, int scroll);
     void updateReadOnly();
+    // Shows the appearance asked for, once the pane is on screen.
+    void showAppearance();
     void applyAppearance();
 
     Document& m_document;
@@ -100,6 +104,9 @@ private:
     bool m_hasStandIn = false; // the text holds a character the view could not give back
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
+    // The appearance on screen.
+    bool m_shownDark = false;
+    qreal m_shownFontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
     bool m_editSinceCaretMove = false;
 };

@@ -1,6 +1,7 @@
 #include "editor/DocumentViews.h"
 
 #include "editor/CodeEditorView.h"
+#include "editor/FlagScope.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
@@ -27,6 +28,8 @@ DocumentViews::DocumentViews(WorkspaceState& workspace, QObject* parent)
     m_sourceStack->addWidget(m_emptySource);
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this, &DocumentViews::showActive);
     connect(&workspace, &WorkspaceState::documentClosing, this, &DocumentViews::drop);
+    connect(qApp, &QApplication::focusChanged, this,
+        [this](QWidget*, QWidget* now) { noteFocus(now); });
     showActive();
 }
 
@@ -146,12 +149,54 @@ void DocumentViews::show(const QString& path, std::optional<int> line)
     m_workspace.openFile(path);
     Document* document = m_workspace.activeDocument();
     ViewSet* set = document ? find(document) : nullptr;
-    if (!set || !line)
+    if (!set)
         return;
-    // A pane off screen takes the line when it is next shown, for its own document.
-    set->blocksLine = line;
-    set->sourceLine = line;
-    complete(*set);
+    if (line) {
+        // A pane off screen takes the line when it is next shown, for its own document.
+        set->blocksLine = line;
+        set->sourceLine = line;
+        complete(*set);
+    }
+    // Also when the document was shown already: the keys leave whatever asked for it.
+    focusEditor();
+}
+
+void DocumentViews::noteFocus(QWidget* now)
+{
+    // While views are switched, the keys pass from a pane going off screen to whichever field
+    // comes next: that is nobody's choice.
+    if (!now || m_switching)
+        return;
+    for (const auto& set : m_sets) {
+        if (set->source && set->source->isAncestorOf(now))
+            set->sourceHadFocus = true;
+        else if (set->blocks && set->blocks->isAncestorOf(now))
+            set->sourceHadFocus = false;
+    }
+}
+
+QWidget* DocumentViews::editorToFocus(const ViewSet& set, bool sourceByDefault) const
+{
+    const bool blocks = m_blocksShown && set.blocks;
+    const bool source = m_sourceShown && set.source;
+    if (blocks && source && set.sourceHadFocus.value_or(sourceByDefault))
+        return set.source->textView();
+    if (blocks)
+        return set.blocks->textView();
+    if (source)
+        return set.source->textView();
+    return nullptr;
+}
+
+void DocumentViews::focusEditor()
+{
+    const Document* document = m_workspace.activeDocument();
+    const ViewSet* set = document ? find(document) : nullptr;
+    QWidget* editor = set ? editorToFocus(*set, false) : nullptr;
+    // Given also while the window is hidden or not yet shown: the window hands the keys to it
+    // when it becomes active.
+    if (editor && !editor->hasFocus())
+        editor->setFocus(Qt::OtherFocusReason);
 }
 
 void DocumentViews::complete(ViewSet& set)
@@ -203,13 +248,19 @@ void DocumentViews::showActive()
     }
     QWidget* blocks = shown && shown->blocks ? static_cast<QWidget*>(shown->blocks) : m_emptyBlocks;
     QWidget* source = shown && shown->source ? static_cast<QWidget*>(shown->source) : m_emptySource;
-    m_blocksStack->setCurrentWidget(blocks);
-    m_sourceStack->setCurrentWidget(source);
-    // The keys go on to the same pane of the document now shown.
-    if (blocksHadFocus && shown && shown->blocks && blocks->isVisible())
-        shown->blocks->textView()->setFocus(Qt::OtherFocusReason);
-    if (sourceHadFocus && shown && shown->source && source->isVisible())
-        shown->source->textView()->setFocus(Qt::OtherFocusReason);
+    {
+        FlagScope switching(m_switching);
+        m_blocksStack->setCurrentWidget(blocks);
+        m_sourceStack->setCurrentWidget(source);
+    }
+    // Another document takes the keys; so does the one shown when the keys were in a pane (a
+    // pane that goes off screen would hand them to the next field of the window).
+    if (shown && (shown->document != m_shownDocument || blocksHadFocus || sourceHadFocus)) {
+        QWidget* editor = editorToFocus(*shown, sourceHadFocus);
+        if (editor && !editor->hasFocus())
+            editor->setFocus(Qt::OtherFocusReason);
+    }
+    m_shownDocument = document;
     dropBeyondLimit();
     Q_EMIT shownViewsChanged();
 }
@@ -232,6 +283,8 @@ void DocumentViews::dropBeyondLimit()
 
 void DocumentViews::drop(Document* document)
 {
+    if (m_shownDocument == document)
+        m_shownDocument = nullptr;
     auto it = std::find_if(m_sets.begin(), m_sets.end(),
         [document](const auto& set) { return set->document == document; });
     if (it == m_sets.end())

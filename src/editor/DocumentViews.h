@@ -27,7 +27,8 @@ class WorkspaceState;
 // shown longest ago go (keepList()).
 //
 // "Show this document at this line" is one call here: the document is opened or activated and
-// the line handed to its views; a pane off screen takes it when it is next shown.
+// the line handed to its views; a pane off screen takes it when it is next shown. Whenever
+// another document is shown, its editor takes the keys (focusEditor()).
 //
 // Reads: the workspace's active document and its closing documents. Writes: openFile through
 // show().
@@ -66,8 +67,13 @@ public:
     // The documents whose views are kept, the one shown last first.
     QList<const Document*> keptDocuments() const;
 
-    // Opens (or activates) the document at `path` and shows `line` (1-based) in its views.
+    // Opens (or activates) the document at `path`, shows `line` (1-based) in its views and gives
+    // them the keys.
     void show(const QString& path, std::optional<int> line = std::nullopt);
+    // Gives the keys to the active document's editor: of the panes shown, the one that had them
+    // last for this document; for a document not typed in yet, the pane that had them for the
+    // one shown before, else the block view.
+    void focusEditor();
 
     // The documents whose views stay: the `limit` shown most recently (`recentFirst` is in that
     // order) among those still open; of the hidden ones (all but the first), only as many as
@@ -89,6 +95,8 @@ private:
         // A line asked for while that pane was not on screen.
         std::optional<int> blocksLine;
         std::optional<int> sourceLine;
+        // Which pane had the keys last, once one has had them.
+        std::optional<bool> sourceHadFocus;
     };
 
     ViewSet* find(const Document* document) const;
@@ -98,6 +106,9 @@ private:
     void drop(Document* document);
     void dropBeyondLimit();
     void applyAppearance();
+    void noteFocus(QWidget* now);
+    // The pane of `set` that takes the keys.
+    QWidget* editorToFocus(const ViewSet& set, bool sourceByDefault) const;
 
     WorkspaceState& m_workspace;
     QStackedWidget* m_blocksStack = nullptr;
@@ -106,6 +117,8 @@ private:
     QWidget* m_emptySource = nullptr;
     // Most recently shown first.
     std::vector<std::unique_ptr<ViewSet>> m_sets;
+    const Document* m_shownDocument = nullptr; // whose views are on top
+    bool m_switching = false; // the stacks are showing other views
     bool m_blocksShown = true;
     bool m_sourceShown = true;
     bool m_isDarkMode = false;

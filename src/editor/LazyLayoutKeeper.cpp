@@ -129,8 +129,11 @@ void LazyLayoutKeeper::restoreTopLine()
     const QTextLine line = text->lineForTextPosition(m_topLine.position - block.position());
     if (!line.isValid())
         return;
-    m_view.verticalScrollBar()->setValue(
-        qRound(text->position().y() + line.y() + m_topLine.offset));
+    const int value = qRound(text->position().y() + line.y() + m_topLine.offset);
+    QScrollBar* bar = m_view.verticalScrollBar();
+    if (value > bar->maximum())
+        m_layout.reportNow(); // the scroll range must already hold the new position
+    bar->setValue(value);
 }
 
 void LazyLayoutKeeper::resized(QResizeEvent* event, const std::function<void()>& resize)
@@ -141,6 +144,17 @@ void LazyLayoutKeeper::resized(QResizeEvent* event, const std::function<void()>&
         resize();
         if (widthChanged)
             restoreTopLine();
+    }
+    noteTopLine();
+}
+
+void LazyLayoutKeeper::keepTopLine(const std::function<void()>& change)
+{
+    noteTopLine();
+    {
+        FlagScope keeping(m_keepingTopLine);
+        change();
+        restoreTopLine();
     }
     noteTopLine();
 }

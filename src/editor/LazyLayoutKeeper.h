@@ -17,9 +17,9 @@ namespace quillon {
 // Keeps a text view over a LazyTextLayout steady. What a scroll is about to show is laid out
 // before it is painted; a paragraph above the view whose height becomes known moves the scroll
 // position with it rather than the text on screen; the line at the top stays there when the width
-// changes; and the paragraphs that stand with estimated heights are measured in short steps while
-// the user pauses; a caret the user's last input left in view stays in view while heights
-// change, until the user scrolls. The view calls it from its own event handlers.
+// or the font changes; and the paragraphs that stand with estimated heights are measured in short
+// steps while the user pauses; a caret the user's last input left in view stays in view while
+// heights change, until the user scrolls. The view calls it from its own event handlers.
 class LazyLayoutKeeper : public QObject
 {
     Q_OBJECT
@@ -61,6 +61,9 @@ public:
 
     // From the view's resize event; `resize` runs the text edit's own handling of it.
     void resized(QResizeEvent* event, const std::function<void()>& resize);
+    // Runs `change` (a new font, say), after which the line that was at the top of the view is
+    // there again.
+    void keepTopLine(const std::function<void()>& change);
     // From the view's show event.
     void shown();
     // After every input event the view handled: measuring waits until the user pauses.

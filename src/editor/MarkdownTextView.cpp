@@ -1,6 +1,7 @@
 #include "editor/MarkdownTextView.h"
 
 #include "editor/BlockDocumentLayout.h"
+#include "editor/HistoryMenu.h"
 #include "editor/LazyLayoutKeeper.h"
 #include "editor/ProjectedDocument.h"
 
@@ -348,25 +349,9 @@ void MarkdownTextView::dropEvent(QDropEvent* event)
 
 void MarkdownTextView::contextMenuEvent(QContextMenuEvent* event)
 {
-    // The document keeps no history of its own; undo and redo are the editor's.
     QMenu* menu = createStandardContextMenu(event->pos());
-    const QList<QAction*> actions = menu->actions();
-    for (QAction* action : actions) {
-        const QString text = action->text();
-        if (text.startsWith(QLatin1String("&Undo")) && onUndo) {
-            action->setEnabled(true);
-            connect(action, &QAction::triggered, this, [this] {
-                onUndo();
-                inputHandled();
-            });
-        } else if (text.startsWith(QLatin1String("&Redo")) && onRedo) {
-            action->setEnabled(true);
-            connect(action, &QAction::triggered, this, [this] {
-                onRedo();
-                inputHandled();
-            });
-        }
-    }
+    routeHistoryActions(
+        *menu, this, { canUndo, canRedo, onUndo, onRedo }, [this] { inputHandled(); });
     menu->exec(event->globalPos());
     delete menu;
     inputHandled();

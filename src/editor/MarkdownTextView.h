@@ -45,6 +45,9 @@ public:
     std::function<void()> onClickOutsideTable;
     std::function<void()> onUndo;
     std::function<void()> onRedo;
+    // Whether the context menu offers undo and redo.
+    std::function<bool()> canUndo;
+    std::function<bool()> canRedo;
     // Runs after every input event has been handled (keys, input methods, mouse, drops), so
     // that the editor can restyle before the next paint.
     std::function<void()> onInputHandled;

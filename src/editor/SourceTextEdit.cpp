@@ -1,12 +1,15 @@
 #include "editor/SourceTextEdit.h"
 
 #include "editor/FlagScope.h"
+#include "editor/HistoryMenu.h"
 #include "editor/LazyLayoutKeeper.h"
 #include "editor/SourceDocumentLayout.h"
 #include "editor/SourceDocumentText.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -116,10 +119,15 @@ void SourceTextEdit::wheelEvent(QWheelEvent* event)
 
 void SourceTextEdit::changeEvent(QEvent* event)
 {
-    QTextEdit::changeEvent(event);
+    if (event->type() != QEvent::FontChange || !m_keeper) {
+        QTextEdit::changeEvent(event);
+        return;
+    }
+    // Every line changes its height: the scroll position in pixels would show another part of
+    // the text.
+    m_keeper->keepTopLine([&] { QTextEdit::changeEvent(event); });
     // The scroll bar's arrows move the text by a line.
-    if (event->type() == QEvent::FontChange)
-        verticalScrollBar()->setSingleStep(qMax(1, qRound(m_layout->lineHeight())));
+    verticalScrollBar()->setSingleStep(qMax(1, qRound(m_layout->lineHeight())));
 }
 
 void SourceTextEdit::keyPressEvent(QKeyEvent* event)
@@ -187,6 +195,16 @@ void SourceTextEdit::mouseReleaseEvent(QMouseEvent* event)
 void SourceTextEdit::dropEvent(QDropEvent* event)
 {
     QTextEdit::dropEvent(event);
+    m_keeper->inputHandled();
+}
+
+void SourceTextEdit::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu(event->pos());
+    routeHistoryActions(
+        *menu, this, { canUndo, canRedo, onUndo, onRedo }, [this] { m_keeper->inputHandled(); });
+    menu->exec(event->globalPos());
+    delete menu;
     m_keeper->inputHandled();
 }
 

@@ -13,7 +13,8 @@ class SourceDocumentLayout;
 // the paragraphs shown. It scrolls as a plain text view does, by whole lines: the top of the view
 // is always the top of a line, and the document's top margin shows only at the very top. It drops
 // from typed and pasted text the stand-ins its document uses, and takes other programs' line
-// breaks as line feeds. Undo and redo keys go to the pane, whose history is its document's.
+// breaks as line feeds. Undo and redo, by key or from the context menu, go to the pane, whose
+// history is its document's.
 class SourceTextEdit : public QTextEdit
 {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
 
     std::function<void()> onUndo;
     std::function<void()> onRedo;
+    // Whether the context menu offers undo and redo.
+    std::function<bool()> canUndo;
+    std::function<bool()> canRedo;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -36,6 +40,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -64,7 +64,8 @@ UnifiedBlockEditor::UnifiedBlockEditor(
 
     m_styledDark = m_isDarkMode;
     m_styledFontSize = m_fontSize;
-    setDarkMode(m_isDarkMode);
+    m_shownDark = m_isDarkMode;
+    m_find->setDarkMode(m_isDarkMode);
     reload(document.text().toString(), 0, true);
 }
 
@@ -123,6 +124,8 @@ void UnifiedBlockEditor::setUpView()
     m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
     m_view->onUndo = [this] { undo(); };
     m_view->onRedo = [this] { redo(); };
+    m_view->canUndo = [this] { return canUndo(); };
+    m_view->canRedo = [this] { return canRedo(); };
     m_view->onInputHandled = [this] {
         if (!m_isProgrammatic)
             noteCaretLine(-1);
@@ -151,17 +154,33 @@ void UnifiedBlockEditor::applyPalette(MarkdownTextView& view, bool dark)
 void UnifiedBlockEditor::setDarkMode(bool dark)
 {
     m_isDarkMode = dark;
-    applyPalette(*m_view, dark);
-    m_find->setDarkMode(dark);
-    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
-    restyleForAppearance();
+    showAppearance();
 }
 
 void UnifiedBlockEditor::setFontSize(qreal size)
 {
     m_fontSize = size;
+    showAppearance();
+}
+
+void UnifiedBlockEditor::showAppearance()
+{
+    // A view out of sight (a hidden tab's) takes it when it is shown again: a change of theme or
+    // size restyles what is on screen, not every document kept.
+    if (!isVisible())
+        return;
+    if (m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode)) {
+        applyPalette(*m_view, m_isDarkMode);
+        m_find->setDarkMode(m_isDarkMode);
+    }
     m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
     restyleForAppearance();
+}
+
+void UnifiedBlockEditor::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showAppearance();
 }
 
 void UnifiedBlockEditor::setContentWidth(qreal width)

@@ -34,7 +34,8 @@ struct TextEdit;
 // to the document as a range of its Markdown (never a load or a restyle); edits that other views
 // of the document made arrive as ranges and are applied on the next turn of the event loop, all
 // that came meanwhile as one. Undo and redo walk the document's history, which every view of it
-// shares. Reads the find-bar properties and the editor font size of the workspace.
+// shares. Reads the find-bar properties and the editor font size of the workspace. A new
+// appearance or size is shown while the view is on screen, else once it is shown again.
 class UnifiedBlockEditor : public QWidget
 {
     Q_OBJECT
@@ -86,9 +87,12 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     static void applyPalette(MarkdownTextView& view, bool dark);
+    // Shows the appearance asked for, once the view is on screen.
+    void showAppearance();
     void setUpView();
 
     // Another view of the document changed it: remembered, and applied on the next turn.
@@ -224,6 +228,7 @@ private:
     qsizetype m_pendingNewEnd = 0;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
+    bool m_shownDark = false; // the palette's
     qreal m_contentWidth = defaultContentWidth;
 
     bool m_isProgrammatic = false; // the editor itself is changing the document

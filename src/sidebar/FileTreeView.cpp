@@ -189,6 +189,7 @@ void FileTreeView::handleTap(const QModelIndex& index)
     m_workspace.setSelectedURL(path);
     if (!node->isDirectory()) {
         m_workspace.openFile(path);
+        Q_EMIT documentOpened(path);
         return;
     }
     const bool expand = !m_workspace.isExpanded(path);

@@ -52,6 +52,10 @@ public:
     // What a drag of the row carries: the item as a file URL.
     static QMimeData* mimeDataFor(const QString& path);
 
+Q_SIGNALS:
+    // A click on the document's row opened it (or found it open): it is the one to edit now.
+    void documentOpened(const QString& path);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

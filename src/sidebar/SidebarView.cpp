@@ -120,6 +120,7 @@ SidebarView::SidebarView(WorkspaceState& workspace, UserPrompts& prompts, QWidge
 
     m_content->addWidget(m_results);
     connect(m_results, &SearchResultsView::hitChosen, this, &SidebarView::searchHitChosen);
+    connect(m_tree, &FileTreeView::documentOpened, this, &SidebarView::documentOpened);
     m_content->addWidget(m_recents);
     m_content->addWidget(m_tree);
 

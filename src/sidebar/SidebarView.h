@@ -64,6 +64,8 @@ public:
 Q_SIGNALS:
     // A search hit asks for the document at `path` shown at `line`.
     void searchHitChosen(const QString& path, std::optional<int> line);
+    // A click in the file tree opened the document at `path`.
+    void documentOpened(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

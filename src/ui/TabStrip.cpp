@@ -136,6 +136,8 @@ TabStrip::TabStrip(QWidget* parent)
     setWidgetResizable(true);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setFixedHeight(kHeight);
+    // A click on a tab leaves the keys where they were: the strip has no keys of its own.
+    setFocusPolicy(Qt::NoFocus);
     viewport()->setAutoFillBackground(false);
     m_row = new QWidget(this);
     m_layout = new QHBoxLayout(m_row);

@@ -312,3 +312,21 @@ TEST_F(EditorColumnTest, EachTabKeepsItsSourcePaneWhileAnotherIsShown)
     EXPECT_EQ(source()->text(), QStringLiteral("Y# Second\n\nbeta\n"));
     EXPECT_EQ(kept, nullptr);
 }
+
+TEST_F(EditorColumnTest, ADocumentOpenedBeforeTheWindowShowsHasTheKeysOnceItIsShown)
+{
+    // As from the command line: the document opens, then the window is shown.
+    const QString path = writeDoc(QStringLiteral("a.md"), "# Title\n");
+    open(QSize(1200, 800), [&](ContentView& w) {
+        w.workspace().openFile(path);
+        QApplication::processEvents();
+    });
+    QApplication::processEvents();
+    ASSERT_NE(blocks(), nullptr);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus, blocks()->textView());
+    typeInto(focus, QStringLiteral("K"));
+    ws().flushPendingWrites();
+    EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray("K# Title\n"));
+}

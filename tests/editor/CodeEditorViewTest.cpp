@@ -282,6 +282,38 @@ TEST(SourcePane, ParagraphsPastedIntoTheBlockEditorAreColouredInTheSourcePaneAtO
     }
 }
 
+TEST(SourcePane, TheContextMenusUndoAndRedoWalkTheDocumentsSharedHistory)
+{
+    SourceHarness h(QStringLiteral("first\n"), true);
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Undo"), false), false);
+    h.setCaret(5);
+    h.type(QStringLiteral(" line"));
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Redo"), false), false);
+
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Undo"), true), true);
+    EXPECT_EQ(h.onDisk(), QByteArray("first\n"));
+    EXPECT_EQ(h.source->text(), QStringLiteral("first\n"));
+    EXPECT_EQ(h.blocks->markdown(), QStringLiteral("first\n"));
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Redo"), true), true);
+    EXPECT_EQ(h.onDisk(), QByteArray("first line\n"));
+
+    // An edit made in the block editor is a step of the same history.
+    QTextCursor cursor = h.blocks->textView()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    h.blocks->textView()->setTextCursor(cursor);
+    h.blocks->textView()->setFocus();
+    h.type(QStringLiteral("more"), h.blocks->textView());
+    EXPECT_EQ(h.onDisk(), QByteArray("first line\nmore"));
+    h.view()->setFocus();
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Undo"), true), true);
+    EXPECT_EQ(h.onDisk(), QByteArray("first line\n"));
+    EXPECT_EQ(h.blocks->markdown(), QStringLiteral("first line\n"));
+    // And the block editor's menu offers the step back.
+    EXPECT_EQ(h.contextMenu(QStringLiteral("Redo"), true, h.blocks->textView()), true);
+    EXPECT_EQ(h.onDisk(), QByteArray("first line\nmore"));
+    EXPECT_EQ(h.source->text(), QStringLiteral("first line\nmore"));
+}
+
 TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
 {
     QString text = numberedLines(200);

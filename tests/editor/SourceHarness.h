@@ -7,11 +7,15 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace quillon::test {
 
@@ -89,6 +93,38 @@ struct SourceHarness
             QApplication::sendEvent(to, &release);
         }
         QApplication::processEvents();
+    }
+    // Right-clicks `target` (the source pane by default) at its caret and, once the menu is up,
+    // clicks the item whose text starts with `item` if it is enabled and `click` is set, else
+    // closes the menu. Returns whether the item was enabled; none without a menu or the item.
+    std::optional<bool> contextMenu(
+        const QString& item, bool click, QAbstractScrollArea* target = nullptr) const
+    {
+        QAbstractScrollArea* to = target ? target : view();
+        std::optional<bool> enabled;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions()) {
+                if (!action->text().remove(QLatin1Char('&')).startsWith(item))
+                    continue;
+                enabled = action->isEnabled();
+                if (click && action->isEnabled()) {
+                    QTest::mouseClick(
+                        menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                    return;
+                }
+            }
+            menu->close();
+        });
+        auto* textView = qobject_cast<QTextEdit*>(to);
+        const QPoint at = textView ? textView->cursorRect().center() : QPoint(10, 10);
+        QContextMenuEvent event(
+            QContextMenuEvent::Mouse, at, to->viewport()->mapToGlobal(at), Qt::NoModifier);
+        QApplication::sendEvent(to->viewport(), &event);
+        QApplication::processEvents();
+        return enabled;
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
         QWidget* target = nullptr) const
