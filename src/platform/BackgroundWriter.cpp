@@ -127,8 +127,9 @@ void BackgroundWriter::flush()
             m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
         }
         deliver();
+        // The worker may already have taken up such a write.
         std::lock_guard lock(m_mutex);
-        if (m_queue.empty())
+        if (m_queue.empty() && !m_busy && m_results.empty())
             return;
     }
 }
