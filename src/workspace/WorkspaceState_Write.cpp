@@ -33,8 +33,11 @@ void WorkspaceState::onWriteFinished(const BackgroundWriter::Result& result)
 
 void WorkspaceState::followChangesOnDisk()
 {
-    for (Document* doc : m_documents.values())
+    for (Document* doc : m_documents.values()) {
+        // A change of permissions comes this way too.
+        doc->checkWritable();
         doc->followChangeOnDisk();
+    }
 }
 
 void WorkspaceState::reloadOpenDocumentsFromDisk()

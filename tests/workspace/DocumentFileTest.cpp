@@ -115,6 +115,20 @@ TEST_F(DocumentFileTest, AReadOnlyFileIsShownReadOnlyAndWrittenOnceItMayBe)
     EXPECT_TRUE(document.saveError().isEmpty());
 }
 
+// Permissions changed by the user while the document is open are followed as they change.
+TEST_F(DocumentFileTest, APermissionChangedWhileOpenIsFollowed)
+{
+    Document& document = open(a);
+    const QByteArray encoded = QFile::encodeName(a);
+    ASSERT_EQ(::chmod(encoded.constData(), 0444), 0);
+    EXPECT_TRUE(waitUntil([&] { return !document.isEditable(); }));
+    EXPECT_EQ(state->documentError(), "“a.md” is read-only: you may not write to it.");
+    ASSERT_EQ(::chmod(encoded.constData(), 0644), 0);
+    EXPECT_TRUE(waitUntil([&] { return document.isEditable(); }));
+    EXPECT_TRUE(state->documentError().isEmpty());
+    EXPECT_EQ(state->currentFileContent(), "hello\n");
+}
+
 TEST_F(DocumentFileTest, SavingThroughOneHardLinkShowsInEveryName)
 {
     const QString other = tree.filePath("other.md");
