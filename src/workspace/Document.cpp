@@ -302,8 +302,10 @@ Document::SaveOutcome Document::writeNow(bool replaceAnyChange)
 void Document::takeWriteResult(const BackgroundWriter::Result& result)
 {
     m_finishedWrite = std::max(m_finishedWrite, result.ticket);
-    if (result.path != m_path && takeResultFromEarlierPath(result))
+    if (result.path != m_path) {
+        takeResultFromEarlierPath(result);
         return;
+    }
     const QString name = fileName(m_path);
     SaveOutcome outcome = SaveOutcome::NotSaved;
     switch (result.status) {
@@ -341,12 +343,12 @@ void Document::takeWriteResult(const BackgroundWriter::Result& result)
     m_lastWriteOutcome = outcome;
 }
 
-bool Document::takeResultFromEarlierPath(const BackgroundWriter::Result& result)
+void Document::takeResultFromEarlierPath(const BackgroundWriter::Result& result)
 {
     // The file was renamed or moved while this write was on its way. A later write, to the
     // present path, carries the text.
     if (isWritePending())
-        return true;
+        return;
     if (result.status == BackgroundWriter::Status::Written) {
         const FileSignature here = FileSignature::of(m_path);
         QFile file(m_path);
@@ -358,13 +360,12 @@ bool Document::takeResultFromEarlierPath(const BackgroundWriter::Result& result)
             markWritten(result.text, result.lineEnds, result.signature);
             m_lastWriteOutcome = SaveOutcome::Written;
             Q_EMIT written();
-            return true;
+            return;
         }
     }
     // The text did not reach the file under its present name: it goes there now.
     if (hasLocalEdits())
         queueWrite(false);
-    return true;
 }
 
 Document::SaveOutcome Document::commit(SaveRequest request)

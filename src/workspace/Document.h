@@ -168,7 +168,7 @@ private:
     void setReadError(const QString& error);
     void setReadOnlyReason(const QString& reason);
     QString readOnlyReasonNow() const;
-    bool takeResultFromEarlierPath(const BackgroundWriter::Result& result);
+    void takeResultFromEarlierPath(const BackgroundWriter::Result& result);
 
     QString m_path;
     BackgroundWriter& m_writer;
