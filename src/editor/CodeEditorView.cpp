@@ -80,7 +80,7 @@ CodeEditorView::CodeEditorView(
         m_pendingReload = true;
         followPendingEdits();
     });
-    connect(&document, &Document::readErrorChanged, this, &CodeEditorView::updateReadOnly);
+    connect(&document, &Document::editableChanged, this, &CodeEditorView::updateReadOnly);
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
 
@@ -450,9 +450,10 @@ void CodeEditorView::showHistoryStep(const std::optional<MarkdownReplacement>& s
 
 void CodeEditorView::updateReadOnly()
 {
-    // A document that could not be read is shown, never edited: an edit would be written over
-    // the file. So is a text this view could not give back character for character.
-    m_view->setReadOnly(!m_document.isReadable() || m_hasStandIn);
+    // A document that could not be read, or may not be written, is shown, never edited: an edit
+    // would be written over the file. So is a text this view could not give back character for
+    // character.
+    m_view->setReadOnly(!m_document.isEditable() || m_hasStandIn);
 }
 
 void CodeEditorView::scrollToLine(int line)

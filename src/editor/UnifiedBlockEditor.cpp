@@ -56,9 +56,9 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     // An open cell's text is handed over before the document is saved, asked about or closed.
     connect(&document, &Document::heldInputWanted, this, [this] { m_tableEditor->commit(); });
     // A document that could not be read is shown, never edited: an edit would be written over
-    // the file.
-    connect(&document, &Document::readErrorChanged, this,
-        [this] { m_view->setReadOnly(!m_document.isReadable()); });
+    // the file. So is one we may not write.
+    connect(&document, &Document::editableChanged, this,
+        [this] { m_view->setReadOnly(!m_document.isEditable()); });
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
 
@@ -88,7 +88,7 @@ void UnifiedBlockEditor::setUpView()
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     applyPalette(*m_view, m_isDarkMode);
-    m_view->setReadOnly(!m_document.isReadable());
+    m_view->setReadOnly(!m_document.isEditable());
 
     QTextDocument* document = m_view->document();
     document->setUndoRedoEnabled(false);

@@ -91,7 +91,7 @@ quint64 BackgroundWriter::write(Request request)
         std::lock_guard lock(m_mutex);
         ticket = m_nextTicket++;
         for (auto waiting = m_queue.begin(); waiting != m_queue.end(); ++waiting) {
-            if (waiting->request.path == request.path) {
+            if (waiting->request.path == request.path && waiting->request.owner == request.owner) {
                 // It keeps what the older request expected: that is still what the file holds.
                 request.expectedSignature = waiting->request.expectedSignature;
                 request.expectedText = waiting->request.expectedText;
@@ -127,8 +127,9 @@ void BackgroundWriter::flush()
             m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
         }
         deliver();
+        // The worker may already have taken up such a write.
         std::lock_guard lock(m_mutex);
-        if (m_queue.empty())
+        if (m_queue.empty() && !m_busy && m_results.empty())
             return;
     }
 }
@@ -182,21 +183,35 @@ void BackgroundWriter::run()
     }
 }
 
-bool BackgroundWriter::holdsExpected(
-    const Job& job, const FileSignature& now, QByteArray* diskDigest)
+void BackgroundWriter::setBeforeReplaceForTesting(std::function<void(const QString&)> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_beforeReplace = std::move(hook);
+}
+
+// Whether the file at `path` (the document, or its version that was just replaced) is the one the
+// job expects. `verified` is a signature of the document already found to be that version.
+bool BackgroundWriter::holdsExpected(const Job& job, const QString& path, const FileSignature& seen,
+    const FileSignature& verified, QByteArray* diskDigest)
 {
     const Request& request = job.request;
+    // Any change since a signature that is not racy moves the modification time; a rename
+    // moves only the change time.
+    if (verified.exists && !verified.isRacy() && seen.exists && seen.device == verified.device
+        && seen.inode == verified.inode && seen.size == verified.size
+        && seen.modifiedNs == verified.modifiedNs)
+        return true;
     const auto own = m_written.constFind(request.path);
     const bool ownIsNewest = own != m_written.constEnd();
-    if (!now.isRacy()) {
-        if (now.sameFileVersion(request.expectedSignature) && !request.expectedSignature.isRacy())
+    if (!seen.isRacy()) {
+        if (seen.sameFileVersion(request.expectedSignature) && !request.expectedSignature.isRacy())
             return true;
-        if (ownIsNewest && now.sameFileVersion(own->signature) && !own->signature.isRacy())
+        if (ownIsNewest && seen.sameFileVersion(own->signature) && !own->signature.isRacy())
             return true;
     }
     // The times cannot tell: compare what the file holds, most often what we wrote last.
     bool ok = false;
-    const QByteArray bytes = readAll(request.path, &ok);
+    const QByteArray bytes = readAll(path, &ok);
     if (!ok)
         return false;
     if (ownIsNewest && bytes.size() == own->size && hashOf(bytes) == own->hash)
@@ -213,17 +228,45 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     Result result;
     result.path = request.path;
     result.ticket = job.ticket;
+    result.owner = request.owner;
     const FileSignature now = FileSignature::of(request.path);
     if (!now.exists) {
         result.status = Status::Missing;
         return result;
     }
-    if (!request.replaceAnyChange && !holdsExpected(job, now, &result.diskDigest)) {
+    if (!request.replaceAnyChange
+        && !holdsExpected(job, request.path, now, FileSignature(), &result.diskDigest)) {
         result.status = Status::ChangedOnDisk;
         return result;
     }
     const QByteArray bytes = request.lineEnds.encode(request.text);
-    if (!FileUtil::writeBytesAtomic(request.path, bytes, &result.error)) {
+    FileUtil::ReplaceChecks checks;
+    if (!request.replaceAnyChange) {
+        checks.holdsExpected = [&](const QString& path) {
+            return holdsExpected(job, path, FileSignature::of(path), now, &result.diskDigest);
+        };
+    }
+    std::function<void(const QString&)> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        hook = m_beforeReplace;
+    }
+    if (hook)
+        checks.beforeReplace = [&] { hook(request.path); };
+    switch (FileUtil::replaceFile(request.path, bytes, checks, &result.error)) {
+    case FileUtil::ReplaceOutcome::Replaced:
+        break;
+    case FileUtil::ReplaceOutcome::Changed:
+        result.status = Status::ChangedOnDisk;
+        return result;
+    case FileUtil::ReplaceOutcome::Missing:
+        result.status = Status::Missing;
+        return result;
+    case FileUtil::ReplaceOutcome::ReadOnly:
+        result.readOnly = true;
+        result.status = Status::Failed;
+        return result;
+    case FileUtil::ReplaceOutcome::Failed:
         result.status = Status::Failed;
         return result;
     }

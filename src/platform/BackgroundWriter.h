@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -42,7 +43,8 @@ struct FileSignature
 // Writes text files on a thread of its own, atomically and durably, in the order asked. For a
 // file whose write is still waiting, a newer request takes its place: the newest text wins. A
 // write is refused when the file no longer holds what the caller last read or wrote (another
-// program changed it), unless the caller means to replace that change.
+// program changed it), unless the caller means to replace that change: that is checked again as
+// the file is replaced, and a change that lands while a long text is written is put back.
 //
 // A file just written rests for a few times as long as its write took before it is written
 // again (unless a flush asks for it now): typing into a long document then costs a share of a
@@ -64,14 +66,20 @@ public:
         ChunkedText expectedText;
         LineEnds expectedLineEnds;
         bool replaceAnyChange = false;
+        // Who asked (0: nobody in particular); its result carries it back, wherever the file
+        // went meanwhile.
+        quint64 owner = 0;
     };
     enum class Status { Written, ChangedOnDisk, Missing, Failed };
     struct Result
     {
         QString path;
         quint64 ticket = 0;
+        quint64 owner = 0;
         Status status = Status::Failed;
         QString error; // Failed: what went wrong, in the system's words
+        // Failed: the file may not be written by us; error says so.
+        bool readOnly = false;
         // Written: what the file now holds.
         ChunkedText text;
         LineEnds lineEnds;
@@ -92,6 +100,9 @@ public:
     void forget(const QString& path);
     // Makes every rest last at least `rest` (tests make it long enough to watch).
     void setMinimumRestForTesting(std::chrono::milliseconds rest);
+    // Runs `hook` on the writer's thread with the file's path once a new text is ready beside a
+    // file, right before it replaces the file (tests play another program there).
+    void setBeforeReplaceForTesting(std::function<void(const QString& path)> hook);
 
 Q_SIGNALS:
     // On the writer's owning thread, in the order of the writes.
@@ -119,7 +130,8 @@ private:
 
     void run();
     Result perform(const Job& job);
-    bool holdsExpected(const Job& job, const FileSignature& now, QByteArray* diskDigest);
+    bool holdsExpected(const Job& job, const QString& path, const FileSignature& seen,
+        const FileSignature& verified, QByteArray* diskDigest);
     void deliver();
 
     std::mutex m_mutex;
@@ -131,6 +143,7 @@ private:
     bool m_stopping = false;
     int m_flushes = 0; // flushes under way: nothing rests
     std::chrono::milliseconds m_minimumRest { 0 };
+    std::function<void(const QString&)> m_beforeReplace;
     quint64 m_nextTicket = 1;
     // Worker thread only: what it last wrote to each file.
     QHash<QString, Written> m_written;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace quillon::FileUtil {
 
 // The form in which paths are kept and compared: absolute, "." and ".." resolved, no trailing
@@ -60,6 +62,26 @@ QByteArray encodeText(const QString& text, const LineEnds& lineEnds);
 bool writeTextAtomic(const QString& path, const QString& text, const LineEnds& lineEnds,
     QString* error, QByteArray* digest = nullptr);
 bool writeBytesAtomic(const QString& path, const QByteArray& bytes, QString* error);
+
+// Replaces an existing file's content with bytes as writeBytesAtomic does, but only while the file
+// still holds what the caller expects, and never creates it. `holdsExpected` is asked about the
+// file right before it is replaced, and again about the version that was replaced (now under
+// another name): when another program changed it in between, it is put back and nothing of ours
+// stays. A file with other hard links, or in a folder we may not write, is rewritten in place,
+// checked right before. A file we may not write is never written (ReadOnly).
+enum class ReplaceOutcome { Replaced, Changed, Missing, ReadOnly, Failed };
+struct ReplaceChecks
+{
+    std::function<bool(const QString& path)> holdsExpected;
+    // Runs once the new text is ready beside the file, right before it takes the file's place.
+    std::function<void()> beforeReplace;
+};
+ReplaceOutcome replaceFile(
+    const QString& path, const QByteArray& bytes, const ReplaceChecks& checks, QString* error);
+
+// An existing file that we may not write. One its owner made read-only counts as such even for
+// the superuser, who could write it.
+bool isReadOnlyFile(const QString& path);
 
 // The temporary files of a save are named ".<document name>.quillon-save-<pid>-<random>", so
 // that one left behind by a crash is known as ours and as belonging to a process that is gone.

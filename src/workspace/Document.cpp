@@ -9,17 +9,30 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <atomic>
 
 namespace quillon {
 
 using FileUtil::fileName;
+
+namespace {
+
+quint64 nextWriterOwner()
+{
+    static std::atomic<quint64> next { 1 };
+    return next++;
+}
+
+} // namespace
 
 Document::Document(const QString& path, BackgroundWriter& writer, QObject* parent)
     : QObject(parent)
     , m_path(path)
     , m_writer(writer)
 {
-    read();
+    m_writerOwner = nextWriterOwner();
+    if (read())
+        checkWritable();
 }
 
 Document::~Document() = default;
@@ -54,6 +67,25 @@ bool Document::read()
     markWritten(m_text, m_lineEnds, signature);
     setReadError({});
     return true;
+}
+
+QString Document::readOnlyReasonNow() const
+{
+    return FileUtil::isReadOnlyFile(m_path)
+        ? tr("“%1” is read-only: you may not write to it.").arg(fileName(m_path))
+        : QString();
+}
+
+void Document::checkWritable()
+{
+    const QString before = m_readOnlyReason;
+    setReadOnlyReason(readOnlyReasonNow());
+    if (before.isEmpty() || !m_readOnlyReason.isEmpty())
+        return;
+    if (hasLocalEdits())
+        saveEdits();
+    else if (m_saveError == before)
+        setSaveError({});
 }
 
 void Document::retryUnreadable()
@@ -107,8 +139,7 @@ void Document::applyUserText(const QString& text, const QObject* origin)
     if (current == text)
         return;
     const MarkdownReplacement change = MarkdownReplacement::between(current, text);
-    applyEdit(change.position, change.removed.size(), change.inserted, origin,
-        EditKind::Command);
+    applyEdit(change.position, change.removed.size(), change.inserted, origin, EditKind::Command);
 }
 
 void Document::apply(
@@ -147,8 +178,7 @@ std::optional<MarkdownReplacement> Document::applyStep(
 {
     if (!step)
         return std::nullopt;
-    if (!isReadable() || step->position < 0
-        || step->position + step->removed.size() > m_text.size()
+    if (!isEditable() || step->position < 0 || step->position + step->removed.size() > m_text.size()
         || m_text.mid(step->position, step->removed.size()) != step->removed) {
         // The history no longer fits the text: it is of no use any more.
         m_history.clear();
@@ -172,8 +202,21 @@ void Document::setReadError(const QString& error)
 {
     if (error == m_readError)
         return;
+    const bool wasEditable = isEditable();
     m_readError = error;
     Q_EMIT readErrorChanged();
+    if (wasEditable != isEditable())
+        Q_EMIT editableChanged();
+}
+
+void Document::setReadOnlyReason(const QString& reason)
+{
+    if (reason == m_readOnlyReason)
+        return;
+    const bool wasEditable = isEditable();
+    m_readOnlyReason = reason;
+    if (wasEditable != isEditable())
+        Q_EMIT editableChanged();
 }
 
 void Document::markWritten(
@@ -219,8 +262,7 @@ bool Document::save()
     if (!QFileInfo::exists(m_path)) {
         printLine(
             QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
-        setSaveError(
-            tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
+        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
         return false;
     }
     // Nothing of ours to write: show what is on disk now.
@@ -245,7 +287,7 @@ void Document::queueWrite(bool replaceAnyChange)
     // The writer gets a snapshot: it shares the text's pieces, so typing on copies only the
     // piece an edit lands in.
     BackgroundWriter::Request request { m_path, m_text, m_lineEnds, m_diskSignature, m_diskText,
-        m_diskLineEnds, replaceAnyChange };
+        m_diskLineEnds, replaceAnyChange, m_writerOwner };
     m_queuedWrite = m_writer.write(std::move(request));
 }
 
@@ -260,6 +302,10 @@ Document::SaveOutcome Document::writeNow(bool replaceAnyChange)
 void Document::takeWriteResult(const BackgroundWriter::Result& result)
 {
     m_finishedWrite = std::max(m_finishedWrite, result.ticket);
+    if (result.path != m_path) {
+        takeResultFromEarlierPath(result);
+        return;
+    }
     const QString name = fileName(m_path);
     SaveOutcome outcome = SaveOutcome::NotSaved;
     switch (result.status) {
@@ -283,10 +329,43 @@ void Document::takeWriteResult(const BackgroundWriter::Result& result)
         break;
     case BackgroundWriter::Status::Failed:
         printLine(QStringLiteral("Failed to write to file: ") + result.error);
+        if (result.readOnly) {
+            // Made read-only since it was opened: what was typed stays, unsaved.
+            setReadOnlyReason(readOnlyReasonNow());
+            if (!m_readOnlyReason.isEmpty()) {
+                setSaveError(m_readOnlyReason);
+                break;
+            }
+        }
         setSaveError(tr("“%1” was not saved: %2").arg(name, result.error));
         break;
     }
     m_lastWriteOutcome = outcome;
+}
+
+void Document::takeResultFromEarlierPath(const BackgroundWriter::Result& result)
+{
+    // The file was renamed or moved while this write was on its way. A later write, to the
+    // present path, carries the text.
+    if (isWritePending())
+        return;
+    if (result.status == BackgroundWriter::Status::Written) {
+        const FileSignature here = FileSignature::of(m_path);
+        QFile file(m_path);
+        if (here.exists
+            && ((here.device == result.signature.device && here.inode == result.signature.inode)
+                || (file.open(QIODevice::ReadOnly)
+                    && file.readAll() == result.lineEnds.encode(result.text)))) {
+            // Written before the move: the file took the text along.
+            markWritten(result.text, result.lineEnds, result.signature);
+            m_lastWriteOutcome = SaveOutcome::Written;
+            Q_EMIT written();
+            return;
+        }
+    }
+    // The text did not reach the file under its present name: it goes there now.
+    if (hasLocalEdits())
+        queueWrite(false);
 }
 
 Document::SaveOutcome Document::commit(SaveRequest request)
@@ -301,6 +380,14 @@ Document::SaveOutcome Document::commit(SaveRequest request)
                "holds. Use Save As to keep your text.")
                 .arg(name));
         return SaveOutcome::NotSaved;
+    }
+    if (!m_readOnlyReason.isEmpty()) {
+        // The user may have given permission meanwhile.
+        setReadOnlyReason(readOnlyReasonNow());
+        if (!m_readOnlyReason.isEmpty()) {
+            setSaveError(m_readOnlyReason);
+            return SaveOutcome::NotSaved;
+        }
     }
     if (request == SaveRequest::Edit) {
         queueWrite(false);

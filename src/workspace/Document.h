@@ -57,6 +57,14 @@ public:
     // Why the file could not be read (not UTF-8, unreadable); empty when it could.
     QString readError() const { return m_readError; }
     bool isReadable() const { return m_readError.isEmpty(); }
+    // Why the file may not be written by us (read-only), empty when it may. Such a document is
+    // shown, never edited; what was typed before the file became read-only stays unsaved.
+    QString readOnlyReason() const { return m_readOnlyReason; }
+    // Readable and writable: the views let the user edit it.
+    bool isEditable() const { return isReadable() && m_readOnlyReason.isEmpty(); }
+    // Looks again whether the file may be written (its permissions may have changed); text that
+    // could not be saved for want of permission is written once it may.
+    void checkWritable();
     // The text differs from what the file held when last read or written.
     bool hasLocalEdits() const;
 
@@ -107,7 +115,9 @@ public:
     // The file now holds `text` with `lineEnds`, written by someone else of ours (Save As onto
     // this file): the document takes that text as its own and as the disk's.
     void adoptWrittenText(const QString& text, const LineEnds& lineEnds);
-    // The writer's report of a write of this document.
+    // Marks this document's requests to the writer, whose reports carry it back.
+    quint64 writerOwner() const { return m_writerOwner; }
+    // The writer's report of a write of this document (made, maybe, under an earlier path).
     void takeWriteResult(const BackgroundWriter::Result& result);
     // Records why the text did not reach a file (a Save As that failed); empty: it did.
     void setSaveError(const QString& error);
@@ -131,6 +141,8 @@ Q_SIGNALS:
     void replaced();
     void saveErrorChanged();
     void readErrorChanged();
+    // isEditable() changed.
+    void editableChanged();
     // A write reached the disk.
     void written();
 
@@ -151,9 +163,12 @@ private:
     void takeDiskVersion();
     void queueDiskQuestion();
     bool changedOnDisk();
-    void markWritten(const ChunkedText& text, const LineEnds& lineEnds,
-        const FileSignature& signature);
+    void markWritten(
+        const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature);
     void setReadError(const QString& error);
+    void setReadOnlyReason(const QString& reason);
+    QString readOnlyReasonNow() const;
+    void takeResultFromEarlierPath(const BackgroundWriter::Result& result);
 
     QString m_path;
     BackgroundWriter& m_writer;
@@ -166,6 +181,8 @@ private:
     LineEnds m_diskLineEnds;
     FileSignature m_diskSignature;
     QString m_readError;
+    QString m_readOnlyReason;
+    quint64 m_writerOwner = 0;
     // The digest of another program's version that the user chose to decide about later.
     QByteArray m_postponedDigest;
     QString m_saveError;

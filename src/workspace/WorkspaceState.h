@@ -108,7 +108,9 @@ public:
     // Returns once every write of a document asked for so far is on disk (or failed). Run before
     // anything else reads or changes the files: git, the assistant.
     void flushPendingWrites();
-    // Why the active document could not be opened (unreadable, not UTF-8); empty when it could.
+    BackgroundWriter& writerForTesting() { return *m_writer; }
+    // Why the active document could not be opened (unreadable, not UTF-8), or may only be read
+    // (read-only); empty when it could.
     QString documentError() const { return m_documentError; }
 
     // ---- Quitting --------------------------------------------------------------------------

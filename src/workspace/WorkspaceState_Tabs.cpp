@@ -100,8 +100,10 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
             m_documents.insert(path, active);
             connect(active, &Document::written, this, &WorkspaceState::checkGitStatus);
         } else {
-            // An unreadable document is tried again, unless the user has typed into it since.
+            // An unreadable document is tried again, unless the user has typed into it since; a
+            // read-only one may have been given permission.
             active->retryUnreadable();
+            active->checkWritable();
         }
         if (!active->isReadable())
             printLine(QStringLiteral("Failed to read file: ") + active->readError());
@@ -119,10 +121,11 @@ void WorkspaceState::followActiveDocument()
     auto publishErrors = [this] {
         const Document* document = activeDocument();
         setLastSaveError(document ? document->saveError() : QString());
-        setDocumentError(!document || document->isReadable()
-                ? QString()
-                : tr("“%1” can't be shown: %2")
-                      .arg(FileUtil::fileName(document->path()), document->readError()));
+        if (document && !document->isReadable())
+            setDocumentError(tr("“%1” can't be shown: %2")
+                                 .arg(FileUtil::fileName(document->path()), document->readError()));
+        else
+            setDocumentError(document ? document->readOnlyReason() : QString());
     };
     publishErrors();
     if (!active)
@@ -132,7 +135,7 @@ void WorkspaceState::followActiveDocument()
     m_activeDocumentReplaced
         = connect(active, &Document::replaced, this, &WorkspaceState::currentFileContentChanged);
     m_activeDocumentSaveError = connect(active, &Document::saveErrorChanged, this, publishErrors);
-    m_activeDocumentReadError = connect(active, &Document::readErrorChanged, this, publishErrors);
+    m_activeDocumentReadError = connect(active, &Document::editableChanged, this, publishErrors);
 }
 
 void WorkspaceState::openFile(const QString& path)

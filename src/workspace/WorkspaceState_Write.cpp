@@ -21,15 +21,23 @@ QString WorkspaceState::saveError(const QString& path) const
 
 void WorkspaceState::onWriteFinished(const BackgroundWriter::Result& result)
 {
-    // A document closed or moved meanwhile has nothing to learn from it.
-    if (Document* doc = m_documents.value(result.path))
-        doc->takeWriteResult(result);
+    // The document that asked, wherever its file went meanwhile; a closed one has nothing to
+    // learn from it.
+    for (Document* doc : std::as_const(m_documents)) {
+        if (doc->writerOwner() == result.owner) {
+            doc->takeWriteResult(result);
+            return;
+        }
+    }
 }
 
 void WorkspaceState::followChangesOnDisk()
 {
-    for (Document* doc : m_documents.values())
+    for (Document* doc : m_documents.values()) {
+        // A change of permissions comes this way too.
+        doc->checkWritable();
         doc->followChangeOnDisk();
+    }
 }
 
 void WorkspaceState::reloadOpenDocumentsFromDisk()

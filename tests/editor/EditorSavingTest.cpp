@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTextDocument>
+
+#include <sys/stat.h>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -86,4 +89,42 @@ TEST(EditorSaving, TypingQuicklyBeforeTheQuestionAsksOnce)
     EXPECT_EQ(prompts.alerts().size(), 1);
     EXPECT_EQ(h.onDisk(), "startabc");
     EXPECT_EQ(shown(h), "startabc");
+}
+
+// The file is made read-only while the user types: what was typed is kept, unsaved, the view
+// stops taking keys and says why, and once the permission is back a save writes it.
+TEST(EditorSaving, AFileMadeReadOnlyWhileTypingIsNotWrittenAndKeepsTheText)
+{
+    ScriptedUserPrompts::installNew();
+    EditorHarness h(QStringLiteral("mine"));
+    h.setCaret(4);
+    h.type(QStringLiteral("X"));
+    EXPECT_EQ(h.onDisk(), "mineX");
+
+    const QByteArray file = QFile::encodeName(h.path);
+    ASSERT_EQ(::chmod(file.constData(), 0444), 0);
+    struct stat before = {};
+    ::stat(file.constData(), &before);
+    h.type(QStringLiteral("Y"));
+    h.settle();
+    EXPECT_EQ(h.onDisk(), "mineX");
+    struct stat after = {};
+    ::stat(file.constData(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0444u);
+    EXPECT_EQ(h.content(), "mineXY");
+    EXPECT_TRUE(h.view()->isReadOnly());
+    EXPECT_EQ(h.workspace->documentError(), "“doc.md” is read-only: you may not write to it.");
+
+    h.type(QStringLiteral("Z"));
+    h.settle();
+    EXPECT_EQ(h.content(), "mineXY");
+    EXPECT_EQ(shown(h), "mineXY");
+
+    ASSERT_EQ(::chmod(file.constData(), 0644), 0);
+    h.workspace->saveCurrentFile();
+    h.settle();
+    EXPECT_EQ(h.onDisk(), "mineXY");
+    EXPECT_FALSE(h.view()->isReadOnly());
+    EXPECT_TRUE(h.workspace->documentError().isEmpty());
 }

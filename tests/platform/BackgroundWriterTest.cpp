@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace quillon;
@@ -32,8 +34,8 @@ struct Recorder
     quint64 write(const QString& path, const QString& text, const FileSignature& signature,
         const QString& expected, bool replace = false)
     {
-        return writer.write({ path, ChunkedText(text), LineEnds(), signature,
-            ChunkedText(expected), LineEnds(), replace });
+        return writer.write({ path, ChunkedText(text), LineEnds(), signature, ChunkedText(expected),
+            LineEnds(), replace });
     }
 };
 
@@ -260,4 +262,116 @@ TEST(BackgroundWriter, ASnapshotIsWrittenWithItsOwnLineEndsWhileTheTextGoesOn)
     EXPECT_EQ(FileUtil::readText(path).text, expected);
     EXPECT_TRUE(tree.read("doc.md").startsWith("\xEF\xBB\xBFline 0 "));
     EXPECT_EQ(tree.read("doc.md").count("\r\n"), raw.count(QStringLiteral("\r\n")));
+}
+
+namespace {
+
+void append(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    file.write(bytes);
+}
+
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+// Another program writes while our text goes to disk (a long document takes a while): what it
+// wrote right before ours replaced the file is put back, and the caller hears of it.
+TEST(BackgroundWriter, AChangeLandingWhileTheTextIsWrittenIsNeverReplaced)
+{
+    test::TempTree tree;
+    const QByteArray lines = QByteArray("a line of the document\n").repeated(20000);
+    const QString path = tree.write("doc.md", lines);
+    const FileSignature loaded = FileSignature::of(path);
+    Recorder r;
+    int raced = 0;
+    r.writer.setBeforeReplaceForTesting([&](const QString& file) {
+        if (raced++ == 0)
+            append(file, "their line\n");
+    });
+    r.write(path, QString::fromUtf8(lines + "my line\n"), loaded, QString::fromUtf8(lines));
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(r.results[0].status, Status::ChangedOnDisk);
+    EXPECT_EQ(r.results[0].diskDigest, FileUtil::digestOfBytes(lines + "their line\n"));
+    EXPECT_EQ(tree.read("doc.md"), lines + "their line\n");
+    EXPECT_EQ(namesIn(tree.path()), QStringList { "doc.md" });
+
+    // Told to keep ours, the writer replaces theirs.
+    r.write(path, QString::fromUtf8(lines + "my line\n"), loaded, QString::fromUtf8(lines), true);
+    r.writer.flush();
+    EXPECT_EQ(r.results.back().status, Status::Written);
+    EXPECT_EQ(tree.read("doc.md"), lines + "my line\n");
+    EXPECT_EQ(namesIn(tree.path()), QStringList { "doc.md" });
+}
+
+// A file moved away or made read-only at the moment of a write is left as it is: the text is
+// not written anywhere, and the old name is not made again.
+TEST(BackgroundWriter, AFileMovedAwayOrMadeReadOnlyIsNotWritten)
+{
+    test::TempTree tree;
+    const QString path = tree.write("doc.md", "one");
+    const QString moved = tree.filePath("moved.md");
+    Recorder r;
+    r.writer.setBeforeReplaceForTesting(
+        [&](const QString& file) { ASSERT_TRUE(QFile::rename(file, moved)); });
+    r.write(path, "two", FileSignature::of(path), "one");
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(r.results[0].status, Status::Missing);
+    EXPECT_EQ(namesIn(tree.path()), QStringList { "moved.md" });
+    EXPECT_EQ(tree.read("moved.md"), "one");
+    r.writer.setBeforeReplaceForTesting({});
+
+    // Read-only to its owner: the superuser's editor, which could write it, does not either.
+    const QByteArray encoded = QFile::encodeName(moved);
+    ASSERT_EQ(::chmod(encoded.constData(), 0444), 0);
+    struct stat before = {};
+    ::stat(encoded.constData(), &before);
+    r.write(moved, "three", FileSignature::of(moved), "one");
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 2u);
+    EXPECT_EQ(r.results[1].status, Status::Failed);
+    EXPECT_TRUE(r.results[1].readOnly);
+    EXPECT_EQ(tree.read("moved.md"), "one");
+    struct stat after = {};
+    ::stat(encoded.constData(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0444u);
+
+    // Writable again: written.
+    ASSERT_EQ(::chmod(encoded.constData(), 0644), 0);
+    r.write(moved, "three", FileSignature::of(moved), "one");
+    r.writer.flush();
+    EXPECT_EQ(r.results.back().status, Status::Written);
+    EXPECT_EQ(tree.read("moved.md"), "three");
+}
+
+// Every name of a file with several hard links shows what was saved through one of them.
+TEST(BackgroundWriter, AFileWithOtherLinksIsWrittenInPlaceWithTheSameChecks)
+{
+    test::TempTree tree;
+    const QString path = tree.write("doc.md", "one");
+    const QString other = tree.filePath("other.md");
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    Recorder r;
+    r.write(path, "two", FileSignature::of(path), "one");
+    r.writer.flush();
+    ASSERT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(r.results[0].status, Status::Written) << r.results[0].error.toStdString();
+    EXPECT_EQ(tree.read("doc.md"), "two");
+    EXPECT_EQ(tree.read("other.md"), "two");
+
+    // A change through the other name is another program's.
+    overwriteInPlace(other, "TWO");
+    r.write(path, "three", r.results[0].signature, "two");
+    r.writer.flush();
+    EXPECT_EQ(r.results.back().status, Status::ChangedOnDisk);
+    EXPECT_EQ(tree.read("doc.md"), "TWO");
+    EXPECT_EQ(namesIn(tree.path()), (QStringList { "doc.md", "other.md" }));
 }
