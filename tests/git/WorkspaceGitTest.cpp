@@ -1,8 +1,8 @@
-#include "git/WorkspaceGitFixture.h"
 #include "git/GitIntegration.h"
 #include "git/GitService.h"
 #include "git/GitTestRepos.h"
 #include "git/KeychainManager.h"
+#include "git/WorkspaceGitFixture.h"
 #include "support/ScriptedUserPrompts.h"
 #include "support/SecretStoreMemory.h"
 #include "workspace/Document.h"
@@ -74,7 +74,8 @@ TEST_F(WorkspaceGitTest, ACommitGitRefusesIsASyncErrorNotAnAuthenticationFailure
     auto state = open(folder.path());
     gitOf(*state).activate();
     settle(*state);
-    folder.write(".git/hooks/pre-commit", "#!/bin/sh\necho 'Author identity unknown' >&2\nexit 1\n");
+    folder.write(
+        ".git/hooks/pre-commit", "#!/bin/sh\necho 'Author identity unknown' >&2\nexit 1\n");
     QFile::setPermissions(folder.filePath(".git/hooks/pre-commit"),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     folder.write("note.md", "# Changed\n");
@@ -134,6 +135,47 @@ TEST_F(WorkspaceGitTest, SyncReloadsOpenDocumentsThatTheMergeChanged)
     // Saving the reloaded text writes nothing older over the merge.
     state->activeDocument()->saveEdits();
     EXPECT_EQ(repos.read(repos.bob(), "shared.md"), "new from alice\n");
+}
+
+TEST_F(WorkspaceGitTest, TypingWhileASyncMergesAChangeToTheOpenFileLetsItSucceed)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "shared.md", "# Shared\n\nAlice\n\nBob\n");
+    repos.commitAndPush(repos.alice(), "Add");
+    gitOk(repos.bob(), { "pull", "-q" });
+    repos.write(repos.alice(), "shared.md", "# Shared\n\nAlice, edited\n\nBob\n");
+    repos.commitAndPush(repos.alice(), "Edit");
+    auto state = open(repos.bob());
+    const QString shared = repos.bob() + "/shared.md";
+    state->openFile(shared);
+    Document* doc = state->activeDocument();
+    doc->applyEdit(doc->text().size() - 1, 0, " 1", nullptr);
+    state->flushPendingWrites();
+    ASSERT_EQ(repos.read(repos.bob(), "shared.md"), "# Shared\n\nAlice\n\nBob 1\n");
+
+    // The user types on, a key every few milliseconds, for as long as the sync runs.
+    gitOf(*state).syncNow();
+    int keys = 0;
+    while (state->gitSyncState().kind == Kind::Syncing && keys < 5000) {
+        doc->applyEdit(doc->text().size() - 1, 0, QStringLiteral("x"), nullptr);
+        ++keys;
+        waitUntil([] { return false; }, 2);
+    }
+    settle(*state);
+    EXPECT_EQ(state->gitSyncState().kind, Kind::Synced)
+        << state->gitSyncState().message.toStdString();
+    const QByteArray merged = "# Shared\n\nAlice, edited\n\nBob 1\n";
+    EXPECT_EQ(repos.read(repos.bob(), "shared.md"), merged);
+    EXPECT_EQ(gitOk(repos.bob(), { "show", "origin/main:shared.md" }), merged);
+
+    // The merged file meets the keys typed meanwhile as any change from outside does.
+    const QString typed = "# Shared\n\nAlice\n\nBob 1" + QString(keys, u'x') + "\n";
+    EXPECT_EQ(doc->text().toString(), typed);
+    ASSERT_TRUE(doc->diskQuestion().has_value());
+    doc->answerDiskQuestion(Document::DiskChoice::KeepMine);
+    state->flushPendingWrites();
+    EXPECT_FALSE(doc->diskQuestion().has_value());
+    EXPECT_EQ(repos.read(repos.bob(), "shared.md"), typed.toUtf8());
 }
 
 TEST_F(WorkspaceGitTest, ASyncThatStopsOnConflictsRaisesTheConflictDialog)
