@@ -87,7 +87,7 @@ void DiskQuestionBar::paintEvent(QPaintEvent*)
     // A warning tint over the editor's background, with a rule under it.
     painter.fillRect(rect(), ChromeColors::editorBackground(m_isDarkMode));
     QColor tint = ChromeColors::red(m_isDarkMode);
-    tint.setAlphaF(m_isDarkMode ? 0.16 : 0.09);
+    tint.setAlphaF(m_isDarkMode ? 0.12 : 0.08);
     painter.fillRect(rect(), tint);
     painter.fillRect(
         QRect(0, height() - 1, width(), 1), ChromeColors::statusBarDivider(m_isDarkMode));
