@@ -197,6 +197,10 @@ private:
     // ---- installEditorArea (ContentView_Editor.cpp) ----
     DocumentViews* m_documentViews = nullptr;
     void showPanesOfMode();
+    class DiskQuestionBar* m_diskQuestionBar = nullptr;
+    QMetaObject::Connection m_diskQuestionFollowed;
+    // Shows the active document's question about another program's change, or hides the bar.
+    void followDiskQuestion();
     // ---- installSidebar (ContentView_Sidebar.cpp) ----
     QPointer<class SidebarView> m_sidebar;
     // ---- installGitViews (ContentView_Git.cpp) ----

@@ -3,6 +3,7 @@
 #include "app/ContentView.h"
 #include "app/EditorArea.h"
 #include "editor/CodeEditorView.h"
+#include "editor/DiskQuestionBar.h"
 #include "editor/DocumentViews.h"
 #include "editor/LocalSearchSteps.h"
 #include "editor/LocalSearchView.h"
@@ -13,6 +14,7 @@
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QBoxLayout>
 #include <QStackedWidget>
 
 namespace quillon {
@@ -31,6 +33,26 @@ void ContentView::installEditorArea()
     editorArea()->setMode(kDefaultEditorMode);
     connect(editorArea(), &EditorArea::modeChanged, this, &ContentView::showPanesOfMode);
     showPanesOfMode();
+
+    // Over the editors, in the page's layout: the text moves down while it shows, and keeps the
+    // keyboard.
+    m_diskQuestionBar = new DiskQuestionBar(m_editorPage);
+    m_diskQuestionBar->setDarkMode(isDarkMode());
+    m_diskQuestionBar->hide();
+    static_cast<QBoxLayout*>(m_editorPage->layout())->insertWidget(0, m_diskQuestionBar);
+    connect(this, &ContentView::darkModeChanged, m_diskQuestionBar, &DiskQuestionBar::setDarkMode);
+    auto answer = [&ws](Document::DiskChoice choice) {
+        if (Document* doc = ws.activeDocument())
+            doc->answerDiskQuestion(choice);
+    };
+    connect(m_diskQuestionBar, &DiskQuestionBar::keepMineChosen, this,
+        [answer] { answer(Document::DiskChoice::KeepMine); });
+    connect(m_diskQuestionBar, &DiskQuestionBar::loadDiskChosen, this,
+        [answer] { answer(Document::DiskChoice::LoadDisk); });
+    connect(m_diskQuestionBar, &DiskQuestionBar::laterChosen, this,
+        [answer] { answer(Document::DiskChoice::Later); });
+    connect(&ws, &WorkspaceState::activeTabURLChanged, this, &ContentView::followDiskQuestion);
+    followDiskQuestion();
 
     auto* toggle = new ViewModeToggle;
     toggle->setMode(editorArea()->mode());
@@ -68,6 +90,21 @@ void ContentView::installEditorArea()
         [&ws] { LocalSearchSteps::stepPrevious(ws); });
     connect(find, &LocalSearchView::closeRequested, this, [&ws] { LocalSearchSteps::close(ws); });
     setSlotContent(Slot::FindBar, find);
+}
+
+void ContentView::followDiskQuestion()
+{
+    disconnect(m_diskQuestionFollowed);
+    Document* doc = workspace().activeDocument();
+    auto show = [this, doc] {
+        const auto question = doc ? doc->diskQuestion() : std::nullopt;
+        if (question)
+            m_diskQuestionBar->setQuestion(question->message, question->informativeText);
+        m_diskQuestionBar->setVisible(question.has_value());
+    };
+    if (doc)
+        m_diskQuestionFollowed = connect(doc, &Document::diskQuestionChanged, this, show);
+    show();
 }
 
 void ContentView::showPanesOfMode()

@@ -185,7 +185,7 @@ void CodeEditorView::followPendingEdits()
         m_loading.reset(); // what is shown is replaced whole
 
         m_pendingEdits.clear();
-        replaceFromOutside();
+        replaceFromOutside(m_document.lastReplacement());
         return;
     }
     finishLoading();
@@ -193,13 +193,23 @@ void CodeEditorView::followPendingEdits()
         applyToView(std::exchange(m_pendingEdits, {}));
 }
 
-void CodeEditorView::replaceFromOutside()
+void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 {
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* textDocument = m_view->document();
-    const int anchor = m_view->textCursor().anchor();
-    const int position = m_view->textCursor().position();
+    int anchor = m_view->textCursor().anchor();
+    int position = m_view->textCursor().position();
     const int scroll = m_view->verticalScrollBar()->value();
+    // The first place on screen and how far below the top it starts, to keep it there.
+    int top = 0;
+    int topY = 0;
+    if (stretch) {
+        const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
+        top = first.position();
+        topY = m_view->cursorRect(first).top();
+        anchor = int(stretch->map(anchor));
+        position = int(stretch->map(position));
+    }
     const ChunkedText& text = m_document.text();
     // Piece by piece, in one edit block: the view lays the new text out once, lazily, and no
     // copy of the whole text is made on the way.
@@ -216,6 +226,12 @@ void CodeEditorView::replaceFromOutside()
     m_colouring->colourAll(text);
     m_find->refresh();
     restoreView(anchor, position, scroll);
+    if (stretch && stretch->position < top) {
+        QTextCursor first(textDocument);
+        first.setPosition(int(qMin(stretch->map(top), text.size())));
+        QScrollBar* bar = m_view->verticalScrollBar();
+        bar->setValue(bar->value() + m_view->cursorRect(first).top() - topY);
+    }
 }
 
 void CodeEditorView::loadFirstText()

@@ -71,7 +71,9 @@ private:
     void followPendingEdits();
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
-    void replaceFromOutside();
+    // Shows the document's text whole. After a replacement from outside, the caret, selection
+    // and scroll follow the text they were on through the stretch that changed.
+    void replaceFromOutside(std::optional<ReplacedStretch> stretch = std::nullopt);
     // Puts the text in the pane: at once when it is short, else its first part now and the rest
     // in slices.
     void loadFirstText();

@@ -84,7 +84,21 @@ void UnifiedBlockEditor::followPendingEdits()
         m_pendingReload = false;
         // Replaced from outside (a reload): an open cell belongs to the old text.
         m_tableEditor->teardown();
-        reload(m_document.text().toString(), caretMarkdownOffset());
+        // The caret and the selection stay on the text they were on, wherever it moved.
+        const ReplacedStretch stretch = m_document.lastReplacement();
+        const QTextCursor before = m_view->textCursor();
+        const qsizetype anchor = stretch.map(m_projected->markdownOffset(before.anchor()));
+        const qsizetype caret = stretch.map(m_projected->markdownOffset(before.position()));
+        reload(m_document.text().toString(), caret);
+        if (anchor != caret) {
+            const int length = int(m_projected->storage().length());
+            QTextCursor selection = m_view->textCursor();
+            selection.setPosition(int(qMin(m_projected->storageOffset(anchor), qsizetype(length))));
+            selection.setPosition(int(qMin(m_projected->storageOffset(caret), qsizetype(length))),
+                QTextCursor::KeepAnchor);
+            m_view->setTextCursor(selection);
+            m_caretStorage = selection.position();
+        }
         return;
     }
     if (!m_hasPendingEdits)

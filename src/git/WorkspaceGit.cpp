@@ -101,13 +101,16 @@ void WorkspaceGit::syncNow()
     const QString folder = m_state.folderURL();
     if (folder.isEmpty())
         return;
-    m_state.flushPendingWrites(); // git commits what the user typed, all of it
     GitService& service = GitService::shared();
     if (!service.isGitAvailable()) {
+        m_state.flushPendingWrites();
         m_state.setGitSyncState(GitSyncState::gitNotInstalled());
         return;
     }
     m_state.setGitSyncState(GitSyncState::syncing());
+    // Git commits what the user typed, all of it; what is typed while it commits and merges waits,
+    // or the merge would find the file changed under it and refuse.
+    auto hold = m_state.holdWrites();
     submit<SyncOutcome>(
         folder, this,
         [folder] {
@@ -125,9 +128,11 @@ void WorkspaceGit::syncNow()
                 outcome.snapshot = GitStatusSnapshot::take(git, folder);
             return outcome;
         },
-        [this, folder](const SyncOutcome& outcome) {
-            // The merge may have rewritten files that are open.
+        [this, folder, hold](const SyncOutcome& outcome) {
+            // The merge may have rewritten files that are open: they are met as changes from
+            // outside before what was typed meanwhile is written.
             m_state.reloadOpenDocumentsFromDisk();
+            hold->release();
             // The sync widget says only that the sync failed: git's own words go to the log.
             if (outcome.error && !isConflict(outcome))
                 logGitFailure(QStringLiteral("Sync"), folder, *outcome.error);

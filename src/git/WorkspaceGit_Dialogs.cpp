@@ -36,11 +36,13 @@ struct ConnectOutcome
 void WorkspaceGit::submitChangingFiles(const QString& folder, std::function<GitResult<void>()> job,
     std::function<void(GitResult<void>)> done)
 {
-    // Git must find everything the user typed in the files.
-    m_state.flushPendingWrites();
+    // Git must find everything the user typed in the files, and no write of ours may land while
+    // it changes them.
+    auto hold = m_state.holdWrites();
     submit<GitResult<void>>(folder, this, std::move(job),
-        [this, done = std::move(done)](const GitResult<void>& result) {
+        [this, hold, done = std::move(done)](const GitResult<void>& result) {
             m_state.reloadOpenDocumentsFromDisk();
+            hold->release();
             done(result);
         });
 }

@@ -60,6 +60,7 @@ bool Document::read()
         setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
         return false;
     }
+    noteReplacement(file.text);
     m_text = ChunkedText(file.text);
     m_lineEnds = file.lineEnds;
     ++m_version;
@@ -101,6 +102,7 @@ void Document::discardLocalEdits()
     if (!hasLocalEdits())
         return;
     if (!isReadable() || !QFileInfo::exists(m_path) || !read()) {
+        noteReplacement(m_diskText.toString());
         m_text = m_diskText;
         m_lineEnds = m_diskLineEnds;
         ++m_version;
@@ -108,7 +110,14 @@ void Document::discardLocalEdits()
     }
     m_postponedDigest.clear();
     setSaveError({});
+    setDiskQuestionOpen(false);
     Q_EMIT replaced();
+}
+
+void Document::noteReplacement(const QString& next)
+{
+    const MarkdownReplacement change = MarkdownReplacement::between(m_text.toString(), next);
+    m_lastReplacement = { change.position, change.removed.size(), change.inserted.size() };
 }
 
 // ---- Changes --------------------------------------------------------------------------------
@@ -154,10 +163,10 @@ void Document::apply(
 
 void Document::replaceText(const QString& text)
 {
-    const QString current = m_text.toString();
-    const MarkdownReplacement change = MarkdownReplacement::between(current, text);
+    noteReplacement(text);
     m_text = ChunkedText(text);
-    m_lineEnds.applyEdit(m_text, change.position, change.removed.size(), change.inserted.size());
+    m_lineEnds.applyEdit(m_text, m_lastReplacement.position, m_lastReplacement.removedLength,
+        m_lastReplacement.insertedLength);
     ++m_version;
     m_history.clear();
     Q_EMIT replaced();
@@ -227,6 +236,7 @@ void Document::markWritten(
     m_diskSignature = signature;
     m_postponedDigest.clear();
     setSaveError({});
+    setDiskQuestionOpen(false);
 }
 
 bool Document::changedOnDisk()
@@ -273,6 +283,7 @@ bool Document::save()
 
 void Document::adoptWrittenText(const QString& text, const LineEnds& lineEnds)
 {
+    noteReplacement(text);
     m_text = ChunkedText(text);
     m_lineEnds = lineEnds;
     ++m_version;
@@ -293,6 +304,12 @@ void Document::queueWrite(bool replaceAnyChange)
 
 Document::SaveOutcome Document::writeNow(bool replaceAnyChange)
 {
+    if (m_writesHeld) {
+        setSaveError(tr("“%1” is not saved yet: git is updating the files. It is saved as soon "
+                        "as git is done.")
+                         .arg(fileName(m_path)));
+        return SaveOutcome::NotSaved;
+    }
     m_lastWriteOutcome.reset();
     queueWrite(replaceAnyChange);
     m_writer.flush();
@@ -390,9 +407,15 @@ Document::SaveOutcome Document::commit(SaveRequest request)
         }
     }
     if (request == SaveRequest::Edit) {
+        // Typing goes on while the user has not answered about another program's version, or
+        // while git merges the files; it is written once that is settled.
+        if (m_diskQuestionOpen || m_writesHeld)
+            return SaveOutcome::NotSaved;
         queueWrite(false);
         return SaveOutcome::Queued;
     }
+    if (m_writesHeld)
+        return writeNow(false);
     // Decide on what the disk holds once the writes already asked for are done.
     m_writer.flush();
     if (!hasLocalEdits())
@@ -405,34 +428,55 @@ Document::SaveOutcome Document::commit(SaveRequest request)
     }
     if (!changedOnDisk())
         return writeNow(false);
-    const QString changed = tr("“%1” was not saved: it was changed by another program.").arg(name);
-    const QByteArray onDisk = FileUtil::digestOfFile(m_path);
-    if (request == SaveRequest::Question && !m_postponedDigest.isEmpty()
-        && m_postponedDigest == onDisk) {
-        setSaveError(changed);
-        return SaveOutcome::NotSaved;
-    }
-    switch (askAboutDiskChange()) {
+    // The user asked for this save: a modal question is no surprise here.
+    return settleDiskChange(askAboutDiskChange());
+}
+
+Document::SaveOutcome Document::settleDiskChange(DiskChoice choice)
+{
+    setDiskQuestionOpen(false);
+    switch (choice) {
     case DiskChoice::KeepMine:
         return writeNow(true);
     case DiskChoice::LoadDisk:
         takeDiskVersion();
         return SaveOutcome::TookDiskVersion;
     case DiskChoice::Later:
-        m_postponedDigest = onDisk;
-        setSaveError(changed);
+        m_postponedDigest = FileUtil::digestOfFile(m_path);
+        setSaveError(changedOnDiskError());
         return SaveOutcome::NotSaved;
     }
     return SaveOutcome::NotSaved;
 }
 
+QString Document::changedOnDiskError() const
+{
+    return tr("“%1” was not saved: it was changed by another program.").arg(fileName(m_path));
+}
+
+std::optional<Document::DiskQuestion> Document::diskQuestion() const
+{
+    if (!m_diskQuestionOpen)
+        return std::nullopt;
+    return diskQuestionTexts();
+}
+
+Document::DiskQuestion Document::diskQuestionTexts() const
+{
+    DiskQuestion question;
+    question.message = tr("“%1” was changed by another program.").arg(fileName(m_path));
+    question.informativeText = tr("You have changes that are not on disk. Keep your version and "
+                                  "replace the file, or load the version on disk and lose your "
+                                  "changes?");
+    return question;
+}
+
 Document::DiskChoice Document::askAboutDiskChange() const
 {
+    const DiskQuestion question = diskQuestionTexts();
     UserPrompts::Alert alert;
-    alert.message = tr("“%1” was changed by another program.").arg(fileName(m_path));
-    alert.informativeText = tr("You have changes that are not on disk. Keep your version and "
-                               "replace the file, or load the version on disk and lose your "
-                               "changes?");
+    alert.message = question.message;
+    alert.informativeText = question.informativeText;
     alert.buttons = { tr("Keep My Version"), tr("Load Disk Version"), tr("Decide Later") };
     alert.warning = true;
     switch (UserPrompts::current().runAlert(alert)) {
@@ -445,6 +489,41 @@ Document::DiskChoice Document::askAboutDiskChange() const
     }
 }
 
+void Document::answerDiskQuestion(DiskChoice choice)
+{
+    if (!m_diskQuestionOpen)
+        return;
+    takeHeldInput();
+    m_writer.flush();
+    // The disk or the text may have moved on since the question was asked.
+    if (!hasLocalEdits() || !changedOnDisk()) {
+        setDiskQuestionOpen(false);
+        if (hasLocalEdits())
+            commit(SaveRequest::Edit);
+        else if (changedOnDisk())
+            takeDiskVersion();
+        return;
+    }
+    settleDiskChange(choice);
+}
+
+void Document::setDiskQuestionOpen(bool open)
+{
+    if (open == m_diskQuestionOpen)
+        return;
+    m_diskQuestionOpen = open;
+    Q_EMIT diskQuestionChanged();
+}
+
+void Document::setWritesHeld(bool held)
+{
+    if (held == m_writesHeld)
+        return;
+    m_writesHeld = held;
+    if (!held)
+        commit(SaveRequest::Edit);
+}
+
 void Document::takeDiskVersion()
 {
     if (read())
@@ -454,18 +533,44 @@ void Document::takeDiskVersion()
 void Document::queueDiskQuestion()
 {
     // The edit that found the change is still being handled (a view's change handler may be on
-    // the stack): a modal question now would run inside it.
-    if (m_questionQueued)
+    // the stack); the question is settled on the next turn, with everything typed meanwhile.
+    if (m_questionQueued || m_diskQuestionOpen)
         return;
     m_questionQueued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            // The answer covers everything typed meanwhile.
-            commit(SaveRequest::Question);
             m_questionQueued = false;
+            askInBar();
         },
         Qt::QueuedConnection);
+}
+
+void Document::askInBar()
+{
+    // Decide on what the disk holds once the writes already asked for are done.
+    m_writer.flush();
+    if (m_diskQuestionOpen || !isReadable())
+        return;
+    if (!QFileInfo::exists(m_path)) {
+        if (hasLocalEdits())
+            setSaveError(
+                tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
+        return;
+    }
+    if (!changedOnDisk()) {
+        commit(SaveRequest::Edit);
+        return;
+    }
+    if (!hasLocalEdits()) {
+        takeDiskVersion();
+        return;
+    }
+    setSaveError(changedOnDiskError());
+    // A version the user chose to decide about later is not asked about again.
+    if (!m_postponedDigest.isEmpty() && m_postponedDigest == FileUtil::digestOfFile(m_path))
+        return;
+    setDiskQuestionOpen(true);
 }
 
 void Document::followChangeOnDisk()
@@ -495,17 +600,7 @@ void Document::reloadAfterOutsideChange()
         takeDiskVersion();
         return;
     }
-    switch (askAboutDiskChange()) {
-    case DiskChoice::KeepMine:
-        writeNow(true);
-        break;
-    case DiskChoice::LoadDisk:
-        takeDiskVersion();
-        break;
-    case DiskChoice::Later:
-        m_postponedDigest = FileUtil::digestOfFile(m_path);
-        break;
-    }
+    askInBar();
 }
 
 } // namespace quillon

@@ -24,6 +24,26 @@ struct TextEdit
     quint64 version = 0;
 };
 
+// Where a text replaced whole differs from the text before it: `removedLength` units at
+// `position` became `insertedLength` units. A place in the old text keeps its number before the
+// stretch, moves with the text after it, and inside it stays where it was as far as the new
+// stretch reaches.
+struct ReplacedStretch
+{
+    qsizetype position = 0;
+    qsizetype removedLength = 0;
+    qsizetype insertedLength = 0;
+
+    qsizetype map(qsizetype offset) const
+    {
+        if (offset <= position)
+            return offset;
+        if (offset >= position + removedLength)
+            return offset - removedLength + insertedLength;
+        return qMin(offset, position + insertedLength);
+    }
+};
+
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
 // when last read or written, its writes through the workspace's background writer and why the
 // last one failed, the answer to another program's change, and the undo history that every view
@@ -32,9 +52,12 @@ struct TextEdit
 // Every change is published once: a change of a few characters as edited(edit, origin), where
 // `origin` is the view that made it (it already shows it and applies nothing); a change of the
 // whole text (the file read again, a replacement from outside) as replaced(). Views apply edits
-// of others out of their own change handlers. A question about another program's change is never
-// asked from inside the call that reported an edit: it is queued to the next turn of the event
-// loop and asked once.
+// of others out of their own change handlers.
+//
+// Another program's change under local edits is never answered by a key typed for the text: it
+// becomes an open question (diskQuestion()) that the window shows beside the text while the user
+// types on; until it is answered nothing of this document is written. Only an explicit command
+// (Save) asks modally.
 //
 // Lives on the main thread; the workspace makes one per open document and owns it.
 class Document : public QObject
@@ -85,6 +108,9 @@ public:
     // Replaces the text from outside, as no edit of the user's: the views reload it, the history
     // is cleared, nothing is written until the user edits or saves.
     void replaceText(const QString& text);
+    // What differs between the text before the last replaced() and after it, for views to keep
+    // their caret, selection and scroll on the same text.
+    ReplacedStretch lastReplacement() const { return m_lastReplacement; }
 
     // Views that hold input back (an open table cell) give it to the document now: it is about
     // to be saved, asked about, left or closed.
@@ -135,10 +161,32 @@ public:
     // from or written to it, when it cannot be read now).
     void discardLocalEdits();
 
+    // ---- The question about another program's change ----------------------------------------
+    enum class DiskChoice { KeepMine, LoadDisk, Later };
+    struct DiskQuestion
+    {
+        QString message;
+        QString informativeText;
+    };
+    // The question waiting for the user's answer; none when nothing is asked. While it is open,
+    // edits are taken but not written.
+    std::optional<DiskQuestion> diskQuestion() const;
+    bool isDiskQuestionOpen() const { return m_diskQuestionOpen; }
+    // Keep My Version writes the text over the other program's version; Load Disk Version shows
+    // that version instead; Decide Later leaves both as they are and does not ask again about
+    // that version of the file.
+    void answerDiskQuestion(DiskChoice choice);
+
+    // While held (git is committing and merging the files), nothing is written; what was typed
+    // meanwhile is written when the hold ends.
+    void setWritesHeld(bool held);
+    bool areWritesHeld() const { return m_writesHeld; }
+
 Q_SIGNALS:
     void edited(const quillon::TextEdit& edit, const QObject* origin);
     void heldInputWanted();
     void replaced();
+    void diskQuestionChanged();
     void saveErrorChanged();
     void readErrorChanged();
     // isEditable() changed.
@@ -147,9 +195,8 @@ Q_SIGNALS:
     void written();
 
 private:
-    enum class SaveRequest { Edit, Question, Explicit };
+    enum class SaveRequest { Edit, Explicit };
     enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk, Queued };
-    enum class DiskChoice { KeepMine, LoadDisk, Later };
 
     bool read();
     void apply(qsizetype position, qsizetype removedLength, const QString& inserted,
@@ -159,10 +206,17 @@ private:
     SaveOutcome commit(SaveRequest request);
     void queueWrite(bool replaceAnyChange);
     SaveOutcome writeNow(bool replaceAnyChange);
+    DiskQuestion diskQuestionTexts() const;
     DiskChoice askAboutDiskChange() const;
+    SaveOutcome settleDiskChange(DiskChoice choice);
     void takeDiskVersion();
     void queueDiskQuestion();
+    void askInBar();
+    void setDiskQuestionOpen(bool open);
+    QString changedOnDiskError() const;
     bool changedOnDisk();
+    // Records where `next` differs from the text before it is taken.
+    void noteReplacement(const QString& next);
     void markWritten(
         const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature);
     void setReadError(const QString& error);
@@ -190,6 +244,9 @@ private:
     quint64 m_finishedWrite = 0;
     std::optional<SaveOutcome> m_lastWriteOutcome;
     bool m_questionQueued = false;
+    bool m_diskQuestionOpen = false;
+    bool m_writesHeld = false;
+    ReplacedStretch m_lastReplacement;
 };
 
 } // namespace quillon

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVector>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -109,6 +110,25 @@ public:
     // anything else reads or changes the files: git, the assistant.
     void flushPendingWrites();
     BackgroundWriter& writerForTesting() { return *m_writer; }
+    // Holds every document's writes, from the one in flight done now until the returned hold is
+    // released or dropped (on any thread): git commits and merges the files meanwhile, and a
+    // write landing in between would make it refuse. What was typed is written when the last
+    // hold ends, after the merged files have been met as changes from outside.
+    class WriteHold
+    {
+    public:
+        explicit WriteHold(WorkspaceState& state);
+        ~WriteHold();
+        WriteHold(const WriteHold&) = delete;
+        WriteHold& operator=(const WriteHold&) = delete;
+        void release();
+
+    private:
+        QPointer<WorkspaceState> m_state;
+        std::atomic<bool> m_released { false };
+    };
+    std::shared_ptr<WriteHold> holdWrites();
+    bool areWritesHeld() const { return m_writeHolds > 0; }
     // Why the active document could not be opened (unreadable, not UTF-8), or may only be read
     // (read-only); empty when it could.
     QString documentError() const { return m_documentError; }
@@ -275,6 +295,7 @@ private:
     // Another program may have changed open documents under the folder.
     void followChangesOnDisk();
     void onWriteFinished(const BackgroundWriter::Result& result);
+    void releaseWriteHold();
     void closeDocument(const QString& path);
     bool saveDocumentAs(const QString& path);
     // Whether Save can write the document over its own file: false when the file is gone (it is
@@ -295,6 +316,7 @@ private:
 
     std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
     std::unique_ptr<BackgroundWriter> m_writer;
+    int m_writeHolds = 0;
     // The documents of the open tabs that have been shown, by standardized path.
     QHash<QString, Document*> m_documents;
     QMetaObject::Connection m_activeDocumentEdited;

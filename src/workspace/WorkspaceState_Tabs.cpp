@@ -97,6 +97,7 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
         active = m_documents.value(path);
         if (!active) {
             active = new Document(path, *m_writer, this);
+            active->setWritesHeld(areWritesHeld());
             m_documents.insert(path, active);
             connect(active, &Document::written, this, &WorkspaceState::checkGitStatus);
         } else {

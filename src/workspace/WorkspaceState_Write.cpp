@@ -6,6 +6,9 @@
 #include "platform/FileUtil.h"
 #include "workspace/Document.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 namespace quillon {
 
 void WorkspaceState::flushPendingWrites()
@@ -29,6 +32,55 @@ void WorkspaceState::onWriteFinished(const BackgroundWriter::Result& result)
             return;
         }
     }
+}
+
+std::shared_ptr<WorkspaceState::WriteHold> WorkspaceState::holdWrites()
+{
+    if (m_writeHolds++ == 0) {
+        for (Document* doc : std::as_const(m_documents))
+            doc->setWritesHeld(true);
+    }
+    // The write in flight, and those already asked for, land before git looks.
+    m_writer->flush();
+    return std::make_shared<WriteHold>(*this);
+}
+
+void WorkspaceState::releaseWriteHold()
+{
+    if (m_writeHolds == 0 || --m_writeHolds > 0)
+        return;
+    for (Document* doc : m_documents.values())
+        doc->setWritesHeld(false);
+}
+
+WorkspaceState::WriteHold::WriteHold(WorkspaceState& state)
+    : m_state(&state)
+{
+}
+
+WorkspaceState::WriteHold::~WriteHold()
+{
+    release();
+}
+
+void WorkspaceState::WriteHold::release()
+{
+    if (m_released.exchange(true))
+        return;
+    // Dropped with a git job that never ran or whose result nobody took: the workspace hears of
+    // it on its own thread.
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        if (m_state)
+            m_state->releaseWriteHold();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [state = m_state] {
+            if (state)
+                state->releaseWriteHold();
+        },
+        Qt::QueuedConnection);
 }
 
 void WorkspaceState::followChangesOnDisk()

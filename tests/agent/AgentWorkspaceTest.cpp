@@ -3,6 +3,7 @@
 #include "agent/AgentTestSupport.h"
 #include "support/ScriptedUserPrompts.h"
 #include "support/TestSupport.h"
+#include "workspace/Document.h"
 #include "workspace/FileNode.h"
 #include "workspace/WorkspaceState.h"
 
@@ -106,8 +107,11 @@ TEST_F(AgentWorkspaceTest, LocalEditsAreNotOverwrittenSilently)
     ASSERT_TRUE(test::waitForRunEnd(*bridge));
     QCoreApplication::processEvents();
 
-    // Asked; the default answer puts the decision off, so both versions survive.
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    // Asked beside the text, not in a box a keystroke could answer; until the user chooses,
+    // both versions survive.
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    ASSERT_NE(workspace->activeDocument(), nullptr);
+    EXPECT_TRUE(workspace->activeDocument()->isDiskQuestionOpen());
     EXPECT_EQ(workspace->currentFileContent(), QStringLiteral("my unsaved edit\n"));
     EXPECT_EQ(tree.read(QStringLiteral("notes.md")), QByteArray("changed by the agent\n"));
 }

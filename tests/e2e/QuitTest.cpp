@@ -3,12 +3,14 @@
 // checked.
 #include "E2EHarness.h"
 
+#include "editor/DiskQuestionBar.h"
 #include "editor/StatusBarView.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QSessionManager>
 #include <QToolButton>
 
@@ -243,10 +245,14 @@ TEST_F(QuitTest, AChangeByAnotherProgramPutOffUntilLaterIsAskedAboutAtQuit)
     startOn(tree.path(), notes);
     typeAtEnd(QStringLiteral(" mine"));
     tree.write("notes.md", "# Theirs\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
     typeAtEnd(QStringLiteral(" more"));
     settle(100);
-    ASSERT_EQ(prompts->alerts().size(), 1);
+    auto* question = window->findChild<DiskQuestionBar*>();
+    ASSERT_TRUE(question && question->isVisible());
+    QTest::mouseClick(question->laterButton(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_TRUE(prompts->alerts().isEmpty());
     ASSERT_EQ(readFile(notes), "# Theirs\n");
 
     prompts->clearRecords();

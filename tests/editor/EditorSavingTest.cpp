@@ -1,13 +1,17 @@
 // What typing in the block editor does to the file when another program changes it too: the
-// question comes after the keystroke has been handled, and whatever the user answers, the view,
-// the workspace and the disk agree, and the next keystroke never brings back the other version.
+// question is left open for the user (never a modal box a keystroke could answer), keys typed
+// meanwhile all land, nothing is written until it is answered, and whatever the user answers, the
+// view, the workspace and the disk agree, and the next keystroke never brings back the other
+// version.
 #include "EditorHarness.h"
 
 #include "support/ScriptedUserPrompts.h"
+#include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTextDocument>
 
 #include <sys/stat.h>
@@ -20,6 +24,15 @@ namespace {
 QString shown(const EditorHarness& h)
 {
     return h.view()->document()->toRawText();
+}
+
+Document::DiskChoice choiceNamed(const QString& name)
+{
+    if (name == QLatin1String("Keep My Version"))
+        return Document::DiskChoice::KeepMine;
+    if (name == QLatin1String("Load Disk Version"))
+        return Document::DiskChoice::LoadDisk;
+    return Document::DiskChoice::Later;
 }
 
 } // namespace
@@ -45,19 +58,33 @@ TEST(EditorSaving, AChangeOnDiskWhileTypingEndsAsTheUserChose)
         ScriptedUserPrompts& prompts = ScriptedUserPrompts::installNew();
         EditorHarness h(QStringLiteral("mine"));
         prompts.setAlertHandler([&](const UserPrompts::Alert&) {
-            ADD_FAILURE() << "asked a second time";
+            ADD_FAILURE() << "asked in a modal box";
             return 2;
         });
+        Document& doc = *h.workspace->activeDocument();
         h.setCaret(4);
         h.tree.write(QStringLiteral("doc.md"), "theirs");
 
-        prompts.queueAlertAnswer(QString::fromUtf8(c.answer));
         QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("X"));
         QApplication::sendEvent(h.view(), &press);
-        EXPECT_TRUE(prompts.alerts().isEmpty()) << "asked from inside the keystroke";
         h.settle();
-        ASSERT_EQ(prompts.alerts().size(), 1);
-        EXPECT_EQ(prompts.alerts()[0].message, "“doc.md” was changed by another program.");
+        ASSERT_TRUE(doc.diskQuestion().has_value());
+        EXPECT_EQ(doc.diskQuestion()->message, "“doc.md” was changed by another program.");
+        // Keys that would have pressed a modal box's default button go into the text.
+        for (const auto& [key, text] : { std::pair { Qt::Key_Space, QStringLiteral(" ") },
+                 std::pair { Qt::Key_Backspace, QString() } }) {
+            QKeyEvent k(QEvent::KeyPress, key, Qt::NoModifier, text);
+            QApplication::sendEvent(h.view(), &k);
+        }
+        h.settle();
+        EXPECT_EQ(h.content(), "mineX");
+        EXPECT_EQ(h.onDisk(), "theirs");
+        EXPECT_TRUE(doc.diskQuestion().has_value());
+
+        doc.answerDiskQuestion(choiceNamed(QString::fromUtf8(c.answer)));
+        h.workspace->flushPendingWrites();
+        h.settle();
+        EXPECT_FALSE(doc.diskQuestion().has_value());
         EXPECT_EQ(h.content(), c.afterX);
         EXPECT_EQ(h.editor->markdown(), c.afterX);
         EXPECT_EQ(shown(h), c.afterX);
@@ -66,7 +93,7 @@ TEST(EditorSaving, AChangeOnDiskWhileTypingEndsAsTheUserChose)
         h.setCaret(c.afterX.size());
         h.type(QStringLiteral("Y"));
         h.settle();
-        EXPECT_EQ(prompts.alerts().size(), 1);
+        EXPECT_FALSE(doc.diskQuestion().has_value());
         EXPECT_EQ(h.content(), c.afterY);
         EXPECT_EQ(shown(h), c.afterY);
         EXPECT_EQ(h.onDisk(), c.diskAfterY);
@@ -77,16 +104,21 @@ TEST(EditorSaving, TypingQuicklyBeforeTheQuestionAsksOnce)
 {
     ScriptedUserPrompts& prompts = ScriptedUserPrompts::installNew();
     EditorHarness h(QStringLiteral("start"));
+    Document& doc = *h.workspace->activeDocument();
+    QSignalSpy asked(&doc, &Document::diskQuestionChanged);
     h.setCaret(5);
     h.tree.write(QStringLiteral("doc.md"), "changed elsewhere");
-    prompts.queueAlertAnswer(QStringLiteral("Keep My Version"));
     for (const QString& key : { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") }) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
         QApplication::sendEvent(h.view(), &press);
     }
-    EXPECT_TRUE(prompts.alerts().isEmpty());
+    EXPECT_FALSE(doc.diskQuestion().has_value()) << "asked from inside a keystroke";
     h.settle();
-    EXPECT_EQ(prompts.alerts().size(), 1);
+    ASSERT_TRUE(doc.diskQuestion().has_value());
+    EXPECT_EQ(asked.count(), 1);
+    doc.answerDiskQuestion(Document::DiskChoice::KeepMine);
+    h.workspace->flushPendingWrites();
+    EXPECT_TRUE(prompts.alerts().isEmpty());
     EXPECT_EQ(h.onDisk(), "startabc");
     EXPECT_EQ(shown(h), "startabc");
 }

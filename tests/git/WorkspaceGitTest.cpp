@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtGlobal>
@@ -135,6 +136,61 @@ TEST_F(WorkspaceGitTest, SyncReloadsOpenDocumentsThatTheMergeChanged)
     // Saving the reloaded text writes nothing older over the merge.
     state->activeDocument()->saveEdits();
     EXPECT_EQ(repos.read(repos.bob(), "shared.md"), "new from alice\n");
+}
+
+TEST_F(WorkspaceGitTest, TypingWhileASyncMergesAChangeToTheOpenFileLetsItSucceed)
+{
+    GitRemoteFixture repos;
+    repos.write(repos.alice(), "shared.md", "# Shared\n\nAlice\n\nBob\n");
+    repos.commitAndPush(repos.alice(), "Add");
+    gitOk(repos.bob(), { "pull", "-q" });
+    auto state = open(repos.bob());
+    state->openFile(repos.bob() + "/shared.md");
+    Document* doc = state->activeDocument();
+    QString bob = QStringLiteral("Bob");
+    // Whether a write lands between the sync's commit and its merge is a matter of timing: a few
+    // rounds make it all but certain.
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        const QString alice = QStringLiteral("Alice %1").arg(round);
+        gitOk(repos.alice(), { "pull", "-q" });
+        const QString theirs = QString::fromUtf8(repos.read(repos.alice(), "shared.md"));
+        repos.write(repos.alice(), "shared.md",
+            QString(theirs).replace(QRegularExpression("Alice.*\n"), alice + "\n").toUtf8());
+        repos.commitAndPush(repos.alice(), "Edit");
+        bob += QStringLiteral(" %1").arg(round);
+        doc->applyUserText(
+            doc->text().toString().replace(QRegularExpression("Bob.*\n"), bob + "\n"));
+        state->flushPendingWrites();
+
+        // The user types on, a key every few milliseconds, for as long as the sync runs.
+        gitOf(*state).syncNow();
+        int keys = 0;
+        while (state->gitSyncState().kind == Kind::Syncing && keys < 5000) {
+            doc->applyEdit(doc->text().size() - 1, 0, QStringLiteral("x"), nullptr);
+            ++keys;
+            waitUntil([] { return false; }, 2);
+        }
+        settle(*state);
+        ASSERT_EQ(state->gitSyncState().kind, Kind::Synced)
+            << state->gitSyncState().message.toStdString();
+        const QByteArray merged = ("# Shared\n\n" + alice + "\n\n" + bob + "\n").toUtf8();
+        EXPECT_EQ(repos.read(repos.bob(), "shared.md"), merged);
+        EXPECT_EQ(gitOk(repos.bob(), { "show", "origin/main:shared.md" }), merged);
+
+        // The merged file meets the keys typed meanwhile as any change from outside does.
+        const QString typed = doc->text().toString();
+        EXPECT_TRUE(typed.endsWith(bob + QString(keys, u'x') + "\n")) << typed.toStdString();
+        ASSERT_EQ(doc->diskQuestion().has_value(), keys > 0);
+        if (keys > 0) {
+            const bool last = round == 4;
+            doc->answerDiskQuestion(
+                last ? Document::DiskChoice::KeepMine : Document::DiskChoice::LoadDisk);
+            state->flushPendingWrites();
+            EXPECT_FALSE(doc->diskQuestion().has_value());
+            EXPECT_EQ(repos.read(repos.bob(), "shared.md"), last ? typed.toUtf8() : merged);
+        }
+    }
 }
 
 TEST_F(WorkspaceGitTest, ASyncThatStopsOnConflictsRaisesTheConflictDialog)

@@ -5,12 +5,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QUuid>
 
 #include <functional>
 
 namespace quillon::test {
 namespace {
+
+Document::DiskChoice choiceNamed(const char* name)
+{
+    const QString choice = QString::fromUtf8(name);
+    if (choice == QLatin1String("Keep My Version"))
+        return Document::DiskChoice::KeepMine;
+    if (choice == QLatin1String("Load Disk Version"))
+        return Document::DiskChoice::LoadDisk;
+    return Document::DiskChoice::Later;
+}
 
 class WorkspaceStateSaveTest : public WorkspaceTest
 {
@@ -113,12 +124,16 @@ TEST_F(WorkspaceStateSaveTest, AnotherProgramsChangeIsFollowedWhileTheDocumentIs
 
     // Text of the user's that is not on disk is never replaced without asking, and only once.
     state->setCurrentFileContent("alpha, mine\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
+    Document* doc = state->activeDocument();
+    QSignalSpy asked(doc, &Document::diskQuestionChanged);
     tree.write("a.md", "alpha, theirs\n");
-    ASSERT_TRUE(waitUntil([&] { return prompts->alerts().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return doc->diskQuestion().has_value(); }));
+    doc->answerDiskQuestion(Document::DiskChoice::Later);
     tree.write("a.md", "alpha, theirs\n");
     waitUntil([] { return false; }, 500);
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_FALSE(doc->diskQuestion().has_value());
+    EXPECT_EQ(asked.count(), 2); // opened, answered
+    EXPECT_TRUE(prompts->alerts().isEmpty());
     EXPECT_EQ(state->currentFileContent(), "alpha, mine\n");
     EXPECT_EQ(tree.read("a.md"), "alpha, theirs\n");
 }
@@ -146,10 +161,15 @@ TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSil
         state->openFile(a);
         tree.write("a.md", "theirs\n");
         prompts->clearRecords();
-        prompts->queueAlertAnswer(QString::fromUtf8(c.answer));
         userTypes("mine\n");
-        ASSERT_EQ(prompts->alerts().size(), 1);
-        EXPECT_EQ(prompts->alerts()[0].message, "“a.md” was changed by another program.");
+        Document* doc = state->activeDocument();
+        ASSERT_TRUE(doc->diskQuestion().has_value());
+        EXPECT_EQ(doc->diskQuestion()->message, "“a.md” was changed by another program.");
+        EXPECT_EQ(tree.read("a.md"), "theirs\n") << "written before an answer";
+        EXPECT_FALSE(state->lastSaveError().isEmpty()) << "not saved, and not said why";
+        doc->answerDiskQuestion(choiceNamed(c.answer));
+        state->flushPendingWrites();
+        EXPECT_TRUE(prompts->alerts().isEmpty());
         EXPECT_EQ(tree.read("a.md"), c.fileAfter);
         EXPECT_EQ(state->currentFileContent(), c.textAfter);
         EXPECT_EQ(!state->lastSaveError().isEmpty(), c.errorShown);
@@ -160,14 +180,15 @@ TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAg
 {
     state->openFile(a);
     tree.write("a.md", "theirs\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
     userTypes("mine\n");
-    ASSERT_EQ(prompts->alerts().size(), 1);
+    ASSERT_TRUE(state->activeDocument()->diskQuestion().has_value());
+    state->activeDocument()->answerDiskQuestion(Document::DiskChoice::Later);
 
     state->openFile(b);
     state->selectTab(a);
     EXPECT_EQ(state->currentFileContent(), "mine\n");
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_FALSE(state->activeDocument()->diskQuestion().has_value());
+    EXPECT_TRUE(prompts->alerts().isEmpty());
     EXPECT_EQ(tree.read("a.md"), "theirs\n");
 
     // Closing with "Save" asks about the other program's change once, not once per showing.
@@ -179,6 +200,7 @@ TEST_F(WorkspaceStateSaveTest, ShowingATabWithAPutOffWriteNeitherWritesNorAsksAg
     state->closeTabWithConfirmation(a, [&](bool ok) { result = ok; });
     EXPECT_EQ(result, true);
     EXPECT_EQ(prompts->alerts().size(), 2);
+    EXPECT_EQ(prompts->alerts()[1].message, "“a.md” was changed by another program.");
     EXPECT_EQ(tree.read("a.md"), "mine\n");
 }
 
@@ -186,24 +208,27 @@ TEST_F(WorkspaceStateSaveTest, DecideLaterIsNotAskedAgainOnEveryKeystroke)
 {
     state->openFile(a);
     tree.write("a.md", "theirs\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
-    state->activeDocument()->applyUserText("m\n");
-    state->activeDocument()->applyUserText("mi\n");
-    EXPECT_TRUE(prompts->alerts().isEmpty()) << "asked from inside an edit";
+    Document* doc = state->activeDocument();
+    QSignalSpy asked(doc, &Document::diskQuestionChanged);
+    doc->applyUserText("m\n");
+    doc->applyUserText("mi\n");
+    EXPECT_EQ(asked.count(), 0) << "asked from inside an edit";
     userTypes("mine\n");
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    ASSERT_TRUE(doc->diskQuestion().has_value());
+    doc->answerDiskQuestion(Document::DiskChoice::Later);
     userTypes("mine.\n");
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_FALSE(doc->diskQuestion().has_value());
+    EXPECT_EQ(asked.count(), 2);
     EXPECT_FALSE(state->lastSaveError().isEmpty());
 
-    // Another change on disk, or the Save command, asks again.
+    // Another change on disk asks again; so does the Save command, in a box of its own.
     tree.write("a.md", "theirs again\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
     userTypes("mine!\n");
-    EXPECT_EQ(prompts->alerts().size(), 2);
+    EXPECT_TRUE(doc->diskQuestion().has_value());
     prompts->queueAlertAnswer(QStringLiteral("Keep My Version"));
     state->saveCurrentFile();
-    EXPECT_EQ(prompts->alerts().size(), 3);
+    EXPECT_EQ(prompts->alerts().size(), 1);
+    EXPECT_FALSE(doc->diskQuestion().has_value());
     EXPECT_EQ(tree.read("a.md"), "mine!\n");
     EXPECT_TRUE(state->lastSaveError().isEmpty());
 }
@@ -213,9 +238,13 @@ TEST_F(WorkspaceStateSaveTest, ReloadAsksForADocumentWithUnsavedEdits)
     state->openFile(a);
     state->setCurrentFileContent("mine\n"); // not saved: nobody offered it for saving
     tree.write("a.md", "theirs\n");
-    prompts->queueAlertAnswer(QStringLiteral("Load Disk Version"));
     state->reloadOpenDocumentsFromDisk();
-    EXPECT_EQ(prompts->alerts().size(), 1);
+    // Asked beside the text, never in a modal box that a key could answer.
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+    ASSERT_TRUE(state->activeDocument()->diskQuestion().has_value());
+    EXPECT_EQ(state->currentFileContent(), "mine\n");
+    EXPECT_EQ(tree.read("a.md"), "theirs\n");
+    state->activeDocument()->answerDiskQuestion(Document::DiskChoice::LoadDisk);
     EXPECT_EQ(state->currentFileContent(), "theirs\n");
     EXPECT_FALSE(state->hasUnsavedChanges(a));
 }
@@ -495,8 +524,8 @@ TEST_F(WorkspaceStateSaveTest, SaveAsOntoItsOwnFileIsNoChangeByAnotherProgram)
 {
     state->openFile(a);
     tree.write("a.md", "theirs\n");
-    prompts->queueAlertAnswer(QStringLiteral("Decide Later"));
     userTypes("mine\n");
+    state->activeDocument()->answerDiskQuestion(Document::DiskChoice::Later);
     prompts->clearRecords();
     prompts->queueSavePanelAnswer(a);
     state->saveAs();
