@@ -34,9 +34,8 @@ class CodeEditorView : public QWidget
 {
     Q_OBJECT
 public:
-    // Coloured for `isDarkMode` from the start.
-    // `find` is the document's find model, shared with its other views; without one the pane
-    // keeps its own.
+    // Coloured for `isDarkMode` from the start. `find` is the document's find model, shared with
+    // its other views; without one the pane keeps its own.
     CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
         QWidget* parent = nullptr, DocumentFind* find = nullptr);
     ~CodeEditorView() override;
@@ -51,6 +50,8 @@ public:
     // The text as the pane shows it, every character as in the document's file.
     QString text() const;
     const DocumentFind& find() const;
+    // Whether the find matches are painted here (and, with a model of its own, counted): only
+    // in the pane on screen.
     void setFindActive(bool active);
 
     // Selects and reveals a 1-based line; lines are counted as project search counts them.

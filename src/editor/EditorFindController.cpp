@@ -121,6 +121,10 @@ void EditorFindController::paintVisible()
     QTextCharFormat current;
     current.setBackground(colors.activeBackground);
     current.setForeground(colors.activeForeground);
+    // A match the view draws as something else (a table's character) is marked over what is
+    // drawn there, which Qt does for a selection only when it sets the text's colour too.
+    QTextCharFormat otherDrawn = other;
+    otherDrawn.setForeground(m_view.palette().color(QPalette::Text));
     auto it = std::lower_bound(matches.cbegin(), matches.cend(), from,
         [](const TextRange& match, qsizetype position) { return match.end() < position; });
     QList<QTextEdit::ExtraSelection> selections;
@@ -138,7 +142,8 @@ void EditorFindController::paintVisible()
         }
         cursor.setPosition(int(range.location));
         cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
-        selections.append({ cursor, isActive ? current : other });
+        const bool drawnOtherwise = range.length != it->length;
+        selections.append({ cursor, isActive ? current : drawnOtherwise ? otherDrawn : other });
     }
     m_view.setExtraSelections(selections);
 }

@@ -78,7 +78,8 @@ public:
     void flushPendingWork();
     // A long text is still going into the view's document.
     bool isLoading() const;
-    // Whether the find bar's matches are counted and painted here: only in the view on screen.
+    // Whether the find matches are painted here (and, with a model of its own, counted): only in
+    // the view on screen.
     void setFindActive(bool active);
 
     // The caret as a Markdown offset.

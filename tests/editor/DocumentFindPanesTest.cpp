@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -27,7 +28,8 @@ Painted paintedIn(const QTextEdit& view)
     for (const auto& selection : view.extraSelections()) {
         painted.ranges.append(
             { selection.cursor.selectionStart(), selection.cursor.selectionEnd() });
-        if (selection.format.hasProperty(QTextFormat::ForegroundBrush))
+        if (selection.format.background().color()
+            == MarkdownTextViewSupport::searchColors(false).activeBackground)
             painted.active = selection.cursor.selectionStart();
     }
     return painted;
@@ -114,4 +116,33 @@ TEST(FindInBothPanes, OneCountOverTheMarkdownAndEachPaneStepsThroughATableMatch)
         QPair<int, int>(int(expected.at(1).location + 7), int(expected.at(1).end() + 7))));
     EXPECT_EQ(paintedIn(blocks).ranges.first(), (QPair<int, int>(0, 6)));
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
+}
+
+TEST(FindInBothPanes, ATableWithAMatchIsTintedInTheBlockEditorActiveOrNot)
+{
+    ViewsHarness h(
+        QStringLiteral("Find the pin.\n\n| Tool | Note |\n|---|---|\n| awl | no pin |\n\n"
+                       "Plain words.\n"),
+        true);
+    const QTextBlock table = h.view()->document()->findBlock(
+        int(h.editor()->projected().storageOffset(h.content().indexOf(u"| Tool"))));
+    QRectF box = h.view()->document()->documentLayout()->blockBoundingRect(table);
+    box.translate(0, -h.view()->verticalScrollBar()->value());
+    // A cell's background, left of the text in the body row.
+    const QPoint inCell(int(box.left()) + 4, int(box.bottom()) - 6);
+    auto cellColour = [&] {
+        QApplication::processEvents();
+        return h.view()->viewport()->grab().toImage().pixelColor(inCell);
+    };
+    const QColor plain = cellColour();
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("pin"));
+    const QColor other = cellColour();
+    h.workspace->setCurrentLocalMatchIndex(1);
+    const QColor active = cellColour();
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
+    EXPECT_NE(other, plain);
+    EXPECT_NE(active, plain);
+    EXPECT_NE(active, other);
+    EXPECT_LT(other.blue(), plain.blue() - 40) << "tinted yellow";
 }
