@@ -1,11 +1,12 @@
 #include "editor/CodeEditorView.h"
 
 #include "editor/ChromeColors.h"
+#include "editor/DocumentFind.h"
+#include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/HeldInput.h"
 #include "editor/SourceColouring.h"
 #include "editor/SourceDocumentText.h"
-#include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/Document.h"
@@ -29,8 +30,8 @@ constexpr qsizetype kLoadSlice = 128 * 1024;
 
 } // namespace
 
-CodeEditorView::CodeEditorView(
-    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
+CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode,
+    QWidget* parent, DocumentFind* find)
     : QWidget(parent)
     , m_document(document)
     , m_workspace(workspace)
@@ -62,12 +63,21 @@ CodeEditorView::CodeEditorView(
     auto isCurrent
         = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
     m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
+    // Made before the document's signals are connected, so that it hears of a change first.
+    if (!find) {
+        m_ownFind = std::make_unique<DocumentFind>(document, workspace);
+        find = m_ownFind.get();
+    }
+    FindPane pane;
     // Find reaches the whole text: what is not in the pane yet is put in first.
-    auto searchedText = [this]() -> const ChunkedText& {
+    pane.showsDocument = [this] {
         finishLoading();
-        return m_document.text();
+        return m_pendingEdits.isEmpty() && !m_pendingReload;
     };
-    m_find = std::make_unique<SourceFindController>(*m_view, workspace, searchedText);
+    pane.toView = [](const TextRange& match) { return match; };
+    pane.toMarkdown = [](int position) { return qsizetype(position); };
+    pane.reveal = [this](const TextRange& range) { m_view->revealPosition(int(range.location)); };
+    m_find = std::make_unique<EditorFindController>(*m_view, *find, std::move(pane));
 
     connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
     connect(
@@ -138,8 +148,15 @@ void CodeEditorView::showEvent(QShowEvent* event)
     showAppearance();
 }
 
+const DocumentFind& CodeEditorView::find() const
+{
+    return m_find->model();
+}
+
 void CodeEditorView::setFindActive(bool active)
 {
+    if (m_ownFind)
+        m_ownFind->setActive(active);
     m_find->setActive(active);
 }
 
@@ -342,7 +359,7 @@ void CodeEditorView::applyToView(const QList<TextEdit>& edits)
         m_hasStandIn = any;
     }
     m_colouring->colourEdit(m_document.text(), from, oldEnd - from, newEnd - from);
-    m_find->followEdit(from, oldEnd - from, newEnd - from);
+    m_find->refresh();
     restoreView(before.anchor(), before.position(), scroll);
 }
 
@@ -426,7 +443,7 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
         typed ? Document::EditKind::Typing : Document::EditKind::Command, caretBefore,
         position + inserted.size());
     m_colouring->colourEdit(m_document.text(), position, removed, added);
-    m_find->followEdit(position, removed, added);
+    m_find->refresh();
 }
 
 void CodeEditorView::onCursorPositionChanged()

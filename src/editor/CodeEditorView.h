@@ -14,7 +14,8 @@ namespace quillon {
 
 class Document;
 class SourceColouring;
-class SourceFindController;
+class DocumentFind;
+class EditorFindController;
 class WorkspaceState;
 struct TextEdit;
 
@@ -27,17 +28,17 @@ struct TextEdit;
 // (limited to its length). A long text is put into the pane a slice per turn of the event loop
 // when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
 // whole text (a key, a click, another view's edit, find) has the rest put in first. Undo and
-// redo walk the document's history. Reads the find-bar
-// properties and the editor font size (a new appearance or size is shown while the pane is on
-// screen, else once it is shown again); writes totalLocalMatchCount after painting matches while
-// it is the pane on screen.
+// redo walk the document's history. Reads the editor font size (a new appearance or size is
+// shown while the pane is on screen, else once it is shown again); paints the document's find
+// matches while it is the pane on screen.
 class CodeEditorView : public QWidget
 {
     Q_OBJECT
 public:
-    // Coloured for `isDarkMode` from the start.
+    // Coloured for `isDarkMode` from the start. `find` is the document's find model, shared with
+    // its other views; without one the pane keeps its own.
     CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
-        QWidget* parent = nullptr);
+        QWidget* parent = nullptr, DocumentFind* find = nullptr);
     ~CodeEditorView() override;
 
     bool isDarkMode() const { return m_isDarkMode; }
@@ -49,7 +50,9 @@ public:
     SourceTextEdit* textView() const { return m_view; }
     // The text as the pane shows it, every character as in the document's file.
     QString text() const;
-    const SourceFindController& find() const { return *m_find; }
+    const DocumentFind& find() const;
+    // Whether the find matches are painted here (and, with a model of its own, counted): only
+    // in the pane on screen.
     void setFindActive(bool active);
 
     // Selects and reveals a 1-based line; lines are counted as project search counts them.
@@ -97,7 +100,8 @@ private:
     WorkspaceState& m_workspace;
     SourceTextEdit* m_view = nullptr;
     std::unique_ptr<SourceColouring> m_colouring;
-    std::unique_ptr<SourceFindController> m_find;
+    std::unique_ptr<DocumentFind> m_ownFind; // when no model was handed in
+    std::unique_ptr<EditorFindController> m_find;
     std::optional<ChunkedText> m_loading; // the text being put into the pane, slice by slice
     qsizetype m_loaded = 0; // how much of it the pane holds
     QList<TextEdit> m_pendingEdits; // of other views, in order, not applied yet

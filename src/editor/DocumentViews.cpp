@@ -1,6 +1,7 @@
 #include "editor/DocumentViews.h"
 
 #include "editor/CodeEditorView.h"
+#include "editor/DocumentFind.h"
 #include "editor/FlagScope.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "workspace/Document.h"
@@ -41,6 +42,14 @@ DocumentViews::~DocumentViews()
         delete set->source.data();
     }
 }
+
+DocumentViews::ViewSet::ViewSet(Document& document, WorkspaceState& workspace)
+    : document(&document)
+    , find(std::make_unique<DocumentFind>(document, workspace))
+{
+}
+
+DocumentViews::ViewSet::~ViewSet() = default;
 
 DocumentViews::ViewSet* DocumentViews::find(const Document* document) const
 {
@@ -202,12 +211,14 @@ void DocumentViews::focusEditor()
 void DocumentViews::complete(ViewSet& set)
 {
     if (m_blocksShown && !set.blocks) {
-        auto* blocks = new UnifiedBlockEditor(*set.document, m_workspace, m_isDarkMode);
+        auto* blocks = new UnifiedBlockEditor(
+            *set.document, m_workspace, m_isDarkMode, nullptr, set.find.get());
         m_blocksStack->addWidget(blocks);
         set.blocks = blocks;
     }
     if (m_sourceShown && !set.source) {
-        auto* source = new CodeEditorView(*set.document, m_workspace, m_isDarkMode);
+        auto* source
+            = new CodeEditorView(*set.document, m_workspace, m_isDarkMode, nullptr, set.find.get());
         m_sourceStack->addWidget(source);
         set.source = source;
     }
@@ -229,8 +240,7 @@ void DocumentViews::showActive()
         auto it = std::find_if(m_sets.begin(), m_sets.end(),
             [document](const auto& set) { return set->document == document; });
         if (it == m_sets.end()) {
-            auto set = std::make_unique<ViewSet>();
-            set->document = document;
+            auto set = std::make_unique<ViewSet>(*document, m_workspace);
             m_sets.insert(m_sets.begin(), std::move(set));
         } else {
             std::rotate(m_sets.begin(), it, it + 1);
@@ -241,6 +251,7 @@ void DocumentViews::showActive()
     }
     for (const auto& set : m_sets) {
         const bool front = set.get() == shown;
+        set->find->setActive(front && (m_blocksShown || m_sourceShown));
         if (set->blocks)
             set->blocks->setFindActive(front && m_blocksShown);
         if (set->source)

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace quillon {
 
 class CodeEditorView;
 class Document;
+class DocumentFind;
 class UnifiedBlockEditor;
 class WorkspaceState;
 
@@ -29,6 +31,9 @@ class WorkspaceState;
 // "Show this document at this line" is one call here: the document is opened or activated and
 // the line handed to its views; a pane off screen takes it when it is next shown. Whenever
 // another document is shown, its editor takes the keys (focusEditor()).
+//
+// Each kept document has one find model, which its views paint from; only the one on top
+// searches.
 //
 // Reads: the workspace's active document and its closing documents. Writes: openFile through
 // show().
@@ -89,7 +94,12 @@ Q_SIGNALS:
 private:
     struct ViewSet
     {
+        ViewSet(Document& document, WorkspaceState& workspace);
+        ~ViewSet();
         Document* document = nullptr;
+        // Find in the document, for both its views; made before them, so that it hears of a
+        // change of the document first.
+        std::unique_ptr<DocumentFind> find;
         QPointer<UnifiedBlockEditor> blocks;
         QPointer<CodeEditorView> source;
         // A line asked for while that pane was not on screen.

@@ -1,10 +1,9 @@
 #include "editor/EditorFindController.h"
 
-#include "editor/FindHighlights.h"
+#include "editor/DocumentFind.h"
 #include "editor/FlagScope.h"
-#include "editor/ProjectedDocument.h"
+#include "editor/LazyTextLayout.h"
 #include "markdown/MarkdownTextViewSupport.h"
-#include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -15,17 +14,19 @@
 
 namespace quillon {
 
-namespace {
-
-// Scrolls the match into view without moving the caret.
-void reveal(QTextEdit& view, const TextRange& match)
+void EditorFindController::scrollIntoView(QTextEdit& view, const TextRange& range)
 {
-    const QTextBlock block = view.document()->findBlock(int(match.location));
+    const QTextBlock block = view.document()->findBlock(int(range.location));
     if (!block.isValid())
         return;
-    view.document()->documentLayout()->blockBoundingRect(block);
+    // Measuring the paragraph lays out its neighbours; their new heights are reported before the
+    // scroll, while they are still below or above the view, so that they do not move it after.
+    QAbstractTextDocumentLayout* documentLayout = view.document()->documentLayout();
+    documentLayout->blockBoundingRect(block);
+    if (auto* lazy = qobject_cast<LazyTextLayout*>(documentLayout))
+        lazy->reportNow();
     const QTextLayout* layout = block.layout();
-    const QTextLine line = layout->lineForTextPosition(int(match.location - block.position()));
+    const QTextLine line = layout->lineForTextPosition(int(range.location - block.position()));
     if (!line.isValid())
         return;
     const int top = int(layout->position().y() + line.y());
@@ -38,51 +39,34 @@ void reveal(QTextEdit& view, const TextRange& match)
         bar->setValue(bottom - 2 * height / 3);
 }
 
-bool readsAsTheView(const QString& query)
-{
-    for (QChar c : query)
-        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator
-            || c == ProjectedDocument::kCarriageReturnStandIn)
-            return false;
-    return true;
-}
-
-} // namespace
-
-EditorFindController::EditorFindController(QTextEdit& view, WorkspaceState& workspace,
-    std::function<const QString&()> text, QObject* parent)
+EditorFindController::EditorFindController(
+    QTextEdit& view, DocumentFind& find, FindPane pane, QObject* parent)
     : QObject(parent)
-    , m_workspace(workspace)
-    , m_text(std::move(text))
+    , m_view(view)
+    , m_find(find)
+    , m_pane(std::move(pane))
 {
-    connect(&workspace, &WorkspaceState::isLocalSearchVisibleChanged, this,
-        &EditorFindController::refreshAndReveal);
-    connect(&workspace, &WorkspaceState::localSearchQueryChanged, this,
-        &EditorFindController::refreshAndReveal);
-    connect(&workspace, &WorkspaceState::currentLocalMatchIndexChanged, this,
-        &EditorFindController::stepTo);
-    setView(view);
-}
-
-void EditorFindController::setView(QTextEdit& view)
-{
-    if (m_view == &view)
-        return;
-    if (m_scrollBar)
-        disconnect(m_scrollBar, nullptr, this, nullptr);
-    m_view = &view;
-    m_scrollBar = view.verticalScrollBar();
-    // A scroll paints the matches it brings into view (a step paints once, after its scroll).
-    auto paintUnlessStepping = [this] {
-        if (!m_isStepping)
-            paintVisible();
+    // Revealing first: what the scroll brings into view is painted once, after it.
+    auto revealAndPaint = [this] {
+        reveal();
+        refresh();
     };
-    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, paintUnlessStepping);
-    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this, paintUnlessStepping);
+    connect(&find, &DocumentFind::searched, this, revealAndPaint);
+    connect(&find, &DocumentFind::stepped, this, revealAndPaint);
+    connect(&find, &DocumentFind::resumed, this, &EditorFindController::refresh);
+    // A scroll paints the matches it brings into view (a step paints once, after its scroll).
+    auto paintUnlessRevealing = [this] {
+        if (!m_isRevealing)
+            refresh();
+    };
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, paintUnlessRevealing);
+    connect(view.verticalScrollBar(), &QScrollBar::rangeChanged, this, paintUnlessRevealing);
 }
 
 void EditorFindController::setDarkMode(bool dark)
 {
+    if (dark == m_isDarkMode)
+        return;
     m_isDarkMode = dark;
     refresh();
 }
@@ -92,8 +76,6 @@ void EditorFindController::setActive(bool active)
     if (active == m_isActive)
         return;
     m_isActive = active;
-    // Edits are not followed while the view is not on screen.
-    m_matchesCurrent = false;
     if (active)
         refresh();
 }
@@ -102,102 +84,68 @@ void EditorFindController::refresh()
 {
     if (!m_isActive)
         return;
-    if (!m_workspace.isLocalSearchVisible() || m_workspace.localSearchQuery().isEmpty()) {
-        m_matches.clear();
-        m_matchesCurrent = false;
-        FindHighlights::clear(*m_view);
+    if (m_find.matches().isEmpty()) {
+        if (!m_view.extraSelections().isEmpty())
+            m_view.setExtraSelections({});
         return;
     }
-    if (!m_matchesCurrent || m_searchedLength != m_text().size())
-        search();
-    paintVisible();
-    FindHighlights::postMatchCount(*this, m_workspace, int(m_matches.size()));
+    // The matches are those of the document's text: a view behind it paints once it caught up.
+    if (m_pane.showsDocument())
+        paintVisible();
 }
 
-void EditorFindController::search()
+void EditorFindController::reveal()
 {
-    const QString query = m_workspace.localSearchQuery();
-    // The storage reads as the view does, but for its paragraph breaks and carriage returns: a
-    // query holding either is looked for in the view's own text.
-    m_matches = readsAsTheView(query)
-        ? MarkdownTextViewSupport::findMatches(m_text(), query)
-        : MarkdownTextViewSupport::findMatches(m_view->document()->toRawText(), query);
-    m_matchesCurrent = true;
-    m_searchedLength = m_text().size();
-}
-
-void EditorFindController::followEdit(qsizetype position, qsizetype removed, qsizetype added)
-{
-    if (!m_isActive || !m_matchesCurrent)
+    const int index = m_find.revealedIndex();
+    if (!m_isActive || index < 0 || !m_pane.showsDocument())
         return;
-    const QString query = m_workspace.localSearchQuery();
-    if (!readsAsTheView(query)) {
-        m_matchesCurrent = false;
-        return;
-    }
-    m_matches = MarkdownTextViewSupport::matchesAfterEdit(
-        m_text(), query, m_matches, position, removed, added);
-    m_searchedLength += added - removed;
+    FlagScope revealing(m_isRevealing);
+    m_pane.reveal(m_pane.toView(m_find.matches().at(index)));
 }
 
 void EditorFindController::paintVisible()
 {
-    if (m_matches.isEmpty()) {
-        FindHighlights::clear(*m_view);
-        return;
-    }
-    // Only the matches on screen, and a screen's worth on each side, are painted: ten thousand
-    // matches cost no more to show or to step through than ten.
-    const QRect viewport = m_view->viewport()->rect();
-    const int first = m_view->cursorForPosition(viewport.topLeft()).position();
-    const int last = m_view->cursorForPosition(viewport.bottomRight()).position();
+    const QList<TextRange>& matches = m_find.matches();
+    // Only the matches on screen, and a screen's worth on each side, are painted.
+    const QRect viewport = m_view.viewport()->rect();
+    const int first = m_view.cursorForPosition(viewport.topLeft()).position();
+    const int last = m_view.cursorForPosition(viewport.bottomRight()).position();
     const int margin = qMax(1, last - first);
-    const int active = m_workspace.currentLocalMatchIndex();
+    const qsizetype from = m_pane.toMarkdown(qMax(0, first - margin));
+    const qsizetype to = m_pane.toMarkdown(last + margin);
+    const int active = m_find.activeIndex();
     const MarkdownTextViewSupport::SearchColors colors
         = MarkdownTextViewSupport::searchColors(m_isDarkMode);
-    auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), first - margin,
-        [](const TextRange& match, int position) { return match.end() < position; });
+    QTextCharFormat other;
+    other.setBackground(colors.otherBackground);
+    QTextCharFormat current;
+    current.setBackground(colors.activeBackground);
+    current.setForeground(colors.activeForeground);
+    // A match the view draws as something else (a table's character) is marked over what is
+    // drawn there, which Qt does for a selection only when it sets the text's colour too.
+    QTextCharFormat otherDrawn = other;
+    otherDrawn.setForeground(m_view.palette().color(QPalette::Text));
+    auto it = std::lower_bound(matches.cbegin(), matches.cend(), from,
+        [](const TextRange& match, qsizetype position) { return match.end() < position; });
     QList<QTextEdit::ExtraSelection> selections;
-    for (; it != m_matches.cend() && it->location <= last + margin; ++it) {
-        QTextEdit::ExtraSelection selection;
-        selection.cursor = QTextCursor(m_view->document());
-        selection.cursor.setPosition(int(it->location));
-        selection.cursor.setPosition(int(it->end()), QTextCursor::KeepAnchor);
-        if (it - m_matches.cbegin() == active) {
-            selection.format.setBackground(colors.activeBackground);
-            selection.format.setForeground(colors.activeForeground);
-        } else {
-            selection.format.setBackground(colors.otherBackground);
+    QTextCursor cursor(m_view.document());
+    for (; it != matches.cend() && it->location <= to; ++it) {
+        const TextRange range = m_pane.toView(*it);
+        const bool isActive = it - matches.cbegin() == active;
+        // Matches that the view shows as one character (a table's) are marked once, as the
+        // active one when any of them is.
+        if (!selections.isEmpty() && selections.last().cursor.selectionStart() == range.location
+            && selections.last().cursor.selectionEnd() == range.end()) {
+            if (isActive)
+                selections.last().format = current;
+            continue;
         }
-        selections.append(selection);
+        cursor.setPosition(int(range.location));
+        cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+        const bool drawnOtherwise = range.length != it->length;
+        selections.append({ cursor, isActive ? current : drawnOtherwise ? otherDrawn : other });
     }
-    m_view->setExtraSelections(selections);
-}
-
-void EditorFindController::stepTo()
-{
-    if (!m_isActive)
-        return;
-    // The matches are current: every change of the text searched again.
-    const int count = int(m_matches.size());
-    if (count > 0) {
-        FlagScope stepping(m_isStepping);
-        reveal(*m_view, m_matches.at(qBound(0, m_workspace.currentLocalMatchIndex(), count - 1)));
-    }
-    paintVisible();
-}
-
-void EditorFindController::refreshAndReveal()
-{
-    if (!m_isActive)
-        return;
-    m_matchesCurrent = false;
-    refresh();
-    const int count = int(m_matches.size());
-    if (count > 0) {
-        const int active = m_workspace.currentLocalMatchIndex();
-        reveal(*m_view, m_matches.at(qMin(count - 1, qMax(0, active))));
-    }
+    m_view.setExtraSelections(selections);
 }
 
 } // namespace quillon

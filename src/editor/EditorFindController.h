@@ -2,10 +2,7 @@
 
 #include "markdown/TextRange.h"
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QScrollBar>
 
 #include <functional>
 
@@ -13,54 +10,52 @@ class QTextEdit;
 
 namespace quillon {
 
-class WorkspaceState;
+class DocumentFind;
 
-// Find in document for the block editor: follows the workspace's find-bar properties, paints the
-// matches on screen (replacing whatever it painted before; a scroll paints the ones it brings
-// into view), publishes their count on the next turn of the event loop when it changed, and
-// scrolls to the active match. A step to another match searches nothing again, and an edit only
-// the text around it.
+// How a view shows its document's text, for find.
+struct FindPane
+{
+    // Puts in whatever of the document the view does not hold yet; false while the view does
+    // not show the document's text as it stands (edits of other views not applied yet).
+    std::function<bool()> showsDocument;
+    // A Markdown range as the view's positions, and a view position as a Markdown offset.
+    std::function<TextRange(const TextRange&)> toView;
+    std::function<qsizetype(int)> toMarkdown;
+    // Scrolls the view's range into view without moving the caret.
+    std::function<void(const TextRange&)> reveal;
+};
+
+// Find in document for one view: paints the matches of its document's find model that are on
+// screen (a scroll paints the ones it brings into view) as extra selections, which change
+// neither the text nor its styling, and reveals the active match when the find bar's own
+// properties change. Ten thousand matches cost no more to show or to step through than ten.
 class EditorFindController : public QObject
 {
     Q_OBJECT
 public:
-    // `text` gives the view's text as the view's storage holds it (a line feed between
-    // paragraphs, a carriage return where the view shows its stand-in).
-    EditorFindController(QTextEdit& view, WorkspaceState& workspace,
-        std::function<const QString&()> text, QObject* parent = nullptr);
+    EditorFindController(
+        QTextEdit& view, DocumentFind& find, FindPane pane, QObject* parent = nullptr);
 
+    DocumentFind& model() const { return m_find; }
+    // Scrolls the line where `range` starts into view, a third in from the edge it comes from,
+    // without moving the caret.
+    static void scrollIntoView(QTextEdit& view, const TextRange& range);
     void setDarkMode(bool dark);
-    // Only the view on screen searches, paints and counts; one shown again searches anew.
+    // Only the view on screen paints and reveals.
     void setActive(bool active);
-    // Paints into `view` from now on (the matches left in the previous one stay where they are).
-    void setView(QTextEdit& view);
-    // Repaints the matches, searching the view's text again where it changed in ways followEdit
-    // did not hear of; call after the text changed. Only a change of the find bar's own
-    // properties scrolls to the active match.
+    // Paints the model's matches again; call once the view shows a change of the text.
     void refresh();
-    // The view's `removed` characters at `position` were replaced by `added` ones.
-    void followEdit(qsizetype position, qsizetype removed, qsizetype added);
-    // The view's whole text was replaced.
-    void textReplaced() { m_matchesCurrent = false; }
-    const QList<TextRange>& matches() const { return m_matches; }
 
 private:
-    void refreshAndReveal();
-    void search();
-    void stepTo();
+    void reveal();
     void paintVisible();
 
-    QTextEdit* m_view = nullptr;
-    QPointer<QScrollBar> m_scrollBar; // the view's, which may go before us
-    WorkspaceState& m_workspace;
-    std::function<const QString&()> m_text;
+    QTextEdit& m_view;
+    DocumentFind& m_find;
+    FindPane m_pane;
     bool m_isActive = true;
     bool m_isDarkMode = false;
-    bool m_isStepping = false;
-    QList<TextRange> m_matches;
-    // The matches are those of the text, which is this long.
-    bool m_matchesCurrent = false;
-    qsizetype m_searchedLength = 0;
+    bool m_isRevealing = false;
 };
 
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "editor/BlockStylePresenter.h"
 #include "editor/CaretLineTracker.h"
 #include "editor/DecorationPainter.h"
+#include "editor/DocumentFind.h"
 #include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/HeldInput.h"
@@ -25,8 +26,8 @@
 
 namespace quillon {
 
-UnifiedBlockEditor::UnifiedBlockEditor(
-    Document& document, WorkspaceState& workspace, bool isDarkMode, QWidget* parent)
+UnifiedBlockEditor::UnifiedBlockEditor(Document& document, WorkspaceState& workspace,
+    bool isDarkMode, QWidget* parent, DocumentFind* find)
     : QWidget(parent)
     , m_document(document)
     , m_workspace(workspace)
@@ -44,11 +45,12 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
     setUpView();
     layout->addWidget(m_view);
-    // Find reaches the whole text: what is not in the view yet is put in first.
-    m_find = std::make_unique<EditorFindController>(*m_view, workspace, [this]() -> const QString& {
-        finishLoading();
-        return m_projected->storage().text();
-    });
+    // Made before the document's signals are connected, so that it hears of a change first.
+    if (!find) {
+        m_ownFind = std::make_unique<DocumentFind>(document, workspace);
+        find = m_ownFind.get();
+    }
+    m_find = std::make_unique<EditorFindController>(*m_view, *find, findPane());
 
     // Edits of other views are applied where they land; a replaced text is reloaded.
     connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
@@ -206,7 +208,34 @@ bool UnifiedBlockEditor::canRedo() const
 
 void UnifiedBlockEditor::setFindActive(bool active)
 {
+    if (m_ownFind)
+        m_ownFind->setActive(active);
     m_find->setActive(active);
+}
+
+FindPane UnifiedBlockEditor::findPane()
+{
+    FindPane pane;
+    // Find reaches the whole text: what is not in the view yet is put in first.
+    pane.showsDocument = [this] {
+        finishLoading();
+        return !m_hasPendingEdits && !m_pendingReload && !m_reloadPending
+            && m_tableLineBreaks.isEmpty()
+            && m_projected->markdownOffset(m_projected->storage().length())
+            == m_document.text().size();
+    };
+    // A match in a table is shown on the table's character.
+    pane.toView = [this](const TextRange& match) {
+        const qsizetype start = m_projected->storageOffset(match.location);
+        qsizetype end = m_projected->storageOffset(match.end());
+        if (m_projected->markdownOffset(end) < match.end())
+            end = qMin(m_projected->storage().length(), end + 1);
+        return TextRange { start, qMax<qsizetype>(0, end - start) };
+    };
+    pane.toMarkdown = [this](int position) { return m_projected->markdownOffset(position); };
+    pane.reveal
+        = [this](const TextRange& range) { EditorFindController::scrollIntoView(*m_view, range); };
+    return pane;
 }
 
 namespace {
@@ -279,7 +308,6 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
         QMetaObject::invokeMethod(
             this, [this] { loadNextPart(); }, Qt::QueuedConnection);
     }
-    m_find->textReplaced();
     QTextCursor cursor(document);
     cursor.setPosition(
         int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));

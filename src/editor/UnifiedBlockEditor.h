@@ -20,7 +20,9 @@ namespace quillon {
 class BackgroundStyling;
 class CaretLineTracker;
 class Document;
+class DocumentFind;
 class EditorFindController;
+struct FindPane;
 class TableAttachmentCell;
 class TableEditingController;
 class WorkspaceState;
@@ -34,17 +36,19 @@ struct TextEdit;
 // to the document as a range of its Markdown (never a load or a restyle); edits that other views
 // of the document made arrive as ranges and are applied on the next turn of the event loop, all
 // that came meanwhile as one. Undo and redo walk the document's history, which every view of it
-// shares. Reads the find-bar properties and the editor font size of the workspace. A new
-// appearance or size is shown while the view is on screen, else once it is shown again.
+// shares. Reads the editor font size of the workspace (a new appearance or size is shown while
+// the view is on screen, else once it is shown again); paints the document's find matches while
+// it is the view on screen.
 class UnifiedBlockEditor : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr qreal defaultContentWidth = 720;
 
-    // Styled for `isDarkMode` from the start.
+    // Styled for `isDarkMode` from the start. `find` is the document's find model, shared with
+    // its other views; without one the editor keeps its own.
     UnifiedBlockEditor(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
-        QWidget* parent = nullptr);
+        QWidget* parent = nullptr, DocumentFind* find = nullptr);
     ~UnifiedBlockEditor() override;
 
     bool isDarkMode() const { return m_isDarkMode; }
@@ -75,7 +79,8 @@ public:
     void flushPendingWork();
     // A long text is still going into the view's document.
     bool isLoading() const;
-    // Whether the find bar's matches are counted and painted here: only in the view on screen.
+    // Whether the find matches are painted here (and, with a model of its own, counted): only in
+    // the view on screen.
     void setFindActive(bool active);
 
     // The caret as a Markdown offset.
@@ -94,6 +99,7 @@ private:
     // Shows the appearance asked for, once the view is on screen.
     void showAppearance();
     void setUpView();
+    FindPane findPane();
 
     // Another view of the document changed it: remembered, and applied on the next turn.
     void onDocumentEdited(const TextEdit& edit, const QObject* origin);
@@ -190,6 +196,7 @@ private:
     TableAttachmentCell* m_tableRenderer = nullptr;
     std::unique_ptr<TableEditingController> m_tableEditor;
     std::unique_ptr<CaretLineTracker> m_caretLine;
+    std::unique_ptr<DocumentFind> m_ownFind; // when no model was handed in
     std::unique_ptr<EditorFindController> m_find;
     BlockStylePresenter m_presenter;
     // Styles a long storage whole in slices between events (declared after the storage it

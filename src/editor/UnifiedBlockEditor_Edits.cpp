@@ -3,7 +3,6 @@
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
-#include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/LineEditingKeys.h"
 #include "editor/TableEditingController.h"
@@ -79,7 +78,6 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     // only once it is reloaded.
     const bool keptTables = m_projected->mirrorDocumentChange(position, removed, added);
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
-    m_find->followEdit(position, removedInStorage, insertedInStorage);
     plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
     bool separated = false;
@@ -453,7 +451,6 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
     if (inPlace) {
         FlagScope programmatic(m_isProgrammatic);
         m_projected->replace({ start, end - start }, change.inserted);
-        m_find->followEdit(start, end - start, change.inserted.size());
         inPlace = m_document.text() == QStringView(m_projected->markdown());
         if (inPlace) {
             QTextCursor caret(m_view->document());

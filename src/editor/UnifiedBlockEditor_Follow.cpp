@@ -5,7 +5,6 @@
 #include "editor/UnifiedBlockEditor.h"
 
 #include "editor/CaretLineTracker.h"
-#include "editor/EditorFindController.h"
 #include "editor/FlagScope.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownTable.h"
@@ -234,7 +233,6 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
-    m_find->followEdit(start, end - start, replacement.length());
     m_caretStorage = m_view->textCursor().position();
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {

@@ -1,6 +1,7 @@
 #include "markdown/MarkdownTextViewSupport.h"
 
 #include "markdown/MarkdownTableProjection.h"
+#include "platform/ChunkedText.h"
 #include "platform/TextLines.h"
 
 #include <algorithm>
@@ -47,11 +48,15 @@ MarkdownTextViewSupport::SearchColors MarkdownTextViewSupport::searchColors(bool
         QColor::fromRgbF(0, 0, 0, 1) };
 }
 
-QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QString& query)
+namespace {
+
+// Both searches over a text that is either one string or a document's pieces: each has size(),
+// indexOf(needle, from, case) and mid(from, length), a stretch that has indexOf too.
+template <typename Text> QList<TextRange> findIn(const Text& text, const QString& query)
 {
     QList<TextRange> matches;
     const QString needle = query.trimmed();
-    if (needle.isEmpty() || text.isEmpty())
+    if (needle.isEmpty() || text.size() == 0)
         return matches;
     qsizetype from = 0;
     while (from < text.size()) {
@@ -64,11 +69,12 @@ QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QS
     return matches;
 }
 
-QList<TextRange> MarkdownTextViewSupport::matchesAfterEdit(QStringView text, const QString& query,
+template <typename Text>
+QList<TextRange> findAfterEdit(const Text& text, const QString& query,
     const QList<TextRange>& matches, qsizetype position, qsizetype removed, qsizetype added)
 {
     const QString needle = query.trimmed();
-    if (needle.isEmpty() || text.isEmpty())
+    if (needle.isEmpty() || text.size() == 0)
         return {};
     const qsizetype n = needle.size();
     const qsizetype delta = added - removed;
@@ -111,6 +117,31 @@ QList<TextRange> MarkdownTextViewSupport::matchesAfterEdit(QStringView text, con
         if (at >= 0)
             found.append({ at, n });
     }
+}
+
+} // namespace
+
+QList<TextRange> MarkdownTextViewSupport::findMatches(QStringView text, const QString& query)
+{
+    return findIn(text, query);
+}
+
+QList<TextRange> MarkdownTextViewSupport::findMatches(const ChunkedText& text, const QString& query)
+{
+    return findIn(text, query);
+}
+
+QList<TextRange> MarkdownTextViewSupport::matchesAfterEdit(QStringView text, const QString& query,
+    const QList<TextRange>& matches, qsizetype position, qsizetype removed, qsizetype added)
+{
+    return findAfterEdit(text, query, matches, position, removed, added);
+}
+
+QList<TextRange> MarkdownTextViewSupport::matchesAfterEdit(const ChunkedText& text,
+    const QString& query, const QList<TextRange>& matches, qsizetype position, qsizetype removed,
+    qsizetype added)
+{
+    return findAfterEdit(text, query, matches, position, removed, added);
 }
 
 QList<MarkdownTextViewSupport::SearchHighlight> MarkdownTextViewSupport::searchHighlights(

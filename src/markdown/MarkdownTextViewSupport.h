@@ -13,6 +13,8 @@
 
 namespace quillon {
 
+class ChunkedText;
+
 // The view-independent half of what the editor views share: when to restyle, the restyle
 // itself over a storage, find-in-document matches and line lookup for scroll-to-line. The
 // views keep the state (HighlightState of their last styling) and apply the results.
@@ -52,10 +54,13 @@ struct MarkdownTextViewSupport
     // Case-insensitive, non-overlapping matches of the query trimmed of white space and line
     // breaks; none for an empty query or text.
     static QList<TextRange> findMatches(QStringView text, const QString& query);
+    static QList<TextRange> findMatches(const ChunkedText& text, const QString& query);
     // The same matches of `text`, given `matches`, those of the text it was before `removed`
     // units at `position` were replaced by the `added` units there now. Only the text around the
     // change is searched again: the cost does not grow with the text.
     static QList<TextRange> matchesAfterEdit(QStringView text, const QString& query,
+        const QList<TextRange>& matches, qsizetype position, qsizetype removed, qsizetype added);
+    static QList<TextRange> matchesAfterEdit(const ChunkedText& text, const QString& query,
         const QList<TextRange>& matches, qsizetype position, qsizetype removed, qsizetype added);
     // How a view paints the find matches: each match with its background, the one at
     // `activeIndex` in the active colours with its text in the active foreground.

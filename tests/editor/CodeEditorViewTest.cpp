@@ -4,9 +4,9 @@
 #include "SourceHarness.h"
 #include "ViewsHarness.h"
 
+#include "editor/DocumentFind.h"
 #include "editor/LocalSearchSteps.h"
 #include "editor/SourceDocumentLayout.h"
-#include "editor/SourceFindController.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
