@@ -87,6 +87,9 @@ void LazyLayoutKeeper::shiftBy(qreal delta)
         m_layout.reportNow(); // the scroll range must already hold the new position
     FlagScope keeping(m_keepingTopLine);
     bar->setValue(bar->value() + whole);
+    // The text on screen stayed where it was, but the view scrolled its pixels along with the
+    // scroll position: they are painted again where they belong.
+    m_view.viewport()->update();
 }
 
 void LazyLayoutKeeper::noteTopLine()

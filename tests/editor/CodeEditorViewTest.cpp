@@ -314,6 +314,41 @@ TEST(SourcePane, TheContextMenusUndoAndRedoWalkTheDocumentsSharedHistory)
     EXPECT_EQ(h.source->text(), QStringLiteral("first line\nmore"));
 }
 
+TEST(SourcePane, ParagraphsPastedAboveTheShownLinesLeaveNothingPaintedStaleOnceMeasured)
+{
+    // Pasted paragraphs too many to lay out at once stand with estimated heights until they are
+    // measured while the user pauses; the pane then keeps the lines on screen still.
+    const SteadyCaretScope steady;
+    QString intro;
+    for (int i = 1; i <= 40; ++i)
+        intro
+            += QStringLiteral("Paragraph %1 of the document, long enough to wrap onto a second "
+                              "line of the pane: https://example.com/a/rather/long/address/%1\n\n")
+                   .arg(i);
+    ViewsHarness h(intro, true);
+    SourceTextEdit* pane = h.source()->textView();
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+    const qsizetype at = h.content().indexOf(QStringLiteral("Paragraph 4 "));
+    h.setCaret(at);
+    QTextCursor selection = h.view()->textCursor();
+    selection.setPosition(
+        int(h.editor()->projected().storageOffset(at + 300)), QTextCursor::KeepAnchor);
+    h.view()->setTextCursor(selection);
+    QString pasted;
+    for (int i = 1; i <= 60; ++i)
+        pasted
+            += QStringLiteral("* \\[[`%1`](https://example.com/project/commit/%1)] - **src**: "
+                              "fix item %1 (A. Contributor) [#%1](https://example.com/pull/%1)\n")
+                   .arg(46000 + i);
+    QApplication::clipboard()->setText(pasted + QStringLiteral("\n"));
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(h.content().contains(pasted));
+    const int scroll = pane->verticalScrollBar()->value();
+    QTest::qWait(800);
+    ASSERT_NE(pane->verticalScrollBar()->value(), scroll) << "nothing was measured above";
+    EXPECT_TRUE(stalePixels(pane->viewport()).isEmpty());
+}
+
 TEST(SourcePane, FindPaintsCountsAndRevealsTheActiveMatchWithoutMovingTheCaret)
 {
     QString text = numberedLines(200);
