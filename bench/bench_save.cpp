@@ -29,15 +29,16 @@ QString makeDocument(qsizetype bytes)
     QString doc;
     doc.reserve(bytes + 256);
     for (int i = 0; doc.size() < bytes; ++i)
-        doc += QStringLiteral("Line %1 of a long document with *some* styling and `code`.\n").arg(i);
+        doc += QStringLiteral("Line %1 of a long document with *some* styling and `code`.\n")
+                   .arg(i);
     return doc;
 }
 
 struct Fixture
 {
     QTemporaryDir folder { (qEnvironmentVariableIsEmpty("QUILLON_BENCH_DIR")
-                               ? QDir::tempPath()
-                               : qEnvironmentVariable("QUILLON_BENCH_DIR"))
+                                   ? QDir::tempPath()
+                                   : qEnvironmentVariable("QUILLON_BENCH_DIR"))
         + QStringLiteral("/quillon-bench-XXXXXX") };
     std::unique_ptr<WorkspaceState> workspace;
     QString path;

@@ -54,7 +54,8 @@ struct Fixture
         source = new CodeEditorView(*workspace->activeDocument(), *workspace, false, window.get());
         layout->addWidget(source);
         if (withBlocks) {
-            blocks = new UnifiedBlockEditor(*workspace->activeDocument(), *workspace, false, window.get());
+            blocks = new UnifiedBlockEditor(
+                *workspace->activeDocument(), *workspace, false, window.get());
             layout->addWidget(blocks);
         }
         window->resize(withBlocks ? 1400 : 900, 800);

@@ -8,8 +8,7 @@ namespace quillon {
 
 // Gives a process-wide QObject to the application's thread, whichever thread created it first, so
 // its timers and queued calls run on the main thread.
-template <typename T>
-T* onMainThread(T* object)
+template <typename T> T* onMainThread(T* object)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
         if (object->thread() != app->thread())

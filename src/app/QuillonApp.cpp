@@ -23,9 +23,9 @@ QuillonApp::QuillonApp()
     m_updater = std::make_unique<Updater>(
         Updater::configuredFeedURL(), QStringLiteral(QUILLON_VERSION), UserPrompts::current());
     m_window = std::make_unique<ContentView>(UserPrompts::current(), [](WorkspaceState& workspace) {
-            return ContentView::Services { &attachWorkspaceGit(workspace),
-                &attachAgentBridge(workspace) };
-        });
+        return ContentView::Services { &attachWorkspaceGit(workspace),
+            &attachAgentBridge(workspace) };
+    });
     AppMenus::install(*m_window, m_updater.get());
 }
 

@@ -32,8 +32,8 @@ public:
         spaced.rect = inner(option.rect);
         QStyledItemDelegate::paint(painter, spaced, index);
     }
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-        const QModelIndex&) const override
+    void updateEditorGeometry(
+        QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
         editor->setGeometry(inner(option.rect));
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "editor/BlockStylePresenter.h"
-#include "workspace/MarkdownUndoStack.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
+#include "workspace/MarkdownUndoStack.h"
 
 #include <QWidget>
 

@@ -43,7 +43,8 @@ public:
     // A new text: what is on screen at once, the rest queued (a short text wholly at once).
     void colourAll(const ChunkedText& text);
     // After `removed` units at `position` were replaced by `added` units, giving `text`.
-    void colourEdit(const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added);
+    void colourEdit(
+        const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added);
     // Colours everything queued now.
     void flush();
     bool hasPendingPass() const { return !m_pending.isEmpty(); }

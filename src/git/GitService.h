@@ -80,8 +80,7 @@ public:
     void stageDeletion(const QString& folder, const QString& targetPath);
     // A clone stops when `cancelled` becomes true; git then removes what it had written.
     GitResult<void> clone(const QString& repoURLString, const std::optional<QString>& token,
-        const QString& destinationPath,
-        std::shared_ptr<const std::atomic<bool>> cancelled = {});
+        const QString& destinationPath, std::shared_ptr<const std::atomic<bool>> cancelled = {});
     // The paths git still lists as unmerged, relative to the repository root, each once.
     GitResult<QStringList> unmergedPaths(const QString& folder);
     GitResult<ConflictVersions> getConflictDiff(const QString& folder, const QString& filePath);

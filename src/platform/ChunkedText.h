@@ -36,8 +36,8 @@ public:
     qsizetype indexOf(QChar c, qsizetype from = 0) const;
     // The last `c` at or before `from` (from < 0: counted from the end, as QString does).
     qsizetype lastIndexOf(QChar c, qsizetype from = -1) const;
-    qsizetype indexOf(QStringView needle, qsizetype from = 0,
-        Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
+    qsizetype indexOf(
+        QStringView needle, qsizetype from = 0, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
     bool startsWith(QStringView prefix) const;
 
     // Calls `visit(piece, offset)` for the stretches of [from, to) in order, each a view into one

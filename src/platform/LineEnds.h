@@ -32,8 +32,8 @@ public:
     // units, and `after` is the whole text after the change. Breaks outside the change keep their
     // ends; a new break takes the end of the line it split (the next break after the change),
     // else the file's most frequent one.
-    void applyEdit(
-        const QString& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength);
+    void applyEdit(const QString& after, qsizetype position, qsizetype removedLength,
+        qsizetype insertedLength);
     void applyEdit(const ChunkedText& after, qsizetype position, qsizetype removedLength,
         qsizetype insertedLength);
 
@@ -49,12 +49,12 @@ public:
 
 private:
     template <typename Text>
-    void applyEditTo(const Text& after, qsizetype position, qsizetype removedLength,
-        qsizetype insertedLength);
+    void applyEditTo(
+        const Text& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength);
     // `forEachPiece` calls its argument with each piece of the text and its offset, in order.
     QByteArray encodePieces(qsizetype length,
-        const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>&
-            forEachPiece) const;
+        const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece)
+        const;
 
     Kind m_usual = Kind::Lf;
     bool m_bom = false;

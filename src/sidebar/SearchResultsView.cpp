@@ -7,9 +7,9 @@
 #include "ui/AppColors.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>

@@ -103,8 +103,8 @@ void DocumentAnalyzer::startTokenRun()
     });
     // The snapshot shares the document's pieces; the whole text is put together off the main
     // thread.
-    watcher->setFuture(QtConcurrent::run(
-        [estimator = m_estimator, text = takePendingText(m_token)] {
+    watcher->setFuture(
+        QtConcurrent::run([estimator = m_estimator, text = takePendingText(m_token)] {
             return estimator(text.toString());
         }));
 }
@@ -120,8 +120,8 @@ void DocumentAnalyzer::startValidationRun()
             return;
         m_workspace->setYamlValidationResult(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(
-        [validator = m_validator, text = takePendingText(m_validation)] {
+    watcher->setFuture(
+        QtConcurrent::run([validator = m_validator, text = takePendingText(m_validation)] {
             return validator(text.toString());
         }));
 }

@@ -207,8 +207,9 @@ TEST(SignalCache, ARecordOutOfRangeCostsOnlyItself)
     early.insert(QStringLiteral("receivedAt"), -9223371500000000.0);
     const QByteArray text = "[" + QJsonDocument(test::makeRecord(1).toCacheJson()).toJson() + ","
         + huge + ",\n" + QJsonDocument(test::makeRecord(3, 0.25).toCacheJson()).toJson() + ","
-        + QJsonDocument(late).toJson() + "," + QJsonDocument(early).toJson() + ", {\"type\": \"a,]}\"}"
-        + "," + QJsonDocument(test::makeRecord(6).toCacheJson()).toJson() + "]\n";
+        + QJsonDocument(late).toJson() + "," + QJsonDocument(early).toJson()
+        + ", {\"type\": \"a,]}\"}" + "," + QJsonDocument(test::makeRecord(6).toCacheJson()).toJson()
+        + "]\n";
     const QString path = tree.write("cache", text);
 
     test::LogCollector log;
@@ -221,7 +222,8 @@ TEST(SignalCache, ARecordOutOfRangeCostsOnlyItself)
         QStringList { QStringLiteral("Skipped 4 unreadable cached signals") });
 
     // Text that is no array at all still costs the whole file.
-    for (const QByteArray& bad : { QByteArray("[{\"a\": 1}"), QByteArray("[1] 2"), QByteArray("{}") }) {
+    for (const QByteArray& bad :
+        { QByteArray("[{\"a\": 1}"), QByteArray("[1] 2"), QByteArray("{}") }) {
         tree.write("cache", bad);
         SignalCache again(std::nullopt, 10, path);
         EXPECT_EQ(again.count(), 0) << bad.constData();

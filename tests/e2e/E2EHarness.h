@@ -22,8 +22,8 @@
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -140,8 +140,7 @@ protected:
     void dropOnTreeRow(const QString& source, const QString& targetRow)
     {
         FileTreeView* tree = sidebar()->fileTree();
-        const QPoint at
-            = tree->visualRect(tree->treeModel()->indexOfPath(targetRow)).center();
+        const QPoint at = tree->visualRect(tree->treeModel()->indexOfPath(targetRow)).center();
         QMimeData mime;
         mime.setUrls({ QUrl::fromLocalFile(source) });
         QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, {});

@@ -402,8 +402,8 @@ TEST(BlockEditorInput, EditsReachTheDocumentAsTheRangeTheyChanged)
     doc += QStringLiteral("\n| a | b |\n|---|---|\n| 1 | 2 |\nafter the table\n");
     EditorHarness h(doc);
     QList<TextEdit> edits;
-    QObject::connect(&h.editor->document(), &Document::edited,
-        [&](const TextEdit& edit, const QObject* origin) {
+    QObject::connect(
+        &h.editor->document(), &Document::edited, [&](const TextEdit& edit, const QObject* origin) {
             EXPECT_EQ(origin, h.editor.get());
             edits.append(edit);
         });

@@ -33,8 +33,8 @@ struct EditorHarness
         editor = std::make_unique<UnifiedBlockEditor>(*workspace->activeDocument(), *workspace);
         QApplication::processEvents(); // the workspace's own start-up work
         // Saving is the document's own business, as in the program.
-        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged,
-            editor.get(), [this] { written.append(workspace->currentFileContent()); });
+        QObject::connect(workspace.get(), &WorkspaceState::currentFileContentChanged, editor.get(),
+            [this] { written.append(workspace->currentFileContent()); });
         editor->resize(size);
         editor->show();
         QApplication::setActiveWindow(editor.get());

@@ -88,8 +88,8 @@ TEST(StatusBar, ANarrowBarCutsTheFrontMatterWordsBeforeAnyFigure)
     QWidget column; // squeezes the bar as the editor column does, below what it asks for
     auto* bar = new StatusBarView(&column);
     bar->setValues(Result::noFrontmatter(), 77427, 33401, 261959);
-    const int figures = bar->tokenLabel()->sizeHint().width()
-        + bar->wordLabel()->sizeHint().width() + bar->charLabel()->sizeHint().width();
+    const int figures = bar->tokenLabel()->sizeHint().width() + bar->wordLabel()->sizeHint().width()
+        + bar->charLabel()->sizeHint().width();
     column.resize(figures + 180, 32);
     bar->setGeometry(0, 0, figures + 180, 32);
     column.show();

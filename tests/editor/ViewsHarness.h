@@ -1,8 +1,8 @@
 #pragma once
 
 #include "editor/CodeEditorView.h"
-#include "editor/ProjectedDocument.h"
 #include "editor/DocumentViews.h"
+#include "editor/ProjectedDocument.h"
 #include "editor/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"

@@ -155,7 +155,8 @@ TEST(CodeSyntaxHighlighter, TheSourceFontDrawsEachCharacterAsItself)
             out += run.glyphIndexes();
         return out;
     };
-    for (const QString& text : { QStringLiteral("<!--"), QStringLiteral("->"), QStringLiteral("!=") }) {
+    for (const QString& text :
+        { QStringLiteral("<!--"), QStringLiteral("->"), QStringLiteral("!=") }) {
         QList<quint32> separately;
         for (const QChar c : text)
             separately += glyphs(QString(c));

@@ -73,8 +73,8 @@ TEST(ChunkedText, MatchesAcrossPieceBoundariesAreFound)
     const ChunkedText chunked(plain);
     ASSERT_GT(chunked.pieces().size(), 1);
     EXPECT_EQ(chunked.indexOf(QStringLiteral("needle")), ChunkedText::kPiece - 2);
-    EXPECT_EQ(chunked.indexOf(QStringLiteral("NEEDLE"), 0, Qt::CaseInsensitive),
-        ChunkedText::kPiece - 2);
+    EXPECT_EQ(
+        chunked.indexOf(QStringLiteral("NEEDLE"), 0, Qt::CaseInsensitive), ChunkedText::kPiece - 2);
     EXPECT_EQ(chunked.indexOf(QStringLiteral("needle"), ChunkedText::kPiece - 1), -1);
     EXPECT_TRUE(chunked.startsWith(QStringLiteral("xxx")));
 }

@@ -13,14 +13,15 @@ TEST(UserDefaults, ValuesKeepTheirTypesAcrossAReload)
 {
     test::TempTree tree;
     const QString path = tree.filePath(QStringLiteral("nested/suite.json"));
-    const QDateTime when = QDateTime::fromString(QStringLiteral("2026-03-01T10:20:30.456Z"), Qt::ISODateWithMs);
+    const QDateTime when
+        = QDateTime::fromString(QStringLiteral("2026-03-01T10:20:30.456Z"), Qt::ISODateWithMs);
     {
         UserDefaults d(path);
         d.setBool(QStringLiteral("b"), true);
         d.setInt(QStringLiteral("i"), 42);
         d.setDouble(QStringLiteral("f"), 15.5);
         d.setString(QStringLiteral("s"), QStringLiteral("h\u00e9llo"));
-        d.setStringList(QStringLiteral("l"), {QStringLiteral("md"), QStringLiteral("markdown")});
+        d.setStringList(QStringLiteral("l"), { QStringLiteral("md"), QStringLiteral("markdown") });
         d.setData(QStringLiteral("d"), QByteArray("\x00\x01\xff", 3));
         d.setDate(QStringLiteral("t"), when);
         EXPECT_TRUE(d.lastWriteError().isEmpty());
@@ -30,7 +31,8 @@ TEST(UserDefaults, ValuesKeepTheirTypesAcrossAReload)
     EXPECT_EQ(d.intValue(QStringLiteral("i")), 42);
     EXPECT_EQ(d.doubleValue(QStringLiteral("f")), 15.5);
     EXPECT_EQ(d.stringValue(QStringLiteral("s")), QStringLiteral("h\u00e9llo"));
-    EXPECT_EQ(d.stringListValue(QStringLiteral("l")), QStringList({QStringLiteral("md"), QStringLiteral("markdown")}));
+    EXPECT_EQ(d.stringListValue(QStringLiteral("l")),
+        QStringList({ QStringLiteral("md"), QStringLiteral("markdown") }));
     EXPECT_EQ(d.dataValue(QStringLiteral("d")), QByteArray("\x00\x01\xff", 3));
     EXPECT_EQ(d.dateValue(QStringLiteral("t")), when);
 }

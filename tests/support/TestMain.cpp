@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     qputenv("XDG_CACHE_HOME", root + "/.cache");
     qputenv("XDG_DATA_HOME", root + "/.local/share");
     qputenv("XDG_STATE_HOME", root + "/.local/state");
-    for (const char* sub : {"/.config", "/.cache", "/.local/share", "/.local/state"})
+    for (const char* sub : { "/.config", "/.cache", "/.local/share", "/.local/state" })
         QDir().mkpath(home.path() + QString::fromLatin1(sub));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -27,7 +27,9 @@ std::optional<QByteArray> readRegularFile(const QString& path)
         = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
-    struct stat info {};
+    struct stat info
+    {
+    };
     QFile file;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
         || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -107,7 +109,7 @@ std::optional<QList<QJsonValue>> readArrayElements(const QByteArray& text)
     for (const QByteArray& part : *parts) {
         const QJsonDocument one = QJsonDocument::fromJson('[' + part + ']');
         values.append(one.isArray() && one.array().size() == 1 ? one.array().first()
-                                                                : QJsonValue(QJsonValue::Undefined));
+                                                               : QJsonValue(QJsonValue::Undefined));
     }
     return values;
 }

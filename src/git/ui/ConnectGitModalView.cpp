@@ -103,7 +103,8 @@ QWidget* ConnectGitModalView::buildUrlSection()
     m_urlField = new QLineEdit;
     m_urlField->setObjectName(QStringLiteral("repositoryURL"));
     m_urlField->setFont(sized(m_urlField->font(), 13));
-    m_urlField->setPlaceholderText(QStringLiteral("https://git.example-corp.com/team/repository.git"));
+    m_urlField->setPlaceholderText(
+        QStringLiteral("https://git.example-corp.com/team/repository.git"));
     // Typing, not the sheet's first showing, looks the host's token up.
     connect(m_urlField, &QLineEdit::textEdited, this, &ConnectGitModalView::fillTokenFromKeyring);
     connect(m_urlField, &QLineEdit::textChanged, this, &ConnectGitModalView::updateState);
@@ -276,8 +277,7 @@ void ConnectGitModalView::performConnect()
     }
     const auto token = KeychainManager::cleanedEntry(m_tokenField->text());
     if (!token) {
-        showError(
-            QStringLiteral("The token contains a line break or another control character."));
+        showError(QStringLiteral("The token contains a line break or another control character."));
         return;
     }
     m_cloning = true;

@@ -152,9 +152,8 @@ QWidget* GitConflictModalView::buildFileList(bool dark)
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
     fill(m_list->viewport(), shade(dark, 0.12, 0.97));
-    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        selectFile(item->data(Qt::UserRole).toString());
-    });
+    connect(m_list, &QListWidget::itemClicked, this,
+        [this](QListWidgetItem* item) { selectFile(item->data(Qt::UserRole).toString()); });
     layout->addWidget(m_listTitle);
     layout->addWidget(m_list, 1);
     return column;
@@ -163,7 +162,8 @@ QWidget* GitConflictModalView::buildFileList(bool dark)
 QWidget* GitConflictModalView::buildDetail(bool dark)
 {
     m_detail = new QStackedWidget;
-    auto* placeholder = new QLabel(QStringLiteral("Select a file on the left to resolve conflicts"));
+    auto* placeholder
+        = new QLabel(QStringLiteral("Select a file on the left to resolve conflicts"));
     placeholder->setAlignment(Qt::AlignCenter);
     placeholder->setFont(sized(placeholder->font(), 13));
     placeholder->setForegroundRole(QPalette::PlaceholderText);
@@ -274,7 +274,8 @@ void GitConflictModalView::rebuildRows()
     for (const QString& path : files) {
         const bool resolved = m_resolved.contains(path);
         auto* item = new QListWidgetItem(resolved
-                ? SymbolIcons::icon(QStringLiteral("checkmark.circle.fill"), 12, QColor(52, 199, 89))
+                ? SymbolIcons::icon(
+                    QStringLiteral("checkmark.circle.fill"), 12, QColor(52, 199, 89))
                 : SymbolIcons::icon(QStringLiteral("doc.text"), 12, QColor(255, 149, 0)),
             QFileInfo(path).fileName());
         item->setData(Qt::UserRole, path);
@@ -351,9 +352,8 @@ void GitConflictModalView::resolveCurrentFile(bool keepMine)
     if (!m_selected || m_workspace.folderURL().isEmpty())
         return;
     const QString file = *m_selected;
-    m_git.resolveConflict(file,
-        keepMine ? ConflictChoice::keepOurs : ConflictChoice::keepTheirs, this,
-        [this, file](const GitResult<void>& result) {
+    m_git.resolveConflict(file, keepMine ? ConflictChoice::keepOurs : ConflictChoice::keepTheirs,
+        this, [this, file](const GitResult<void>& result) {
             if (!result.ok()) {
                 qCWarning(lcConflictDialog).noquote() << "Failed to resolve conflict for" << file
                                                       << ":" << result.error().debugDescription();

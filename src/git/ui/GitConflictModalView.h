@@ -29,8 +29,8 @@ class GitConflictModalView : public QDialog
 {
     Q_OBJECT
 public:
-    GitConflictModalView(WorkspaceState& workspace, WorkspaceGit& git, bool darkMode,
-        QWidget* parent = nullptr);
+    GitConflictModalView(
+        WorkspaceState& workspace, WorkspaceGit& git, bool darkMode, QWidget* parent = nullptr);
 
     std::optional<QString> selectedFile() const { return m_selected; }
     QSet<QString> resolvedFiles() const { return m_resolved; }

@@ -12,7 +12,14 @@ namespace quillon {
 // the result and forwards the action.
 struct GitSyncPresentation
 {
-    enum class Action { Sync, ActivateGit, OpenConnectDialog, OpenConflictDialog, ShowInstallHelp, None };
+    enum class Action {
+        Sync,
+        ActivateGit,
+        OpenConnectDialog,
+        OpenConflictDialog,
+        ShowInstallHelp,
+        None
+    };
 
     QColor dotColor;
     QString title;
@@ -24,8 +31,8 @@ struct GitSyncPresentation
 
     bool operator==(const GitSyncPresentation&) const = default;
 
-    static GitSyncPresentation of(
-        const GitSyncState& state, bool darkMode, const QDateTime& now = QDateTime::currentDateTime());
+    static GitSyncPresentation of(const GitSyncState& state, bool darkMode,
+        const QDateTime& now = QDateTime::currentDateTime());
 
     // "Just now" under a minute (also for a moment in the future), then "<m>m ago" and, from an
     // hour on, "<h>h ago" without rolling hours into days.

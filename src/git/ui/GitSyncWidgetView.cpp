@@ -47,8 +47,8 @@ GitSyncWidgetView::GitSyncWidgetView(
         m_spinnerAngle = (m_spinnerAngle + 30) % 360;
         update();
     });
-    connect(&m_workspace, &WorkspaceState::gitSyncStateChanged, this,
-        &GitSyncWidgetView::stateChanged);
+    connect(
+        &m_workspace, &WorkspaceState::gitSyncStateChanged, this, &GitSyncWidgetView::stateChanged);
     stateChanged();
 }
 
@@ -82,12 +82,23 @@ void GitSyncWidgetView::handleTap()
 {
     using Action = GitSyncPresentation::Action;
     switch (presentation().action) {
-    case Action::Sync: m_git.syncNow(); break;
-    case Action::ActivateGit: m_git.activate(); break;
-    case Action::OpenConnectDialog: m_workspace.setShowingConnectGitModal(true); break;
-    case Action::OpenConflictDialog: m_workspace.setShowingConflictGitModal(true); break;
-    case Action::ShowInstallHelp: showInstallHelp(); break;
-    case Action::None: break;
+    case Action::Sync:
+        m_git.syncNow();
+        break;
+    case Action::ActivateGit:
+        m_git.activate();
+        break;
+    case Action::OpenConnectDialog:
+        m_workspace.setShowingConnectGitModal(true);
+        break;
+    case Action::OpenConflictDialog:
+        m_workspace.setShowingConflictGitModal(true);
+        break;
+    case Action::ShowInstallHelp:
+        showInstallHelp();
+        break;
+    case Action::None:
+        break;
     }
 }
 
@@ -145,15 +156,16 @@ void GitSyncWidgetView::paintEvent(QPaintEvent*)
         detailWidth = QFontMetrics(detailFont).horizontalAdvance(p.detail);
         painter.setFont(detailFont);
         painter.setPen(m_dark ? AppColors::whiteAt(0.4) : AppColors::blackAt(0.4));
-        painter.drawText(QRect(inner.right() - detailWidth + 1, inner.top(), detailWidth,
-                             inner.height()),
+        painter.drawText(
+            QRect(inner.right() - detailWidth + 1, inner.top(), detailWidth, inner.height()),
             Qt::AlignVCenter | Qt::AlignRight, p.detail);
         detailWidth += kSpacing;
     }
     const QFont titleFont = pillFont(font(), 11.5, QFont::Medium);
     painter.setFont(titleFont);
     painter.setPen(p.dotColor);
-    const QRect titleRect(x, inner.top(), qMax(0, inner.right() - detailWidth - x + 1), inner.height());
+    const QRect titleRect(
+        x, inner.top(), qMax(0, inner.right() - detailWidth - x + 1), inner.height());
     painter.drawText(titleRect, Qt::AlignVCenter | Qt::AlignLeft,
         QFontMetrics(titleFont).elidedText(p.title, Qt::ElideRight, titleRect.width()));
 }

@@ -20,8 +20,8 @@ class GitSyncWidgetView : public QWidget
 {
     Q_OBJECT
 public:
-    GitSyncWidgetView(
-        WorkspaceState& workspace, WorkspaceGit& git, UserPrompts& prompts, QWidget* parent = nullptr);
+    GitSyncWidgetView(WorkspaceState& workspace, WorkspaceGit& git, UserPrompts& prompts,
+        QWidget* parent = nullptr);
 
     void setDarkMode(bool dark);
     GitSyncPresentation presentation() const;

@@ -17,7 +17,8 @@ using Action = GitSyncPresentation::Action;
 TEST(GitSyncPresentation, RelativeTimeRoundsDownAndNeverRollsIntoDays)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const auto ago = [&](qint64 s) { return GitSyncPresentation::timeAgoString(now.addSecs(-s), now); };
+    const auto ago
+        = [&](qint64 s) { return GitSyncPresentation::timeAgoString(now.addSecs(-s), now); };
     EXPECT_EQ(ago(59), "Just now");
     EXPECT_EQ(ago(60), "1m ago");
     EXPECT_EQ(ago(3599), "59m ago");

@@ -1,3 +1,3 @@
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QtWidgets/QLabel>
-#include <QTextDocument>

@@ -1,2 +1,2 @@
-#include "settings/Sheet.h"
 #include "agent/ui/Chat.h"
+#include "settings/Sheet.h"
