@@ -117,7 +117,16 @@ void Document::discardLocalEdits()
 void Document::noteReplacement(const QString& next)
 {
     const MarkdownReplacement change = MarkdownReplacement::between(m_text.toString(), next);
-    m_lastReplacement = { change.position, change.removed.size(), change.inserted.size() };
+    m_lastReplacement = { change.position, change.removed.size(), change.inserted.size(), {} };
+    // Changes in several places (the user's typing thrown away, another program's line added
+    // further down) are told apart, so a caret follows its own text. Past this size the search
+    // would cost the window a noticeable moment.
+    constexpr qsizetype kMatchedLinesUpTo = 1 << 20;
+    if (change.removed.size() + change.inserted.size() <= kMatchedLinesUpTo) {
+        OffsetMap inner = OffsetMap::between(change.removed, change.inserted);
+        if (!inner.isIdentity())
+            m_lastReplacement.inner = std::make_shared<const OffsetMap>(std::move(inner));
+    }
 }
 
 // ---- Changes --------------------------------------------------------------------------------

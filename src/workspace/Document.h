@@ -4,10 +4,12 @@
 #include "platform/ChunkedText.h"
 #include "platform/LineEnds.h"
 #include "workspace/MarkdownUndoStack.h"
+#include "workspace/OffsetMap.h"
 
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace quillon {
@@ -26,13 +28,15 @@ struct TextEdit
 
 // Where a text replaced whole differs from the text before it: `removedLength` units at
 // `position` became `insertedLength` units. A place in the old text keeps its number before the
-// stretch, moves with the text after it, and inside it stays where it was as far as the new
+// stretch and moves with the text after it; inside it, it moves with the lines both versions hold
+// there (`inner`, in offsets from `position`), or else stays where it was as far as the new
 // stretch reaches.
 struct ReplacedStretch
 {
     qsizetype position = 0;
     qsizetype removedLength = 0;
     qsizetype insertedLength = 0;
+    std::shared_ptr<const OffsetMap> inner;
 
     qsizetype map(qsizetype offset) const
     {
@@ -40,6 +44,8 @@ struct ReplacedStretch
             return offset;
         if (offset >= position + removedLength)
             return offset - removedLength + insertedLength;
+        if (inner)
+            return position + qMin(inner->map(offset - position), insertedLength);
         return qMin(offset, position + insertedLength);
     }
 };

@@ -38,6 +38,19 @@ protected:
                                                              : QString();
     }
 
+    struct Pane
+    {
+        const char* name;
+        std::function<QWidget*()> input;
+    };
+
+    QWidget* clickIntoSource()
+    {
+        QWidget* view = source()->textView();
+        QTest::mouseClick(source()->textView()->viewport(), Qt::LeftButton, {}, QPoint(40, 15));
+        return view;
+    }
+
     QWidget* clickIntoBlocks()
     {
         QWidget* input = blocks()->textView();
@@ -185,20 +198,9 @@ TEST_F(OutsideChangeTest, TheCaretStaysOnItsTextWhenAnotherProgramAddsALineAbove
 {
     const QString notes = tree.write("notes.md", "Zeroth line\n");
     startOn(tree.path(), notes);
-    struct Pane
-    {
-        const char* name;
-        std::function<QWidget*()> input;
-    };
     const Pane panes[] = {
         { "blocks", [this] { return clickIntoBlocks(); } },
-        { "source",
-            [this]() -> QWidget* {
-                QWidget* view = source()->textView();
-                QTest::mouseClick(
-                    source()->textView()->viewport(), Qt::LeftButton, {}, QPoint(40, 15));
-                return view;
-            } },
+        { "source", [this] { return clickIntoSource(); } },
     };
     for (const Pane& pane : panes) {
         SCOPED_TRACE(pane.name);
@@ -228,5 +230,43 @@ TEST_F(OutsideChangeTest, TheCaretStaysOnItsTextWhenAnotherProgramAddsALineAbove
             ws().currentFileContent(), QString(added + before).replace("SecondX", "SecondXY"));
         EXPECT_EQ(readFile(notes), QString(added + before).replace("SecondX", "SecondXY").toUtf8());
         EXPECT_TRUE(prompts->alerts().isEmpty());
+    }
+}
+
+// The user's unsaved words are given up for the other program's version, which added a line
+// further down: the caret goes back to where those words were, in either pane.
+TEST_F(OutsideChangeTest, LoadingTheDiskVersionPutsTheCaretWhereTheWordsGivenUpWere)
+{
+    const QString notes = tree.write("notes.md", "Zeroth line\n");
+    startOn(tree.path(), notes);
+    const Pane panes[] = {
+        { "blocks", [this] { return clickIntoBlocks(); } },
+        { "source", [this] { return clickIntoSource(); } },
+    };
+    for (const Pane& pane : panes) {
+        SCOPED_TRACE(pane.name);
+        const QString text = QStringLiteral("First line\n\nSecond line\n\nThird line\n");
+        tree.write("notes.md", text.toUtf8());
+        ASSERT_TRUE(waitUntil([&] { return ws().currentFileContent() == text; }));
+        settle();
+        QWidget* input = pane.input();
+        QTest::keyClick(input, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(input, Qt::Key_Down);
+        QTest::keyClick(input, Qt::Key_End);
+        type(input, QStringLiteral("X"));
+        ws().flushPendingWrites();
+        const QString saved = ws().currentFileContent();
+        ASSERT_EQ(readFile(notes), saved.toUtf8());
+
+        const QString theirs = saved + QStringLiteral("\nTheir line\n");
+        tree.write("notes.md", theirs.toUtf8());
+        type(input, QStringLiteral(" given up"));
+        ASSERT_TRUE(waitUntil([&] { return barShown(); }));
+        click(Choice::LoadDisk);
+        ASSERT_EQ(ws().currentFileContent(), theirs);
+        type(input, QStringLiteral("Y"));
+        ws().flushPendingWrites();
+        EXPECT_EQ(readFile(notes), QString(theirs).replace("lineX", "lineXY").toUtf8());
     }
 }
