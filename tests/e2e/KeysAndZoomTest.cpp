@@ -176,8 +176,10 @@ TEST_F(KeysAndZoom, ZoomKeepsEachPanesTopLineAndHiddenTabsRestyleWhenShown)
     UnifiedBlockEditor* hiddenBlocks = blocks();
     CodeEditorView* hiddenSource = source();
     int hiddenPresentations = 0;
-    QObject::connect(
-        hiddenBlocks, &UnifiedBlockEditor::presented, [&](int) { ++hiddenPresentations; });
+    // Counts only while the test runs: the view outlives it and still restyles when it ends.
+    QObject counting;
+    QObject::connect(hiddenBlocks, &UnifiedBlockEditor::presented, &counting,
+        [&](int) { ++hiddenPresentations; });
     ASSERT_TRUE(clickTreeRow(doc));
     ASSERT_TRUE(waitUntil([&] { return !source()->isLoading() && !blocks()->isLoading(); }));
     settle(600);
