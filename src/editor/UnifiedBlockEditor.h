@@ -6,6 +6,7 @@
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/MarkdownTextViewSupport.h"
+#include "markdown/StructureAroundEdit.h"
 #include "markdown/TableAttachment.h"
 #include "workspace/MarkdownUndoStack.h"
 
@@ -13,6 +14,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace quillon {
@@ -161,31 +163,21 @@ private:
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     HighlightOptions highlightOptions() const;
     // The Markdown lines a change touches, before it and after it.
-    struct ChangeLines
-    {
-        QString before;
-        QString after;
-    };
+    using ChangeLines = StructureAroundEdit::Lines;
     static ChangeLines linesAfter(
         const MarkdownReplacement& change, qsizetype start, const QString& before);
     // Read in the document (which does not hold the change yet) or in the view (which does not).
     ChangeLines documentLinesAround(const MarkdownReplacement& change) const;
     ChangeLines viewLinesAround(const MarkdownReplacement& change) const;
-    static bool tableStructureMayHaveChanged(
-        const MarkdownReplacement& change, const ChangeLines& lines);
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit
     // at [position, position + added) of the storage put on the table's line; true if any.
     bool separateTablesFromText(QString& markdown, int position, int added);
     // A Markdown offset of the storage's text as an offset of the text with those breaks.
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
-    // True when the change can restyle text beyond the paragraphs it touches.
-    static bool mayRestyleFarAway(const MarkdownReplacement& change, const ChangeLines& lines);
-    // The tables of the document's lines around its [from, to) (which the change that made it
-    // left as they were unless `farAway`), and those the storage shows there; false when only
-    // the whole text can tell. `delta`: how much longer the document's text is than the one
-    // the storage shows.
-    bool tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
-        QList<TextRange>& shown, QList<TextRange>& inText) const;
+    // The tables of the document's lines around its [from, to), and those the storage shows
+    // there (see StructureAroundEdit::tablesAround).
+    std::optional<StructureAroundEdit::TablesAround> tablesAround(
+        qsizetype from, qsizetype to, qsizetype delta, bool farAway) const;
     // The view shows other tables than the document's text holds.
     bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
 
