@@ -10,7 +10,6 @@
 #include "markdown/TableAttachment.h"
 #include "workspace/MarkdownUndoStack.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -24,6 +23,7 @@ class CaretLineTracker;
 class Document;
 class DocumentFind;
 class EditorFindController;
+class RestyleScheduler;
 struct FindPane;
 class TableAttachmentCell;
 class TableEditingController;
@@ -138,7 +138,8 @@ private:
         m_dirtyAll = true;
         m_fullHighlight = true;
     }
-    // Highlights the whole storage and compares every paragraph in the background.
+    // Highlights the whole storage and compares every paragraph in the background (once typing
+    // pauses).
     void refreshEverything();
     void presentDeferred();
     // Restyles every paragraph of the storage (its tables stay as they are).
@@ -150,9 +151,8 @@ private:
     void presentStyled(TextSpan stretch);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
-    // With `afterPaint`, the pass waits for the view's next paint (the part in view first).
-    void startBackgroundPass(bool afterPaint);
-    void backgroundStep();
+    // A step of the pass that presents the whole document in chunks.
+    void presentChunk(int firstBlock, int lastBlock);
     void schedulePendingWork();
     bool applyTableAttachment(
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
@@ -204,17 +204,10 @@ private:
     BlockStylePresenter::Window m_deferredWindow;
     int m_dirtyFirst = -1;
     int m_dirtyLast = -1;
-    // Once typing pauses: the whole document is highlighted again and compared in the
-    // background, which settles what line-by-line styling could not see.
-    QTimer m_fullCompareTimer;
-    // Presents the whole document in chunks between events (after a reload, and once typing
-    // pauses).
-    static constexpr int kBackgroundChunk = 800;
+    // When the whole document is compared (once typing pauses) and presented in chunks between
+    // events (after a reload, and after that comparison).
+    std::unique_ptr<RestyleScheduler> m_restyles;
     static constexpr int kVisibleMargin = 150;
-    QTimer m_backgroundTimer;
-    int m_backgroundBlock = -1;
-    bool m_backgroundAwaitsPaint = false; // starts after the next paint, or after this long:
-    static constexpr int kPaintWaitMs = 250;
     // The appearance of the last styling.
     bool m_styledDark = false;
     qreal m_styledFontSize = 0;
