@@ -1,5 +1,7 @@
 #include "editor/LineRestyler.h"
 
+#include "markdown/StructureAroundEdit.h"
+
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -31,11 +33,6 @@ bool pairsAcrossLines(QStringView text)
         }
     }
     return false;
-}
-
-bool hasFence(QStringView text)
-{
-    return text.contains(u"```") || text.contains(u"~~~");
 }
 
 } // namespace
@@ -104,7 +101,7 @@ std::optional<TextSpan> LineRestyler::isolatedRange(
     }
     // A fence outside the fenced blocks taken whole would open or close a block beyond the range.
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        if (hasFence(block.text()) && !hasCode(block))
+        if (StructureAroundEdit::mayBeFence(block.text()) && !hasCode(block))
             return std::nullopt;
         if (block == last)
             break;

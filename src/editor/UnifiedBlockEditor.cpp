@@ -10,6 +10,7 @@
 #include "editor/FlagScope.h"
 #include "editor/HeldInput.h"
 #include "editor/LineEditingKeys.h"
+#include "editor/RestyleScheduler.h"
 #include "editor/TableAttachmentCell.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
@@ -37,12 +38,14 @@ UnifiedBlockEditor::UnifiedBlockEditor(Document& document, WorkspaceState& works
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_tableRenderer = new TableAttachmentCell(this);
-    m_fullCompareTimer.setSingleShot(true);
-    m_fullCompareTimer.setInterval(600);
-    connect(&m_fullCompareTimer, &QTimer::timeout, this, &UnifiedBlockEditor::refreshEverything);
-    m_backgroundTimer.setSingleShot(true);
-    m_backgroundTimer.setInterval(0);
-    connect(&m_backgroundTimer, &QTimer::timeout, this, &UnifiedBlockEditor::backgroundStep);
+    RestyleScheduler::Hooks hooks;
+    hooks.paused = [this] { refreshEverything(); };
+    hooks.isLoading = [this] { return isLoading(); };
+    hooks.mustWait = [this] { return m_reloadPending || m_restylePending || m_presentPending; };
+    hooks.presentChunk = [this](int first, int last) { presentChunk(first, last); };
+    hooks.blockCount = [this] { return m_view->document()->blockCount(); };
+    hooks.finished = [this] { m_view->settleWhenIdle(); };
+    m_restyles = std::make_unique<RestyleScheduler>(std::move(hooks));
     setUpView();
     layout->addWidget(m_view);
     // Made before the document's signals are connected, so that it hears of a change first.
@@ -113,7 +116,7 @@ void UnifiedBlockEditor::setUpView()
         = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });
     connect(m_styling.get(), &BackgroundStyling::styled, this, &UnifiedBlockEditor::presentStyled);
     connect(m_styling.get(), &BackgroundStyling::finished, this,
-        [this] { startBackgroundPass(false); });
+        [this] { m_restyles->startPass(false); });
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
 
@@ -137,7 +140,7 @@ void UnifiedBlockEditor::setUpView()
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
     m_view->settlingWaits
-        = [this] { return false && (m_styling->isRunning() || m_backgroundBlock >= 0); };
+        = [this] { return false && (m_styling->isRunning() || m_restyles->isPassRunning()); };
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
@@ -283,8 +286,7 @@ void UnifiedBlockEditor::loaded()
 {
     // What waited for the whole text goes on.
     m_styling->setHeld(false);
-    if (m_backgroundBlock >= 0)
-        m_backgroundTimer.start(0);
+    m_restyles->textLoaded();
     m_find->refresh();
 }
 
@@ -383,10 +385,7 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
         && (watched == m_view || watched == m_view->viewport()) && mayEditText(*event))
         followPendingEdits();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
-        if (m_backgroundAwaitsPaint) {
-            m_backgroundAwaitsPaint = false;
-            m_backgroundTimer.start(0); // runs once this paint is done
-        }
+        m_restyles->painted();
         m_styling->resume();
     }
     if (watched == m_view->viewport() && event->type() == QEvent::Resize)

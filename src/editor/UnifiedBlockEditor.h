@@ -6,13 +6,14 @@
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/MarkdownTextViewSupport.h"
+#include "markdown/StructureAroundEdit.h"
 #include "markdown/TableAttachment.h"
 #include "workspace/MarkdownUndoStack.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace quillon {
@@ -22,6 +23,7 @@ class CaretLineTracker;
 class Document;
 class DocumentFind;
 class EditorFindController;
+class RestyleScheduler;
 struct FindPane;
 class TableAttachmentCell;
 class TableEditingController;
@@ -136,7 +138,8 @@ private:
         m_dirtyAll = true;
         m_fullHighlight = true;
     }
-    // Highlights the whole storage and compares every paragraph in the background.
+    // Highlights the whole storage and compares every paragraph in the background (once typing
+    // pauses).
     void refreshEverything();
     void presentDeferred();
     // Restyles every paragraph of the storage (its tables stay as they are).
@@ -148,9 +151,8 @@ private:
     void presentStyled(TextSpan stretch);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
-    // With `afterPaint`, the pass waits for the view's next paint (the part in view first).
-    void startBackgroundPass(bool afterPaint);
-    void backgroundStep();
+    // A step of the pass that presents the whole document in chunks.
+    void presentChunk(int firstBlock, int lastBlock);
     void schedulePendingWork();
     bool applyTableAttachment(
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
@@ -161,31 +163,21 @@ private:
     void paintDecorations(QPainter& painter, const QRectF& documentRect);
     HighlightOptions highlightOptions() const;
     // The Markdown lines a change touches, before it and after it.
-    struct ChangeLines
-    {
-        QString before;
-        QString after;
-    };
+    using ChangeLines = StructureAroundEdit::Lines;
     static ChangeLines linesAfter(
         const MarkdownReplacement& change, qsizetype start, const QString& before);
     // Read in the document (which does not hold the change yet) or in the view (which does not).
     ChangeLines documentLinesAround(const MarkdownReplacement& change) const;
     ChangeLines viewLinesAround(const MarkdownReplacement& change) const;
-    static bool tableStructureMayHaveChanged(
-        const MarkdownReplacement& change, const ChangeLines& lines);
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit
     // at [position, position + added) of the storage put on the table's line; true if any.
     bool separateTablesFromText(QString& markdown, int position, int added);
     // A Markdown offset of the storage's text as an offset of the text with those breaks.
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
-    // True when the change can restyle text beyond the paragraphs it touches.
-    static bool mayRestyleFarAway(const MarkdownReplacement& change, const ChangeLines& lines);
-    // The tables of the document's lines around its [from, to) (which the change that made it
-    // left as they were unless `farAway`), and those the storage shows there; false when only
-    // the whole text can tell. `delta`: how much longer the document's text is than the one
-    // the storage shows.
-    bool tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
-        QList<TextRange>& shown, QList<TextRange>& inText) const;
+    // The tables of the document's lines around its [from, to), and those the storage shows
+    // there (see StructureAroundEdit::tablesAround).
+    std::optional<StructureAroundEdit::TablesAround> tablesAround(
+        qsizetype from, qsizetype to, qsizetype delta, bool farAway) const;
     // The view shows other tables than the document's text holds.
     bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
 
@@ -212,17 +204,10 @@ private:
     BlockStylePresenter::Window m_deferredWindow;
     int m_dirtyFirst = -1;
     int m_dirtyLast = -1;
-    // Once typing pauses: the whole document is highlighted again and compared in the
-    // background, which settles what line-by-line styling could not see.
-    QTimer m_fullCompareTimer;
-    // Presents the whole document in chunks between events (after a reload, and once typing
-    // pauses).
-    static constexpr int kBackgroundChunk = 800;
+    // When the whole document is compared (once typing pauses) and presented in chunks between
+    // events (after a reload, and after that comparison).
+    std::unique_ptr<RestyleScheduler> m_restyles;
     static constexpr int kVisibleMargin = 150;
-    QTimer m_backgroundTimer;
-    int m_backgroundBlock = -1;
-    bool m_backgroundAwaitsPaint = false; // starts after the next paint, or after this long:
-    static constexpr int kPaintWaitMs = 250;
     // The appearance of the last styling.
     bool m_styledDark = false;
     qreal m_styledFontSize = 0;

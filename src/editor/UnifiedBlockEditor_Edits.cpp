@@ -42,23 +42,6 @@ bool holdsTable(const AttributedText& storage, qsizetype from, qsizetype to)
     return false;
 }
 
-bool containsAnyOf(QStringView text, QStringView characters)
-{
-    for (QChar c : text)
-        if (characters.contains(c))
-            return true;
-    return false;
-}
-
-// A line break inside a paragraph (the paragraphs themselves are separated by "\n").
-bool containsInnerBreak(QStringView text)
-{
-    for (QChar c : text)
-        if (c != u'\n' && textlines::isLineBreak(c))
-            return true;
-    return false;
-}
-
 } // namespace
 
 void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
@@ -107,8 +90,10 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
         change.caretAfter = int(withTableLineBreaks(caretMarkdownOffset()));
     const ChangeLines lines = documentLinesAround(change);
-    const bool mayChangeTables = tableStructureMayHaveChanged(change, lines);
-    const bool farAway = mayRestyleFarAway(change, lines);
+    const bool mayChangeTables
+        = StructureAroundEdit::mayChangeTables(change.removed, change.inserted, lines);
+    const bool farAway
+        = StructureAroundEdit::mayRestyleFarAway(change.removed, change.inserted, lines);
     if (farAway) {
         markAllParagraphsDirty();
     } else {
@@ -238,65 +223,23 @@ UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::viewLinesAround(
     return linesAfter(change, markdownStart, before);
 }
 
-bool UnifiedBlockEditor::tableStructureMayHaveChanged(
-    const MarkdownReplacement& change, const ChangeLines& lines)
+std::optional<StructureAroundEdit::TablesAround> UnifiedBlockEditor::tablesAround(
+    qsizetype from, qsizetype to, qsizetype delta, bool farAway) const
 {
-    // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
-    // or tildes in a row. Single backticks of inline code make no difference.
-    const QStringView breaksOrMarks = u"|\n`~\uFFFC";
-    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
-        if (containsAnyOf(part, breaksOrMarks) || containsInnerBreak(part))
-            return true;
-    auto tableOrFenceLine = [](QStringView line) {
-        return containsAnyOf(line, u"|\r\uFFFC") || line.contains(u"```") || line.contains(u"~~~");
-    };
-    // The line before the change, and after it (the change may join a fence's characters).
-    return tableOrFenceLine(lines.before) || tableOrFenceLine(lines.after);
-}
-
-bool UnifiedBlockEditor::tablesAround(qsizetype from, qsizetype to, qsizetype delta, bool farAway,
-    QList<TextRange>& shown, QList<TextRange>& inText) const
-{
-    // A change that moves no fence leaves code as it was: only the tables of the pipe lines
-    // around it may differ. Those lines are all code or none is, so a table found there that
-    // the view does not show may be code, which only the fences before them tell.
-    if (farAway)
-        return false;
-    const ChunkedText& text = m_document.text();
-    const TextRange stretch = MarkdownTableProjection::pipeLinesAround(text, from, to);
-    const QString lines = text.mid(stretch.location, stretch.length);
-    if (lines.contains(u"```") || lines.contains(u"~~~"))
-        return false;
-    inText = MarkdownTableProjection::findTables(lines);
-    for (TextRange& table : inText)
-        table.location += stretch.location;
-    shown = m_projected->tableMarkdownRanges(m_projected->storageOffset(stretch.location),
-        m_projected->storageOffset(stretch.end() - delta));
-    return inText.isEmpty() || !shown.isEmpty();
+    return StructureAroundEdit::tablesAround(
+        m_document.text(), from, to, delta, farAway, [this](qsizetype start, qsizetype end) {
+            return m_projected->tableMarkdownRanges(
+                m_projected->storageOffset(start), m_projected->storageOffset(end));
+        });
 }
 
 bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
 {
-    QList<TextRange> shown, inText;
-    if (tablesAround(
-            change.position, change.position + change.inserted.size(), 0, farAway, shown, inText))
-        return shown.size() != inText.size();
+    if (const auto tables
+        = tablesAround(change.position, change.position + change.inserted.size(), 0, farAway))
+        return tables->shown.size() != tables->inText.size();
     return m_projected->tableCount()
         != MarkdownTableProjection::findTables(m_document.text().toString()).size();
-}
-
-bool UnifiedBlockEditor::mayRestyleFarAway(
-    const MarkdownReplacement& change, const ChangeLines& lines)
-{
-    // Fences open and close blocks down to the end of the text, and line breaks other than a
-    // line feed or a table's character change how lines are told apart. Anything else restyles
-    // within its paragraph or its fenced block.
-    for (QStringView part : { QStringView(change.removed), QStringView(change.inserted) })
-        if (part.contains(QChar::ObjectReplacementCharacter) || containsInnerBreak(part))
-            return true;
-    // A line that is, or may become, a fence.
-    auto fence = [](QStringView line) { return line.contains(u"```") || line.contains(u"~~~"); };
-    return fence(lines.before) || fence(lines.after);
 }
 
 void UnifiedBlockEditor::writeToDocument(const MarkdownReplacement& change)
@@ -445,7 +388,8 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
     // and cannot make or break one is applied in place; any other reloads the whole text.
     const qsizetype start = m_projected->storageOffset(change.position);
     const qsizetype end = m_projected->storageOffset(change.position + change.removed.size());
-    bool inPlace = !tableStructureMayHaveChanged(change, viewLinesAround(change))
+    bool inPlace = !StructureAroundEdit::mayChangeTables(
+                       change.removed, change.inserted, viewLinesAround(change))
         && m_projected->markdownOffset(start) == change.position
         && m_projected->markdownOffset(end) == change.position + change.removed.size();
     if (inPlace) {

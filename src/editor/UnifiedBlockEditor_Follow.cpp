@@ -20,15 +20,6 @@
 
 namespace quillon {
 
-namespace {
-
-bool overlapsOrTouches(qsizetype from, qsizetype to, const TextRange& range)
-{
-    return range.location <= to && range.end() >= from;
-}
-
-} // namespace
-
 QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
 {
     QList<TextRange> ranges;
@@ -129,8 +120,10 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     change.removed = m_projected->markdownBetween(edit.position, removedEnd);
     change.inserted = edit.inserted;
     const ChangeLines lines = viewLinesAround(change);
-    const bool tablesMayChange = tableStructureMayHaveChanged(change, lines);
-    const bool farAway = mayRestyleFarAway(change, lines);
+    const bool tablesMayChange
+        = StructureAroundEdit::mayChangeTables(change.removed, change.inserted, lines);
+    const bool farAway
+        = StructureAroundEdit::mayRestyleFarAway(change.removed, change.inserted, lines);
     const qsizetype delta = edit.inserted.size() - edit.removedLength;
 
     // The stretch of the old Markdown to project again: the edit, and every table it touches,
@@ -146,58 +139,18 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     QList<TextRange> newTables;
     if (tablesMayChange) {
         QList<TextRange> oldTables;
-        if (!tablesAround(edit.position, edit.position + edit.inserted.size(), delta, farAway,
-                oldTables, newTables)) {
+        if (auto tables
+            = tablesAround(edit.position, edit.position + edit.inserted.size(), delta, farAway)) {
+            oldTables = std::move(tables->shown);
+            newTables = std::move(tables->inText);
+        } else {
             oldTables = tableMarkdownRanges();
             newTables = MarkdownTableProjection::findTables(newText.toString());
         }
-        auto toOld = [&](qsizetype offset, bool isEnd) {
-            if (offset <= edit.position)
-                return offset;
-            if (offset >= edit.position + edit.inserted.size())
-                return offset - delta;
-            return isEnd ? removedEnd : edit.position;
-        };
-        auto movedOld = [&](const TextRange& old) {
-            return TextRange { old.location > to ? old.location + delta : old.location,
-                old.length };
-        };
-        auto kept = [&](const TextRange& old) {
-            if (overlapsOrTouches(from, to, old))
-                return false;
-            const TextRange moved = movedOld(old);
-            return std::any_of(newTables.cbegin(), newTables.cend(), [&](const TextRange& t) {
-                return t.location == moved.location && t.length == moved.length;
-            });
-        };
-        // Widened until every table overlapping it lies inside it, before and after the edit.
-        for (bool widened = true; widened;) {
-            widened = false;
-            for (const TextRange& old : oldTables) {
-                if ((old.location >= from && old.end() <= to) || kept(old))
-                    continue;
-                from = qMin(from, old.location);
-                to = qMax(to, old.end());
-                widened = true;
-            }
-            for (const TextRange& added : std::as_const(newTables)) {
-                const qsizetype oldStart = toOld(added.location, false);
-                const qsizetype oldEnd = toOld(added.end(), true);
-                if (oldStart >= from && oldEnd <= to)
-                    continue;
-                const bool isKept
-                    = std::any_of(oldTables.cbegin(), oldTables.cend(), [&](const TextRange& old) {
-                          const TextRange moved = movedOld(old);
-                          return moved.location == added.location && moved.length == added.length
-                              && kept(old);
-                      });
-                if (isKept)
-                    continue;
-                from = qMin(from, oldStart);
-                to = qMax(to, oldEnd);
-                widened = true;
-            }
-        }
+        const TextRange stretch = StructureAroundEdit::stretchToShowAgain(
+            edit.position, edit.removedLength, edit.inserted.size(), oldTables, newTables);
+        from = stretch.location;
+        to = stretch.end();
     }
 
     // The new text of that stretch, its tables as attachment characters.

@@ -10,6 +10,7 @@
 #include "editor/LazyLayoutKeeper.h"
 #include "editor/LineRestyler.h"
 #include "editor/MarkdownTextView.h"
+#include "editor/RestyleScheduler.h"
 #include "editor/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
@@ -194,8 +195,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     if (!m_dirtyAll) {
         window.firstBlock = qMax(0, m_dirtyFirst);
         window.lastBlock = qMax(window.firstBlock, m_dirtyLast);
-        m_fullCompareTimer.start();
-    } else if (m_view->document()->blockCount() > kBackgroundChunk) {
+        m_restyles->waitForPause();
+    } else if (m_view->document()->blockCount() > RestyleScheduler::kChunk) {
         // What the user sees now; the rest follows in the background.
         const int caret = m_view->textCursor().blockNumber();
         const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
@@ -208,8 +209,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         // A long text is styled whole in slices between events (after the first paint when it
         // was just loaded), the part the view needs first; its paragraphs are compared once the
         // pass is done.
-        m_backgroundBlock = -1;
-        m_backgroundTimer.stop();
+        m_restyles->cancelPass();
         m_styling->start(m_dirtyAll && m_view->isVisible());
         if (!styleForWindow(window)) {
             // No place near it to cut the text at: styled whole at once.
@@ -220,8 +220,9 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     if (whole && !sliced) {
         m_styling->stop();
         restyleWholeStorage(options);
+        // What is in view reaches the screen before the rest is presented.
         if (inBackground)
-            startBackgroundPass(true);
+            m_restyles->startPass(m_view->isVisible());
     } else if (!whole) {
         m_projected->styleStorage([&](AttributedText& storage) {
             for (const TextSpan& range : std::as_const(local))
@@ -264,51 +265,29 @@ void UnifiedBlockEditor::presentDeferred()
 void UnifiedBlockEditor::refreshEverything()
 {
     if (m_reloadPending || m_restylePending) {
-        m_fullCompareTimer.start();
+        m_restyles->waitForPause();
         return;
     }
     if (m_projected->storage().length() >= kSlicedLength) {
         // Compared once the pass is done.
-        m_backgroundBlock = -1;
+        m_restyles->cancelPass();
         m_styling->start(false);
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
     restyleWholeStorage(highlightOptions());
-    startBackgroundPass(false);
+    m_restyles->startPass(false);
 }
 
-void UnifiedBlockEditor::startBackgroundPass(bool afterPaint)
+void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
 {
-    m_backgroundBlock = 0;
-    // What is in view reaches the screen before the rest is styled.
-    m_backgroundAwaitsPaint = afterPaint && m_view->isVisible();
-    m_backgroundTimer.start(m_backgroundAwaitsPaint ? kPaintWaitMs : 0);
-}
-
-void UnifiedBlockEditor::backgroundStep()
-{
-    m_backgroundAwaitsPaint = false;
-    if (m_backgroundBlock < 0 || isLoading())
-        return; // the whole text first: it starts again once that is in
-    if (m_reloadPending || m_restylePending || m_presentPending) {
-        m_backgroundTimer.start(0); // after the pending work
-        return;
-    }
     FlagScope programmatic(m_isProgrammatic);
     BlockStylePresenter::Window window;
-    window.firstBlock = m_backgroundBlock;
-    window.lastBlock = m_backgroundBlock + kBackgroundChunk - 1;
+    window.firstBlock = firstBlock;
+    window.lastBlock = lastBlock;
     const TopOfView anchor = topOfView(*m_view);
     m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
     keepTopOfView(*m_view, anchor);
-    m_backgroundBlock = window.lastBlock + 1;
-    if (m_backgroundBlock < m_view->document()->blockCount()) {
-        m_backgroundTimer.start(0);
-    } else {
-        m_backgroundBlock = -1;
-        m_view->settleWhenIdle();
-    }
 }
 
 void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
