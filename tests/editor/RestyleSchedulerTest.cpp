@@ -100,10 +100,10 @@ TEST(RestyleSchedulerTest, APauseComesOnceTypingStops)
 {
     FakeEditor editor;
     RestyleScheduler scheduler(editor.hooks());
-    // Each keystroke puts the pause off.
-    for (int i = 0; i < 2; ++i) {
+    // Each keystroke puts the pause off: typed on for longer than a pause, well within one each.
+    for (int i = 0; i < 4; ++i) {
         scheduler.waitForPause();
-        QTest::qWait(300);
+        QTest::qWait(200);
     }
     EXPECT_EQ(editor.pauses, 0);
     QTRY_COMPARE(editor.pauses, 1);
