@@ -216,9 +216,9 @@ std::optional<double> rssWithOne(
 }
 
 // Six tabs of 1 MB, each shown in turn: the memory after each; then switching between the last
-// two. Quillon restores the six as its last session and reads a tab's document when it is
-// first shown; the peers read every file on their command line at once, so their first figure
-// comes from a run with the first document alone.
+// two; then closing all but one, and the memory left. Quillon restores the six as its last session
+// and reads a tab's document when it is first shown; the peers read every file on their command
+// line at once, so their first figure comes from a run with the first document alone.
 void compareTabs(Context& c, const EditorSpec& editor, const char* caseName)
 {
     constexpr int kTabs = 6;
