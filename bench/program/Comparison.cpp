@@ -216,9 +216,9 @@ std::optional<double> rssWithOne(
 }
 
 // Six tabs of 1 MB, each shown in turn: the memory after each; then switching between the last
-// two. Quillon restores the six as its last session and reads a tab's document when it is
-// first shown; the peers read every file on their command line at once, so their first figure
-// comes from a run with the first document alone.
+// two; then closing all but one, and the memory left. Quillon restores the six as its last session
+// and reads a tab's document when it is first shown; the peers read every file on their command
+// line at once, so their first figure comes from a run with the first document alone.
 void compareTabs(Context& c, const EditorSpec& editor, const char* caseName)
 {
     constexpr int kTabs = 6;
@@ -267,11 +267,35 @@ void compareTabs(Context& c, const EditorSpec& editor, const char* caseName)
     }
     if (rss.front() && rss.back())
         c.table.setValue("tab-added", editor.name, (*rss.back() - *rss.front()) / (kTabs - 1));
+    // The first four shown all keep their views.
+    constexpr int kKept = 4;
+    if (rss.front() && rss[kKept - 1])
+        c.table.setValue("tab-kept", editor.name, (*rss[kKept - 1] - *rss.front()) / (kKept - 1));
     report(caseName, editor, line);
 
     const Figures switches = timeTabSwitches(c.x, *run, kTabs - 2, kTabs - 1, 20, 150);
     report(caseName, editor, QStringLiteral("tab switch to settled: ") + keysText(switches));
     c.table.setKeys("tab-switch", editor.name, switches);
+
+    // Closing all but one, from the one shown: what the closed ones held should come back.
+    for (int i = 1; i < kTabs; ++i) {
+        c.x.chord(XK_Control_L, XK_w);
+        waitUntilIdle(c.x, *run);
+    }
+    waitUntilIdle(c.x, *run, 1000);
+    const auto closed = run->memory();
+    if (!closed)
+        return;
+    c.table.setValue("tabs-closed", editor.name, closed->currentMb);
+    QString closedLine = QStringLiteral("RSS MB after closing %1 of them: %2")
+                             .arg(kTabs - 1)
+                             .arg(closed->currentMb, 0, 'f', 1);
+    if (rss.front()) {
+        const double rise = (closed->currentMb - *rss.front()) / *rss.front() * 100;
+        c.table.setValue("tabs-closed-rise", editor.name, rise);
+        closedLine += QStringLiteral(" (%1% over one tab)").arg(rise, 0, 'f', 1);
+    }
+    report(caseName, editor, closedLine);
 }
 
 struct ComparisonCase

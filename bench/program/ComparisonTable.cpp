@@ -6,7 +6,7 @@ namespace quillon::bench {
 
 namespace {
 
-enum class Unit { KeyMs, Ms, Mb };
+enum class Unit { KeyMs, Ms, Mb, Percent };
 
 enum class Goal {
     None,
@@ -49,6 +49,9 @@ const Row kRows[] = {
     { "tabs-5", "RSS, 5 tabs of 1 MB, each shown", Unit::Mb },
     { "tabs-6", "RSS, 6 tabs of 1 MB, each shown", Unit::Mb },
     { "tab-added", "each added 1 MB tab (mean of 5)", Unit::Mb, Goal::AtMost, 15 },
+    { "tab-kept", "each kept 1 MB tab (mean of 3)", Unit::Mb, Goal::AtMost, 10 },
+    { "tabs-closed", "RSS, 5 of the 6 tabs closed", Unit::Mb },
+    { "tabs-closed-rise", "RSS, 5 closed, over 1 tab (%)", Unit::Percent, Goal::AtMost, 10 },
     { "tab-switch", "tab switch -> settled (quiet 150 ms)", Unit::KeyMs, Goal::P95Below, 100 },
     { "stall-open-1m", "longest stall: open 1 MB", Unit::Ms, Goal::AtMost, 200 },
     { "stall-type-1m", "longest stall: 30 keys in 1 MB", Unit::Ms, Goal::AtMost, 200 },
@@ -116,6 +119,8 @@ QString cellText(const Row& row, const ComparisonTable::Cell* cell)
         return atLeast + QString::number(*cell->value, 'f', 0);
     case Unit::Mb:
         return atLeast + QString::number(*cell->value, 'f', 1);
+    case Unit::Percent:
+        return atLeast + QString::number(*cell->value, 'f', 1) + QLatin1Char('%');
     }
     return {};
 }

@@ -4,6 +4,7 @@
 #include "editor/DocumentFind.h"
 #include "editor/FlagScope.h"
 #include "editor/UnifiedBlockEditor.h"
+#include "platform/FreedMemory.h"
 #include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
@@ -31,6 +32,11 @@ DocumentViews::DocumentViews(WorkspaceState& workspace, QObject* parent)
     connect(&workspace, &WorkspaceState::documentClosing, this, &DocumentViews::drop);
     connect(qApp, &QApplication::focusChanged, this,
         [this](QWidget*, QWidget* now) { noteFocus(now); });
+    // The allocator keeps what views free for itself; after a burst of closes (the document of
+    // a closed tab goes on the turn after its views) it is handed back in one heap walk.
+    m_giveBackTimer.setSingleShot(true);
+    m_giveBackTimer.setInterval(kGiveBackDelay);
+    connect(&m_giveBackTimer, &QTimer::timeout, this, [] { FreedMemory::giveBack(); });
     showActive();
 }
 
@@ -296,6 +302,7 @@ void DocumentViews::drop(Document* document)
 {
     if (m_shownDocument == document)
         m_shownDocument = nullptr;
+    m_giveBackTimer.start();
     auto it = std::find_if(m_sets.begin(), m_sets.end(),
         [document](const auto& set) { return set->document == document; });
     if (it == m_sets.end())

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -26,7 +27,8 @@ class WorkspaceState;
 // active document's views are the ones on top. Switching tabs loads, restyles and lays out
 // nothing: the views already hold their document. A document whose tab closes loses its views at
 // once; beyond kKeptDocuments, or beyond kKeptTextBudget of hidden text, the views of the ones
-// shown longest ago go (keepList()).
+// shown longest ago go (keepList()). What they held is handed back to the system once the
+// closing or switching has paused for kGiveBackDelay.
 //
 // "Show this document at this line" is one call here: the document is opened or activated and
 // the line handed to its views; a pane off screen takes it when it is next shown. Whenever
@@ -49,6 +51,9 @@ public:
     // the hidden views of a few ordinary documents all stay, and those of a very long one go
     // as soon as it is hidden.
     static constexpr qsizetype kKeptTextBudget = 4 * 1024 * 1024;
+    // Documents closed or views dropped less than this apart make one burst; what they held
+    // goes back to the system this long after the last.
+    static constexpr int kGiveBackDelay = 400; // ms
 
     explicit DocumentViews(WorkspaceState& workspace, QObject* parent = nullptr);
     ~DocumentViews() override;
@@ -134,6 +139,7 @@ private:
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     qreal m_contentWidth = 720;
+    QTimer m_giveBackTimer;
 };
 
 } // namespace quillon

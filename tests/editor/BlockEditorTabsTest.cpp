@@ -5,13 +5,16 @@
 
 #include "editor/TableEditingController.h"
 #include "markdown/TableAttachment.h"
+#include "platform/FreedMemory.h"
 #include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTimer>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -51,6 +54,21 @@ struct TwoTabs : ViewsHarness
         return {};
     }
 };
+
+// Runs the event loop, as the window does (what is deleted later goes in it), until `done`.
+bool runLoopUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
 
 } // namespace
 
@@ -277,6 +295,34 @@ TEST(DocumentViews, TheMostRecentlyShownKeepTheirViewsAndClosedOnesAreFreed)
         (QList<const Document*> { c }));
 }
 
+// The allocator keeps what closed tabs held unless asked: it is asked once after a burst of
+// closes, when their documents are gone too.
+TEST(DocumentViews, ClosingTabsGivesTheirMemoryBackOnceTheClosingPauses)
+{
+    ViewsHarness h(QStringLiteral("kept\n"), true);
+    QStringList paths;
+    QList<QPointer<Document>> documents;
+    for (int i = 1; i <= 3; ++i) {
+        paths.append(h.tree.write(QStringLiteral("doc%1.md").arg(i), "text\n"));
+        h.open(paths.last());
+        documents.append(h.workspace->document(paths.last()));
+    }
+    QTest::qWait(DocumentViews::kGiveBackDelay * 2);
+    const int before = FreedMemory::timesGivenBack();
+    for (const QString& path : paths) {
+        h.workspace->closeTab(path);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(FreedMemory::timesGivenBack(), before);
+    EXPECT_TRUE(runLoopUntil([&] { return FreedMemory::timesGivenBack() > before; }));
+    EXPECT_EQ(FreedMemory::timesGivenBack(), before + 1);
+    for (const QPointer<Document>& document : documents)
+        EXPECT_TRUE(document.isNull());
+    QTest::qWait(DocumentViews::kGiveBackDelay * 2);
+    EXPECT_EQ(FreedMemory::timesGivenBack(), before + 1);
+    EXPECT_EQ(h.editor()->markdown(), QStringLiteral("kept\n"));
+}
+
 TEST(DocumentViews, AHiddenLongDocumentLosesItsViewsAtOnce)
 {
     ViewsHarness h(QStringLiteral("short\n"), true);
@@ -287,9 +333,12 @@ TEST(DocumentViews, AHiddenLongDocumentLosesItsViewsAtOnce)
     QPointer<UnifiedBlockEditor> longBlocks = h.editor();
     ASSERT_FALSE(longBlocks.isNull());
     QPointer<UnifiedBlockEditor> shortBlocks;
+    const int givenBack = FreedMemory::timesGivenBack();
     h.open(h.path);
     shortBlocks = h.editor();
     EXPECT_TRUE(longBlocks.isNull());
+    // What its views held goes back to the system.
+    EXPECT_TRUE(waitUntil([&] { return FreedMemory::timesGivenBack() > givenBack; }));
     h.open(longPath);
     EXPECT_FALSE(shortBlocks.isNull()); // a short hidden document keeps its views
 }
