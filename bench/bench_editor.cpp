@@ -4,8 +4,8 @@
 // of offsets between the Markdown and the editor's text across many tables.
 #include "BenchDocuments.h"
 #include "BenchReport.h"
-#include "editor/ProjectedDocument.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/ProjectedDocument.h"
+#include "editor/block/UnifiedBlockEditor.h"
 #include "workspace/WorkspaceState.h"
 
 #include <benchmark/benchmark.h>

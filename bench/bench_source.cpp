@@ -5,8 +5,8 @@
 // reports its 95th percentile and maximum in milliseconds.
 #include "BenchDocuments.h"
 #include "BenchReport.h"
-#include "editor/CodeEditorView.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/UnifiedBlockEditor.h"
+#include "editor/source/CodeEditorView.h"
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
 

@@ -8,7 +8,7 @@
 #include "app/Theme.h"
 #include "app/TopBar.h"
 #include "app/WindowSettings.h"
-#include "editor/DocumentViews.h"
+#include "editor/document/DocumentViews.h"
 #include "git/WorkspaceGit.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserPrompts.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/SheetPresenter.h"
-#include "editor/EditorMode.h"
+#include "editor/document/EditorMode.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The sidebar column (and the sidebar's footer slot).
 #include "app/ContentView.h"
 
-#include "editor/DocumentViews.h"
+#include "editor/document/DocumentViews.h"
 #include "sidebar/SidebarView.h"
 
 namespace quillon {

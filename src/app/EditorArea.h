@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/EditorMode.h"
+#include "editor/document/EditorMode.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -3,8 +3,8 @@
 #include "app/AppMenus.h"
 #include "app/EditorArea.h"
 #include "app/Updater.h"
-#include "editor/DocumentViews.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/UnifiedBlockEditor.h"
+#include "editor/document/DocumentViews.h"
 
 #include <QAction>
 #include <QMainWindow>

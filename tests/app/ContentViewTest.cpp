@@ -8,7 +8,7 @@
 #include "app/StartPageButtons.h"
 #include "app/Theme.h"
 #include "app/TopBar.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/UnifiedBlockEditor.h"
 #include "ui/AppColors.h"
 #include "ui/Divider.h"
 #include "ui/TabButton.h"

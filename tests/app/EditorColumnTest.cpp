@@ -6,12 +6,12 @@
 #include "app/AppMenus.h"
 #include "app/EditorArea.h"
 #include "app/OverlayTransition.h"
-#include "editor/CodeEditorView.h"
-#include "editor/DocumentViews.h"
-#include "editor/LocalSearchView.h"
-#include "editor/StatusBarView.h"
-#include "editor/UnifiedBlockEditor.h"
-#include "editor/ViewModeToggle.h"
+#include "editor/block/UnifiedBlockEditor.h"
+#include "editor/chrome/LocalSearchView.h"
+#include "editor/chrome/StatusBarView.h"
+#include "editor/chrome/ViewModeToggle.h"
+#include "editor/document/DocumentViews.h"
+#include "editor/source/CodeEditorView.h"
 
 #include <QAbstractAnimation>
 #include <QGraphicsOpacityEffect>

@@ -3,7 +3,7 @@
 #include "E2EHarness.h"
 
 #include "app/TopBar.h"
-#include "editor/SourceTextEdit.h"
+#include "editor/source/SourceTextEdit.h"
 #include "sidebar/SearchField.h"
 #include "sidebar/SearchResultsView.h"
 #include "ui/TabButton.h"

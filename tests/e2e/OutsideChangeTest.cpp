@@ -3,8 +3,8 @@
 // lost, nothing is written until a button is clicked, and the caret stays on the text it was on.
 #include "E2EHarness.h"
 
-#include "editor/DiskQuestionBar.h"
-#include "editor/StatusBarView.h"
+#include "editor/chrome/DiskQuestionBar.h"
+#include "editor/chrome/StatusBarView.h"
 #include "git/GitTestRepos.h"
 
 #include <QLabel>

@@ -3,8 +3,8 @@
 // checked.
 #include "E2EHarness.h"
 
-#include "editor/DiskQuestionBar.h"
-#include "editor/StatusBarView.h"
+#include "editor/chrome/DiskQuestionBar.h"
+#include "editor/chrome/StatusBarView.h"
 
 #include <QCloseEvent>
 #include <QDir>

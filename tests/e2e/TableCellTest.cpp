@@ -4,8 +4,8 @@
 #include "E2EHarness.h"
 
 #include "app/TopBar.h"
-#include "editor/TableEditingController.h"
-#include "editor/ViewModeToggle.h"
+#include "editor/chrome/ViewModeToggle.h"
+#include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "sidebar/SearchField.h"
 #include "sidebar/SearchResultsView.h"

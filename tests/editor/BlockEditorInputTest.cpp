@@ -2,8 +2,8 @@
 // (and the file), and undo and redo must walk back and forth through exactly those texts.
 #include "EditorHarness.h"
 
-#include "editor/ProjectedDocument.h"
-#include "editor/TableEditingController.h"
+#include "editor/block/ProjectedDocument.h"
+#include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 #include "workspace/Document.h"
 

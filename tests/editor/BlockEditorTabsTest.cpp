@@ -3,7 +3,7 @@
 // appearance changed meanwhile; which documents keep their views.
 #include "ViewsHarness.h"
 
-#include "editor/TableEditingController.h"
+#include "editor/table/TableEditingController.h"
 #include "markdown/TableAttachment.h"
 #include "platform/FreedMemory.h"
 #include "workspace/Document.h"

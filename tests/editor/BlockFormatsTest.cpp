@@ -2,8 +2,8 @@
 // are measured and dropped, and paragraphs far from the view give their formats back.
 #include "EditorHarness.h"
 
-#include "editor/BlockDocumentLayout.h"
-#include "editor/BlockStylePresenter.h"
+#include "editor/block/BlockDocumentLayout.h"
+#include "editor/block/BlockStylePresenter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "EditorHarness.h"
 #include "ScreenPixels.h"
 
-#include "editor/BlockDocumentLayout.h"
+#include "editor/block/BlockDocumentLayout.h"
 
 #include <gtest/gtest.h>
 

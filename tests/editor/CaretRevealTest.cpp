@@ -2,7 +2,7 @@
 // beside it, and revealing markers by one rule that does not depend on when restyling runs.
 #include "EditorHarness.h"
 
-#include "editor/HiddenMarkerFormat.h"
+#include "editor/block/HiddenMarkerFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "SourceHarness.h"
 #include "ViewsHarness.h"
 
-#include "editor/DocumentFind.h"
-#include "editor/LocalSearchSteps.h"
-#include "editor/SourceDocumentLayout.h"
+#include "editor/chrome/LocalSearchSteps.h"
+#include "editor/document/DocumentFind.h"
+#include "editor/source/SourceDocumentLayout.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"

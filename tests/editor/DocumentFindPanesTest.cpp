@@ -2,7 +2,7 @@
 // Markdown, one count, and each pane marking and revealing the active match in its own text.
 #include "ViewsHarness.h"
 
-#include "editor/LocalSearchSteps.h"
+#include "editor/chrome/LocalSearchSteps.h"
 #include "markdown/MarkdownTextViewSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The find model of one document, without any view: its matches over the Markdown (tables
 // included), the count it publishes, and how it follows edits and a text replaced from outside.
-#include "editor/DocumentFind.h"
+#include "editor/document/DocumentFind.h"
 
 #include "markdown/MarkdownTextViewSupport.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 // The free-standing table: its strict encoded form, and the grid edited through the keyboard and
 // the mouse.
-#include "editor/EditableTableView.h"
+#include "editor/table/EditableTableView.h"
 
 #include <gtest/gtest.h>
 

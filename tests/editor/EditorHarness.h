@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/ProjectedDocument.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/ProjectedDocument.h"
+#include "editor/block/UnifiedBlockEditor.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 

@@ -1,7 +1,7 @@
 // The standalone editor view: its centred column at a few widths, edits reported to the
 // embedder, and texts set from outside.
-#include "editor/EditorView.h"
-#include "editor/MarkdownTextView.h"
+#include "editor/block/EditorView.h"
+#include "editor/block/MarkdownTextView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The sums of paragraph heights both document layouts keep: the top of any paragraph and the
 // paragraph at any height, as adding up the heights one by one finds them.
-#include "editor/HeightTree.h"
+#include "editor/layout/HeightTree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Hidden syntax markers must take no room and draw nothing while keeping their text positions, so
 // that the caret, clicks and line breaking behave as if the markers were not there.
-#include "editor/HiddenMarkerFormat.h"
+#include "editor/block/HiddenMarkerFormat.h"
 
 #include <gtest/gtest.h>
 

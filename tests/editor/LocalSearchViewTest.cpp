@@ -2,9 +2,9 @@
 // it, over a source pane that counts the matches.
 #include "SourceHarness.h"
 
-#include "editor/ChromeColors.h"
-#include "editor/LocalSearchSteps.h"
-#include "editor/LocalSearchView.h"
+#include "editor/chrome/ChromeColors.h"
+#include "editor/chrome/LocalSearchSteps.h"
+#include "editor/chrome/LocalSearchView.h"
 
 #include <gtest/gtest.h>
 

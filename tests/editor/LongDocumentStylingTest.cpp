@@ -4,11 +4,11 @@
 #include "EditorHarness.h"
 #include "ViewsHarness.h"
 
-#include "editor/BlockDecorations.h"
-#include "editor/BlockDocumentLayout.h"
-#include "editor/BlockStylePresenter.h"
-#include "editor/SourceDocumentLayout.h"
-#include "editor/SourceTextEdit.h"
+#include "editor/block/BlockDecorations.h"
+#include "editor/block/BlockDocumentLayout.h"
+#include "editor/block/BlockStylePresenter.h"
+#include "editor/source/SourceDocumentLayout.h"
+#include "editor/source/SourceTextEdit.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "workspace/Document.h"
 

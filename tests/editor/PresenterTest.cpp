@@ -2,8 +2,8 @@
 // that stand in for hidden markers are drawn.
 #include "EditorHarness.h"
 
-#include "editor/BlockDecorations.h"
-#include "editor/DecorationPainter.h"
+#include "editor/block/BlockDecorations.h"
+#include "editor/block/DecorationPainter.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 

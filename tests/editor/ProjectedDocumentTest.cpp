@@ -1,6 +1,6 @@
 // ProjectedDocument maps offsets through an index of its tables kept edit by edit: after every
 // kind of change its answers must be the ones the projection finds by scanning the storage.
-#include "editor/ProjectedDocument.h"
+#include "editor/block/ProjectedDocument.h"
 #include "markdown/MarkdownTableProjection.h"
 
 #include <gtest/gtest.h>

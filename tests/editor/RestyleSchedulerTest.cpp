@@ -1,4 +1,4 @@
-#include "editor/RestyleScheduler.h"
+#include "editor/block/RestyleScheduler.h"
 
 #include <gtest/gtest.h>
 

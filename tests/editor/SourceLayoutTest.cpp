@@ -4,8 +4,8 @@
 // lines, and takes clicks, drops and input methods where they land.
 #include "SourceHarness.h"
 
-#include "editor/SourceDocumentLayout.h"
-#include "editor/SourceDocumentText.h"
+#include "editor/source/SourceDocumentLayout.h"
+#include "editor/source/SourceDocumentText.h"
 
 #include <gtest/gtest.h>
 

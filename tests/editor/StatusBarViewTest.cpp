@@ -1,8 +1,8 @@
 // The status bar as it reads: front-matter states and their tooltip, the figures, the document's
 // read and write problems, and the appearance.
-#include "editor/StatusBarView.h"
-#include "editor/ChromeGlyph.h"
-#include "editor/StatusBarText.h"
+#include "editor/chrome/StatusBarView.h"
+#include "editor/chrome/ChromeGlyph.h"
+#include "editor/chrome/StatusBarText.h"
 
 #include <gtest/gtest.h>
 

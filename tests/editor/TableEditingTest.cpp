@@ -1,7 +1,7 @@
 #include "EditorHarness.h"
 
-#include "editor/TableAttachmentCell.h"
-#include "editor/TableEditingController.h"
+#include "editor/table/TableAttachmentCell.h"
+#include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The view-mode toggle clicked as a user clicks it: every mode and button, the last pane never
 // hidden, and hover shading only unlit buttons.
-#include "editor/ViewModeToggle.h"
-#include "editor/ViewModeTransitions.h"
+#include "editor/chrome/ViewModeToggle.h"
+#include "editor/document/ViewModeTransitions.h"
 
 #include <gtest/gtest.h>
 

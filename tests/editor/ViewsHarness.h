@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/CodeEditorView.h"
-#include "editor/DocumentViews.h"
-#include "editor/ProjectedDocument.h"
-#include "editor/UnifiedBlockEditor.h"
+#include "editor/block/ProjectedDocument.h"
+#include "editor/block/UnifiedBlockEditor.h"
+#include "editor/document/DocumentViews.h"
+#include "editor/source/CodeEditorView.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 

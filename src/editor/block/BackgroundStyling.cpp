@@ -1,0 +1,184 @@
+#include "editor/block/BackgroundStyling.h"
+
+#include "editor/block/LineRestyler.h"
+#include "editor/block/ProjectedDocument.h"
+
+#include <QElapsedTimer>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace quillon {
+
+namespace {
+
+// How far before a stretch the view needs its styling may begin, and how long a stretch may be
+// to be styled at once rather than by the pass.
+constexpr qsizetype kReach = 64 * 1024;
+constexpr qsizetype kNowLimit = 512 * 1024;
+// Bounds of a slice's length of text.
+constexpr qsizetype kMinChunk = 4 * 1024;
+constexpr qsizetype kMaxChunk = 1024 * 1024;
+// The slices wait this long for the first paint at most.
+constexpr int kPaintWaitMs = 250;
+
+} // namespace
+
+BackgroundStyling::BackgroundStyling(ProjectedDocument& projected, Options options, QObject* parent)
+    : QObject(parent)
+    , m_projected(projected)
+    , m_options(std::move(options))
+    , m_place(&projected.document())
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &BackgroundStyling::step);
+}
+
+void BackgroundStyling::start(bool waitForResume)
+{
+    m_running = true;
+    moveTo(0);
+    m_cuts.reset();
+    m_waiting = waitForResume;
+    m_timer.start(waitForResume ? kPaintWaitMs : 0);
+}
+
+void BackgroundStyling::resume()
+{
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    if (m_running)
+        m_timer.start(0);
+}
+
+void BackgroundStyling::setHeld(bool held)
+{
+    m_held = held;
+    if (!held && m_running && !m_waiting)
+        m_timer.start(0);
+}
+
+void BackgroundStyling::stop()
+{
+    m_running = false;
+    m_waiting = false;
+    m_cuts.reset();
+    m_timer.stop();
+}
+
+void BackgroundStyling::moveTo(qsizetype position)
+{
+    // A cursor made at a paragraph's start: placing one by setPosition() would lay out the
+    // paragraphs around it to find its x.
+    m_atEnd = position >= m_projected.storage().length();
+    if (!m_atEnd) {
+        // While the document is being filled it may not reach the place yet, and a cursor at
+        // its end would move along with the text put in there: the place is then kept as a
+        // number.
+        const QTextDocument& document = m_projected.document();
+        m_place = position < document.characterCount() - 1
+            ? QTextCursor(document.findBlock(int(position)))
+            : QTextCursor();
+        m_placeAhead = position;
+    }
+    m_placeRevision = m_projected.textRevision();
+}
+
+qsizetype BackgroundStyling::next()
+{
+    const qsizetype length = m_projected.storage().length();
+    if (!m_atEnd && m_place.isNull() && m_placeAhead < m_projected.document().characterCount() - 1)
+        moveTo(m_placeAhead); // the document reaches it now
+    qsizetype position = m_atEnd ? length : (m_place.isNull() ? m_placeAhead : m_place.position());
+    if (m_placeRevision != m_projected.textRevision()) {
+        // Changes before the place moved it along and leave it at a cut; one that reached it
+        // may have joined its paragraph to the one before.
+        const QString& text = m_projected.storage().text();
+        if (position > 0 && (position > length || text.at(position - 1) != u'\n'))
+            position = 0;
+        moveTo(position);
+    }
+    return position;
+}
+
+qsizetype BackgroundStyling::styledLength() const
+{
+    if (!m_running || m_atEnd)
+        return m_projected.storage().length();
+    return m_place.isNull() ? m_placeAhead : m_place.position();
+}
+
+MarkdownStylingCuts& BackgroundStyling::cuts()
+{
+    // The cuts read the text in place: after a change they begin again where the pass stands.
+    if (!m_cuts || m_cutsRevision != m_projected.textRevision()) {
+        m_cuts.emplace(m_projected.storage().text(), next());
+        m_cutsRevision = m_projected.textRevision();
+    }
+    return *m_cuts;
+}
+
+void BackgroundStyling::style(TextSpan stretch)
+{
+    if (stretch.length <= 0)
+        return;
+    const HighlightOptions options = m_options();
+    m_projected.styleStorage(
+        [&](AttributedText& storage) { LineRestyler::highlight(storage, stretch, options); });
+}
+
+TextSpan BackgroundStyling::styleNow(TextSpan needed)
+{
+    if (!m_running)
+        return { 0, m_projected.storage().length() };
+    const qsizetype from = next();
+    if (needed.end() <= from)
+        return { 0, from };
+    if (needed.location - from <= kReach) {
+        // From where the pass stands, as its next slices would.
+        const qsizetype end = cuts().next(needed.end());
+        if (end - from > kNowLimit)
+            return {};
+        style({ from, end - from });
+        moveTo(end);
+        return { 0, end };
+    }
+    // Far ahead of the pass: between cuts found from the top (which reads the text but styles
+    // nothing), styled again when the pass comes by.
+    MarkdownStylingCuts far(m_projected.storage().text());
+    const qsizetype start = far.next(needed.location - kReach);
+    if (start > needed.location)
+        return {};
+    const qsizetype end = far.next(needed.end());
+    if (end - start > kNowLimit)
+        return {};
+    style({ start, end - start });
+    return { start, end - start };
+}
+
+void BackgroundStyling::step()
+{
+    m_waiting = false;
+    if (!m_running || m_held)
+        return;
+    const qsizetype from = next();
+    if (from >= m_projected.storage().length()) {
+        stop();
+        Q_EMIT finished();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const TextSpan stretch { from, cuts().next(from + m_chunk) - from };
+    style(stretch);
+    moveTo(stretch.end());
+    // The next slice takes about kSliceMs at the speed this one went.
+    const qint64 ns = qMax<qint64>(clock.nsecsElapsed(), 1000);
+    m_chunk = qBound(
+        kMinChunk, qsizetype(double(stretch.length) * kSliceMs * 1e6 / double(ns)), kMaxChunk);
+    Q_EMIT styled(stretch);
+    if (m_running)
+        m_timer.start(0);
+}
+
+} // namespace quillon

@@ -1,0 +1,129 @@
+#include "editor/block/LineRestyler.h"
+
+#include "markdown/StructureAroundEdit.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace quillon {
+
+namespace {
+
+bool isBlank(const QTextBlock& block)
+{
+    return block.text().trimmed().isEmpty();
+}
+
+// Characters of spans that may pair up with their partner on another line of the paragraph
+// (links, underscores, inline code) or make the paragraph a table.
+bool pairsAcrossLines(QStringView text)
+{
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'|':
+        case u'_':
+        case u'[':
+        case u']':
+        case u'(':
+        case u')':
+        case u'`':
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<TextSpan> LineRestyler::isolatedRange(
+    const AttributedText& storage, const QTextDocument& document, int firstBlock, int lastBlock)
+{
+    QTextBlock first = document.findBlockByNumber(qMax(0, firstBlock));
+    QTextBlock last = document.findBlockByNumber(lastBlock);
+    if (!first.isValid())
+        return std::nullopt;
+    if (!last.isValid() || last.blockNumber() < first.blockNumber())
+        last = document.lastBlock();
+    bool widen = false;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        widen = widen || pairsAcrossLines(block.text());
+        if (block == last)
+            break;
+    }
+    if (widen) {
+        while (first.previous().isValid() && !isBlank(first.previous()))
+            first = first.previous();
+        while (last.next().isValid() && !isBlank(last.next()))
+            last = last.next();
+    }
+    // A fenced block is styled whole, from its opening fence through its closing one: how its
+    // lines look depends on those fences alone. Lines typed into it since its last styling
+    // carry no code styling yet, so the block is followed line by line to its ends.
+    auto hasCode = [&](const QTextBlock& block) {
+        if (!block.isValid() || block.position() >= storage.length())
+            return false;
+        const qsizetype length
+            = qMin<qsizetype>(block.length(), storage.length() - block.position());
+        bool code = false;
+        storage.enumerateAttribute<TextAttribute::CodeBlock>({ block.position(), length },
+            [&](TextSpan, const CodeBlockDecoration* value) { code = code || value; });
+        return code;
+    };
+    bool touchesCode = false;
+    for (QTextBlock block = first; block.isValid() && !touchesCode; block = block.next()) {
+        touchesCode = hasCode(block);
+        if (block == last)
+            break;
+    }
+    if (touchesCode) {
+        while (hasCode(first.previous()))
+            first = first.previous();
+        while (hasCode(last.next()))
+            last = last.next();
+    }
+    const qsizetype start = first.position();
+    const qsizetype end = qMin<qsizetype>(last.position() + last.length(), storage.length());
+    if (start >= end)
+        return std::nullopt;
+    for (QChar c : QStringView(storage.text()).mid(start, end - start)) {
+        switch (c.unicode()) {
+        case u'\r':
+        case 0x0085:
+        case 0x2028:
+        case 0x2029:
+        case 0xFFFC:
+            return std::nullopt;
+        default:
+            break;
+        }
+    }
+    // A fence outside the fenced blocks taken whole would open or close a block beyond the range.
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        if (StructureAroundEdit::mayBeFence(block.text()) && !hasCode(block))
+            return std::nullopt;
+        if (block == last)
+            break;
+    }
+    return TextSpan { start, end - start };
+}
+
+void LineRestyler::highlight(AttributedText& storage, TextSpan range, HighlightOptions options)
+{
+    if (range.length <= 0)
+        return;
+    AttributedText piece = storage.subText(range);
+    options.cursorLocation
+        = options.cursorLocation >= range.location && options.cursorLocation <= range.end()
+        ? options.cursorLocation - range.location
+        : -1;
+    MarkdownHighlighter::highlight(piece, options);
+    // Attributes only, run by run: the characters are the same, and replacing them would move
+    // the whole rest of a long text.
+    piece.enumerateRuns({ 0, piece.length() }, [&](TextSpan run, const TextAttributes& attributes) {
+        storage.setAttributes({ range.location + run.location, run.length }, attributes);
+    });
+}
+
+} // namespace quillon

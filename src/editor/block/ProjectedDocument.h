@@ -1,0 +1,119 @@
+#pragma once
+
+#include "editor/table/ProjectedTableIndex.h"
+#include "markdown/TextRange.h"
+#include "platform/AttributedText.h"
+
+#include <QList>
+#include <QString>
+#include <QTextCharFormat>
+
+#include <functional>
+
+class QTextDocument;
+
+namespace quillon {
+
+// The block editor's two copies of the projected text, kept equal character for character:
+// the storage (an AttributedText the Markdown engine styles, each table one U+FFFC carrying its
+// attachment) and the view's QTextDocument (line feeds as paragraph breaks, each table an object
+// character drawn by TableAttachmentCell).
+//
+// The storage is the truth for the Markdown text; the document is where the user types. A user
+// edit is mirrored from the document into the storage; programmatic changes go to both.
+//
+// Offsets cross between the Markdown and the storage through an index of the storage's tables
+// (their characters and Markdown lengths), so that mapping the caret at the end of a long text
+// never walks the text. Every change of the storage's characters goes through this class, which
+// keeps the index in step; the storage is handed out for styling only (styleStorage).
+class ProjectedDocument
+{
+public:
+    static constexpr int kTableObjectType = QTextFormat::UserObject + 1;
+    static constexpr int kTableAttachmentProperty = QTextFormat::UserProperty + 1;
+
+    explicit ProjectedDocument(QTextDocument& document);
+
+    const AttributedText& storage() const { return m_storage; }
+    QTextDocument& document() const { return m_document; }
+    // Lets `style` set the storage's attributes. It must keep the characters and the tables'
+    // attachments as they are.
+    void styleStorage(const std::function<void(AttributedText&)>& style);
+
+    // Replaces both copies with `markdown`, every pipe table installed as one attachment.
+    void load(const QString& markdown, bool isDarkMode, qreal fontSize);
+    // The same, with only the first paragraphs of about `firstPart` characters put into the
+    // document; insertMore() puts in the rest, part by part. Until it is all in, the document
+    // is the storage's beginning and nothing may edit either.
+    void loadInParts(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart);
+    // Puts the next paragraphs, about `length` characters (all that is left for -1), into the
+    // document; true once it holds the whole storage.
+    bool insertMore(qsizetype length);
+    bool isDocumentComplete() const { return !m_partial; }
+    // The user changed the document at [position, position + added) (replacing `removed`
+    // characters): bring the storage in step. Tables keep their attachments, also those that
+    // the change put back as bare object characters; true when it did (the document's
+    // characters then draw no table until it is loaded again).
+    bool mirrorDocumentChange(int position, int removed, int added);
+    // Replaces a storage range in both copies (undo, redo). Must not touch a table character.
+    void replace(TextSpan range, const QString& text);
+    // Replaces a storage range in both copies with `text`, whose table characters carry their
+    // attachments.
+    void replace(TextSpan range, const AttributedText& text);
+
+    QString markdown() const;
+    // Markdown of the storage range [from, to), tables expanded.
+    QString markdown(qsizetype from, qsizetype to) const;
+    // The Markdown text between two Markdown offsets (which may fall inside a table's).
+    QString markdownBetween(qsizetype from, qsizetype to) const;
+    qsizetype markdownOffset(qsizetype storageOffset) const;
+    qsizetype storageOffset(qsizetype markdownOffset) const;
+    // Number of table attachments in the storage, and in its range [from, to).
+    int tableCount() const;
+    int tableCount(qsizetype from, qsizetype to) const;
+    // The Markdown ranges of the tables whose characters stand in the storage range [from, to).
+    QList<TextRange> tableMarkdownRanges(qsizetype from, qsizetype to) const;
+    // Counts the changes of the storage's characters (loads included), so that work done over
+    // the text in steps can tell whether it is still the text it began on.
+    quint64 textRevision() const { return m_textRevision; }
+
+    // Whether every change compares the table index with a scan of the whole storage and stops
+    // the program when they differ: on in debug builds; tests switch it on in any build.
+    static void setVerifiesTableIndex(bool verifies);
+
+    // Text as the document holds it: a carriage return would become a paragraph break there, so
+    // it is held as a stand-in character that reads back as a carriage return.
+    static QString toDocumentText(QString text);
+    // The stand-in: a noncharacter, which typed and pasted text never brings in (the view drops
+    // it), so that no character the user enters turns into a carriage return.
+    static constexpr QChar kCarriageReturnStandIn { char16_t(0xFDEF) };
+
+    // The document format of a table's object character.
+    static QTextCharFormat objectFormat(const TextAttachmentPtr& attachment);
+    static TextAttachmentPtr attachmentOf(const QTextFormat& format);
+
+private:
+    // Puts the storage's text into the document, in a document just cleared.
+    void insertDocumentText(qsizetype length);
+    // Gives the bare object characters (indices into `replacement`) the tables that the change
+    // at [position, position + removed) of the storage replaced; true when any took one.
+    bool keepReplacedTables(int position, int removed, AttributedText& replacement,
+        const QList<int>& bareObjects) const;
+    QString documentText(int position, int length) const;
+    // The only ways the storage's characters change: each brings the table index in step.
+    void replaceInStorage(TextSpan range, const QString& text);
+    void replaceInStorage(TextSpan range, const AttributedText& text);
+    void indexReplaced(TextSpan removed, qsizetype inserted);
+    void rebuildIndex();
+    void verifyIndex(const char* change) const;
+
+    QTextDocument& m_document;
+    AttributedText m_storage;
+    ProjectedTableIndex m_tables;
+    quint64 m_textRevision = 0;
+    // While the document holds only the storage's first m_inDocument characters.
+    bool m_partial = false;
+    qsizetype m_inDocument = 0;
+};
+
+} // namespace quillon

@@ -1,0 +1,438 @@
+#include "editor/block/UnifiedBlockEditor.h"
+
+#include "editor/block/BackgroundStyling.h"
+#include "editor/block/BlockDocumentLayout.h"
+#include "editor/block/BlockStylePresenter.h"
+#include "editor/block/CaretLineTracker.h"
+#include "editor/block/DecorationPainter.h"
+#include "editor/block/LineEditingKeys.h"
+#include "editor/block/RestyleScheduler.h"
+#include "editor/document/DocumentFind.h"
+#include "editor/document/EditorFindController.h"
+#include "editor/document/FlagScope.h"
+#include "editor/document/HeldInput.h"
+#include "editor/table/TableAttachmentCell.h"
+#include "editor/table/TableEditingController.h"
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "markdown/MarkdownTextViewSupport.h"
+#include "workspace/Document.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+UnifiedBlockEditor::UnifiedBlockEditor(Document& document, WorkspaceState& workspace,
+    bool isDarkMode, QWidget* parent, DocumentFind* find)
+    : QWidget(parent)
+    , m_document(document)
+    , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
+    , m_fontSize(workspace.editorFontSize())
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_tableRenderer = new TableAttachmentCell(this);
+    RestyleScheduler::Hooks hooks;
+    hooks.paused = [this] { refreshEverything(); };
+    hooks.isLoading = [this] { return isLoading(); };
+    hooks.mustWait = [this] { return m_reloadPending || m_restylePending || m_presentPending; };
+    hooks.presentChunk = [this](int first, int last) { presentChunk(first, last); };
+    hooks.blockCount = [this] { return m_view->document()->blockCount(); };
+    hooks.finished = [this] { m_view->settleWhenIdle(); };
+    m_restyles = std::make_unique<RestyleScheduler>(std::move(hooks));
+    setUpView();
+    layout->addWidget(m_view);
+    // Made before the document's signals are connected, so that it hears of a change first.
+    if (!find) {
+        m_ownFind = std::make_unique<DocumentFind>(document, workspace);
+        find = m_ownFind.get();
+    }
+    m_find = std::make_unique<EditorFindController>(*m_view, *find, findPane());
+
+    // Edits of other views are applied where they land; a replaced text is reloaded.
+    connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
+    connect(&document, &Document::replaced, this, &UnifiedBlockEditor::onDocumentReplaced);
+    // An open cell's text is handed over before the document is saved, asked about or closed.
+    connect(&document, &Document::heldInputWanted, this, [this] { m_tableEditor->commit(); });
+    // A document that could not be read is shown, never edited: an edit would be written over
+    // the file. So is one we may not write.
+    connect(&document, &Document::editableChanged, this,
+        [this] { m_view->setReadOnly(!m_document.isEditable()); });
+    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
+        [this] { setFontSize(m_workspace.editorFontSize()); });
+
+    m_styledDark = m_isDarkMode;
+    m_styledFontSize = m_fontSize;
+    m_shownDark = m_isDarkMode;
+    m_find->setDarkMode(m_isDarkMode);
+    reload(document.text().toString(), 0, true);
+}
+
+UnifiedBlockEditor::~UnifiedBlockEditor()
+{
+    // The cell field must not commit into a document that is going away.
+    m_tableEditor->teardown();
+    m_view->onInputHandled = nullptr;
+    m_view->settlingWaits = nullptr;
+    disconnect(m_view->document(), nullptr, this, nullptr);
+    // The view and its document outlive the storage the formats are read from.
+    m_view->blockLayout().setFormatSource({});
+    m_styling->stop();
+}
+
+void UnifiedBlockEditor::setUpView()
+{
+    m_view = new MarkdownTextView(this);
+    m_view->setObjectName(QStringLiteral("blockEditorTextView"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    applyPalette(*m_view, m_isDarkMode);
+    m_view->setReadOnly(!m_document.isEditable());
+
+    QTextDocument* document = m_view->document();
+    document->setUndoRedoEnabled(false);
+    document->setDocumentMargin(0);
+    m_projected = std::make_unique<ProjectedDocument>(*document);
+    document->documentLayout()->registerHandler(
+        ProjectedDocument::kTableObjectType, m_tableRenderer);
+    m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
+        *m_tableRenderer,
+        [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
+            return applyTableAttachment(index, expected, std::move(replacement));
+        });
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    m_caretLine = std::make_unique<CaretLineTracker>();
+    // A paragraph's character formats are read from the storage's styling when it is laid out.
+    m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
+        return m_presenter.formats(m_projected->storage(), block, key);
+    });
+    m_styling
+        = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });
+    connect(m_styling.get(), &BackgroundStyling::styled, this, &UnifiedBlockEditor::presentStyled);
+    connect(m_styling.get(), &BackgroundStyling::finished, this,
+        [this] { m_restyles->startPass(false); });
+    m_view->viewport()->installEventFilter(this);
+    m_view->installEventFilter(this);
+
+    m_view->onEditingKey
+        = [this](MarkdownTextView::EditingKey key) { return handleEditingKey(key); };
+    m_view->onToggleInlineStyle
+        = [this](MarkdownLineEditing::InlineStyle style) { toggleInlineStyle(style); };
+    m_view->onClickTable
+        = [this](const QPoint& point) { return m_tableEditor->handleClick(point); };
+    m_view->onClickOutsideTable = [this] { m_tableEditor->commit(); };
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
+    m_view->canUndo = [this] { return canUndo(); };
+    m_view->canRedo = [this] { return canRedo(); };
+    m_view->onInputHandled = [this] {
+        if (!m_isProgrammatic)
+            noteCaretLine(-1);
+        flushPendingWork();
+    };
+    m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
+    m_view->paintUnderText
+        = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
+    m_view->settlingWaits
+        = [this] { return false && (m_styling->isRunning() || m_restyles->isPassRunning()); };
+    connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
+    connect(m_view, &QTextEdit::cursorPositionChanged, this,
+        &UnifiedBlockEditor::onCursorPositionChanged);
+}
+
+void UnifiedBlockEditor::applyPalette(MarkdownTextView& view, bool dark)
+{
+    QPalette palette = view.palette();
+    const QColor text = MarkdownHighlighter::palette(dark).textColor;
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, dark ? QColor::fromRgbF(0.11, 0.11, 0.12) : QColor(Qt::white));
+    view.setPalette(palette);
+    view.setStyleSheet(QString());
+}
+
+void UnifiedBlockEditor::setDarkMode(bool dark)
+{
+    m_isDarkMode = dark;
+    showAppearance();
+}
+
+void UnifiedBlockEditor::setFontSize(qreal size)
+{
+    m_fontSize = size;
+    showAppearance();
+}
+
+void UnifiedBlockEditor::showAppearance()
+{
+    // A view out of sight (a hidden tab's) takes it when it is shown again: a change of theme or
+    // size restyles what is on screen, not every document kept.
+    if (!isVisible())
+        return;
+    if (m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode)) {
+        applyPalette(*m_view, m_isDarkMode);
+        m_find->setDarkMode(m_isDarkMode);
+    }
+    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    restyleForAppearance();
+}
+
+void UnifiedBlockEditor::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showAppearance();
+}
+
+void UnifiedBlockEditor::setContentWidth(qreal width)
+{
+    m_contentWidth = width;
+    centerTextColumn();
+}
+
+qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
+{
+    return m_projected->markdownOffset(m_view->textCursor().position());
+}
+
+bool UnifiedBlockEditor::canUndo() const
+{
+    return m_document.canUndo() && !m_view->isReadOnly();
+}
+
+bool UnifiedBlockEditor::canRedo() const
+{
+    return m_document.canRedo() && !m_view->isReadOnly();
+}
+
+void UnifiedBlockEditor::setFindActive(bool active)
+{
+    if (m_ownFind)
+        m_ownFind->setActive(active);
+    m_find->setActive(active);
+}
+
+FindPane UnifiedBlockEditor::findPane()
+{
+    FindPane pane;
+    // Find reaches the whole text: what is not in the view yet is put in first.
+    pane.showsDocument = [this] {
+        finishLoading();
+        return !m_hasPendingEdits && !m_pendingReload && !m_reloadPending
+            && m_tableLineBreaks.isEmpty()
+            && m_projected->markdownOffset(m_projected->storage().length())
+            == m_document.text().size();
+    };
+    // A match in a table is shown on the table's character.
+    pane.toView = [this](const TextRange& match) {
+        const qsizetype start = m_projected->storageOffset(match.location);
+        qsizetype end = m_projected->storageOffset(match.end());
+        if (m_projected->markdownOffset(end) < match.end())
+            end = qMin(m_projected->storage().length(), end + 1);
+        return TextRange { start, qMax<qsizetype>(0, end - start) };
+    };
+    pane.toMarkdown = [this](int position) { return m_projected->markdownOffset(position); };
+    pane.reveal
+        = [this](const TextRange& range) { EditorFindController::scrollIntoView(*m_view, range); };
+    return pane;
+}
+
+namespace {
+
+// A text up to this long (UTF-16 units) goes into the view's document at once; a longer one its
+// first part at once and the rest in parts of the same size, each a few ten milliseconds of
+// QTextDocument's work at most.
+constexpr qsizetype kLoadPart = 128 * 1024;
+
+} // namespace
+
+bool UnifiedBlockEditor::isLoading() const
+{
+    return !m_projected->isDocumentComplete();
+}
+
+void UnifiedBlockEditor::loadNextPart()
+{
+    if (!isLoading())
+        return;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->insertMore(kLoadPart);
+    }
+    if (isLoading()) {
+        QMetaObject::invokeMethod(
+            this, [this] { loadNextPart(); }, Qt::QueuedConnection);
+        return;
+    }
+    loaded();
+}
+
+void UnifiedBlockEditor::finishLoading()
+{
+    if (!isLoading())
+        return;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->insertMore(-1);
+    }
+    loaded();
+}
+
+void UnifiedBlockEditor::loaded()
+{
+    // What waited for the whole text goes on.
+    m_styling->setHeld(false);
+    m_restyles->textLoaded();
+    m_find->refresh();
+}
+
+void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret, bool inParts)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    QTextDocument* document = m_view->document();
+    document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
+    m_styledDark = m_isDarkMode;
+    m_styledFontSize = m_fontSize;
+    // The view's caret would ride to the end of the inserted text, and placing it again would
+    // then measure the old caret's place: the whole document laid out at once. A null caret is
+    // left where it is and never measured.
+    m_view->setTextCursor(QTextCursor());
+    // In parts only with the caret at the top: it stays before the text put in later.
+    const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
+    m_projected->loadInParts(markdown, m_isDarkMode, m_fontSize, parts ? kLoadPart : -1);
+    // The styling pass reads the view's document for its place: it waits for the whole text.
+    m_styling->setHeld(parts);
+    if (parts) {
+        QMetaObject::invokeMethod(
+            this, [this] { loadNextPart(); }, Qt::QueuedConnection);
+    }
+    QTextCursor cursor(document);
+    cursor.setPosition(
+        int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
+    m_view->setTextCursor(cursor);
+    m_caretStorage = cursor.position();
+    // No line holds the caret for the reveal yet: the first click, wherever it lands, reveals.
+    m_caretLine->reset();
+    m_reloadPending = false;
+    m_tableLineBreaks.clear();
+    // The text loaded is the document's: nothing of other views is left to follow.
+    m_hasPendingEdits = false;
+    m_pendingReload = false;
+    m_restylePending = true;
+    markAllParagraphsDirty();
+    centerTextColumn();
+    restyle();
+}
+
+void UnifiedBlockEditor::schedulePendingWork()
+{
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { flushPendingWork(); }, Qt::QueuedConnection);
+}
+
+void UnifiedBlockEditor::flushPendingWork()
+{
+    m_flushQueued = false;
+    finishLoading();
+    if (m_hasPendingEdits || m_pendingReload)
+        followPendingEdits();
+    if (m_reloadPending)
+        reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
+    else if (m_restylePending)
+        restyle();
+    if (m_presentPending)
+        presentDeferred();
+}
+
+void UnifiedBlockEditor::scrollToLine(int line)
+{
+    finishLoading();
+    // Lines are counted in the Markdown text with the same line breaks as project search.
+    const std::optional<TextRange> range
+        = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
+    if (!range)
+        return;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(range->location));
+    cursor.setPosition(int(range->end()), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
+    flushPendingWork();
+    {
+        // Styled before it is measured, as the background pass may not have come this far.
+        FlagScope programmatic(m_isProgrammatic);
+        BlockStylePresenter::Window window;
+        window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
+        window.lastBlock = cursor.blockNumber() + kVisibleMargin;
+        if (styleForWindow(window))
+            m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    }
+    m_view->ensureCursorVisible();
+    m_view->showFindIndicator(int(range->location), int(range->end()),
+        MarkdownTextViewSupport::searchColors(m_isDarkMode).activeBackground);
+}
+
+bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    // The user edits the text as the document has it: what other views changed is shown first.
+    if ((m_hasPendingEdits || m_pendingReload || isLoading())
+        && (watched == m_view || watched == m_view->viewport()) && mayEditText(*event))
+        followPendingEdits();
+    if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
+        m_restyles->painted();
+        m_styling->resume();
+    }
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        centerTextColumn();
+    // Markers show only while the view has the focus, which may arrive after the click that
+    // placed the caret (the window is activated later).
+    if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        && m_view->hasFocus() != m_revealFocused && m_revealCaret >= 0
+        && markCaretParagraphDirty(m_view->textCursor().blockNumber())) {
+        m_restylePending = true;
+        schedulePendingWork();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void UnifiedBlockEditor::centerTextColumn()
+{
+    const qreal width = m_view->viewport()->width();
+    if (width <= 0)
+        return;
+    const qreal inset = m_contentWidth + 80 < width ? (width - m_contentWidth) / 2 : 40;
+    QTextFrame* root = m_view->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    if (format.leftMargin() == inset && format.rightMargin() == inset && format.topMargin() == 40
+        && format.bottomMargin() == 40)
+        return;
+    // The open cell's field would stand beside its cell. Its commit is the user's edit: made
+    // inside the programmatic change below, it would show in the view but never reach the
+    // document.
+    m_tableEditor->commit();
+    FlagScope programmatic(m_isProgrammatic);
+    format.setLeftMargin(inset);
+    format.setRightMargin(inset);
+    format.setTopMargin(40);
+    format.setBottomMargin(40);
+    root->setFrameFormat(format);
+}
+
+void UnifiedBlockEditor::paintDecorations(QPainter& painter, const QRectF& documentRect)
+{
+    const QTextFrameFormat frame = m_view->document()->rootFrame()->frameFormat();
+    DecorationPainter::Options options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.columnLeft = frame.leftMargin();
+    options.columnWidth = m_view->viewport()->width() - frame.leftMargin() - frame.rightMargin();
+    DecorationPainter::paint(painter, *m_view->document(), documentRect, options);
+}
+
+} // namespace quillon

@@ -1,0 +1,243 @@
+#pragma once
+
+#include "editor/block/BlockStylePresenter.h"
+#include "editor/block/MarkdownTextView.h"
+#include "editor/block/ProjectedDocument.h"
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownLineEditing.h"
+#include "markdown/MarkdownTextViewSupport.h"
+#include "markdown/StructureAroundEdit.h"
+#include "markdown/TableAttachment.h"
+#include "workspace/MarkdownUndoStack.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace quillon {
+
+class BackgroundStyling;
+class CaretLineTracker;
+class Document;
+class DocumentFind;
+class EditorFindController;
+class RestyleScheduler;
+struct FindPane;
+class TableAttachmentCell;
+class TableEditingController;
+class WorkspaceState;
+struct TextEdit;
+
+// The block editor: Markdown styled in place with its syntax markers hidden except where the
+// caret touches them, fenced code in boxes, list markers drawn as bullets and checkboxes, pipe
+// tables drawn as grids and edited cell by cell.
+//
+// It is made for one Document and shows that document for its whole life. Every user edit goes
+// to the document as a range of its Markdown (never a load or a restyle); edits that other views
+// of the document made arrive as ranges and are applied on the next turn of the event loop, all
+// that came meanwhile as one. Undo and redo walk the document's history, which every view of it
+// shares. Reads the editor font size of the workspace (a new appearance or size is shown while
+// the view is on screen, else once it is shown again); paints the document's find matches while
+// it is the view on screen.
+class UnifiedBlockEditor : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr qreal defaultContentWidth = 720;
+
+    // Styled for `isDarkMode` from the start. `find` is the document's find model, shared with
+    // its other views; without one the editor keeps its own.
+    UnifiedBlockEditor(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr, DocumentFind* find = nullptr);
+    ~UnifiedBlockEditor() override;
+
+    bool isDarkMode() const { return m_isDarkMode; }
+    void setDarkMode(bool dark);
+    qreal fontSize() const { return m_fontSize; }
+    void setFontSize(qreal size);
+    qreal contentWidth() const { return m_contentWidth; }
+    void setContentWidth(qreal width);
+
+    MarkdownTextView* textView() const { return m_view; }
+    TableEditingController& tableEditor() const { return *m_tableEditor; }
+    const ProjectedDocument& projected() const { return *m_projected; }
+    Document& document() const { return m_document; }
+    // The Markdown this view shows (the document's, once edits of other views are applied).
+    QString markdown() const { return m_projected->markdown(); }
+
+    void undo();
+    void redo();
+    bool canUndo() const;
+    bool canRedo() const;
+
+    // A rule's edit (storage offsets) applied as one undoable change; false when refused.
+    bool applyEdit(const MarkdownLineEditing::Edit& edit);
+    void toggleInlineStyle(MarkdownLineEditing::InlineStyle style);
+    // Selects and reveals a 1-based line of the Markdown text.
+    void scrollToLine(int line);
+    // Applies edits of other views and restyles now if anything is waiting for it.
+    void flushPendingWork();
+    // A long text is still going into the view's document.
+    bool isLoading() const;
+    // Whether the find matches are painted here (and, with a model of its own, counted): only in
+    // the view on screen.
+    void setFindActive(bool active);
+
+    // The caret as a Markdown offset.
+    qsizetype caretMarkdownOffset() const;
+
+Q_SIGNALS:
+    // After each restyle or reload, with the number of paragraphs whose styling was applied.
+    void presented(int restyledParagraphs);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    static void applyPalette(MarkdownTextView& view, bool dark);
+    // Shows the appearance asked for, once the view is on screen.
+    void showAppearance();
+    void setUpView();
+    FindPane findPane();
+
+    // Another view of the document changed it: remembered, and applied on the next turn.
+    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    void onDocumentReplaced();
+    // Applies what other views changed since this one last followed, as one edit; reloads
+    // where it cannot be applied in place.
+    void followPendingEdits();
+    // The edit applied to the paragraphs (and tables) it touches; false when the storage is not
+    // the text it was made on.
+    bool applyOutsideEdit(const TextEdit& edit);
+    // The Markdown ranges of the storage's tables, ascending.
+    QList<TextRange> tableMarkdownRanges() const;
+    void onContentsChange(int position, int removed, int added);
+    void onCursorPositionChanged();
+    // Restyles the lines the caret left and reached when it stands on another line than at the
+    // last styling (a click may land where the caret already was).
+    void noteCaretLine(int previousBlock);
+    // With `inParts`, a long text goes into the view's document a part per turn of the event
+    // loop (the caret then at the top): the window shows its first screen at once.
+    void reload(const QString& markdown, qsizetype markdownCaret, bool inParts = false);
+    void loadNextPart();
+    // Puts the rest of the text into the view's document now: whatever reads or edits it at a
+    // place of its own needs all of it.
+    void finishLoading();
+    void loaded();
+    // Restyles the storage and presents the paragraphs of the pending window.
+    void restyle(bool insideDocumentChange = false);
+    // Widens the window of paragraphs the next restyle compares.
+    void markParagraphsDirty(int firstBlock, int lastBlock);
+    // False when the caret's line reveals nothing (empty, or a table), and nothing was marked.
+    bool markCaretParagraphDirty(int block);
+    void markAllParagraphsDirty()
+    {
+        m_dirtyAll = true;
+        m_fullHighlight = true;
+    }
+    // Highlights the whole storage and compares every paragraph in the background (once typing
+    // pauses).
+    void refreshEverything();
+    void presentDeferred();
+    // Restyles every paragraph of the storage (its tables stay as they are).
+    void restyleWholeStorage(const HighlightOptions& options);
+    // While the storage is styled in slices: styles what the window of paragraphs needs now,
+    // and narrows it to the paragraphs that then hold their final styling; false for none.
+    bool styleForWindow(BlockStylePresenter::Window& window);
+    // Presents the paragraphs near the view that a slice of the styling pass restyled.
+    void presentStyled(TextSpan stretch);
+    // Restyles everything when the appearance or size differ from the last styling.
+    void restyleForAppearance();
+    // A step of the pass that presents the whole document in chunks.
+    void presentChunk(int firstBlock, int lastBlock);
+    void schedulePendingWork();
+    bool applyTableAttachment(
+        qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
+    bool applyReplacement(const MarkdownReplacement& change);
+    bool handleEditingKey(MarkdownTextView::EditingKey key);
+    void writeToDocument(const MarkdownReplacement& change);
+    void centerTextColumn();
+    void paintDecorations(QPainter& painter, const QRectF& documentRect);
+    HighlightOptions highlightOptions() const;
+    // The Markdown lines a change touches, before it and after it.
+    using ChangeLines = StructureAroundEdit::Lines;
+    static ChangeLines linesAfter(
+        const MarkdownReplacement& change, qsizetype start, const QString& before);
+    // Read in the document (which does not hold the change yet) or in the view (which does not).
+    ChangeLines documentLinesAround(const MarkdownReplacement& change) const;
+    ChangeLines viewLinesAround(const MarkdownReplacement& change) const;
+    // Adds to `markdown` the line breaks the view shows between a table and text that an edit
+    // at [position, position + added) of the storage put on the table's line; true if any.
+    bool separateTablesFromText(QString& markdown, int position, int added);
+    // A Markdown offset of the storage's text as an offset of the text with those breaks.
+    qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
+    // The tables of the document's lines around its [from, to), and those the storage shows
+    // there (see StructureAroundEdit::tablesAround).
+    std::optional<StructureAroundEdit::TablesAround> tablesAround(
+        qsizetype from, qsizetype to, qsizetype delta, bool farAway) const;
+    // The view shows other tables than the document's text holds.
+    bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
+
+    Document& m_document;
+    WorkspaceState& m_workspace;
+    MarkdownTextView* m_view = nullptr;
+    std::unique_ptr<ProjectedDocument> m_projected;
+    TableAttachmentCell* m_tableRenderer = nullptr;
+    std::unique_ptr<TableEditingController> m_tableEditor;
+    std::unique_ptr<CaretLineTracker> m_caretLine;
+    std::unique_ptr<DocumentFind> m_ownFind; // when no model was handed in
+    std::unique_ptr<EditorFindController> m_find;
+    BlockStylePresenter m_presenter;
+    // Styles a long storage whole in slices between events (declared after the storage it
+    // styles, so that it goes first).
+    std::unique_ptr<BackgroundStyling> m_styling;
+    // From this length on; a shorter text is styled at once in a few milliseconds.
+    static constexpr qsizetype kSlicedLength = 256 * 1024;
+    // Paragraphs whose styling may have changed since the last presentation.
+    bool m_dirtyAll = true;
+    bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted
+    QList<QPair<int, int>> m_localBlocks;
+    bool m_presentPending = false;
+    BlockStylePresenter::Window m_deferredWindow;
+    int m_dirtyFirst = -1;
+    int m_dirtyLast = -1;
+    // When the whole document is compared (once typing pauses) and presented in chunks between
+    // events (after a reload, and after that comparison).
+    std::unique_ptr<RestyleScheduler> m_restyles;
+    static constexpr int kVisibleMargin = 150;
+    // The appearance of the last styling.
+    bool m_styledDark = false;
+    qreal m_styledFontSize = 0;
+    // What other views changed since this one followed: in the view's Markdown, [m_pendingFrom,
+    // m_pendingOldEnd) became the document's [m_pendingFrom, m_pendingNewEnd).
+    bool m_hasPendingEdits = false;
+    bool m_pendingReload = false;
+    qsizetype m_pendingFrom = 0;
+    qsizetype m_pendingOldEnd = 0;
+    qsizetype m_pendingNewEnd = 0;
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    bool m_shownDark = false; // the palette's
+    qreal m_contentWidth = defaultContentWidth;
+
+    bool m_isProgrammatic = false; // the editor itself is changing the document
+    bool m_editIsCommand = false; // the edit under way is a rule's, a toggle's or a commit's
+    bool m_editSinceCaretMove = false;
+    qsizetype m_caretStorage = 0;
+    // The caret and focus the markers were last revealed for. A caret move within its line
+    // restyles nothing, and the settling pass reveals for these too, so that what shows does
+    // not depend on whether that pass has run.
+    qsizetype m_revealCaret = -1;
+    bool m_revealFocused = false;
+    bool m_restylePending = false;
+    bool m_reloadPending = false;
+    // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
+    // before the break was added), and whether a caret there stands after the break.
+    QList<QPair<qsizetype, bool>> m_tableLineBreaks;
+    bool m_flushQueued = false;
+};
+
+} // namespace quillon

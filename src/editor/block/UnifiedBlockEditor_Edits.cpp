@@ -1,0 +1,414 @@
+// The block editor's edit path: user changes of the view become edits of the document's Markdown
+// (which records them for undo); rule edits, cell commits, undo and redo go through the same path.
+#include "editor/block/UnifiedBlockEditor.h"
+
+#include "editor/block/CaretLineTracker.h"
+#include "editor/block/LineEditingKeys.h"
+#include "editor/document/FlagScope.h"
+#include "editor/table/TableEditingController.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "platform/TextLines.h"
+#include "workspace/Document.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+// True when text[from, to) holds a table's object character.
+bool holdsObject(const QString& text, qsizetype from, qsizetype to)
+{
+    from = qMax<qsizetype>(0, from);
+    to = qMin(text.size(), to);
+    return from < to
+        && QStringView(text).mid(from, to - from).contains(QChar::ObjectReplacementCharacter);
+}
+
+// True when the storage range [from, to) holds a table's character.
+bool holdsTable(const AttributedText& storage, qsizetype from, qsizetype to)
+{
+    const QString& text = storage.text();
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        if (MarkdownTableProjection::tableAt(storage, i))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
+{
+    if (m_isProgrammatic)
+        return;
+    const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
+    const AttributedText& storage = m_projected->storage();
+    const qsizetype lengthBefore = storage.length();
+    const qsizetype removedInStorage = std::clamp<qsizetype>(removed, 0, lengthBefore - position);
+    // A change away from every table maps one to one onto the Markdown: it travels as that
+    // range and its replacement, and the rest of the text is never looked at.
+    bool plain = m_tableLineBreaks.isEmpty()
+        && !holdsObject(storage.text(), position - 1, position + removedInStorage + 1);
+    const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
+    // Tables the change put back as bare characters are kept, but the view draws them again
+    // only once it is reloaded.
+    const bool keptTables = m_projected->mirrorDocumentChange(position, removed, added);
+    const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
+    plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
+    MarkdownReplacement change;
+    bool separated = false;
+    const ChunkedText& before = m_document.text();
+    if (plain) {
+        change = MarkdownReplacement::between(before.mid(markdownStart, removedInStorage),
+            storage.text().mid(position, insertedInStorage));
+        change.position += int(markdownStart);
+        change.caretAfter += int(markdownStart);
+        if (change.isEmpty())
+            return; // a change of formats only
+    } else {
+        QString markdown = m_projected->markdown();
+        separated = separateTablesFromText(markdown, position, added);
+        const QString beforeMarkdown = before.toString();
+        if (markdown == beforeMarkdown) {
+            // A change of formats only, or a line break under a table deleted in the view only.
+            if (separated) {
+                m_reloadPending = true;
+                schedulePendingWork();
+            }
+            return;
+        }
+        change = MarkdownReplacement::between(beforeMarkdown, markdown);
+    }
+    change.caretBefore = int(caretBefore);
+    if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
+        change.caretAfter = int(withTableLineBreaks(caretMarkdownOffset()));
+    const ChangeLines lines = documentLinesAround(change);
+    const bool mayChangeTables
+        = StructureAroundEdit::mayChangeTables(change.removed, change.inserted, lines);
+    const bool farAway
+        = StructureAroundEdit::mayRestyleFarAway(change.removed, change.inserted, lines);
+    if (farAway) {
+        markAllParagraphsDirty();
+    } else {
+        QTextDocument* document = m_view->document();
+        markParagraphsDirty(document->findBlock(position).blockNumber(),
+            document->findBlock(position + added).blockNumber());
+        markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
+    }
+    m_editSinceCaretMove = true;
+    writeToDocument(change);
+    if (separated || keptTables || (mayChangeTables && tablesDifferFromText(change, farAway))) {
+        m_reloadPending = true;
+        schedulePendingWork();
+        return;
+    }
+    // Styled before the document lays the change out, so that it is laid out once.
+    restyle(true);
+}
+
+bool UnifiedBlockEditor::separateTablesFromText(QString& markdown, int position, int added)
+{
+    // A table is whole lines of Markdown, while the view may show text right beside its
+    // character. Text that would become cells the table cannot show (before its header, past
+    // its last row's columns) gets the line break the view implies; text that still fits the
+    // last row (the alignment row being typed) stays there and the table is rebuilt with it.
+    const AttributedText& storage = m_projected->storage();
+    const QString& text = storage.text();
+    const qsizetype length = text.size();
+    auto besideText = [&](qsizetype neighbour) {
+        return neighbour >= 0 && neighbour < length && !textlines::isLineBreak(text.at(neighbour));
+    };
+    auto fitsLastRow = [&](const TableAttachment& table, qsizetype after) {
+        qsizetype end = after;
+        while (end < length && !textlines::isLineBreak(text.at(end)))
+            ++end;
+        const QStringView rest = QStringView(text).mid(after, end - after);
+        if (rest.contains(QChar::ObjectReplacementCharacter))
+            return false;
+        const QString& source = table.markdown();
+        const QString row = source.mid(source.lastIndexOf(u'\n') + 1) + rest.toString();
+        return MarkdownTable::splitCells(row).size() <= table.table().headers.size();
+    };
+    // A break still waiting for the reload must be found again in the new text.
+    const bool whole = !m_tableLineBreaks.isEmpty();
+    const qsizetype from = whole ? 0 : qMax(0, position - 1);
+    const qsizetype to = whole ? length : qMin(length, qsizetype(position) + added + 1);
+    m_tableLineBreaks.clear();
+    bool glued = false;
+    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter, from); i >= 0 && i < to;
+         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
+        const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i);
+        if (!table)
+            continue;
+        if (besideText(i - 1)) {
+            glued = true;
+            const qsizetype offset = m_projected->markdownOffset(i);
+            if (m_tableLineBreaks.isEmpty() || m_tableLineBreaks.last().first != offset)
+                m_tableLineBreaks.append({ offset, false });
+        }
+        if (besideText(i + 1)) {
+            glued = true;
+            if (!fitsLastRow(*table, i + 1))
+                m_tableLineBreaks.append({ m_projected->markdownOffset(i + 1), true });
+        }
+    }
+    for (auto it = m_tableLineBreaks.crbegin(); it != m_tableLineBreaks.crend(); ++it)
+        markdown.insert(it->first, u'\n');
+    return glued;
+}
+
+qsizetype UnifiedBlockEditor::withTableLineBreaks(qsizetype markdownOffset) const
+{
+    qsizetype shift = 0;
+    for (const auto& [offset, caretAfter] : std::as_const(m_tableLineBreaks))
+        shift += markdownOffset > offset || (markdownOffset == offset && caretAfter) ? 1 : 0;
+    return markdownOffset + shift;
+}
+
+namespace {
+
+// The lines around [from, to) of a text that has lastIndexOf, indexOf and mid: where they start,
+// and their text without the last line break.
+template <typename Text>
+std::pair<qsizetype, QString> linesOf(
+    const Text& text, qsizetype length, qsizetype from, qsizetype to)
+{
+    const qsizetype start = from > 0 ? text.lastIndexOf(QChar(u'\n'), from - 1) + 1 : 0;
+    qsizetype end = to < length ? text.indexOf(QChar(u'\n'), to) : -1;
+    if (end < 0)
+        end = length;
+    return { start, text.mid(start, end - start) };
+}
+
+} // namespace
+
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::linesAfter(
+    const MarkdownReplacement& change, qsizetype start, const QString& before)
+{
+    const qsizetype inLines = change.position - start;
+    QString after = before;
+    after.replace(inLines, change.removed.size(), change.inserted);
+    return { before, after };
+}
+
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::documentLinesAround(
+    const MarkdownReplacement& change) const
+{
+    const ChunkedText& text = m_document.text();
+    const auto [start, before]
+        = linesOf(text, text.size(), change.position, change.position + change.removed.size());
+    return linesAfter(change, start, before);
+}
+
+UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::viewLinesAround(
+    const MarkdownReplacement& change) const
+{
+    // A table is whole lines of Markdown and one character of the view: the lines of the view
+    // around the change, in Markdown.
+    const QString& text = m_projected->storage().text();
+    const qsizetype from = m_projected->storageOffset(change.position);
+    qsizetype to = m_projected->storageOffset(change.position + change.removed.size());
+    if (m_projected->markdownOffset(to) < change.position + change.removed.size())
+        ++to;
+    const auto [start, storageLines] = linesOf(text, text.size(), from, to);
+    const qsizetype markdownStart = m_projected->markdownOffset(start);
+    const QString before = m_projected->markdown(start, start + storageLines.size());
+    return linesAfter(change, markdownStart, before);
+}
+
+std::optional<StructureAroundEdit::TablesAround> UnifiedBlockEditor::tablesAround(
+    qsizetype from, qsizetype to, qsizetype delta, bool farAway) const
+{
+    return StructureAroundEdit::tablesAround(
+        m_document.text(), from, to, delta, farAway, [this](qsizetype start, qsizetype end) {
+            return m_projected->tableMarkdownRanges(
+                m_projected->storageOffset(start), m_projected->storageOffset(end));
+        });
+}
+
+bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
+{
+    if (const auto tables
+        = tablesAround(change.position, change.position + change.inserted.size(), 0, farAway))
+        return tables->shown.size() != tables->inText.size();
+    return m_projected->tableCount()
+        != MarkdownTableProjection::findTables(m_document.text().toString()).size();
+}
+
+void UnifiedBlockEditor::writeToDocument(const MarkdownReplacement& change)
+{
+    m_document.applyEdit(change.position, change.removed.size(), change.inserted, this,
+        m_editIsCommand ? Document::EditKind::Command : Document::EditKind::Typing,
+        change.caretBefore, change.caretAfter);
+}
+
+void UnifiedBlockEditor::onCursorPositionChanged()
+{
+    const int previousBlock = m_view->document()->findBlock(int(m_caretStorage)).blockNumber();
+    m_caretStorage = m_view->textCursor().position();
+    if (m_isProgrammatic)
+        return;
+    if (!m_editSinceCaretMove)
+        m_document.breakTypingRun();
+    m_editSinceCaretMove = false;
+    noteCaretLine(previousBlock);
+}
+
+void UnifiedBlockEditor::noteCaretLine(int previousBlock)
+{
+    const int block = m_view->textCursor().blockNumber();
+    if (!m_caretLine->moveTo(block))
+        return;
+    // Lines that reveal nothing (empty ones, tables) are left alone: a caret there touches no
+    // marker, so what the last styling revealed for it is what it would reveal.
+    bool marked = previousBlock >= 0 && markCaretParagraphDirty(previousBlock);
+    // After a jump (to the end, to a match far away) the line left is restyled on its own: one
+    // window over both lines would compare every paragraph between them.
+    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !m_reloadPending
+        && !m_hasPendingEdits && !m_pendingReload) {
+        restyle();
+        marked = false;
+    }
+    if (!markCaretParagraphDirty(block) && !marked)
+        return;
+    m_restylePending = true;
+    schedulePendingWork();
+}
+
+bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
+{
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection);
+    return edit && applyEdit(*edit);
+}
+
+bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
+{
+    finishLoading(); // an edit needs the whole text in the view
+    if (m_view->isReadOnly())
+        return false;
+    const qsizetype length = m_projected->storage().length();
+    if (edit.range.location < 0 || edit.range.end() > length)
+        return false;
+    m_document.breakTypingRun();
+    m_editIsCommand = true;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(edit.range.location));
+    cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(ProjectedDocument::toDocumentText(edit.replacement), QTextCharFormat());
+    m_editIsCommand = false;
+    m_document.breakTypingRun();
+    QTextCursor selection(m_view->document());
+    const int start = int(edit.range.location + edit.selection.location);
+    selection.setPosition(start);
+    selection.setPosition(int(start + edit.selection.length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(selection);
+    m_view->ensureCursorVisible();
+    return true;
+}
+
+void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle style)
+{
+    finishLoading(); // an edit needs the whole text in the view
+    const QTextCursor cursor = m_view->textCursor();
+    const TextRange selection { cursor.selectionStart(),
+        cursor.selectionEnd() - cursor.selectionStart() };
+    // Emphasis never reaches across a table, a block of its own, so markers around one would
+    // style nothing, and the edit would carry the table as a bare character: a selection that
+    // holds a table is left as it is.
+    if (holdsTable(m_projected->storage(), selection.location, selection.end()))
+        return;
+    applyEdit(
+        MarkdownLineEditing::toggleInlineStyle(style, m_projected->storage().text(), selection));
+    flushPendingWork();
+}
+
+bool UnifiedBlockEditor::applyTableAttachment(
+    qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
+{
+    finishLoading(); // an edit needs the whole text in the view
+    // The position must still hold the table the cell was opened on; anything else means the
+    // text changed underneath and the commit would land in the wrong place.
+    if (index < 0 || index >= m_projected->storage().length() || !expected
+        || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
+        return false;
+    // The commit leaves the view where it is: the next cell opens where the user looks.
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int top = bar->value();
+    m_document.breakTypingRun();
+    m_editIsCommand = true;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(index));
+    cursor.setPosition(int(index + 1), QTextCursor::KeepAnchor);
+    cursor.setCharFormat(ProjectedDocument::objectFormat(replacement));
+    m_editIsCommand = false;
+    m_document.breakTypingRun();
+    QTextCursor caret(m_view->document());
+    caret.setPosition(int(index + 1));
+    m_view->setTextCursor(caret);
+    flushPendingWork();
+    bar->setValue(top);
+    return true;
+}
+
+void UnifiedBlockEditor::undo()
+{
+    finishLoading(); // an edit needs the whole text in the view
+    if (m_view->isReadOnly())
+        return;
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (const auto step = m_document.undo(this))
+        applyReplacement(*step);
+}
+
+void UnifiedBlockEditor::redo()
+{
+    finishLoading(); // an edit needs the whole text in the view
+    if (m_view->isReadOnly())
+        return;
+    m_tableEditor->commit();
+    flushPendingWork();
+    if (const auto step = m_document.redo(this))
+        applyReplacement(*step);
+}
+
+bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
+{
+    // The document holds the change already; the view follows. A change that touches no table
+    // and cannot make or break one is applied in place; any other reloads the whole text.
+    const qsizetype start = m_projected->storageOffset(change.position);
+    const qsizetype end = m_projected->storageOffset(change.position + change.removed.size());
+    bool inPlace = !StructureAroundEdit::mayChangeTables(
+                       change.removed, change.inserted, viewLinesAround(change))
+        && m_projected->markdownOffset(start) == change.position
+        && m_projected->markdownOffset(end) == change.position + change.removed.size();
+    if (inPlace) {
+        FlagScope programmatic(m_isProgrammatic);
+        m_projected->replace({ start, end - start }, change.inserted);
+        inPlace = m_document.text() == QStringView(m_projected->markdown());
+        if (inPlace) {
+            QTextCursor caret(m_view->document());
+            caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
+            m_view->setTextCursor(caret);
+            m_caretLine->moveTo(caret.blockNumber());
+            markAllParagraphsDirty();
+            restyle();
+        }
+    }
+    if (!inPlace)
+        reload(m_document.text().toString(), change.caretAfter);
+    m_view->ensureCursorVisible();
+    return true;
+}
+
+} // namespace quillon

@@ -1,0 +1,329 @@
+// The block editor's styling: the storage restyled whole or line by line, and presented to the
+// view paragraph by paragraph, the part in view first.
+#include "editor/block/UnifiedBlockEditor.h"
+
+#include "editor/block/BackgroundStyling.h"
+#include "editor/block/BlockDocumentLayout.h"
+#include "editor/block/BlockStylePresenter.h"
+#include "editor/block/LineRestyler.h"
+#include "editor/block/MarkdownTextView.h"
+#include "editor/block/RestyleScheduler.h"
+#include "editor/document/EditorFindController.h"
+#include "editor/document/FlagScope.h"
+#include "editor/layout/LazyLayoutKeeper.h"
+#include "editor/table/TableEditingController.h"
+#include "markdown/MarkdownHighlighter.h"
+#include "markdown/MarkdownTextViewSupport.h"
+#include "workspace/Document.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <climits>
+
+namespace quillon {
+
+namespace {
+
+// The text in view: the block at the top of the viewport and how far its top lies above it.
+struct TopOfView
+{
+    int block = -1;
+    qreal offset = 0;
+};
+
+TopOfView topOfView(const QTextEdit& view)
+{
+    const QTextBlock block = view.cursorForPosition(QPoint(0, 0)).block();
+    if (!block.isValid())
+        return {};
+    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
+    return { block.blockNumber(), view.verticalScrollBar()->value() - top };
+}
+
+// Restyled blocks change their heights; the text that was in view is brought back into it.
+void keepTopOfView(MarkdownTextView& view, const TopOfView& anchor)
+{
+    const QTextBlock block = view.document()->findBlockByNumber(anchor.block);
+    if (!block.isValid())
+        return;
+    const qreal top = view.document()->documentLayout()->blockBoundingRect(block).top();
+    const LazyLayoutKeeper::SteadyScroll steady(view.keeper());
+    view.verticalScrollBar()->setValue(qRound(top + anchor.offset));
+}
+
+} // namespace
+
+void UnifiedBlockEditor::restyleForAppearance()
+{
+    // The same appearance again must not close an open cell.
+    if (m_styledDark == m_isDarkMode && m_styledFontSize == m_fontSize)
+        return;
+    m_presenter.clearCache();
+    m_tableEditor->commit();
+    flushPendingWork();
+    const TopOfView anchor = topOfView(*m_view);
+    reload(m_document.text().toString(), caretMarkdownOffset());
+    if (anchor.block < 0)
+        return;
+    // The same text is shown again: the part that was in view is styled first and stays there.
+    FlagScope programmatic(m_isProgrammatic);
+    keepTopOfView(*m_view, anchor);
+    BlockStylePresenter::Window window;
+    window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
+    window.lastBlock = anchor.block + kVisibleMargin;
+    if (styleForWindow(window))
+        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
+}
+
+bool UnifiedBlockEditor::styleForWindow(BlockStylePresenter::Window& shown)
+{
+    if (!m_styling->isRunning())
+        return true;
+    BlockStylePresenter::Window window = shown;
+    const QTextDocument* document = m_view->document();
+    const qsizetype length = m_projected->storage().length();
+    const QTextBlock first = document->findBlockByNumber(window.firstBlock);
+    QTextBlock last = window.lastBlock < 0 ? document->lastBlock()
+                                           : document->findBlockByNumber(window.lastBlock);
+    if (!last.isValid())
+        last = document->lastBlock();
+    if (!first.isValid())
+        return false;
+    const qsizetype start = qMin<qsizetype>(first.position(), length);
+    const qsizetype end = qMin<qsizetype>(last.position() + last.length(), length);
+    const TextSpan styled = m_styling->styleNow({ start, end - start });
+    if (styled.length <= 0)
+        return false;
+    // Paragraphs beyond what holds its final styling wait for the pass.
+    window.firstBlock
+        = qMax(window.firstBlock, document->findBlock(int(styled.location)).blockNumber());
+    if (styled.end() < length) {
+        const int lastStyled = document->findBlock(int(styled.end()) - 1).blockNumber();
+        window.lastBlock = window.lastBlock < 0 ? lastStyled : qMin(window.lastBlock, lastStyled);
+    }
+    if (window.lastBlock >= 0 && window.firstBlock > window.lastBlock)
+        return false;
+    shown = window;
+    return true;
+}
+
+void UnifiedBlockEditor::presentStyled(TextSpan stretch)
+{
+    // What the pass styled within reach of the view is shown at once; the rest is compared
+    // once the pass is done.
+    if (!m_view->isVisible())
+        return;
+    const QTextDocument* document = m_view->document();
+    const int top = m_view->blockLayout().blockAt(m_view->verticalScrollBar()->value());
+    const int caret = m_view->textCursor().blockNumber();
+    BlockStylePresenter::Window window;
+    window.firstBlock = qMax(document->findBlock(int(stretch.location)).blockNumber(),
+        qMin(top, caret) - kVisibleMargin);
+    window.lastBlock
+        = qMin(document->findBlock(int(qMax<qsizetype>(stretch.location, stretch.end() - 1)))
+                   .blockNumber(),
+            qMax(top, caret) + kVisibleMargin);
+    if (window.firstBlock > window.lastBlock)
+        return;
+    FlagScope programmatic(m_isProgrammatic);
+    const TopOfView anchor = topOfView(*m_view);
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
+}
+
+HighlightOptions UnifiedBlockEditor::highlightOptions() const
+{
+    HighlightOptions options;
+    options.isDarkMode = m_isDarkMode;
+    options.fontSize = m_fontSize;
+    options.isReadingMode = true;
+    options.isFocused = m_revealFocused;
+    options.cursorLocation = m_revealCaret;
+    return options;
+}
+
+void UnifiedBlockEditor::restyle(bool insideDocumentChange)
+{
+    m_restylePending = false;
+    FlagScope programmatic(m_isProgrammatic);
+    m_revealCaret = m_view->textCursor().position();
+    m_revealFocused = m_view->hasFocus();
+    const HighlightOptions options = highlightOptions();
+    // Lines whose styling depends on themselves alone are styled alone; anything else, and an
+    // idle moment after local styling, restyles the whole document.
+    QList<TextSpan> local;
+    bool whole = m_fullHighlight || m_localBlocks.isEmpty();
+    // Overlapping stretches are styled as one: a line styled alone inside a wider stretch
+    // would lose what the stretch gave it.
+    std::sort(m_localBlocks.begin(), m_localBlocks.end());
+    QList<QPair<int, int>> merged;
+    for (const auto& span : std::as_const(m_localBlocks)) {
+        if (!merged.isEmpty() && span.first <= merged.last().second + 1)
+            merged.last().second = qMax(merged.last().second, span.second);
+        else
+            merged.append(span);
+    }
+    for (const auto& [first, last] : std::as_const(merged)) {
+        if (whole)
+            break;
+        const auto range
+            = LineRestyler::isolatedRange(m_projected->storage(), *m_view->document(), first, last);
+        if (range)
+            local.append(*range);
+        else
+            whole = true;
+    }
+    // A paragraph or fenced block styled whole is presented whole.
+    if (!whole && !m_dirtyAll) {
+        for (const TextSpan& range : std::as_const(local)) {
+            const QTextDocument* document = m_view->document();
+            m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst,
+                document->findBlock(int(range.location)).blockNumber());
+            m_dirtyLast = qMax(m_dirtyLast,
+                document->findBlock(int(qMax<qsizetype>(range.location, range.end() - 1)))
+                    .blockNumber());
+        }
+    }
+    BlockStylePresenter::Window window;
+    window.deferBlockFormats = insideDocumentChange;
+    bool inBackground = false;
+    if (!m_dirtyAll) {
+        window.firstBlock = qMax(0, m_dirtyFirst);
+        window.lastBlock = qMax(window.firstBlock, m_dirtyLast);
+        m_restyles->waitForPause();
+    } else if (m_view->document()->blockCount() > RestyleScheduler::kChunk) {
+        // What the user sees now; the rest follows in the background.
+        const int caret = m_view->textCursor().blockNumber();
+        const int top = m_view->cursorForPosition(QPoint(0, 0)).blockNumber();
+        window.firstBlock = qMax(0, qMin(caret, top) - kVisibleMargin);
+        window.lastBlock = qMax(caret, top) + kVisibleMargin;
+        inBackground = true;
+    }
+    bool sliced = whole && m_projected->storage().length() >= kSlicedLength;
+    if (sliced) {
+        // A long text is styled whole in slices between events (after the first paint when it
+        // was just loaded), the part the view needs first; its paragraphs are compared once the
+        // pass is done.
+        m_restyles->cancelPass();
+        m_styling->start(m_dirtyAll && m_view->isVisible());
+        if (!styleForWindow(window)) {
+            // No place near it to cut the text at: styled whole at once.
+            m_styling->stop();
+            sliced = false;
+        }
+    }
+    if (whole && !sliced) {
+        m_styling->stop();
+        restyleWholeStorage(options);
+        // What is in view reaches the screen before the rest is presented.
+        if (inBackground)
+            m_restyles->startPass(m_view->isVisible());
+    } else if (!whole) {
+        m_projected->styleStorage([&](AttributedText& storage) {
+            for (const TextSpan& range : std::as_const(local))
+                LineRestyler::highlight(storage, range, options);
+        });
+    }
+    m_fullHighlight = false;
+    m_localBlocks.clear();
+    const int restyled
+        = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    m_dirtyAll = false;
+    m_dirtyFirst = m_dirtyLast = -1;
+    if (m_presenter.hasDeferredBlockFormats()) {
+        // The same paragraphs again, once the document has finished its change.
+        m_deferredWindow = window;
+        m_deferredWindow.deferBlockFormats = false;
+        m_presentPending = true;
+        schedulePendingWork();
+    }
+    // The presenter marks what it restyled for layout, which repaints just those lines.
+    m_find->refresh();
+    Q_EMIT presented(restyled);
+}
+
+void UnifiedBlockEditor::restyleWholeStorage(const HighlightOptions& options)
+{
+    m_projected->styleStorage([&](AttributedText& storage) {
+        MarkdownTextViewSupport::reHighlight(storage, options.isDarkMode, options.fontSize,
+            options.isReadingMode, false, options.cursorLocation, options.isFocused);
+    });
+}
+
+void UnifiedBlockEditor::presentDeferred()
+{
+    m_presentPending = false;
+    FlagScope programmatic(m_isProgrammatic);
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow);
+}
+
+void UnifiedBlockEditor::refreshEverything()
+{
+    if (m_reloadPending || m_restylePending) {
+        m_restyles->waitForPause();
+        return;
+    }
+    if (m_projected->storage().length() >= kSlicedLength) {
+        // Compared once the pass is done.
+        m_restyles->cancelPass();
+        m_styling->start(false);
+        return;
+    }
+    FlagScope programmatic(m_isProgrammatic);
+    restyleWholeStorage(highlightOptions());
+    m_restyles->startPass(false);
+}
+
+void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    BlockStylePresenter::Window window;
+    window.firstBlock = firstBlock;
+    window.lastBlock = lastBlock;
+    const TopOfView anchor = topOfView(*m_view);
+    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    keepTopOfView(*m_view, anchor);
+}
+
+void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
+{
+    m_localBlocks.append({ firstBlock, lastBlock });
+    firstBlock = qMax(0, firstBlock - 1);
+    lastBlock = lastBlock + 1;
+    m_dirtyFirst = m_dirtyFirst < 0 ? firstBlock : qMin(m_dirtyFirst, firstBlock);
+    m_dirtyLast = qMax(m_dirtyLast, lastBlock);
+}
+
+bool UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
+{
+    // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
+    // of the paragraph.
+    QTextBlock first = m_view->document()->findBlockByNumber(blockNumber);
+    // An empty line, and a table (a paragraph of one character), hide no markers: a caret on
+    // them reveals nothing. (Neither can be styled apart from the whole text.)
+    if (!first.isValid() || first.text().isEmpty()
+        || first.text() == QChar(QChar::ObjectReplacementCharacter))
+        return false;
+    QTextBlock last = first;
+    auto spansLines = [](const QString& text) {
+        for (QChar c : text)
+            if (c == u'_' || c == u'[' || c == u']' || c == u'(' || c == u')')
+                return true;
+        return false;
+    };
+    if (spansLines(first.text())) {
+        while (first.previous().isValid() && !first.previous().text().trimmed().isEmpty())
+            first = first.previous();
+        while (last.next().isValid() && !last.next().text().trimmed().isEmpty())
+            last = last.next();
+    }
+    markParagraphsDirty(first.blockNumber(), last.blockNumber());
+    return true;
+}
+
+} // namespace quillon

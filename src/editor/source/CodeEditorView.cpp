@@ -1,0 +1,526 @@
+#include "editor/source/CodeEditorView.h"
+
+#include "editor/chrome/ChromeColors.h"
+#include "editor/document/DocumentFind.h"
+#include "editor/document/EditorFindController.h"
+#include "editor/document/FlagScope.h"
+#include "editor/document/HeldInput.h"
+#include "editor/source/SourceColouring.h"
+#include "editor/source/SourceDocumentText.h"
+#include "markdown/CodeSyntaxHighlighter.h"
+#include "markdown/MarkdownTextViewSupport.h"
+#include "workspace/Document.h"
+#include "workspace/WorkspaceState.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+constexpr qreal kTextInset = 20;
+// A text up to this long (UTF-16 units) is put into the pane at once; a longer one its first
+// part at once and the rest in slices of the same size, each a few ten milliseconds of
+// QTextDocument's work at most.
+constexpr qsizetype kLoadSlice = 128 * 1024;
+
+} // namespace
+
+CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode,
+    QWidget* parent, DocumentFind* find)
+    : QWidget(parent)
+    , m_document(document)
+    , m_workspace(workspace)
+    , m_isDarkMode(isDarkMode)
+    , m_fontSize(workspace.editorFontSize())
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new SourceTextEdit(this);
+    m_view->setObjectName(QStringLiteral("sourceTextView"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setLineWrapMode(QTextEdit::WidgetWidth);
+    layout->addWidget(m_view);
+    QTextDocument* textDocument = m_view->document();
+    textDocument->setDocumentMargin(kTextInset);
+    // The history is the document's, shared with its other views.
+    textDocument->setUndoRedoEnabled(false);
+    m_view->onUndo = [this] { undo(); };
+    m_view->onRedo = [this] { redo(); };
+    m_view->canUndo = [this] { return m_document.canUndo() && !m_view->isReadOnly(); };
+    m_view->canRedo = [this] { return m_document.canRedo() && !m_view->isReadOnly(); };
+    m_view->installEventFilter(this);
+    m_view->viewport()->installEventFilter(this);
+
+    auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
+    // Queued colouring waits while edits of other views, or the text itself, are still to be
+    // shown.
+    auto isCurrent
+        = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
+    m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
+    // Made before the document's signals are connected, so that it hears of a change first.
+    if (!find) {
+        m_ownFind = std::make_unique<DocumentFind>(document, workspace);
+        find = m_ownFind.get();
+    }
+    FindPane pane;
+    // Find reaches the whole text: what is not in the pane yet is put in first.
+    pane.showsDocument = [this] {
+        finishLoading();
+        return m_pendingEdits.isEmpty() && !m_pendingReload;
+    };
+    pane.toView = [](const TextRange& match) { return match; };
+    pane.toMarkdown = [](int position) { return qsizetype(position); };
+    pane.reveal = [this](const TextRange& range) { m_view->revealPosition(int(range.location)); };
+    m_find = std::make_unique<EditorFindController>(*m_view, *find, std::move(pane));
+
+    connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
+    connect(
+        m_view, &QTextEdit::cursorPositionChanged, this, &CodeEditorView::onCursorPositionChanged);
+    connect(&document, &Document::edited, this, &CodeEditorView::onDocumentEdited);
+    // Replaced from outside (the file read again, a replacement of the whole text): never from
+    // inside a view's change handler, so it is shown at once.
+    connect(&document, &Document::replaced, this, [this] {
+        m_pendingEdits.clear();
+        m_pendingReload = true;
+        followPendingEdits();
+    });
+    connect(&document, &Document::editableChanged, this, &CodeEditorView::updateReadOnly);
+    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
+        [this] { setFontSize(m_workspace.editorFontSize()); });
+
+    m_shownDark = m_isDarkMode;
+    m_shownFontSize = m_fontSize;
+    applyAppearance();
+    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    loadFirstText();
+}
+
+CodeEditorView::~CodeEditorView()
+{
+    disconnect(m_view->document(), nullptr, this, nullptr);
+}
+
+QString CodeEditorView::text() const
+{
+    return SourceDocumentText::fromDocument(m_view->document()->toRawText());
+}
+
+void CodeEditorView::setDarkMode(bool dark)
+{
+    m_isDarkMode = dark;
+    showAppearance();
+}
+
+void CodeEditorView::setFontSize(qreal size)
+{
+    m_fontSize = size;
+    showAppearance();
+}
+
+void CodeEditorView::showAppearance()
+{
+    // A pane out of sight (a hidden tab's, or in the blocks-only mode) takes it when it is shown
+    // again: a change of theme or size restyles what is on screen, not every document kept.
+    if (!isVisible())
+        return;
+    const bool darkChanged = m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode);
+    const bool sizeChanged = m_fontSize != std::exchange(m_shownFontSize, m_fontSize);
+    applyAppearance();
+    if (!darkChanged && !sizeChanged)
+        return;
+    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    // The colours do not depend on the size; only the font changes.
+    if (!darkChanged || isLoading())
+        return; // coloured once the text is all in
+    m_colouring->colourAll(m_document.text());
+    m_find->setDarkMode(m_isDarkMode);
+}
+
+void CodeEditorView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showAppearance();
+}
+
+const DocumentFind& CodeEditorView::find() const
+{
+    return m_find->model();
+}
+
+void CodeEditorView::setFindActive(bool active)
+{
+    if (m_ownFind)
+        m_ownFind->setActive(active);
+    m_find->setActive(active);
+}
+
+void CodeEditorView::applyAppearance()
+{
+    QPalette palette = m_view->palette();
+    palette.setColor(QPalette::Text, CodeSyntaxHighlighter::textColor(m_isDarkMode));
+    palette.setColor(QPalette::Base, ChromeColors::editorBackground(m_isDarkMode));
+    m_view->setPalette(palette);
+    const QFont font = CodeSyntaxHighlighter::sourceFont(m_fontSize);
+    if (m_view->font() != font)
+        m_view->setFont(font);
+}
+
+bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The user edits the text as the document has it: what other views changed is shown first.
+    if ((!m_pendingEdits.isEmpty() || m_pendingReload || isLoading()) && mayEditText(*event))
+        followPendingEdits();
+    return QWidget::eventFilter(watched, event);
+}
+
+void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origin)
+{
+    if (origin == this)
+        return; // typed here: the pane shows it already
+    if (isLoading()) {
+        followWhileLoading(edit);
+        return;
+    }
+    m_pendingEdits.append(edit);
+    if (m_followQueued)
+        return;
+    m_followQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
+}
+
+void CodeEditorView::followPendingEdits()
+{
+    m_followQueued = false;
+    if (std::exchange(m_pendingReload, false)) {
+        m_loading.reset(); // what is shown is replaced whole
+
+        m_pendingEdits.clear();
+        replaceFromOutside(m_document.lastReplacement());
+        return;
+    }
+    finishLoading();
+    if (!m_pendingEdits.isEmpty())
+        applyToView(std::exchange(m_pendingEdits, {}));
+}
+
+void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    QTextDocument* textDocument = m_view->document();
+    int anchor = m_view->textCursor().anchor();
+    int position = m_view->textCursor().position();
+    const int scroll = m_view->verticalScrollBar()->value();
+    // The first place on screen and how far below the top it starts, to keep it there.
+    int top = 0;
+    int topY = 0;
+    if (stretch) {
+        const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
+        top = first.position();
+        topY = m_view->cursorRect(first).top();
+        anchor = int(stretch->map(anchor));
+        position = int(stretch->map(position));
+    }
+    const ChunkedText& text = m_document.text();
+    // Piece by piece, in one edit block: the view lays the new text out once, lazily, and no
+    // copy of the whole text is made on the way.
+    textDocument->clear();
+    QTextCursor cursor(textDocument);
+    cursor.beginEditBlock();
+    m_hasStandIn = false;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(piece);
+        cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+        return true;
+    });
+    cursor.endEditBlock();
+    m_colouring->colourAll(text);
+    m_find->refresh();
+    restoreView(anchor, position, scroll);
+    if (stretch && stretch->position < top) {
+        QTextCursor first(textDocument);
+        first.setPosition(int(qMin(stretch->map(top), text.size())));
+        QScrollBar* bar = m_view->verticalScrollBar();
+        bar->setValue(bar->value() + m_view->cursorRect(first).top() - topY);
+    }
+}
+
+void CodeEditorView::loadFirstText()
+{
+    if (m_document.text().size() <= kLoadSlice) {
+        replaceFromOutside();
+        return;
+    }
+    // A copy shares the text's pieces; the edits the document takes meanwhile are made to it
+    // as well (followWhileLoading), so that it stays the document's text.
+    m_loading = m_document.text();
+    m_loaded = 0;
+    m_hasStandIn = false;
+    loadSlice(kLoadSlice);
+    // The first screen is shown coloured; the whole text is coloured once it is all in.
+    if (isLoading())
+        m_colouring->colourAll(ChunkedText(m_loading->mid(0, m_loaded)));
+}
+
+void CodeEditorView::loadSlice(qsizetype length)
+{
+    const ChunkedText& text = *m_loading;
+    // Cut after a line break, so that no paragraph is put in twice.
+    qsizetype end
+        = m_loaded + length >= text.size() ? -1 : text.indexOf(QChar(u'\n'), m_loaded + length);
+    end = end < 0 ? text.size() : end + 1;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        // The caret would move along with text put in where it stands (the end).
+        const QTextCursor caret = m_view->textCursor();
+        const int anchor = caret.anchor();
+        const int position = caret.position();
+        const int scroll = m_view->verticalScrollBar()->value();
+        // One change per slice, laid out lazily like the rest; inside the edit block the cursor
+        // does not lay its paragraph out to know its place.
+        QTextCursor cursor(m_view->document());
+        cursor.beginEditBlock();
+        cursor.movePosition(QTextCursor::End);
+        text.forEachPiece(m_loaded, end, [&](QStringView piece, qsizetype) {
+            m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(piece);
+            cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+            return true;
+        });
+        cursor.endEditBlock();
+        if (m_view->textCursor().anchor() != anchor || m_view->textCursor().position() != position)
+            restoreView(anchor, position, scroll);
+    }
+    m_loaded = end;
+    if (m_loaded < text.size()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isLoading())
+                    loadSlice(kLoadSlice);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    const ChunkedText shown = *std::exchange(m_loading, std::nullopt);
+    m_colouring->colourAll(shown);
+    m_find->refresh();
+    updateReadOnly();
+}
+
+void CodeEditorView::finishLoading()
+{
+    if (isLoading())
+        loadSlice(m_loading->size());
+}
+
+void CodeEditorView::applyToView(const QList<TextEdit>& edits)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    // The view's own cursor moves with the text around the edit.
+    const QTextCursor before = m_view->textCursor();
+    const int scroll = m_view->verticalScrollBar()->value();
+    // The stretch all of them changed, for colouring and find: in the old text [from, oldEnd),
+    // in the new one [from, newEnd).
+    qsizetype from = 0, oldEnd = 0, newEnd = 0;
+    bool first = true;
+    for (const TextEdit& edit : edits) {
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(int(edit.position));
+        cursor.setPosition(int(edit.position + edit.removedLength), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+        const qsizetype removedEnd = edit.position + edit.removedLength;
+        const qsizetype delta = edit.inserted.size() - edit.removedLength;
+        if (first) {
+            from = edit.position;
+            oldEnd = removedEnd;
+            newEnd = edit.position + edit.inserted.size();
+            first = false;
+        } else {
+            oldEnd += qMax<qsizetype>(0, removedEnd - newEnd);
+            newEnd = qMax(newEnd, removedEnd) + delta;
+            from = qMin(from, edit.position);
+        }
+    }
+    // Only an edit can take the last stand-in out.
+    if (m_hasStandIn) {
+        bool any = false;
+        m_document.text().forEachPiece(
+            0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+                any = !SourceDocumentText::isRepresentable(piece);
+                return !any;
+            });
+        m_hasStandIn = any;
+    }
+    m_colouring->colourEdit(m_document.text(), from, oldEnd - from, newEnd - from);
+    m_find->refresh();
+    restoreView(before.anchor(), before.position(), scroll);
+}
+
+void CodeEditorView::restoreView(int anchor, int position, int scroll)
+{
+    const int length = int(m_document.text().size());
+    QTextCursor after(m_view->document());
+    after.setPosition(qMin(anchor, length));
+    after.setPosition(qMin(position, length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(after);
+    m_view->verticalScrollBar()->setValue(scroll);
+    updateReadOnly();
+}
+
+void CodeEditorView::followWhileLoading(const TextEdit& edit)
+{
+    // The text still to be put in takes the edit; the part the pane holds already shows it at
+    // once, so that the pane stays the document's beginning.
+    m_loading->replace(edit.position, edit.removedLength, edit.inserted);
+    if (edit.position > m_loaded)
+        return;
+    const qsizetype shownEnd = qMin(edit.position + edit.removedLength, m_loaded);
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        QTextCursor cursor(m_view->document());
+        cursor.beginEditBlock();
+        cursor.setPosition(int(edit.position));
+        cursor.setPosition(int(shownEnd), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+        cursor.endEditBlock();
+    }
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+    m_loaded = edit.position + edit.inserted.size() + (m_loaded - shownEnd);
+}
+
+void CodeEditorView::onContentsChange(int position, int removed, int added)
+{
+    if (m_isProgrammatic)
+        return;
+    if (isLoading()) {
+        // Text put in by a call rather than an input event, while the rest goes in: the pane
+        // holds the document's beginning, so the change is the document's as it stands.
+        removed = int(qBound<qsizetype>(0, qsizetype(removed), m_loaded - position));
+        added = qMin(added, m_view->document()->characterCount() - 1 - position);
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(position);
+        cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+        const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+        m_loading->replace(position, removed, inserted);
+        m_loaded += inserted.size() - removed;
+        m_document.applyEdit(position, removed, inserted, this, Document::EditKind::Command,
+            position, position + inserted.size());
+        return;
+    }
+    QTextDocument* textDocument = m_view->document();
+    const ChunkedText& text = m_document.text();
+    // The document counts the last paragraph's end in changes that reach it; the text has no
+    // such character.
+    const int documentLength = textDocument->characterCount() - 1;
+    added = qMin(added, documentLength - position);
+    removed = int(qMin<qsizetype>(removed, text.size() - position));
+    if (added < 0 || removed < 0 || text.size() - removed + added != documentLength) {
+        // The change cannot be told as a range: the whole text goes to the document.
+        const QString all = SourceDocumentText::fromDocument(textDocument->toRawText());
+        m_hasStandIn = !SourceDocumentText::isRepresentable(all);
+        m_document.applyUserText(all, this);
+        m_colouring->colourAll(m_document.text());
+        m_find->refresh();
+        return;
+    }
+    QTextCursor cursor(textDocument);
+    cursor.setPosition(position);
+    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+    const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
+    const qsizetype caretBefore = position;
+    m_editSinceCaretMove = true;
+    m_document.applyEdit(position, removed, inserted, this,
+        typed ? Document::EditKind::Typing : Document::EditKind::Command, caretBefore,
+        position + inserted.size());
+    m_colouring->colourEdit(m_document.text(), position, removed, added);
+    m_find->refresh();
+}
+
+void CodeEditorView::onCursorPositionChanged()
+{
+    if (m_isProgrammatic)
+        return;
+    // A caret moved by hand ends the run of typing that undo takes as one step.
+    if (!std::exchange(m_editSinceCaretMove, false))
+        m_document.breakTypingRun();
+}
+
+void CodeEditorView::undo()
+{
+    followPendingEdits();
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.undo(this));
+}
+
+void CodeEditorView::redo()
+{
+    followPendingEdits();
+    if (!m_view->isReadOnly())
+        showHistoryStep(m_document.redo(this));
+}
+
+void CodeEditorView::showHistoryStep(const std::optional<MarkdownReplacement>& step)
+{
+    if (!step)
+        return;
+    applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+        m_document.text().size(), m_document.version() } });
+    QTextCursor caret(m_view->document());
+    caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+    m_view->setTextCursor(caret);
+    m_view->ensureCursorVisible();
+}
+
+void CodeEditorView::updateReadOnly()
+{
+    // A document that could not be read, or may not be written, is shown, never edited: an edit
+    // would be written over the file. So is a text this view could not give back character for
+    // character.
+    m_view->setReadOnly(!m_document.isEditable() || m_hasStandIn);
+}
+
+void CodeEditorView::scrollToLine(int line)
+{
+    followPendingEdits(); // the whole text, as the document has it
+    const ChunkedText& text = m_document.text();
+    // Lines are found in the part of the text up to the line asked for.
+    qsizetype end = 0;
+    for (int i = 0; i < line && end >= 0 && end < text.size(); ++i) {
+        end = text.indexOf(QChar(u'\n'), end);
+        if (end >= 0)
+            ++end;
+    }
+    const QString head = text.mid(0, end < 0 ? text.size() : end);
+    const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(head, line);
+    if (!range)
+        return;
+    const int length = m_view->document()->characterCount() - 1;
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(qMin(int(range->location), length));
+    cursor.setPosition(qMin(int(range->end()), length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
+    m_view->centerCursor();
+}
+
+void CodeEditorView::flushPendingWork()
+{
+    followPendingEdits();
+    m_colouring->flush();
+}
+
+bool CodeEditorView::colouringIsPending() const
+{
+    return m_colouring->hasPendingPass();
+}
+
+} // namespace quillon

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "editor/source/SourceTextEdit.h"
+#include "platform/ChunkedText.h"
+#include "workspace/Document.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+class Document;
+class SourceColouring;
+class DocumentFind;
+class EditorFindController;
+class WorkspaceState;
+struct TextEdit;
+
+// The source pane: one document's Markdown as typed, in a monospaced font, coloured by
+// CodeSyntaxHighlighter. It is made for one Document and shows it for its whole life.
+//
+// Reports every user edit to the document as a range; edits of other views arrive as ranges and
+// are applied on the next turn of the event loop (before any key of the user's), keeping the
+// selection on its text and the scroll position; a replaced text keeps the selection's offsets
+// (limited to its length). A long text is put into the pane a slice per turn of the event loop
+// when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
+// whole text (a key, a click, another view's edit, find) has the rest put in first. Undo and
+// redo walk the document's history. Reads the editor font size (a new appearance or size is
+// shown while the pane is on screen, else once it is shown again); paints the document's find
+// matches while it is the pane on screen.
+class CodeEditorView : public QWidget
+{
+    Q_OBJECT
+public:
+    // Coloured for `isDarkMode` from the start. `find` is the document's find model, shared with
+    // its other views; without one the pane keeps its own.
+    CodeEditorView(Document& document, WorkspaceState& workspace, bool isDarkMode = false,
+        QWidget* parent = nullptr, DocumentFind* find = nullptr);
+    ~CodeEditorView() override;
+
+    bool isDarkMode() const { return m_isDarkMode; }
+    void setDarkMode(bool dark);
+    qreal fontSize() const { return m_fontSize; }
+    void setFontSize(qreal size);
+
+    Document& document() const { return m_document; }
+    SourceTextEdit* textView() const { return m_view; }
+    // The text as the pane shows it, every character as in the document's file.
+    QString text() const;
+    const DocumentFind& find() const;
+    // Whether the find matches are painted here (and, with a model of its own, counted): only
+    // in the pane on screen.
+    void setFindActive(bool active);
+
+    // Selects and reveals a 1-based line; lines are counted as project search counts them.
+    void scrollToLine(int line);
+    // Applies edits of other views and finishes colouring now.
+    void flushPendingWork();
+    bool colouringIsPending() const;
+    // A long text is still being put into the pane.
+    bool isLoading() const { return m_loading.has_value(); }
+    void undo();
+    void redo();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    void followPendingEdits();
+    void onContentsChange(int position, int removed, int added);
+    void onCursorPositionChanged();
+    // Shows the document's text whole. After a replacement from outside, the caret, selection
+    // and scroll follow the text they were on through the stretch that changed.
+    void replaceFromOutside(std::optional<ReplacedStretch> stretch = std::nullopt);
+    // Puts the text in the pane: at once when it is short, else its first part now and the rest
+    // in slices.
+    void loadFirstText();
+    void loadSlice(qsizetype length);
+    void finishLoading();
+    // Another view's edit while the text goes in.
+    void followWhileLoading(const TextEdit& edit);
+    // Applies a change the document already holds (another view's, or a step of the history).
+    void applyToView(const QList<TextEdit>& edits);
+    // Shows an undo or redo step, the caret where the step leaves it.
+    void showHistoryStep(const std::optional<MarkdownReplacement>& step);
+    // After a change from outside: the selection (limited to the text) and the scroll as they
+    // were.
+    void restoreView(int anchor, int position, int scroll);
+    void updateReadOnly();
+    // Shows the appearance asked for, once the pane is on screen.
+    void showAppearance();
+    void applyAppearance();
+
+    Document& m_document;
+    WorkspaceState& m_workspace;
+    SourceTextEdit* m_view = nullptr;
+    std::unique_ptr<SourceColouring> m_colouring;
+    std::unique_ptr<DocumentFind> m_ownFind; // when no model was handed in
+    std::unique_ptr<EditorFindController> m_find;
+    std::optional<ChunkedText> m_loading; // the text being put into the pane, slice by slice
+    qsizetype m_loaded = 0; // how much of it the pane holds
+    QList<TextEdit> m_pendingEdits; // of other views, in order, not applied yet
+    bool m_pendingReload = false;
+    bool m_followQueued = false;
+    bool m_hasStandIn = false; // the text holds a character the view could not give back
+    bool m_isDarkMode = false;
+    qreal m_fontSize = 15;
+    // The appearance on screen.
+    bool m_shownDark = false;
+    qreal m_shownFontSize = 15;
+    bool m_isProgrammatic = false; // the pane itself is changing its document
+    bool m_editSinceCaretMove = false;
+};
+
+} // namespace quillon

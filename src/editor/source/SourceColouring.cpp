@@ -1,0 +1,369 @@
+#include "editor/source/SourceColouring.h"
+
+#include "editor/source/SourceDocumentLayout.h"
+#include "editor/source/SourceTextEdit.h"
+#include "markdown/CodeSyntaxHighlighter.h"
+#include "platform/AttributedText.h"
+#include "platform/ChunkedText.h"
+#include "platform/TextLines.h"
+
+#include <QHash>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+constexpr int kPauseBeforeQueuedPasses = 300;
+// Lines coloured around an edit on each side at once, beyond the lines it touched.
+constexpr int kContextLines = 2;
+// Lines read on each side of a stretch so that a construct crossing its border is seen whole.
+constexpr int kReadAroundLines = 8;
+// How far (in units, whole lines) a construct over several lines may reach from an edit: the
+// queued pass colours that far around it.
+constexpr qsizetype kReach = 4096;
+// The units coloured in one slice of the queued passes: about a millisecond.
+constexpr qsizetype kSliceUnits = 48 * 1024;
+// What the queued passes take for the screen: from a little before its first character.
+constexpr qsizetype kScreenBefore = 4 * 1024;
+constexpr qsizetype kScreenAfter = 16 * 1024;
+// Texts up to this length are coloured whole when they are loaded.
+constexpr qsizetype kLoadWholeLimit = 256 * 1024;
+
+// The start of the paragraph holding `position`, `lines` paragraphs further back.
+qsizetype startOfLinesBefore(const ChunkedText& text, qsizetype position, int lines)
+{
+    if (position <= 0)
+        return 0;
+    qsizetype start = text.lastIndexOf(QLatin1Char('\n'), qMin(position, text.size()) - 1);
+    for (int i = 0; i < lines && start > 0; ++i)
+        start = text.lastIndexOf(QLatin1Char('\n'), start - 1);
+    return start < 0 ? 0 : start + 1;
+}
+
+// The end (after its line feed) of the paragraph holding `position`, `lines` paragraphs on.
+qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines)
+{
+    if (position >= text.size())
+        return text.size();
+    qsizetype end = text.indexOf(QLatin1Char('\n'), qMax<qsizetype>(0, position));
+    for (int i = 0; i < lines && end >= 0; ++i)
+        end = text.indexOf(QLatin1Char('\n'), end + 1);
+    return end < 0 ? text.size() : end + 1;
+}
+
+bool isFenceLine(QStringView text, const textlines::LineBounds& line)
+{
+    return line.contents(text).startsWith(u"```");
+}
+
+// The fence lines of text[from, to), `from` being a line start.
+std::vector<qsizetype> fenceLinesIn(const ChunkedText& text, qsizetype from, qsizetype to)
+{
+    // Read a stretch of whole lines at a time: no copy of a long text is made at once.
+    constexpr qsizetype kStretch = 256 * 1024;
+    std::vector<qsizetype> fences;
+    while (from < to) {
+        const qsizetype end = qMin(to, endOfLinesAfter(text, from + kStretch, 0));
+        const QString stretch = text.mid(from, end - from);
+        for (qsizetype start = 0; start < stretch.size();) {
+            const textlines::LineBounds line = textlines::lineStartingAt(stretch, start);
+            if (isFenceLine(stretch, line))
+                fences.push_back(from + line.start);
+            if (line.end <= start)
+                break;
+            start = line.end;
+        }
+        if (end <= from)
+            break;
+        from = end;
+    }
+    return fences;
+}
+
+// The line of the text that holds `position`, as the one line-break rule tells it.
+textlines::LineBounds lineBoundsIn(const ChunkedText& text, qsizetype position)
+{
+    const qsizetype from = startOfLinesBefore(text, position, 0);
+    const qsizetype to = endOfLinesAfter(text, position, 0);
+    textlines::LineBounds line = textlines::lineBounds(text.mid(from, to - from), position - from);
+    line.start += from;
+    line.contentsEnd += from;
+    line.end += from;
+    return line;
+}
+
+// Whether the text is YAML, from its first lines (at most a few pages of them).
+bool looksLikeYAML(const ChunkedText& text)
+{
+    constexpr qsizetype kHead = 64 * 1024;
+    return CodeSyntaxHighlighter::isYAML(text.mid(0, qMin(kHead, endOfLinesAfter(text, 0, 10))));
+}
+
+} // namespace
+
+SourceColouring::SourceColouring(SourceTextEdit& view,
+    std::function<const ChunkedText&()> currentText, std::function<bool()> isCurrent,
+    QObject* parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_currentText(std::move(currentText))
+    , m_isCurrent(std::move(isCurrent))
+{
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(kPauseBeforeQueuedPasses);
+    connect(&m_pause, &QTimer::timeout, this, &SourceColouring::colourQueuedSlice);
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, &SourceColouring::colourQueuedSlice);
+    // A scroll to lines still waiting colours them on the next turn, ahead of the rest.
+    connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_pending.isEmpty() && !m_pause.isActive())
+            m_slice.start();
+    });
+}
+
+void SourceColouring::setAppearance(bool isDarkMode, qreal fontSize)
+{
+    m_isDarkMode = isDarkMode;
+    m_fontSize = fontSize;
+}
+
+void SourceColouring::colourAll(const ChunkedText& text)
+{
+    m_pause.stop();
+    m_slice.stop();
+    m_pending.clear();
+    m_lastWasYAML = looksLikeYAML(text);
+    m_fences = fenceLinesIn(text, 0, text.size());
+    if (text.size() <= kLoadWholeLimit) {
+        colourLines(text, 0, text.size());
+        return;
+    }
+    queue(text, 0, text.size());
+    colourQueuedOnScreen();
+    m_slice.start();
+}
+
+void SourceColouring::colourEdit(
+    const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added)
+{
+    if (text.size() <= kWholeTextLimit || looksLikeYAML(text) != m_lastWasYAML) {
+        colourAll(text);
+        return;
+    }
+    shiftQueued(position, removed, added);
+    const textlines::LineBounds first = lineBoundsIn(text, position);
+    const textlines::LineBounds last = lineBoundsIn(text, position + added);
+    const QList<Stretch> farther
+        = updateFences(text, { first.start, qMax(last.end, first.end) }, removed, added);
+
+    const qsizetype from = startOfLinesBefore(text, position, kContextLines);
+    const qsizetype to = endOfLinesAfter(text, position + added, kContextLines);
+    colourLines(text, from, to);
+    queue(text, from - kReach, to + kReach);
+    for (const Stretch& stretch : farther)
+        queue(text, stretch.from, stretch.to);
+    if (!farther.isEmpty())
+        colourQueuedOnScreen();
+    m_slice.stop();
+    m_pause.start();
+}
+
+void SourceColouring::flush()
+{
+    m_pause.stop();
+    m_slice.stop();
+    const ChunkedText& text = m_currentText();
+    const QList<Stretch> pending = std::exchange(m_pending, {});
+    for (const Stretch& stretch : pending)
+        colourLines(text, stretch.from, qMin(stretch.to, text.size()));
+}
+
+QList<SourceColouring::Stretch> SourceColouring::updateFences(
+    const ChunkedText& text, const Stretch& lines, qsizetype removed, qsizetype added)
+{
+    const qsizetype delta = added - removed;
+    // Fences before the edited lines keep their places, fences after them move by the edit.
+    const auto firstOld = std::lower_bound(m_fences.begin(), m_fences.end(), lines.from);
+    const auto lastOld = std::lower_bound(firstOld, m_fences.end(), lines.to - delta);
+    const qsizetype before = firstOld - m_fences.begin();
+    const qsizetype oldInside = lastOld - firstOld;
+    const qsizetype oldAfter = m_fences.end() - lastOld;
+    for (auto it = lastOld; it != m_fences.end(); ++it)
+        *it += delta;
+    const std::vector<qsizetype> inside = fenceLinesIn(text, lines.from, lines.to);
+    const auto at = m_fences.erase(firstOld, lastOld);
+    m_fences.insert(at, inside.begin(), inside.end());
+    if (m_lastWasYAML)
+        return {};
+
+    QList<Stretch> farther;
+    // A block open before the edit is coloured only when something closes it.
+    if (before % 2 == 1 && (oldInside + oldAfter > 0) != (qsizetype(inside.size()) + oldAfter > 0))
+        farther.append({ m_fences[size_t(before - 1)], lines.from });
+    // One fence more or less pairs every later one the other way, up to the last fence line.
+    if ((oldInside - qsizetype(inside.size())) % 2 != 0 && oldAfter > 0)
+        farther.append({ lines.to, endOfLinesAfter(text, m_fences.back(), 0) });
+    return farther;
+}
+
+void SourceColouring::colourLines(const ChunkedText& text, qsizetype from, qsizetype to)
+{
+    if (from >= to && !text.isEmpty())
+        return;
+    const qsizetype readFrom = startOfLinesBefore(text, from, kReadAroundLines);
+    const qsizetype readTo = endOfLinesAfter(text, to, kReadAroundLines);
+    // A stretch that starts or ends inside a fenced block gets that block's fence lines.
+    const qsizetype fencesBefore
+        = std::lower_bound(m_fences.begin(), m_fences.end(), readFrom) - m_fences.begin();
+    const qsizetype fencesUpToEnd
+        = std::lower_bound(m_fences.begin(), m_fences.end(), readTo) - m_fences.begin();
+    const bool opensBefore = !m_lastWasYAML && fencesBefore % 2 == 1;
+    const bool closesAfter
+        = !m_lastWasYAML && fencesUpToEnd % 2 == 1 && size_t(fencesUpToEnd) < m_fences.size();
+    QString piece;
+    piece.reserve(readTo - readFrom + 8);
+    if (opensBefore)
+        piece += QStringLiteral("```\n");
+    const qsizetype lead = piece.size();
+    piece += text.mid(readFrom, readTo - readFrom);
+    if (closesAfter)
+        piece += QStringLiteral("\n```");
+    AttributedText coloured(piece);
+    CodeSyntaxHighlighter::highlight(coloured, m_isDarkMode, m_fontSize, m_lastWasYAML);
+    apply(coloured, readFrom - lead, from, to);
+}
+
+SourceColouring::Stretch SourceColouring::visibleStretch(const ChunkedText& text) const
+{
+    if (!m_view.isVisible())
+        return {};
+    const qsizetype first = m_view.cursorForPosition(QPoint(0, 0)).position();
+    return { startOfLinesBefore(text, first - kScreenBefore, 0),
+        endOfLinesAfter(text, first + kScreenAfter, 0) };
+}
+
+void SourceColouring::queue(const ChunkedText& text, qsizetype from, qsizetype to)
+{
+    from = startOfLinesBefore(text, qMax<qsizetype>(0, from), 0);
+    to = endOfLinesAfter(text, qMin(to, text.size()), 0);
+    if (from >= to)
+        return;
+    auto it = std::lower_bound(m_pending.begin(), m_pending.end(), from,
+        [](const Stretch& s, qsizetype position) { return s.to < position; });
+    while (it != m_pending.end() && it->from <= to) {
+        from = qMin(from, it->from);
+        to = qMax(to, it->to);
+        it = m_pending.erase(it);
+    }
+    m_pending.insert(it, { from, to });
+}
+
+void SourceColouring::shiftQueued(qsizetype position, qsizetype removed, qsizetype added)
+{
+    const qsizetype removedEnd = position + removed;
+    const qsizetype delta = added - removed;
+    QList<Stretch> shifted;
+    shifted.reserve(m_pending.size());
+    for (Stretch s : std::as_const(m_pending)) {
+        if (s.from >= removedEnd) {
+            s.from += delta;
+            s.to += delta;
+        } else if (s.to > position) {
+            s.from = qMin(s.from, position);
+            s.to = s.to >= removedEnd ? s.to + delta : position + added;
+        }
+        if (!shifted.isEmpty() && shifted.last().to >= s.from)
+            shifted.last().to = qMax(shifted.last().to, s.to);
+        else
+            shifted.append(s);
+    }
+    m_pending = shifted;
+}
+
+void SourceColouring::colourQueuedOnScreen()
+{
+    const ChunkedText& text = m_currentText();
+    const Stretch screen = visibleStretch(text);
+    if (screen.from >= screen.to)
+        return;
+    QList<Stretch> kept;
+    for (const Stretch& s : std::as_const(m_pending)) {
+        const qsizetype from = qMax(s.from, screen.from);
+        const qsizetype to = qMin(s.to, screen.to);
+        if (from >= to) {
+            kept.append(s);
+            continue;
+        }
+        colourLines(text, from, to);
+        if (s.from < from)
+            kept.append({ s.from, from });
+        if (to < s.to)
+            kept.append({ to, s.to });
+    }
+    m_pending = kept;
+}
+
+void SourceColouring::colourQueuedSlice()
+{
+    if (m_isCurrent && !m_isCurrent()) {
+        m_slice.start(); // once the view shows the text
+        return;
+    }
+    colourQueuedOnScreen();
+    if (m_pending.isEmpty())
+        return;
+    const ChunkedText& text = m_currentText();
+    Stretch& first = m_pending.first();
+    const qsizetype to = qMin(first.to, endOfLinesAfter(text, first.from + kSliceUnits, 0));
+    colourLines(text, first.from, to);
+    first.from = to;
+    if (first.from >= first.to)
+        m_pending.removeFirst();
+    if (!m_pending.isEmpty())
+        m_slice.start();
+}
+
+void SourceColouring::apply(
+    const AttributedText& coloured, qsizetype offset, qsizetype from, qsizetype to)
+{
+    QTextDocument& document = *m_view.document();
+    SourceDocumentLayout& layout = m_view.sourceLayout();
+    const QColor base = CodeSyntaxHighlighter::textColor(m_isDarkMode);
+    QHash<QRgb, QTextCharFormat> formats;
+    auto formatFor = [&](const QColor& color) {
+        auto it = formats.find(color.rgba());
+        if (it == formats.end()) {
+            QTextCharFormat format;
+            format.setForeground(color);
+            it = formats.insert(color.rgba(), format);
+        }
+        return *it;
+    };
+    for (QTextBlock block = document.findBlock(int(from)); block.isValid(); block = block.next()) {
+        const qsizetype blockLength = block.length() - 1;
+        if (block.position() + blockLength > to)
+            break;
+        if (block.position() < from)
+            continue;
+        const qsizetype blockStart = block.position() - offset;
+        QList<QTextLayout::FormatRange> ranges;
+        coloured.enumerateAttribute<TextAttribute::ForegroundColor>(
+            { blockStart, blockLength }, [&](TextSpan span, const QColor* color) {
+                if (!color || *color == base)
+                    return;
+                ranges.append(
+                    { int(span.location - blockStart), int(span.length), formatFor(*color) });
+            });
+        // Kept by the layout until the paragraph is shown: most of a long text never is.
+        layout.setFormats(block, ranges);
+    }
+}
+
+} // namespace quillon
