@@ -42,6 +42,14 @@ struct ReplacedStretch
             return offset - removedLength + insertedLength;
         return qMin(offset, position + insertedLength);
     }
+    // Whether views show it as an edit of that stretch rather than the text anew: it is small
+    // next to the text it made (`length` units long), so that only its paragraphs are styled
+    // and laid out again.
+    bool isSmallNextTo(qsizetype length) const
+    {
+        return qMax(removedLength, insertedLength) <= qMin(kLargestEdit, length / 4);
+    }
+    static constexpr qsizetype kLargestEdit = 128 * 1024;
 };
 
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
@@ -217,6 +225,8 @@ private:
     bool changedOnDisk();
     // Records where `next` differs from the text before it is taken.
     void noteReplacement(const QString& next);
+    // Takes `next` as the text, noting where it differs.
+    void takeText(const QString& next);
     void markWritten(
         const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature);
     void setReadError(const QString& error);
