@@ -229,6 +229,8 @@ void BM_OutsideChangeBothPanes(benchmark::State& state)
         for (int i = 0; i < 10'000 && (fixture.blocks->isLoading() || fixture.source->isLoading());
              ++i)
             QApplication::processEvents();
+        fixture.blocks->flushPendingWork();
+        fixture.source->flushPendingWork();
         QApplication::processEvents();
     };
     settle();

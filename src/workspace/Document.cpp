@@ -55,7 +55,7 @@ bool Document::read()
 {
     // Taken before reading: a change in between then shows as a change, never hides one.
     const FileSignature signature = FileSignature::of(m_path);
-    const FileUtil::TextFile file = FileUtil::readText(m_path);
+    const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
     if (!file.ok) {
         setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
         return false;
