@@ -43,13 +43,12 @@ struct ReplacedStretch
         return qMin(offset, position + insertedLength);
     }
     // Whether views show it as an edit of that stretch rather than the text anew: it is small
-    // next to the text it made (`length` units long), so that only its paragraphs are styled
-    // and laid out again.
+    // next to the text it made (`length` units long). Applied where it lands, a stretch costs
+    // about what showing as much text anew costs, so up to a quarter of the text it is cheaper.
     bool isSmallNextTo(qsizetype length) const
     {
-        return qMax(removedLength, insertedLength) <= qMin(kLargestEdit, length / 4);
+        return qMax(removedLength, insertedLength) <= length / 4;
     }
-    static constexpr qsizetype kLargestEdit = 128 * 1024;
 };
 
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
