@@ -101,12 +101,17 @@ UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
 void UnifiedBlockEditor::select(const MarkdownSelection& selection)
 {
     const qsizetype length = m_projected->storage().length();
+    const int anchor = int(qMin(m_projected->storageOffset(selection.anchor), length));
+    const int caret = int(qMin(m_projected->storageOffset(selection.caret), length));
     QTextCursor cursor = m_view->textCursor();
-    cursor.setPosition(int(qMin(m_projected->storageOffset(selection.anchor), length)));
-    cursor.setPosition(
-        int(qMin(m_projected->storageOffset(selection.caret), length)), QTextCursor::KeepAnchor);
-    m_view->setTextCursor(cursor);
-    m_caretStorage = cursor.position();
+    // Placing the caret again measures where it is: not when it is there already (the view's
+    // caret moves with the text around a change).
+    if (cursor.anchor() != anchor || cursor.position() != caret) {
+        cursor.setPosition(anchor);
+        cursor.setPosition(caret, QTextCursor::KeepAnchor);
+        m_view->setTextCursor(cursor);
+    }
+    m_caretStorage = caret;
 }
 
 void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
