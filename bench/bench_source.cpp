@@ -7,6 +7,7 @@
 #include "BenchReport.h"
 #include "editor/block/UnifiedBlockEditor.h"
 #include "editor/source/CodeEditorView.h"
+#include "workspace/Document.h"
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
 
@@ -217,6 +218,58 @@ void BM_SourceFindNextMatch(benchmark::State& state)
     bench::reportPercentiles(state, samples);
 }
 
+// Another program changes one line of the open file (`where` 0: appends one, 1: rewrites one
+// in the middle), with both panes shown: from the watcher's report to both panes showing the new
+// text and painted. The rest of the work the change leaves for later turns is done untimed.
+void BM_OutsideChangeBothPanes(benchmark::State& state)
+{
+    QString text = bench::generatedDocument(state.range(0), int(state.range(0) / (32 << 10)));
+    Fixture fixture(text, true);
+    auto settle = [&] {
+        for (int i = 0; i < 10'000 && (fixture.blocks->isLoading() || fixture.source->isLoading());
+             ++i)
+            QApplication::processEvents();
+        fixture.blocks->flushPendingWork();
+        fixture.source->flushPendingWork();
+        QApplication::processEvents();
+    };
+    settle();
+    fixture.caretToMiddle();
+    Document& document = *fixture.workspace->activeDocument();
+    const QString path = document.path();
+    const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+    std::vector<double> samples;
+    int round = 0;
+    for (auto _ : state) {
+        ++round;
+        if (state.range(1) == 0) {
+            text += QStringLiteral("A line another program added, number %1.\n").arg(round);
+        } else {
+            const qsizetype end = text.indexOf(u'\n', middle);
+            text.replace(middle, end - middle,
+                QStringLiteral("A line another program rewrote, %1 times.").arg(round));
+        }
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(text.toUtf8());
+        file.close();
+        samples.push_back(timed(state, [&] {
+            document.followChangeOnDisk();
+            fixture.blocks->flushPendingWork();
+            fixture.source->flushPendingWork();
+            fixture.blocks->textView()->viewport()->repaint();
+            fixture.source->textView()->viewport()->repaint();
+        }));
+        if (fixture.source->text() != text || fixture.blocks->markdown() != text)
+            state.SkipWithError("the panes do not show the changed file");
+        settle();
+    }
+    bench::reportPercentiles(state, samples);
+    std::vector<double> sorted = samples;
+    std::sort(sorted.begin(), sorted.end());
+    state.counters["median_ms"] = sorted.empty() ? 0 : sorted[sorted.size() / 2];
+}
+
 // The status bar's figures, recounted once per turn of the event loop that changed the text.
 void BM_StatusBarFigures(benchmark::State& state)
 {
@@ -267,4 +320,10 @@ BENCHMARK(BM_SourceFindCountAndPaint)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(6);
+BENCHMARK(BM_OutsideChangeBothPanes)
+    ->ArgNames({ "bytes", "where" })
+    ->ArgsProduct({ { 3 << 20, 10 << 20 }, { 0, 1 } })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(7);
 BENCHMARK(BM_SourceFindNextMatch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);

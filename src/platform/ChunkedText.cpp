@@ -1,6 +1,7 @@
 #include "platform/ChunkedText.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quillon {
 
@@ -28,6 +29,32 @@ QList<QString> cut(QStringView text)
         pieces.removeLast();
     }
     return pieces;
+}
+
+// How many of the `n` units from `a` and `b` on are the same before the first that differs;
+// whole blocks go through memcmp first, as long texts mostly differ in one place.
+qsizetype sameFromStart(const QChar* a, const QChar* b, qsizetype n)
+{
+    constexpr qsizetype block = 256;
+    qsizetype i = 0;
+    while (i + block <= n && std::memcmp(a + i, b + i, block * sizeof(QChar)) == 0)
+        i += block;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// The same, counted back from `aEnd` and `bEnd`.
+qsizetype sameFromEnd(const QChar* aEnd, const QChar* bEnd, qsizetype n)
+{
+    constexpr qsizetype block = 256;
+    qsizetype i = 0;
+    while (i + block <= n
+        && std::memcmp(aEnd - i - block, bEnd - i - block, block * sizeof(QChar)) == 0)
+        i += block;
+    while (i < n && aEnd[-1 - i] == bEnd[-1 - i])
+        ++i;
+    return i;
 }
 
 } // namespace
@@ -209,6 +236,33 @@ bool ChunkedText::startsWith(QStringView prefix) const
         same = part == prefix.mid(offset, part.size());
         return same;
     });
+    return same;
+}
+
+qsizetype ChunkedText::commonPrefix(QStringView other) const
+{
+    qsizetype same = 0;
+    forEachPiece(0, qMin(m_size, other.size()), [&](QStringView part, qsizetype offset) {
+        const qsizetype n = sameFromStart(part.data(), other.data() + offset, part.size());
+        same += n;
+        return n == part.size();
+    });
+    return same;
+}
+
+qsizetype ChunkedText::commonSuffix(QStringView other, qsizetype limit) const
+{
+    limit = qMin(limit, qMin(m_size, other.size()));
+    qsizetype same = 0;
+    for (qsizetype piece = m_pieces.size() - 1; piece >= 0 && same < limit; --piece) {
+        const QString& part = m_pieces.at(piece);
+        const qsizetype n = qMin(part.size(), limit - same);
+        const qsizetype found
+            = sameFromEnd(part.constData() + part.size(), other.data() + other.size() - same, n);
+        same += found;
+        if (found < n)
+            break;
+    }
     return same;
 }
 

@@ -39,6 +39,10 @@ public:
     qsizetype indexOf(
         QStringView needle, qsizetype from = 0, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
     bool startsWith(QStringView prefix) const;
+    // How many units at the start of this text and of `other` are the same.
+    qsizetype commonPrefix(QStringView other) const;
+    // How many units at their ends are the same, counting no further back than `limit`.
+    qsizetype commonSuffix(QStringView other, qsizetype limit) const;
 
     // Calls `visit(piece, offset)` for the stretches of [from, to) in order, each a view into one
     // piece and where it starts in the text; stops early when `visit` returns false.

@@ -151,10 +151,11 @@ bool isUnder(const QString& path, const QString& folder)
     return folder.endsWith(QLatin1Char('/')) || path.at(folder.size()) == QLatin1Char('/');
 }
 
-TextFile decodeText(const QByteArray& bytes, const QString& path)
+TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDigest)
 {
     TextFile result;
-    result.digest = digestOfBytes(bytes);
+    if (withDigest)
+        result.digest = digestOfBytes(bytes);
 
     QByteArrayView body(bytes);
     const bool bom = body.startsWith("\xEF\xBB\xBF");
@@ -174,7 +175,7 @@ TextFile decodeText(const QByteArray& bytes, const QString& path)
     return result;
 }
 
-TextFile readText(const QString& path)
+TextFile readText(const QString& path, bool withDigest)
 {
     TextFile result;
     const QFileInfo info(path);
@@ -199,7 +200,7 @@ TextFile readText(const QString& path)
                            .arg(displayName(path), file.errorString());
         return result;
     }
-    return decodeText(bytes, path);
+    return decodeText(bytes, path, withDigest);
 }
 
 QByteArray encodeText(const QString& text, const LineEnds& lineEnds)

@@ -41,12 +41,14 @@ struct TextFile
 
 // Reads a file as strict UTF-8 (invalid UTF-8 => ok=false, notUtf8=true, error says so). A leading
 // BOM is dropped from the text. "\r\n" in the file becomes "\n" in text; lineEnds remembers which
-// breaks were "\r\n" and the BOM. digest = SHA-256 of the raw bytes.
-TextFile readText(const QString& path);
+// breaks were "\r\n" and the BOM. digest = SHA-256 of the raw bytes, unless `withDigest` is false
+// (it costs more than the rest of reading a large file).
+TextFile readText(const QString& path, bool withDigest = true);
 
 // Decodes bytes as readText does (strict UTF-8, BOM dropped, CRLF folded); path only names the file
 // in the error message.
-TextFile decodeText(const QByteArray& bytes, const QString& path = QString());
+TextFile decodeText(
+    const QByteArray& bytes, const QString& path = QString(), bool withDigest = true);
 
 // The bytes writeTextAtomic writes for text (LineEnds::encode).
 QByteArray encodeText(const QString& text, const LineEnds& lineEnds);

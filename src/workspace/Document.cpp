@@ -55,13 +55,12 @@ bool Document::read()
 {
     // Taken before reading: a change in between then shows as a change, never hides one.
     const FileSignature signature = FileSignature::of(m_path);
-    const FileUtil::TextFile file = FileUtil::readText(m_path);
+    const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
     if (!file.ok) {
         setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
         return false;
     }
-    noteReplacement(file.text);
-    m_text = ChunkedText(file.text);
+    takeText(file.text);
     m_lineEnds = file.lineEnds;
     ++m_version;
     m_history.clear();
@@ -116,17 +115,40 @@ void Document::discardLocalEdits()
 
 void Document::noteReplacement(const QString& next)
 {
-    const MarkdownReplacement change = MarkdownReplacement::between(m_text.toString(), next);
-    m_lastReplacement = { change.position, change.removed.size(), change.inserted.size(), {} };
+    qsizetype prefix = m_text.commonPrefix(next);
+    qsizetype suffix = m_text.commonSuffix(next, qMin(m_text.size(), next.size()) - prefix);
+    // Never split a surrogate pair between the kept and the replaced part.
+    if (prefix > 0 && m_text.at(prefix - 1).isHighSurrogate())
+        --prefix;
+    if (suffix > 0 && m_text.at(m_text.size() - suffix).isLowSurrogate())
+        --suffix;
+    m_lastReplacement
+        = { prefix, m_text.size() - prefix - suffix, next.size() - prefix - suffix, {} };
     // Changes in several places (the user's typing thrown away, another program's line added
     // further down) are told apart, so a caret follows its own text. Past this size the search
     // would cost the window a noticeable moment.
     constexpr qsizetype kMatchedLinesUpTo = 1 << 20;
-    if (change.removed.size() + change.inserted.size() <= kMatchedLinesUpTo) {
-        OffsetMap inner = OffsetMap::between(change.removed, change.inserted);
+    const ReplacedStretch& stretch = m_lastReplacement;
+    if (stretch.removedLength + stretch.insertedLength <= kMatchedLinesUpTo) {
+        OffsetMap inner = OffsetMap::between(m_text.mid(stretch.position, stretch.removedLength),
+            QStringView(next).mid(stretch.position, stretch.insertedLength));
         if (!inner.isIdentity())
             m_lastReplacement.inner = std::make_shared<const OffsetMap>(std::move(inner));
     }
+}
+
+void Document::takeText(const QString& next)
+{
+    noteReplacement(next);
+    const ReplacedStretch& stretch = m_lastReplacement;
+    if (stretch.removedLength == m_text.size() && stretch.insertedLength == next.size()) {
+        m_text = ChunkedText(next);
+        return;
+    }
+    // Only the stretch that differs is copied: the rest keeps sharing its pieces with what the
+    // disk held and with the snapshots of writes on their way.
+    m_text.replace(stretch.position, stretch.removedLength,
+        QStringView(next).mid(stretch.position, stretch.insertedLength));
 }
 
 // ---- Changes --------------------------------------------------------------------------------
@@ -172,8 +194,7 @@ void Document::apply(
 
 void Document::replaceText(const QString& text)
 {
-    noteReplacement(text);
-    m_text = ChunkedText(text);
+    takeText(text);
     m_lineEnds.applyEdit(m_text, m_lastReplacement.position, m_lastReplacement.removedLength,
         m_lastReplacement.insertedLength);
     ++m_version;
@@ -292,8 +313,7 @@ bool Document::save()
 
 void Document::adoptWrittenText(const QString& text, const LineEnds& lineEnds)
 {
-    noteReplacement(text);
-    m_text = ChunkedText(text);
+    takeText(text);
     m_lineEnds = lineEnds;
     ++m_version;
     m_history.clear();

@@ -48,6 +48,13 @@ struct ReplacedStretch
             return position + qMin(inner->map(offset - position), insertedLength);
         return qMin(offset, position + insertedLength);
     }
+    // Whether views show it as an edit of that stretch rather than the text anew: it is small
+    // next to the text it made (`length` units long). Applied where it lands, a stretch costs
+    // about what showing as much text anew costs, so up to a quarter of the text it is cheaper.
+    bool isSmallNextTo(qsizetype length) const
+    {
+        return qMax(removedLength, insertedLength) <= length / 4;
+    }
 };
 
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
@@ -223,6 +230,8 @@ private:
     bool changedOnDisk();
     // Records where `next` differs from the text before it is taken.
     void noteReplacement(const QString& next);
+    // Takes `next` as the text, noting where it differs.
+    void takeText(const QString& next);
     void markWritten(
         const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature);
     void setReadError(const QString& error);

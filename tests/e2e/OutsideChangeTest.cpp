@@ -6,6 +6,8 @@
 #include "editor/chrome/DiskQuestionBar.h"
 #include "editor/chrome/StatusBarView.h"
 #include "git/GitTestRepos.h"
+#include "markdown/MarkdownTableProjection.h"
+#include "platform/BackgroundWriter.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -66,6 +68,18 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton);
         ws().flushPendingWrites();
         settle();
+    }
+
+    // The tables the block editor draws, in the order of the text.
+    QList<const TableAttachment*> tablesShown() const
+    {
+        QList<const TableAttachment*> tables;
+        const AttributedText& storage = blocks()->projected().storage();
+        for (qsizetype i = 0; i < storage.length(); ++i) {
+            if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i))
+                tables.append(table);
+        }
+        return tables;
     }
 
     // Keys a user presses without looking up: a space, Enter, letters.
@@ -268,5 +282,93 @@ TEST_F(OutsideChangeTest, LoadingTheDiskVersionPutsTheCaretWhereTheWordsGivenUpW
         type(input, QStringLiteral("Y"));
         ws().flushPendingWrites();
         EXPECT_EQ(readFile(notes), QString(theirs).replace("lineX", "lineXY").toUtf8());
+    }
+}
+
+TEST_F(OutsideChangeTest, ALineChangedByAnotherProgramIsShownWhereItLandsAndEndsTheHistory)
+{
+    QString text = QStringLiteral("# Notes\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n");
+    for (int i = 0; i < 80; ++i)
+        text += QStringLiteral("Paragraph %1 with **bold** text.\n\n").arg(i);
+    text += QStringLiteral("| c | d |\n|---|---|\n| 3 | 4 |\n");
+    const QString original = text;
+    const QString notes = tree.write("notes.md", text.toUtf8());
+    startOn(tree.path(), notes);
+    int restyled = 0;
+    // Counts only while the test runs: the view outlives it.
+    QObject counting;
+    QObject::connect(
+        blocks(), &UnifiedBlockEditor::presented, &counting, [&](int count) { restyled += count; });
+    struct Pane
+    {
+        const char* name;
+        std::function<QWidget*()> input;
+        int upToLastParagraph;
+    };
+    const Pane panes[] = {
+        { "blocks", [this] { return clickIntoBlocks(); }, 3 },
+        { "source",
+            [this]() -> QWidget* {
+                QTest::mouseClick(
+                    source()->textView()->viewport(), Qt::LeftButton, {}, QPoint(40, 15));
+                return source()->textView();
+            },
+            5 },
+    };
+    for (const Pane& pane : panes) {
+        SCOPED_TRACE(pane.name);
+        QWidget* input = pane.input();
+        // The user adds to the last paragraph: written, and undo could take it back.
+        QTest::keyClick(input, Qt::Key_End, Qt::ControlModifier);
+        for (int i = 0; i < pane.upToLastParagraph; ++i)
+            QTest::keyClick(input, Qt::Key_Up);
+        QTest::keyClick(input, Qt::Key_End);
+        type(input, QStringLiteral("X"));
+        ws().flushPendingWrites();
+        text = ws().currentFileContent();
+        ASSERT_TRUE(text.contains("Paragraph 79 with **bold** text.X\n")) << text.toStdString();
+        ASSERT_TRUE(ws().activeDocument()->canUndo());
+        const QList<const TableAttachment*> tables = tablesShown();
+        ASSERT_EQ(tables.size(), 2);
+
+        // Another program rewrites a line above the caret, then adds one at the end.
+        const QString changes[] = { QStringLiteral("Paragraph 40 rewritten elsewhere"),
+            QStringLiteral("A line added at the end.\n") };
+        for (const QString& change : changes) {
+            SCOPED_TRACE(change.toStdString());
+            if (change.endsWith(u'\n'))
+                text += change;
+            else
+                text.replace(QStringLiteral("Paragraph 40 with"), change);
+            tree.write("notes.md", text.toUtf8());
+            const FileSignature written = FileSignature::of(notes);
+            restyled = 0;
+            ASSERT_TRUE(waitUntil([&] { return ws().currentFileContent() == text; }));
+            settle();
+            EXPECT_EQ(blocks()->markdown(), text);
+            EXPECT_EQ(source()->text(), text);
+            // Only the paragraphs around the change are styled again; the tables far from it
+            // are the ones drawn before.
+            EXPECT_LE(restyled, 3);
+            EXPECT_EQ(tablesShown(), tables);
+            // Nothing was written, and nothing before the change can be undone.
+            EXPECT_TRUE(FileSignature::of(notes).sameFileVersion(written));
+            EXPECT_FALSE(ws().activeDocument()->canUndo());
+            QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+            ws().flushPendingWrites();
+            EXPECT_EQ(ws().currentFileContent(), text);
+            EXPECT_EQ(readFile(notes), text.toUtf8());
+        }
+        // The caret stayed on its text.
+        type(input, QStringLiteral("Y"));
+        ws().flushPendingWrites();
+        text.replace(QStringLiteral("text.X\n"), QStringLiteral("text.XY\n"));
+        EXPECT_EQ(ws().currentFileContent(), text);
+        EXPECT_EQ(readFile(notes), text.toUtf8());
+        EXPECT_TRUE(prompts->alerts().isEmpty());
+        text = original;
+        tree.write("notes.md", text.toUtf8());
+        ASSERT_TRUE(waitUntil([&] { return ws().currentFileContent() == text; }));
+        settle();
     }
 }

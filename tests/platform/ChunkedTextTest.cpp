@@ -98,3 +98,33 @@ TEST(ChunkedText, ACopySharesEveryPieceButTheEditedOne)
     const QString small = QStringLiteral("short");
     EXPECT_EQ(ChunkedText(small).pieces().first().constData(), small.constData());
 }
+
+// The parts at the start and at the end that a text and another one share, as one QString
+// would count them, whatever the pieces.
+TEST(ChunkedText, CommonStartAndEndAreCountedAcrossPieces)
+{
+    QRandomGenerator random(11);
+    const QString plain = randomText(random, 6 * ChunkedText::kPiece + 77);
+    const ChunkedText chunked(plain);
+    for (int step = 0; step < 200; ++step) {
+        QString other = plain;
+        const qsizetype position = random.bounded(int(plain.size() + 1));
+        const qsizetype removed
+            = qMin<qsizetype>(random.bounded(int(ChunkedText::kPiece)), plain.size() - position);
+        other.replace(position, removed, randomText(random, random.bounded(40)));
+        qsizetype prefix = 0;
+        while (prefix < qMin(plain.size(), other.size()) && plain[prefix] == other[prefix])
+            ++prefix;
+        const qsizetype limit = qMin(plain.size(), other.size()) - prefix;
+        qsizetype suffix = 0;
+        while (
+            suffix < limit && plain[plain.size() - 1 - suffix] == other[other.size() - 1 - suffix])
+            ++suffix;
+        ASSERT_EQ(chunked.commonPrefix(other), prefix) << "step " << step;
+        ASSERT_EQ(chunked.commonSuffix(other, limit), suffix) << "step " << step;
+    }
+    EXPECT_EQ(chunked.commonPrefix(plain), plain.size());
+    EXPECT_EQ(chunked.commonSuffix(plain, plain.size()), plain.size());
+    EXPECT_EQ(chunked.commonSuffix(plain, 5), 5);
+    EXPECT_EQ(ChunkedText().commonPrefix(plain), 0);
+}

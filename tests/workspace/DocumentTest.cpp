@@ -162,6 +162,56 @@ TEST_F(DocumentTest, ViewsHearOfWholeReplacements)
     EXPECT_EQ(tree.read("a.md"), "hello world\n") << "no edit of the user's";
 }
 
+// Another program changes a long file across the border of two of the text's pieces, and in a
+// run of equal characters: the document holds the file's text, reports the one stretch that
+// differs, keeps sharing the pieces away from it and has no history left.
+TEST_F(DocumentTest, AFileChangedByAnotherProgramIsTakenAsTheStretchThatDiffers)
+{
+    QString text;
+    for (int i = 0; text.size() < 8 * ChunkedText::kPiece; ++i)
+        text += QStringLiteral("Line %1 of a long file.\n").arg(i);
+    text.replace(5 * ChunkedText::kPiece, 40, QString(40, QLatin1Char('a')));
+    const QString path = tree.write("long.md", text.toUtf8());
+    Document& document = open(path);
+    document.applyEdit(0, 0, QStringLiteral("#"), nullptr);
+    state->flushPendingWrites();
+    text.prepend(u'#');
+    ASSERT_TRUE(document.canUndo());
+    const ChunkedText before = document.text();
+    struct Change
+    {
+        qsizetype position;
+        qsizetype removed;
+        QString inserted;
+        ReplacedStretch expected;
+    };
+    const qsizetype border = 3 * ChunkedText::kPiece;
+    const qsizetype run = 5 * ChunkedText::kPiece + 1;
+    const Change changes[] = {
+        { border - 3, 7, QStringLiteral("changed"), { border - 3, 7, 7, {} } },
+        // Two more of the same character: where they go cannot be told, only how many.
+        { run + 10, 0, QStringLiteral("aa"), { run + 40, 0, 2, {} } },
+    };
+    for (const Change& change : changes) {
+        text.replace(change.position, change.removed, change.inserted);
+        tree.write("long.md", text.toUtf8());
+        replaced.clear();
+        document.followChangeOnDisk();
+        ASSERT_EQ(replaced.size(), 1);
+        EXPECT_TRUE(document.text() == QStringView(text));
+        const ReplacedStretch stretch = document.lastReplacement();
+        EXPECT_EQ(stretch.position, change.expected.position);
+        EXPECT_EQ(stretch.removedLength, change.expected.removedLength);
+        EXPECT_EQ(stretch.insertedLength, change.expected.insertedLength);
+        EXPECT_FALSE(document.canUndo());
+    }
+    EXPECT_EQ(document.text().pieces().first().constData(), before.pieces().first().constData());
+    EXPECT_EQ(document.text().pieces().last().constData(), before.pieces().last().constData());
+    state->flushPendingWrites();
+    EXPECT_EQ(tree.read("long.md"), text.toUtf8());
+    EXPECT_TRUE(edits.size() == 1) << "the change from outside is no edit";
+}
+
 TEST_F(DocumentTest, WhatWasTypedIsOnDiskWhenTheTabClosesOrTheProgramEnds)
 {
     const QString b = tree.write("b.md", "bravo\n");

@@ -322,6 +322,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     // The text loaded is the document's: nothing of other views is left to follow.
     m_hasPendingEdits = false;
     m_pendingReload = false;
+    m_pendingFromOutside = false;
     m_restylePending = true;
     markAllParagraphsDirty();
     centerTextColumn();

@@ -28,6 +28,7 @@ struct FindPane;
 class TableAttachmentCell;
 class TableEditingController;
 class WorkspaceState;
+struct ReplacedStretch;
 struct TextEdit;
 
 // The block editor: Markdown styled in place with its syntax markers hidden except where the
@@ -105,13 +106,26 @@ private:
 
     // Another view of the document changed it: remembered, and applied on the next turn.
     void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    // Adds a change of the document's text to the stretch the view has not followed yet.
+    void notePendingEdit(qsizetype position, qsizetype removedLength, qsizetype insertedLength);
     void onDocumentReplaced();
     // Applies what other views changed since this one last followed, as one edit; reloads
     // where it cannot be applied in place.
     void followPendingEdits();
-    // The edit applied to the paragraphs (and tables) it touches; false when the storage is not
-    // the text it was made on.
-    bool applyOutsideEdit(const TextEdit& edit);
+    // A selection as Markdown offsets.
+    struct MarkdownSelection
+    {
+        qsizetype anchor = 0;
+        qsizetype caret = 0;
+    };
+    // The view's selection carried through a change of the Markdown it shows.
+    MarkdownSelection selectionThrough(const ReplacedStretch& stretch) const;
+    void select(const MarkdownSelection& selection);
+    // Shows the document's text whole after a change from outside, with `selection`.
+    void reloadFromOutside(const MarkdownSelection& selection);
+    // The edit applied to the paragraphs (and tables) it touches, with `selection` when given;
+    // false when the storage is not the text it was made on.
+    bool applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection = nullptr);
     // The Markdown ranges of the storage's tables, ascending.
     QList<TextRange> tableMarkdownRanges() const;
     void onContentsChange(int position, int removed, int added);
@@ -215,6 +229,8 @@ private:
     // m_pendingOldEnd) became the document's [m_pendingFrom, m_pendingNewEnd).
     bool m_hasPendingEdits = false;
     bool m_pendingReload = false;
+    // The stretch waiting holds a change from outside.
+    bool m_pendingFromOutside = false;
     qsizetype m_pendingFrom = 0;
     qsizetype m_pendingOldEnd = 0;
     qsizetype m_pendingNewEnd = 0;

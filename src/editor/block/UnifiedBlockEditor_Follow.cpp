@@ -17,6 +17,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <optional>
 
 namespace quillon {
 
@@ -41,30 +42,76 @@ void UnifiedBlockEditor::onDocumentEdited(const TextEdit& edit, const QObject* o
 {
     if (origin == this)
         return; // made here: the view shows it already
+    notePendingEdit(edit.position, edit.removedLength, edit.inserted.size());
+    schedulePendingWork();
+}
+
+void UnifiedBlockEditor::notePendingEdit(
+    qsizetype position, qsizetype removedLength, qsizetype insertedLength)
+{
     // Gathered into one stretch: in the view's Markdown [from, oldEnd) becomes the document's
     // [from, newEnd). Offsets of an edit are those of the text after the edits before it.
-    const qsizetype removedEnd = edit.position + edit.removedLength;
-    const qsizetype delta = edit.inserted.size() - edit.removedLength;
+    const qsizetype removedEnd = position + removedLength;
+    const qsizetype delta = insertedLength - removedLength;
     if (!m_hasPendingEdits) {
-        m_pendingFrom = edit.position;
+        m_pendingFrom = position;
         m_pendingOldEnd = removedEnd;
-        m_pendingNewEnd = edit.position + edit.inserted.size();
+        m_pendingNewEnd = position + insertedLength;
         m_hasPendingEdits = true;
     } else {
         m_pendingOldEnd += qMax<qsizetype>(0, removedEnd - m_pendingNewEnd);
         m_pendingNewEnd = qMax(m_pendingNewEnd, removedEnd) + delta;
-        m_pendingFrom = qMin(m_pendingFrom, edit.position);
+        m_pendingFrom = qMin(m_pendingFrom, position);
     }
-    schedulePendingWork();
 }
 
 void UnifiedBlockEditor::onDocumentReplaced()
 {
     // Replaced from outside (the file read again, a replacement of the whole text): never from
-    // inside a view's change handler, so it is shown at once.
-    m_hasPendingEdits = false;
-    m_pendingReload = true;
+    // inside a view's change handler, so it is shown at once. A change of a few lines is
+    // applied where it lands, as another view's edit is, together with those still waiting.
+    const ReplacedStretch stretch = m_document.lastReplacement();
+    if (!m_pendingReload && stretch.isSmallNextTo(m_document.text().size())) {
+        notePendingEdit(stretch.position, stretch.removedLength, stretch.insertedLength);
+        m_pendingFromOutside = true;
+    } else {
+        m_hasPendingEdits = false;
+        m_pendingReload = true;
+    }
     followPendingEdits();
+}
+
+UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
+    const ReplacedStretch& stretch) const
+{
+    const QTextCursor cursor = m_view->textCursor();
+    return { stretch.map(m_projected->markdownOffset(cursor.anchor())),
+        stretch.map(m_projected->markdownOffset(cursor.position())) };
+}
+
+void UnifiedBlockEditor::select(const MarkdownSelection& selection)
+{
+    const qsizetype length = m_projected->storage().length();
+    const int anchor = int(qMin(m_projected->storageOffset(selection.anchor), length));
+    const int caret = int(qMin(m_projected->storageOffset(selection.caret), length));
+    QTextCursor cursor = m_view->textCursor();
+    // Placing the caret again measures where it is: not when it is there already (the view's
+    // caret moves with the text around a change).
+    if (cursor.anchor() != anchor || cursor.position() != caret) {
+        cursor.setPosition(anchor);
+        cursor.setPosition(caret, QTextCursor::KeepAnchor);
+        m_view->setTextCursor(cursor);
+    }
+    m_caretStorage = caret;
+}
+
+void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
+{
+    // Replaced from outside (a reload): an open cell belongs to the old text.
+    m_tableEditor->teardown();
+    reload(m_document.text().toString(), selection.caret);
+    if (selection.anchor != selection.caret)
+        select(selection);
 }
 
 void UnifiedBlockEditor::followPendingEdits()
@@ -72,39 +119,42 @@ void UnifiedBlockEditor::followPendingEdits()
     finishLoading();
     if (m_pendingReload) {
         m_pendingReload = false;
-        // Replaced from outside (a reload): an open cell belongs to the old text.
-        m_tableEditor->teardown();
+        m_pendingFromOutside = false;
         // The caret and the selection stay on the text they were on, wherever it moved.
-        const ReplacedStretch stretch = m_document.lastReplacement();
-        const QTextCursor before = m_view->textCursor();
-        const qsizetype anchor = stretch.map(m_projected->markdownOffset(before.anchor()));
-        const qsizetype caret = stretch.map(m_projected->markdownOffset(before.position()));
-        reload(m_document.text().toString(), caret);
-        if (anchor != caret) {
-            const int length = int(m_projected->storage().length());
-            QTextCursor selection = m_view->textCursor();
-            selection.setPosition(int(qMin(m_projected->storageOffset(anchor), qsizetype(length))));
-            selection.setPosition(int(qMin(m_projected->storageOffset(caret), qsizetype(length))),
-                QTextCursor::KeepAnchor);
-            m_view->setTextCursor(selection);
-            m_caretStorage = selection.position();
-        }
+        reloadFromOutside(selectionThrough(m_document.lastReplacement()));
         return;
     }
     if (!m_hasPendingEdits)
         return;
     m_hasPendingEdits = false;
+    // After a change from outside the caret and the selection stay on the text they were on, as
+    // across a reload; other views' edits carry them along.
+    std::optional<MarkdownSelection> selection;
+    if (std::exchange(m_pendingFromOutside, false)) {
+        ReplacedStretch stretch { m_pendingFrom, m_pendingOldEnd - m_pendingFrom,
+            m_pendingNewEnd - m_pendingFrom, {} };
+        // Taken alone, the change from outside knows where inside it each line went.
+        const ReplacedStretch outside = m_document.lastReplacement();
+        if (outside.position == stretch.position && outside.removedLength == stretch.removedLength
+            && outside.insertedLength == stretch.insertedLength)
+            stretch.inner = outside.inner;
+        selection = selectionThrough(stretch);
+    }
     const ChunkedText& text = m_document.text();
     const TextEdit edit { m_pendingFrom, m_pendingOldEnd - m_pendingFrom,
         text.mid(m_pendingFrom, m_pendingNewEnd - m_pendingFrom), text.size(),
         m_document.version() };
-    if (!m_view->isReadOnly() && applyOutsideEdit(edit))
+    if (!m_view->isReadOnly() && applyOutsideEdit(edit, selection ? &*selection : nullptr))
         return;
+    if (selection) {
+        reloadFromOutside(*selection);
+        return;
+    }
     m_tableEditor->teardown();
     reload(text.toString(), caretMarkdownOffset());
 }
 
-bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
+bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection)
 {
     // The edit must have been made on the very text the storage projects: not while a reload
     // of ours is waiting (the storage then lags behind our own Markdown), nor on another
@@ -186,6 +236,8 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit)
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
+    if (selection)
+        select(*selection);
     m_caretStorage = m_view->textCursor().position();
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {

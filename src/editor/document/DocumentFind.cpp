@@ -90,8 +90,18 @@ void DocumentFind::onEdited(const TextEdit& edit)
 
 void DocumentFind::onReplaced()
 {
-    if (isSearching())
+    if (!isSearching())
+        return;
+    // A few lines changed from outside are searched again around the change only.
+    const ReplacedStretch stretch = m_document.lastReplacement();
+    if (!stretch.isSmallNextTo(m_document.text().size())) {
         search();
+        return;
+    }
+    m_matches = MarkdownTextViewSupport::matchesAfterEdit(m_document.text(),
+        m_workspace.localSearchQuery(), m_matches, stretch.position, stretch.removedLength,
+        stretch.insertedLength);
+    publishCount();
 }
 
 void DocumentFind::publishCount()

@@ -83,13 +83,7 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     connect(
         m_view, &QTextEdit::cursorPositionChanged, this, &CodeEditorView::onCursorPositionChanged);
     connect(&document, &Document::edited, this, &CodeEditorView::onDocumentEdited);
-    // Replaced from outside (the file read again, a replacement of the whole text): never from
-    // inside a view's change handler, so it is shown at once.
-    connect(&document, &Document::replaced, this, [this] {
-        m_pendingEdits.clear();
-        m_pendingReload = true;
-        followPendingEdits();
-    });
+    connect(&document, &Document::replaced, this, &CodeEditorView::onDocumentReplaced);
     connect(&document, &Document::editableChanged, this, &CodeEditorView::updateReadOnly);
     connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
         [this] { setFontSize(m_workspace.editorFontSize()); });
@@ -195,6 +189,47 @@ void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origi
         this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
 }
 
+void CodeEditorView::onDocumentReplaced()
+{
+    // Replaced from outside (the file read again, a replacement of the whole text): never from
+    // inside a view's change handler, so it is shown at once. A change of a few lines is applied
+    // where it lands, after the edits of other views still waiting, which lead up to the text
+    // it was made on.
+    const ReplacedStretch stretch = m_document.lastReplacement();
+    if (m_pendingReload || isLoading() || !stretch.isSmallNextTo(m_document.text().size())) {
+        m_pendingEdits.clear();
+        m_pendingReload = true;
+        followPendingEdits();
+        return;
+    }
+    followPendingEdits();
+    const ScreenTop top = screenTop();
+    const int anchor = int(stretch.map(m_view->textCursor().anchor()));
+    const int position = int(stretch.map(m_view->textCursor().position()));
+    const ChunkedText& text = m_document.text();
+    applyToView({ TextEdit { stretch.position, stretch.removedLength,
+        text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version() } });
+    FlagScope programmatic(m_isProgrammatic);
+    restoreView(anchor, position, m_view->verticalScrollBar()->value());
+    keepScreenTop(stretch, top);
+}
+
+CodeEditorView::ScreenTop CodeEditorView::screenTop() const
+{
+    const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
+    return { first.position(), m_view->cursorRect(first).top() };
+}
+
+void CodeEditorView::keepScreenTop(const ReplacedStretch& stretch, const ScreenTop& top)
+{
+    if (stretch.position >= top.position)
+        return;
+    QTextCursor first(m_view->document());
+    first.setPosition(int(qMin(stretch.map(top.position), m_document.text().size())));
+    QScrollBar* bar = m_view->verticalScrollBar();
+    bar->setValue(bar->value() + m_view->cursorRect(first).top() - top.y);
+}
+
 void CodeEditorView::followPendingEdits()
 {
     m_followQueued = false;
@@ -218,12 +253,9 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
     int position = m_view->textCursor().position();
     const int scroll = m_view->verticalScrollBar()->value();
     // The first place on screen and how far below the top it starts, to keep it there.
-    int top = 0;
-    int topY = 0;
+    ScreenTop top;
     if (stretch) {
-        const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
-        top = first.position();
-        topY = m_view->cursorRect(first).top();
+        top = screenTop();
         anchor = int(stretch->map(anchor));
         position = int(stretch->map(position));
     }
@@ -243,12 +275,8 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
     m_colouring->colourAll(text);
     m_find->refresh();
     restoreView(anchor, position, scroll);
-    if (stretch && stretch->position < top) {
-        QTextCursor first(textDocument);
-        first.setPosition(int(qMin(stretch->map(top), text.size())));
-        QScrollBar* bar = m_view->verticalScrollBar();
-        bar->setValue(bar->value() + m_view->cursorRect(first).top() - topY);
-    }
+    if (stretch)
+        keepScreenTop(*stretch, top);
 }
 
 void CodeEditorView::loadFirstText()

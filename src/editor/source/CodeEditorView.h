@@ -71,6 +71,7 @@ protected:
 
 private:
     void onDocumentEdited(const TextEdit& edit, const QObject* origin);
+    void onDocumentReplaced();
     void followPendingEdits();
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
@@ -91,6 +92,16 @@ private:
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);
+    // The first place on screen and how far below the view's top it starts.
+    struct ScreenTop
+    {
+        int position = 0;
+        int y = 0;
+    };
+    ScreenTop screenTop() const;
+    // Scrolls so that the text `top` showed first is there again after `stretch` changed above
+    // it.
+    void keepScreenTop(const ReplacedStretch& stretch, const ScreenTop& top);
     void updateReadOnly();
     // Shows the appearance asked for, once the pane is on screen.
     void showAppearance();
