@@ -1,5 +1,7 @@
 #include "platform/FileUtil.h"
 
+#include "platform/FileUtil_Messages.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -20,19 +22,10 @@
 
 namespace quillon::FileUtil {
 
+using detail::displayName;
+using detail::setError;
+
 namespace {
-
-QString displayName(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
 
 bool lstatPath(const QByteArray& path, struct stat* st)
 {

@@ -2,6 +2,8 @@
 // and the sweep of temporaries that a crashed save left behind.
 #include "platform/FileUtil.h"
 
+#include "platform/FileUtil_Messages.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,19 +19,10 @@
 
 namespace quillon::FileUtil {
 
+using detail::displayName;
+using detail::setError;
+
 namespace {
-
-QString displayName(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
 
 constexpr QByteArrayView kSaveMarker(".quillon-save-");
 constexpr qsizetype kRandomLength = 6; // mkostemp's XXXXXX
