@@ -330,3 +330,30 @@ TEST_F(EditorColumnTest, ADocumentOpenedBeforeTheWindowShowsHasTheKeysOnceItIsSh
     ws().flushPendingWrites();
     EXPECT_EQ(tree.read(QStringLiteral("a.md")), QByteArray("K# Title\n"));
 }
+
+TEST_F(EditorColumnTest, HidingThePaneThatHasTheKeysGivesThemToThePaneLeftShown)
+{
+    open(QSize(1200, 800));
+    const QString path = writeDoc(QStringLiteral("a.md"), "# Title\n");
+    ws().openFile(path);
+    QApplication::processEvents();
+    auto* toggle = inSlot<ViewModeToggle>(ContentView::Slot::ViewModeToggle);
+    ASSERT_NE(toggle, nullptr);
+
+    // Typing in the source pane, the user hides it: the next keys go into the block view.
+    source()->textView()->setFocus();
+    QTest::keyClick(source()->textView(), Qt::Key_End, Qt::ControlModifier);
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    ASSERT_FALSE(source()->isVisible());
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), blocks()->textView());
+    typeInto(QApplication::focusWidget(), QStringLiteral("K"));
+    ws().flushPendingWrites();
+    EXPECT_TRUE(tree.read(QStringLiteral("a.md")).contains('K'));
+
+    // And back: typing in the block view, the user shows only the source pane.
+    QTest::mouseClick(toggle->sourceButton(), Qt::LeftButton);
+    QTest::mouseClick(toggle->editorButton(), Qt::LeftButton);
+    ASSERT_FALSE(blocks()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), source()->textView());
+}

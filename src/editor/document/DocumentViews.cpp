@@ -30,8 +30,13 @@ DocumentViews::DocumentViews(WorkspaceState& workspace, QObject* parent)
     m_sourceStack->addWidget(m_emptySource);
     connect(&workspace, &WorkspaceState::activeTabURLChanged, this, &DocumentViews::showActive);
     connect(&workspace, &WorkspaceState::documentClosing, this, &DocumentViews::drop);
-    connect(qApp, &QApplication::focusChanged, this,
-        [this](QWidget*, QWidget* now) { noteFocus(now); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        // A pane hidden by a change of the view mode passes the keys to whatever field comes
+        // next; they go back to the pane left shown once the panes are set.
+        m_keysLeftHiddenPane = old && !m_switching && !old->isVisible()
+            && (m_blocksStack->isAncestorOf(old) || m_sourceStack->isAncestorOf(old));
+        noteFocus(now);
+    });
     // The allocator keeps what views free for itself; after a burst of closes (the document of
     // a closed tab goes on the turn after its views) it is handed back in one heap walk.
     m_giveBackTimer.setSingleShot(true);
@@ -121,6 +126,8 @@ void DocumentViews::setPanesShown(bool blocks, bool source)
     m_blocksShown = blocks;
     m_sourceShown = source;
     showActive();
+    if (std::exchange(m_keysLeftHiddenPane, false))
+        focusEditor();
 }
 
 void DocumentViews::setDarkMode(bool dark)

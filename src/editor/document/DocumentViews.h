@@ -134,6 +134,7 @@ private:
     std::vector<std::unique_ptr<ViewSet>> m_sets;
     const Document* m_shownDocument = nullptr; // whose views are on top
     bool m_switching = false; // the stacks are showing other views
+    bool m_keysLeftHiddenPane = false; // the pane with the keys was just hidden
     bool m_blocksShown = true;
     bool m_sourceShown = true;
     bool m_isDarkMode = false;
