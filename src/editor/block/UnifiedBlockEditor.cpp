@@ -10,7 +10,6 @@
 #include "editor/document/DocumentFind.h"
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
-#include "editor/document/HeldInput.h"
 #include "editor/table/TableAttachmentCell.h"
 #include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
@@ -27,13 +26,12 @@
 
 namespace quillon {
 
-UnifiedBlockEditor::UnifiedBlockEditor(Document& document, WorkspaceState& workspace,
-    bool isDarkMode, QWidget* parent, DocumentFind* find)
+UnifiedBlockEditor::UnifiedBlockEditor(
+    Document& document, WorkspaceState& workspace, bool dark, QWidget* parent, DocumentFind* find)
     : QWidget(parent)
     , m_document(document)
-    , m_workspace(workspace)
-    , m_isDarkMode(isDarkMode)
-    , m_fontSize(workspace.editorFontSize())
+    , m_binding(std::make_unique<DocumentBinding>(
+          document, workspace, *this, static_cast<BoundPane&>(*this), dark))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -56,21 +54,14 @@ UnifiedBlockEditor::UnifiedBlockEditor(Document& document, WorkspaceState& works
     m_find = std::make_unique<EditorFindController>(*m_view, *find, findPane());
 
     // Edits of other views are applied where they land; a replaced text is reloaded.
-    connect(&document, &Document::edited, this, &UnifiedBlockEditor::onDocumentEdited);
-    connect(&document, &Document::replaced, this, &UnifiedBlockEditor::onDocumentReplaced);
+    m_binding->start();
     // An open cell's text is handed over before the document is saved, asked about or closed.
     connect(&document, &Document::heldInputWanted, this, [this] { m_tableEditor->commit(); });
-    // A document that could not be read is shown, never edited: an edit would be written over
-    // the file. So is one we may not write.
-    connect(&document, &Document::editableChanged, this,
-        [this] { m_view->setReadOnly(!m_document.isEditable()); });
-    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
-        [this] { setFontSize(m_workspace.editorFontSize()); });
 
-    m_styledDark = m_isDarkMode;
-    m_styledFontSize = m_fontSize;
-    m_shownDark = m_isDarkMode;
-    m_find->setDarkMode(m_isDarkMode);
+    m_styledDark = isDarkMode();
+    m_styledFontSize = fontSize();
+    m_shownDark = isDarkMode();
+    m_find->setDarkMode(isDarkMode());
     reload(document.text().toString(), 0, true);
 }
 
@@ -92,7 +83,7 @@ void UnifiedBlockEditor::setUpView()
     m_view->setObjectName(QStringLiteral("blockEditorTextView"));
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    applyPalette(*m_view, m_isDarkMode);
+    applyPalette(*m_view, isDarkMode());
     m_view->setReadOnly(!m_document.isEditable());
 
     QTextDocument* document = m_view->document();
@@ -106,7 +97,7 @@ void UnifiedBlockEditor::setUpView()
         [this](qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement) {
             return applyTableAttachment(index, expected, std::move(replacement));
         });
-    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    m_tableEditor->setAppearance(isDarkMode(), fontSize());
     m_caretLine = std::make_unique<CaretLineTracker>();
     // A paragraph's character formats are read from the storage's styling when it is laid out.
     m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
@@ -156,36 +147,20 @@ void UnifiedBlockEditor::applyPalette(MarkdownTextView& view, bool dark)
     view.setStyleSheet(QString());
 }
 
-void UnifiedBlockEditor::setDarkMode(bool dark)
-{
-    m_isDarkMode = dark;
-    showAppearance();
-}
-
-void UnifiedBlockEditor::setFontSize(qreal size)
-{
-    m_fontSize = size;
-    showAppearance();
-}
-
 void UnifiedBlockEditor::showAppearance()
 {
-    // A view out of sight (a hidden tab's) takes it when it is shown again: a change of theme or
-    // size restyles what is on screen, not every document kept.
-    if (!isVisible())
-        return;
-    if (m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode)) {
-        applyPalette(*m_view, m_isDarkMode);
-        m_find->setDarkMode(m_isDarkMode);
+    if (isDarkMode() != std::exchange(m_shownDark, isDarkMode())) {
+        applyPalette(*m_view, isDarkMode());
+        m_find->setDarkMode(isDarkMode());
     }
-    m_tableEditor->setAppearance(m_isDarkMode, m_fontSize);
+    m_tableEditor->setAppearance(isDarkMode(), fontSize());
     restyleForAppearance();
 }
 
 void UnifiedBlockEditor::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    showAppearance();
+    m_binding->shown();
 }
 
 void UnifiedBlockEditor::setContentWidth(qreal width)
@@ -201,12 +176,12 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 
 bool UnifiedBlockEditor::canUndo() const
 {
-    return m_document.canUndo() && !m_view->isReadOnly();
+    return m_binding->canUndo();
 }
 
 bool UnifiedBlockEditor::canRedo() const
 {
-    return m_document.canRedo() && !m_view->isReadOnly();
+    return m_binding->canRedo();
 }
 
 void UnifiedBlockEditor::setFindActive(bool active)
@@ -222,8 +197,7 @@ FindPane UnifiedBlockEditor::findPane()
     // Find reaches the whole text: what is not in the view yet is put in first.
     pane.showsDocument = [this] {
         finishLoading();
-        return !m_hasPendingEdits && !m_pendingReload && !m_reloadPending
-            && m_tableLineBreaks.isEmpty()
+        return !m_binding->hasPending() && !m_reloadPending && m_tableLineBreaks.isEmpty()
             && m_projected->markdownOffset(m_projected->storage().length())
             == m_document.text().size();
     };
@@ -294,16 +268,16 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
 {
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* document = m_view->document();
-    document->setDefaultFont(MarkdownHighlighter::systemFont(m_fontSize));
-    m_styledDark = m_isDarkMode;
-    m_styledFontSize = m_fontSize;
+    document->setDefaultFont(MarkdownHighlighter::systemFont(fontSize()));
+    m_styledDark = isDarkMode();
+    m_styledFontSize = fontSize();
     // The view's caret would ride to the end of the inserted text, and placing it again would
     // then measure the old caret's place: the whole document laid out at once. A null caret is
     // left where it is and never measured.
     m_view->setTextCursor(QTextCursor());
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
-    m_projected->loadInParts(markdown, m_isDarkMode, m_fontSize, parts ? kLoadPart : -1);
+    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1);
     // The styling pass reads the view's document for its place: it waits for the whole text.
     m_styling->setHeld(parts);
     if (parts) {
@@ -320,9 +294,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_reloadPending = false;
     m_tableLineBreaks.clear();
     // The text loaded is the document's: nothing of other views is left to follow.
-    m_hasPendingEdits = false;
-    m_pendingReload = false;
-    m_pendingFromOutside = false;
+    m_binding->caughtUp();
     m_restylePending = true;
     markAllParagraphsDirty();
     centerTextColumn();
@@ -341,9 +313,7 @@ void UnifiedBlockEditor::schedulePendingWork()
 void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
-    finishLoading();
-    if (m_hasPendingEdits || m_pendingReload)
-        followPendingEdits();
+    m_binding->follow();
     if (m_reloadPending)
         reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)
@@ -372,19 +342,17 @@ void UnifiedBlockEditor::scrollToLine(int line)
         window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
         window.lastBlock = cursor.blockNumber() + kVisibleMargin;
         if (styleForWindow(window))
-            m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+            m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     }
     m_view->ensureCursorVisible();
     m_view->showFindIndicator(int(range->location), int(range->end()),
-        MarkdownTextViewSupport::searchColors(m_isDarkMode).activeBackground);
+        MarkdownTextViewSupport::searchColors(isDarkMode()).activeBackground);
 }
 
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    // The user edits the text as the document has it: what other views changed is shown first.
-    if ((m_hasPendingEdits || m_pendingReload || isLoading())
-        && (watched == m_view || watched == m_view->viewport()) && mayEditText(*event))
-        followPendingEdits();
+    if (watched == m_view || watched == m_view->viewport())
+        m_binding->beforeInput(*event);
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
         m_restyles->painted();
         m_styling->resume();
@@ -429,8 +397,8 @@ void UnifiedBlockEditor::paintDecorations(QPainter& painter, const QRectF& docum
 {
     const QTextFrameFormat frame = m_view->document()->rootFrame()->frameFormat();
     DecorationPainter::Options options;
-    options.isDarkMode = m_isDarkMode;
-    options.fontSize = m_fontSize;
+    options.isDarkMode = isDarkMode();
+    options.fontSize = fontSize();
     options.columnLeft = frame.leftMargin();
     options.columnWidth = m_view->viewport()->width() - frame.leftMargin() - frame.rightMargin();
     DecorationPainter::paint(painter, *m_view->document(), documentRect, options);

@@ -3,6 +3,7 @@
 #include "editor/block/BlockStylePresenter.h"
 #include "editor/block/MarkdownTextView.h"
 #include "editor/block/ProjectedDocument.h"
+#include "editor/document/DocumentBinding.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/MarkdownTextViewSupport.h"
@@ -42,7 +43,7 @@ struct TextEdit;
 // shares. Reads the editor font size of the workspace (a new appearance or size is shown while
 // the view is on screen, else once it is shown again); paints the document's find matches while
 // it is the view on screen.
-class UnifiedBlockEditor : public QWidget
+class UnifiedBlockEditor : public QWidget, private BoundPane
 {
     Q_OBJECT
 public:
@@ -54,10 +55,10 @@ public:
         QWidget* parent = nullptr, DocumentFind* find = nullptr);
     ~UnifiedBlockEditor() override;
 
-    bool isDarkMode() const { return m_isDarkMode; }
-    void setDarkMode(bool dark);
-    qreal fontSize() const { return m_fontSize; }
-    void setFontSize(qreal size);
+    bool isDarkMode() const { return m_binding->isDarkMode(); }
+    void setDarkMode(bool dark) { m_binding->setDarkMode(dark); }
+    qreal fontSize() const { return m_binding->fontSize(); }
+    void setFontSize(qreal size) { m_binding->setFontSize(size); }
     qreal contentWidth() const { return m_contentWidth; }
     void setContentWidth(qreal width);
 
@@ -68,8 +69,8 @@ public:
     // The Markdown this view shows (the document's, once edits of other views are applied).
     QString markdown() const { return m_projected->markdown(); }
 
-    void undo();
-    void redo();
+    void undo() { m_binding->undo(); }
+    void redo() { m_binding->redo(); }
     bool canUndo() const;
     bool canRedo() const;
 
@@ -81,7 +82,7 @@ public:
     // Applies edits of other views and restyles now if anything is waiting for it.
     void flushPendingWork();
     // A long text is still going into the view's document.
-    bool isLoading() const;
+    bool isLoading() const override;
     // Whether the find matches are painted here (and, with a model of its own, counted): only in
     // the view on screen.
     void setFindActive(bool active);
@@ -99,19 +100,19 @@ protected:
 
 private:
     static void applyPalette(MarkdownTextView& view, bool dark);
-    // Shows the appearance asked for, once the view is on screen.
-    void showAppearance();
+    // BoundPane
+    void followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside) override;
+    void showReplaced(const ReplacedStretch& stretch) override;
+    // The document holds the step already; the view follows.
+    void showStep(const MarkdownReplacement& change) override;
+    void setEditable(bool editable) override { m_view->setReadOnly(!editable); }
+    bool mayEdit() const override { return !m_view->isReadOnly(); }
+    void showAppearance() override;
+    void followQueued() override { flushPendingWork(); }
+    bool prepareForStep() override;
     void setUpView();
     FindPane findPane();
 
-    // Another view of the document changed it: remembered, and applied on the next turn.
-    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
-    // Adds a change of the document's text to the stretch the view has not followed yet.
-    void notePendingEdit(qsizetype position, qsizetype removedLength, qsizetype insertedLength);
-    void onDocumentReplaced();
-    // Applies what other views changed since this one last followed, as one edit; reloads
-    // where it cannot be applied in place.
-    void followPendingEdits();
     // A selection as Markdown offsets.
     struct MarkdownSelection
     {
@@ -139,7 +140,7 @@ private:
     void loadNextPart();
     // Puts the rest of the text into the view's document now: whatever reads or edits it at a
     // place of its own needs all of it.
-    void finishLoading();
+    void finishLoading() override;
     void loaded();
     // Restyles the storage and presents the paragraphs of the pending window.
     void restyle(bool insideDocumentChange = false);
@@ -170,7 +171,6 @@ private:
     void schedulePendingWork();
     bool applyTableAttachment(
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
-    bool applyReplacement(const MarkdownReplacement& change);
     bool handleEditingKey(MarkdownTextView::EditingKey key);
     void writeToDocument(const MarkdownReplacement& change);
     void centerTextColumn();
@@ -196,7 +196,7 @@ private:
     bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
 
     Document& m_document;
-    WorkspaceState& m_workspace;
+    std::unique_ptr<DocumentBinding> m_binding;
     MarkdownTextView* m_view = nullptr;
     std::unique_ptr<ProjectedDocument> m_projected;
     TableAttachmentCell* m_tableRenderer = nullptr;
@@ -225,17 +225,6 @@ private:
     // The appearance of the last styling.
     bool m_styledDark = false;
     qreal m_styledFontSize = 0;
-    // What other views changed since this one followed: in the view's Markdown, [m_pendingFrom,
-    // m_pendingOldEnd) became the document's [m_pendingFrom, m_pendingNewEnd).
-    bool m_hasPendingEdits = false;
-    bool m_pendingReload = false;
-    // The stretch waiting holds a change from outside.
-    bool m_pendingFromOutside = false;
-    qsizetype m_pendingFrom = 0;
-    qsizetype m_pendingOldEnd = 0;
-    qsizetype m_pendingNewEnd = 0;
-    bool m_isDarkMode = false;
-    qreal m_fontSize = 15;
     bool m_shownDark = false; // the palette's
     qreal m_contentWidth = defaultContentWidth;
 

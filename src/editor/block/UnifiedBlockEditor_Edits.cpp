@@ -272,7 +272,7 @@ void UnifiedBlockEditor::noteCaretLine(int previousBlock)
     // After a jump (to the end, to a match far away) the line left is restyled on its own: one
     // window over both lines would compare every paragraph between them.
     if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !m_reloadPending
-        && !m_hasPendingEdits && !m_pendingReload) {
+        && !m_binding->hasPending()) {
         restyle();
         marked = false;
     }
@@ -360,29 +360,17 @@ bool UnifiedBlockEditor::applyTableAttachment(
     return true;
 }
 
-void UnifiedBlockEditor::undo()
+bool UnifiedBlockEditor::prepareForStep()
 {
     finishLoading(); // an edit needs the whole text in the view
     if (m_view->isReadOnly())
-        return;
+        return false;
     m_tableEditor->commit();
     flushPendingWork();
-    if (const auto step = m_document.undo(this))
-        applyReplacement(*step);
+    return true;
 }
 
-void UnifiedBlockEditor::redo()
-{
-    finishLoading(); // an edit needs the whole text in the view
-    if (m_view->isReadOnly())
-        return;
-    m_tableEditor->commit();
-    flushPendingWork();
-    if (const auto step = m_document.redo(this))
-        applyReplacement(*step);
-}
-
-bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
+void UnifiedBlockEditor::showStep(const MarkdownReplacement& change)
 {
     // The document holds the change already; the view follows. A change that touches no table
     // and cannot make or break one is applied in place; any other reloads the whole text.
@@ -408,7 +396,6 @@ bool UnifiedBlockEditor::applyReplacement(const MarkdownReplacement& change)
     if (!inPlace)
         reload(m_document.text().toString(), change.caretAfter);
     m_view->ensureCursorVisible();
-    return true;
 }
 
 } // namespace quillon

@@ -38,49 +38,6 @@ QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
     return ranges;
 }
 
-void UnifiedBlockEditor::onDocumentEdited(const TextEdit& edit, const QObject* origin)
-{
-    if (origin == this)
-        return; // made here: the view shows it already
-    notePendingEdit(edit.position, edit.removedLength, edit.inserted.size());
-    schedulePendingWork();
-}
-
-void UnifiedBlockEditor::notePendingEdit(
-    qsizetype position, qsizetype removedLength, qsizetype insertedLength)
-{
-    // Gathered into one stretch: in the view's Markdown [from, oldEnd) becomes the document's
-    // [from, newEnd). Offsets of an edit are those of the text after the edits before it.
-    const qsizetype removedEnd = position + removedLength;
-    const qsizetype delta = insertedLength - removedLength;
-    if (!m_hasPendingEdits) {
-        m_pendingFrom = position;
-        m_pendingOldEnd = removedEnd;
-        m_pendingNewEnd = position + insertedLength;
-        m_hasPendingEdits = true;
-    } else {
-        m_pendingOldEnd += qMax<qsizetype>(0, removedEnd - m_pendingNewEnd);
-        m_pendingNewEnd = qMax(m_pendingNewEnd, removedEnd) + delta;
-        m_pendingFrom = qMin(m_pendingFrom, position);
-    }
-}
-
-void UnifiedBlockEditor::onDocumentReplaced()
-{
-    // Replaced from outside (the file read again, a replacement of the whole text): never from
-    // inside a view's change handler, so it is shown at once. A change of a few lines is
-    // applied where it lands, as another view's edit is, together with those still waiting.
-    const ReplacedStretch stretch = m_document.lastReplacement();
-    if (!m_pendingReload && stretch.isSmallNextTo(m_document.text().size())) {
-        notePendingEdit(stretch.position, stretch.removedLength, stretch.insertedLength);
-        m_pendingFromOutside = true;
-    } else {
-        m_hasPendingEdits = false;
-        m_pendingReload = true;
-    }
-    followPendingEdits();
-}
-
 UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
@@ -114,36 +71,31 @@ void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
         select(selection);
 }
 
-void UnifiedBlockEditor::followPendingEdits()
+void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 {
     finishLoading();
-    if (m_pendingReload) {
-        m_pendingReload = false;
-        m_pendingFromOutside = false;
-        // The caret and the selection stay on the text they were on, wherever it moved.
-        reloadFromOutside(selectionThrough(m_document.lastReplacement()));
-        return;
-    }
-    if (!m_hasPendingEdits)
-        return;
-    m_hasPendingEdits = false;
+    // The caret and the selection stay on the text they were on, wherever it moved.
+    reloadFromOutside(selectionThrough(stretch));
+}
+
+void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
+{
+    // All of them applied as one edit: in the view's Markdown the stretch they changed becomes
+    // the document's.
+    ReplacedStretch stretch = DocumentBinding::stretchOf(edits);
     // After a change from outside the caret and the selection stay on the text they were on, as
     // across a reload; other views' edits carry them along.
     std::optional<MarkdownSelection> selection;
-    if (std::exchange(m_pendingFromOutside, false)) {
-        ReplacedStretch stretch { m_pendingFrom, m_pendingOldEnd - m_pendingFrom,
-            m_pendingNewEnd - m_pendingFrom, {} };
+    if (outside) {
         // Taken alone, the change from outside knows where inside it each line went.
-        const ReplacedStretch outside = m_document.lastReplacement();
-        if (outside.position == stretch.position && outside.removedLength == stretch.removedLength
-            && outside.insertedLength == stretch.insertedLength)
-            stretch.inner = outside.inner;
+        if (outside->position == stretch.position && outside->removedLength == stretch.removedLength
+            && outside->insertedLength == stretch.insertedLength)
+            stretch.inner = outside->inner;
         selection = selectionThrough(stretch);
     }
     const ChunkedText& text = m_document.text();
-    const TextEdit edit { m_pendingFrom, m_pendingOldEnd - m_pendingFrom,
-        text.mid(m_pendingFrom, m_pendingNewEnd - m_pendingFrom), text.size(),
-        m_document.version() };
+    const TextEdit edit { stretch.position, stretch.removedLength,
+        text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version() };
     if (!m_view->isReadOnly() && applyOutsideEdit(edit, selection ? &*selection : nullptr))
         return;
     if (selection) {
@@ -217,7 +169,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
             return false;
         AttributedText character(QString(QChar::ObjectReplacementCharacter));
         character.addAttribute<TextAttribute::Attachment>(
-            { 0, 1 }, std::make_shared<TableAttachment>(*parsed, source, m_isDarkMode, m_fontSize));
+            { 0, 1 }, std::make_shared<TableAttachment>(*parsed, source, isDarkMode(), fontSize()));
         character.addAttribute<TextAttribute::ParagraphStyle>(
             { 0, 1 }, MarkdownTableProjection::tableParagraphStyle());
         replacement.append(character);

@@ -60,7 +60,7 @@ void keepTopOfView(MarkdownTextView& view, const TopOfView& anchor)
 void UnifiedBlockEditor::restyleForAppearance()
 {
     // The same appearance again must not close an open cell.
-    if (m_styledDark == m_isDarkMode && m_styledFontSize == m_fontSize)
+    if (m_styledDark == isDarkMode() && m_styledFontSize == fontSize())
         return;
     m_presenter.clearCache();
     m_tableEditor->commit();
@@ -76,7 +76,7 @@ void UnifiedBlockEditor::restyleForAppearance()
     window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
     window.lastBlock = anchor.block + kVisibleMargin;
     if (styleForWindow(window))
-        m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+        m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     keepTopOfView(*m_view, anchor);
 }
 
@@ -132,15 +132,15 @@ void UnifiedBlockEditor::presentStyled(TextSpan stretch)
         return;
     FlagScope programmatic(m_isProgrammatic);
     const TopOfView anchor = topOfView(*m_view);
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     keepTopOfView(*m_view, anchor);
 }
 
 HighlightOptions UnifiedBlockEditor::highlightOptions() const
 {
     HighlightOptions options;
-    options.isDarkMode = m_isDarkMode;
-    options.fontSize = m_fontSize;
+    options.isDarkMode = isDarkMode();
+    options.fontSize = fontSize();
     options.isReadingMode = true;
     options.isFocused = m_revealFocused;
     options.cursorLocation = m_revealCaret;
@@ -232,7 +232,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     m_fullHighlight = false;
     m_localBlocks.clear();
     const int restyled
-        = m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+        = m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     m_dirtyAll = false;
     m_dirtyFirst = m_dirtyLast = -1;
     if (m_presenter.hasDeferredBlockFormats()) {
@@ -259,7 +259,7 @@ void UnifiedBlockEditor::presentDeferred()
 {
     m_presentPending = false;
     FlagScope programmatic(m_isProgrammatic);
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, m_deferredWindow);
+    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), m_deferredWindow);
 }
 
 void UnifiedBlockEditor::refreshEverything()
@@ -286,7 +286,7 @@ void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
     window.firstBlock = firstBlock;
     window.lastBlock = lastBlock;
     const TopOfView anchor = topOfView(*m_view);
-    m_presenter.present(m_projected->storage(), *m_view->document(), m_fontSize, window);
+    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     keepTopOfView(*m_view, anchor);
 }
 

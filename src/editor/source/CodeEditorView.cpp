@@ -4,7 +4,6 @@
 #include "editor/document/DocumentFind.h"
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
-#include "editor/document/HeldInput.h"
 #include "editor/source/SourceColouring.h"
 #include "editor/source/SourceDocumentText.h"
 #include "markdown/CodeSyntaxHighlighter.h"
@@ -34,9 +33,8 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     QWidget* parent, DocumentFind* find)
     : QWidget(parent)
     , m_document(document)
-    , m_workspace(workspace)
-    , m_isDarkMode(isDarkMode)
-    , m_fontSize(workspace.editorFontSize())
+    , m_binding(std::make_unique<DocumentBinding>(
+          document, workspace, *this, static_cast<BoundPane&>(*this), isDarkMode))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -52,16 +50,15 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     textDocument->setUndoRedoEnabled(false);
     m_view->onUndo = [this] { undo(); };
     m_view->onRedo = [this] { redo(); };
-    m_view->canUndo = [this] { return m_document.canUndo() && !m_view->isReadOnly(); };
-    m_view->canRedo = [this] { return m_document.canRedo() && !m_view->isReadOnly(); };
+    m_view->canUndo = [this] { return m_binding->canUndo(); };
+    m_view->canRedo = [this] { return m_binding->canRedo(); };
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
 
     auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
     // Queued colouring waits while edits of other views, or the text itself, are still to be
     // shown.
-    auto isCurrent
-        = [this] { return m_pendingEdits.isEmpty() && !m_pendingReload && !isLoading(); };
+    auto isCurrent = [this] { return !m_binding->hasPending() && !isLoading(); };
     m_colouring = std::make_unique<SourceColouring>(*m_view, currentText, isCurrent);
     // Made before the document's signals are connected, so that it hears of a change first.
     if (!find) {
@@ -72,7 +69,7 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     // Find reaches the whole text: what is not in the pane yet is put in first.
     pane.showsDocument = [this] {
         finishLoading();
-        return m_pendingEdits.isEmpty() && !m_pendingReload;
+        return !m_binding->hasPending();
     };
     pane.toView = [](const TextRange& match) { return match; };
     pane.toMarkdown = [](int position) { return qsizetype(position); };
@@ -82,16 +79,12 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
     connect(
         m_view, &QTextEdit::cursorPositionChanged, this, &CodeEditorView::onCursorPositionChanged);
-    connect(&document, &Document::edited, this, &CodeEditorView::onDocumentEdited);
-    connect(&document, &Document::replaced, this, &CodeEditorView::onDocumentReplaced);
-    connect(&document, &Document::editableChanged, this, &CodeEditorView::updateReadOnly);
-    connect(&workspace, &WorkspaceState::editorFontSizeChanged, this,
-        [this] { setFontSize(m_workspace.editorFontSize()); });
+    m_binding->start();
 
-    m_shownDark = m_isDarkMode;
-    m_shownFontSize = m_fontSize;
+    m_shownDark = isDarkMode;
+    m_shownFontSize = fontSize();
     applyAppearance();
-    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    m_colouring->setAppearance(isDarkMode, fontSize());
     loadFirstText();
 }
 
@@ -105,41 +98,25 @@ QString CodeEditorView::text() const
     return SourceDocumentText::fromDocument(m_view->document()->toRawText());
 }
 
-void CodeEditorView::setDarkMode(bool dark)
-{
-    m_isDarkMode = dark;
-    showAppearance();
-}
-
-void CodeEditorView::setFontSize(qreal size)
-{
-    m_fontSize = size;
-    showAppearance();
-}
-
 void CodeEditorView::showAppearance()
 {
-    // A pane out of sight (a hidden tab's, or in the blocks-only mode) takes it when it is shown
-    // again: a change of theme or size restyles what is on screen, not every document kept.
-    if (!isVisible())
-        return;
-    const bool darkChanged = m_isDarkMode != std::exchange(m_shownDark, m_isDarkMode);
-    const bool sizeChanged = m_fontSize != std::exchange(m_shownFontSize, m_fontSize);
+    const bool darkChanged = isDarkMode() != std::exchange(m_shownDark, isDarkMode());
+    const bool sizeChanged = fontSize() != std::exchange(m_shownFontSize, fontSize());
     applyAppearance();
     if (!darkChanged && !sizeChanged)
         return;
-    m_colouring->setAppearance(m_isDarkMode, m_fontSize);
+    m_colouring->setAppearance(isDarkMode(), fontSize());
     // The colours do not depend on the size; only the font changes.
     if (!darkChanged || isLoading())
         return; // coloured once the text is all in
     m_colouring->colourAll(m_document.text());
-    m_find->setDarkMode(m_isDarkMode);
+    m_find->setDarkMode(isDarkMode());
 }
 
 void CodeEditorView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    showAppearance();
+    m_binding->shown();
 }
 
 const DocumentFind& CodeEditorView::find() const
@@ -157,61 +134,37 @@ void CodeEditorView::setFindActive(bool active)
 void CodeEditorView::applyAppearance()
 {
     QPalette palette = m_view->palette();
-    palette.setColor(QPalette::Text, CodeSyntaxHighlighter::textColor(m_isDarkMode));
-    palette.setColor(QPalette::Base, ChromeColors::editorBackground(m_isDarkMode));
+    palette.setColor(QPalette::Text, CodeSyntaxHighlighter::textColor(isDarkMode()));
+    palette.setColor(QPalette::Base, ChromeColors::editorBackground(isDarkMode()));
     m_view->setPalette(palette);
-    const QFont font = CodeSyntaxHighlighter::sourceFont(m_fontSize);
+    const QFont font = CodeSyntaxHighlighter::sourceFont(fontSize());
     if (m_view->font() != font)
         m_view->setFont(font);
 }
 
 bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
-    // The user edits the text as the document has it: what other views changed is shown first.
-    if ((!m_pendingEdits.isEmpty() || m_pendingReload || isLoading()) && mayEditText(*event))
-        followPendingEdits();
+    m_binding->beforeInput(*event);
     return QWidget::eventFilter(watched, event);
 }
 
-void CodeEditorView::onDocumentEdited(const TextEdit& edit, const QObject* origin)
+void CodeEditorView::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
 {
-    if (origin == this)
-        return; // typed here: the pane shows it already
-    if (isLoading()) {
-        followWhileLoading(edit);
+    if (!outside) {
+        applyToView(edits);
         return;
     }
-    m_pendingEdits.append(edit);
-    if (m_followQueued)
-        return;
-    m_followQueued = true;
-    QMetaObject::invokeMethod(
-        this, [this] { followPendingEdits(); }, Qt::QueuedConnection);
-}
-
-void CodeEditorView::onDocumentReplaced()
-{
-    // Replaced from outside (the file read again, a replacement of the whole text): never from
-    // inside a view's change handler, so it is shown at once. A change of a few lines is applied
-    // where it lands, after the edits of other views still waiting, which lead up to the text
-    // it was made on.
-    const ReplacedStretch stretch = m_document.lastReplacement();
-    if (m_pendingReload || isLoading() || !stretch.isSmallNextTo(m_document.text().size())) {
-        m_pendingEdits.clear();
-        m_pendingReload = true;
-        followPendingEdits();
-        return;
-    }
-    followPendingEdits();
+    // The edits that lead up to the text the change from outside was made on come first; the
+    // caret and the scroll then follow the text they were on through the change.
+    if (edits.size() > 1)
+        applyToView(edits.first(edits.size() - 1));
     const ScreenTop top = screenTop();
-    const int anchor = int(stretch.map(m_view->textCursor().anchor()));
-    const int position = int(stretch.map(m_view->textCursor().position()));
-    const ChunkedText& text = m_document.text();
-    applyToView({ TextEdit { stretch.position, stretch.removedLength,
-        text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version() } });
+    const int anchor = int(outside->map(m_view->textCursor().anchor()));
+    const int position = int(outside->map(m_view->textCursor().position()));
+    applyToView({ edits.last() });
     FlagScope programmatic(m_isProgrammatic);
     restoreView(anchor, position, m_view->verticalScrollBar()->value());
-    keepScreenTop(stretch, top);
+    keepScreenTop(*outside, top);
 }
 
 CodeEditorView::ScreenTop CodeEditorView::screenTop() const
@@ -230,19 +183,10 @@ void CodeEditorView::keepScreenTop(const ReplacedStretch& stretch, const ScreenT
     bar->setValue(bar->value() + m_view->cursorRect(first).top() - top.y);
 }
 
-void CodeEditorView::followPendingEdits()
+void CodeEditorView::showReplaced(const ReplacedStretch& stretch)
 {
-    m_followQueued = false;
-    if (std::exchange(m_pendingReload, false)) {
-        m_loading.reset(); // what is shown is replaced whole
-
-        m_pendingEdits.clear();
-        replaceFromOutside(m_document.lastReplacement());
-        return;
-    }
-    finishLoading();
-    if (!m_pendingEdits.isEmpty())
-        applyToView(std::exchange(m_pendingEdits, {}));
+    m_loading.reset(); // what is shown is replaced whole
+    replaceFromOutside(stretch);
 }
 
 void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
@@ -355,26 +299,13 @@ void CodeEditorView::applyToView(const QList<TextEdit>& edits)
     const int scroll = m_view->verticalScrollBar()->value();
     // The stretch all of them changed, for colouring and find: in the old text [from, oldEnd),
     // in the new one [from, newEnd).
-    qsizetype from = 0, oldEnd = 0, newEnd = 0;
-    bool first = true;
+    const ReplacedStretch changed = DocumentBinding::stretchOf(edits);
     for (const TextEdit& edit : edits) {
         QTextCursor cursor(m_view->document());
         cursor.setPosition(int(edit.position));
         cursor.setPosition(int(edit.position + edit.removedLength), QTextCursor::KeepAnchor);
         cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
         m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
-        const qsizetype removedEnd = edit.position + edit.removedLength;
-        const qsizetype delta = edit.inserted.size() - edit.removedLength;
-        if (first) {
-            from = edit.position;
-            oldEnd = removedEnd;
-            newEnd = edit.position + edit.inserted.size();
-            first = false;
-        } else {
-            oldEnd += qMax<qsizetype>(0, removedEnd - newEnd);
-            newEnd = qMax(newEnd, removedEnd) + delta;
-            from = qMin(from, edit.position);
-        }
     }
     // Only an edit can take the last stand-in out.
     if (m_hasStandIn) {
@@ -386,7 +317,8 @@ void CodeEditorView::applyToView(const QList<TextEdit>& edits)
             });
         m_hasStandIn = any;
     }
-    m_colouring->colourEdit(m_document.text(), from, oldEnd - from, newEnd - from);
+    m_colouring->colourEdit(
+        m_document.text(), changed.position, changed.removedLength, changed.insertedLength);
     m_find->refresh();
     restoreView(before.anchor(), before.position(), scroll);
 }
@@ -402,13 +334,15 @@ void CodeEditorView::restoreView(int anchor, int position, int scroll)
     updateReadOnly();
 }
 
-void CodeEditorView::followWhileLoading(const TextEdit& edit)
+bool CodeEditorView::takeEditNow(const TextEdit& edit)
 {
+    if (!isLoading())
+        return false;
     // The text still to be put in takes the edit; the part the pane holds already shows it at
     // once, so that the pane stays the document's beginning.
     m_loading->replace(edit.position, edit.removedLength, edit.inserted);
     if (edit.position > m_loaded)
-        return;
+        return true;
     const qsizetype shownEnd = qMin(edit.position + edit.removedLength, m_loaded);
     {
         FlagScope programmatic(m_isProgrammatic);
@@ -421,6 +355,7 @@ void CodeEditorView::followWhileLoading(const TextEdit& edit)
     }
     m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
     m_loaded = edit.position + edit.inserted.size() + (m_loaded - shownEnd);
+    return true;
 }
 
 void CodeEditorView::onContentsChange(int position, int removed, int added)
@@ -483,28 +418,18 @@ void CodeEditorView::onCursorPositionChanged()
         m_document.breakTypingRun();
 }
 
-void CodeEditorView::undo()
+bool CodeEditorView::prepareForStep()
 {
-    followPendingEdits();
-    if (!m_view->isReadOnly())
-        showHistoryStep(m_document.undo(this));
+    m_binding->follow();
+    return !m_view->isReadOnly();
 }
 
-void CodeEditorView::redo()
+void CodeEditorView::showStep(const MarkdownReplacement& step)
 {
-    followPendingEdits();
-    if (!m_view->isReadOnly())
-        showHistoryStep(m_document.redo(this));
-}
-
-void CodeEditorView::showHistoryStep(const std::optional<MarkdownReplacement>& step)
-{
-    if (!step)
-        return;
-    applyToView({ TextEdit { step->position, step->removed.size(), step->inserted,
+    applyToView({ TextEdit { step.position, step.removed.size(), step.inserted,
         m_document.text().size(), m_document.version() } });
     QTextCursor caret(m_view->document());
-    caret.setPosition(qMin(step->caretAfter, int(m_document.text().size())));
+    caret.setPosition(qMin(step.caretAfter, int(m_document.text().size())));
     m_view->setTextCursor(caret);
     m_view->ensureCursorVisible();
 }
@@ -519,7 +444,7 @@ void CodeEditorView::updateReadOnly()
 
 void CodeEditorView::scrollToLine(int line)
 {
-    followPendingEdits(); // the whole text, as the document has it
+    m_binding->follow(); // the whole text, as the document has it
     const ChunkedText& text = m_document.text();
     // Lines are found in the part of the text up to the line asked for.
     qsizetype end = 0;
@@ -542,7 +467,7 @@ void CodeEditorView::scrollToLine(int line)
 
 void CodeEditorView::flushPendingWork()
 {
-    followPendingEdits();
+    m_binding->follow();
     m_colouring->flush();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/document/DocumentBinding.h"
 #include "editor/source/SourceTextEdit.h"
 #include "platform/ChunkedText.h"
 #include "workspace/Document.h"
@@ -31,7 +32,7 @@ struct TextEdit;
 // redo walk the document's history. Reads the editor font size (a new appearance or size is
 // shown while the pane is on screen, else once it is shown again); paints the document's find
 // matches while it is the pane on screen.
-class CodeEditorView : public QWidget
+class CodeEditorView : public QWidget, private BoundPane
 {
     Q_OBJECT
 public:
@@ -41,10 +42,10 @@ public:
         QWidget* parent = nullptr, DocumentFind* find = nullptr);
     ~CodeEditorView() override;
 
-    bool isDarkMode() const { return m_isDarkMode; }
-    void setDarkMode(bool dark);
-    qreal fontSize() const { return m_fontSize; }
-    void setFontSize(qreal size);
+    bool isDarkMode() const { return m_binding->isDarkMode(); }
+    void setDarkMode(bool dark) { m_binding->setDarkMode(dark); }
+    qreal fontSize() const { return m_binding->fontSize(); }
+    void setFontSize(qreal size) { m_binding->setFontSize(size); }
 
     Document& document() const { return m_document; }
     SourceTextEdit* textView() const { return m_view; }
@@ -61,18 +62,28 @@ public:
     void flushPendingWork();
     bool colouringIsPending() const;
     // A long text is still being put into the pane.
-    bool isLoading() const { return m_loading.has_value(); }
-    void undo();
-    void redo();
+    bool isLoading() const override { return m_loading.has_value(); }
+    void undo() { m_binding->undo(); }
+    void redo() { m_binding->redo(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
-    void onDocumentEdited(const TextEdit& edit, const QObject* origin);
-    void onDocumentReplaced();
-    void followPendingEdits();
+    // BoundPane
+    void followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside) override;
+    void showReplaced(const ReplacedStretch& stretch) override;
+    void showStep(const MarkdownReplacement& step) override;
+    void setEditable(bool) override { updateReadOnly(); }
+    bool mayEdit() const override { return !m_view->isReadOnly(); }
+    void showAppearance() override;
+    void finishLoading() override;
+    bool takeEditNow(const TextEdit& edit) override;
+    bool mayApplyOutsideEdit() const override { return !isLoading(); }
+    void followQueued() override { m_binding->follow(); }
+    bool prepareForStep() override;
+
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
     // Shows the document's text whole. After a replacement from outside, the caret, selection
@@ -82,13 +93,8 @@ private:
     // in slices.
     void loadFirstText();
     void loadSlice(qsizetype length);
-    void finishLoading();
-    // Another view's edit while the text goes in.
-    void followWhileLoading(const TextEdit& edit);
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
-    // Shows an undo or redo step, the caret where the step leaves it.
-    void showHistoryStep(const std::optional<MarkdownReplacement>& step);
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);
@@ -103,24 +109,17 @@ private:
     // it.
     void keepScreenTop(const ReplacedStretch& stretch, const ScreenTop& top);
     void updateReadOnly();
-    // Shows the appearance asked for, once the pane is on screen.
-    void showAppearance();
     void applyAppearance();
 
     Document& m_document;
-    WorkspaceState& m_workspace;
+    std::unique_ptr<DocumentBinding> m_binding;
     SourceTextEdit* m_view = nullptr;
     std::unique_ptr<SourceColouring> m_colouring;
     std::unique_ptr<DocumentFind> m_ownFind; // when no model was handed in
     std::unique_ptr<EditorFindController> m_find;
     std::optional<ChunkedText> m_loading; // the text being put into the pane, slice by slice
     qsizetype m_loaded = 0; // how much of it the pane holds
-    QList<TextEdit> m_pendingEdits; // of other views, in order, not applied yet
-    bool m_pendingReload = false;
-    bool m_followQueued = false;
     bool m_hasStandIn = false; // the text holds a character the view could not give back
-    bool m_isDarkMode = false;
-    qreal m_fontSize = 15;
     // The appearance on screen.
     bool m_shownDark = false;
     qreal m_shownFontSize = 15;
