@@ -317,12 +317,21 @@ ReplaceOutcome writeThroughTemporary(const QString& path, const QByteArray& byte
         if (::renameat2(
                 AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), RENAME_EXCHANGE)
             != 0) {
-            // Theirs cannot be put back in place: it keeps a name of its own beside the file.
+            // Theirs cannot be put back in place: it keeps a name of its own beside the file,
+            // not a temporary's, which a later sweep would remove.
             ::close(fd);
+            QString kept = QFile::decodeName(temporary);
+            const QFileInfo file(target);
+            const QString suffix = file.suffix().isEmpty() ? QString() : u'.' + file.suffix();
+            const QString other = file.absolutePath() + u'/' + file.completeBaseName()
+                + QStringLiteral(" (other version)") + suffix;
+            QString ignored;
+            if (renameNoReplace(kept, other, &ignored))
+                kept = other;
             setError(error,
                 QStringLiteral("\"%1\" was changed while it was written; the other version is "
                                "kept as \"%2\".")
-                    .arg(displayName(path), displayName(QFile::decodeName(temporary))));
+                    .arg(displayName(path), displayName(kept)));
             return ReplaceOutcome::Failed;
         }
         syncFolder(folder);

@@ -494,3 +494,25 @@ TEST(FileUtil, ItemNameValidation)
         EXPECT_EQ(reason.isEmpty(), c.valid) << c.name.toStdString();
     }
 }
+
+// The other program's version, swapped out by a replace and then impossible to put back (its
+// place taken from under us), is kept under a name of its own that no sweep of temporaries removes.
+TEST(FileUtil, AnOtherVersionThatCannotBePutBackKeepsANameOfItsOwn)
+{
+    test::TempTree tree;
+    const QString path = tree.write(QStringLiteral("notes.md"), "theirs\n");
+    FileUtil::ReplaceChecks checks;
+    checks.holdsExpected = [&](const QString& what) {
+        if (what == path)
+            return true;
+        QFile::remove(path); // the swapped-out version is not ours, and the place is gone
+        return false;
+    };
+    QString error;
+    EXPECT_EQ(
+        FileUtil::replaceFile(path, "mine\n", checks, &error), FileUtil::ReplaceOutcome::Failed);
+    EXPECT_EQ(tree.read(QStringLiteral("notes (other version).md")), "theirs\n");
+    EXPECT_TRUE(error.contains(QStringLiteral("notes (other version).md"))) << error.toStdString();
+    const QStringList left = QDir(tree.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, QStringList { QStringLiteral("notes (other version).md") });
+}
