@@ -300,9 +300,7 @@ bool Document::save()
         return false;
     }
     if (!QFileInfo::exists(m_path)) {
-        printLine(
-            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
-        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
+        reportFileGone();
         return false;
     }
     // Nothing of ours to write: show what is on disk now.
@@ -361,7 +359,7 @@ void Document::takeWriteResult(const BackgroundWriter::Result& result)
         Q_EMIT written();
         break;
     case BackgroundWriter::Status::ChangedOnDisk:
-        setSaveError(tr("“%1” was not saved: it was changed by another program.").arg(name));
+        setSaveError(changedOnDiskError());
         // A version the user chose to decide about later is not asked about again on every edit.
         if (m_postponedDigest.isEmpty() || m_postponedDigest != result.diskDigest) {
             outcome = SaveOutcome::ChangedOnDisk;
@@ -369,9 +367,7 @@ void Document::takeWriteResult(const BackgroundWriter::Result& result)
         }
         break;
     case BackgroundWriter::Status::Missing:
-        printLine(
-            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
-        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
+        reportFileGone();
         break;
     case BackgroundWriter::Status::Failed:
         printLine(QStringLiteral("Failed to write to file: ") + result.error);
@@ -450,9 +446,7 @@ Document::SaveOutcome Document::commit(SaveRequest request)
     if (!hasLocalEdits())
         return SaveOutcome::Unchanged;
     if (!QFileInfo::exists(m_path)) {
-        printLine(
-            QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
-        setSaveError(tr("“%1” was not saved: the file no longer exists.").arg(name));
+        reportFileGone();
         return SaveOutcome::NotSaved;
     }
     if (!changedOnDisk())
@@ -481,6 +475,17 @@ Document::SaveOutcome Document::settleDiskChange(DiskChoice choice)
 QString Document::changedOnDiskError() const
 {
     return tr("“%1” was not saved: it was changed by another program.").arg(fileName(m_path));
+}
+
+QString Document::fileGoneError() const
+{
+    return tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path));
+}
+
+void Document::reportFileGone()
+{
+    printLine(QStringLiteral("Quillon: Skipping writeToDisk for deleted file at path: ") + m_path);
+    setSaveError(fileGoneError());
 }
 
 std::optional<Document::DiskQuestion> Document::diskQuestion() const
@@ -583,8 +588,7 @@ void Document::askInBar()
         return;
     if (!QFileInfo::exists(m_path)) {
         if (hasLocalEdits())
-            setSaveError(
-                tr("“%1” was not saved: the file no longer exists.").arg(fileName(m_path)));
+            setSaveError(fileGoneError());
         return;
     }
     if (!changedOnDisk()) {

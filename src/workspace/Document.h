@@ -227,6 +227,9 @@ private:
     void askInBar();
     void setDiskQuestionOpen(bool open);
     QString changedOnDiskError() const;
+    QString fileGoneError() const;
+    // A write found no file to write: logged, and the reason kept.
+    void reportFileGone();
     bool changedOnDisk();
     // Records where `next` differs from the text before it is taken.
     void noteReplacement(const QString& next);
