@@ -129,7 +129,9 @@ void Document::noteReplacement(const QString& next)
     // would cost the window a noticeable moment.
     constexpr qsizetype kMatchedLinesUpTo = 1 << 20;
     const ReplacedStretch& stretch = m_lastReplacement;
-    if (stretch.removedLength + stretch.insertedLength <= kMatchedLinesUpTo) {
+    // A stretch only taken away or only put in (the first reading of a file) has no inside to map.
+    if (stretch.removedLength > 0 && stretch.insertedLength > 0
+        && stretch.removedLength + stretch.insertedLength <= kMatchedLinesUpTo) {
         OffsetMap inner = OffsetMap::between(m_text.mid(stretch.position, stretch.removedLength),
             QStringView(next).mid(stretch.position, stretch.insertedLength));
         if (!inner.isIdentity())
