@@ -100,4 +100,35 @@ inline QString oneLineDocument(qsizetype bytes)
     return doc;
 }
 
+// About `bytes` of notes dense with small tables: a table of two to five columns and two to four
+// rows after every few hundred bytes of prose. Without `withTables` the same lines stand as
+// paragraphs (their delimiter rows are no delimiters), so the two differ only in their tables.
+inline QString tableDenseDocument(qsizetype bytes, bool withTables)
+{
+    QString doc;
+    doc.reserve(bytes + 1024);
+    for (int note = 0; doc.size() < bytes; ++note) {
+        doc += QStringLiteral("### Note %1\n\nMet with the *team* about item %1; the figures "
+                              "below are from `report-%1`.\n\n")
+                   .arg(note);
+        const int columns = 2 + note % 4;
+        const int rows = 2 + note % 3;
+        QString header = QStringLiteral("|");
+        QString delimiter = QStringLiteral("|");
+        for (int c = 0; c < columns; ++c) {
+            header += QStringLiteral(" Col %1 |").arg(c);
+            delimiter += withTables ? QStringLiteral("------|") : QStringLiteral(" .... |");
+        }
+        doc += header + QLatin1Char('\n') + delimiter + QLatin1Char('\n');
+        for (int r = 0; r < rows; ++r) {
+            doc += QLatin1Char('|');
+            for (int c = 0; c < columns; ++c)
+                doc += QStringLiteral(" %1 |").arg(note * 7 + r * 3 + c);
+            doc += QLatin1Char('\n');
+        }
+        doc += QStringLiteral("\n- follow up on **%1**\n- [ ] check the totals\n\n").arg(note);
+    }
+    return doc;
+}
+
 } // namespace quillon::bench

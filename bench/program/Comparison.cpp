@@ -129,8 +129,8 @@ void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, c
         c.table.setValue(
             rowKey("open-", size, "-settled"), editor.name, open.settled, open.settledCutShort);
         c.table.setStall(rowKey("stall-open-", size), editor.name, open.stall);
-        if (memory && qstrcmp(size, "1m") == 0)
-            c.table.setValue("rss-1m-peak", editor.name, memory->peakMb);
+        if (memory)
+            c.table.setValue(rowKey("rss-", size, "-peak"), editor.name, memory->peakMb);
         if (memory && qstrcmp(size, "10m") == 0)
             c.table.setValue("rss-10m", editor.name, memory->currentMb, open.settledCutShort);
     }
@@ -317,11 +317,23 @@ void runComparisons(XSession& x, const std::vector<EditorSpec>& editors, const Q
                 makeDocument(c.dir, QStringLiteral("typing.md"), generatedDocument(bytes, tables)));
         };
     };
+    // Notes dense with small tables, and the same text with no tables in it.
+    const auto tableDense = [](const char* size, qsizetype bytes, bool withTables) {
+        return [=](Context& c, const EditorSpec& e, const char* name) {
+            compareTyping(c, e, name, size,
+                makeDocument(c.dir, QStringLiteral("notes.md"),
+                    quillon::bench::tableDenseDocument(bytes, withTables)));
+        };
+    };
     const std::vector<ComparisonCase> cases {
         { "compare 2 KB", compareSmall },
         { "compare 100 KB", typing("100k", 100 << 10, 10) },
         { "compare 1 MB", typing("1m", 1 << 20, 100) },
         { "compare 10 MB", typing("10m", 10 << 20, 1000) },
+        { "compare tables 1 MB", tableDense("t1m", 1 << 20, true) },
+        { "compare tables 1 MB plain", tableDense("p1m", 1 << 20, false) },
+        { "compare tables 10 MB", tableDense("t10m", 10 << 20, true) },
+        { "compare tables 10 MB plain", tableDense("p10m", 10 << 20, false) },
         { "compare 21 MB",
             [](Context& c, const EditorSpec& e, const char* name) {
                 compareStalls(c, e, name, "21m",

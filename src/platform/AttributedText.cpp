@@ -7,6 +7,10 @@ namespace quillon {
 namespace {
 
 constexpr size_t kTransformCacheSize = 4096;
+// The cache (64 KiB) pays off only where styling rewrites many runs; a short text (a table's
+// one character, a line being restyled) goes to the map, or thousands of them would each hold
+// a cache of their own.
+constexpr qsizetype kTransformCacheFromLength = 16384;
 
 } // namespace
 
@@ -82,11 +86,14 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
     if (m_sets[setId][k] == valueId)
         return setId;
     const quint64 key = (quint64(setId) << 32) | (quint64(k) << 27) | quint64(valueId);
-    if (m_transformCache.empty())
-        m_transformCache.assign(kTransformCacheSize, CachedTransform());
-    CachedTransform& slot = m_transformCache[(key * 0x9e3779b97f4a7c15ULL) >> 52];
-    if (slot.key == key)
-        return slot.result;
+    CachedTransform* slot = nullptr;
+    if (m_text.size() >= kTransformCacheFromLength) {
+        if (m_transformCache.empty())
+            m_transformCache.assign(kTransformCacheSize, CachedTransform());
+        slot = &m_transformCache[(key * 0x9e3779b97f4a7c15ULL) >> 52];
+        if (slot->key == key)
+            return slot->result;
+    }
     quint32 result;
     auto it = m_transforms.find(key);
     if (it != m_transforms.end()) {
@@ -97,8 +104,10 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
         result = internSet(set);
         m_transforms.emplace(key, result);
     }
-    slot.key = key;
-    slot.result = result;
+    if (slot) {
+        slot->key = key;
+        slot->result = result;
+    }
     return result;
 }
 
