@@ -361,6 +361,8 @@ QTextCharFormat ProjectedDocument::objectFormat(const TextAttachmentPtr& attachm
     QTextCharFormat format;
     format.setObjectType(kTableObjectType);
     format.setProperty(kTableAttachmentProperty, QVariant::fromValue(attachment));
+    format.setProperty(
+        kTableIdentityProperty, int(qHash(reinterpret_cast<quintptr>(attachment.get()))));
     return format;
 }
 

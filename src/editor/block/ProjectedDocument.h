@@ -31,6 +31,10 @@ class ProjectedDocument
 public:
     static constexpr int kTableObjectType = QTextFormat::UserObject + 1;
     static constexpr int kTableAttachmentProperty = QTextFormat::UserProperty + 1;
+    // A number that tells one table's format from another's where the text document files its
+    // formats: it hashes a property of our own type by the type's name alone, so without it
+    // every table would land in one bucket and each new one be compared with all before it.
+    static constexpr int kTableIdentityProperty = QTextFormat::UserProperty + 2;
 
     explicit ProjectedDocument(QTextDocument& document);
 
