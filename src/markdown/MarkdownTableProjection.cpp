@@ -168,21 +168,25 @@ QList<TextRange> MarkdownTableProjection::installTables(
     QList<TextRange> installed;
     if (tables.isEmpty())
         return installed;
-    std::vector<AttributedTextReplacement> replacements;
-    replacements.reserve(size_t(tables.size()));
-    const QString character(1, QChar(objectReplacementCharacter));
+    std::vector<TextSpan> ranges;
+    ranges.reserve(size_t(tables.size()));
+    std::vector<TextAttachmentPtr> attachments;
+    attachments.reserve(size_t(tables.size()));
     qsizetype shift = 0;
     for (const FoundTable& t : tables) {
-        auto attachment = std::make_shared<TableAttachment>(
-            t.table, storage.text().mid(t.range.location, t.range.length), isDarkMode, fontSize);
-        AttributedText replacement(character);
-        replacement.addAttribute<TextAttribute::Attachment>({ 0, 1 }, attachment);
-        replacement.addAttribute<TextAttribute::ParagraphStyle>({ 0, 1 }, tableParagraphStyle());
-        replacements.push_back({ t.range, std::move(replacement) });
+        attachments.push_back(std::make_shared<TableAttachment>(
+            t.table, storage.text().mid(t.range.location, t.range.length), isDarkMode, fontSize));
+        ranges.push_back(t.range);
         installed.append({ t.range.location - shift, 1 });
         shift += t.range.length - 1;
     }
-    storage.replaceRanges(replacements);
+    storage.replaceRanges(ranges, QString(1, QChar(objectReplacementCharacter)));
+    const ParagraphStyle style = tableParagraphStyle();
+    for (qsizetype i = 0; i < installed.size(); ++i) {
+        const TextSpan at { installed.at(i).location, 1 };
+        storage.addAttribute<TextAttribute::Attachment>(at, attachments[size_t(i)]);
+        storage.addAttribute<TextAttribute::ParagraphStyle>(at, style);
+    }
     return installed;
 }
 

@@ -401,42 +401,32 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 
-void AttributedText::replaceRanges(const std::vector<AttributedTextReplacement>& replacements)
+void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QString& text)
 {
-    if (replacements.empty())
+    if (ranges.empty())
         return;
-    QString text;
+    QString result;
     qsizetype grow = 0;
-    for (const AttributedTextReplacement& r : replacements)
-        grow += r.text.length() - r.range.length;
-    text.reserve(m_text.size() + qMax<qsizetype>(0, grow));
-    // The text is rebuilt in one pass; the runs are replaced range by range from the last one,
-    // which leaves the offsets of the earlier ones as they are and the runs between untouched.
-    struct Accepted
-    {
-        TextSpan range;
-        size_t firstRun;
-        size_t runCount;
-    };
-    std::vector<Accepted> accepted;
-    std::vector<AttributeRuns::Run> runs;
+    for (const TextSpan& r : ranges)
+        grow += text.size() - r.length;
+    result.reserve(m_text.size() + qMax<qsizetype>(0, grow));
+    std::vector<TextSpan> accepted;
+    accepted.reserve(ranges.size());
     qsizetype p = 0;
-    for (const AttributedTextReplacement& r : replacements) {
-        const TextSpan range = clip(r.range);
+    for (const TextSpan& r : ranges) {
+        const TextSpan range = clip(r);
         if (range.location < p)
             continue; // overlapping or out of order: skipped
-        text.append(QStringView(m_text).mid(p, range.location - p));
-        text.append(r.text.m_text);
-        const std::vector<AttributeRuns::Run> imported = importRuns(r.text);
-        accepted.push_back({ range, runs.size(), imported.size() });
-        runs.insert(runs.end(), imported.begin(), imported.end());
+        result.append(QStringView(m_text).mid(p, range.location - p));
+        result.append(text);
+        accepted.push_back(range);
         p = range.end();
     }
-    text.append(QStringView(m_text).mid(p));
-    m_text = std::move(text);
+    result.append(QStringView(m_text).mid(p));
+    m_text = std::move(result);
+    // From the last range back, so that the earlier ranges' offsets still hold.
     for (auto it = accepted.rbegin(); it != accepted.rend(); ++it)
-        m_runs.replace(
-            it->range.location, it->range.end(), runs.data() + it->firstRun, it->runCount);
+        m_runs.replace(it->location, it->end(), AttributeRuns::Run { text.size(), 0 });
 }
 
 void AttributedText::setText(const QString& text)

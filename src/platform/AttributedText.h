@@ -159,8 +159,6 @@ struct TextRun
     TextAttributes attributes;
 };
 
-struct AttributedTextReplacement;
-
 // Text with typed attributes: the storage that the Markdown engine styles and the editors show.
 //
 // Offsets are UTF-16 code units of text(). Every attribute operation clips its range to the text
@@ -245,9 +243,10 @@ public:
     void replaceCharacters(TextSpan range, const QString& replacement);
     // Replaces the characters of `range` with another attributed text, attributes included.
     void replaceCharacters(TextSpan range, const AttributedText& replacement);
-    // Several replacements in one pass over the text: ranges ascending and not overlapping,
-    // each given with its attributed replacement. Costs one copy of the text, however many.
-    void replaceRanges(const std::vector<AttributedTextReplacement>& replacements);
+    // Several replacements in one pass over the text, each range by the same plain `text` (no
+    // attributes): ranges ascending; one that overlaps or goes back is skipped. Costs one copy
+    // of the text however many there are, and makes no attributed text per range.
+    void replaceRanges(const std::vector<TextSpan>& ranges, const QString& text);
     // Replaces everything with plain text that has no attributes.
     void setText(const QString& text);
 
@@ -336,12 +335,6 @@ private:
     };
     std::vector<CachedTransform> m_transformCache;
     mutable std::vector<std::unique_ptr<TextAttributes>> m_materialised;
-};
-
-struct AttributedTextReplacement
-{
-    TextSpan range;
-    AttributedText text;
 };
 
 } // namespace quillon
