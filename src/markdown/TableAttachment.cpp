@@ -16,7 +16,13 @@ TableAttachment::TableAttachment(
     , m_isDarkMode(isDarkMode)
     , m_fontSize(fontSize)
 {
-    m_layout = TableLayout::measure(m_table, cellFont(), headerFont());
+}
+
+const TableLayout& TableAttachment::layout() const
+{
+    if (!m_layout)
+        m_layout = TableLayout::measure(m_table, cellFont(), headerFont());
+    return *m_layout;
 }
 
 QFont TableAttachment::cellFont() const
@@ -31,7 +37,7 @@ QFont TableAttachment::headerFont() const
 
 qreal TableAttachment::baselineOffset() const
 {
-    return std::ceil(QFontMetricsF(cellFont()).ascent()) - m_layout.size().height();
+    return std::ceil(QFontMetricsF(cellFont()).ascent()) - layout().size().height();
 }
 
 QString TableAttachment::normalisedMarkdown(const MarkdownTable& table) const
@@ -66,7 +72,7 @@ std::shared_ptr<const TableAttachment> TableAttachment::withTable(const Markdown
     copy->m_table = table;
     copy->m_markdown = normalisedMarkdown(table);
     copy->m_isEdited = true;
-    copy->m_layout = TableLayout::measure(copy->m_table, cellFont(), headerFont());
+    copy->m_layout.reset();
     return copy;
 }
 
@@ -76,7 +82,7 @@ std::shared_ptr<const TableAttachment> TableAttachment::withAppearance(
     auto copy = std::make_shared<TableAttachment>(*this);
     copy->m_isDarkMode = isDarkMode;
     copy->m_fontSize = fontSize;
-    copy->m_layout = TableLayout::measure(copy->m_table, copy->cellFont(), copy->headerFont());
+    copy->m_layout.reset();
     return copy;
 }
 

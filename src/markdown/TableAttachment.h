@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -27,7 +28,10 @@ public:
     TableAttachment(MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize);
 
     const MarkdownTable& table() const { return m_table; }
-    const TableLayout& layout() const { return m_layout; }
+    // Measured the first time it is asked for (drawn, laid out or hit), since measuring every
+    // cell of thousands of tables that may never be scrolled to would hold up the first paint.
+    // The block view asks only on the thread that shows it.
+    const TableLayout& layout() const;
     bool isDarkMode() const { return m_isDarkMode; }
     qreal fontSize() const { return m_fontSize; }
     // Cell texts: the system font one pixel smaller than the text; the header semibold.
@@ -58,7 +62,7 @@ private:
     bool m_isEdited = false;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
-    TableLayout m_layout;
+    mutable std::optional<TableLayout> m_layout;
 };
 
 } // namespace quillon
