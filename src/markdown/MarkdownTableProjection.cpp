@@ -175,7 +175,7 @@ QList<TextRange> MarkdownTableProjection::installTables(
     qsizetype shift = 0;
     for (const FoundTable& t : tables) {
         attachments.push_back(std::make_shared<TableAttachment>(
-            t.table, storage.text().mid(t.range.location, t.range.length), isDarkMode, fontSize));
+            storage.text().mid(t.range.location, t.range.length), t.range, isDarkMode, fontSize));
         ranges.push_back(t.range);
         installed.append({ t.range.location - shift, 1 });
         shift += t.range.length - 1;

@@ -18,10 +18,35 @@ TableAttachment::TableAttachment(
 {
 }
 
+TableAttachment::TableAttachment(
+    QString sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize)
+    : m_sourceRange(sourceRange)
+    , m_sourceText(std::move(sourceText))
+    , m_markdown(m_sourceText)
+    , m_isDarkMode(isDarkMode)
+    , m_fontSize(fontSize)
+{
+}
+
+const MarkdownTable& TableAttachment::table() const
+{
+    if (!m_table)
+        m_table = MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {});
+    return *m_table;
+}
+
 const TableLayout& TableAttachment::layout() const
 {
-    if (!m_layout)
-        m_layout = TableLayout::measure(m_table, cellFont(), headerFont());
+    if (!m_layout) {
+        // Measuring every table's height (as settling the view does) keeps no parsed cells of
+        // the tables that are never drawn.
+        if (m_table)
+            m_layout = TableLayout::measure(*m_table, cellFont(), headerFont());
+        else
+            m_layout = TableLayout::measure(
+                MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {}),
+                cellFont(), headerFont());
+    }
     return *m_layout;
 }
 
@@ -67,7 +92,7 @@ QString TableAttachment::normalisedMarkdown(const MarkdownTable& table) const
 std::shared_ptr<const TableAttachment> TableAttachment::withTable(const MarkdownTable& table) const
 {
     auto copy = std::make_shared<TableAttachment>(*this);
-    if (table == m_table)
+    if (table == this->table())
         return copy;
     copy->m_table = table;
     copy->m_markdown = normalisedMarkdown(table);

@@ -26,8 +26,12 @@ class TableAttachment : public TextAttachment
 public:
     // A table parsed from `sourceText` (the exact document text of its lines).
     TableAttachment(MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize);
+    // The same, parsed again from `sourceText` (which parses as a table standing at
+    // `sourceRange`) the first time its cells are asked for: the thousands of tables of a long
+    // document that are never drawn or edited then hold their text alone.
+    TableAttachment(QString sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize);
 
-    const MarkdownTable& table() const { return m_table; }
+    const MarkdownTable& table() const;
     // Measured the first time it is asked for (drawn, laid out or hit), since measuring every
     // cell of thousands of tables that may never be scrolled to would hold up the first paint.
     // The block view asks only on the thread that shows it.
@@ -56,7 +60,8 @@ public:
 private:
     QString normalisedMarkdown(const MarkdownTable& table) const;
 
-    MarkdownTable m_table;
+    mutable std::optional<MarkdownTable> m_table;
+    TextRange m_sourceRange;
     QString m_sourceText;
     QString m_markdown;
     bool m_isEdited = false;
