@@ -142,7 +142,11 @@ bool MarkdownTable::isSeparatorRow(QStringView line)
     return true;
 }
 
-std::optional<MarkdownTable> MarkdownTable::parse(QStringView text, TextRange sourceRange)
+namespace {
+
+// The lines of `text` that begin with a pipe (after spaces and tabs), without their line ends;
+// no more than `atMost` of them when it is positive.
+QList<QStringView> pipeLinesOf(QStringView text, qsizetype atMost = -1)
 {
     QList<QStringView> lines;
     for (QStringView line : text.split(u'\n')) {
@@ -151,7 +155,23 @@ std::optional<MarkdownTable> MarkdownTable::parse(QStringView text, TextRange so
             line.chop(1);
         if (trimSpacesAndTabs(line).startsWith(u'|'))
             lines.append(line);
+        if (atMost > 0 && lines.size() >= atMost)
+            break;
     }
+    return lines;
+}
+
+} // namespace
+
+bool MarkdownTable::isTable(QStringView text)
+{
+    const QList<QStringView> lines = pipeLinesOf(text, 2);
+    return lines.size() == 2 && isSeparatorRow(lines[1]);
+}
+
+std::optional<MarkdownTable> MarkdownTable::parse(QStringView text, TextRange sourceRange)
+{
+    const QList<QStringView> lines = pipeLinesOf(text);
     if (lines.size() < 2 || !isSeparatorRow(lines[1]))
         return std::nullopt;
 

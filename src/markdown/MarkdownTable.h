@@ -38,6 +38,8 @@ struct MarkdownTable
 
     // No value when the text is no table (fewer than two pipe lines, or no separator row).
     static std::optional<MarkdownTable> parse(QStringView text, TextRange sourceRange = {});
+    // Whether parse() would find a table in `text`, without reading its cells.
+    static bool isTable(QStringView text);
     // The cells of one line; empty when the line does not begin with "|".
     static QStringList splitCells(QStringView line);
     // Every cell non-empty, only "-" and ":", at least one "-".

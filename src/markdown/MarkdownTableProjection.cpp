@@ -8,12 +8,6 @@ namespace quillon {
 
 namespace {
 
-struct FoundTable
-{
-    TextRange range;
-    MarkdownTable table;
-};
-
 // A pipe line: its first character that is not white space is "|".
 struct PipeLine
 {
@@ -44,9 +38,9 @@ std::vector<PipeLine> findPipeLines(QStringView text)
     return lines;
 }
 
-QList<FoundTable> scanTables(QStringView text)
+QList<TextRange> scanTables(QStringView text)
 {
-    QList<FoundTable> found;
+    QList<TextRange> found;
     const std::vector<PipeLine> pipeLines = findPipeLines(text);
     if (pipeLines.empty())
         return found;
@@ -76,8 +70,8 @@ QList<FoundTable> scanTables(QStringView text)
         runStart = -1;
         if (range.length <= 0)
             return;
-        if (auto table = MarkdownTable::parse(text.mid(range.location, range.length), range))
-            found.append({ range, *table });
+        if (MarkdownTable::isTable(text.mid(range.location, range.length)))
+            found.append(range);
     };
 
     for (const PipeLine& line : pipeLines) {
@@ -112,10 +106,7 @@ qsizetype nextTable(const AttributedText& storage, qsizetype from)
 
 QList<TextRange> MarkdownTableProjection::findTables(QStringView markdown)
 {
-    QList<TextRange> ranges;
-    for (const FoundTable& t : scanTables(markdown))
-        ranges.append(t.range);
-    return ranges;
+    return scanTables(markdown);
 }
 
 TextRange MarkdownTableProjection::pipeLinesAround(
@@ -164,7 +155,7 @@ ParagraphStyle MarkdownTableProjection::tableParagraphStyle()
 QList<TextRange> MarkdownTableProjection::installTables(
     AttributedText& storage, bool isDarkMode, qreal fontSize)
 {
-    const QList<FoundTable> tables = scanTables(storage.text());
+    const QList<TextRange> tables = scanTables(storage.text());
     QList<TextRange> installed;
     if (tables.isEmpty())
         return installed;
@@ -173,12 +164,12 @@ QList<TextRange> MarkdownTableProjection::installTables(
     std::vector<TextAttachmentPtr> attachments;
     attachments.reserve(size_t(tables.size()));
     qsizetype shift = 0;
-    for (const FoundTable& t : tables) {
+    for (const TextRange& t : tables) {
         attachments.push_back(std::make_shared<TableAttachment>(
-            storage.text().mid(t.range.location, t.range.length), t.range, isDarkMode, fontSize));
-        ranges.push_back(t.range);
-        installed.append({ t.range.location - shift, 1 });
-        shift += t.range.length - 1;
+            storage.text().mid(t.location, t.length), t, isDarkMode, fontSize));
+        ranges.push_back({ t.location, t.length });
+        installed.append({ t.location - shift, 1 });
+        shift += t.length - 1;
     }
     storage.replaceRanges(ranges, QString(1, QChar(objectReplacementCharacter)));
     const ParagraphStyle style = tableParagraphStyle();

@@ -176,3 +176,22 @@ TEST(MarkdownTableSetCell, EscapesAndBounds)
 
 } // namespace
 } // namespace quillon
+
+TEST(MarkdownTable, TellingATableApartAgreesWithParsing)
+{
+    const QStringList texts {
+        QStringLiteral("| a | b |\n|---|:-:|\n| 1 | 2 |"),
+        QStringLiteral("| a | b |\r\n| --- | --- |\r\n| 1 | 2 |"),
+        QStringLiteral("   | a |\n   | - |"),
+        QStringLiteral("| a | b |\n| 1 | 2 |"), // no separator row
+        QStringLiteral("| a | b |"),
+        QStringLiteral("| a |\n| : |"), // no dash
+        QStringLiteral("| a |\nnot a pipe line\n|---|"), // the second pipe line is the separator
+        QStringLiteral("text\n| a |\n|---|"),
+        QString(),
+    };
+    for (const QString& text : texts)
+        EXPECT_EQ(
+            quillon::MarkdownTable::isTable(text), quillon::MarkdownTable::parse(text).has_value())
+            << text.toStdString();
+}
