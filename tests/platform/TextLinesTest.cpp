@@ -50,3 +50,35 @@ TEST(TextLines, CarriageReturnLineFeedIsOneBreak)
 
 } // namespace
 } // namespace quillon
+
+TEST(TextLines, UnpairedSurrogatesAreFoundWhereverTheyStandInALine)
+{
+    // Every length up to a few words of four units, with a pair, a lone high and a lone low
+    // half put at every place (and a pair followed by a lone half), against a plain reading.
+    const auto reference = [](const QString& text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            else if (text[i].isSurrogate())
+                return false;
+        }
+        return true;
+    };
+    const QChar high(char16_t(0xD83D));
+    const QChar low(char16_t(0xDE00));
+    for (int length = 0; length <= 13; ++length) {
+        for (int at = 0; at <= length; ++at) {
+            const QString plain(length, QLatin1Char('a'));
+            const QList<QString> texts {
+                QString(plain).insert(at, QString(high) + low),
+                QString(plain).insert(at, high),
+                QString(plain).insert(at, low),
+                QString(plain).insert(at, QString(high) + low + high),
+                QString(plain).insert(at, QString(low) + high + low),
+            };
+            for (const QString& text : texts)
+                EXPECT_EQ(quillon::textlines::isValidUtf16(text), reference(text))
+                    << "length " << length << " at " << at << " size " << text.size();
+        }
+    }
+}
