@@ -43,7 +43,6 @@ MarkdownTextView::MarkdownTextView(QWidget* parent)
         m_indicatorRects.clear();
     });
     m_keeper = new LazyLayoutKeeper(*this, *m_layout);
-    m_keeper->settlingWaits = [this] { return settlingWaits && settlingWaits(); };
     connect(this, &QTextEdit::selectionChanged, this, &MarkdownTextView::repaintSelection);
 }
 

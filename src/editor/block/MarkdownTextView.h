@@ -55,9 +55,6 @@ public:
     std::function<QString(int from, int to)> markdownForRange;
     // Paints under the text; the painter is in document coordinates.
     std::function<void(QPainter&, const QRectF& documentRect)> paintUnderText;
-    // True while styling that comes in steps of its own is under way: heights are settled after
-    // it, since it changes the paragraphs' formats (and so their heights) again.
-    std::function<bool()> settlingWaits;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -70,7 +70,6 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     // The cell field must not commit into a document that is going away.
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
-    m_view->settlingWaits = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
     // The view and its document outlive the storage the formats are read from.
     m_view->blockLayout().setFormatSource({});
@@ -130,8 +129,6 @@ void UnifiedBlockEditor::setUpView()
     m_view->markdownForRange = [this](int from, int to) { return m_projected->markdown(from, to); };
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
-    m_view->settlingWaits
-        = [this] { return false && (m_styling->isRunning() || m_restyles->isPassRunning()); };
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);

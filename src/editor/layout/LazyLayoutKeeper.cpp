@@ -167,10 +167,6 @@ void LazyLayoutKeeper::settleStep()
     // A view out of sight settles once it is shown again.
     if (!m_view.isVisible())
         return;
-    if (settlingWaits && settlingWaits()) {
-        m_settleTimer.start(kSettleDelay);
-        return;
-    }
     QScrollBar* bar = m_view.verticalScrollBar();
     const int topBlock = m_layout.blockAt(bar->value());
     const qreal before = m_layout.blockTop(topBlock);

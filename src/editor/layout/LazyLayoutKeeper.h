@@ -72,9 +72,6 @@ public:
     // the last input, not from now).
     void settleWhenIdle();
 
-    // True while something else still changes the paragraphs' heights (styling in steps of its
-    // own): measuring them now would be wasted, so it waits.
-    std::function<bool()> settlingWaits;
 
 private:
     static constexpr int kSettleDelay = 400; // ms after the last input
