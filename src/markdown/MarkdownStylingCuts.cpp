@@ -14,8 +14,13 @@ constexpr auto kMatchOptions = QRegularExpression::DontCheckSubjectStringMatchOp
 } // namespace
 
 MarkdownStylingCuts::MarkdownStylingCuts(QStringView text, qsizetype from)
+    : MarkdownStylingCuts(text, from, textlines::isValidUtf16(text))
+{
+}
+
+MarkdownStylingCuts::MarkdownStylingCuts(QStringView text, qsizetype from, bool validUtf16)
     : m_text(text)
-    , m_canCut(textlines::isValidUtf16(text))
+    , m_canCut(validUtf16)
     , m_last(qBound<qsizetype>(0, from, text.size()))
 {
     enterStretch(m_last);

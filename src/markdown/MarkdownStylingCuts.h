@@ -26,6 +26,8 @@ class MarkdownStylingCuts
 public:
     // `from` must be a cut of `text` itself (0 always is).
     explicit MarkdownStylingCuts(QStringView text, qsizetype from = 0);
+    // The same for a text whose owner already knows whether it holds an unpaired surrogate.
+    MarkdownStylingCuts(QStringView text, qsizetype from, bool validUtf16);
 
     // False for a text with a broken surrogate pair: the engine's matching then depends on
     // each stretch of prose as a whole, and only the end of the text is a cut.

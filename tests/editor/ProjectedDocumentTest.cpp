@@ -2,6 +2,7 @@
 // kind of change its answers must be the ones the projection finds by scanning the storage.
 #include "editor/block/ProjectedDocument.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "platform/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -171,4 +172,38 @@ TEST(ProjectedDocument, StylingThatChangesTheCharactersLeavesNoIndexOutOfDate)
     });
     expectAgreesWithScan(projected, random);
     EXPECT_EQ(projected.markdown(), QStringLiteral("xyz") + markdown);
+}
+
+TEST(ProjectedDocument, WhetherTheTextHoldsAnUnpairedSurrogateFollowsEveryChange)
+{
+    // Halves of pairs put in, joined, split and taken out, each answer checked against a
+    // reading of the whole storage.
+    QTextDocument document;
+    ProjectedDocument projected(document);
+    projected.load(QStringLiteral("ab \U0001F600 cd\n\nef"), false, 15);
+    const QChar high(char16_t(0xD83D));
+    const QChar low(char16_t(0xDE00));
+    const auto expectAgrees = [&](const char* step) {
+        EXPECT_EQ(
+            projected.isValidUtf16(), quillon::textlines::isValidUtf16(projected.storage().text()))
+            << step;
+    };
+    expectAgrees("loaded");
+    projected.replace({ 1, 0 }, QString(high));
+    expectAgrees("a lone high half");
+    projected.replace({ 2, 0 }, QString(low));
+    expectAgrees("joined into a pair");
+    projected.replace({ 3, 1 }, QString()); // the high half of the pair that was loaded
+    expectAgrees("a pair split");
+    projected.replace({ 3, 1 }, QString());
+    expectAgrees("its low half taken out");
+    projected.replace({ 0, 0 }, QString(low) + QString(high));
+    expectAgrees("two lone halves, the wrong way round");
+    projected.replace({ 0, 2 }, QStringLiteral("\U0001F600"));
+    expectAgrees("replaced by a pair");
+    const qsizetype end = projected.storage().length();
+    projected.replace({ end, 0 }, QString(high));
+    expectAgrees("a high half at the end");
+    projected.replace({ end + 1, 0 }, QString(low));
+    expectAgrees("completed at the end");
 }

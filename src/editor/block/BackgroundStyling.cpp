@@ -112,7 +112,7 @@ MarkdownStylingCuts& BackgroundStyling::cuts()
 {
     // The cuts read the text in place: after a change they begin again where the pass stands.
     if (!m_cuts || m_cutsRevision != m_projected.textRevision()) {
-        m_cuts.emplace(m_projected.storage().text(), next());
+        m_cuts.emplace(m_projected.storage().text(), next(), m_projected.isValidUtf16());
         m_cutsRevision = m_projected.textRevision();
     }
     return *m_cuts;
@@ -145,7 +145,7 @@ TextSpan BackgroundStyling::styleNow(TextSpan needed)
     }
     // Far ahead of the pass: between cuts found from the top (which reads the text but styles
     // nothing), styled again when the pass comes by.
-    MarkdownStylingCuts far(m_projected.storage().text());
+    MarkdownStylingCuts far(m_projected.storage().text(), 0, m_projected.isValidUtf16());
     const qsizetype start = far.next(needed.location - kReach);
     if (start > needed.location)
         return {};

@@ -1,6 +1,7 @@
 #include "editor/block/ProjectedDocument.h"
 
 #include "markdown/MarkdownTableProjection.h"
+#include "platform/TextLines.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -69,6 +70,7 @@ void ProjectedDocument::loadInParts(
 {
     m_storage.setText(markdown);
     ++m_textRevision;
+    m_validUtf16.reset();
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
     m_document.setPlainText(QString());
@@ -231,6 +233,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
     ++m_textRevision;
+    validityReplaced(removed, text.size());
     indexReplaced(removed, text.size());
 }
 
@@ -239,7 +242,34 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
     ++m_textRevision;
+    validityReplaced(removed, text.length());
     indexReplaced(removed, text.length());
+}
+
+bool ProjectedDocument::isValidUtf16() const
+{
+    if (!m_validUtf16)
+        m_validUtf16 = textlines::isValidUtf16(m_storage.text());
+    return *m_validUtf16;
+}
+
+void ProjectedDocument::validityReplaced(TextSpan removed, qsizetype inserted)
+{
+    if (!m_validUtf16 || !*m_validUtf16) {
+        // A text that held an unpaired surrogate may have lost its last one anywhere.
+        m_validUtf16.reset();
+        return;
+    }
+    // The text around the change was valid and is unchanged: only the new characters and their
+    // neighbours can make a pair or break one, read from a place no pair straddles.
+    const QString& text = m_storage.text();
+    qsizetype from = qMax<qsizetype>(0, removed.location - 1);
+    if (from > 0 && text[from].isLowSurrogate() && text[from - 1].isHighSurrogate())
+        --from;
+    qsizetype to = qMin(text.size(), removed.location + inserted + 1);
+    if (to < text.size() && text[to - 1].isHighSurrogate() && text[to].isLowSurrogate())
+        ++to;
+    m_validUtf16 = textlines::isValidUtf16(QStringView(text).mid(from, to - from));
 }
 
 void ProjectedDocument::indexReplaced(TextSpan removed, qsizetype inserted)

@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 
 #include <functional>
+#include <optional>
 
 class QTextDocument;
 
@@ -80,6 +81,9 @@ public:
     // Counts the changes of the storage's characters (loads included), so that work done over
     // the text in steps can tell whether it is still the text it began on.
     quint64 textRevision() const { return m_textRevision; }
+    // Whether the storage holds no unpaired surrogate. Styling asks this of the whole text
+    // after every key, so each change answers it from the few characters around it.
+    bool isValidUtf16() const;
 
     // Whether every change compares the table index with a scan of the whole storage and stops
     // the program when they differ: on in debug builds; tests switch it on in any build.
@@ -108,6 +112,7 @@ private:
     void replaceInStorage(TextSpan range, const QString& text);
     void replaceInStorage(TextSpan range, const AttributedText& text);
     void indexReplaced(TextSpan removed, qsizetype inserted);
+    void validityReplaced(TextSpan removed, qsizetype inserted);
     void rebuildIndex();
     void verifyIndex(const char* change) const;
 
@@ -115,6 +120,7 @@ private:
     AttributedText m_storage;
     ProjectedTableIndex m_tables;
     quint64 m_textRevision = 0;
+    mutable std::optional<bool> m_validUtf16; // none: not known, read the text when asked
     // While the document holds only the storage's first m_inDocument characters.
     bool m_partial = false;
     qsizetype m_inDocument = 0;
