@@ -207,3 +207,30 @@ TEST(LongDocumentStyling, CtrlEndRightAfterOpeningKeepsTheCaretInViewOnceHeights
         EXPECT_EQ(view->textCursor().position(), view->document()->characterCount() - 1);
     }
 }
+
+TEST(LongDocumentStyling, ACaretMovedAfterThePassIsRevealedAsTheWholeTextWouldWithoutAnotherPass)
+{
+    const QString markdown = longDocument();
+    EditorHarness h(markdown);
+    ASSERT_TRUE(
+        waitUntil([&] { return !h.editor->isRestylingWhole() && styledAsAWhole(h); }, 20000));
+    // Into italics and a link that run over lines (what they reveal reaches beyond the
+    // caret's paragraph), far down, and back to the top: once typing has paused, each place is
+    // styled as the whole text styles it, and the text is not gone through again.
+    const QList<qsizetype> places { markdown.indexOf(u"_start") + 3,
+        markdown.indexOf(u"over lines"), markdown.indexOf(u"## Part", 350 * 1024) + 4, 2 };
+    for (const qsizetype place : places) {
+        h.setCaret(place);
+        // Past the pause after which everything is compared, looking between events.
+        bool restyledWhole = false;
+        waitUntil(
+            [&] {
+                restyledWhole = restyledWhole || h.editor->isRestylingWhole();
+                return false;
+            },
+            900);
+        EXPECT_FALSE(restyledWhole) << place;
+        EXPECT_EQ(firstDifference(h, 0, markdown.size()), -1) << place;
+        EXPECT_EQ(paragraphsPresentedApart(h), 0) << place;
+    }
+}

@@ -7,6 +7,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -38,6 +40,9 @@ void BackgroundStyling::start(bool waitForResume)
     m_running = true;
     moveTo(0);
     m_cuts.reset();
+    m_passCuts = { 0 };
+    m_passRevision = m_projected.textRevision();
+    m_passCutsComplete = false;
     m_waiting = waitForResume;
     m_timer.start(waitForResume ? kPaintWaitMs : 0);
 }
@@ -108,6 +113,35 @@ qsizetype BackgroundStyling::styledLength() const
     return m_place.isNull() ? m_placeAhead : m_place.position();
 }
 
+void BackgroundStyling::passedCut(qsizetype end)
+{
+    if (m_passRevision == m_projected.textRevision() && !m_passCuts.empty()
+        && end > m_passCuts.back())
+        m_passCuts.push_back(end);
+    else
+        m_passCuts.clear(); // the text changed under the pass: its cuts are not this text's
+}
+
+std::optional<TextSpan> BackgroundStyling::knownStretchAround(TextSpan range) const
+{
+    if (m_running || !m_passCutsComplete || m_passRevision != m_projected.textRevision())
+        return std::nullopt;
+    // The last cut at or before the range's start, and the first at or after its end; a place
+    // at the very end belongs to the last stretch.
+    const qsizetype length = m_projected.storage().length();
+    if (length <= 0)
+        return std::nullopt;
+    auto after
+        = std::upper_bound(m_passCuts.begin(), m_passCuts.end(), qMin(range.location, length - 1));
+    if (after == m_passCuts.begin())
+        return std::nullopt;
+    const qsizetype start = *(after - 1);
+    auto end = std::lower_bound(after - 1, m_passCuts.end(), qMax(range.end(), start + 1));
+    if (end == m_passCuts.end())
+        return std::nullopt;
+    return TextSpan { start, *end - start };
+}
+
 MarkdownStylingCuts& BackgroundStyling::cuts()
 {
     // The cuts read the text in place: after a change they begin again where the pass stands.
@@ -141,6 +175,7 @@ TextSpan BackgroundStyling::styleNow(TextSpan needed)
             return {};
         style({ from, end - from });
         moveTo(end);
+        passedCut(end);
         return { 0, end };
     }
     // Far ahead of the pass: between cuts found from the top (which reads the text but styles
@@ -163,6 +198,8 @@ void BackgroundStyling::step()
         return;
     const qsizetype from = next();
     if (from >= m_projected.storage().length()) {
+        m_passCutsComplete = m_passRevision == m_projected.textRevision() && !m_passCuts.empty()
+            && m_passCuts.back() == m_projected.storage().length();
         stop();
         Q_EMIT finished();
         return;
@@ -172,6 +209,7 @@ void BackgroundStyling::step()
     const TextSpan stretch { from, cuts().next(from + m_chunk) - from };
     style(stretch);
     moveTo(stretch.end());
+    passedCut(stretch.end());
     // The next slice takes about kSliceMs at the speed this one went.
     const qint64 ns = qMax<qint64>(clock.nsecsElapsed(), 1000);
     m_chunk = qBound(

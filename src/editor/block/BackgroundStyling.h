@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace quillon {
 
@@ -46,6 +47,10 @@ public:
     TextSpan styleNow(TextSpan needed);
     // The length of the storage's top that the pass has styled; the whole length when none runs.
     qsizetype styledLength() const;
+    // The stretch between two of the cuts the last whole pass styled by that holds `range`, as
+    // long as the text is the one it went through; none otherwise. Styled alone, such a stretch
+    // takes what styling the whole text would give it.
+    std::optional<TextSpan> knownStretchAround(TextSpan range) const;
 
     // Styled per slice, a few milliseconds' worth.
     static constexpr int kSliceMs = 4;
@@ -60,6 +65,8 @@ private:
     qsizetype next();
     // Sets the place (the cuts, if kept, must have reached it).
     void moveTo(qsizetype position);
+    // The pass styled up to the cut `end`, in order from the top.
+    void passedCut(qsizetype end);
     // The cuts from the pass's place on, made afresh after the text changed.
     MarkdownStylingCuts& cuts();
     void style(TextSpan stretch);
@@ -78,6 +85,10 @@ private:
     qsizetype m_placeAhead = 0;
     std::optional<MarkdownStylingCuts> m_cuts;
     quint64 m_cutsRevision = 0;
+    // The cuts the pass went by, from the top, while the text stays the one it started on.
+    std::vector<qsizetype> m_passCuts;
+    quint64 m_passRevision = 0;
+    bool m_passCutsComplete = false;
 };
 
 } // namespace quillon

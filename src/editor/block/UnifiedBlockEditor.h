@@ -83,6 +83,8 @@ public:
     void flushPendingWork();
     // A long text is still going into the view's document.
     bool isLoading() const override;
+    // Whether the whole text is being styled or presented again, a slice at a time.
+    bool isRestylingWhole() const;
     // Whether the find matches are painted here (and, with a model of its own, counted): only in
     // the view on screen.
     void setFindActive(bool active);
@@ -156,6 +158,9 @@ private:
     // Highlights the whole storage and compares every paragraph in the background (once typing
     // pauses).
     void refreshEverything();
+    // Styles again, alone, the stretches between the last whole pass's cuts that hold `ranges`
+    // and the caret, when that gives what a whole pass would; false when a whole pass is due.
+    bool restyleStretchesAround(const QList<TextSpan>& ranges);
     void presentDeferred();
     // Restyles every paragraph of the storage (its tables stay as they are).
     void restyleWholeStorage(const HighlightOptions& options);
@@ -214,6 +219,8 @@ private:
     bool m_dirtyAll = true;
     bool m_fullHighlight = true; // else only the paragraphs in m_localBlocks are re-highlighted
     QList<QPair<int, int>> m_localBlocks;
+    // The storage ranges styled line by line since the storage was last styled whole.
+    QList<TextSpan> m_restyledAlone;
     bool m_presentPending = false;
     BlockStylePresenter::Window m_deferredWindow;
     int m_dirtyFirst = -1;

@@ -228,7 +228,10 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
             for (const TextSpan& range : std::as_const(local))
                 LineRestyler::highlight(storage, range, options);
         });
+        m_restyledAlone.append(local);
     }
+    if (whole)
+        m_restyledAlone.clear();
     m_fullHighlight = false;
     m_localBlocks.clear();
     const int restyled
@@ -268,6 +271,9 @@ void UnifiedBlockEditor::refreshEverything()
         m_restyles->waitForPause();
         return;
     }
+    if (restyleStretchesAround(m_restyledAlone))
+        return;
+    m_restyledAlone.clear(); // the whole text is styled again
     if (m_projected->storage().length() >= kSlicedLength) {
         // Compared once the pass is done.
         m_restyles->cancelPass();
@@ -277,6 +283,56 @@ void UnifiedBlockEditor::refreshEverything()
     FlagScope programmatic(m_isProgrammatic);
     restyleWholeStorage(highlightOptions());
     m_restyles->startPass(false);
+}
+
+bool UnifiedBlockEditor::isRestylingWhole() const
+{
+    return m_styling->isRunning() || m_restyles->isPassRunning();
+}
+
+bool UnifiedBlockEditor::restyleStretchesAround(const QList<TextSpan>& ranges)
+{
+    // Only the caret moved since the last pass over the whole text (a long one), which is the
+    // text it cut: the stretches between its cuts that hold what was styled line by line, and
+    // the caret, are styled again, which gives them what a whole pass would. Anything else
+    // (the text changed, no pass went through it) leaves it to the whole pass.
+    if (isLoading() || m_dirtyAll)
+        return false;
+    QList<TextSpan> stretches;
+    for (const TextSpan& range : ranges + QList<TextSpan> { TextSpan(m_revealCaret, 0) }) {
+        const std::optional<TextSpan> stretch = m_styling->knownStretchAround(range);
+        if (!stretch)
+            return false;
+        stretches.append(*stretch);
+    }
+    std::sort(stretches.begin(), stretches.end(),
+        [](const TextSpan& a, const TextSpan& b) { return a.location < b.location; });
+    QList<TextSpan> merged;
+    for (const TextSpan& s : std::as_const(stretches)) {
+        if (!merged.isEmpty() && s.location <= merged.last().end())
+            merged.last().length = qMax(merged.last().end(), s.end()) - merged.last().location;
+        else
+            merged.append(s);
+    }
+    FlagScope programmatic(m_isProgrammatic);
+    const HighlightOptions options = highlightOptions();
+    m_projected->styleStorage([&](AttributedText& storage) {
+        for (const TextSpan& s : std::as_const(merged))
+            LineRestyler::highlight(storage, s, options);
+    });
+    m_restyledAlone.clear();
+    const QTextDocument* document = m_view->document();
+    const TopOfView anchor = topOfView(*m_view);
+    for (const TextSpan& s : std::as_const(merged)) {
+        BlockStylePresenter::Window window;
+        window.firstBlock = document->findBlock(int(s.location)).blockNumber();
+        window.lastBlock
+            = document->findBlock(int(qMax<qsizetype>(s.location, s.end() - 1))).blockNumber();
+        m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+    }
+    keepTopOfView(*m_view, anchor);
+    m_find->refresh();
+    return true;
 }
 
 void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
