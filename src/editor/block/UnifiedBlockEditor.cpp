@@ -171,6 +171,8 @@ void UnifiedBlockEditor::setContentWidth(qreal width)
 
 qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 {
+    if (m_placeAfterLoad)
+        return m_placeAfterLoad->caret;
     return m_projected->markdownOffset(m_view->textCursor().position());
 }
 
@@ -237,6 +239,7 @@ void UnifiedBlockEditor::loadNextPart()
         FlagScope programmatic(m_isProgrammatic);
         m_projected->insertMore(kLoadPart);
     }
+    restorePlaceAfterLoad();
     if (isLoading()) {
         QMetaObject::invokeMethod(
             this, [this] { loadNextPart(); }, Qt::QueuedConnection);
@@ -260,6 +263,7 @@ void UnifiedBlockEditor::loaded()
 {
     // What waited for the whole text goes on.
     m_styling->setHeld(false);
+    restorePlaceAfterLoad();
     m_restyles->textLoaded();
     m_find->refresh();
 }
@@ -267,8 +271,16 @@ void UnifiedBlockEditor::loaded()
 void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret, bool inParts)
 {
     FlagScope programmatic(m_isProgrammatic);
+    // A place kept from an earlier reload is of a text no longer shown.
+    if (std::exchange(m_placeAfterLoad, std::nullopt))
+        m_view->viewport()->setUpdatesEnabled(true);
     QTextDocument* document = m_view->document();
-    document->setDefaultFont(MarkdownHighlighter::systemFont(fontSize()));
+    const QFont font = MarkdownHighlighter::systemFont(fontSize());
+    // A new font lays out every paragraph again: those of the text about to be replaced go
+    // first.
+    if (document->defaultFont() != font)
+        document->setPlainText(QString());
+    document->setDefaultFont(font);
     m_styledDark = isDarkMode();
     m_styledFontSize = fontSize();
     // The view's caret would ride to the end of the inserted text, and placing it again would
