@@ -325,7 +325,10 @@ void UnifiedBlockEditor::schedulePendingWork()
 void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
-    m_binding->follow();
+    // Only other views' edits need the whole text in the view at once: a restyle or a
+    // presentation waiting leaves a text going in part by part to its parts.
+    if (m_binding->hasPending())
+        m_binding->follow();
     if (m_reloadPending)
         reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)

@@ -65,7 +65,10 @@ void UnifiedBlockEditor::restyleForAppearance()
     m_presenter.clearCache();
     m_tableEditor->commit();
     flushPendingWork();
-    const TopOfView anchor = topOfView(*m_view);
+    // Still going in after another change: the view shows the text's beginning, not its place.
+    const TopOfView anchor = m_placeAfterLoad
+        ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
+        : topOfView(*m_view);
     const qsizetype caret = caretMarkdownOffset();
     // A long text goes in part by part, as when it is opened: putting it all in at once would
     // stop the window for as long as that takes.
