@@ -276,11 +276,12 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
         m_view->viewport()->setUpdatesEnabled(true);
     QTextDocument* document = m_view->document();
     const QFont font = MarkdownHighlighter::systemFont(fontSize());
-    // A new font lays out every paragraph again: those of the text about to be replaced go
-    // first.
-    if (document->defaultFont() != font)
+    // A font set lays out every paragraph again, even the same font: the text about to be
+    // replaced goes first.
+    if (document->defaultFont() != font) {
         document->setPlainText(QString());
-    document->setDefaultFont(font);
+        document->setDefaultFont(font);
+    }
     m_styledDark = isDarkMode();
     m_styledFontSize = fontSize();
     // The view's caret would ride to the end of the inserted text, and placing it again would
