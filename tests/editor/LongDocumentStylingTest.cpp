@@ -258,4 +258,13 @@ TEST(LongDocumentStyling, AZoomPutsTheTextBackInPartsWithTheCaretAndTheTextInVie
     h.type(QStringLiteral("Y"));
     EXPECT_FALSE(h.editor->isLoading());
     EXPECT_EQ(QString::fromUtf8(h.onDisk()), QString(markdown).insert(caret, QStringLiteral("ZY")));
+
+    // Another view's edit while the text is out of the view is in it once it is back.
+    h.editor->setFontSize(h.editor->fontSize() + 2);
+    QObject other;
+    h.workspace->activeDocument()->applyEdit(0, 0, QStringLiteral("Top. "), &other);
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    h.editor->flushPendingWork();
+    EXPECT_EQ(h.editor->markdown(), h.workspace->activeDocument()->text().toString());
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), caret + 7);
 }

@@ -70,12 +70,7 @@ void UnifiedBlockEditor::restyleForAppearance()
         ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
         : topOfView(*m_view);
     const qsizetype caret = caretMarkdownOffset();
-    // A long text goes in part by part, as when it is opened: putting it all in at once would
-    // stop the window for as long as that takes.
-    reload(m_document.text().toString(), 0, true);
-    m_placeAfterLoad = PlaceAfterLoad { caret, anchor.block, anchor.offset };
-    if (!restorePlaceAfterLoad())
-        m_view->viewport()->setUpdatesEnabled(false);
+    reloadKeepingPlace({ caret, anchor.block, anchor.offset });
 }
 
 bool UnifiedBlockEditor::restorePlaceAfterLoad()
