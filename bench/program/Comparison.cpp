@@ -4,6 +4,7 @@
 #include "program/Measures.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <X11/keysym.h>
 
@@ -201,6 +202,85 @@ void compareStalls(Context& c, const EditorSpec& editor, const char* caseName, c
     c.table.setStall(rowKey("stall-type-", size), editor.name, typing);
 }
 
+bool appendLine(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write("\nA line another program added.\n") > 0;
+}
+
+// As most programs save: the whole file written anew and put in the old one's place.
+bool changeNearTop(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = in.readAll();
+    const qsizetype at = bytes.indexOf("first item");
+    if (at < 0)
+        return false;
+    bytes.replace(at, 10, "item changed elsewhere");
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
+// With 10 MB open and settled, the longest the window stops answering for each of: the caret
+// to the end and back in either pane, a zoom in and out, a search stepped through, and another
+// program changing the file.
+void compareStallsAt10m(Context& c, const EditorSpec& editor, const char* caseName)
+{
+    const Document document = makeDocument(
+        c.dir, QStringLiteral("stalls.md"), quillon::bench::generatedDocument(10 << 20, 1000));
+    const auto run = startOn(c, editor, { document }, caseName);
+    if (!run)
+        return;
+    measureOpen(c.x, *run);
+    waitUntilIdle(c.x, *run, 500, 60000);
+    const auto measure = [&](const char* row, const char* what, const std::function<void()>& act) {
+        const Stall stall = stallDuring(c.x, *run, act);
+        report(caseName, editor, QLatin1String(what) + QStringLiteral(": ") + stallText(stall));
+        c.table.setStall(row, editor.name, stall);
+    };
+    const auto keys = [&](KeySym key) { return [&c, key] { c.x.chord(XK_Control_L, key); }; };
+    for (const bool source : { false, true }) {
+        if (source && editor.isPeer())
+            break;
+        run->focusEditingView(source);
+        waitUntilIdle(c.x, *run);
+        measure(source ? "stall-end-source" : "stall-end", "Ctrl+End", keys(XK_End));
+        measure(source ? "stall-home-source" : "stall-home", "Ctrl+Home", keys(XK_Home));
+    }
+    if (!editor.isPeer()) {
+        measure("stall-zoom", "zoom in, zoom out", [&] {
+            c.x.chord(XK_Control_L, XK_equal);
+            waitUntilIdle(c.x, *run);
+            c.x.chord(XK_Control_L, XK_minus);
+        });
+        // "row" is in every table, five thousand times in all.
+        measure("stall-find", "find, 3 x next", [&] {
+            c.x.chord(XK_Control_L, XK_f);
+            c.x.idle(200);
+            c.x.typeText("row");
+            for (int i = 0; i < 3; ++i) {
+                waitUntilIdle(c.x, *run);
+                c.x.press(XK_Return);
+            }
+        });
+        c.x.press(XK_Escape);
+        waitUntilIdle(c.x, *run);
+    }
+    // The watcher gathers changes for a moment before it tells.
+    measure("stall-append", "a line appended elsewhere", [&] {
+        if (!appendLine(document.path))
+            report(caseName, editor, QStringLiteral("could not append to the file"));
+        c.x.idle(1000);
+    });
+    measure("stall-change", "a line changed elsewhere", [&] {
+        if (!changeNearTop(document.path))
+            report(caseName, editor, QStringLiteral("could not change the file"));
+        c.x.idle(1000);
+    });
+}
+
 // The resident memory with `document` alone open, once the editor is idle; the editor ends
 // before the next run starts.
 std::optional<double> rssWithOne(
@@ -346,6 +426,7 @@ void runComparisons(XSession& x, const std::vector<EditorSpec>& editors, const Q
                     makeDocument(c.dir, QStringLiteral("line.md"), oneLineDocument(2 << 20)));
             } },
         { "compare tabs 1 MB", compareTabs },
+        { "compare stalls 10 MB", compareStallsAt10m },
     };
     for (const ComparisonCase& cc : cases) {
         if (!only.isEmpty() && !QString::fromLatin1(cc.name).contains(only))

@@ -70,6 +70,14 @@ const Row kRows[] = {
     { "stall-type-21m", "longest stall: 30 keys in 21 MB", Unit::Ms, Goal::AtMost, 200 },
     { "stall-open-line", "longest stall: open 2 MB one line", Unit::Ms, Goal::AtMost, 200 },
     { "stall-type-line", "longest stall: 30 keys in 2 MB line", Unit::Ms, Goal::AtMost, 200 },
+    { "stall-end", "longest stall, 10 MB: Ctrl+End", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-home", "longest stall, 10 MB: Ctrl+Home", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-end-source", "longest stall, 10 MB: Ctrl+End, source", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-home-source", "longest stall, 10 MB: Ctrl+Home, source", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-zoom", "longest stall, 10 MB: zoom in, out", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-find", "longest stall, 10 MB: find, 3 x next", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-append", "longest stall, 10 MB: line appended", Unit::Ms, Goal::AtMost, 100 },
+    { "stall-change", "longest stall, 10 MB: line changed", Unit::Ms, Goal::AtMost, 100 },
 };
 // clang-format on
 

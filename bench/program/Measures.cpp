@@ -119,6 +119,20 @@ Stall typingStall(XSession& x, EditorRun& run, int count, int intervalMs, int ca
     return stall;
 }
 
+Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act, int capMs)
+{
+    Stall stall;
+    const Window window = run.window();
+    if (!x.answersPing(window))
+        return stall;
+    x.quieten(window, 100);
+    x.startPinging(window);
+    act();
+    settleIdle(x, run, kOpenQuietMs, capMs, &stall.cutShort);
+    stall.longestMs = x.stopPinging();
+    return stall;
+}
+
 bool waitUntilIdle(XSession& x, EditorRun& run, int quietMs, int capMs)
 {
     bool cutShort = false;

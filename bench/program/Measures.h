@@ -7,6 +7,7 @@
 #include "program/Editor.h"
 #include "program/XSession.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,9 @@ OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs = 60000);
 // settle (at most `capMs`), pinging it all the while.
 Stall typingStall(
     XSession& x, EditorRun& run, int count = 30, int intervalMs = 50, int capMs = 20000);
+
+// Does `act` and waits for the window to settle (at most `capMs`), pinging it all the while.
+Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act, int capMs = 20000);
 
 // Switches `rounds` times between the tabs at `a` and `b` (`b` shown at first), timing each
 // switch from its click or key to the last damage before the window stays quiet for `quietMs`.

@@ -132,3 +132,42 @@ TEST(DocumentFind, EditsKeepTheMatchesThoseOfAWholeSearchAndAReplacementSearches
     EXPECT_EQ(h.find->matches(), (QList<TextRange> { { 0, 2 }, { 2, 2 }, { 7, 2 } }));
     EXPECT_EQ(h.counts, QList<int> { 3 });
 }
+
+TEST(DocumentFind, ALongTextIsSearchedPartByPartAndEndsAsOneWholeSearch)
+{
+    // Over three million characters, with matches across where one part of the search ends and
+    // the next begins, and the one to reveal only near the end.
+    QString line = QStringLiteral("plain words and more words\n");
+    QString text;
+    while (text.size() < 3 * 1024 * 1024 + 100)
+        text += line;
+    for (const qsizetype at : { qsizetype(1 << 20) - 3, qsizetype(2 << 20) - 1,
+             qsizetype(3 << 20) - 5, text.size() - 20 })
+        text.replace(at, 6, QStringLiteral("NeedlE"));
+    FindHarness h(text);
+    QSignalSpy searched(h.find.get(), &DocumentFind::searched);
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setCurrentLocalMatchIndex(3);
+    searched.clear();
+
+    h.workspace->setLocalSearchQuery(QStringLiteral("needle"));
+    EXPECT_LT(h.find->matches().size(), 4);
+    ASSERT_TRUE(waitUntil([&] { return !h.counts.isEmpty(); }));
+    EXPECT_EQ(h.find->matches(), h.fullSearch());
+    EXPECT_EQ(h.find->matches().size(), 4);
+    EXPECT_EQ(h.counts, QList<int> { 4 });
+    // Told again once the match to reveal was found.
+    EXPECT_EQ(searched.size(), 2);
+
+    // An edit while the search goes on: the search starts again over the text as it is now.
+    h.counts.clear();
+    h.workspace->setLocalSearchQuery(QStringLiteral("needl"));
+    h.document->applyEdit(0, 0, QStringLiteral("needle "), nullptr);
+    h.document->applyEdit(text.size() / 2, 3, QStringLiteral("NEEDLE"), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !h.counts.isEmpty(); }));
+    EXPECT_EQ(h.find->matches(), h.fullSearch());
+    EXPECT_EQ(h.counts, QList<int> { 6 });
+    // Once it has ended, edits are followed as in any text.
+    h.document->applyEdit(3, 0, QStringLiteral("needle"), nullptr);
+    EXPECT_EQ(h.find->matches(), h.fullSearch());
+}

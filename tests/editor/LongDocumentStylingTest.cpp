@@ -208,6 +208,67 @@ TEST(LongDocumentStyling, CtrlEndRightAfterOpeningKeepsTheCaretInViewOnceHeights
     }
 }
 
+TEST(LongDocumentStyling, AZoomPutsTheTextBackInPartsWithTheCaretAndTheTextInViewKept)
+{
+    const QString markdown = longDocument();
+    EditorHarness h(markdown);
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    const auto topBlock = [&] { return h.view()->cursorForPosition(QPoint(0, 0)).blockNumber(); };
+    // Caret and view far past the text's first part.
+    const qsizetype caret = markdown.indexOf(QStringLiteral("## Part"), 300 * 1024) + 3;
+    h.setCaret(caret);
+    h.view()->ensureCursorVisible();
+    const int top = topBlock();
+    ASSERT_GT(top, 1000);
+
+    // The paragraph at the top of each paint of the view.
+    struct Paints : QObject
+    {
+        std::function<int()> top;
+        QList<int> tops;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                tops.append(top());
+            return false;
+        }
+    } paints;
+    paints.top = topBlock;
+    h.viewport()->installEventFilter(&paints);
+    h.editor->setFontSize(h.editor->fontSize() + 2);
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), caret);
+    // What the zoom left to do on the next turn leaves the rest of the text to its parts; a
+    // second zoom meanwhile keeps the same place.
+    QApplication::processEvents();
+    EXPECT_TRUE(h.editor->isLoading());
+    h.editor->setFontSize(h.editor->fontSize() + 1);
+    EXPECT_TRUE(h.editor->isLoading());
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    QTest::qWait(20);
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), caret);
+    EXPECT_EQ(topBlock(), top);
+    // Painted, and never with the text's beginning on the way.
+    EXPECT_FALSE(paints.tops.isEmpty());
+    EXPECT_EQ(paints.tops.count(top), paints.tops.size());
+    h.type(QStringLiteral("Z"));
+
+    // A key while the text goes in lands at the kept caret.
+    h.editor->setFontSize(h.editor->fontSize() - 3);
+    ASSERT_TRUE(h.editor->isLoading());
+    h.type(QStringLiteral("Y"));
+    EXPECT_FALSE(h.editor->isLoading());
+    EXPECT_EQ(QString::fromUtf8(h.onDisk()), QString(markdown).insert(caret, QStringLiteral("ZY")));
+
+    // Another view's edit while the text is out of the view is in it once it is back.
+    h.editor->setFontSize(h.editor->fontSize() + 2);
+    QObject other;
+    h.workspace->activeDocument()->applyEdit(0, 0, QStringLiteral("Top. "), &other);
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    h.editor->flushPendingWork();
+    EXPECT_EQ(h.editor->markdown(), h.workspace->activeDocument()->text().toString());
+    EXPECT_EQ(h.editor->caretMarkdownOffset(), caret + 7);
+}
+
 TEST(LongDocumentStyling, ACaretMovedAfterThePassIsRevealedAsTheWholeTextWouldWithoutAnotherPass)
 {
     const QString markdown = longDocument();

@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -53,6 +54,17 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     }
     m_find = std::make_unique<EditorFindController>(*m_view, *find, findPane());
 
+    // While the text is out of the view, the caret it goes back to follows the document's
+    // changes: the text that goes back in has them.
+    connect(&document, &Document::edited, this, [this](const TextEdit& edit) {
+        if (m_reloadNextTurn && m_placeAfterLoad)
+            m_placeAfterLoad->caret = ReplacedStretch { edit.position, edit.removedLength,
+                edit.inserted.size(), {} }.map(m_placeAfterLoad->caret);
+    });
+    connect(&document, &Document::replaced, this, [this] {
+        if (m_reloadNextTurn && m_placeAfterLoad)
+            m_placeAfterLoad->caret = m_document.lastReplacement().map(m_placeAfterLoad->caret);
+    });
     // Edits of other views are applied where they land; a replaced text is reloaded.
     m_binding->start();
     // An open cell's text is handed over before the document is saved, asked about or closed.
@@ -168,6 +180,8 @@ void UnifiedBlockEditor::setContentWidth(qreal width)
 
 qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 {
+    if (m_placeAfterLoad)
+        return m_placeAfterLoad->caret;
     return m_projected->markdownOffset(m_view->textCursor().position());
 }
 
@@ -223,17 +237,51 @@ constexpr qsizetype kLoadPart = 128 * 1024;
 
 bool UnifiedBlockEditor::isLoading() const
 {
-    return !m_projected->isDocumentComplete();
+    return m_reloadNextTurn || !m_projected->isDocumentComplete();
+}
+
+void UnifiedBlockEditor::reloadKeepingPlace(PlaceAfterLoad place)
+{
+    // A long text goes in part by part, as when it is opened, and the old one is taken out on a
+    // turn of its own: either at once would stop the window about as long as the other.
+    if (m_document.text().size() > kLoadPart && !m_reloadNextTurn) {
+        FlagScope programmatic(m_isProgrammatic);
+        m_view->setTextCursor(QTextCursor());
+        m_styling->setHeld(true);
+        m_projected->load(QString(), isDarkMode(), fontSize());
+        m_view->document()->setDefaultFont(MarkdownHighlighter::systemFont(fontSize()));
+        m_styledDark = isDarkMode();
+        m_styledFontSize = fontSize();
+        m_reloadNextTurn = true;
+        m_placeAfterLoad = place;
+        m_view->viewport()->setUpdatesEnabled(false);
+        // Not on the very next turn: what reached the window meanwhile (a window manager's
+        // ping) is answered first, which a shorter wait did not leave time for.
+        QTimer::singleShot(15, this, [this] { reloadTakenOut(); });
+        return;
+    }
+    m_reloadNextTurn = false;
+    reload(m_document.text().toString(), 0, true);
+    m_placeAfterLoad = place;
+    if (!restorePlaceAfterLoad())
+        m_view->viewport()->setUpdatesEnabled(false);
+}
+
+void UnifiedBlockEditor::reloadTakenOut()
+{
+    if (m_reloadNextTurn && m_placeAfterLoad)
+        reloadKeepingPlace(*m_placeAfterLoad);
 }
 
 void UnifiedBlockEditor::loadNextPart()
 {
-    if (!isLoading())
+    if (m_reloadNextTurn || m_projected->isDocumentComplete())
         return;
     {
         FlagScope programmatic(m_isProgrammatic);
         m_projected->insertMore(kLoadPart);
     }
+    restorePlaceAfterLoad();
     if (isLoading()) {
         QMetaObject::invokeMethod(
             this, [this] { loadNextPart(); }, Qt::QueuedConnection);
@@ -244,6 +292,7 @@ void UnifiedBlockEditor::loadNextPart()
 
 void UnifiedBlockEditor::finishLoading()
 {
+    reloadTakenOut();
     if (!isLoading())
         return;
     {
@@ -257,6 +306,7 @@ void UnifiedBlockEditor::loaded()
 {
     // What waited for the whole text goes on.
     m_styling->setHeld(false);
+    restorePlaceAfterLoad();
     m_restyles->textLoaded();
     m_find->refresh();
 }
@@ -264,8 +314,18 @@ void UnifiedBlockEditor::loaded()
 void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret, bool inParts)
 {
     FlagScope programmatic(m_isProgrammatic);
+    m_reloadNextTurn = false;
+    // A place kept from an earlier reload is of a text no longer shown.
+    if (std::exchange(m_placeAfterLoad, std::nullopt))
+        m_view->viewport()->setUpdatesEnabled(true);
     QTextDocument* document = m_view->document();
-    document->setDefaultFont(MarkdownHighlighter::systemFont(fontSize()));
+    const QFont font = MarkdownHighlighter::systemFont(fontSize());
+    // A font set lays out every paragraph again, even the same font: the text about to be
+    // replaced goes first.
+    if (document->defaultFont() != font) {
+        document->setPlainText(QString());
+        document->setDefaultFont(font);
+    }
     m_styledDark = isDarkMode();
     m_styledFontSize = fontSize();
     // The view's caret would ride to the end of the inserted text, and placing it again would
@@ -310,7 +370,13 @@ void UnifiedBlockEditor::schedulePendingWork()
 void UnifiedBlockEditor::flushPendingWork()
 {
     m_flushQueued = false;
-    m_binding->follow();
+    // Only other views' edits need the whole text in the view at once: a restyle or a
+    // presentation waiting leaves a text going in part by part to its parts.
+    if (m_binding->hasPending())
+        m_binding->follow();
+    // The text taken out is restyled whole when it goes back in.
+    if (m_reloadNextTurn)
+        return;
     if (m_reloadPending)
         reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)

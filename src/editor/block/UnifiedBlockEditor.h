@@ -171,6 +171,22 @@ private:
     void presentStyled(TextSpan stretch);
     // Restyles everything when the appearance or size differ from the last styling.
     void restyleForAppearance();
+    // What a change of appearance keeps while the text goes back into the view in parts: the
+    // caret (a Markdown offset), the paragraph at the top of the view and how far above it the
+    // view starts. The view is not painted meanwhile: it would show the text's beginning.
+    struct PlaceAfterLoad
+    {
+        qsizetype caret = 0;
+        int topBlock = -1;
+        qreal topOffset = 0;
+    };
+    // Once a reload in parts has put the caret's text and the text that was in view into the
+    // view's document: puts the caret back and the text in view again, and shows the view; false
+    // while they have not gone in yet.
+    bool restorePlaceAfterLoad();
+    // Reloads the document's text with another appearance, then brings back `place`.
+    void reloadKeepingPlace(PlaceAfterLoad place);
+    void reloadTakenOut();
     // A step of the pass that presents the whole document in chunks.
     void presentChunk(int firstBlock, int lastBlock);
     void schedulePendingWork();
@@ -246,6 +262,9 @@ private:
     bool m_revealFocused = false;
     bool m_restylePending = false;
     bool m_reloadPending = false;
+    std::optional<PlaceAfterLoad> m_placeAfterLoad;
+    // The text was taken out of the view to go back in on the next turn.
+    bool m_reloadNextTurn = false;
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;

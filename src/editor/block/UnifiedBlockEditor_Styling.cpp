@@ -65,12 +65,38 @@ void UnifiedBlockEditor::restyleForAppearance()
     m_presenter.clearCache();
     m_tableEditor->commit();
     flushPendingWork();
-    const TopOfView anchor = topOfView(*m_view);
-    reload(m_document.text().toString(), caretMarkdownOffset());
-    if (anchor.block < 0)
-        return;
-    // The same text is shown again: the part that was in view is styled first and stays there.
+    // Still going in after another change: the view shows the text's beginning, not its place.
+    const TopOfView anchor = m_placeAfterLoad
+        ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
+        : topOfView(*m_view);
+    const qsizetype caret = caretMarkdownOffset();
+    reloadKeepingPlace({ caret, anchor.block, anchor.offset });
+}
+
+bool UnifiedBlockEditor::restorePlaceAfterLoad()
+{
+    if (!m_placeAfterLoad)
+        return true;
+    const QTextDocument* document = m_view->document();
+    const PlaceAfterLoad place = *m_placeAfterLoad;
+    const qsizetype caret
+        = qMin(m_projected->storageOffset(place.caret), m_projected->storage().length());
+    // The caret strictly before the end of what is in: the parts that follow go in after it.
+    if (isLoading()
+        && (document->blockCount() <= place.topBlock + kVisibleMargin
+            || document->characterCount() - 1 <= caret))
+        return false;
+    m_placeAfterLoad.reset();
     FlagScope programmatic(m_isProgrammatic);
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(caret));
+    m_view->setTextCursor(cursor);
+    m_caretStorage = cursor.position();
+    m_view->viewport()->setUpdatesEnabled(true);
+    if (place.topBlock < 0)
+        return true;
+    // The same text is shown again: the part that was in view is styled first and stays there.
+    const TopOfView anchor { place.topBlock, place.topOffset };
     keepTopOfView(*m_view, anchor);
     BlockStylePresenter::Window window;
     window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
@@ -78,6 +104,7 @@ void UnifiedBlockEditor::restyleForAppearance()
     if (styleForWindow(window))
         m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     keepTopOfView(*m_view, anchor);
+    return true;
 }
 
 bool UnifiedBlockEditor::styleForWindow(BlockStylePresenter::Window& shown)

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 namespace quillon {
 
@@ -16,6 +17,10 @@ struct TextEdit;
 // Markdown (following an edit by searching only around it), and is the one that tells the
 // workspace how many there are, on the next turn of the event loop and only when the number
 // changed. The views paint the matches and reveal the active one, each in its own text.
+//
+// A long text is searched a slice per turn of the event loop, from its beginning: the matches
+// grow until the pass ends, and only then are they counted and followed through edits (an edit
+// meanwhile starts the pass again).
 //
 // Reads the workspace's isLocalSearchVisible, localSearchQuery and currentLocalMatchIndex;
 // writes totalLocalMatchCount.
@@ -44,12 +49,16 @@ Q_SIGNALS:
     void searched();
     // The bar's active match changed: views reveal it and repaint.
     void stepped();
-    // Searched again after the document was shown again: views repaint.
+    // Searched again after the document was shown again, or a long text's pass ended: views
+    // repaint.
     void resumed();
 
 private:
     bool isSearching() const;
     void search();
+    // Searches the next slice of a long text; publishes the count at the end.
+    void searchSlice();
+    bool isPassRunning() const { return m_passFrom >= 0; }
     void onSearchChanged();
     void onEdited(const TextEdit& edit);
     void onReplaced();
@@ -59,6 +68,11 @@ private:
     WorkspaceState& m_workspace;
     bool m_isActive = true;
     QList<TextRange> m_matches;
+    // Where the pass over a long text goes on; -1 when none runs.
+    qsizetype m_passFrom = -1;
+    // The query's match to reveal was not found when the pass began.
+    bool m_revealWhenDone = false;
+    QTimer m_pass;
 };
 
 } // namespace quillon
