@@ -127,10 +127,18 @@ QStringList MarkdownTable::splitCells(QStringView line)
 
 bool MarkdownTable::isSeparatorRow(QStringView line)
 {
-    const QStringList cells = splitCells(line);
-    if (cells.isEmpty())
+    // The cells as splitCells() reads them, without making them (every table of a long
+    // document is told apart by this line): a backslash would stand in a cell, and no cell of a
+    // separator row holds one.
+    QStringView rest = trimSpacesAndTabs(line);
+    if (!rest.startsWith(u'|'))
         return false;
-    for (const QString& cell : cells) {
+    rest = rest.mid(1);
+    if (rest.contains(u'\\'))
+        return false;
+    if (rest.endsWith(u'|'))
+        rest.chop(1);
+    for (QStringView cell : rest.tokenize(u'|')) {
         const QStringView trimmed = trimSpacesAndTabs(cell);
         if (trimmed.isEmpty() || !trimmed.contains(u'-'))
             return false;

@@ -45,6 +45,11 @@ TEST(MarkdownTableCells, SeparatorRows)
     EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"| :: |"));
     EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"| -x- |"));
     EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"---"));
+    EXPECT_TRUE(MarkdownTable::isSeparatorRow(u"  |:--|--:  "));
+    EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"|"));
+    EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"|---||"));
+    EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"|---|\\|"));
+    EXPECT_FALSE(MarkdownTable::isSeparatorRow(u"|--\\-|"));
 }
 
 TEST(MarkdownTableParse, RejectsWhatIsNoTable)
