@@ -175,8 +175,9 @@ QList<TextRange> MarkdownTableProjection::installTables(
     const ParagraphStyle style = tableParagraphStyle();
     for (qsizetype i = 0; i < installed.size(); ++i) {
         const TextSpan at { installed.at(i).location, 1 };
-        storage.addAttribute<TextAttribute::Attachment>(at, attachments[size_t(i)]);
+        // The style every table shares first: only the attachment then makes a set of its own.
         storage.addAttribute<TextAttribute::ParagraphStyle>(at, style);
+        storage.addAttribute<TextAttribute::Attachment>(at, attachments[size_t(i)]);
     }
     return installed;
 }
