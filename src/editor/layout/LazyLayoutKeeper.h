@@ -72,7 +72,6 @@ public:
     // the last input, not from now).
     void settleWhenIdle();
 
-
 private:
     static constexpr int kSettleDelay = 400; // ms after the last input
     static constexpr int kSettleBudgetMs = 4; // per step, so that a key waits no longer
