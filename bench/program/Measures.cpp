@@ -101,24 +101,6 @@ OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs)
     return f;
 }
 
-Stall typingStall(XSession& x, EditorRun& run, int count, int intervalMs, int capMs)
-{
-    Stall stall;
-    const Window window = run.window();
-    if (!x.answersPing(window))
-        return stall;
-    x.quieten(window, 100);
-    x.startPinging(window);
-    static const char letters[] = "asdfghjkl";
-    for (int i = 0; i < count; ++i) {
-        x.press(KeySym(letters[size_t(i) % (sizeof letters - 1)]));
-        x.idle(intervalMs);
-    }
-    settleIdle(x, run, kOpenQuietMs, capMs, &stall.cutShort);
-    stall.longestMs = x.stopPinging();
-    return stall;
-}
-
 Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act, int capMs)
 {
     Stall stall;
@@ -131,6 +113,20 @@ Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act,
     settleIdle(x, run, kOpenQuietMs, capMs, &stall.cutShort);
     stall.longestMs = x.stopPinging();
     return stall;
+}
+
+Stall typingStall(XSession& x, EditorRun& run, int count, int intervalMs, int capMs)
+{
+    static const char letters[] = "asdfghjkl";
+    return stallDuring(
+        x, run,
+        [&] {
+            for (int i = 0; i < count; ++i) {
+                x.press(KeySym(letters[size_t(i) % (sizeof letters - 1)]));
+                x.idle(intervalMs);
+            }
+        },
+        capMs);
 }
 
 bool waitUntilIdle(XSession& x, EditorRun& run, int quietMs, int capMs)
