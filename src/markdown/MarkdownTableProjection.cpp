@@ -159,25 +159,21 @@ QList<TextRange> MarkdownTableProjection::installTables(
     QList<TextRange> installed;
     if (tables.isEmpty())
         return installed;
-    std::vector<TextSpan> ranges;
-    ranges.reserve(size_t(tables.size()));
-    std::vector<TextAttachmentPtr> attachments;
-    attachments.reserve(size_t(tables.size()));
+    // Shared, not copied: the replacement builds a text of its own.
+    const QString before = storage.text();
+    storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
+        QString(1, QChar(objectReplacementCharacter)));
+    const ParagraphStyle style = tableParagraphStyle();
     qsizetype shift = 0;
     for (const TextRange& t : tables) {
-        attachments.push_back(std::make_shared<TableAttachment>(
-            storage.text().mid(t.location, t.length), t, isDarkMode, fontSize));
-        ranges.push_back({ t.location, t.length });
-        installed.append({ t.location - shift, 1 });
+        const TextSpan at { t.location - shift, 1 };
         shift += t.length - 1;
-    }
-    storage.replaceRanges(ranges, QString(1, QChar(objectReplacementCharacter)));
-    const ParagraphStyle style = tableParagraphStyle();
-    for (qsizetype i = 0; i < installed.size(); ++i) {
-        const TextSpan at { installed.at(i).location, 1 };
         // The style every table shares first: only the attachment then makes a set of its own.
         storage.addAttribute<TextAttribute::ParagraphStyle>(at, style);
-        storage.addAttribute<TextAttribute::Attachment>(at, attachments[size_t(i)]);
+        storage.addAttribute<TextAttribute::Attachment>(at,
+            std::make_shared<TableAttachment>(
+                before.mid(t.location, t.length), t, isDarkMode, fontSize));
+        installed.append({ at.location, 1 });
     }
     return installed;
 }

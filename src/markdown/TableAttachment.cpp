@@ -28,10 +28,15 @@ TableAttachment::TableAttachment(
 {
 }
 
+MarkdownTable TableAttachment::parsedSource() const
+{
+    return MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {});
+}
+
 const MarkdownTable& TableAttachment::table() const
 {
     if (!m_table)
-        m_table = MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {});
+        m_table = parsedSource();
     return *m_table;
 }
 
@@ -40,12 +45,8 @@ const TableLayout& TableAttachment::layout() const
     if (!m_layout) {
         // Measuring every table's height (as settling the view does) keeps no parsed cells of
         // the tables that are never drawn.
-        if (m_table)
-            m_layout = TableLayout::measure(*m_table, cellFont(), headerFont());
-        else
-            m_layout = TableLayout::measure(
-                MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {}),
-                cellFont(), headerFont());
+        m_layout
+            = TableLayout::measure(m_table ? *m_table : parsedSource(), cellFont(), headerFont());
     }
     return *m_layout;
 }

@@ -59,6 +59,8 @@ public:
 
 private:
     QString normalisedMarkdown(const MarkdownTable& table) const;
+    // The table its source text holds, parsed afresh.
+    MarkdownTable parsedSource() const;
 
     mutable std::optional<MarkdownTable> m_table;
     TextRange m_sourceRange;
