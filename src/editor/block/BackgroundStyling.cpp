@@ -42,7 +42,6 @@ void BackgroundStyling::start(bool waitForResume)
     m_cuts.reset();
     m_passCuts = { 0 };
     m_passRevision = m_projected.textRevision();
-    m_passCutsComplete = false;
     m_waiting = waitForResume;
     m_timer.start(waitForResume ? kPaintWaitMs : 0);
 }
@@ -124,13 +123,13 @@ void BackgroundStyling::passedCut(qsizetype end)
 
 std::optional<TextSpan> BackgroundStyling::knownStretchAround(TextSpan range) const
 {
-    if (m_running || !m_passCutsComplete || m_passRevision != m_projected.textRevision())
+    // Only a pass that went through to the end of the text as it still is.
+    const qsizetype length = m_projected.storage().length();
+    if (m_running || m_passRevision != m_projected.textRevision() || m_passCuts.empty()
+        || m_passCuts.back() != length || length <= 0)
         return std::nullopt;
     // The last cut at or before the range's start, and the first at or after its end; a place
     // at the very end belongs to the last stretch.
-    const qsizetype length = m_projected.storage().length();
-    if (length <= 0)
-        return std::nullopt;
     auto after
         = std::upper_bound(m_passCuts.begin(), m_passCuts.end(), qMin(range.location, length - 1));
     if (after == m_passCuts.begin())
@@ -198,8 +197,6 @@ void BackgroundStyling::step()
         return;
     const qsizetype from = next();
     if (from >= m_projected.storage().length()) {
-        m_passCutsComplete = m_passRevision == m_projected.textRevision() && !m_passCuts.empty()
-            && m_passCuts.back() == m_projected.storage().length();
         stop();
         Q_EMIT finished();
         return;

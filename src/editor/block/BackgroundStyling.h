@@ -88,7 +88,6 @@ private:
     // The cuts the pass went by, from the top, while the text stays the one it started on.
     std::vector<qsizetype> m_passCuts;
     quint64 m_passRevision = 0;
-    bool m_passCutsComplete = false;
 };
 
 } // namespace quillon

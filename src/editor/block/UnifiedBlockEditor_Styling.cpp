@@ -23,10 +23,20 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
+#include <utility>
 
 namespace quillon {
 
 namespace {
+
+// The first and last paragraphs of `document` that hold characters of the storage's `span` (its
+// paragraph for an empty span): the view's document holds the storage's text.
+std::pair<int, int> blocksOf(const QTextDocument& document, TextSpan span)
+{
+    return { document.findBlock(int(span.location)).blockNumber(),
+        document.findBlock(int(qMax<qsizetype>(span.location, span.end() - 1))).blockNumber() };
+}
 
 // The text in view: the block at the top of the viewport and how far its top lies above it.
 struct TopOfView
@@ -148,13 +158,10 @@ void UnifiedBlockEditor::presentStyled(TextSpan stretch)
     const QTextDocument* document = m_view->document();
     const int top = m_view->blockLayout().blockAt(m_view->verticalScrollBar()->value());
     const int caret = m_view->textCursor().blockNumber();
+    const auto [first, last] = blocksOf(*document, stretch);
     BlockStylePresenter::Window window;
-    window.firstBlock = qMax(document->findBlock(int(stretch.location)).blockNumber(),
-        qMin(top, caret) - kVisibleMargin);
-    window.lastBlock
-        = qMin(document->findBlock(int(qMax<qsizetype>(stretch.location, stretch.end() - 1)))
-                   .blockNumber(),
-            qMax(top, caret) + kVisibleMargin);
+    window.firstBlock = qMax(first, qMin(top, caret) - kVisibleMargin);
+    window.lastBlock = qMin(last, qMax(top, caret) + kVisibleMargin);
     if (window.firstBlock > window.lastBlock)
         return;
     FlagScope programmatic(m_isProgrammatic);
@@ -208,12 +215,9 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     // A paragraph or fenced block styled whole is presented whole.
     if (!whole && !m_dirtyAll) {
         for (const TextSpan& range : std::as_const(local)) {
-            const QTextDocument* document = m_view->document();
-            m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst,
-                document->findBlock(int(range.location)).blockNumber());
-            m_dirtyLast = qMax(m_dirtyLast,
-                document->findBlock(int(qMax<qsizetype>(range.location, range.end() - 1)))
-                    .blockNumber());
+            const auto [first, last] = blocksOf(*m_view->document(), range);
+            m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst, first);
+            m_dirtyLast = qMax(m_dirtyLast, last);
         }
     }
     BlockStylePresenter::Window window;
@@ -298,9 +302,11 @@ void UnifiedBlockEditor::refreshEverything()
         m_restyles->waitForPause();
         return;
     }
-    if (restyleStretchesAround(m_restyledAlone))
+    // Either way, what was styled line by line is styled again.
+    const bool restyledAround = restyleStretchesAround(m_restyledAlone);
+    m_restyledAlone.clear();
+    if (restyledAround)
         return;
-    m_restyledAlone.clear(); // the whole text is styled again
     if (m_projected->storage().length() >= kSlicedLength) {
         // Compared once the pass is done.
         m_restyles->cancelPass();
@@ -347,14 +353,11 @@ bool UnifiedBlockEditor::restyleStretchesAround(const QList<TextSpan>& ranges)
         for (const TextSpan& s : std::as_const(merged))
             LineRestyler::highlight(storage, s, options);
     });
-    m_restyledAlone.clear();
     const QTextDocument* document = m_view->document();
     const TopOfView anchor = topOfView(*m_view);
     for (const TextSpan& s : std::as_const(merged)) {
         BlockStylePresenter::Window window;
-        window.firstBlock = document->findBlock(int(s.location)).blockNumber();
-        window.lastBlock
-            = document->findBlock(int(qMax<qsizetype>(s.location, s.end() - 1))).blockNumber();
+        std::tie(window.firstBlock, window.lastBlock) = blocksOf(*document, s);
         m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
     }
     keepTopOfView(*m_view, anchor);
