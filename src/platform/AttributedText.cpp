@@ -1,6 +1,7 @@
 #include "platform/AttributedText.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace quillon {
 
@@ -54,8 +55,15 @@ AttributedText::AttributedText(AttributedText&&) noexcept = default;
 AttributedText& AttributedText::operator=(AttributedText&&) noexcept = default;
 AttributedText::~AttributedText() = default;
 
+quint64 AttributedText::Generation::next() noexcept
+{
+    static std::atomic<quint64> last { 0 };
+    return ++last;
+}
+
 void AttributedText::resetTables()
 {
+    m_setsGeneration.value = Generation::next();
     m_sets.clear();
     m_setIndex.clear();
     m_pools = Pools();
@@ -293,13 +301,19 @@ quint32 AttributedText::valueIdAt(
 void AttributedText::enumerateRuns(
     TextSpan range, const std::function<void(TextSpan, const TextAttributes&)>& visit) const
 {
+    enumerateRunSets(range, [&](TextSpan run, quint32, const TextAttributes& a) { visit(run, a); });
+}
+
+void AttributedText::enumerateRunSets(TextSpan range,
+    const std::function<void(TextSpan, quint32, const TextAttributes&)>& visit) const
+{
     const TextSpan r = clip(range);
     if (r.isEmpty())
         return;
     for (AttributeRuns::Cursor run = m_runs.find(r.location);
          run.isValid() && run.start() < r.end(); run.next()) {
         const qsizetype from = std::max(run.start(), r.location);
-        visit({ from, std::min(run.end(), r.end()) - from }, materialise(run.set()));
+        visit({ from, std::min(run.end(), r.end()) - from }, run.set(), materialise(run.set()));
     }
 }
 
@@ -370,26 +384,30 @@ void AttributedText::replaceCharacters(TextSpan range, const QString& replacemen
     m_runs.replace(r.location, r.end(), { inserted, inherited });
 }
 
-std::vector<quint32> AttributedText::importSets(const AttributedText& from)
+// The runs of another text over `range` (clipped to it) with their sets interned here, each set
+// once.
+std::vector<AttributeRuns::Run> AttributedText::importRuns(
+    const AttributedText& from, TextSpan range)
 {
+    const TextSpan r = from.clip(range);
+    std::vector<AttributeRuns::Run> runs;
+    if (r.isEmpty())
+        return runs;
     std::vector<quint32> map(from.m_sets.size(), quint32(-1));
-    for (AttributeRuns::Cursor run = from.m_runs.find(0); run.isValid(); run.next()) {
+    for (AttributeRuns::Cursor run = from.m_runs.find(r.location);
+         run.isValid() && run.start() < r.end(); run.next()) {
         const quint32 id = run.set();
         if (map[id] == quint32(-1))
             map[id] = internSet(setFromAttributes(from.materialise(id), AttributeSet {}));
+        const qsizetype start = qMax(run.start(), r.location);
+        runs.push_back({ qMin(run.end(), r.end()) - start, map[id] });
     }
-    return map;
+    return runs;
 }
 
-// The runs of another text with their sets interned here.
 std::vector<AttributeRuns::Run> AttributedText::importRuns(const AttributedText& from)
 {
-    const std::vector<quint32> map = importSets(from);
-    std::vector<AttributeRuns::Run> runs;
-    runs.reserve(size_t(from.m_runs.runCount()));
-    for (AttributeRuns::Cursor run = from.m_runs.find(0); run.isValid(); run.next())
-        runs.push_back({ run.length(), map[run.set()] });
-    return runs;
+    return importRuns(from, { 0, from.length() });
 }
 
 void AttributedText::replaceCharacters(TextSpan range, const AttributedText& replacement)
@@ -398,6 +416,19 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     // Read before anything changes: `replacement` may be this text.
     const std::vector<AttributeRuns::Run> runs = importRuns(replacement);
     m_text.replace(r.location, r.length, replacement.m_text);
+    m_runs.replace(r.location, r.end(), runs.data(), runs.size());
+}
+
+void AttributedText::setAttributesFrom(qsizetype location, const AttributedText& source)
+{
+    const TextSpan r = clip({ location, source.length() });
+    if (r.isEmpty() || &source == this)
+        return;
+    // Covering the whole text makes every interned set and value unreachable: start afresh.
+    if (r.length == m_text.size())
+        resetTables();
+    const std::vector<AttributeRuns::Run> runs
+        = importRuns(source, { r.location - location, r.length });
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 
@@ -440,9 +471,8 @@ AttributedText AttributedText::subText(TextSpan range) const
 {
     const TextSpan r = clip(range);
     AttributedText result(m_text.mid(r.location, r.length));
-    enumerateRuns(r, [&](TextSpan run, const TextAttributes& a) {
-        result.setAttributes({ run.location - r.location, run.length }, a);
-    });
+    const std::vector<AttributeRuns::Run> runs = result.importRuns(*this, r);
+    result.m_runs.replace(0, r.length, runs.data(), runs.size());
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -225,6 +226,14 @@ public:
     void enumerateRuns(
         TextSpan range, const std::function<void(TextSpan, const TextAttributes&)>& visit) const;
     std::vector<TextRun> runs() const;
+    // As enumerateRuns, with each run's attribute-set id. Within one setsGeneration() an id
+    // always stands for the same attributes, so a reader may remember what it made of an id
+    // instead of looking at the attributes again.
+    void enumerateRunSets(TextSpan range,
+        const std::function<void(TextSpan, quint32 setId, const TextAttributes&)>& visit) const;
+    // Changes, to a value no text in this process had before, whenever set ids may come to stand
+    // for other attributes: when the attributes of the whole text are replaced, and in a copy.
+    quint64 setsGeneration() const { return m_setsGeneration.value; }
     // Calls `visit` for each maximal stretch within `range` where attribute K has one value
     // (nullptr where absent), in text order.
     template <TextAttribute K>
@@ -243,6 +252,12 @@ public:
     void replaceCharacters(TextSpan range, const QString& replacement);
     // Replaces the characters of `range` with another attributed text, attributes included.
     void replaceCharacters(TextSpan range, const AttributedText& replacement);
+    // Gives the characters from `location` on, as many as `source` holds (clipped to the text),
+    // the attributes `source` has at the same offsets; the characters stay. Each attribute set
+    // of `source` is taken in once however many runs carry it, and the runs are replaced in one
+    // step: styling a copy of a stretch and putting its attributes back costs what the copy's
+    // distinct sets cost, not a lookup per run.
+    void setAttributesFrom(qsizetype location, const AttributedText& source);
     // Several replacements in one pass over the text, each range by the same plain `text` (no
     // attributes): ranges ascending; one that overlaps or goes back is skipped. Costs one copy
     // of the text however many there are, and makes no attributed text per range.
@@ -319,8 +334,9 @@ private:
     void enumerateValueIds(TextAttribute attribute, TextSpan range,
         const std::function<void(TextSpan, quint32)>& visit) const;
     void resetTables();
-    std::vector<quint32> importSets(const AttributedText& from);
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
+    // The runs of `from` over [range) with their sets interned here.
+    std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);
 
     QString m_text;
     AttributeRuns m_runs; // the set id of every UTF-16 unit
@@ -335,6 +351,33 @@ private:
     };
     std::vector<CachedTransform> m_transformCache;
     mutable std::vector<std::unique_ptr<TextAttributes>> m_materialised;
+    // A copy starts a generation of its own, and so does a text moved from (its tables went
+    // with the move).
+    struct Generation
+    {
+        quint64 value = next();
+        Generation() = default;
+        Generation(const Generation&)
+            : value(next())
+        {
+        }
+        Generation(Generation&& o) noexcept
+            : value(std::exchange(o.value, next()))
+        {
+        }
+        Generation& operator=(const Generation&)
+        {
+            value = next();
+            return *this;
+        }
+        Generation& operator=(Generation&& o) noexcept
+        {
+            value = std::exchange(o.value, next());
+            return *this;
+        }
+        static quint64 next() noexcept;
+    };
+    Generation m_setsGeneration;
 };
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 static void PrintTo(const QString& s, std::ostream* os)
@@ -173,6 +174,38 @@ TEST(AttributedText, ReplacingAllAttributesForgetsOldValues)
     EXPECT_EQ(*t.attribute<A::ForegroundColor>(999), red());
 }
 
+// Readers remember what they made of a set id within a generation: an id must never stand for
+// other attributes under the same generation, whichever text it comes from.
+TEST(AttributedText, ASetIdStandsForOneSetOfAttributesWithinAGeneration)
+{
+    std::map<std::pair<quint64, quint32>, TextAttributes> seen;
+    auto expectConsistent = [&](const AttributedText& t) {
+        t.enumerateRunSets({ 0, t.length() }, [&](TextSpan, quint32 set, const TextAttributes& a) {
+            const auto [it, added] = seen.emplace(std::pair(t.setsGeneration(), set), a);
+            EXPECT_TRUE(added || it->second == a) << "set " << set;
+        });
+    };
+    AttributedText a(QStringLiteral("abcdefgh"));
+    a.addAttribute<A::ForegroundColor>({ 0, 2 }, red());
+    expectConsistent(a);
+    AttributedText b = a;
+    // Each interns a new set of its own, under the same next id.
+    a.addAttribute<A::ForegroundColor>({ 4, 2 }, blue());
+    b.addAttribute<A::Bullet>({ 4, 2 }, 1.0);
+    expectConsistent(a);
+    expectConsistent(b);
+    AttributedText c = std::move(a);
+    a = AttributedText(QStringLiteral("xyz"));
+    a.addAttribute<A::Collapsed>({ 0, 1 }, true);
+    expectConsistent(a);
+    expectConsistent(c);
+    const quint64 before = c.setsGeneration();
+    c.setAttributes({ 0, c.length() }, {});
+    c.addAttribute<A::Bullet>({ 1, 1 }, 2.0);
+    EXPECT_NE(c.setsGeneration(), before);
+    expectConsistent(c);
+}
+
 namespace {
 
 // The reference: the text and every character's attributes, edited by the documented rules.
@@ -300,7 +333,7 @@ TEST(AttributedText, RandomEditsMatchAttributesPerCharacter)
         const qsizetype n = m.text.size();
         const TextSpan span = randomSpan(n);
         const TextSpan r = m.clip(span);
-        const int op = int(below(12));
+        const int op = int(below(13));
         if (op == 0) {
             QString s(below(4), QChar(u'x'));
             TextAttributes inherited;
@@ -379,6 +412,20 @@ TEST(AttributedText, RandomEditsMatchAttributesPerCharacter)
                 c.collapsed = a.collapsed ? a.collapsed : c.collapsed;
                 c.attachment = a.attachment ? a.attachment : c.attachment;
             }
+        } else if (op == 12) {
+            // A restyled copy of a stretch put back, also somewhere else, over the end or over
+            // the whole text (which drops every interned set).
+            AttributedText copy = t.subText(below(8) == 0 ? TextSpan(0, n) : span);
+            copy.addAttribute<A::ForegroundColor>(randomSpan(copy.length()), colours[below(3)]);
+            copy.addAttributes(randomSpan(copy.length()), randomAttributes());
+            const qsizetype at = below(5) == 0 ? -below(3)
+                : below(3) == 0                ? below(n + 2)
+                                               : r.location;
+            t.setAttributesFrom(at, copy);
+            const std::vector<TextAttributes> copied = attributesOf(copy);
+            const TextSpan target = m.clip({ at, copy.length() });
+            for (qsizetype i = target.location; i < target.end(); ++i)
+                m.attributes[size_t(i)] = copied[size_t(i - at)];
         } else {
             const TextAttributes a = randomAttributes();
             const bool whole = below(8) == 0; // drops every interned set

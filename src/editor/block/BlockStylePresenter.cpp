@@ -118,15 +118,17 @@ void addDecorations(BlockDecorations& style, const BlockSpan& span, TextSpan ran
 }
 
 // Walks a paragraph's runs once: the fingerprint of its styling, and when `style` is given its
-// decorations and the length of its hidden characters.
+// decorations and the length of its hidden characters. `keyOf(set, attributes)` hashes a run's
+// attributes.
+template <typename KeyOf>
 size_t readRuns(const AttributedText& storage, const BlockSpan& span, BlockDecorations* style,
-    int& collapsedTotal)
+    int& collapsedTotal, KeyOf&& keyOf)
 {
     size_t h = qHash(span.length);
     const QString& text = storage.text();
-    storage.enumerateRuns(
-        { span.start, span.withBreak }, [&](TextSpan range, const TextAttributes& a) {
-            h = qHashMulti(h, range.location - span.start, range.length, runKey(a));
+    storage.enumerateRunSets(
+        { span.start, span.withBreak }, [&](TextSpan range, quint32 set, const TextAttributes& a) {
+            h = qHashMulti(h, range.location - span.start, range.length, keyOf(set, a));
             // Hidden characters are measured one by one.
             if (a.collapsed && *a.collapsed)
                 h = qHash(QStringView(text).mid(range.location, range.length), h);
@@ -238,6 +240,8 @@ int BlockStylePresenter::present(
     int dirtyTo = 0;
     const QString& text = storage.text();
     m_deferred = false;
+    auto runKeyOf
+        = [&](quint32 set, const TextAttributes& a) { return runKeys(storage, set, a).run; };
     auto beginEditing = [&] {
         if (!editing) {
             cursor.beginEditBlock();
@@ -264,8 +268,9 @@ int BlockStylePresenter::present(
         const bool fresh = !isPresented(block);
         BlockDecorations style;
         int collapsedTotal = 0;
-        const int print = foldedFingerprint(qHashMulti(
-            readRuns(storage, span, fresh ? &style : nullptr, collapsedTotal), int(direction)));
+        const int print = foldedFingerprint(
+            qHashMulti(readRuns(storage, span, fresh ? &style : nullptr, collapsedTotal, runKeyOf),
+                int(direction)));
         auto* old = static_cast<BlockDecorations*>(block.userData());
         if (block.userState() == print) {
             if (old && old->blockFormatPending && !window.deferBlockFormats) {
@@ -279,7 +284,7 @@ int BlockStylePresenter::present(
             continue;
         }
         if (!fresh)
-            readRuns(storage, span, &style, collapsedTotal);
+            readRuns(storage, span, &style, collapsedTotal, runKeyOf);
         const qsizetype styleIndex = qMin(span.start, storage.length() - 1);
         style.blockFormat = paragraphFormat(styleIndex >= 0
                 ? storage.attribute<TextAttribute::ParagraphStyle>(styleIndex)
@@ -317,6 +322,21 @@ int BlockStylePresenter::present(
     return restyled;
 }
 
+const BlockStylePresenter::RunKeys& BlockStylePresenter::runKeys(
+    const AttributedText& storage, quint32 set, const TextAttributes& a)
+{
+    if (m_runKeysGeneration != storage.setsGeneration()) {
+        m_runKeysGeneration = storage.setsGeneration();
+        m_runKeys.clear();
+    }
+    if (set >= m_runKeys.size())
+        m_runKeys.resize(size_t(set) + 1);
+    RunKeys& keys = m_runKeys[set];
+    if (!keys.known)
+        keys = { runKey(a), characterKey(a), true };
+    return keys;
+}
+
 bool BlockStylePresenter::isPresented(const QTextBlock& block)
 {
     return block.userState() != -1;
@@ -331,23 +351,25 @@ QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
     if (start < storage.length()) {
         const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
         const QStringView blockText = QStringView(storage.text()).mid(start, length);
-        storage.enumerateRuns({ start, length }, [&](TextSpan range, const TextAttributes& a) {
-            if (a.attachment || range.length <= 0)
-                return;
-            const int relative = int(range.location - start);
-            const bool hidden = a.collapsed && *a.collapsed;
-            const size_t character = hidden ? 0 : characterKey(a);
-            hash = qHashMulti(hash, relative, range.length, hidden, character);
-            if (hidden) {
-                HiddenMarkerFormat::appendRanges(blockText, relative, int(range.length), formats);
-                return;
-            }
-            QTextLayout::FormatRange format;
-            format.start = relative;
-            format.length = int(range.length);
-            format.format = charFormat(a, character);
-            formats.append(format);
-        });
+        storage.enumerateRunSets(
+            { start, length }, [&](TextSpan range, quint32 set, const TextAttributes& a) {
+                if (a.attachment || range.length <= 0)
+                    return;
+                const int relative = int(range.location - start);
+                const bool hidden = a.collapsed && *a.collapsed;
+                const size_t character = hidden ? 0 : runKeys(storage, set, a).character;
+                hash = qHashMulti(hash, relative, range.length, hidden, character);
+                if (hidden) {
+                    HiddenMarkerFormat::appendRanges(
+                        blockText, relative, int(range.length), formats);
+                    return;
+                }
+                QTextLayout::FormatRange format;
+                format.start = relative;
+                format.length = int(range.length);
+                format.format = charFormat(a, character);
+                formats.append(format);
+            });
     }
     if (key)
         *key = hash;

@@ -7,6 +7,8 @@
 #include <QTextCharFormat>
 #include <QTextLayout>
 
+#include <vector>
+
 class QTextBlock;
 class QTextDocument;
 
@@ -66,6 +68,19 @@ private:
     QTextBlockFormat paragraphFormat(const ParagraphStyle* style, Qt::LayoutDirection direction,
         bool markersOnly, qreal fontSize);
 
+    // What a run's attributes hash to (runKey, characterKey), remembered by their set id in the
+    // storage: hashing a run's font and colours anew for every run of every paragraph looked at
+    // after an edit costs more than the rest of presenting.
+    struct RunKeys
+    {
+        size_t run = 0;
+        size_t character = 0;
+        bool known = false;
+    };
+    const RunKeys& runKeys(const AttributedText& storage, quint32 set, const TextAttributes& a);
+
+    std::vector<RunKeys> m_runKeys;
+    quint64 m_runKeysGeneration = 0;
     QHash<size_t, QTextCharFormat> m_formats;
     struct ParagraphFormat
     {

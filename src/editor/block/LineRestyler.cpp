@@ -113,17 +113,23 @@ void LineRestyler::highlight(AttributedText& storage, TextSpan range, HighlightO
 {
     if (range.length <= 0)
         return;
-    AttributedText piece = storage.subText(range);
+    // The highlighter sets every attribute afresh but the tables' attachments: the piece needs
+    // the characters and those alone.
+    AttributedText piece(storage.text().mid(range.location, range.length));
+    storage.enumerateAttribute<TextAttribute::Attachment>(
+        range, [&](TextSpan run, const TextAttachmentPtr* attachment) {
+            if (attachment && *attachment)
+                piece.addAttribute<TextAttribute::Attachment>(
+                    { run.location - range.location, run.length }, *attachment);
+        });
     options.cursorLocation
         = options.cursorLocation >= range.location && options.cursorLocation <= range.end()
         ? options.cursorLocation - range.location
         : -1;
     MarkdownHighlighter::highlight(piece, options);
-    // Attributes only, run by run: the characters are the same, and replacing them would move
-    // the whole rest of a long text.
-    piece.enumerateRuns({ 0, piece.length() }, [&](TextSpan run, const TextAttributes& attributes) {
-        storage.setAttributes({ range.location + run.location, run.length }, attributes);
-    });
+    // Attributes only: the characters are the same, and replacing them would move the whole rest
+    // of a long text.
+    storage.setAttributesFrom(range.location, piece);
 }
 
 } // namespace quillon
