@@ -214,3 +214,33 @@ TEST(SourceWindow, FindScrollToLineAndALongSelectionReachPastTheWindow)
     h.key(Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(h.onDisk(), text.left(anchor).toUtf8());
 }
+
+TEST(SourceWindow, AnOutsideChangeAboveTheWindowKeepsTheCaretAndTheScreenOnTheirText)
+{
+    const PaneWindowLength window(400);
+    const QString text = numberedLines();
+    SourceHarness h(text);
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    for (int i = 0; i < 5; ++i)
+        h.key(Qt::Key_Up);
+    const qsizetype before = caret(h);
+    const QString shown = topLine(h);
+
+    // Three lines more near the top, as another program or a reload would make them.
+    QString changed = text;
+    changed.insert(text.indexOf(QStringLiteral("line 010")), QStringLiteral("a\nb\nc\n"));
+    h.workspace->setCurrentFileContent(changed);
+    QApplication::processEvents();
+    EXPECT_EQ(h.source->text(), changed);
+    EXPECT_EQ(caret(h), before + 6);
+    EXPECT_EQ(topLine(h), shown);
+    h.type(QStringLiteral("Z"));
+    changed.insert(before + 6, QStringLiteral("Z"));
+    EXPECT_EQ(h.onDisk(), changed.toUtf8());
+
+    // Replaced by a short text: held whole, the caret at its end.
+    h.workspace->setCurrentFileContent(QStringLiteral("short"));
+    QApplication::processEvents();
+    EXPECT_EQ(h.source->text(), QStringLiteral("short"));
+    EXPECT_EQ(caret(h), 5);
+}
