@@ -477,6 +477,8 @@ TEST(SourcePane, ScrollToLineSelectsTheLineAndIgnoresLinesBeyondTheText)
 
 TEST(SourcePane, ALongTextIsColouredAroundAnEditAtOnceAndWhollyOnceTypingPauses)
 {
+    // What is looked at here is the pane holding the whole long text.
+    const PaneWindowLength whole(-1);
     QString text;
     while (text.size() <= 300'000) {
         text += QStringLiteral(
@@ -578,6 +580,8 @@ TEST(SourcePane, AHiddenPaneFollowsTheDocumentWhenShownAndCountsNothingMeanwhile
 
 TEST(SourcePane, ALongTextIsPutInSliceBySliceAndWhatNeedsItWholeHasTheRestPutInFirst)
 {
+    // What is looked at here is the pane holding the whole long text.
+    const PaneWindowLength whole(-1);
     TempTree tree;
     QString text;
     for (int i = 0; i < 40000; ++i)

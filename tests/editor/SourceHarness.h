@@ -3,6 +3,7 @@
 #include "editor/block/ProjectedDocument.h"
 #include "editor/block/UnifiedBlockEditor.h"
 #include "editor/source/CodeEditorView.h"
+#include "editor/source/SourceWindow.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -18,6 +19,16 @@
 #include <optional>
 
 namespace quillon::test {
+
+// For its life, the source pane holds a text longer than `length` in a window of about that
+// many units; a negative length holds every text whole.
+struct PaneWindowLength
+{
+    explicit PaneWindowLength(qsizetype length) { SourceWindow::setTargetLength(length); }
+    ~PaneWindowLength() { SourceWindow::setTargetLength(0); }
+    PaneWindowLength(const PaneWindowLength&) = delete;
+    PaneWindowLength& operator=(const PaneWindowLength&) = delete;
+};
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
 // workspace, shown offscreen, with the source pane focused. Every text the document takes is

@@ -163,6 +163,8 @@ TEST(SourceLayout, LinesBreakAndStackAsInAPlainTextLayout)
 
 TEST(SourceLayout, OnlyShownParagraphsAreLaidOutAndMeasuredHeightsAreExact)
 {
+    // What is looked at here is the pane holding the whole long text.
+    const PaneWindowLength whole(-1);
     SourceHarness h(mixedText(1500));
     SourceDocumentLayout& layout = h.view()->sourceLayout();
     const int paragraphs = h.view()->document()->blockCount();

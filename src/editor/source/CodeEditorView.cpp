@@ -5,6 +5,7 @@
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
 #include "editor/source/SourceColouring.h"
+#include "editor/source/SourceDocumentLayout.h"
 #include "editor/source/SourceDocumentText.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
@@ -54,6 +55,15 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     m_view->canRedo = [this] { return m_binding->canRedo(); };
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
+    m_cursorWidth = m_view->cursorWidth();
+    m_view->beforeScroll = [this] { followScroll(); };
+    m_view->beforeKey = [this](QKeyEvent& event) { return windowKey(event); };
+    connect(&m_view->sourceLayout(), &SourceDocumentLayout::frameChanged, this, [this] {
+        if (!m_window)
+            return;
+        m_window->estimateAll(estimator());
+        m_view->sourceLayout().setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
+    });
 
     auto currentText = [this]() -> const ChunkedText& { return m_document.text(); };
     // Queued colouring waits while edits of other views, or the text itself, are still to be
@@ -71,9 +81,27 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
         finishLoading();
         return !m_binding->hasPending();
     };
-    pane.toView = [](const TextRange& match) { return match; };
-    pane.toMarkdown = [](int position) { return qsizetype(position); };
-    pane.reveal = [this](const TextRange& range) { m_view->revealPosition(int(range.location)); };
+    pane.toView = [this](const TextRange& match) {
+        if (!m_window)
+            return match;
+        const int from = toView(match.location);
+        return TextRange { from, toView(match.end()) - from };
+    };
+    pane.toMarkdown = [this](int position) { return windowStart() + position; };
+    pane.reveal = [this](const TextRange& range) {
+        if (!m_window) {
+            m_view->revealPosition(int(range.location));
+            return;
+        }
+        // The match may lie outside the window, which the range in the pane cannot tell.
+        const DocumentFind& model = m_find->model();
+        const int index = model.revealedIndex();
+        if (index < 0 || index >= model.matches().size())
+            return;
+        const TextRange match = model.matches().at(index);
+        coverRange(match.location, match.end());
+        m_view->revealPosition(toView(match.location));
+    };
     m_find = std::make_unique<EditorFindController>(*m_view, *find, std::move(pane));
 
     connect(textDocument, &QTextDocument::contentsChange, this, &CodeEditorView::onContentsChange);
@@ -95,6 +123,12 @@ CodeEditorView::~CodeEditorView()
 
 QString CodeEditorView::text() const
 {
+    if (m_window) {
+        const ChunkedText& text = m_document.text();
+        return text.mid(0, m_window->start())
+            + SourceDocumentText::fromDocument(m_view->document()->toRawText())
+            + text.mid(m_window->end());
+    }
     return SourceDocumentText::fromDocument(m_view->document()->toRawText());
 }
 
@@ -110,6 +144,8 @@ void CodeEditorView::showAppearance()
     if (!darkChanged || isLoading())
         return; // coloured once the text is all in
     m_colouring->colourAll(m_document.text());
+    if (m_window)
+        m_colouring->colourWindow(m_document.text());
     m_find->setDarkMode(isDarkMode());
 }
 
@@ -145,11 +181,17 @@ void CodeEditorView::applyAppearance()
 bool CodeEditorView::eventFilter(QObject* watched, QEvent* event)
 {
     m_binding->beforeInput(*event);
+    if (m_window)
+        windowMouse(*event);
     return QWidget::eventFilter(watched, event);
 }
 
 void CodeEditorView::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
 {
+    if (m_window && outside) {
+        followEditsInWindow(edits, *outside);
+        return;
+    }
     if (!outside) {
         applyToView(edits);
         return;
@@ -191,6 +233,10 @@ void CodeEditorView::showReplaced(const ReplacedStretch& stretch)
 
 void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 {
+    if (m_window || !SourceWindow::fits(m_document.text().size())) {
+        startWindow(stretch);
+        return;
+    }
     FlagScope programmatic(m_isProgrammatic);
     QTextDocument* textDocument = m_view->document();
     int anchor = m_view->textCursor().anchor();
@@ -225,6 +271,10 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 
 void CodeEditorView::loadFirstText()
 {
+    if (!SourceWindow::fits(m_document.text().size())) {
+        startWindow(std::nullopt);
+        return;
+    }
     if (m_document.text().size() <= kLoadSlice) {
         replaceFromOutside();
         return;
@@ -293,6 +343,10 @@ void CodeEditorView::finishLoading()
 
 void CodeEditorView::applyToView(const QList<TextEdit>& edits)
 {
+    if (m_window) {
+        applyToWindow(edits);
+        return;
+    }
     FlagScope programmatic(m_isProgrammatic);
     // The view's own cursor moves with the text around the edit.
     const QTextCursor before = m_view->textCursor();
@@ -362,6 +416,10 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
 {
     if (m_isProgrammatic)
         return;
+    if (m_window) {
+        userEditInWindow(position, removed, added);
+        return;
+    }
     if (isLoading()) {
         // Text put in by a call rather than an input event, while the rest goes in: the pane
         // holds the document's beginning, so the change is the document's as it stands.
@@ -416,6 +474,10 @@ void CodeEditorView::onCursorPositionChanged()
     // A caret moved by hand ends the run of typing that undo takes as one step.
     if (!std::exchange(m_editSinceCaretMove, false))
         m_document.breakTypingRun();
+    if (m_detached) {
+        m_detached.reset();
+        m_view->setCursorWidth(m_cursorWidth);
+    }
 }
 
 bool CodeEditorView::prepareForStep()
@@ -428,6 +490,10 @@ void CodeEditorView::showStep(const MarkdownReplacement& step)
 {
     applyToView({ TextEdit { step.position, step.removed.size(), step.inserted,
         m_document.text().size(), m_document.version() } });
+    if (m_window) {
+        selectInDocument(step.caretAfter, step.caretAfter);
+        return;
+    }
     QTextCursor caret(m_view->document());
     caret.setPosition(qMin(step.caretAfter, int(m_document.text().size())));
     m_view->setTextCursor(caret);
@@ -457,6 +523,11 @@ void CodeEditorView::scrollToLine(int line)
     const std::optional<TextRange> range = MarkdownTextViewSupport::lineRange(head, line);
     if (!range)
         return;
+    if (m_window) {
+        selectInDocument(range->location, range->end());
+        m_view->centerCursor();
+        return;
+    }
     const int length = m_view->document()->characterCount() - 1;
     QTextCursor cursor(m_view->document());
     cursor.setPosition(qMin(int(range->location), length));

@@ -2,6 +2,7 @@
 
 #include "editor/document/DocumentBinding.h"
 #include "editor/source/SourceTextEdit.h"
+#include "editor/source/SourceWindow.h"
 #include "platform/ChunkedText.h"
 #include "workspace/Document.h"
 
@@ -28,7 +29,10 @@ struct TextEdit;
 // selection on its text and the scroll position; a replaced text keeps the selection's offsets
 // (limited to its length). A long text is put into the pane a slice per turn of the event loop
 // when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
-// whole text (a key, a click, another view's edit, find) has the rest put in first. Undo and
+// whole text (a key, a click, another view's edit, find) has the rest put in first. A text
+// longer than SourceWindow::targetLength() is held only in part, a window of its lines around
+// what is shown and the caret, filled again from the document as they move; the layout places it
+// below the heights of the lines above it, so that the scroll bar spans the whole text. Undo and
 // redo walk the document's history. Reads the editor font size (a new appearance or size is
 // shown while the pane is on screen, else once it is shown again); paints the document's find
 // matches while it is the pane on screen.
@@ -63,6 +67,11 @@ public:
     bool colouringIsPending() const;
     // A long text is still being put into the pane.
     bool isLoading() const override { return m_loading.has_value(); }
+    // The selection as offsets of the document's text: anchor, then caret.
+    std::pair<qsizetype, qsizetype> documentSelection() const;
+    // Selects the document's [anchor, position) (either way round) and scrolls the caret into
+    // view.
+    void selectInDocument(qsizetype anchor, qsizetype position);
     void undo() { m_binding->undo(); }
     void redo() { m_binding->redo(); }
 
@@ -111,6 +120,36 @@ private:
     void updateReadOnly();
     void applyAppearance();
 
+    // The window over a long text (CodeEditorView_Window.cpp).
+    qsizetype windowStart() const { return m_window ? m_window->start() : 0; }
+    int toView(qsizetype offset) const;
+    SourceWindow::Estimate estimator() const;
+    // Holds the document's text in a window from now on, around the selection and the screen
+    // (mapped through `stretch` when the text was replaced).
+    void startWindow(std::optional<ReplacedStretch> stretch);
+    // Puts the window's lines into the pane, keeping the selection and the text on screen.
+    void moveWindow(int firstLine, int endLine);
+    void fillWindow();
+    // Moves the window so that it holds [from, to] well inside it, if it does not already.
+    void coverRange(qsizetype from, qsizetype to);
+    // The measured heights of the lines the pane holds, kept for when it holds others.
+    void keepHeights();
+    // The line at document height y in the whole text, and its top.
+    struct LineTop
+    {
+        int line = 0;
+        double y = 0;
+    };
+    LineTop lineAtY(double y) const;
+    double topOfLine(int line) const;
+    void restoreSelection(qsizetype anchor, qsizetype position);
+    void applyToWindow(const QList<TextEdit>& edits);
+    void followEditsInWindow(const QList<TextEdit>& edits, const ReplacedStretch& outside);
+    void userEditInWindow(int position, int removed, int added);
+    void followScroll();
+    bool windowKey(QKeyEvent& event);
+    void windowMouse(QEvent& event);
+
     Document& m_document;
     std::unique_ptr<DocumentBinding> m_binding;
     SourceTextEdit* m_view = nullptr;
@@ -125,6 +164,11 @@ private:
     qreal m_shownFontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
     bool m_editSinceCaretMove = false;
+    std::optional<SourceWindow> m_window; // a long text: the part of it the pane holds
+    // The selection (anchor, caret) while the window holds other lines.
+    std::optional<std::pair<qsizetype, qsizetype>> m_detached;
+    bool m_movingWindow = false;
+    int m_cursorWidth = 1;
 };
 
 } // namespace quillon

@@ -175,6 +175,22 @@ void SourceColouring::colourEdit(
     m_pause.start();
 }
 
+void SourceColouring::setWindow(qsizetype start, qsizetype end)
+{
+    m_window = { start, end };
+}
+
+void SourceColouring::colourWindow(const ChunkedText& text)
+{
+    m_pause.stop();
+    m_slice.stop();
+    m_pending.clear();
+    queue(text, m_window.from, m_window.to);
+    colourQueuedOnScreen();
+    if (!m_pending.isEmpty())
+        m_slice.start();
+}
+
 void SourceColouring::flush()
 {
     m_pause.stop();
@@ -217,6 +233,8 @@ void SourceColouring::colourLines(const ChunkedText& text, qsizetype from, qsize
 {
     if (from >= to && !text.isEmpty())
         return;
+    if (from > m_window.to || to < m_window.from)
+        return;
     const qsizetype readFrom = startOfLinesBefore(text, from, kReadAroundLines);
     const qsizetype readTo = endOfLinesAfter(text, to, kReadAroundLines);
     // A stretch that starts or ends inside a fenced block gets that block's fence lines.
@@ -244,15 +262,15 @@ SourceColouring::Stretch SourceColouring::visibleStretch(const ChunkedText& text
 {
     if (!m_view.isVisible())
         return {};
-    const qsizetype first = m_view.cursorForPosition(QPoint(0, 0)).position();
+    const qsizetype first = m_view.cursorForPosition(QPoint(0, 0)).position() + m_window.from;
     return { startOfLinesBefore(text, first - kScreenBefore, 0),
         endOfLinesAfter(text, first + kScreenAfter, 0) };
 }
 
 void SourceColouring::queue(const ChunkedText& text, qsizetype from, qsizetype to)
 {
-    from = startOfLinesBefore(text, qMax<qsizetype>(0, from), 0);
-    to = endOfLinesAfter(text, qMin(to, text.size()), 0);
+    from = startOfLinesBefore(text, qMax<qsizetype>(m_window.from, from), 0);
+    to = endOfLinesAfter(text, qMin(qMin(to, m_window.to), text.size()), 0);
     if (from >= to)
         return;
     auto it = std::lower_bound(m_pending.begin(), m_pending.end(), from,
@@ -346,13 +364,16 @@ void SourceColouring::apply(
         }
         return *it;
     };
-    for (QTextBlock block = document.findBlock(int(from)); block.isValid(); block = block.next()) {
+    const qsizetype shift = m_window.from;
+    const int first = int(qMax<qsizetype>(0, from - shift));
+    for (QTextBlock block = document.findBlock(first); block.isValid(); block = block.next()) {
         const qsizetype blockLength = block.length() - 1;
-        if (block.position() + blockLength > to)
+        const qsizetype position = block.position() + shift;
+        if (position + blockLength > to)
             break;
-        if (block.position() < from)
+        if (position < from)
             continue;
-        const qsizetype blockStart = block.position() - offset;
+        const qsizetype blockStart = position - offset;
         QList<QTextLayout::FormatRange> ranges;
         coloured.enumerateAttribute<TextAttribute::ForegroundColor>(
             { blockStart, blockLength }, [&](TextSpan span, const QColor* color) {

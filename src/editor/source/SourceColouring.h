@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace quillon {
@@ -45,6 +46,11 @@ public:
     // After `removed` units at `position` were replaced by `added` units, giving `text`.
     void colourEdit(
         const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added);
+    // The pane holds the text's [start, end) only: lines outside it are not coloured.
+    void setWindow(qsizetype start, qsizetype end);
+    // After the pane took another stretch of `text`: colours what is on screen now, the rest of
+    // the window in slices.
+    void colourWindow(const ChunkedText& text);
     // Colours everything queued now.
     void flush();
     bool hasPendingPass() const { return !m_pending.isEmpty(); }
@@ -82,6 +88,7 @@ private:
     // Starts of the lines that open or close a fenced block (they start with three backquotes).
     std::vector<qsizetype> m_fences;
     QList<Stretch> m_pending; // sorted, apart
+    Stretch m_window { 0, std::numeric_limits<qsizetype>::max() };
 };
 
 } // namespace quillon

@@ -143,7 +143,7 @@ std::pair<int, int> SourceDocumentLayout::syncBlocks(int from, int length) const
     }
     if (structural || !m_tree.isBuilt() || m_tree.size() != int(m_slots.size())) {
         rebuildTree();
-        noteMoved(m_frame.margin + m_tree.prefix(first));
+        noteMoved(m_frame.margin + m_above + m_tree.prefix(first));
     }
     return { first, last };
 }
@@ -197,6 +197,7 @@ void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int chars
         }
         rebuildTree();
         noteMoved(0);
+        Q_EMIT frameChanged();
     }
     if (!m_frame.valid) {
         report();
@@ -342,22 +343,23 @@ void SourceDocumentLayout::rebuildTree() const
 
 double SourceDocumentLayout::totalHeight() const
 {
-    return 2 * m_frame.margin + m_tree.total();
+    return 2 * m_frame.margin + m_above + m_tree.total() + m_below;
 }
 
 int SourceDocumentLayout::blockAt(qreal y) const
 {
-    return m_tree.indexAt(y - m_frame.margin);
+    return m_tree.indexAt(y - m_frame.margin - m_above);
 }
 
 qreal SourceDocumentLayout::blockTop(int blockNumber) const
 {
-    return m_frame.margin + m_tree.prefix(qMax(0, blockNumber));
+    return m_frame.margin + m_above + m_tree.prefix(qMax(0, blockNumber));
 }
 
 qreal SourceDocumentLayout::blockBottom(int blockNumber) const
 {
-    return m_frame.margin + m_tree.prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
+    return m_frame.margin + m_above
+        + m_tree.prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
 }
 
 QSizeF SourceDocumentLayout::documentSize() const
@@ -443,6 +445,26 @@ double SourceDocumentLayout::lineHeight() const
 {
     measureFont();
     return m_lineHeight;
+}
+
+double SourceDocumentLayout::estimatedHeight(qsizetype length) const
+{
+    measureFont();
+    if (!m_frame.valid)
+        return m_lineHeight;
+    Slot slot;
+    slot.textWidth = float(double(length) * m_advance);
+    return estimate(slot);
+}
+
+void SourceDocumentLayout::setOutsideHeights(double above, double below)
+{
+    if (above == m_above && below == m_below)
+        return;
+    const double from = qMin(above, m_above);
+    m_above = above;
+    m_below = below;
+    noteMoved(from);
 }
 
 int SourceDocumentLayout::laidOutCount() const

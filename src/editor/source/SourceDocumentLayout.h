@@ -56,6 +56,18 @@ public:
     int laidOutCount() const;
     // The height of a line of the document's font.
     double lineHeight() const;
+    // The height a paragraph of `length` units is estimated at until it is measured.
+    double estimatedHeight(qsizetype length) const;
+    // The pane holds a stretch of a longer text: its paragraphs stand below `above` and the text
+    // goes on `below` them.
+    void setOutsideHeights(double above, double below);
+    double heightAbove() const { return m_above; }
+    // The height of the paragraphs the document holds, without the margins.
+    double heldHeight() const { return m_tree.total(); }
+
+Q_SIGNALS:
+    // Every paragraph was estimated again for a new width or font.
+    void frameChanged();
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -121,6 +133,8 @@ private:
     };
 
     mutable std::vector<Slot> m_slots;
+    double m_above = 0;
+    double m_below = 0;
     SyncedChange m_synced;
     mutable HeightTree m_tree; // over the heights
     mutable Frame m_frame;

@@ -58,7 +58,7 @@ int SourceTextEdit::lineTop(int y, bool down) const
     const qreal next
         = line + 1 < text->lineCount() ? topOf(line + 1) : m_layout->blockBottom(number);
     // The text's first line stands at the top with the margin above it: at 0.
-    const bool first = number == 0 && line == 0;
+    const bool first = number == 0 && line == 0 && m_layout->heightAbove() == 0;
     if (!first && topOf(line) == y)
         return y;
     if (!down || !hasNext)
@@ -69,6 +69,8 @@ int SourceTextEdit::lineTop(int y, bool down) const
 void SourceTextEdit::snapScroll()
 {
     QScrollBar* bar = verticalScrollBar();
+    if (beforeScroll && !m_snapping)
+        beforeScroll();
     const int value = bar->value();
     const int before = std::exchange(m_scroll, value);
     const int page = std::exchange(m_pageStep, 0);
@@ -132,6 +134,10 @@ void SourceTextEdit::changeEvent(QEvent* event)
 
 void SourceTextEdit::keyPressEvent(QKeyEvent* event)
 {
+    if (beforeKey && beforeKey(*event)) {
+        m_keeper->inputHandled();
+        return;
+    }
     handleKey(event);
     m_keeper->inputHandled();
 }

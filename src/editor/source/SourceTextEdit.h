@@ -33,6 +33,10 @@ public:
     // Whether the context menu offers undo and redo.
     std::function<bool()> canUndo;
     std::function<bool()> canRedo;
+    // Before a scroll takes effect (the pane may put other lines in first).
+    std::function<void()> beforeScroll;
+    // Before a key is handled; true when it was handled there.
+    std::function<bool(QKeyEvent&)> beforeKey;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,0 +1,410 @@
+#include "editor/document/DocumentFind.h"
+#include "editor/document/EditorFindController.h"
+#include "editor/document/FlagScope.h"
+#include "editor/source/CodeEditorView.h"
+#include "editor/source/SourceColouring.h"
+#include "editor/source/SourceDocumentLayout.h"
+#include "editor/source/SourceDocumentText.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace quillon {
+
+int CodeEditorView::toView(qsizetype offset) const
+{
+    if (!m_window)
+        return int(offset);
+    return int(
+        qBound<qsizetype>(0, offset - m_window->start(), m_window->end() - m_window->start()));
+}
+
+SourceWindow::Estimate CodeEditorView::estimator() const
+{
+    const SourceDocumentLayout* layout = &m_view->sourceLayout();
+    return [layout](qsizetype length) { return layout->estimatedHeight(length); };
+}
+
+std::pair<qsizetype, qsizetype> CodeEditorView::documentSelection() const
+{
+    if (m_detached)
+        return *m_detached;
+    const QTextCursor cursor = m_view->textCursor();
+    return { windowStart() + cursor.anchor(), windowStart() + cursor.position() };
+}
+
+void CodeEditorView::selectInDocument(qsizetype anchor, qsizetype position)
+{
+    m_binding->follow();
+    const qsizetype length = m_document.text().size();
+    anchor = qBound<qsizetype>(0, anchor, length);
+    position = qBound<qsizetype>(0, position, length);
+    if (m_window)
+        coverRange(anchor, position);
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        restoreSelection(anchor, position);
+    }
+    m_view->ensureCursorVisible();
+}
+
+void CodeEditorView::restoreSelection(qsizetype anchor, qsizetype position)
+{
+    const qsizetype start = windowStart();
+    const qsizetype end = m_window ? m_window->end() : m_document.text().size();
+    const bool inside = anchor >= start && anchor <= end && position >= start && position <= end;
+    QTextCursor cursor(m_view->document());
+    if (inside) {
+        cursor.setPosition(int(anchor - start));
+        cursor.setPosition(int(position - start), QTextCursor::KeepAnchor);
+    }
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int scroll = bar->value();
+    {
+        FlagScope moving(m_movingWindow);
+        m_view->setTextCursor(cursor);
+        bar->setValue(scroll);
+    }
+    if (inside) {
+        m_detached.reset();
+        m_view->setCursorWidth(m_cursorWidth);
+    } else {
+        // Kept for when the window comes back to it; no caret is drawn meanwhile.
+        m_detached = { anchor, position };
+        m_view->setCursorWidth(0);
+    }
+}
+
+void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    FlagScope moving(m_movingWindow);
+    QScrollBar* bar = m_view->verticalScrollBar();
+    auto [anchor, position] = documentSelection();
+    // The text at the top of the screen, to keep it there.
+    qsizetype top = 0;
+    double within = 0;
+    if (m_window) {
+        const LineTop line = lineAtY(bar->value());
+        top = m_window->lineStart(line.line);
+        within = bar->value() - line.y;
+    } else {
+        const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
+        top = m_view->document()->findBlock(first.position()).position();
+    }
+    if (stretch) {
+        anchor = stretch->map(anchor);
+        position = stretch->map(position);
+        if (stretch->position < top)
+            top = stretch->map(top);
+    }
+    const ChunkedText& text = m_document.text();
+    top = qBound<qsizetype>(0, top, text.size());
+    m_loading.reset();
+    m_detached.reset();
+    m_window.emplace();
+    m_window->reset(text, estimator());
+    m_hasStandIn = false;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
+        m_hasStandIn = !SourceDocumentText::isRepresentable(piece);
+        return !m_hasStandIn;
+    });
+    const int topLine = m_window->lineAt(top);
+    const auto [first, end] = m_window->around(top, top);
+    m_window->place(first, end);
+    fillWindow();
+    m_colouring->colourAll(text);
+    restoreSelection(anchor, position);
+    m_view->sourceLayout().reportNow();
+    bar->setValue(qRound(topOfLine(topLine) + within));
+    updateReadOnly();
+}
+
+void CodeEditorView::fillWindow()
+{
+    SourceDocumentLayout& layout = m_view->sourceLayout();
+    layout.setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
+    QTextDocument* textDocument = m_view->document();
+    textDocument->clear();
+    QTextCursor cursor(textDocument);
+    cursor.beginEditBlock();
+    const ChunkedText& text = m_document.text();
+    text.forEachPiece(m_window->start(), m_window->end(), [&](QStringView piece, qsizetype) {
+        cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+        return true;
+    });
+    cursor.endEditBlock();
+    m_colouring->setWindow(m_window->start(), m_window->end());
+    m_colouring->colourWindow(text);
+    m_find->refresh();
+    m_view->viewport()->update();
+}
+
+void CodeEditorView::keepHeights()
+{
+    const SourceDocumentLayout& layout = m_view->sourceLayout();
+    const int count = m_view->document()->blockCount();
+    if (count != m_window->endLine() - m_window->firstLine())
+        return;
+    for (int i = 0; i < count; ++i)
+        m_window->setHeight(m_window->firstLine() + i, layout.blockBottom(i) - layout.blockTop(i));
+}
+
+CodeEditorView::LineTop CodeEditorView::lineAtY(double y) const
+{
+    const SourceDocumentLayout& layout = m_view->sourceLayout();
+    const double margin = m_view->document()->documentMargin();
+    const double above = m_window->heightAbove();
+    const double held = layout.heldHeight();
+    const int first = m_window->firstLine();
+    const int end = m_window->endLine();
+    if (y < margin + above && first > 0) {
+        const int line = qMin(m_window->lineAtHeight(y - margin), first - 1);
+        return { line, margin + m_window->heightBefore(line) };
+    }
+    if (y < margin + above + held || end >= m_window->lineCount()) {
+        const int block = layout.blockAt(y);
+        return { first + block, layout.blockTop(block) };
+    }
+    const double below = y - margin - above - held + m_window->heightBefore(end);
+    const int line = qBound(end, m_window->lineAtHeight(below), m_window->lineCount() - 1);
+    return { line,
+        margin + above + held + m_window->heightBefore(line) - m_window->heightBefore(end) };
+}
+
+double CodeEditorView::topOfLine(int line) const
+{
+    const SourceDocumentLayout& layout = m_view->sourceLayout();
+    const double margin = m_view->document()->documentMargin();
+    const int first = m_window->firstLine();
+    const int end = m_window->endLine();
+    if (line < first)
+        return margin + m_window->heightBefore(line);
+    if (line < end)
+        return layout.blockTop(line - first);
+    return margin + m_window->heightAbove() + layout.heldHeight() + m_window->heightBefore(line)
+        - m_window->heightBefore(end);
+}
+
+void CodeEditorView::moveWindow(int firstLine, int endLine)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    FlagScope moving(m_movingWindow);
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const auto [anchor, position] = documentSelection();
+    const LineTop top = lineAtY(bar->value());
+    const double within = bar->value() - top.y;
+    keepHeights();
+    m_window->place(firstLine, endLine);
+    fillWindow();
+    restoreSelection(anchor, position);
+    m_view->sourceLayout().reportNow();
+    bar->setValue(qRound(topOfLine(top.line) + within));
+}
+
+void CodeEditorView::coverRange(qsizetype from, qsizetype to)
+{
+    if (!m_window || m_window->covers(from, to))
+        return;
+    const auto [first, end] = m_window->around(from, to);
+    moveWindow(first, end);
+}
+
+void CodeEditorView::followScroll()
+{
+    if (!m_window || m_movingWindow)
+        return;
+    if (m_binding->hasPending()) {
+        FlagScope moving(m_movingWindow);
+        m_binding->follow();
+    }
+    const int y = m_view->verticalScrollBar()->value();
+    qsizetype from = m_window->lineStart(lineAtY(y).line);
+    const LineTop bottom = lineAtY(y + m_view->viewport()->height());
+    qsizetype to = m_window->lineEnd(bottom.line);
+    // A selection being dragged past the window's edge grows it.
+    if (QApplication::mouseButtons() & Qt::LeftButton && !m_detached) {
+        const auto [anchor, position] = documentSelection();
+        from = qMin(from, qMin(anchor, position));
+        to = qMax(to, qMax(anchor, position));
+    }
+    coverRange(from, to);
+}
+
+bool CodeEditorView::windowKey(QKeyEvent& event)
+{
+    if (!m_window)
+        return false;
+    auto [anchor, position] = documentSelection();
+    const qsizetype length = m_document.text().size();
+    const qsizetype low = qMin(anchor, position);
+    const qsizetype high = qMax(anchor, position);
+    if (event.matches(QKeySequence::MoveToStartOfDocument)
+        || event.matches(QKeySequence::MoveToEndOfDocument)) {
+        const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
+        selectInDocument(to, to);
+        return true;
+    }
+    if (event.matches(QKeySequence::SelectAll))
+        coverRange(0, length);
+    else if (event.matches(QKeySequence::SelectStartOfDocument))
+        coverRange(0, high);
+    else if (event.matches(QKeySequence::SelectEndOfDocument))
+        coverRange(low, length);
+    else if (event.matches(QKeySequence::MoveToNextPage)
+        || event.matches(QKeySequence::MoveToPreviousPage)
+        || event.matches(QKeySequence::SelectNextPage)
+        || event.matches(QKeySequence::SelectPreviousPage)) {
+        // A page from the caret, and a page beyond the screen either way.
+        const int y = m_view->verticalScrollBar()->value();
+        const int page = m_view->viewport()->height();
+        const qsizetype up = m_window->lineStart(lineAtY(qMax(0, y - page)).line);
+        const qsizetype down = m_window->lineEnd(lineAtY(y + 2 * page).line);
+        coverRange(qMin(low, up), qMax(high, down));
+    } else {
+        coverRange(low, high);
+    }
+    if (m_detached) {
+        FlagScope programmatic(m_isProgrammatic);
+        restoreSelection(anchor, position);
+    }
+    return false;
+}
+
+void CodeEditorView::windowMouse(QEvent& event)
+{
+    if (event.type() == QEvent::InputMethod) {
+        auto [anchor, position] = documentSelection();
+        coverRange(anchor, position);
+        FlagScope programmatic(m_isProgrammatic);
+        restoreSelection(anchor, position);
+        return;
+    }
+    if (event.type() != QEvent::MouseButtonPress || !m_detached)
+        return;
+    const auto [anchor, position] = *m_detached;
+    if (static_cast<QMouseEvent&>(event).modifiers() & Qt::ShiftModifier) {
+        // Extends the selection kept aside: the window takes it and the screen.
+        const int y = m_view->verticalScrollBar()->value();
+        const qsizetype top = m_window->lineStart(lineAtY(y).line);
+        const qsizetype bottom = m_window->lineEnd(lineAtY(y + m_view->viewport()->height()).line);
+        coverRange(qMin(anchor, top), qMax(anchor, bottom));
+        FlagScope programmatic(m_isProgrammatic);
+        restoreSelection(anchor, position);
+        return;
+    }
+    m_detached.reset();
+    m_view->setCursorWidth(m_cursorWidth);
+}
+
+void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int scroll = bar->value();
+    const double aboveBefore = m_window->heightAbove();
+    auto [anchor, position] = documentSelection();
+    const ReplacedStretch changed = DocumentBinding::stretchOf(edits);
+    bool refill = false;
+    for (const TextEdit& edit : edits) {
+        anchor = mapThroughEdit(anchor, edit.position, edit.removedLength, edit.inserted.size());
+        position
+            = mapThroughEdit(position, edit.position, edit.removedLength, edit.inserted.size());
+        const qsizetype start = m_window->start();
+        const SourceWindow::Place place
+            = m_window->apply(edit.position, edit.removedLength, edit.inserted, estimator());
+        if (refill || place == SourceWindow::Place::Above || place == SourceWindow::Place::Below)
+            continue;
+        if (place == SourceWindow::Place::Across) {
+            refill = true;
+            continue;
+        }
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(int(edit.position - start));
+        cursor.setPosition(
+            int(edit.position - start + edit.removedLength), QTextCursor::KeepAnchor);
+        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+    }
+    if (refill) {
+        fillWindow();
+    } else {
+        m_view->sourceLayout().setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
+    }
+    if (m_hasStandIn) {
+        bool any = false;
+        m_document.text().forEachPiece(
+            0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+                any = !SourceDocumentText::isRepresentable(piece);
+                return !any;
+            });
+        m_hasStandIn = any;
+    }
+    m_colouring->setWindow(m_window->start(), m_window->end());
+    m_colouring->colourEdit(
+        m_document.text(), changed.position, changed.removedLength, changed.insertedLength);
+    m_find->refresh();
+    restoreSelection(anchor, position);
+    m_view->sourceLayout().reportNow();
+    bar->setValue(scroll + qRound(m_window->heightAbove() - aboveBefore));
+    updateReadOnly();
+}
+
+void CodeEditorView::followEditsInWindow(
+    const QList<TextEdit>& edits, const ReplacedStretch& outside)
+{
+    if (edits.size() > 1)
+        applyToView(edits.first(edits.size() - 1));
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const LineTop top = lineAtY(bar->value());
+    const qsizetype topOffset = m_window->lineStart(top.line);
+    const double within = bar->value() - top.y;
+    const auto [anchor, position] = documentSelection();
+    applyToView({ edits.last() });
+    FlagScope programmatic(m_isProgrammatic);
+    restoreSelection(outside.map(anchor), outside.map(position));
+    if (outside.position < topOffset) {
+        const int line = m_window->lineAt(qMin(outside.map(topOffset), m_window->textLength()));
+        m_view->sourceLayout().reportNow();
+        bar->setValue(qRound(topOfLine(line) + within));
+    }
+}
+
+void CodeEditorView::userEditInWindow(int position, int removed, int added)
+{
+    QTextDocument* textDocument = m_view->document();
+    const qsizetype start = m_window->start();
+    const qsizetype held = m_window->end() - start;
+    const int documentLength = textDocument->characterCount() - 1;
+    added = qMin(added, documentLength - position);
+    removed = int(qMin<qsizetype>(removed, held - position));
+    if (added < 0 || removed < 0 || held - removed + added != documentLength) {
+        // The change cannot be told as a range: the whole text goes to the document.
+        const ChunkedText& text = m_document.text();
+        const QString all = text.mid(0, start)
+            + SourceDocumentText::fromDocument(textDocument->toRawText())
+            + text.mid(m_window->end());
+        m_document.applyUserText(all, this);
+        startWindow(std::nullopt);
+        return;
+    }
+    QTextCursor cursor(textDocument);
+    cursor.setPosition(position);
+    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+    const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
+    const qsizetype at = start + position;
+    m_editSinceCaretMove = true;
+    m_document.applyEdit(at, removed, inserted, this,
+        typed ? Document::EditKind::Typing : Document::EditKind::Command, at, at + inserted.size());
+    m_window->apply(at, removed, inserted, estimator());
+    m_colouring->setWindow(m_window->start(), m_window->end());
+    m_colouring->colourEdit(m_document.text(), at, removed, added);
+    m_find->refresh();
+}
+
+} // namespace quillon

@@ -1,0 +1,153 @@
+#include "editor/source/SourceWindow.h"
+
+#include "platform/ChunkedText.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+// About two and a half megabytes of the pane's text pieces and paragraphs: many screens on
+// either side of what is shown, and filled again in a few ten milliseconds.
+constexpr qsizetype kDefaultLength = 128 * 1024;
+qsizetype s_targetLength = kDefaultLength;
+
+} // namespace
+
+void SourceWindow::setTargetLength(qsizetype length)
+{
+    s_targetLength = length == 0 ? kDefaultLength : length;
+}
+
+qsizetype SourceWindow::targetLength()
+{
+    return s_targetLength;
+}
+
+bool SourceWindow::fits(qsizetype textLength)
+{
+    return s_targetLength < 0 || textLength <= s_targetLength;
+}
+
+void SourceWindow::reset(const ChunkedText& text, const Estimate& estimate)
+{
+    m_length = text.size();
+    m_starts.assign(1, 0);
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
+        for (qsizetype i = piece.indexOf(u'\n'); i >= 0; i = piece.indexOf(u'\n', i + 1))
+            m_starts.push_back(at + i + 1);
+        return true;
+    });
+    m_first = 0;
+    m_end = 1;
+    estimateAll(estimate);
+}
+
+void SourceWindow::estimateAll(const Estimate& estimate)
+{
+    m_heights.resize(m_starts.size());
+    for (int i = 0; i < lineCount(); ++i)
+        m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
+    rebuildTree();
+}
+
+void SourceWindow::rebuildTree()
+{
+    m_tree.rebuild(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
+}
+
+qsizetype SourceWindow::lineEnd(int line) const
+{
+    return line + 1 < lineCount() ? m_starts[size_t(line + 1)] - 1 : m_length;
+}
+
+int SourceWindow::lineAt(qsizetype offset) const
+{
+    const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), offset);
+    return int(it - m_starts.begin()) - 1;
+}
+
+void SourceWindow::place(int firstLine, int endLine)
+{
+    m_first = std::clamp(firstLine, 0, lineCount() - 1);
+    m_end = std::clamp(endLine, m_first + 1, lineCount());
+}
+
+std::pair<int, int> SourceWindow::around(qsizetype from, qsizetype to) const
+{
+    const qsizetype half = qMax<qsizetype>(1, s_targetLength / 2);
+    const int first = lineAt(qMax<qsizetype>(0, qMin(from, to) - half));
+    const int last = lineAt(qMin(m_length, qMax(from, to) + half));
+    return { first, last + 1 };
+}
+
+bool SourceWindow::covers(qsizetype from, qsizetype to) const
+{
+    const qsizetype margin = qMax<qsizetype>(1, s_targetLength / 4);
+    const qsizetype low = qMin(from, to);
+    const qsizetype high = qMax(from, to);
+    const bool top = m_first == 0 ? low >= 0 : low >= start() + margin;
+    const bool bottom = m_end == lineCount() ? high <= m_length : high <= end() - margin;
+    return top && bottom;
+}
+
+void SourceWindow::setHeight(int line, double height)
+{
+    const double delta = height - m_heights[size_t(line)];
+    if (delta == 0)
+        return;
+    m_heights[size_t(line)] = float(height);
+    m_tree.add(line, delta);
+}
+
+SourceWindow::Place SourceWindow::apply(
+    qsizetype position, qsizetype removed, QStringView inserted, const Estimate& estimate)
+{
+    position = qBound<qsizetype>(0, position, m_length);
+    removed = qBound<qsizetype>(0, removed, m_length - position);
+    const int first = lineAt(position);
+    const int last = lineAt(position + removed);
+    const qsizetype delta = inserted.size() - removed;
+    std::vector<qsizetype> made;
+    for (qsizetype i = inserted.indexOf(u'\n'); i >= 0; i = inserted.indexOf(u'\n', i + 1))
+        made.push_back(position + i + 1);
+    const int oldCount = last - first + 1;
+    const int newCount = int(made.size()) + 1;
+    m_length += delta;
+    for (size_t i = size_t(last) + 1; i < m_starts.size(); ++i)
+        m_starts[i] += delta;
+    m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
+    m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
+    m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);
+    m_heights.insert(m_heights.begin() + first + 1, made.size(), 0.0f);
+    for (int i = first; i < first + newCount; ++i)
+        m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
+    rebuildTree();
+
+    const int lines = newCount - oldCount;
+    if (last < m_first) {
+        m_first += lines;
+        m_end += lines;
+        return Place::Above;
+    }
+    if (first >= m_end)
+        return Place::Below;
+    if (first >= m_first && last < m_end) {
+        m_end += lines;
+        return Place::Inside;
+    }
+    place(qMin(m_first, first), qMax(m_end + lines, first + newCount));
+    return Place::Across;
+}
+
+qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed, qsizetype added)
+{
+    if (offset < position)
+        return offset;
+    if (offset > position + removed)
+        return offset + added - removed;
+    return position + added;
+}
+
+} // namespace quillon

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "editor/layout/HeightTree.h"
+
+#include <QStringView>
+
+#include <functional>
+#include <vector>
+
+namespace quillon {
+
+class ChunkedText;
+
+// The stretch of a long text the source pane holds: whole lines [firstLine, endLine) of the
+// document, from start() to end() (the line break after the last of them stays outside, so that
+// the pane's text does not end in an empty paragraph). Keeps the start of every line of the
+// document and a height for each, estimated from its length or as last measured, so that the
+// pane can place its lines below the lines above them and scroll over the whole text.
+class SourceWindow
+{
+public:
+    // How many UTF-16 units the pane holds around what it shows; a text no longer than this is
+    // held whole. Tests set a small length to make windows of small texts; 0 restores the
+    // default, a negative length holds every text whole.
+    static void setTargetLength(qsizetype length);
+    static qsizetype targetLength();
+    static bool fits(qsizetype textLength);
+
+    using Estimate = std::function<double(qsizetype length)>;
+    // Every line of `text`, with estimated heights; the window empty at the top.
+    void reset(const ChunkedText& text, const Estimate& estimate);
+    // Estimates every line's height again (a new width or font).
+    void estimateAll(const Estimate& estimate);
+
+    int lineCount() const { return int(m_starts.size()); }
+    qsizetype textLength() const { return m_length; }
+    qsizetype lineStart(int line) const { return m_starts[size_t(line)]; }
+    // The end of the line's text, before its line break.
+    qsizetype lineEnd(int line) const;
+    // The line holding `offset` (a line break belongs to the line it ends).
+    int lineAt(qsizetype offset) const;
+
+    int firstLine() const { return m_first; }
+    int endLine() const { return m_end; }
+    qsizetype start() const { return lineStart(m_first); }
+    qsizetype end() const { return lineEnd(m_end - 1); }
+    bool holdsAll() const { return m_first == 0 && m_end == lineCount(); }
+    void place(int firstLine, int endLine);
+    // The lines a window around [from, to] holds: half the target length on either side, cut at
+    // line starts.
+    std::pair<int, int> around(qsizetype from, qsizetype to) const;
+    // Whether [from, to] lies inside the window a quarter of the target length away from the
+    // edges that are not the text's.
+    bool covers(qsizetype from, qsizetype to) const;
+
+    double height(int line) const { return m_heights[size_t(line)]; }
+    void setHeight(int line, double height);
+    // The height of the lines before `line`.
+    double heightBefore(int line) const { return m_tree.prefix(line); }
+    double heightAbove() const { return heightBefore(m_first); }
+    double heightBelow() const { return m_tree.total() - heightBefore(m_end); }
+    // The line whose extent holds `y` (measured from the first line's top).
+    int lineAtHeight(double y) const { return m_tree.indexAt(y); }
+
+    enum class Place { Above, Inside, Below, Across };
+    // Takes an edit of the document: `removed` units at `position` became `inserted`. Lines it
+    // made are estimated; the window keeps its text (Above, Below, Inside: the pane applies the
+    // edit at position - start()) unless the edit reached over one of its edges (Across: the
+    // window is to be filled again).
+    Place apply(
+        qsizetype position, qsizetype removed, QStringView inserted, const Estimate& estimate);
+
+private:
+    void rebuildTree();
+
+    std::vector<qsizetype> m_starts { 0 };
+    std::vector<float> m_heights { 0 };
+    HeightTree m_tree;
+    qsizetype m_length = 0;
+    int m_first = 0;
+    int m_end = 1;
+};
+
+// Where an offset goes when `removed` units at `position` become `added`, as a text cursor goes:
+// before the change it stays, else it moves with the text after it.
+qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed, qsizetype added);
+
+} // namespace quillon
