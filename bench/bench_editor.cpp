@@ -180,7 +180,8 @@ void BM_EditorCaretToAnotherLine(benchmark::State& state)
 }
 
 // A character typed near the start of one long styled line, to the view styled and painted
-// again: the paragraph is laid out whole, so this grows with the line.
+// again: the paragraph is itemised and styled whole (laid out only as far as it is shown), so
+// this grows with the line.
 void BM_EditorTypeInOneLongLine(benchmark::State& state)
 {
     Fixture fixture;

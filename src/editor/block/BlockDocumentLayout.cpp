@@ -251,9 +251,10 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
     }
     const double top = m_frame.top + prefix(first);
     if (last - first < kEagerBlocks) {
+        // A long paragraph's lines reach where it changed.
         QTextBlock block = document()->findBlockByNumber(first);
         for (int i = first; i <= last && block.isValid(); ++i, block = block.next())
-            ensureLaidOut(block, i);
+            ensureLaidOut(block, i, { qMax(0, from - block.position()), 0 });
     }
     if (m_estimated > 0)
         Q_EMIT estimatesLeft();
@@ -267,18 +268,22 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
     report();
 }
 
-QTextLayout* BlockDocumentLayout::ensureLaidOut(const QTextBlock& block, int index) const
+QTextLayout* BlockDocumentLayout::ensureLaidOut(
+    const QTextBlock& block, int index, Reach reach) const
 {
     Slot& slot = m_slots[size_t(index)];
     QTextLayout* layout = block.layout();
-    if (slot.estimated || layout->lineCount() == 0) {
-        if (m_formatSource && !slot.formatted) {
+    if (const int caret = caretIn(block); caret >= 0)
+        reach.offset = qMax(reach.offset, caret);
+    const bool fresh = slot.estimated || layout->lineCount() == 0;
+    if (fresh || (slot.partial && !reaches(*layout, reach))) {
+        if (fresh && m_formatSource && !slot.formatted) {
             putFormats(*layout, block, m_formatSource(block, nullptr));
             slot.formatted = true;
             ++m_formattedCount;
         }
         const double before = slot.height;
-        slot.height = layoutBlock(block, *layout, slot);
+        slot.height = layoutBlock(block, *layout, slot, nullptr, reach, !fresh);
         slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
@@ -319,8 +324,8 @@ void BlockDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
-double BlockDocumentLayout::layoutBlock(
-    const QTextBlock& block, QTextLayout& textLayout, Slot& slot, double* widest) const
+double BlockDocumentLayout::layoutBlock(const QTextBlock& block, QTextLayout& textLayout,
+    Slot& slot, double* widest, Reach reach, bool more) const
 {
     QTextLayout* layout = &textLayout;
     const QTextBlockFormat format = block.blockFormat();
@@ -336,8 +341,10 @@ double BlockDocumentLayout::layoutBlock(
     option.setAlignment(visualAlignment(direction, alignment));
     if (format.nonBreakableLines() || doc->pageSize().width() < 0)
         option.setWrapMode(QTextOption::ManualWrap);
-    layout->setTextOption(option);
-    keepShapingIfLong(*layout, block.length());
+    if (!more) {
+        layout->setTextOption(option);
+        keepShapingIfLong(*layout, block.length());
+    }
     const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
 
     const bool rtl = direction == Qt::RightToLeft;
@@ -354,11 +361,18 @@ double BlockDocumentLayout::layoutBlock(
     double bottom = 0;
     double textWidth = 0;
     int lines = 0;
-    layout->beginLayout();
-    while (true) {
-        QTextLine line = layout->createLine();
-        if (!line.isValid())
-            break;
+    if (more) {
+        // On from the lines made before, as if they had just been made.
+        lines = layout->lineCount();
+        for (int i = 0; i < lines; ++i)
+            textWidth += layout->lineAt(i).naturalTextWidth();
+        const QTextLine last = layout->lineAt(lines - 1);
+        const LineHeights heights = lineHeights(format, last, m_frame.scale);
+        const double lastY = last.y() + heights.adjustment;
+        bottom = lastY + heights.bottom;
+        y = lastY + heights.advance;
+    }
+    const auto place = [&](QTextLine& line) {
         line.setLeadingIncluded(true);
         double left = l;
         double right = r;
@@ -394,12 +408,25 @@ double BlockDocumentLayout::layoutBlock(
         if (widest)
             *widest = qMax(*widest, lineRight);
         ++lines;
+        return y;
+    };
+    const int length = block.length() - 1;
+    Lines made = makeLines(*layout, length, more, reach, place);
+    if (made == Lines::Stalled) {
+        y = bottom = textWidth = 0;
+        lines = 0;
+        layout->setTextOption(option);
+        made = makeLines(*layout, length, false, reach, place);
     }
     y = qMax(y, bottom);
-    layout->endLayout();
+    slot.partial = made == Lines::Some;
+    const double rest = slot.partial ? fx(restHeight(*layout, length, y)) : 0;
+    // Estimates take the text of lines not made yet as being as wide as that of those made.
+    if (slot.partial && lines > 0)
+        textWidth += textWidth / lines * (rest / (y / lines));
     slot.textWidth = float(textWidth);
     slot.lineAdvance = float(lines > 0 ? y / lines : y);
-    return y;
+    return y + rest;
 }
 
 BlockDocumentLayout::Margins BlockDocumentLayout::marginsOf(const QTextBlock& block) const
@@ -529,15 +556,18 @@ QRectF BlockDocumentLayout::blockBoundingRect(const QTextBlock& block) const
     const QTextLayout* layout = ensureLaidOut(block, index);
     QRectF rect = layout->boundingRect();
     rect.moveTopLeft(layout->position());
+    // The lines not made yet are as high as their estimate.
+    if (m_slots[size_t(index)].partial)
+        rect.setHeight(m_slots[size_t(index)].height);
     return rect;
 }
 
-QTextLayout* BlockDocumentLayout::placedLayout(const QTextBlock& block) const
+QTextLayout* BlockDocumentLayout::placedLayout(const QTextBlock& block, Reach reach) const
 {
     if (!m_frame.valid || !block.isValid())
         return nullptr;
     syncIfStale();
-    return ensureLaidOut(block, block.blockNumber());
+    return ensureLaidOut(block, block.blockNumber(), reach);
 }
 
 void BlockDocumentLayout::layoutArea(const QRectF& rect)
@@ -550,7 +580,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
     for (; block.isValid(); block = block.next(), ++index) {
         if (m_frame.top + prefix(index) > rect.bottom())
             break;
-        ensureLaidOut(block, index);
+        ensureLaidOut(block, index, { 0, rect.bottom() - blockTop(index) });
     }
     releaseOutside(rect.top(), rect.bottom());
 }

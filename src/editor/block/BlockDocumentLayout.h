@@ -55,7 +55,8 @@ public:
     // then frees the lines.
     bool settle(int budgetMs) override;
     bool hasEstimates() const override { return m_estimated > 0; }
-    QTextLayout* placedLayout(const QTextBlock& block) const override;
+    using LazyTextLayout::placedLayout;
+    QTextLayout* placedLayout(const QTextBlock& block, Reach reach) const override;
     // The width of the first line of the paragraph at `position`: an object asks for no more
     // (a wide table scrolls inside it). Without a laid-out frame, no limit.
     qreal lineWidth(int position) const;
@@ -81,6 +82,9 @@ private:
         bool estimated = true;
         bool hasLines = false; // its text layout holds lines this layout made
         bool formatted = false; // its text layout holds the formats the source gave
+        // A long paragraph's lines stop short of its end: its height holds an estimate of the
+        // rest, and its text layout stays open for more lines.
+        bool partial = false;
     };
     struct Frame
     {
@@ -110,12 +114,13 @@ private:
     void describe(Slot& slot, const QTextBlock& block, bool keepHeight) const;
     double estimate(const Slot& slot) const;
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
-    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const override;
+    QTextLayout* ensureLaidOut(const QTextBlock& block, int index, Reach reach = {}) const override;
     void layoutAround(int index) const;
-    // Lays the paragraph's lines out in `layout`; `widest` receives the right end of its widest
-    // line.
-    double layoutBlock(
-        const QTextBlock& block, QTextLayout& layout, Slot& slot, double* widest = nullptr) const;
+    // Lays the paragraph's lines out in `layout` (on from those it holds when `more`), as far as
+    // `reach` for a long one; `widest` receives the right end of its widest line. Returns its
+    // height, with an estimate of the rest when its lines stop short.
+    double layoutBlock(const QTextBlock& block, QTextLayout& layout, Slot& slot,
+        double* widest = nullptr, Reach reach = {}, bool more = false) const;
     // The paragraph's laid-out height, without keeping lines or formats it did not have.
     double measure(const QTextBlock& block, Slot& slot) const;
     // Takes lines and formats back from paragraphs outside [top, bottom] (document y) once

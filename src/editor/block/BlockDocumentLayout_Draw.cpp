@@ -31,7 +31,8 @@ int BlockDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accur
     if (index > 0 && point.y() <= text.top()) {
         // The end of the paragraph above wins a point on its last line's bottom edge.
         const QTextBlock previous = block.previous();
-        QTextLayout* above = ensureLaidOut(previous, index - 1);
+        QTextLayout* above
+            = ensureLaidOut(previous, index - 1, { 0, point.y() - blockTop(index - 1) });
         const QRectF aboveText = above->boundingRect().translated(above->position());
         if (point.y() >= aboveText.top() && point.y() <= aboveText.bottom()) {
             block = previous;
@@ -88,7 +89,7 @@ void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)
     for (; block.isValid(); block = block.next(), ++index) {
         if (m_frame.top + prefix(index) > bottom)
             break;
-        QTextLayout* layout = ensureLaidOut(block, index);
+        QTextLayout* layout = ensureLaidOut(block, index, { 0, bottom - blockTop(index) });
         drawBlock(painter, context, spans, block, layout, column);
     }
 }

@@ -72,6 +72,10 @@ bool BlockDocumentLayout::isOwnFormatNews(int from, int charsRemoved, int charsA
 
 double BlockDocumentLayout::measure(const QTextBlock& block, Slot& slot) const
 {
+    // Laying a long paragraph out would hold the window far longer than a step may: it keeps
+    // its estimate until it is shown.
+    if (block.length() > longParagraph())
+        return estimate(slot);
     if (!m_formatSource || slot.formatted) {
         const double height = layoutBlock(block, *block.layout(), slot);
         // Only the height is kept: the lines are made again when the paragraph is shown.

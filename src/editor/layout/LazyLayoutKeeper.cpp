@@ -2,6 +2,7 @@
 
 #include "editor/document/FlagScope.h"
 
+#include <QKeyEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -47,6 +48,34 @@ LazyLayoutKeeper::LazyLayoutKeeper(QTextEdit& view, LazyTextLayout& layout)
         &m_layout, &QAbstractTextDocumentLayout::update, this, &LazyLayoutKeeper::checkCaretLater);
     connect(&m_layout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
         &LazyLayoutKeeper::checkCaretLater);
+    connect(&m_view, &QTextEdit::cursorPositionChanged, this, &LazyLayoutKeeper::caretMoved);
+    m_view.installEventFilter(this);
+}
+
+bool LazyLayoutKeeper::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &m_view || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QTextCursor caret = m_view.textCursor();
+    if (key == QKeySequence::MoveToEndOfDocument || key == QKeySequence::SelectEndOfDocument) {
+        // The text engine puts the caret on the last line of the last paragraph: all of them.
+        const QTextBlock last = m_view.document()->lastBlock();
+        m_layout.placedLayout(last, { last.length(), 0 });
+    } else {
+        // A page down, twice over for a tall line.
+        m_layout.reachCaret(caret.position(), 2 * m_view.viewport()->height());
+    }
+    return false;
+}
+
+void LazyLayoutKeeper::caretMoved()
+{
+    // Qt put the caret in view before saying it moved: if its lines were not made then, it put
+    // the wrong place in view, and does it again now that they are.
+    if (m_layout.reachCaret(m_view.textCursor().position(), 2 * m_view.viewport()->height())
+        && m_painting == 0)
+        m_view.ensureCursorVisible();
 }
 
 LazyLayoutKeeper::Painting::Painting(LazyLayoutKeeper& keeper, const QRect& exposed)
@@ -102,7 +131,8 @@ void LazyLayoutKeeper::noteTopLine()
     const QTextBlock block = document->findBlockByNumber(m_layout.blockAt(top));
     if (!block.isValid())
         return;
-    const QTextLayout* text = m_layout.placedLayout(block);
+    const QTextLayout* text
+        = m_layout.placedLayout(block, { 0, top - m_layout.blockTop(block.blockNumber()) });
     if (!text || text->lineCount() == 0)
         return;
     QTextLine line = text->lineAt(0);
@@ -128,7 +158,10 @@ void LazyLayoutKeeper::restoreTopLine()
     if (!block.isValid())
         return;
     m_layout.blockBoundingRect(block);
-    const QTextLayout* text = block.layout();
+    const QTextLayout* text
+        = m_layout.placedLayout(block, { m_topLine.position - block.position(), 0 });
+    if (!text)
+        return;
     const QTextLine line = text->lineForTextPosition(m_topLine.position - block.position());
     if (!line.isValid())
         return;

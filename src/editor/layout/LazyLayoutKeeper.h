@@ -72,6 +72,11 @@ public:
     // the last input, not from now).
     void settleWhenIdle();
 
+protected:
+    // Before a key reaches the view, the lines of a long paragraph reach past the caret as far
+    // as the key may move it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     static constexpr int kSettleDelay = 400; // ms after the last input
     static constexpr int kSettleBudgetMs = 4; // per step, so that a key waits no longer
@@ -86,6 +91,7 @@ private:
     // scrolled to.
     void checkCaretLater();
     void keepCaretInView();
+    void caretMoved();
 
     QTextEdit& m_view;
     LazyTextLayout& m_layout;

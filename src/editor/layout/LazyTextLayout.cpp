@@ -3,6 +3,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <cmath>
 #include <utility>
 
 namespace quillon {
@@ -11,21 +12,104 @@ namespace {
 
 // Beyond every coordinate the view can show.
 constexpr qreal kFar = 1e9;
+// Long enough that a paragraph this long takes a moment to lay out whole, short enough that
+// laying out one this long goes unnoticed.
+constexpr int kLongParagraph = 48 * 1024;
+int longParagraphLength = kLongParagraph;
 
 } // namespace
+
+int LazyTextLayout::longParagraph()
+{
+    return longParagraphLength;
+}
+
+void LazyTextLayout::setLongParagraphForTesting(int length)
+{
+    longParagraphLength = length > 0 ? length : kLongParagraph;
+}
+
+int LazyTextLayout::lineEnd(const QTextLayout& layout)
+{
+    const int count = layout.lineCount();
+    if (count == 0)
+        return 0;
+    const QTextLine last = layout.lineAt(count - 1);
+    return last.textStart() + last.textLength();
+}
+
+bool LazyTextLayout::reaches(const QTextLayout& layout, Reach reach)
+{
+    const int count = layout.lineCount();
+    if (count == 0)
+        return false;
+    // Half the margin is left when more are asked for: a few more lines are not worth a step.
+    const QTextLine last = layout.lineAt(count - 1);
+    if (last.y() < reach.y + kLinesBeyond / 2)
+        return false;
+    if (reach.offset <= 0)
+        return true;
+    if (lineEnd(layout) <= reach.offset)
+        return false;
+    const QTextLine line = layout.lineForTextPosition(reach.offset);
+    return line.isValid() && last.y() >= line.y() + kLinesBeyond / 2;
+}
+
+double LazyTextLayout::restHeight(const QTextLayout& layout, int length, double made)
+{
+    const int count = layout.lineCount();
+    const int end = lineEnd(layout);
+    if (count == 0 || end <= 0 || end >= length)
+        return 0;
+    const double perLine = double(end) / count;
+    return std::ceil((length - end) / perLine) * (made / count);
+}
+
+int LazyTextLayout::caretIn(const QTextBlock& block) const
+{
+    const int offset = m_caret - block.position();
+    return offset >= 0 && offset < block.length() ? offset : -1;
+}
+
+bool LazyTextLayout::reachCaret(int position, double beyond)
+{
+    m_caret = position;
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        return false;
+    syncIfStale();
+    const int offset = position - block.position();
+    const QTextLayout* held = block.layout();
+    const bool stoppedShort = held && held->lineCount() > 0 && lineEnd(*held) < offset;
+    const QTextLayout* layout = placedLayout(block);
+    if (!layout)
+        return false;
+    const QTextLine line = layout->lineForTextPosition(offset);
+    const double y = line.isValid() ? line.y() : 0;
+    placedLayout(block, { offset, y + beyond });
+    // Moving up from this paragraph reaches the last line of the one above.
+    const double top = blockTop(block.blockNumber());
+    for (QTextBlock above = block.previous(); above.isValid(); above = above.previous()) {
+        if (top - blockBottom(above.blockNumber()) > beyond)
+            break;
+        if (above.length() > longParagraph())
+            placedLayout(above, { above.length(), 0 });
+    }
+    return stoppedShort;
+}
 
 QTextLayout* LazyTextLayout::laidOutAt(qreal y, QTextBlock& block) const
 {
     int index = blockAt(y);
     block = document()->findBlockByNumber(index);
-    QTextLayout* layout = ensureLaidOut(block, index);
+    QTextLayout* layout = ensureLaidOut(block, index, { 0, y - blockTop(index) });
     for (int tries = 0; tries < 4; ++tries) {
         const int again = blockAt(y);
         if (again == index)
             break;
         index = again;
         block = document()->findBlockByNumber(index);
-        layout = ensureLaidOut(block, index);
+        layout = ensureLaidOut(block, index, { 0, y - blockTop(index) });
     }
     return layout;
 }

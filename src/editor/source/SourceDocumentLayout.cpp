@@ -219,18 +219,23 @@ void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int chars
     report();
 }
 
-QTextLayout* SourceDocumentLayout::ensureLaidOut(const QTextBlock& block, int index) const
+QTextLayout* SourceDocumentLayout::ensureLaidOut(
+    const QTextBlock& block, int index, Reach reach) const
 {
     Slot& slot = m_slots[size_t(index)];
     QTextLayout* layout = block.layout();
-    if (!slot.hasLines || layout->lineCount() == 0) {
+    if (const int caret = caretIn(block); caret >= 0)
+        reach.offset = qMax(reach.offset, caret);
+    const bool fresh = !slot.hasLines || layout->lineCount() == 0;
+    if (fresh || (slot.partial && !reaches(*layout, reach))) {
         const QList<QTextLayout::FormatRange> ranges = rangesOf(slot);
         // A new list of formats throws the text's shaping away: only a change sets one.
-        if (layout->formats() != ranges)
+        if (fresh && layout->formats() != ranges)
             giveFormats(block, *layout, ranges);
         const double before = slot.height;
-        keepShapingIfLong(*layout, block.length());
-        const double height = layoutLines(*layout, slot);
+        if (fresh)
+            keepShapingIfLong(*layout, block.length());
+        const double height = layoutLines(*layout, slot, block.length() - 1, reach, !fresh);
         slot.hasLines = true;
         if (slot.estimated) {
             slot.estimated = false;
@@ -277,29 +282,41 @@ void SourceDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
-double SourceDocumentLayout::layoutLines(QTextLayout& layout, Slot& slot) const
+double SourceDocumentLayout::layoutLines(
+    QTextLayout& layout, Slot& slot, int length, Reach reach, bool more) const
 {
-    layout.setTextOption(m_frame.option);
+    const auto below = [](const QTextLine& line) {
+        return line.y() + line.height() + (line.leading() < 0 ? std::ceil(line.leading()) : 0);
+    };
     double height = 0;
     double textWidth = 0;
-    layout.beginLayout();
-    while (true) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
+    if (more) {
+        // On from the lines made before.
+        for (int i = 0; i < layout.lineCount(); ++i)
+            textWidth += layout.lineAt(i).naturalTextWidth();
+        height = below(layout.lineAt(layout.lineCount() - 1));
+    } else {
+        layout.setTextOption(m_frame.option);
+    }
+    const auto place = [&](QTextLine& line) {
         line.setLeadingIncluded(true);
         // Broken before it is placed: a tab reaches the stop it would reach at the margin.
         line.setLineWidth(m_frame.available);
         line.setPosition(QPointF(m_frame.margin, height));
-        height += line.height();
-        if (line.leading() < 0)
-            height += std::ceil(line.leading());
+        height = below(line);
         textWidth += line.naturalTextWidth();
+        return height;
+    };
+    Lines made = makeLines(layout, length, more, reach, place);
+    if (made == Lines::Stalled) {
+        height = textWidth = 0;
+        made = makeLines(layout, length, false, reach, place);
     }
-    layout.endLayout();
-    slot.oneLine = layout.lineCount() == 1;
-    slot.textWidth = float(textWidth);
-    return height;
+    slot.partial = made == Lines::Some;
+    slot.oneLine = layout.lineCount() == 1 && !slot.partial;
+    const double rest = slot.partial ? restHeight(layout, length, height) : 0;
+    slot.textWidth = float(textWidth * (height > 0 ? (height + rest) / height : 1));
+    return height + rest;
 }
 
 double SourceDocumentLayout::measure(const QTextBlock& block, Slot& slot) const
@@ -396,12 +413,12 @@ QRectF SourceDocumentLayout::blockBoundingRect(const QTextBlock& block) const
         m_slots[size_t(index)].height + (last ? m_frame.margin : 0));
 }
 
-QTextLayout* SourceDocumentLayout::placedLayout(const QTextBlock& block) const
+QTextLayout* SourceDocumentLayout::placedLayout(const QTextBlock& block, Reach reach) const
 {
     if (!m_frame.valid || !block.isValid())
         return nullptr;
     syncIfStale();
-    return ensureLaidOut(block, block.blockNumber());
+    return ensureLaidOut(block, block.blockNumber(), reach);
 }
 
 void SourceDocumentLayout::layoutArea(const QRectF& rect)
@@ -414,7 +431,7 @@ void SourceDocumentLayout::layoutArea(const QRectF& rect)
     for (; block.isValid(); block = block.next(), ++index) {
         if (blockTop(index) > rect.bottom())
             break;
-        ensureLaidOut(block, index);
+        ensureLaidOut(block, index, { 0, rect.bottom() - blockTop(index) });
     }
 }
 

@@ -43,7 +43,8 @@ public:
     void layoutArea(const QRectF& rect) override;
     bool settle(int budgetMs) override;
     bool hasEstimates() const override { return m_estimated > 0; }
-    QTextLayout* placedLayout(const QTextBlock& block) const override;
+    using LazyTextLayout::placedLayout;
+    QTextLayout* placedLayout(const QTextBlock& block, Reach reach) const override;
     int blockAt(qreal y) const override;
     qreal blockTop(int blockNumber) const override;
     qreal blockBottom(int blockNumber) const override;
@@ -87,6 +88,7 @@ private:
         bool estimated = true;
         bool hasLines = false; // its text layout holds lines made for the current frame
         bool oneLine = false; // measured: its text fits on one line, `textWidth` wide
+        bool partial = false; // a long paragraph's lines stop short of its end
         std::uint32_t runCount = 0;
         std::unique_ptr<Run[]> runs;
     };
@@ -110,12 +112,15 @@ private:
     std::pair<int, int> syncBlocks(int from, int length) const override;
     double estimate(const Slot& slot) const;
     // Lays the paragraph out if its lines are missing or stale and places its text layout.
-    QTextLayout* ensureLaidOut(const QTextBlock& block, int index) const override;
+    QTextLayout* ensureLaidOut(const QTextBlock& block, int index, Reach reach = {}) const override;
     void layoutAround(int index) const;
     void giveFormats(const QTextBlock& block, QTextLayout& layout,
         const QList<QTextLayout::FormatRange>& ranges) const;
-    // Breaks `layout`'s text into lines as the pane shows them; returns their height.
-    double layoutLines(QTextLayout& layout, Slot& slot) const;
+    // Breaks `layout`'s text, `length` long, into lines as the pane shows them (on from those it
+    // holds when `more`), as far as `reach` when it is long; returns their height, with an
+    // estimate of the rest when they stop short.
+    double layoutLines(
+        QTextLayout& layout, Slot& slot, int length = 0, Reach reach = {}, bool more = false) const;
     // The height of the paragraph's lines, found without keeping a layout of it.
     double measure(const QTextBlock& block, Slot& slot) const;
     void setHeight(int index, double height) const;
