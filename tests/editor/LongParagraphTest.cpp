@@ -116,9 +116,10 @@ std::vector<Step> walkBlocks(
         steps.push_back(stepOf(h.view()));
         // Ctrl+End over paragraphs still estimated may leave the caret short of the view for a
         // moment, long paragraphs or not.
-        if (press.modifiers == Qt::NoModifier)
+        if (press.modifiers == Qt::NoModifier) {
             EXPECT_TRUE(h.viewport()->rect().contains(h.view()->cursorRect()))
                 << "key " << steps.size() << " threshold " << threshold;
+        }
     }
     return steps;
 }

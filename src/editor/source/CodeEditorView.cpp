@@ -144,8 +144,6 @@ void CodeEditorView::showAppearance()
     if (!darkChanged || isLoading())
         return; // coloured once the text is all in
     m_colouring->colourAll(m_document.text());
-    if (m_window)
-        m_colouring->colourWindow(m_document.text());
     m_find->setDarkMode(isDarkMode());
 }
 

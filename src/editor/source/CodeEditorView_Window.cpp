@@ -24,8 +24,7 @@ int CodeEditorView::toView(qsizetype offset) const
 
 SourceWindow::Estimate CodeEditorView::estimator() const
 {
-    const SourceDocumentLayout* layout = &m_view->sourceLayout();
-    return [layout](qsizetype length) { return layout->estimatedHeight(length); };
+    return m_view->sourceLayout().heightEstimator();
 }
 
 std::pair<qsizetype, qsizetype> CodeEditorView::documentSelection() const
@@ -138,7 +137,6 @@ void CodeEditorView::fillWindow()
     });
     cursor.endEditBlock();
     m_colouring->setWindow(m_window->start(), m_window->end());
-    m_colouring->colourWindow(text);
     m_find->refresh();
     m_view->viewport()->update();
 }
@@ -200,6 +198,7 @@ void CodeEditorView::moveWindow(int firstLine, int endLine)
     keepHeights();
     m_window->place(firstLine, endLine);
     fillWindow();
+    m_colouring->colourWindow(m_document.text());
     restoreSelection(anchor, position);
     m_view->sourceLayout().reportNow();
     bar->setValue(qRound(topOfLine(top.line) + within));
@@ -331,6 +330,7 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
     }
     if (refill) {
         fillWindow();
+        m_colouring->colourWindow(m_document.text());
     } else {
         m_view->sourceLayout().setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
     }

@@ -29,6 +29,13 @@ constexpr double kAround = 1500;
 // the window longer than a step of settling may.
 constexpr int kLongestMeasured = 16 * 1024;
 
+// A paragraph `textWidth` wide on one line, broken into lines `available` wide.
+double estimatedLines(double textWidth, double available, double lineHeight)
+{
+    available = qMax(1.0, available);
+    return textWidth <= available ? lineHeight : std::ceil(textWidth / available) * lineHeight;
+}
+
 // Text whose every character the font has, one advance wide, and that breaks no line by itself.
 bool isPlainAscii(QStringView text)
 {
@@ -150,10 +157,7 @@ std::pair<int, int> SourceDocumentLayout::syncBlocks(int from, int length) const
 
 double SourceDocumentLayout::estimate(const Slot& slot) const
 {
-    const double available = qMax(1.0, m_frame.available);
-    if (slot.textWidth <= available)
-        return m_lineHeight;
-    return std::ceil(slot.textWidth / available) * m_lineHeight;
+    return estimatedLines(slot.textWidth, m_frame.available, m_lineHeight);
 }
 
 void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
@@ -464,14 +468,18 @@ double SourceDocumentLayout::lineHeight() const
     return m_lineHeight;
 }
 
-double SourceDocumentLayout::estimatedHeight(qsizetype length) const
+std::function<double(qsizetype)> SourceDocumentLayout::heightEstimator() const
 {
     measureFont();
+    const double lineHeight = m_lineHeight;
     if (!m_frame.valid)
-        return m_lineHeight;
-    Slot slot;
-    slot.textWidth = float(double(length) * m_advance);
-    return estimate(slot);
+        return [lineHeight](qsizetype) { return lineHeight; };
+    // As estimate() does for a paragraph's slot.
+    const double available = m_frame.available;
+    const double advance = m_advance;
+    return [lineHeight, available, advance](qsizetype length) {
+        return estimatedLines(float(double(length) * advance), available, lineHeight);
+    };
 }
 
 void SourceDocumentLayout::setOutsideHeights(double above, double below)

@@ -9,6 +9,7 @@
 #include <QTextLayout>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -57,8 +58,10 @@ public:
     int laidOutCount() const;
     // The height of a line of the document's font.
     double lineHeight() const;
-    // The height a paragraph of `length` units is estimated at until it is measured.
-    double estimatedHeight(qsizetype length) const;
+    // The height a paragraph of `length` units is estimated at until it is measured, as the
+    // frame and font are now: a function of the length alone, cheap enough to call for every line
+    // of a long text.
+    std::function<double(qsizetype length)> heightEstimator() const;
     // The pane holds a stretch of a longer text: its paragraphs stand below `above` and the text
     // goes on `below` them.
     void setOutsideHeights(double above, double below);

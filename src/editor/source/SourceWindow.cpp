@@ -94,10 +94,11 @@ bool SourceWindow::covers(qsizetype from, qsizetype to) const
 
 void SourceWindow::setHeight(int line, double height)
 {
-    const double delta = height - m_heights[size_t(line)];
+    const float now = float(height);
+    const double delta = double(now) - double(m_heights[size_t(line)]);
     if (delta == 0)
         return;
-    m_heights[size_t(line)] = float(height);
+    m_heights[size_t(line)] = now;
     m_tree.add(line, delta);
 }
 
@@ -117,13 +118,20 @@ SourceWindow::Place SourceWindow::apply(
     m_length += delta;
     for (size_t i = size_t(last) + 1; i < m_starts.size(); ++i)
         m_starts[i] += delta;
-    m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
-    m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
-    m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);
-    m_heights.insert(m_heights.begin() + first + 1, made.size(), 0.0f);
-    for (int i = first; i < first + newCount; ++i)
-        m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
-    rebuildTree();
+    if (oldCount == newCount) {
+        // A key within a line: no line comes or goes, the tree takes the new heights as they are.
+        std::copy(made.begin(), made.end(), m_starts.begin() + first + 1);
+        for (int i = first; i < first + newCount; ++i)
+            setHeight(i, estimate(lineEnd(i) - lineStart(i)));
+    } else {
+        m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
+        m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
+        m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);
+        m_heights.insert(m_heights.begin() + first + 1, made.size(), 0.0f);
+        for (int i = first; i < first + newCount; ++i)
+            m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
+        rebuildTree();
+    }
 
     const int lines = newCount - oldCount;
     if (last < m_first) {
