@@ -5,8 +5,9 @@
 namespace quillon::FreedMemory {
 
 // Blocks from this size on get a mapping of their own, returned to the system the moment they
-// are freed; a pool keeps at most this much free space at its end.
-constexpr std::size_t kOwnMappingFrom = 256 * 1024;
+// are freed; a pool keeps at most this much free space at its end. A lower first limit would
+// map, and fault in page by page, each of the many mid-sized buffers loading makes and drops.
+constexpr std::size_t kOwnMappingFrom = 1024 * 1024;
 constexpr std::size_t kKeptAtPoolEnd = 512 * 1024;
 
 // Sets the allocator up so that what the program frees can go back to the system: call it first
