@@ -2,12 +2,14 @@
 #include "app/ContentView.h"
 #include "app/QuillonApp.h"
 #include "app/StartupProbe.h"
+#include "platform/FreedMemory.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char** argv)
 {
+    quillon::FreedMemory::keepReturnable();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("quillon"));

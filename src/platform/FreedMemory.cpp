@@ -14,6 +14,15 @@ std::atomic<int> g_timesGivenBack { 0 };
 
 } // namespace
 
+void keepReturnable()
+{
+#if defined(__GLIBC__)
+    // Setting either limit also stops the allocator from moving them by itself.
+    mallopt(M_MMAP_THRESHOLD, int(kOwnMappingFrom));
+    mallopt(M_TRIM_THRESHOLD, int(kKeptAtPoolEnd));
+#endif
+}
+
 void giveBack()
 {
 #if defined(__GLIBC__)

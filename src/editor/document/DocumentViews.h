@@ -47,7 +47,7 @@ public:
     // handful of tabs instant.
     static constexpr int kKeptDocuments = 4;
     // The hidden ones among them keep their views while their texts add up to no more than this
-    // (UTF-16 units). Views cost about 30 MB per megabyte of text (measured with both panes), so
+    // (UTF-16 units). Views cost about 22 MB per megabyte of text (measured with both panes), so
     // the hidden views of a few ordinary documents all stay, and those of a very long one go
     // as soon as it is hidden.
     static constexpr qsizetype kKeptTextBudget = 4 * 1024 * 1024;
