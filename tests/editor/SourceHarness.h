@@ -2,8 +2,8 @@
 
 #include "editor/block/ProjectedDocument.h"
 #include "editor/block/UnifiedBlockEditor.h"
+#include "editor/layout/TextWindow.h"
 #include "editor/source/CodeEditorView.h"
-#include "editor/source/SourceWindow.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -24,8 +24,8 @@ namespace quillon::test {
 // many units; a negative length holds every text whole.
 struct PaneWindowLength
 {
-    explicit PaneWindowLength(qsizetype length) { SourceWindow::setTargetLength(length); }
-    ~PaneWindowLength() { SourceWindow::setTargetLength(0); }
+    explicit PaneWindowLength(qsizetype length) { TextWindow::setTargetLength(length); }
+    ~PaneWindowLength() { TextWindow::setTargetLength(0); }
     PaneWindowLength(const PaneWindowLength&) = delete;
     PaneWindowLength& operator=(const PaneWindowLength&) = delete;
 };
