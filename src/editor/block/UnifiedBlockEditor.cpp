@@ -19,6 +19,8 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -101,6 +103,8 @@ void UnifiedBlockEditor::setUpView()
     document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
     m_projected = std::make_unique<ProjectedDocument>(*document);
+    m_projected->setEstimate(
+        [this](qsizetype length) { return m_view->blockLayout().estimateLength(length); });
     document->documentLayout()->registerHandler(
         ProjectedDocument::kTableObjectType, m_tableRenderer);
     m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
@@ -112,6 +116,7 @@ void UnifiedBlockEditor::setUpView()
     m_caretLine = std::make_unique<CaretLineTracker>();
     // A paragraph's character formats are read from the storage's styling when it is laid out.
     m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
+        m_presenter.setWindowStart(m_projected->windowStart());
         return m_presenter.formats(m_projected->storage(), block, key);
     });
     m_styling
@@ -142,6 +147,14 @@ void UnifiedBlockEditor::setUpView()
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
+    // The window follows the view on the next turn: not inside the change or key that scrolled.
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_projected->holdsAll() || m_movingWindow || m_scrollQueued)
+            return;
+        m_scrollQueued = true;
+        QMetaObject::invokeMethod(
+            this, [this] { followScroll(); }, Qt::QueuedConnection);
+    });
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
 }
@@ -182,7 +195,7 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 {
     if (m_placeAfterLoad)
         return m_placeAfterLoad->caret;
-    return m_projected->markdownOffset(m_view->textCursor().position());
+    return m_projected->markdownOffset(toStorage(m_view->textCursor().position()));
 }
 
 bool UnifiedBlockEditor::canUndo() const
@@ -207,7 +220,7 @@ FindPane UnifiedBlockEditor::findPane()
     FindPane pane;
     // Find reaches the whole text: what is not in the view yet is put in first.
     pane.showsDocument = [this] {
-        finishLoading();
+        holdWhole();
         return !m_binding->hasPending() && !m_reloadPending && m_tableLineBreaks.isEmpty()
             && m_projected->markdownOffset(m_projected->storage().length())
             == m_document.text().size();
@@ -334,18 +347,23 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_view->setTextCursor(QTextCursor());
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
-    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1);
+    m_detached.reset();
+    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1,
+        m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret);
+    showWindowHeights();
+    // A window goes in at once.
+    const bool goesInParts = !m_projected->isDocumentComplete();
     // The styling pass reads the view's document for its place: it waits for the whole text.
-    m_styling->setHeld(parts);
-    if (parts) {
+    m_styling->setHeld(goesInParts);
+    if (goesInParts) {
         QMetaObject::invokeMethod(
             this, [this] { loadNextPart(); }, Qt::QueuedConnection);
     }
     QTextCursor cursor(document);
     cursor.setPosition(
-        int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
+        toView(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
     m_view->setTextCursor(cursor);
-    m_caretStorage = cursor.position();
+    m_caretStorage = toStorage(cursor.position());
     // No line holds the caret for the reveal yet: the first click, wherever it lands, reveals.
     m_caretLine->reset();
     m_reloadPending = false;
@@ -387,7 +405,7 @@ void UnifiedBlockEditor::flushPendingWork()
 
 void UnifiedBlockEditor::scrollToLine(int line)
 {
-    finishLoading();
+    holdWhole();
     // Lines are counted in the Markdown text with the same line breaks as project search.
     const std::optional<TextRange> range
         = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
@@ -405,7 +423,7 @@ void UnifiedBlockEditor::scrollToLine(int line)
         window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
         window.lastBlock = cursor.blockNumber() + kVisibleMargin;
         if (styleForWindow(window))
-            m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+            presentBlocks(window);
     }
     m_view->ensureCursorVisible();
     m_view->showFindIndicator(int(range->location), int(range->end()),
@@ -416,6 +434,11 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view || watched == m_view->viewport())
         m_binding->beforeInput(*event);
+    if (watched == m_view && event->type() == QEvent::KeyPress
+        && windowKey(static_cast<QKeyEvent&>(*event)))
+        return true;
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_detached.reset();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
         m_restyles->painted();
         m_styling->resume();

@@ -42,15 +42,18 @@ UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
     const QTextCursor cursor = m_view->textCursor();
-    return { stretch.map(m_projected->markdownOffset(cursor.anchor())),
-        stretch.map(m_projected->markdownOffset(cursor.position())) };
+    return { stretch.map(m_projected->markdownOffset(toStorage(cursor.anchor()))),
+        stretch.map(m_projected->markdownOffset(toStorage(cursor.position()))) };
 }
 
 void UnifiedBlockEditor::select(const MarkdownSelection& selection)
 {
     const qsizetype length = m_projected->storage().length();
-    const int anchor = int(qMin(m_projected->storageOffset(selection.anchor), length));
-    const int caret = int(qMin(m_projected->storageOffset(selection.caret), length));
+    const qsizetype anchorStorage = qMin(m_projected->storageOffset(selection.anchor), length);
+    const qsizetype caretStorage = qMin(m_projected->storageOffset(selection.caret), length);
+    coverRange(anchorStorage, caretStorage);
+    const int anchor = toView(anchorStorage);
+    const int caret = toView(caretStorage);
     QTextCursor cursor = m_view->textCursor();
     // Placing the caret again measures where it is: not when it is there already (the view's
     // caret moves with the text around a change).
@@ -59,7 +62,7 @@ void UnifiedBlockEditor::select(const MarkdownSelection& selection)
         cursor.setPosition(caret, QTextCursor::KeepAnchor);
         m_view->setTextCursor(cursor);
     }
-    m_caretStorage = caret;
+    m_caretStorage = caretStorage;
 }
 
 void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
@@ -74,6 +77,7 @@ void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
 void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 {
     finishLoading();
+    holdWhole();
     // The caret and the selection stay on the text they were on, wherever it moved.
     reloadFromOutside(selectionThrough(stretch));
 }
@@ -190,14 +194,15 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     m_projected->replace({ start, end - start }, replacement);
     if (selection)
         select(*selection);
-    m_caretStorage = m_view->textCursor().position();
+    m_caretStorage = toStorage(m_view->textCursor().position());
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {
         markAllParagraphsDirty();
-    } else {
+    } else if (m_projected->inWindow(start)
+        || m_projected->inWindow(start + replacement.length())) {
         const QTextDocument* document = m_view->document();
-        markParagraphsDirty(document->findBlock(int(start)).blockNumber(),
-            document->findBlock(int(start + replacement.length())).blockNumber());
+        markParagraphsDirty(document->findBlock(toView(start)).blockNumber(),
+            document->findBlock(toView(start + replacement.length())).blockNumber());
     }
     restyle();
     layoutOnce.endEditBlock();

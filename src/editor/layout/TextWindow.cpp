@@ -11,13 +11,15 @@ namespace {
 // About two and a half megabytes of a pane's text pieces and paragraphs: many screens on
 // either side of what is shown, and filled again in a few ten milliseconds.
 constexpr qsizetype kDefaultLength = 128 * 1024;
-qsizetype s_targetLength[2] = { kDefaultLength, kDefaultLength };
+// The block view holds every text whole until its window has been proven on long texts.
+constexpr qsizetype kDefaults[2] = { kDefaultLength, -1 };
+qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 
 } // namespace
 
 void TextWindow::setTargetLength(qsizetype length, Pane pane)
 {
-    s_targetLength[int(pane)] = length == 0 ? kDefaultLength : length;
+    s_targetLength[int(pane)] = length == 0 ? kDefaults[int(pane)] : length;
 }
 
 qsizetype TextWindow::targetLength(Pane pane)
