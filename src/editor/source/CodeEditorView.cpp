@@ -352,27 +352,34 @@ void CodeEditorView::applyToView(const QList<TextEdit>& edits)
     // The stretch all of them changed, for colouring and find: in the old text [from, oldEnd),
     // in the new one [from, newEnd).
     const ReplacedStretch changed = DocumentBinding::stretchOf(edits);
-    for (const TextEdit& edit : edits) {
-        QTextCursor cursor(m_view->document());
-        cursor.setPosition(int(edit.position));
-        cursor.setPosition(int(edit.position + edit.removedLength), QTextCursor::KeepAnchor);
-        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
-        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
-    }
+    for (const TextEdit& edit : edits)
+        putEdit(edit, 0);
     // Only an edit can take the last stand-in out.
-    if (m_hasStandIn) {
-        bool any = false;
-        m_document.text().forEachPiece(
-            0, m_document.text().size(), [&](QStringView piece, qsizetype) {
-                any = !SourceDocumentText::isRepresentable(piece);
-                return !any;
-            });
-        m_hasStandIn = any;
-    }
+    if (m_hasStandIn)
+        m_hasStandIn = textHasStandIn();
     m_colouring->colourEdit(
         m_document.text(), changed.position, changed.removedLength, changed.insertedLength);
     m_find->refresh();
     restoreView(before.anchor(), before.position(), scroll);
+}
+
+void CodeEditorView::putEdit(const TextEdit& edit, qsizetype start)
+{
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(edit.position - start));
+    cursor.setPosition(int(edit.position - start + edit.removedLength), QTextCursor::KeepAnchor);
+    cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
+    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+}
+
+bool CodeEditorView::textHasStandIn() const
+{
+    bool any = false;
+    m_document.text().forEachPiece(0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+        any = !SourceDocumentText::isRepresentable(piece);
+        return !any;
+    });
+    return any;
 }
 
 void CodeEditorView::restoreView(int anchor, int position, int scroll)

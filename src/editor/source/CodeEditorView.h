@@ -104,6 +104,10 @@ private:
     void loadSlice(qsizetype length);
     // Applies a change the document already holds (another view's, or a step of the history).
     void applyToView(const QList<TextEdit>& edits);
+    // Puts one such edit into the pane, which holds the document's text from `start` on.
+    void putEdit(const TextEdit& edit, qsizetype start);
+    // Whether the document's text holds a character the pane could not give back.
+    bool textHasStandIn() const;
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);

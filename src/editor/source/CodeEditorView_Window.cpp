@@ -106,11 +106,7 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
     m_detached.reset();
     m_window.emplace();
     m_window->reset(text, estimator());
-    m_hasStandIn = false;
-    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
-        m_hasStandIn = !SourceDocumentText::isRepresentable(piece);
-        return !m_hasStandIn;
-    });
+    m_hasStandIn = textHasStandIn();
     const int topLine = m_window->lineAt(top);
     const auto [first, end] = m_window->around(top, top);
     m_window->place(first, end);
@@ -321,12 +317,7 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
             refill = true;
             continue;
         }
-        QTextCursor cursor(m_view->document());
-        cursor.setPosition(int(edit.position - start));
-        cursor.setPosition(
-            int(edit.position - start + edit.removedLength), QTextCursor::KeepAnchor);
-        cursor.insertText(SourceDocumentText::toDocument(edit.inserted));
-        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
+        putEdit(edit, start);
     }
     if (refill) {
         fillWindow();
@@ -334,15 +325,9 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
     } else {
         m_view->sourceLayout().setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
     }
-    if (m_hasStandIn) {
-        bool any = false;
-        m_document.text().forEachPiece(
-            0, m_document.text().size(), [&](QStringView piece, qsizetype) {
-                any = !SourceDocumentText::isRepresentable(piece);
-                return !any;
-            });
-        m_hasStandIn = any;
-    }
+    // Only an edit can take the last stand-in out.
+    if (m_hasStandIn)
+        m_hasStandIn = textHasStandIn();
     m_colouring->setWindow(m_window->start(), m_window->end());
     m_colouring->colourEdit(
         m_document.text(), changed.position, changed.removedLength, changed.insertedLength);

@@ -160,12 +160,12 @@ double SourceDocumentLayout::estimate(const Slot& slot) const
     return estimatedLines(slot.textWidth, m_frame.available, m_lineHeight);
 }
 
-void SourceDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+void SourceDocumentLayout::documentChanged(int from, int /*charsRemoved*/, int charsAdded)
 {
-    if (m_givingFormats && charsRemoved == charsAdded
-        && document()->findBlock(from).position() == from
-        && document()->findBlock(from).length() == charsAdded)
-        return; // the formats this layout gave a paragraph, not a change of it
+    // The formats this layout gave a paragraph, not a change of it. Given while the layout
+    // takes a change, the news comes merged with that change, which is being taken already.
+    if (m_givingFormats)
+        return;
     // Usually synced when the document reported the change; not so a change reported to the
     // layout alone (a new page, font or margin), or one that grew since.
     const SyncedChange synced = std::exchange(m_synced, {});
@@ -540,9 +540,16 @@ bool SourceDocumentLayout::setFormats(
     slot.runCount = count;
     if (slot.hasLines && m_frame.valid) {
         // Shown (or about to be): laid out with the new formats now, so that what the view
-        // asks of its lines stays answered; the height stays, as colours have no metrics.
+        // asks of its lines stays answered; the height stays, as colours have no metrics. A
+        // paragraph an edit reached that the document has not told this layout of yet is laid
+        // out by that edit, once with its new text and formats: a long paragraph is not analysed
+        // twice for every key.
         slot.hasLines = false;
-        ensureLaidOut(block, index);
+        const bool edited = m_synced.from >= 0 && index >= m_synced.blocks.first
+            && index <= m_synced.blocks.second
+            && m_synced.blocks.second - m_synced.blocks.first < kEagerBlocks;
+        if (!edited)
+            ensureLaidOut(block, index);
         Q_EMIT update(QRectF(0, blockTop(index) - 1, kFar, slot.height + 2));
     }
     return true;
