@@ -75,10 +75,44 @@ TEST(BlockWindow, KeysAtTheWindowsEdgesAndEndsLandAtTheirPlaceInTheFile)
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
     EXPECT_GT(end, lastStart);
 
-
     h.key(Qt::Key_Home, Qt::ControlModifier);
     h.type(QStringLiteral("head "));
     expected.prepend(QStringLiteral("head "));
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+    EXPECT_EQ(h.editor->markdown(), expected);
+}
+
+TEST(BlockWindow, BackspaceReturnAndDeleteAtTheWindowsEdgesJoinAndSplitParagraphsInTheFile)
+{
+    const BlockWindowLength window(400);
+    QString expected = numberedParagraphs();
+    EditorHarness h(expected);
+    h.settle();
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    h.editor->flushPendingWork();
+
+    // The window's first paragraph joins the one above it, outside the window.
+    qsizetype start = h.editor->projected().windowStart();
+    ASSERT_GT(start, 0);
+    placeInView(h, 0);
+    h.key(Qt::Key_Backspace);
+    expected.remove(start - 1, 1);
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+    h.key(Qt::Key_Return);
+    expected.insert(start - 1, QStringLiteral("\n"));
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+
+    // The window's last paragraph takes the one below it.
+    h.key(Qt::Key_Home, Qt::ControlModifier);
+    h.editor->flushPendingWork();
+    const qsizetype end = h.editor->projected().windowEnd();
+    ASSERT_LT(end, expected.size());
+    placeInView(h, int(end - h.editor->projected().windowStart()));
+    h.key(Qt::Key_Delete);
+    expected.remove(end, 1);
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+    h.key(Qt::Key_Return);
+    expected.insert(end, QStringLiteral("\n"));
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
     EXPECT_EQ(h.editor->markdown(), expected);
 }
