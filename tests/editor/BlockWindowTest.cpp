@@ -4,9 +4,13 @@
 #include "EditorHarness.h"
 
 #include "editor/layout/TextWindow.h"
+#include "editor/table/TableEditingController.h"
+#include "markdown/MarkdownTableProjection.h"
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 
 using namespace quillon;
@@ -39,6 +43,17 @@ void placeInView(const EditorHarness& h, int position)
     cursor.setPosition(position);
     h.view()->setTextCursor(cursor);
     h.editor->flushPendingWork();
+}
+
+// The viewport point at the centre of a cell of the table whose character stands at `storage`.
+QPoint cellCenter(const EditorHarness& h, qsizetype storage, int row, int column)
+{
+    const ProjectedDocument& projected = h.editor->projected();
+    const auto origin = h.editor->tableEditor().originOf(projected.toDocument(storage));
+    const auto* table = MarkdownTableProjection::tableAt(projected.storage(), storage);
+    if (!origin || !table)
+        return {};
+    return (table->layout().cellRect(row, column).center() + *origin).toPoint();
 }
 
 } // namespace
@@ -115,4 +130,52 @@ TEST(BlockWindow, BackspaceReturnAndDeleteAtTheWindowsEdgesJoinAndSplitParagraph
     expected.insert(end, QStringLiteral("\n"));
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
     EXPECT_EQ(h.editor->markdown(), expected);
+}
+
+TEST(BlockWindow, ScrollToLineAndTableCellsFarFromTheWindowReachTheirPlaceInTheFile)
+{
+    const BlockWindowLength window(400);
+    const QString table = QStringLiteral("| A | B |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n");
+    QString text = numberedParagraphs(150) + QStringLiteral("\n") + table + QStringLiteral("\n")
+        + numberedParagraphs(150);
+    EditorHarness h(text, QSize(800, 300));
+    h.settle();
+    ASSERT_FALSE(h.editor->projected().holdsAll());
+
+    // A line far below the window, counted in the Markdown text: selected and on screen.
+    const int tableLine = 152;
+    h.editor->scrollToLine(tableLine + 50);
+    QApplication::processEvents();
+    const QTextCursor cursor = h.view()->textCursor();
+    EXPECT_EQ(cursor.selectedText(),
+        QStringLiteral("line 045 of the text") + QChar(QChar::ParagraphSeparator));
+    EXPECT_FALSE(h.editor->projected().holdsAll());
+    EXPECT_GE(h.view()->cursorRect().top(), 0);
+    EXPECT_LE(h.view()->cursorRect().bottom(), h.view()->viewport()->height());
+
+    // The table just above, edited cell by cell.
+    h.editor->scrollToLine(tableLine);
+    QApplication::processEvents();
+    const qsizetype at = h.editor->projected().storage().text().indexOf(QChar(0xFFFC));
+    ASSERT_TRUE(h.editor->projected().inWindow(at));
+    ASSERT_GT(h.editor->projected().windowStart(), 0);
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, at, 0, 1));
+    QLineEdit* field = h.editor->tableEditor().field();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(), QStringLiteral("2"));
+    QTest::keyClicks(field, QStringLiteral("two"));
+    QTest::keyClick(field, Qt::Key_Tab);
+    ASSERT_NE(h.editor->tableEditor().field(), nullptr);
+    QTest::keyClicks(h.editor->tableEditor().field(), QStringLiteral("three"));
+    QTest::keyClick(h.editor->tableEditor().field(), Qt::Key_Return);
+    text.replace(table,
+        QStringLiteral("| A     | B   |\n| ----- | --- |\n| 1     | two |\n| three | 4   |\n"));
+    EXPECT_EQ(h.onDisk(), text.toUtf8());
+    EXPECT_FALSE(h.editor->projected().holdsAll());
+
+    // Typing after the table goes right after it.
+    h.type(QStringLiteral("X"));
+    // Typed right after a table, the text starts a paragraph of its own.
+    text.insert(text.indexOf(QStringLiteral("| three | 4   |\n")) + 16, QStringLiteral("X\n"));
+    EXPECT_EQ(h.onDisk(), text.toUtf8());
 }

@@ -220,10 +220,20 @@ double BlockDocumentLayout::estimateLength(qsizetype length) const
 {
     if (m_charWidth <= 0 || m_rawLineHeight <= 0)
         return 20;
-    const double available = qMax(1.0, m_frame.contentWidth);
+    // Before the view has a width, a paragraph is guessed as one line: not one per character.
+    if (!m_frame.valid || m_frame.contentWidth < 10 * m_charWidth)
+        return m_rawLineHeight * 1.5;
+    const double available = m_frame.contentWidth;
     const double lines = qMax(1.0, std::ceil(double(length) * m_charWidth / available));
     // Paragraphs stand apart by about half a line.
     return lines * m_rawLineHeight * 1.5;
+}
+
+double BlockDocumentLayout::estimateTable(int markdownLines) const
+{
+    // A row of cells: a line of text and its padding; the separator line draws no row.
+    const double line = m_rawLineHeight > 0 ? m_rawLineHeight : 16;
+    return qMax(1, markdownLines - 1) * (line + 12) + line * 0.5;
 }
 
 double BlockDocumentLayout::estimate(const Slot& slot) const
@@ -264,6 +274,7 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
         rebuildTree();
         m_contentsWidth = 0;
         noteMoved(0);
+        Q_EMIT frameChanged();
     }
     if (!m_frame.valid) {
         report();

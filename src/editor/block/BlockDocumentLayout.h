@@ -75,8 +75,14 @@ public:
     double blockStart(int blockNumber) const { return heldTop() + prefix(blockNumber); }
     // A paragraph's height estimated from its length in the column as it is now.
     double estimateLength(qsizetype length) const;
+    // A table's height estimated from its Markdown's line count.
+    double estimateTable(int markdownLines) const;
     qreal blockTop(int blockNumber) const override;
     qreal blockBottom(int blockNumber) const override;
+
+Q_SIGNALS:
+    // A new width, column or scale: every estimate made for the old one is off.
+    void frameChanged();
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;

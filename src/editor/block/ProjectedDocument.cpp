@@ -80,12 +80,34 @@ void ProjectedDocument::loadInParts(
     if (m_windowed) {
         // A window is one part: it goes in at once.
         m_window.reset(QStringView(m_storage.text()), m_estimate);
+        estimateTables();
         const qsizetype at = qMin(storageOffset(around), m_storage.length());
         const auto [first, end] = m_window.around(at, at);
         placeWindow(first, end);
         return;
     }
     insertDocumentText(firstPart < 0 ? m_storage.length() : firstPart);
+}
+
+void ProjectedDocument::estimateAll()
+{
+    if (!m_windowed)
+        return;
+    m_window.estimateAll(m_estimate);
+    estimateTables();
+}
+
+void ProjectedDocument::estimateTables()
+{
+    // A table stands in one character of its paragraph but is as high as its rows.
+    for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
+        const TableAttachment* attachment
+            = MarkdownTableProjection::tableAt(m_storage, table.position);
+        if (!attachment)
+            continue;
+        const int lines = int(attachment->markdown().count(u'\n')) + 1;
+        m_window.setHeight(m_window.lineAt(table.position), m_tableEstimate(lines));
+    }
 }
 
 void ProjectedDocument::placeWindow(int firstLine, int endLine)

@@ -108,7 +108,15 @@ public:
         return storageOffset >= windowStart() && storageOffset <= windowEnd();
     }
     // How the paragraphs outside the window are given a height.
-    void setEstimate(TextWindow::Estimate estimate) { m_estimate = std::move(estimate); }
+    // A table's paragraph is estimated from its Markdown's line count.
+    using TableEstimate = std::function<double(int markdownLines)>;
+    void setEstimate(TextWindow::Estimate estimate, TableEstimate table)
+    {
+        m_estimate = std::move(estimate);
+        m_tableEstimate = std::move(table);
+    }
+    // Estimates the height of every paragraph again (a new width or font).
+    void estimateAll();
     // Puts the storage's paragraphs [firstLine, endLine) into the document in place of what it
     // held.
     void placeWindow(int firstLine, int endLine);
@@ -134,6 +142,7 @@ public:
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);
 
 private:
+    void estimateTables();
     // Puts the storage's text into the document, in a document just cleared.
     void insertDocumentText(qsizetype length);
     // Appends storage[from, to) to the document.
@@ -166,6 +175,7 @@ private:
     bool m_windowed = false;
     TextWindow m_window { TextWindow::Pane::Block };
     TextWindow::Estimate m_estimate = [](qsizetype length) { return 20.0 * (1 + length / 80); };
+    TableEstimate m_tableEstimate = [](int lines) { return 30.0 * lines; };
     qsizetype m_mark = 0;
 };
 

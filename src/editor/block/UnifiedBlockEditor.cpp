@@ -104,7 +104,14 @@ void UnifiedBlockEditor::setUpView()
     document->setDocumentMargin(0);
     m_projected = std::make_unique<ProjectedDocument>(*document);
     m_projected->setEstimate(
-        [this](qsizetype length) { return m_view->blockLayout().estimateLength(length); });
+        [this](qsizetype length) { return m_view->blockLayout().estimateLength(length); },
+        [this](int lines) { return m_view->blockLayout().estimateTable(lines); });
+    connect(&m_view->blockLayout(), &BlockDocumentLayout::frameChanged, this, [this] {
+        if (m_projected->holdsAll() || m_movingWindow)
+            return;
+        m_projected->estimateAll();
+        showWindowHeights();
+    });
     document->documentLayout()->registerHandler(
         ProjectedDocument::kTableObjectType, m_tableRenderer);
     m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
@@ -405,15 +412,16 @@ void UnifiedBlockEditor::flushPendingWork()
 
 void UnifiedBlockEditor::scrollToLine(int line)
 {
-    holdWhole();
+    finishLoading();
     // Lines are counted in the Markdown text with the same line breaks as project search.
     const std::optional<TextRange> range
         = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
     if (!range)
         return;
+    coverRange(range->location, range->end());
     QTextCursor cursor(m_view->document());
-    cursor.setPosition(int(range->location));
-    cursor.setPosition(int(range->end()), QTextCursor::KeepAnchor);
+    cursor.setPosition(toView(range->location));
+    cursor.setPosition(toView(range->end()), QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
     flushPendingWork();
     {
@@ -426,7 +434,11 @@ void UnifiedBlockEditor::scrollToLine(int line)
             presentBlocks(window);
     }
     m_view->ensureCursorVisible();
-    m_view->showFindIndicator(int(range->location), int(range->end()),
+    // The window settles around the screen now, not on the next turn after the line was shown:
+    // what it measures anew there would move the line off the screen.
+    followScroll();
+    m_view->ensureCursorVisible();
+    m_view->showFindIndicator(toView(range->location), toView(range->end()),
         MarkdownTextViewSupport::searchColors(isDarkMode()).activeBackground);
 }
 

@@ -255,6 +255,9 @@ void UnifiedBlockEditor::onCursorPositionChanged()
 {
     const int previousBlock = m_view->document()->findBlock(toView(m_caretStorage)).blockNumber();
     m_caretStorage = toStorage(m_view->textCursor().position());
+    // A caret placed in the view is where the caret is, not one the window left behind.
+    if (!m_movingWindow)
+        m_detached.reset();
     if (m_isProgrammatic)
         return;
     if (!m_editSinceCaretMove)
@@ -302,7 +305,7 @@ bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
     if (edit.range.location < 0 || edit.range.end() > length)
         return false;
     if (!m_projected->inWindow(edit.range.location) || !m_projected->inWindow(edit.range.end()))
-        holdWhole();
+        coverRange(edit.range.location, edit.range.end());
     m_document.breakTypingRun();
     m_editIsCommand = true;
     QTextCursor cursor(m_view->document());
@@ -339,11 +342,13 @@ void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle styl
 bool UnifiedBlockEditor::applyTableAttachment(
     qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
 {
-    holdWhole(); // an edit needs the whole text in the view
+    finishLoading();
     // The position must still hold the table the cell was opened on; anything else means the
-    // text changed underneath and the commit would land in the wrong place.
-    if (index < 0 || index >= m_projected->storage().length() || !expected
-        || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
+    // text changed underneath and the commit would land in the wrong place. The cell was opened
+    // in the view, whose window a commit comes before any move of.
+    const qsizetype at = toStorage(int(index));
+    if (index < 0 || at >= m_projected->windowEnd() || !expected
+        || MarkdownTableProjection::tableAt(m_projected->storage(), at) != expected)
         return false;
     // The commit leaves the view where it is: the next cell opens where the user looks.
     QScrollBar* bar = m_view->verticalScrollBar();
