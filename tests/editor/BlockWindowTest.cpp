@@ -2,6 +2,7 @@
 // its place in the file, wherever the window stands.
 
 #include "EditorHarness.h"
+#include "SourceHarness.h"
 
 #include "editor/layout/TextWindow.h"
 #include "editor/table/TableEditingController.h"
@@ -178,4 +179,44 @@ TEST(BlockWindow, ScrollToLineAndTableCellsFarFromTheWindowReachTheirPlaceInTheF
     // Typed right after a table, the text starts a paragraph of its own.
     text.insert(text.indexOf(QStringLiteral("| three | 4   |\n")) + 16, QStringLiteral("X\n"));
     EXPECT_EQ(h.onDisk(), text.toUtf8());
+}
+
+TEST(BlockWindow, AnotherViewsEditAboveTheWindowKeepsTheCaretAndTheTopLine)
+{
+    const BlockWindowLength window(400);
+    QString expected = numberedParagraphs();
+    SourceHarness h(expected, true);
+    QTextEdit* blocks = h.blocks->textView();
+    blocks->setFocus();
+    h.key(Qt::Key_End, Qt::ControlModifier, blocks);
+    h.blocks->flushPendingWork();
+    QApplication::processEvents();
+    ASSERT_GT(h.blocks->projected().windowStart(), 0);
+    const auto topLine = [&] {
+        return blocks->cursorForPosition(QPoint(blocks->viewport()->width() / 2, 50))
+            .block()
+            .text();
+    };
+    const QString shown = topLine();
+    const int scroll = blocks->verticalScrollBar()->value();
+
+    // The source pane adds paragraphs at the very top, far above the block view's window.
+    h.view()->setFocus();
+    QTextCursor top(h.view()->document());
+    h.view()->setTextCursor(top);
+    h.type(QStringLiteral("Above\n\nand more above\n\n"));
+    expected.prepend(QStringLiteral("Above\n\nand more above\n\n"));
+    ASSERT_EQ(h.content(), expected);
+    QApplication::processEvents();
+    EXPECT_EQ(h.blocks->markdown(), expected);
+    // The screen moved down with the text: the line on top is the one shown before, give or take
+    // what measuring the paragraphs the window took in corrected.
+    EXPECT_GT(blocks->verticalScrollBar()->value(), scroll);
+    EXPECT_LE(qAbs(topLine().mid(5, 3).toInt() - shown.mid(5, 3).toInt()), 3);
+
+    // The block view's caret stayed at the end: keys land there.
+    blocks->setFocus();
+    h.type(QStringLiteral("tail"), blocks);
+    expected += QStringLiteral("tail");
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }

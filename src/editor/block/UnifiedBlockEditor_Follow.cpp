@@ -186,12 +186,24 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     FlagScope programmatic(m_isProgrammatic);
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
+    const bool windowed = !m_projected->holdsAll();
+    const double aboveBefore = windowed ? m_projected->window().heightAbove() : 0;
+    auto [anchor, caret] = storageSelection();
     const qsizetype start = m_projected->storageOffset(from);
     const qsizetype end = m_projected->storageOffset(to);
     // The new text and its styling are laid out once, together.
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
+    if (windowed) {
+        // An edit outside the window changed only the heights around it; one across its edge
+        // filled it again, the caret with it.
+        showWindowHeights();
+        anchor = mapThroughEdit(anchor, start, end - start, replacement.length());
+        caret = mapThroughEdit(caret, start, end - start, replacement.length());
+        if (!selection)
+            restoreSelection(anchor, caret);
+    }
     if (selection)
         select(*selection);
     m_caretStorage = toStorage(m_view->textCursor().position());
@@ -206,7 +218,9 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     }
     restyle();
     layoutOnce.endEditBlock();
-    bar->setValue(top);
+    // What is on screen stays where it was, however the text above the window grew or shrank.
+    const double aboveAfter = windowed ? m_projected->window().heightAbove() : 0;
+    bar->setValue(top + qRound(aboveAfter - aboveBefore));
     return true;
 }
 
