@@ -220,3 +220,52 @@ TEST(BlockWindow, AnotherViewsEditAboveTheWindowKeepsTheCaretAndTheTopLine)
     expected += QStringLiteral("tail");
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }
+
+TEST(BlockWindow, FindRevealsMatchesFarFromTheWindowAndPaintsThoseInIt)
+{
+    const BlockWindowLength window(400);
+    QString text = numberedParagraphs();
+    text.replace(QStringLiteral("line 005 of"), QStringLiteral("line 005 needle of"));
+    text.replace(QStringLiteral("line 280 of"), QStringLiteral("line 280 needle of"));
+    EditorHarness h(text);
+    h.settle();
+    ASSERT_FALSE(h.editor->projected().holdsAll());
+    const int held = h.view()->document()->characterCount();
+
+    h.workspace->setIsLocalSearchVisible(true);
+    h.workspace->setLocalSearchQuery(QStringLiteral("needle"));
+    QApplication::processEvents();
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 2);
+    EXPECT_LT(h.view()->document()->characterCount(), text.size() / 2);
+
+    // Far below: the window moves to it, the match is painted on its own words and shown.
+    auto expectShown = [&](const QString& paragraph) {
+        QApplication::processEvents();
+        EXPECT_LT(h.view()->document()->characterCount(), text.size() / 2);
+        bool painted = false;
+        for (const QTextEdit::ExtraSelection& selection : h.view()->extraSelections()) {
+            if (selection.cursor.selectedText() == QStringLiteral("needle")
+                && selection.cursor.block().text().startsWith(paragraph))
+                painted = true;
+        }
+        EXPECT_TRUE(painted) << paragraph.toStdString();
+        const QTextBlock block
+            = h.view()->document()->findBlock(h.view()->extraSelections().isEmpty()
+                    ? 0
+                    : h.view()->extraSelections().constFirst().cursor.position());
+        const QRect shown = h.view()->cursorRect(QTextCursor(block));
+        EXPECT_GE(shown.top(), 0);
+        EXPECT_LT(shown.bottom(), h.view()->viewport()->height());
+    };
+    h.workspace->setCurrentLocalMatchIndex(1);
+    expectShown(QStringLiteral("line 280"));
+    // And back far above.
+    h.workspace->setCurrentLocalMatchIndex(0);
+    expectShown(QStringLiteral("line 005"));
+    EXPECT_LT(held, text.size() / 2);
+
+    // Typing after the find lands in the file where the caret is.
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    h.type(QStringLiteral("x"));
+    EXPECT_EQ(h.onDisk(), (text + QStringLiteral("x")).toUtf8());
+}

@@ -225,25 +225,47 @@ void UnifiedBlockEditor::setFindActive(bool active)
 FindPane UnifiedBlockEditor::findPane()
 {
     FindPane pane;
-    // Find reaches the whole text: what is not in the view yet is put in first.
+    // Find reaches the whole text: what is not in the view yet is put in first. A window of a
+    // long text stays one: the matches outside it are found in the storage's Markdown.
     pane.showsDocument = [this] {
-        holdWhole();
+        finishLoading();
         return !m_binding->hasPending() && !m_reloadPending && m_tableLineBreaks.isEmpty()
             && m_projected->markdownOffset(m_projected->storage().length())
             == m_document.text().size();
     };
-    // A match in a table is shown on the table's character.
+    // A match in a table is shown on the table's character; one outside the window at its edge.
     pane.toView = [this](const TextRange& match) {
-        const qsizetype start = m_projected->storageOffset(match.location);
-        qsizetype end = m_projected->storageOffset(match.end());
-        if (m_projected->markdownOffset(end) < match.end())
-            end = qMin(m_projected->storage().length(), end + 1);
-        return TextRange { start, qMax<qsizetype>(0, end - start) };
+        const auto [start, end] = storageRange(match);
+        const int from = toView(start);
+        return TextRange { from, qMax(0, toView(end) - from) };
     };
-    pane.toMarkdown = [this](int position) { return m_projected->markdownOffset(position); };
-    pane.reveal
-        = [this](const TextRange& range) { EditorFindController::scrollIntoView(*m_view, range); };
+    pane.toMarkdown
+        = [this](int position) { return m_projected->markdownOffset(toStorage(position)); };
+    pane.reveal = [this](const TextRange& range) {
+        if (m_projected->holdsAll()) {
+            EditorFindController::scrollIntoView(*m_view, range);
+            return;
+        }
+        // The match may lie outside the window, which the range in the view cannot tell.
+        const DocumentFind& model = m_find->model();
+        const int index = model.revealedIndex();
+        if (index < 0 || index >= model.matches().size())
+            return;
+        const auto [start, end] = storageRange(model.matches().at(index));
+        coverRange(start, end);
+        const int from = toView(start);
+        EditorFindController::scrollIntoView(*m_view, { from, qMax(0, toView(end) - from) });
+    };
     return pane;
+}
+
+std::pair<qsizetype, qsizetype> UnifiedBlockEditor::storageRange(const TextRange& match) const
+{
+    const qsizetype start = m_projected->storageOffset(match.location);
+    qsizetype end = m_projected->storageOffset(match.end());
+    if (m_projected->markdownOffset(end) < match.end())
+        end = qMin(m_projected->storage().length(), end + 1);
+    return { start, qMax(start, end) };
 }
 
 namespace {

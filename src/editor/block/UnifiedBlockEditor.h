@@ -196,6 +196,9 @@ private:
     // Puts the whole storage into the view, keeping the selection and the text at the top: what
     // reads or edits the view's document at storage offsets of its own needs it all.
     void holdWhole();
+    // A Markdown range as the storage's, a table's character whole when the range reaches
+    // into its Markdown.
+    std::pair<qsizetype, qsizetype> storageRange(const TextRange& match) const;
     // Moves the window over the storage's paragraphs [firstLine, endLine), keeping the selection
     // and the text at the top of the view.
     void moveWindow(int firstLine, int endLine);
