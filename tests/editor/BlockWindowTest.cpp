@@ -269,3 +269,48 @@ TEST(BlockWindow, FindRevealsMatchesFarFromTheWindowAndPaintsThoseInIt)
     h.type(QStringLiteral("x"));
     EXPECT_EQ(h.onDisk(), (text + QStringLiteral("x")).toUtf8());
 }
+
+TEST(BlockWindow, ATextReplacedFromOutsideGoesInAsAWindowKeepingTheCaretAndTheTopLine)
+{
+    const BlockWindowLength window(400);
+    QString expected = numberedParagraphs();
+    EditorHarness h(expected);
+    h.settle();
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    h.editor->flushPendingWork();
+    QApplication::processEvents();
+    QTextEdit* view = h.view();
+    const auto topLine = [&] {
+        return view->cursorForPosition(QPoint(view->viewport()->width() / 2, 5)).block().text();
+    };
+    const QString shown = topLine();
+    ASSERT_TRUE(shown.startsWith(QStringLiteral("line 2"))) << shown.toStdString();
+
+    // Another program added text above: a little (applied as an edit), then more than the whole
+    // text was (put in again): what the caret and the screen were on is further down.
+    for (const int added : { 200, 2000 }) {
+        QString above;
+        for (int i = 0; i < added; ++i)
+            above += QStringLiteral("new %1\n\n").arg(i);
+        expected = above + expected;
+        h.workspace->activeDocument()->replaceText(expected);
+        QApplication::processEvents();
+        h.editor->flushPendingWork();
+        QApplication::processEvents();
+        EXPECT_FALSE(h.editor->projected().holdsAll());
+        EXPECT_LT(view->document()->characterCount(), expected.size() / 2);
+        EXPECT_EQ(h.editor->markdown(), expected);
+        // The first old paragraph on screen is the one on top before, give or take what measuring
+        // the paragraphs the window took in corrected.
+        QString first;
+        for (int y = 5; y < view->viewport()->height() && !first.startsWith(u'l'); y += 5)
+            first
+                = view->cursorForPosition(QPoint(view->viewport()->width() / 2, y)).block().text();
+        EXPECT_LE(qAbs(first.mid(5, 3).toInt() - shown.mid(5, 3).toInt()), 3)
+            << first.toStdString() << " " << added;
+    }
+
+    h.type(QStringLiteral("tail"));
+    expected += QStringLiteral("tail");
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+}

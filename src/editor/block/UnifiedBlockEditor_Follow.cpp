@@ -4,6 +4,7 @@
 // grow with the document.
 #include "editor/block/UnifiedBlockEditor.h"
 
+#include "editor/block/BlockDocumentLayout.h"
 #include "editor/block/CaretLineTracker.h"
 #include "editor/document/FlagScope.h"
 #include "editor/table/TableEditingController.h"
@@ -77,9 +78,26 @@ void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
 void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 {
     finishLoading();
-    holdWhole();
-    // The caret and the selection stay on the text they were on, wherever it moved.
-    reloadFromOutside(selectionThrough(stretch));
+    // The caret and the selection stay on the text they were on, wherever it moved; so does the
+    // paragraph at the top of a window's screen. Only a window of the new text goes in.
+    const auto [anchor, caret] = storageSelection();
+    const MarkdownSelection selection { stretch.map(m_projected->markdownOffset(anchor)),
+        stretch.map(m_projected->markdownOffset(caret)) };
+    std::optional<std::pair<qsizetype, double>> top;
+    if (!m_projected->holdsAll()) {
+        const LineTop line = lineAtY(m_view->verticalScrollBar()->value());
+        top = { stretch.map(
+                    m_projected->markdownOffset(m_projected->window().lineStart(line.line))),
+            m_view->verticalScrollBar()->value() - line.y };
+    }
+    reloadFromOutside(selection);
+    if (!top || m_projected->holdsAll())
+        return;
+    const qsizetype offset
+        = qMin(m_projected->storageOffset(top->first), m_projected->storage().length());
+    m_view->blockLayout().reportNow();
+    m_view->verticalScrollBar()->setValue(
+        qRound(topOfLine(m_projected->window().lineAt(offset)) + top->second));
 }
 
 void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
@@ -220,6 +238,9 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     layoutOnce.endEditBlock();
     // What is on screen stays where it was, however the text above the window grew or shrank.
     const double aboveAfter = windowed ? m_projected->window().heightAbove() : 0;
+    // The scroll bar's range must have grown with the text before the scroll is moved down it.
+    if (windowed)
+        m_view->blockLayout().reportNow();
     bar->setValue(top + qRound(aboveAfter - aboveBefore));
     return true;
 }
