@@ -30,6 +30,13 @@ struct PaneWindowLength
     PaneWindowLength& operator=(const PaneWindowLength&) = delete;
 };
 
+// Holds the block view's text whole for a test of the whole-text path.
+struct BlockViewHoldsWhole
+{
+    BlockViewHoldsWhole() { TextWindow::setTargetLength(-1, TextWindow::Pane::Block); }
+    ~BlockViewHoldsWhole() { TextWindow::setTargetLength(0, TextWindow::Pane::Block); }
+};
+
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
 // workspace, shown offscreen, with the source pane focused. Every text the document takes is
 // recorded in `written`; saving is the document's own.
