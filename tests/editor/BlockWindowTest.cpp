@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextFrame>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -66,12 +67,16 @@ TEST(BlockWindow, KeysAtTheWindowsEdgesAndEndsLandAtTheirPlaceInTheFile)
     EditorHarness h(expected);
     h.settle();
     EXPECT_LT(h.view()->document()->characterCount(), expected.size() / 2);
+    const QTextFrameFormat column = h.view()->document()->rootFrame()->frameFormat();
 
     h.key(Qt::Key_End, Qt::ControlModifier);
     h.type(QStringLiteral("tail"));
     expected += QStringLiteral("tail");
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
     EXPECT_LT(h.view()->document()->characterCount(), expected.size() / 2);
+    // The text stays in its column when the window holds other paragraphs.
+    EXPECT_EQ(h.view()->document()->rootFrame()->frameFormat().leftMargin(), column.leftMargin());
+    EXPECT_EQ(h.view()->document()->rootFrame()->frameFormat().topMargin(), column.topMargin());
 
     // The first paragraph the window holds, far from the text's start.
     const qsizetype start = h.editor->projected().windowStart();

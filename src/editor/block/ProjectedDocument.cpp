@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextFrame>
 
 #include <algorithm>
 #include <atomic>
@@ -74,7 +75,7 @@ void ProjectedDocument::loadInParts(
     m_validUtf16.reset();
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
-    m_document.setPlainText(QString());
+    clearDocument();
     m_inDocument = 0;
     m_windowed = !TextWindow::fits(m_storage.length(), TextWindow::Pane::Block);
     if (m_windowed) {
@@ -113,7 +114,7 @@ void ProjectedDocument::estimateTables()
 void ProjectedDocument::placeWindow(int firstLine, int endLine)
 {
     m_window.place(firstLine, endLine);
-    m_document.setPlainText(QString());
+    clearDocument();
     appendToDocument(m_window.start(), m_window.end());
     m_inDocument = m_storage.length();
     m_partial = false;
@@ -124,9 +125,17 @@ void ProjectedDocument::holdAll()
     if (!m_windowed)
         return;
     m_windowed = false;
-    m_document.setPlainText(QString());
+    clearDocument();
     m_inDocument = 0;
     insertDocumentText(m_storage.length());
+}
+
+void ProjectedDocument::clearDocument()
+{
+    // Emptying the document makes it a root frame of its own: the column's margins stay.
+    const QTextFrameFormat frame = m_document.rootFrame()->frameFormat();
+    m_document.setPlainText(QString());
+    m_document.rootFrame()->setFrameFormat(frame);
 }
 
 bool ProjectedDocument::insertMore(qsizetype length)

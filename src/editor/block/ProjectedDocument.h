@@ -143,6 +143,8 @@ public:
 
 private:
     void estimateTables();
+    // Empties the document, keeping its root frame's format.
+    void clearDocument();
     // Puts the storage's text into the document, in a document just cleared.
     void insertDocumentText(qsizetype length);
     // Appends storage[from, to) to the document.
