@@ -319,3 +319,43 @@ TEST(BlockWindow, ATextReplacedFromOutsideGoesInAsAWindowKeepingTheCaretAndTheTo
     expected += QStringLiteral("tail");
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }
+
+TEST(BlockWindow, ACellClickedAfterTheScrollBarWasDraggedTakesTheKeysTypedNext)
+{
+    const BlockWindowLength window(400);
+    const QString table = QStringLiteral("| A | B |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n");
+    QString text = numberedParagraphs(150) + QStringLiteral("\n") + table + QStringLiteral("\n")
+        + numberedParagraphs(150);
+    EditorHarness h(text, QSize(800, 300));
+    h.settle();
+    QApplication::setActiveWindow(h.view()->window());
+    h.view()->setFocus();
+    const qsizetype at = h.editor->projected().storage().text().indexOf(QChar(0xFFFC));
+    // The scroll bar dragged down to the table, step by step, the caret left at the top.
+    QScrollBar* bar = h.view()->verticalScrollBar();
+    for (int step = 0; step < 200 && !h.editor->projected().inWindow(at); ++step) {
+        bar->setValue(bar->value() + 40);
+        QApplication::processEvents();
+    }
+    for (int step = 0; step < 200; ++step) {
+        const auto origin = h.editor->tableEditor().originOf(h.editor->projected().toDocument(at));
+        if (origin && origin->y() > 20)
+            break;
+        bar->setValue(bar->value() + 10);
+        QApplication::processEvents();
+    }
+    h.settle();
+    const QPoint cell = cellCenter(h, at, 0, 1);
+    ASSERT_FALSE(cell.isNull());
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cell);
+    QApplication::processEvents();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_End);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("X7"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    text.replace(
+        table, QStringLiteral("| A   | B   |\n| --- | --- |\n| 1   | 2X7 |\n| 3   | 4   |\n"));
+    EXPECT_EQ(h.onDisk(), text.toUtf8());
+}

@@ -468,7 +468,8 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view || watched == m_view->viewport())
         m_binding->beforeInput(*event);
-    if (watched == m_view && event->type() == QEvent::KeyPress
+    // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.
+    if (watched == m_view && event->type() == QEvent::KeyPress && !m_tableEditor->field()
         && windowKey(static_cast<QKeyEvent&>(*event)))
         return true;
     if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress)

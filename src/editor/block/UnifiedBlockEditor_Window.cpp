@@ -198,8 +198,10 @@ void UnifiedBlockEditor::followScroll()
     const int y = m_view->verticalScrollBar()->value();
     qsizetype from = window.lineStart(lineAtY(y).line);
     qsizetype to = window.lineEnd(lineAtY(y + m_view->viewport()->height()).line);
-    // A selection being dragged past the window's edge grows it.
-    if (QApplication::mouseButtons() & Qt::LeftButton && !m_detached) {
+    // A selection being dragged past the window's edge grows it. A click alone (on a table's
+    // cell, say) has not placed the caret yet, and the window does not go looking for it.
+    if (QApplication::mouseButtons() & Qt::LeftButton && !m_detached
+        && m_view->textCursor().hasSelection()) {
         const auto [anchor, caret] = storageSelection();
         from = qMin(from, qMin(anchor, caret));
         to = qMax(to, qMax(anchor, caret));

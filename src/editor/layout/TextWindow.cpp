@@ -12,7 +12,7 @@ namespace {
 // either side of what is shown, and filled again in a few ten milliseconds.
 constexpr qsizetype kDefaultLength = 128 * 1024;
 // The block view holds every text whole until its window has been proven on long texts.
-constexpr qsizetype kDefaults[2] = { kDefaultLength, kDefaultLength };
+constexpr qsizetype kDefaults[2] = { kDefaultLength, -1 };
 qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 
 } // namespace
