@@ -11,8 +11,8 @@ namespace {
 // About two and a half megabytes of a pane's text pieces and paragraphs: many screens on
 // either side of what is shown, and filled again in a few ten milliseconds.
 constexpr qsizetype kDefaultLength = 128 * 1024;
-// The block view holds every text whole until its window has been proven on long texts.
-constexpr qsizetype kDefaults[2] = { kDefaultLength, -1 };
+// Both panes hold a window of a text longer than this.
+constexpr qsizetype kDefaults[2] = { kDefaultLength, kDefaultLength };
 qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 
 } // namespace
