@@ -2,6 +2,7 @@
 // styling the whole text at once would style it, the rest after the first paint, and edits made
 // meanwhile end up styled as the whole text styles them.
 #include "EditorHarness.h"
+#include "SourceHarness.h"
 #include "ViewsHarness.h"
 
 #include "editor/block/BlockDecorations.h"
@@ -127,6 +128,7 @@ TEST(LongDocumentStyling, EditsWhileThePassRunsEndStyledAsTheWholeText)
 
 TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasTheRestFirst)
 {
+    const BlockViewHoldsWhole whole;
     // A table far down, so that it goes in with a later part.
     const QString markdown
         = longDocument() + QStringLiteral("| h | i |\n|---|---|\n| 1 | 2 |\n\nThe end.\n");
@@ -181,6 +183,7 @@ TEST(LongDocumentStyling, ALongTextGoesIntoTheViewInPartsAndWhatNeedsItWholeHasT
 
 TEST(LongDocumentStyling, CtrlEndRightAfterOpeningKeepsTheCaretInViewOnceHeightsSettle)
 {
+    const BlockViewHoldsWhole whole;
     QString markdown = longDocument();
     while (markdown.size() < 1024 * 1024)
         markdown += QStringLiteral("## Part\n\nA paragraph long enough to wrap onto a second "
@@ -210,6 +213,7 @@ TEST(LongDocumentStyling, CtrlEndRightAfterOpeningKeepsTheCaretInViewOnceHeights
 
 TEST(LongDocumentStyling, AZoomPutsTheTextBackInPartsWithTheCaretAndTheTextInViewKept)
 {
+    const BlockViewHoldsWhole whole;
     const QString markdown = longDocument();
     EditorHarness h(markdown);
     ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));

@@ -2,8 +2,8 @@
 
 #include "editor/block/ProjectedDocument.h"
 #include "editor/block/UnifiedBlockEditor.h"
+#include "editor/layout/TextWindow.h"
 #include "editor/source/CodeEditorView.h"
-#include "editor/source/SourceWindow.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -24,10 +24,17 @@ namespace quillon::test {
 // many units; a negative length holds every text whole.
 struct PaneWindowLength
 {
-    explicit PaneWindowLength(qsizetype length) { SourceWindow::setTargetLength(length); }
-    ~PaneWindowLength() { SourceWindow::setTargetLength(0); }
+    explicit PaneWindowLength(qsizetype length) { TextWindow::setTargetLength(length); }
+    ~PaneWindowLength() { TextWindow::setTargetLength(0); }
     PaneWindowLength(const PaneWindowLength&) = delete;
     PaneWindowLength& operator=(const PaneWindowLength&) = delete;
+};
+
+// Holds the block view's text whole for a test of the whole-text path.
+struct BlockViewHoldsWhole
+{
+    BlockViewHoldsWhole() { TextWindow::setTargetLength(-1, TextWindow::Pane::Block); }
+    ~BlockViewHoldsWhole() { TextWindow::setTargetLength(0, TextWindow::Pane::Block); }
 };
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real

@@ -4,7 +4,7 @@
 #include "SourceHarness.h"
 
 #include "editor/chrome/LocalSearchSteps.h"
-#include "editor/source/SourceWindow.h"
+#include "editor/layout/TextWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -29,7 +29,6 @@ BackgroundStyling::BackgroundStyling(ProjectedDocument& projected, Options optio
     : QObject(parent)
     , m_projected(projected)
     , m_options(std::move(options))
-    , m_place(&projected.document())
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &BackgroundStyling::step);
@@ -72,28 +71,17 @@ void BackgroundStyling::stop()
 
 void BackgroundStyling::moveTo(qsizetype position)
 {
-    // A cursor made at a paragraph's start: placing one by setPosition() would lay out the
-    // paragraphs around it to find its x.
+    // The place is a mark of the storage, which every change of it moves along.
     m_atEnd = position >= m_projected.storage().length();
-    if (!m_atEnd) {
-        // While the document is being filled it may not reach the place yet, and a cursor at
-        // its end would move along with the text put in there: the place is then kept as a
-        // number.
-        const QTextDocument& document = m_projected.document();
-        m_place = position < document.characterCount() - 1
-            ? QTextCursor(document.findBlock(int(position)))
-            : QTextCursor();
-        m_placeAhead = position;
-    }
+    if (!m_atEnd)
+        m_projected.setMark(position);
     m_placeRevision = m_projected.textRevision();
 }
 
 qsizetype BackgroundStyling::next()
 {
     const qsizetype length = m_projected.storage().length();
-    if (!m_atEnd && m_place.isNull() && m_placeAhead < m_projected.document().characterCount() - 1)
-        moveTo(m_placeAhead); // the document reaches it now
-    qsizetype position = m_atEnd ? length : (m_place.isNull() ? m_placeAhead : m_place.position());
+    qsizetype position = m_atEnd ? length : m_projected.mark();
     if (m_placeRevision != m_projected.textRevision()) {
         // Changes before the place moved it along and leave it at a cut; one that reached it
         // may have joined its paragraph to the one before.
@@ -109,7 +97,7 @@ qsizetype BackgroundStyling::styledLength() const
 {
     if (!m_running || m_atEnd)
         return m_projected.storage().length();
-    return m_place.isNull() ? m_placeAhead : m_place.position();
+    return m_projected.mark();
 }
 
 void BackgroundStyling::passedCut(qsizetype end)

@@ -5,7 +5,6 @@
 #include "platform/AttributedText.h"
 
 #include <QObject>
-#include <QTextCursor>
 #include <QTimer>
 
 #include <functional>
@@ -75,14 +74,12 @@ private:
     Options m_options;
     QTimer m_timer;
     bool m_running = false;
-    QTextCursor m_place; // at the start of the paragraph the pass goes on with
-    bool m_atEnd = false; // instead, at the end of the text
+    // The pass goes on with the paragraph at the projected document's mark, or at the end.
+    bool m_atEnd = false;
     quint64 m_placeRevision = 0; // of the text the place was set in
     qsizetype m_chunk = 16 * 1024; // of text per slice, following the measured speed
     bool m_waiting = false; // for resume()
     bool m_held = false;
-    // The place, while the document does not reach it yet (the cursor is then null).
-    qsizetype m_placeAhead = 0;
     std::optional<MarkdownStylingCuts> m_cuts;
     quint64 m_cutsRevision = 0;
     // The cuts the pass went by, from the top, while the text stays the one it started on.

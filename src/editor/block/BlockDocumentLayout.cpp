@@ -146,12 +146,12 @@ std::pair<int, int> BlockDocumentLayout::syncBlocks(int from, int length) const
     }
     if (structural || !m_tree.isBuilt() || m_tree.size() != int(m_slots.size())) {
         rebuildTree();
-        noteMoved(m_frame.top + prefix(first));
+        noteMoved(heldTop() + prefix(first));
     } else {
         // A new margin moves what follows as a new height does.
         for (int i = first; i <= qMin(last + 1, n - 1); ++i)
             if (setExtent(i))
-                noteMoved(m_frame.top + prefix(i));
+                noteMoved(heldTop() + prefix(i));
     }
     return { first, last };
 }
@@ -206,6 +206,36 @@ const BlockDocumentLayout::FormatMetrics& BlockDocumentLayout::metricsOf(
     return *m_formatMetrics.insert(block.blockFormatIndex(), metrics);
 }
 
+void BlockDocumentLayout::setOutsideHeights(double above, double below)
+{
+    if (above == m_above && below == m_below)
+        return;
+    const double from = qMin(above, m_above);
+    m_above = above;
+    m_below = below;
+    noteMoved(m_frame.top + from);
+}
+
+double BlockDocumentLayout::estimateLength(qsizetype length) const
+{
+    if (m_charWidth <= 0 || m_rawLineHeight <= 0)
+        return 20;
+    // Before the view has a width, a paragraph is guessed as one line: not one per character.
+    if (!m_frame.valid || m_frame.contentWidth < 10 * m_charWidth)
+        return m_rawLineHeight * 1.5;
+    const double available = m_frame.contentWidth;
+    const double lines = qMax(1.0, std::ceil(double(length) * m_charWidth / available));
+    // Paragraphs stand apart by about half a line.
+    return lines * m_rawLineHeight * 1.5;
+}
+
+double BlockDocumentLayout::estimateTable(int markdownLines) const
+{
+    // A row of cells: a line of text and its padding; the separator line draws no row.
+    const double line = m_rawLineHeight > 0 ? m_rawLineHeight : 16;
+    return qMax(1, markdownLines - 1) * (line + 12) + line * 0.5;
+}
+
 double BlockDocumentLayout::estimate(const Slot& slot) const
 {
     const double available = qMax(1.0, m_frame.contentWidth - slot.sideMargins);
@@ -244,12 +274,13 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
         rebuildTree();
         m_contentsWidth = 0;
         noteMoved(0);
+        Q_EMIT frameChanged();
     }
     if (!m_frame.valid) {
         report();
         return;
     }
-    const double top = m_frame.top + prefix(first);
+    const double top = heldTop() + prefix(first);
     if (last - first < kEagerBlocks) {
         // A long paragraph's lines reach where it changed.
         QTextBlock block = document()->findBlockByNumber(first);
@@ -259,7 +290,7 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
     if (m_estimated > 0)
         Q_EMIT estimatesLeft();
     const int n = int(m_slots.size());
-    const double bottom = m_frame.top + prefix(qMin(last + 2, n));
+    const double bottom = heldTop() + prefix(qMin(last + 2, n));
     if (const double movedFrom = takeMovedFrom(); movedFrom >= 0) {
         Q_EMIT update(QRectF(0, qMin(top, movedFrom) - 4, kFar, kFar));
     } else {
@@ -290,17 +321,17 @@ QTextLayout* BlockDocumentLayout::ensureLaidOut(
             --m_estimated;
         }
         if (slot.height != before) {
-            const double top = m_frame.top + prefix(index);
+            const double top = heldTop() + prefix(index);
             const int next = qMin(index + 2, int(m_slots.size()));
-            const double oldEnd = m_frame.top + prefix(next);
+            const double oldEnd = heldTop() + prefix(next);
             setExtent(index);
             if (index + 1 < int(m_slots.size()))
                 setExtent(index + 1);
             noteMoved(top);
             if (!m_settling) {
                 auto* self = const_cast<BlockDocumentLayout*>(this);
-                Q_EMIT self->heightChanged(top + slot.extent - (slot.height - before),
-                    m_frame.top + prefix(next) - oldEnd);
+                Q_EMIT self->heightChanged(
+                    top + slot.extent - (slot.height - before), heldTop() + prefix(next) - oldEnd);
             }
         }
     }
@@ -501,7 +532,7 @@ int BlockDocumentLayout::slotAt(double y) const
 
 int BlockDocumentLayout::blockAt(qreal y) const
 {
-    return slotAt(y - m_frame.top);
+    return slotAt(y - heldTop());
 }
 
 qreal BlockDocumentLayout::blockTop(int blockNumber) const
@@ -509,12 +540,12 @@ qreal BlockDocumentLayout::blockTop(int blockNumber) const
     if (blockNumber < 0 || blockNumber >= int(m_slots.size()))
         return 0;
     const Slot& slot = m_slots[size_t(blockNumber)];
-    return m_frame.top + prefix(blockNumber) + slot.extent - slot.height;
+    return heldTop() + prefix(blockNumber) + slot.extent - slot.height;
 }
 
 qreal BlockDocumentLayout::blockBottom(int blockNumber) const
 {
-    return m_frame.top + prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
+    return heldTop() + prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
 }
 
 double BlockDocumentLayout::frameWidth() const
@@ -526,7 +557,7 @@ double BlockDocumentLayout::frameWidth() const
 
 double BlockDocumentLayout::totalHeight() const
 {
-    return m_frame.top + prefix(int(m_slots.size())) + m_frame.bottom;
+    return heldTop() + prefix(int(m_slots.size())) + m_below + m_frame.bottom;
 }
 
 QSizeF BlockDocumentLayout::documentSize() const
@@ -578,7 +609,7 @@ void BlockDocumentLayout::layoutArea(const QRectF& rect)
     int index = blockAt(rect.top());
     QTextBlock block = document()->findBlockByNumber(index);
     for (; block.isValid(); block = block.next(), ++index) {
-        if (m_frame.top + prefix(index) > rect.bottom())
+        if (heldTop() + prefix(index) > rect.bottom())
             break;
         ensureLaidOut(block, index, { 0, rect.bottom() - blockTop(index) });
     }

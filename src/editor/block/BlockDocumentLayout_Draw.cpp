@@ -87,7 +87,7 @@ void BlockDocumentLayout::draw(QPainter* painter, const PaintContext& context)
     int index = blockAt(top);
     QTextBlock block = document()->findBlockByNumber(index);
     for (; block.isValid(); block = block.next(), ++index) {
-        if (m_frame.top + prefix(index) > bottom)
+        if (heldTop() + prefix(index) > bottom)
             break;
         QTextLayout* layout = ensureLaidOut(block, index, { 0, bottom - blockTop(index) });
         drawBlock(painter, context, spans, block, layout, column);

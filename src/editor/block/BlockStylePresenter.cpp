@@ -257,7 +257,7 @@ int BlockStylePresenter::present(
         if (window.lastBlock >= 0 && number > window.lastBlock)
             break;
         BlockSpan span;
-        span.start = position;
+        span.start = m_start + position;
         if (span.start > storage.length())
             break;
         span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
@@ -347,7 +347,7 @@ QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
 {
     QList<QTextLayout::FormatRange> formats;
     size_t hash = 0;
-    const qsizetype start = block.position();
+    const qsizetype start = m_start + block.position();
     if (start < storage.length()) {
         const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
         const QStringView blockText = QStringView(storage.text()).mid(start, length);

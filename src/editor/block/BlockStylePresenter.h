@@ -52,6 +52,9 @@ public:
         const AttributedText& storage, const QTextBlock& block, size_t* key = nullptr);
     // Whether the presenter has presented a paragraph (with whatever text it had then).
     static bool isPresented(const QTextBlock& block);
+    // The storage offset of the document's first character (the document holds a window of the
+    // storage from there).
+    void setWindowStart(qsizetype start) { m_start = start; }
     // True when the last presentation left block formats to set.
     bool hasDeferredBlockFormats() const { return m_deferred; }
     // Forgets cached formats (after the appearance or size changed).
@@ -62,6 +65,7 @@ public:
     }
 
 private:
+    qsizetype m_start = 0;
     QTextCharFormat charFormat(const TextAttributes& attributes, size_t key);
     // The paragraph format for a paragraph style (none: the default), shared by the paragraphs
     // that have it. `markersOnly`: the paragraph's text is all hidden markers.

@@ -37,8 +37,8 @@ bool pairsAcrossLines(QStringView text)
 
 } // namespace
 
-std::optional<TextSpan> LineRestyler::isolatedRange(
-    const AttributedText& storage, const QTextDocument& document, int firstBlock, int lastBlock)
+std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storage,
+    const QTextDocument& document, int firstBlock, int lastBlock, qsizetype offset)
 {
     QTextBlock first = document.findBlockByNumber(qMax(0, firstBlock));
     QTextBlock last = document.findBlockByNumber(lastBlock);
@@ -62,12 +62,12 @@ std::optional<TextSpan> LineRestyler::isolatedRange(
     // lines look depends on those fences alone. Lines typed into it since its last styling
     // carry no code styling yet, so the block is followed line by line to its ends.
     auto hasCode = [&](const QTextBlock& block) {
-        if (!block.isValid() || block.position() >= storage.length())
+        if (!block.isValid() || offset + block.position() >= storage.length())
             return false;
         const qsizetype length
-            = qMin<qsizetype>(block.length(), storage.length() - block.position());
+            = qMin<qsizetype>(block.length(), storage.length() - offset - block.position());
         bool code = false;
-        storage.enumerateAttribute<TextAttribute::CodeBlock>({ block.position(), length },
+        storage.enumerateAttribute<TextAttribute::CodeBlock>({ offset + block.position(), length },
             [&](TextSpan, const CodeBlockDecoration* value) { code = code || value; });
         return code;
     };
@@ -83,8 +83,15 @@ std::optional<TextSpan> LineRestyler::isolatedRange(
         while (hasCode(last.next()))
             last = last.next();
     }
-    const qsizetype start = first.position();
-    const qsizetype end = qMin<qsizetype>(last.position() + last.length(), storage.length());
+    // The paragraphs beyond a window's edge are not in the document: a stretch that reaches the
+    // edge may go on past it.
+    const qsizetype held = document.characterCount() - 1;
+    if ((offset > 0 && first == document.firstBlock())
+        || (offset + held < storage.length() && last == document.lastBlock()))
+        return std::nullopt;
+    const qsizetype start = offset + first.position();
+    const qsizetype end
+        = qMin<qsizetype>(offset + last.position() + last.length(), storage.length());
     if (start >= end)
         return std::nullopt;
     for (QChar c : QStringView(storage.text()).mid(start, end - start)) {

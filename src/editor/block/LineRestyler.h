@@ -18,9 +18,9 @@ class LineRestyler
 {
 public:
     // The storage range of paragraphs [firstBlock, lastBlock], line breaks included, when it can
-    // be styled on its own.
+    // be styled on its own. The document holds the storage from `start` on.
     static std::optional<TextSpan> isolatedRange(const AttributedText& storage,
-        const QTextDocument& document, int firstBlock, int lastBlock);
+        const QTextDocument& document, int firstBlock, int lastBlock, qsizetype start = 0);
     // Styles `range` as the whole-document pass would; the caret counts only inside it.
     static void highlight(AttributedText& storage, TextSpan range, HighlightOptions options);
 };

@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextFrame>
 
 #include <algorithm>
 #include <atomic>
@@ -60,22 +61,81 @@ ProjectedDocument::ProjectedDocument(QTextDocument& document)
 {
 }
 
-void ProjectedDocument::load(const QString& markdown, bool isDarkMode, qreal fontSize)
+void ProjectedDocument::load(
+    const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype around)
 {
-    loadInParts(markdown, isDarkMode, fontSize, -1);
+    loadInParts(markdown, isDarkMode, fontSize, -1, around);
 }
 
 void ProjectedDocument::loadInParts(
-    const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart)
+    const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart, qsizetype around)
 {
     m_storage.setText(markdown);
     ++m_textRevision;
     m_validUtf16.reset();
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
     rebuildIndex();
-    m_document.setPlainText(QString());
+    clearDocument();
     m_inDocument = 0;
+    m_windowed = !TextWindow::fits(m_storage.length(), TextWindow::Pane::Block);
+    if (m_windowed) {
+        // A window is one part: it goes in at once.
+        m_window.reset(QStringView(m_storage.text()), m_estimate);
+        estimateTables();
+        const qsizetype at = qMin(storageOffset(around), m_storage.length());
+        const auto [first, end] = m_window.around(at, at);
+        placeWindow(first, end);
+        return;
+    }
     insertDocumentText(firstPart < 0 ? m_storage.length() : firstPart);
+}
+
+void ProjectedDocument::estimateAll()
+{
+    if (!m_windowed)
+        return;
+    m_window.estimateAll(m_estimate);
+    estimateTables();
+}
+
+void ProjectedDocument::estimateTables()
+{
+    // A table stands in one character of its paragraph but is as high as its rows.
+    for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
+        const TableAttachment* attachment
+            = MarkdownTableProjection::tableAt(m_storage, table.position);
+        if (!attachment)
+            continue;
+        const int lines = int(attachment->markdown().count(u'\n')) + 1;
+        m_window.setHeight(m_window.lineAt(table.position), m_tableEstimate(lines));
+    }
+}
+
+void ProjectedDocument::placeWindow(int firstLine, int endLine)
+{
+    m_window.place(firstLine, endLine);
+    clearDocument();
+    appendToDocument(m_window.start(), m_window.end());
+    m_inDocument = m_storage.length();
+    m_partial = false;
+}
+
+void ProjectedDocument::holdAll()
+{
+    if (!m_windowed)
+        return;
+    m_windowed = false;
+    clearDocument();
+    m_inDocument = 0;
+    insertDocumentText(m_storage.length());
+}
+
+void ProjectedDocument::clearDocument()
+{
+    // Emptying the document makes it a root frame of its own: the column's margins stay.
+    const QTextFrameFormat frame = m_document.rootFrame()->frameFormat();
+    m_document.setPlainText(QString());
+    m_document.rootFrame()->setFrameFormat(frame);
 }
 
 bool ProjectedDocument::insertMore(qsizetype length)
@@ -92,6 +152,14 @@ void ProjectedDocument::insertDocumentText(qsizetype length)
     const qsizetype from = m_inDocument;
     qsizetype to = from + length >= all.size() ? -1 : all.indexOf(u'\n', from + length);
     to = to < 0 ? all.size() : to + 1;
+    appendToDocument(from, to);
+    m_inDocument = to;
+    m_partial = to < all.size();
+}
+
+void ProjectedDocument::appendToDocument(qsizetype from, qsizetype to)
+{
+    const QString& all = m_storage.text();
     // One change that brings the tables' object characters with their formats, as setPlainText()
     // would bring the text (the view then lays it out lazily, screen by screen): formats set
     // afterwards would be a change of its own, reaching from the first table to the last.
@@ -116,8 +184,6 @@ void ProjectedDocument::insertDocumentText(qsizetype length)
     if (copied < to)
         cursor.insertText(text.mid(copied - from), QTextCharFormat());
     cursor.endEditBlock();
-    m_inDocument = to;
-    m_partial = to < all.size();
 }
 
 QString ProjectedDocument::documentText(int position, int length) const
@@ -143,7 +209,7 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
     // storage has no such character.
     const int documentLength = m_document.characterCount() - 1;
     added = qMin(added, documentLength - position);
-    removed = int(qMin<qsizetype>(removed, m_storage.length() - position));
+    removed = int(qMin<qsizetype>(removed, windowEnd() - windowStart() - position));
     if (added < 0 || removed < 0)
         return false;
     AttributedText replacement(documentText(position, added));
@@ -159,8 +225,10 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
         else
             bareObjects.append(i);
     }
-    const bool keptTables = keepReplacedTables(position, removed, replacement, bareObjects);
-    replaceInStorage({ position, removed }, replacement);
+    const qsizetype at = toStorage(position);
+    const bool keptTables = keepReplacedTables(int(at), removed, replacement, bareObjects);
+    replaceInStorage({ at, removed }, replacement);
+    windowReplaced({ at, removed }, replacement.text());
     return keptTables;
 }
 
@@ -201,31 +269,50 @@ bool ProjectedDocument::keepReplacedTables(
 
 void ProjectedDocument::replace(TextSpan range, const QString& text)
 {
+    const qsizetype start = windowStart();
     replaceInStorage(range, text);
+    if (!windowReplaced(range, text))
+        return;
     QTextCursor cursor(&m_document);
-    cursor.setPosition(int(range.location));
-    cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(range.location - start));
+    cursor.setPosition(int(range.end() - start), QTextCursor::KeepAnchor);
     cursor.insertText(toDocumentText(text), QTextCharFormat());
 }
 
 void ProjectedDocument::replace(TextSpan range, const AttributedText& text)
 {
+    const qsizetype start = windowStart();
     replaceInStorage(range, text);
+    if (!windowReplaced(range, text.text()))
+        return;
     QTextCursor cursor(&m_document);
     cursor.beginEditBlock();
-    cursor.setPosition(int(range.location));
-    cursor.setPosition(int(range.end()), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(range.location - start));
+    cursor.setPosition(int(range.end() - start), QTextCursor::KeepAnchor);
     cursor.insertText(toDocumentText(text.text()), QTextCharFormat());
     const qsizetype end = range.location + text.length();
     for (qsizetype i = range.location; i < end; ++i) {
         const TextAttachmentPtr* attachment = m_storage.attribute<TextAttribute::Attachment>(i);
         if (!attachment || m_storage.text().at(i) != QChar::ObjectReplacementCharacter)
             continue;
-        cursor.setPosition(int(i));
-        cursor.setPosition(int(i + 1), QTextCursor::KeepAnchor);
+        cursor.setPosition(int(i - start));
+        cursor.setPosition(int(i + 1 - start), QTextCursor::KeepAnchor);
         cursor.setCharFormat(objectFormat(*attachment));
     }
     cursor.endEditBlock();
+}
+
+bool ProjectedDocument::windowReplaced(TextSpan range, QStringView inserted)
+{
+    if (!m_windowed)
+        return true;
+    const TextWindow::Place place
+        = m_window.apply(range.location, range.length, inserted, m_estimate);
+    if (place == TextWindow::Place::Inside)
+        return true;
+    if (place == TextWindow::Place::Across)
+        placeWindow(m_window.firstLine(), m_window.endLine());
+    return false;
 }
 
 void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
@@ -233,6 +320,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
     ++m_textRevision;
+    m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.size());
     validityReplaced(removed, text.size());
     indexReplaced(removed, text.size());
 }
@@ -242,6 +330,7 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
     ++m_textRevision;
+    m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.length());
     validityReplaced(removed, text.length());
     indexReplaced(removed, text.length());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/layout/TextWindow.h"
 #include "editor/table/ProjectedTableIndex.h"
 #include "markdown/TextRange.h"
 #include "platform/AttributedText.h"
@@ -45,12 +46,14 @@ public:
     // attachments as they are.
     void styleStorage(const std::function<void(AttributedText&)>& style);
 
-    // Replaces both copies with `markdown`, every pipe table installed as one attachment.
-    void load(const QString& markdown, bool isDarkMode, qreal fontSize);
+    // Replaces both copies with `markdown`, every pipe table installed as one attachment. A long
+    // one is held in the document as a window around the Markdown offset `around`.
+    void load(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype around = 0);
     // The same, with only the first paragraphs of about `firstPart` characters put into the
     // document; insertMore() puts in the rest, part by part. Until it is all in, the document
     // is the storage's beginning and nothing may edit either.
-    void loadInParts(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart);
+    void loadInParts(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart,
+        qsizetype around = 0);
     // Puts the next paragraphs, about `length` characters (all that is left for -1), into the
     // document; true once it holds the whole storage.
     bool insertMore(qsizetype length);
@@ -85,6 +88,44 @@ public:
     // after every key, so each change answers it from the few characters around it.
     bool isValidUtf16() const;
 
+    // A long storage is held in the document only in part: the paragraphs of a TextWindow over
+    // the storage's lines, from windowStart(). A storage no longer than the window's length is
+    // held whole, and its document positions are its storage offsets.
+    bool holdsAll() const { return !m_windowed; }
+    qsizetype windowStart() const { return m_windowed ? m_window.start() : 0; }
+    qsizetype windowEnd() const { return m_windowed ? m_window.end() : m_storage.length(); }
+    const TextWindow& window() const { return m_window; }
+    TextWindow& window() { return m_window; }
+    // A storage offset as a position of the document, clamped to what it holds, and back.
+    int toDocument(qsizetype storageOffset) const
+    {
+        return int(
+            qBound<qsizetype>(0, storageOffset - windowStart(), windowEnd() - windowStart()));
+    }
+    qsizetype toStorage(int documentPosition) const { return windowStart() + documentPosition; }
+    bool inWindow(qsizetype storageOffset) const
+    {
+        return storageOffset >= windowStart() && storageOffset <= windowEnd();
+    }
+    // How the paragraphs outside the window are given a height.
+    // A table's paragraph is estimated from its Markdown's line count.
+    using TableEstimate = std::function<double(int markdownLines)>;
+    void setEstimate(TextWindow::Estimate estimate, TableEstimate table)
+    {
+        m_estimate = std::move(estimate);
+        m_tableEstimate = std::move(table);
+    }
+    // Estimates the height of every paragraph again (a new width or font).
+    void estimateAll();
+    // Puts the storage's paragraphs [firstLine, endLine) into the document in place of what it
+    // held.
+    void placeWindow(int firstLine, int endLine);
+    // Puts the whole storage into the document.
+    void holdAll();
+    // An offset of the storage moved along by every change of it, as a text cursor would be.
+    void setMark(qsizetype offset) { m_mark = offset; }
+    qsizetype mark() const { return m_mark; }
+
     // Whether every change compares the table index with a scan of the whole storage and stops
     // the program when they differ: on in debug builds; tests switch it on in any build.
     static void setVerifiesTableIndex(bool verifies);
@@ -101,8 +142,17 @@ public:
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);
 
 private:
+    void estimateTables();
+    // Empties the document, keeping its root frame's format.
+    void clearDocument();
     // Puts the storage's text into the document, in a document just cleared.
     void insertDocumentText(qsizetype length);
+    // Appends storage[from, to) to the document.
+    void appendToDocument(qsizetype from, qsizetype to);
+    // The window after a change of the storage's characters at `range`: false when the change
+    // lay outside it or reached over its edge (the document is then filled again), true when the
+    // document is to take the change.
+    bool windowReplaced(TextSpan range, QStringView inserted);
     // Gives the bare object characters (indices into `replacement`) the tables that the change
     // at [position, position + removed) of the storage replaced; true when any took one.
     bool keepReplacedTables(int position, int removed, AttributedText& replacement,
@@ -124,6 +174,11 @@ private:
     // While the document holds only the storage's first m_inDocument characters.
     bool m_partial = false;
     qsizetype m_inDocument = 0;
+    bool m_windowed = false;
+    TextWindow m_window { TextWindow::Pane::Block };
+    TextWindow::Estimate m_estimate = [](qsizetype length) { return 20.0 * (1 + length / 80); };
+    TableEstimate m_tableEstimate = [](int lines) { return 30.0 * lines; };
+    qsizetype m_mark = 0;
 };
 
 } // namespace quillon

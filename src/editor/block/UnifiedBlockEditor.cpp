@@ -19,6 +19,8 @@
 #include "workspace/WorkspaceState.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -101,6 +103,15 @@ void UnifiedBlockEditor::setUpView()
     document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
     m_projected = std::make_unique<ProjectedDocument>(*document);
+    m_projected->setEstimate(
+        [this](qsizetype length) { return m_view->blockLayout().estimateLength(length); },
+        [this](int lines) { return m_view->blockLayout().estimateTable(lines); });
+    connect(&m_view->blockLayout(), &BlockDocumentLayout::frameChanged, this, [this] {
+        if (m_projected->holdsAll() || m_movingWindow)
+            return;
+        m_projected->estimateAll();
+        showWindowHeights();
+    });
     document->documentLayout()->registerHandler(
         ProjectedDocument::kTableObjectType, m_tableRenderer);
     m_tableEditor = std::make_unique<TableEditingController>(*m_view, *m_projected,
@@ -112,6 +123,7 @@ void UnifiedBlockEditor::setUpView()
     m_caretLine = std::make_unique<CaretLineTracker>();
     // A paragraph's character formats are read from the storage's styling when it is laid out.
     m_view->blockLayout().setFormatSource([this](const QTextBlock& block, size_t* key) {
+        m_presenter.setWindowStart(m_projected->windowStart());
         return m_presenter.formats(m_projected->storage(), block, key);
     });
     m_styling
@@ -142,6 +154,14 @@ void UnifiedBlockEditor::setUpView()
     m_view->paintUnderText
         = [this](QPainter& painter, const QRectF& rect) { paintDecorations(painter, rect); };
     connect(document, &QTextDocument::contentsChange, this, &UnifiedBlockEditor::onContentsChange);
+    // The window follows the view on the next turn: not inside the change or key that scrolled.
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_projected->holdsAll() || m_movingWindow || m_scrollQueued)
+            return;
+        m_scrollQueued = true;
+        QMetaObject::invokeMethod(
+            this, [this] { followScroll(); }, Qt::QueuedConnection);
+    });
     connect(m_view, &QTextEdit::cursorPositionChanged, this,
         &UnifiedBlockEditor::onCursorPositionChanged);
 }
@@ -182,7 +202,7 @@ qsizetype UnifiedBlockEditor::caretMarkdownOffset() const
 {
     if (m_placeAfterLoad)
         return m_placeAfterLoad->caret;
-    return m_projected->markdownOffset(m_view->textCursor().position());
+    return m_projected->markdownOffset(toStorage(m_view->textCursor().position()));
 }
 
 bool UnifiedBlockEditor::canUndo() const
@@ -205,25 +225,47 @@ void UnifiedBlockEditor::setFindActive(bool active)
 FindPane UnifiedBlockEditor::findPane()
 {
     FindPane pane;
-    // Find reaches the whole text: what is not in the view yet is put in first.
+    // Find reaches the whole text: what is not in the view yet is put in first. A window of a
+    // long text stays one: the matches outside it are found in the storage's Markdown.
     pane.showsDocument = [this] {
         finishLoading();
         return !m_binding->hasPending() && !m_reloadPending && m_tableLineBreaks.isEmpty()
             && m_projected->markdownOffset(m_projected->storage().length())
             == m_document.text().size();
     };
-    // A match in a table is shown on the table's character.
+    // A match in a table is shown on the table's character; one outside the window at its edge.
     pane.toView = [this](const TextRange& match) {
-        const qsizetype start = m_projected->storageOffset(match.location);
-        qsizetype end = m_projected->storageOffset(match.end());
-        if (m_projected->markdownOffset(end) < match.end())
-            end = qMin(m_projected->storage().length(), end + 1);
-        return TextRange { start, qMax<qsizetype>(0, end - start) };
+        const auto [start, end] = storageRange(match);
+        const int from = toView(start);
+        return TextRange { from, qMax(0, toView(end) - from) };
     };
-    pane.toMarkdown = [this](int position) { return m_projected->markdownOffset(position); };
-    pane.reveal
-        = [this](const TextRange& range) { EditorFindController::scrollIntoView(*m_view, range); };
+    pane.toMarkdown
+        = [this](int position) { return m_projected->markdownOffset(toStorage(position)); };
+    pane.reveal = [this](const TextRange& range) {
+        if (m_projected->holdsAll()) {
+            EditorFindController::scrollIntoView(*m_view, range);
+            return;
+        }
+        // The match may lie outside the window, which the range in the view cannot tell.
+        const DocumentFind& model = m_find->model();
+        const int index = model.revealedIndex();
+        if (index < 0 || index >= model.matches().size())
+            return;
+        const auto [start, end] = storageRange(model.matches().at(index));
+        coverRange(start, end);
+        const int from = toView(start);
+        EditorFindController::scrollIntoView(*m_view, { from, qMax(0, toView(end) - from) });
+    };
     return pane;
+}
+
+std::pair<qsizetype, qsizetype> UnifiedBlockEditor::storageRange(const TextRange& match) const
+{
+    const qsizetype start = m_projected->storageOffset(match.location);
+    qsizetype end = m_projected->storageOffset(match.end());
+    if (m_projected->markdownOffset(end) < match.end())
+        end = qMin(m_projected->storage().length(), end + 1);
+    return { start, qMax(start, end) };
 }
 
 namespace {
@@ -334,18 +376,23 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     m_view->setTextCursor(QTextCursor());
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
-    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1);
+    m_detached.reset();
+    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1,
+        m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret);
+    showWindowHeights();
+    // A window goes in at once.
+    const bool goesInParts = !m_projected->isDocumentComplete();
     // The styling pass reads the view's document for its place: it waits for the whole text.
-    m_styling->setHeld(parts);
-    if (parts) {
+    m_styling->setHeld(goesInParts);
+    if (goesInParts) {
         QMetaObject::invokeMethod(
             this, [this] { loadNextPart(); }, Qt::QueuedConnection);
     }
     QTextCursor cursor(document);
     cursor.setPosition(
-        int(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
+        toView(qMin(m_projected->storageOffset(markdownCaret), m_projected->storage().length())));
     m_view->setTextCursor(cursor);
-    m_caretStorage = cursor.position();
+    m_caretStorage = toStorage(cursor.position());
     // No line holds the caret for the reveal yet: the first click, wherever it lands, reveals.
     m_caretLine->reset();
     m_reloadPending = false;
@@ -393,9 +440,10 @@ void UnifiedBlockEditor::scrollToLine(int line)
         = MarkdownTextViewSupport::storageLineRange(m_projected->storage(), line);
     if (!range)
         return;
+    coverRange(range->location, range->end());
     QTextCursor cursor(m_view->document());
-    cursor.setPosition(int(range->location));
-    cursor.setPosition(int(range->end()), QTextCursor::KeepAnchor);
+    cursor.setPosition(toView(range->location));
+    cursor.setPosition(toView(range->end()), QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
     flushPendingWork();
     {
@@ -405,10 +453,14 @@ void UnifiedBlockEditor::scrollToLine(int line)
         window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
         window.lastBlock = cursor.blockNumber() + kVisibleMargin;
         if (styleForWindow(window))
-            m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+            presentBlocks(window);
     }
     m_view->ensureCursorVisible();
-    m_view->showFindIndicator(int(range->location), int(range->end()),
+    // The window settles around the screen now, not on the next turn after the line was shown:
+    // what it measures anew there would move the line off the screen.
+    followScroll();
+    m_view->ensureCursorVisible();
+    m_view->showFindIndicator(toView(range->location), toView(range->end()),
         MarkdownTextViewSupport::searchColors(isDarkMode()).activeBackground);
 }
 
@@ -416,6 +468,12 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view || watched == m_view->viewport())
         m_binding->beforeInput(*event);
+    // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.
+    if (watched == m_view && event->type() == QEvent::KeyPress && !m_tableEditor->field()
+        && windowKey(static_cast<QKeyEvent&>(*event)))
+        return true;
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_detached.reset();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
         m_restyles->painted();
         m_styling->resume();

@@ -189,6 +189,42 @@ private:
     void reloadTakenOut();
     // A step of the pass that presents the whole document in chunks.
     void presentChunk(int firstBlock, int lastBlock);
+    // The view's document holds a window of the storage: positions cross through these.
+    int toView(qsizetype storageOffset) const { return m_projected->toDocument(storageOffset); }
+    qsizetype toStorage(int viewPosition) const { return m_projected->toStorage(viewPosition); }
+    int presentBlocks(const BlockStylePresenter::Window& window);
+    // Puts the whole storage into the view, keeping the selection and the text at the top: what
+    // reads or edits the view's document at storage offsets of its own needs it all.
+    void holdWhole();
+    // A Markdown range as the storage's, a table's character whole when the range reaches
+    // into its Markdown.
+    std::pair<qsizetype, qsizetype> storageRange(const TextRange& match) const;
+    // Moves the window over the storage's paragraphs [firstLine, endLine), keeping the selection
+    // and the text at the top of the view.
+    void moveWindow(int firstLine, int endLine);
+    // Moves the window so that it holds storage[from, to] well inside it.
+    void coverRange(qsizetype from, qsizetype to);
+    void followScroll();
+    bool windowKey(QKeyEvent& event);
+    // The paragraph of the storage at height y of the view, and the y of its top.
+    struct LineTop
+    {
+        int line = 0;
+        double y = 0;
+    };
+    LineTop lineAtY(double y) const;
+    double topOfLine(int line) const;
+    void keepHeights();
+    void showWindowHeights();
+    // Places the selection (storage offsets); one outside the window is kept aside until the
+    // window comes back to it.
+    void restoreSelection(qsizetype anchor, qsizetype caret);
+    std::pair<qsizetype, qsizetype> storageSelection() const;
+    // Presents the paragraphs around `block` at once and the rest of the window in steps.
+    void presentFilled(int block);
+    bool m_movingWindow = false;
+    bool m_scrollQueued = false;
+    std::optional<std::pair<qsizetype, qsizetype>> m_detached;
     void schedulePendingWork();
     bool applyTableAttachment(
         qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement);
@@ -269,6 +305,8 @@ private:
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;
     bool m_flushQueued = false;
+    // The Markdown offset the next reload's window is placed around (-1: the caret's).
+    qsizetype m_loadAround = -1;
 };
 
 } // namespace quillon

@@ -44,14 +44,16 @@ bool holdsTable(const AttributedText& storage, qsizetype from, qsizetype to)
 
 } // namespace
 
-void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
+void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int added)
 {
     if (m_isProgrammatic)
         return;
     const qsizetype caretBefore = m_projected->markdownOffset(m_caretStorage);
     const AttributedText& storage = m_projected->storage();
     const qsizetype lengthBefore = storage.length();
-    const qsizetype removedInStorage = std::clamp<qsizetype>(removed, 0, lengthBefore - position);
+    const qsizetype position = toStorage(viewPosition);
+    const qsizetype removedInStorage
+        = std::clamp<qsizetype>(removed, 0, m_projected->windowEnd() - position);
     // A change away from every table maps one to one onto the Markdown: it travels as that
     // range and its replacement, and the rest of the text is never looked at.
     bool plain = m_tableLineBreaks.isEmpty()
@@ -59,7 +61,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
     const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
     // Tables the change put back as bare characters are kept, but the view draws them again
     // only once it is reloaded.
-    const bool keptTables = m_projected->mirrorDocumentChange(position, removed, added);
+    const bool keptTables = m_projected->mirrorDocumentChange(viewPosition, removed, added);
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
     plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
@@ -74,7 +76,7 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
             return; // a change of formats only
     } else {
         QString markdown = m_projected->markdown();
-        separated = separateTablesFromText(markdown, position, added);
+        separated = separateTablesFromText(markdown, int(position), added);
         const QString beforeMarkdown = before.toString();
         if (markdown == beforeMarkdown) {
             // A change of formats only, or a line break under a table deleted in the view only.
@@ -98,9 +100,9 @@ void UnifiedBlockEditor::onContentsChange(int position, int removed, int added)
         markAllParagraphsDirty();
     } else {
         QTextDocument* document = m_view->document();
-        markParagraphsDirty(document->findBlock(position).blockNumber(),
-            document->findBlock(position + added).blockNumber());
-        markCaretParagraphDirty(document->findBlock(int(m_caretStorage)).blockNumber());
+        markParagraphsDirty(document->findBlock(viewPosition).blockNumber(),
+            document->findBlock(viewPosition + added).blockNumber());
+        markCaretParagraphDirty(document->findBlock(toView(m_caretStorage)).blockNumber());
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
@@ -251,8 +253,11 @@ void UnifiedBlockEditor::writeToDocument(const MarkdownReplacement& change)
 
 void UnifiedBlockEditor::onCursorPositionChanged()
 {
-    const int previousBlock = m_view->document()->findBlock(int(m_caretStorage)).blockNumber();
-    m_caretStorage = m_view->textCursor().position();
+    const int previousBlock = m_view->document()->findBlock(toView(m_caretStorage)).blockNumber();
+    m_caretStorage = toStorage(m_view->textCursor().position());
+    // A caret placed in the view is where the caret is, not one the window left behind.
+    if (!m_movingWindow)
+        m_detached.reset();
     if (m_isProgrammatic)
         return;
     if (!m_editSinceCaretMove)
@@ -285,7 +290,7 @@ void UnifiedBlockEditor::noteCaretLine(int previousBlock)
 bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
 {
     const QTextCursor cursor = m_view->textCursor();
-    const TextRange selection { cursor.selectionStart(),
+    const TextRange selection { toStorage(cursor.selectionStart()),
         cursor.selectionEnd() - cursor.selectionStart() };
     const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection);
     return edit && applyEdit(*edit);
@@ -293,22 +298,24 @@ bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
 
 bool UnifiedBlockEditor::applyEdit(const MarkdownLineEditing::Edit& edit)
 {
-    finishLoading(); // an edit needs the whole text in the view
+    finishLoading(); // an edit needs the text it changes in the view
     if (m_view->isReadOnly())
         return false;
     const qsizetype length = m_projected->storage().length();
     if (edit.range.location < 0 || edit.range.end() > length)
         return false;
+    if (!m_projected->inWindow(edit.range.location) || !m_projected->inWindow(edit.range.end()))
+        coverRange(edit.range.location, edit.range.end());
     m_document.breakTypingRun();
     m_editIsCommand = true;
     QTextCursor cursor(m_view->document());
-    cursor.setPosition(int(edit.range.location));
-    cursor.setPosition(int(edit.range.end()), QTextCursor::KeepAnchor);
+    cursor.setPosition(toView(edit.range.location));
+    cursor.setPosition(toView(edit.range.end()), QTextCursor::KeepAnchor);
     cursor.insertText(ProjectedDocument::toDocumentText(edit.replacement), QTextCharFormat());
     m_editIsCommand = false;
     m_document.breakTypingRun();
     QTextCursor selection(m_view->document());
-    const int start = int(edit.range.location + edit.selection.location);
+    const int start = toView(edit.range.location + edit.selection.location);
     selection.setPosition(start);
     selection.setPosition(int(start + edit.selection.length), QTextCursor::KeepAnchor);
     m_view->setTextCursor(selection);
@@ -320,7 +327,7 @@ void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle styl
 {
     finishLoading(); // an edit needs the whole text in the view
     const QTextCursor cursor = m_view->textCursor();
-    const TextRange selection { cursor.selectionStart(),
+    const TextRange selection { toStorage(cursor.selectionStart()),
         cursor.selectionEnd() - cursor.selectionStart() };
     // Emphasis never reaches across a table, a block of its own, so markers around one would
     // style nothing, and the edit would carry the table as a bare character: a selection that
@@ -335,11 +342,13 @@ void UnifiedBlockEditor::toggleInlineStyle(MarkdownLineEditing::InlineStyle styl
 bool UnifiedBlockEditor::applyTableAttachment(
     qsizetype index, const TableAttachment* expected, TextAttachmentPtr replacement)
 {
-    finishLoading(); // an edit needs the whole text in the view
+    finishLoading();
     // The position must still hold the table the cell was opened on; anything else means the
-    // text changed underneath and the commit would land in the wrong place.
-    if (index < 0 || index >= m_projected->storage().length() || !expected
-        || MarkdownTableProjection::tableAt(m_projected->storage(), index) != expected)
+    // text changed underneath and the commit would land in the wrong place. The cell was opened
+    // in the view, whose window a commit comes before any move of.
+    const qsizetype at = toStorage(int(index));
+    if (index < 0 || at >= m_projected->windowEnd() || !expected
+        || MarkdownTableProjection::tableAt(m_projected->storage(), at) != expected)
         return false;
     // The commit leaves the view where it is: the next cell opens where the user looks.
     QScrollBar* bar = m_view->verticalScrollBar();
@@ -362,7 +371,7 @@ bool UnifiedBlockEditor::applyTableAttachment(
 
 bool UnifiedBlockEditor::prepareForStep()
 {
-    finishLoading(); // an edit needs the whole text in the view
+    finishLoading(); // an edit needs the text it changes in the view
     if (m_view->isReadOnly())
         return false;
     m_tableEditor->commit();
@@ -386,7 +395,10 @@ void UnifiedBlockEditor::showStep(const MarkdownReplacement& change)
         inPlace = m_document.text() == QStringView(m_projected->markdown());
         if (inPlace) {
             QTextCursor caret(m_view->document());
-            caret.setPosition(int(m_projected->storageOffset(change.caretAfter)));
+            const qsizetype at = m_projected->storageOffset(change.caretAfter);
+            coverRange(at, at);
+            caret = QTextCursor(m_view->document());
+            caret.setPosition(toView(at));
             m_view->setTextCursor(caret);
             m_caretLine->moveTo(caret.blockNumber());
             markAllParagraphsDirty();

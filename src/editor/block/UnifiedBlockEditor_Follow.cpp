@@ -4,6 +4,7 @@
 // grow with the document.
 #include "editor/block/UnifiedBlockEditor.h"
 
+#include "editor/block/BlockDocumentLayout.h"
 #include "editor/block/CaretLineTracker.h"
 #include "editor/document/FlagScope.h"
 #include "editor/table/TableEditingController.h"
@@ -42,15 +43,18 @@ UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
     const QTextCursor cursor = m_view->textCursor();
-    return { stretch.map(m_projected->markdownOffset(cursor.anchor())),
-        stretch.map(m_projected->markdownOffset(cursor.position())) };
+    return { stretch.map(m_projected->markdownOffset(toStorage(cursor.anchor()))),
+        stretch.map(m_projected->markdownOffset(toStorage(cursor.position()))) };
 }
 
 void UnifiedBlockEditor::select(const MarkdownSelection& selection)
 {
     const qsizetype length = m_projected->storage().length();
-    const int anchor = int(qMin(m_projected->storageOffset(selection.anchor), length));
-    const int caret = int(qMin(m_projected->storageOffset(selection.caret), length));
+    const qsizetype anchorStorage = qMin(m_projected->storageOffset(selection.anchor), length);
+    const qsizetype caretStorage = qMin(m_projected->storageOffset(selection.caret), length);
+    coverRange(anchorStorage, caretStorage);
+    const int anchor = toView(anchorStorage);
+    const int caret = toView(caretStorage);
     QTextCursor cursor = m_view->textCursor();
     // Placing the caret again measures where it is: not when it is there already (the view's
     // caret moves with the text around a change).
@@ -59,7 +63,7 @@ void UnifiedBlockEditor::select(const MarkdownSelection& selection)
         cursor.setPosition(caret, QTextCursor::KeepAnchor);
         m_view->setTextCursor(cursor);
     }
-    m_caretStorage = caret;
+    m_caretStorage = caretStorage;
 }
 
 void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
@@ -74,8 +78,26 @@ void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
 void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 {
     finishLoading();
-    // The caret and the selection stay on the text they were on, wherever it moved.
-    reloadFromOutside(selectionThrough(stretch));
+    // The caret and the selection stay on the text they were on, wherever it moved; so does the
+    // paragraph at the top of a window's screen. Only a window of the new text goes in.
+    const auto [anchor, caret] = storageSelection();
+    const MarkdownSelection selection { stretch.map(m_projected->markdownOffset(anchor)),
+        stretch.map(m_projected->markdownOffset(caret)) };
+    std::optional<std::pair<qsizetype, double>> top;
+    if (!m_projected->holdsAll()) {
+        const LineTop line = lineAtY(m_view->verticalScrollBar()->value());
+        top = { stretch.map(
+                    m_projected->markdownOffset(m_projected->window().lineStart(line.line))),
+            m_view->verticalScrollBar()->value() - line.y };
+    }
+    reloadFromOutside(selection);
+    if (!top || m_projected->holdsAll())
+        return;
+    const qsizetype offset
+        = qMin(m_projected->storageOffset(top->first), m_projected->storage().length());
+    m_view->blockLayout().reportNow();
+    m_view->verticalScrollBar()->setValue(
+        qRound(topOfLine(m_projected->window().lineAt(offset)) + top->second));
 }
 
 void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
@@ -182,26 +204,44 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     FlagScope programmatic(m_isProgrammatic);
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
+    const bool windowed = !m_projected->holdsAll();
+    const double aboveBefore = windowed ? m_projected->window().heightAbove() : 0;
+    auto [anchor, caret] = storageSelection();
     const qsizetype start = m_projected->storageOffset(from);
     const qsizetype end = m_projected->storageOffset(to);
     // The new text and its styling are laid out once, together.
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
     m_projected->replace({ start, end - start }, replacement);
+    if (windowed) {
+        // An edit outside the window changed only the heights around it; one across its edge
+        // filled it again, the caret with it.
+        showWindowHeights();
+        anchor = mapThroughEdit(anchor, start, end - start, replacement.length());
+        caret = mapThroughEdit(caret, start, end - start, replacement.length());
+        if (!selection)
+            restoreSelection(anchor, caret);
+    }
     if (selection)
         select(*selection);
-    m_caretStorage = m_view->textCursor().position();
+    m_caretStorage = toStorage(m_view->textCursor().position());
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {
         markAllParagraphsDirty();
-    } else {
+    } else if (m_projected->inWindow(start)
+        || m_projected->inWindow(start + replacement.length())) {
         const QTextDocument* document = m_view->document();
-        markParagraphsDirty(document->findBlock(int(start)).blockNumber(),
-            document->findBlock(int(start + replacement.length())).blockNumber());
+        markParagraphsDirty(document->findBlock(toView(start)).blockNumber(),
+            document->findBlock(toView(start + replacement.length())).blockNumber());
     }
     restyle();
     layoutOnce.endEditBlock();
-    bar->setValue(top);
+    // What is on screen stays where it was, however the text above the window grew or shrank.
+    const double aboveAfter = windowed ? m_projected->window().heightAbove() : 0;
+    // The scroll bar's range must have grown with the text before the scroll is moved down it.
+    if (windowed)
+        m_view->blockLayout().reportNow();
+    bar->setValue(top + qRound(aboveAfter - aboveBefore));
     return true;
 }
 

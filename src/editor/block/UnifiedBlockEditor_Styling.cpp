@@ -31,11 +31,17 @@ namespace quillon {
 namespace {
 
 // The first and last paragraphs of `document` that hold characters of the storage's `span` (its
-// paragraph for an empty span): the view's document holds the storage's text.
-std::pair<int, int> blocksOf(const QTextDocument& document, TextSpan span)
+// paragraph for an empty span): the view's document holds the storage's text from `start` on.
+// None (first after last) when the span lies outside what it holds.
+std::pair<int, int> blocksOf(const QTextDocument& document, TextSpan span, qsizetype start = 0)
 {
-    return { document.findBlock(int(span.location)).blockNumber(),
-        document.findBlock(int(qMax<qsizetype>(span.location, span.end() - 1))).blockNumber() };
+    const qsizetype held = document.characterCount() - 1;
+    const qsizetype from = span.location - start;
+    const qsizetype to = qMax<qsizetype>(span.location, span.end() - 1) - start;
+    if (to < 0 || from > held)
+        return { 1, 0 };
+    return { document.findBlock(int(qMax<qsizetype>(0, from))).blockNumber(),
+        document.findBlock(int(qMin(held, to))).blockNumber() };
 }
 
 // The text in view: the block at the top of the viewport and how far its top lies above it.
@@ -76,9 +82,14 @@ void UnifiedBlockEditor::restyleForAppearance()
     m_tableEditor->commit();
     flushPendingWork();
     // Still going in after another change: the view shows the text's beginning, not its place.
-    const TopOfView anchor = m_placeAfterLoad
+    TopOfView anchor = m_placeAfterLoad
         ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
         : topOfView(*m_view);
+    if (!m_placeAfterLoad && !m_projected->holdsAll() && anchor.block >= 0) {
+        // Paragraphs of the storage: the window goes back around the one at the top.
+        anchor.block += m_projected->window().firstLine();
+        m_loadAround = m_projected->markdownOffset(m_projected->window().lineStart(anchor.block));
+    }
     const qsizetype caret = caretMarkdownOffset();
     reloadKeepingPlace({ caret, anchor.block, anchor.offset });
 }
@@ -91,28 +102,28 @@ bool UnifiedBlockEditor::restorePlaceAfterLoad()
     const PlaceAfterLoad place = *m_placeAfterLoad;
     const qsizetype caret
         = qMin(m_projected->storageOffset(place.caret), m_projected->storage().length());
+    const int topBlock = place.topBlock < 0 || m_projected->holdsAll()
+        ? place.topBlock
+        : qMax(0, place.topBlock - m_projected->window().firstLine());
     // The caret strictly before the end of what is in: the parts that follow go in after it.
     if (isLoading()
-        && (document->blockCount() <= place.topBlock + kVisibleMargin
+        && (document->blockCount() <= topBlock + kVisibleMargin
             || document->characterCount() - 1 <= caret))
         return false;
     m_placeAfterLoad.reset();
     FlagScope programmatic(m_isProgrammatic);
-    QTextCursor cursor(m_view->document());
-    cursor.setPosition(int(caret));
-    m_view->setTextCursor(cursor);
-    m_caretStorage = cursor.position();
+    restoreSelection(caret, caret);
     m_view->viewport()->setUpdatesEnabled(true);
-    if (place.topBlock < 0)
+    if (topBlock < 0)
         return true;
     // The same text is shown again: the part that was in view is styled first and stays there.
-    const TopOfView anchor { place.topBlock, place.topOffset };
+    const TopOfView anchor { topBlock, place.topOffset };
     keepTopOfView(*m_view, anchor);
     BlockStylePresenter::Window window;
     window.firstBlock = qMax(0, anchor.block - kVisibleMargin);
     window.lastBlock = anchor.block + kVisibleMargin;
     if (styleForWindow(window))
-        m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+        presentBlocks(window);
     keepTopOfView(*m_view, anchor);
     return true;
 }
@@ -131,16 +142,16 @@ bool UnifiedBlockEditor::styleForWindow(BlockStylePresenter::Window& shown)
         last = document->lastBlock();
     if (!first.isValid())
         return false;
-    const qsizetype start = qMin<qsizetype>(first.position(), length);
-    const qsizetype end = qMin<qsizetype>(last.position() + last.length(), length);
+    const qsizetype start = qMin<qsizetype>(toStorage(first.position()), length);
+    const qsizetype end = qMin<qsizetype>(toStorage(last.position() + last.length()), length);
     const TextSpan styled = m_styling->styleNow({ start, end - start });
     if (styled.length <= 0)
         return false;
     // Paragraphs beyond what holds its final styling wait for the pass.
     window.firstBlock
-        = qMax(window.firstBlock, document->findBlock(int(styled.location)).blockNumber());
+        = qMax(window.firstBlock, document->findBlock(toView(styled.location)).blockNumber());
     if (styled.end() < length) {
-        const int lastStyled = document->findBlock(int(styled.end()) - 1).blockNumber();
+        const int lastStyled = document->findBlock(toView(styled.end()) - 1).blockNumber();
         window.lastBlock = window.lastBlock < 0 ? lastStyled : qMin(window.lastBlock, lastStyled);
     }
     if (window.lastBlock >= 0 && window.firstBlock > window.lastBlock)
@@ -158,7 +169,7 @@ void UnifiedBlockEditor::presentStyled(TextSpan stretch)
     const QTextDocument* document = m_view->document();
     const int top = m_view->blockLayout().blockAt(m_view->verticalScrollBar()->value());
     const int caret = m_view->textCursor().blockNumber();
-    const auto [first, last] = blocksOf(*document, stretch);
+    const auto [first, last] = blocksOf(*document, stretch, m_projected->windowStart());
     BlockStylePresenter::Window window;
     window.firstBlock = qMax(first, qMin(top, caret) - kVisibleMargin);
     window.lastBlock = qMin(last, qMax(top, caret) + kVisibleMargin);
@@ -166,7 +177,7 @@ void UnifiedBlockEditor::presentStyled(TextSpan stretch)
         return;
     FlagScope programmatic(m_isProgrammatic);
     const TopOfView anchor = topOfView(*m_view);
-    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+    presentBlocks(window);
     keepTopOfView(*m_view, anchor);
 }
 
@@ -185,7 +196,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
 {
     m_restylePending = false;
     FlagScope programmatic(m_isProgrammatic);
-    m_revealCaret = m_view->textCursor().position();
+    m_revealCaret = toStorage(m_view->textCursor().position());
     m_revealFocused = m_view->hasFocus();
     const HighlightOptions options = highlightOptions();
     // Lines whose styling depends on themselves alone are styled alone; anything else, and an
@@ -205,8 +216,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     for (const auto& [first, last] : std::as_const(merged)) {
         if (whole)
             break;
-        const auto range
-            = LineRestyler::isolatedRange(m_projected->storage(), *m_view->document(), first, last);
+        const auto range = LineRestyler::isolatedRange(
+            m_projected->storage(), *m_view->document(), first, last, m_projected->windowStart());
         if (range)
             local.append(*range);
         else
@@ -215,7 +226,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     // A paragraph or fenced block styled whole is presented whole.
     if (!whole && !m_dirtyAll) {
         for (const TextSpan& range : std::as_const(local)) {
-            const auto [first, last] = blocksOf(*m_view->document(), range);
+            const auto [first, last]
+                = blocksOf(*m_view->document(), range, m_projected->windowStart());
             m_dirtyFirst = qMin(m_dirtyFirst < 0 ? INT_MAX : m_dirtyFirst, first);
             m_dirtyLast = qMax(m_dirtyLast, last);
         }
@@ -265,8 +277,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         m_restyledAlone.clear();
     m_fullHighlight = false;
     m_localBlocks.clear();
-    const int restyled
-        = m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+    const int restyled = presentBlocks(window);
     m_dirtyAll = false;
     m_dirtyFirst = m_dirtyLast = -1;
     if (m_presenter.hasDeferredBlockFormats()) {
@@ -293,7 +304,7 @@ void UnifiedBlockEditor::presentDeferred()
 {
     m_presentPending = false;
     FlagScope programmatic(m_isProgrammatic);
-    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), m_deferredWindow);
+    presentBlocks(m_deferredWindow);
 }
 
 void UnifiedBlockEditor::refreshEverything()
@@ -357,8 +368,10 @@ bool UnifiedBlockEditor::restyleStretchesAround(const QList<TextSpan>& ranges)
     const TopOfView anchor = topOfView(*m_view);
     for (const TextSpan& s : std::as_const(merged)) {
         BlockStylePresenter::Window window;
-        std::tie(window.firstBlock, window.lastBlock) = blocksOf(*document, s);
-        m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+        std::tie(window.firstBlock, window.lastBlock)
+            = blocksOf(*document, s, m_projected->windowStart());
+        if (window.firstBlock <= window.lastBlock)
+            presentBlocks(window);
     }
     keepTopOfView(*m_view, anchor);
     m_find->refresh();
@@ -372,8 +385,14 @@ void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
     window.firstBlock = firstBlock;
     window.lastBlock = lastBlock;
     const TopOfView anchor = topOfView(*m_view);
-    m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
+    presentBlocks(window);
     keepTopOfView(*m_view, anchor);
+}
+
+int UnifiedBlockEditor::presentBlocks(const BlockStylePresenter::Window& window)
+{
+    m_presenter.setWindowStart(m_projected->windowStart());
+    return m_presenter.present(m_projected->storage(), *m_view->document(), fontSize(), window);
 }
 
 void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)

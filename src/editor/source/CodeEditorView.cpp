@@ -231,7 +231,7 @@ void CodeEditorView::showReplaced(const ReplacedStretch& stretch)
 
 void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 {
-    if (m_window || !SourceWindow::fits(m_document.text().size())) {
+    if (m_window || !TextWindow::fits(m_document.text().size())) {
         startWindow(stretch);
         return;
     }
@@ -269,7 +269,7 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 
 void CodeEditorView::loadFirstText()
 {
-    if (!SourceWindow::fits(m_document.text().size())) {
+    if (!TextWindow::fits(m_document.text().size())) {
         startWindow(std::nullopt);
         return;
     }

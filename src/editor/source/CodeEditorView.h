@@ -1,8 +1,8 @@
 #pragma once
 
 #include "editor/document/DocumentBinding.h"
+#include "editor/layout/TextWindow.h"
 #include "editor/source/SourceTextEdit.h"
-#include "editor/source/SourceWindow.h"
 #include "platform/ChunkedText.h"
 #include "workspace/Document.h"
 
@@ -30,7 +30,7 @@ struct TextEdit;
 // (limited to its length). A long text is put into the pane a slice per turn of the event loop
 // when the pane is made, so that the window shows it and answers meanwhile; whatever needs the
 // whole text (a key, a click, another view's edit, find) has the rest put in first. A text
-// longer than SourceWindow::targetLength() is held only in part, a window of its lines around
+// longer than TextWindow::targetLength() is held only in part, a window of its lines around
 // what is shown and the caret, filled again from the document as they move; the layout places it
 // below the heights of the lines above it, so that the scroll bar spans the whole text. Undo and
 // redo walk the document's history. Reads the editor font size (a new appearance or size is
@@ -127,7 +127,7 @@ private:
     // The window over a long text (CodeEditorView_Window.cpp).
     qsizetype windowStart() const { return m_window ? m_window->start() : 0; }
     int toView(qsizetype offset) const;
-    SourceWindow::Estimate estimator() const;
+    TextWindow::Estimate estimator() const;
     // Holds the document's text in a window from now on, around the selection and the screen
     // (mapped through `stretch` when the text was replaced).
     void startWindow(std::optional<ReplacedStretch> stretch);
@@ -168,7 +168,7 @@ private:
     qreal m_shownFontSize = 15;
     bool m_isProgrammatic = false; // the pane itself is changing its document
     bool m_editSinceCaretMove = false;
-    std::optional<SourceWindow> m_window; // a long text: the part of it the pane holds
+    std::optional<TextWindow> m_window; // a long text: the part of it the pane holds
     // The selection (anchor, caret) while the window holds other lines.
     std::optional<std::pair<qsizetype, qsizetype>> m_detached;
     bool m_movingWindow = false;

@@ -22,7 +22,7 @@ int CodeEditorView::toView(qsizetype offset) const
         qBound<qsizetype>(0, offset - m_window->start(), m_window->end() - m_window->start()));
 }
 
-SourceWindow::Estimate CodeEditorView::estimator() const
+TextWindow::Estimate CodeEditorView::estimator() const
 {
     return m_view->sourceLayout().heightEstimator();
 }
@@ -309,11 +309,11 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
         position
             = mapThroughEdit(position, edit.position, edit.removedLength, edit.inserted.size());
         const qsizetype start = m_window->start();
-        const SourceWindow::Place place
+        const TextWindow::Place place
             = m_window->apply(edit.position, edit.removedLength, edit.inserted, estimator());
-        if (refill || place == SourceWindow::Place::Above || place == SourceWindow::Place::Below)
+        if (refill || place == TextWindow::Place::Above || place == TextWindow::Place::Below)
             continue;
-        if (place == SourceWindow::Place::Across) {
+        if (place == TextWindow::Place::Across) {
             refill = true;
             continue;
         }

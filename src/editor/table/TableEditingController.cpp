@@ -57,9 +57,10 @@ void TableEditingController::setAppearance(bool isDarkMode, qreal fontSize)
 
 std::shared_ptr<const TableAttachment> TableEditingController::tableAt(int index) const
 {
-    if (!MarkdownTableProjection::tableAt(m_projected.storage(), index))
+    const qsizetype at = m_projected.toStorage(index);
+    if (!MarkdownTableProjection::tableAt(m_projected.storage(), at))
         return nullptr;
-    const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(index);
+    const auto* value = m_projected.storage().attribute<TextAttribute::Attachment>(at);
     return value ? std::dynamic_pointer_cast<const TableAttachment>(*value) : nullptr;
 }
 
@@ -67,7 +68,8 @@ std::optional<QRectF> TableEditingController::boxOf(int index) const
 {
     const QTextDocument* document = m_view.document();
     const QTextBlock block = document->findBlock(index);
-    const auto* table = MarkdownTableProjection::tableAt(m_projected.storage(), index);
+    const auto* table
+        = MarkdownTableProjection::tableAt(m_projected.storage(), m_projected.toStorage(index));
     if (!block.isValid() || !table || !block.layout())
         return std::nullopt;
     document->documentLayout()->blockBoundingRect(block); // lays the block out if needed
@@ -105,9 +107,10 @@ std::optional<TableEditingController::Hit> TableEditingController::attachment(
         return std::nullopt;
     // The nearest character may be the table or the position right after it.
     for (int index : { position, position - 1 }) {
-        if (index < 0 || index >= m_projected.storage().length())
+        const qsizetype at = m_projected.toStorage(index);
+        if (index < 0 || at >= m_projected.windowEnd())
             continue;
-        if (!MarkdownTableProjection::tableAt(m_projected.storage(), index))
+        if (!MarkdownTableProjection::tableAt(m_projected.storage(), at))
             continue;
         auto table = tableAt(index);
         const std::optional<QRectF> box = boxOf(index);

@@ -11,24 +11,31 @@ namespace quillon {
 
 class ChunkedText;
 
-// The stretch of a long text the source pane holds: whole lines [firstLine, endLine) of the
-// document, from start() to end() (the line break after the last of them stays outside, so that
-// the pane's text does not end in an empty paragraph). Keeps the start of every line of the
-// document and a height for each, estimated from its length or as last measured, so that the
-// pane can place its lines below the lines above them and scroll over the whole text.
-class SourceWindow
+// The stretch of a long text a pane holds: whole lines [firstLine, endLine) of the text, from
+// start() to end() (the line break after the last of them stays outside, so that the pane's text
+// does not end in an empty paragraph). Keeps the start of every line of the text and a height
+// for each, estimated from its length or as last measured, so that the pane can place its lines
+// below the lines above them and scroll over the whole text.
+class TextWindow
 {
 public:
+    // Each pane has a length of its own.
+    enum class Pane { Source, Block };
+    explicit TextWindow(Pane pane = Pane::Source)
+        : m_pane(pane)
+    {
+    }
     // How many UTF-16 units the pane holds around what it shows; a text no longer than this is
     // held whole. Tests set a small length to make windows of small texts; 0 restores the
     // default, a negative length holds every text whole.
-    static void setTargetLength(qsizetype length);
-    static qsizetype targetLength();
-    static bool fits(qsizetype textLength);
+    static void setTargetLength(qsizetype length, Pane pane = Pane::Source);
+    static qsizetype targetLength(Pane pane = Pane::Source);
+    static bool fits(qsizetype textLength, Pane pane = Pane::Source);
 
     using Estimate = std::function<double(qsizetype length)>;
     // Every line of `text`, with estimated heights; the window empty at the top.
     void reset(const ChunkedText& text, const Estimate& estimate);
+    void reset(QStringView text, const Estimate& estimate);
     // Estimates every line's height again (a new width or font).
     void estimateAll(const Estimate& estimate);
 
@@ -72,6 +79,9 @@ public:
 
 private:
     void rebuildTree();
+    qsizetype target() const { return targetLength(m_pane); }
+
+    Pane m_pane;
 
     std::vector<qsizetype> m_starts { 0 };
     std::vector<float> m_heights { 0 };

@@ -1,4 +1,4 @@
-#include "editor/source/SourceWindow.h"
+#include "editor/layout/TextWindow.h"
 
 #include "platform/ChunkedText.h"
 
@@ -8,29 +8,31 @@ namespace quillon {
 
 namespace {
 
-// About two and a half megabytes of the pane's text pieces and paragraphs: many screens on
+// About two and a half megabytes of a pane's text pieces and paragraphs: many screens on
 // either side of what is shown, and filled again in a few ten milliseconds.
 constexpr qsizetype kDefaultLength = 128 * 1024;
-qsizetype s_targetLength = kDefaultLength;
+// Both panes hold a window of a text longer than this.
+constexpr qsizetype kDefaults[2] = { kDefaultLength, kDefaultLength };
+qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 
 } // namespace
 
-void SourceWindow::setTargetLength(qsizetype length)
+void TextWindow::setTargetLength(qsizetype length, Pane pane)
 {
-    s_targetLength = length == 0 ? kDefaultLength : length;
+    s_targetLength[int(pane)] = length == 0 ? kDefaults[int(pane)] : length;
 }
 
-qsizetype SourceWindow::targetLength()
+qsizetype TextWindow::targetLength(Pane pane)
 {
-    return s_targetLength;
+    return s_targetLength[int(pane)];
 }
 
-bool SourceWindow::fits(qsizetype textLength)
+bool TextWindow::fits(qsizetype textLength, Pane pane)
 {
-    return s_targetLength < 0 || textLength <= s_targetLength;
+    return targetLength(pane) < 0 || textLength <= targetLength(pane);
 }
 
-void SourceWindow::reset(const ChunkedText& text, const Estimate& estimate)
+void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
@@ -44,7 +46,18 @@ void SourceWindow::reset(const ChunkedText& text, const Estimate& estimate)
     estimateAll(estimate);
 }
 
-void SourceWindow::estimateAll(const Estimate& estimate)
+void TextWindow::reset(QStringView text, const Estimate& estimate)
+{
+    m_length = text.size();
+    m_starts.assign(1, 0);
+    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
+        m_starts.push_back(i + 1);
+    m_first = 0;
+    m_end = 1;
+    estimateAll(estimate);
+}
+
+void TextWindow::estimateAll(const Estimate& estimate)
 {
     m_heights.resize(m_starts.size());
     for (int i = 0; i < lineCount(); ++i)
@@ -52,39 +65,39 @@ void SourceWindow::estimateAll(const Estimate& estimate)
     rebuildTree();
 }
 
-void SourceWindow::rebuildTree()
+void TextWindow::rebuildTree()
 {
     m_tree.rebuild(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
 }
 
-qsizetype SourceWindow::lineEnd(int line) const
+qsizetype TextWindow::lineEnd(int line) const
 {
     return line + 1 < lineCount() ? m_starts[size_t(line + 1)] - 1 : m_length;
 }
 
-int SourceWindow::lineAt(qsizetype offset) const
+int TextWindow::lineAt(qsizetype offset) const
 {
     const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), offset);
     return int(it - m_starts.begin()) - 1;
 }
 
-void SourceWindow::place(int firstLine, int endLine)
+void TextWindow::place(int firstLine, int endLine)
 {
     m_first = std::clamp(firstLine, 0, lineCount() - 1);
     m_end = std::clamp(endLine, m_first + 1, lineCount());
 }
 
-std::pair<int, int> SourceWindow::around(qsizetype from, qsizetype to) const
+std::pair<int, int> TextWindow::around(qsizetype from, qsizetype to) const
 {
-    const qsizetype half = qMax<qsizetype>(1, s_targetLength / 2);
+    const qsizetype half = qMax<qsizetype>(1, target() / 2);
     const int first = lineAt(qMax<qsizetype>(0, qMin(from, to) - half));
     const int last = lineAt(qMin(m_length, qMax(from, to) + half));
     return { first, last + 1 };
 }
 
-bool SourceWindow::covers(qsizetype from, qsizetype to) const
+bool TextWindow::covers(qsizetype from, qsizetype to) const
 {
-    const qsizetype margin = qMax<qsizetype>(1, s_targetLength / 4);
+    const qsizetype margin = qMax<qsizetype>(1, target() / 4);
     const qsizetype low = qMin(from, to);
     const qsizetype high = qMax(from, to);
     const bool top = m_first == 0 ? low >= 0 : low >= start() + margin;
@@ -92,7 +105,7 @@ bool SourceWindow::covers(qsizetype from, qsizetype to) const
     return top && bottom;
 }
 
-void SourceWindow::setHeight(int line, double height)
+void TextWindow::setHeight(int line, double height)
 {
     const float now = float(height);
     const double delta = double(now) - double(m_heights[size_t(line)]);
@@ -102,7 +115,7 @@ void SourceWindow::setHeight(int line, double height)
     m_tree.add(line, delta);
 }
 
-SourceWindow::Place SourceWindow::apply(
+TextWindow::Place TextWindow::apply(
     qsizetype position, qsizetype removed, QStringView inserted, const Estimate& estimate)
 {
     position = qBound<qsizetype>(0, position, m_length);

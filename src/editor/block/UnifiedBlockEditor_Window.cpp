@@ -1,0 +1,252 @@
+// The block editor holding a window of a long text: the view's document holds the storage's
+// paragraphs around what is shown and is filled again from the storage as the view moves; the
+// paragraphs outside it stand in the layout as estimated (or last measured) heights.
+#include "editor/block/UnifiedBlockEditor.h"
+
+#include "editor/block/BlockDocumentLayout.h"
+#include "editor/block/CaretLineTracker.h"
+#include "editor/block/RestyleScheduler.h"
+#include "editor/document/EditorFindController.h"
+#include "editor/document/FlagScope.h"
+#include "editor/table/TableEditingController.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace quillon {
+
+void UnifiedBlockEditor::showWindowHeights()
+{
+    const TextWindow& window = m_projected->window();
+    if (m_projected->holdsAll())
+        m_view->blockLayout().setOutsideHeights(0, 0);
+    else
+        m_view->blockLayout().setOutsideHeights(window.heightAbove(), window.heightBelow());
+}
+
+std::pair<qsizetype, qsizetype> UnifiedBlockEditor::storageSelection() const
+{
+    if (m_detached)
+        return *m_detached;
+    const QTextCursor cursor = m_view->textCursor();
+    return { toStorage(cursor.anchor()), toStorage(cursor.position()) };
+}
+
+void UnifiedBlockEditor::restoreSelection(qsizetype anchor, qsizetype caret)
+{
+    const bool inside = m_projected->inWindow(anchor) && m_projected->inWindow(caret);
+    QTextCursor cursor(m_view->document());
+    if (inside) {
+        cursor.setPosition(toView(anchor));
+        cursor.setPosition(toView(caret), QTextCursor::KeepAnchor);
+    }
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const int scroll = bar->value();
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        FlagScope moving(m_movingWindow);
+        m_view->setTextCursor(cursor);
+        bar->setValue(scroll);
+    }
+    if (inside)
+        m_detached.reset();
+    else
+        m_detached = { anchor, caret };
+    m_caretStorage = caret;
+}
+
+void UnifiedBlockEditor::keepHeights()
+{
+    if (m_projected->holdsAll())
+        return;
+    const BlockDocumentLayout& layout = m_view->blockLayout();
+    TextWindow& window = m_projected->window();
+    const int count = m_view->document()->blockCount();
+    if (count != window.endLine() - window.firstLine())
+        return;
+    for (int i = 0; i < count; ++i) {
+        const double top = layout.blockStart(i);
+        window.setHeight(window.firstLine() + i, layout.blockStart(i + 1) - top);
+    }
+}
+
+UnifiedBlockEditor::LineTop UnifiedBlockEditor::lineAtY(double y) const
+{
+    const BlockDocumentLayout& layout = m_view->blockLayout();
+    if (m_projected->holdsAll()) {
+        const int block = qMax(0, layout.blockAt(y));
+        return { block, layout.blockStart(block) };
+    }
+    const TextWindow& window = m_projected->window();
+    const double top = layout.heldTopY();
+    const double frameTop = top - layout.heightAbove();
+    const double held = layout.heldHeight();
+    const int first = window.firstLine();
+    const int end = window.endLine();
+    if (y < top && first > 0) {
+        const int line = qBound(0, window.lineAtHeight(y - frameTop), first - 1);
+        return { line, frameTop + window.heightBefore(line) };
+    }
+    if (y < top + held || end >= window.lineCount()) {
+        const int block = qMax(0, layout.blockAt(y));
+        return { first + block, layout.blockStart(block) };
+    }
+    const double below = y - top - held + window.heightBefore(end);
+    const int line = qBound(end, window.lineAtHeight(below), window.lineCount() - 1);
+    return { line, top + held + window.heightBefore(line) - window.heightBefore(end) };
+}
+
+double UnifiedBlockEditor::topOfLine(int line) const
+{
+    const BlockDocumentLayout& layout = m_view->blockLayout();
+    if (m_projected->holdsAll())
+        return layout.blockStart(line);
+    const TextWindow& window = m_projected->window();
+    const double top = layout.heldTopY();
+    const int first = window.firstLine();
+    const int end = window.endLine();
+    if (line < first)
+        return top - layout.heightAbove() + window.heightBefore(line);
+    if (line < end)
+        return layout.blockStart(line - first);
+    return top + layout.heldHeight() + window.heightBefore(line) - window.heightBefore(end);
+}
+
+void UnifiedBlockEditor::presentFilled(int block)
+{
+    FlagScope programmatic(m_isProgrammatic);
+    BlockStylePresenter::Window window;
+    window.firstBlock = qMax(0, block - kVisibleMargin);
+    window.lastBlock = block + kVisibleMargin;
+    if (styleForWindow(window))
+        presentBlocks(window);
+    m_restyles->startPass(false);
+    m_find->refresh();
+}
+
+void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
+{
+    m_tableEditor->commit();
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const auto [anchor, caret] = storageSelection();
+    const LineTop top = lineAtY(bar->value());
+    const double within = bar->value() - top.y;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        FlagScope moving(m_movingWindow);
+        m_tableEditor->teardown();
+        keepHeights();
+        m_view->setTextCursor(QTextCursor());
+        m_projected->placeWindow(firstLine, endLine);
+        showWindowHeights();
+        m_caretLine->reset();
+    }
+    restoreSelection(anchor, caret);
+    FlagScope moving(m_movingWindow);
+    m_view->blockLayout().reportNow();
+    presentFilled(qMax(0, top.line - m_projected->window().firstLine()));
+    m_view->blockLayout().reportNow();
+    bar->setValue(qRound(topOfLine(top.line) + within));
+}
+
+void UnifiedBlockEditor::holdWhole()
+{
+    finishLoading();
+    if (m_projected->holdsAll())
+        return;
+    m_tableEditor->commit();
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const auto [anchor, caret] = storageSelection();
+    const LineTop top = lineAtY(bar->value());
+    const double within = bar->value() - top.y;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        FlagScope moving(m_movingWindow);
+        m_tableEditor->teardown();
+        m_view->setTextCursor(QTextCursor());
+        m_projected->holdAll();
+        showWindowHeights();
+        m_caretLine->reset();
+    }
+    restoreSelection(anchor, caret);
+    FlagScope moving(m_movingWindow);
+    m_view->blockLayout().reportNow();
+    presentFilled(top.line);
+    m_view->blockLayout().reportNow();
+    bar->setValue(qRound(topOfLine(top.line) + within));
+}
+
+void UnifiedBlockEditor::coverRange(qsizetype from, qsizetype to)
+{
+    if (m_projected->holdsAll() || m_projected->window().covers(from, to))
+        return;
+    const auto [first, end] = m_projected->window().around(from, to);
+    moveWindow(first, end);
+}
+
+void UnifiedBlockEditor::followScroll()
+{
+    m_scrollQueued = false;
+    if (m_projected->holdsAll() || m_movingWindow || m_isProgrammatic)
+        return;
+    if (m_binding->hasPending())
+        m_binding->follow();
+    const TextWindow& window = m_projected->window();
+    const int y = m_view->verticalScrollBar()->value();
+    qsizetype from = window.lineStart(lineAtY(y).line);
+    qsizetype to = window.lineEnd(lineAtY(y + m_view->viewport()->height()).line);
+    // A selection being dragged past the window's edge grows it. A click alone (on a table's
+    // cell, say) has not placed the caret yet, and the window does not go looking for it.
+    if (QApplication::mouseButtons() & Qt::LeftButton && !m_detached
+        && m_view->textCursor().hasSelection()) {
+        const auto [anchor, caret] = storageSelection();
+        from = qMin(from, qMin(anchor, caret));
+        to = qMax(to, qMax(anchor, caret));
+    }
+    coverRange(from, to);
+}
+
+bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
+{
+    if (m_projected->holdsAll())
+        return false;
+    const auto [anchor, caret] = storageSelection();
+    const qsizetype length = m_projected->storage().length();
+    const qsizetype low = qMin(anchor, caret);
+    const qsizetype high = qMax(anchor, caret);
+    if (event.matches(QKeySequence::MoveToStartOfDocument)
+        || event.matches(QKeySequence::MoveToEndOfDocument)) {
+        const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
+        coverRange(to, to);
+        restoreSelection(to, to);
+        m_view->ensureCursorVisible();
+        return true;
+    }
+    if (event.matches(QKeySequence::SelectAll))
+        coverRange(0, length);
+    else if (event.matches(QKeySequence::SelectStartOfDocument))
+        coverRange(0, high);
+    else if (event.matches(QKeySequence::SelectEndOfDocument))
+        coverRange(low, length);
+    else if (event.matches(QKeySequence::MoveToNextPage)
+        || event.matches(QKeySequence::MoveToPreviousPage)
+        || event.matches(QKeySequence::SelectNextPage)
+        || event.matches(QKeySequence::SelectPreviousPage)) {
+        const TextWindow& window = m_projected->window();
+        const int y = m_view->verticalScrollBar()->value();
+        const int page = m_view->viewport()->height();
+        const qsizetype up = window.lineStart(lineAtY(qMax(0, y - page)).line);
+        const qsizetype down = window.lineEnd(lineAtY(y + 2 * page).line);
+        coverRange(qMin(low, up), qMax(high, down));
+    } else {
+        coverRange(low, high);
+    }
+    if (m_detached)
+        restoreSelection(anchor, caret);
+    return false;
+}
+
+} // namespace quillon
