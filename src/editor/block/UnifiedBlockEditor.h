@@ -13,6 +13,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -202,6 +203,8 @@ private:
     // Moves the window over the storage's paragraphs [firstLine, endLine), keeping the selection
     // and the text at the top of the view.
     void moveWindow(int firstLine, int endLine);
+    // Puts other text into the view by `refill`, keeping the selection and the text at the top.
+    void refillKeepingPlace(const std::function<void()>& refill);
     // Moves the window so that it holds storage[from, to] well inside it.
     void coverRange(qsizetype from, qsizetype to);
     void followScroll();

@@ -129,27 +129,11 @@ void UnifiedBlockEditor::presentFilled(int block)
 
 void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
 {
-    m_tableEditor->commit();
-    QScrollBar* bar = m_view->verticalScrollBar();
-    const auto [anchor, caret] = storageSelection();
-    const LineTop top = lineAtY(bar->value());
-    const double within = bar->value() - top.y;
-    {
-        FlagScope programmatic(m_isProgrammatic);
-        FlagScope moving(m_movingWindow);
-        m_tableEditor->teardown();
+    refillKeepingPlace([&] {
         keepHeights();
         m_view->setTextCursor(QTextCursor());
         m_projected->placeWindow(firstLine, endLine);
-        showWindowHeights();
-        m_caretLine->reset();
-    }
-    restoreSelection(anchor, caret);
-    FlagScope moving(m_movingWindow);
-    m_view->blockLayout().reportNow();
-    presentFilled(qMax(0, top.line - m_projected->window().firstLine()));
-    m_view->blockLayout().reportNow();
-    bar->setValue(qRound(topOfLine(top.line) + within));
+    });
 }
 
 void UnifiedBlockEditor::holdWhole()
@@ -157,6 +141,14 @@ void UnifiedBlockEditor::holdWhole()
     finishLoading();
     if (m_projected->holdsAll())
         return;
+    refillKeepingPlace([&] {
+        m_view->setTextCursor(QTextCursor());
+        m_projected->holdAll();
+    });
+}
+
+void UnifiedBlockEditor::refillKeepingPlace(const std::function<void()>& refill)
+{
     m_tableEditor->commit();
     QScrollBar* bar = m_view->verticalScrollBar();
     const auto [anchor, caret] = storageSelection();
@@ -166,15 +158,15 @@ void UnifiedBlockEditor::holdWhole()
         FlagScope programmatic(m_isProgrammatic);
         FlagScope moving(m_movingWindow);
         m_tableEditor->teardown();
-        m_view->setTextCursor(QTextCursor());
-        m_projected->holdAll();
+        refill();
         showWindowHeights();
         m_caretLine->reset();
     }
     restoreSelection(anchor, caret);
     FlagScope moving(m_movingWindow);
     m_view->blockLayout().reportNow();
-    presentFilled(top.line);
+    const int firstHeld = m_projected->holdsAll() ? 0 : m_projected->window().firstLine();
+    presentFilled(qMax(0, top.line - firstHeld));
     m_view->blockLayout().reportNow();
     bar->setValue(qRound(topOfLine(top.line) + within));
 }
@@ -225,25 +217,14 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
         m_view->ensureCursorVisible();
         return true;
     }
-    if (event.matches(QKeySequence::SelectAll))
-        coverRange(0, length);
-    else if (event.matches(QKeySequence::SelectStartOfDocument))
-        coverRange(0, high);
-    else if (event.matches(QKeySequence::SelectEndOfDocument))
-        coverRange(low, length);
-    else if (event.matches(QKeySequence::MoveToNextPage)
-        || event.matches(QKeySequence::MoveToPreviousPage)
-        || event.matches(QKeySequence::SelectNextPage)
-        || event.matches(QKeySequence::SelectPreviousPage)) {
+    const auto [from, to] = keyReach(event, low, high, length, [&] {
         const TextWindow& window = m_projected->window();
         const int y = m_view->verticalScrollBar()->value();
         const int page = m_view->viewport()->height();
-        const qsizetype up = window.lineStart(lineAtY(qMax(0, y - page)).line);
-        const qsizetype down = window.lineEnd(lineAtY(y + 2 * page).line);
-        coverRange(qMin(low, up), qMax(high, down));
-    } else {
-        coverRange(low, high);
-    }
+        return std::pair(window.lineStart(lineAtY(qMax(0, y - page)).line),
+            window.lineEnd(lineAtY(y + 2 * page).line));
+    });
+    coverRange(from, to);
     if (m_detached)
         restoreSelection(anchor, caret);
     return false;

@@ -2,6 +2,8 @@
 
 #include "platform/ChunkedText.h"
 
+#include <QKeyEvent>
+
 #include <algorithm>
 
 namespace quillon {
@@ -169,6 +171,24 @@ qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed
     if (offset > position + removed)
         return offset + added - removed;
     return position + added;
+}
+
+std::pair<qsizetype, qsizetype> keyReach(const QKeyEvent& key, qsizetype low, qsizetype high,
+    qsizetype length, const std::function<std::pair<qsizetype, qsizetype>()>& pages)
+{
+    if (key.matches(QKeySequence::SelectAll))
+        return { 0, length };
+    if (key.matches(QKeySequence::SelectStartOfDocument))
+        return { 0, high };
+    if (key.matches(QKeySequence::SelectEndOfDocument))
+        return { low, length };
+    if (key.matches(QKeySequence::MoveToNextPage) || key.matches(QKeySequence::MoveToPreviousPage)
+        || key.matches(QKeySequence::SelectNextPage)
+        || key.matches(QKeySequence::SelectPreviousPage)) {
+        const auto [up, down] = pages();
+        return { qMin(low, up), qMax(high, down) };
+    }
+    return { low, high };
 }
 
 } // namespace quillon

@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+class QKeyEvent;
+
 namespace quillon {
 
 class ChunkedText;
@@ -94,5 +96,12 @@ private:
 // Where an offset goes when `removed` units at `position` become `added`, as a text cursor goes:
 // before the change it stays, else it moves with the text after it.
 qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed, qsizetype added);
+
+// The stretch a window has to hold before a view takes `key`, the selection being [low, high] of
+// a text `length` long: all it may select, or for a page key a page beyond the screen either way
+// (`pages()` gives the text from a page above the screen to a page below it). The keys that go
+// to the text's start or end are each view's own.
+std::pair<qsizetype, qsizetype> keyReach(const QKeyEvent& key, qsizetype low, qsizetype high,
+    qsizetype length, const std::function<std::pair<qsizetype, qsizetype>()>& pages);
 
 } // namespace quillon

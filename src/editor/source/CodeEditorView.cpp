@@ -457,19 +457,24 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
         m_find->refresh();
         return;
     }
-    QTextCursor cursor(textDocument);
+    reportEdit(position, removed, added, 0);
+    m_colouring->colourEdit(m_document.text(), position, removed, added);
+    m_find->refresh();
+}
+
+QString CodeEditorView::reportEdit(int position, int removed, int added, qsizetype start)
+{
+    QTextCursor cursor(m_view->document());
     cursor.setPosition(position);
     cursor.setPosition(position + added, QTextCursor::KeepAnchor);
     const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
     m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
     const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
-    const qsizetype caretBefore = position;
+    const qsizetype at = start + position;
     m_editSinceCaretMove = true;
-    m_document.applyEdit(position, removed, inserted, this,
-        typed ? Document::EditKind::Typing : Document::EditKind::Command, caretBefore,
-        position + inserted.size());
-    m_colouring->colourEdit(m_document.text(), position, removed, added);
-    m_find->refresh();
+    m_document.applyEdit(at, removed, inserted, this,
+        typed ? Document::EditKind::Typing : Document::EditKind::Command, at, at + inserted.size());
+    return inserted;
 }
 
 void CodeEditorView::onCursorPositionChanged()

@@ -94,6 +94,10 @@ private:
     bool prepareForStep() override;
 
     void onContentsChange(int position, int removed, int added);
+    // Hands the user's edit of the pane's [position, position + added) (which replaced `removed`
+    // units) to the document, which holds the pane's text from `start` on; returns what it put
+    // in.
+    QString reportEdit(int position, int removed, int added, qsizetype start);
     void onCursorPositionChanged();
     // Shows the document's text whole. After a replacement from outside, the caret, selection
     // and scroll follow the text they were on through the stretch that changed.

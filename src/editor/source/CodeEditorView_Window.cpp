@@ -243,25 +243,14 @@ bool CodeEditorView::windowKey(QKeyEvent& event)
         selectInDocument(to, to);
         return true;
     }
-    if (event.matches(QKeySequence::SelectAll))
-        coverRange(0, length);
-    else if (event.matches(QKeySequence::SelectStartOfDocument))
-        coverRange(0, high);
-    else if (event.matches(QKeySequence::SelectEndOfDocument))
-        coverRange(low, length);
-    else if (event.matches(QKeySequence::MoveToNextPage)
-        || event.matches(QKeySequence::MoveToPreviousPage)
-        || event.matches(QKeySequence::SelectNextPage)
-        || event.matches(QKeySequence::SelectPreviousPage)) {
+    const auto [from, to] = keyReach(event, low, high, length, [&] {
         // A page from the caret, and a page beyond the screen either way.
         const int y = m_view->verticalScrollBar()->value();
         const int page = m_view->viewport()->height();
-        const qsizetype up = m_window->lineStart(lineAtY(qMax(0, y - page)).line);
-        const qsizetype down = m_window->lineEnd(lineAtY(y + 2 * page).line);
-        coverRange(qMin(low, up), qMax(high, down));
-    } else {
-        coverRange(low, high);
-    }
+        return std::pair(m_window->lineStart(lineAtY(qMax(0, y - page)).line),
+            m_window->lineEnd(lineAtY(y + 2 * page).line));
+    });
+    coverRange(from, to);
     if (m_detached) {
         FlagScope programmatic(m_isProgrammatic);
         restoreSelection(anchor, position);
@@ -376,16 +365,8 @@ void CodeEditorView::userEditInWindow(int position, int removed, int added)
         startWindow(std::nullopt);
         return;
     }
-    QTextCursor cursor(textDocument);
-    cursor.setPosition(position);
-    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
-    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
-    m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
-    const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
+    const QString inserted = reportEdit(position, removed, added, start);
     const qsizetype at = start + position;
-    m_editSinceCaretMove = true;
-    m_document.applyEdit(at, removed, inserted, this,
-        typed ? Document::EditKind::Typing : Document::EditKind::Command, at, at + inserted.size());
     m_window->apply(at, removed, inserted, estimator());
     m_colouring->setWindow(m_window->start(), m_window->end());
     m_colouring->colourEdit(m_document.text(), at, removed, added);
