@@ -206,16 +206,6 @@ const BlockDocumentLayout::FormatMetrics& BlockDocumentLayout::metricsOf(
     return *m_formatMetrics.insert(block.blockFormatIndex(), metrics);
 }
 
-void BlockDocumentLayout::setOutsideHeights(double above, double below)
-{
-    if (above == m_above && below == m_below)
-        return;
-    const double from = qMin(above, m_above);
-    m_above = above;
-    m_below = below;
-    noteMoved(m_frame.top + from);
-}
-
 double BlockDocumentLayout::estimateLength(qsizetype length) const
 {
     if (m_charWidth <= 0 || m_rawLineHeight <= 0)
@@ -557,7 +547,7 @@ double BlockDocumentLayout::frameWidth() const
 
 double BlockDocumentLayout::totalHeight() const
 {
-    return heldTop() + prefix(int(m_slots.size())) + m_below + m_frame.bottom;
+    return heldTop() + prefix(int(m_slots.size())) + heightBelow() + m_frame.bottom;
 }
 
 QSizeF BlockDocumentLayout::documentSize() const

@@ -61,12 +61,6 @@ public:
     // (a wide table scrolls inside it). Without a laid-out frame, no limit.
     qreal lineWidth(int position) const;
     int blockAt(qreal y) const override;
-    // The document holds a window of a longer text: the paragraphs above it stand `above` high
-    // over the first one, those below it `below` under the last, and the document's size spans
-    // them all.
-    void setOutsideHeights(double above, double below);
-    double heightAbove() const { return m_above; }
-    double heightBelow() const { return m_below; }
     // The height of the paragraphs held, from the first one's top to the last one's bottom.
     double heldHeight() const { return prefix(int(m_slots.size())); }
     // The y where the first paragraph held starts (its gap above included), and where paragraph
@@ -171,9 +165,7 @@ private:
         const std::vector<SelectionSpan>& spans, const QTextBlock& block, QTextLayout* layout,
         const QRectF& clip) const;
 
-    double heldTop() const { return m_frame.top + m_above; }
-    double m_above = 0;
-    double m_below = 0;
+    double frameTop() const override { return m_frame.top; }
     mutable std::vector<Slot> m_slots;
     mutable HeightTree m_tree; // over the extents
     mutable Frame m_frame;

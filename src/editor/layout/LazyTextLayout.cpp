@@ -98,6 +98,16 @@ bool LazyTextLayout::reachCaret(int position, double beyond)
     return stoppedShort;
 }
 
+void LazyTextLayout::setOutsideHeights(double above, double below)
+{
+    if (above == m_above && below == m_below)
+        return;
+    const double from = frameTop() + qMin(above, m_above);
+    m_above = above;
+    m_below = below;
+    noteMoved(from);
+}
+
 QTextLayout* LazyTextLayout::laidOutAt(qreal y, QTextBlock& block) const
 {
     int index = blockAt(y);

@@ -81,6 +81,13 @@ public:
     // Reports the size and the moved area now rather than once control is back in the loop.
     void reportNow() { report(); }
 
+    // The document holds a window of a longer text: the paragraphs above it stand `above` high
+    // over the first one, those below it `below` under the last, and the document's size spans
+    // them all.
+    void setOutsideHeights(double above, double below);
+    double heightAbove() const { return m_above; }
+    double heightBelow() const { return m_below; }
+
 Q_SIGNALS:
     // Paragraphs were left with estimated heights.
     void estimatesLeft();
@@ -88,6 +95,10 @@ Q_SIGNALS:
     void heightChanged(qreal oldBottom, qreal delta);
 
 protected:
+    // Where the first paragraph held would start with no text above the window.
+    virtual double frameTop() const = 0;
+    // Where the first paragraph held starts (its gap above included).
+    double heldTop() const { return frameTop() + m_above; }
     // The number of paragraphs the layout keeps a slot for.
     virtual int slotCount() const = 0;
     // Brings the slots of the paragraphs [from, from + length) reached in step with the document;
@@ -222,6 +233,8 @@ private:
 
     mutable int m_painting = 0;
     int m_caret = -1;
+    double m_above = 0;
+    double m_below = 0;
     mutable double m_movedFrom = -1; // document y from which content moved, -1: nothing
     mutable bool m_reportQueued = false;
     QSizeF m_reportedSize;

@@ -150,7 +150,7 @@ std::pair<int, int> SourceDocumentLayout::syncBlocks(int from, int length) const
     }
     if (structural || !m_tree.isBuilt() || m_tree.size() != int(m_slots.size())) {
         rebuildTree();
-        noteMoved(m_frame.margin + m_above + m_tree.prefix(first));
+        noteMoved(heldTop() + m_tree.prefix(first));
     }
     return { first, last };
 }
@@ -364,23 +364,22 @@ void SourceDocumentLayout::rebuildTree() const
 
 double SourceDocumentLayout::totalHeight() const
 {
-    return 2 * m_frame.margin + m_above + m_tree.total() + m_below;
+    return heldTop() + m_tree.total() + heightBelow() + m_frame.margin;
 }
 
 int SourceDocumentLayout::blockAt(qreal y) const
 {
-    return m_tree.indexAt(y - m_frame.margin - m_above);
+    return m_tree.indexAt(y - heldTop());
 }
 
 qreal SourceDocumentLayout::blockTop(int blockNumber) const
 {
-    return m_frame.margin + m_above + m_tree.prefix(qMax(0, blockNumber));
+    return heldTop() + m_tree.prefix(qMax(0, blockNumber));
 }
 
 qreal SourceDocumentLayout::blockBottom(int blockNumber) const
 {
-    return m_frame.margin + m_above
-        + m_tree.prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
+    return heldTop() + m_tree.prefix(qBound(0, blockNumber + 1, int(m_slots.size())));
 }
 
 QSizeF SourceDocumentLayout::documentSize() const
@@ -480,16 +479,6 @@ std::function<double(qsizetype)> SourceDocumentLayout::heightEstimator() const
     return [lineHeight, available, advance](qsizetype length) {
         return estimatedLines(float(double(length) * advance), available, lineHeight);
     };
-}
-
-void SourceDocumentLayout::setOutsideHeights(double above, double below)
-{
-    if (above == m_above && below == m_below)
-        return;
-    const double from = qMin(above, m_above);
-    m_above = above;
-    m_below = below;
-    noteMoved(from);
 }
 
 int SourceDocumentLayout::laidOutCount() const

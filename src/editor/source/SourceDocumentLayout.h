@@ -62,10 +62,6 @@ public:
     // frame and font are now: a function of the length alone, cheap enough to call for every line
     // of a long text.
     std::function<double(qsizetype length)> heightEstimator() const;
-    // The pane holds a stretch of a longer text: its paragraphs stand below `above` and the text
-    // goes on `below` them.
-    void setOutsideHeights(double above, double below);
-    double heightAbove() const { return m_above; }
     // The height of the paragraphs the document holds, without the margins.
     double heldHeight() const { return m_tree.total(); }
 
@@ -107,6 +103,7 @@ private:
     };
 
     Frame frameGeometry() const;
+    double frameTop() const override { return m_frame.margin; }
     // The line height of the document's font and the advance of a character of plain ASCII text.
     void measureFont() const;
     // Brings the slots in line with the document's paragraphs after a change at
@@ -141,8 +138,6 @@ private:
     };
 
     mutable std::vector<Slot> m_slots;
-    double m_above = 0;
-    double m_below = 0;
     SyncedChange m_synced;
     mutable HeightTree m_tree; // over the heights
     mutable Frame m_frame;
