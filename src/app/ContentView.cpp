@@ -112,15 +112,6 @@ void ContentView::buildLayout()
     m_editorColumn = new QStackedWidget(detail);
     m_editorColumn->setAutoFillBackground(true);
 
-    m_startPage = new StartPage(m_editorColumn);
-    m_editorColumn->addWidget(m_startPage);
-    connect(m_startPage, &StartPage::openFolderRequested, this, &ContentView::openFolder);
-    connect(m_startPage, &StartPage::openFileRequested, this, &ContentView::openFile);
-    connect(m_startPage, &StartPage::connectGitRequested, this,
-        [this] { m_workspace->setShowingConnectGitModal(true); });
-    connect(m_startPage, &StartPage::recentFolderRequested, this,
-        [this](const QString& path) { m_workspace->setFolderURL(path); });
-
     m_editorPage = new QWidget(m_editorColumn);
     auto* pageLayout = new QVBoxLayout(m_editorPage);
     pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -186,9 +177,10 @@ void ContentView::connectWorkspace()
     connect(&ws, &WorkspaceState::agentChatWidthChanged, this, &ContentView::updateAssistant);
     connect(&ws, &WorkspaceState::editorFontSizeChanged, this,
         [this] { Q_EMIT fontSizeChanged(fontSize()); });
-    connect(&ws, &WorkspaceState::recentEntitiesChanged, this,
-        [this] { m_startPage->setRecents(m_workspace->recentEntities()); });
-    m_startPage->setRecents(ws.recentEntities());
+    connect(&ws, &WorkspaceState::recentEntitiesChanged, this, [this] {
+        if (m_startPage)
+            m_startPage->setRecents(m_workspace->recentEntities());
+    });
 }
 
 QWidget* ContentView::slot(Slot which) const
@@ -244,7 +236,8 @@ void ContentView::applyPalette()
     m_editorColumn->setPalette(column);
     m_applyingPalette = false;
     m_topBar->setDarkMode(m_isDarkMode);
-    m_startPage->setDarkMode(m_isDarkMode);
+    if (m_startPage)
+        m_startPage->setDarkMode(m_isDarkMode);
     m_editorArea->setDarkMode(m_isDarkMode);
     m_assistantDivider->setDarkMode(m_isDarkMode);
 }
@@ -257,17 +250,48 @@ bool ContentView::event(QEvent* event)
     return QMainWindow::event(event);
 }
 
+StartPage* ContentView::startPage()
+{
+    // Built when first needed: a window opened on a document starts without it, sooner.
+    if (m_startPage)
+        return m_startPage;
+    m_startPage = new StartPage(m_editorColumn);
+    m_editorColumn->insertWidget(0, m_startPage);
+    connect(m_startPage, &StartPage::openFolderRequested, this, &ContentView::openFolder);
+    connect(m_startPage, &StartPage::openFileRequested, this, &ContentView::openFile);
+    connect(m_startPage, &StartPage::connectGitRequested, this,
+        [this] { m_workspace->setShowingConnectGitModal(true); });
+    connect(m_startPage, &StartPage::recentFolderRequested, this,
+        [this](const QString& path) { m_workspace->setFolderURL(path); });
+    m_startPage->setRecents(m_workspace->recentEntities());
+    m_startPage->setDarkMode(m_isDarkMode);
+    return m_startPage;
+}
+
 bool ContentView::isShowingStartPage() const
 {
-    return m_editorColumn->currentWidget() == m_startPage;
+    return m_startPage && m_editorColumn->currentWidget() == m_startPage;
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    updateDetail();
 }
 
 void ContentView::updateDetail()
 {
     const bool hasTab = !m_workspace->activeTabURL().isEmpty();
-    if (!hasTab && !isShowingStartPage())
-        m_startPage->drawMascot();
-    m_editorColumn->setCurrentWidget(hasTab ? m_editorPage : static_cast<QWidget*>(m_startPage));
+    // A hidden window waits for its first show before it builds the start page: its first
+    // document may come before that.
+    if (!hasTab && (m_startPage || isVisible())) {
+        const bool built = m_startPage != nullptr;
+        if (built && !isShowingStartPage())
+            m_startPage->drawMascot();
+        m_editorColumn->setCurrentWidget(startPage());
+    } else {
+        m_editorColumn->setCurrentWidget(m_editorPage);
+    }
     QWidget* findBar = slot(Slot::FindBar);
     const bool showFind = hasTab && m_workspace->isLocalSearchVisible();
     if (showFind && findBar->isHidden())

@@ -138,7 +138,7 @@ public:
     void commitSessionData(const SessionEnd& session);
 
     TopBar* topBar() const { return m_topBar; }
-    StartPage* startPage() const { return m_startPage; }
+    StartPage* startPage();
     // True while the detail column shows the start page rather than the editors.
     bool isShowingStartPage() const;
     WidthResizableDivider* assistantDivider() const { return m_assistantDivider; }
@@ -154,6 +154,7 @@ protected:
     // the window stays open unless the program may end.
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
