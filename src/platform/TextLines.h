@@ -33,13 +33,37 @@ struct LineBounds
     QStringView contents(QStringView text) const { return text.mid(start, contentsEnd - start); }
 };
 
+// The first line break at or after `from`, or the text's size. Four units are read at a time:
+// lines are found over whole long texts, and most of their units are printable ASCII, which
+// holds no break.
+inline qsizetype nextLineBreak(QStringView text, qsizetype from)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = qMax<qsizetype>(from, 0);
+    while (i < n) {
+        for (; i + 4 <= n; i += 4) {
+            quint64 word;
+            std::memcpy(&word, u + i, sizeof word);
+            // Any unit below 0x0E or above 0x7F might be a break: those four are read one by one.
+            const quint64 low = (word - 0x000E000E000E000EULL) & ~word & 0x8000800080008000ULL;
+            if (low || (word & 0xFF80FF80FF80FF80ULL))
+                break;
+        }
+        const qsizetype stop = qMin(n, i + 4);
+        for (; i < stop; ++i) {
+            if (isLineBreak(QChar(u[i])))
+                return i;
+        }
+    }
+    return n;
+}
+
 // The line that starts at `start`, which must be a line start.
 inline LineBounds lineStartingAt(QStringView text, qsizetype start)
 {
     const qsizetype n = text.size();
-    qsizetype contentsEnd = start;
-    while (contentsEnd < n && !isLineBreak(text[contentsEnd]))
-        ++contentsEnd;
+    const qsizetype contentsEnd = start >= n ? start : nextLineBreak(text, start);
     qsizetype end = contentsEnd;
     if (end < n)
         end += (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n') ? 2 : 1;

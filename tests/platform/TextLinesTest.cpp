@@ -82,3 +82,28 @@ TEST(TextLines, UnpairedSurrogatesAreFoundWhereverTheyStandInALine)
         }
     }
 }
+
+TEST(TextLines, EveryBreakIsFoundWhereverItStandsAmongOtherUnits)
+{
+    // Each break, and units that look like one to a quick test (0x0E, 0x7F, 0x84, 0x2027), put
+    // at every place of texts up to a few words of four units, found from every start.
+    const auto reference = [](QStringView text, qsizetype from) {
+        qsizetype i = from;
+        while (i < text.size() && !quillon::textlines::isLineBreak(text[i]))
+            ++i;
+        return i;
+    };
+    const QList<char16_t> units { 0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029, 0x09, 0x0E, 0x7F,
+        0x84, 0x2027, 0xE9 };
+    for (int length = 0; length <= 13; ++length) {
+        for (int at = 0; at <= length; ++at) {
+            for (const char16_t unit : units) {
+                const QString text = QString(length, QLatin1Char('a')).insert(at, QChar(unit));
+                for (qsizetype from = 0; from <= text.size(); ++from)
+                    EXPECT_EQ(quillon::textlines::nextLineBreak(text, from), reference(text, from))
+                        << "length " << length << " at " << at << " unit " << int(unit)
+                        << " from " << from;
+            }
+        }
+    }
+}

@@ -57,31 +57,35 @@ qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines
     return end < 0 ? text.size() : end + 1;
 }
 
-bool isFenceLine(QStringView text, const textlines::LineBounds& line)
+// The first line break in text[from, to), or `to`.
+qsizetype nextLineBreak(const ChunkedText& text, qsizetype from, qsizetype to)
 {
-    return line.contents(text).startsWith(u"```");
+    qsizetype found = to;
+    text.forEachPiece(from, to, [&](QStringView piece, qsizetype at) {
+        const qsizetype i = textlines::nextLineBreak(piece, 0);
+        if (i < piece.size())
+            found = at + i;
+        return i == piece.size();
+    });
+    return found;
 }
 
-// The fence lines of text[from, to), `from` being a line start.
+// The fence lines of text[from, to), `from` being a line start. Read in place, piece by piece:
+// at open this runs over the whole text before the first paint.
 std::vector<qsizetype> fenceLinesIn(const ChunkedText& text, qsizetype from, qsizetype to)
 {
-    // Read a stretch of whole lines at a time: no copy of a long text is made at once.
-    constexpr qsizetype kStretch = 256 * 1024;
     std::vector<qsizetype> fences;
-    while (from < to) {
-        const qsizetype end = qMin(to, endOfLinesAfter(text, from + kStretch, 0));
-        const QString stretch = text.mid(from, end - from);
-        for (qsizetype start = 0; start < stretch.size();) {
-            const textlines::LineBounds line = textlines::lineStartingAt(stretch, start);
-            if (isFenceLine(stretch, line))
-                fences.push_back(from + line.start);
-            if (line.end <= start)
-                break;
-            start = line.end;
-        }
-        if (end <= from)
+    to = qMin(to, text.size());
+    for (qsizetype start = qMax<qsizetype>(from, 0); start < to;) {
+        if (start + 3 <= to && text.at(start) == u'`' && text.at(start + 1) == u'`'
+            && text.at(start + 2) == u'`')
+            fences.push_back(start);
+        const qsizetype lineBreak = nextLineBreak(text, start, to);
+        if (lineBreak >= to)
             break;
-        from = end;
+        start = lineBreak + 1;
+        if (text.at(lineBreak) == u'\r' && start < to && text.at(start) == u'\n')
+            ++start;
     }
     return fences;
 }
