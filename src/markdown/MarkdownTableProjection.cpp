@@ -159,20 +159,24 @@ QList<TextRange> MarkdownTableProjection::installTables(
     QList<TextRange> installed;
     if (tables.isEmpty())
         return installed;
-    // Shared, not copied: the replacement builds a text of its own.
-    const QString before = storage.text();
+    // The tables' Markdown is taken out first: with nothing else holding the storage's text, the
+    // replacement closes it up in place instead of copying it whole.
+    QList<QString> markdowns;
+    markdowns.reserve(tables.size());
+    for (const TextRange& t : tables)
+        markdowns.append(storage.text().mid(t.location, t.length));
     storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
         QString(1, QChar(objectReplacementCharacter)));
     const ParagraphStyle style = tableParagraphStyle();
     qsizetype shift = 0;
-    for (const TextRange& t : tables) {
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        const TextRange& t = tables[i];
         const TextSpan at { t.location - shift, 1 };
         shift += t.length - 1;
         // The style every table shares first: only the attachment then makes a set of its own.
         storage.addAttribute<TextAttribute::ParagraphStyle>(at, style);
-        storage.addAttribute<TextAttribute::Attachment>(at,
-            std::make_shared<TableAttachment>(
-                before.mid(t.location, t.length), t, isDarkMode, fontSize));
+        storage.addAttribute<TextAttribute::Attachment>(
+            at, std::make_shared<TableAttachment>(markdowns[i], t, isDarkMode, fontSize));
         installed.append({ at.location, 1 });
     }
     return installed;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 namespace quillon {
 
@@ -436,6 +437,8 @@ void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QS
 {
     if (ranges.empty())
         return;
+    if (replaceRangesInPlace(ranges, text))
+        return;
     QString result;
     qsizetype grow = 0;
     for (const TextSpan& r : ranges)
@@ -460,10 +463,47 @@ void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QS
         m_runs.replace(it->location, it->end(), AttributeRuns::Run { text.size(), 0 });
 }
 
-void AttributedText::setText(const QString& text)
+bool AttributedText::replaceRangesInPlace(const std::vector<TextSpan>& ranges, const QString& text)
 {
-    m_text = text;
-    m_runs.assign(text.size(), 0);
+    // A text held by nobody else, where no range grows, is closed up where it lies: a long text
+    // is not copied, nor new memory touched for it.
+    if (!m_text.isDetached())
+        return false;
+    for (const TextSpan& r : ranges) {
+        if (clip(r).length < text.size())
+            return false;
+    }
+    QChar* data = m_text.data();
+    std::vector<TextSpan> accepted;
+    accepted.reserve(ranges.size());
+    qsizetype read = 0;
+    qsizetype write = 0;
+    auto keep = [&](qsizetype end) {
+        std::memmove(data + write, data + read, size_t(end - read) * sizeof(QChar));
+        write += end - read;
+    };
+    for (const TextSpan& r : ranges) {
+        const TextSpan range = clip(r);
+        if (range.location < read)
+            continue; // overlapping or out of order: skipped
+        keep(range.location);
+        std::memcpy(data + write, text.constData(), size_t(text.size()) * sizeof(QChar));
+        write += text.size();
+        accepted.push_back(range);
+        read = range.end();
+    }
+    keep(m_text.size());
+    m_text.truncate(write);
+    m_text.squeeze();
+    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it)
+        m_runs.replace(it->location, it->end(), AttributeRuns::Run { text.size(), 0 });
+    return true;
+}
+
+void AttributedText::setText(QString text)
+{
+    m_text = std::move(text);
+    m_runs.assign(m_text.size(), 0);
     resetTables();
 }
 

@@ -260,10 +260,11 @@ public:
     void setAttributesFrom(qsizetype location, const AttributedText& source);
     // Several replacements in one pass over the text, each range by the same plain `text` (no
     // attributes): ranges ascending; one that overlaps or goes back is skipped. Costs one copy
-    // of the text however many there are, and makes no attributed text per range.
+    // of the text however many there are (none when this text holds its characters alone and
+    // no range is shorter than `text`), and makes no attributed text per range.
     void replaceRanges(const std::vector<TextSpan>& ranges, const QString& text);
     // Replaces everything with plain text that has no attributes.
-    void setText(const QString& text);
+    void setText(QString text);
 
     // A copy of part of the text with its attributes.
     AttributedText subText(TextSpan range) const;
@@ -334,6 +335,7 @@ private:
     void enumerateValueIds(TextAttribute attribute, TextSpan range,
         const std::function<void(TextSpan, quint32)>& visit) const;
     void resetTables();
+    bool replaceRangesInPlace(const std::vector<TextSpan>& ranges, const QString& text);
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
     // The runs of `from` over [range) with their sets interned here.
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);

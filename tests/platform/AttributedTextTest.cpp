@@ -143,6 +143,24 @@ TEST(AttributedText, ReplaceRangesInOnePass)
         EXPECT_FALSE(t.hasAttribute(A::ForegroundColor, plain)) << plain;
     for (const qsizetype kept : { 0, 1, 4, 5, 8, 9, 12, 13 })
         EXPECT_EQ(*t.attribute<A::ForegroundColor>(kept), red()) << kept;
+
+    // A text held alone whose ranges all shrink is closed up where it lies; one shared with a
+    // copy is not, and the copy keeps what it held.
+    for (const bool shared : { false, true }) {
+        AttributedText u(QString::fromUtf8("xx[a]yy[bb]zz"));
+        u.addAttribute<A::ForegroundColor>({ 0, 13 }, red());
+        const QString held = shared ? u.text() : QString();
+        u.replaceRanges({ { 2, 3 }, { 7, 4 }, { 8, 1 } }, QStringLiteral("#"));
+        EXPECT_EQ(u.text(), QStringLiteral("xx#yy#zz")) << shared;
+        EXPECT_EQ(u.length(), 8);
+        for (const qsizetype plain : { 2, 5 })
+            EXPECT_FALSE(u.hasAttribute(A::ForegroundColor, plain)) << plain;
+        for (const qsizetype kept : { 0, 1, 3, 4, 6, 7 })
+            EXPECT_EQ(*u.attribute<A::ForegroundColor>(kept), red()) << kept;
+        if (shared) {
+            EXPECT_EQ(held, QStringLiteral("xx[a]yy[bb]zz"));
+        }
+    }
 }
 
 TEST(AttributedText, EqualityComparesValuesNotStorage)

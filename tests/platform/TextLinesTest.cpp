@@ -101,8 +101,8 @@ TEST(TextLines, EveryBreakIsFoundWhereverItStandsAmongOtherUnits)
                 const QString text = QString(length, QLatin1Char('a')).insert(at, QChar(unit));
                 for (qsizetype from = 0; from <= text.size(); ++from)
                     EXPECT_EQ(quillon::textlines::nextLineBreak(text, from), reference(text, from))
-                        << "length " << length << " at " << at << " unit " << int(unit)
-                        << " from " << from;
+                        << "length " << length << " at " << at << " unit " << int(unit) << " from "
+                        << from;
             }
         }
     }

@@ -68,9 +68,9 @@ void ProjectedDocument::load(
 }
 
 void ProjectedDocument::loadInParts(
-    const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart, qsizetype around)
+    QString markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart, qsizetype around)
 {
-    m_storage.setText(markdown);
+    m_storage.setText(std::move(markdown));
     ++m_textRevision;
     m_validUtf16.reset();
     MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);

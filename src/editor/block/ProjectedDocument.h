@@ -52,7 +52,7 @@ public:
     // The same, with only the first paragraphs of about `firstPart` characters put into the
     // document; insertMore() puts in the rest, part by part. Until it is all in, the document
     // is the storage's beginning and nothing may edit either.
-    void loadInParts(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart,
+    void loadInParts(QString markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart,
         qsizetype around = 0);
     // Puts the next paragraphs, about `length` characters (all that is left for -1), into the
     // document; true once it holds the whole storage.

@@ -353,7 +353,7 @@ void UnifiedBlockEditor::loaded()
     m_find->refresh();
 }
 
-void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret, bool inParts)
+void UnifiedBlockEditor::reload(QString markdown, qsizetype markdownCaret, bool inParts)
 {
     FlagScope programmatic(m_isProgrammatic);
     m_reloadNextTurn = false;
@@ -377,7 +377,7 @@ void UnifiedBlockEditor::reload(const QString& markdown, qsizetype markdownCaret
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
     m_detached.reset();
-    m_projected->loadInParts(markdown, isDarkMode(), fontSize(), parts ? kLoadPart : -1,
+    m_projected->loadInParts(std::move(markdown), isDarkMode(), fontSize(), parts ? kLoadPart : -1,
         m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret);
     showWindowHeights();
     // A window goes in at once.
