@@ -38,6 +38,12 @@ void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
+    qsizetype breaks = 0;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
+        breaks += piece.count(u'\n');
+        return true;
+    });
+    m_starts.reserve(size_t(breaks) + 1);
     text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
         for (qsizetype i = piece.indexOf(u'\n'); i >= 0; i = piece.indexOf(u'\n', i + 1))
             m_starts.push_back(at + i + 1);
@@ -52,6 +58,7 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
+    m_starts.reserve(size_t(text.count(u'\n')) + 1);
     for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
         m_starts.push_back(i + 1);
     m_first = 0;
@@ -62,8 +69,23 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
 void TextWindow::estimateAll(const Estimate& estimate)
 {
     m_heights.resize(m_starts.size());
-    for (int i = 0; i < lineCount(); ++i)
-        m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
+    // An estimate depends on the length alone, and most lines are short: each short length is
+    // asked for once.
+    constexpr qsizetype kRemembered = 1024;
+    std::vector<float> byLength(kRemembered, -1.0F);
+    const int count = lineCount();
+    for (int i = 0; i < count; ++i) {
+        const qsizetype length = (i + 1 < count ? m_starts[size_t(i + 1)] - 1 : m_length)
+            - m_starts[size_t(i)];
+        if (length >= kRemembered) {
+            m_heights[size_t(i)] = float(estimate(length));
+            continue;
+        }
+        float& known = byLength[size_t(length)];
+        if (known < 0)
+            known = float(estimate(length));
+        m_heights[size_t(i)] = known;
+    }
     rebuildTree();
 }
 
