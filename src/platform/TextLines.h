@@ -59,6 +59,26 @@ inline qsizetype nextLineBreak(QStringView text, qsizetype from)
     return n;
 }
 
+// The first line feed at or after `from`, or the text's size; four units at a time, as above.
+inline qsizetype nextLineFeed(QStringView text, qsizetype from)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = qMax<qsizetype>(from, 0);
+    for (; i + 4 <= n; i += 4) {
+        quint64 word;
+        std::memcpy(&word, u + i, sizeof word);
+        const quint64 lanes = word ^ 0x000A000A000A000AULL; // zero where a unit is a line feed
+        if ((lanes - 0x0001000100010001ULL) & ~lanes & 0x8000800080008000ULL)
+            break;
+    }
+    for (; i < n; ++i) {
+        if (u[i] == u'\n')
+            return i;
+    }
+    return n;
+}
+
 // The line that starts at `start`, which must be a line start.
 inline LineBounds lineStartingAt(QStringView text, qsizetype start)
 {

@@ -6,10 +6,13 @@
 
 #include "editor/chrome/LocalSearchSteps.h"
 #include "editor/document/DocumentFind.h"
+#include "editor/source/SourceColouring.h"
 #include "editor/source/SourceDocumentLayout.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownTextViewSupport.h"
 #include "platform/AttributedText.h"
+#include "platform/ChunkedText.h"
+#include "platform/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -638,4 +641,40 @@ TEST(SourcePane, ALongTextIsPutInSliceBySliceAndWhatNeedsItWholeHasTheRestPutInF
     QApplication::processEvents();
     EXPECT_EQ(document.text().toString(), QStringLiteral("pasted ") + before);
     EXPECT_EQ(fourth->text(), document.text().toString());
+}
+
+TEST(SourcePane, FenceLinesAreFoundWhereverAPieceOfTheTextEnds)
+{
+    // A long text is held in pieces of a fixed length: fence lines and line breaks put across
+    // and right after every place a piece ends, against a plain reading of the whole text.
+    const auto reference = [](const QString& text, qsizetype from, qsizetype to) {
+        std::vector<qsizetype> fences;
+        for (qsizetype start = from; start < to;) {
+            const textlines::LineBounds line = textlines::lineStartingAt(text.left(to), start);
+            if (line.contents(text).startsWith(u"```"))
+                fences.push_back(start);
+            if (line.end <= start)
+                break;
+            start = line.end;
+        }
+        return fences;
+    };
+    const qsizetype cut = ChunkedText::kPiece;
+    for (const QString& mark : { QStringLiteral("\n```"), QStringLiteral("\r\n```"),
+             QStringLiteral("\r```"), QStringLiteral("\u2028```"), QStringLiteral("\n``x") }) {
+        for (qsizetype before = -5; before <= 1; ++before) {
+            QString text(3 * cut, QLatin1Char('a'));
+            for (int piece = 1; piece <= 2; ++piece)
+                text.replace(piece * cut + before, mark.size(), mark);
+            const ChunkedText chunked(text);
+            ASSERT_GT(chunked.pieces().size(), 2);
+            for (const auto& [from, to] : { std::pair<qsizetype, qsizetype> { 0, text.size() },
+                     { 0, cut + before + 3 }, { cut + before + 1, 2 * cut + 2 } }) {
+                const qsizetype start = textlines::lineBounds(text, from).start;
+                EXPECT_EQ(
+                    SourceColouring::fenceLines(chunked, start, to), reference(text, start, to))
+                    << mark.size() << " at " << before << " in [" << from << ", " << to << ")";
+            }
+        }
+    }
 }

@@ -85,8 +85,8 @@ TEST(TextLines, UnpairedSurrogatesAreFoundWhereverTheyStandInALine)
 
 TEST(TextLines, EveryBreakIsFoundWhereverItStandsAmongOtherUnits)
 {
-    // Each break, and units that look like one to a quick test (0x0E, 0x7F, 0x84, 0x2027), put
-    // at every place of texts up to a few words of four units, found from every start.
+    // Each break, and units that look like one to a quick test (0x0E, 0x7F, 0x84, 0x2027, 0x0B0A),
+    // put at every place of texts up to a few words of four units, found from every start.
     const auto reference = [](QStringView text, qsizetype from) {
         qsizetype i = from;
         while (i < text.size() && !quillon::textlines::isLineBreak(text[i]))
@@ -94,7 +94,7 @@ TEST(TextLines, EveryBreakIsFoundWhereverItStandsAmongOtherUnits)
         return i;
     };
     const QList<char16_t> units { 0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029, 0x09, 0x0E, 0x7F,
-        0x84, 0x2027, 0xE9 };
+        0x84, 0x2027, 0xE9, 0x0B0A, 0x0A0B };
     for (int length = 0; length <= 13; ++length) {
         for (int at = 0; at <= length; ++at) {
             for (const char16_t unit : units) {

@@ -1,6 +1,7 @@
 #include "editor/layout/TextWindow.h"
 
 #include "platform/ChunkedText.h"
+#include "platform/TextLines.h"
 
 #include <QKeyEvent>
 
@@ -38,14 +39,10 @@ void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
-    qsizetype breaks = 0;
-    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
-        breaks += piece.count(u'\n');
-        return true;
-    });
-    m_starts.reserve(size_t(breaks) + 1);
     text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
-        for (qsizetype i = piece.indexOf(u'\n'); i >= 0; i = piece.indexOf(u'\n', i + 1))
+        const qsizetype n = piece.size();
+        for (qsizetype i = textlines::nextLineFeed(piece, 0); i < n;
+             i = textlines::nextLineFeed(piece, i + 1))
             m_starts.push_back(at + i + 1);
         return true;
     });
@@ -58,8 +55,8 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
-    m_starts.reserve(size_t(text.count(u'\n')) + 1);
-    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
+    for (qsizetype i = textlines::nextLineFeed(text, 0); i < text.size();
+         i = textlines::nextLineFeed(text, i + 1))
         m_starts.push_back(i + 1);
     m_first = 0;
     m_end = 1;
@@ -75,8 +72,8 @@ void TextWindow::estimateAll(const Estimate& estimate)
     std::vector<float> byLength(kRemembered, -1.0F);
     const int count = lineCount();
     for (int i = 0; i < count; ++i) {
-        const qsizetype length = (i + 1 < count ? m_starts[size_t(i + 1)] - 1 : m_length)
-            - m_starts[size_t(i)];
+        const qsizetype length
+            = (i + 1 < count ? m_starts[size_t(i + 1)] - 1 : m_length) - m_starts[size_t(i)];
         if (length >= kRemembered) {
             m_heights[size_t(i)] = float(estimate(length));
             continue;

@@ -57,39 +57,6 @@ qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines
     return end < 0 ? text.size() : end + 1;
 }
 
-// The first line break in text[from, to), or `to`.
-qsizetype nextLineBreak(const ChunkedText& text, qsizetype from, qsizetype to)
-{
-    qsizetype found = to;
-    text.forEachPiece(from, to, [&](QStringView piece, qsizetype at) {
-        const qsizetype i = textlines::nextLineBreak(piece, 0);
-        if (i < piece.size())
-            found = at + i;
-        return i == piece.size();
-    });
-    return found;
-}
-
-// The fence lines of text[from, to), `from` being a line start. Read in place, piece by piece:
-// at open this runs over the whole text before the first paint.
-std::vector<qsizetype> fenceLinesIn(const ChunkedText& text, qsizetype from, qsizetype to)
-{
-    std::vector<qsizetype> fences;
-    to = qMin(to, text.size());
-    for (qsizetype start = qMax<qsizetype>(from, 0); start < to;) {
-        if (start + 3 <= to && text.at(start) == u'`' && text.at(start + 1) == u'`'
-            && text.at(start + 2) == u'`')
-            fences.push_back(start);
-        const qsizetype lineBreak = nextLineBreak(text, start, to);
-        if (lineBreak >= to)
-            break;
-        start = lineBreak + 1;
-        if (text.at(lineBreak) == u'\r' && start < to && text.at(start) == u'\n')
-            ++start;
-    }
-    return fences;
-}
-
 // The line of the text that holds `position`, as the one line-break rule tells it.
 textlines::LineBounds lineBoundsIn(const ChunkedText& text, qsizetype position)
 {
@@ -110,6 +77,37 @@ bool looksLikeYAML(const ChunkedText& text)
 }
 
 } // namespace
+
+std::vector<qsizetype> SourceColouring::fenceLines(
+    const ChunkedText& text, qsizetype from, qsizetype to)
+{
+    std::vector<qsizetype> fences;
+    to = qMin(to, text.size());
+    qsizetype lineStart = qMax<qsizetype>(from, 0);
+    auto isFenceAt = [&](QStringView piece, qsizetype i, qsizetype at) {
+        if (at + 3 > to)
+            return false;
+        if (i + 3 <= piece.size())
+            return piece[i] == u'`' && piece[i + 1] == u'`' && piece[i + 2] == u'`';
+        return text.at(at) == u'`' && text.at(at + 1) == u'`' && text.at(at + 2) == u'`';
+    };
+    text.forEachPiece(lineStart, to, [&](QStringView piece, qsizetype at) {
+        // A CR LF pair is taken for two breaks here: the empty line between them is no fence.
+        const qsizetype n = piece.size();
+        qsizetype i = 0;
+        while (i < n) {
+            if (lineStart == at + i && isFenceAt(piece, i, lineStart))
+                fences.push_back(lineStart);
+            const qsizetype lineBreak = textlines::nextLineBreak(piece, i);
+            if (lineBreak >= n)
+                break;
+            i = lineBreak + 1;
+            lineStart = at + i;
+        }
+        return true;
+    });
+    return fences;
+}
 
 SourceColouring::SourceColouring(SourceTextEdit& view,
     std::function<const ChunkedText&()> currentText, std::function<bool()> isCurrent,
@@ -144,7 +142,7 @@ void SourceColouring::colourAll(const ChunkedText& text)
     m_slice.stop();
     m_pending.clear();
     m_lastWasYAML = looksLikeYAML(text);
-    m_fences = fenceLinesIn(text, 0, text.size());
+    m_fences = fenceLines(text, 0, text.size());
     if (text.size() <= kLoadWholeLimit) {
         colourLines(text, 0, text.size());
         return;
@@ -217,7 +215,7 @@ QList<SourceColouring::Stretch> SourceColouring::updateFences(
     const qsizetype oldAfter = m_fences.end() - lastOld;
     for (auto it = lastOld; it != m_fences.end(); ++it)
         *it += delta;
-    const std::vector<qsizetype> inside = fenceLinesIn(text, lines.from, lines.to);
+    const std::vector<qsizetype> inside = fenceLines(text, lines.from, lines.to);
     const auto at = m_fences.erase(firstOld, lastOld);
     m_fences.insert(at, inside.begin(), inside.end());
     if (m_lastWasYAML)

@@ -55,6 +55,11 @@ public:
     void flush();
     bool hasPendingPass() const { return !m_pending.isEmpty(); }
 
+    // Where the fence lines (three backquotes at a line's start) of text[from, to) start, `from`
+    // being a line start. Read in place, piece by piece: at open this runs over the whole text
+    // before the first paint.
+    static std::vector<qsizetype> fenceLines(const ChunkedText& text, qsizetype from, qsizetype to);
+
 private:
     struct Stretch
     {
