@@ -95,9 +95,7 @@ void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
         return;
     const qsizetype offset
         = qMin(m_projected->storageOffset(top->first), m_projected->storage().length());
-    m_view->blockLayout().reportNow();
-    m_view->verticalScrollBar()->setValue(
-        qRound(topOfLine(m_projected->window().lineAt(offset)) + top->second));
+    scrollToLineTop(m_projected->window().lineAt(offset), top->second);
 }
 
 void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
@@ -205,10 +203,16 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
     const bool windowed = !m_projected->holdsAll();
-    const double aboveBefore = windowed ? m_projected->window().heightAbove() : 0;
     auto [anchor, caret] = storageSelection();
     const qsizetype start = m_projected->storageOffset(from);
     const qsizetype end = m_projected->storageOffset(to);
+    // What is on screen stays where it was, however the text above it grew or shrank, and
+    // wherever the window goes for the selection: the paragraph on top is kept by its text.
+    const LineTop topLine = windowed ? lineAtY(top) : LineTop {};
+    const qsizetype topStart = windowed
+        ? mapThroughEdit(
+            m_projected->window().lineStart(topLine.line), start, end - start, replacement.length())
+        : 0;
     // The new text and its styling are laid out once, together.
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
@@ -236,12 +240,10 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     }
     restyle();
     layoutOnce.endEditBlock();
-    // What is on screen stays where it was, however the text above the window grew or shrank.
-    const double aboveAfter = windowed ? m_projected->window().heightAbove() : 0;
-    // The scroll bar's range must have grown with the text before the scroll is moved down it.
-    if (windowed)
-        m_view->blockLayout().reportNow();
-    bar->setValue(top + qRound(aboveAfter - aboveBefore));
+    if (windowed && !m_projected->holdsAll())
+        scrollToLineTop(m_projected->window().lineAt(topStart), top - topLine.y);
+    else
+        bar->setValue(top);
     return true;
 }
 

@@ -167,8 +167,25 @@ void UnifiedBlockEditor::refillKeepingPlace(const std::function<void()>& refill)
     m_view->blockLayout().reportNow();
     const int firstHeld = m_projected->holdsAll() ? 0 : m_projected->window().firstLine();
     presentFilled(qMax(0, top.line - firstHeld));
-    m_view->blockLayout().reportNow();
-    bar->setValue(qRound(topOfLine(top.line) + within));
+    scrollToLineTop(top.line, within);
+}
+
+void UnifiedBlockEditor::scrollToLineTop(int line, double within)
+{
+    // The paragraphs a screen either side of the new top are laid out as the scroll shows them,
+    // and those the window just took in stand with estimates until then: measured first, they
+    // cannot move the line away from where it is put.
+    BlockDocumentLayout& layout = m_view->blockLayout();
+    const int page = m_view->viewport()->height();
+    for (int tries = 0; tries < 4; ++tries) {
+        const double y = topOfLine(line) + within;
+        layout.layoutArea(QRectF(0, y - page, 1, 2 * page));
+        if (topOfLine(line) + within == y)
+            break;
+    }
+    // The scroll range must reach the new place before the scroll moves there.
+    layout.reportNow();
+    m_view->verticalScrollBar()->setValue(qRound(topOfLine(line) + within));
 }
 
 void UnifiedBlockEditor::coverRange(qsizetype from, qsizetype to)
