@@ -172,20 +172,9 @@ void UnifiedBlockEditor::refillKeepingPlace(const std::function<void()>& refill)
 
 void UnifiedBlockEditor::scrollToLineTop(int line, double within)
 {
-    // The paragraphs a screen either side of the new top are laid out as the scroll shows them,
-    // and those the window just took in stand with estimates until then: measured first, they
-    // cannot move the line away from where it is put.
-    BlockDocumentLayout& layout = m_view->blockLayout();
-    const int page = m_view->viewport()->height();
-    for (int tries = 0; tries < 4; ++tries) {
-        const double y = topOfLine(line) + within;
-        layout.layoutArea(QRectF(0, y - page, 1, 2 * page));
-        if (topOfLine(line) + within == y)
-            break;
-    }
-    // The scroll range must reach the new place before the scroll moves there.
-    layout.reportNow();
-    m_view->verticalScrollBar()->setValue(qRound(topOfLine(line) + within));
+    const double y = m_view->blockLayout().layoutAroundTop(
+        [&] { return topOfLine(line) + within; }, m_view->viewport()->height());
+    m_view->verticalScrollBar()->setValue(qRound(y));
 }
 
 void UnifiedBlockEditor::coverRange(qsizetype from, qsizetype to)
