@@ -418,4 +418,10 @@ TEST(BlockWindow, ScrollingAfterEditsAboveTheWindowMovesTheTextByWhatWasScrolled
     ASSERT_EQ(h.blocks->markdown(), expected);
     EXPECT_EQ(lineAt(blocks, 5), before);
     scrollBy(blocks->viewport()->height() * 3 / 4, 4);
+
+    // The block view's caret, left far above at the start of the old text, stayed on it.
+    blocks->setFocus();
+    h.type(QStringLiteral("Z"), blocks);
+    expected.insert(expected.indexOf(QStringLiteral("line 000")), u'Z');
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }

@@ -42,9 +42,9 @@ QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
 UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
-    const QTextCursor cursor = m_view->textCursor();
-    return { stretch.map(m_projected->markdownOffset(toStorage(cursor.anchor()))),
-        stretch.map(m_projected->markdownOffset(toStorage(cursor.position()))) };
+    const auto [anchor, caret] = storageSelection();
+    return { stretch.map(m_projected->markdownOffset(anchor)),
+        stretch.map(m_projected->markdownOffset(caret)) };
 }
 
 void UnifiedBlockEditor::select(const MarkdownSelection& selection)
@@ -223,12 +223,18 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
         showWindowHeights();
         anchor = mapThroughEdit(anchor, start, end - start, replacement.length());
         caret = mapThroughEdit(caret, start, end - start, replacement.length());
-        if (!selection)
-            restoreSelection(anchor, caret);
-    }
-    if (selection)
+        // A selection outside the window stays kept aside: the window stays with the screen.
+        if (selection) {
+            const qsizetype length = m_projected->storage().length();
+            anchor = qMin(m_projected->storageOffset(selection->anchor), length);
+            caret = qMin(m_projected->storageOffset(selection->caret), length);
+        }
+        restoreSelection(anchor, caret);
+    } else if (selection) {
         select(*selection);
-    m_caretStorage = toStorage(m_view->textCursor().position());
+    }
+    if (!m_detached)
+        m_caretStorage = toStorage(m_view->textCursor().position());
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {
         markAllParagraphsDirty();
