@@ -15,6 +15,8 @@
 #include <QTextBlock>
 #include <QTextFrame>
 
+#include <ostream>
+
 using namespace quillon;
 using namespace quillon::test;
 
@@ -36,6 +38,27 @@ QString numberedParagraphs(int count = 300)
     for (int i = 0; i < count; ++i)
         text += QStringLiteral("line %1 of the text\n").arg(i, 3, 10, QLatin1Char('0'));
     return text;
+}
+
+// A paragraph on screen: its text and the top of its first line in the viewport.
+struct ShownLine
+{
+    QString text;
+    int top = 0;
+    bool operator==(const ShownLine&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const ShownLine& line)
+{
+    return out << '"' << line.text.toStdString() << "\" at " << line.top;
+}
+
+// The paragraph at height `y` of the view's viewport.
+ShownLine lineAt(QTextEdit* view, int y)
+{
+    const QTextBlock block
+        = view->cursorForPosition(QPoint(view->viewport()->width() / 2, y)).block();
+    return { block.text(), view->cursorRect(QTextCursor(block)).top() };
 }
 
 // Puts the caret at a position of the view's document, as a click would.
@@ -197,12 +220,8 @@ TEST(BlockWindow, AnotherViewsEditAboveTheWindowKeepsTheCaretAndTheTopLine)
     h.blocks->flushPendingWork();
     QApplication::processEvents();
     ASSERT_GT(h.blocks->projected().windowStart(), 0);
-    const auto topLine = [&] {
-        return blocks->cursorForPosition(QPoint(blocks->viewport()->width() / 2, 50))
-            .block()
-            .text();
-    };
-    const QString shown = topLine();
+    const auto topLine = [&] { return lineAt(blocks, 50); };
+    const ShownLine shown = topLine();
     const int scroll = blocks->verticalScrollBar()->value();
 
     // The source pane adds paragraphs at the very top, far above the block view's window.
@@ -214,10 +233,9 @@ TEST(BlockWindow, AnotherViewsEditAboveTheWindowKeepsTheCaretAndTheTopLine)
     ASSERT_EQ(h.content(), expected);
     QApplication::processEvents();
     EXPECT_EQ(h.blocks->markdown(), expected);
-    // The screen moved down with the text: the line on top is the one shown before, give or take
-    // what measuring the paragraphs the window took in corrected.
+    // The screen moved down with the text: the line on top is the one shown before, where it was.
     EXPECT_GT(blocks->verticalScrollBar()->value(), scroll);
-    EXPECT_LE(qAbs(topLine().mid(5, 3).toInt() - shown.mid(5, 3).toInt()), 3);
+    EXPECT_EQ(topLine(), shown);
 
     // The block view's caret stayed at the end: keys land there.
     blocks->setFocus();
@@ -285,11 +303,8 @@ TEST(BlockWindow, ATextReplacedFromOutsideGoesInAsAWindowKeepingTheCaretAndTheTo
     h.editor->flushPendingWork();
     QApplication::processEvents();
     QTextEdit* view = h.view();
-    const auto topLine = [&] {
-        return view->cursorForPosition(QPoint(view->viewport()->width() / 2, 5)).block().text();
-    };
-    const QString shown = topLine();
-    ASSERT_TRUE(shown.startsWith(QStringLiteral("line 2"))) << shown.toStdString();
+    const ShownLine shown = lineAt(view, 5);
+    ASSERT_TRUE(shown.text.startsWith(QStringLiteral("line 2"))) << shown.text.toStdString();
 
     // Another program added text above: a little (applied as an edit), then more than the whole
     // text was (put in again): what the caret and the screen were on is further down.
@@ -305,14 +320,8 @@ TEST(BlockWindow, ATextReplacedFromOutsideGoesInAsAWindowKeepingTheCaretAndTheTo
         EXPECT_FALSE(h.editor->projected().holdsAll());
         EXPECT_LT(view->document()->characterCount(), expected.size() / 2);
         EXPECT_EQ(h.editor->markdown(), expected);
-        // The first old paragraph on screen is the one on top before, give or take what measuring
-        // the paragraphs the window took in corrected.
-        QString first;
-        for (int y = 5; y < view->viewport()->height() && !first.startsWith(u'l'); y += 5)
-            first
-                = view->cursorForPosition(QPoint(view->viewport()->width() / 2, y)).block().text();
-        EXPECT_LE(qAbs(first.mid(5, 3).toInt() - shown.mid(5, 3).toInt()), 3)
-            << first.toStdString() << " " << added;
+        // The paragraph on top is the one on top before, where it was.
+        EXPECT_EQ(lineAt(view, 5), shown) << added;
     }
 
     h.type(QStringLiteral("tail"));
@@ -358,4 +367,61 @@ TEST(BlockWindow, ACellClickedAfterTheScrollBarWasDraggedTakesTheKeysTypedNext)
     text.replace(
         table, QStringLiteral("| A   | B   |\n| --- | --- |\n| 1   | 2X7 |\n| 3   | 4   |\n"));
     EXPECT_EQ(h.onDisk(), text.toUtf8());
+}
+
+TEST(BlockWindow, ScrollingAfterEditsAboveTheWindowMovesTheTextByWhatWasScrolled)
+{
+    const BlockWindowLength window(400);
+    QString expected = numberedParagraphs();
+    SourceHarness h(expected, true);
+    QTextEdit* blocks = h.blocks->textView();
+    QScrollBar* bar = blocks->verticalScrollBar();
+    // Scrolled by `by` pixels: the paragraph that was that far below the top is on top, at the
+    // same height, however often the window moved under it.
+    const auto scrollBy = [&](int by, int times) {
+        const qsizetype start = h.blocks->projected().windowStart();
+        for (int i = 0; i < times; ++i) {
+            ShownLine coming = lineAt(blocks, 5 + by);
+            coming.top -= by;
+            bar->setValue(bar->value() + by);
+            QApplication::processEvents();
+            ASSERT_EQ(lineAt(blocks, 5), coming) << i << " by " << by;
+        }
+        EXPECT_NE(h.blocks->projected().windowStart(), start);
+    };
+    // Dragged down a little at a time, the window following.
+    for (int i = 0; i < 40; ++i) {
+        bar->setValue(bar->value() + 40);
+        QApplication::processEvents();
+    }
+    scrollBy(blocks->viewport()->height() * 3 / 4, 6);
+
+    // The source pane adds paragraphs far above the block view's window, some taller than others.
+    const ShownLine shown = lineAt(blocks, 5);
+    h.view()->setFocus();
+    h.view()->setTextCursor(QTextCursor(h.view()->document()));
+    h.type(QStringLiteral("# Above\n\nand more above\n\n"));
+    expected.prepend(QStringLiteral("# Above\n\nand more above\n\n"));
+    ASSERT_EQ(h.content(), expected);
+    EXPECT_EQ(lineAt(blocks, 5), shown);
+    scrollBy(blocks->viewport()->height() * 3 / 4, 4);
+    // Up, a few lines at a time, so that what comes into view was held before.
+    scrollBy(-100, 12);
+
+    // Another program adds a line above the window.
+    const ShownLine before = lineAt(blocks, 5);
+    expected.prepend(QStringLiteral("## Outside\n\n"));
+    h.workspace->activeDocument()->replaceText(expected);
+    QApplication::processEvents();
+    h.blocks->flushPendingWork();
+    QApplication::processEvents();
+    ASSERT_EQ(h.blocks->markdown(), expected);
+    EXPECT_EQ(lineAt(blocks, 5), before);
+    scrollBy(blocks->viewport()->height() * 3 / 4, 4);
+
+    // The block view's caret, left far above at the start of the old text, stayed on it.
+    blocks->setFocus();
+    h.type(QStringLiteral("Z"), blocks);
+    expected.insert(expected.indexOf(QStringLiteral("line 000")), u'Z');
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }

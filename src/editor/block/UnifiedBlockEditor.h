@@ -217,6 +217,9 @@ private:
     };
     LineTop lineAtY(double y) const;
     double topOfLine(int line) const;
+    // Scrolls so that the storage's paragraph `line` starts `within` above the view's top, its
+    // neighbours measured first: measured while the scroll shows them, they would move it.
+    void scrollToLineTop(int line, double within);
     void keepHeights();
     void showWindowHeights();
     // Places the selection (storage offsets); one outside the window is kept aside until the

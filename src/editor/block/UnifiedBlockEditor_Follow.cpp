@@ -42,9 +42,9 @@ QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
 UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
-    const QTextCursor cursor = m_view->textCursor();
-    return { stretch.map(m_projected->markdownOffset(toStorage(cursor.anchor()))),
-        stretch.map(m_projected->markdownOffset(toStorage(cursor.position()))) };
+    const auto [anchor, caret] = storageSelection();
+    return { stretch.map(m_projected->markdownOffset(anchor)),
+        stretch.map(m_projected->markdownOffset(caret)) };
 }
 
 void UnifiedBlockEditor::select(const MarkdownSelection& selection)
@@ -95,9 +95,7 @@ void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
         return;
     const qsizetype offset
         = qMin(m_projected->storageOffset(top->first), m_projected->storage().length());
-    m_view->blockLayout().reportNow();
-    m_view->verticalScrollBar()->setValue(
-        qRound(topOfLine(m_projected->window().lineAt(offset)) + top->second));
+    scrollToLineTop(m_projected->window().lineAt(offset), top->second);
 }
 
 void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
@@ -205,10 +203,16 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     QScrollBar* bar = m_view->verticalScrollBar();
     const int top = bar->value();
     const bool windowed = !m_projected->holdsAll();
-    const double aboveBefore = windowed ? m_projected->window().heightAbove() : 0;
     auto [anchor, caret] = storageSelection();
     const qsizetype start = m_projected->storageOffset(from);
     const qsizetype end = m_projected->storageOffset(to);
+    // What is on screen stays where it was, however the text above it grew or shrank, and
+    // wherever the window goes for the selection: the paragraph on top is kept by its text.
+    const LineTop topLine = windowed ? lineAtY(top) : LineTop {};
+    const qsizetype topStart = windowed
+        ? mapThroughEdit(
+            m_projected->window().lineStart(topLine.line), start, end - start, replacement.length())
+        : 0;
     // The new text and its styling are laid out once, together.
     QTextCursor layoutOnce(m_view->document());
     layoutOnce.beginEditBlock();
@@ -219,12 +223,18 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
         showWindowHeights();
         anchor = mapThroughEdit(anchor, start, end - start, replacement.length());
         caret = mapThroughEdit(caret, start, end - start, replacement.length());
-        if (!selection)
-            restoreSelection(anchor, caret);
-    }
-    if (selection)
+        // A selection outside the window stays kept aside: the window stays with the screen.
+        if (selection) {
+            const qsizetype length = m_projected->storage().length();
+            anchor = qMin(m_projected->storageOffset(selection->anchor), length);
+            caret = qMin(m_projected->storageOffset(selection->caret), length);
+        }
+        restoreSelection(anchor, caret);
+    } else if (selection) {
         select(*selection);
-    m_caretStorage = toStorage(m_view->textCursor().position());
+    }
+    if (!m_detached)
+        m_caretStorage = toStorage(m_view->textCursor().position());
     m_caretLine->moveTo(m_view->textCursor().blockNumber());
     if (farAway) {
         markAllParagraphsDirty();
@@ -236,12 +246,10 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     }
     restyle();
     layoutOnce.endEditBlock();
-    // What is on screen stays where it was, however the text above the window grew or shrank.
-    const double aboveAfter = windowed ? m_projected->window().heightAbove() : 0;
-    // The scroll bar's range must have grown with the text before the scroll is moved down it.
-    if (windowed)
-        m_view->blockLayout().reportNow();
-    bar->setValue(top + qRound(aboveAfter - aboveBefore));
+    if (windowed && !m_projected->holdsAll())
+        scrollToLineTop(m_projected->window().lineAt(topStart), top - topLine.y);
+    else
+        bar->setValue(top);
     return true;
 }
 

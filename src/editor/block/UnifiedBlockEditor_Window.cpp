@@ -167,8 +167,14 @@ void UnifiedBlockEditor::refillKeepingPlace(const std::function<void()>& refill)
     m_view->blockLayout().reportNow();
     const int firstHeld = m_projected->holdsAll() ? 0 : m_projected->window().firstLine();
     presentFilled(qMax(0, top.line - firstHeld));
-    m_view->blockLayout().reportNow();
-    bar->setValue(qRound(topOfLine(top.line) + within));
+    scrollToLineTop(top.line, within);
+}
+
+void UnifiedBlockEditor::scrollToLineTop(int line, double within)
+{
+    const double y = m_view->blockLayout().layoutAroundTop(
+        [&] { return topOfLine(line) + within; }, m_view->viewport()->height());
+    m_view->verticalScrollBar()->setValue(qRound(y));
 }
 
 void UnifiedBlockEditor::coverRange(qsizetype from, qsizetype to)

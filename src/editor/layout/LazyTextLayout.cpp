@@ -108,6 +108,22 @@ void LazyTextLayout::setOutsideHeights(double above, double below)
     noteMoved(from);
 }
 
+double LazyTextLayout::layoutAroundTop(const std::function<double()>& top, double page)
+{
+    // Laying out may move the top again by what the paragraphs above it measured: a few rounds
+    // find every height around the final place known.
+    double y = top();
+    for (int round = 0; round < 4; ++round) {
+        layoutArea(QRectF(0, y - page, 1, 2 * page));
+        const double now = top();
+        if (now == y)
+            break;
+        y = now;
+    }
+    report();
+    return y;
+}
+
 QTextLayout* LazyTextLayout::laidOutAt(qreal y, QTextBlock& block) const
 {
     int index = blockAt(y);

@@ -6,6 +6,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <functional>
 #include <utility>
 
 class QTextLayout;
@@ -80,6 +81,11 @@ public:
 
     // Reports the size and the moved area now rather than once control is back in the loop.
     void reportNow() { report(); }
+    // Where a view scrolled to `top()` (document y) shows it once the area a `page` either side
+    // of it is laid out: showing a scroll position lays that area out, and estimated heights in
+    // it becoming known would move the text from where it was put. The size is reported, so that
+    // the scroll range reaches the place.
+    double layoutAroundTop(const std::function<double()>& top, double page);
 
     // The document holds a window of a longer text: the paragraphs above it stand `above` high
     // over the first one, those below it `below` under the last, and the document's size spans
