@@ -70,6 +70,20 @@ ChunkedText::ChunkedText(const QString& text)
     recountFrom(0);
 }
 
+ChunkedText ChunkedText::fromPieces(QList<QString> pieces)
+{
+    ChunkedText result;
+    pieces.removeIf([](const QString& piece) { return piece.isEmpty(); });
+    // A short last piece joins the one before it.
+    if (pieces.size() > 1 && pieces.last().size() < kShortest) {
+        pieces[pieces.size() - 2] += pieces.last();
+        pieces.removeLast();
+    }
+    result.m_pieces = std::move(pieces);
+    result.recountFrom(0);
+    return result;
+}
+
 void ChunkedText::recountFrom(qsizetype piece)
 {
     m_starts.resize(size_t(m_pieces.size()));

@@ -22,6 +22,8 @@ public:
     ChunkedText() = default;
     // A short text is shared as it is, a long one is cut into pieces.
     explicit ChunkedText(const QString& text);
+    // Pieces made elsewhere, each between a quarter and twice kPiece long but the last.
+    static ChunkedText fromPieces(QList<QString> pieces);
 
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +145,16 @@ bool isUnder(const QString& path, const QString& folder)
     return folder.endsWith(QLatin1Char('/')) || path.at(folder.size()) == QLatin1Char('/');
 }
 
+namespace {
+
+QString notUtf8Message(const QString& path)
+{
+    return QStringLiteral("\"%1\" is not UTF-8 text, so it can't be opened for editing.")
+        .arg(path.isEmpty() ? QStringLiteral("The file") : displayName(path));
+}
+
+} // namespace
+
 TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDigest)
 {
     TextFile result;
@@ -158,9 +169,7 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
     const QString text = decoder.decode(body);
     if (decoder.hasError()) {
         result.notUtf8 = true;
-        result.error
-            = QStringLiteral("\"%1\" is not UTF-8 text, so it can't be opened for editing.")
-                  .arg(path.isEmpty() ? QStringLiteral("The file") : displayName(path));
+        result.error = notUtf8Message(path);
         return result;
     }
     result.text = LineEnds::fold(text, bom, &result.lineEnds);
@@ -168,32 +177,97 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
     return result;
 }
 
-TextFile readText(const QString& path, bool withDigest)
+namespace {
+
+// The file's bytes, or none with `error` saying why.
+std::optional<QByteArray> readBytes(const QString& path, QString* error)
 {
-    TextFile result;
     const QFileInfo info(path);
     if (info.isDir()) {
-        result.error = QStringLiteral("\"%1\" is a folder, not a file.").arg(displayName(path));
-        return result;
+        *error = QStringLiteral("\"%1\" is a folder, not a file.").arg(displayName(path));
+        return std::nullopt;
     }
     if (info.exists() && !info.isFile()) {
         // Opening a FIFO or a device would block or never end.
-        result.error = QStringLiteral("\"%1\" is not a regular file.").arg(displayName(path));
-        return result;
+        *error = QStringLiteral("\"%1\" is not a regular file.").arg(displayName(path));
+        return std::nullopt;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Could not read \"%1\": %2")
-                           .arg(displayName(path), file.errorString());
-        return result;
+        *error = QStringLiteral("Could not read \"%1\": %2")
+                     .arg(displayName(path), file.errorString());
+        return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        result.error = QStringLiteral("Could not read \"%1\": %2")
-                           .arg(displayName(path), file.errorString());
+        *error = QStringLiteral("Could not read \"%1\": %2")
+                     .arg(displayName(path), file.errorString());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Where a stretch of UTF-8 starting at `from` may end near `from + length`: before a byte that
+// begins a character, so that each stretch decodes alone as it would within the whole.
+qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype length)
+{
+    qsizetype end = qMin(bytes.size(), from + length);
+    // A sequence has at most three continuation bytes; more in a row are invalid anyway.
+    for (int back = 0;
+         back < 3 && end < bytes.size() && end > from + 1 && (uchar(bytes[end]) & 0xC0) == 0x80;
+         ++back)
+        --end;
+    return end;
+}
+
+} // namespace
+
+TextFile readText(const QString& path, bool withDigest)
+{
+    TextFile result;
+    const std::optional<QByteArray> bytes = readBytes(path, &result.error);
+    if (!bytes)
+        return result;
+    return decodeText(*bytes, path, withDigest);
+}
+
+PiecesFile readTextInPieces(const QString& path)
+{
+    PiecesFile result;
+    const std::optional<QByteArray> bytes = readBytes(path, &result.error);
+    if (!bytes)
+        return result;
+    QByteArrayView body(*bytes);
+    const bool bom = body.startsWith("\xEF\xBB\xBF");
+    if (bom)
+        body = body.sliced(3);
+    // A short text, or one with CR LF breaks to fold, is read as a whole.
+    if (body.size() <= 2 * ChunkedText::kPiece || body.contains('\r')) {
+        TextFile whole = decodeText(*bytes, path, false);
+        result.ok = whole.ok;
+        result.error = whole.error;
+        result.notUtf8 = whole.notUtf8;
+        result.lineEnds = whole.lineEnds;
+        result.text = ChunkedText(whole.text);
         return result;
     }
-    return decodeText(bytes, path, withDigest);
+    QList<QString> pieces;
+    pieces.reserve(body.size() / ChunkedText::kPiece + 1);
+    for (qsizetype from = 0; from < body.size();) {
+        const qsizetype end = pieceEnd(body, from, ChunkedText::kPiece);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        pieces.append(decoder.decode(body.sliced(from, end - from)));
+        if (decoder.hasError()) {
+            result.notUtf8 = true;
+            result.error = notUtf8Message(path);
+            return result;
+        }
+        from = end;
+    }
+    LineEnds::fold(QString(), bom, &result.lineEnds);
+    result.text = ChunkedText::fromPieces(std::move(pieces));
+    result.ok = true;
+    return result;
 }
 
 QByteArray encodeText(const QString& text, const LineEnds& lineEnds)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkedText.h"
 #include "platform/LineEnds.h"
 
 #include <QByteArray>
@@ -44,6 +45,19 @@ struct TextFile
 // breaks were "\r\n" and the BOM. digest = SHA-256 of the raw bytes, unless `withDigest` is false
 // (it costs more than the rest of reading a large file).
 TextFile readText(const QString& path, bool withDigest = true);
+
+struct PiecesFile
+{
+    bool ok = false;
+    ChunkedText text;
+    LineEnds lineEnds;
+    QString error;
+    bool notUtf8 = false;
+};
+
+// As readText, with the text in pieces: a long file is decoded piece by piece and never held as
+// one string (no digest).
+PiecesFile readTextInPieces(const QString& path);
 
 // Decodes bytes as readText does (strict UTF-8, BOM dropped, CRLF folded); path only names the file
 // in the error message.

@@ -55,13 +55,26 @@ bool Document::read()
 {
     // Taken before reading: a change in between then shows as a change, never hides one.
     const FileSignature signature = FileSignature::of(m_path);
-    const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
-    if (!file.ok) {
-        setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
-        return false;
+    // The first reading takes the text in pieces as they are kept: a long file is never held as
+    // one string on its way in.
+    if (m_text.isEmpty()) {
+        FileUtil::PiecesFile file = FileUtil::readTextInPieces(m_path);
+        if (!file.ok) {
+            setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
+            return false;
+        }
+        m_lastReplacement = { 0, 0, file.text.size(), {} };
+        m_text = std::move(file.text);
+        m_lineEnds = file.lineEnds;
+    } else {
+        const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
+        if (!file.ok) {
+            setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
+            return false;
+        }
+        takeText(file.text);
+        m_lineEnds = file.lineEnds;
     }
-    takeText(file.text);
-    m_lineEnds = file.lineEnds;
     ++m_version;
     m_history.clear();
     markWritten(m_text, m_lineEnds, signature);

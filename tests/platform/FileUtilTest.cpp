@@ -516,3 +516,49 @@ TEST(FileUtil, AnOtherVersionThatCannotBePutBackKeepsANameOfItsOwn)
     const QStringList left = QDir(tree.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left, QStringList { QStringLiteral("notes (other version).md") });
 }
+
+TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
+{
+    // Characters of every UTF-8 length put across every place a piece may be cut, a BOM, a
+    // broken sequence at a cut, and a file with CR LF breaks: read in pieces, each gives what
+    // reading it whole gives.
+    test::TempTree tree;
+    const qsizetype cut = ChunkedText::kPiece;
+    const QList<QByteArray> characters { "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80" };
+    int n = 0;
+    for (const QByteArray& character : characters) {
+        for (qsizetype before = -4; before <= 1; ++before) {
+            for (const bool bom : { false, true }) {
+                QByteArray bytes(3 * cut + 100, 'a');
+                for (int piece = 1; piece <= 2; ++piece)
+                    bytes.replace(piece * cut + before, character.size(), character);
+                if (bom)
+                    bytes.prepend("\xEF\xBB\xBF");
+                const QString path = tree.write(s("long%1.md").arg(n++), bytes);
+                const FileUtil::TextFile whole = FileUtil::readText(path, false);
+                const FileUtil::PiecesFile pieces = FileUtil::readTextInPieces(path);
+                ASSERT_TRUE(whole.ok);
+                ASSERT_TRUE(pieces.ok) << pieces.error.toStdString();
+                EXPECT_EQ(pieces.text.toString(), whole.text)
+                    << character.size() << " bytes at " << before << " bom " << bom;
+                EXPECT_GT(pieces.text.pieces().size(), 2);
+                EXPECT_EQ(pieces.lineEnds.hasByteOrderMark(), bom);
+            }
+        }
+    }
+    QByteArray broken(3 * cut, 'a');
+    broken[cut] = char(0xe2);
+    const FileUtil::PiecesFile refused
+        = FileUtil::readTextInPieces(tree.write(s("bad.md"), broken));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.notUtf8);
+    EXPECT_TRUE(refused.error.contains(s("UTF-8"))) << refused.error.toStdString();
+
+    QByteArray crlf;
+    while (crlf.size() < 3 * cut)
+        crlf += "a line\r\n";
+    const FileUtil::PiecesFile folded = FileUtil::readTextInPieces(tree.write(s("crlf.md"), crlf));
+    ASSERT_TRUE(folded.ok);
+    EXPECT_EQ(folded.text.toString(), QString::fromUtf8(crlf).replace(s("\r\n"), s("\n")));
+    EXPECT_EQ(folded.lineEnds.usual(), LineEnds::Kind::CrLf);
+}
