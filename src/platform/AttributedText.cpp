@@ -14,6 +14,35 @@ constexpr size_t kTransformCacheSize = 4096;
 // a cache of their own.
 constexpr qsizetype kTransformCacheFromLength = 16384;
 
+// Replaces `removed` units at `at` with `with`. A change nearer the text's start than its end
+// moves the characters before it into the free space the string keeps at its front, not the
+// ones after it: a key near the top of a long text then moves a few units, not megabytes. The
+// end of the characters stays where it is, so the string stays terminated.
+void replaceInString(QString& text, qsizetype at, qsizetype removed, QStringView with)
+{
+    const qsizetype grow = with.size() - removed;
+    QStringPrivate& d = text.data_ptr();
+    const bool nearStart = at < text.size() - (at + removed);
+    const char16_t* base = d.data() - (d.needsDetach() ? 0 : d.freeSpaceAtBegin());
+    const bool aliases = with.utf16() >= base && with.utf16() <= d.data() + d.size;
+    if (!nearStart || d.needsDetach() || aliases) {
+        text.replace(at, removed, with.data(), with.size());
+        return;
+    }
+    if (grow > 0 && d.freeSpaceAtBegin() < grow) {
+        // Room at the front, as prepending makes it: with as much again to spare, so that the
+        // next keys find it there.
+        text.insert(0, QString(grow, QChar()));
+        d.ptr += grow;
+        d.size -= grow;
+    }
+    char16_t* head = d.data() - grow;
+    std::memmove(head, d.data(), size_t(at) * sizeof(char16_t));
+    d.ptr = head;
+    d.size += grow;
+    std::copy(with.utf16(), with.utf16() + with.size(), d.data() + at);
+}
+
 } // namespace
 
 // --- construction -------------------------------------------------------------------------
@@ -381,7 +410,7 @@ void AttributedText::replaceCharacters(TextSpan range, const QString& replacemen
     else if (!m_text.isEmpty())
         inherited = m_runs.find(0).set();
     const qsizetype inserted = replacement.size();
-    m_text.replace(r.location, r.length, replacement);
+    replaceInString(m_text, r.location, r.length, replacement);
     m_runs.replace(r.location, r.end(), { inserted, inherited });
 }
 
@@ -416,7 +445,7 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     const TextSpan r = clip(range);
     // Read before anything changes: `replacement` may be this text.
     const std::vector<AttributeRuns::Run> runs = importRuns(replacement);
-    m_text.replace(r.location, r.length, replacement.m_text);
+    replaceInString(m_text, r.location, r.length, replacement.m_text);
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 

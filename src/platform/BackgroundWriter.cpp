@@ -90,8 +90,11 @@ quint64 BackgroundWriter::write(Request request)
     {
         std::lock_guard lock(m_mutex);
         ticket = m_nextTicket++;
+        Clock::time_point asked = Clock::now();
         for (auto waiting = m_queue.begin(); waiting != m_queue.end(); ++waiting) {
             if (waiting->request.path == request.path && waiting->request.owner == request.owner) {
+                // Typing on does not hold the write back for longer than its first change.
+                asked = waiting->asked;
                 // It keeps what the older request expected: that is still what the file holds.
                 request.expectedSignature = waiting->request.expectedSignature;
                 request.expectedText = waiting->request.expectedText;
@@ -103,7 +106,7 @@ quint64 BackgroundWriter::write(Request request)
                 break;
             }
         }
-        m_queue.push_back({ std::move(request), ticket });
+        m_queue.push_back({ std::move(request), ticket, asked });
     }
     m_wake.notify_one();
     return ticket;
@@ -159,10 +162,11 @@ void BackgroundWriter::run()
         if (m_queue.empty())
             return; // stopping, with nothing left to write
         const auto rest = m_restsUntil.constFind(m_queue.front().request.path);
-        if (!m_stopping && m_flushes == 0 && rest != m_restsUntil.constEnd()
-            && Clock::now() < *rest) {
+        Clock::time_point until = m_queue.front().asked + kSettle;
+        if (rest != m_restsUntil.constEnd())
+            until = std::max(until, *rest);
+        if (!m_stopping && m_flushes == 0 && Clock::now() < until) {
             // Newer requests for the file take this one's place meanwhile.
-            const Clock::time_point until = *rest;
             m_wake.wait_until(lock, until, [this] { return m_stopping || m_flushes > 0; });
             continue;
         }

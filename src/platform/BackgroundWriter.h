@@ -49,6 +49,8 @@ struct FileSignature
 // A file just written rests for a few times as long as its write took before it is written
 // again (unless a flush asks for it now): typing into a long document then costs a share of a
 // core and the disk's time, not all of it, while a short document is written as soon as ever.
+// Every write also waits a moment after the change it was asked for (kSettle), so that it does
+// not run beside the key's own work and paint.
 //
 // A request carries a snapshot of the text: its pieces are shared with the caller's text, which
 // the caller goes on editing (only the piece an edit lands in is copied then).
@@ -109,10 +111,13 @@ Q_SIGNALS:
     void finished(const quillon::BackgroundWriter::Result& result);
 
 private:
+    using Clock = std::chrono::steady_clock;
     struct Job
     {
         Request request;
         quint64 ticket = 0;
+        // When the oldest change the job carries was asked to be written.
+        Clock::time_point asked {};
     };
     // What we last wrote to a file, to know it again when the times cannot tell (as they
     // cannot while the user types: each write follows the last within a tick of the clock).
@@ -124,9 +129,11 @@ private:
         // at a fraction of the cost of a cryptographic digest of the whole file on every write.
         size_t hash = 0;
     };
-    using Clock = std::chrono::steady_clock;
     // How many times its last write's duration a file rests.
     static constexpr int kRestFactor = 3;
+    // A write waits this long after the change it was asked for, unless flushed: the key that
+    // made the change reaches the screen before the whole file is encoded and written beside it.
+    static constexpr std::chrono::milliseconds kSettle { 20 };
 
     void run();
     Result perform(const Job& job);

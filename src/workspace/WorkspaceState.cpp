@@ -231,7 +231,9 @@ void WorkspaceState::setAutoPushAfterCommit(bool on)
 void WorkspaceState::checkGitStatus()
 {
     if (m_folderURL.isEmpty()) {
-        setGitSyncState(GitSyncState::noRepository());
+        // Asked after every write of a document: the views hear of it only when it changes.
+        if (!(m_gitSyncState == GitSyncState::noRepository()))
+            setGitSyncState(GitSyncState::noRepository());
         return;
     }
     if (m_gitHooks)

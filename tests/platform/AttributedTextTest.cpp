@@ -471,3 +471,71 @@ TEST(AttributedText, RandomEditsMatchAttributesPerCharacter)
         }
     }
 }
+
+// Keys typed and deleted near both ends of a long text, with the text copied and put into itself
+// between them: the characters and attributes stay the ones the reference holds, and a copy
+// taken before a change keeps the characters it had.
+TEST(AttributedText, EditsNearEitherEndOfALongTextKeepCharactersAndCopies)
+{
+    std::mt19937 rng(99);
+    auto below = [&](qsizetype n) { return n <= 0 ? 0 : qsizetype(rng() % quint64(n)); };
+    QString start;
+    for (int i = 0; i < 3000; ++i)
+        start += QChar(char16_t(u'a' + i % 26));
+    AttributedText t(start);
+    t.addAttribute<A::ForegroundColor>({ 0, 40 }, red());
+    Model m { start, attributesOf(t) };
+    auto inheritedAt = [&](TextSpan range) {
+        if (range.length > 0 || range.location > 0)
+            return m.attributes[size_t(range.length > 0 ? range.location : range.location - 1)];
+        return m.text.isEmpty() ? TextAttributes {} : m.attributes[0];
+    };
+    for (int step = 0; step < 2000; ++step) {
+        const qsizetype n = m.text.size();
+        // Mostly near the top, sometimes near the end, now and then anywhere.
+        const int where = int(below(10));
+        const qsizetype at = where < 6 ? below(qMin<qsizetype>(n, 50) + 1)
+            : where < 9                ? n - below(qMin<qsizetype>(n, 50) + 1)
+                                       : below(n + 1);
+        const qsizetype removed = below(3) == 0 ? qMin<qsizetype>(below(40), n - at) : 0;
+        const int kind = int(below(20));
+        std::optional<AttributedText> held;
+        QString heldText;
+        if (kind == 0) {
+            held = t; // shares the characters until one of the two changes
+            heldText = m.text;
+        }
+        TextSpan range { at, removed };
+        if (kind == 1 && n < 6000) {
+            // The text put into itself.
+            const Model before = m;
+            t.replaceCharacters(range, t);
+            m.replace(range, before.text, before.attributes);
+        } else if (kind == 2) {
+            // A stretch of its own characters as the new ones.
+            const QString own = m.text.mid(below(n), below(30));
+            const TextAttributes inherited = inheritedAt(range);
+            t.replaceCharacters(range, own);
+            m.replace(range, own, std::vector<TextAttributes>(size_t(own.size()), inherited));
+        } else {
+            const QString typed = below(4) == 0 ? QString(below(300), QLatin1Char('k'))
+                                                : QString(below(3), QLatin1Char('x'));
+            const TextAttributes inherited = inheritedAt(range);
+            t.replaceCharacters(range, typed);
+            m.replace(range, typed, std::vector<TextAttributes>(size_t(typed.size()), inherited));
+        }
+        if (held) {
+            ASSERT_EQ(held->text(), heldText) << "step " << step;
+        }
+        if (m.text.size() > 20000) {
+            t.replaceCharacters({ 0, 15000 }, QString());
+            m.replace({ 0, 15000 }, QString(), {});
+        }
+        ASSERT_EQ(t.length(), m.text.size()) << "step " << step;
+        if (step % 10 == 0 || step > 1990) {
+            ASSERT_NO_FATAL_FAILURE(expectMatches(t, m, rng)) << "step " << step;
+        }
+        // The string is terminated where its characters end.
+        ASSERT_EQ(t.text().utf16()[t.length()], u'\0') << "step " << step;
+    }
+}

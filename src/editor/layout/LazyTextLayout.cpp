@@ -151,7 +151,12 @@ LazyTextLayout::ChangedBlocks LazyTextLayout::changedBlocks(
         changed.firstBlock = doc->lastBlock();
     changed.first = changed.firstBlock.blockNumber();
     const int end = qBound(changed.firstBlock.position(), from + length, doc->characterCount() - 1);
-    const QTextBlock lastBlock = doc->findBlock(end);
+    QTextBlock lastBlock = doc->findBlock(end);
+    // A change that ends where a paragraph starts, and made no paragraph, leaves that one's
+    // characters as they were (a key and the restyling of its line end at the line's break).
+    if (n == slotCount && length > 0 && lastBlock.isValid() && lastBlock.position() == end
+        && lastBlock.blockNumber() > changed.first)
+        lastBlock = lastBlock.previous();
     changed.last = lastBlock.isValid() ? qMax(changed.first, lastBlock.blockNumber()) : n - 1;
     changed.lastOld = changed.last - (n - slotCount);
     if (slotCount == 0 || changed.lastOld < changed.first - 1 || changed.lastOld >= slotCount) {

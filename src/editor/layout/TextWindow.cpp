@@ -39,6 +39,7 @@ void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
+    dropShift();
     text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
         const qsizetype n = piece.size();
         for (qsizetype i = textlines::nextLineFeed(piece, 0); i < n;
@@ -55,6 +56,7 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
 {
     m_length = text.size();
     m_starts.assign(1, 0);
+    dropShift();
     for (qsizetype i = textlines::nextLineFeed(text, 0); i < text.size();
          i = textlines::nextLineFeed(text, i + 1))
         m_starts.push_back(i + 1);
@@ -72,8 +74,7 @@ void TextWindow::estimateAll(const Estimate& estimate)
     std::vector<float> byLength(kRemembered, -1.0F);
     const int count = lineCount();
     for (int i = 0; i < count; ++i) {
-        const qsizetype length
-            = (i + 1 < count ? m_starts[size_t(i + 1)] - 1 : m_length) - m_starts[size_t(i)];
+        const qsizetype length = lineEnd(i) - lineStart(i);
         if (length >= kRemembered) {
             m_heights[size_t(i)] = float(estimate(length));
             continue;
@@ -86,6 +87,25 @@ void TextWindow::estimateAll(const Estimate& estimate)
     rebuildTree();
 }
 
+void TextWindow::dropShift()
+{
+    m_shiftFrom = m_starts.size();
+    m_shiftBy = 0;
+}
+
+void TextWindow::moveShift(size_t from)
+{
+    if (m_shiftBy == 0) {
+        m_shiftFrom = from;
+        return;
+    }
+    for (size_t i = m_shiftFrom; i < from && i < m_starts.size(); ++i)
+        m_starts[i] += m_shiftBy;
+    for (size_t i = from; i < m_shiftFrom && i < m_starts.size(); ++i)
+        m_starts[i] -= m_shiftBy;
+    m_shiftFrom = from;
+}
+
 void TextWindow::rebuildTree()
 {
     m_tree.rebuild(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
@@ -93,13 +113,22 @@ void TextWindow::rebuildTree()
 
 qsizetype TextWindow::lineEnd(int line) const
 {
-    return line + 1 < lineCount() ? m_starts[size_t(line + 1)] - 1 : m_length;
+    return line + 1 < lineCount() ? lineStart(line + 1) - 1 : m_length;
 }
 
 int TextWindow::lineAt(qsizetype offset) const
 {
-    const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), offset);
-    return int(it - m_starts.begin()) - 1;
+    // The first line starting after `offset`, found by halving over the lines' real starts.
+    int low = 0;
+    int high = lineCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (lineStart(middle) <= offset)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low - 1;
 }
 
 void TextWindow::place(int firstLine, int endLine)
@@ -150,14 +179,18 @@ TextWindow::Place TextWindow::apply(
     const int oldCount = last - first + 1;
     const int newCount = int(made.size()) + 1;
     m_length += delta;
-    for (size_t i = size_t(last) + 1; i < m_starts.size(); ++i)
-        m_starts[i] += delta;
     if (oldCount == newCount) {
         // A key within a line: no line comes or goes, the tree takes the new heights as they are.
+        moveShift(size_t(last) + 1);
+        m_shiftBy += delta;
         std::copy(made.begin(), made.end(), m_starts.begin() + first + 1);
         for (int i = first; i < first + newCount; ++i)
             setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     } else {
+        moveShift(m_starts.size());
+        dropShift();
+        for (size_t i = size_t(last) + 1; i < m_starts.size(); ++i)
+            m_starts[i] += delta;
         m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
         m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
         m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);

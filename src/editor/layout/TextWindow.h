@@ -43,7 +43,10 @@ public:
 
     int lineCount() const { return int(m_starts.size()); }
     qsizetype textLength() const { return m_length; }
-    qsizetype lineStart(int line) const { return m_starts[size_t(line)]; }
+    qsizetype lineStart(int line) const
+    {
+        return m_starts[size_t(line)] + (size_t(line) >= m_shiftFrom ? m_shiftBy : 0);
+    }
     // The end of the line's text, before its line break.
     qsizetype lineEnd(int line) const;
     // The line holding `offset` (a line break belongs to the line it ends).
@@ -81,11 +84,19 @@ public:
 
 private:
     void rebuildTree();
+    // Moves the start of the lines the pending shift applies to, adjusting only the starts
+    // between the old and the new place.
+    void moveShift(size_t from);
+    void dropShift();
     qsizetype target() const { return targetLength(m_pane); }
 
     Pane m_pane;
 
+    // The starts of the lines from m_shiftFrom on lie m_shiftBy further than stored: keys typed
+    // within one line move the starts of all the lines below it by adding to that alone.
     std::vector<qsizetype> m_starts { 0 };
+    size_t m_shiftFrom = 1;
+    qsizetype m_shiftBy = 0;
     std::vector<float> m_heights { 0 };
     HeightTree m_tree;
     qsizetype m_length = 0;

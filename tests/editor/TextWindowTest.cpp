@@ -1,0 +1,104 @@
+// The lines a pane's window keeps across edits: after any run of keys, line breaks typed and
+// removed, and jumps from one line to another, every line starts where reading the edited text
+// afresh puts it, and every offset falls in the line that holds it.
+#include "editor/layout/TextWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <QString>
+
+using namespace quillon;
+
+namespace {
+
+double estimate(qsizetype length)
+{
+    return 20.0 + double(length / 80) * 20.0;
+}
+
+void expectSameLines(const TextWindow& window, const QString& text)
+{
+    TextWindow fresh;
+    fresh.reset(QStringView(text), estimate);
+    ASSERT_EQ(window.lineCount(), fresh.lineCount());
+    ASSERT_EQ(window.textLength(), text.size());
+    for (int line = 0; line < fresh.lineCount(); ++line) {
+        ASSERT_EQ(window.lineStart(line), fresh.lineStart(line)) << "line " << line;
+        ASSERT_EQ(window.lineEnd(line), fresh.lineEnd(line)) << "line " << line;
+        ASSERT_DOUBLE_EQ(window.height(line), fresh.height(line)) << "line " << line;
+    }
+    for (qsizetype offset = 0; offset <= text.size(); ++offset)
+        ASSERT_EQ(window.lineAt(offset), fresh.lineAt(offset)) << "offset " << offset;
+    EXPECT_DOUBLE_EQ(
+        window.heightBefore(window.lineCount()), fresh.heightBefore(fresh.lineCount()));
+}
+
+} // namespace
+
+TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
+{
+    QRandomGenerator random(11);
+    QString text;
+    for (int line = 0; line < 60; ++line)
+        text += QString(int(random.bounded(90)), u'x') + u'\n';
+    TextWindow window;
+    window.reset(QStringView(text), estimate);
+    window.place(10, 30);
+    int caret = 0;
+    for (int round = 0; round < 400; ++round) {
+        // Mostly keys at one place, now and then a jump, a line break or a wider change.
+        if (random.bounded(6) == 0)
+            caret = int(random.bounded(int(text.size()) + 1));
+        caret = qMin(caret, int(text.size()));
+        qsizetype removed = 0;
+        QString inserted;
+        switch (random.bounded(7)) {
+        case 0:
+            inserted = QStringLiteral("\n");
+            break;
+        case 1:
+            removed = qMin<qsizetype>(1, text.size() - caret);
+            break;
+        case 2:
+            removed = qMin<qsizetype>(random.bounded(200), text.size() - caret);
+            inserted = QStringLiteral("ab\ncd");
+            break;
+        case 3:
+            if (caret > 0) {
+                --caret;
+                removed = 1;
+            }
+            break;
+        default:
+            inserted = QStringLiteral("k");
+            break;
+        }
+        window.apply(caret, removed, inserted, estimate);
+        text.replace(caret, removed, inserted);
+        caret += int(inserted.size());
+        if (round % 20 == 0 || round > 390)
+            expectSameLines(window, text);
+    }
+    expectSameLines(window, text);
+}
+
+TEST(TextWindow, KeysAboveTheWindowMoveItAlongItsLines)
+{
+    QString text;
+    for (int line = 0; line < 40; ++line)
+        text += QStringLiteral("line %1\n").arg(line);
+    TextWindow window;
+    window.reset(QStringView(text), estimate);
+    window.place(20, 30);
+    const qsizetype start = window.start();
+    EXPECT_EQ(window.apply(3, 0, u"abc", estimate), TextWindow::Place::Above);
+    EXPECT_EQ(window.firstLine(), 20);
+    EXPECT_EQ(window.start(), start + 3);
+    EXPECT_EQ(window.apply(window.start() + 2, 0, u"z", estimate), TextWindow::Place::Inside);
+    EXPECT_EQ(window.apply(1, 0, u"\n\n", estimate), TextWindow::Place::Above);
+    EXPECT_EQ(window.firstLine(), 22);
+    EXPECT_EQ(window.start(), start + 5);
+    EXPECT_EQ(window.apply(window.end() + 3, 1, u"", estimate), TextWindow::Place::Below);
+    EXPECT_EQ(window.start(), start + 5);
+}
