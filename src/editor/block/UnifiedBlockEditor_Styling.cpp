@@ -253,7 +253,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         // was just loaded), the part the view needs first; its paragraphs are compared once the
         // pass is done.
         m_restyles->cancelPass();
-        m_styling->start(m_dirtyAll && m_view->isVisible());
+        // A view about to be shown for the first time (its window not yet on screen) waits too.
+        m_styling->start(m_dirtyAll && (m_view->isVisible() || !m_view->window()->isVisible()));
         if (!styleForWindow(window)) {
             // No place near it to cut the text at: styled whole at once.
             m_styling->stop();

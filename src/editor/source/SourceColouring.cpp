@@ -7,6 +7,7 @@
 #include "platform/ChunkedText.h"
 #include "platform/TextLines.h"
 
+#include <QEvent>
 #include <QHash>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -14,6 +15,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -34,6 +36,8 @@ constexpr qsizetype kScreenBefore = 4 * 1024;
 constexpr qsizetype kScreenAfter = 16 * 1024;
 // Texts up to this length are coloured whole when they are loaded.
 constexpr qsizetype kLoadWholeLimit = 256 * 1024;
+// The queued passes of a text just put in wait this long for the pane's paint at most.
+constexpr int kPaintWaitMs = 250;
 
 // The start of the paragraph holding `position`, `lines` paragraphs further back.
 qsizetype startOfLinesBefore(const ChunkedText& text, qsizetype position, int lines)
@@ -123,10 +127,11 @@ SourceColouring::SourceColouring(SourceTextEdit& view,
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, &SourceColouring::colourQueuedSlice);
+    m_view.viewport()->installEventFilter(this);
     // A scroll to lines still waiting colours them on the next turn, ahead of the rest.
     connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (!m_pending.isEmpty() && !m_pause.isActive())
-            m_slice.start();
+            m_slice.start(0);
     });
 }
 
@@ -149,7 +154,10 @@ void SourceColouring::colourAll(const ChunkedText& text)
     }
     queue(text, 0, text.size());
     colourQueuedOnScreen();
-    m_slice.start();
+    // The rest waits for the pane's paint (a moment at most) while the pane, or the window about
+    // to show it for the first time, is to be painted: the screen is coloured already.
+    m_awaitsPaint = m_view.isVisible() || !m_view.window()->isVisible();
+    m_slice.start(m_awaitsPaint ? kPaintWaitMs : 0);
 }
 
 void SourceColouring::colourEdit(
@@ -190,7 +198,7 @@ void SourceColouring::colourWindow(const ChunkedText& text)
     queue(text, m_window.from, m_window.to);
     colourQueuedOnScreen();
     if (!m_pending.isEmpty())
-        m_slice.start();
+        m_slice.start(0);
 }
 
 void SourceColouring::flush()
@@ -330,10 +338,18 @@ void SourceColouring::colourQueuedOnScreen()
     m_pending = kept;
 }
 
+bool SourceColouring::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Paint && std::exchange(m_awaitsPaint, false) && m_slice.isActive())
+        m_slice.start(0); // runs once this paint is done
+    return QObject::eventFilter(watched, event);
+}
+
 void SourceColouring::colourQueuedSlice()
 {
+    m_awaitsPaint = false;
     if (m_isCurrent && !m_isCurrent()) {
-        m_slice.start(); // once the view shows the text
+        m_slice.start(0); // once the view shows the text
         return;
     }
     colourQueuedOnScreen();
@@ -347,7 +363,7 @@ void SourceColouring::colourQueuedSlice()
     if (first.from >= first.to)
         m_pending.removeFirst();
     if (!m_pending.isEmpty())
-        m_slice.start();
+        m_slice.start(0);
 }
 
 void SourceColouring::apply(

@@ -60,6 +60,9 @@ public:
     // before the first paint.
     static std::vector<qsizetype> fenceLines(const ChunkedText& text, qsizetype from, qsizetype to);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Stretch
     {
@@ -90,6 +93,7 @@ private:
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;
     bool m_lastWasYAML = false;
+    bool m_awaitsPaint = false;
     // Starts of the lines that open or close a fenced block (they start with three backquotes).
     std::vector<qsizetype> m_fences;
     QList<Stretch> m_pending; // sorted, apart
