@@ -464,69 +464,48 @@ void AttributedText::setAttributesFrom(qsizetype location, const AttributedText&
 
 void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QString& text)
 {
-    if (ranges.empty())
-        return;
-    if (replaceRangesInPlace(ranges, text))
-        return;
-    QString result;
-    qsizetype grow = 0;
-    for (const TextSpan& r : ranges)
-        grow += text.size() - r.length;
-    result.reserve(m_text.size() + qMax<qsizetype>(0, grow));
     std::vector<TextSpan> accepted;
     accepted.reserve(ranges.size());
-    qsizetype p = 0;
+    qsizetype size = m_text.size();
+    bool shrinks = true;
     for (const TextSpan& r : ranges) {
         const TextSpan range = clip(r);
-        if (range.location < p)
+        if (!accepted.empty() && range.location < accepted.back().end())
             continue; // overlapping or out of order: skipped
-        result.append(QStringView(m_text).mid(p, range.location - p));
-        result.append(text);
         accepted.push_back(range);
-        p = range.end();
+        size += text.size() - range.length;
+        shrinks = shrinks && range.length >= text.size();
     }
-    result.append(QStringView(m_text).mid(p));
-    m_text = std::move(result);
-    // From the last range back, so that the earlier ranges' offsets still hold.
-    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it)
-        m_runs.replace(it->location, it->end(), AttributeRuns::Run { text.size(), 0 });
-}
-
-bool AttributedText::replaceRangesInPlace(const std::vector<TextSpan>& ranges, const QString& text)
-{
+    if (accepted.empty())
+        return;
     // A text held by nobody else, where no range grows, is closed up where it lies: a long text
     // is not copied, nor new memory touched for it.
-    if (!m_text.isDetached())
-        return false;
-    for (const TextSpan& r : ranges) {
-        if (clip(r).length < text.size())
-            return false;
-    }
-    QChar* data = m_text.data();
-    std::vector<TextSpan> accepted;
-    accepted.reserve(ranges.size());
+    const bool inPlace = shrinks && m_text.isDetached() && &text != &m_text;
+    QString result = inPlace ? QString() : QString(size, Qt::Uninitialized);
+    QChar* to = inPlace ? m_text.data() : result.data();
+    const QChar* from = m_text.constData();
     qsizetype read = 0;
     qsizetype write = 0;
     auto keep = [&](qsizetype end) {
-        std::memmove(data + write, data + read, size_t(end - read) * sizeof(QChar));
+        std::memmove(to + write, from + read, size_t(end - read) * sizeof(QChar));
         write += end - read;
     };
-    for (const TextSpan& r : ranges) {
-        const TextSpan range = clip(r);
-        if (range.location < read)
-            continue; // overlapping or out of order: skipped
+    for (const TextSpan& range : accepted) {
         keep(range.location);
-        std::memcpy(data + write, text.constData(), size_t(text.size()) * sizeof(QChar));
+        std::memcpy(to + write, text.constData(), size_t(text.size()) * sizeof(QChar));
         write += text.size();
-        accepted.push_back(range);
         read = range.end();
     }
     keep(m_text.size());
-    m_text.truncate(write);
-    m_text.squeeze();
+    if (inPlace) {
+        m_text.truncate(write);
+        m_text.squeeze();
+    } else {
+        m_text = std::move(result);
+    }
+    // From the last range back, so that the earlier ranges' offsets still hold.
     for (auto it = accepted.rbegin(); it != accepted.rend(); ++it)
         m_runs.replace(it->location, it->end(), AttributeRuns::Run { text.size(), 0 });
-    return true;
 }
 
 void AttributedText::setText(QString text)

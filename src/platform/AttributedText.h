@@ -335,7 +335,6 @@ private:
     void enumerateValueIds(TextAttribute attribute, TextSpan range,
         const std::function<void(TextSpan, quint32)>& visit) const;
     void resetTables();
-    bool replaceRangesInPlace(const std::vector<TextSpan>& ranges, const QString& text);
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
     // The runs of `from` over [range) with their sets interned here.
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);
