@@ -210,11 +210,8 @@ private:
     void followScroll();
     bool windowKey(QKeyEvent& event);
     // The paragraph of the storage at height y of the view, and the y of its top.
-    struct LineTop
-    {
-        int line = 0;
-        double y = 0;
-    };
+    using LineTop = TextWindow::LineTop;
+    TextWindow::Frame windowFrame() const;
     LineTop lineAtY(double y) const;
     double topOfLine(int line) const;
     // Scrolls so that the storage's paragraph `line` starts `within` above the view's top, its

@@ -73,46 +73,32 @@ void UnifiedBlockEditor::keepHeights()
     }
 }
 
+TextWindow::Frame UnifiedBlockEditor::windowFrame() const
+{
+    const BlockDocumentLayout& layout = m_view->blockLayout();
+    const double top = layout.heldTopY();
+    return { top - layout.heightAbove(), top, layout.heldHeight() };
+}
+
 UnifiedBlockEditor::LineTop UnifiedBlockEditor::lineAtY(double y) const
 {
     const BlockDocumentLayout& layout = m_view->blockLayout();
-    if (m_projected->holdsAll()) {
-        const int block = qMax(0, layout.blockAt(y));
+    auto heldAt = [&layout](double at) -> LineTop {
+        const int block = qMax(0, layout.blockAt(at));
         return { block, layout.blockStart(block) };
-    }
-    const TextWindow& window = m_projected->window();
-    const double top = layout.heldTopY();
-    const double frameTop = top - layout.heightAbove();
-    const double held = layout.heldHeight();
-    const int first = window.firstLine();
-    const int end = window.endLine();
-    if (y < top && first > 0) {
-        const int line = qBound(0, window.lineAtHeight(y - frameTop), first - 1);
-        return { line, frameTop + window.heightBefore(line) };
-    }
-    if (y < top + held || end >= window.lineCount()) {
-        const int block = qMax(0, layout.blockAt(y));
-        return { first + block, layout.blockStart(block) };
-    }
-    const double below = y - top - held + window.heightBefore(end);
-    const int line = qBound(end, window.lineAtHeight(below), window.lineCount() - 1);
-    return { line, top + held + window.heightBefore(line) - window.heightBefore(end) };
+    };
+    if (m_projected->holdsAll())
+        return heldAt(y);
+    return m_projected->window().lineAtY(y, windowFrame(), heldAt);
 }
 
 double UnifiedBlockEditor::topOfLine(int line) const
 {
     const BlockDocumentLayout& layout = m_view->blockLayout();
+    auto heldTopOf = [&layout](int block) { return layout.blockStart(block); };
     if (m_projected->holdsAll())
-        return layout.blockStart(line);
-    const TextWindow& window = m_projected->window();
-    const double top = layout.heldTopY();
-    const int first = window.firstLine();
-    const int end = window.endLine();
-    if (line < first)
-        return top - layout.heightAbove() + window.heightBefore(line);
-    if (line < end)
-        return layout.blockStart(line - first);
-    return top + layout.heldHeight() + window.heightBefore(line) - window.heightBefore(end);
+        return heldTopOf(line);
+    return m_projected->window().topOfLine(line, windowFrame(), heldTopOf);
 }
 
 void UnifiedBlockEditor::presentFilled(int block)

@@ -37,29 +37,38 @@ bool TextWindow::fits(qsizetype textLength, Pane pane)
 
 void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
-    m_length = text.size();
-    m_starts.assign(1, 0);
-    dropShift();
-    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
-        const qsizetype n = piece.size();
-        for (qsizetype i = textlines::nextLineFeed(piece, 0); i < n;
-             i = textlines::nextLineFeed(piece, i + 1))
-            m_starts.push_back(at + i + 1);
+    startReset(text.size());
+    text.forEachPiece(0, text.size(), [this](QStringView piece, qsizetype at) {
+        addLineStarts(piece, at);
         return true;
     });
-    m_first = 0;
-    m_end = 1;
-    estimateAll(estimate);
+    finishReset(estimate);
 }
 
 void TextWindow::reset(QStringView text, const Estimate& estimate)
 {
-    m_length = text.size();
+    startReset(text.size());
+    addLineStarts(text, 0);
+    finishReset(estimate);
+}
+
+void TextWindow::startReset(qsizetype length)
+{
+    m_length = length;
     m_starts.assign(1, 0);
     dropShift();
-    for (qsizetype i = textlines::nextLineFeed(text, 0); i < text.size();
-         i = textlines::nextLineFeed(text, i + 1))
-        m_starts.push_back(i + 1);
+}
+
+void TextWindow::addLineStarts(QStringView piece, qsizetype at)
+{
+    const qsizetype n = piece.size();
+    for (qsizetype i = textlines::nextLineFeed(piece, 0); i < n;
+         i = textlines::nextLineFeed(piece, i + 1))
+        m_starts.push_back(at + i + 1);
+}
+
+void TextWindow::finishReset(const Estimate& estimate)
+{
     m_first = 0;
     m_end = 1;
     estimateAll(estimate);
@@ -104,6 +113,33 @@ void TextWindow::moveShift(size_t from)
     for (size_t i = from; i < m_shiftFrom && i < m_starts.size(); ++i)
         m_starts[i] -= m_shiftBy;
     m_shiftFrom = from;
+}
+
+TextWindow::LineTop TextWindow::lineAtY(
+    double y, const Frame& frame, const std::function<LineTop(double)>& heldAt) const
+{
+    if (y < frame.heldTop && m_first > 0) {
+        const int line = qBound(0, lineAtHeight(y - frame.top), m_first - 1);
+        return { line, frame.top + heightBefore(line) };
+    }
+    const double heldEnd = frame.heldTop + frame.heldHeight;
+    if (y < heldEnd || m_end >= lineCount()) {
+        const LineTop held = heldAt(y);
+        return { m_first + held.line, held.y };
+    }
+    const double below = y - heldEnd + heightBefore(m_end);
+    const int line = qBound(m_end, lineAtHeight(below), lineCount() - 1);
+    return { line, heldEnd + heightBefore(line) - heightBefore(m_end) };
+}
+
+double TextWindow::topOfLine(
+    int line, const Frame& frame, const std::function<double(int)>& heldTopOf) const
+{
+    if (line < m_first)
+        return frame.top + heightBefore(line);
+    if (line < m_end)
+        return heldTopOf(line - m_first);
+    return frame.heldTop + frame.heldHeight + heightBefore(line) - heightBefore(m_end);
 }
 
 void TextWindow::rebuildTree()

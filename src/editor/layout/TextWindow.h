@@ -74,6 +74,28 @@ public:
     // The line whose extent holds `y` (measured from the first line's top).
     int lineAtHeight(double y) const { return m_tree.indexAt(y); }
 
+    // Where a pane stands the whole text: the lines above the window from `top` on, the held
+    // paragraphs from `heldTop` on, `heldHeight` high, the lines below under them.
+    struct Frame
+    {
+        double top = 0;
+        double heldTop = 0;
+        double heldHeight = 0;
+    };
+    // A line of the whole text and the y of its top in the pane.
+    struct LineTop
+    {
+        int line = 0;
+        double y = 0;
+    };
+    // The line at the pane's height y; `heldAt(y)` gives the held paragraph there (counted in
+    // the window) and its top.
+    LineTop lineAtY(
+        double y, const Frame& frame, const std::function<LineTop(double)>& heldAt) const;
+    // The top of `line` in the pane; `heldTopOf(block)` gives a held paragraph's.
+    double topOfLine(
+        int line, const Frame& frame, const std::function<double(int)>& heldTopOf) const;
+
     enum class Place { Above, Inside, Below, Across };
     // Takes an edit of the document: `removed` units at `position` became `inserted`. Lines it
     // made are estimated; the window keeps its text (Above, Below, Inside: the pane applies the
@@ -86,6 +108,11 @@ private:
     void rebuildTree();
     // Moves the start of the lines the pending shift applies to, adjusting only the starts
     // between the old and the new place.
+    // reset() of either form: the length, the starts of the lines of each piece (at `at` in the
+    // text), then the window at the top and every height estimated.
+    void startReset(qsizetype length);
+    void addLineStarts(QStringView piece, qsizetype at);
+    void finishReset(const Estimate& estimate);
     void moveShift(size_t from);
     void dropShift();
     qsizetype target() const { return targetLength(m_pane); }

@@ -143,11 +143,8 @@ private:
     // The measured heights of the lines the pane holds, kept for when it holds others.
     void keepHeights();
     // The line at document height y in the whole text, and its top.
-    struct LineTop
-    {
-        int line = 0;
-        double y = 0;
-    };
+    using LineTop = TextWindow::LineTop;
+    TextWindow::Frame windowFrame() const;
     LineTop lineAtY(double y) const;
     double topOfLine(int line) const;
     void restoreSelection(qsizetype anchor, qsizetype position);

@@ -147,40 +147,26 @@ void CodeEditorView::keepHeights()
         m_window->setHeight(m_window->firstLine() + i, layout.blockBottom(i) - layout.blockTop(i));
 }
 
+TextWindow::Frame CodeEditorView::windowFrame() const
+{
+    const double margin = m_view->document()->documentMargin();
+    return { margin, margin + m_window->heightAbove(), m_view->sourceLayout().heldHeight() };
+}
+
 CodeEditorView::LineTop CodeEditorView::lineAtY(double y) const
 {
     const SourceDocumentLayout& layout = m_view->sourceLayout();
-    const double margin = m_view->document()->documentMargin();
-    const double above = m_window->heightAbove();
-    const double held = layout.heldHeight();
-    const int first = m_window->firstLine();
-    const int end = m_window->endLine();
-    if (y < margin + above && first > 0) {
-        const int line = qMin(m_window->lineAtHeight(y - margin), first - 1);
-        return { line, margin + m_window->heightBefore(line) };
-    }
-    if (y < margin + above + held || end >= m_window->lineCount()) {
-        const int block = layout.blockAt(y);
-        return { first + block, layout.blockTop(block) };
-    }
-    const double below = y - margin - above - held + m_window->heightBefore(end);
-    const int line = qBound(end, m_window->lineAtHeight(below), m_window->lineCount() - 1);
-    return { line,
-        margin + above + held + m_window->heightBefore(line) - m_window->heightBefore(end) };
+    return m_window->lineAtY(y, windowFrame(), [&layout](double at) -> LineTop {
+        const int block = layout.blockAt(at);
+        return { block, layout.blockTop(block) };
+    });
 }
 
 double CodeEditorView::topOfLine(int line) const
 {
     const SourceDocumentLayout& layout = m_view->sourceLayout();
-    const double margin = m_view->document()->documentMargin();
-    const int first = m_window->firstLine();
-    const int end = m_window->endLine();
-    if (line < first)
-        return margin + m_window->heightBefore(line);
-    if (line < end)
-        return layout.blockTop(line - first);
-    return margin + m_window->heightAbove() + layout.heldHeight() + m_window->heightBefore(line)
-        - m_window->heightBefore(end);
+    return m_window->topOfLine(
+        line, windowFrame(), [&layout](int block) { return layout.blockTop(block); });
 }
 
 void CodeEditorView::moveWindow(int firstLine, int endLine)
