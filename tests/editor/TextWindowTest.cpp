@@ -2,11 +2,13 @@
 // removed, and jumps from one line to another, every line starts where reading the edited text
 // afresh puts it, and every offset falls in the line that holds it.
 #include "editor/layout/TextWindow.h"
+#include "platform/ChunkedText.h"
 
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 
 using namespace quillon;
 
@@ -101,4 +103,101 @@ TEST(TextWindow, KeysAboveTheWindowMoveItAlongItsLines)
     EXPECT_EQ(window.start(), start + 5);
     EXPECT_EQ(window.apply(window.end() + 3, 1, u"", estimate), TextWindow::Place::Below);
     EXPECT_EQ(window.start(), start + 5);
+}
+
+namespace {
+
+// Lines as the pane holds them: each soft break a line feed, the text otherwise unchanged.
+void expectPartsOfItsLines(const TextWindow& window, const QString& text)
+{
+    ASSERT_EQ(window.textLength(), text.size());
+    QString held = text;
+    window.breakSoftly(held, 0);
+    const QStringList lines = held.split(u'\n');
+    ASSERT_EQ(lines.size(), window.lineCount());
+    for (int line = 0; line < window.lineCount(); ++line) {
+        ASSERT_EQ(window.lineEnd(line) - window.lineStart(line), lines[line].size())
+            << "line " << line;
+        if (line > 0) {
+            ASSERT_EQ(text[window.lineStart(line) - 1], window.startsSoftly(line) ? u' ' : u'\n')
+                << "line " << line;
+        }
+    }
+    QString back = held;
+    window.joinSoftly(back, 0);
+    ASSERT_EQ(back, text);
+    // Read back in a stretch that begins and ends anywhere.
+    QString middle = held.mid(text.size() / 3, text.size() / 3);
+    window.joinSoftly(middle, text.size() / 3);
+    ASSERT_EQ(middle, text.mid(text.size() / 3, text.size() / 3));
+}
+
+struct SoftLength
+{
+    explicit SoftLength(qsizetype length) { TextWindow::setSoftLengthForTesting(length); }
+    ~SoftLength() { TextWindow::setSoftLengthForTesting(0); }
+    SoftLength(const SoftLength&) = delete;
+    SoftLength& operator=(const SoftLength&) = delete;
+};
+
+} // namespace
+
+TEST(TextWindow, ALongLineIsHeldInPartsCutBetweenWords)
+{
+    const SoftLength partsOf(100);
+    QString text = QStringLiteral("# Title\n\n");
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("word%1 - *x* ").arg(i);
+    text += QStringLiteral("\nshort\n") + QString(1000, u'x') + u'\n';
+    TextWindow window;
+    window.reset(QStringView(text), estimate);
+    expectPartsOfItsLines(window, text);
+    int soft = 0;
+    for (int line = 1; line < window.lineCount(); ++line) {
+        if (!window.startsSoftly(line))
+            continue;
+        ++soft;
+        // Never before a character that would make the part a list item or emphasis.
+        EXPECT_TRUE(text[window.lineStart(line)].isLetter()) << "line " << line;
+        EXPECT_GE(window.lineEnd(line - 1) - window.lineStart(line - 1), 100);
+    }
+    EXPECT_GT(soft, 20);
+    // A line with no space in it stays whole.
+    EXPECT_EQ(
+        window.lineEnd(window.lineCount() - 2) - window.lineStart(window.lineCount() - 2), 1000);
+    // Read in pieces cut anywhere, a line is cut as well, and only where it may be.
+    QList<QString> pieces;
+    for (qsizetype at = 0; at < text.size(); at += 37)
+        pieces.append(text.mid(at, 37));
+    TextWindow fromPieces;
+    fromPieces.reset(ChunkedText::fromPieces(pieces), estimate);
+    expectPartsOfItsLines(fromPieces, text);
+    EXPECT_GT(fromPieces.lineCount(), 20);
+
+    // Edits anywhere, over soft breaks too, keep every part where the text puts it.
+    QRandomGenerator random(5);
+    for (int round = 0; round < 400; ++round) {
+        const qsizetype at = random.bounded(int(text.size()) + 1);
+        qsizetype removed = qMin<qsizetype>(random.bounded(4) == 0 ? 30 : 1, text.size() - at);
+        QString inserted;
+        switch (random.bounded(5)) {
+        case 0:
+            inserted = QStringLiteral("\n");
+            break;
+        case 1:
+            inserted = QStringLiteral("a b");
+            break;
+        case 2:
+            break;
+        default:
+            removed = 0;
+            inserted = QStringLiteral("k");
+            break;
+        }
+        window.apply(at, removed, inserted, estimate);
+        text.replace(at, removed, inserted);
+        if (round % 25 == 0)
+            expectPartsOfItsLines(window, text);
+    }
+    expectPartsOfItsLines(window, text);
 }

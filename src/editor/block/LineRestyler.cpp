@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace quillon {
 
 namespace {
@@ -37,8 +39,26 @@ bool pairsAcrossLines(QStringView text)
 
 } // namespace
 
+void LineRestyler::widenToParagraph(
+    QTextBlock& first, QTextBlock& last, const std::function<bool(int block)>& startsSoftly)
+{
+    auto soft = [&](const QTextBlock& block) {
+        return startsSoftly && startsSoftly(block.blockNumber());
+    };
+    for (bool crossed = false; first.previous().isValid() && !isBlank(first.previous());
+         first = first.previous()) {
+        if (soft(first) && std::exchange(crossed, true))
+            break;
+    }
+    for (bool crossed = false; last.next().isValid() && !isBlank(last.next()); last = last.next()) {
+        if (soft(last.next()) && std::exchange(crossed, true))
+            break;
+    }
+}
+
 std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storage,
-    const QTextDocument& document, int firstBlock, int lastBlock, qsizetype offset)
+    const QTextDocument& document, int firstBlock, int lastBlock, qsizetype offset,
+    const std::function<bool(int block)>& startsSoftly)
 {
     QTextBlock first = document.findBlockByNumber(qMax(0, firstBlock));
     QTextBlock last = document.findBlockByNumber(lastBlock);
@@ -52,12 +72,8 @@ std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storag
         if (block == last)
             break;
     }
-    if (widen) {
-        while (first.previous().isValid() && !isBlank(first.previous()))
-            first = first.previous();
-        while (last.next().isValid() && !isBlank(last.next()))
-            last = last.next();
-    }
+    if (widen)
+        widenToParagraph(first, last, startsSoftly);
     // A fenced block is styled whole, from its opening fence through its closing one: how its
     // lines look depends on those fences alone. Lines typed into it since its last styling
     // carry no code styling yet, so the block is followed line by line to its ends.

@@ -163,7 +163,9 @@ void ProjectedDocument::appendToDocument(qsizetype from, qsizetype to)
     // One change that brings the tables' object characters with their formats, as setPlainText()
     // would bring the text (the view then lays it out lazily, screen by screen): formats set
     // afterwards would be a change of its own, reaching from the first table to the last.
-    const QString text = toDocumentText(all.mid(from, to - from));
+    QString text = toDocumentText(all.mid(from, to - from));
+    if (m_windowed)
+        m_window.breakSoftly(text, from);
     QTextCursor cursor(&m_document);
     // Placed inside the edit block, the cursor does not lay its paragraph out to know its x.
     cursor.beginEditBlock();

@@ -151,6 +151,9 @@ private:
     void markParagraphsDirty(int firstBlock, int lastBlock);
     // False when the caret's line reveals nothing (empty, or a table), and nothing was marked.
     bool markCaretParagraphDirty(int block);
+    // Whether a paragraph of the view is a part of a long line after its first; none when the
+    // view holds the whole text.
+    std::function<bool(int block)> softStarts() const;
     void markAllParagraphsDirty()
     {
         m_dirtyAll = true;

@@ -204,9 +204,36 @@ UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::documentLinesAround(
     const MarkdownReplacement& change) const
 {
     const ChunkedText& text = m_document.text();
-    const auto [start, before]
-        = linesOf(text, text.size(), change.position, change.position + change.removed.size());
-    return linesAfter(change, start, before);
+    const qsizetype from = change.position;
+    const qsizetype to = from + change.removed.size();
+    const qsizetype start = from > 0 ? text.lastIndexOf(QChar(u'\n'), from - 1) + 1 : 0;
+    qsizetype end = to < text.size() ? text.indexOf(QChar(u'\n'), to) : -1;
+    if (end < 0)
+        end = text.size();
+    // The lines are read for a fence (which opens a line), a fence's characters joined by the
+    // change, and the characters that make a table line. A line of many thousand characters is
+    // read for those alone, not copied whole at every key: its start, the change with a few
+    // characters on either side, and each of those characters the rest holds.
+    constexpr qsizetype kLongLine = 16 * 1024;
+    constexpr qsizetype kAround = 16;
+    if (end - start <= kLongLine)
+        return linesAfter(change, start, text.mid(start, end - start));
+    const qsizetype headEnd = qMin(start + 8, from);
+    const qsizetype aroundFrom = qMax(headEnd, from - kAround);
+    const qsizetype aroundTo = qMin(end, to + kAround);
+    QString line = text.mid(start, headEnd - start);
+    if (aroundFrom > headEnd)
+        line += u' ';
+    const qsizetype lineStart = aroundFrom - line.size();
+    line += text.mid(aroundFrom, aroundTo - aroundFrom);
+    for (const QChar c : { QChar(u'|'), QChar(u'\r'), QChar(QChar::ObjectReplacementCharacter) }) {
+        qsizetype at = text.indexOf(c, headEnd);
+        if (at >= aroundFrom && at < aroundTo)
+            at = text.indexOf(c, aroundTo);
+        if (at >= 0 && at < end)
+            line += QStringLiteral(" ") + c;
+    }
+    return linesAfter(change, lineStart, line);
 }
 
 UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::viewLinesAround(

@@ -216,8 +216,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
     for (const auto& [first, last] : std::as_const(merged)) {
         if (whole)
             break;
-        const auto range = LineRestyler::isolatedRange(
-            m_projected->storage(), *m_view->document(), first, last, m_projected->windowStart());
+        const auto range = LineRestyler::isolatedRange(m_projected->storage(), *m_view->document(),
+            first, last, m_projected->windowStart(), softStarts());
         if (range)
             local.append(*range);
         else
@@ -405,6 +405,17 @@ void UnifiedBlockEditor::markParagraphsDirty(int firstBlock, int lastBlock)
     m_dirtyLast = qMax(m_dirtyLast, lastBlock);
 }
 
+std::function<bool(int)> UnifiedBlockEditor::softStarts() const
+{
+    if (m_projected->holdsAll())
+        return {};
+    return [this](int block) {
+        const TextWindow& window = m_projected->window();
+        const int line = window.firstLine() + block;
+        return line < window.lineCount() && window.startsSoftly(line);
+    };
+}
+
 bool UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
 {
     // Markers that span lines (links, underscores) may reveal text of the neighbouring lines
@@ -422,12 +433,8 @@ bool UnifiedBlockEditor::markCaretParagraphDirty(int blockNumber)
                 return true;
         return false;
     };
-    if (spansLines(first.text())) {
-        while (first.previous().isValid() && !first.previous().text().trimmed().isEmpty())
-            first = first.previous();
-        while (last.next().isValid() && !last.next().text().trimmed().isEmpty())
-            last = last.next();
-    }
+    if (spansLines(first.text()))
+        LineRestyler::widenToParagraph(first, last, softStarts());
     markParagraphsDirty(first.blockNumber(), last.blockNumber());
     return true;
 }

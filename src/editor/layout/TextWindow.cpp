@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -18,6 +19,19 @@ constexpr qsizetype kDefaultLength = 128 * 1024;
 constexpr qsizetype kDefaults[2] = { kDefaultLength, kDefaultLength };
 qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 
+// A part of a long line: a few screens of text, laid out and styled in a millisecond or two.
+constexpr qsizetype kDefaultSoftLength = 4096;
+qsizetype s_softLength = kDefaultSoftLength;
+
+// Where a long line may be cut: a space after a word and before a letter. The part after it
+// then begins as no Markdown line does that means something else (a list, a quote, a heading,
+// a fence, a table row or indented code), and the part before it ends in no hard line break.
+bool cutsSoftly(QStringView piece, qsizetype at, qsizetype end)
+{
+    return at > 0 && at + 1 < end && piece[at] == u' ' && piece[at - 1] != u' '
+        && piece[at - 1] != u'\t' && piece[at + 1].isLetter();
+}
+
 } // namespace
 
 void TextWindow::setTargetLength(qsizetype length, Pane pane)
@@ -28,6 +42,11 @@ void TextWindow::setTargetLength(qsizetype length, Pane pane)
 qsizetype TextWindow::targetLength(Pane pane)
 {
     return s_targetLength[int(pane)];
+}
+
+void TextWindow::setSoftLengthForTesting(qsizetype length)
+{
+    s_softLength = length == 0 ? kDefaultSoftLength : length;
 }
 
 bool TextWindow::fits(qsizetype textLength, Pane pane)
@@ -56,15 +75,71 @@ void TextWindow::startReset(qsizetype length)
 {
     m_length = length;
     m_starts.assign(1, 0);
+    m_soft.assign(1, 0);
+    m_softCount = 0;
+    m_lineFrom = 0;
     dropShift();
 }
 
 void TextWindow::addLineStarts(QStringView piece, qsizetype at)
 {
     const qsizetype n = piece.size();
-    for (qsizetype i = textlines::nextLineFeed(piece, 0); i < n;
-         i = textlines::nextLineFeed(piece, i + 1))
-        m_starts.push_back(at + i + 1);
+    for (qsizetype from = 0;;) {
+        const qsizetype feed = textlines::nextLineFeed(piece, from);
+        if (at + feed - m_lineFrom > 2 * s_softLength)
+            addSoftStarts(piece, at, from, feed);
+        if (feed >= n)
+            return;
+        m_starts.push_back(at + feed + 1);
+        m_soft.push_back(0);
+        m_lineFrom = at + feed + 1;
+        from = feed + 1;
+    }
+}
+
+void TextWindow::addSoftStarts(QStringView piece, qsizetype at, qsizetype from, qsizetype feed)
+{
+    // A line still going on at the piece's end may be cut anywhere; one that ends in it keeps a
+    // last part of some length.
+    const bool ends = feed < piece.size();
+    for (;;) {
+        qsizetype cut = qMax(from, m_lineFrom + s_softLength - at);
+        if (cut >= feed)
+            return;
+        for (cut = piece.indexOf(u' ', cut);
+             cut >= 0 && cut < feed && !cutsSoftly(piece, cut, feed);
+             cut = piece.indexOf(u' ', cut + 1)) { }
+        if (cut < 0 || cut >= feed || (ends && feed - cut < s_softLength / 2))
+            return;
+        m_starts.push_back(at + cut + 1);
+        m_soft.push_back(1);
+        ++m_softCount;
+        m_lineFrom = at + cut + 1;
+    }
+}
+
+template <typename Each>
+void TextWindow::forEachSoftBreak(qsizetype from, qsizetype to, Each each) const
+{
+    if (m_softCount == 0)
+        return;
+    for (int line = lineAt(from) + 1; line < lineCount() && lineStart(line) <= to; ++line) {
+        if (m_soft[size_t(line)])
+            each(lineStart(line) - 1);
+    }
+}
+
+void TextWindow::breakSoftly(QString& text, qsizetype at) const
+{
+    forEachSoftBreak(at, at + text.size(), [&](qsizetype cut) { text[cut - at] = u'\n'; });
+}
+
+void TextWindow::joinSoftly(QString& text, qsizetype at) const
+{
+    forEachSoftBreak(at, at + text.size(), [&](qsizetype cut) {
+        if (text[cut - at] == u'\n')
+            text[cut - at] = u' ';
+    });
 }
 
 void TextWindow::finishReset(const Estimate& estimate)
@@ -220,6 +295,9 @@ TextWindow::Place TextWindow::apply(
         moveShift(size_t(last) + 1);
         m_shiftBy += delta;
         std::copy(made.begin(), made.end(), m_starts.begin() + first + 1);
+        // Lines an edit makes start after its line feeds.
+        for (int i = first + 1; i < first + newCount; ++i)
+            m_softCount -= std::exchange(m_soft[size_t(i)], char(0));
         for (int i = first; i < first + newCount; ++i)
             setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     } else {
@@ -229,6 +307,9 @@ TextWindow::Place TextWindow::apply(
             m_starts[i] += delta;
         m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
         m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
+        m_softCount -= std::count(m_soft.begin() + first + 1, m_soft.begin() + last + 1, 1);
+        m_soft.erase(m_soft.begin() + first + 1, m_soft.begin() + last + 1);
+        m_soft.insert(m_soft.begin() + first + 1, made.size(), 0);
         m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);
         m_heights.insert(m_heights.begin() + first + 1, made.size(), 0.0f);
         for (int i = first; i < first + newCount; ++i)

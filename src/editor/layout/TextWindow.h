@@ -18,6 +18,12 @@ class ChunkedText;
 // does not end in an empty paragraph). Keeps the start of every line of the text and a height
 // for each, estimated from its length or as last measured, so that the pane can place its lines
 // below the lines above them and scroll over the whole text.
+//
+// A line of many thousand characters is held as several: it is cut at a space between words
+// (a soft break), which the pane shows as a paragraph break. Each part is laid out, styled and
+// measured alone, so that a key in a paragraph of megabytes costs what its part costs, and the
+// window holds only the parts around the screen. The space stays the text's: the pane reads it
+// back as a space.
 class TextWindow
 {
 public:
@@ -43,6 +49,9 @@ public:
 
     int lineCount() const { return int(m_starts.size()); }
     qsizetype textLength() const { return m_length; }
+    // Lines longer than `length` are cut into parts about that long; 0 restores the default.
+    static void setSoftLengthForTesting(qsizetype length);
+
     qsizetype lineStart(int line) const
     {
         return m_starts[size_t(line)] + (size_t(line) >= m_shiftFrom ? m_shiftBy : 0);
@@ -51,6 +60,13 @@ public:
     qsizetype lineEnd(int line) const;
     // The line holding `offset` (a line break belongs to the line it ends).
     int lineAt(qsizetype offset) const;
+    // Whether the line begins after a soft break: the character before it is a space.
+    bool startsSoftly(int line) const { return m_soft[size_t(line)] != 0; }
+    // The text [at, at + text.size()) as the pane holds it: its soft breaks become line feeds.
+    void breakSoftly(QString& text, qsizetype at) const;
+    // Text the pane read back from [at, at + text.size()): the line feeds at its soft breaks
+    // become spaces again.
+    void joinSoftly(QString& text, qsizetype at) const;
 
     int firstLine() const { return m_first; }
     int endLine() const { return m_end; }
@@ -112,6 +128,10 @@ private:
     // text), then the window at the top and every height estimated.
     void startReset(qsizetype length);
     void addLineStarts(QStringView piece, qsizetype at);
+    // Cuts the line that began at `lineStart` and ends at `lineEnd` (within `piece`, at `at`).
+    void addSoftStarts(QStringView piece, qsizetype at, qsizetype lineStart, qsizetype lineEnd);
+    // Calls `each(offset)` for the soft break before every line starting in (from, to].
+    template <typename Each> void forEachSoftBreak(qsizetype from, qsizetype to, Each each) const;
     void finishReset(const Estimate& estimate);
     void moveShift(size_t from);
     void dropShift();
@@ -122,6 +142,9 @@ private:
     // The starts of the lines from m_shiftFrom on lie m_shiftBy further than stored: keys typed
     // within one line move the starts of all the lines below it by adding to that alone.
     std::vector<qsizetype> m_starts { 0 };
+    std::vector<char> m_soft { 0 }; // by line: whether it starts after a soft break
+    qsizetype m_softCount = 0;
+    qsizetype m_lineFrom = 0; // the start of the line being read by reset()
     size_t m_shiftFrom = 1;
     qsizetype m_shiftBy = 0;
     std::vector<float> m_heights { 0 };

@@ -58,6 +58,11 @@ CodeEditorView::CodeEditorView(Document& document, WorkspaceState& workspace, bo
     m_cursorWidth = m_view->cursorWidth();
     m_view->beforeScroll = [this] { followScroll(); };
     m_view->beforeKey = [this](QKeyEvent& event) { return windowKey(event); };
+    // The view holds stand-ins for some characters, and a long line's soft breaks as line feeds.
+    m_view->selectionText = [this] {
+        const auto [anchor, position] = documentSelection();
+        return m_document.text().mid(qMin(anchor, position), qAbs(position - anchor));
+    };
     connect(&m_view->sourceLayout(), &SourceDocumentLayout::frameChanged, this, [this] {
         if (!m_window)
             return;
@@ -125,9 +130,9 @@ QString CodeEditorView::text() const
 {
     if (m_window) {
         const ChunkedText& text = m_document.text();
-        return text.mid(0, m_window->start())
-            + SourceDocumentText::fromDocument(m_view->document()->toRawText())
-            + text.mid(m_window->end());
+        QString held = SourceDocumentText::fromDocument(m_view->document()->toRawText());
+        m_window->joinSoftly(held, m_window->start());
+        return text.mid(0, m_window->start()) + held + text.mid(m_window->end());
     }
     return SourceDocumentText::fromDocument(m_view->document()->toRawText());
 }

@@ -127,8 +127,10 @@ void CodeEditorView::fillWindow()
     QTextCursor cursor(textDocument);
     cursor.beginEditBlock();
     const ChunkedText& text = m_document.text();
-    text.forEachPiece(m_window->start(), m_window->end(), [&](QStringView piece, qsizetype) {
-        cursor.insertText(SourceDocumentText::toDocument(piece.toString()));
+    text.forEachPiece(m_window->start(), m_window->end(), [&](QStringView piece, qsizetype at) {
+        QString held = piece.toString();
+        m_window->breakSoftly(held, at);
+        cursor.insertText(SourceDocumentText::toDocument(std::move(held)));
         return true;
     });
     cursor.endEditBlock();
@@ -343,9 +345,16 @@ void CodeEditorView::userEditInWindow(int position, int removed, int added)
     removed = int(qMin<qsizetype>(removed, held - position));
     if (added < 0 || removed < 0 || held - removed + added != documentLength) {
         // The change cannot be told as a range: the whole text goes to the document.
+        // What stands before the change and after it in the view is the window's text, soft
+        // breaks and all.
+        const QString held = SourceDocumentText::fromDocument(textDocument->toRawText());
+        QString before = held.left(qMax(0, position));
+        m_window->joinSoftly(before, start);
+        QString after = held.mid(qMax(0, position + qMax(0, added)));
+        m_window->joinSoftly(after, m_window->end() - after.size());
         const ChunkedText& text = m_document.text();
-        const QString all = text.mid(0, start)
-            + SourceDocumentText::fromDocument(textDocument->toRawText())
+        const QString all = text.mid(0, start) + before
+            + held.mid(before.size(), held.size() - before.size() - after.size()) + after
             + text.mid(m_window->end());
         m_document.applyUserText(all, this);
         startWindow(std::nullopt);

@@ -244,6 +244,15 @@ void SourceTextEdit::insertFromMimeData(const QMimeData* source)
     ensureCursorVisible();
 }
 
+QMimeData* SourceTextEdit::createMimeDataFromSelection() const
+{
+    if (!selectionText)
+        return QTextEdit::createMimeDataFromSelection();
+    auto* data = new QMimeData;
+    data->setText(selectionText());
+    return data;
+}
+
 void SourceTextEdit::centerCursor()
 {
     // The caret's paragraph and its neighbours are laid out first: the range must hold the

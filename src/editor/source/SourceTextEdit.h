@@ -37,6 +37,8 @@ public:
     std::function<void()> beforeScroll;
     // Before a key is handled; true when it was handled there.
     std::function<bool(QKeyEvent&)> beforeKey;
+    // The selected text as the document holds it, for copy and drag.
+    std::function<QString()> selectionText;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,6 +54,7 @@ protected:
     void changeEvent(QEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     void handleKey(QKeyEvent* event);
