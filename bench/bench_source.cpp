@@ -130,6 +130,27 @@ void BM_SourceTypeCharacterBothPanes(benchmark::State& state)
     typeInTheMiddle(state, true);
 }
 
+// A character typed near the start of one long styled line, with the block view beside: both
+// panes take the key, restyle and lay out the part of the line it fell in, and paint.
+void BM_TypeInOneLongLineBothPanes(benchmark::State& state)
+{
+    Fixture fixture(bench::oneLineDocument(state.range(0)), true);
+    QTextCursor cursor = fixture.source->textView()->textCursor();
+    cursor.setPosition(5);
+    fixture.source->textView()->setTextCursor(cursor);
+    QApplication::processEvents();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        samples.push_back(timed(state, [&] {
+            fixture.key(QStringLiteral("a"));
+            fixture.source->textView()->viewport()->repaint();
+            fixture.blocks->textView()->viewport()->repaint();
+        }));
+        QApplication::processEvents();
+    }
+    bench::reportPercentiles(state, samples);
+}
+
 void BM_SourceOpen(benchmark::State& state)
 {
     const QString doc = bench::generatedDocument(state.range(0), int(state.range(1)));
@@ -292,6 +313,12 @@ BENCHMARK(BM_SourceTypeCharacter)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(60);
+BENCHMARK(BM_TypeInOneLongLineBothPanes)
+    ->Arg(256 << 10)
+    ->Arg(2 << 20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
 BENCHMARK(BM_SourceTypeCharacterViewOnly)
     ->Args({ 1 << 20, 100 })
     ->Args({ 100 << 10, 10 })

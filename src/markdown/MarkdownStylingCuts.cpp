@@ -11,6 +11,9 @@ namespace {
 
 constexpr auto kMatchOptions = QRegularExpression::DontCheckSubjectStringMatchOption;
 
+// A line at least twice this long is cut, between words, into parts about this long.
+qsizetype s_linePart = 16 * 1024;
+
 } // namespace
 
 MarkdownStylingCuts::MarkdownStylingCuts(QStringView text, qsizetype from)
@@ -44,8 +47,24 @@ qsizetype MarkdownStylingCuts::paragraphStart(qsizetype position) const
         return n;
     if (m_text[position - 1] == u'\n')
         return position;
-    const qsizetype feed = m_text.indexOf(u'\n', position);
-    return feed < 0 ? n : feed + 1;
+    // Within a line of megabytes, a cut between words: the line would otherwise be styled in
+    // one piece, a stop of the window as long as the line.
+    const qsizetype reach = qMin(n, position + 2 * s_linePart);
+    const qsizetype feed = textlines::nextLineFeed(m_text.first(reach), position);
+    if (feed == reach && reach < n) {
+        const qsizetype cut = textlines::nextLongLineCut(m_text, position, reach);
+        if (cut >= 0)
+            return cut;
+    }
+    if (feed < reach)
+        return feed + 1;
+    const qsizetype after = m_text.indexOf(u'\n', reach);
+    return after < 0 ? n : after + 1;
+}
+
+void MarkdownStylingCuts::setLinePartForTesting(qsizetype length)
+{
+    s_linePart = length == 0 ? 16 * 1024 : length;
 }
 
 bool MarkdownStylingCuts::followsTableLine(qsizetype cut) const

@@ -19,6 +19,10 @@ namespace quillon {
 // lines (underscore italics and links, which pair with their partner anywhere later in the same
 // stretch of prose). Everything else the engine styles lies within one line.
 //
+// A line of many ten thousand characters is cut too, between words (textlines::cutsLongLine),
+// where no such span runs over: a span within the line that runs over the cut may then be styled
+// otherwise than in the whole line. That is the price of never styling megabytes in one go.
+//
 // The text is read forward once, no further than each answer needs: cuts are asked for in
 // ascending order, and the text must stay unchanged (and in place) meanwhile.
 class MarkdownStylingCuts
@@ -35,6 +39,10 @@ public:
     // The first cut at or after `atLeast` and at or after the last one returned; the text's
     // length when there is none.
     qsizetype next(qsizetype atLeast);
+
+    // Lines from twice `length` on are cut into parts about `length` long; 0 restores the
+    // default.
+    static void setLinePartForTesting(qsizetype length);
 
 private:
     // A paragraph start at or after `position`, or the text's length.

@@ -79,6 +79,28 @@ inline qsizetype nextLineFeed(QStringView text, qsizetype from)
     return n;
 }
 
+// Whether a line of many thousand characters may be cut after the space at `at` (the line
+// ending at `end`): a space after a word and before a letter. The part after such a cut begins
+// as no Markdown line does that means something else (a list, a quote, a heading, a fence, a
+// table row or indented code), and the part before it ends in no hard line break.
+inline bool cutsLongLine(QStringView text, qsizetype at, qsizetype end)
+{
+    return at > 0 && at + 1 < end && text[at] == u' ' && text[at - 1] != u' '
+        && text[at - 1] != u'\t' && text[at + 1].isLetter();
+}
+
+// The first place at or after `from` and before `end` where a long line may be cut (the start
+// of the part after it), or -1.
+inline qsizetype nextLongLineCut(QStringView text, qsizetype from, qsizetype end)
+{
+    for (qsizetype at = text.indexOf(u' ', qMax<qsizetype>(0, from - 1)); at >= 0 && at + 1 < end;
+         at = text.indexOf(u' ', at + 1)) {
+        if (cutsLongLine(text, at, end))
+            return at + 1;
+    }
+    return -1;
+}
+
 // The line that starts at `start`, which must be a line start.
 inline LineBounds lineStartingAt(QStringView text, qsizetype start)
 {

@@ -161,3 +161,36 @@ TEST(MarkdownStylingCuts, RandomTextsStyledPartByPartMatchStylingThemWhole)
     }
     EXPECT_GT(cutsTried, 1000); // the texts do get cut
 }
+
+TEST(MarkdownStylingCuts, ALineOfManyThousandCharactersIsCutBetweenWords)
+{
+    struct LinePart
+    {
+        LinePart() { MarkdownStylingCuts::setLinePartForTesting(500); }
+        ~LinePart() { MarkdownStylingCuts::setLinePartForTesting(0); }
+    } part;
+    QString line;
+    for (int i = 0; line.size() < 6000; ++i) {
+        line += QStringLiteral("Word%1 with **bold**, *italic*, `code` and a "
+                               "[link](https://example.org/%1) and _under_ - 3. ")
+                    .arg(i);
+        if (i == 20)
+            line += QStringLiteral("[a link text of many words](https://example.org/long) ");
+    }
+    const QString text = QStringLiteral("# Title\n\n") + line + QStringLiteral("\n\nAfter.\n");
+    // Asked for a cut inside a link's text, it gives one after the link.
+    const qsizetype link = text.indexOf(QStringLiteral("text of many"));
+    EXPECT_GT(MarkdownStylingCuts(text).next(link), text.indexOf(QStringLiteral("/long)")));
+    const QList<qsizetype> cuts = cutsOf(text, 700);
+    ASSERT_GT(cuts.size(), 5);
+    for (const qsizetype cut : cuts) {
+        if (text[cut - 1] == u'\n')
+            continue;
+        // Between words, the part starting with a letter.
+        EXPECT_EQ(text[cut - 1], u' ') << cut;
+        EXPECT_TRUE(text[cut].isLetter()) << cut;
+    }
+    // Here no span runs over a cut: the parts styled alone are styled as the whole line is.
+    EXPECT_EQ(firstDifference(AttributedText(text), cuts, reading()), -1);
+    EXPECT_EQ(firstDifference(AttributedText(text), cuts, reading(text.indexOf(u'_'))), -1);
+}

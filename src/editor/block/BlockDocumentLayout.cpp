@@ -19,9 +19,6 @@ namespace quillon {
 
 namespace {
 
-// Paragraphs an edit may touch and still be laid out at once; a wider change is laid out as it
-// comes into view.
-constexpr int kEagerBlocks = 24;
 // Beyond every coordinate the view can show.
 constexpr qreal kFar = 1e9;
 // How far around a paragraph asked for alone its neighbours are laid out: more than a screen.
@@ -271,7 +268,7 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
         return;
     }
     const double top = heldTop() + prefix(first);
-    if (last - first < kEagerBlocks) {
+    if (laysOutAtOnce(first, last)) {
         // A long paragraph's lines reach where it changed.
         QTextBlock block = document()->findBlockByNumber(first);
         for (int i = first; i <= last && block.isValid(); ++i, block = block.next())

@@ -1,5 +1,6 @@
 #include "editor/layout/LazyTextLayout.h"
 
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -228,6 +229,22 @@ void LazyTextLayout::report()
         m_reportedSize = size;
         Q_EMIT documentSizeChanged(size);
     }
+}
+
+bool LazyTextLayout::laysOutAtOnce(int first, int last) const
+{
+    // Paragraphs and characters: a long line held in parts is many paragraphs of some thousand
+    // characters each.
+    constexpr int kParagraphs = 24;
+    constexpr int kUnits = 16 * 1024;
+    if (last <= first)
+        return true;
+    if (last - first >= kParagraphs)
+        return false;
+    const QTextBlock from = document()->findBlockByNumber(first);
+    const QTextBlock to = document()->findBlockByNumber(last);
+    return !from.isValid() || !to.isValid()
+        || to.position() + to.length() - from.position() <= kUnits;
 }
 
 } // namespace quillon

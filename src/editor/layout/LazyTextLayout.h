@@ -101,6 +101,10 @@ Q_SIGNALS:
     void heightChanged(qreal oldBottom, qreal delta);
 
 protected:
+    // Whether a change over paragraphs [first, last] is laid out at once: a few paragraphs of
+    // moderate length, or a single one (a long one then only as far as the change). A wider
+    // change, such as every paragraph after a new width, is laid out as it comes into view.
+    bool laysOutAtOnce(int first, int last) const;
     // Where the first paragraph held would start with no text above the window.
     virtual double frameTop() const = 0;
     // Where the first paragraph held starts (its gap above included).

@@ -23,15 +23,6 @@ qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 constexpr qsizetype kDefaultSoftLength = 4096;
 qsizetype s_softLength = kDefaultSoftLength;
 
-// Where a long line may be cut: a space after a word and before a letter. The part after it
-// then begins as no Markdown line does that means something else (a list, a quote, a heading,
-// a fence, a table row or indented code), and the part before it ends in no hard line break.
-bool cutsSoftly(QStringView piece, qsizetype at, qsizetype end)
-{
-    return at > 0 && at + 1 < end && piece[at] == u' ' && piece[at - 1] != u' '
-        && piece[at - 1] != u'\t' && piece[at + 1].isLetter();
-}
-
 } // namespace
 
 void TextWindow::setTargetLength(qsizetype length, Pane pane)
@@ -106,15 +97,13 @@ void TextWindow::addSoftStarts(QStringView piece, qsizetype at, qsizetype from, 
         qsizetype cut = qMax(from, m_lineFrom + s_softLength - at);
         if (cut >= feed)
             return;
-        for (cut = piece.indexOf(u' ', cut);
-             cut >= 0 && cut < feed && !cutsSoftly(piece, cut, feed);
-             cut = piece.indexOf(u' ', cut + 1)) { }
-        if (cut < 0 || cut >= feed || (ends && feed - cut < s_softLength / 2))
+        cut = textlines::nextLongLineCut(piece, cut + 1, feed);
+        if (cut < 0 || (ends && feed - cut < s_softLength / 2))
             return;
-        m_starts.push_back(at + cut + 1);
+        m_starts.push_back(at + cut);
         m_soft.push_back(1);
         ++m_softCount;
-        m_lineFrom = at + cut + 1;
+        m_lineFrom = at + cut;
     }
 }
 

@@ -60,6 +60,8 @@ public:
     qsizetype lineEnd(int line) const;
     // The line holding `offset` (a line break belongs to the line it ends).
     int lineAt(qsizetype offset) const;
+    // Whether some line of the text is held in parts.
+    bool hasSoftParts() const { return m_softCount > 0; }
     // Whether the line begins after a soft break: the character before it is a space.
     bool startsSoftly(int line) const { return m_soft[size_t(line)] != 0; }
     // The text [at, at + text.size()) as the pane holds it: its soft breaks become line feeds.

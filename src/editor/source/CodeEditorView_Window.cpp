@@ -105,6 +105,7 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
     m_loading.reset();
     m_detached.reset();
     m_window.emplace();
+    m_colouring->setParts(&*m_window);
     m_window->reset(text, estimator());
     m_hasStandIn = textHasStandIn();
     const int topLine = m_window->lineAt(top);

@@ -1,5 +1,7 @@
 #include "editor/source/SourceColouring.h"
 
+#include "editor/layout/TextWindow.h"
+
 #include "editor/source/SourceDocumentLayout.h"
 #include "editor/source/SourceTextEdit.h"
 #include "markdown/CodeSyntaxHighlighter.h"
@@ -39,11 +41,16 @@ constexpr qsizetype kLoadWholeLimit = 256 * 1024;
 // The queued passes of a text just put in wait this long for the pane's paint at most.
 constexpr int kPaintWaitMs = 250;
 
-// The start of the paragraph holding `position`, `lines` paragraphs further back.
-qsizetype startOfLinesBefore(const ChunkedText& text, qsizetype position, int lines)
+// The start of the paragraph holding `position`, `lines` paragraphs further back. A text whose
+// long lines the pane holds in parts (`parts`) is coloured a part at a time: the parts stand for
+// paragraphs, so that a key in a line of megabytes colours a few parts of it.
+qsizetype startOfLinesBefore(
+    const TextWindow* parts, const ChunkedText& text, qsizetype position, int lines)
 {
     if (position <= 0)
         return 0;
+    if (parts && parts->hasSoftParts() && parts->textLength() == text.size())
+        return parts->lineStart(qMax(0, parts->lineAt(qMin(position, text.size())) - lines));
     qsizetype start = text.lastIndexOf(QLatin1Char('\n'), qMin(position, text.size()) - 1);
     for (int i = 0; i < lines && start > 0; ++i)
         start = text.lastIndexOf(QLatin1Char('\n'), start - 1);
@@ -51,10 +58,15 @@ qsizetype startOfLinesBefore(const ChunkedText& text, qsizetype position, int li
 }
 
 // The end (after its line feed) of the paragraph holding `position`, `lines` paragraphs on.
-qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines)
+qsizetype endOfLinesAfter(
+    const TextWindow* parts, const ChunkedText& text, qsizetype position, int lines)
 {
     if (position >= text.size())
         return text.size();
+    if (parts && parts->hasSoftParts() && parts->textLength() == text.size()) {
+        const int line = parts->lineAt(qMax<qsizetype>(0, position)) + lines;
+        return line + 1 < parts->lineCount() ? parts->lineStart(line + 1) : text.size();
+    }
     qsizetype end = text.indexOf(QLatin1Char('\n'), qMax<qsizetype>(0, position));
     for (int i = 0; i < lines && end >= 0; ++i)
         end = text.indexOf(QLatin1Char('\n'), end + 1);
@@ -62,10 +74,11 @@ qsizetype endOfLinesAfter(const ChunkedText& text, qsizetype position, int lines
 }
 
 // The line of the text that holds `position`, as the one line-break rule tells it.
-textlines::LineBounds lineBoundsIn(const ChunkedText& text, qsizetype position)
+textlines::LineBounds lineBoundsIn(
+    const TextWindow* parts, const ChunkedText& text, qsizetype position)
 {
-    const qsizetype from = startOfLinesBefore(text, position, 0);
-    const qsizetype to = endOfLinesAfter(text, position, 0);
+    const qsizetype from = startOfLinesBefore(parts, text, position, 0);
+    const qsizetype to = endOfLinesAfter(parts, text, position, 0);
     textlines::LineBounds line = textlines::lineBounds(text.mid(from, to - from), position - from);
     line.start += from;
     line.contentsEnd += from;
@@ -77,7 +90,8 @@ textlines::LineBounds lineBoundsIn(const ChunkedText& text, qsizetype position)
 bool looksLikeYAML(const ChunkedText& text)
 {
     constexpr qsizetype kHead = 64 * 1024;
-    return CodeSyntaxHighlighter::isYAML(text.mid(0, qMin(kHead, endOfLinesAfter(text, 0, 10))));
+    return CodeSyntaxHighlighter::isYAML(
+        text.mid(0, qMin(kHead, endOfLinesAfter(nullptr, text, 0, 10))));
 }
 
 } // namespace
@@ -168,13 +182,13 @@ void SourceColouring::colourEdit(
         return;
     }
     shiftQueued(position, removed, added);
-    const textlines::LineBounds first = lineBoundsIn(text, position);
-    const textlines::LineBounds last = lineBoundsIn(text, position + added);
+    const textlines::LineBounds first = lineBoundsIn(m_parts, text, position);
+    const textlines::LineBounds last = lineBoundsIn(m_parts, text, position + added);
     const QList<Stretch> farther
         = updateFences(text, { first.start, qMax(last.end, first.end) }, removed, added);
 
-    const qsizetype from = startOfLinesBefore(text, position, kContextLines);
-    const qsizetype to = endOfLinesAfter(text, position + added, kContextLines);
+    const qsizetype from = startOfLinesBefore(m_parts, text, position, kContextLines);
+    const qsizetype to = endOfLinesAfter(m_parts, text, position + added, kContextLines);
     colourLines(text, from, to);
     queue(text, from - kReach, to + kReach);
     for (const Stretch& stretch : farther)
@@ -183,6 +197,11 @@ void SourceColouring::colourEdit(
         colourQueuedOnScreen();
     m_slice.stop();
     m_pause.start();
+}
+
+void SourceColouring::setParts(const TextWindow* parts)
+{
+    m_parts = parts;
 }
 
 void SourceColouring::setWindow(qsizetype start, qsizetype end)
@@ -235,7 +254,7 @@ QList<SourceColouring::Stretch> SourceColouring::updateFences(
         farther.append({ m_fences[size_t(before - 1)], lines.from });
     // One fence more or less pairs every later one the other way, up to the last fence line.
     if ((oldInside - qsizetype(inside.size())) % 2 != 0 && oldAfter > 0)
-        farther.append({ lines.to, endOfLinesAfter(text, m_fences.back(), 0) });
+        farther.append({ lines.to, endOfLinesAfter(m_parts, text, m_fences.back(), 0) });
     return farther;
 }
 
@@ -245,8 +264,8 @@ void SourceColouring::colourLines(const ChunkedText& text, qsizetype from, qsize
         return;
     if (from > m_window.to || to < m_window.from)
         return;
-    const qsizetype readFrom = startOfLinesBefore(text, from, kReadAroundLines);
-    const qsizetype readTo = endOfLinesAfter(text, to, kReadAroundLines);
+    const qsizetype readFrom = startOfLinesBefore(m_parts, text, from, kReadAroundLines);
+    const qsizetype readTo = endOfLinesAfter(m_parts, text, to, kReadAroundLines);
     // A stretch that starts or ends inside a fenced block gets that block's fence lines.
     const qsizetype fencesBefore
         = std::lower_bound(m_fences.begin(), m_fences.end(), readFrom) - m_fences.begin();
@@ -273,14 +292,14 @@ SourceColouring::Stretch SourceColouring::visibleStretch(const ChunkedText& text
     if (!m_view.isVisible())
         return {};
     const qsizetype first = m_view.cursorForPosition(QPoint(0, 0)).position() + m_window.from;
-    return { startOfLinesBefore(text, first - kScreenBefore, 0),
-        endOfLinesAfter(text, first + kScreenAfter, 0) };
+    return { startOfLinesBefore(m_parts, text, first - kScreenBefore, 0),
+        endOfLinesAfter(m_parts, text, first + kScreenAfter, 0) };
 }
 
 void SourceColouring::queue(const ChunkedText& text, qsizetype from, qsizetype to)
 {
-    from = startOfLinesBefore(text, qMax<qsizetype>(m_window.from, from), 0);
-    to = endOfLinesAfter(text, qMin(qMin(to, m_window.to), text.size()), 0);
+    from = startOfLinesBefore(m_parts, text, qMax<qsizetype>(m_window.from, from), 0);
+    to = endOfLinesAfter(m_parts, text, qMin(qMin(to, m_window.to), text.size()), 0);
     if (from >= to)
         return;
     auto it = std::lower_bound(m_pending.begin(), m_pending.end(), from,
@@ -357,7 +376,8 @@ void SourceColouring::colourQueuedSlice()
         return;
     const ChunkedText& text = m_currentText();
     Stretch& first = m_pending.first();
-    const qsizetype to = qMin(first.to, endOfLinesAfter(text, first.from + kSliceUnits, 0));
+    const qsizetype to
+        = qMin(first.to, endOfLinesAfter(m_parts, text, first.from + kSliceUnits, 0));
     colourLines(text, first.from, to);
     first.from = to;
     if (first.from >= first.to)

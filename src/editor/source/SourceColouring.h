@@ -11,6 +11,8 @@
 
 namespace quillon {
 
+class TextWindow;
+
 class AttributedText;
 class ChunkedText;
 class SourceTextEdit;
@@ -48,6 +50,9 @@ public:
         const ChunkedText& text, qsizetype position, qsizetype removed, qsizetype added);
     // The pane holds the text's [start, end) only: lines outside it are not coloured.
     void setWindow(qsizetype start, qsizetype end);
+    // The lines of the text as the pane holds them, long ones in parts; kept in step with the
+    // text by the pane. Without it, lines are read from the text.
+    void setParts(const TextWindow* parts);
     // After the pane took another stretch of `text`: colours what is on screen now, the rest of
     // the window in slices.
     void colourWindow(const ChunkedText& text);
@@ -97,6 +102,7 @@ private:
     // Starts of the lines that open or close a fenced block (they start with three backquotes).
     std::vector<qsizetype> m_fences;
     QList<Stretch> m_pending; // sorted, apart
+    const TextWindow* m_parts = nullptr;
     Stretch m_window { 0, std::numeric_limits<qsizetype>::max() };
 };
 

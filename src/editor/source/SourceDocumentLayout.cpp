@@ -18,9 +18,6 @@ namespace quillon {
 
 namespace {
 
-// Paragraphs an edit may touch and still be laid out at once; a wider change is laid out as it
-// comes into view.
-constexpr int kEagerBlocks = 24;
 // Beyond every coordinate the view can show.
 constexpr qreal kFar = 1e9;
 // How far around a paragraph asked for alone its neighbours are laid out: more than a screen.
@@ -208,7 +205,7 @@ void SourceDocumentLayout::documentChanged(int from, int /*charsRemoved*/, int c
         return;
     }
     const double top = blockTop(first);
-    if (last - first < kEagerBlocks) {
+    if (laysOutAtOnce(first, last)) {
         QTextBlock block = document()->findBlockByNumber(first);
         for (int i = first; i <= last && block.isValid(); ++i, block = block.next())
             ensureLaidOut(block, i);
@@ -536,7 +533,7 @@ bool SourceDocumentLayout::setFormats(
         slot.hasLines = false;
         const bool edited = m_synced.from >= 0 && index >= m_synced.blocks.first
             && index <= m_synced.blocks.second
-            && m_synced.blocks.second - m_synced.blocks.first < kEagerBlocks;
+            && laysOutAtOnce(m_synced.blocks.first, m_synced.blocks.second);
         if (!edited)
             ensureLaidOut(block, index);
         Q_EMIT update(QRectF(0, blockTop(index) - 1, kFar, slot.height + 2));
