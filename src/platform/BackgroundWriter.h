@@ -127,7 +127,7 @@ private:
         qint64 size = 0;
         // A quick hash: it tells our own bytes from a change, where nobody tries to forge one,
         // at a fraction of the cost of a cryptographic digest of the whole file on every write.
-        size_t hash = 0;
+        quint64 hash = 0;
     };
     // How many times its last write's duration a file rests.
     static constexpr int kRestFactor = 3;

@@ -151,3 +151,19 @@ TEST(LineEnds, SurrogatesAtTheEdgesOfALongTextsPiecesAreWrittenAsToUtf8WritesThe
         EXPECT_EQ(LineEnds().encode(text), text.toString().toUtf8());
     }
 }
+
+TEST(LineEnds, SurrogatesAreFoundAtEveryPlaceAmongOtherUnits)
+{
+    // Units read four at a time: a surrogate, paired or lone, in each place of a group of four,
+    // beside units that come near a surrogate's bits.
+    const QString around = QStringLiteral("ab\u00E9\u07FF\uD7FF\uE000\uF800cd ef\u4E2Dgh ijkl");
+    const QChar high(0xD83D);
+    const QChar low(0xDE00);
+    for (const QString& inserted : { QString(high) + low, QString(high), QString(low) }) {
+        for (qsizetype at = 0; at <= around.size(); ++at) {
+            QString text = around;
+            text.insert(at, inserted);
+            EXPECT_EQ(LineEnds().encode(text), text.toUtf8()) << at;
+        }
+    }
+}
