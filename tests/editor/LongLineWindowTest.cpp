@@ -133,3 +133,28 @@ TEST(LongLineWindow, TheBlockViewShowsALongLineInPartsAndKeysLandInTheFile)
     expected.insert(at, u'X');
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }
+
+TEST(LongLineWindow, AShortTextWithALineOfTensOfThousandsOfCharactersIsHeldInPartsToo)
+{
+    QString expected = QStringLiteral("# Title\n\n");
+    for (int i = 0; expected.size() < 40000; ++i)
+        expected += QStringLiteral("w%1 has *some* words ").arg(i);
+    expected += QStringLiteral("\n\nLast line.\n");
+    ASSERT_TRUE(TextWindow::fits(expected.size()));
+    SourceHarness source(expected);
+    EXPECT_GT(source.view()->document()->blockCount(), 8);
+    EditorHarness blocks(expected);
+    blocks.settle();
+    EXPECT_GT(blocks.view()->document()->blockCount(), 8);
+    // A paragraph of a few thousand characters is held whole.
+    const QString shorter = QStringLiteral("# Title\n\n") + expected.mid(9, 9000) + u'\n';
+    SourceHarness whole(shorter);
+    EXPECT_EQ(whole.view()->document()->blockCount(), 4); // the empty line after the last too
+
+    const qsizetype at = expected.indexOf(QStringLiteral("w900 "));
+    source.source->selectInDocument(at, at);
+    source.type(QStringLiteral("Z"));
+    expected.insert(at, u'Z');
+    EXPECT_EQ(source.onDisk(), expected.toUtf8());
+    EXPECT_EQ(source.source->text(), expected);
+}

@@ -77,7 +77,7 @@ void ProjectedDocument::loadInParts(
     rebuildIndex();
     clearDocument();
     m_inDocument = 0;
-    m_windowed = !TextWindow::fits(m_storage.length(), TextWindow::Pane::Block);
+    m_windowed = !TextWindow::holdsWhole(QStringView(m_storage.text()), TextWindow::Pane::Block);
     if (m_windowed) {
         // A window is one part: it goes in at once.
         m_window.reset(QStringView(m_storage.text()), m_estimate);

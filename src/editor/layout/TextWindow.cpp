@@ -22,6 +22,9 @@ qsizetype s_targetLength[2] = { kDefaults[0], kDefaults[1] };
 // A part of a long line: a few screens of text, laid out and styled in a millisecond or two.
 constexpr qsizetype kDefaultSoftLength = 4096;
 qsizetype s_softLength = kDefaultSoftLength;
+// A text short enough to be held whole is still held in parts when a line of it is this long:
+// below it, laying out and styling the line at a key costs less than its parts would show.
+constexpr qsizetype kLongForWhole = 32 * 1024;
 
 } // namespace
 
@@ -43,6 +46,51 @@ void TextWindow::setSoftLengthForTesting(qsizetype length)
 bool TextWindow::fits(qsizetype textLength, Pane pane)
 {
     return targetLength(pane) < 0 || textLength <= targetLength(pane);
+}
+
+namespace {
+
+// Whether a line of `piece` (the first continuing one `run` units from before it) is longer
+// than `longest`; `run` comes out as the length of the line the piece ends in.
+bool holdsLongLine(QStringView piece, qsizetype& run, qsizetype longest)
+{
+    const qsizetype n = piece.size();
+    for (qsizetype from = 0;;) {
+        const qsizetype feed = textlines::nextLineFeed(piece, from);
+        if (run + feed - from > longest)
+            return true;
+        if (feed >= n) {
+            run += n - from;
+            return false;
+        }
+        run = 0;
+        from = feed + 1;
+    }
+}
+
+} // namespace
+
+bool TextWindow::holdsWhole(const ChunkedText& text, Pane pane)
+{
+    if (targetLength(pane) < 0)
+        return true;
+    if (!fits(text.size(), pane))
+        return false;
+    qsizetype run = 0;
+    bool whole = true;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
+        whole = !holdsLongLine(piece, run, kLongForWhole);
+        return whole;
+    });
+    return whole;
+}
+
+bool TextWindow::holdsWhole(QStringView text, Pane pane)
+{
+    if (targetLength(pane) < 0)
+        return true;
+    qsizetype run = 0;
+    return fits(text.size(), pane) && !holdsLongLine(text, run, kLongForWhole);
 }
 
 void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)

@@ -39,6 +39,11 @@ public:
     static void setTargetLength(qsizetype length, Pane pane = Pane::Source);
     static qsizetype targetLength(Pane pane = Pane::Source);
     static bool fits(qsizetype textLength, Pane pane = Pane::Source);
+    // Whether a pane holds `text` whole: it fits, and no line of it is long enough to be held in
+    // parts (a paragraph of tens of thousand characters would be laid out and styled whole at
+    // every key).
+    static bool holdsWhole(const ChunkedText& text, Pane pane = Pane::Source);
+    static bool holdsWhole(QStringView text, Pane pane = Pane::Source);
 
     using Estimate = std::function<double(qsizetype length)>;
     // Every line of `text`, with estimated heights; the window empty at the top.

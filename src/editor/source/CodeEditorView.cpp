@@ -236,7 +236,7 @@ void CodeEditorView::showReplaced(const ReplacedStretch& stretch)
 
 void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 {
-    if (m_window || !TextWindow::fits(m_document.text().size())) {
+    if (m_window || !TextWindow::holdsWhole(m_document.text())) {
         startWindow(stretch);
         return;
     }
@@ -274,7 +274,7 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 
 void CodeEditorView::loadFirstText()
 {
-    if (!TextWindow::fits(m_document.text().size())) {
+    if (!TextWindow::holdsWhole(m_document.text())) {
         startWindow(std::nullopt);
         return;
     }
