@@ -1,11 +1,11 @@
 #include "platform/LineEnds.h"
 
 #include "platform/ChunkedText.h"
+#include "platform/TextLines.h"
 
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <cstring>
 
 namespace quillon {
 
@@ -157,8 +157,8 @@ private:
         // What toUtf8 makes of a surrogate without its other half (one byte or three, by version).
         static const QByteArray lone = QString(QChar(0xD800)).toUtf8();
         qsizetype from = 0;
-        for (qsizetype i = firstSurrogate(text, 0); i < text.size();
-             i = firstSurrogate(text, i + 1)) {
+        for (qsizetype i = textlines::nextSurrogate(text, 0); i < text.size();
+             i = textlines::nextSurrogate(text, i + 1)) {
             if (!text[i].isSurrogate())
                 continue;
             if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -170,28 +170,6 @@ private:
             from = i + 1;
         }
         encodeWhole(text.sliced(from));
-    }
-
-    // The first surrogate at or after `from`, or the text's size; four units at a time, as most
-    // text holds none.
-    static qsizetype firstSurrogate(QStringView text, qsizetype from)
-    {
-        const char16_t* u = text.utf16();
-        const qsizetype n = text.size();
-        qsizetype i = from;
-        for (; i + 4 <= n; i += 4) {
-            quint64 word;
-            std::memcpy(&word, u + i, sizeof word);
-            // Zero in a lane whose unit is 0xD800..0xDFFF.
-            const quint64 lanes = (word & 0xF800F800F800F800ULL) ^ 0xD800D800D800D800ULL;
-            if ((lanes - 0x0001000100010001ULL) & ~lanes & 0x8000800080008000ULL)
-                break;
-        }
-        for (; i < n; ++i) {
-            if (QChar::isSurrogate(u[i]))
-                return i;
-        }
-        return n;
     }
 
     // `text` holds no lone surrogate.

@@ -187,30 +187,42 @@ inline QStringView trimmedHorizontal(QStringView s)
 }
 
 // No unpaired surrogate: such a text may skip the regular-expression engine's own check.
-// Styling asks this of whole documents, so runs without surrogates are passed over four units
-// at a time.
-inline bool isValidUtf16(QStringView text)
+// The first surrogate (0xD800-0xDFFF) at or after `from`, or the text's size; four units at a
+// time, as most text holds none.
+inline qsizetype nextSurrogate(QStringView text, qsizetype from)
 {
     const char16_t* u = text.utf16();
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
+    qsizetype i = qMax<qsizetype>(from, 0);
+    for (;;) {
         for (; i + 4 <= n; i += 4) {
             quint64 word;
             std::memcpy(&word, u + i, sizeof word);
-            // A lane is zero where its unit is a surrogate (0xD800-0xDFFF).
+            // A lane is zero where its unit is a surrogate.
             const quint64 lanes = (word & 0xF800F800F800F800ULL) ^ 0xD800D800D800D800ULL;
             if ((lanes - 0x0001000100010001ULL) & ~lanes & 0x8000800080008000ULL)
                 break;
         }
         const qsizetype stop = qMin(n, i + 4);
         for (; i < stop; ++i) {
-            if ((u[i] & 0xF800) != 0xD800)
-                continue;
-            if (u[i] >= 0xDC00 || i + 1 >= n || (u[i + 1] & 0xFC00) != 0xDC00)
-                return false;
-            ++i; // the pair's low half, which may begin the next four
+            if ((u[i] & 0xF800) == 0xD800)
+                return i;
         }
+        if (i >= n)
+            return n;
+    }
+}
+
+// Styling asks this of whole documents, so runs without surrogates are passed over four units
+// at a time.
+inline bool isValidUtf16(QStringView text)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = nextSurrogate(text, 0); i < n; i = nextSurrogate(text, i + 1)) {
+        if (u[i] >= 0xDC00 || i + 1 >= n || (u[i + 1] & 0xFC00) != 0xDC00)
+            return false;
+        ++i; // the pair's low half
     }
     return true;
 }

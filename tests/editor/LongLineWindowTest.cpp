@@ -54,6 +54,18 @@ qsizetype partStart(const QTextDocument& document, int block, const QString& tex
     return at;
 }
 
+// Types `key` in the source pane before the first `before` of `expected`, and expects it there
+// in the file and in what the pane gives back.
+void typeBefore(const SourceHarness& h, QString& expected, const QString& before, QChar key)
+{
+    const qsizetype at = expected.indexOf(before);
+    h.source->selectInDocument(at, at);
+    h.type(QString(key));
+    expected.insert(at, key);
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+    EXPECT_EQ(h.source->text(), expected);
+}
+
 } // namespace
 
 TEST(LongLineWindow, TheSourcePaneShowsALongLineInPartsAndGivesItsSpacesBack)
@@ -87,12 +99,7 @@ TEST(LongLineWindow, TheSourcePaneShowsALongLineInPartsAndGivesItsSpacesBack)
     EXPECT_EQ(h.source->text(), expected);
 
     // Far along the line, past several windows: the parts there are held, and keys land.
-    const qsizetype far = expected.indexOf(QStringLiteral("w390 "));
-    h.source->selectInDocument(far, far);
-    h.type(QStringLiteral("Y"));
-    expected.insert(far, u'Y');
-    EXPECT_EQ(h.onDisk(), expected.toUtf8());
-    EXPECT_EQ(h.source->text(), expected);
+    typeBefore(h, expected, QStringLiteral("w390 "), u'Y');
 }
 
 TEST(LongLineWindow, TheBlockViewShowsALongLineInPartsAndKeysLandInTheFile)
@@ -151,10 +158,5 @@ TEST(LongLineWindow, AShortTextWithALineOfTensOfThousandsOfCharactersIsHeldInPar
     SourceHarness whole(shorter);
     EXPECT_EQ(whole.view()->document()->blockCount(), 4); // the empty line after the last too
 
-    const qsizetype at = expected.indexOf(QStringLiteral("w900 "));
-    source.source->selectInDocument(at, at);
-    source.type(QStringLiteral("Z"));
-    expected.insert(at, u'Z');
-    EXPECT_EQ(source.onDisk(), expected.toUtf8());
-    EXPECT_EQ(source.source->text(), expected);
+    typeBefore(source, expected, QStringLiteral("w900 "), u'Z');
 }
