@@ -120,16 +120,6 @@ void ProjectedDocument::placeWindow(int firstLine, int endLine)
     m_partial = false;
 }
 
-void ProjectedDocument::holdAll()
-{
-    if (!m_windowed)
-        return;
-    m_windowed = false;
-    clearDocument();
-    m_inDocument = 0;
-    insertDocumentText(m_storage.length());
-}
-
 void ProjectedDocument::clearDocument()
 {
     // Emptying the document makes it a root frame of its own: the column's margins stay.

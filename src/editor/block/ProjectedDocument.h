@@ -120,8 +120,6 @@ public:
     // Puts the storage's paragraphs [firstLine, endLine) into the document in place of what it
     // held.
     void placeWindow(int firstLine, int endLine);
-    // Puts the whole storage into the document.
-    void holdAll();
     // An offset of the storage moved along by every change of it, as a text cursor would be.
     void setMark(qsizetype offset) { m_mark = offset; }
     qsizetype mark() const { return m_mark; }

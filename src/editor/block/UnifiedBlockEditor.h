@@ -197,9 +197,6 @@ private:
     int toView(qsizetype storageOffset) const { return m_projected->toDocument(storageOffset); }
     qsizetype toStorage(int viewPosition) const { return m_projected->toStorage(viewPosition); }
     int presentBlocks(const BlockStylePresenter::Window& window);
-    // Puts the whole storage into the view, keeping the selection and the text at the top: what
-    // reads or edits the view's document at storage offsets of its own needs it all.
-    void holdWhole();
     // A Markdown range as the storage's, a table's character whole when the range reaches
     // into its Markdown.
     std::pair<qsizetype, qsizetype> storageRange(const TextRange& match) const;

@@ -122,17 +122,6 @@ void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
     });
 }
 
-void UnifiedBlockEditor::holdWhole()
-{
-    finishLoading();
-    if (m_projected->holdsAll())
-        return;
-    refillKeepingPlace([&] {
-        m_view->setTextCursor(QTextCursor());
-        m_projected->holdAll();
-    });
-}
-
 void UnifiedBlockEditor::refillKeepingPlace(const std::function<void()>& refill)
 {
     m_tableEditor->commit();
