@@ -164,7 +164,7 @@ void BackgroundWriter::flush()
             std::unique_lock lock(m_mutex);
             m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
         }
-        deliver();
+        deliverResults(true);
         // The worker may already have taken up such a write.
         std::lock_guard lock(m_mutex);
         if (m_queue.empty() && !m_busy && m_results.empty())
@@ -319,9 +319,22 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
 
 void BackgroundWriter::deliver()
 {
+    deliverResults(false);
+}
+
+void BackgroundWriter::deliverResults(bool wait)
+{
     std::vector<Result> results;
     {
-        std::lock_guard lock(m_mutex);
+        // The writer may hold the lock a moment, or be off its core with it: a turn of the
+        // window's loop does not wait for that, it takes the results on a later turn.
+        std::unique_lock lock(m_mutex, std::defer_lock);
+        if (wait) {
+            lock.lock();
+        } else if (!lock.try_lock()) {
+            QMetaObject::invokeMethod(this, &BackgroundWriter::deliver, Qt::QueuedConnection);
+            return;
+        }
         results.swap(m_results);
     }
     for (const Result& result : results)

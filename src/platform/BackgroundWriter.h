@@ -140,6 +140,8 @@ private:
     bool holdsExpected(const Job& job, const QString& path, const FileSignature& seen,
         const FileSignature& verified, QByteArray* diskDigest);
     void deliver();
+    // Hands the results over; unless asked to wait, only when the lock is free at once.
+    void deliverResults(bool wait);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
