@@ -145,6 +145,13 @@ void EditorFindController::paintVisible()
         const bool drawnOtherwise = range.length != it->length;
         selections.append({ cursor, isActive ? current : drawnOtherwise ? otherDrawn : other });
     }
+    // The marks they replace may be dropped while the view's document is taking a change (the
+    // scroll bar's range moves as the change is laid out), which goes over the document's
+    // cursors as it does: they are let go on the next turn instead.
+    if (m_retired.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this] { m_retired.clear(); }, Qt::QueuedConnection);
+    m_retired.append(m_view.extraSelections());
     m_view.setExtraSelections(selections);
 }
 

@@ -3,10 +3,9 @@
 #include "markdown/TextRange.h"
 
 #include <QObject>
+#include <QTextEdit>
 
 #include <functional>
-
-class QTextEdit;
 
 namespace quillon {
 
@@ -56,6 +55,7 @@ private:
     bool m_isActive = true;
     bool m_isDarkMode = false;
     bool m_isRevealing = false;
+    QList<QTextEdit::ExtraSelection> m_retired; // marks just replaced, let go on the next turn
 };
 
 } // namespace quillon

@@ -18,6 +18,10 @@ namespace quillon {
 
 namespace {
 
+// An edit over fewer paragraphs than this has them laid out by the edit itself, or left to be
+// laid out as they come into view when they hold many characters.
+constexpr int kEditedBlocks = 24;
+
 // Beyond every coordinate the view can show.
 constexpr qreal kFar = 1e9;
 // How far around a paragraph asked for alone its neighbours are laid out: more than a screen.
@@ -533,7 +537,7 @@ bool SourceDocumentLayout::setFormats(
         slot.hasLines = false;
         const bool edited = m_synced.from >= 0 && index >= m_synced.blocks.first
             && index <= m_synced.blocks.second
-            && laysOutAtOnce(m_synced.blocks.first, m_synced.blocks.second);
+            && m_synced.blocks.second - m_synced.blocks.first < kEditedBlocks;
         if (!edited)
             ensureLaidOut(block, index);
         Q_EMIT update(QRectF(0, blockTop(index) - 1, kFar, slot.height + 2));
