@@ -5,6 +5,7 @@
 #include "markdown/CodeTokenizer.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
+#include "platform/ChunkedText.h"
 #include "workspace/TokenCounter.h"
 #include "workspace/YAMLValidator.h"
 
@@ -327,7 +328,27 @@ void BM_StorageReadAt(benchmark::State& state)
     benchmark::DoNotOptimize(found);
 }
 
+// A key typed into a document of state.range(0) bytes while a snapshot of it is held elsewhere
+// (a write on its way, the last text written): the edit copies what the snapshot shares. Its
+// cost should follow the piece typed into, not the document's length.
+void BM_ChunkedTextTypeBesideSnapshot(benchmark::State& state)
+{
+    ChunkedText text(bench::realShapesDocument(state.range(0)));
+    qsizetype at = text.size() / 2;
+    for (auto _ : state) {
+        const ChunkedText snapshot = text;
+        text.replace(at++, 0, u"x");
+        benchmark::DoNotOptimize(snapshot.size());
+    }
+    state.counters["pieces"] = double(text.pieces().size());
+}
+
 constexpr int64_t k10MB = 10 << 20;
+BENCHMARK(BM_ChunkedTextTypeBesideSnapshot)
+    ->Arg(k1MB)
+    ->Arg(k10MB)
+    ->Arg(21 << 20)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StorageInsertMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StorageRemoveMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QStringInsertMiddle)->Arg(k1MB)->Arg(k10MB)->Unit(benchmark::kMicrosecond);

@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -187,8 +188,16 @@ void BackgroundWriter::setMinimumRestForTesting(std::chrono::milliseconds rest)
 void BackgroundWriter::run()
 {
     std::unique_lock lock(m_mutex);
+    const auto hasWork = [this] { return m_stopping || !m_queue.empty(); };
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (!m_wake.wait_for(lock, kKeepBytes, hasWork)) {
+            // Idle: the room kept for the next write goes back.
+            QByteArray bytes = std::exchange(m_bytes, {});
+            lock.unlock();
+            bytes = {};
+            lock.lock();
+            m_wake.wait(lock, hasWork);
+        }
         for (const QString& path : std::as_const(m_forgotten)) {
             m_written.remove(path);
             m_restsUntil.remove(path);
@@ -278,7 +287,8 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
         result.status = Status::ChangedOnDisk;
         return result;
     }
-    const QByteArray bytes = request.lineEnds.encode(request.text);
+    request.lineEnds.encodeInto(request.text, &m_bytes);
+    const QByteArray& bytes = m_bytes;
     FileUtil::ReplaceChecks checks;
     if (!request.replaceAnyChange) {
         checks.holdsExpected = [&](const QString& path) {

@@ -134,6 +134,8 @@ private:
     // A write waits this long after the change it was asked for, unless flushed: the key that
     // made the change reaches the screen before the whole file is encoded and written beside it.
     static constexpr std::chrono::milliseconds kSettle { 20 };
+    // How long the bytes of the last write are kept for the next one once nothing waits.
+    static constexpr std::chrono::seconds kKeepBytes { 3 };
 
     void run();
     Result perform(const Job& job);
@@ -158,6 +160,10 @@ private:
     QHash<QString, Written> m_written;
     // Worker thread only: when each file may be written again.
     QHash<QString, Clock::time_point> m_restsUntil;
+    // Worker thread only: the bytes being written, kept for the next write. A long document
+    // typed into is written again every few keys: a fresh array of its length each time is
+    // mapped, faulted in and unmapped, and the unmapping stops the window's thread too.
+    QByteArray m_bytes;
     QStringList m_forgotten; // guarded by m_mutex
     std::thread m_thread;
 };

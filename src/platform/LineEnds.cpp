@@ -192,22 +192,36 @@ private:
 
 QByteArray LineEnds::encode(const QString& text) const
 {
-    return encodePieces(text.size(),
-        [&](const std::function<bool(QStringView, qsizetype)>& visit) { visit(text, 0); });
+    QByteArray out;
+    encodePieces(
+        text.size(),
+        [&](const std::function<bool(QStringView, qsizetype)>& visit) { visit(text, 0); }, out);
+    return out;
 }
 
 QByteArray LineEnds::encode(const ChunkedText& text) const
 {
-    return encodePieces(text.size(), [&](const std::function<bool(QStringView, qsizetype)>& visit) {
-        text.forEachPiece(0, text.size(), visit);
-    });
+    QByteArray out;
+    encodeInto(text, &out);
+    return out;
 }
 
-QByteArray LineEnds::encodePieces(qsizetype length,
-    const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece)
-    const
+void LineEnds::encodeInto(const ChunkedText& text, QByteArray* out) const
 {
-    QByteArray out;
+    encodePieces(
+        text.size(),
+        [&](const std::function<bool(QStringView, qsizetype)>& visit) {
+            text.forEachPiece(0, text.size(), visit);
+        },
+        *out);
+}
+
+void LineEnds::encodePieces(qsizetype length,
+    const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece,
+    QByteArray& out) const
+{
+    // Truncating keeps the array's room; reserving within it does nothing.
+    out.resize(0);
     out.reserve(length + length / 8 + 3);
     if (m_bom)
         out.append("\xEF\xBB\xBF");
@@ -237,7 +251,6 @@ QByteArray LineEnds::encodePieces(qsizetype length,
         return true;
     });
     utf8.finish();
-    return out;
 }
 
 } // namespace quillon

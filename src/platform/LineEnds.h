@@ -40,6 +40,9 @@ public:
     // The file's bytes for `text`: UTF-8, each break with its own end, the mark if it had one.
     QByteArray encode(const QString& text) const;
     QByteArray encode(const ChunkedText& text) const;
+    // The same into `out`, which keeps its room: a writer that encodes a long text again and
+    // again does not map and unmap its length each time.
+    void encodeInto(const ChunkedText& text, QByteArray* out) const;
 
     Kind usual() const { return m_usual; }
     bool hasByteOrderMark() const { return m_bom; }
@@ -52,9 +55,9 @@ private:
     void applyEditTo(
         const Text& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength);
     // `forEachPiece` calls its argument with each piece of the text and its offset, in order.
-    QByteArray encodePieces(qsizetype length,
-        const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece)
-        const;
+    void encodePieces(qsizetype length,
+        const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece,
+        QByteArray& out) const;
 
     Kind m_usual = Kind::Lf;
     bool m_bom = false;

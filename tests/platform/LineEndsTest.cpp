@@ -149,6 +149,10 @@ TEST(LineEnds, SurrogatesAtTheEdgesOfALongTextsPiecesAreWrittenAsToUtf8WritesThe
         // The last unit of the whole text, too.
         text.replace(text.size() - 1, 1, QString(high));
         EXPECT_EQ(LineEnds().encode(text), text.toString().toUtf8());
+        // Into an array that held a longer text: nothing of that stays behind.
+        QByteArray reused = QByteArray(4 * base.size(), 'z');
+        LineEnds().encodeInto(text, &reused);
+        EXPECT_EQ(reused, text.toString().toUtf8());
     }
 }
 
