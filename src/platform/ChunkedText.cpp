@@ -57,17 +57,23 @@ qsizetype sameFromEnd(const QChar* aEnd, const QChar* bEnd, qsizetype n)
     return i;
 }
 
+qsizetype groupLength = ChunkedText::kGroup;
+
 } // namespace
+
+void ChunkedText::setGroupForTesting(qsizetype pieces)
+{
+    groupLength = pieces > 0 ? pieces : kGroup;
+}
 
 ChunkedText::ChunkedText(const QString& text)
 {
     if (text.size() <= kLongest) {
         if (!text.isEmpty())
-            m_pieces.append(text); // shared, not copied
+            regroup(0, 0, { text }); // shared, not copied
     } else {
-        m_pieces = cut(text);
+        regroup(0, 0, cut(text));
     }
-    recountFrom(0);
 }
 
 ChunkedText ChunkedText::fromPieces(QList<QString> pieces)
@@ -79,30 +85,77 @@ ChunkedText ChunkedText::fromPieces(QList<QString> pieces)
         pieces[pieces.size() - 2] += pieces.last();
         pieces.removeLast();
     }
-    result.m_pieces = std::move(pieces);
-    result.recountFrom(0);
+    result.regroup(0, 0, pieces);
     return result;
 }
 
-void ChunkedText::recountFrom(qsizetype piece)
+void ChunkedText::Group::recountFrom(qsizetype piece)
 {
-    m_starts.resize(size_t(m_pieces.size()));
-    for (qsizetype i = qMax<qsizetype>(piece, 0); i < m_pieces.size(); ++i)
-        m_starts[size_t(i)] = i == 0 ? 0 : m_starts[size_t(i - 1)] + m_pieces.at(i - 1).size();
-    m_size = m_pieces.isEmpty() ? 0 : m_starts.back() + m_pieces.last().size();
+    starts.resize(size_t(pieces.size()));
+    for (qsizetype i = qMax<qsizetype>(piece, 0); i < pieces.size(); ++i)
+        starts[size_t(i)] = i == 0 ? 0 : starts[size_t(i - 1)] + pieces.at(i - 1).size();
+    size = pieces.isEmpty() ? 0 : starts.back() + pieces.last().size();
 }
 
-qsizetype ChunkedText::pieceAt(qsizetype index) const
+qsizetype ChunkedText::Group::pieceAt(qsizetype index) const
 {
-    const auto after = std::upper_bound(m_starts.cbegin(), m_starts.cend(), index);
-    return qBound<qsizetype>(0, qsizetype(after - m_starts.cbegin()) - 1, m_pieces.size() - 1);
+    const auto after = std::upper_bound(starts.cbegin(), starts.cend(), index);
+    return qBound<qsizetype>(0, qsizetype(after - starts.cbegin()) - 1, pieces.size() - 1);
+}
+
+void ChunkedText::recountFrom(qsizetype group)
+{
+    m_groupStarts.resize(size_t(m_groups.size()));
+    for (qsizetype g = qMax<qsizetype>(group, 0); g < m_groups.size(); ++g) {
+        m_groupStarts[size_t(g)]
+            = g == 0 ? 0 : m_groupStarts[size_t(g - 1)] + m_groups.at(g - 1)->size;
+    }
+    m_size = m_groups.isEmpty() ? 0 : m_groupStarts.back() + m_groups.last()->size;
+}
+
+qsizetype ChunkedText::groupAt(qsizetype index) const
+{
+    const auto after = std::upper_bound(m_groupStarts.cbegin(), m_groupStarts.cend(), index);
+    return qBound<qsizetype>(0, qsizetype(after - m_groupStarts.cbegin()) - 1, m_groups.size() - 1);
+}
+
+void ChunkedText::regroup(qsizetype from, qsizetype to, const QList<QString>& pieces)
+{
+    QList<QSharedDataPointer<Group>> groups;
+    const qsizetype length = groupLength;
+    for (qsizetype at = 0; at < pieces.size(); at += length) {
+        // A short last group joins the one before it.
+        const qsizetype rest = pieces.size() - at - length;
+        const qsizetype n = rest > 0 && rest < length / 4 ? length + rest : length;
+        QSharedDataPointer<Group> group(new Group);
+        group->pieces = pieces.mid(at, n);
+        group->recountFrom(0);
+        groups.append(group);
+        if (n > length)
+            break;
+    }
+    m_groups.remove(from, to - from);
+    for (qsizetype i = 0; i < groups.size(); ++i)
+        m_groups.insert(from + i, groups.at(i));
+    recountFrom(from);
+}
+
+QList<QString> ChunkedText::pieces() const
+{
+    QList<QString> all;
+    for (const QSharedDataPointer<Group>& group : m_groups)
+        all.append(group->pieces);
+    return all;
 }
 
 QChar ChunkedText::at(qsizetype index) const
 {
     Q_ASSERT(index >= 0 && index < m_size);
-    const qsizetype piece = pieceAt(index);
-    return m_pieces.at(piece).at(index - m_starts[size_t(piece)]);
+    const qsizetype g = groupAt(index);
+    const Group& group = *m_groups.at(g);
+    const qsizetype inGroup = index - m_groupStarts[size_t(g)];
+    const qsizetype piece = group.pieceAt(inGroup);
+    return group.pieces.at(piece).at(inGroup - group.starts[size_t(piece)]);
 }
 
 QString ChunkedText::mid(qsizetype position, qsizetype length) const
@@ -117,9 +170,21 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
     const qsizetype end = length < 0 ? m_size : qMin(m_size, position + qMax<qsizetype>(length, 0));
     if (end <= position)
         return QString(QLatin1String(""));
-    const qsizetype piece = pieceAt(position);
-    if (m_starts[size_t(piece)] == position && m_pieces.at(piece).size() == end - position)
-        return m_pieces.at(piece);
+    // One whole piece is shared, not copied.
+    QString whole;
+    forEachPiece(position, end, [&](QStringView part, qsizetype) {
+        if (part.size() == end - position) {
+            const qsizetype g = groupAt(position);
+            const Group& group = *m_groups.at(g);
+            const QString& piece
+                = group.pieces.at(group.pieceAt(position - m_groupStarts[size_t(g)]));
+            if (piece.size() == part.size())
+                whole = piece;
+        }
+        return false;
+    });
+    if (!whole.isNull())
+        return whole;
     QString result;
     result.reserve(end - position);
     forEachPiece(position, end, [&](QStringView part, qsizetype) {
@@ -140,46 +205,63 @@ void ChunkedText::replace(qsizetype position, qsizetype removed, QStringView ins
     removed = qBound<qsizetype>(0, removed, m_size - position);
     if (removed == 0 && inserted.isEmpty())
         return;
-    if (m_pieces.isEmpty()) {
-        m_pieces = cut(inserted);
-        recountFrom(0);
+    if (m_groups.isEmpty()) {
+        regroup(0, 0, cut(inserted));
         return;
     }
-    const qsizetype first = pieceAt(position);
-    const qsizetype last = removed > 0 ? pieceAt(position + removed - 1) : first;
-    const qsizetype firstStart = m_starts[size_t(first)];
-    QString& piece = m_pieces[first];
-    if (first == last && piece.size() - removed + inserted.size() <= kLongest) {
-        // Typing: the piece changes in place (copied first only when a snapshot shares it).
-        piece.replace(position - firstStart, removed, inserted.constData(), inserted.size());
+    const qsizetype firstGroup = groupAt(position);
+    const qsizetype lastGroup = removed > 0 ? groupAt(position + removed - 1) : firstGroup;
+    const qsizetype base = m_groupStarts[size_t(firstGroup)];
+    const Group& seen = *m_groups.at(firstGroup);
+    const qsizetype first = seen.pieceAt(position - base);
+    const qsizetype lastBase = m_groupStarts[size_t(lastGroup)];
+    const Group& end = *m_groups.at(lastGroup);
+    const qsizetype lastPiece
+        = removed > 0 ? end.pieceAt(position + removed - 1 - lastBase) : first;
+    if (firstGroup == lastGroup && first == lastPiece
+        && seen.pieces.at(first).size() - removed + inserted.size() <= kLongest) {
+        // Typing: the piece changes in place. What a snapshot shares is copied first: the list of
+        // groups, this group's list of pieces and the piece.
+        Group& group = *m_groups[firstGroup];
+        QString& piece = group.pieces[first];
+        piece.replace(position - base - group.starts[size_t(first)], removed, inserted.constData(),
+            inserted.size());
         qsizetype changed = first;
         if (piece.isEmpty()) {
-            m_pieces.removeAt(first);
-        } else if (piece.size() < kShortest && m_pieces.size() > 1) {
-            const qsizetype other = first + 1 < m_pieces.size() ? first + 1 : first - 1;
+            group.pieces.removeAt(first);
+        } else if (piece.size() < kShortest && group.pieces.size() > 1) {
+            const qsizetype other = first + 1 < group.pieces.size() ? first + 1 : first - 1;
             const qsizetype lower = qMin(first, other);
-            if (m_pieces.at(first).size() + m_pieces.at(other).size() <= kLongest) {
-                m_pieces[lower] += m_pieces.at(lower + 1);
-                m_pieces.removeAt(lower + 1);
+            if (group.pieces.at(first).size() + group.pieces.at(other).size() <= kLongest) {
+                group.pieces[lower] += group.pieces.at(lower + 1);
+                group.pieces.removeAt(lower + 1);
                 changed = lower;
             }
         }
-        recountFrom(changed);
+        group.recountFrom(changed);
+        if (group.pieces.isEmpty())
+            m_groups.removeAt(firstGroup);
+        recountFrom(firstGroup);
         return;
     }
-    const qsizetype lastStart = m_starts[size_t(last)];
+    // The pieces of the groups the change touches, with the change made, cut again. A few
+    // pieces left alone in a group of their own join the group after them.
+    qsizetype to = lastGroup + 1;
+    const qsizetype lastStart = lastBase + end.starts[size_t(lastPiece)];
     QString joined;
-    const qsizetype headLength = position - firstStart;
-    const QStringView tail = QStringView(m_pieces.at(last)).mid(position + removed - lastStart);
+    const qsizetype headLength = position - base - seen.starts[size_t(first)];
+    const QStringView tail
+        = QStringView(end.pieces.at(lastPiece)).mid(position + removed - lastStart);
     joined.reserve(headLength + inserted.size() + tail.size());
-    joined.append(QStringView(m_pieces.at(first)).left(headLength));
+    joined.append(QStringView(seen.pieces.at(first)).left(headLength));
     joined.append(inserted);
     joined.append(tail);
-    const QList<QString> replacement = cut(joined);
-    m_pieces.remove(first, last - first + 1);
-    for (qsizetype i = 0; i < replacement.size(); ++i)
-        m_pieces.insert(first + i, replacement.at(i));
-    recountFrom(first);
+    QList<QString> pieces = seen.pieces.mid(0, first);
+    pieces.append(cut(joined));
+    pieces.append(end.pieces.mid(lastPiece + 1));
+    if (pieces.size() < qMax<qsizetype>(groupLength / 4, 2) && to < m_groups.size())
+        pieces.append(m_groups.at(to++)->pieces);
+    regroup(firstGroup, to, pieces);
 }
 
 qsizetype ChunkedText::indexOf(QChar c, qsizetype from) const
@@ -203,14 +285,14 @@ qsizetype ChunkedText::lastIndexOf(QChar c, qsizetype from) const
     from = qMin(from, m_size - 1);
     if (from < 0)
         return -1;
-    for (qsizetype piece = pieceAt(from); piece >= 0; --piece) {
-        const qsizetype start = m_starts[size_t(piece)];
-        const QStringView part = QStringView(m_pieces.at(piece)).left(from - start + 1);
-        const qsizetype i = part.lastIndexOf(c);
+    qsizetype found = -1;
+    forEachPieceBack(from, [&](const QString& piece, qsizetype start) {
+        const qsizetype i = QStringView(piece).left(from - start + 1).lastIndexOf(c);
         if (i >= 0)
-            return start + i;
-    }
-    return -1;
+            found = start + i;
+        return found < 0;
+    });
+    return found;
 }
 
 qsizetype ChunkedText::indexOf(QStringView needle, qsizetype from, Qt::CaseSensitivity cs) const
@@ -222,23 +304,25 @@ qsizetype ChunkedText::indexOf(QStringView needle, qsizetype from, Qt::CaseSensi
     if (needle.size() > m_size - from)
         return -1;
     const qsizetype reach = needle.size() - 1;
-    for (qsizetype piece = pieceAt(from); piece < m_pieces.size(); ++piece) {
-        const qsizetype start = m_starts[size_t(piece)];
-        const qsizetype inPiece = qMax(from, start) - start;
-        const qsizetype i = QStringView(m_pieces.at(piece)).indexOf(needle, inPiece, cs);
-        if (i >= 0)
-            return start + i;
+    qsizetype found = -1;
+    forEachPiece(from, m_size, [&](QStringView part, qsizetype start) {
+        const qsizetype i = part.indexOf(needle, 0, cs);
+        if (i >= 0) {
+            found = start + i;
+            return false;
+        }
         // A match across the end of this piece begins in its last `reach` units.
-        const qsizetype end = start + m_pieces.at(piece).size();
+        const qsizetype end = start + part.size();
         if (reach == 0 || end >= m_size)
-            continue;
+            return true;
         const qsizetype windowStart = qMax(from, end - reach);
         const QString window = mid(windowStart, end - windowStart + reach);
         const qsizetype j = window.indexOf(needle, 0, cs);
         if (j >= 0 && windowStart + j < end)
-            return windowStart + j;
-    }
-    return -1;
+            found = windowStart + j;
+        return found < 0;
+    });
+    return found;
 }
 
 bool ChunkedText::startsWith(QStringView prefix) const
@@ -268,15 +352,15 @@ qsizetype ChunkedText::commonSuffix(QStringView other, qsizetype limit) const
 {
     limit = qMin(limit, qMin(m_size, other.size()));
     qsizetype same = 0;
-    for (qsizetype piece = m_pieces.size() - 1; piece >= 0 && same < limit; --piece) {
-        const QString& part = m_pieces.at(piece);
+    if (limit <= 0)
+        return 0;
+    forEachPieceBack(m_size - 1, [&](const QString& part, qsizetype) {
         const qsizetype n = qMin(part.size(), limit - same);
         const qsizetype found
             = sameFromEnd(part.constData() + part.size(), other.data() + other.size() - same, n);
         same += found;
-        if (found < n)
-            break;
-    }
+        return found == n && same < limit;
+    });
     return same;
 }
 
@@ -284,28 +368,17 @@ bool ChunkedText::operator==(const ChunkedText& other) const
 {
     if (m_size != other.m_size)
         return false;
-    qsizetype i = 0, j = 0; // pieces
-    qsizetype inI = 0, inJ = 0; // offsets inside them
-    while (i < m_pieces.size() && j < other.m_pieces.size()) {
-        const QString& a = m_pieces.at(i);
-        const QString& b = other.m_pieces.at(j);
-        const qsizetype n = qMin(a.size() - inI, b.size() - inJ);
-        // Pieces a copy still shares need no comparing.
-        if (a.constData() + inI != b.constData() + inJ
-            && QStringView(a).mid(inI, n) != QStringView(b).mid(inJ, n))
-            return false;
-        inI += n;
-        inJ += n;
-        if (inI == a.size()) {
-            ++i;
-            inI = 0;
-        }
-        if (inJ == b.size()) {
-            ++j;
-            inJ = 0;
-        }
-    }
-    return true;
+    bool same = true;
+    forEachPiece(0, m_size, [&](QStringView part, qsizetype offset) {
+        other.forEachPiece(offset, offset + part.size(), [&](QStringView theirs, qsizetype at) {
+            const QStringView ours = part.mid(at - offset, theirs.size());
+            // Pieces a copy still shares need no comparing.
+            same = ours.data() == theirs.data() || ours == theirs;
+            return same;
+        });
+        return same;
+    });
+    return same;
 }
 
 bool ChunkedText::operator==(QStringView text) const

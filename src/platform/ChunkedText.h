@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QSharedData>
+#include <QSharedDataPointer>
 #include <QString>
 #include <QStringView>
 
@@ -13,11 +15,18 @@ namespace quillon {
 // snapshot handed to another thread (a background write, an analysis) costs nothing while the
 // user goes on typing, and an insertion never moves the rest of the text. A surrogate pair may
 // straddle two pieces; offsets are UTF-16 units of the whole text.
+//
+// The pieces are kept in groups, each shared on its own: an edit beside a snapshot copies the
+// short list of groups and the one group it lands in, not a list of every piece. Typing into a
+// long document that a write or an analysis holds a snapshot of then costs what typing into a
+// short one does.
 class ChunkedText
 {
 public:
     // Pieces are cut at about this length and kept between a quarter and twice of it.
     static constexpr qsizetype kPiece = 16 * 1024;
+    // Groups are cut at about this many pieces.
+    static constexpr qsizetype kGroup = 64;
 
     ChunkedText() = default;
     // A short text is shared as it is, a long one is cut into pieces.
@@ -31,7 +40,6 @@ public:
     // As QString::mid: clamped to the text.
     QString mid(qsizetype position, qsizetype length = -1) const;
     QString toString() const;
-
     // Replaces `removed` units at `position` (both clamped to the text) by `inserted`.
     void replace(qsizetype position, qsizetype removed, QStringView inserted);
 
@@ -54,26 +62,65 @@ public:
         to = qBound<qsizetype>(from, to, m_size);
         if (from == to)
             return;
-        for (qsizetype i = pieceAt(from); i < m_pieces.size() && m_starts[size_t(i)] < to; ++i) {
-            const qsizetype start = m_starts[size_t(i)];
-            const qsizetype a = qMax(from, start) - start;
-            const qsizetype b = qMin(to, start + m_pieces.at(i).size()) - start;
-            if (!visit(QStringView(m_pieces.at(i)).mid(a, b - a), start + a))
-                return;
+        const qsizetype first = groupAt(from);
+        for (qsizetype g = first; g < m_groups.size() && m_groupStarts[size_t(g)] < to; ++g) {
+            const Group& group = *m_groups.at(g);
+            const qsizetype base = m_groupStarts[size_t(g)];
+            for (qsizetype i = g == first ? group.pieceAt(from - base) : 0;
+                 i < group.pieces.size() && base + group.starts[size_t(i)] < to; ++i) {
+                const qsizetype start = base + group.starts[size_t(i)];
+                const qsizetype a = qMax(from, start) - start;
+                const qsizetype b = qMin(to, start + group.pieces.at(i).size()) - start;
+                if (!visit(QStringView(group.pieces.at(i)).mid(a, b - a), start + a))
+                    return;
+            }
         }
     }
-    const QList<QString>& pieces() const { return m_pieces; }
 
+    // Every piece, in order.
+    QList<QString> pieces() const;
     bool operator==(const ChunkedText& other) const;
     bool operator==(QStringView text) const;
 
-private:
-    // The piece holding `index`; the last piece for the end of the text.
-    qsizetype pieceAt(qsizetype index) const;
-    void recountFrom(qsizetype piece);
+    // Makes groups be cut at `pieces` pieces from now on (0: kGroup again), so that tests see
+    // many groups in a short text.
+    static void setGroupForTesting(qsizetype pieces);
 
-    QList<QString> m_pieces;
-    std::vector<qsizetype> m_starts; // where each piece starts
+private:
+    struct Group : QSharedData
+    {
+        QList<QString> pieces;
+        std::vector<qsizetype> starts; // where each piece starts in the group
+        qsizetype size = 0;
+
+        void recountFrom(qsizetype piece);
+        // The piece holding `index` (an offset in the group); the last piece for its end.
+        qsizetype pieceAt(qsizetype index) const;
+    };
+
+    // The group holding `index`; the last group for the end of the text.
+    qsizetype groupAt(qsizetype index) const;
+    void recountFrom(qsizetype group);
+    // Replaces groups [from, to) by groups of `pieces`.
+    void regroup(qsizetype from, qsizetype to, const QList<QString>& pieces);
+    // Calls `visit(piece, start)` for whole pieces from the one holding `index` back to the first,
+    // until it returns false.
+    template <typename Visit> void forEachPieceBack(qsizetype index, Visit visit) const
+    {
+        const qsizetype first = groupAt(index);
+        for (qsizetype g = first; g >= 0; --g) {
+            const Group& group = *m_groups.at(g);
+            const qsizetype base = m_groupStarts[size_t(g)];
+            for (qsizetype i = g == first ? group.pieceAt(index - base) : group.pieces.size() - 1;
+                 i >= 0; --i) {
+                if (!visit(group.pieces.at(i), base + group.starts[size_t(i)]))
+                    return;
+            }
+        }
+    }
+
+    QList<QSharedDataPointer<Group>> m_groups;
+    std::vector<qsizetype> m_groupStarts; // where each group starts
     qsizetype m_size = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/ChunkedText.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -22,47 +23,59 @@ QString randomText(QRandomGenerator& random, qsizetype length)
 } // namespace
 
 // Every operation gives what the same operation gives on one QString, through long runs of
-// random edits that split, grow, empty and merge pieces.
+// random edits that split, grow, empty and merge pieces, and groups of pieces too.
 TEST(ChunkedText, EditsAndReadsAgreeWithAPlainString)
 {
-    QRandomGenerator random(7);
-    QString plain = randomText(random, 5 * ChunkedText::kPiece + 123);
-    ChunkedText chunked(plain);
-    for (int step = 0; step < 600; ++step) {
-        const qsizetype position = random.bounded(int(plain.size() + 1));
-        const int kind = random.bounded(10);
-        qsizetype removed = 0;
-        QString inserted;
-        if (kind < 5) {
-            inserted = randomText(random, random.bounded(3));
-            removed = random.bounded(2);
-        } else if (kind < 8) {
-            removed = random.bounded(int(2 * ChunkedText::kPiece));
-        } else {
-            inserted = randomText(random, random.bounded(int(3 * ChunkedText::kPiece)));
+    for (const qsizetype group : { qsizetype(0), qsizetype(2), qsizetype(3) }) {
+        SCOPED_TRACE(group);
+        ChunkedText::setGroupForTesting(group);
+        const auto restore = qScopeGuard([] { ChunkedText::setGroupForTesting(0); });
+        QRandomGenerator random(7);
+        QString plain = randomText(random, 5 * ChunkedText::kPiece + 123);
+        ChunkedText chunked(plain);
+        for (int step = 0; step < 600; ++step) {
+            const qsizetype position = random.bounded(int(plain.size() + 1));
+            const int kind = random.bounded(10);
+            qsizetype removed = 0;
+            QString inserted;
+            if (kind < 5) {
+                inserted = randomText(random, random.bounded(3));
+                removed = random.bounded(2);
+            } else if (kind < 8) {
+                removed = random.bounded(int(2 * ChunkedText::kPiece));
+            } else {
+                inserted = randomText(random, random.bounded(int(3 * ChunkedText::kPiece)));
+            }
+            removed = qMin(removed, plain.size() - position);
+            plain.replace(position, removed, inserted);
+            chunked.replace(position, removed, inserted);
+            ASSERT_EQ(chunked.size(), plain.size()) << "step " << step;
+            if (step % 25 != 0)
+                continue;
+            ASSERT_TRUE(chunked == QStringView(plain)) << "step " << step;
+            ASSERT_EQ(chunked.toString(), plain);
+            const qsizetype at = random.bounded(int(plain.size() + 1));
+            const qsizetype length = random.bounded(int(ChunkedText::kPiece * 3));
+            EXPECT_EQ(chunked.mid(at, length), plain.mid(at, length));
+            EXPECT_EQ(chunked.indexOf(QChar(u'|'), at), plain.indexOf(QChar(u'|'), at));
+            EXPECT_EQ(chunked.lastIndexOf(QChar(u'\n'), at), plain.lastIndexOf(QChar(u'\n'), at));
+            const QString needle = plain.mid(random.bounded(int(plain.size())), 5);
+            EXPECT_EQ(chunked.indexOf(needle, at), plain.indexOf(needle, at));
+            EXPECT_EQ(chunked.indexOf(needle.toUpper(), at, Qt::CaseInsensitive),
+                plain.indexOf(needle.toUpper(), at, Qt::CaseInsensitive));
+            if (!plain.isEmpty()) {
+                EXPECT_EQ(chunked.at(at % plain.size()), plain.at(at % plain.size()));
+            }
+            for (const QString& piece : chunked.pieces())
+                EXPECT_TRUE(!piece.isEmpty() && piece.size() <= 2 * ChunkedText::kPiece);
+            // A snapshot keeps its text through the next edit, wherever it lands.
+            const ChunkedText snapshot = chunked;
+            const QString before = plain;
+            chunked.replace(at, 1, u"#");
+            plain.replace(at, 1, QStringLiteral("#"));
+            ASSERT_TRUE(snapshot == QStringView(before));
+            ASSERT_EQ(snapshot == chunked, before == plain);
         }
-        removed = qMin(removed, plain.size() - position);
-        plain.replace(position, removed, inserted);
-        chunked.replace(position, removed, inserted);
-        ASSERT_EQ(chunked.size(), plain.size()) << "step " << step;
-        if (step % 25 != 0)
-            continue;
-        ASSERT_TRUE(chunked == QStringView(plain)) << "step " << step;
-        ASSERT_EQ(chunked.toString(), plain);
-        const qsizetype at = random.bounded(int(plain.size() + 1));
-        const qsizetype length = random.bounded(int(ChunkedText::kPiece * 3));
-        EXPECT_EQ(chunked.mid(at, length), plain.mid(at, length));
-        EXPECT_EQ(chunked.indexOf(QChar(u'|'), at), plain.indexOf(QChar(u'|'), at));
-        EXPECT_EQ(chunked.lastIndexOf(QChar(u'\n'), at), plain.lastIndexOf(QChar(u'\n'), at));
-        const QString needle = plain.mid(random.bounded(int(plain.size())), 5);
-        EXPECT_EQ(chunked.indexOf(needle, at), plain.indexOf(needle, at));
-        EXPECT_EQ(chunked.indexOf(needle.toUpper(), at, Qt::CaseInsensitive),
-            plain.indexOf(needle.toUpper(), at, Qt::CaseInsensitive));
-        if (!plain.isEmpty()) {
-            EXPECT_EQ(chunked.at(at % plain.size()), plain.at(at % plain.size()));
-        }
-        for (const QString& piece : chunked.pieces())
-            EXPECT_TRUE(!piece.isEmpty() && piece.size() <= 2 * ChunkedText::kPiece);
     }
 }
 
@@ -83,6 +96,9 @@ TEST(ChunkedText, MatchesAcrossPieceBoundariesAreFound)
 // copy keeps the old text.
 TEST(ChunkedText, ACopySharesEveryPieceButTheEditedOne)
 {
+    // Pieces in groups of two, so that the edit lands in a group of its own.
+    ChunkedText::setGroupForTesting(2);
+    const auto restore = qScopeGuard([] { ChunkedText::setGroupForTesting(0); });
     const QString plain(8 * ChunkedText::kPiece, QLatin1Char('a'));
     ChunkedText text(plain);
     const ChunkedText snapshot = text;
