@@ -53,8 +53,10 @@ quint64 hashOf(const QByteArray& bytes)
 }
 
 // Whether the file at `path` holds `size` bytes that hash to `hash`: read a piece at a time, so
-// that checking a long file takes no memory of its length (nor the page faults of it).
-bool holdsBytesHashed(const QString& path, qint64 size, quint64 hash)
+// that checking a long file takes no memory of its length (nor the page faults of it). `between`
+// runs after each few pieces.
+bool holdsBytesHashed(
+    const QString& path, qint64 size, quint64 hash, const std::function<void()>& between)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -77,6 +79,8 @@ bool holdsBytesHashed(const QString& path, qint64 size, quint64 hash)
         if (total > size)
             return false;
         read.add(buffer.constData(), qsizetype(n));
+        if (between && total % (4 * kPiece) == 0)
+            between();
     }
     return total == size && read.result() == hash;
 }
@@ -127,6 +131,7 @@ quint64 BackgroundWriter::write(Request request)
         std::lock_guard lock(m_mutex);
         ticket = m_nextTicket++;
         Clock::time_point asked = Clock::now();
+        m_keyUntil.store((asked + kMakeWay).time_since_epoch().count(), std::memory_order_relaxed);
         for (auto waiting = m_queue.begin(); waiting != m_queue.end(); ++waiting) {
             if (waiting->request.path == request.path && waiting->request.owner == request.owner) {
                 // Typing on does not hold the write back for longer than its first change.
@@ -258,7 +263,9 @@ bool BackgroundWriter::holdsExpected(const Job& job, const QString& path, const 
             return true;
     }
     // The times cannot tell: compare what the file holds, most often what we wrote last.
-    if (ownIsNewest && seen.size == own->size && holdsBytesHashed(path, own->size, own->hash))
+    Clock::duration waited {};
+    if (ownIsNewest && seen.size == own->size
+        && holdsBytesHashed(path, own->size, own->hash, [&] { makeWay(&waited); }))
         return true;
     bool ok = false;
     const QByteArray bytes = readAll(path, &ok);
@@ -287,9 +294,12 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
         result.status = Status::ChangedOnDisk;
         return result;
     }
-    request.lineEnds.encodeInto(request.text, &m_bytes);
+    Clock::duration waited {};
+    const auto makingWay = [&] { makeWay(&waited); };
+    request.lineEnds.encodeInto(request.text, &m_bytes, makingWay);
     const QByteArray& bytes = m_bytes;
     FileUtil::ReplaceChecks checks;
+    checks.betweenStretches = makingWay;
     if (!request.replaceAnyChange) {
         checks.holdsExpected = [&](const QString& path) {
             return holdsExpected(job, path, FileSignature::of(path), now, &result.diskDigest);
@@ -325,6 +335,19 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     result.signature = FileSignature::of(request.path);
     m_written.insert(request.path, { result.signature, bytes.size(), hashOf(bytes) });
     return result;
+}
+
+void BackgroundWriter::makeWay(Clock::duration* waited)
+{
+    while (m_flushes.load() == 0 && *waited < kMostWaited) {
+        const Clock::time_point until(Clock::duration(m_keyUntil.load(std::memory_order_relaxed)));
+        const Clock::time_point now = Clock::now();
+        if (now >= until)
+            return;
+        const Clock::duration step = std::min<Clock::duration>(until - now, kMostWaited - *waited);
+        std::this_thread::sleep_for(step);
+        *waited += step;
+    }
 }
 
 void BackgroundWriter::deliver()

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -136,9 +137,16 @@ private:
     static constexpr std::chrono::milliseconds kSettle { 20 };
     // How long the bytes of the last write are kept for the next one once nothing waits.
     static constexpr std::chrono::seconds kKeepBytes { 3 };
+    // A long text is written a stretch at a time. Between stretches the writer waits while the
+    // window takes a key (from the change it asks to write, for kMakeWay), so that the two do
+    // not share the machine; waiting no more than kMostWaited in all for one write.
+    static constexpr std::chrono::milliseconds kMakeWay { 12 };
+    static constexpr std::chrono::milliseconds kMostWaited { 200 };
 
     void run();
     Result perform(const Job& job);
+    // Waits while the window takes a key; `waited` counts the waits of one write.
+    void makeWay(Clock::duration* waited);
     bool holdsExpected(const Job& job, const QString& path, const FileSignature& seen,
         const FileSignature& verified, QByteArray* diskDigest);
     void deliver();
@@ -152,7 +160,9 @@ private:
     std::vector<Result> m_results;
     bool m_busy = false;
     bool m_stopping = false;
-    int m_flushes = 0; // flushes under way: nothing rests
+    std::atomic<int> m_flushes = 0; // flushes under way: nothing rests, nothing waits
+    // Until when (on Clock, in its ticks) the window is taking a key.
+    std::atomic<Clock::rep> m_keyUntil = 0;
     std::chrono::milliseconds m_minimumRest { 0 };
     std::function<void(const QString&)> m_beforeReplace;
     quint64 m_nextTicket = 1;

@@ -91,6 +91,9 @@ struct ReplaceChecks
     std::function<bool(const QString& path)> holdsExpected;
     // Runs once the new text is ready beside the file, right before it takes the file's place.
     std::function<void()> beforeReplace;
+    // Runs between the stretches a long text is written in (a writer that lets other work go
+    // first waits there).
+    std::function<void()> betweenStretches;
 };
 ReplaceOutcome replaceFile(
     const QString& path, const QByteArray& bytes, const ReplaceChecks& checks, QString* error);

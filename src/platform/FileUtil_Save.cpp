@@ -112,13 +112,18 @@ bool removeIfStale(int folder, const QByteArray& name)
     return ::unlinkat(folder, name.constData(), 0) == 0;
 }
 
-// Writes all of the bytes at the start of the file; 0 or the error.
-int writeAllAt(int fd, const QByteArray& bytes)
+// Writes all of the bytes at the start of the file, a stretch at a time with `between` run
+// between the stretches; 0 or the error.
+int writeAllAt(int fd, const QByteArray& bytes, const std::function<void()>& between = {})
 {
+    constexpr qsizetype kStretch = 1 << 20;
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(
-            fd, bytes.constData() + written, size_t(bytes.size() - written), off_t(written));
+        if (between && written > 0 && written % kStretch == 0)
+            between();
+        const qsizetype stretch = between ? kStretch - written % kStretch : bytes.size() - written;
+        const ssize_t n = ::pwrite(fd, bytes.constData() + written,
+            size_t(qMin(stretch, bytes.size() - written)), off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -278,7 +283,7 @@ ReplaceOutcome writeThroughTemporary(const QString& path, const QByteArray& byte
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
-    int err = writeAllAt(fd, bytes);
+    int err = writeAllAt(fd, bytes, checks.betweenStretches);
     // The data is on disk before the new file takes the old one's place.
     if (err == 0 && ::fdatasync(fd) != 0)
         err = errno;

@@ -206,20 +206,23 @@ QByteArray LineEnds::encode(const ChunkedText& text) const
     return out;
 }
 
-void LineEnds::encodeInto(const ChunkedText& text, QByteArray* out) const
+void LineEnds::encodeInto(
+    const ChunkedText& text, QByteArray* out, const std::function<void()>& between) const
 {
     encodePieces(
         text.size(),
         [&](const std::function<bool(QStringView, qsizetype)>& visit) {
             text.forEachPiece(0, text.size(), visit);
         },
-        *out);
+        *out, between);
 }
 
 void LineEnds::encodePieces(qsizetype length,
     const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece,
-    QByteArray& out) const
+    QByteArray& out, const std::function<void()>& between) const
 {
+    constexpr qsizetype kStretch = 1 << 20;
+    qsizetype sinceBetween = 0;
     // Truncating keeps the array's room; reserving within it does nothing.
     out.resize(0);
     out.reserve(length + length / 8 + 3);
@@ -248,6 +251,11 @@ void LineEnds::encodePieces(qsizetype length,
             }
         }
         utf8.append(piece.mid(from));
+        sinceBetween += piece.size();
+        if (between && sinceBetween >= kStretch) {
+            sinceBetween = 0;
+            between();
+        }
         return true;
     });
     utf8.finish();

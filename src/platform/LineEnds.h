@@ -41,8 +41,10 @@ public:
     QByteArray encode(const QString& text) const;
     QByteArray encode(const ChunkedText& text) const;
     // The same into `out`, which keeps its room: a writer that encodes a long text again and
-    // again does not map and unmap its length each time.
-    void encodeInto(const ChunkedText& text, QByteArray* out) const;
+    // again does not map and unmap its length each time. `between` runs after each megabyte or
+    // so of text.
+    void encodeInto(
+        const ChunkedText& text, QByteArray* out, const std::function<void()>& between = {}) const;
 
     Kind usual() const { return m_usual; }
     bool hasByteOrderMark() const { return m_bom; }
@@ -57,7 +59,7 @@ private:
     // `forEachPiece` calls its argument with each piece of the text and its offset, in order.
     void encodePieces(qsizetype length,
         const std::function<void(const std::function<bool(QStringView, qsizetype)>&)>& forEachPiece,
-        QByteArray& out) const;
+        QByteArray& out, const std::function<void()>& between = {}) const;
 
     Kind m_usual = Kind::Lf;
     bool m_bom = false;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,7 +235,8 @@ TEST(BackgroundWriter, ASnapshotIsWrittenWithItsOwnLineEndsWhileTheTextGoesOn)
 {
     test::TempTree tree;
     QString raw;
-    for (int i = 0; raw.size() < 3 * ChunkedText::kPiece; ++i)
+    // Longer than the stretches a long text is encoded and written in.
+    for (int i = 0; raw.size() < 80 * ChunkedText::kPiece; ++i)
         raw += QStringLiteral("line %1 \U0001F600%2").arg(i).arg(i % 7 == 0 ? "\n" : "\r\n");
     const QByteArray bytes = "\xEF\xBB\xBF" + raw.toUtf8();
     const QString path = tree.write("doc.md", bytes);
@@ -262,6 +264,32 @@ TEST(BackgroundWriter, ASnapshotIsWrittenWithItsOwnLineEndsWhileTheTextGoesOn)
     EXPECT_EQ(FileUtil::readText(path).text, expected);
     EXPECT_TRUE(tree.read("doc.md").startsWith("\xEF\xBB\xBFline 0 "));
     EXPECT_EQ(tree.read("doc.md").count("\r\n"), raw.count(QStringLiteral("\r\n")));
+}
+
+// A write lets the window's keys go first, but not for ever: a long text is on disk soon even
+// while changes to another file are asked for without a pause.
+TEST(BackgroundWriter, AWriteThatMakesWayForKeysStillLands)
+{
+    test::TempTree tree;
+    const QString longText = QString(ChunkedText::kPiece * 160, u'x');
+    const QString doc = tree.write("doc.md", "old");
+    const QString other = tree.write("other.md", "0");
+    Recorder r;
+    r.write(doc, longText, FileSignature::of(doc), "old");
+    QElapsedTimer clock;
+    clock.start();
+    bool written = false;
+    for (int i = 1; !written && clock.elapsed() < 5000; ++i) {
+        r.write(other, QString::number(i), {}, {}, true);
+        QThread::msleep(2);
+        QCoreApplication::processEvents();
+        for (const BackgroundWriter::Result& result : r.results)
+            written |= result.path == doc && result.status == Status::Written;
+    }
+    EXPECT_TRUE(written);
+    EXPECT_LT(clock.elapsed(), 2000);
+    r.writer.flush();
+    EXPECT_EQ(tree.read("doc.md").size(), longText.size());
 }
 
 namespace {
