@@ -94,6 +94,11 @@ void UserDefaults::load()
 
 void UserDefaults::saveLocked()
 {
+    if (m_batches > 0) {
+        m_unsaved = true;
+        return;
+    }
+    m_unsaved = false;
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -110,8 +115,26 @@ void UserDefaults::saveLocked()
     m_lastWriteError.clear();
 }
 
+UserDefaults::Batch::Batch(UserDefaults& defaults)
+    : m_defaults(defaults)
+{
+    QMutexLocker lock(&m_defaults.m_mutex);
+    ++m_defaults.m_batches;
+}
+
+UserDefaults::Batch::~Batch()
+{
+    QMutexLocker lock(&m_defaults.m_mutex);
+    if (--m_defaults.m_batches == 0 && m_defaults.m_unsaved)
+        m_defaults.saveLocked();
+}
+
 void UserDefaults::storeLocked(const QString& key, const QJsonValue& value)
 {
+    // The value the file already holds is not written again (a failed write is tried again).
+    if (m_lastWriteError.isEmpty() && !m_unsaved && m_values.contains(key)
+        && m_values.value(key) == value)
+        return;
     m_values.insert(key, value);
     saveLocked();
 }

@@ -57,6 +57,20 @@ public:
     // The reason the last write failed, empty when it succeeded.
     QString lastWriteError() const;
 
+    // Holds the suite's writes back while it lives and writes once as it ends, if anything
+    // changed: for several values set together, each of which would write the whole suite.
+    class Batch
+    {
+    public:
+        explicit Batch(UserDefaults& defaults);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        UserDefaults& m_defaults;
+    };
+
 private:
     void load();
     void storeLocked(const QString& key, const QJsonValue& value);
@@ -66,6 +80,8 @@ private:
     mutable QMutex m_mutex;
     QJsonObject m_values;
     QString m_lastWriteError;
+    int m_batches = 0; // batches under way: writes wait for the last to end
+    bool m_unsaved = false;
 };
 
 } // namespace quillon

@@ -56,6 +56,8 @@ void WorkspaceState::saveSessionState()
     if (m_isRestoringSession)
         return;
     UserDefaults& defaults = UserDefaults::standard();
+    // One write of the settings for the four values, not four.
+    const UserDefaults::Batch batch(defaults);
     if (!m_folderURL.isEmpty())
         defaults.setString(kLastWorkspaceFolderPath, m_folderURL);
     else

@@ -66,6 +66,40 @@ TEST(UserDefaults, AnIntegerBeyondSixtyFourBitsReadsAsAbsent)
     EXPECT_EQ(d.doubleValue(QStringLiteral("huge")), 1e300);
 }
 
+// Values set together in a batch reach the file together as it ends, nested batches with the
+// outermost; a batch that changed nothing writes nothing.
+TEST(UserDefaults, ABatchWritesOnceAsItEnds)
+{
+    test::TempTree tree;
+    const QString path = tree.path() + QStringLiteral("/s.json");
+    UserDefaults d(path);
+    d.setInt(QStringLiteral("a"), 1);
+    {
+        const UserDefaults::Batch outer(d);
+        {
+            const UserDefaults::Batch inner(d);
+            d.setInt(QStringLiteral("a"), 2);
+            d.setString(QStringLiteral("b"), QStringLiteral("two"));
+        }
+        d.remove(QStringLiteral("a"));
+        EXPECT_EQ(UserDefaults(path).intValue(QStringLiteral("a")), 1);
+        EXPECT_FALSE(UserDefaults(path).contains(QStringLiteral("b")));
+        EXPECT_EQ(d.stringValue(QStringLiteral("b")), QStringLiteral("two"));
+    }
+    const UserDefaults reread(path);
+    EXPECT_FALSE(reread.contains(QStringLiteral("a")));
+    EXPECT_EQ(reread.stringValue(QStringLiteral("b")), QStringLiteral("two"));
+    // Nor does a value set to what the file holds.
+    QFile::remove(path);
+    {
+        const UserDefaults::Batch idle(d);
+        d.setString(QStringLiteral("b"), QStringLiteral("two"));
+    }
+    EXPECT_FALSE(QFile::exists(path));
+    d.setString(QStringLiteral("b"), QStringLiteral("three"));
+    EXPECT_EQ(UserDefaults(path).stringValue(QStringLiteral("b")), QStringLiteral("three"));
+}
+
 TEST(UserDefaults, ACorruptFileStartsEmptyAndIsReplacedOnTheNextWrite)
 {
     test::TempTree tree;
