@@ -6,6 +6,7 @@
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "platform/ChunkedText.h"
+#include "platform/TextLines.h"
 #include "workspace/TokenCounter.h"
 #include "workspace/YAMLValidator.h"
 
@@ -343,7 +344,27 @@ void BM_ChunkedTextTypeBesideSnapshot(benchmark::State& state)
     state.counters["pieces"] = double(text.pieces().size());
 }
 
+// Every line of a 10 MB document found, by its line feeds (the panes' line starts) and by every
+// kind of break (styling's line reader).
+void BM_LinesOf10MB(benchmark::State& state)
+{
+    const QString text = bench::realShapesDocument(10 << 20);
+    const bool anyBreak = state.range(0) != 0;
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = 0;
+        for (qsizetype at = 0; at < text.size(); ++lines) {
+            at = 1
+                + (anyBreak ? textlines::nextLineBreak(text, at)
+                            : textlines::nextLineFeed(text, at));
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
+}
+
 constexpr int64_t k10MB = 10 << 20;
+BENCHMARK(BM_LinesOf10MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChunkedTextTypeBesideSnapshot)
     ->Arg(k1MB)
     ->Arg(k10MB)
