@@ -50,8 +50,8 @@ inline int lineBreakMask(const char16_t* u)
     const __m128i controls = _mm_cmpeq_epi16(
         _mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(0x0A)), _mm_set1_epi16(3)), zero);
     const __m128i nel = _mm_cmpeq_epi16(v, _mm_set1_epi16(0x85));
-    const __m128i separators = _mm_cmpeq_epi16(
-        _mm_and_si128(v, _mm_set1_epi16(short(0xFFFE))), _mm_set1_epi16(0x2028));
+    const __m128i separators
+        = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFFFE))), _mm_set1_epi16(0x2028));
     return _mm_movemask_epi8(_mm_or_si128(controls, _mm_or_si128(nel, separators)));
 }
 
