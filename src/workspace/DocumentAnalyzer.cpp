@@ -15,7 +15,7 @@ DocumentAnalyzer::DocumentAnalyzer(WorkspaceState& workspace, QObject* parent)
     , m_workspace(&workspace)
     , m_estimator([](const QString& text) { return int(TokenCounter::estimate(text)); })
     , m_validator([](const QString& text) { return YAMLValidator::validate(text); })
-    , m_counter(&DocumentAnalyzer::countsOf)
+    , m_counter([](const QString& text) { return countsOf(text); })
 {
     for (Slot* slot : { &m_token, &m_validation, &m_count })
         slot->timer.setSingleShot(true);
@@ -66,6 +66,7 @@ void DocumentAnalyzer::setAnalysesForTesting(TokenEstimator estimator, Validator
 void DocumentAnalyzer::setCounterForTesting(Counter counter)
 {
     m_counter = std::move(counter);
+    m_countsInStretches = false;
 }
 
 void DocumentAnalyzer::schedule(const QString& text)
@@ -122,7 +123,7 @@ void DocumentAnalyzer::startValidationRun()
     });
     watcher->setFuture(
         QtConcurrent::run([validator = m_validator, text = takePendingText(m_validation)] {
-            return validator(text.toString());
+            return validator(frontMatterStretch(text));
         }));
 }
 
@@ -136,9 +137,10 @@ void DocumentAnalyzer::startCountRun()
             publishCounts(watcher->result());
     });
     // Counting a long text takes longer than a keystroke: never on the main thread.
-    watcher->setFuture(QtConcurrent::run([counter = m_counter, text = takePendingText(m_count)] {
-        return counter(text.toString());
-    }));
+    watcher->setFuture(QtConcurrent::run(
+        [counter = m_counter, stretches = m_countsInStretches, text = takePendingText(m_count)] {
+            return stretches ? countsOf(text) : counter(text.toString());
+        }));
 }
 
 void DocumentAnalyzer::publishCounts(const Counts& counts)
@@ -152,6 +154,67 @@ void DocumentAnalyzer::publishCounts(const Counts& counts)
 DocumentAnalyzer::Counts DocumentAnalyzer::countsOf(const QString& text)
 {
     return { wordCount(text), characterCount(text) };
+}
+
+namespace {
+
+// Where a long text may be cut for counting, from `from` on: between two characters below
+// U+0300 that are not CR LF, each of which is a cluster of its own (see characterCount), so
+// that the parts' counts add up to the whole's. -1 when none is near.
+qsizetype countingCut(const ChunkedText& text, qsizetype from)
+{
+    const qsizetype end = qMin(text.size(), from + 4096);
+    for (qsizetype p = qMax<qsizetype>(from, 1); p < end; ++p) {
+        const char16_t a = text.at(p - 1).unicode();
+        const char16_t b = text.at(p).unicode();
+        if (a < 0x300 && b < 0x300 && !(a == u'\r' && b == u'\n'))
+            return p;
+    }
+    return -1;
+}
+
+} // namespace
+
+DocumentAnalyzer::Counts DocumentAnalyzer::countsOf(const ChunkedText& text)
+{
+    constexpr qsizetype kStretch = 1 << 20;
+    Counts total;
+    bool endsInWord = false; // the stretch before
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype to = text.size();
+        for (qsizetype target = from + kStretch; target < text.size(); target += kStretch) {
+            const qsizetype cut = countingCut(text, target);
+            if (cut >= 0) {
+                to = cut;
+                break;
+            }
+        }
+        const QString stretch = text.mid(from, to - from);
+        const Counts counts = countsOf(stretch);
+        total.characters += counts.characters;
+        // A word the cut went through was counted on both sides.
+        total.words += counts.words - (endsInWord && !stretch.front().isSpace() ? 1 : 0);
+        endsInWord = !stretch.back().isSpace();
+        from = to;
+    }
+    return total;
+}
+
+QString DocumentAnalyzer::frontMatterStretch(const ChunkedText& text)
+{
+    for (qsizetype length = 64 * 1024; length < text.size(); length *= 4) {
+        const qsizetype end = text.lastIndexOf(QChar(u'\n'), length - 1) + 1;
+        if (end <= 0)
+            continue;
+        const QString stretch = text.mid(0, end);
+        // Whether the first line opens front matter, as the validator reads it: a marker line
+        // after it would close it.
+        const QString opening = stretch.left(stretch.indexOf(u'\n') + 1) + QStringLiteral("---");
+        if (!YAMLValidator::extractFrontmatter(opening)
+            || YAMLValidator::extractFrontmatter(stretch))
+            return stretch;
+    }
+    return text.toString();
 }
 
 int DocumentAnalyzer::wordCount(QStringView text)

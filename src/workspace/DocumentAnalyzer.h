@@ -56,6 +56,12 @@ public:
     // User-perceived characters (extended grapheme clusters).
     static int characterCount(const QString& text);
     static Counts countsOf(const QString& text);
+    // The same of a long text, counted a stretch at a time: no copy of the whole is made.
+    static Counts countsOf(const ChunkedText& text);
+    // The start of `text` that its front matter lies in, in whole lines: up to the line that
+    // closes it, or the first line when it opens none. What validating it reads, without a copy
+    // of the whole text; a text whose front matter never closes is given whole.
+    static QString frontMatterStretch(const ChunkedText& text);
 
     // Replaces the analyses (tests slow them down to race them).
     void setAnalysesForTesting(TokenEstimator estimator, Validator validator);
@@ -86,6 +92,7 @@ private:
     TokenEstimator m_estimator;
     Validator m_validator;
     Counter m_counter;
+    bool m_countsInStretches = true; // false once tests put a counter of their own
     Slot m_token;
     Slot m_validation;
     Slot m_count;

@@ -60,6 +60,37 @@ TEST(DocumentCountsTest, QuickCountAgreesWithTheFullRulesOnMixedText)
     }
 }
 
+// A long text is counted a stretch at a time and validated from its start: the figures are
+// those of the whole, wherever the stretches end (inside words, among marks and emoji, in a
+// long run with no place to cut) and however far the front matter goes.
+TEST(DocumentCountsTest, ALongTextIsCountedAndValidatedAsTheWholeWouldBe)
+{
+    const QStringList pieces = { QStringLiteral("word"), QStringLiteral(" "),
+        QStringLiteral("\r\n"), QStringLiteral("e\u0301"),
+        QStringLiteral("\U0001F468\u200D\U0001F469"), QStringLiteral("\U0001F1E6\U0001F1E8"),
+        QStringLiteral("\u6F22\u5B57"), QStringLiteral("x") };
+    QRandomGenerator random(3);
+    QString text;
+    while (text.size() < 3 * (1 << 20)) {
+        const int piece = int(random.bounded(pieces.size()));
+        // Now and then a long run with no place to cut (every character of it is high).
+        text += random.bounded(2000) == 0 ? QString(6000, QChar(0x6F22)) : pieces.at(piece);
+    }
+    EXPECT_EQ(DocumentAnalyzer::countsOf(ChunkedText(text)), DocumentAnalyzer::countsOf(text));
+
+    const QString body = text.left(200 * 1024);
+    const QString longYaml = QStringLiteral("key: value\n").repeated(20000);
+    for (const QString& whole : { body, QStringLiteral("---\ntitle: x\n---\n") + body,
+             QStringLiteral("---\n") + longYaml + QStringLiteral("---\n") + body,
+             QStringLiteral("---\n") + longYaml + QStringLiteral("bad: [\n---\n") + body,
+             QStringLiteral("---\ntitle: x\n") + body }) {
+        const QString stretch = DocumentAnalyzer::frontMatterStretch(ChunkedText(whole));
+        EXPECT_TRUE(whole.startsWith(stretch));
+        EXPECT_EQ(YAMLValidator::validate(stretch), YAMLValidator::validate(whole));
+    }
+    EXPECT_LT(DocumentAnalyzer::frontMatterStretch(ChunkedText(body)).size(), body.size());
+}
+
 class DocumentAnalyzerTest : public WorkspaceTest
 {
 };
