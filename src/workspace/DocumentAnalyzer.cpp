@@ -60,13 +60,14 @@ DocumentAnalyzer::~DocumentAnalyzer() = default;
 void DocumentAnalyzer::setAnalysesForTesting(TokenEstimator estimator, Validator validator)
 {
     m_estimator = std::move(estimator);
+    m_ownEstimator = false;
     m_validator = std::move(validator);
 }
 
 void DocumentAnalyzer::setCounterForTesting(Counter counter)
 {
     m_counter = std::move(counter);
-    m_countsInStretches = false;
+    m_ownCounter = false;
 }
 
 void DocumentAnalyzer::schedule(const QString& text)
@@ -102,11 +103,10 @@ void DocumentAnalyzer::startTokenRun()
             Q_EMIT tokenCountChanged(count);
         }
     });
-    // The snapshot shares the document's pieces; the whole text is put together off the main
-    // thread.
-    watcher->setFuture(
-        QtConcurrent::run([estimator = m_estimator, text = takePendingText(m_token)] {
-            return estimator(text.toString());
+    // The snapshot shares the document's pieces; the estimate reads them off the main thread.
+    watcher->setFuture(QtConcurrent::run(
+        [estimator = m_estimator, own = m_ownEstimator, text = takePendingText(m_token)] {
+            return own ? int(TokenCounter::estimate(text)) : estimator(text.toString());
         }));
 }
 
@@ -138,8 +138,8 @@ void DocumentAnalyzer::startCountRun()
     });
     // Counting a long text takes longer than a keystroke: never on the main thread.
     watcher->setFuture(QtConcurrent::run(
-        [counter = m_counter, stretches = m_countsInStretches, text = takePendingText(m_count)] {
-            return stretches ? countsOf(text) : counter(text.toString());
+        [counter = m_counter, own = m_ownCounter, text = takePendingText(m_count)] {
+            return own ? countsOf(text) : counter(text.toString());
         }));
 }
 

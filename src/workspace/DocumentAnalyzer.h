@@ -92,7 +92,10 @@ private:
     TokenEstimator m_estimator;
     Validator m_validator;
     Counter m_counter;
-    bool m_countsInStretches = true; // false once tests put a counter of their own
+    // Whether the estimate and the counts are the program's own, which take a long text a
+    // stretch at a time (tests put theirs, which take it whole).
+    bool m_ownEstimator = true;
+    bool m_ownCounter = true;
     Slot m_token;
     Slot m_validation;
     Slot m_count;

@@ -62,19 +62,62 @@ qint64 codeWordTokens(qint64 length)
 
 } // namespace
 
-qint64 TokenCounter::estimate(QStringView text)
+// Where an estimate stands between the stretches of a text it is made of.
+struct TokenCounter::State
 {
-    const qsizetype n = text.size();
-    const char16_t* units = text.utf16();
-    const std::array<CharClass, 128>& ascii = asciiClasses();
-    GraphemeScanner scanner(text);
-
     qint64 total = 0;
     qint64 wordLength = 0;
     bool wordAllNumbers = true;
     bool inCodeBlock = false;
     bool inInlineCode = false;
     bool afterLineEnd = true;
+};
+
+qint64 TokenCounter::estimate(QStringView text)
+{
+    State state;
+    add(text, state);
+    return finish(state);
+}
+
+qint64 TokenCounter::estimate(const ChunkedText& text)
+{
+    // Stretches of about a megabyte, each ending with a line feed: nothing the estimate looks at
+    // (a cluster, a word, a run of backticks) goes across one.
+    constexpr qsizetype kStretch = 1 << 20;
+    State state;
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype feed
+            = from + kStretch < text.size() ? text.indexOf(QChar(u'\n'), from + kStretch) : -1;
+        const qsizetype to = feed < 0 ? text.size() : feed + 1;
+        add(text.mid(from, to - from), state);
+        from = to;
+    }
+    return finish(state);
+}
+
+qint64 TokenCounter::finish(State& state)
+{
+    const qint64 last = state.wordLength == 0 ? 0
+        : state.inCodeBlock || state.inInlineCode
+        ? codeWordTokens(state.wordLength)
+        : ordinaryWordTokens(state.wordLength, state.wordAllNumbers);
+    return state.total + last;
+}
+
+void TokenCounter::add(QStringView text, State& state)
+{
+    const qsizetype n = text.size();
+    const char16_t* units = text.utf16();
+    const std::array<CharClass, 128>& ascii = asciiClasses();
+    GraphemeScanner scanner(text);
+
+    qint64& total = state.total;
+    qint64& wordLength = state.wordLength;
+    bool& wordAllNumbers = state.wordAllNumbers;
+    bool& inCodeBlock = state.inCodeBlock;
+    bool& inInlineCode = state.inInlineCode;
+    bool& afterLineEnd = state.afterLineEnd;
 
     auto append = [&](CharClass characterClass) {
         ++wordLength;
@@ -209,12 +252,6 @@ qint64 TokenCounter::estimate(QStringView text)
         }
         i = end;
     }
-
-    if (inCodeBlock || inInlineCode)
-        flushAsCode();
-    else
-        flush();
-    return total;
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ChunkedText.h"
+
 #include <QStringView>
 
 namespace quillon {
@@ -11,6 +13,13 @@ struct TokenCounter
 {
     // 0 for an empty text. Lengths count user-perceived characters (grapheme clusters).
     static qint64 estimate(QStringView text);
+    // The same of a long text, made a stretch at a time: no copy of the whole is made.
+    static qint64 estimate(const ChunkedText& text);
+
+private:
+    struct State;
+    static void add(QStringView text, State& state);
+    static qint64 finish(State& state);
 };
 
 } // namespace quillon

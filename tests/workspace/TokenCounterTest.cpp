@@ -310,5 +310,23 @@ TEST(TokenCounterDifferential, MatchesThePlainRulesOnVariedText)
     }
 }
 
+// A long text estimated a stretch at a time comes to what it comes to whole, with code blocks,
+// inline code and words running on over the places the stretches end.
+TEST(TokenCounterDifferential, ALongTextInStretchesMatchesTheWhole)
+{
+    const QStringList pieces = { QStringLiteral("word "), QStringLiteral("\n"),
+        QStringLiteral("```\n"), QStringLiteral("`inline "), QStringLiteral("**bold** "),
+        QStringLiteral("\n# heading\n"), QStringLiteral("12345"), QStringLiteral("\r\n"),
+        QStringLiteral("\u6F22\u5B57"), QStringLiteral("\U0001F468\u200D\U0001F469"),
+        QStringLiteral("[link](x) "), QStringLiteral("longwordwithoutend") };
+    QRandomGenerator random(5);
+    QString text;
+    while (text.size() < 3 * (1 << 20))
+        text += pieces.at(int(random.bounded(pieces.size())));
+    EXPECT_EQ(TokenCounter::estimate(ChunkedText(text)), TokenCounter::estimate(text));
+    const QString open = text + QStringLiteral("```\ncode");
+    EXPECT_EQ(TokenCounter::estimate(ChunkedText(open)), TokenCounter::estimate(open));
+}
+
 } // namespace
 } // namespace quillon
