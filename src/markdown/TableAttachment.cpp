@@ -10,7 +10,7 @@ namespace quillon {
 
 TableAttachment::TableAttachment(
     MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize)
-    : m_table(std::move(table))
+    : m_table(std::make_shared<const MarkdownTable>(std::move(table)))
     , m_sourceText(std::move(sourceText))
     , m_markdown(m_sourceText)
     , m_isDarkMode(isDarkMode)
@@ -36,7 +36,7 @@ MarkdownTable TableAttachment::parsedSource() const
 const MarkdownTable& TableAttachment::table() const
 {
     if (!m_table)
-        m_table = parsedSource();
+        m_table = std::make_shared<const MarkdownTable>(parsedSource());
     return *m_table;
 }
 
@@ -95,7 +95,7 @@ std::shared_ptr<const TableAttachment> TableAttachment::withTable(const Markdown
     auto copy = std::make_shared<TableAttachment>(*this);
     if (table == this->table())
         return copy;
-    copy->m_table = table;
+    copy->m_table = std::make_shared<const MarkdownTable>(table);
     copy->m_markdown = normalisedMarkdown(table);
     copy->m_isEdited = true;
     copy->m_layout.reset();

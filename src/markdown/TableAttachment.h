@@ -62,7 +62,9 @@ private:
     // The table its source text holds, parsed afresh.
     MarkdownTable parsedSource() const;
 
-    mutable std::optional<MarkdownTable> m_table;
+    // Parsed when first asked for, which most tables of a long document never are: held apart,
+    // so that those take no room for it (copies share it; it is never changed).
+    mutable std::shared_ptr<const MarkdownTable> m_table;
     TextRange m_sourceRange;
     QString m_sourceText;
     QString m_markdown;
