@@ -141,6 +141,23 @@ void settle(SourceDocumentLayout& layout)
 
 } // namespace
 
+// A text holding a stand-in of its own cannot be read back: found wherever it stands, and its
+// neighbours in the code chart are not taken for one.
+TEST(SourceLayout, AStandInIsFoundWhereverItStands)
+{
+    const QString plain
+        = QStringLiteral("abc\u00E9\uFDEB\uFDF0\u4E2D\r\nxyz\uFFFC 123\u2028 \uFDEA");
+    EXPECT_TRUE(SourceDocumentText::isRepresentable(plain));
+    for (const QChar standIn : { SourceDocumentText::kFrameEnd, SourceDocumentText::kFrameStart,
+             SourceDocumentText::kParagraphSeparator, SourceDocumentText::kCarriageReturn }) {
+        for (qsizetype at = 0; at <= plain.size(); ++at) {
+            QString text = plain;
+            text.insert(at, standIn);
+            EXPECT_FALSE(SourceDocumentText::isRepresentable(text)) << at;
+        }
+    }
+}
+
 TEST(SourceLayout, LinesBreakAndStackAsInAPlainTextLayout)
 {
     SourceHarness h(mixedText(3));
