@@ -77,6 +77,20 @@ public:
         }
     }
 
+    // Calls `visit(stretch)` with the text in stretches of whole lines, each but the last ending
+    // with a line feed after about `length` units (a longer line makes a longer stretch): what
+    // reads a long text line by line takes it a stretch at a time, never a copy of the whole.
+    template <typename Visit> void forEachLineStretch(qsizetype length, Visit visit) const
+    {
+        for (qsizetype from = 0; from < m_size;) {
+            const qsizetype feed
+                = from + length < m_size ? indexOf(QChar(u'\n'), from + length) : -1;
+            const qsizetype to = feed < 0 ? m_size : feed + 1;
+            visit(mid(from, to - from));
+            from = to;
+        }
+    }
+
     // Every piece, in order.
     QList<QString> pieces() const;
     bool operator==(const ChunkedText& other) const;

@@ -156,47 +156,15 @@ DocumentAnalyzer::Counts DocumentAnalyzer::countsOf(const QString& text)
     return { wordCount(text), characterCount(text) };
 }
 
-namespace {
-
-// Where a long text may be cut for counting, from `from` on: between two characters below
-// U+0300 that are not CR LF, each of which is a cluster of its own (see characterCount), so
-// that the parts' counts add up to the whole's. -1 when none is near.
-qsizetype countingCut(const ChunkedText& text, qsizetype from)
-{
-    const qsizetype end = qMin(text.size(), from + 4096);
-    for (qsizetype p = qMax<qsizetype>(from, 1); p < end; ++p) {
-        const char16_t a = text.at(p - 1).unicode();
-        const char16_t b = text.at(p).unicode();
-        if (a < 0x300 && b < 0x300 && !(a == u'\r' && b == u'\n'))
-            return p;
-    }
-    return -1;
-}
-
-} // namespace
-
 DocumentAnalyzer::Counts DocumentAnalyzer::countsOf(const ChunkedText& text)
 {
-    constexpr qsizetype kStretch = 1 << 20;
+    // A line feed ends a cluster and a word: the stretches' counts add up to the whole's.
     Counts total;
-    bool endsInWord = false; // the stretch before
-    for (qsizetype from = 0; from < text.size();) {
-        qsizetype to = text.size();
-        for (qsizetype target = from + kStretch; target < text.size(); target += kStretch) {
-            const qsizetype cut = countingCut(text, target);
-            if (cut >= 0) {
-                to = cut;
-                break;
-            }
-        }
-        const QString stretch = text.mid(from, to - from);
+    text.forEachLineStretch(1 << 20, [&](const QString& stretch) {
         const Counts counts = countsOf(stretch);
+        total.words += counts.words;
         total.characters += counts.characters;
-        // A word the cut went through was counted on both sides.
-        total.words += counts.words - (endsInWord && !stretch.front().isSpace() ? 1 : 0);
-        endsInWord = !stretch.back().isSpace();
-        from = to;
-    }
+    });
     return total;
 }
 

@@ -82,17 +82,10 @@ qint64 TokenCounter::estimate(QStringView text)
 
 qint64 TokenCounter::estimate(const ChunkedText& text)
 {
-    // Stretches of about a megabyte, each ending with a line feed: nothing the estimate looks at
-    // (a cluster, a word, a run of backticks) goes across one.
-    constexpr qsizetype kStretch = 1 << 20;
+    // Nothing the estimate looks at (a cluster, a word, a run of backticks) goes across a line
+    // feed.
     State state;
-    for (qsizetype from = 0; from < text.size();) {
-        const qsizetype feed
-            = from + kStretch < text.size() ? text.indexOf(QChar(u'\n'), from + kStretch) : -1;
-        const qsizetype to = feed < 0 ? text.size() : feed + 1;
-        add(text.mid(from, to - from), state);
-        from = to;
-    }
+    text.forEachLineStretch(1 << 20, [&](const QString& stretch) { add(stretch, state); });
     return finish(state);
 }
 

@@ -60,9 +60,9 @@ TEST(DocumentCountsTest, QuickCountAgreesWithTheFullRulesOnMixedText)
     }
 }
 
-// A long text is counted a stretch at a time and validated from its start: the figures are
-// those of the whole, wherever the stretches end (inside words, among marks and emoji, in a
-// long run with no place to cut) and however far the front matter goes.
+// A long text is counted a stretch of lines at a time and validated from its start: the figures
+// are those of the whole, with CR LF, marks, emoji and long runs of CJK among its lines, however
+// far the front matter goes.
 TEST(DocumentCountsTest, ALongTextIsCountedAndValidatedAsTheWholeWouldBe)
 {
     const QStringList pieces = { QStringLiteral("word"), QStringLiteral(" "),
