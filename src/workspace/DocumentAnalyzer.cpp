@@ -13,9 +13,9 @@ namespace quillon {
 DocumentAnalyzer::DocumentAnalyzer(WorkspaceState& workspace, QObject* parent)
     : QObject(parent)
     , m_workspace(&workspace)
-    , m_estimator([](const QString& text) { return int(TokenCounter::estimate(text)); })
+    , m_estimator([](const ChunkedText& text) { return int(TokenCounter::estimate(text)); })
     , m_validator([](const QString& text) { return YAMLValidator::validate(text); })
-    , m_counter([](const QString& text) { return countsOf(text); })
+    , m_counter([](const ChunkedText& text) { return countsOf(text); })
 {
     for (Slot* slot : { &m_token, &m_validation, &m_count })
         slot->timer.setSingleShot(true);
@@ -52,7 +52,7 @@ void DocumentAnalyzer::showCurrentDocument()
     }
     m_count.takesCurrentText = false;
     ++m_count.started; // a run for the document shown before publishes nothing
-    publishCounts(m_counter(active ? active->text().toString() : QString()));
+    publishCounts(m_counter(active ? active->text() : ChunkedText()));
 }
 
 DocumentAnalyzer::~DocumentAnalyzer() = default;
@@ -60,14 +60,12 @@ DocumentAnalyzer::~DocumentAnalyzer() = default;
 void DocumentAnalyzer::setAnalysesForTesting(TokenEstimator estimator, Validator validator)
 {
     m_estimator = std::move(estimator);
-    m_ownEstimator = false;
     m_validator = std::move(validator);
 }
 
 void DocumentAnalyzer::setCounterForTesting(Counter counter)
 {
     m_counter = std::move(counter);
-    m_ownCounter = false;
 }
 
 void DocumentAnalyzer::schedule(const QString& text)
@@ -105,9 +103,7 @@ void DocumentAnalyzer::startTokenRun()
     });
     // The snapshot shares the document's pieces; the estimate reads them off the main thread.
     watcher->setFuture(QtConcurrent::run(
-        [estimator = m_estimator, own = m_ownEstimator, text = takePendingText(m_token)] {
-            return own ? int(TokenCounter::estimate(text)) : estimator(text.toString());
-        }));
+        [estimator = m_estimator, text = takePendingText(m_token)] { return estimator(text); }));
 }
 
 void DocumentAnalyzer::startValidationRun()
@@ -138,9 +134,7 @@ void DocumentAnalyzer::startCountRun()
     });
     // Counting a long text takes longer than a keystroke: never on the main thread.
     watcher->setFuture(QtConcurrent::run(
-        [counter = m_counter, own = m_ownCounter, text = takePendingText(m_count)] {
-            return own ? countsOf(text) : counter(text.toString());
-        }));
+        [counter = m_counter, text = takePendingText(m_count)] { return counter(text); }));
 }
 
 void DocumentAnalyzer::publishCounts(const Counts& counts)

@@ -31,7 +31,7 @@ public:
     // Counting this many characters takes well under a millisecond.
     static constexpr qsizetype kCountAtOnceLength = 256 * 1024;
 
-    using TokenEstimator = std::function<int(const QString&)>;
+    using TokenEstimator = std::function<int(const ChunkedText&)>;
     using Validator = std::function<YAMLValidator::ValidationResult(const QString&)>;
     struct Counts
     {
@@ -39,7 +39,7 @@ public:
         int characters = 0;
         bool operator==(const Counts&) const = default;
     };
-    using Counter = std::function<Counts(const QString&)>;
+    using Counter = std::function<Counts(const ChunkedText&)>;
 
     // Follows the workspace's active document from now on.
     explicit DocumentAnalyzer(WorkspaceState& workspace, QObject* parent = nullptr);
@@ -92,10 +92,6 @@ private:
     TokenEstimator m_estimator;
     Validator m_validator;
     Counter m_counter;
-    // Whether the estimate and the counts are the program's own, which take a long text a
-    // stretch at a time (tests put theirs, which take it whole).
-    bool m_ownEstimator = true;
-    bool m_ownCounter = true;
     Slot m_token;
     Slot m_validation;
     Slot m_count;

@@ -102,7 +102,7 @@ TEST_F(DocumentAnalyzerTest, BurstOfChangesRunsEachAnalysisOnceForTheLastText)
     DocumentAnalyzer analyzer(ws);
     std::atomic<int> estimates = 0, validations = 0;
     analyzer.setAnalysesForTesting(
-        [&](const QString& text) {
+        [&](const ChunkedText& text) {
             ++estimates;
             return int(text.size());
         },
@@ -132,7 +132,7 @@ TEST_F(DocumentAnalyzerTest, AResultForAnOlderTextNeverOverwritesANewerOne)
     DocumentAnalyzer analyzer(ws);
     // The first text's analyses are slow, the second's fast: the first finishes last.
     analyzer.setAnalysesForTesting(
-        [](const QString& text) {
+        [](const ChunkedText& text) {
             if (text == QStringLiteral("old"))
                 QThread::msleep(600);
             return text == QStringLiteral("old") ? 111 : 222;
@@ -161,7 +161,7 @@ TEST_F(DocumentAnalyzerTest, CountsFollowTypingOnceItPausesAndAreMadeOffTheMainT
     DocumentAnalyzer analyzer(ws);
     std::atomic<int> runs = 0;
     std::atomic<bool> onMainThread = false;
-    analyzer.setCounterForTesting([&](const QString& text) {
+    analyzer.setCounterForTesting([&](const ChunkedText& text) {
         ++runs;
         onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
         return DocumentAnalyzer::countsOf(text);
@@ -192,7 +192,7 @@ TEST_F(DocumentAnalyzerTest, AShortDocumentShownIsCountedAtOnceALongOneInTheBack
     ws.openFile(shortDoc);
     DocumentAnalyzer analyzer(ws);
     std::atomic<bool> longCountedOnMainThread = false;
-    analyzer.setCounterForTesting([&](const QString& text) {
+    analyzer.setCounterForTesting([&](const ChunkedText& text) {
         if (text.size() > DocumentAnalyzer::kCountAtOnceLength) {
             longCountedOnMainThread = QThread::currentThread() == qApp->thread();
             QThread::msleep(300); // still under way when the short one is shown again
@@ -217,7 +217,7 @@ TEST_F(DocumentAnalyzerTest, NothingIsPublishedOnceTheWorkspaceIsGone)
 {
     auto ws = std::make_unique<WorkspaceState>();
     DocumentAnalyzer analyzer(*ws);
-    analyzer.setAnalysesForTesting([](const QString&) { return 1; },
+    analyzer.setAnalysesForTesting([](const ChunkedText&) { return 1; },
         [](const QString&) {
             QThread::msleep(200);
             return Result::valid();
