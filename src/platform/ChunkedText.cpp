@@ -59,6 +59,26 @@ qsizetype sameFromEnd(const QChar* aEnd, const QChar* bEnd, qsizetype n)
 
 qsizetype groupLength = ChunkedText::kGroup;
 
+// Sets where each of `count` parts starts, from part `from` on, given each one's size; returns
+// where the last ends.
+template <typename SizeOf>
+qsizetype countStarts(
+    std::vector<qsizetype>& starts, qsizetype count, qsizetype from, SizeOf sizeOf)
+{
+    starts.resize(size_t(count));
+    for (qsizetype i = qMax<qsizetype>(from, 0); i < count; ++i)
+        starts[size_t(i)] = i == 0 ? 0 : starts[size_t(i - 1)] + sizeOf(i - 1);
+    return count == 0 ? 0 : starts.back() + sizeOf(count - 1);
+}
+
+// The part holding `index` among those starting at `starts`; the last one for the end.
+qsizetype partAt(const std::vector<qsizetype>& starts, qsizetype index)
+{
+    const auto after = std::upper_bound(starts.cbegin(), starts.cend(), index);
+    return qBound<qsizetype>(
+        0, qsizetype(after - starts.cbegin()) - 1, qsizetype(starts.size()) - 1);
+}
+
 } // namespace
 
 void ChunkedText::setGroupForTesting(qsizetype pieces)
@@ -91,32 +111,33 @@ ChunkedText ChunkedText::fromPieces(QList<QString> pieces)
 
 void ChunkedText::Group::recountFrom(qsizetype piece)
 {
-    starts.resize(size_t(pieces.size()));
-    for (qsizetype i = qMax<qsizetype>(piece, 0); i < pieces.size(); ++i)
-        starts[size_t(i)] = i == 0 ? 0 : starts[size_t(i - 1)] + pieces.at(i - 1).size();
-    size = pieces.isEmpty() ? 0 : starts.back() + pieces.last().size();
+    size = countStarts(
+        starts, pieces.size(), piece, [this](qsizetype i) { return pieces.at(i).size(); });
 }
 
 qsizetype ChunkedText::Group::pieceAt(qsizetype index) const
 {
-    const auto after = std::upper_bound(starts.cbegin(), starts.cend(), index);
-    return qBound<qsizetype>(0, qsizetype(after - starts.cbegin()) - 1, pieces.size() - 1);
+    return partAt(starts, index);
 }
 
 void ChunkedText::recountFrom(qsizetype group)
 {
-    m_groupStarts.resize(size_t(m_groups.size()));
-    for (qsizetype g = qMax<qsizetype>(group, 0); g < m_groups.size(); ++g) {
-        m_groupStarts[size_t(g)]
-            = g == 0 ? 0 : m_groupStarts[size_t(g - 1)] + m_groups.at(g - 1)->size;
-    }
-    m_size = m_groups.isEmpty() ? 0 : m_groupStarts.back() + m_groups.last()->size;
+    m_size = countStarts(m_groupStarts, m_groups.size(), group,
+        [this](qsizetype g) { return m_groups.at(g)->size; });
 }
 
 qsizetype ChunkedText::groupAt(qsizetype index) const
 {
-    const auto after = std::upper_bound(m_groupStarts.cbegin(), m_groupStarts.cend(), index);
-    return qBound<qsizetype>(0, qsizetype(after - m_groupStarts.cbegin()) - 1, m_groups.size() - 1);
+    return partAt(m_groupStarts, index);
+}
+
+const QString& ChunkedText::pieceHolding(qsizetype index, qsizetype* start) const
+{
+    const qsizetype g = groupAt(index);
+    const Group& group = *m_groups.at(g);
+    const qsizetype piece = group.pieceAt(index - m_groupStarts[size_t(g)]);
+    *start = m_groupStarts[size_t(g)] + group.starts[size_t(piece)];
+    return group.pieces.at(piece);
 }
 
 void ChunkedText::regroup(qsizetype from, qsizetype to, const QList<QString>& pieces)
@@ -151,11 +172,9 @@ QList<QString> ChunkedText::pieces() const
 QChar ChunkedText::at(qsizetype index) const
 {
     Q_ASSERT(index >= 0 && index < m_size);
-    const qsizetype g = groupAt(index);
-    const Group& group = *m_groups.at(g);
-    const qsizetype inGroup = index - m_groupStarts[size_t(g)];
-    const qsizetype piece = group.pieceAt(inGroup);
-    return group.pieces.at(piece).at(inGroup - group.starts[size_t(piece)]);
+    qsizetype start = 0;
+    const QString& piece = pieceHolding(index, &start);
+    return piece.at(index - start);
 }
 
 QString ChunkedText::mid(qsizetype position, qsizetype length) const
@@ -171,20 +190,10 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
     if (end <= position)
         return QString(QLatin1String(""));
     // One whole piece is shared, not copied.
-    QString whole;
-    forEachPiece(position, end, [&](QStringView part, qsizetype) {
-        if (part.size() == end - position) {
-            const qsizetype g = groupAt(position);
-            const Group& group = *m_groups.at(g);
-            const QString& piece
-                = group.pieces.at(group.pieceAt(position - m_groupStarts[size_t(g)]));
-            if (piece.size() == part.size())
-                whole = piece;
-        }
-        return false;
-    });
-    if (!whole.isNull())
-        return whole;
+    qsizetype start = 0;
+    const QString& piece = pieceHolding(position, &start);
+    if (start == position && piece.size() == end - position)
+        return piece;
     QString result;
     result.reserve(end - position);
     forEachPiece(position, end, [&](QStringView part, qsizetype) {

@@ -114,6 +114,8 @@ private:
 
     // The group holding `index`; the last group for the end of the text.
     qsizetype groupAt(qsizetype index) const;
+    // The piece holding `index` (the last one for the end of the text), and where it starts.
+    const QString& pieceHolding(qsizetype index, qsizetype* start) const;
     void recountFrom(qsizetype group);
     // Replaces groups [from, to) by groups of `pieces`.
     void regroup(qsizetype from, qsizetype to, const QList<QString>& pieces);
