@@ -40,15 +40,21 @@ struct LineBounds
 #if defined(__SSE2__)
 namespace detail {
 
+// The lanes of `v` whose unit lies in [low, low + span]: there v - low is at most span
+// (unsigned), so taking span more away leaves zero.
+inline __m128i inRange(__m128i v, char16_t low, char16_t span)
+{
+    return _mm_cmpeq_epi16(
+        _mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(short(low))), _mm_set1_epi16(short(span))),
+        _mm_setzero_si128());
+}
+
 // The lanes of eight units from `u` that are a line break, as the low bits of a byte mask (two
 // bits a unit).
 inline int lineBreakMask(const char16_t* u)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
-    const __m128i zero = _mm_setzero_si128();
-    // LF, VT, FF and CR: v - 0x0A is at most 3 (unsigned), so taking 3 more away leaves zero.
-    const __m128i controls = _mm_cmpeq_epi16(
-        _mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(0x0A)), _mm_set1_epi16(3)), zero);
+    const __m128i controls = inRange(v, 0x0A, 3); // LF, VT, FF and CR
     const __m128i nel = _mm_cmpeq_epi16(v, _mm_set1_epi16(0x85));
     const __m128i separators
         = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFFFE))), _mm_set1_epi16(0x2028));
@@ -57,6 +63,28 @@ inline int lineBreakMask(const char16_t* u)
 
 } // namespace detail
 #endif
+
+// The first unit from `low` to `high` at or after `from`, or the text's size; eight units are
+// compared at a time where the processor can, as most texts hold few or none.
+inline qsizetype nextUnitIn(QStringView text, qsizetype from, char16_t low, char16_t high)
+{
+    const char16_t* u = text.utf16();
+    const qsizetype n = text.size();
+    const char16_t span = char16_t(high - low);
+    qsizetype i = qMax<qsizetype>(from, 0);
+#if defined(__SSE2__)
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
+        if (const int mask = _mm_movemask_epi8(detail::inRange(v, low, span)))
+            return i + (__builtin_ctz(unsigned(mask)) >> 1);
+    }
+#endif
+    for (; i < n; ++i) {
+        if (char16_t(u[i] - low) <= span)
+            return i;
+    }
+    return n;
+}
 
 // The first line break at or after `from`, or the text's size. Lines are found over whole long
 // texts: eight units are compared at a time where the processor can, else four are read at a
@@ -233,30 +261,10 @@ inline QStringView trimmedHorizontal(QStringView s)
 }
 
 // No unpaired surrogate: such a text may skip the regular-expression engine's own check.
-// The first surrogate (0xD800-0xDFFF) at or after `from`, or the text's size; four units at a
-// time, as most text holds none.
+// The first surrogate (0xD800-0xDFFF) at or after `from`, or the text's size.
 inline qsizetype nextSurrogate(QStringView text, qsizetype from)
 {
-    const char16_t* u = text.utf16();
-    const qsizetype n = text.size();
-    qsizetype i = qMax<qsizetype>(from, 0);
-    for (;;) {
-        for (; i + 4 <= n; i += 4) {
-            quint64 word;
-            std::memcpy(&word, u + i, sizeof word);
-            // A lane is zero where its unit is a surrogate.
-            const quint64 lanes = (word & 0xF800F800F800F800ULL) ^ 0xD800D800D800D800ULL;
-            if ((lanes - 0x0001000100010001ULL) & ~lanes & 0x8000800080008000ULL)
-                break;
-        }
-        const qsizetype stop = qMin(n, i + 4);
-        for (; i < stop; ++i) {
-            if ((u[i] & 0xF800) == 0xD800)
-                return i;
-        }
-        if (i >= n)
-            return n;
-    }
+    return nextUnitIn(text, from, 0xD800, 0xDFFF);
 }
 
 // Styling asks this of whole documents, so runs without surrogates are passed over four units

@@ -1,8 +1,6 @@
 #include "editor/source/SourceDocumentText.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "platform/TextLines.h"
 
 namespace quillon::SourceDocumentText {
 
@@ -15,28 +13,8 @@ constexpr char16_t kFrameEndMark = 0xFDD1; // QTextEndOfFrame
 
 bool isRepresentable(QStringView text)
 {
-    // Asked of every text the pane opens: eight units are compared at a time where the
-    // processor can.
-    const char16_t* u = text.utf16();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i first = _mm_set1_epi16(short(kFrameEnd.unicode()));
-    const __m128i three = _mm_set1_epi16(3);
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 8 <= n; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
-        // A stand-in is at most 3 above the first (unsigned), so taking 3 more away leaves zero.
-        if (_mm_movemask_epi8(
-                _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, first), three), zero)))
-            return false;
-    }
-#endif
-    for (; i < n; ++i) {
-        if (isStandIn(QChar(u[i])))
-            return false;
-    }
-    return true;
+    return textlines::nextUnitIn(text, 0, kFrameEnd.unicode(), kCarriageReturn.unicode())
+        == text.size();
 }
 
 QString toDocument(QString text)
