@@ -1,5 +1,7 @@
 #include "platform/ChunkedText.h"
 
+#include "platform/Parallel.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -205,7 +207,20 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
 
 QString ChunkedText::toString() const
 {
-    return mid(0);
+    if (m_size < kCopyAtOnce || m_groups.size() < 2)
+        return mid(0);
+    // Most of copying a long text is the kernel handing the new string its pages, which it does
+    // for several threads at once: each copies a stretch of groups.
+    QString result(m_size, Qt::Uninitialized);
+    QChar* out = result.data();
+    parallelFor(m_groups.size(), [&](qsizetype g) {
+        QChar* at = out + m_groupStarts[size_t(g)];
+        for (const QString& piece : m_groups.at(g)->pieces) {
+            std::copy(piece.cbegin(), piece.cend(), at);
+            at += piece.size();
+        }
+    });
+    return result;
 }
 
 void ChunkedText::replace(qsizetype position, qsizetype removed, QStringView inserted)

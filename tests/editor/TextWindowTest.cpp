@@ -16,7 +16,7 @@ namespace {
 
 double estimate(qsizetype length)
 {
-    return 20.0 + double(length / 80) * 20.0;
+    return 20.0 + double(length / 8) * 2.0;
 }
 
 void expectSameLines(const TextWindow& window, const QString& text)
@@ -79,10 +79,54 @@ TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
         window.apply(caret, removed, inserted, estimate);
         text.replace(caret, removed, inserted);
         caret += int(inserted.size());
+        // Estimating again reads the starts as stored, with the keys' shift still pending.
+        if (round % 7 == 0)
+            window.estimateAll(estimate);
         if (round % 20 == 0 || round > 390)
             expectSameLines(window, text);
     }
     expectSameLines(window, text);
+}
+
+TEST(TextWindow, ALongTextsLinesAreFoundAlikeByEveryThread)
+{
+    // Over a megabyte, the lines are found by several threads, a stretch each: every line feed
+    // starts a line, wherever the stretches are cut, read from pieces or whole. A line long
+    // enough to be held in parts is left to the one-by-one reading, which cuts it.
+    QRandomGenerator random(5);
+    QString text;
+    while (text.size() < 1'500'000)
+        text += QString(int(random.bounded(120)), u'x') + u'\n';
+    QString withLongLine = text;
+    QString longLine;
+    while (longLine.size() < 20'000)
+        longLine += QStringLiteral("word ");
+    withLongLine.insert(withLongLine.indexOf(u'\n', 900'000) + 1, longLine + u'\n');
+
+    for (const QString& source : { text, withLongLine }) {
+        std::vector<qsizetype> feeds { 0 };
+        for (qsizetype i = source.indexOf(u'\n'); i >= 0; i = source.indexOf(u'\n', i + 1))
+            feeds.push_back(i + 1);
+        TextWindow whole;
+        whole.reset(QStringView(source), estimate);
+        TextWindow pieces;
+        pieces.reset(ChunkedText(source), estimate);
+        for (const TextWindow* window : { &whole, &pieces }) {
+            std::vector<qsizetype> hard;
+            for (int line = 0; line < window->lineCount(); ++line) {
+                if (!window->startsSoftly(line))
+                    hard.push_back(window->lineStart(line));
+            }
+            EXPECT_EQ(hard, feeds);
+            EXPECT_EQ(window->hasSoftParts(), source.size() != text.size());
+            const int last = window->lineCount() - 1;
+            EXPECT_DOUBLE_EQ(window->heightBefore(last),
+                window->heightBefore(last - 1) + window->height(last - 1));
+        }
+        ASSERT_EQ(whole.lineCount(), pieces.lineCount());
+        for (int line = 0; line < whole.lineCount(); ++line)
+            ASSERT_EQ(whole.lineStart(line), pieces.lineStart(line)) << line;
+    }
 }
 
 TEST(TextWindow, KeysAboveTheWindowMoveItAlongItsLines)

@@ -79,6 +79,26 @@ TEST(ChunkedText, EditsAndReadsAgreeWithAPlainString)
     }
 }
 
+TEST(ChunkedText, ALongTextIsCopiedWholeAGroupAThread)
+{
+    // Past a couple of million units, groups are copied side by side into one string: edited
+    // groups of uneven lengths land where they belong.
+    for (const qsizetype group : { qsizetype(0), qsizetype(3) }) {
+        ChunkedText::setGroupForTesting(group);
+        const auto restore = qScopeGuard([] { ChunkedText::setGroupForTesting(0); });
+        QRandomGenerator random(3);
+        QString plain = randomText(random, ChunkedText::kCopyAtOnce + 5 * ChunkedText::kPiece);
+        ChunkedText chunked(plain);
+        for (int step = 0; step < 40; ++step) {
+            const qsizetype position = random.bounded(int(plain.size()));
+            const QString inserted = randomText(random, random.bounded(int(ChunkedText::kPiece)));
+            plain.insert(position, inserted);
+            chunked.replace(position, 0, inserted);
+        }
+        EXPECT_EQ(chunked.toString(), plain) << group;
+    }
+}
+
 TEST(ChunkedText, MatchesAcrossPieceBoundariesAreFound)
 {
     QString plain(3 * ChunkedText::kPiece, QLatin1Char('x'));

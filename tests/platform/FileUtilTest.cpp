@@ -554,6 +554,21 @@ TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
     EXPECT_TRUE(refused.notUtf8);
     EXPECT_TRUE(refused.error.contains(s("UTF-8"))) << refused.error.toStdString();
 
+    // A file of many pieces is decoded by several threads: characters across cuts anywhere in
+    // it, and a broken sequence far into it, read as reading it whole does.
+    QByteArray many;
+    for (int i = 0; many.size() < 70 * cut; ++i)
+        many += QByteArray(int(i * 7919 % 3000), 'b') + characters[i % 3] + "\n";
+    const QString manyPath = tree.write(s("many.md"), many);
+    const FileUtil::PiecesFile manyPieces = FileUtil::readTextInPieces(manyPath);
+    ASSERT_TRUE(manyPieces.ok);
+    EXPECT_EQ(manyPieces.text.toString(), FileUtil::readText(manyPath, false).text);
+    many[many.size() - 2 * cut] = char(0xf0);
+    const FileUtil::PiecesFile manyRefused
+        = FileUtil::readTextInPieces(tree.write(s("many-bad.md"), many));
+    EXPECT_FALSE(manyRefused.ok);
+    EXPECT_TRUE(manyRefused.notUtf8);
+
     QByteArray crlf;
     while (crlf.size() < 3 * cut)
         crlf += "a line\r\n";

@@ -141,6 +141,8 @@ public:
 
 private:
     void estimateTables();
+    // The height of every table's paragraph, by its character's offset.
+    std::vector<TextWindow::FixedHeight> tableHeights() const;
     // Empties the document, keeping its root frame's format.
     void clearDocument();
     // Puts the storage's text into the document, in a document just cleared.

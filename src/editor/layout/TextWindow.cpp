@@ -1,11 +1,13 @@
 #include "editor/layout/TextWindow.h"
 
 #include "platform/ChunkedText.h"
+#include "platform/Parallel.h"
 #include "platform/TextLines.h"
 
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace quillon {
@@ -25,6 +27,8 @@ qsizetype s_softLength = kDefaultSoftLength;
 // A text short enough to be held whole is still held in parts when a line of it is this long:
 // below it, laying out and styling the line at a key costs less than its parts would show.
 constexpr qsizetype kLongForWhole = 32 * 1024;
+// A long text's lines are found a stretch of about this many units per thread.
+constexpr qsizetype kStretch = 512 * 1024;
 
 } // namespace
 
@@ -96,18 +100,77 @@ bool TextWindow::holdsWhole(QStringView text, Pane pane)
 void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
     startReset(text.size());
-    text.forEachPiece(0, text.size(), [this](QStringView piece, qsizetype at) {
-        addLineStarts(piece, at);
+    std::vector<Stretch> stretches;
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
+        stretches.push_back({ piece, at });
         return true;
     });
+    if (!addLineStartsAtOnce(stretches)) {
+        startReset(text.size());
+        for (const Stretch& stretch : stretches)
+            addLineStarts(stretch.text, stretch.at);
+    }
     finishReset(estimate);
 }
 
 void TextWindow::reset(QStringView text, const Estimate& estimate)
 {
     startReset(text.size());
-    addLineStarts(text, 0);
+    std::vector<Stretch> stretches;
+    for (qsizetype at = 0; at < text.size(); at += kStretch)
+        stretches.push_back({ text.mid(at, kStretch), at });
+    if (!addLineStartsAtOnce(stretches)) {
+        startReset(text.size());
+        addLineStarts(text, 0);
+    }
     finishReset(estimate);
+}
+
+bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
+{
+    if (m_length < kStretch * 2)
+        return false;
+    // The line feeds of a stretch of pieces each, on threads of their own. A line long enough to
+    // be held in parts is cut by reading its text, which the threads leave to the sequential way.
+    const qsizetype longest = 2 * s_softLength;
+    const qsizetype tasks = qMin<qsizetype>(qsizetype(stretches.size()), 4 * parallelWidth());
+    std::vector<std::vector<qsizetype>> found(static_cast<size_t>(tasks));
+    std::atomic_bool tooLong { false };
+    parallelFor(tasks, [&](qsizetype task) {
+        const size_t from = size_t(task) * stretches.size() / size_t(tasks);
+        const size_t to = size_t(task + 1) * stretches.size() / size_t(tasks);
+        std::vector<qsizetype>& starts = found[size_t(task)];
+        // Only a line that lies wholly in this task's stretches is measured here; the ones
+        // across its edges are measured when the starts are joined.
+        qsizetype previous = -1;
+        for (size_t s = from; s < to && !tooLong; ++s) {
+            const QStringView piece = stretches[s].text;
+            const qsizetype at = stretches[s].at;
+            for (qsizetype feed = textlines::nextLineFeed(piece, 0); feed < piece.size();
+                 feed = textlines::nextLineFeed(piece, feed + 1)) {
+                if (previous >= 0 && at + feed - previous > longest)
+                    tooLong = true;
+                previous = at + feed + 1;
+                starts.push_back(previous);
+            }
+        }
+    });
+    if (tooLong)
+        return false;
+    size_t count = 1;
+    for (const std::vector<qsizetype>& starts : found)
+        count += starts.size();
+    m_starts.reserve(count);
+    for (const std::vector<qsizetype>& starts : found) {
+        if (!starts.empty() && starts.front() - 1 - m_starts.back() > longest)
+            return false;
+        m_starts.insert(m_starts.end(), starts.begin(), starts.end());
+    }
+    if (m_length - m_starts.back() > longest)
+        return false;
+    m_soft.assign(m_starts.size(), 0);
+    m_lineFrom = m_starts.back();
+    return true;
 }
 
 void TextWindow::startReset(qsizetype length)
@@ -186,26 +249,56 @@ void TextWindow::finishReset(const Estimate& estimate)
     estimateAll(estimate);
 }
 
-void TextWindow::estimateAll(const Estimate& estimate)
+void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
-    m_heights.resize(m_starts.size());
+    const size_t count = m_starts.size();
+    m_heights.resize(count);
     // An estimate depends on the length alone, and most lines are short: each short length is
     // asked for once.
     constexpr qsizetype kRemembered = 1024;
     std::vector<float> byLength(kRemembered, -1.0F);
-    const int count = lineCount();
-    for (int i = 0; i < count; ++i) {
-        const qsizetype length = lineEnd(i) - lineStart(i);
-        if (length >= kRemembered) {
-            m_heights[size_t(i)] = float(estimate(length));
-            continue;
-        }
+    auto heightOf = [&](qsizetype length) {
+        if (length >= kRemembered)
+            return float(estimate(length));
         float& known = byLength[size_t(length)];
         if (known < 0)
             known = float(estimate(length));
-        m_heights[size_t(i)] = known;
-    }
+        return known;
+    };
+    // The stored starts differ from the real ones by the pending shift from m_shiftFrom on, which
+    // moves them alike: only the line before the first shifted start is measured the long way.
+    for (size_t i = 0; i + 1 < count; ++i)
+        m_heights[i] = heightOf(m_starts[i + 1] - 1 - m_starts[i]);
+    if (m_shiftFrom < count)
+        m_heights[m_shiftFrom - 1]
+            = heightOf(lineEnd(int(m_shiftFrom) - 1) - lineStart(int(m_shiftFrom) - 1));
+    m_heights[count - 1] = heightOf(lineEnd(int(count) - 1) - lineStart(int(count) - 1));
+    setFixed(fixed);
     rebuildTree();
+}
+
+void TextWindow::setHeights(const std::vector<FixedHeight>& fixed)
+{
+    // A few lines move the tree each; many rebuild it once.
+    if (fixed.size() * 64 < m_starts.size()) {
+        for (const FixedHeight& f : fixed)
+            setHeight(lineAt(f.offset), f.height);
+        return;
+    }
+    setFixed(fixed);
+    rebuildTree();
+}
+
+void TextWindow::setFixed(const std::vector<FixedHeight>& fixed)
+{
+    // The offsets ascend: the line of each is looked for from the line of the one before.
+    int line = 0;
+    for (const FixedHeight& f : fixed) {
+        while (line + 1 < lineCount() && lineStart(line + 1) <= f.offset)
+            line = line + 64 < lineCount() && lineStart(line + 64) <= f.offset ? lineAt(f.offset)
+                                                                               : line + 1;
+        m_heights[size_t(line)] = float(f.height);
+    }
 }
 
 void TextWindow::dropShift()

@@ -49,8 +49,17 @@ public:
     // Every line of `text`, with estimated heights; the window empty at the top.
     void reset(const ChunkedText& text, const Estimate& estimate);
     void reset(QStringView text, const Estimate& estimate);
-    // Estimates every line's height again (a new width or font).
-    void estimateAll(const Estimate& estimate);
+    // A height a line is given instead of its estimate: that of the line holding `offset`.
+    struct FixedHeight
+    {
+        qsizetype offset = 0;
+        double height = 0;
+    };
+    // Estimates every line's height again (a new width or font); `fixed` (ascending) overrides
+    // the estimate of the lines it names.
+    void estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
+    // Gives the lines holding the (ascending) offsets their heights.
+    void setHeights(const std::vector<FixedHeight>& fixed);
 
     int lineCount() const { return int(m_starts.size()); }
     qsizetype textLength() const { return m_length; }
@@ -135,6 +144,17 @@ private:
     // text), then the window at the top and every height estimated.
     void startReset(qsizetype length);
     void addLineStarts(QStringView piece, qsizetype at);
+    // A stretch of the text and where it starts.
+    struct Stretch
+    {
+        QStringView text;
+        qsizetype at = 0;
+    };
+    // The starts of a long text's lines, found by several threads at once; false, having added
+    // some, when a line of it is long enough to be held in parts.
+    bool addLineStartsAtOnce(const std::vector<Stretch>& stretches);
+    // Sets the heights `fixed` names, the tree left as it was.
+    void setFixed(const std::vector<FixedHeight>& fixed);
     // Cuts the line that began at `lineStart` and ends at `lineEnd` (within `piece`, at `at`).
     void addSoftStarts(QStringView piece, qsizetype at, qsizetype lineStart, qsizetype lineEnd);
     // Calls `each(offset)` for the soft break before every line starting in (from, to].

@@ -1,0 +1,40 @@
+#include "platform/Parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+// Beyond a few threads the passes it serves are bound by memory, not by the processor.
+constexpr int kMostThreads = 6;
+} // namespace
+
+int parallelWidth()
+{
+    const int cores = int(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, kMostThreads);
+}
+
+void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work)
+{
+    if (count <= 0)
+        return;
+    std::atomic<qsizetype> next { 0 };
+    auto drain = [&] {
+        for (qsizetype i = next++; i < count; i = next++)
+            work(i);
+    };
+    const int helpers = int(std::min<qsizetype>(count, parallelWidth())) - 1;
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(std::max(helpers, 0)));
+    for (int t = 0; t < helpers; ++t)
+        threads.emplace_back(drain);
+    drain();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+} // namespace quillon

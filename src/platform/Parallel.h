@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+namespace quillon {
+
+// Runs `work(i)` for every i in [0, count), on the calling thread and on short-lived threads of
+// its own beside it, and returns when all are done. For passes over a whole long text that the
+// window waits for (reading it, finding its lines, copying it): each index a stretch of the
+// text, independent of the others. `work` must touch nothing of the GUI.
+//
+// The threads are its own, not a shared pool's: the pool is where a document's analyses run,
+// and a pass that waited for them to finish would wait longer than it saves.
+void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work);
+
+// How many threads parallelFor() uses at most, the caller's included.
+int parallelWidth();
+
+} // namespace quillon
