@@ -2,6 +2,7 @@
 
 #include "markdown/MarkdownLineEditing.h"
 #include "platform/ChunkedText.h"
+#include "platform/Parallel.h"
 #include "platform/TextLines.h"
 
 namespace quillon {
@@ -15,15 +16,13 @@ struct PipeLine
     qsizetype end; // after its line break
 };
 
-// The pipe lines of a text, in order. Found from the pipes themselves: prose lines, the vast
-// majority, are never walked one by one.
-std::vector<PipeLine> findPipeLines(QStringView text)
+// The pipe lines of text[from, to), in order: `from` and `to` are line starts. Found from the
+// pipes themselves: prose lines, the vast majority, are never walked one by one.
+void findPipeLines(QStringView text, qsizetype from, qsizetype to, std::vector<PipeLine>& lines)
 {
-    std::vector<PipeLine> lines;
-    const qsizetype n = text.size();
-    qsizetype from = 0;
-    while (from < n) {
-        const qsizetype bar = text.indexOf(u'|', from);
+    const QStringView searched = text.first(to);
+    while (from < to) {
+        const qsizetype bar = searched.indexOf(u'|', from);
         if (bar < 0)
             break;
         qsizetype start = bar;
@@ -33,17 +32,41 @@ std::vector<PipeLine> findPipeLines(QStringView text)
         const textlines::LineBounds line = textlines::lineBounds(text, bar);
         if (leads)
             lines.push_back({ line.start, line.end });
-        from = line.end > bar ? line.end : n;
+        from = line.end > bar ? line.end : to;
     }
+}
+
+// A long text is searched for pipe lines a stretch of about this many units a thread.
+constexpr qsizetype kScanStretch = 256 * 1024;
+// Tables are checked and made this many a task.
+constexpr qsizetype kTablesATask = 256;
+
+// Every pipe line of the text, in order.
+std::vector<PipeLine> findPipeLines(QStringView text)
+{
+    // Stretches end after a line feed, which ends a line whatever the breaks around it.
+    std::vector<qsizetype> cuts { 0 };
+    while (cuts.back() < text.size()) {
+        const qsizetype feed = cuts.back() + kScanStretch < text.size()
+            ? textlines::nextLineFeed(text, cuts.back() + kScanStretch)
+            : text.size();
+        cuts.push_back(qMin(text.size(), feed + 1));
+    }
+    std::vector<std::vector<PipeLine>> found(cuts.size() - 1);
+    parallelFor(qsizetype(found.size()), [&](qsizetype i) {
+        findPipeLines(text, cuts[size_t(i)], cuts[size_t(i) + 1], found[size_t(i)]);
+    });
+    std::vector<PipeLine> lines;
+    for (const std::vector<PipeLine>& stretch : found)
+        lines.insert(lines.end(), stretch.begin(), stretch.end());
     return lines;
 }
 
 QList<TextRange> scanTables(QStringView text)
 {
-    QList<TextRange> found;
     const std::vector<PipeLine> pipeLines = findPipeLines(text);
     if (pipeLines.empty())
-        return found;
+        return {};
     const QList<MarkdownLineEditing::FencedBlock> blocks = MarkdownLineEditing::fencedBlocks(text);
     qsizetype nextBlock = 0;
     auto inCode = [&](qsizetype lineStart) {
@@ -52,6 +75,8 @@ QList<TextRange> scanTables(QStringView text)
         return nextBlock < blocks.size() && blocks[nextBlock].range.location <= lineStart;
     };
 
+    // Runs of pipe lines outside code, each a table if it parses as one.
+    std::vector<TextRange> runs;
     qsizetype runStart = -1;
     qsizetype runEnd = -1;
     auto close = [&] {
@@ -66,12 +91,9 @@ QList<TextRange> scanTables(QStringView text)
         } else if (end > runStart && textlines::isLineBreak(text[end - 1])) {
             --end;
         }
-        const TextRange range { runStart, end - runStart };
+        if (end > runStart)
+            runs.push_back({ runStart, end - runStart });
         runStart = -1;
-        if (range.length <= 0)
-            return;
-        if (MarkdownTable::isTable(text.mid(range.location, range.length)))
-            found.append(range);
     };
 
     for (const PipeLine& line : pipeLines) {
@@ -86,6 +108,18 @@ QList<TextRange> scanTables(QStringView text)
         runEnd = line.end;
     }
     close();
+
+    std::vector<char> isTable(runs.size());
+    parallelFor((qsizetype(runs.size()) + kTablesATask - 1) / kTablesATask, [&](qsizetype task) {
+        const size_t end = qMin(runs.size(), size_t(task + 1) * kTablesATask);
+        for (size_t i = size_t(task) * kTablesATask; i < end; ++i)
+            isTable[i] = MarkdownTable::isTable(text.mid(runs[i].location, runs[i].length));
+    });
+    QList<TextRange> found;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (isTable[i])
+            found.append(runs[i]);
+    }
     return found;
 }
 
@@ -160,25 +194,32 @@ QList<TextRange> MarkdownTableProjection::installTables(
     if (tables.isEmpty())
         return installed;
     // The tables' Markdown is taken out first: with nothing else holding the storage's text, the
-    // replacement closes it up in place instead of copying it whole.
-    QList<QString> markdowns;
-    markdowns.reserve(tables.size());
-    for (const TextRange& t : tables)
-        markdowns.append(storage.text().mid(t.location, t.length));
+    // replacement closes it up in place instead of copying it whole. Each table's attachment is
+    // made then too, many side by side.
+    std::vector<TextAttachmentPtr> attachments(size_t(tables.size()));
+    parallelFor((tables.size() + kTablesATask - 1) / kTablesATask, [&](qsizetype task) {
+        const qsizetype end = qMin(tables.size(), (task + 1) * kTablesATask);
+        for (qsizetype i = task * kTablesATask; i < end; ++i) {
+            const TextRange& t = tables[i];
+            attachments[size_t(i)] = std::make_shared<TableAttachment>(
+                storage.text().mid(t.location, t.length), t, isDarkMode, fontSize);
+        }
+    });
     storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
         QString(1, QChar(objectReplacementCharacter)));
-    const ParagraphStyle style = tableParagraphStyle();
+    std::vector<qsizetype> at;
+    at.reserve(size_t(tables.size()));
     qsizetype shift = 0;
-    for (qsizetype i = 0; i < tables.size(); ++i) {
-        const TextRange& t = tables[i];
-        const TextSpan at { t.location - shift, 1 };
+    for (const TextRange& t : tables) {
+        at.push_back(t.location - shift);
+        installed.append({ at.back(), 1 });
         shift += t.length - 1;
-        // The style every table shares first: only the attachment then makes a set of its own.
-        storage.addAttribute<TextAttribute::ParagraphStyle>(at, style);
-        storage.addAttribute<TextAttribute::Attachment>(
-            at, std::make_shared<TableAttachment>(markdowns[i], t, isDarkMode, fontSize));
-        installed.append({ at.location, 1 });
     }
+    // The style every table shares first: only the attachment then makes a set of its own.
+    const ParagraphStyle style = tableParagraphStyle();
+    for (const qsizetype i : at)
+        storage.addAttribute<TextAttribute::ParagraphStyle>({ i, 1 }, style);
+    storage.setEachAt<TextAttribute::Attachment>(at, std::move(attachments));
     return installed;
 }
 

@@ -200,6 +200,11 @@ public:
     {
         applyValue(K, range, internValue<K>(value));
     }
+    // Gives the unit at each of `points` (ascending) the value of attribute K at the same index:
+    // for values met once each (an attachment for every table), which are not remembered as
+    // changes of a set the way addAttribute() remembers one for the next unit given the same.
+    template <TextAttribute K>
+    void setEachAt(const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values);
     void removeAttribute(TextAttribute attribute, TextSpan range);
 
     // --- reading attributes -------------------------------------------------------------

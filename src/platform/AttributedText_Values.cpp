@@ -180,6 +180,33 @@ template <TextAttribute K> quint32 AttributedText::internValue(const TextAttribu
     return id;
 }
 
+template <TextAttribute K>
+void AttributedText::setEachAt(
+    const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values)
+{
+    const size_t n = std::min(points.size(), values.size());
+    auto& p = mutablePool<K>();
+    p.index.reserve(p.index.size() + n);
+    m_sets.reserve(m_sets.size() + n);
+    m_setIndex.reserve(m_setIndex.size() + n);
+    for (size_t i = 0; i < n; ++i) {
+        const qsizetype at = points[i];
+        if (at < 0 || at >= m_text.size())
+            continue;
+        const quint32 valueId = internValue<K>(values[i]);
+        m_runs.rewrite(at, at + 1, [&](quint32 setId) {
+            if (m_sets[setId][int(K)] == valueId)
+                return setId;
+            AttributeSet set = m_sets[setId];
+            set[int(K)] = valueId;
+            return internSet(set);
+        });
+    }
+}
+
+template void AttributedText::setEachAt<TextAttribute::Attachment>(
+    const std::vector<qsizetype>&, std::vector<TextAttachmentPtr>);
+
 #define QUILLON_INSTANTIATE(K)                                                                     \
     template AttributedText::ValuePool<TextAttributeValue<K>>& AttributedText::mutablePool<K>();   \
     template quint32 AttributedText::internValue<K>(const TextAttributeValue<K>&);

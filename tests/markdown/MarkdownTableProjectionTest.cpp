@@ -65,6 +65,37 @@ TEST(MarkdownTableProjection, PipeTablesInsideFencedCodeAreCode)
     EXPECT_EQ(P::markdown(storage), fenced + kTable);
 }
 
+TEST(MarkdownTableProjection, ALongTextsTablesAreFoundWhereverItsStretchesAreCut)
+{
+    // A long text is searched a stretch a thread, and its tables checked and made many at a
+    // time: every table is found, in order, and none in code, whatever stretch a row lies in.
+    QString text;
+    std::vector<TextRange> expected;
+    const QString fenced = QStringLiteral("```\n") + kTable + QStringLiteral("\n```\n");
+    for (int i = 0; text.size() < 1'200'000; ++i) {
+        text += QString(i * 37 % 900, u'w') + QStringLiteral("\n\n");
+        if (i % 5 == 0)
+            text += fenced;
+        const QString table
+            = i % 2 ? kTable : kTable + QStringLiteral("\n| %1 | | \n|  | x |").arg(i);
+        expected.push_back({ text.size(), table.size() });
+        text += table + QStringLiteral("\n\n| not | a table |\n\n");
+    }
+    const QList<TextRange> found = P::findTables(text);
+    EXPECT_EQ(std::vector<TextRange>(found.begin(), found.end()), expected);
+
+    AttributedText storage(text);
+    const QList<TextRange> installed = P::installTables(storage, false, 15);
+    ASSERT_EQ(installed.size(), qsizetype(expected.size()));
+    for (qsizetype i = 0; i < installed.size(); i += 97) {
+        const TableAttachment* table = P::tableAt(storage, installed[i].location);
+        ASSERT_TRUE(table);
+        EXPECT_EQ(
+            table->markdown(), text.mid(expected[size_t(i)].location, expected[size_t(i)].length));
+    }
+    EXPECT_EQ(P::markdown(storage), text);
+}
+
 TEST(MarkdownTableProjection, InstallsAttachmentsAscending)
 {
     const QString text = kTable + QStringLiteral("\n\nbetween\n\n") + kTable + QStringLiteral("\n");

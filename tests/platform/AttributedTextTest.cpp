@@ -132,6 +132,30 @@ TEST(AttributedText, ReplacingCharactersInheritsAndShiftsAttributes)
     EXPECT_EQ(*t.attribute<A::ForegroundColor>(3), blue());
 }
 
+TEST(AttributedText, EachOfManyPointsTakesItsOwnValueAndKeepsTheRest)
+{
+    // What addAttribute() would give each point alone: its own value, the point's other
+    // attributes kept, the units between untouched, points outside the text ignored.
+    AttributedText t(QStringLiteral("a b c d"));
+    t.addAttribute<A::ForegroundColor>({ 0, 3 }, blue());
+    std::vector<TextAttachmentPtr> markers;
+    for (int i = 0; i < 4; ++i)
+        markers.push_back(std::make_shared<Marker>());
+    t.setEachAt<A::Attachment>({ 0, 2, 6, 7 }, markers);
+    EXPECT_EQ(t.attribute<A::Attachment>(0)->get(), markers[0].get());
+    EXPECT_EQ(t.attribute<A::Attachment>(2)->get(), markers[1].get());
+    EXPECT_EQ(t.attribute<A::Attachment>(6)->get(), markers[2].get());
+    EXPECT_FALSE(t.hasAttribute(A::Attachment, 1));
+    EXPECT_EQ(*t.attribute<A::ForegroundColor>(2), blue());
+    EXPECT_FALSE(t.hasAttribute(A::ForegroundColor, 6));
+    AttributedText one(QStringLiteral("a b c d"));
+    one.addAttribute<A::ForegroundColor>({ 0, 3 }, blue());
+    one.addAttribute<A::Attachment>({ 0, 1 }, markers[0]);
+    one.addAttribute<A::Attachment>({ 2, 1 }, markers[1]);
+    one.addAttribute<A::Attachment>({ 6, 1 }, markers[2]);
+    EXPECT_TRUE(t == one);
+}
+
 TEST(AttributedText, ReplaceRangesInOnePass)
 {
     AttributedText t(QStringLiteral("aa|bb|cc|dd"));

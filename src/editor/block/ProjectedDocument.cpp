@@ -104,31 +104,26 @@ void ProjectedDocument::estimateTables()
 
 std::vector<TextWindow::FixedHeight> ProjectedDocument::tableHeights() const
 {
-    // A table stands in one character of its paragraph but is as high as its rows: one walk
-    // over the storage's attachments finds them all, in order.
+    // A table stands in one character of its paragraph but is as high as its rows.
     std::vector<TextWindow::FixedHeight> heights;
     heights.reserve(size_t(m_tables.count()));
     std::vector<double> byLines;
-    m_storage.enumerateAttribute<TextAttribute::Attachment>(
-        { 0, m_storage.length() }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
-            const auto* table
-                = attachment ? dynamic_cast<const TableAttachment*>(attachment->get()) : nullptr;
-            if (!table)
-                return;
-            const QStringView markdown = table->markdown();
-            int lines = 1;
-            for (qsizetype i = textlines::nextLineFeed(markdown, 0); i < markdown.size();
-                 i = textlines::nextLineFeed(markdown, i + 1))
-                ++lines;
-            if (size_t(lines) >= byLines.size())
-                byLines.resize(size_t(lines) + 1, -1.0);
-            if (byLines[size_t(lines)] < 0)
-                byLines[size_t(lines)] = m_tableEstimate(lines);
-            for (qsizetype i = range.location; i < range.end(); ++i) {
-                if (m_storage.text()[i] == QChar::ObjectReplacementCharacter)
-                    heights.push_back({ i, byLines[size_t(lines)] });
-            }
-        });
+    for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
+        const TableAttachment* attachment
+            = MarkdownTableProjection::tableAt(m_storage, table.position);
+        if (!attachment)
+            continue;
+        const QStringView markdown = attachment->markdown();
+        int lines = 1;
+        for (qsizetype i = textlines::nextLineFeed(markdown, 0); i < markdown.size();
+             i = textlines::nextLineFeed(markdown, i + 1))
+            ++lines;
+        if (size_t(lines) >= byLines.size())
+            byLines.resize(size_t(lines) + 1, -1.0);
+        if (byLines[size_t(lines)] < 0)
+            byLines[size_t(lines)] = m_tableEstimate(lines);
+        heights.push_back({ table.position, byLines[size_t(lines)] });
+    }
     return heights;
 }
 
