@@ -5,6 +5,8 @@
 #include "platform/Parallel.h"
 #include "platform/TextLines.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -41,8 +43,8 @@ constexpr qsizetype kScanStretch = 256 * 1024;
 // Tables are checked and made this many a task.
 constexpr qsizetype kTablesATask = 256;
 
-// Every pipe line of the text, in order.
-std::vector<PipeLine> findPipeLines(QStringView text)
+// Every pipe line of the text, in order: a list for each stretch of it.
+std::vector<std::vector<PipeLine>> findPipeLines(QStringView text)
 {
     // Stretches end after a line feed, which ends a line whatever the breaks around it.
     std::vector<qsizetype> cuts { 0 };
@@ -56,16 +58,14 @@ std::vector<PipeLine> findPipeLines(QStringView text)
     parallelFor(qsizetype(found.size()), [&](qsizetype i) {
         findPipeLines(text, cuts[size_t(i)], cuts[size_t(i) + 1], found[size_t(i)]);
     });
-    std::vector<PipeLine> lines;
-    for (const std::vector<PipeLine>& stretch : found)
-        lines.insert(lines.end(), stretch.begin(), stretch.end());
-    return lines;
+    return found;
 }
 
 QList<TextRange> scanTables(QStringView text)
 {
-    const std::vector<PipeLine> pipeLines = findPipeLines(text);
-    if (pipeLines.empty())
+    const std::vector<std::vector<PipeLine>> pipeLines = findPipeLines(text);
+    if (std::all_of(pipeLines.begin(), pipeLines.end(),
+            [](const std::vector<PipeLine>& stretch) { return stretch.empty(); }))
         return {};
     const QList<MarkdownLineEditing::FencedBlock> blocks = MarkdownLineEditing::fencedBlocks(text);
     qsizetype nextBlock = 0;
@@ -96,16 +96,18 @@ QList<TextRange> scanTables(QStringView text)
         runStart = -1;
     };
 
-    for (const PipeLine& line : pipeLines) {
-        if (inCode(line.start)) {
-            close();
-            continue;
+    for (const std::vector<PipeLine>& stretch : pipeLines) {
+        for (const PipeLine& line : stretch) {
+            if (inCode(line.start)) {
+                close();
+                continue;
+            }
+            if (runStart >= 0 && line.start != runEnd)
+                close();
+            if (runStart < 0)
+                runStart = line.start;
+            runEnd = line.end;
         }
-        if (runStart >= 0 && line.start != runEnd)
-            close();
-        if (runStart < 0)
-            runStart = line.start;
-        runEnd = line.end;
     }
     close();
 

@@ -182,6 +182,37 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
 namespace {
 
 // The file's bytes, or none with `error` saying why.
+// A long file read by several threads at once, a stretch each: most of reading it is the kernel
+// giving the new array its pages, which it does for several threads side by side. Nothing when
+// the file is short, or changes length while it is read (the caller then reads it the usual way).
+std::optional<QByteArray> readAtOnce(QFile& file)
+{
+    constexpr qint64 kAtOnce = 4 * 1024 * 1024;
+    constexpr qint64 kStretch = 1024 * 1024;
+    const qint64 size = file.size();
+    const int fd = file.handle();
+    if (size < kAtOnce || fd < 0)
+        return std::nullopt;
+    QByteArray bytes(size, Qt::Uninitialized);
+    std::atomic_bool whole { true };
+    parallelFor((size + kStretch - 1) / kStretch, [&](qsizetype stretch) {
+        qint64 at = stretch * kStretch;
+        const qint64 end = qMin(size, at + kStretch);
+        while (at < end && whole) {
+            const ssize_t n = ::pread(fd, bytes.data() + at, size_t(end - at), off_t(at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                whole = false;
+            at += qMax<ssize_t>(n, 0);
+        }
+    });
+    char more = 0;
+    if (!whole || ::pread(fd, &more, 1, off_t(size)) != 0)
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<QByteArray> readBytes(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -200,6 +231,8 @@ std::optional<QByteArray> readBytes(const QString& path, QString* error)
                      .arg(displayName(path), file.errorString());
         return std::nullopt;
     }
+    if (std::optional<QByteArray> bytes = readAtOnce(file))
+        return bytes;
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *error = QStringLiteral("Could not read \"%1\": %2")

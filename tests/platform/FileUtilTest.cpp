@@ -569,6 +569,14 @@ TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
     EXPECT_FALSE(manyRefused.ok);
     EXPECT_TRUE(manyRefused.notUtf8);
 
+    // Past a few megabytes the bytes are read by several threads, a stretch each.
+    QByteArray large;
+    for (int i = 0; large.size() < 5 * 1024 * 1024 + 123; ++i)
+        large += QByteArray::number(i) + characters[i % 3] + "\n";
+    const QString largePath = tree.write(s("large.md"), large);
+    EXPECT_EQ(FileUtil::readText(largePath, false).text, QString::fromUtf8(large));
+    EXPECT_EQ(FileUtil::readTextInPieces(largePath).text.toString(), QString::fromUtf8(large));
+
     QByteArray crlf;
     while (crlf.size() < 3 * cut)
         crlf += "a line\r\n";
