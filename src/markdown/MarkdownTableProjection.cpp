@@ -188,8 +188,8 @@ ParagraphStyle MarkdownTableProjection::tableParagraphStyle()
     return style;
 }
 
-QList<TextRange> MarkdownTableProjection::installTables(
-    AttributedText& storage, bool isDarkMode, qreal fontSize)
+QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage, bool isDarkMode,
+    qreal fontSize, std::vector<qsizetype>* markdownLengths)
 {
     const QList<TextRange> tables = scanTables(storage.text());
     QList<TextRange> installed;
@@ -216,6 +216,8 @@ QList<TextRange> MarkdownTableProjection::installTables(
         at.push_back(t.location - shift);
         installed.append({ at.back(), 1 });
         shift += t.length - 1;
+        if (markdownLengths)
+            markdownLengths->push_back(t.length);
     }
     // The style every table shares first: only the attachment then makes a set of its own.
     const ParagraphStyle style = tableParagraphStyle();

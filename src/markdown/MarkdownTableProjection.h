@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 namespace quillon {
 
 class ChunkedText;
@@ -38,8 +40,10 @@ struct MarkdownTableProjection
 
     // Replaces every table of the storage's text with its attachment character (attributes of
     // the rest of the storage are kept). Returns the character ranges, ascending, each of
-    // length 1; an empty list leaves the storage untouched.
-    static QList<TextRange> installTables(AttributedText& storage, bool isDarkMode, qreal fontSize);
+    // length 1; an empty list leaves the storage untouched. `markdownLengths`, where given, takes
+    // the length of each one's Markdown.
+    static QList<TextRange> installTables(AttributedText& storage, bool isDarkMode, qreal fontSize,
+        std::vector<qsizetype>* markdownLengths = nullptr);
 
     // The document text of a storage: each table character replaced by its Markdown.
     static QString markdown(const AttributedText& storage);

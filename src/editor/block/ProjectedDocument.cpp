@@ -73,8 +73,16 @@ void ProjectedDocument::loadInParts(
     m_storage.setText(std::move(markdown));
     ++m_textRevision;
     m_validUtf16.reset();
-    MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize);
-    rebuildIndex();
+    std::vector<qsizetype> lengths;
+    const QList<TextRange> installed
+        = MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize, &lengths);
+    // The index is made from what was installed, not by scanning the storage for it again.
+    std::vector<ProjectedTableIndex::Table> tables;
+    tables.reserve(lengths.size());
+    for (qsizetype i = 0; i < installed.size(); ++i)
+        tables.push_back({ installed[i].location, lengths[size_t(i)] });
+    m_tables = ProjectedTableIndex(tables, m_storage.length());
+    verifyIndex("loading");
     clearDocument();
     m_inDocument = 0;
     m_windowed = !TextWindow::holdsWhole(QStringView(m_storage.text()), TextWindow::Pane::Block);
