@@ -1,7 +1,10 @@
 #include "markdown/MarkdownLineEditing.h"
+#include "platform/Parallel.h"
 #include "platform/TextLines.h"
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace quillon {
 
@@ -35,74 +38,171 @@ std::optional<FenceRun> fenceRun(QStringView line)
     return FenceRun { c, end - i, info.toString().toLower() };
 }
 
+// A line that may open or close a block.
+struct FenceLine
+{
+    TextRange range; // line break included
+    FenceRun run;
+};
+
+// The fence lines of text[from, to), in order (`from` a line start). Found from their fence
+// characters: a line is read only where one of its first four characters is ` or ~, so prose,
+// the bulk of a text, is never walked line by line.
+class FenceLineFinder
+{
+public:
+    FenceLineFinder(QStringView text, qsizetype from, qsizetype to)
+        : m_text(text)
+        , m_searched(text.first(to))
+        , m_tick(m_searched.indexOf(u'`', from))
+        , m_tilde(m_searched.indexOf(u'~', from))
+    {
+    }
+
+    std::optional<FenceLine> next()
+    {
+        while (m_tick >= 0 || m_tilde >= 0) {
+            const qsizetype hit
+                = m_tilde < 0 || (m_tick >= 0 && m_tick < m_tilde) ? m_tick : m_tilde;
+            qsizetype start = hit;
+            while (start > 0 && hit - start < 3 && m_text[start - 1] == u' ')
+                --start;
+            std::optional<FenceLine> found;
+            qsizetype resume = hit + 1;
+            if (start == 0 || textlines::isLineBreak(m_text[start - 1])) {
+                // The first fence character of its line: no other on it can begin a fence.
+                const textlines::LineBounds line = textlines::lineStartingAt(m_text, start);
+                const TextRange range { start, line.end - start };
+                if (std::optional<FenceRun> run = fenceRun(m_text.mid(start, range.length)))
+                    found = FenceLine { range, std::move(*run) };
+                resume = qMax(resume, line.end);
+            }
+            if (m_tick >= 0 && m_tick < resume)
+                m_tick = m_searched.indexOf(u'`', resume);
+            if (m_tilde >= 0 && m_tilde < resume)
+                m_tilde = m_searched.indexOf(u'~', resume);
+            if (found)
+                return found;
+        }
+        return std::nullopt;
+    }
+
+private:
+    QStringView m_text;
+    QStringView m_searched;
+    qsizetype m_tick;
+    qsizetype m_tilde;
+};
+
+// Pairs fence lines, taken in text order, into blocks.
+class FencePairing
+{
+public:
+    explicit FencePairing(qsizetype textLength)
+        : m_length(textLength)
+    {
+    }
+    bool isOpen() const { return m_open.has_value(); }
+    // Takes the next fence line; a block it closes, if any.
+    std::optional<MarkdownLineEditing::FencedBlock> take(const FenceLine& line)
+    {
+        if (!m_open) {
+            m_open = line.run;
+            m_openLine = line.range;
+            return std::nullopt;
+        }
+        const FenceRun& run = line.run;
+        if (run.character != m_open->character || run.length < m_open->length
+            || !run.info.isEmpty())
+            return std::nullopt;
+        MarkdownLineEditing::FencedBlock block = opened(line.range.location);
+        block.range.length = line.range.end() - m_openLine.location;
+        block.closeFenceLine = line.range;
+        m_open.reset();
+        return block;
+    }
+    // The block still open at the text's end, running to it.
+    std::optional<MarkdownLineEditing::FencedBlock> finish() const
+    {
+        if (!m_open)
+            return std::nullopt;
+        MarkdownLineEditing::FencedBlock block = opened(m_length);
+        block.range.length = m_length - m_openLine.location;
+        return block;
+    }
+
+private:
+    MarkdownLineEditing::FencedBlock opened(qsizetype contentEnd) const
+    {
+        MarkdownLineEditing::FencedBlock block;
+        block.range.location = m_openLine.location;
+        block.openFenceLine = m_openLine;
+        const qsizetype contentStart = qMin(m_openLine.end(), m_length);
+        block.contentRange
+            = TextRange { contentStart, qMax<qsizetype>(0, contentEnd - contentStart) };
+        block.infoString = m_open->info;
+        block.fence = QString(m_open->length, m_open->character);
+        return block;
+    }
+
+    qsizetype m_length;
+    std::optional<FenceRun> m_open;
+    TextRange m_openLine;
+};
+
 // Visits the blocks in text order until `visit` returns false. Outside a block, scanning stops at
 // the first line that starts after `limit`.
 void scanFencedBlocks(QStringView text, qsizetype limit,
     const std::function<bool(const MarkdownLineEditing::FencedBlock&)>& visit)
 {
-    const qsizetype n = text.size();
-    qsizetype offset = 0;
-    std::optional<FenceRun> open;
-    TextRange openLine;
-    while (offset < n) {
-        if (!open && offset > limit)
+    FenceLineFinder finder(text, 0, text.size());
+    FencePairing pairing(text.size());
+    while (const std::optional<FenceLine> line = finder.next()) {
+        // Lines between fences change nothing: the first fence line past the limit stands for
+        // the first line past it.
+        if (!pairing.isOpen() && line->range.location > limit)
             return;
-        const textlines::LineBounds end = textlines::lineStartingAt(text, offset);
-        const QStringView line = text.mid(offset, end.end - offset);
-        const TextRange lineRange { offset, end.end - offset };
-        offset = end.end;
-
-        // Quick reject: a fence line starts with at most three spaces and then ` or ~.
-        qsizetype i = 0;
-        while (i < 3 && i < line.size() && line[i] == u' ')
-            ++i;
-        if (i >= line.size() || (line[i] != u'`' && line[i] != u'~'))
-            continue;
-
-        const std::optional<FenceRun> run = fenceRun(line);
-        if (!run)
-            continue;
-        if (!open) {
-            open = run;
-            openLine = lineRange;
-            continue;
+        if (const std::optional<MarkdownLineEditing::FencedBlock> block = pairing.take(*line)) {
+            if (!visit(*block))
+                return;
         }
-        if (run->character != open->character || run->length < open->length || !run->info.isEmpty())
-            continue;
-        MarkdownLineEditing::FencedBlock block;
-        block.range = TextRange { openLine.location, lineRange.end() - openLine.location };
-        block.openFenceLine = openLine;
-        block.closeFenceLine = lineRange;
-        const qsizetype contentStart = qMin(openLine.end(), n);
-        block.contentRange
-            = TextRange { contentStart, qMax<qsizetype>(0, lineRange.location - contentStart) };
-        block.infoString = open->info;
-        block.fence = QString(open->length, open->character);
-        open.reset();
-        if (!visit(block))
-            return;
     }
-    if (open) {
-        MarkdownLineEditing::FencedBlock block;
-        block.range = TextRange { openLine.location, n - openLine.location };
-        block.openFenceLine = openLine;
-        const qsizetype contentStart = qMin(openLine.end(), n);
-        block.contentRange = TextRange { contentStart, n - contentStart };
-        block.infoString = open->info;
-        block.fence = QString(open->length, open->character);
-        visit(block);
-    }
+    if (const std::optional<MarkdownLineEditing::FencedBlock> block = pairing.finish())
+        visit(*block);
 }
+
+// A long text is searched for fence lines a stretch of about this many units a thread.
+constexpr qsizetype kFenceStretch = 256 * 1024;
 
 } // namespace
 
 QList<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::fencedBlocks(QStringView text)
 {
-    QList<FencedBlock> blocks;
-    scanFencedBlocks(text, text.size(), [&](const FencedBlock& block) {
-        blocks.append(block);
-        return true;
+    // The fence lines of a long text are found a stretch a thread, each stretch ending after a
+    // line feed, which ends a line whatever the breaks around it; they are paired in order.
+    std::vector<qsizetype> cuts { 0 };
+    while (cuts.back() < text.size()) {
+        const qsizetype feed = cuts.back() + kFenceStretch < text.size()
+            ? textlines::nextLineFeed(text, cuts.back() + kFenceStretch)
+            : text.size();
+        cuts.push_back(qMin(text.size(), feed + 1));
+    }
+    std::vector<std::vector<FenceLine>> found(cuts.size() - 1);
+    parallelFor(qsizetype(found.size()), [&](qsizetype i) {
+        FenceLineFinder finder(text, cuts[size_t(i)], cuts[size_t(i) + 1]);
+        while (std::optional<FenceLine> line = finder.next())
+            found[size_t(i)].push_back(std::move(*line));
     });
+    QList<FencedBlock> blocks;
+    FencePairing pairing(text.size());
+    for (const std::vector<FenceLine>& stretch : found) {
+        for (const FenceLine& line : stretch) {
+            if (std::optional<FencedBlock> block = pairing.take(line))
+                blocks.append(std::move(*block));
+        }
+    }
+    if (std::optional<FencedBlock> block = pairing.finish())
+        blocks.append(std::move(*block));
     return blocks;
 }
 

@@ -677,4 +677,11 @@ TEST(SourcePane, FenceLinesAreFoundWhereverAPieceOfTheTextEnds)
             }
         }
     }
+    // Past a few dozen pieces, stretches of them are searched side by side.
+    QString many(40 * cut, QLatin1Char('a'));
+    for (int piece = 1; piece < 40; ++piece)
+        many.replace(piece * cut + piece % 7 - 5, 4,
+            piece % 2 ? QStringLiteral("\n```") : QStringLiteral("\r```"));
+    EXPECT_EQ(SourceColouring::fenceLines(ChunkedText(many), 0, many.size()),
+        reference(many, 0, many.size()));
 }

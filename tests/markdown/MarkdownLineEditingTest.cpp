@@ -1,6 +1,12 @@
 #include "markdown/MarkdownLineEditing.h"
 
+#include "platform/TextLines.h"
+
 #include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+#include <algorithm>
 
 #include <ostream>
 
@@ -311,6 +317,76 @@ TEST(MarkdownFencedBlocks, LinesThatOpenNothing)
     const auto blocks = ML::fencedBlocks(u"~~~\n~~~ x\n~~~");
     ASSERT_EQ(blocks.size(), 1);
     EXPECT_EQ(blocks[0].closeFenceLine, (TextRange { 10, 3 }));
+}
+
+TEST(MarkdownFencedBlocks, FoundFromTheirFenceCharactersAsWalkingEveryLineFindsThem)
+{
+    // Fence lines are found from their fence characters, a long text a stretch a thread:
+    // random lines of fences, near-fences, inline code and prose, under every kind of line
+    // break, give the blocks a walk over every line gives, and so does the search that stops
+    // at an offset.
+    const QStringList lines { QStringLiteral("```"), QStringLiteral("```js"), QStringLiteral("~~~"),
+        QStringLiteral("~~~~"), QStringLiteral("   ```"), QStringLiteral("    ```"),
+        QStringLiteral("``` a`b"), QStringLiteral("text `code` ```x```"), QString(),
+        QStringLiteral("| a | b |"), QStringLiteral("` ```"), QStringLiteral(" ~~~ x"),
+        QStringLiteral("````"), QStringLiteral("a~~~"), QStringLiteral("  ~`~") };
+    const QStringList breaks { QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r"),
+        QStringLiteral("\u2028") };
+    // Each line alone says whether it is a fence and of what kind; the walk pairs them.
+    auto walked = [](QStringView text) {
+        QList<ML::FencedBlock> blocks;
+        std::optional<ML::FencedBlock> open;
+        for (qsizetype start = 0; start < text.size();) {
+            const textlines::LineBounds line = textlines::lineStartingAt(text, start);
+            const TextRange range { start, line.end - start };
+            start = line.end;
+            const QList<ML::FencedBlock> alone
+                = ML::fencedBlocks(text.mid(range.location, range.length));
+            if (alone.isEmpty() || alone[0].range.location != 0)
+                continue;
+            if (!open) {
+                open = alone[0];
+                open->range.location = range.location;
+                open->openFenceLine = range;
+                continue;
+            }
+            if (alone[0].fence.front() != open->fence.front()
+                || alone[0].fence.size() < open->fence.size() || !alone[0].infoString.isEmpty())
+                continue;
+            open->range.length = range.end() - open->range.location;
+            open->closeFenceLine = range;
+            open->contentRange
+                = { open->openFenceLine.end(), range.location - open->openFenceLine.end() };
+            blocks.append(*open);
+            open.reset();
+        }
+        if (open) {
+            open->range.length = text.size() - open->range.location;
+            open->contentRange = { qMin(open->openFenceLine.end(), text.size()),
+                text.size() - qMin(open->openFenceLine.end(), text.size()) };
+            blocks.append(*open);
+        }
+        return blocks;
+    };
+    QRandomGenerator random(17);
+    for (const qsizetype length : { 200, 2'000, 700'000 }) {
+        QString text;
+        while (text.size() < length)
+            text += lines[random.bounded(int(lines.size()))]
+                + breaks[random.bounded(int(breaks.size()))];
+        const QList<ML::FencedBlock> expected = walked(text);
+        ASSERT_EQ(ML::fencedBlocks(text), expected) << length;
+        ASSERT_FALSE(expected.isEmpty());
+        if (length > 2'000)
+            continue;
+        for (qsizetype at = 0; at <= text.size(); ++at) {
+            const bool inside
+                = std::any_of(expected.begin(), expected.end(), [&](const ML::FencedBlock& b) {
+                      return b.range.contains(at) || (at == b.range.end() && !b.closeFenceLine);
+                  });
+            ASSERT_EQ(ML::isInsideFencedCode(text, at), inside) << at;
+        }
+    }
 }
 
 TEST(MarkdownFencedBlocks, UnclosedBlockRunsToTheEnd)

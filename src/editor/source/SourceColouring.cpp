@@ -7,6 +7,7 @@
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "platform/AttributedText.h"
 #include "platform/ChunkedText.h"
+#include "platform/Parallel.h"
 #include "platform/TextLines.h"
 
 #include <QEvent>
@@ -99,31 +100,41 @@ bool looksLikeYAML(const ChunkedText& text)
 std::vector<qsizetype> SourceColouring::fenceLines(
     const ChunkedText& text, qsizetype from, qsizetype to)
 {
-    std::vector<qsizetype> fences;
     to = qMin(to, text.size());
-    qsizetype lineStart = qMax<qsizetype>(from, 0);
-    auto isFenceAt = [&](QStringView piece, qsizetype i, qsizetype at) {
-        if (at + 3 > to)
-            return false;
-        if (i + 3 <= piece.size())
-            return piece[i] == u'`' && piece[i + 1] == u'`' && piece[i + 2] == u'`';
-        return text.at(at) == u'`' && text.at(at + 1) == u'`' && text.at(at + 2) == u'`';
-    };
-    text.forEachPiece(lineStart, to, [&](QStringView piece, qsizetype at) {
-        // A CR LF pair is taken for two breaks here: the empty line between them is no fence.
-        const qsizetype n = piece.size();
-        qsizetype i = 0;
-        while (i < n) {
-            if (lineStart == at + i && isFenceAt(piece, i, lineStart))
-                fences.push_back(lineStart);
-            const qsizetype lineBreak = textlines::nextLineBreak(piece, i);
-            if (lineBreak >= n)
-                break;
-            i = lineBreak + 1;
-            lineStart = at + i;
-        }
+    from = qMax<qsizetype>(from, 0);
+    // A fence is three backticks at a line's start (after any break: a CR LF pair is taken for
+    // two, and the empty line between them is no fence). Found from the backticks themselves, a
+    // stretch of pieces a thread: prose lines are never walked one by one.
+    std::vector<std::pair<QStringView, qsizetype>> pieces;
+    text.forEachPiece(from, to, [&](QStringView piece, qsizetype at) {
+        pieces.emplace_back(piece, at);
         return true;
     });
+    auto backtickAt = [&](QStringView piece, qsizetype i, qsizetype at) {
+        return i < piece.size() ? piece[i] == u'`' : text.at(at) == u'`';
+    };
+    constexpr qsizetype kPiecesATask = 16;
+    const qsizetype tasks = (qsizetype(pieces.size()) + kPiecesATask - 1) / kPiecesATask;
+    std::vector<std::vector<qsizetype>> found(static_cast<size_t>(tasks));
+    parallelFor(tasks, [&](qsizetype task) {
+        const size_t end = qMin(pieces.size(), size_t(task + 1) * kPiecesATask);
+        for (size_t p = size_t(task) * kPiecesATask; p < end; ++p) {
+            const auto [piece, at] = pieces[p];
+            for (qsizetype i = piece.indexOf(u'`'); i >= 0; i = piece.indexOf(u'`', i + 1)) {
+                const qsizetype position = at + i;
+                if (position + 3 > to)
+                    break;
+                const bool startsLine = position == from
+                    || textlines::isLineBreak(i > 0 ? piece[i - 1] : text.at(position - 1));
+                if (startsLine && backtickAt(piece, i + 1, position + 1)
+                    && backtickAt(piece, i + 2, position + 2))
+                    found[size_t(task)].push_back(position);
+            }
+        }
+    });
+    std::vector<qsizetype> fences;
+    for (const std::vector<qsizetype>& stretch : found)
+        fences.insert(fences.end(), stretch.begin(), stretch.end());
     return fences;
 }
 
