@@ -40,3 +40,24 @@ TEST(HeightTree, SumsAndFindsAsTheExtentsSay)
     EXPECT_EQ(tree.indexAt(-5), 0);
     EXPECT_EQ(tree.indexAt(sum + 100), int(extents.size()) - 1);
 }
+
+TEST(HeightTree, BuiltByManyThreadsItSumsBitForBitAsBuiltByOne)
+{
+    // A long column is built a block a thread: every sum, added in the same order, is the same
+    // double, with counts just under, at and past the blocks and where threads take over.
+    QRandomGenerator random(3);
+    for (const int count : { 65'535, 65'536, 65'536 + 4'095, 200'003 }) {
+        std::vector<float> extents(static_cast<size_t>(count));
+        for (float& extent : extents)
+            extent = float(random.bounded(40.0)) / 3.0F;
+        const auto extentOf = [&](int i) { return double(extents[size_t(i)]); };
+        HeightTree one;
+        one.rebuild(count, extentOf);
+        HeightTree many;
+        many.rebuildAtOnce(count, extentOf);
+        for (int i = 0; i <= count; ++i)
+            ASSERT_EQ(many.prefix(i), one.prefix(i)) << i << " of " << count;
+        for (const double y : { 0.0, one.total() / 3, one.total() - 1, one.total() + 5 })
+            EXPECT_EQ(many.indexAt(y), one.indexAt(y));
+    }
+}

@@ -88,6 +88,30 @@ TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
     expectSameLines(window, text);
 }
 
+TEST(TextWindow, HeightsAreEstimatedAgainWhateverTheKeysLeftPending)
+{
+    // Keys typed into one line move the lines below it by a pending shift; a shift moved up to
+    // a short line leaves that line's stored length below zero. Estimating again, with one
+    // thread or many, gives every line the height a fresh reading gives it.
+    for (const int lines : { 300, 70'000 }) {
+        QString text;
+        for (int line = 0; line < lines; ++line)
+            text += (line % 3 ? QString(line % 50, u'x') : QString()) + u'\n';
+        TextWindow window;
+        window.reset(QStringView(text), estimate);
+        window.place(0, 40);
+        for (const int line : { 20, 2 }) {
+            for (int key = 0; key < 60; ++key) {
+                const qsizetype at = window.lineStart(line);
+                window.apply(at, 0, u"k", estimate);
+                text.insert(at, u'k');
+            }
+        }
+        window.estimateAll(estimate);
+        expectSameLines(window, text);
+    }
+}
+
 TEST(TextWindow, ALongTextsLinesAreFoundAlikeByEveryThread)
 {
     // Over a megabyte, the lines are found by several threads, a stretch each: every line feed

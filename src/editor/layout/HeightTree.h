@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Parallel.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -24,6 +26,38 @@ public:
             const int parent = i + (i & -i);
             if (parent <= count)
                 m_tree[std::size_t(parent)] += m_tree[std::size_t(i)];
+        }
+    }
+    // The same tree, a long one built by several threads at once: `extentOf` is called from
+    // each of them. The sums come out exactly as rebuild() makes them.
+    template <typename ExtentOf> void rebuildAtOnce(int count, ExtentOf&& extentOf)
+    {
+        if (count < kAtOnce) {
+            rebuild(count, extentOf);
+            return;
+        }
+        m_tree.assign(std::size_t(count) + 1, 0.0);
+        // Entries go in aligned blocks of kBlock. Every node but a block's last sums entries of
+        // its own block, so each block builds those alone, adding in the order rebuild() adds;
+        // the blocks' last nodes, which sum earlier blocks too, follow in order.
+        const int blocks = (count + kBlock - 1) / kBlock;
+        parallelFor(blocks, [&](qsizetype block) {
+            const int top = int(block + 1) * kBlock;
+            const int last = top < count ? top : count;
+            for (int i = int(block) * kBlock + 1; i <= last; ++i) {
+                if (i == top)
+                    continue;
+                m_tree[std::size_t(i)] += extentOf(i - 1);
+                const int parent = i + (i & -i);
+                if (parent < top && parent <= count)
+                    m_tree[std::size_t(parent)] += m_tree[std::size_t(i)];
+            }
+        });
+        for (int top = kBlock; top <= count; top += kBlock) {
+            double sum = 0;
+            for (int step = (top & -top) / 2; step >= 1; step /= 2)
+                sum += m_tree[std::size_t(top - step)];
+            m_tree[std::size_t(top)] = sum + extentOf(top - 1);
         }
     }
     // Adds `delta` to the extent of entry `index`.
@@ -65,6 +99,8 @@ public:
     }
 
 private:
+    static constexpr int kAtOnce = 64 * 1024;
+    static constexpr int kBlock = 4096; // a power of two
     std::vector<double> m_tree; // 1-based
 };
 

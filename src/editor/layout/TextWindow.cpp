@@ -29,6 +29,8 @@ qsizetype s_softLength = kDefaultSoftLength;
 constexpr qsizetype kLongForWhole = 32 * 1024;
 // A long text's lines are found a stretch of about this many units per thread.
 constexpr qsizetype kStretch = 512 * 1024;
+// The heights of this many lines or more are estimated by several threads.
+constexpr size_t kEstimateAtOnce = 64 * 1024;
 
 } // namespace
 
@@ -266,12 +268,38 @@ void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHe
         return known;
     };
     // The stored starts differ from the real ones by the pending shift from m_shiftFrom on, which
-    // moves them alike: only the line before the first shifted start is measured the long way.
-    for (size_t i = 0; i + 1 < count; ++i)
-        m_heights[i] = heightOf(m_starts[i + 1] - 1 - m_starts[i]);
-    if (m_shiftFrom < count)
-        m_heights[m_shiftFrom - 1]
-            = heightOf(lineEnd(int(m_shiftFrom) - 1) - lineStart(int(m_shiftFrom) - 1));
+    // moves them alike: a line is measured from its stored starts, but for the one before the
+    // first shifted start (its stored length may even be negative) and the last, measured apart.
+    const size_t apart = m_shiftFrom < count ? m_shiftFrom - 1 : count - 1;
+    auto storedLength = [this](size_t i) { return m_starts[i + 1] - 1 - m_starts[i]; };
+    if (count >= kEstimateAtOnce) {
+        // The estimate asks the view, which only this thread may: every short length first, then
+        // the few long lines the threads leave.
+        for (qsizetype length = 0; length < kRemembered; ++length)
+            byLength[size_t(length)] = float(estimate(length));
+        const qsizetype tasks = 4 * parallelWidth();
+        std::vector<std::vector<size_t>> longLines(static_cast<size_t>(tasks));
+        parallelFor(tasks, [&](qsizetype task) {
+            const size_t end = size_t(task + 1) * (count - 1) / size_t(tasks);
+            for (size_t i = size_t(task) * (count - 1) / size_t(tasks); i < end; ++i) {
+                const qsizetype length = i == apart ? 0 : storedLength(i);
+                if (length < kRemembered)
+                    m_heights[i] = byLength[size_t(length)];
+                else
+                    longLines[size_t(task)].push_back(i);
+            }
+        });
+        for (const std::vector<size_t>& lines : longLines) {
+            for (const size_t i : lines)
+                m_heights[i] = float(estimate(storedLength(i)));
+        }
+    } else {
+        for (size_t i = 0; i + 1 < count; ++i) {
+            if (i != apart)
+                m_heights[i] = heightOf(storedLength(i));
+        }
+    }
+    m_heights[apart] = heightOf(lineEnd(int(apart)) - lineStart(int(apart)));
     m_heights[count - 1] = heightOf(lineEnd(int(count) - 1) - lineStart(int(count) - 1));
     setFixed(fixed);
     rebuildTree();
@@ -349,7 +377,7 @@ double TextWindow::topOfLine(
 
 void TextWindow::rebuildTree()
 {
-    m_tree.rebuild(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
+    m_tree.rebuildAtOnce(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
 }
 
 qsizetype TextWindow::lineEnd(int line) const
