@@ -53,45 +53,71 @@ class FenceLineFinder
 public:
     FenceLineFinder(QStringView text, qsizetype from, qsizetype to)
         : m_text(text)
-        , m_searched(text.first(to))
-        , m_tick(m_searched.indexOf(u'`', from))
-        , m_tilde(m_searched.indexOf(u'~', from))
+        , m_from(from)
+        , m_to(to)
+        , m_searched { from, from }
     {
     }
 
-    std::optional<FenceLine> next()
+    // The next fence line, if one starts at or before `until`: a search that stops at an offset
+    // reads no further than it.
+    std::optional<FenceLine> next(qsizetype until)
     {
-        while (m_tick >= 0 || m_tilde >= 0) {
-            const qsizetype hit
-                = m_tilde < 0 || (m_tick >= 0 && m_tick < m_tilde) ? m_tick : m_tilde;
+        // A fence character stands among the first four of its line.
+        const qsizetype bound = qMin(m_to, until + 4);
+        while (m_from < bound) {
+            // A stretch at a time: neither character is looked for far past the other's next.
+            const qsizetype window = qMin(bound, m_from + kSearchStretch);
+            const qsizetype tick = nextOf(0, u'`', window);
+            const qsizetype tilde = nextOf(1, u'~', window);
+            if (tick < 0 && tilde < 0) {
+                m_from = window;
+                continue;
+            }
+            const qsizetype hit = tilde < 0 || (tick >= 0 && tick < tilde) ? tick : tilde;
             qsizetype start = hit;
             while (start > 0 && hit - start < 3 && m_text[start - 1] == u' ')
                 --start;
-            std::optional<FenceLine> found;
-            qsizetype resume = hit + 1;
-            if (start == 0 || textlines::isLineBreak(m_text[start - 1])) {
-                // The first fence character of its line: no other on it can begin a fence.
-                const textlines::LineBounds line = textlines::lineStartingAt(m_text, start);
-                const TextRange range { start, line.end - start };
-                if (std::optional<FenceRun> run = fenceRun(m_text.mid(start, range.length)))
-                    found = FenceLine { range, std::move(*run) };
-                resume = qMax(resume, line.end);
+            m_from = hit + 1;
+            if (start > 0 && !textlines::isLineBreak(m_text[start - 1]))
+                continue;
+            if (start > until) {
+                // Not this search's: the next one that reaches further finds it again.
+                m_from = start;
+                return std::nullopt;
             }
-            if (m_tick >= 0 && m_tick < resume)
-                m_tick = m_searched.indexOf(u'`', resume);
-            if (m_tilde >= 0 && m_tilde < resume)
-                m_tilde = m_searched.indexOf(u'~', resume);
-            if (found)
-                return found;
+            // The first fence character of its line: no other on it can begin a fence.
+            const textlines::LineBounds line = textlines::lineStartingAt(m_text, start);
+            m_from = qMax(m_from, line.end);
+            const TextRange range { start, line.end - start };
+            if (std::optional<FenceRun> run = fenceRun(m_text.mid(start, range.length)))
+                return FenceLine { range, std::move(*run) };
         }
         return std::nullopt;
     }
 
 private:
+    static constexpr qsizetype kSearchStretch = 4096;
+
+    // Where the next `c` at or after m_from stands before `bound`, or -1: each character's
+    // occurrences, and the stretches without one, are looked through once.
+    qsizetype nextOf(int k, QChar c, qsizetype bound)
+    {
+        if (m_next[k] >= m_from)
+            return m_next[k] < bound ? m_next[k] : -1;
+        const qsizetype from = m_next[k] < 0 ? qMax(m_from, m_searched[k]) : m_from;
+        if (from >= bound)
+            return -1;
+        m_next[k] = m_text.first(bound).indexOf(c, from);
+        m_searched[k] = bound;
+        return m_next[k];
+    }
+
     QStringView m_text;
-    QStringView m_searched;
-    qsizetype m_tick;
-    qsizetype m_tilde;
+    qsizetype m_from;
+    qsizetype m_to;
+    qsizetype m_next[2] = { -1, -1 };
+    qsizetype m_searched[2];
 };
 
 // Pairs fence lines, taken in text order, into blocks.
@@ -157,11 +183,9 @@ void scanFencedBlocks(QStringView text, qsizetype limit,
 {
     FenceLineFinder finder(text, 0, text.size());
     FencePairing pairing(text.size());
-    while (const std::optional<FenceLine> line = finder.next()) {
-        // Lines between fences change nothing: the first fence line past the limit stands for
-        // the first line past it.
-        if (!pairing.isOpen() && line->range.location > limit)
-            return;
+    // Lines between fences change nothing: outside a block, the search ends at the limit.
+    while (
+        const std::optional<FenceLine> line = finder.next(pairing.isOpen() ? text.size() : limit)) {
         if (const std::optional<MarkdownLineEditing::FencedBlock> block = pairing.take(*line)) {
             if (!visit(*block))
                 return;
@@ -190,7 +214,7 @@ QList<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::fencedBlocks(QStrin
     std::vector<std::vector<FenceLine>> found(cuts.size() - 1);
     parallelFor(qsizetype(found.size()), [&](qsizetype i) {
         FenceLineFinder finder(text, cuts[size_t(i)], cuts[size_t(i) + 1]);
-        while (std::optional<FenceLine> line = finder.next())
+        while (std::optional<FenceLine> line = finder.next(text.size()))
             found[size_t(i)].push_back(std::move(*line));
     });
     QList<FencedBlock> blocks;

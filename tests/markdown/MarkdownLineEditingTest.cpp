@@ -377,6 +377,7 @@ TEST(MarkdownFencedBlocks, FoundFromTheirFenceCharactersAsWalkingEveryLineFindsT
         const QList<ML::FencedBlock> expected = walked(text);
         ASSERT_EQ(ML::fencedBlocks(text), expected) << length;
         ASSERT_FALSE(expected.isEmpty());
+        EXPECT_EQ(ML::firstFencedBlock(text), expected.first());
         if (length > 2'000)
             continue;
         for (qsizetype at = 0; at <= text.size(); ++at) {
