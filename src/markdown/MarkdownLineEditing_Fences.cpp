@@ -206,7 +206,8 @@ QList<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::fencedBlocks(QStrin
     // line feed, which ends a line whatever the breaks around it; they are paired in order.
     std::vector<qsizetype> cuts { 0 };
     while (cuts.back() < text.size()) {
-        const qsizetype feed = cuts.back() + kFenceStretch < text.size()
+        const qsizetype feed
+            = text.size() >= kParallelTextLength && cuts.back() + kFenceStretch < text.size()
             ? textlines::nextLineFeed(text, cuts.back() + kFenceStretch)
             : text.size();
         cuts.push_back(qMin(text.size(), feed + 1));

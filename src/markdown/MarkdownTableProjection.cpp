@@ -49,7 +49,8 @@ std::vector<std::vector<PipeLine>> findPipeLines(QStringView text)
     // Stretches end after a line feed, which ends a line whatever the breaks around it.
     std::vector<qsizetype> cuts { 0 };
     while (cuts.back() < text.size()) {
-        const qsizetype feed = cuts.back() + kScanStretch < text.size()
+        const qsizetype feed
+            = text.size() >= kParallelTextLength && cuts.back() + kScanStretch < text.size()
             ? textlines::nextLineFeed(text, cuts.back() + kScanStretch)
             : text.size();
         cuts.push_back(qMin(text.size(), feed + 1));
@@ -112,9 +113,11 @@ QList<TextRange> scanTables(QStringView text)
     close();
 
     std::vector<char> isTable(runs.size());
-    parallelFor((qsizetype(runs.size()) + kTablesATask - 1) / kTablesATask, [&](qsizetype task) {
-        const size_t end = qMin(runs.size(), size_t(task + 1) * kTablesATask);
-        for (size_t i = size_t(task) * kTablesATask; i < end; ++i)
+    const size_t perTask
+        = text.size() >= kParallelTextLength ? kTablesATask : qMax<size_t>(1, runs.size());
+    parallelFor(qsizetype((runs.size() + perTask - 1) / perTask), [&](qsizetype task) {
+        const size_t end = qMin(runs.size(), size_t(task + 1) * perTask);
+        for (size_t i = size_t(task) * perTask; i < end; ++i)
             isTable[i] = MarkdownTable::isTable(text.mid(runs[i].location, runs[i].length));
     });
     QList<TextRange> found;
@@ -199,9 +202,11 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
     // replacement closes it up in place instead of copying it whole. Each table's attachment is
     // made then too, many side by side.
     std::vector<TextAttachmentPtr> attachments(size_t(tables.size()));
-    parallelFor((tables.size() + kTablesATask - 1) / kTablesATask, [&](qsizetype task) {
-        const qsizetype end = qMin(tables.size(), (task + 1) * kTablesATask);
-        for (qsizetype i = task * kTablesATask; i < end; ++i) {
+    const qsizetype perTask
+        = storage.length() >= kParallelTextLength ? kTablesATask : tables.size();
+    parallelFor((tables.size() + perTask - 1) / perTask, [&](qsizetype task) {
+        const qsizetype end = qMin(tables.size(), (task + 1) * perTask);
+        for (qsizetype i = task * perTask; i < end; ++i) {
             const TextRange& t = tables[i];
             attachments[size_t(i)] = std::make_shared<TableAttachment>(
                 storage.text().mid(t.location, t.length), t, isDarkMode, fontSize);

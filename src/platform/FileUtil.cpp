@@ -182,16 +182,19 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
 namespace {
 
 // The file's bytes, or none with `error` saying why.
+// A file this long is read and decoded by several threads. Below it the time saved is small, and
+// what the threads allocate would stay in heaps of their own for as long as the text is open.
+constexpr qint64 kReadAtOnce = 4 * 1024 * 1024;
+
 // A long file read by several threads at once, a stretch each: most of reading it is the kernel
 // giving the new array its pages, which it does for several threads side by side. Nothing when
 // the file is short, or changes length while it is read (the caller then reads it the usual way).
 std::optional<QByteArray> readAtOnce(QFile& file)
 {
-    constexpr qint64 kAtOnce = 4 * 1024 * 1024;
     constexpr qint64 kStretch = 1024 * 1024;
     const qint64 size = file.size();
     const int fd = file.handle();
-    if (size < kAtOnce || fd < 0)
+    if (size < kReadAtOnce || fd < 0)
         return std::nullopt;
     QByteArray bytes(size, Qt::Uninitialized);
     std::atomic_bool whole { true };
@@ -293,10 +296,10 @@ PiecesFile readTextInPieces(const QString& path)
         ends.push_back(pieceEnd(body, from, ChunkedText::kPiece));
     std::vector<QString> decoded(ends.size());
     std::atomic_bool invalid { false };
-    constexpr qsizetype kPiecesATask = 16;
-    parallelFor((qsizetype(ends.size()) + kPiecesATask - 1) / kPiecesATask, [&](qsizetype task) {
-        for (qsizetype i = task * kPiecesATask;
-             i < qMin(qsizetype(ends.size()), (task + 1) * kPiecesATask) && !invalid; ++i) {
+    const qsizetype piecesATask = body.size() < kReadAtOnce ? qsizetype(ends.size()) : 16;
+    parallelFor((qsizetype(ends.size()) + piecesATask - 1) / piecesATask, [&](qsizetype task) {
+        for (qsizetype i = task * piecesATask;
+             i < qMin(qsizetype(ends.size()), (task + 1) * piecesATask) && !invalid; ++i) {
             const qsizetype from = i == 0 ? 0 : ends[size_t(i - 1)];
             QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             decoded[size_t(i)] = decoder.decode(body.sliced(from, ends[size_t(i)] - from));

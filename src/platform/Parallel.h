@@ -15,6 +15,10 @@ namespace quillon {
 // and a pass that waited for them to finish would wait longer than it saves.
 void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work);
 
+// A text shorter than this many UTF-16 units is gone through on the calling thread alone: the
+// time threads would save is small, and what they allocate would stay in heaps of their own.
+constexpr qsizetype kParallelTextLength = 2 * 1024 * 1024;
+
 // How many threads parallelFor() uses at most, the caller's included.
 int parallelWidth();
 

@@ -677,9 +677,9 @@ TEST(SourcePane, FenceLinesAreFoundWhereverAPieceOfTheTextEnds)
             }
         }
     }
-    // Past a few dozen pieces, stretches of them are searched side by side.
-    QString many(40 * cut, QLatin1Char('a'));
-    for (int piece = 1; piece < 40; ++piece)
+    // Past two million units, stretches of pieces are searched side by side.
+    QString many(140 * cut, QLatin1Char('a'));
+    for (int piece = 1; piece < 140; ++piece)
         many.replace(piece * cut + piece % 7 - 5, 4,
             piece % 2 ? QStringLiteral("\n```") : QStringLiteral("\r```"));
     EXPECT_EQ(SourceColouring::fenceLines(ChunkedText(many), 0, many.size()),

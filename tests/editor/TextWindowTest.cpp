@@ -114,18 +114,18 @@ TEST(TextWindow, HeightsAreEstimatedAgainWhateverTheKeysLeftPending)
 
 TEST(TextWindow, ALongTextsLinesAreFoundAlikeByEveryThread)
 {
-    // Over a megabyte, the lines are found by several threads, a stretch each: every line feed
-    // starts a line, wherever the stretches are cut, read from pieces or whole. A line long
+    // Past two million units, the lines are found by several threads, a stretch each: every line
+    // feed starts a line, wherever the stretches are cut, read from pieces or whole. A line long
     // enough to be held in parts is left to the one-by-one reading, which cuts it.
     QRandomGenerator random(5);
     QString text;
-    while (text.size() < 1'500'000)
+    while (text.size() < 2'300'000)
         text += QString(int(random.bounded(120)), u'x') + u'\n';
     QString withLongLine = text;
     QString longLine;
     while (longLine.size() < 20'000)
         longLine += QStringLiteral("word ");
-    withLongLine.insert(withLongLine.indexOf(u'\n', 900'000) + 1, longLine + u'\n');
+    withLongLine.insert(withLongLine.indexOf(u'\n', 1'300'000) + 1, longLine + u'\n');
 
     for (const QString& source : { text, withLongLine }) {
         std::vector<qsizetype> feeds { 0 };

@@ -369,11 +369,13 @@ TEST(MarkdownFencedBlocks, FoundFromTheirFenceCharactersAsWalkingEveryLineFindsT
         return blocks;
     };
     QRandomGenerator random(17);
-    for (const qsizetype length : { 200, 2'000, 700'000 }) {
+    for (const qsizetype length : { 200, 2'000, 2'300'000 }) {
         QString text;
+        // The long text, searched a stretch a thread, holds long prose between its lines.
+        const QString prose = length > 2'000 ? QString(400, u'w') + u'\n' : QString();
         while (text.size() < length)
             text += lines[random.bounded(int(lines.size()))]
-                + breaks[random.bounded(int(breaks.size()))];
+                + breaks[random.bounded(int(breaks.size()))] + prose;
         const QList<ML::FencedBlock> expected = walked(text);
         ASSERT_EQ(ML::fencedBlocks(text), expected) << length;
         ASSERT_FALSE(expected.isEmpty());

@@ -72,7 +72,7 @@ TEST(MarkdownTableProjection, ALongTextsTablesAreFoundWhereverItsStretchesAreCut
     QString text;
     std::vector<TextRange> expected;
     const QString fenced = QStringLiteral("```\n") + kTable + QStringLiteral("\n```\n");
-    for (int i = 0; text.size() < 1'200'000; ++i) {
+    for (int i = 0; text.size() < 2'300'000; ++i) {
         text += QString(i * 37 % 900, u'w') + QStringLiteral("\n\n");
         if (i % 5 == 0)
             text += fenced;

@@ -554,8 +554,8 @@ TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
     EXPECT_TRUE(refused.notUtf8);
     EXPECT_TRUE(refused.error.contains(s("UTF-8"))) << refused.error.toStdString();
 
-    // A file of many pieces is decoded by several threads: characters across cuts anywhere in
-    // it, and a broken sequence far into it, read as reading it whole does.
+    // A file of many pieces: characters across cuts anywhere in it, and a broken sequence far
+    // into it, read as reading it whole does.
     QByteArray many;
     for (int i = 0; many.size() < 70 * cut; ++i)
         many += QByteArray(int(i * 7919 % 3000), 'b') + characters[i % 3] + "\n";
@@ -569,7 +569,7 @@ TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
     EXPECT_FALSE(manyRefused.ok);
     EXPECT_TRUE(manyRefused.notUtf8);
 
-    // Past a few megabytes the bytes are read by several threads, a stretch each.
+    // Past a few megabytes the bytes are read, and the pieces decoded, by several threads.
     QByteArray large;
     for (int i = 0; large.size() < 5 * 1024 * 1024 + 123; ++i)
         large += QByteArray::number(i) + characters[i % 3] + "\n";

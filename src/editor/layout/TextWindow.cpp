@@ -130,7 +130,7 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
 
 bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
 {
-    if (m_length < kStretch * 2)
+    if (m_length < kParallelTextLength)
         return false;
     // The line feeds of a stretch of pieces each, on threads of their own. A line long enough to
     // be held in parts is cut by reading its text, which the threads leave to the sequential way.

@@ -113,12 +113,13 @@ std::vector<qsizetype> SourceColouring::fenceLines(
     auto backtickAt = [&](QStringView piece, qsizetype i, qsizetype at) {
         return i < piece.size() ? piece[i] == u'`' : text.at(at) == u'`';
     };
-    constexpr qsizetype kPiecesATask = 16;
-    const qsizetype tasks = (qsizetype(pieces.size()) + kPiecesATask - 1) / kPiecesATask;
+    const qsizetype piecesATask
+        = to - from >= kParallelTextLength ? 16 : qMax<qsizetype>(1, qsizetype(pieces.size()));
+    const qsizetype tasks = (qsizetype(pieces.size()) + piecesATask - 1) / piecesATask;
     std::vector<std::vector<qsizetype>> found(static_cast<size_t>(tasks));
     parallelFor(tasks, [&](qsizetype task) {
-        const size_t end = qMin(pieces.size(), size_t(task + 1) * kPiecesATask);
-        for (size_t p = size_t(task) * kPiecesATask; p < end; ++p) {
+        const size_t end = qMin(pieces.size(), size_t(task + 1) * piecesATask);
+        for (size_t p = size_t(task) * piecesATask; p < end; ++p) {
             const auto [piece, at] = pieces[p];
             for (qsizetype i = piece.indexOf(u'`'); i >= 0; i = piece.indexOf(u'`', i + 1)) {
                 const qsizetype position = at + i;
