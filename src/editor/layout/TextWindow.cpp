@@ -132,44 +132,62 @@ bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
 {
     if (m_length < kParallelTextLength)
         return false;
-    // The line feeds of a stretch of pieces each, on threads of their own. A line long enough to
-    // be held in parts is cut by reading its text, which the threads leave to the sequential way.
+    // The line feeds of a stretch of pieces each, on threads of their own: counted first, then
+    // written where the counts put them, so that no list of them is held twice. A line long
+    // enough to be held in parts is cut by reading its text, left to the sequential way.
     const qsizetype longest = 2 * s_softLength;
     const qsizetype tasks = qMin<qsizetype>(qsizetype(stretches.size()), 4 * parallelWidth());
-    std::vector<std::vector<qsizetype>> found(static_cast<size_t>(tasks));
+    struct Found
+    {
+        size_t count = 0;
+        qsizetype first = -1; // the first line feed, and the line start after the last one
+        qsizetype last = -1;
+    };
+    std::vector<Found> found(static_cast<size_t>(tasks));
     std::atomic_bool tooLong { false };
-    parallelFor(tasks, [&](qsizetype task) {
-        const size_t from = size_t(task) * stretches.size() / size_t(tasks);
+    auto eachFeed = [&](qsizetype task, auto visit) {
         const size_t to = size_t(task + 1) * stretches.size() / size_t(tasks);
-        std::vector<qsizetype>& starts = found[size_t(task)];
-        // Only a line that lies wholly in this task's stretches is measured here; the ones
-        // across its edges are measured when the starts are joined.
-        qsizetype previous = -1;
-        for (size_t s = from; s < to && !tooLong; ++s) {
+        for (size_t s = size_t(task) * stretches.size() / size_t(tasks); s < to; ++s) {
             const QStringView piece = stretches[s].text;
-            const qsizetype at = stretches[s].at;
             for (qsizetype feed = textlines::nextLineFeed(piece, 0); feed < piece.size();
-                 feed = textlines::nextLineFeed(piece, feed + 1)) {
-                if (previous >= 0 && at + feed - previous > longest)
-                    tooLong = true;
-                previous = at + feed + 1;
-                starts.push_back(previous);
-            }
+                 feed = textlines::nextLineFeed(piece, feed + 1))
+                visit(stretches[s].at + feed);
         }
+    };
+    parallelFor(tasks, [&](qsizetype task) {
+        // Only a line that lies wholly in this task's stretches is measured here; the ones
+        // across its edges are measured when the counts are joined.
+        Found& f = found[size_t(task)];
+        eachFeed(task, [&](qsizetype feed) {
+            if (f.last >= 0 && feed - f.last > longest)
+                tooLong = true;
+            if (f.first < 0)
+                f.first = feed;
+            f.last = feed + 1;
+            ++f.count;
+        });
     });
     if (tooLong)
         return false;
+    std::vector<size_t> offsets(found.size());
     size_t count = 1;
-    for (const std::vector<qsizetype>& starts : found)
-        count += starts.size();
-    m_starts.reserve(count);
-    for (const std::vector<qsizetype>& starts : found) {
-        if (!starts.empty() && starts.front() - 1 - m_starts.back() > longest)
+    qsizetype lineStart = 0;
+    for (size_t task = 0; task < found.size(); ++task) {
+        offsets[task] = count;
+        if (found[task].count == 0)
+            continue;
+        if (found[task].first - lineStart > longest)
             return false;
-        m_starts.insert(m_starts.end(), starts.begin(), starts.end());
+        count += found[task].count;
+        lineStart = found[task].last;
     }
-    if (m_length - m_starts.back() > longest)
+    if (m_length - lineStart > longest)
         return false;
+    m_starts.resize(count);
+    parallelFor(tasks, [&](qsizetype task) {
+        size_t at = offsets[size_t(task)];
+        eachFeed(task, [&](qsizetype feed) { m_starts[at++] = feed + 1; });
+    });
     m_soft.assign(m_starts.size(), 0);
     m_lineFrom = m_starts.back();
     return true;
