@@ -202,16 +202,8 @@ constexpr qsizetype kFenceStretch = 256 * 1024;
 
 QList<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::fencedBlocks(QStringView text)
 {
-    // The fence lines of a long text are found a stretch a thread, each stretch ending after a
-    // line feed, which ends a line whatever the breaks around it; they are paired in order.
-    std::vector<qsizetype> cuts { 0 };
-    while (cuts.back() < text.size()) {
-        const qsizetype feed
-            = text.size() >= kParallelTextLength && cuts.back() + kFenceStretch < text.size()
-            ? textlines::nextLineFeed(text, cuts.back() + kFenceStretch)
-            : text.size();
-        cuts.push_back(qMin(text.size(), feed + 1));
-    }
+    // The fence lines of a long text are found a stretch of lines a thread, and paired in order.
+    const std::vector<qsizetype> cuts = lineStretchCuts(text, kFenceStretch);
     std::vector<std::vector<FenceLine>> found(cuts.size() - 1);
     parallelFor(qsizetype(found.size()), [&](qsizetype i) {
         FenceLineFinder finder(text, cuts[size_t(i)], cuts[size_t(i) + 1]);

@@ -46,15 +46,7 @@ constexpr qsizetype kTablesATask = 256;
 // Every pipe line of the text, in order: a list for each stretch of it.
 std::vector<std::vector<PipeLine>> findPipeLines(QStringView text)
 {
-    // Stretches end after a line feed, which ends a line whatever the breaks around it.
-    std::vector<qsizetype> cuts { 0 };
-    while (cuts.back() < text.size()) {
-        const qsizetype feed
-            = text.size() >= kParallelTextLength && cuts.back() + kScanStretch < text.size()
-            ? textlines::nextLineFeed(text, cuts.back() + kScanStretch)
-            : text.size();
-        cuts.push_back(qMin(text.size(), feed + 1));
-    }
+    const std::vector<qsizetype> cuts = lineStretchCuts(text, kScanStretch);
     std::vector<std::vector<PipeLine>> found(cuts.size() - 1);
     parallelFor(qsizetype(found.size()), [&](qsizetype i) {
         findPipeLines(text, cuts[size_t(i)], cuts[size_t(i) + 1], found[size_t(i)]);

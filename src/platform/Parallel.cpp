@@ -1,5 +1,7 @@
 #include "platform/Parallel.h"
 
+#include "platform/TextLines.h"
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -16,6 +18,19 @@ int parallelWidth()
 {
     const int cores = int(std::thread::hardware_concurrency());
     return std::clamp(cores, 1, kMostThreads);
+}
+
+std::vector<qsizetype> lineStretchCuts(QStringView text, qsizetype length)
+{
+    std::vector<qsizetype> cuts { 0 };
+    while (cuts.back() < text.size()) {
+        const qsizetype feed
+            = text.size() >= kParallelTextLength && cuts.back() + length < text.size()
+            ? textlines::nextLineFeed(text, cuts.back() + length)
+            : text.size();
+        cuts.push_back(qMin(text.size(), feed + 1));
+    }
+    return cuts;
 }
 
 void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QStringView>
 #include <QtGlobal>
 
 #include <functional>
+#include <vector>
 
 namespace quillon {
 
@@ -18,6 +20,11 @@ void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work);
 // A text shorter than this many UTF-16 units is gone through on the calling thread alone: the
 // time threads would save is small, and what they allocate would stay in heaps of their own.
 constexpr qsizetype kParallelTextLength = 2 * 1024 * 1024;
+
+// Where to cut `text` into stretches of whole lines, one a thread: after the line feed at or past
+// every `length` units (a line feed ends a line whatever breaks are around it), and nowhere in a
+// text shorter than kParallelTextLength. The first cut is 0, the last the text's length.
+std::vector<qsizetype> lineStretchCuts(QStringView text, qsizetype length);
 
 // How many threads parallelFor() uses at most, the caller's included.
 int parallelWidth();
