@@ -16,8 +16,9 @@ constexpr int kMostThreads = 6;
 
 int parallelWidth()
 {
-    const int cores = int(std::thread::hardware_concurrency());
-    return std::clamp(cores, 1, kMostThreads);
+    // Asking costs a read of the system's processor list: once is enough.
+    static const int width = std::clamp(int(std::thread::hardware_concurrency()), 1, kMostThreads);
+    return width;
 }
 
 std::vector<qsizetype> lineStretchCuts(QStringView text, qsizetype length)
@@ -37,6 +38,11 @@ void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work)
 {
     if (count <= 0)
         return;
+    // One index, the usual case for a short text, is worked on without any of the machinery.
+    if (count == 1) {
+        work(0);
+        return;
+    }
     std::atomic<qsizetype> next { 0 };
     auto drain = [&] {
         for (qsizetype i = next++; i < count; i = next++)
