@@ -105,13 +105,11 @@ QList<TextRange> scanTables(QStringView text)
     close();
 
     std::vector<char> isTable(runs.size());
-    const size_t perTask
-        = text.size() >= kParallelTextLength ? kTablesATask : qMax<size_t>(1, runs.size());
-    parallelFor(qsizetype((runs.size() + perTask - 1) / perTask), [&](qsizetype task) {
-        const size_t end = qMin(runs.size(), size_t(task + 1) * perTask);
-        for (size_t i = size_t(task) * perTask; i < end; ++i)
-            isTable[i] = MarkdownTable::isTable(text.mid(runs[i].location, runs[i].length));
-    });
+    parallelForEach(
+        qsizetype(runs.size()), kTablesATask, text.size() >= kParallelTextLength, [&](qsizetype i) {
+            const TextRange& run = runs[size_t(i)];
+            isTable[size_t(i)] = MarkdownTable::isTable(text.mid(run.location, run.length));
+        });
     QList<TextRange> found;
     for (size_t i = 0; i < runs.size(); ++i) {
         if (isTable[i])
@@ -194,16 +192,12 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
     // replacement closes it up in place instead of copying it whole. Each table's attachment is
     // made then too, many side by side.
     std::vector<TextAttachmentPtr> attachments(size_t(tables.size()));
-    const qsizetype perTask
-        = storage.length() >= kParallelTextLength ? kTablesATask : tables.size();
-    parallelFor((tables.size() + perTask - 1) / perTask, [&](qsizetype task) {
-        const qsizetype end = qMin(tables.size(), (task + 1) * perTask);
-        for (qsizetype i = task * perTask; i < end; ++i) {
+    parallelForEach(
+        tables.size(), kTablesATask, storage.length() >= kParallelTextLength, [&](qsizetype i) {
             const TextRange& t = tables[i];
             attachments[size_t(i)] = std::make_shared<TableAttachment>(
                 storage.text().mid(t.location, t.length), t, isDarkMode, fontSize);
-        }
-    });
+        });
     storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
         QString(1, QChar(objectReplacementCharacter)));
     std::vector<qsizetype> at;

@@ -207,7 +207,7 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
 
 QString ChunkedText::toString() const
 {
-    if (m_size < kCopyAtOnce || m_groups.size() < 2)
+    if (m_size < kParallelTextLength || m_groups.size() < 2)
         return mid(0);
     // Most of copying a long text is the kernel handing the new string its pages, which it does
     // for several threads at once: each copies a stretch of groups.

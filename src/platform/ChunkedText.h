@@ -27,8 +27,6 @@ public:
     static constexpr qsizetype kPiece = 16 * 1024;
     // Groups are cut at about this many pieces.
     static constexpr qsizetype kGroup = 64;
-    // A text this long is copied whole by several threads.
-    static constexpr qsizetype kCopyAtOnce = 2 * 1024 * 1024;
 
     ChunkedText() = default;
     // A short text is shared as it is, a long one is cut into pieces.

@@ -181,7 +181,6 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
 
 namespace {
 
-// The file's bytes, or none with `error` saying why.
 // A file this long is read and decoded by several threads. Below it the time saved is small, and
 // what the threads allocate would stay in heaps of their own for as long as the text is open.
 constexpr qint64 kReadAtOnce = 4 * 1024 * 1024;
@@ -216,6 +215,7 @@ std::optional<QByteArray> readAtOnce(QFile& file)
     return bytes;
 }
 
+// The file's bytes, or none with `error` saying why.
 std::optional<QByteArray> readBytes(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -296,16 +296,14 @@ PiecesFile readTextInPieces(const QString& path)
         ends.push_back(pieceEnd(body, from, ChunkedText::kPiece));
     std::vector<QString> decoded(ends.size());
     std::atomic_bool invalid { false };
-    const qsizetype piecesATask = body.size() < kReadAtOnce ? qsizetype(ends.size()) : 16;
-    parallelFor((qsizetype(ends.size()) + piecesATask - 1) / piecesATask, [&](qsizetype task) {
-        for (qsizetype i = task * piecesATask;
-             i < qMin(qsizetype(ends.size()), (task + 1) * piecesATask) && !invalid; ++i) {
-            const qsizetype from = i == 0 ? 0 : ends[size_t(i - 1)];
-            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            decoded[size_t(i)] = decoder.decode(body.sliced(from, ends[size_t(i)] - from));
-            if (decoder.hasError())
-                invalid = true;
-        }
+    parallelForEach(qsizetype(ends.size()), 16, body.size() >= kReadAtOnce, [&](qsizetype i) {
+        if (invalid)
+            return;
+        const qsizetype from = i == 0 ? 0 : ends[size_t(i - 1)];
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        decoded[size_t(i)] = decoder.decode(body.sliced(from, ends[size_t(i)] - from));
+        if (decoder.hasError())
+            invalid = true;
     });
     if (invalid) {
         result.notUtf8 = true;

@@ -58,4 +58,15 @@ void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work)
         thread.join();
 }
 
+void parallelForEach(
+    qsizetype count, qsizetype perTask, bool inParallel, const std::function<void(qsizetype)>& work)
+{
+    const qsizetype chunk = qMax<qsizetype>(1, inParallel ? perTask : count);
+    parallelFor((count + chunk - 1) / chunk, [&](qsizetype task) {
+        const qsizetype end = qMin(count, (task + 1) * chunk);
+        for (qsizetype i = task * chunk; i < end; ++i)
+            work(i);
+    });
+}
+
 } // namespace quillon

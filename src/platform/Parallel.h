@@ -17,6 +17,11 @@ namespace quillon {
 // and a pass that waited for them to finish would wait longer than it saves.
 void parallelFor(qsizetype count, const std::function<void(qsizetype)>& work);
 
+// Runs `work(i)` for every i in [0, count) as parallelFor() does, `perTask` indexes a task; in one
+// task on the calling thread unless `inParallel`.
+void parallelForEach(qsizetype count, qsizetype perTask, bool inParallel,
+    const std::function<void(qsizetype)>& work);
+
 // A text shorter than this many UTF-16 units is gone through on the calling thread alone: the
 // time threads would save is small, and what they allocate would stay in heaps of their own.
 constexpr qsizetype kParallelTextLength = 2 * 1024 * 1024;

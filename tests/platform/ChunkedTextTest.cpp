@@ -1,4 +1,5 @@
 #include "platform/ChunkedText.h"
+#include "platform/Parallel.h"
 
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -87,7 +88,7 @@ TEST(ChunkedText, ALongTextIsCopiedWholeAGroupAThread)
         ChunkedText::setGroupForTesting(group);
         const auto restore = qScopeGuard([] { ChunkedText::setGroupForTesting(0); });
         QRandomGenerator random(3);
-        QString plain = randomText(random, ChunkedText::kCopyAtOnce + 5 * ChunkedText::kPiece);
+        QString plain = randomText(random, kParallelTextLength + 5 * ChunkedText::kPiece);
         ChunkedText chunked(plain);
         for (int step = 0; step < 40; ++step) {
             const qsizetype position = random.bounded(int(plain.size()));
