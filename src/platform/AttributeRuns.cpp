@@ -788,6 +788,12 @@ void AttributeRuns::insertRuns(qsizetype at, const Run* runs, size_t count)
             advance(p);
         }
     }
+    // A restyle puts back a whole stretch's runs at once. Splitting each full leaf in half on
+    // the way would leave every leaf it passes half empty for good; instead a full leaf is cut
+    // where the runs go, its part before them is filled up, and every further leaf is filled
+    // whole. The cut-off part after them, and the last leaf filled, may be left short, and are
+    // evened out with a neighbour at the end.
+    Leaf* cutOff = nullptr;
     for (size_t i = 0; i < count; ++i) {
         const Run& run = runs[i];
         if (run.length <= 0)
@@ -795,6 +801,17 @@ void AttributeRuns::insertRuns(qsizetype at, const Run* runs, size_t count)
         if (p.index > 0 && p.leaf->slots[p.index - 1].set == run.set) {
             changeLength(p.leaf, p.index - 1, run.length);
         } else {
+            if (p.leaf->count == kLeafCapacity && p.index > 0
+                && count - i >= size_t(kLeafMinimum)) {
+                if (p.index < p.leaf->count) {
+                    Q_ASSERT(!cutOff); // after the first cut the runs go at a leaf's end
+                    cutOff = splitLeaf(p.leaf, p.index);
+                } else {
+                    // The run before the new one goes along, as openSlots keeps it.
+                    p.leaf = splitLeaf(p.leaf, p.index - 1);
+                    p.index = 1;
+                }
+            }
             openSlots(p, 1);
             p.leaf->slots[p.index] = { 0, run.set };
             changeLength(p.leaf, p.index, run.length);
@@ -802,6 +819,11 @@ void AttributeRuns::insertRuns(qsizetype at, const Run* runs, size_t count)
         }
         p.start += run.length;
     }
+    // The last leaf filled comes before the cut-off part, so evening out the latter never
+    // frees the former.
+    if (cutOff)
+        rebalance(cutOff);
+    rebalance(p.leaf);
 }
 
 // --- checks ---------------------------------------------------------------------------------
