@@ -1,5 +1,6 @@
 #include "markdown/MarkdownTableProjection.h"
 
+#include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "platform/ChunkedText.h"
 #include "platform/Parallel.h"
@@ -196,7 +197,7 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
         tables.size(), kTablesATask, storage.length() >= kParallelTextLength, [&](qsizetype i) {
             const TextRange& t = tables[i];
             attachments[size_t(i)] = std::make_shared<TableAttachment>(
-                storage.text().mid(t.location, t.length), t, isDarkMode, fontSize);
+                QStringView(storage.text()).mid(t.location, t.length), t, isDarkMode, fontSize);
         });
     storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
         QString(1, QChar(objectReplacementCharacter)));
@@ -210,10 +211,18 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
         if (markdownLengths)
             markdownLengths->push_back(t.length);
     }
-    // The style every table shares first: only the attachment then makes a set of its own.
+    // The attributes every table shares first: only the attachment then makes a set of its own.
+    // They are those the styling gives a table's character (the base font and colour and the
+    // table's spacing), so that styling it finds the same set again instead of making one more
+    // per table and leaving this one unused.
     const ParagraphStyle style = tableParagraphStyle();
-    for (const qsizetype i : at)
+    const QFont font = MarkdownHighlighter::systemFont(fontSize);
+    const QColor colour = MarkdownHighlighter::palette(isDarkMode).textColor;
+    for (const qsizetype i : at) {
+        storage.addAttribute<TextAttribute::Font>({ i, 1 }, font);
+        storage.addAttribute<TextAttribute::ForegroundColor>({ i, 1 }, colour);
         storage.addAttribute<TextAttribute::ParagraphStyle>({ i, 1 }, style);
+    }
     storage.setEachAt<TextAttribute::Attachment>(at, std::move(attachments));
     return installed;
 }
@@ -266,7 +275,7 @@ qsizetype MarkdownTableProjection::storageOffset(
         if (markdownOffset - m <= t - storageIndex)
             return storageIndex + (markdownOffset - m);
         m += t - storageIndex;
-        const qsizetype length = tableAt(storage, t)->markdown().size();
+        const qsizetype length = tableAt(storage, t)->markdownLength();
         m += length;
         if (m > markdownOffset)
             return t;
@@ -283,7 +292,7 @@ qsizetype MarkdownTableProjection::markdownOffset(
         return 0;
     qsizetype m = n;
     for (qsizetype t = nextTable(storage, 0); t >= 0 && t < n; t = nextTable(storage, t + 1))
-        m += tableAt(storage, t)->markdown().size() - 1;
+        m += tableAt(storage, t)->markdownLength() - 1;
     return m;
 }
 

@@ -38,8 +38,9 @@ struct MarkdownTableProjection
     // inside. (Which of them are code depends on the fences before it.)
     static TextRange pipeLinesAround(const ChunkedText& markdown, qsizetype from, qsizetype to);
 
-    // Replaces every table of the storage's text with its attachment character (attributes of
-    // the rest of the storage are kept). Returns the character ranges, ascending, each of
+    // Replaces every table of the storage's text with its attachment character, which takes the
+    // attributes styling gives it for this appearance (attributes of the rest of the storage are
+    // kept). Returns the character ranges, ascending, each of
     // length 1; an empty list leaves the storage untouched. `markdownLengths`, where given, takes
     // the length of each one's Markdown.
     static QList<TextRange> installTables(AttributedText& storage, bool isDarkMode, qreal fontSize,

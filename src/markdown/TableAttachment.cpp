@@ -4,25 +4,51 @@
 
 #include <QFontMetricsF>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon {
 
+TableAttachment::NarrowText::NarrowText(QStringView text)
+{
+    const auto wide
+        = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xff; });
+    m_wide = wide != text.end();
+    if (m_wide)
+        m_bytes = QByteArray(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    else
+        m_bytes = QString::fromRawData(text.data(), text.size()).toLatin1();
+}
+
+QString TableAttachment::NarrowText::toString() const
+{
+    if (!m_wide)
+        return QString::fromLatin1(m_bytes);
+    return QString(reinterpret_cast<const QChar*>(m_bytes.constData()), m_bytes.size() / 2);
+}
+
+int TableAttachment::NarrowText::lineCount() const
+{
+    if (!m_wide)
+        return int(m_bytes.count('\n')) + 1;
+    return int(QStringView(reinterpret_cast<const QChar*>(m_bytes.constData()), size())
+                   .count(u'\n'))
+        + 1;
+}
+
 TableAttachment::TableAttachment(
-    MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize)
+    MarkdownTable table, QStringView sourceText, bool isDarkMode, qreal fontSize)
     : m_table(std::make_shared<const MarkdownTable>(std::move(table)))
-    , m_sourceText(std::move(sourceText))
-    , m_markdown(m_sourceText)
+    , m_source(sourceText)
     , m_isDarkMode(isDarkMode)
     , m_fontSize(fontSize)
 {
 }
 
 TableAttachment::TableAttachment(
-    QString sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize)
+    QStringView sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize)
     : m_sourceRange(sourceRange)
-    , m_sourceText(std::move(sourceText))
-    , m_markdown(m_sourceText)
+    , m_source(sourceText)
     , m_isDarkMode(isDarkMode)
     , m_fontSize(fontSize)
 {
@@ -30,7 +56,7 @@ TableAttachment::TableAttachment(
 
 MarkdownTable TableAttachment::parsedSource() const
 {
-    return MarkdownTable::parse(m_sourceText, m_sourceRange).value_or(MarkdownTable {});
+    return MarkdownTable::parse(m_source.toString(), m_sourceRange).value_or(MarkdownTable {});
 }
 
 const MarkdownTable& TableAttachment::table() const
@@ -68,11 +94,12 @@ qreal TableAttachment::baselineOffset() const
 
 QString TableAttachment::normalisedMarkdown(const MarkdownTable& table) const
 {
-    const bool crlf = m_sourceText.contains(QStringLiteral("\r\n"));
+    const QString source = m_source.toString();
+    const bool crlf = source.contains(QStringLiteral("\r\n"));
     // Each line keeps the indentation of the source line it replaces, so a table inside a list
     // item stays inside it.
     QList<QStringView> indents;
-    for (QStringView line : QStringView(m_sourceText).split(u'\n')) {
+    for (QStringView line : QStringView(source).split(u'\n')) {
         qsizetype i = 0;
         while (i < line.size() && (line[i] == u' ' || line[i] == u'\t'))
             ++i;
@@ -96,7 +123,7 @@ std::shared_ptr<const TableAttachment> TableAttachment::withTable(const Markdown
     if (table == this->table())
         return copy;
     copy->m_table = std::make_shared<const MarkdownTable>(table);
-    copy->m_markdown = normalisedMarkdown(table);
+    copy->m_edited = NarrowText(normalisedMarkdown(table));
     copy->m_isEdited = true;
     copy->m_layout.reset();
     return copy;

@@ -4,6 +4,7 @@
 #include "markdown/TableLayout.h"
 #include "platform/AttributedText.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QString>
 
@@ -25,11 +26,11 @@ class TableAttachment : public TextAttachment
 {
 public:
     // A table parsed from `sourceText` (the exact document text of its lines).
-    TableAttachment(MarkdownTable table, QString sourceText, bool isDarkMode, qreal fontSize);
+    TableAttachment(MarkdownTable table, QStringView sourceText, bool isDarkMode, qreal fontSize);
     // The same, parsed again from `sourceText` (which parses as a table standing at
     // `sourceRange`) the first time its cells are asked for: the thousands of tables of a long
     // document that are never drawn or edited then hold their text alone.
-    TableAttachment(QString sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize);
+    TableAttachment(QStringView sourceText, TextRange sourceRange, bool isDarkMode, qreal fontSize);
 
     const MarkdownTable& table() const;
     // Measured the first time it is asked for (drawn, laid out or hit), since measuring every
@@ -45,10 +46,12 @@ public:
     // the rest hanging below (a negative value: the bottom lies this far below the baseline).
     qreal baselineOffset() const;
 
-    // The Markdown this table stands for in the document.
-    const QString& markdown() const { return m_markdown; }
+    // The Markdown this table stands for in the document, its length and its number of lines.
+    QString markdown() const { return (m_isEdited ? m_edited : m_source).toString(); }
+    qsizetype markdownLength() const { return (m_isEdited ? m_edited : m_source).size(); }
+    int markdownLineCount() const { return (m_isEdited ? m_edited : m_source).lineCount(); }
     // The document text the table was first parsed from.
-    const QString& sourceText() const { return m_sourceText; }
+    QString sourceText() const { return m_source.toString(); }
     bool isEdited() const { return m_isEdited; }
 
     // A copy holding `table` (for instance after a cell edit). Unless `table` equals this
@@ -58,6 +61,23 @@ public:
     std::shared_ptr<const TableAttachment> withAppearance(bool isDarkMode, qreal fontSize) const;
 
 private:
+    // Text held a byte a character when every character fits in one, as nearly every table's
+    // does: the thousands of tables of a long document hold their text at half the size.
+    // Implicitly shared, like a QString.
+    class NarrowText
+    {
+    public:
+        NarrowText() = default;
+        explicit NarrowText(QStringView text);
+        QString toString() const;
+        qsizetype size() const { return m_wide ? m_bytes.size() / 2 : m_bytes.size(); }
+        int lineCount() const;
+
+    private:
+        QByteArray m_bytes; // Latin-1, or the UTF-16 units as they are
+        bool m_wide = false;
+    };
+
     QString normalisedMarkdown(const MarkdownTable& table) const;
     // The table its source text holds, parsed afresh.
     MarkdownTable parsedSource() const;
@@ -66,8 +86,8 @@ private:
     // so that those take no room for it (copies share it; it is never changed).
     mutable std::shared_ptr<const MarkdownTable> m_table;
     TextRange m_sourceRange;
-    QString m_sourceText;
-    QString m_markdown;
+    NarrowText m_source;
+    NarrowText m_edited; // the normalised form written once the grid was edited
     bool m_isEdited = false;
     bool m_isDarkMode = false;
     qreal m_fontSize = 15;

@@ -177,6 +177,40 @@ TEST(MarkdownTableProjection, CorpusRoundTripsByteForByte)
     }
 }
 
+// A table keeps its text a byte a character when it can: one of plain letters, one of accented
+// Latin letters at the top of that range, and ones beyond it (CJK, an emoji's surrogate pair, a
+// lone surrogate, a character whose low byte is a line feed) all give back their exact text, its
+// length and its lines, and so does the normalised text of a grid edit.
+TEST(MarkdownTableProjection, TablesOfEveryKindOfCharacterGiveBackTheirExactText)
+{
+    const QString tables[] = {
+        kTable,
+        QStringLiteral("| caf\u00e9 | \u00ff |\n|---|---|\n| \u00e0 | \u00fe |"),
+        QStringLiteral("| \u8868 | \U0001F600 |\n|---|---|\n| \u010a | x\u010ay |"),
+        QStringLiteral("| a | b |\n|---|---|\n| ") + QChar(0xD800) + QStringLiteral(" | 2 |"),
+    };
+    for (const QString& table : tables) {
+        const QString text = QStringLiteral("Before\n\n") + table + QStringLiteral("\n\nAfter\n");
+        AttributedText storage(text);
+        const QList<TextRange> installed = P::installTables(storage, false, 15);
+        ASSERT_EQ(installed.size(), 1) << table.toStdString();
+        const TableAttachment* attachment = P::tableAt(storage, installed[0].location);
+        ASSERT_TRUE(attachment);
+        EXPECT_EQ(attachment->sourceText(), table);
+        EXPECT_EQ(attachment->markdownLength(), table.size());
+        EXPECT_EQ(attachment->markdownLineCount(), 3);
+        EXPECT_EQ(P::markdown(storage), text);
+
+        MarkdownTable edited = attachment->table();
+        edited.setCell(0, 0, QStringLiteral("\u8868\u010a"));
+        const auto copy = attachment->withTable(edited);
+        EXPECT_TRUE(copy->markdown().contains(QStringLiteral("\u8868\u010a")));
+        EXPECT_EQ(copy->markdownLength(), copy->markdown().size());
+        EXPECT_EQ(copy->markdownLineCount(), 3);
+        EXPECT_EQ(copy->sourceText(), table);
+    }
+}
+
 TEST(MarkdownTableProjection, CrlfTablesKeepTheirLineEndsOutsideTheTable)
 {
     const QString text = readCorpus(QStringLiteral("crlf.md"));
@@ -281,4 +315,30 @@ TEST(MarkdownTableProjection, PipeLinesAroundAnEditReachToTheNearestLinesWithout
     const TextRange empty = MarkdownTableProjection::pipeLinesAround(chunked, 0, 0);
     EXPECT_EQ(empty.location, 0);
     EXPECT_EQ(text.mid(empty.location, empty.length), around(QStringLiteral("intro")));
+}
+
+// Styling a stretch of many tables, as the block view does a stretch at a time, finds the sets
+// the tables were installed with instead of making one more per table: a document of tables
+// holds one attribute set per table, not two.
+TEST(MarkdownTableProjection, StylingAStretchOfTablesMakesNoSetPerTable)
+{
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QStringLiteral("Note %1\n\n| a | b |\n|---|---|\n| %1 | x |\n\n").arg(i);
+    for (const bool dark : { false, true }) {
+        AttributedText storage(text);
+        P::installTables(storage, dark, 17);
+        const int installed = storage.internedSetCount();
+        EXPECT_GE(installed, 200);
+        HighlightOptions options;
+        options.isDarkMode = dark;
+        options.fontSize = 17;
+        const TextSpan stretch { 0, storage.length() - 5 };
+        AttributedText piece = storage.subText(stretch);
+        MarkdownHighlighter::highlight(piece, options);
+        storage.setAttributesFrom(stretch.location, piece);
+        EXPECT_LT(storage.internedSetCount(), installed + 50) << "dark " << dark;
+        EXPECT_EQ(P::markdown(storage), text);
+        EXPECT_EQ(P::tableCount(storage), 200);
+    }
 }

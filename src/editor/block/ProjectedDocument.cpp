@@ -34,7 +34,7 @@ std::vector<ProjectedTableIndex::Table> scanTables(
     for (qsizetype i = range.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
          i = range.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
         if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, from + i))
-            tables.push_back({ from + i, table->markdown().size() });
+            tables.push_back({ from + i, table->markdownLength() });
     }
     return tables;
 }
@@ -121,11 +121,7 @@ std::vector<TextWindow::FixedHeight> ProjectedDocument::tableHeights() const
             = MarkdownTableProjection::tableAt(m_storage, table.position);
         if (!attachment)
             continue;
-        const QStringView markdown = attachment->markdown();
-        int lines = 1;
-        for (qsizetype i = textlines::nextLineFeed(markdown, 0); i < markdown.size();
-             i = textlines::nextLineFeed(markdown, i + 1))
-            ++lines;
+        const int lines = attachment->markdownLineCount();
         if (size_t(lines) >= byLines.size())
             byLines.resize(size_t(lines) + 1, -1.0);
         if (byLines[size_t(lines)] < 0)

@@ -31,7 +31,7 @@ QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
     for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
          i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
         if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i)) {
-            const qsizetype length = table->markdown().size();
+            const qsizetype length = table->markdownLength();
             ranges.append({ i + shift, length });
             shift += length - 1;
         }
