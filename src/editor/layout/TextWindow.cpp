@@ -262,8 +262,27 @@ void TextWindow::joinSoftly(QString& text, qsizetype at) const
     });
 }
 
+namespace {
+
+// Lines pushed one by one leave up to as much room again unused; a document's line index is kept
+// for as long as its tab is, with room for an eighth more lines.
+template <typename T> void keepRoomForAnEighthMore(std::vector<T>& lines)
+{
+    const size_t room = lines.size() + lines.size() / 8 + 64;
+    if (lines.capacity() <= room + room / 4)
+        return;
+    std::vector<T> kept;
+    kept.reserve(room);
+    kept.assign(lines.begin(), lines.end());
+    lines.swap(kept);
+}
+
+} // namespace
+
 void TextWindow::finishReset(const Estimate& estimate)
 {
+    keepRoomForAnEighthMore(m_starts);
+    keepRoomForAnEighthMore(m_soft);
     m_first = 0;
     m_end = 1;
     estimateAll(estimate);
