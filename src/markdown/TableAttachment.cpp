@@ -1,6 +1,7 @@
 #include "markdown/TableAttachment.h"
 
 #include "markdown/MarkdownHighlighter.h"
+#include "platform/TextLines.h"
 
 #include <QFontMetricsF>
 
@@ -14,6 +15,9 @@ TableAttachment::NarrowText::NarrowText(QStringView text)
     const auto wide
         = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xff; });
     m_wide = wide != text.end();
+    for (qsizetype i = textlines::nextLineFeed(text, 0); i < text.size();
+         i = textlines::nextLineFeed(text, i + 1))
+        ++m_lines;
     if (m_wide)
         m_bytes = QByteArray(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     else
@@ -25,15 +29,6 @@ QString TableAttachment::NarrowText::toString() const
     if (!m_wide)
         return QString::fromLatin1(m_bytes);
     return QString(reinterpret_cast<const QChar*>(m_bytes.constData()), m_bytes.size() / 2);
-}
-
-int TableAttachment::NarrowText::lineCount() const
-{
-    if (!m_wide)
-        return int(m_bytes.count('\n')) + 1;
-    return int(QStringView(reinterpret_cast<const QChar*>(m_bytes.constData()), size())
-                   .count(u'\n'))
-        + 1;
 }
 
 TableAttachment::TableAttachment(

@@ -71,11 +71,12 @@ private:
         explicit NarrowText(QStringView text);
         QString toString() const;
         qsizetype size() const { return m_wide ? m_bytes.size() / 2 : m_bytes.size(); }
-        int lineCount() const;
+        int lineCount() const { return m_lines; }
 
     private:
         QByteArray m_bytes; // Latin-1, or the UTF-16 units as they are
         bool m_wide = false;
+        int m_lines = 1; // counted while the text is at hand
     };
 
     QString normalisedMarkdown(const MarkdownTable& table) const;
