@@ -107,8 +107,8 @@ QByteArray rowKey(const char* prefix, const char* size, const char* suffix = "")
     return QByteArray(prefix) + size + suffix;
 }
 
-// Opens a document of one size, then times keys with the caret near its top and at its end (and
-// at 1 MB, caret moves); at 1 and 10 MB also the open, the memory and the stalls.
+// Opens a document of one size, then times keys with the caret near its top and at its end, caret
+// moves and steps of the mouse wheel; at 1 and 10 MB also the open, the memory and the stalls.
 void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, const char* size,
     const Document& document)
 {
@@ -144,11 +144,13 @@ void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, c
     const Figures top = timeKeys(c.x, run->window(), kLetters, rounds);
     report(caseName, editor, QStringLiteral("key, caret at top:  ") + keysText(top));
     c.table.setKeys(rowKey("key-", size, "-top"), editor.name, top);
-    if (qstrcmp(size, "1m") == 0) {
-        const Figures caret = timeKeys(c.x, run->window(), kCaretMoves, rounds);
-        report(caseName, editor, QStringLiteral("caret Down/Up:      ") + keysText(caret));
-        c.table.setKeys("caret-1m", editor.name, caret);
-    }
+    // Moving the caret and scrolling should cost the same whatever the document's length.
+    const Figures caret = timeKeys(c.x, run->window(), kCaretMoves, rounds);
+    report(caseName, editor, QStringLiteral("caret Down/Up:      ") + keysText(caret));
+    c.table.setKeys(rowKey("caret-", size), editor.name, caret);
+    const Figures wheel = timeWheelSteps(c.x, run->window(), rounds);
+    report(caseName, editor, QStringLiteral("wheel steps:        ") + keysText(wheel));
+    c.table.setKeys(rowKey("wheel-", size), editor.name, wheel);
     // The end of a long document may take a while to lay out.
     c.x.chord(XK_Control_L, XK_End);
     waitUntilIdle(c.x, *run, 400, 20000);

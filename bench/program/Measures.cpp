@@ -35,20 +35,23 @@ int roundsFor(const EditorSpec& editor)
     return editor.isPeer() ? std::max(10, rounds / 2) : rounds;
 }
 
-Figures timeKeys(
-    XSession& x, Window window, const std::vector<KeySym>& keys, int rounds, int budgetMs)
+namespace {
+
+// Sends input `i` in turn (`send(i, true)`, then `send(i, false)` once the window has been
+// damaged), each once the window has been quiet for 40 ms, and times each to that damage.
+template <typename Send>
+Figures timeInputs(XSession& x, Window window, int rounds, int budgetMs, const Send& send)
 {
     std::vector<double> samples;
     int missed = 0;
     const double until = x.now() + budgetMs;
     for (int i = 0; i < rounds && x.now() < until; ++i) {
-        const KeyCode code = XKeysymToKeycode(x.display(), keys[size_t(i) % keys.size()]);
         x.quieten(window, 40);
         const double pressed = x.now();
-        XTestFakeKeyEvent(x.display(), code, True, CurrentTime);
+        send(i, true);
         XFlush(x.display());
         const auto painted = x.nextDamage(window, kKeyTimeoutMs);
-        XTestFakeKeyEvent(x.display(), code, False, CurrentTime);
+        send(i, false);
         XFlush(x.display());
         if (painted)
             samples.push_back(*painted - pressed);
@@ -57,6 +60,30 @@ Figures timeKeys(
     }
     x.quieten(window, 100);
     return figuresOf(samples, missed);
+}
+
+} // namespace
+
+Figures timeKeys(
+    XSession& x, Window window, const std::vector<KeySym>& keys, int rounds, int budgetMs)
+{
+    return timeInputs(x, window, rounds, budgetMs, [&](int i, bool down) {
+        const KeyCode code = XKeysymToKeycode(x.display(), keys[size_t(i) % keys.size()]);
+        XTestFakeKeyEvent(x.display(), code, down ? True : False, CurrentTime);
+    });
+}
+
+Figures timeWheelSteps(XSession& x, Window window, int rounds, int budgetMs)
+{
+    // Buttons 4 and 5 are the wheel's steps up and down; a step is taken once the button is let
+    // go, so both go at once.
+    return timeInputs(x, window, rounds, budgetMs, [&](int i, bool down) {
+        if (!down)
+            return;
+        const unsigned button = i % 4 == 3 ? 4 : 5;
+        XTestFakeButtonEvent(x.display(), button, True, CurrentTime);
+        XTestFakeButtonEvent(x.display(), button, False, CurrentTime);
+    });
 }
 
 std::optional<double> settleIdle(

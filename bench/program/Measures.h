@@ -33,6 +33,8 @@ int roundsFor(const EditorSpec& editor);
 // `budgetMs` have passed: an editor that takes seconds a key does not hold up the run.
 Figures timeKeys(
     XSession& x, Window window, const std::vector<KeySym>& keys, int rounds, int budgetMs = 30000);
+// The same with steps of the mouse wheel wherever the pointer is: three down, one up, in turn.
+Figures timeWheelSteps(XSession& x, Window window, int rounds, int budgetMs = 30000);
 
 // The longest wait for an answer to pings sent every 10 ms; none when the window takes no pings.
 struct Stall
