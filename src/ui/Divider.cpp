@@ -21,6 +21,10 @@ public:
         setAttribute(Qt::WA_TranslucentBackground);
         setCursor(Qt::SplitHCursor);
         setMouseTracking(true);
+        // Shown with its line, where its line is (placeGrip): a line hidden before its parent is
+        // first shown gets no hide event, and a grip shown with the parent instead would lie at
+        // the parent's top left, taking the clicks meant for what is there.
+        hide();
     }
 
 protected:

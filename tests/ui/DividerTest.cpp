@@ -100,6 +100,29 @@ TEST(WidthDividerTest, GripCoversTheLineAndItsMarginsAndShowsHover)
     EXPECT_FALSE(grip->isVisible());
 }
 
+// A line hidden before its window is first shown (a closed side panel's) leaves no grip behind
+// to take the clicks at the window's top left; shown later, its grip comes with it.
+TEST(WidthDividerTest, ALineHiddenBeforeItsWindowIsShownLeavesNoGrip)
+{
+    QWidget row;
+    auto* content = new QWidget(&row);
+    content->setGeometry(0, 0, 600, 300);
+    auto* divider = new WidthResizableDivider(260, 600, true, &row);
+    divider->setVisible(false);
+    row.resize(600, 300);
+    row.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(divider->grip()->isVisible());
+    EXPECT_EQ(row.childAt(20, 10), content);
+
+    divider->setGeometry(300, 0, 1, 300);
+    divider->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(divider->grip()->isVisible());
+    EXPECT_EQ(divider->grip()->geometry(),
+        divider->geometry().adjusted(-Divider::kGripMargin, 0, Divider::kGripMargin, 0));
+}
+
 // The layout moves the line away from a pointer at rest, and back under it.
 TEST(WidthDividerTest, HoverFollowsTheLineWhenTheLayoutMovesIt)
 {
