@@ -183,7 +183,7 @@ ParagraphStyle MarkdownTableProjection::tableParagraphStyle()
 }
 
 QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage, bool isDarkMode,
-    qreal fontSize, std::vector<qsizetype>* markdownLengths)
+    qreal fontSize, std::vector<qsizetype>* markdownLengths, std::vector<int>* markdownLines)
 {
     const QList<TextRange> tables = scanTables(storage.text());
     QList<TextRange> installed;
@@ -193,12 +193,18 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
     // replacement closes it up in place instead of copying it whole. Each table's attachment is
     // made then too, many side by side.
     std::vector<TextAttachmentPtr> attachments(size_t(tables.size()));
+    std::vector<int> lines(markdownLines ? size_t(tables.size()) : 0);
     parallelForEach(
         tables.size(), kTablesATask, storage.length() >= kParallelTextLength, [&](qsizetype i) {
             const TextRange& t = tables[i];
-            attachments[size_t(i)] = std::make_shared<TableAttachment>(
+            auto table = std::make_shared<TableAttachment>(
                 QStringView(storage.text()).mid(t.location, t.length), t, isDarkMode, fontSize);
+            if (markdownLines)
+                lines[size_t(i)] = table->markdownLineCount();
+            attachments[size_t(i)] = std::move(table);
         });
+    if (markdownLines)
+        *markdownLines = std::move(lines);
     storage.replaceRanges(std::vector<TextSpan>(tables.begin(), tables.end()),
         QString(1, QChar(objectReplacementCharacter)));
     std::vector<qsizetype> at;

@@ -18,6 +18,32 @@ namespace quillon {
 
 namespace {
 
+// A table's estimated height by its number of lines, each number estimated once.
+class TableHeights
+{
+public:
+    explicit TableHeights(const std::function<double(int)>& estimate)
+        : m_estimate(estimate)
+    {
+    }
+    double operator()(int lines)
+    {
+        if (size_t(lines) >= m_byLines.size())
+            m_byLines.resize(size_t(lines) + 1, -1.0);
+        if (m_byLines[size_t(lines)] < 0)
+            m_byLines[size_t(lines)] = m_estimate(lines);
+        return m_byLines[size_t(lines)];
+    }
+
+private:
+    const std::function<double(int)>& m_estimate;
+    std::vector<double> m_byLines;
+};
+
+} // namespace
+
+namespace {
+
 #ifdef QT_NO_DEBUG
 std::atomic_bool verifiesTableIndex { false };
 #else
@@ -74,13 +100,20 @@ void ProjectedDocument::loadInParts(
     ++m_textRevision;
     m_validUtf16.reset();
     std::vector<qsizetype> lengths;
+    std::vector<int> lines;
     const QList<TextRange> installed
-        = MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize, &lengths);
-    // The index is made from what was installed, not by scanning the storage for it again.
+        = MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize, &lengths, &lines);
+    // The index and the tables' heights are made from what was installed, not by looking for
+    // each table in the storage again.
     std::vector<ProjectedTableIndex::Table> tables;
     tables.reserve(lengths.size());
-    for (qsizetype i = 0; i < installed.size(); ++i)
+    TableHeights heightOf(m_tableEstimate);
+    std::vector<TextWindow::FixedHeight> heights;
+    heights.reserve(lengths.size());
+    for (qsizetype i = 0; i < installed.size(); ++i) {
         tables.push_back({ installed[i].location, lengths[size_t(i)] });
+        heights.push_back({ installed[i].location, heightOf(lines[size_t(i)]) });
+    }
     m_tables = ProjectedTableIndex(tables, m_storage.length());
     verifyIndex("loading");
     clearDocument();
@@ -88,8 +121,7 @@ void ProjectedDocument::loadInParts(
     m_windowed = !TextWindow::holdsWhole(QStringView(m_storage.text()), TextWindow::Pane::Block);
     if (m_windowed) {
         // A window is one part: it goes in at once.
-        m_window.reset(QStringView(m_storage.text()), m_estimate);
-        estimateTables();
+        m_window.reset(QStringView(m_storage.text()), m_estimate, heights);
         const qsizetype at = qMin(storageOffset(around), m_storage.length());
         const auto [first, end] = m_window.around(at, at);
         placeWindow(first, end);
@@ -105,28 +137,16 @@ void ProjectedDocument::estimateAll()
     m_window.estimateAll(m_estimate, tableHeights());
 }
 
-void ProjectedDocument::estimateTables()
-{
-    m_window.setHeights(tableHeights());
-}
-
 std::vector<TextWindow::FixedHeight> ProjectedDocument::tableHeights() const
 {
     // A table stands in one character of its paragraph but is as high as its rows.
     std::vector<TextWindow::FixedHeight> heights;
     heights.reserve(size_t(m_tables.count()));
-    std::vector<double> byLines;
+    TableHeights heightOf(m_tableEstimate);
     for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
-        const TableAttachment* attachment
-            = MarkdownTableProjection::tableAt(m_storage, table.position);
-        if (!attachment)
-            continue;
-        const int lines = attachment->markdownLineCount();
-        if (size_t(lines) >= byLines.size())
-            byLines.resize(size_t(lines) + 1, -1.0);
-        if (byLines[size_t(lines)] < 0)
-            byLines[size_t(lines)] = m_tableEstimate(lines);
-        heights.push_back({ table.position, byLines[size_t(lines)] });
+        if (const TableAttachment* attachment
+            = MarkdownTableProjection::tableAt(m_storage, table.position))
+            heights.push_back({ table.position, heightOf(attachment->markdownLineCount()) });
     }
     return heights;
 }

@@ -140,7 +140,6 @@ public:
     static TextAttachmentPtr attachmentOf(const QTextFormat& format);
 
 private:
-    void estimateTables();
     // The height of every table's paragraph, by its character's offset.
     std::vector<TextWindow::FixedHeight> tableHeights() const;
     // Empties the document, keeping its root frame's format.

@@ -115,7 +115,8 @@ void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
     finishReset(estimate);
 }
 
-void TextWindow::reset(QStringView text, const Estimate& estimate)
+void TextWindow::reset(
+    QStringView text, const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
     startReset(text.size());
     std::vector<Stretch> stretches;
@@ -125,7 +126,7 @@ void TextWindow::reset(QStringView text, const Estimate& estimate)
         startReset(text.size());
         addLineStarts(text, 0);
     }
-    finishReset(estimate);
+    finishReset(estimate, fixed);
 }
 
 bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
@@ -279,13 +280,13 @@ template <typename T> void keepRoomForAnEighthMore(std::vector<T>& lines)
 
 } // namespace
 
-void TextWindow::finishReset(const Estimate& estimate)
+void TextWindow::finishReset(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
     keepRoomForAnEighthMore(m_starts);
     keepRoomForAnEighthMore(m_soft);
     m_first = 0;
     m_end = 1;
-    estimateAll(estimate);
+    estimateAll(estimate, fixed);
 }
 
 void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
@@ -338,18 +339,6 @@ void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHe
     }
     m_heights[apart] = heightOf(lineEnd(int(apart)) - lineStart(int(apart)));
     m_heights[count - 1] = heightOf(lineEnd(int(count) - 1) - lineStart(int(count) - 1));
-    setFixed(fixed);
-    rebuildTree();
-}
-
-void TextWindow::setHeights(const std::vector<FixedHeight>& fixed)
-{
-    // A few lines move the tree each; many rebuild it once.
-    if (fixed.size() * 64 < m_starts.size()) {
-        for (const FixedHeight& f : fixed)
-            setHeight(lineAt(f.offset), f.height);
-        return;
-    }
     setFixed(fixed);
     rebuildTree();
 }

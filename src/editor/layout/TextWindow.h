@@ -48,18 +48,18 @@ public:
     using Estimate = std::function<double(qsizetype length)>;
     // Every line of `text`, with estimated heights; the window empty at the top.
     void reset(const ChunkedText& text, const Estimate& estimate);
-    void reset(QStringView text, const Estimate& estimate);
     // A height a line is given instead of its estimate: that of the line holding `offset`.
     struct FixedHeight
     {
         qsizetype offset = 0;
         double height = 0;
     };
+    // With `fixed` (ascending offsets) given their heights at once.
+    void reset(
+        QStringView text, const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
     // Estimates every line's height again (a new width or font); `fixed` (ascending) overrides
     // the estimate of the lines it names.
     void estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
-    // Gives the lines holding the (ascending) offsets their heights.
-    void setHeights(const std::vector<FixedHeight>& fixed);
 
     int lineCount() const { return int(m_starts.size()); }
     qsizetype textLength() const { return m_length; }
@@ -159,7 +159,7 @@ private:
     void addSoftStarts(QStringView piece, qsizetype at, qsizetype lineStart, qsizetype lineEnd);
     // Calls `each(offset)` for the soft break before every line starting in (from, to].
     template <typename Each> void forEachSoftBreak(qsizetype from, qsizetype to, Each each) const;
-    void finishReset(const Estimate& estimate);
+    void finishReset(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
     void moveShift(size_t from);
     void dropShift();
     qsizetype target() const { return targetLength(m_pane); }
