@@ -60,7 +60,7 @@ std::vector<ProjectedTableIndex::Table> scanTables(
     for (qsizetype i = range.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
          i = range.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
         if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, from + i))
-            tables.push_back({ from + i, table->markdownLength() });
+            tables.push_back({ from + i, table->markdownLength(), table->markdownLineCount() });
     }
     return tables;
 }
@@ -111,7 +111,7 @@ void ProjectedDocument::loadInParts(
     std::vector<TextWindow::FixedHeight> heights;
     heights.reserve(lengths.size());
     for (qsizetype i = 0; i < installed.size(); ++i) {
-        tables.push_back({ installed[i].location, lengths[size_t(i)] });
+        tables.push_back({ installed[i].location, lengths[size_t(i)], lines[size_t(i)] });
         heights.push_back({ installed[i].location, heightOf(lines[size_t(i)]) });
     }
     m_tables = ProjectedTableIndex(tables, m_storage.length());
@@ -143,11 +143,8 @@ std::vector<TextWindow::FixedHeight> ProjectedDocument::tableHeights() const
     std::vector<TextWindow::FixedHeight> heights;
     heights.reserve(size_t(m_tables.count()));
     TableHeights heightOf(m_tableEstimate);
-    for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
-        if (const TableAttachment* attachment
-            = MarkdownTableProjection::tableAt(m_storage, table.position))
-            heights.push_back({ table.position, heightOf(attachment->markdownLineCount()) });
-    }
+    for (const ProjectedTableIndex::Table& table : m_tables.tables())
+        heights.push_back({ table.position, heightOf(table.markdownLines) });
     return heights;
 }
 

@@ -15,10 +15,12 @@ void ProjectedTableIndex::assign(const std::vector<Table>& tables, qsizetype sto
     m_storageLength = storageLength;
     m_gaps.resize(n);
     m_lengths.resize(n);
+    m_lines.resize(n);
     qsizetype next = 0;
     for (size_t k = 0; k < n; ++k) {
         m_gaps[k] = tables[k].position - next;
         m_lengths[k] = tables[k].markdownLength;
+        m_lines[k] = tables[k].markdownLines;
         next = tables[k].position + 1;
     }
     // Each node adds itself to the node above it: the tree in one pass.
@@ -48,7 +50,7 @@ std::vector<ProjectedTableIndex::Table> ProjectedTableIndex::tablesIn(
         position += m_gaps[size_t(k)];
         if (position >= to)
             break;
-        found.push_back({ position, m_lengths[size_t(k)] });
+        found.push_back({ position, m_lengths[size_t(k)], m_lines[size_t(k)] });
         ++position;
     }
     return found;
@@ -147,7 +149,7 @@ void ProjectedTableIndex::replace(
     std::vector<Table> changed(all.begin(), all.begin() + before.count);
     changed.insert(changed.end(), insertedTables.begin(), insertedTables.end());
     for (auto it = all.begin() + removedEnd; it != all.end(); ++it)
-        changed.push_back({ it->position + delta, it->markdownLength });
+        changed.push_back({ it->position + delta, it->markdownLength, it->markdownLines });
     assign(changed, m_storageLength + delta);
 }
 

@@ -7,9 +7,9 @@
 namespace quillon {
 
 // The tables of a projected storage, in order: where each one's character stands and how much
-// Markdown it stands for, with the sums that map offsets between the storage and the Markdown in
-// O(log tables) (a Fenwick tree over the tables, each holding the plain characters before it and
-// its Markdown length).
+// Markdown (length and lines) it stands for, with the sums that map offsets between the storage and
+// the Markdown in O(log tables) (a Fenwick tree over the tables, each holding the plain characters
+// before it and its Markdown length).
 //
 // An edit between two tables changes the gap before the next one: O(log tables). An edit that
 // adds or removes tables rebuilds the sums: O(tables). The text itself is never read.
@@ -20,6 +20,7 @@ public:
     {
         qsizetype position = 0; // of its character in the storage
         qsizetype markdownLength = 0;
+        int markdownLines = 1; // what its height is estimated from
         bool operator==(const Table&) const = default;
     };
 
@@ -73,6 +74,7 @@ private:
 
     std::vector<qsizetype> m_gaps; // per table: plain characters since the previous table
     std::vector<qsizetype> m_lengths; // per table: its Markdown length
+    std::vector<int> m_lines; // per table: its Markdown's lines
     std::vector<Sums> m_tree; // 1-based: node i sums the tables (i - lowbit(i), i]
     int m_topStep = 0; // the largest power of two not above the count
     qsizetype m_storageLength = 0;
