@@ -144,12 +144,4 @@ TEST(AttributeRuns, StretchesOfRunsPutBackFillTheLeaves)
         ASSERT_EQ(expand(runs), model) << "pass " << pass;
         EXPECT_LT(double(runs.bytes()) / double(runs.runCount()), 10.5) << "pass " << pass;
     }
-    // A stretch in the middle, shorter and longer than it was, and one of a few runs.
-    restyle(kUnits / 2 + 17, kUnits / 2 + 17 + 3 * kStretch);
-    restyle(1000, 1200);
-    runs.replace(5000, 9000, { 4000, 9 });
-    std::fill(model.begin() + 5000, model.begin() + 9000, 9);
-    ASSERT_TRUE(runs.isConsistent());
-    EXPECT_EQ(expand(runs), model);
-    EXPECT_EQ(runs.runCount(), maximalRunCount(model));
 }
