@@ -40,9 +40,9 @@ struct MarkdownTableProjection
 
     // Replaces every table of the storage's text with its attachment character, which takes the
     // attributes styling gives it for this appearance (attributes of the rest of the storage are
-    // kept). Returns the character ranges, ascending, each of
-    // length 1; an empty list leaves the storage untouched. `markdownLengths` and
-    // `markdownLines`, where given, take the length of each one's Markdown and its number of lines.
+    // kept). Returns the character ranges, ascending, each of length 1; an empty list leaves the
+    // storage untouched. `markdownLengths` and `markdownLines`, where given, take the length of
+    // each one's Markdown and its number of lines.
     static QList<TextRange> installTables(AttributedText& storage, bool isDarkMode, qreal fontSize,
         std::vector<qsizetype>* markdownLengths = nullptr,
         std::vector<int>* markdownLines = nullptr);

@@ -47,9 +47,9 @@ public:
     qreal baselineOffset() const;
 
     // The Markdown this table stands for in the document, its length and its number of lines.
-    QString markdown() const { return (m_isEdited ? m_edited : m_source).toString(); }
-    qsizetype markdownLength() const { return (m_isEdited ? m_edited : m_source).size(); }
-    int markdownLineCount() const { return (m_isEdited ? m_edited : m_source).lineCount(); }
+    QString markdown() const { return written().toString(); }
+    qsizetype markdownLength() const { return written().size(); }
+    int markdownLineCount() const { return written().lineCount(); }
     // The document text the table was first parsed from.
     QString sourceText() const { return m_source.toString(); }
     bool isEdited() const { return m_isEdited; }
@@ -79,6 +79,8 @@ private:
         int m_lines = 1; // counted while the text is at hand
     };
 
+    // What the table writes back: its source text, or its normalised form once edited.
+    const NarrowText& written() const { return m_isEdited ? m_edited : m_source; }
     QString normalisedMarkdown(const MarkdownTable& table) const;
     // The table its source text holds, parsed afresh.
     MarkdownTable parsedSource() const;

@@ -18,32 +18,6 @@ namespace quillon {
 
 namespace {
 
-// A table's estimated height by its number of lines, each number estimated once.
-class TableHeights
-{
-public:
-    explicit TableHeights(const std::function<double(int)>& estimate)
-        : m_estimate(estimate)
-    {
-    }
-    double operator()(int lines)
-    {
-        if (size_t(lines) >= m_byLines.size())
-            m_byLines.resize(size_t(lines) + 1, -1.0);
-        if (m_byLines[size_t(lines)] < 0)
-            m_byLines[size_t(lines)] = m_estimate(lines);
-        return m_byLines[size_t(lines)];
-    }
-
-private:
-    const std::function<double(int)>& m_estimate;
-    std::vector<double> m_byLines;
-};
-
-} // namespace
-
-namespace {
-
 #ifdef QT_NO_DEBUG
 std::atomic_bool verifiesTableIndex { false };
 #else
@@ -103,17 +77,12 @@ void ProjectedDocument::loadInParts(
     std::vector<int> lines;
     const QList<TextRange> installed
         = MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize, &lengths, &lines);
-    // The index and the tables' heights are made from what was installed, not by looking for
-    // each table in the storage again.
+    // The index is made from what was installed, not by looking for each table in the storage
+    // again; the tables' heights are read from it.
     std::vector<ProjectedTableIndex::Table> tables;
     tables.reserve(lengths.size());
-    TableHeights heightOf(m_tableEstimate);
-    std::vector<TextWindow::FixedHeight> heights;
-    heights.reserve(lengths.size());
-    for (qsizetype i = 0; i < installed.size(); ++i) {
+    for (qsizetype i = 0; i < installed.size(); ++i)
         tables.push_back({ installed[i].location, lengths[size_t(i)], lines[size_t(i)] });
-        heights.push_back({ installed[i].location, heightOf(lines[size_t(i)]) });
-    }
     m_tables = ProjectedTableIndex(tables, m_storage.length());
     verifyIndex("loading");
     clearDocument();
@@ -121,7 +90,7 @@ void ProjectedDocument::loadInParts(
     m_windowed = !TextWindow::holdsWhole(QStringView(m_storage.text()), TextWindow::Pane::Block);
     if (m_windowed) {
         // A window is one part: it goes in at once.
-        m_window.reset(QStringView(m_storage.text()), m_estimate, heights);
+        m_window.reset(QStringView(m_storage.text()), m_estimate, tableHeights());
         const qsizetype at = qMin(storageOffset(around), m_storage.length());
         const auto [first, end] = m_window.around(at, at);
         placeWindow(first, end);
@@ -142,9 +111,16 @@ std::vector<TextWindow::FixedHeight> ProjectedDocument::tableHeights() const
     // A table stands in one character of its paragraph but is as high as its rows.
     std::vector<TextWindow::FixedHeight> heights;
     heights.reserve(size_t(m_tables.count()));
-    TableHeights heightOf(m_tableEstimate);
-    for (const ProjectedTableIndex::Table& table : m_tables.tables())
-        heights.push_back({ table.position, heightOf(table.markdownLines) });
+    // Each line count is estimated once.
+    std::vector<double> byLines;
+    for (const ProjectedTableIndex::Table& table : m_tables.tables()) {
+        const size_t lines = size_t(table.markdownLines);
+        if (lines >= byLines.size())
+            byLines.resize(lines + 1, -1.0);
+        if (byLines[lines] < 0)
+            byLines[lines] = m_tableEstimate(table.markdownLines);
+        heights.push_back({ table.position, byLines[lines] });
+    }
     return heights;
 }
 
