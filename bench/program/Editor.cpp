@@ -312,6 +312,15 @@ void EditorRun::focusEditingView(bool sourcePane)
     m_x.click(m_window, x, y);
 }
 
+QRect EditorRun::firstLines()
+{
+    const QRect g = m_x.geometry(m_window);
+    if (m_spec.isPeer())
+        return { 60, 120, g.width() - 120, 240 };
+    // Below the tab row, clear of the sidebar and the scroll bars.
+    return { kQuillonSidebarWidth + 10, 80, g.width() - kQuillonSidebarWidth - 40, 240 };
+}
+
 QPoint EditorRun::tabPosition(int index) const
 {
     // The middle of the tab, clear of its close mark.

@@ -71,6 +71,8 @@ public:
     // Gives the window the keyboard and puts the caret into the text by a click (in quillon's
     // block editor, or its source pane).
     void focusEditingView(bool sourcePane = false);
+    // Where the window shows the first lines of its document: in Quillon both panes' tops.
+    QRect firstLines();
     // Shows the tab at `index` (from 0, in the tab bar's order) the way a user would: a click on
     // the tab in quillon, the keys that step to the next or previous tab in the peers.
     void showTab(int index);

@@ -1,9 +1,14 @@
 #include "program/Measures.h"
 
+#include <QFileInfo>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace quillon::bench {
 
@@ -124,6 +129,63 @@ OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs)
     if (pinged) {
         f.stall.longestMs = x.stopPinging();
         f.stall.cutShort = f.settledCutShort;
+    }
+    return f;
+}
+
+namespace {
+
+// How many 32-bit pixels of two grabs of one area differ.
+qsizetype differingPixels(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return std::numeric_limits<qsizetype>::max();
+    qsizetype n = 0;
+    for (qsizetype i = 0; i + 4 <= a.size(); i += 4)
+        n += std::memcmp(a.constData() + i, b.constData() + i, 4) != 0;
+    return n;
+}
+
+// More than a caret's blink (2 pixels by a line's height) can change.
+constexpr qsizetype kMovedPixels = 400;
+
+} // namespace
+
+KeyWhileOpening keyWhileOpening(
+    XSession& x, EditorRun& run, const QString& path, int delayMs, int capMs)
+{
+    KeyWhileOpening f;
+    const Window window = run.window();
+    const bool pinged = x.answersPing(window);
+    if (pinged)
+        x.startPinging(window);
+    const auto painted = x.nextDamage(window, capMs);
+    if (!painted) {
+        f.stall.longestMs = pinged ? x.stopPinging() : std::nullopt;
+        return f;
+    }
+    f.firstPaint = *painted - run.startedAt();
+    x.focus(window);
+    x.idle(delayMs);
+    const QRect area = run.firstLines();
+    const qint64 size = QFileInfo(path).size();
+    const QByteArray before = x.pixels(window, area);
+    const double pressed = x.now();
+    x.press(XK_Return);
+    while ((!f.shown || !f.onDisk) && x.now() - pressed < 5000) {
+        x.idle(1);
+        if (!f.shown && differingPixels(before, x.pixels(window, area)) > kMovedPixels)
+            f.shown = x.now() - pressed;
+        QFileInfo file(path);
+        file.setCaching(false);
+        if (!f.onDisk && file.size() > size)
+            f.onDisk = x.now() - pressed;
+    }
+    bool cutShort = false;
+    settleIdle(x, run, kOpenQuietMs, capMs, &cutShort);
+    if (pinged) {
+        f.stall.longestMs = x.stopPinging();
+        f.stall.cutShort = cutShort;
     }
     return f;
 }

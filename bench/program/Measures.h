@@ -72,6 +72,19 @@ Stall typingStall(
 // Does `act` and waits for the window to settle (at most `capMs`), pinging it all the while.
 Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act, int capMs = 20000);
 
+// A key pressed while a document opens: Return at the top of it, `delayMs` after the window's
+// first paint. Shown: the first change of the document's first lines after the key (a line
+// pushed down moves far more pixels than the caret's blink); on disk: the file grown by it.
+struct KeyWhileOpening
+{
+    std::optional<double> firstPaint; // from the start of the program
+    std::optional<double> shown; // from the key
+    std::optional<double> onDisk; // from the key
+    Stall stall; // from the first paint until the window settled
+};
+KeyWhileOpening keyWhileOpening(
+    XSession& x, EditorRun& run, const QString& path, int delayMs, int capMs = 60000);
+
 // Switches `rounds` times between the tabs at `a` and `b` (`b` shown at first), timing each
 // switch from its click or key to the last damage before the window stays quiet for `quietMs`.
 Figures timeTabSwitches(XSession& x, EditorRun& run, int a, int b, int rounds, int quietMs);

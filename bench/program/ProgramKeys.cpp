@@ -109,6 +109,45 @@ void runCase(XSession& x, const EditorSpec& quillon, const QDir& dir, const Case
     }
 }
 
+// Return pressed at the top of a long document 0, 100 and 300 ms after the window first shows
+// it, in a program started anew each time; the longest stall is that of the whole opening.
+void runKeysWhileOpening(XSession& x, const EditorSpec& quillon, const QDir& dir)
+{
+    struct Opening
+    {
+        const char* name;
+        QString document;
+    };
+    const std::vector<Opening> documents {
+        { "21 MB", generatedDocument(21 << 20, 2100) },
+        { "25 MB of tables", tableDenseDocument(25 << 20, true) },
+        { "25 MB one line", oneLineDocument(25 << 20) },
+    };
+    for (const Opening& o : documents) {
+        const QString path = dir.filePath(QStringLiteral("opening.md"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(o.document.toUtf8()) < 0) {
+            std::printf("key while opening %s: could not write the document\n", o.name);
+            continue;
+        }
+        file.close();
+        for (const int delay : { 0, 100, 300 }) {
+            EditorRun run(x, quillon, dir);
+            if (!run.start({ path })) {
+                std::printf("key while opening %s: %s\n", o.name, qPrintable(run.failure()));
+                return;
+            }
+            const KeyWhileOpening f = keyWhileOpening(x, run, path, delay);
+            std::printf("key while opening %-16s %3d ms after first paint (%6.1f ms): shown "
+                        "%6.1f ms, on disk %6.1f ms (goals 50, 500), longest stall %6.1f ms%s\n",
+                o.name, delay, f.firstPaint.value_or(-1), f.shown.value_or(-1),
+                f.onDisk.value_or(-1), f.stall.longestMs.value_or(-1),
+                f.stall.cutShort ? " (not settled)" : "");
+            std::fflush(stdout);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -148,6 +187,8 @@ int main(int argc, char** argv)
         for (const Case& c : cases)
             if (only.isEmpty() || QString::fromLatin1(c.name).contains(only))
                 runCase(x, *quillon, where, c);
+        if (only.isEmpty() || QStringLiteral("key while opening").contains(only))
+            runKeysWhileOpening(x, *quillon, where);
     }
 
     std::vector<QString> names;

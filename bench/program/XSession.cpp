@@ -370,6 +370,17 @@ QRect XSession::geometry(Window window)
     return QRect(x, y, attributes.width, attributes.height);
 }
 
+QByteArray XSession::pixels(Window window, const QRect& area)
+{
+    XImage* image = XGetImage(m_display, window, area.x(), area.y(), unsigned(area.width()),
+        unsigned(area.height()), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    QByteArray bytes(image->data, qsizetype(image->bytes_per_line) * image->height);
+    XDestroyImage(image);
+    return bytes;
+}
+
 void XSession::resize(Window window, int width, int height)
 {
     XResizeWindow(m_display, window, unsigned(width), unsigned(height));

@@ -72,6 +72,8 @@ public:
 
     QString windowName(Window window);
     QRect geometry(Window window);
+    // The pixels of `area` of the window as the server holds them (empty if it cannot read them).
+    QByteArray pixels(Window window, const QRect& area);
     void resize(Window window, int width, int height);
 
     void focus(Window window);

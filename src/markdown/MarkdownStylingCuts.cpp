@@ -75,8 +75,22 @@ bool MarkdownStylingCuts::followsTableLine(qsizetype cut) const
         --i;
     if (i == 0)
         return false;
-    const textlines::LineBounds line = textlines::lineBounds(m_text, i - 1);
-    return line.contentsEnd > line.start && m_text[line.start] == u'|';
+    return m_text[lineStart(i - 1)] == u'|';
+}
+
+qsizetype MarkdownStylingCuts::lineStart(qsizetype index) const
+{
+    // Cuts go forward: the start of the line that the last one asked about lay in is kept, so
+    // that the many cuts of one line of megabytes do not each walk back to its start.
+    const qsizetype known = m_lineKnownAt >= 0 && m_lineKnownAt <= index ? m_lineKnownAt : 0;
+    qsizetype start = index;
+    while (start > known && !textlines::isLineBreak(m_text[start - 1]))
+        --start;
+    if (start == known && m_lineKnownAt >= 0 && known == m_lineKnownAt)
+        start = m_lineKnownStart;
+    m_lineKnownAt = index;
+    m_lineKnownStart = start;
+    return start;
 }
 
 std::optional<qsizetype> MarkdownStylingCuts::spanAcross(

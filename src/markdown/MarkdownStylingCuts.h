@@ -48,6 +48,8 @@ private:
     // A paragraph start at or after `position`, or the text's length.
     qsizetype paragraphStart(qsizetype position) const;
     bool followsTableLine(qsizetype cut) const;
+    // The start of the line holding `index`.
+    qsizetype lineStart(qsizetype index) const;
     // The end of a span that the engine's pass of `re` over the current stretch of prose matches
     // across `cut`, if any. `resume` is where that pass is known to go on from.
     std::optional<qsizetype> spanAcross(
@@ -62,6 +64,9 @@ private:
     std::optional<MarkdownLineEditing::FencedBlock> m_fence; // the next one, in text offsets
     qsizetype m_italicResume = 0;
     qsizetype m_linkResume = 0;
+    // The start of the line that the offset m_lineKnownAt lies in (-1: none known yet).
+    mutable qsizetype m_lineKnownAt = -1;
+    mutable qsizetype m_lineKnownStart = 0;
 };
 
 } // namespace quillon

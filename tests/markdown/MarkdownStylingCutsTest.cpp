@@ -194,3 +194,31 @@ TEST(MarkdownStylingCuts, ALineOfManyThousandCharactersIsCutBetweenWords)
     EXPECT_EQ(firstDifference(AttributedText(text), cuts, reading()), -1);
     EXPECT_EQ(firstDifference(AttributedText(text), cuts, reading(text.indexOf(u'_'))), -1);
 }
+
+TEST(MarkdownStylingCuts, ALongLineIsCutUnlessItIsATableLine)
+{
+    struct LinePart
+    {
+        LinePart() { MarkdownStylingCuts::setLinePartForTesting(300); }
+        ~LinePart() { MarkdownStylingCuts::setLinePartForTesting(0); }
+    } part;
+    QString prose;
+    QString row = QStringLiteral("| a |");
+    for (int i = 0; prose.size() < 3000; ++i) {
+        prose += QStringLiteral("Word%1 with **bold** and `code`. ").arg(i);
+        row += QStringLiteral(" cell %1 |").arg(i);
+    }
+    // Long lines after a table's rows, then a row of thousands of characters, then prose again.
+    const QString text = QStringLiteral("| h | i |\n|---|---|\n") + prose + u'\n' + prose + u'\n'
+        + row + u'\n' + prose + u'\n';
+    const qsizetype rowStart = text.indexOf(QStringLiteral("| a |"));
+    const qsizetype rowEnd = rowStart + row.size();
+    const QList<qsizetype> cuts = cutsOf(text, 100);
+    int inProse = 0;
+    for (const qsizetype cut : cuts) {
+        EXPECT_FALSE(cut > rowStart && cut <= rowEnd) << cut;
+        inProse += text[cut - 1] != u'\n';
+    }
+    EXPECT_GT(inProse, 15);
+    EXPECT_EQ(firstDifference(AttributedText(text), cuts, reading()), -1);
+}
