@@ -1,11 +1,14 @@
-// The sums of paragraph heights both document layouts keep: the top of any paragraph and the
-// paragraph at any height, as adding up the heights one by one finds them.
+// The sums of paragraph heights both document layouts keep, and of the lines of a pane's whole
+// text: the top of any paragraph and the paragraph at any height, as adding up the heights one
+// by one finds them.
 #include "editor/layout/HeightTree.h"
+#include "editor/layout/LineHeights.h"
 
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <vector>
 
 using namespace quillon;
@@ -60,4 +63,59 @@ TEST(HeightTree, BuiltByManyThreadsItSumsBitForBitAsBuiltByOne)
         for (const double y : { 0.0, one.total() / 3, one.total() - 1, one.total() + 5 })
             EXPECT_EQ(many.indexAt(y), one.indexAt(y));
     }
+}
+
+TEST(LineHeights, LinesComingAndGoingKeepEverySumAndFindAsTheHeightsSay)
+{
+    // Lines replaced in stretches of every size, across blocks, growing a block past its split
+    // and emptying others, with heights set between: the top of every line and the line at any
+    // height stay those of the heights added up one by one.
+    QRandomGenerator random(5);
+    std::vector<float> heights(5000);
+    for (float& h : heights)
+        h = float(random.bounded(4)) * 10.0F;
+    LineHeights lines(int(heights.size()));
+    std::copy(heights.begin(), heights.end(), lines.data());
+    lines.sum();
+    const auto check = [&] {
+        ASSERT_EQ(lines.size(), int(heights.size()));
+        double sum = 0;
+        for (int i = 0; i < int(heights.size()); ++i) {
+            ASSERT_DOUBLE_EQ(lines.before(i), sum) << i;
+            if (heights[size_t(i)] > 0) {
+                ASSERT_EQ(lines.lineAt(sum + 1), i) << i;
+                ASSERT_EQ(lines.lineAt(sum + heights[size_t(i)] - 1), i) << i;
+            }
+            sum += heights[size_t(i)];
+        }
+        ASSERT_DOUBLE_EQ(lines.total(), sum);
+        ASSERT_EQ(lines.lineAt(sum + 100), int(heights.size()) - 1);
+        ASSERT_EQ(lines.lineAt(-5), 0);
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int n = int(heights.size());
+        const int line = random.bounded(n + 1);
+        const int removed = random.bounded(4) == 0 ? random.bounded(qMin(3000, n - line) + 1)
+                                                   : random.bounded(qMin(2, n - line) + 1);
+        const int inserted = random.bounded(8) == 0 ? random.bounded(2500) : random.bounded(3);
+        const float height = float(random.bounded(3)) * 10.0F;
+        heights.erase(heights.begin() + line, heights.begin() + line + removed);
+        heights.insert(heights.begin() + line, size_t(inserted), height);
+        lines.replace(line, removed, inserted, height);
+        if (!heights.empty()) {
+            const int at = random.bounded(int(heights.size()));
+            heights[size_t(at)] = float(random.bounded(5)) * 10.0F;
+            lines.set(at, heights[size_t(at)]);
+        }
+        if (round % 25 == 0)
+            check();
+    }
+    check();
+    // Every line gone, then lines again.
+    lines.replace(0, lines.size(), 0, 0.0F);
+    EXPECT_EQ(lines.size(), 0);
+    EXPECT_EQ(lines.total(), 0.0);
+    lines.replace(0, 0, 3, 7.0F);
+    heights.assign(3, 7.0F);
+    check();
 }

@@ -36,13 +36,13 @@ void expectSameLines(const TextWindow& window, const QString& text)
         window.heightBefore(window.lineCount()), fresh.heightBefore(fresh.lineCount()));
 }
 
-} // namespace
-
-TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
+// Keys, line breaks and wider changes, mostly at one place, now and then after a jump, in a
+// text of `lines` lines.
+void keysAnywhere(int lines)
 {
     QRandomGenerator random(11);
     QString text;
-    for (int line = 0; line < 60; ++line)
+    for (int line = 0; line < lines; ++line)
         text += QString(int(random.bounded(90)), u'x') + u'\n';
     TextWindow window;
     window.reset(QStringView(text), estimate);
@@ -86,6 +86,15 @@ TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
             expectSameLines(window, text);
     }
     expectSameLines(window, text);
+}
+
+} // namespace
+
+TEST(TextWindow, KeysAnywhereKeepEveryLineWhereTheTextPutsIt)
+{
+    // A text of a few lines, and one of many blocks of them, where lines come and go.
+    for (const int lines : { 60, 2500 })
+        keysAnywhere(lines);
 }
 
 TEST(TextWindow, HeightsAreEstimatedAgainWhateverTheKeysLeftPending)

@@ -292,7 +292,8 @@ void TextWindow::finishReset(const Estimate& estimate, const std::vector<FixedHe
 void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
     const size_t count = m_starts.size();
-    m_heights.resize(count);
+    m_heights.resize(int(count));
+    float* heights = m_heights.data();
     // An estimate depends on the length alone, and most lines are short: each short length is
     // asked for once.
     constexpr qsizetype kRemembered = 1024;
@@ -322,25 +323,25 @@ void TextWindow::estimateAll(const Estimate& estimate, const std::vector<FixedHe
             for (size_t i = size_t(task) * (count - 1) / size_t(tasks); i < end; ++i) {
                 const qsizetype length = i == apart ? 0 : storedLength(i);
                 if (length < kRemembered)
-                    m_heights[i] = byLength[size_t(length)];
+                    heights[i] = byLength[size_t(length)];
                 else
                     longLines[size_t(task)].push_back(i);
             }
         });
         for (const std::vector<size_t>& lines : longLines) {
             for (const size_t i : lines)
-                m_heights[i] = float(estimate(storedLength(i)));
+                heights[i] = float(estimate(storedLength(i)));
         }
     } else {
         for (size_t i = 0; i + 1 < count; ++i) {
             if (i != apart)
-                m_heights[i] = heightOf(storedLength(i));
+                heights[i] = heightOf(storedLength(i));
         }
     }
-    m_heights[apart] = heightOf(lineEnd(int(apart)) - lineStart(int(apart)));
-    m_heights[count - 1] = heightOf(lineEnd(int(count) - 1) - lineStart(int(count) - 1));
+    heights[apart] = heightOf(lineEnd(int(apart)) - lineStart(int(apart)));
+    heights[count - 1] = heightOf(lineEnd(int(count) - 1) - lineStart(int(count) - 1));
     setFixed(fixed);
-    rebuildTree();
+    m_heights.sum();
 }
 
 void TextWindow::setFixed(const std::vector<FixedHeight>& fixed)
@@ -351,7 +352,7 @@ void TextWindow::setFixed(const std::vector<FixedHeight>& fixed)
         while (line + 1 < lineCount() && lineStart(line + 1) <= f.offset)
             line = line + 64 < lineCount() && lineStart(line + 64) <= f.offset ? lineAt(f.offset)
                                                                                : line + 1;
-        m_heights[size_t(line)] = float(f.height);
+        m_heights.data()[line] = float(f.height);
     }
 }
 
@@ -401,11 +402,6 @@ double TextWindow::topOfLine(
     return frame.heldTop + frame.heldHeight + heightBefore(line) - heightBefore(m_end);
 }
 
-void TextWindow::rebuildTree()
-{
-    m_tree.rebuildAtOnce(lineCount(), [this](int i) { return double(m_heights[size_t(i)]); });
-}
-
 qsizetype TextWindow::lineEnd(int line) const
 {
     return line + 1 < lineCount() ? lineStart(line + 1) - 1 : m_length;
@@ -452,12 +448,7 @@ bool TextWindow::covers(qsizetype from, qsizetype to) const
 
 void TextWindow::setHeight(int line, double height)
 {
-    const float now = float(height);
-    const double delta = double(now) - double(m_heights[size_t(line)]);
-    if (delta == 0)
-        return;
-    m_heights[size_t(line)] = now;
-    m_tree.add(line, delta);
+    m_heights.set(line, float(height));
 }
 
 TextWindow::Place TextWindow::apply(
@@ -485,20 +476,19 @@ TextWindow::Place TextWindow::apply(
         for (int i = first; i < first + newCount; ++i)
             setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     } else {
-        moveShift(m_starts.size());
-        dropShift();
-        for (size_t i = size_t(last) + 1; i < m_starts.size(); ++i)
-            m_starts[i] += delta;
+        // Lines come or go: the starts below move by the pending shift too, and so do the
+        // heights' sums, a block's work whatever the text's length.
+        moveShift(size_t(last) + 1);
+        m_shiftBy += delta;
         m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
         m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
+        m_shiftFrom = size_t(first) + 1 + made.size();
         m_softCount -= std::count(m_soft.begin() + first + 1, m_soft.begin() + last + 1, 1);
         m_soft.erase(m_soft.begin() + first + 1, m_soft.begin() + last + 1);
         m_soft.insert(m_soft.begin() + first + 1, made.size(), 0);
-        m_heights.erase(m_heights.begin() + first + 1, m_heights.begin() + last + 1);
-        m_heights.insert(m_heights.begin() + first + 1, made.size(), 0.0f);
+        m_heights.replace(first + 1, last - first, int(made.size()), 0.0F);
         for (int i = first; i < first + newCount; ++i)
-            m_heights[size_t(i)] = float(estimate(lineEnd(i) - lineStart(i)));
-        rebuildTree();
+            setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     }
 
     const int lines = newCount - oldCount;

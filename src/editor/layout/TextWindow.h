@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/layout/HeightTree.h"
+#include "editor/layout/LineHeights.h"
 
 #include <QStringView>
 
@@ -97,14 +97,14 @@ public:
     // edges that are not the text's.
     bool covers(qsizetype from, qsizetype to) const;
 
-    double height(int line) const { return m_heights[size_t(line)]; }
+    double height(int line) const { return m_heights.at(line); }
     void setHeight(int line, double height);
     // The height of the lines before `line`.
-    double heightBefore(int line) const { return m_tree.prefix(line); }
+    double heightBefore(int line) const { return m_heights.before(line); }
     double heightAbove() const { return heightBefore(m_first); }
-    double heightBelow() const { return m_tree.total() - heightBefore(m_end); }
+    double heightBelow() const { return m_heights.total() - heightBefore(m_end); }
     // The line whose extent holds `y` (measured from the first line's top).
-    int lineAtHeight(double y) const { return m_tree.indexAt(y); }
+    int lineAtHeight(double y) const { return m_heights.lineAt(y); }
 
     // Where a pane stands the whole text: the lines above the window from `top` on, the held
     // paragraphs from `heldTop` on, `heldHeight` high, the lines below under them.
@@ -137,7 +137,6 @@ public:
         qsizetype position, qsizetype removed, QStringView inserted, const Estimate& estimate);
 
 private:
-    void rebuildTree();
     // Moves the start of the lines the pending shift applies to, adjusting only the starts
     // between the old and the new place.
     // reset() of either form: the length, the starts of the lines of each piece (at `at` in the
@@ -153,7 +152,7 @@ private:
     // The starts of a long text's lines, found by several threads at once; false, having added
     // some, when a line of it is long enough to be held in parts.
     bool addLineStartsAtOnce(const std::vector<Stretch>& stretches);
-    // Sets the heights `fixed` names, the tree left as it was.
+    // Sets the heights `fixed` names, their sums left as they were.
     void setFixed(const std::vector<FixedHeight>& fixed);
     // Cuts the line that began at `lineStart` and ends at `lineEnd` (within `piece`, at `at`).
     void addSoftStarts(QStringView piece, qsizetype at, qsizetype lineStart, qsizetype lineEnd);
@@ -174,8 +173,7 @@ private:
     qsizetype m_lineFrom = 0; // the start of the line being read by reset()
     size_t m_shiftFrom = 1;
     qsizetype m_shiftBy = 0;
-    std::vector<float> m_heights { 0 };
-    HeightTree m_tree;
+    LineHeights m_heights { 1 };
     qsizetype m_length = 0;
     int m_first = 0;
     int m_end = 1;
