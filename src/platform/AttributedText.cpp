@@ -29,6 +29,14 @@ void replaceInString(QString& text, qsizetype at, qsizetype removed, QStringView
         text.replace(at, removed, with.data(), with.size());
         return;
     }
+    if (grow > 0 && d.freeSpaceAtBegin() < grow && d.freeSpaceAtEnd() >= 4 * grow) {
+        // Half the room at the end goes to the front: one move of the text where it lies, where
+        // a text grown at the front is copied whole to new memory.
+        const qsizetype shift = d.freeSpaceAtEnd() / 2;
+        std::memmove(d.data() + shift, d.data(), size_t(d.size) * sizeof(char16_t));
+        d.ptr += shift;
+        d.data()[d.size] = u'\0'; // half the room is left at the end, so there is a place for it
+    }
     if (grow > 0 && d.freeSpaceAtBegin() < grow) {
         // Room at the front, as prepending makes it: with as much again to spare, so that the
         // next keys find it there.
@@ -498,8 +506,10 @@ void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QS
     }
     keep(m_text.size());
     if (inPlace) {
-        m_text.truncate(write);
+        // What was closed up is given back to the system but for some room to grow.
+        m_text.truncate(qMin(m_text.size(), write + roomToGrow(write)));
         m_text.squeeze();
+        m_text.truncate(write);
     } else {
         m_text = std::move(result);
     }

@@ -270,6 +270,9 @@ public:
     void replaceRanges(const std::vector<TextSpan>& ranges, const QString& text);
     // Replaces everything with plain text that has no attributes.
     void setText(QString text);
+    // The room a text `length` long is given beyond its characters where it is made or closed
+    // up, so that the first edits of a long text do not move all of it to new memory.
+    static qsizetype roomToGrow(qsizetype length) { return length / 256 + 4096; }
 
     // A copy of part of the text with its attributes.
     AttributedText subText(TextSpan range) const;

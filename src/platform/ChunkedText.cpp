@@ -205,13 +205,24 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
     return result;
 }
 
-QString ChunkedText::toString() const
+QString ChunkedText::toString(qsizetype room) const
 {
-    if (m_size < kParallelTextLength || m_groups.size() < 2)
-        return mid(0);
+    if (m_size < kParallelTextLength || m_groups.size() < 2) {
+        if (room <= 0)
+            return mid(0);
+        QString result;
+        result.reserve(m_size + room);
+        forEachPiece(0, m_size, [&](QStringView part, qsizetype) {
+            result.append(part);
+            return true;
+        });
+        return result;
+    }
     // Most of copying a long text is the kernel handing the new string its pages, which it does
     // for several threads at once: each copies a stretch of groups.
-    QString result(m_size, Qt::Uninitialized);
+    QString result;
+    result.reserve(m_size + qMax<qsizetype>(room, 0));
+    result.resize(m_size);
     QChar* out = result.data();
     parallelFor(m_groups.size(), [&](qsizetype g) {
         QChar* at = out + m_groupStarts[size_t(g)];

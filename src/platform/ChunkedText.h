@@ -39,7 +39,8 @@ public:
     QChar at(qsizetype index) const;
     // As QString::mid: clamped to the text.
     QString mid(qsizetype position, qsizetype length = -1) const;
-    QString toString() const;
+    // With `room` more units of capacity than it needs, for a copy about to grow.
+    QString toString(qsizetype room = 0) const;
     // Replaces `removed` units at `position` (both clamped to the text) by `inserted`.
     void replace(qsizetype position, qsizetype removed, QStringView inserted);
 

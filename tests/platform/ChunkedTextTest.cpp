@@ -97,6 +97,12 @@ TEST(ChunkedText, ALongTextIsCopiedWholeAGroupAThread)
             chunked.replace(position, 0, inserted);
         }
         EXPECT_EQ(chunked.toString(), plain) << group;
+        // A copy made to grow has the room asked for, whichever way it is copied.
+        for (const ChunkedText& text : { chunked, ChunkedText(plain.left(5000)) }) {
+            const QString roomy = text.toString(1000);
+            EXPECT_EQ(roomy, text.toString());
+            EXPECT_GE(roomy.capacity(), text.size() + 1000);
+        }
     }
 }
 

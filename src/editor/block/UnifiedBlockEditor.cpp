@@ -76,7 +76,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     m_styledFontSize = fontSize();
     m_shownDark = isDarkMode();
     m_find->setDarkMode(isDarkMode());
-    reload(document.text().toString(), 0, true);
+    reload(document.text(), 0, true);
 }
 
 UnifiedBlockEditor::~UnifiedBlockEditor()
@@ -303,7 +303,7 @@ void UnifiedBlockEditor::reloadKeepingPlace(PlaceAfterLoad place)
         return;
     }
     m_reloadNextTurn = false;
-    reload(m_document.text().toString(), 0, true);
+    reload(m_document.text(), 0, true);
     m_placeAfterLoad = place;
     if (!restorePlaceAfterLoad())
         m_view->viewport()->setUpdatesEnabled(false);
@@ -353,7 +353,7 @@ void UnifiedBlockEditor::loaded()
     m_find->refresh();
 }
 
-void UnifiedBlockEditor::reload(QString markdown, qsizetype markdownCaret, bool inParts)
+void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownCaret, bool inParts)
 {
     FlagScope programmatic(m_isProgrammatic);
     m_reloadNextTurn = false;
@@ -377,7 +377,9 @@ void UnifiedBlockEditor::reload(QString markdown, qsizetype markdownCaret, bool 
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
     m_detached.reset();
-    m_projected->loadInParts(std::move(markdown), isDarkMode(), fontSize(), parts ? kLoadPart : -1,
+    // The view's copy gets room to grow: its first edit would otherwise move all of it.
+    m_projected->loadInParts(markdown.toString(AttributedText::roomToGrow(markdown.size())),
+        isDarkMode(), fontSize(), parts ? kLoadPart : -1,
         m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret);
     showWindowHeights();
     // A window goes in at once.
@@ -425,7 +427,7 @@ void UnifiedBlockEditor::flushPendingWork()
     if (m_reloadNextTurn)
         return;
     if (m_reloadPending)
-        reload(m_document.text().toString(), withTableLineBreaks(caretMarkdownOffset()));
+        reload(m_document.text(), withTableLineBreaks(caretMarkdownOffset()));
     else if (m_restylePending)
         restyle();
     if (m_presentPending)

@@ -9,6 +9,7 @@
 #include "markdown/MarkdownTextViewSupport.h"
 #include "markdown/StructureAroundEdit.h"
 #include "markdown/TableAttachment.h"
+#include "platform/ChunkedText.h"
 #include "workspace/MarkdownUndoStack.h"
 
 #include <QWidget>
@@ -139,7 +140,7 @@ private:
     void noteCaretLine(int previousBlock);
     // With `inParts`, a long text goes into the view's document a part per turn of the event
     // loop (the caret then at the top): the window shows its first screen at once.
-    void reload(QString markdown, qsizetype markdownCaret, bool inParts = false);
+    void reload(const ChunkedText& markdown, qsizetype markdownCaret, bool inParts = false);
     void loadNextPart();
     // Puts the rest of the text into the view's document now: whatever reads or edits it at a
     // place of its own needs all of it.

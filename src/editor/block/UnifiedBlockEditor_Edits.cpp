@@ -433,7 +433,7 @@ void UnifiedBlockEditor::showStep(const MarkdownReplacement& change)
         }
     }
     if (!inPlace)
-        reload(m_document.text().toString(), change.caretAfter);
+        reload(m_document.text(), change.caretAfter);
     m_view->ensureCursorVisible();
 }
 

@@ -70,7 +70,7 @@ void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
 {
     // Replaced from outside (a reload): an open cell belongs to the old text.
     m_tableEditor->teardown();
-    reload(m_document.text().toString(), selection.caret);
+    reload(m_document.text(), selection.caret);
     if (selection.anchor != selection.caret)
         select(selection);
 }
@@ -123,7 +123,7 @@ void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const Replace
         return;
     }
     m_tableEditor->teardown();
-    reload(text.toString(), caretMarkdownOffset());
+    reload(text, caretMarkdownOffset());
 }
 
 bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection)

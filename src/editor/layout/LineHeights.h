@@ -23,7 +23,13 @@ public:
     float at(int line) const { return m_heights[size_t(line)]; }
 
     // For setting many heights at once: resize(), then write through data(), then sum().
-    void resize(int count) { m_heights.resize(size_t(count)); }
+    void resize(int count)
+    {
+        // With room for an eighth more lines, as the pane's line starts have.
+        if (m_heights.capacity() < size_t(count))
+            m_heights.reserve(size_t(count) + size_t(count) / 8 + 64);
+        m_heights.resize(size_t(count));
+    }
     float* data() { return m_heights.data(); }
     // Sums every height again, in blocks cut anew.
     void sum();

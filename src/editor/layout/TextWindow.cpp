@@ -184,11 +184,14 @@ bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
     }
     if (m_length - lineStart > longest)
         return false;
+    // With room for an eighth more lines: the first line typed would otherwise move them all.
+    m_starts.reserve(count + count / 8 + 64);
     m_starts.resize(count);
     parallelFor(tasks, [&](qsizetype task) {
         size_t at = offsets[size_t(task)];
         eachFeed(task, [&](qsizetype feed) { m_starts[at++] = feed + 1; });
     });
+    m_soft.reserve(m_starts.capacity());
     m_soft.assign(m_starts.size(), 0);
     m_lineFrom = m_starts.back();
     return true;
