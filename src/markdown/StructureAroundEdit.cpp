@@ -72,10 +72,21 @@ std::optional<StructureAroundEdit::TablesAround> StructureAroundEdit::tablesArou
     if (farAway)
         return std::nullopt;
     const TextRange stretch = MarkdownTableProjection::pipeLinesAround(text, from, to);
+    TablesAround tables;
+    // Lines without a pipe hold no table, code or not: they are not copied, which for a line of
+    // megabytes would cost more than the key that changed it.
+    bool holdsPipe = false;
+    text.forEachPiece(stretch.location, stretch.end(), [&](QStringView part, qsizetype) {
+        holdsPipe = part.contains(u'|');
+        return !holdsPipe;
+    });
+    if (!holdsPipe) {
+        tables.shown = shownBetween(stretch.location, stretch.end() - delta);
+        return tables;
+    }
     const QString lines = text.mid(stretch.location, stretch.length);
     if (mayBeFence(lines))
         return std::nullopt;
-    TablesAround tables;
     tables.inText = MarkdownTableProjection::findTables(lines);
     for (TextRange& table : tables.inText)
         table.location += stretch.location;

@@ -183,6 +183,15 @@ TEST(StructureAroundEditTest, TablesAroundAnEditAreLookedForInItsPipeLines)
         EXPECT_EQ(shown.asked[0].first, doc.indexOf(u"Intro"_qs));
     }
     {
+        // Prose without a pipe edited: none in the text, and the view asked for its line alone.
+        ShownIn shown;
+        const auto tables = tablesAround(typing(doc, u"Out"_qs, u"x"_qs), shown);
+        ASSERT_TRUE(tables);
+        EXPECT_TRUE(tables->inText.isEmpty());
+        ASSERT_EQ(shown.asked.size(), 1);
+        EXPECT_EQ(shown.asked[0].first, doc.indexOf(u"Outro"_qs));
+    }
+    {
         // The empty text.
         ShownIn shown;
         const auto tables = tablesAround(edit({}, 0, 0, u"|"_qs), shown);
