@@ -62,6 +62,13 @@ HighlightOptions reading(qsizetype caret = -1)
     return options;
 }
 
+// Long lines cut into parts `length` long while it lives.
+struct LinePart
+{
+    explicit LinePart(qsizetype length) { MarkdownStylingCuts::setLinePartForTesting(length); }
+    ~LinePart() { MarkdownStylingCuts::setLinePartForTesting(0); }
+};
+
 } // namespace
 
 TEST(MarkdownStylingCuts, CutsOnlyBetweenParagraphsThatStyleAlone)
@@ -164,11 +171,7 @@ TEST(MarkdownStylingCuts, RandomTextsStyledPartByPartMatchStylingThemWhole)
 
 TEST(MarkdownStylingCuts, ALineOfManyThousandCharactersIsCutBetweenWords)
 {
-    struct LinePart
-    {
-        LinePart() { MarkdownStylingCuts::setLinePartForTesting(500); }
-        ~LinePart() { MarkdownStylingCuts::setLinePartForTesting(0); }
-    } part;
+    const LinePart part(500);
     QString line;
     for (int i = 0; line.size() < 6000; ++i) {
         line += QStringLiteral("Word%1 with **bold**, *italic*, `code` and a "
@@ -197,11 +200,7 @@ TEST(MarkdownStylingCuts, ALineOfManyThousandCharactersIsCutBetweenWords)
 
 TEST(MarkdownStylingCuts, ALongLineIsCutUnlessItIsATableLine)
 {
-    struct LinePart
-    {
-        LinePart() { MarkdownStylingCuts::setLinePartForTesting(300); }
-        ~LinePart() { MarkdownStylingCuts::setLinePartForTesting(0); }
-    } part;
+    const LinePart part(300);
     QString prose;
     QString row = QStringLiteral("| a |");
     for (int i = 0; prose.size() < 3000; ++i) {

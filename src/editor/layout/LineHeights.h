@@ -47,7 +47,7 @@ public:
 
 private:
     int blockOf(int line) const;
-    // The blocks' starts and their tree, after their lengths changed.
+    // The blocks' starts, after their lengths changed.
     void restart();
 
     std::vector<float> m_heights;
