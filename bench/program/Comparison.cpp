@@ -144,6 +144,10 @@ void compareTyping(Context& c, const EditorSpec& editor, const char* caseName, c
     const Figures top = timeKeys(c.x, run->window(), kLetters, rounds);
     report(caseName, editor, QStringLiteral("key, caret at top:  ") + keysText(top));
     c.table.setKeys(rowKey("key-", size, "-top"), editor.name, top);
+    // Lines that come and go move every line below them.
+    const Figures breaks = timeKeys(c.x, run->window(), { XK_Return, XK_BackSpace }, rounds);
+    report(caseName, editor, QStringLiteral("Return/Backspace:   ") + keysText(breaks));
+    c.table.setKeys(rowKey("breaks-", size), editor.name, breaks);
     // Moving the caret and scrolling should cost the same whatever the document's length.
     const Figures caret = timeKeys(c.x, run->window(), kCaretMoves, rounds);
     report(caseName, editor, QStringLiteral("caret Down/Up:      ") + keysText(caret));
