@@ -39,8 +39,7 @@ bool StructureAroundEdit::mayBeFence(QStringView line)
     return line.contains(u"```") || line.contains(u"~~~");
 }
 
-bool StructureAroundEdit::mayChangeTables(
-    QStringView removed, QStringView inserted, const Lines& lines)
+bool StructureAroundEdit::changeMayChangeTables(QStringView removed, QStringView inserted)
 {
     // Tables are runs of lines holding a pipe, outside fences; a fence line holds three backticks
     // or tildes in a row. Single backticks of inline code make no difference.
@@ -48,6 +47,14 @@ bool StructureAroundEdit::mayChangeTables(
     for (QStringView part : { removed, inserted })
         if (containsAnyOf(part, breaksOrMarks) || containsInnerBreak(part))
             return true;
+    return false;
+}
+
+bool StructureAroundEdit::mayChangeTables(
+    QStringView removed, QStringView inserted, const Lines& lines)
+{
+    if (changeMayChangeTables(removed, inserted))
+        return true;
     auto tableOrFenceLine
         = [](QStringView line) { return containsAnyOf(line, u"|\r\uFFFC") || mayBeFence(line); };
     // The line before the change, and after it (the change may join a fence's characters).

@@ -35,6 +35,8 @@ struct StructureAroundEdit
     // The edit may make, break or move a table: it touches a pipe, a line break, a table's
     // character or a fence's characters, or its lines hold a pipe or a fence.
     static bool mayChangeTables(QStringView removed, QStringView inserted, const Lines& lines);
+    // The part of mayChangeTables() that the edit's own characters decide, whatever its lines.
+    static bool changeMayChangeTables(QStringView removed, QStringView inserted);
     // The edit may restyle text beyond its paragraphs and its fenced block: it moves a fence
     // (which opens or closes blocks down to the end of the text), a table's character, or a line
     // break other than a line feed (which changes how lines are told apart).

@@ -226,6 +226,9 @@ UnifiedBlockEditor::ChangeLines UnifiedBlockEditor::documentLinesAround(
         line += u' ';
     const qsizetype lineStart = aroundFrom - line.size();
     line += text.mid(aroundFrom, aroundTo - aroundFrom);
+    // Where the change itself may change tables, the rest of the line cannot tell more.
+    if (StructureAroundEdit::changeMayChangeTables(change.removed, change.inserted))
+        return linesAfter(change, lineStart, line);
     for (const QChar c : { QChar(u'|'), QChar(u'\r'), QChar(QChar::ObjectReplacementCharacter) }) {
         qsizetype at = text.indexOf(c, headEnd);
         if (at >= aroundFrom && at < aroundTo)
