@@ -114,7 +114,8 @@ std::optional<double> settleIdle(
     }
 }
 
-OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs)
+OpenFigures measureOpen(
+    XSession& x, EditorRun& run, int capMs, const std::function<void()>& afterFirstPaint)
 {
     OpenFigures f;
     const Window window = run.window();
@@ -123,6 +124,8 @@ OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs)
         x.startPinging(window);
     if (const auto painted = x.nextDamage(window, capMs)) {
         f.firstPaint = *painted - run.startedAt();
+        if (afterFirstPaint)
+            afterFirstPaint();
         const auto last = settleIdle(x, run, kOpenQuietMs, capMs, &f.settledCutShort);
         f.settled = last.value_or(*painted) - run.startedAt();
     }
@@ -155,38 +158,25 @@ KeyWhileOpening keyWhileOpening(
     XSession& x, EditorRun& run, const QString& path, int delayMs, int capMs)
 {
     KeyWhileOpening f;
-    const Window window = run.window();
-    const bool pinged = x.answersPing(window);
-    if (pinged)
-        x.startPinging(window);
-    const auto painted = x.nextDamage(window, capMs);
-    if (!painted) {
-        f.stall.longestMs = pinged ? x.stopPinging() : std::nullopt;
-        return f;
-    }
-    f.firstPaint = *painted - run.startedAt();
-    x.focus(window);
-    x.idle(delayMs);
-    const QRect area = run.firstLines();
-    const qint64 size = QFileInfo(path).size();
-    const QByteArray before = x.pixels(window, area);
-    const double pressed = x.now();
-    x.press(XK_Return);
-    while ((!f.shown || !f.onDisk) && x.now() - pressed < 5000) {
-        x.idle(1);
-        if (!f.shown && differingPixels(before, x.pixels(window, area)) > kMovedPixels)
-            f.shown = x.now() - pressed;
-        QFileInfo file(path);
-        file.setCaching(false);
-        if (!f.onDisk && file.size() > size)
-            f.onDisk = x.now() - pressed;
-    }
-    bool cutShort = false;
-    settleIdle(x, run, kOpenQuietMs, capMs, &cutShort);
-    if (pinged) {
-        f.stall.longestMs = x.stopPinging();
-        f.stall.cutShort = cutShort;
-    }
+    f.open = measureOpen(x, run, capMs, [&] {
+        const Window window = run.window();
+        x.focus(window);
+        x.idle(delayMs);
+        const QRect area = run.firstLines();
+        const qint64 size = QFileInfo(path).size();
+        const QByteArray before = x.pixels(window, area);
+        const double pressed = x.now();
+        x.press(XK_Return);
+        while ((!f.shown || !f.onDisk) && x.now() - pressed < 5000) {
+            x.idle(1);
+            if (!f.shown && differingPixels(before, x.pixels(window, area)) > kMovedPixels)
+                f.shown = x.now() - pressed;
+            QFileInfo file(path);
+            file.setCaching(false);
+            if (!f.onDisk && file.size() > size)
+                f.onDisk = x.now() - pressed;
+        }
+    });
     return f;
 }
 

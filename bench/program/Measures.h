@@ -61,8 +61,10 @@ struct OpenFigures
 };
 
 // Opening as it goes on after `run.start()`: the first paint and the settled window, the window
-// pinged all the while. Gives up on settling after `capMs`.
-OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs = 60000);
+// pinged all the while; `afterFirstPaint`, where given, is done once it painted. Gives up on
+// settling after `capMs`.
+OpenFigures measureOpen(XSession& x, EditorRun& run, int capMs = 60000,
+    const std::function<void()>& afterFirstPaint = {});
 
 // Types `count` plain letters `intervalMs` apart where the caret is and waits for the window to
 // settle (at most `capMs`), pinging it all the while.
@@ -77,10 +79,9 @@ Stall stallDuring(XSession& x, EditorRun& run, const std::function<void()>& act,
 // pushed down moves far more pixels than the caret's blink); on disk: the file grown by it.
 struct KeyWhileOpening
 {
-    std::optional<double> firstPaint; // from the start of the program
+    OpenFigures open; // its stall that of the whole opening, the key's handling included
     std::optional<double> shown; // from the key
     std::optional<double> onDisk; // from the key
-    Stall stall; // from the first paint until the window settled
 };
 KeyWhileOpening keyWhileOpening(
     XSession& x, EditorRun& run, const QString& path, int delayMs, int capMs = 60000);

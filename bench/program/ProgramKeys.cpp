@@ -140,9 +140,9 @@ void runKeysWhileOpening(XSession& x, const EditorSpec& quillon, const QDir& dir
             const KeyWhileOpening f = keyWhileOpening(x, run, path, delay);
             std::printf("key while opening %-16s %3d ms after first paint (%6.1f ms): shown "
                         "%6.1f ms, on disk %6.1f ms (goals 50, 500), longest stall %6.1f ms%s\n",
-                o.name, delay, f.firstPaint.value_or(-1), f.shown.value_or(-1),
-                f.onDisk.value_or(-1), f.stall.longestMs.value_or(-1),
-                f.stall.cutShort ? " (not settled)" : "");
+                o.name, delay, f.open.firstPaint.value_or(-1), f.shown.value_or(-1),
+                f.onDisk.value_or(-1), f.open.stall.longestMs.value_or(-1),
+                f.open.stall.cutShort ? " (not settled)" : "");
             std::fflush(stdout);
         }
     }

@@ -145,20 +145,12 @@ TextRange MarkdownTableProjection::pipeLinesAround(
     // Lines are told apart by line feeds alone here: a line that holds another break holds a
     // pipe if any of its parts does, which can only widen the stretch.
     const qsizetype n = markdown.size();
-    auto holdsPipe = [&](qsizetype start, qsizetype end) {
-        bool found = false;
-        markdown.forEachPiece(start, end, [&](QStringView part, qsizetype) {
-            found = part.contains(u'|');
-            return !found;
-        });
-        return found;
-    };
     from = qBound<qsizetype>(0, from, n);
     to = qBound<qsizetype>(from, to, n);
     qsizetype start = from > 0 ? markdown.lastIndexOf(u'\n', from - 1) + 1 : 0;
     while (start > 0) {
         const qsizetype previous = start >= 2 ? markdown.lastIndexOf(u'\n', start - 2) + 1 : 0;
-        if (!holdsPipe(previous, start - 1))
+        if (!markdown.contains(u'|', previous, start - 1))
             break;
         start = previous;
     }
@@ -167,7 +159,7 @@ TextRange MarkdownTableProjection::pipeLinesAround(
     while (end < n) {
         qsizetype next = markdown.indexOf(u'\n', end + 1);
         next = next < 0 ? n : next;
-        if (!holdsPipe(end + 1, next))
+        if (!markdown.contains(u'|', end + 1, next))
             break;
         end = next;
     }

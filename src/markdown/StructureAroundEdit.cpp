@@ -82,12 +82,7 @@ std::optional<StructureAroundEdit::TablesAround> StructureAroundEdit::tablesArou
     TablesAround tables;
     // Lines without a pipe hold no table, code or not: they are not copied, which for a line of
     // megabytes would cost more than the key that changed it.
-    bool holdsPipe = false;
-    text.forEachPiece(stretch.location, stretch.end(), [&](QStringView part, qsizetype) {
-        holdsPipe = part.contains(u'|');
-        return !holdsPipe;
-    });
-    if (!holdsPipe) {
+    if (!text.contains(u'|', stretch.location, stretch.end())) {
         tables.shown = shownBetween(stretch.location, stretch.end() - delta);
         return tables;
     }

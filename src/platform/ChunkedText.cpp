@@ -196,9 +196,14 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
     const QString& piece = pieceHolding(position, &start);
     if (start == position && piece.size() == end - position)
         return piece;
+    return copy(position, end, 0);
+}
+
+QString ChunkedText::copy(qsizetype from, qsizetype to, qsizetype room) const
+{
     QString result;
-    result.reserve(end - position);
-    forEachPiece(position, end, [&](QStringView part, qsizetype) {
+    result.reserve(to - from + room);
+    forEachPiece(from, to, [&](QStringView part, qsizetype) {
         result.append(part);
         return true;
     });
@@ -207,17 +212,8 @@ QString ChunkedText::mid(qsizetype position, qsizetype length) const
 
 QString ChunkedText::toString(qsizetype room) const
 {
-    if (m_size < kParallelTextLength || m_groups.size() < 2) {
-        if (room <= 0)
-            return mid(0);
-        QString result;
-        result.reserve(m_size + room);
-        forEachPiece(0, m_size, [&](QStringView part, qsizetype) {
-            result.append(part);
-            return true;
-        });
-        return result;
-    }
+    if (m_size < kParallelTextLength || m_groups.size() < 2)
+        return room <= 0 ? mid(0) : copy(0, m_size, room);
     // Most of copying a long text is the kernel handing the new string its pages, which it does
     // for several threads at once: each copies a stretch of groups.
     QString result;
@@ -309,6 +305,16 @@ qsizetype ChunkedText::indexOf(QChar c, qsizetype from) const
         if (i >= 0)
             found = offset + i;
         return found < 0;
+    });
+    return found;
+}
+
+bool ChunkedText::contains(QChar c, qsizetype from, qsizetype to) const
+{
+    bool found = false;
+    forEachPiece(from, to, [&](QStringView part, qsizetype) {
+        found = part.contains(c);
+        return !found;
     });
     return found;
 }

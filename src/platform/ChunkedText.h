@@ -45,6 +45,8 @@ public:
     void replace(qsizetype position, qsizetype removed, QStringView inserted);
 
     qsizetype indexOf(QChar c, qsizetype from = 0) const;
+    // Whether `c` stands in [from, to), read no further than `to`.
+    bool contains(QChar c, qsizetype from, qsizetype to) const;
     // The last `c` at or before `from` (from < 0: counted from the end, as QString does).
     qsizetype lastIndexOf(QChar c, qsizetype from = -1) const;
     qsizetype indexOf(
@@ -113,6 +115,8 @@ private:
         qsizetype pieceAt(qsizetype index) const;
     };
 
+    // [from, to) in a string of its own, with `room` more units of capacity.
+    QString copy(qsizetype from, qsizetype to, qsizetype room) const;
     // The group holding `index`; the last group for the end of the text.
     qsizetype groupAt(qsizetype index) const;
     // The piece holding `index` (the last one for the end of the text), and where it starts.

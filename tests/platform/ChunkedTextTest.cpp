@@ -117,6 +117,11 @@ TEST(ChunkedText, MatchesAcrossPieceBoundariesAreFound)
         chunked.indexOf(QStringLiteral("NEEDLE"), 0, Qt::CaseInsensitive), ChunkedText::kPiece - 2);
     EXPECT_EQ(chunked.indexOf(QStringLiteral("needle"), ChunkedText::kPiece - 1), -1);
     EXPECT_TRUE(chunked.startsWith(QStringLiteral("xxx")));
+    // A character looked for in a stretch, in the piece after its start, and not past its end.
+    const qsizetype d = ChunkedText::kPiece + 1;
+    EXPECT_TRUE(chunked.contains(u'd', 10, d + 1));
+    EXPECT_FALSE(chunked.contains(u'd', 10, d));
+    EXPECT_FALSE(chunked.contains(u'd', d + 1, plain.size()));
 }
 
 // A copy is a snapshot: editing the original copies only the piece the edit lands in, and the

@@ -131,8 +131,6 @@ private:
     // The edit applied to the paragraphs (and tables) it touches, with `selection` when given;
     // false when the storage is not the text it was made on.
     bool applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection = nullptr);
-    // The Markdown ranges of the storage's tables, ascending.
-    QList<TextRange> tableMarkdownRanges() const;
     void onContentsChange(int position, int removed, int added);
     void onCursorPositionChanged();
     // Restyles the lines the caret left and reached when it stands on another line than at the

@@ -22,23 +22,6 @@
 
 namespace quillon {
 
-QList<TextRange> UnifiedBlockEditor::tableMarkdownRanges() const
-{
-    QList<TextRange> ranges;
-    const AttributedText& storage = m_projected->storage();
-    const QString& text = storage.text();
-    qsizetype shift = 0;
-    for (qsizetype i = text.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
-         i = text.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
-        if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, i)) {
-            const qsizetype length = table->markdownLength();
-            ranges.append({ i + shift, length });
-            shift += length - 1;
-        }
-    }
-    return ranges;
-}
-
 UnifiedBlockEditor::MarkdownSelection UnifiedBlockEditor::selectionThrough(
     const ReplacedStretch& stretch) const
 {
@@ -166,7 +149,7 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
             oldTables = std::move(tables->shown);
             newTables = std::move(tables->inText);
         } else {
-            oldTables = tableMarkdownRanges();
+            oldTables = m_projected->tableMarkdownRanges(0, m_projected->storage().length());
             newTables = MarkdownTableProjection::findTables(newText.toString());
         }
         const TextRange stretch = StructureAroundEdit::stretchToShowAgain(

@@ -27,24 +27,10 @@ void LineHeights::sum()
     if (blocks > 0)
         m_lengths.back() = n - (blocks - 1) * kBlock;
     m_sums.assign(size_t(blocks), 0.0);
-    restart();
-    const auto sumBlock = [this](qsizetype b) {
-        double sum = 0;
-        const int start = m_starts[size_t(b)];
-        for (int i = start; i < start + m_lengths[size_t(b)]; ++i)
-            sum += m_heights[size_t(i)];
-        m_sums[size_t(b)] = sum;
-    };
-    if (n >= kSumAtOnce) {
-        parallelFor(blocks, sumBlock);
-    } else {
-        for (int b = 0; b < blocks; ++b)
-            sumBlock(b);
-    }
-    m_blocks.rebuildAtOnce(blocks, [this](int b) { return m_sums[size_t(b)]; });
+    restart(0, blocks);
 }
 
-void LineHeights::restart()
+void LineHeights::restart(int from, int to)
 {
     m_starts.resize(m_lengths.size());
     int at = 0;
@@ -52,6 +38,20 @@ void LineHeights::restart()
         m_starts[b] = at;
         at += m_lengths[b];
     }
+    const auto sumBlock = [this](qsizetype b) {
+        double sum = 0;
+        const int start = m_starts[size_t(b)];
+        for (int i = start; i < start + m_lengths[size_t(b)]; ++i)
+            sum += m_heights[size_t(i)];
+        m_sums[size_t(b)] = sum;
+    };
+    if (qsizetype(to - from) * kBlock >= kSumAtOnce) {
+        parallelFor(to - from, [&](qsizetype k) { sumBlock(from + k); });
+    } else {
+        for (int b = from; b < to; ++b)
+            sumBlock(b);
+    }
+    m_blocks.rebuildAtOnce(int(m_sums.size()), [this](int b) { return m_sums[size_t(b)]; });
 }
 
 int LineHeights::blockOf(int line) const
@@ -109,14 +109,7 @@ void LineHeights::replace(int line, int removed, int inserted, float height)
     m_lengths.insert(m_lengths.begin() + first, lengths.begin(), lengths.end());
     m_sums.erase(m_sums.begin() + first, m_sums.begin() + last);
     m_sums.insert(m_sums.begin() + first, lengths.size(), 0.0);
-    restart();
-    for (size_t b = size_t(first); b < size_t(first) + lengths.size(); ++b) {
-        double sum = 0;
-        for (int i = m_starts[b]; i < m_starts[b] + m_lengths[b]; ++i)
-            sum += m_heights[size_t(i)];
-        m_sums[b] = sum;
-    }
-    m_blocks.rebuildAtOnce(int(m_sums.size()), [this](int b) { return m_sums[size_t(b)]; });
+    restart(first, first + int(lengths.size()));
 }
 
 double LineHeights::before(int line) const

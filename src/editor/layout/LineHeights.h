@@ -47,8 +47,9 @@ public:
 
 private:
     int blockOf(int line) const;
-    // The blocks' starts, after their lengths changed.
-    void restart();
+    // After the blocks' lengths changed: their starts, the sums of blocks [from, to) and the
+    // tree over the sums.
+    void restart(int from, int to);
 
     std::vector<float> m_heights;
     std::vector<int> m_lengths; // lines in each block

@@ -468,21 +468,18 @@ TextWindow::Place TextWindow::apply(
     const int oldCount = last - first + 1;
     const int newCount = int(made.size()) + 1;
     m_length += delta;
+    // The lines below the edit move by the pending shift, whatever their number.
+    moveShift(size_t(last) + 1);
+    m_shiftBy += delta;
     if (oldCount == newCount) {
-        // A key within a line: no line comes or goes, the tree takes the new heights as they are.
-        moveShift(size_t(last) + 1);
-        m_shiftBy += delta;
+        // A key within a line: no line comes or goes.
         std::copy(made.begin(), made.end(), m_starts.begin() + first + 1);
         // Lines an edit makes start after its line feeds.
         for (int i = first + 1; i < first + newCount; ++i)
             m_softCount -= std::exchange(m_soft[size_t(i)], char(0));
-        for (int i = first; i < first + newCount; ++i)
-            setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     } else {
-        // Lines come or go: the starts below move by the pending shift too, and so do the
-        // heights' sums, a block's work whatever the text's length.
-        moveShift(size_t(last) + 1);
-        m_shiftBy += delta;
+        // Lines come or go: the shifted lines move with them, and the heights' sums take a
+        // block's work whatever the text's length.
         m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
         m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
         m_shiftFrom = size_t(first) + 1 + made.size();
@@ -490,9 +487,9 @@ TextWindow::Place TextWindow::apply(
         m_soft.erase(m_soft.begin() + first + 1, m_soft.begin() + last + 1);
         m_soft.insert(m_soft.begin() + first + 1, made.size(), 0);
         m_heights.replace(first + 1, last - first, int(made.size()), 0.0F);
-        for (int i = first; i < first + newCount; ++i)
-            setHeight(i, estimate(lineEnd(i) - lineStart(i)));
     }
+    for (int i = first; i < first + newCount; ++i)
+        setHeight(i, estimate(lineEnd(i) - lineStart(i)));
 
     const int lines = newCount - oldCount;
     if (last < m_first) {
