@@ -2,6 +2,7 @@
 // text: the top of any paragraph and the paragraph at any height, as adding up the heights one
 // by one finds them.
 #include "editor/layout/HeightTree.h"
+#include "editor/layout/GapVector.h"
 #include "editor/layout/LineHeights.h"
 
 #include <gtest/gtest.h>
@@ -118,4 +119,44 @@ TEST(LineHeights, LinesComingAndGoingKeepEverySumAndFindAsTheHeightsSay)
     lines.replace(0, 0, 3, 7.0F);
     heights.assign(3, 7.0F);
     check();
+}
+
+TEST(GapVector, EditsAnywhereKeepTheItemsAVectorWouldHold)
+{
+    // Replacements near the last one and far from it, growing past the gap, pushes at the end and
+    // whole reads through data() between them: the items stay those a plain vector holds.
+    QRandomGenerator random(11);
+    std::vector<int> plain;
+    GapVector<int> gapped;
+    int next = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const size_t n = plain.size();
+        const int kind = random.bounded(10);
+        if (kind == 0) {
+            plain.push_back(++next);
+            gapped.push_back(next);
+        } else if (kind == 1) {
+            const int* items = gapped.data();
+            ASSERT_TRUE(std::equal(plain.begin(), plain.end(), items)) << round;
+        } else if (kind == 2) {
+            gapped.keepRoom(size_t(random.bounded(50)));
+        } else {
+            const size_t at = size_t(random.bounded(int(n) + 1));
+            const size_t removed = size_t(random.bounded(int(qMin<size_t>(n - at, 40)) + 1));
+            std::vector<int> items(size_t(random.bounded(kind == 3 ? 300 : 4)));
+            for (int& item : items)
+                item = ++next;
+            plain.erase(plain.begin() + ptrdiff_t(at), plain.begin() + ptrdiff_t(at + removed));
+            if (kind == 4) {
+                plain.insert(plain.begin() + ptrdiff_t(at), items.size(), -round);
+                gapped.replace(at, removed, items.size(), -round);
+            } else {
+                plain.insert(plain.begin() + ptrdiff_t(at), items.begin(), items.end());
+                gapped.replace(at, removed, items.begin(), items.end());
+            }
+        }
+        ASSERT_EQ(gapped.size(), plain.size()) << round;
+        for (size_t i = 0; i < plain.size(); ++i)
+            ASSERT_EQ(gapped[i], plain[i]) << round << " " << i;
+    }
 }

@@ -4,6 +4,7 @@
 #include "editor/block/ProjectedDocument.h"
 #include "editor/document/HistoryMenu.h"
 #include "editor/layout/LazyLayoutKeeper.h"
+#include "ui/SteadyScrollBar.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -22,6 +23,7 @@ namespace quillon {
 MarkdownTextView::MarkdownTextView(QWidget* parent)
     : QTextEdit(parent)
 {
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     m_layout = new BlockDocumentLayout(document());
     document()->setDocumentLayout(m_layout);
     // Text is shaped for the screen it is shown on, as the view's own layout would.

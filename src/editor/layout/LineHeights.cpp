@@ -22,6 +22,7 @@ LineHeights::LineHeights(int count)
 void LineHeights::sum()
 {
     const int n = size();
+    m_heights.keepRoom(size_t(n) / 8 + 64);
     const int blocks = (n + kBlock - 1) / kBlock;
     m_lengths.assign(size_t(blocks), kBlock);
     if (blocks > 0)
@@ -78,8 +79,7 @@ void LineHeights::replace(int line, int removed, int inserted, float height)
     removed = std::clamp(removed, 0, n - line);
     if (removed == 0 && inserted == 0)
         return;
-    m_heights.erase(m_heights.begin() + line, m_heights.begin() + line + removed);
-    m_heights.insert(m_heights.begin() + line, size_t(inserted), height);
+    m_heights.replace(size_t(line), size_t(removed), size_t(inserted), height);
     if (m_lengths.empty()) {
         sum();
         return;

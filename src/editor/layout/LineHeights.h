@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/layout/GapVector.h"
 #include "editor/layout/HeightTree.h"
 
 #include <vector>
@@ -26,12 +27,11 @@ public:
     void resize(int count)
     {
         // With room for an eighth more lines, as the pane's line starts have.
-        if (m_heights.capacity() < size_t(count))
-            m_heights.reserve(size_t(count) + size_t(count) / 8 + 64);
+        m_heights.reserve(size_t(count) + size_t(count) / 8 + 64);
         m_heights.resize(size_t(count));
     }
     float* data() { return m_heights.data(); }
-    // Sums every height again, in blocks cut anew.
+    // Sums every height again, in blocks cut anew, and keeps room for an eighth more lines.
     void sum();
 
     void set(int line, float height);
@@ -51,7 +51,7 @@ private:
     // tree over the sums.
     void restart(int from, int to);
 
-    std::vector<float> m_heights;
+    GapVector<float> m_heights; // its gap where lines last came or went
     std::vector<int> m_lengths; // lines in each block
     std::vector<int> m_starts; // the first line of each block
     std::vector<double> m_sums; // of each block

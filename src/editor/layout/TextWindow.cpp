@@ -191,7 +191,7 @@ bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
         size_t at = offsets[size_t(task)];
         eachFeed(task, [&](qsizetype feed) { m_starts[at++] = feed + 1; });
     });
-    m_soft.reserve(m_starts.capacity());
+    m_soft.reserve(count + count / 8 + 64);
     m_soft.assign(m_starts.size(), 0);
     m_lineFrom = m_starts.back();
     return true;
@@ -266,27 +266,13 @@ void TextWindow::joinSoftly(QString& text, qsizetype at) const
     });
 }
 
-namespace {
-
-// Lines pushed one by one leave up to as much room again unused; a document's line index is kept
-// for as long as its tab is, with room for an eighth more lines.
-template <typename T> void keepRoomForAnEighthMore(std::vector<T>& lines)
-{
-    const size_t room = lines.size() + lines.size() / 8 + 64;
-    if (lines.capacity() <= room + room / 4)
-        return;
-    std::vector<T> kept;
-    kept.reserve(room);
-    kept.assign(lines.begin(), lines.end());
-    lines.swap(kept);
-}
-
-} // namespace
-
 void TextWindow::finishReset(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
-    keepRoomForAnEighthMore(m_starts);
-    keepRoomForAnEighthMore(m_soft);
+    // Lines pushed one by one leave up to as much room again unused; a document's line index is
+    // kept for as long as its tab is, with room for an eighth more lines.
+    const size_t room = m_starts.size() / 8 + 64;
+    m_starts.keepRoom(room);
+    m_soft.keepRoom(room);
     m_first = 0;
     m_end = 1;
     estimateAll(estimate, fixed);
@@ -473,19 +459,19 @@ TextWindow::Place TextWindow::apply(
     m_shiftBy += delta;
     if (oldCount == newCount) {
         // A key within a line: no line comes or goes.
-        std::copy(made.begin(), made.end(), m_starts.begin() + first + 1);
+        for (size_t i = 0; i < made.size(); ++i)
+            m_starts[size_t(first) + 1 + i] = made[i];
         // Lines an edit makes start after its line feeds.
         for (int i = first + 1; i < first + newCount; ++i)
             m_softCount -= std::exchange(m_soft[size_t(i)], char(0));
     } else {
         // Lines come or go: the shifted lines move with them, and the heights' sums take a
         // block's work whatever the text's length.
-        m_starts.erase(m_starts.begin() + first + 1, m_starts.begin() + last + 1);
-        m_starts.insert(m_starts.begin() + first + 1, made.begin(), made.end());
+        m_starts.replace(size_t(first) + 1, size_t(last - first), made.begin(), made.end());
         m_shiftFrom = size_t(first) + 1 + made.size();
-        m_softCount -= std::count(m_soft.begin() + first + 1, m_soft.begin() + last + 1, 1);
-        m_soft.erase(m_soft.begin() + first + 1, m_soft.begin() + last + 1);
-        m_soft.insert(m_soft.begin() + first + 1, made.size(), 0);
+        for (int i = first + 1; i <= last; ++i)
+            m_softCount -= m_soft[size_t(i)];
+        m_soft.replace(size_t(first) + 1, size_t(last - first), made.size(), char(0));
         m_heights.replace(first + 1, last - first, int(made.size()), 0.0F);
     }
     for (int i = first; i < first + newCount; ++i)

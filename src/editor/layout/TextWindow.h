@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/layout/GapVector.h"
 #include "editor/layout/LineHeights.h"
 
 #include <QStringView>
@@ -167,8 +168,8 @@ private:
 
     // The starts of the lines from m_shiftFrom on lie m_shiftBy further than stored: keys typed
     // within one line move the starts of all the lines below it by adding to that alone.
-    std::vector<qsizetype> m_starts { 0 };
-    std::vector<char> m_soft { 0 }; // by line: whether it starts after a soft break
+    GapVector<qsizetype> m_starts { 1, 0 };
+    GapVector<char> m_soft { 1, 0 }; // by line: whether it starts after a soft break
     qsizetype m_softCount = 0;
     qsizetype m_lineFrom = 0; // the start of the line being read by reset()
     size_t m_shiftFrom = 1;

@@ -5,6 +5,7 @@
 #include "editor/layout/LazyLayoutKeeper.h"
 #include "editor/source/SourceDocumentLayout.h"
 #include "editor/source/SourceDocumentText.h"
+#include "ui/SteadyScrollBar.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -22,6 +23,7 @@ namespace quillon {
 SourceTextEdit::SourceTextEdit(QWidget* parent)
     : QTextEdit(parent)
 {
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     m_layout = new SourceDocumentLayout(document());
     document()->setDocumentLayout(m_layout);
     // Text is shaped for the screen it is shown on, as the view's own layout would.
