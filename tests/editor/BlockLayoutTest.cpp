@@ -252,10 +252,19 @@ TEST(BlockLayout, TypingMovesOnlyWhatFollowsAGrowingParagraph)
     QTextCursor cursor = h.view()->textCursor();
     cursor.setPosition(found.block().position());
     h.view()->setTextCursor(cursor);
+    waitUntilSettled(h);
     const QList<QRectF> before = rects();
+    // Only the paragraph typed in is painted again, not the one after it.
+    QRectF repainted;
+    const QMetaObject::Connection watching = QObject::connect(
+        layout, &QAbstractTextDocumentLayout::update, [&](const QRectF& r) { repainted |= r; });
     h.type(QStringLiteral("x"));
+    QObject::disconnect(watching);
     const QList<QRectF> typed = rects();
     EXPECT_EQ(typed, before);
+    EXPECT_LE(repainted.top(), before[6].top());
+    EXPECT_GE(repainted.bottom(), before[6].bottom());
+    EXPECT_LT(repainted.bottom(), before[7].bottom());
 
     // Enough to need another line: the paragraph grows and what follows moves by as much.
     h.type(QStringLiteral(" more words").repeated(10));

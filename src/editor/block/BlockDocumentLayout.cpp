@@ -277,7 +277,7 @@ void BlockDocumentLayout::relayout(int from, int charsAdded)
     if (m_estimated > 0)
         Q_EMIT estimatesLeft();
     const int n = int(m_slots.size());
-    const double bottom = heldTop() + prefix(qMin(last + 2, n));
+    const double bottom = heldTop() + prefix(qMin(last + 1, n));
     if (const double movedFrom = takeMovedFrom(); movedFrom >= 0) {
         Q_EMIT update(QRectF(0, qMin(top, movedFrom) - 4, kFar, kFar));
     } else {
