@@ -43,13 +43,29 @@ void drawCodeBox(QPainter& painter, const QRectF& lines, const CodeBlockDecorati
         lines.height() + M::padTop + M::padBottom);
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(value.fill);
-    painter.drawRoundedRect(box, M::cornerRadius, M::cornerRadius);
-    const qreal half = M::borderWidth / 2;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(value.border, M::borderWidth));
-    painter.drawRoundedRect(
-        box.adjusted(half, half, -half, -half), M::cornerRadius - half, M::cornerRadius - half);
+    const qreal w = M::borderWidth;
+    if (value.fill.alpha() == 255) {
+        // The border lies inside the box, over its fill: the box is filled with the border as
+        // it shows there, then its inside with the fill. Stroking the outline costs many times
+        // these two fills, and a line break paints every box on the screen again.
+        const qreal a = value.border.alphaF();
+        const auto over = [a](float border, float fill) { return border * a + fill * (1 - a); };
+        painter.setBrush(QColor::fromRgbF(over(value.border.redF(), value.fill.redF()),
+            over(value.border.greenF(), value.fill.greenF()),
+            over(value.border.blueF(), value.fill.blueF())));
+        painter.drawRoundedRect(box, M::cornerRadius, M::cornerRadius);
+        painter.setBrush(value.fill);
+        painter.drawRoundedRect(
+            box.adjusted(w, w, -w, -w), M::cornerRadius - w, M::cornerRadius - w);
+    } else {
+        painter.setBrush(value.fill);
+        painter.drawRoundedRect(box, M::cornerRadius, M::cornerRadius);
+        const qreal half = w / 2;
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(value.border, w));
+        painter.drawRoundedRect(
+            box.adjusted(half, half, -half, -half), M::cornerRadius - half, M::cornerRadius - half);
+    }
     painter.restore();
 }
 
