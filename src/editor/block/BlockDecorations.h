@@ -3,6 +3,7 @@
 #include "platform/AttributedText.h"
 
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QTextBlock>
 #include <QTextBlockFormat>
@@ -45,6 +46,19 @@ public:
     // Hidden ranges, for finding the first visible character after a list marker (kept only
     // with markers).
     QList<QPair<int, int>> collapsed;
+
+    // Where the painter found inline code on the paragraph's lines: by span and line, the x of
+    // its start and end. Finding them reads the line's glyphs, and a line break paints every
+    // paragraph on the screen again; they hold while the paragraph's lines do (`stamp`).
+    struct CodeExtent
+    {
+        int from = 0; // the span's part on the line, for which they were found
+        int to = 0;
+        qreal startX = 0;
+        qreal endX = 0;
+    };
+    mutable quint32 codeExtentsStamp = 0;
+    mutable QHash<quint64, CodeExtent> codeExtents;
 
     // The decorations of a paragraph: none for most.
     static const BlockDecorations& of(const QTextBlock& block)

@@ -342,10 +342,18 @@ void BlockDocumentLayout::layoutAround(int index) const
         ensureLaidOut(below, i);
 }
 
+quint32 BlockDocumentLayout::linesStamp(const QTextBlock& block) const
+{
+    const int i = block.blockNumber();
+    return i >= 0 && i < int(m_slots.size()) ? m_slots[size_t(i)].linesStamp : 0;
+}
+
 double BlockDocumentLayout::layoutBlock(const QTextBlock& block, QTextLayout& textLayout,
     Slot& slot, double* widest, Reach reach, bool more) const
 {
     QTextLayout* layout = &textLayout;
+    if (layout == block.layout())
+        slot.linesStamp = ++m_lastStamp;
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
     const QTextDocument* doc = document();

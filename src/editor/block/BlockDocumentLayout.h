@@ -73,6 +73,9 @@ public:
     double estimateTable(int markdownLines) const;
     qreal blockTop(int blockNumber) const override;
     qreal blockBottom(int blockNumber) const override;
+    // Changes whenever the paragraph's own text layout is given lines or formats (0: unknown),
+    // so that what is found on its lines can be kept until then.
+    quint32 linesStamp(const QTextBlock& block) const;
 
 Q_SIGNALS:
     // A new width, column or scale: every estimate made for the old one is off.
@@ -99,6 +102,9 @@ private:
         // A long paragraph's lines stop short of its end: its height holds an estimate of the
         // rest, and its text layout stays open for more lines.
         bool partial = false;
+        // Set anew each time its own text layout is given lines: what was found on its lines
+        // stays true while this does.
+        quint32 linesStamp = 0;
     };
     struct Frame
     {
@@ -171,6 +177,7 @@ private:
     mutable Frame m_frame;
     mutable int m_estimated = 0;
     mutable int m_formattedCount = 0;
+    mutable quint32 m_lastStamp = 0;
     FormatSource m_formatSource;
     // Set from the document's report of a change until it has been laid out.
     mutable bool m_inChange = false;

@@ -32,6 +32,9 @@ void BlockDocumentLayout::putFormats(QTextLayout& layout, const QTextBlock& bloc
     if (formats.isEmpty() && layout.formats().isEmpty())
         return;
     layout.setFormats(formats);
+    if (const int i = block.blockNumber();
+        &layout == block.layout() && i >= 0 && i < int(m_slots.size()))
+        m_slots[size_t(i)].linesStamp = ++m_lastStamp;
     // The text engine tells the document that the paragraph changed, and the document would
     // pass that on with the next edit as part of its range, which would then reach over every
     // paragraph laid out meanwhile. The news is taken back: at once, or, while the document is

@@ -1,6 +1,7 @@
 #include "editor/block/DecorationPainter.h"
 
 #include "editor/block/BlockDecorations.h"
+#include "editor/block/BlockDocumentLayout.h"
 #include "markdown/MarkdownHighlighter.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -136,9 +137,10 @@ LineSpan linesReaching(const QTextLayout& layout, qreal top, qreal bottom)
     return span;
 }
 
-void drawInlineCode(QPainter& painter, const QTextBlock& block,
-    const BlockDecorations::InlineCode& code, qreal fontSize, const LineSpan& shown)
+void drawInlineCode(QPainter& painter, const QTextBlock& block, const BlockDecorations& decorations,
+    int span, qreal fontSize, const LineSpan& shown)
 {
+    const BlockDecorations::InlineCode& code = decorations.inlineCode[span];
     const int end = code.start + code.length;
     if (shown.first > shown.last || end <= shown.textStart || code.start >= shown.textEnd)
         return;
@@ -153,8 +155,21 @@ void drawInlineCode(QPainter& painter, const QTextBlock& block,
         const int to = qMin(end, lineEnd);
         if (from >= to)
             continue;
-        const qreal startX = line.cursorToX(from);
-        const qreal endX = line.cursorToX(to);
+        // Kept only while the paragraph's lines are those they were found on.
+        BlockDecorations::CodeExtent extent;
+        const quint64 key = (quint64(quint32(span)) << 32) | quint32(i);
+        const auto found = decorations.codeExtentsStamp != 0
+            ? decorations.codeExtents.constFind(key)
+            : decorations.codeExtents.constEnd();
+        if (found != decorations.codeExtents.constEnd() && found->from == from && found->to == to) {
+            extent = *found;
+        } else {
+            extent = { from, to, line.cursorToX(from), line.cursorToX(to) };
+            if (decorations.codeExtentsStamp != 0)
+                decorations.codeExtents.insert(key, extent);
+        }
+        const qreal startX = extent.startX;
+        const qreal endX = extent.endX;
         if (endX - startX <= 0)
             continue;
         const qreal baseline = origin.y() + line.y() + line.ascent();
@@ -286,8 +301,14 @@ void DecorationPainter::paint(
         if (!decorations->inlineCode.isEmpty()) {
             const LineSpan shown
                 = linesReaching(*block.layout(), exposed.top() - 10, exposed.bottom() + 10);
-            for (const auto& code : decorations->inlineCode)
-                drawInlineCode(painter, block, code, options.fontSize, shown);
+            const auto* blockLayout = qobject_cast<const BlockDocumentLayout*>(layout);
+            const quint32 stamp = blockLayout ? blockLayout->linesStamp(block) : 0;
+            if (stamp != decorations->codeExtentsStamp || stamp == 0) {
+                decorations->codeExtents.clear();
+                decorations->codeExtentsStamp = stamp;
+            }
+            for (int span = 0; span < decorations->inlineCode.size(); ++span)
+                drawInlineCode(painter, block, *decorations, span, options.fontSize, shown);
         }
     }
 }
