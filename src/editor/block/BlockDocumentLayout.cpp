@@ -369,7 +369,7 @@ double BlockDocumentLayout::layoutBlock(const QTextBlock& block, QTextLayout& te
         option.setWrapMode(QTextOption::ManualWrap);
     if (!more) {
         layout->setTextOption(option);
-        keepShapingIfLong(*layout, block.length());
+        keepShaping(*layout);
     }
     const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
 

@@ -169,10 +169,9 @@ LazyTextLayout::ChangedBlocks LazyTextLayout::changedBlocks(
     return changed;
 }
 
-void LazyTextLayout::keepShapingIfLong(QTextLayout& layout, int length)
+void LazyTextLayout::keepShaping(QTextLayout& layout)
 {
-    constexpr int kLongParagraph = 4096; // characters
-    layout.setCacheEnabled(length > kLongParagraph);
+    layout.setCacheEnabled(true);
 }
 
 int LazyTextLayout::offsetAt(

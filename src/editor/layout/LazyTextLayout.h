@@ -223,10 +223,11 @@ protected:
     // `exact` tells whether the point is on a line's text.
     static int offsetAt(
         const QTextLayout& layout, const QPointF& point, Qt::HitTestAccuracy accuracy, bool* exact);
-    // A long paragraph keeps what laying it out found (its items and shaped glyphs): without
-    // them, drawing one of its lines or placing the caret in it shapes the whole paragraph again.
-    // Short paragraphs give them back, which saves memory and costs little.
-    static void keepShapingIfLong(QTextLayout& layout, int length);
+    // A paragraph keeps what laying it out found (its items and shaped glyphs) for as long as
+    // it keeps its lines: without them, drawing one of its lines or placing the caret in it
+    // shapes the whole paragraph again, a sixth of the work of a screen painted again after a
+    // line break or a wheel step. Only the paragraphs around what is shown keep lines.
+    static void keepShaping(QTextLayout& layout);
     bool isPainting() const { return m_painting > 0; }
     // Content from document height `fromY` down moved; repainted and the size reported once
     // control is back in the loop.

@@ -239,7 +239,7 @@ QTextLayout* SourceDocumentLayout::ensureLaidOut(
             giveFormats(block, *layout, ranges);
         const double before = slot.height;
         if (fresh)
-            keepShapingIfLong(*layout, block.length());
+            keepShaping(*layout);
         const double height = layoutLines(*layout, slot, block.length() - 1, reach, !fresh);
         slot.hasLines = true;
         if (slot.estimated) {
