@@ -117,13 +117,12 @@ void AttributedText::resetTables()
 
 quint32 AttributedText::internSet(const AttributeSet& set)
 {
-    auto it = m_setIndex.find(set);
-    if (it != m_setIndex.end())
-        return it->second;
-    const quint32 id = quint32(m_sets.size());
-    m_sets.push_back(set);
-    m_setIndex.emplace(set, id);
-    return id;
+    // One look-up for a new set as for a known one: a document dense with tables makes one set
+    // per table as it opens.
+    const auto [it, added] = m_setIndex.try_emplace(set, quint32(m_sets.size()));
+    if (added)
+        m_sets.push_back(set);
+    return it->second;
 }
 
 quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint32 valueId)

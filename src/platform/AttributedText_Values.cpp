@@ -168,16 +168,11 @@ template <TextAttribute K> quint32 AttributedText::internValue(const TextAttribu
     auto& p = mutablePool<K>();
     if (p.lastId != 0 && p.values[p.lastId - 1] == value)
         return p.lastId;
-    auto it = p.index.find(value);
-    if (it != p.index.end()) {
-        p.lastId = it->second;
-        return it->second;
-    }
-    p.values.push_back(value);
-    const quint32 id = quint32(p.values.size());
-    p.index.emplace(value, id);
-    p.lastId = id;
-    return id;
+    const auto [it, added] = p.index.try_emplace(value, quint32(p.values.size() + 1));
+    if (added)
+        p.values.push_back(value);
+    p.lastId = it->second;
+    return it->second;
 }
 
 template <TextAttribute K>

@@ -520,7 +520,10 @@ void CodeEditorView::updateReadOnly()
     // A document that could not be read, or may not be written, is shown, never edited: an edit
     // would be written over the file. So is a text this view could not give back character for
     // character.
-    m_view->setReadOnly(!m_document.isEditable() || m_hasStandIn);
+    // Setting it sends the view an event even when nothing changes, and a key's edit sets it.
+    const bool readOnly = !m_document.isEditable() || m_hasStandIn;
+    if (m_view->isReadOnly() != readOnly)
+        m_view->setReadOnly(readOnly);
 }
 
 void CodeEditorView::scrollToLine(int line)
