@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -557,4 +559,52 @@ TEST(TableScrolling, TheBoxFollowsTheColumnWidthAndAWideEnoughColumnShowsTheWhol
     EXPECT_EQ(box.size(), tableLayout(h).size());
     EXPECT_TRUE(TableAttachmentCell::scrollBarTrack(tableLayout(h), box).isEmpty());
     EXPECT_EQ(h.view()->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST(TableCells, TextWiderThanAColumnMayBeIsCutAndTheRestIsDrawnWhole)
+{
+    // A column as wide as its widest text draws every cell whole; one held to the widest a column
+    // may be cuts a longer text short inside its cell, never into the next.
+    const QString markdown = QStringLiteral("| Short | Long | End |\n|---|---|---|\n| a | ")
+        + QStringLiteral("words ").repeated(80) + QStringLiteral("| z |\n");
+    const auto parsed = MarkdownTable::parse(markdown, { 0, markdown.size() });
+    ASSERT_TRUE(parsed);
+    const TableAttachment table(*parsed, markdown, false, 15);
+    const TableLayout& layout = table.layout();
+    ASSERT_EQ(layout.columnWidths.at(1), TableLayout::Metrics::maxColumnWidth);
+    QImage image(layout.size().toSize() + QSize(2, 2), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        TableAttachmentCell::draw(painter, QRectF(QPointF(0, 0), layout.size()), table, {});
+    }
+    // Dark pixels (text) in a stretch of a cell of the first row, between heights `top` and
+    // `bottom` of its line of text (from the cell's top).
+    const auto inked = [&](int column, qreal from, qreal to, qreal top, qreal bottom) {
+        const QRectF cell = layout.cellRect(0, column);
+        int count = 0;
+        for (int y = int(cell.top() + top); y < int(cell.top() + bottom); ++y)
+            for (int x = int(cell.left() + from); x < int(cell.left() + to); ++x)
+                count += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+        return count;
+    };
+    const qreal pad = TableLayout::Metrics::cellPaddingX;
+    const QFontMetricsF metrics(table.cellFont());
+    const qreal baseline = TableLayout::Metrics::cellPaddingY + metrics.ascent();
+    const qreal width = layout.columnWidths.at(1);
+    // The long text ends in an ellipsis: its last few inked columns hold dots on the baseline,
+    // where letters cut short would reach up to the height of an x.
+    qreal last = 0;
+    for (qreal x = pad; x < width - pad; ++x) {
+        if (inked(1, x, x + 1, baseline - metrics.xHeight(), baseline + 1) > 0)
+            last = x;
+    }
+    ASSERT_GT(last, width / 2);
+    EXPECT_GT(inked(1, last - 5, last + 1, baseline - 3, baseline + 1), 0);
+    EXPECT_EQ(inked(1, last - 5, last + 1, baseline - metrics.xHeight(),
+                  baseline - metrics.xHeight() / 2),
+        0);
+    // Nothing crosses into the next cell, whose short text shows.
+    EXPECT_EQ(inked(2, 1, pad - 1, 0, layout.rowHeight), 0);
+    EXPECT_GT(inked(2, pad, layout.columnWidths.at(2), 0, layout.rowHeight), 0);
 }

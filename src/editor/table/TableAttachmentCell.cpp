@@ -33,18 +33,27 @@ Qt::Alignment alignmentOf(const MarkdownTable& table, int column)
     }
 }
 
+// A column is as wide as its widest text unless that is wider than a column may be: only then
+// may a cell's text be cut short. Finding where to cut shapes the text once more than drawing it.
+bool mayCut(const TableLayout& layout, int column)
+{
+    return column >= layout.columnWidths.size()
+        || layout.columnWidths.at(column) >= TableLayout::Metrics::maxColumnWidth;
+}
+
 void drawCellText(QPainter& painter, const QRectF& cell, const QString& text, const QFont& font,
-    Qt::Alignment alignment)
+    Qt::Alignment alignment, bool cut)
 {
     using M = TableLayout::Metrics;
     const QRectF inner
         = cell.adjusted(M::cellPaddingX, M::cellPaddingY, -M::cellPaddingX, -M::cellPaddingY);
     if (inner.width() <= 0)
         return;
-    painter.setFont(font);
-    const QFontMetricsF metrics(font);
-    const QString shown
-        = metrics.elidedText(TableAttachmentCell::displayText(text), Qt::ElideRight, inner.width());
+    if (painter.font() != font)
+        painter.setFont(font);
+    const QString shown = cut ? QFontMetricsF(font).elidedText(
+                              TableAttachmentCell::displayText(text), Qt::ElideRight, inner.width())
+                              : TableAttachmentCell::displayText(text);
     painter.drawText(inner, int(alignment | Qt::AlignTop | Qt::TextSingleLine), shown);
 }
 
@@ -235,7 +244,8 @@ void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
         if (editingCell && *editingCell == TableLayout::CellIndex { -1, column })
             continue;
         drawCellText(painter, layout.cellRect(-1, column).translated(origin),
-            model.headers.at(column), table.headerFont(), alignmentOf(model, column));
+            model.headers.at(column), table.headerFont(), alignmentOf(model, column),
+            mayCut(layout, column));
     }
     for (int row = 0; row < model.rows.size(); ++row) {
         const QStringList& cells = model.rows.at(row);
@@ -243,7 +253,7 @@ void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
             if (editingCell && *editingCell == TableLayout::CellIndex { row, column })
                 continue;
             drawCellText(painter, layout.cellRect(row, column).translated(origin), cells.at(column),
-                table.cellFont(), alignmentOf(model, column));
+                table.cellFont(), alignmentOf(model, column), mayCut(layout, column));
         }
     }
 }
