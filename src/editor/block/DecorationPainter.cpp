@@ -158,15 +158,12 @@ void drawInlineCode(QPainter& painter, const QTextBlock& block, const BlockDecor
         // Kept only while the paragraph's lines are those they were found on.
         BlockDecorations::CodeExtent extent;
         const quint64 key = (quint64(quint32(span)) << 32) | quint32(i);
-        const auto found = decorations.codeExtentsStamp != 0
-            ? decorations.codeExtents.constFind(key)
-            : decorations.codeExtents.constEnd();
+        const auto found = decorations.codeExtents.constFind(key);
         if (found != decorations.codeExtents.constEnd() && found->from == from && found->to == to) {
             extent = *found;
         } else {
             extent = { from, to, line.cursorToX(from), line.cursorToX(to) };
-            if (decorations.codeExtentsStamp != 0)
-                decorations.codeExtents.insert(key, extent);
+            decorations.codeExtents.insert(key, extent);
         }
         const qreal startX = extent.startX;
         const qreal endX = extent.endX;
@@ -224,6 +221,9 @@ void DecorationPainter::paint(
     auto* layout = document.documentLayout();
     if (!layout)
         return;
+    // Inline code is found again on a paragraph's lines only once they are made anew, which
+    // the block layout tells; without it, at every paint.
+    const auto* blockLayout = qobject_cast<const BlockDocumentLayout*>(layout);
     // The first block whose rectangle reaches the exposed area; code boxes may begin above it.
     QTextBlock block = document.begin();
     {
@@ -301,7 +301,6 @@ void DecorationPainter::paint(
         if (!decorations->inlineCode.isEmpty()) {
             const LineSpan shown
                 = linesReaching(*block.layout(), exposed.top() - 10, exposed.bottom() + 10);
-            const auto* blockLayout = qobject_cast<const BlockDocumentLayout*>(layout);
             const quint32 stamp = blockLayout ? blockLayout->linesStamp(block) : 0;
             if (stamp != decorations->codeExtentsStamp || stamp == 0) {
                 decorations->codeExtents.clear();

@@ -6,6 +6,13 @@
 
 namespace quillon {
 
+// The room a column of `count` items keeps to grow in: an eighth more. Filled at once, a column
+// is given it ahead so that keeping it later moves nothing; a gap too short grows by as much.
+inline size_t spareRoom(size_t count)
+{
+    return count / 8 + 64;
+}
+
 // A vector with a gap where it was last changed: items put in or taken out move only the items
 // between that place and the last one, not every item after it. A pane's per-line columns (line
 // starts, heights) take a line break at a time near the caret, so a line typed or joined costs
@@ -115,9 +122,9 @@ private:
         m_gap += removed;
         if (m_gap >= inserted)
             return;
-        // Room for the items and as many again as an eighth of the rest, so that a run of
-        // insertions grows the vector rarely.
-        const size_t grow = inserted - m_gap + size() / 8 + 64;
+        // Room for the items and some to spare, so that a run of insertions grows the vector
+        // rarely.
+        const size_t grow = inserted - m_gap + spareRoom(size());
         m_items.insert(m_items.begin() + ptrdiff_t(m_at), grow, T());
         m_gap += grow;
     }

@@ -22,7 +22,7 @@ LineHeights::LineHeights(int count)
 void LineHeights::sum()
 {
     const int n = size();
-    m_heights.keepRoom(size_t(n) / 8 + 64);
+    m_heights.keepRoom(spareRoom(size_t(n)));
     const int blocks = (n + kBlock - 1) / kBlock;
     m_lengths.assign(size_t(blocks), kBlock);
     if (blocks > 0)

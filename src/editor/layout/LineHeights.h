@@ -27,7 +27,7 @@ public:
     void resize(int count)
     {
         // With room for an eighth more lines, as the pane's line starts have.
-        m_heights.reserve(size_t(count) + size_t(count) / 8 + 64);
+        m_heights.reserve(size_t(count) + spareRoom(size_t(count)));
         m_heights.resize(size_t(count));
     }
     float* data() { return m_heights.data(); }

@@ -185,13 +185,13 @@ bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
     if (m_length - lineStart > longest)
         return false;
     // With room for an eighth more lines: the first line typed would otherwise move them all.
-    m_starts.reserve(count + count / 8 + 64);
+    m_starts.reserve(count + spareRoom(count));
     m_starts.resize(count);
     parallelFor(tasks, [&](qsizetype task) {
         size_t at = offsets[size_t(task)];
         eachFeed(task, [&](qsizetype feed) { m_starts[at++] = feed + 1; });
     });
-    m_soft.reserve(count + count / 8 + 64);
+    m_soft.reserve(count + spareRoom(count));
     m_soft.assign(m_starts.size(), 0);
     m_lineFrom = m_starts.back();
     return true;
@@ -270,7 +270,7 @@ void TextWindow::finishReset(const Estimate& estimate, const std::vector<FixedHe
 {
     // Lines pushed one by one leave up to as much room again unused; a document's line index is
     // kept for as long as its tab is, with room for an eighth more lines.
-    const size_t room = m_starts.size() / 8 + 64;
+    const size_t room = spareRoom(m_starts.size());
     m_starts.keepRoom(room);
     m_soft.keepRoom(room);
     m_first = 0;
