@@ -3,11 +3,23 @@
 #include "editor/document/HeldInput.h"
 #include "workspace/WorkspaceState.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QWidget>
 
 #include <utility>
 
 namespace quillon {
+
+namespace {
+
+// The turn that shows other views' edits. Qt asks for a repaint at low priority; this comes
+// after it, so that a key reaches the screen in the pane it was typed in first, and the other
+// pane shows it on the same turn of the event loop, one repaint later.
+const QEvent::Type kFollowEvent = QEvent::Type(QEvent::registerEventType());
+constexpr int kAfterRepaint = Qt::LowEventPriority - 1;
+
+} // namespace
 
 DocumentBinding::DocumentBinding(Document& document, WorkspaceState& workspace, QWidget& origin,
     BoundPane& pane, bool isDarkMode)
@@ -48,8 +60,15 @@ void DocumentBinding::onEdited(const TextEdit& edit, const QObject* origin)
     m_pending.append(edit);
     if (std::exchange(m_followQueued, true))
         return;
-    QMetaObject::invokeMethod(
-        this, [this] { m_pane.followQueued(); }, Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new QEvent(kFollowEvent), kAfterRepaint);
+}
+
+bool DocumentBinding::event(QEvent* event)
+{
+    if (event->type() != kFollowEvent)
+        return QObject::event(event);
+    m_pane.followQueued();
+    return true;
 }
 
 void DocumentBinding::onReplaced()

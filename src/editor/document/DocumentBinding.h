@@ -93,6 +93,9 @@ public:
     // removedLength), in the text after them [position, position + insertedLength).
     static ReplacedStretch stretchOf(const QList<TextEdit>& edits);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void onEdited(const TextEdit& edit, const QObject* origin);
     void onReplaced();
