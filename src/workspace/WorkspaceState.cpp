@@ -5,6 +5,7 @@
 #include "workspace/DirectoryWatcher.h"
 #include "workspace/Document.h"
 #include "workspace/FileNode.h"
+#include "workspace/OpenFileWatcher.h"
 #include "workspace/WorkspaceLog.h"
 #include "workspace/WorkspaceSettings.h"
 
@@ -65,6 +66,7 @@ std::optional<bool> storedBool(const QString& key)
 WorkspaceState::WorkspaceState(QObject* parent)
     : QObject(parent)
     , m_directoryWatcher(std::make_unique<DirectoryWatcher>())
+    , m_outsideWatcher(std::make_unique<OpenFileWatcher>())
     , m_writer(std::make_unique<BackgroundWriter>())
 {
     connect(m_writer.get(), &BackgroundWriter::finished, this, &WorkspaceState::onWriteFinished);
@@ -88,6 +90,8 @@ WorkspaceState::WorkspaceState(QObject* parent)
             printLine(QStringLiteral("Quillon: ") + reason);
             setFolderWatchError(reason);
         });
+    connect(m_outsideWatcher.get(), &OpenFileWatcher::changed, this,
+        &WorkspaceState::followChangesOnDisk);
 
     readSettings();
     loadRecents();
@@ -102,6 +106,7 @@ WorkspaceState::~WorkspaceState()
     m_gitHooks.reset();
     m_agentBridge.reset();
     m_directoryWatcher->stop();
+    m_outsideWatcher->setFiles({});
     // Documents go before the writer they write through.
     qDeleteAll(std::exchange(m_documents, {}));
 }
@@ -197,6 +202,7 @@ void WorkspaceState::onFolderChanged()
         m_fetchTimer.stop();
         m_directoryWatcher->stop();
     }
+    watchDocumentsOutsideFolder();
 }
 
 // ---- Git ------------------------------------------------------------------------------------

@@ -25,6 +25,7 @@
 namespace quillon {
 
 class DirectoryWatcher;
+class OpenFileWatcher;
 class Document;
 class FileNode;
 
@@ -294,6 +295,8 @@ private:
     void remapTabs(const QString& oldPath, const QString& newPath);
     // Another program may have changed open documents under the folder.
     void followChangesOnDisk();
+    // Watches the open documents the folder's watch does not cover.
+    void watchDocumentsOutsideFolder();
     void onWriteFinished(const BackgroundWriter::Result& result);
     void releaseWriteHold();
     void closeDocument(const QString& path);
@@ -315,6 +318,7 @@ private:
     bool confirmName(const QString& name);
 
     std::unique_ptr<DirectoryWatcher> m_directoryWatcher;
+    std::unique_ptr<OpenFileWatcher> m_outsideWatcher;
     std::unique_ptr<BackgroundWriter> m_writer;
     int m_writeHolds = 0;
     // The documents of the open tabs that have been shown, by standardized path.

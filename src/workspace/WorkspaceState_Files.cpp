@@ -197,6 +197,7 @@ void WorkspaceState::remapTabs(const QString& oldPath, const QString& newPath)
                 replaced->deleteLater();
             }
             m_documents.insert(replacement, moved);
+            watchDocumentsOutsideFolder();
         }
         tabs[i] = replacement;
         setOpenTabs(tabs);

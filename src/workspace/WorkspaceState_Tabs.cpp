@@ -50,6 +50,7 @@ void WorkspaceState::closeDocument(const QString& path)
     document->disconnect(this);
     // A view of it may be on the stack (a key that closed its tab): it goes once that is done.
     document->deleteLater();
+    watchDocumentsOutsideFolder();
 }
 
 Document* WorkspaceState::document(const QString& path) const
@@ -100,6 +101,7 @@ void WorkspaceState::onActiveTabChanged(const QString& previous)
             active->setWritesHeld(areWritesHeld());
             m_documents.insert(path, active);
             connect(active, &Document::written, this, &WorkspaceState::checkGitStatus);
+            watchDocumentsOutsideFolder();
         } else {
             // An unreadable document is tried again, unless the user has typed into it since; a
             // read-only one may have been given permission.

@@ -5,6 +5,7 @@
 #include "platform/BackgroundWriter.h"
 #include "platform/FileUtil.h"
 #include "workspace/Document.h"
+#include "workspace/OpenFileWatcher.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -90,6 +91,17 @@ void WorkspaceState::followChangesOnDisk()
         doc->checkWritable();
         doc->followChangeOnDisk();
     }
+}
+
+void WorkspaceState::watchDocumentsOutsideFolder()
+{
+    QStringList outside;
+    for (const QString& path : m_documents.keys()) {
+        if (m_folderURL.isEmpty() || !FileUtil::isUnder(path, m_folderURL))
+            outside.append(path);
+    }
+    outside.sort();
+    m_outsideWatcher->setFiles(outside);
 }
 
 void WorkspaceState::reloadOpenDocumentsFromDisk()

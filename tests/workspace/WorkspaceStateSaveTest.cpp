@@ -138,6 +138,28 @@ TEST_F(WorkspaceStateSaveTest, AnotherProgramsChangeIsFollowedWhileTheDocumentIs
     EXPECT_EQ(tree.read("a.md"), "alpha, theirs\n");
 }
 
+TEST_F(WorkspaceStateSaveTest, AFileNoFolderWatchCoversFollowsAnotherProgramsChanges)
+{
+    // Opened on its own, then outside the workspace folder: written in place, replaced by a
+    // rename (as most programs save), and written in place again under its new inode.
+    const auto followed = [&](const QByteArray& text) {
+        return waitUntil([&] { return state->currentFileContent() == QString::fromUtf8(text); });
+    };
+    state->openFile(a);
+    tree.write("a.md", "alpha, written in place\n");
+    ASSERT_TRUE(followed("alpha, written in place\n"));
+    tree.write("a.md.new", "alpha, renamed over\n");
+    ASSERT_TRUE(QFile::remove(a) && QFile::rename(tree.path() + "/a.md.new", a));
+    ASSERT_TRUE(followed("alpha, renamed over\n"));
+    tree.write("a.md", "alpha, in place again\n");
+    ASSERT_TRUE(followed("alpha, in place again\n"));
+
+    state->setFolderURL(tree.mkdir("folder"));
+    tree.write("a.md", "alpha, outside the folder\n");
+    ASSERT_TRUE(followed("alpha, outside the folder\n"));
+    EXPECT_TRUE(prompts->alerts().isEmpty());
+}
+
 TEST_F(WorkspaceStateSaveTest, AChangeOnDiskUnderLocalEditsIsNeverOverwrittenSilently)
 {
     struct Case
