@@ -156,7 +156,8 @@ qsizetype MarkdownStylingCuts::next(qsizetype atLeast)
         }
         if (m_fence && m_fence->range.end() <= cut) {
             // The stretch of prose ended before the cut: the next one begins after the block.
-            enterStretch(m_fence->range.end());
+            m_fenceEnds.push_back(m_fence->range.end());
+            enterStretch(m_fenceEnds.back());
             continue;
         }
         if (m_fence && m_fence->range.location < cut) {

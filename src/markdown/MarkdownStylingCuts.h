@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <vector>
 
 namespace quillon {
 
@@ -39,6 +40,11 @@ public:
     // The first cut at or after `atLeast` and at or after the last one returned; the text's
     // length when there is none.
     qsizetype next(qsizetype atLeast);
+    // The ends of the fenced blocks the cuts went past, ascending. Where a fenced block ends is
+    // settled by the text before that place alone, and nothing the engine styles reaches
+    // across it: styling from the paragraph that follows it stays right whatever changes
+    // after it.
+    const std::vector<qsizetype>& fenceEnds() const { return m_fenceEnds; }
 
     // Lines from twice `length` on are cut into parts about `length` long; 0 restores the
     // default.
@@ -64,6 +70,7 @@ private:
     std::optional<MarkdownLineEditing::FencedBlock> m_fence; // the next one, in text offsets
     qsizetype m_italicResume = 0;
     qsizetype m_linkResume = 0;
+    std::vector<qsizetype> m_fenceEnds;
     // The start of the line that the offset m_lineKnownAt lies in (-1: none known yet).
     mutable qsizetype m_lineKnownAt = -1;
     mutable qsizetype m_lineKnownStart = 0;

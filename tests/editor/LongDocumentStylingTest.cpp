@@ -273,6 +273,57 @@ TEST(LongDocumentStyling, AZoomPutsTheTextBackInPartsWithTheCaretAndTheTextInVie
     EXPECT_EQ(h.editor->caretMarkdownOffset(), caret + 7);
 }
 
+TEST(LongDocumentStyling, EditsAfterAPassAreStyledAgainUpToWhereTheTextIsCutAsBefore)
+{
+    // Prose with what reaches over lines, and a fenced block every few kilobytes.
+    QString doc = longDocument().first(100 * 1024);
+    for (int i = 0; doc.size() < 400 * 1024; ++i) {
+        doc += QStringLiteral(
+            "## Part %1\n\nSome _italic\n\nover paragraphs_, a [link](http://x.org), "
+            "`x` and *more*.\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n")
+                   .arg(i);
+        if (i % 40 == 39)
+            doc += QStringLiteral("```\ncode %1\n```\n\n").arg(i);
+    }
+    const BlockViewHoldsWhole whole; // the caret is put by document positions
+    EditorHarness h(doc);
+    const auto settled = [&] {
+        // Past the pause after which the pass starts, then until it is done.
+        waitUntil([] { return false; }, 900);
+        return waitUntil([&] { return !h.editor->isRestylingWhole() && styledAsAWhole(h); }, 20000);
+    };
+    ASSERT_TRUE(settled());
+    // Words typed far down are gone through with their stretch of prose, not the whole text.
+    h.setCaret(h.content().indexOf(QStringLiteral("## Part"), 300 * 1024) + 4);
+    h.type(QStringLiteral("word "));
+    ASSERT_TRUE(settled());
+    EXPECT_LT(h.editor->lastStylingPassLength(), 32 * 1024);
+    // An underscore pairs the ones after it otherwise up to the next fenced block; a fence
+    // turns the rest into code and the later fences' pairs around; typed while the pass over
+    // the fence goes on, words far down wait for it.
+    h.type(QStringLiteral("_"));
+    ASSERT_TRUE(settled());
+    // An italic's closing underscore taken away just before a fenced block: its opening one, a
+    // paragraph up, is left without a partner.
+    const qsizetype fence = h.content().indexOf(QStringLiteral("```\ncode"), 250 * 1024);
+    h.setCaret(h.content().lastIndexOf(QStringLiteral("over paragraphs_"), fence) + 16);
+    h.key(Qt::Key_Backspace);
+    ASSERT_TRUE(settled());
+    h.setCaret(h.content().indexOf(QStringLiteral("## Part"), 150 * 1024));
+    h.type(QStringLiteral("```"));
+    h.key(Qt::Key_Return);
+    waitUntil([&] { return h.editor->isRestylingWhole(); }, 2000);
+    h.setCaret(h.content().indexOf(QStringLiteral("## Part"), 350 * 1024) + 4);
+    h.type(QStringLiteral("more "));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(paragraphsPresentedApart(h), 0);
+    h.setCaret(h.content().indexOf(QStringLiteral("```\n## Part"), 150 * 1024) + 4);
+    for (int i = 0; i < 4; ++i)
+        h.key(Qt::Key_Backspace);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(paragraphsPresentedApart(h), 0);
+}
+
 TEST(LongDocumentStyling, ACaretMovedAfterThePassIsRevealedAsTheWholeTextWouldWithoutAnotherPass)
 {
     const QString markdown = longDocument();

@@ -2,12 +2,14 @@
 
 #include "editor/block/LineRestyler.h"
 #include "editor/block/ProjectedDocument.h"
+#include "editor/layout/TextWindow.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <limits>
 
 namespace quillon {
 
@@ -20,6 +22,8 @@ constexpr qsizetype kNowLimit = 512 * 1024;
 // Bounds of a slice's length of text.
 constexpr qsizetype kMinChunk = 4 * 1024;
 constexpr qsizetype kMaxChunk = 1024 * 1024;
+// The cuts a pass keeps lie about this far apart, where the text can be cut.
+constexpr qsizetype kCutSpacing = 4 * 1024;
 // The slices wait this long for the first paint at most.
 constexpr int kPaintWaitMs = 250;
 
@@ -32,7 +36,46 @@ BackgroundStyling::BackgroundStyling(ProjectedDocument& projected, Options optio
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &BackgroundStyling::step);
+    m_projected.setReplacedHook(
+        [this](TextSpan removed, qsizetype inserted) { replaced(removed, inserted); });
 }
+
+BackgroundStyling::~BackgroundStyling()
+{
+    m_projected.setReplacedHook({});
+}
+
+namespace {
+
+// `ranges` sorted, with those that touch joined.
+void joinTouching(std::vector<TextSpan>& ranges)
+{
+    std::sort(ranges.begin(), ranges.end(),
+        [](const TextSpan& a, const TextSpan& b) { return a.location < b.location; });
+    std::vector<TextSpan> joined;
+    for (const TextSpan& r : ranges) {
+        if (!joined.empty() && r.location <= joined.back().end())
+            joined.back().length = qMax(joined.back().end(), r.end()) - joined.back().location;
+        else
+            joined.push_back(r);
+    }
+    ranges = std::move(joined);
+}
+
+// Moves `from` (ascending places) onto the end of `to`, those in (after, upTo].
+void takePlaces(std::vector<qsizetype>& to, std::vector<qsizetype>& from, qsizetype after,
+    qsizetype upTo = std::numeric_limits<qsizetype>::max())
+{
+    auto first = std::upper_bound(from.begin(), from.end(), after);
+    auto last = std::upper_bound(first, from.end(), upTo);
+    for (auto it = first; it != last; ++it) {
+        if (to.empty() || *it > to.back())
+            to.push_back(*it);
+    }
+    from.erase(from.begin(), last);
+}
+
+} // namespace
 
 void BackgroundStyling::start(bool waitForResume)
 {
@@ -40,9 +83,182 @@ void BackgroundStyling::start(bool waitForResume)
     moveTo(0);
     m_cuts.reset();
     m_passCuts = { 0 };
+    m_passFenceEnds.clear();
+    m_oldCuts.clear();
+    m_oldFenceEnds.clear();
+    m_convergeFrom = -1;
+    m_changed.clear();
+    m_pendingChanges.clear();
+    m_textChanged = false;
+    m_passLength = 0;
     m_passRevision = m_projected.textRevision();
     m_waiting = waitForResume;
     m_timer.start(waitForResume ? kPaintWaitMs : 0);
+}
+
+qsizetype BackgroundStyling::startBefore(qsizetype position, qsizetype atLeast) const
+{
+    // The paragraph after the last fenced block that ends before `position`.
+    auto fence = std::lower_bound(m_oldFenceEnds.begin(), m_oldFenceEnds.end(), position);
+    if (fence == m_oldFenceEnds.begin() || *(fence - 1) < atLeast)
+        return atLeast;
+    const QString& text = m_projected.storage().text();
+    const qsizetype end = *(fence - 1);
+    const qsizetype feed
+        = end > 0 && text.at(end - 1) == u'\n' ? end - 1 : text.indexOf(u'\n', end);
+    return feed < 0 ? text.size() : qMax(atLeast, feed + 1);
+}
+
+void BackgroundStyling::startAfterChanges()
+{
+    const qsizetype length = m_projected.storage().length();
+    const bool known = !m_running && m_passRevision == m_projected.textRevision()
+        && !m_passCuts.empty() && m_passCuts.back() == length && m_projected.isValidUtf16();
+    if (!known) {
+        start(false);
+        return;
+    }
+    if (m_changed.empty())
+        return;
+    joinTouching(m_changed);
+    m_pendingChanges = std::exchange(m_changed, {});
+    // What the last pass knew from the top is kept up to where this one begins; the rest is
+    // what it may meet again.
+    m_oldCuts = std::exchange(m_passCuts, {});
+    m_oldFenceEnds = std::exchange(m_passFenceEnds, {});
+    const qsizetype from = startBefore(m_pendingChanges.front().location, 0);
+    takePlaces(m_passCuts, m_oldCuts, -1, from);
+    if (m_passCuts.empty() || m_passCuts.back() != from)
+        m_passCuts.push_back(from);
+    takePlaces(m_passFenceEnds, m_oldFenceEnds, -1, from - 1);
+    m_convergeFrom = m_pendingChanges.front().end();
+    m_pendingChanges.erase(m_pendingChanges.begin());
+    m_passLength = 0;
+    m_running = true;
+    m_waiting = false;
+    m_cuts.reset();
+    moveTo(from);
+    m_timer.start(0);
+}
+
+void BackgroundStyling::styledAlone(TextSpan range)
+{
+    if (range.length < 0)
+        return;
+    // What a pass under way is still to go through, it styles again anyway.
+    if (m_running && !m_atEnd) {
+        const qsizetype place = m_projected.mark();
+        if (range.location >= place && (m_convergeFrom < 0 || range.end() <= m_convergeFrom))
+            return;
+    }
+    m_changed.push_back(range);
+}
+
+void BackgroundStyling::forgetStyledAlone()
+{
+    if (!m_textChanged)
+        m_changed.clear();
+}
+
+void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
+{
+    if (m_running && m_convergeFrom >= 0 && m_passRevision + 1 == m_projected.textRevision()
+        && !m_passCuts.empty()) {
+        // A change while a pass goes over earlier ones: it stops, and what it has not reached
+        // yet is still to be styled again, with this change.
+        const qsizetype place = m_passCuts.back();
+        m_changed.push_back({ place, qMax(place, m_convergeFrom) - place });
+        m_changed.insert(m_changed.end(), m_pendingChanges.begin(), m_pendingChanges.end());
+        takePlaces(m_passCuts, m_oldCuts, place);
+        takePlaces(m_passFenceEnds, m_oldFenceEnds, place);
+        m_pendingChanges.clear();
+        m_convergeFrom = -1;
+        m_running = false;
+        m_waiting = false;
+        m_timer.stop();
+        m_cuts.reset();
+    }
+    // Only what a finished pass knew of the text just before this change is moved along; a
+    // whole pass under way goes on as before (its place is a mark the change moves).
+    const bool known = !m_running && m_passRevision + 1 == m_projected.textRevision()
+        && !m_passCuts.empty()
+        && m_passCuts.back() == m_projected.storage().length() - inserted + removed.length;
+    if (!known) {
+        m_passCuts.clear();
+        m_passFenceEnds.clear();
+        m_changed.clear();
+        return;
+    }
+    const qsizetype delta = inserted - removed.length;
+    const auto moveAlong = [&](std::vector<qsizetype>& places) {
+        // Places inside the change are gone; those after it move with the text.
+        auto first = std::lower_bound(places.begin(), places.end(), removed.location);
+        auto last = std::upper_bound(first, places.end(), removed.end());
+        first = places.erase(first, last);
+        for (auto it = first; it != places.end(); ++it)
+            *it += delta;
+    };
+    moveAlong(m_passCuts);
+    moveAlong(m_passFenceEnds);
+    // The text ends in a cut, whatever changed before it.
+    const qsizetype length = m_projected.storage().length();
+    if (m_passCuts.empty() || m_passCuts.back() != length)
+        m_passCuts.push_back(length);
+    for (TextSpan& r : m_changed) {
+        const qsizetype end = mapThroughEdit(r.end(), removed.location, removed.length, inserted);
+        r.location = mapThroughEdit(r.location, removed.location, removed.length, inserted);
+        r.length = qMax<qsizetype>(0, end - r.location);
+    }
+    m_changed.push_back({ removed.location, inserted });
+    m_textChanged = true;
+    m_passRevision = m_projected.textRevision();
+}
+
+bool BackgroundStyling::converged(qsizetype place)
+{
+    if (m_convergeFrom < 0)
+        return false;
+    // Changes the pass has reached are gone through with the ones before them.
+    while (!m_pendingChanges.empty() && m_pendingChanges.front().location <= place) {
+        m_convergeFrom = qMax(m_convergeFrom, m_pendingChanges.front().end());
+        m_pendingChanges.erase(m_pendingChanges.begin());
+    }
+    if (place < m_convergeFrom || !std::binary_search(m_oldCuts.begin(), m_oldCuts.end(), place))
+        return false;
+    // The text from here is cut and styled as the last pass left it, up to the next change.
+    takePlaces(m_passCuts, m_oldCuts, place - 1, place);
+    if (m_pendingChanges.empty())
+        return true;
+    const TextSpan next = m_pendingChanges.front();
+    m_pendingChanges.erase(m_pendingChanges.begin());
+    const qsizetype from = startBefore(next.location, place);
+    takePlaces(m_passCuts, m_oldCuts, place, from);
+    takePlaces(m_passFenceEnds, m_oldFenceEnds, place - 1, from - 1);
+    if (m_passCuts.back() != from)
+        m_passCuts.push_back(from);
+    m_convergeFrom = next.end();
+    if (from != place) {
+        m_cuts.reset();
+        moveTo(from);
+    }
+    return false;
+}
+
+void BackgroundStyling::finishPass()
+{
+    // The last pass's cuts and fence ends after the place hold for the text after it.
+    if (m_convergeFrom >= 0 && m_passRevision == m_projected.textRevision()) {
+        const qsizetype place = m_passCuts.empty() ? 0 : m_passCuts.back();
+        takePlaces(m_passCuts, m_oldCuts, place);
+        takePlaces(m_passFenceEnds, m_oldFenceEnds, place - 1);
+    }
+    m_textChanged = false;
+    m_oldCuts.clear();
+    m_oldFenceEnds.clear();
+    m_pendingChanges.clear();
+    m_convergeFrom = -1;
+    stop();
+    Q_EMIT finished();
 }
 
 void BackgroundStyling::resume()
@@ -103,18 +319,29 @@ qsizetype BackgroundStyling::styledLength() const
 void BackgroundStyling::passedCut(qsizetype end)
 {
     if (m_passRevision == m_projected.textRevision() && !m_passCuts.empty()
-        && end > m_passCuts.back())
+        && end > m_passCuts.back()) {
         m_passCuts.push_back(end);
-    else
-        m_passCuts.clear(); // the text changed under the pass: its cuts are not this text's
+        if (m_cuts) {
+            for (const qsizetype fenceEnd : m_cuts->fenceEnds()) {
+                if (fenceEnd <= end
+                    && (m_passFenceEnds.empty() || fenceEnd > m_passFenceEnds.back()))
+                    m_passFenceEnds.push_back(fenceEnd);
+            }
+        }
+    } else {
+        // The text changed under the pass: its cuts are not this text's.
+        m_passCuts.clear();
+        m_passFenceEnds.clear();
+        m_convergeFrom = -1;
+    }
 }
 
 std::optional<TextSpan> BackgroundStyling::knownStretchAround(TextSpan range) const
 {
     // Only a pass that went through to the end of the text as it still is.
     const qsizetype length = m_projected.storage().length();
-    if (m_running || m_passRevision != m_projected.textRevision() || m_passCuts.empty()
-        || m_passCuts.back() != length || length <= 0)
+    if (m_running || m_textChanged || m_passRevision != m_projected.textRevision()
+        || m_passCuts.empty() || m_passCuts.back() != length || length <= 0)
         return std::nullopt;
     // The last cut at or before the range's start, and the first at or after its end; a place
     // at the very end belongs to the last stretch.
@@ -183,17 +410,41 @@ void BackgroundStyling::step()
     m_waiting = false;
     if (!m_running || m_held)
         return;
-    const qsizetype from = next();
-    if (from >= m_projected.storage().length()) {
-        stop();
-        Q_EMIT finished();
+    qsizetype from = next();
+    if (from >= m_projected.storage().length() || converged(from)) {
+        finishPass();
         return;
     }
+    from = next();
     QElapsedTimer clock;
     clock.start();
-    const TextSpan stretch { from, cuts().next(from + m_chunk) - from };
+    qsizetype target = from + m_chunk;
+    if (m_convergeFrom >= 0) {
+        // A pass over changes ends its slice at the last pass's next cut beyond them, where it
+        // may stop.
+        const auto old
+            = std::lower_bound(m_oldCuts.begin(), m_oldCuts.end(), qMax(from + 1, m_convergeFrom));
+        if (old != m_oldCuts.end())
+            target = qMin(target, *old);
+    }
+    // The cuts within the slice are kept too, so that a later pass over a change nearby can
+    // stop soon after it.
+    const qsizetype length = m_projected.storage().length();
+    std::vector<qsizetype> within;
+    for (qsizetype at = from + kCutSpacing; at < qMin(target, length);) {
+        // Cuts are found forward only: none is asked for beyond the slice's end.
+        const qsizetype c = cuts().next(at);
+        if (c >= target)
+            break;
+        within.push_back(c);
+        at = c + kCutSpacing;
+    }
+    const TextSpan stretch { from, cuts().next(target) - from };
     style(stretch);
+    m_passLength += stretch.length;
     moveTo(stretch.end());
+    for (const qsizetype c : within)
+        passedCut(c);
     passedCut(stretch.end());
     // The next slice takes about kSliceMs at the speed this one went.
     const qint64 ns = qMax<qint64>(clock.nsecsElapsed(), 1000);

@@ -30,10 +30,24 @@ public:
     using Options = std::function<HighlightOptions()>;
     // `options` gives the caret and appearance each slice is styled for, asked afresh each time.
     BackgroundStyling(ProjectedDocument& projected, Options options, QObject* parent = nullptr);
+    ~BackgroundStyling() override;
 
     // (Re)starts the pass at the top of the storage. With `waitForResume`, the slices wait for
     // resume() (the view's first paint), or a quarter of a second.
     void start(bool waitForResume);
+    // Styles again what changed since the last whole pass, and what was styled line by line
+    // since: from the paragraph after the last fenced block before it (where nothing later
+    // changes the styling) up to the first place after it where the text is cut as that pass
+    // cut it (the styling after such a place is what the pass left). A whole pass, started
+    // again, when no whole pass went through the text before those changes.
+    void startAfterChanges();
+    // Paragraphs styled on their own since the last pass (which may differ from what styling
+    // the whole text gives them).
+    void styledAlone(TextSpan range);
+    // What was styled alone has been styled again from the last pass's cuts.
+    void forgetStyledAlone();
+    // The length of text the last pass styled, for tests.
+    qsizetype lastPassLength() const { return m_passLength; }
     void resume();
     void stop();
     bool isRunning() const { return m_running; }
@@ -69,6 +83,15 @@ private:
     // The cuts from the pass's place on, made afresh after the text changed.
     MarkdownStylingCuts& cuts();
     void style(TextSpan stretch);
+    // The storage's characters changed: what the last pass knew is moved along.
+    void replaced(TextSpan removed, qsizetype inserted);
+    // Where a pass over changes from `position` on may begin: the paragraph after the last
+    // fenced block the last pass found before it, and not before `atLeast`.
+    qsizetype startBefore(qsizetype position, qsizetype atLeast) const;
+    // Whether the pass, at the cut `place`, is done with the changes: the text from there on
+    // is cut as the last pass cut it. Moves on to the next change, if any, instead.
+    bool converged(qsizetype place);
+    void finishPass();
 
     ProjectedDocument& m_projected;
     Options m_options;
@@ -85,6 +108,20 @@ private:
     // The cuts the pass went by, from the top, while the text stays the one it started on.
     std::vector<qsizetype> m_passCuts;
     quint64 m_passRevision = 0;
+    // Where the prose after a fenced block begins, as the pass found them, in the same text.
+    std::vector<qsizetype> m_passFenceEnds;
+    // What changed or was styled alone since the last pass, in the text as it is now, while
+    // its cuts and fence ends are moved along with the changes.
+    std::vector<TextSpan> m_changed;
+    bool m_textChanged = false; // since the last pass ended: its cuts were moved along
+    // While a pass goes over changes only: the last pass's cuts and fence ends beyond where
+    // it stands, the changes it is still to reach, and the place from which it may stop at one
+    // of those cuts (-1 in a whole pass).
+    std::vector<qsizetype> m_oldCuts;
+    std::vector<qsizetype> m_oldFenceEnds;
+    std::vector<TextSpan> m_pendingChanges;
+    qsizetype m_convergeFrom = -1;
+    qsizetype m_passLength = 0;
 };
 
 } // namespace quillon

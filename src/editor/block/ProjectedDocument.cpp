@@ -328,6 +328,8 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
     m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.size());
     validityReplaced(removed, text.size());
     indexReplaced(removed, text.size());
+    if (m_replacedHook)
+        m_replacedHook(removed, text.size());
 }
 
 void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& text)
@@ -338,6 +340,8 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
     m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.length());
     validityReplaced(removed, text.length());
     indexReplaced(removed, text.length());
+    if (m_replacedHook)
+        m_replacedHook(removed, text.length());
 }
 
 bool ProjectedDocument::isValidUtf16() const

@@ -120,6 +120,12 @@ public:
     // Puts the storage's paragraphs [firstLine, endLine) into the document in place of what it
     // held.
     void placeWindow(int firstLine, int endLine);
+    // Told of every change of the storage's characters but loads, after it: [removed) of the
+    // text before it became `inserted` characters.
+    void setReplacedHook(std::function<void(TextSpan removed, qsizetype inserted)> hook)
+    {
+        m_replacedHook = std::move(hook);
+    }
     // An offset of the storage moved along by every change of it, as a text cursor would be.
     void setMark(qsizetype offset) { m_mark = offset; }
     qsizetype mark() const { return m_mark; }
@@ -178,6 +184,7 @@ private:
     TextWindow::Estimate m_estimate = [](qsizetype length) { return 20.0 * (1 + length / 80); };
     TableEstimate m_tableEstimate = [](int lines) { return 30.0 * lines; };
     qsizetype m_mark = 0;
+    std::function<void(TextSpan, qsizetype)> m_replacedHook;
 };
 
 } // namespace quillon

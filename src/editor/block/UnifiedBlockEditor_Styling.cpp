@@ -254,7 +254,14 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         // pass is done.
         m_restyles->cancelPass();
         // A view about to be shown for the first time (its window not yet on screen) waits too.
-        m_styling->start(m_dirtyAll && (m_view->isVisible() || !m_view->window()->isVisible()));
+        // After edits, only what they changed is gone through again where the last pass can
+        // tell.
+        if (m_dirtyAll) {
+            m_styling->start(m_view->isVisible() || !m_view->window()->isVisible());
+        } else {
+            m_styling->styledAlone({ m_revealCaret, 0 });
+            m_styling->startAfterChanges();
+        }
         if (!styleForWindow(window)) {
             // No place near it to cut the text at: styled whole at once.
             m_styling->stop();
@@ -273,6 +280,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
                 LineRestyler::highlight(storage, range, options);
         });
         m_restyledAlone.append(local);
+        for (const TextSpan& range : std::as_const(local))
+            m_styling->styledAlone(range);
     }
     if (whole)
         m_restyledAlone.clear();
@@ -317,17 +326,25 @@ void UnifiedBlockEditor::refreshEverything()
     // Either way, what was styled line by line is styled again.
     const bool restyledAround = restyleStretchesAround(m_restyledAlone);
     m_restyledAlone.clear();
-    if (restyledAround)
+    if (restyledAround) {
+        m_styling->forgetStyledAlone();
         return;
+    }
     if (m_projected->storage().length() >= kSlicedLength) {
-        // Compared once the pass is done.
+        // What changed since the last pass, compared once this one is done.
         m_restyles->cancelPass();
-        m_styling->start(false);
+        m_styling->styledAlone({ m_revealCaret, 0 });
+        m_styling->startAfterChanges();
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
     restyleWholeStorage(highlightOptions());
     m_restyles->startPass(false);
+}
+
+qsizetype UnifiedBlockEditor::lastStylingPassLength() const
+{
+    return m_styling->lastPassLength();
 }
 
 bool UnifiedBlockEditor::isRestylingWhole() const
