@@ -210,6 +210,8 @@ void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
         r.length = qMax<qsizetype>(0, end - r.location);
     }
     m_changed.push_back({ removed.location, inserted });
+    if (m_changed.size() > 64)
+        joinTouching(m_changed); // a run of keys in one place stays one range
     m_textChanged = true;
     m_passRevision = m_projected.textRevision();
 }
@@ -322,11 +324,11 @@ void BackgroundStyling::passedCut(qsizetype end)
         && end > m_passCuts.back()) {
         m_passCuts.push_back(end);
         if (m_cuts) {
-            for (const qsizetype fenceEnd : m_cuts->fenceEnds()) {
-                if (fenceEnd <= end
-                    && (m_passFenceEnds.empty() || fenceEnd > m_passFenceEnds.back()))
-                    m_passFenceEnds.push_back(fenceEnd);
-            }
+            const std::vector<qsizetype>& ends = m_cuts->fenceEnds();
+            for (auto it = std::upper_bound(ends.begin(), ends.end(),
+                     m_passFenceEnds.empty() ? -1 : m_passFenceEnds.back());
+                 it != ends.end() && *it <= end; ++it)
+                m_passFenceEnds.push_back(*it);
         }
     } else {
         // The text changed under the pass: its cuts are not this text's.
