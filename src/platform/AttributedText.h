@@ -203,6 +203,8 @@ public:
     // Gives the unit at each of `points` (ascending) the value of attribute K at the same index:
     // for values met once each (an attachment for every table), which are not remembered as
     // changes of a set the way addAttribute() remembers one for the next unit given the same.
+    // The values must be new to the text and distinct from each other (fresh attachments): they
+    // are not looked up, which thousands of them would make a wait before the first screen.
     template <TextAttribute K>
     void setEachAt(const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values);
     void removeAttribute(TextAttribute attribute, TextSpan range);
@@ -307,6 +309,9 @@ private:
         std::deque<T> values; // stable addresses; no vector<bool> packing
         std::unordered_map<T, quint32, ValueHash> index;
         quint32 lastId = 0; // quick path for interning the same value again
+        // Values from this one on are not in the index yet (setEachAt appends values new to the
+        // text without looking them up); the next look-up enters them first.
+        size_t indexed = 0;
     };
     struct Pools
     {

@@ -168,9 +168,13 @@ template <TextAttribute K> quint32 AttributedText::internValue(const TextAttribu
     auto& p = mutablePool<K>();
     if (p.lastId != 0 && p.values[p.lastId - 1] == value)
         return p.lastId;
+    for (; p.indexed < p.values.size(); ++p.indexed)
+        p.index.try_emplace(p.values[p.indexed], quint32(p.indexed + 1));
     const auto [it, added] = p.index.try_emplace(value, quint32(p.values.size() + 1));
-    if (added)
+    if (added) {
         p.values.push_back(value);
+        p.indexed = p.values.size();
+    }
     p.lastId = it->second;
     return it->second;
 }
@@ -181,14 +185,15 @@ void AttributedText::setEachAt(
 {
     const size_t n = std::min(points.size(), values.size());
     auto& p = mutablePool<K>();
-    p.index.reserve(p.index.size() + n);
     m_sets.reserve(m_sets.size() + n);
     m_setIndex.reserve(m_setIndex.size() + n);
     for (size_t i = 0; i < n; ++i) {
         const qsizetype at = points[i];
         if (at < 0 || at >= m_text.size())
             continue;
-        const quint32 valueId = internValue<K>(values[i]);
+        // New to the text and distinct: appended without a look-up, indexed when one is due.
+        p.values.push_back(std::move(values[i]));
+        const quint32 valueId = quint32(p.values.size());
         m_runs.rewrite(at, at + 1, [&](quint32 setId) {
             if (m_sets[setId][int(K)] == valueId)
                 return setId;

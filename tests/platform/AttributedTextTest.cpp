@@ -154,6 +154,13 @@ TEST(AttributedText, EachOfManyPointsTakesItsOwnValueAndKeepsTheRest)
     one.addAttribute<A::Attachment>({ 2, 1 }, markers[1]);
     one.addAttribute<A::Attachment>({ 6, 1 }, markers[2]);
     EXPECT_TRUE(t == one);
+    // A value given this way is found again by a later look-up: the same attributes are one set.
+    t.addAttribute<A::Attachment>({ 4, 1 }, markers[1]);
+    t.addAttribute<A::ForegroundColor>({ 4, 1 }, blue());
+    std::map<qsizetype, quint32> sets;
+    t.enumerateRunSets({ 0, t.length() },
+        [&](TextSpan run, quint32 set, const TextAttributes&) { sets[run.location] = set; });
+    EXPECT_EQ(sets.at(2), sets.at(4));
 }
 
 TEST(AttributedText, ReplaceRangesInOnePass)
