@@ -1,11 +1,13 @@
 #include "workspace/DirectoryWatcher.h"
 #include "support/TestSupport.h"
+#include "workspace/OpenFileWatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
@@ -135,4 +137,32 @@ TEST(DirectoryWatcher, RestartsAndTeardownsLeakNoDescriptors)
     }
     // Twenty watches were made; a little slack for other threads of the test program.
     EXPECT_LE(openDescriptors(), before + 2);
+}
+
+TEST(OpenFileWatcher, TellsOncePerBurstAndOnlyOfTheFilesItIsGiven)
+{
+    test::TempTree tree;
+    const QString a = tree.write(QStringLiteral("a.md"), "a");
+    const QString b = tree.mkdir(QStringLiteral("other")) + QStringLiteral("/b.md");
+    tree.write(QStringLiteral("other/b.md"), "b");
+    OpenFileWatcher watcher;
+    QSignalSpy changed(&watcher, &OpenFileWatcher::changed);
+    watcher.setFiles({ a, b });
+    // Written in place three times, then replaced by a rename: one notice for each burst.
+    for (int i = 0; i < 3; ++i)
+        tree.write(QStringLiteral("a.md"), QByteArray::number(i));
+    ASSERT_TRUE(test::waitUntil([&] { return changed.count() > 0; }));
+    pause(400);
+    EXPECT_EQ(changed.count(), 1);
+    tree.write(QStringLiteral("other/b.new"), "b2");
+    ASSERT_TRUE(QFile::remove(b) && QFile::rename(tree.path() + QStringLiteral("/other/b.new"), b));
+    ASSERT_TRUE(test::waitUntil([&] { return changed.count() > 1; }));
+    // b is watched again under its new inode; a no longer once it is dropped.
+    pause(400);
+    watcher.setFiles({ b });
+    tree.write(QStringLiteral("a.md"), "gone");
+    pause(400);
+    EXPECT_EQ(changed.count(), 2);
+    tree.write(QStringLiteral("other/b.md"), "b3");
+    EXPECT_TRUE(test::waitUntil([&] { return changed.count() > 2; }));
 }

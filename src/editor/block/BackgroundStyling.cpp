@@ -90,7 +90,6 @@ void BackgroundStyling::start(bool waitForResume)
     m_changed.clear();
     m_pendingChanges.clear();
     m_textChanged = false;
-    m_passLength = 0;
     m_passRevision = m_projected.textRevision();
     m_waiting = waitForResume;
     m_timer.start(waitForResume ? kPaintWaitMs : 0);
@@ -133,7 +132,6 @@ void BackgroundStyling::startAfterChanges()
     takePlaces(m_passFenceEnds, m_oldFenceEnds, -1, from - 1);
     m_convergeFrom = m_pendingChanges.front().end();
     m_pendingChanges.erase(m_pendingChanges.begin());
-    m_passLength = 0;
     m_running = true;
     m_waiting = false;
     m_cuts.reset();
@@ -372,6 +370,7 @@ void BackgroundStyling::style(TextSpan stretch)
 {
     if (stretch.length <= 0)
         return;
+    m_styledLength += stretch.length;
     const HighlightOptions options = m_options();
     m_projected.styleStorage(
         [&](AttributedText& storage) { LineRestyler::highlight(storage, stretch, options); });
@@ -443,7 +442,6 @@ void BackgroundStyling::step()
     }
     const TextSpan stretch { from, cuts().next(target) - from };
     style(stretch);
-    m_passLength += stretch.length;
     moveTo(stretch.end());
     for (const qsizetype c : within)
         passedCut(c);

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -46,8 +47,8 @@ public:
     void styledAlone(TextSpan range);
     // What was styled alone has been styled again from the last pass's cuts.
     void forgetStyledAlone();
-    // The length of text the last pass styled, for tests.
-    qsizetype lastPassLength() const { return m_passLength; }
+    // The length of text styled since the last call, for tests.
+    qsizetype takeStyledLength() { return std::exchange(m_styledLength, 0); }
     void resume();
     void stop();
     bool isRunning() const { return m_running; }
@@ -121,7 +122,7 @@ private:
     std::vector<qsizetype> m_oldFenceEnds;
     std::vector<TextSpan> m_pendingChanges;
     qsizetype m_convergeFrom = -1;
-    qsizetype m_passLength = 0;
+    qsizetype m_styledLength = 0;
 };
 
 } // namespace quillon

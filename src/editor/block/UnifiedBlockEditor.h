@@ -87,8 +87,8 @@ public:
     bool isLoading() const override;
     // Whether the whole text is being styled or presented again, a slice at a time.
     bool isRestylingWhole() const;
-    // The length of text the last pass in the background styled.
-    qsizetype lastStylingPassLength() const;
+    // The length of text styled whole (in the background, or ahead of it) since the last call.
+    qsizetype takeStyledLength();
     // Whether the find matches are painted here (and, with a model of its own, counted): only in
     // the view on screen.
     void setFindActive(bool active);

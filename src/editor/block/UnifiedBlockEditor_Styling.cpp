@@ -342,9 +342,9 @@ void UnifiedBlockEditor::refreshEverything()
     m_restyles->startPass(false);
 }
 
-qsizetype UnifiedBlockEditor::lastStylingPassLength() const
+qsizetype UnifiedBlockEditor::takeStyledLength()
 {
-    return m_styling->lastPassLength();
+    return m_styling->takeStyledLength();
 }
 
 bool UnifiedBlockEditor::isRestylingWhole() const
