@@ -23,7 +23,7 @@ constexpr qsizetype kNowLimit = 512 * 1024;
 constexpr qsizetype kMinChunk = 4 * 1024;
 constexpr qsizetype kMaxChunk = 1024 * 1024;
 // The cuts a pass keeps lie about this far apart, where the text can be cut.
-constexpr qsizetype kCutSpacing = 4 * 1024;
+constexpr qsizetype kCutSpacing = 16 * 1024;
 // The slices wait this long for the first paint at most.
 constexpr int kPaintWaitMs = 250;
 
