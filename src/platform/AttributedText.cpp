@@ -6,6 +6,20 @@
 
 namespace quillon {
 
+void joinTouching(std::vector<TextSpan>& spans)
+{
+    std::sort(spans.begin(), spans.end(),
+        [](const TextSpan& a, const TextSpan& b) { return a.location < b.location; });
+    std::vector<TextSpan> joined;
+    for (const TextSpan& s : spans) {
+        if (!joined.empty() && s.location <= joined.back().end())
+            joined.back().length = qMax(joined.back().end(), s.end()) - joined.back().location;
+        else
+            joined.push_back(s);
+    }
+    spans = std::move(joined);
+}
+
 namespace {
 
 constexpr size_t kTransformCacheSize = 4096;

@@ -50,6 +50,9 @@ struct TextSpan
     bool operator==(const TextSpan&) const = default;
 };
 
+// `spans` sorted by start, with those that overlap or touch joined into one.
+void joinTouching(std::vector<TextSpan>& spans);
+
 // Paragraph metrics in logical pixels. A zero means "not set / default".
 struct ParagraphStyle
 {

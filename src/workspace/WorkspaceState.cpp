@@ -106,7 +106,6 @@ WorkspaceState::~WorkspaceState()
     m_gitHooks.reset();
     m_agentBridge.reset();
     m_directoryWatcher->stop();
-    m_outsideWatcher->setFiles({});
     // Documents go before the writer they write through.
     qDeleteAll(std::exchange(m_documents, {}));
 }

@@ -47,21 +47,6 @@ BackgroundStyling::~BackgroundStyling()
 
 namespace {
 
-// `ranges` sorted, with those that touch joined.
-void joinTouching(std::vector<TextSpan>& ranges)
-{
-    std::sort(ranges.begin(), ranges.end(),
-        [](const TextSpan& a, const TextSpan& b) { return a.location < b.location; });
-    std::vector<TextSpan> joined;
-    for (const TextSpan& r : ranges) {
-        if (!joined.empty() && r.location <= joined.back().end())
-            joined.back().length = qMax(joined.back().end(), r.end()) - joined.back().location;
-        else
-            joined.push_back(r);
-    }
-    ranges = std::move(joined);
-}
-
 // Moves `from` (ascending places) onto the end of `to`, those in (after, upTo].
 void takePlaces(std::vector<qsizetype>& to, std::vector<qsizetype>& from, qsizetype after,
     qsizetype upTo = std::numeric_limits<qsizetype>::max())
@@ -108,12 +93,16 @@ qsizetype BackgroundStyling::startBefore(qsizetype position, qsizetype atLeast) 
     return feed < 0 ? text.size() : qMax(atLeast, feed + 1);
 }
 
+bool BackgroundStyling::passWentThrough(quint64 revision, qsizetype length) const
+{
+    return !m_running && m_passRevision == revision && !m_passCuts.empty()
+        && m_passCuts.back() == length;
+}
+
 void BackgroundStyling::startAfterChanges()
 {
-    const qsizetype length = m_projected.storage().length();
-    const bool known = !m_running && m_passRevision == m_projected.textRevision()
-        && !m_passCuts.empty() && m_passCuts.back() == length && m_projected.isValidUtf16();
-    if (!known) {
+    if (!passWentThrough(m_projected.textRevision(), m_projected.storage().length())
+        || !m_projected.isValidUtf16()) {
         start(false);
         return;
     }
@@ -178,10 +167,8 @@ void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
     }
     // Only what a finished pass knew of the text just before this change is moved along; a
     // whole pass under way goes on as before (its place is a mark the change moves).
-    const bool known = !m_running && m_passRevision + 1 == m_projected.textRevision()
-        && !m_passCuts.empty()
-        && m_passCuts.back() == m_projected.storage().length() - inserted + removed.length;
-    if (!known) {
+    if (!passWentThrough(m_projected.textRevision() - 1,
+            m_projected.storage().length() - inserted + removed.length)) {
         m_passCuts.clear();
         m_passFenceEnds.clear();
         m_changed.clear();
@@ -340,8 +327,7 @@ std::optional<TextSpan> BackgroundStyling::knownStretchAround(TextSpan range) co
 {
     // Only a pass that went through to the end of the text as it still is.
     const qsizetype length = m_projected.storage().length();
-    if (m_running || m_textChanged || m_passRevision != m_projected.textRevision()
-        || m_passCuts.empty() || m_passCuts.back() != length || length <= 0)
+    if (m_textChanged || !passWentThrough(m_projected.textRevision(), length) || length <= 0)
         return std::nullopt;
     // The last cut at or before the range's start, and the first at or after its end; a place
     // at the very end belongs to the last stretch.

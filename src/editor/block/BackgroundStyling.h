@@ -84,6 +84,9 @@ private:
     // The cuts from the pass's place on, made afresh after the text changed.
     MarkdownStylingCuts& cuts();
     void style(TextSpan stretch);
+    // Whether a pass went through to the end of the text as it was at `revision`, `length`
+    // long, and none runs now.
+    bool passWentThrough(quint64 revision, qsizetype length) const;
     // The storage's characters changed: what the last pass knew is moved along.
     void replaced(TextSpan removed, qsizetype inserted);
     // Where a pass over changes from `position` on may begin: the paragraph after the last

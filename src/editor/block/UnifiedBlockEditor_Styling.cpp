@@ -360,22 +360,14 @@ bool UnifiedBlockEditor::restyleStretchesAround(const QList<TextSpan>& ranges)
     // (the text changed, no pass went through it) leaves it to the whole pass.
     if (isLoading() || m_dirtyAll)
         return false;
-    QList<TextSpan> stretches;
+    std::vector<TextSpan> merged;
     for (const TextSpan& range : ranges + QList<TextSpan> { TextSpan(m_revealCaret, 0) }) {
         const std::optional<TextSpan> stretch = m_styling->knownStretchAround(range);
         if (!stretch)
             return false;
-        stretches.append(*stretch);
+        merged.push_back(*stretch);
     }
-    std::sort(stretches.begin(), stretches.end(),
-        [](const TextSpan& a, const TextSpan& b) { return a.location < b.location; });
-    QList<TextSpan> merged;
-    for (const TextSpan& s : std::as_const(stretches)) {
-        if (!merged.isEmpty() && s.location <= merged.last().end())
-            merged.last().length = qMax(merged.last().end(), s.end()) - merged.last().location;
-        else
-            merged.append(s);
-    }
+    joinTouching(merged);
     FlagScope programmatic(m_isProgrammatic);
     const HighlightOptions options = highlightOptions();
     m_projected->styleStorage([&](AttributedText& storage) {
