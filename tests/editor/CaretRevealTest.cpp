@@ -201,3 +201,31 @@ TEST(BlockEditorCaret, ACaretBetweenEmptyLinesAndTablesRestylesNothing)
     EXPECT_EQ(h.view()->textCursor().blockNumber(), 6);
     EXPECT_GT(presented, 0);
 }
+
+TEST(BlockEditorCaret, ANewAppearanceRevealsWhereTheCaretIsAndNowhereElse)
+{
+    // Short and long (styled in the background): both go in again at the caret's place.
+    QString longer = QStringLiteral("# Title\n\nSome **bold** words\n\n");
+    for (int i = 0; i < 3000; ++i)
+        longer += QStringLiteral("Filler paragraph number %1 of many.\n\n").arg(i);
+    for (const QString& doc : { QStringLiteral("# Title\n\nSome **bold** words\n"), longer }) {
+        SCOPED_TRACE(doc.size());
+        EditorHarness h(doc);
+        clickAt(h, 16); // inside "bold"
+        ASSERT_EQ(h.view()->textCursor().blockNumber(), 2);
+        const int caret = h.view()->textCursor().position();
+        ASSERT_TRUE(isCollapsed(h, 0));
+        ASSERT_FALSE(isCollapsed(h, 14));
+        for (const auto& change : { std::function<void()>([&] { h.editor->setDarkMode(true); }),
+                 std::function<void()>([&] { h.editor->setFontSize(17); }) }) {
+            change();
+            QTest::qWait(300);
+            h.editor->flushPendingWork();
+            ASSERT_EQ(h.view()->textCursor().position(), caret);
+            EXPECT_TRUE(isCollapsed(h, 0)) << "the heading's marker stays hidden";
+            EXPECT_TRUE(drawnHidden(h, 0, 0));
+            EXPECT_FALSE(isCollapsed(h, 14)) << "the caret's line keeps its markers shown";
+            EXPECT_FALSE(drawnHidden(h, 2, 5));
+        }
+    }
+}

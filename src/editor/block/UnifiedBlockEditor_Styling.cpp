@@ -111,8 +111,17 @@ bool UnifiedBlockEditor::restorePlaceAfterLoad()
             || document->characterCount() - 1 <= caret))
         return false;
     m_placeAfterLoad.reset();
+    // The text was styled with the caret at its top: the line it revealed there hides its
+    // markers again, and the caret's own line reveals them.
+    const int revealed = m_revealCaret >= 0 && m_projected->inWindow(m_revealCaret)
+        ? document->findBlock(toView(m_revealCaret)).blockNumber()
+        : -1;
+    {
+        FlagScope programmatic(m_isProgrammatic);
+        restoreSelection(caret, caret);
+    }
+    noteCaretLine(revealed);
     FlagScope programmatic(m_isProgrammatic);
-    restoreSelection(caret, caret);
     m_view->viewport()->setUpdatesEnabled(true);
     if (topBlock < 0)
         return true;
