@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMetaObject>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <cerrno>
 #include <utility>
@@ -232,7 +233,11 @@ void BackgroundWriter::run()
         m_results.push_back(std::move(result));
         m_busy = false;
         m_idle.notify_all();
+        // Posted without the lock: the window's thread takes the results as soon as it is told,
+        // and posting takes a lock of Qt's own that the window's thread holds at times.
+        lock.unlock();
         QMetaObject::invokeMethod(this, &BackgroundWriter::deliver, Qt::QueuedConnection);
+        lock.lock();
     }
 }
 
@@ -360,12 +365,13 @@ void BackgroundWriter::deliverResults(bool wait)
     std::vector<Result> results;
     {
         // The writer may hold the lock a moment, or be off its core with it: a turn of the
-        // window's loop does not wait for that, it takes the results on a later turn.
+        // window's loop does not wait for that, it takes the results a little later. Not on the
+        // very next turn: asking again at once would spin the window's thread for as long.
         std::unique_lock lock(m_mutex, std::defer_lock);
         if (wait) {
             lock.lock();
         } else if (!lock.try_lock()) {
-            QMetaObject::invokeMethod(this, &BackgroundWriter::deliver, Qt::QueuedConnection);
+            QTimer::singleShot(kRetryDelivery, this, &BackgroundWriter::deliver);
             return;
         }
         results.swap(m_results);

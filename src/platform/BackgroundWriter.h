@@ -142,6 +142,8 @@ private:
     // not share the machine; waiting no more than kMostWaited in all for one write.
     static constexpr std::chrono::milliseconds kMakeWay { 12 };
     static constexpr std::chrono::milliseconds kMostWaited { 200 };
+    // How long the window's thread leaves the writer to let go of its lock before it asks again.
+    static constexpr std::chrono::milliseconds kRetryDelivery { 1 };
 
     void run();
     Result perform(const Job& job);
