@@ -71,13 +71,13 @@ void replaceInString(QString& text, qsizetype at, qsizetype removed, QStringView
 
 AttributedText::AttributedText()
 {
-    resetTables();
+    startTables();
 }
 
 AttributedText::AttributedText(const QString& text, const TextAttributes& attributes)
     : m_text(text)
 {
-    resetTables();
+    startTables();
     m_runs.assign(text.size(), 0);
     if (!attributes.isEmpty())
         setAttributes({ 0, text.size() }, attributes);
@@ -115,13 +115,18 @@ quint64 AttributedText::Generation::next() noexcept
 
 void AttributedText::resetTables()
 {
-    m_setsGeneration.value = Generation::next();
     m_sets.clear();
     m_setIndex.clear();
     m_pools = Pools();
     m_transforms.clear();
     m_transformCache.clear(); // allocated by the first transformation
     m_materialised.clear();
+    startTables();
+}
+
+void AttributedText::startTables()
+{
+    m_setsGeneration.value = Generation::next();
     const AttributeSet empty {};
     m_sets.push_back(empty);
     m_setIndex.emplace(empty, 0);
@@ -468,6 +473,13 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     const std::vector<AttributeRuns::Run> runs = importRuns(replacement);
     replaceInString(m_text, r.location, r.length, replacement.m_text);
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
+}
+
+void AttributedText::replaceWithBareCharacters(TextSpan range, const QString& replacement)
+{
+    const TextSpan r = clip(range);
+    replaceInString(m_text, r.location, r.length, replacement);
+    m_runs.replace(r.location, r.end(), { replacement.size(), 0 }); // the empty set
 }
 
 void AttributedText::setAttributesFrom(qsizetype location, const AttributedText& source)

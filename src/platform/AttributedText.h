@@ -262,6 +262,9 @@ public:
     void replaceCharacters(TextSpan range, const QString& replacement);
     // Replaces the characters of `range` with another attributed text, attributes included.
     void replaceCharacters(TextSpan range, const AttributedText& replacement);
+    // Replaces the characters of `range` with characters that carry no attributes: what an
+    // attributed text of `replacement` alone would put in, without building one.
+    void replaceWithBareCharacters(TextSpan range, const QString& replacement);
     // Gives the characters from `location` on, as many as `source` holds (clipped to the text),
     // the attributes `source` has at the same offsets; the characters stay. Each attribute set
     // of `source` is taken in once however many runs carry it, and the runs are replaced in one
@@ -350,7 +353,9 @@ private:
     quint32 valueIdAt(TextAttribute attribute, qsizetype index, TextSpan* effectiveRange) const;
     void enumerateValueIds(TextAttribute attribute, TextSpan range,
         const std::function<void(TextSpan, quint32)>& visit) const;
+    // Forgets every set and value (resetTables), or starts a new text's tables (startTables).
     void resetTables();
+    void startTables();
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
     // The runs of `from` over [range) with their sets interned here.
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);

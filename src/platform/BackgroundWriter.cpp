@@ -128,6 +128,7 @@ BackgroundWriter::~BackgroundWriter()
 quint64 BackgroundWriter::write(Request request)
 {
     quint64 ticket = 0;
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         ticket = m_nextTicket++;
@@ -148,9 +149,13 @@ quint64 BackgroundWriter::write(Request request)
                 break;
             }
         }
+        // A writer with a file in hand looks at the queue again once that one is done: only an
+        // idle one needs waking, which spares each key of a typing run a wake-up of the thread.
+        wake = m_queue.empty() && !m_busy;
         m_queue.push_back({ std::move(request), ticket, asked });
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
     return ticket;
 }
 

@@ -130,6 +130,14 @@ TEST(AttributedText, ReplacingCharactersInheritsAndShiftsAttributes)
     EXPECT_EQ(t.attribute<A::Attachment>(2)->get(), marker.get());
     EXPECT_FALSE(t.hasAttribute(A::ForegroundColor, 1));
     EXPECT_EQ(*t.attribute<A::ForegroundColor>(3), blue());
+
+    // Bare characters carry nothing, as a text of them alone would, amid attributes or not.
+    t.replaceWithBareCharacters({ 3, 1 }, QStringLiteral("gh"));
+    t.replaceWithBareCharacters({ 0, 0 }, QStringLiteral("<"));
+    EXPECT_EQ(t.text(), QStringLiteral("<^!!gh"));
+    EXPECT_EQ(foregroundRuns(t), QStringLiteral("0+1:- 1+1:#ff0000 2+4:-"));
+    EXPECT_EQ(t.attribute<A::Attachment>(3)->get(), marker.get());
+    EXPECT_EQ(t.runs().size(), 5u);
 }
 
 TEST(AttributedText, EachOfManyPointsTakesItsOwnValueAndKeepsTheRest)

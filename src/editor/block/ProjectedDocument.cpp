@@ -217,7 +217,15 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
     removed = int(qMin<qsizetype>(removed, windowEnd() - windowStart() - position));
     if (added < 0 || removed < 0)
         return false;
-    AttributedText replacement(documentText(position, added));
+    const QString text = documentText(position, added);
+    const qsizetype at = toStorage(position);
+    if (!text.contains(QChar::ObjectReplacementCharacter)) {
+        // Typed text, as nearly every change is: no table to keep or take back.
+        replaceInStorageBare({ at, removed }, text);
+        windowReplaced({ at, removed }, text);
+        return false;
+    }
+    AttributedText replacement(text);
     QList<int> bareObjects; // object characters that came in without a table
     for (int i = 0; i < added; ++i) {
         if (replacement.text().at(i) != QChar::ObjectReplacementCharacter)
@@ -230,7 +238,6 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
         else
             bareObjects.append(i);
     }
-    const qsizetype at = toStorage(position);
     const bool keptTables = keepReplacedTables(int(at), removed, replacement, bareObjects);
     replaceInStorage({ at, removed }, replacement);
     windowReplaced({ at, removed }, replacement.text());
@@ -324,24 +331,31 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const QString& text)
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
-    ++m_textRevision;
-    m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.size());
-    validityReplaced(removed, text.size());
-    indexReplaced(removed, text.size());
-    if (m_replacedHook)
-        m_replacedHook(removed, text.size());
+    storageReplaced(removed, text.size());
 }
 
 void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& text)
 {
     const TextSpan removed = clipped(range, m_storage.length());
     m_storage.replaceCharacters(removed, text);
+    storageReplaced(removed, text.length());
+}
+
+void ProjectedDocument::replaceInStorageBare(TextSpan range, const QString& text)
+{
+    const TextSpan removed = clipped(range, m_storage.length());
+    m_storage.replaceWithBareCharacters(removed, text);
+    storageReplaced(removed, text.size());
+}
+
+void ProjectedDocument::storageReplaced(TextSpan removed, qsizetype inserted)
+{
     ++m_textRevision;
-    m_mark = mapThroughEdit(m_mark, removed.location, removed.length, text.length());
-    validityReplaced(removed, text.length());
-    indexReplaced(removed, text.length());
+    m_mark = mapThroughEdit(m_mark, removed.location, removed.length, inserted);
+    validityReplaced(removed, inserted);
+    indexReplaced(removed, inserted);
     if (m_replacedHook)
-        m_replacedHook(removed, text.length());
+        m_replacedHook(removed, inserted);
 }
 
 bool ProjectedDocument::isValidUtf16() const

@@ -166,6 +166,8 @@ private:
     // The only ways the storage's characters change: each brings the table index in step.
     void replaceInStorage(TextSpan range, const QString& text);
     void replaceInStorage(TextSpan range, const AttributedText& text);
+    void replaceInStorageBare(TextSpan range, const QString& text);
+    void storageReplaced(TextSpan removed, qsizetype inserted);
     void indexReplaced(TextSpan removed, qsizetype inserted);
     void validityReplaced(TextSpan removed, qsizetype inserted);
     void rebuildIndex();
