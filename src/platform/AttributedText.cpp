@@ -115,6 +115,10 @@ quint64 AttributedText::Generation::next() noexcept
 
 void AttributedText::resetTables()
 {
+    // Tables that hold nothing yet (a text just made, styled whole for the first time) are
+    // already what this would make them.
+    if (m_sets.size() == 1 && m_transforms.empty() && m_transformCache.empty() && m_pools.isEmpty())
+        return;
     m_sets.clear();
     m_setIndex.clear();
     m_pools = Pools();

@@ -335,6 +335,14 @@ private:
         ValuePool<qreal> bullet;
         ValuePool<CheckboxDecoration> checkbox;
         ValuePool<TextAttachmentPtr> attachment;
+        bool isEmpty() const
+        {
+            return font.values.empty() && foreground.values.empty() && background.values.empty()
+                && paragraph.values.empty() && underline.values.empty() && strike.values.empty()
+                && link.values.empty() && collapsed.values.empty() && inlineCode.values.empty()
+                && codeBlock.values.empty() && blockquote.values.empty() && bullet.values.empty()
+                && checkbox.values.empty() && attachment.values.empty();
+        }
     };
 
     template <TextAttribute K> const ValuePool<TextAttributeValue<K>>& pool() const
