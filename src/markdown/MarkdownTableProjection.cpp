@@ -229,7 +229,7 @@ const TableAttachment* MarkdownTableProjection::tableAt(
     const AttributedText& storage, qsizetype index)
 {
     if (index < 0 || index >= storage.length()
-        || storage.text()[index] != QChar(objectReplacementCharacter))
+        || storage.at(index) != QChar(objectReplacementCharacter))
         return nullptr;
     const TextAttachmentPtr* a = storage.attribute<TextAttribute::Attachment>(index);
     return a ? dynamic_cast<const TableAttachment*>(a->get()) : nullptr;

@@ -85,6 +85,7 @@ AttributedText::AttributedText(const QString& text, const TextAttributes& attrib
 
 AttributedText::AttributedText(const AttributedText& o)
     : m_text(o.m_text)
+    , m_gap(o.m_gap)
     , m_runs(o.m_runs)
     , m_sets(o.m_sets)
     , m_setIndex(o.m_setIndex)
@@ -155,7 +156,7 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
         return setId;
     const quint64 key = (quint64(setId) << 32) | (quint64(k) << 27) | quint64(valueId);
     CachedTransform* slot = nullptr;
-    if (m_text.size() >= kTransformCacheFromLength) {
+    if (length() >= kTransformCacheFromLength) {
         if (m_transformCache.empty())
             m_transformCache.assign(kTransformCacheSize, CachedTransform());
         slot = &m_transformCache[(key * 0x9e3779b97f4a7c15ULL) >> 52];
@@ -181,7 +182,7 @@ quint32 AttributedText::transform(quint32 setId, TextAttribute attribute, quint3
 
 inline TextSpan AttributedText::clip(TextSpan range) const
 {
-    const qsizetype n = m_text.size();
+    const qsizetype n = length();
     const qsizetype start = std::clamp<qsizetype>(range.location, 0, n);
     // A negative length is an empty range where it starts, not a range at the end.
     const qsizetype end = std::clamp<qsizetype>(range.end(), start, n);
@@ -289,7 +290,7 @@ void AttributedText::setAttributes(TextSpan range, const TextAttributes& attribu
     if (r.isEmpty())
         return;
     // Covering the whole text makes every interned set and value unreachable: start afresh.
-    const bool whole = r.location == 0 && r.length == m_text.size();
+    const bool whole = r.location == 0 && r.length == length();
     if (whole)
         resetTables();
     const quint32 id = internSet(setFromAttributes(attributes, AttributeSet {}));
@@ -320,9 +321,9 @@ void AttributedText::removeAttribute(TextAttribute attribute, TextSpan range)
 
 TextAttributes AttributedText::attributes(qsizetype index, TextSpan* effectiveRange) const
 {
-    if (index < 0 || index >= m_text.size()) {
+    if (index < 0 || index >= length()) {
         if (effectiveRange)
-            *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
+            *effectiveRange = { std::clamp<qsizetype>(index, 0, length()), 0 };
         return {};
     }
     // Runs are maximal: the run is the stretch of equal attributes.
@@ -336,9 +337,9 @@ quint32 AttributedText::valueIdAt(
     TextAttribute attribute, qsizetype index, TextSpan* effectiveRange) const
 {
     const int k = int(attribute);
-    if (index < 0 || index >= m_text.size()) {
+    if (index < 0 || index >= length()) {
         if (effectiveRange)
-            *effectiveRange = { std::clamp<qsizetype>(index, 0, m_text.size()), 0 };
+            *effectiveRange = { std::clamp<qsizetype>(index, 0, length()), 0 };
         return 0;
     }
     const AttributeRuns::Cursor run = m_runs.find(index);
@@ -411,7 +412,7 @@ void AttributedText::enumerateValueIds(TextAttribute attribute, TextSpan range,
 
 bool AttributedText::operator==(const AttributedText& other) const
 {
-    if (m_text != other.m_text)
+    if (text() != other.text())
         return false;
     AttributeRuns::Cursor a = m_runs.find(0);
     AttributeRuns::Cursor b = other.m_runs.find(0);
@@ -437,9 +438,10 @@ void AttributedText::replaceCharacters(TextSpan range, const QString& replacemen
         inherited = m_runs.find(r.location).set();
     else if (r.location > 0)
         inherited = m_runs.find(r.location - 1).set();
-    else if (!m_text.isEmpty())
+    else if (!isEmpty())
         inherited = m_runs.find(0).set();
     const qsizetype inserted = replacement.size();
+    closeGap();
     replaceInString(m_text, r.location, r.length, replacement);
     m_runs.replace(r.location, r.end(), { inserted, inherited });
 }
@@ -475,15 +477,80 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     const TextSpan r = clip(range);
     // Read before anything changes: `replacement` may be this text.
     const std::vector<AttributeRuns::Run> runs = importRuns(replacement);
-    replaceInString(m_text, r.location, r.length, replacement.m_text);
+    closeGap();
+    replaceInString(m_text, r.location, r.length, replacement.text());
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 
 void AttributedText::replaceWithBareCharacters(TextSpan range, const QString& replacement)
 {
     const TextSpan r = clip(range);
-    replaceInString(m_text, r.location, r.length, replacement);
-    m_runs.replace(r.location, r.end(), { replacement.size(), 0 }); // the empty set
+    const qsizetype inserted = replacement.size();
+    // Near an end the shorter side moves, which is little; so does a gap near the edit.
+    if (m_gap.length == 0 && qMin(r.location, length() - r.end()) < kGapFromDistance) {
+        replaceInString(m_text, r.location, r.length, replacement);
+    } else {
+        moveGapTo(r.location);
+        m_gap.length += r.length; // the replaced characters, right after it
+        if (m_gap.length < inserted)
+            widenGap(inserted);
+        std::copy(replacement.cbegin(), replacement.cend(), m_text.data() + m_gap.at);
+        m_gap.at += inserted;
+        m_gap.length -= inserted;
+    }
+    m_runs.replace(r.location, r.end(), { inserted, 0 }); // the empty set
+}
+
+QStringView AttributedText::textView(TextSpan range) const
+{
+    const TextSpan r = clip(range);
+    if (m_gap.length > 0 && r.location < m_gap.at && r.end() > m_gap.at) {
+        // To whichever end of the range is nearer.
+        moveGapTo(m_gap.at - r.location < r.end() - m_gap.at ? r.location : r.end());
+    }
+    const qsizetype start
+        = r.location < m_gap.at || m_gap.length == 0 ? r.location : r.location + m_gap.length;
+    return QStringView(m_text).mid(start, r.length);
+}
+
+void AttributedText::closeGap() const
+{
+    if (m_gap.length == 0)
+        return;
+    QChar* data = m_text.data();
+    const qsizetype after = m_text.size() - m_gap.at - m_gap.length;
+    std::memmove(data + m_gap.at, data + m_gap.at + m_gap.length, size_t(after) * sizeof(QChar));
+    // The room stays with the string, for the gap's next opening.
+    m_text.truncate(m_text.size() - m_gap.length);
+    m_gap = Gap();
+}
+
+void AttributedText::moveGapTo(qsizetype at) const
+{
+    if (m_gap.length == 0) {
+        // Opened where the text is edited: the text after it moves once.
+        m_text.insert(at, QString(kGapLength, QChar()));
+        m_gap.at = at;
+        m_gap.length = kGapLength;
+        return;
+    }
+    if (at == m_gap.at)
+        return;
+    QChar* data = m_text.data();
+    if (at < m_gap.at) {
+        std::memmove(data + at + m_gap.length, data + at, size_t(m_gap.at - at) * sizeof(QChar));
+    } else {
+        std::memmove(
+            data + m_gap.at, data + m_gap.at + m_gap.length, size_t(at - m_gap.at) * sizeof(QChar));
+    }
+    m_gap.at = at;
+}
+
+void AttributedText::widenGap(qsizetype needed)
+{
+    const qsizetype more = needed - m_gap.length + kGapLength;
+    m_text.insert(m_gap.at + m_gap.length, QString(more, QChar()));
+    m_gap.length += more;
 }
 
 void AttributedText::setAttributesFrom(qsizetype location, const AttributedText& source)
@@ -492,7 +559,7 @@ void AttributedText::setAttributesFrom(qsizetype location, const AttributedText&
     if (r.isEmpty() || &source == this)
         return;
     // Covering the whole text makes every interned set and value unreachable: start afresh.
-    if (r.length == m_text.size())
+    if (r.length == length())
         resetTables();
     const std::vector<AttributeRuns::Run> runs
         = importRuns(source, { r.location - location, r.length });
@@ -501,6 +568,7 @@ void AttributedText::setAttributesFrom(qsizetype location, const AttributedText&
 
 void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QString& text)
 {
+    closeGap();
     std::vector<TextSpan> accepted;
     accepted.reserve(ranges.size());
     qsizetype size = m_text.size();
@@ -549,6 +617,7 @@ void AttributedText::replaceRanges(const std::vector<TextSpan>& ranges, const QS
 
 void AttributedText::setText(QString text)
 {
+    m_gap = Gap();
     m_text = std::move(text);
     m_runs.assign(m_text.size(), 0);
     resetTables();
@@ -557,7 +626,7 @@ void AttributedText::setText(QString text)
 AttributedText AttributedText::subText(TextSpan range) const
 {
     const TextSpan r = clip(range);
-    AttributedText result(m_text.mid(r.location, r.length));
+    AttributedText result(textView(r).toString());
     const std::vector<AttributeRuns::Run> runs = result.importRuns(*this, r);
     result.m_runs.replace(0, r.length, runs.data(), runs.size());
     return result;

@@ -187,9 +187,26 @@ public:
     AttributedText& operator=(AttributedText&&) noexcept;
     ~AttributedText();
 
-    const QString& text() const { return m_text; }
-    qsizetype length() const { return m_text.size(); }
-    bool isEmpty() const { return m_text.isEmpty(); }
+    // The whole text. A text typed into away from its ends keeps a gap where the typing is
+    // (see replaceWithBareCharacters); asking for the whole text closes it, which moves what
+    // follows it. Other threads may read the text only after its own thread asked for it.
+    const QString& text() const
+    {
+        closeGap();
+        return m_text;
+    }
+    qsizetype length() const { return m_text.size() - m_gap.length; }
+    bool isEmpty() const { return length() == 0; }
+    // The characters of `range` (clipped), without closing a gap far from them: the gap moves out
+    // of the range, by as much text as lies between them. Valid until the text changes, or
+    // until text() or another textView() moves the gap (at() never does).
+    QStringView textView(TextSpan range) const;
+    // One character (index within the text), which moves nothing: a view of the text taken
+    // before stays valid.
+    QChar at(qsizetype index) const
+    {
+        return m_text.at(m_gap.length > 0 && index >= m_gap.at ? index + m_gap.length : index);
+    }
 
     // Same characters and the same attributes at every position.
     bool operator==(const AttributedText& other) const;
@@ -263,7 +280,9 @@ public:
     // Replaces the characters of `range` with another attributed text, attributes included.
     void replaceCharacters(TextSpan range, const AttributedText& replacement);
     // Replaces the characters of `range` with characters that carry no attributes: what an
-    // attributed text of `replacement` alone would put in, without building one.
+    // attributed text of `replacement` alone would put in, without building one. In a long
+    // text, away from both ends, the characters go in through a gap kept where the last ones
+    // went: typing there moves only what lies between two edits, not half the text each key.
     void replaceWithBareCharacters(TextSpan range, const QString& replacement);
     // Gives the characters from `location` on, as many as `source` holds (clipped to the text),
     // the attributes `source` has at the same offsets; the characters stay. Each attribute set
@@ -368,7 +387,36 @@ private:
     // The runs of `from` over [range) with their sets interned here.
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);
 
-    QString m_text;
+    // Characters [at, at + length) of m_text are a gap, not text: room for typing in the middle
+    // of a long text. A text moved from has none.
+    struct Gap
+    {
+        qsizetype at = 0;
+        qsizetype length = 0;
+        Gap() = default;
+        Gap(const Gap&) = default;
+        Gap& operator=(const Gap&) = default;
+        Gap(Gap&& o) noexcept
+            : at(o.at)
+            , length(std::exchange(o.length, 0))
+        {
+        }
+        Gap& operator=(Gap&& o) noexcept
+        {
+            at = o.at;
+            length = std::exchange(o.length, 0);
+            return *this;
+        }
+    };
+    // A gap opens only this far from both ends of the text, and holds this many characters.
+    static constexpr qsizetype kGapFromDistance = 64 * 1024;
+    static constexpr qsizetype kGapLength = 4096;
+    void closeGap() const;
+    void moveGapTo(qsizetype at) const;
+    void widenGap(qsizetype needed);
+
+    mutable QString m_text;
+    mutable Gap m_gap;
     AttributeRuns m_runs; // the set id of every UTF-16 unit
     std::vector<AttributeSet> m_sets;
     std::unordered_map<AttributeSet, quint32, ValueHash> m_setIndex;

@@ -189,7 +189,7 @@ void AttributedText::setEachAt(
     m_setIndex.reserve(m_setIndex.size() + n);
     for (size_t i = 0; i < n; ++i) {
         const qsizetype at = points[i];
-        if (at < 0 || at >= m_text.size())
+        if (at < 0 || at >= length())
             continue;
         // New to the text and distinct: appended without a look-up, indexed when one is due.
         p.values.push_back(std::move(values[i]));

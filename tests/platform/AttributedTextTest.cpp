@@ -578,3 +578,59 @@ TEST(AttributedText, EditsNearEitherEndOfALongTextKeepCharactersAndCopies)
         ASSERT_EQ(t.text().utf16()[t.length()], u'\0') << "step " << step;
     }
 }
+
+TEST(AttributedText, TypingAwayFromTheEndsOfALongTextKeepsEveryCharacterInPlace)
+{
+    // Edits through the gap kept in a long text, mixed with every other kind of reading and
+    // writing, against a plain string of what the text must hold.
+    QString model;
+    for (int i = 0; model.size() < 300'000; ++i)
+        model += QStringLiteral("line %1 of the text\n").arg(i);
+    AttributedText t(model);
+    t.addAttribute<A::ForegroundColor>({ 150'000, 10 }, red());
+    std::mt19937 random(7);
+    auto pick = [&](qsizetype from, qsizetype to) {
+        return std::uniform_int_distribution<qsizetype>(from, to)(random);
+    };
+    qsizetype at = 100'000;
+    for (int step = 0; step < 3000; ++step) {
+        const int kind = int(pick(0, 99));
+        if (kind < 70) { // typing and deleting near the last edit, now and then a jump
+            at = kind < 2 ? pick(0, model.size())
+                          : qBound<qsizetype>(0, at + pick(-40, 40), model.size());
+            const qsizetype removed
+                = kind % 3 == 0 ? qMin<qsizetype>(pick(0, 3), model.size() - at) : 0;
+            const QString typed
+                = kind % 5 == 0 ? QString() : QString(int(pick(1, 3)), QChar(u'a' + step % 26));
+            t.replaceWithBareCharacters({ at, removed }, typed);
+            model.replace(at, removed, typed);
+            at += typed.size();
+        } else if (kind < 85) { // a stretch read around the edit, or far from it
+            const qsizetype from = kind < 80 ? qBound<qsizetype>(0, at - pick(0, 200), model.size())
+                                             : pick(0, model.size());
+            const qsizetype length = qMin<qsizetype>(pick(0, 300), model.size() - from);
+            ASSERT_EQ(t.textView({ at, 20 }).toString(), model.mid(at, 20)) << step; // after it
+            ASSERT_EQ(t.textView({ from, length }).toString(), model.mid(from, length)) << step;
+            ASSERT_EQ(t.subText({ from, length }).text(), model.mid(from, length)) << step;
+        } else if (kind < 90) { // attributes go on around the gap
+            const qsizetype from = qBound<qsizetype>(0, at - 5, model.size());
+            t.addAttribute<A::ForegroundColor>({ from, 10 }, blue());
+            ASSERT_EQ(t.length(), model.size());
+        } else if (kind < 93) { // a copy, edited apart from the original
+            AttributedText copy = t;
+            copy.replaceWithBareCharacters({ at, 0 }, QStringLiteral("copy"));
+            ASSERT_EQ(copy.text(), QString(model).insert(at, QStringLiteral("copy"))) << step;
+            ASSERT_EQ(copy.length(), model.size() + 4);
+        } else if (kind < 95) { // the whole text, and the other ways of editing it
+            ASSERT_EQ(t.text(), model) << step;
+            t.replaceCharacters({ at, 0 }, QStringLiteral("X"));
+            model.insert(at, QStringLiteral("X"));
+        } else if (kind < 97) {
+            AttributedText moved = std::move(t);
+            t = std::move(moved);
+        }
+        ASSERT_EQ(t.length(), model.size()) << step;
+    }
+    ASSERT_EQ(t.text(), model);
+    EXPECT_EQ(t.runs().back().range.end(), model.size());
+}

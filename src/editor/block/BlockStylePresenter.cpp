@@ -125,13 +125,12 @@ size_t readRuns(const AttributedText& storage, const BlockSpan& span, BlockDecor
     int& collapsedTotal, KeyOf&& keyOf)
 {
     size_t h = qHash(span.length);
-    const QString& text = storage.text();
     storage.enumerateRunSets(
         { span.start, span.withBreak }, [&](TextSpan range, quint32 set, const TextAttributes& a) {
             h = qHashMulti(h, range.location - span.start, range.length, keyOf(set, a));
             // Hidden characters are measured one by one.
             if (a.collapsed && *a.collapsed)
-                h = qHash(QStringView(text).mid(range.location, range.length), h);
+                h = qHash(storage.textView(range), h);
             if (style)
                 addDecorations(*style, span, range, a, collapsedTotal);
         });
@@ -238,7 +237,6 @@ int BlockStylePresenter::present(
     bool editing = false;
     int dirtyFrom = std::numeric_limits<int>::max();
     int dirtyTo = 0;
-    const QString& text = storage.text();
     m_deferred = false;
     auto runKeyOf
         = [&](quint32 set, const TextAttributes& a) { return runKeys(storage, set, a).run; };
@@ -262,8 +260,9 @@ int BlockStylePresenter::present(
             break;
         span.length = qMin<qsizetype>(block.length() - 1, storage.length() - span.start);
         span.withBreak = qMin(span.length + 1, storage.length() - span.start);
-        const QStringView blockText = QStringView(text).mid(span.start, span.length);
-        const Qt::LayoutDirection direction = paragraphDirection(blockText);
+        // Read as a stretch: the whole text would close the gap typing keeps in a long one.
+        const Qt::LayoutDirection direction
+            = paragraphDirection(storage.textView({ span.start, span.length }));
         // A paragraph never presented is read once, for its fingerprint and its decorations.
         const bool fresh = !isPresented(block);
         BlockDecorations style;
@@ -350,7 +349,7 @@ QList<QTextLayout::FormatRange> BlockStylePresenter::formats(
     const qsizetype start = m_start + block.position();
     if (start < storage.length()) {
         const qsizetype length = qMin<qsizetype>(block.length() - 1, storage.length() - start);
-        const QStringView blockText = QStringView(storage.text()).mid(start, length);
+        const QStringView blockText = storage.textView({ start, length });
         storage.enumerateRunSets(
             { start, length }, [&](TextSpan range, quint32 set, const TextAttributes& a) {
                 if (a.attachment || range.length <= 0)

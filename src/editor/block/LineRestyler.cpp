@@ -110,7 +110,7 @@ std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storag
         = qMin<qsizetype>(offset + last.position() + last.length(), storage.length());
     if (start >= end)
         return std::nullopt;
-    for (QChar c : QStringView(storage.text()).mid(start, end - start)) {
+    for (QChar c : storage.textView({ start, end - start })) {
         switch (c.unicode()) {
         case u'\r':
         case 0x0085:
@@ -138,7 +138,7 @@ void LineRestyler::highlight(AttributedText& storage, TextSpan range, HighlightO
         return;
     // The highlighter sets every attribute afresh but the tables' attachments: the piece needs
     // the characters and those alone.
-    AttributedText piece(storage.text().mid(range.location, range.length));
+    AttributedText piece(storage.textView(range).toString());
     storage.enumerateAttribute<TextAttribute::Attachment>(
         range, [&](TextSpan run, const TextAttachmentPtr* attachment) {
             if (attachment && *attachment)

@@ -30,7 +30,7 @@ std::vector<ProjectedTableIndex::Table> scanTables(
     const AttributedText& storage, qsizetype from, qsizetype to)
 {
     std::vector<ProjectedTableIndex::Table> tables;
-    const QStringView range = QStringView(storage.text()).mid(from, to - from);
+    const QStringView range = storage.textView({ from, to - from });
     for (qsizetype i = range.indexOf(QChar::ObjectReplacementCharacter); i >= 0;
          i = range.indexOf(QChar::ObjectReplacementCharacter, i + 1)) {
         if (const TableAttachment* table = MarkdownTableProjection::tableAt(storage, from + i))
@@ -305,7 +305,7 @@ void ProjectedDocument::replace(TextSpan range, const AttributedText& text)
     const qsizetype end = range.location + text.length();
     for (qsizetype i = range.location; i < end; ++i) {
         const TextAttachmentPtr* attachment = m_storage.attribute<TextAttribute::Attachment>(i);
-        if (!attachment || m_storage.text().at(i) != QChar::ObjectReplacementCharacter)
+        if (!attachment || m_storage.at(i) != QChar::ObjectReplacementCharacter)
             continue;
         cursor.setPosition(int(i - start));
         cursor.setPosition(int(i + 1 - start), QTextCursor::KeepAnchor);
@@ -374,14 +374,19 @@ void ProjectedDocument::validityReplaced(TextSpan removed, qsizetype inserted)
     }
     // The text around the change was valid and is unchanged: only the new characters and their
     // neighbours can make a pair or break one, read from a place no pair straddles.
-    const QString& text = m_storage.text();
+    // Read as a stretch: the whole text would close the gap typing keeps in a long one.
+    const qsizetype length = m_storage.length();
+    const qsizetype start = qMax<qsizetype>(0, removed.location - 2);
+    const qsizetype end = qMin(length, removed.location + inserted + 2);
+    const QStringView text = m_storage.textView({ start, end - start });
+    const auto at = [&](qsizetype i) { return text[i - start]; };
     qsizetype from = qMax<qsizetype>(0, removed.location - 1);
-    if (from > 0 && text[from].isLowSurrogate() && text[from - 1].isHighSurrogate())
+    if (from > 0 && at(from).isLowSurrogate() && at(from - 1).isHighSurrogate())
         --from;
-    qsizetype to = qMin(text.size(), removed.location + inserted + 1);
-    if (to < text.size() && text[to - 1].isHighSurrogate() && text[to].isLowSurrogate())
+    qsizetype to = qMin(length, removed.location + inserted + 1);
+    if (to < length && at(to - 1).isHighSurrogate() && at(to).isLowSurrogate())
         ++to;
-    m_validUtf16 = textlines::isValidUtf16(QStringView(text).mid(from, to - from));
+    m_validUtf16 = textlines::isValidUtf16(text.mid(from - start, to - from));
 }
 
 void ProjectedDocument::indexReplaced(TextSpan removed, qsizetype inserted)

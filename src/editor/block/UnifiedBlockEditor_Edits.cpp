@@ -21,13 +21,13 @@ namespace quillon {
 
 namespace {
 
-// True when text[from, to) holds a table's object character.
-bool holdsObject(const QString& text, qsizetype from, qsizetype to)
+// True when storage[from, to) holds an object character.
+bool holdsObject(const AttributedText& storage, qsizetype from, qsizetype to)
 {
     from = qMax<qsizetype>(0, from);
-    to = qMin(text.size(), to);
+    to = qMin(storage.length(), to);
     return from < to
-        && QStringView(text).mid(from, to - from).contains(QChar::ObjectReplacementCharacter);
+        && storage.textView({ from, to - from }).contains(QChar::ObjectReplacementCharacter);
 }
 
 // True when the storage range [from, to) holds a table's character.
@@ -57,19 +57,19 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     // A change away from every table maps one to one onto the Markdown: it travels as that
     // range and its replacement, and the rest of the text is never looked at.
     bool plain = m_tableLineBreaks.isEmpty()
-        && !holdsObject(storage.text(), position - 1, position + removedInStorage + 1);
+        && !holdsObject(storage, position - 1, position + removedInStorage + 1);
     const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
     // Tables the change put back as bare characters are kept, but the view draws them again
     // only once it is reloaded.
     const bool keptTables = m_projected->mirrorDocumentChange(viewPosition, removed, added);
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
-    plain = plain && !holdsObject(storage.text(), position - 1, position + insertedInStorage + 1);
+    plain = plain && !holdsObject(storage, position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
     bool separated = false;
     const ChunkedText& before = m_document.text();
     if (plain) {
         change = MarkdownReplacement::between(before.mid(markdownStart, removedInStorage),
-            storage.text().mid(position, insertedInStorage));
+            storage.textView({ position, insertedInStorage }).toString());
         change.position += int(markdownStart);
         change.caretAfter += int(markdownStart);
         if (change.isEmpty())
