@@ -265,6 +265,33 @@ void BM_EditorTypeCharacterAtEnd(benchmark::State& state)
         });
 }
 
+// A character typed in the middle of the whole text (not of the view's window), once the text
+// is styled: the cost of a key there against one near the top shows what the key pays for the
+// text on either side.
+void BM_EditorTypeCharacterMidText(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), 0);
+    Fixture fixture;
+    fixture.load(doc);
+    QElapsedTimer settling;
+    settling.start();
+    while (fixture.editor->isRestylingWhole() && settling.elapsed() < 20'000)
+        QApplication::processEvents();
+    fixture.editor->scrollToLine(int(doc.count(u'\n') / 2));
+    fixture.key(Qt::Key_End);
+    fixture.editor->flushPendingWork();
+    QApplication::processEvents();
+    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
+    timeSteps(
+        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
+        [&] {
+            ++expectedLength;
+            if (fixture.workspace->currentFileContent().size() != expectedLength)
+                state.SkipWithError("the typed character did not reach the workspace");
+            QApplication::processEvents();
+        });
+}
+
 } // namespace
 
 BENCHMARK(BM_EditorOpen)
@@ -309,6 +336,13 @@ BENCHMARK(BM_ProjectedOffsetAtEnd)
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EditorTypeCharacterAtEnd)
+    ->ArgNames({ "bytes" })
+    ->Args({ 1 << 20 })
+    ->Args({ 10 << 20 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_EditorTypeCharacterMidText)
     ->ArgNames({ "bytes" })
     ->Args({ 1 << 20 })
     ->Args({ 10 << 20 })

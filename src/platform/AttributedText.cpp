@@ -482,12 +482,14 @@ void AttributedText::replaceCharacters(TextSpan range, const AttributedText& rep
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 
-void AttributedText::replaceWithBareCharacters(TextSpan range, const QString& replacement)
+void AttributedText::replaceWithBareCharacters(
+    TextSpan range, const QString& replacement, bool mayOpenGap)
 {
     const TextSpan r = clip(range);
     const qsizetype inserted = replacement.size();
     // Near an end the shorter side moves, which is little; so does a gap near the edit.
-    if (m_gap.length == 0 && qMin(r.location, length() - r.end()) < kGapFromDistance) {
+    if (m_gap.length == 0
+        && (!mayOpenGap || qMin(r.location, length() - r.end()) < kGapFromDistance)) {
         replaceInString(m_text, r.location, r.length, replacement);
     } else {
         moveGapTo(r.location);

@@ -283,7 +283,10 @@ public:
     // attributed text of `replacement` alone would put in, without building one. In a long
     // text, away from both ends, the characters go in through a gap kept where the last ones
     // went: typing there moves only what lies between two edits, not half the text each key.
-    void replaceWithBareCharacters(TextSpan range, const QString& replacement);
+    // Not opened when `mayOpenGap` is false: where the whole text is read between edits (a
+    // styling pass runs), it would be closed again each time, moving the text twice.
+    void replaceWithBareCharacters(
+        TextSpan range, const QString& replacement, bool mayOpenGap = true);
     // Gives the characters from `location` on, as many as `source` holds (clipped to the text),
     // the attributes `source` has at the same offsets; the characters stay. Each attribute set
     // of `source` is taken in once however many runs carry it, and the runs are replaced in one

@@ -288,8 +288,7 @@ qsizetype BackgroundStyling::next()
     if (m_placeRevision != m_projected.textRevision()) {
         // Changes before the place moved it along and leave it at a cut; one that reached it
         // may have joined its paragraph to the one before.
-        const QString& text = m_projected.storage().text();
-        if (position > 0 && (position > length || text.at(position - 1) != u'\n'))
+        if (position > 0 && (position > length || m_projected.storage().at(position - 1) != u'\n'))
             position = 0;
         moveTo(position);
     }

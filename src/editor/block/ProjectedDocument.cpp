@@ -208,7 +208,7 @@ QString ProjectedDocument::documentText(int position, int length) const
     return text;
 }
 
-bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int added)
+bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int added, bool mayOpenGap)
 {
     // The document reports the last paragraph's end as part of changes that reach it; the
     // storage has no such character.
@@ -221,7 +221,7 @@ bool ProjectedDocument::mirrorDocumentChange(int position, int removed, int adde
     const qsizetype at = toStorage(position);
     if (!text.contains(QChar::ObjectReplacementCharacter)) {
         // Typed text, as nearly every change is: no table to keep or take back.
-        replaceInStorageBare({ at, removed }, text);
+        replaceInStorageBare({ at, removed }, text, mayOpenGap);
         windowReplaced({ at, removed }, text);
         return false;
     }
@@ -341,10 +341,10 @@ void ProjectedDocument::replaceInStorage(TextSpan range, const AttributedText& t
     storageReplaced(removed, text.length());
 }
 
-void ProjectedDocument::replaceInStorageBare(TextSpan range, const QString& text)
+void ProjectedDocument::replaceInStorageBare(TextSpan range, const QString& text, bool mayOpenGap)
 {
     const TextSpan removed = clipped(range, m_storage.length());
-    m_storage.replaceWithBareCharacters(removed, text);
+    m_storage.replaceWithBareCharacters(removed, text, mayOpenGap);
     storageReplaced(removed, text.size());
 }
 

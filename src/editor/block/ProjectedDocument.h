@@ -62,7 +62,7 @@ public:
     // characters): bring the storage in step. Tables keep their attachments, also those that
     // the change put back as bare object characters; true when it did (the document's
     // characters then draw no table until it is loaded again).
-    bool mirrorDocumentChange(int position, int removed, int added);
+    bool mirrorDocumentChange(int position, int removed, int added, bool mayOpenGap = true);
     // Replaces a storage range in both copies (undo, redo). Must not touch a table character.
     void replace(TextSpan range, const QString& text);
     // Replaces a storage range in both copies with `text`, whose table characters carry their
@@ -166,7 +166,7 @@ private:
     // The only ways the storage's characters change: each brings the table index in step.
     void replaceInStorage(TextSpan range, const QString& text);
     void replaceInStorage(TextSpan range, const AttributedText& text);
-    void replaceInStorageBare(TextSpan range, const QString& text);
+    void replaceInStorageBare(TextSpan range, const QString& text, bool mayOpenGap);
     void storageReplaced(TextSpan removed, qsizetype inserted);
     void indexReplaced(TextSpan removed, qsizetype inserted);
     void validityReplaced(TextSpan removed, qsizetype inserted);

@@ -2,6 +2,7 @@
 // (which records them for undo); rule edits, cell commits, undo and redo go through the same path.
 #include "editor/block/UnifiedBlockEditor.h"
 
+#include "editor/block/BackgroundStyling.h"
 #include "editor/block/CaretLineTracker.h"
 #include "editor/block/LineEditingKeys.h"
 #include "editor/document/FlagScope.h"
@@ -61,7 +62,9 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     const qsizetype markdownStart = plain ? m_projected->markdownOffset(position) : 0;
     // Tables the change put back as bare characters are kept, but the view draws them again
     // only once it is reloaded.
-    const bool keptTables = m_projected->mirrorDocumentChange(viewPosition, removed, added);
+    // A styling pass reads the whole text between keys: typing keeps no gap in it meanwhile.
+    const bool keptTables
+        = m_projected->mirrorDocumentChange(viewPosition, removed, added, !m_styling->isRunning());
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
     plain = plain && !holdsObject(storage, position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
