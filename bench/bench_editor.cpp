@@ -109,6 +109,21 @@ struct Fixture
     }
 };
 
+// Times one character typed per iteration where the caret stands, each checked to have
+// reached the workspace.
+void timeTyping(benchmark::State& state, Fixture& fixture)
+{
+    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
+    timeSteps(
+        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
+        [&] {
+            ++expectedLength;
+            if (fixture.workspace->currentFileContent().size() != expectedLength)
+                state.SkipWithError("the typed character did not reach the workspace");
+            QApplication::processEvents();
+        });
+}
+
 void BM_EditorOpen(benchmark::State& state)
 {
     const QString doc = makeDocument(state.range(0), int(state.range(1)));
@@ -148,15 +163,7 @@ void BM_EditorTypeCharacter(benchmark::State& state)
     Fixture fixture;
     fixture.load(doc);
     fixture.caretToMiddle(placeMarker(int(state.range(1)), int(state.range(2))));
-    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
-    timeSteps(
-        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
-        [&] {
-            ++expectedLength;
-            if (fixture.workspace->currentFileContent().size() != expectedLength)
-                state.SkipWithError("the typed character did not reach the workspace");
-            QApplication::processEvents();
-        });
+    timeTyping(state, fixture);
 }
 
 void BM_EditorCaretToAnotherLine(benchmark::State& state)
@@ -254,15 +261,7 @@ void BM_EditorTypeCharacterAtEnd(benchmark::State& state)
     fixture.editor->textView()->setTextCursor(cursor);
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
-    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
-    timeSteps(
-        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
-        [&] {
-            ++expectedLength;
-            if (fixture.workspace->currentFileContent().size() != expectedLength)
-                state.SkipWithError("the typed character did not reach the workspace");
-            QApplication::processEvents();
-        });
+    timeTyping(state, fixture);
 }
 
 // A character typed in the middle of the whole text (not of the view's window), once the text
@@ -281,15 +280,7 @@ void BM_EditorTypeCharacterMidText(benchmark::State& state)
     fixture.key(Qt::Key_End);
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
-    qsizetype expectedLength = fixture.workspace->currentFileContent().size();
-    timeSteps(
-        state, [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); },
-        [&] {
-            ++expectedLength;
-            if (fixture.workspace->currentFileContent().size() != expectedLength)
-                state.SkipWithError("the typed character did not reach the workspace");
-            QApplication::processEvents();
-        });
+    timeTyping(state, fixture);
 }
 
 } // namespace
