@@ -297,8 +297,16 @@ void styleLines(Context& c)
 {
     using Kind = MarkdownHighlighter::ListItem::Kind;
     using Metrics = MarkdownHighlighter::ListMetrics;
-    const QFontMetricsF baseMetrics(c.baseFont);
-    const qreal listLineHeight = std::ceil(baseMetrics.ascent() + baseMetrics.descent());
+    // Measured, and the heading fonts made, only for a range that needs them: a line restyled
+    // after a key seldom does, and looking a font's metrics up costs more than styling the line.
+    std::optional<qreal> listLineHeightOnce;
+    const auto listLineHeight = [&] {
+        if (!listLineHeightOnce) {
+            const QFontMetricsF baseMetrics(c.baseFont);
+            listLineHeightOnce = std::ceil(baseMetrics.ascent() + baseMetrics.descent());
+        }
+        return *listLineHeightOnce;
+    };
 
     ParagraphStyle blank;
     blank.lineSpacing = 1;
@@ -307,11 +315,16 @@ void styleLines(Context& c)
     quote.paragraphSpacing = 3;
     quote.firstLineHeadIndent = 24;
     quote.headIndent = 24;
-    QFont headingFonts[kHeadingCount];
+    std::optional<QFont> headingFonts[kHeadingCount];
+    const auto headingFont = [&](int h) -> const QFont& {
+        if (!headingFonts[h]) {
+            headingFonts[h] = MarkdownHighlighter::systemFont(
+                c.options.fontSize + kHeadings[h].sizeIncrease, kHeadings[h].weight);
+        }
+        return *headingFonts[h];
+    };
     ParagraphStyle headingStyles[kHeadingCount];
     for (int h = 0; h < kHeadingCount; ++h) {
-        headingFonts[h] = MarkdownHighlighter::systemFont(
-            c.options.fontSize + kHeadings[h].sizeIncrease, kHeadings[h].weight);
         headingStyles[h].lineSpacing = 4;
         headingStyles[h].paragraphSpacing = kHeadings[h].paragraphSpacing;
         headingStyles[h].paragraphSpacingBefore = kHeadings[h].spacingBefore;
@@ -329,7 +342,7 @@ void styleLines(Context& c)
             c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, blank);
         } else if (const int h = headingIndex(line); h >= 0) {
             c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, headingStyles[h]);
-            c.storage.addAttribute<A::Font>(lineRange, headingFonts[h]);
+            c.storage.addAttribute<A::Font>(lineRange, headingFont(h));
             c.storage.addAttribute<A::ForegroundColor>(lineRange, c.palette.headingColor);
         } else if (line.startsWith(u'>')) {
             c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, quote);
@@ -342,8 +355,8 @@ void styleLines(Context& c)
             const qreal head = indent + (ordered ? Metrics::orderedGutter : Metrics::gutter);
             ParagraphStyle style;
             style.lineSpacing = 4;
-            style.minimumLineHeight = listLineHeight;
-            style.maximumLineHeight = listLineHeight;
+            style.minimumLineHeight = listLineHeight();
+            style.maximumLineHeight = listLineHeight();
             style.headIndent = head;
             style.firstLineHeadIndent = ordered ? indent : head;
             c.storage.addAttribute<A::ParagraphStyle>(paragraphRange, style);

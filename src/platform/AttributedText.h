@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -332,9 +331,56 @@ private:
         size_t operator()(qreal v) const;
         size_t operator()(const AttributeSet& v) const;
     };
+    // Values at addresses that never move, as a deque keeps them, but with nothing allocated
+    // while empty: a short-lived text (a line restyled after each key) has fourteen pools.
+    template <typename T> class StableValues
+    {
+    public:
+        StableValues() = default;
+        StableValues(const StableValues& o)
+        {
+            for (size_t i = 0; i < o.m_size; ++i)
+                push_back(o[i]);
+        }
+        StableValues& operator=(const StableValues& o)
+        {
+            if (this != &o) {
+                StableValues copy(o);
+                *this = std::move(copy);
+            }
+            return *this;
+        }
+        StableValues(StableValues&& o) noexcept
+            : m_chunks(std::move(o.m_chunks))
+            , m_size(std::exchange(o.m_size, 0))
+        {
+        }
+        StableValues& operator=(StableValues&& o) noexcept
+        {
+            m_chunks = std::move(o.m_chunks);
+            m_size = std::exchange(o.m_size, 0);
+            return *this;
+        }
+        size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        T& operator[](size_t i) { return m_chunks[i / kChunk][i % kChunk]; }
+        const T& operator[](size_t i) const { return m_chunks[i / kChunk][i % kChunk]; }
+        void push_back(T value)
+        {
+            if (m_size % kChunk == 0)
+                m_chunks.push_back(std::make_unique<T[]>(kChunk));
+            m_chunks.back()[m_size % kChunk] = std::move(value);
+            ++m_size;
+        }
+
+    private:
+        static constexpr size_t kChunk = 32;
+        std::vector<std::unique_ptr<T[]>> m_chunks;
+        size_t m_size = 0;
+    };
     template <typename T> struct ValuePool
     {
-        std::deque<T> values; // stable addresses; no vector<bool> packing
+        StableValues<T> values; // stable addresses; no vector<bool> packing
         std::unordered_map<T, quint32, ValueHash> index;
         quint32 lastId = 0; // quick path for interning the same value again
         // Values from this one on are not in the index yet (setEachAt appends values new to the
