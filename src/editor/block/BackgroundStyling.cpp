@@ -99,8 +99,9 @@ bool BackgroundStyling::passWentThrough(quint64 revision, qsizetype length) cons
         && m_passCuts.back() == length;
 }
 
-void BackgroundStyling::startAfterChanges()
+void BackgroundStyling::startAfterChanges(qsizetype caret)
 {
+    styledAlone({ caret, 0 });
     if (!passWentThrough(m_projected.textRevision(), m_projected.storage().length())
         || !m_projected.isValidUtf16()) {
         start(false);

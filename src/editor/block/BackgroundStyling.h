@@ -41,7 +41,8 @@ public:
     // changes the styling) up to the first place after it where the text is cut as that pass
     // cut it (the styling after such a place is what the pass left). A whole pass, started
     // again, when no whole pass went through the text before those changes.
-    void startAfterChanges();
+    // The caret's place goes with the changes: the markers it reveals are styled for it.
+    void startAfterChanges(qsizetype caret);
     // Paragraphs styled on their own since the last pass (which may differ from what styling
     // the whole text gives them).
     void styledAlone(TextSpan range);

@@ -268,8 +268,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         if (m_dirtyAll) {
             m_styling->start(m_view->isVisible() || !m_view->window()->isVisible());
         } else {
-            m_styling->styledAlone({ m_revealCaret, 0 });
-            m_styling->startAfterChanges();
+            m_styling->startAfterChanges(m_revealCaret);
         }
         if (!styleForWindow(window)) {
             // No place near it to cut the text at: styled whole at once.
@@ -342,8 +341,7 @@ void UnifiedBlockEditor::refreshEverything()
     if (m_projected->storage().length() >= kSlicedLength) {
         // What changed since the last pass, compared once this one is done.
         m_restyles->cancelPass();
-        m_styling->styledAlone({ m_revealCaret, 0 });
-        m_styling->startAfterChanges();
+        m_styling->startAfterChanges(m_revealCaret);
         return;
     }
     FlagScope programmatic(m_isProgrammatic);
