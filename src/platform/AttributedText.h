@@ -191,7 +191,8 @@ public:
     // follows it. Other threads may read the text only after its own thread asked for it.
     const QString& text() const
     {
-        closeGap();
+        if (m_gap.length > 0) // read often: the call only when there is a gap
+            closeGap();
         return m_text;
     }
     qsizetype length() const { return m_text.size() - m_gap.length; }
