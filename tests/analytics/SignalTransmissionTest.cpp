@@ -38,15 +38,6 @@ QStringList typesIn(const test::LoopbackServer::Request& request)
     return types;
 }
 
-QUrl deadURL()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
-}
-
 class SignalTransmissionTest : public ::testing::Test
 {
 protected:
@@ -190,7 +181,8 @@ TEST_F(SignalTransmissionTest, DroppedConnectionRequeuesTheBatch)
 
 TEST_F(SignalTransmissionTest, UnreachableServiceKeepsRecordsAcrossARestart)
 {
-    auto configuration = makeConfiguration(deadURL());
+    const test::RefusingPort nobody;
+    auto configuration = makeConfiguration(QUrl(nobody.url()));
     {
         TelemetryManager::initialize(configuration, tree.filePath("cache"));
         Beacon::signal(QStringLiteral("First"));

@@ -97,12 +97,8 @@ TEST_F(UpdaterTest, MalformedFeedAndServerErrorsAreFailuresShownToTheUser)
 
 TEST_F(UpdaterTest, ServerDownIsAFailure)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close(); // nothing listens there now
-    const UserPrompts::Alert alert
-        = check(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(port)));
+    const RefusingPort nobody;
+    const UserPrompts::Alert alert = check(QUrl(nobody.url(QStringLiteral("/feed"))));
     EXPECT_TRUE(alert.warning);
 }
 

@@ -9,9 +9,12 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <linux/capability.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -130,6 +133,31 @@ QByteArray TempTree::read(const QString& relative) const
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+RefusingPort::RefusingPort()
+{
+    // No SO_REUSEADDR: no other socket may share the port while this one holds it.
+    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0
+        || ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        qFatal("RefusingPort: no loopback port could be held");
+    m_port = ntohs(address.sin_port);
+}
+
+RefusingPort::~RefusingPort()
+{
+    if (m_socket >= 0)
+        ::close(m_socket);
+}
+
+QString RefusingPort::url(const QString& path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path;
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)

@@ -69,6 +69,24 @@ private:
     unsigned int m_savedEffective = 0;
 };
 
+// A local address where nothing listens, for as long as this lives: its port is held by a socket
+// that is bound but never listens, so a connection there is refused at once. Closing a probe
+// server instead frees the port for any test running beside this one, whose server then answers.
+class RefusingPort
+{
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    // "http://127.0.0.1:<port>" followed by `path`.
+    QString url(const QString& path = QString()) const;
+
+private:
+    int m_socket = -1;
+    unsigned short m_port = 0;
+};
+
 // Runs the Qt event loop until the predicate holds or the time-out passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 
