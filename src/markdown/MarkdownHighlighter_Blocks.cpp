@@ -115,6 +115,10 @@ void styleCodeBlocks(Context& c)
 
 void styleTableLines(Context& c)
 {
+    // Every table line starts with a bar: a text without one (most lines restyled after a key)
+    // skips the pattern.
+    if (!c.text.contains(u'|'))
+        return;
     const bool dark = c.options.isDarkMode;
     const TableColors colors = dark
         ? TableColors { grey(0.18), grey(0.14), grey(0.16), grey(0.98), grey(0.75) }
