@@ -81,14 +81,20 @@ WorkspaceState::WorkspaceState(QObject* parent)
         if (m_gitHooks)
             m_gitHooks->autoCommitTick();
     });
-    // The watch is set up on the watcher's own thread, after the tree was first listed: list
-    // again, so that nothing made in between is missing.
-    connect(
-        m_directoryWatcher.get(), &DirectoryWatcher::watching, this, [this] { refreshFolder(); });
+    // The watch is set up on the watcher's own thread, after the tree was first listed and
+    // documents may have been opened: list again and look at the open files, so that nothing
+    // done to them in between is missed.
+    connect(m_directoryWatcher.get(), &DirectoryWatcher::watching, this, [this] {
+        refreshFolder();
+        followChangesOnDisk();
+    });
     connect(m_directoryWatcher.get(), &DirectoryWatcher::watchFailed, this,
         [this](const QString& reason) {
             printLine(QStringLiteral("Quillon: ") + reason);
             setFolderWatchError(reason);
+            // The open files are watched one by one from now on: what was done to them
+            // meanwhile is looked at now.
+            followChangesOnDisk();
         });
     connect(m_outsideWatcher.get(), &OpenFileWatcher::changed, this,
         &WorkspaceState::followChangesOnDisk);
@@ -383,6 +389,7 @@ void WorkspaceState::setFolderWatchError(const QString& error)
     if (m_folderWatchError == error)
         return;
     m_folderWatchError = error;
+    watchDocumentsOutsideFolder();
     Q_EMIT folderWatchErrorChanged();
 }
 

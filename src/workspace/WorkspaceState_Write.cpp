@@ -95,9 +95,13 @@ void WorkspaceState::followChangesOnDisk()
 
 void WorkspaceState::watchDocumentsOutsideFolder()
 {
+    // A folder that could not be watched, or only in part (too many watches, no permission to
+    // read it), tells of no change: its open documents are then watched one by one, as files
+    // outside it are.
+    const bool folderWatched = !m_folderURL.isEmpty() && m_folderWatchError.isEmpty();
     QStringList outside;
     for (const QString& path : m_documents.keys()) {
-        if (m_folderURL.isEmpty() || !FileUtil::isUnder(path, m_folderURL))
+        if (!folderWatched || !FileUtil::isUnder(path, m_folderURL))
             outside.append(path);
     }
     outside.sort();

@@ -4,9 +4,11 @@
 
 #include "workspace/Document.h"
 
+#include <QDir>
 #include <QSemaphore>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillon::test {
@@ -127,6 +129,33 @@ TEST_F(DocumentFileTest, APermissionChangedWhileOpenIsFollowed)
     EXPECT_TRUE(waitUntil([&] { return document.isEditable(); }));
     EXPECT_TRUE(state->documentError().isEmpty());
     EXPECT_EQ(state->currentFileContent(), "hello\n");
+}
+
+// A folder that cannot be watched (here: it may not be read) still has its open documents
+// follow what other programs do to them.
+TEST_F(DocumentFileTest, AnOpenDocumentIsFollowedWhereItsFolderCannotBeWatched)
+{
+    state.reset();
+    const QString folder = tree.mkdir("locked");
+    const QString b = tree.write("locked/b.md", "mine\n");
+    const ObeyFilePermissions obey;
+    const QByteArray encoded = QFile::encodeName(folder);
+    ASSERT_EQ(::chmod(encoded.constData(), 0300), 0); // may be passed through, not listed
+    if (!obey.active() || !QDir(folder).entryList(QDir::Files).isEmpty()) {
+        ::chmod(encoded.constData(), 0700);
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+    }
+    state = makeState();
+    state->setFolderURL(folder);
+    EXPECT_TRUE(waitUntil([&] { return !state->folderWatchError().isEmpty(); }));
+    Document& document = open(b);
+    ASSERT_EQ(state->currentFileContent(), "mine\n");
+
+    tree.write("locked/b.md", "theirs\n");
+    EXPECT_TRUE(waitUntil([&] { return state->currentFileContent() == "theirs\n"; }));
+    ASSERT_EQ(::chmod(QFile::encodeName(b).constData(), 0444), 0);
+    EXPECT_TRUE(waitUntil([&] { return !document.isEditable(); }));
+    ::chmod(encoded.constData(), 0700);
 }
 
 TEST_F(DocumentFileTest, SavingThroughOneHardLinkShowsInEveryName)
