@@ -27,8 +27,11 @@ namespace {
 
 // The document of a benchmark case: `shape` 0 the generated one (100 tables), 1 the one of
 // real-world shapes.
+// Shapes: 0 generated Markdown, 1 real documents' shapes, 2 notes dense with small tables.
 QString makeDocument(qsizetype bytes, int shape)
 {
+    if (shape == 2)
+        return bench::tableDenseDocument(bytes, true);
     return shape == 0 ? bench::generatedDocument(bytes, 100) : bench::realShapesDocument(bytes);
 }
 
@@ -287,7 +290,7 @@ void BM_EditorTypeCharacterMidText(benchmark::State& state)
 
 BENCHMARK(BM_EditorOpen)
     ->ArgNames({ "bytes", "shape" })
-    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
+    ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1, 2 } })
     ->Args({ 100 << 10, 0 })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
