@@ -199,7 +199,7 @@ void AttributedText::applyValue(TextAttribute attribute, TextSpan range, quint32
 }
 
 AttributedText::AttributeSet AttributedText::setFromAttributes(
-    const TextAttributes& a, const AttributeSet& base)
+    const TextAttributes& a, const AttributeSet& base, quint32 attachmentId)
 {
     AttributeSet set = base;
     auto put = [&](TextAttribute k, quint32 id) { set[int(k)] = id; };
@@ -236,7 +236,9 @@ AttributedText::AttributeSet AttributedText::setFromAttributes(
     if (a.checkbox)
         put(TextAttribute::Checkbox, internValue<TextAttribute::Checkbox>(*a.checkbox));
     if (a.attachment)
-        put(TextAttribute::Attachment, internValue<TextAttribute::Attachment>(a.attachment));
+        put(TextAttribute::Attachment,
+            attachmentId != 0 ? attachmentId
+                              : internValue<TextAttribute::Attachment>(a.attachment));
     return set;
 }
 
@@ -449,7 +451,7 @@ void AttributedText::replaceCharacters(TextSpan range, const QString& replacemen
 // The runs of another text over `range` (clipped to it) with their sets interned here, each set
 // once.
 std::vector<AttributeRuns::Run> AttributedText::importRuns(
-    const AttributedText& from, TextSpan range)
+    const AttributedText& from, TextSpan range, std::optional<qsizetype> shift)
 {
     const TextSpan r = from.clip(range);
     std::vector<AttributeRuns::Run> runs;
@@ -459,9 +461,20 @@ std::vector<AttributeRuns::Run> AttributedText::importRuns(
     for (AttributeRuns::Cursor run = from.m_runs.find(r.location);
          run.isValid() && run.start() < r.end(); run.next()) {
         const quint32 id = run.set();
-        if (map[id] == quint32(-1))
-            map[id] = internSet(setFromAttributes(from.materialise(id), AttributeSet {}));
         const qsizetype start = qMax(run.start(), r.location);
+        if (map[id] == quint32(-1)) {
+            const TextAttributes& attributes = from.materialise(id);
+            // A styled copy of a stretch of this text carries this text's own attachments: one
+            // landing on the same attachment takes its id from there. Looking it up would first
+            // enter into the index every attachment a long text's load appended unindexed.
+            quint32 attachmentId = 0;
+            if (attributes.attachment && shift) {
+                const quint32 here = valueIdAt(TextAttribute::Attachment, start + *shift, nullptr);
+                if (here != 0 && m_pools.attachment.values[here - 1] == attributes.attachment)
+                    attachmentId = here;
+            }
+            map[id] = internSet(setFromAttributes(attributes, AttributeSet {}, attachmentId));
+        }
         runs.push_back({ qMin(run.end(), r.end()) - start, map[id] });
     }
     return runs;
@@ -561,10 +574,12 @@ void AttributedText::setAttributesFrom(qsizetype location, const AttributedText&
     if (r.isEmpty() || &source == this)
         return;
     // Covering the whole text makes every interned set and value unreachable: start afresh.
-    if (r.length == length())
+    const bool whole = r.length == length();
+    if (whole)
         resetTables();
     const std::vector<AttributeRuns::Run> runs
-        = importRuns(source, { r.location - location, r.length });
+        = importRuns(source, { r.location - location, r.length },
+            whole ? std::nullopt : std::optional<qsizetype>(location));
     m_runs.replace(r.location, r.end(), runs.data(), runs.size());
 }
 

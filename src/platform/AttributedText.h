@@ -425,7 +425,9 @@ private:
     void applyValue(TextAttribute attribute, TextSpan range, quint32 valueId);
     quint32 transform(quint32 setId, TextAttribute attribute, quint32 valueId);
     quint32 internSet(const AttributeSet& set);
-    AttributeSet setFromAttributes(const TextAttributes& attributes, const AttributeSet& base);
+    // `attachmentId`, when not 0, is the id here of `attributes.attachment`, known already.
+    AttributeSet setFromAttributes(
+        const TextAttributes& attributes, const AttributeSet& base, quint32 attachmentId = 0);
     const TextAttributes& materialise(quint32 setId) const;
     quint32 valueIdAt(TextAttribute attribute, qsizetype index, TextSpan* effectiveRange) const;
     void enumerateValueIds(TextAttribute attribute, TextSpan range,
@@ -434,8 +436,10 @@ private:
     void resetTables();
     void startTables();
     std::vector<AttributeRuns::Run> importRuns(const AttributedText& from);
-    // The runs of `from` over [range) with their sets interned here.
-    std::vector<AttributeRuns::Run> importRuns(const AttributedText& from, TextSpan range);
+    // The runs of `from` over [range) with their sets interned here. With `shift`, they are to
+    // land at their offsets in `from` plus `shift` in this text.
+    std::vector<AttributeRuns::Run> importRuns(
+        const AttributedText& from, TextSpan range, std::optional<qsizetype> shift = {});
 
     // Characters [at, at + length) of m_text are a gap, not text: room for typing in the middle
     // of a long text. A text moved from has none.

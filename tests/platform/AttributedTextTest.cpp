@@ -169,6 +169,22 @@ TEST(AttributedText, EachOfManyPointsTakesItsOwnValueAndKeepsTheRest)
     t.enumerateRunSets({ 0, t.length() },
         [&](TextSpan run, quint32 set, const TextAttributes&) { sets[run.location] = set; });
     EXPECT_EQ(sets.at(2), sets.at(4));
+
+    // Styling a copy of a stretch and setting its attributes back keeps the attachments it
+    // carries, whether they are those it lands on or others.
+    AttributedText styled = t.subText({ 1, 5 });
+    styled.addAttribute<A::ForegroundColor>({ 0, 5 }, red());
+    styled.addAttribute<A::Attachment>({ 3, 1 }, markers[3]);
+    t.setAttributesFrom(1, styled);
+    EXPECT_EQ(t.attribute<A::Attachment>(2)->get(), markers[1].get());
+    EXPECT_EQ(t.attribute<A::Attachment>(4)->get(), markers[3].get());
+    EXPECT_EQ(t.attribute<A::Attachment>(6)->get(), markers[2].get());
+    EXPECT_EQ(*t.attribute<A::ForegroundColor>(2), red());
+    t.addAttribute<A::Attachment>({ 0, 1 }, markers[3]);
+    t.addAttribute<A::ForegroundColor>({ 0, 1 }, red());
+    t.enumerateRunSets({ 0, t.length() },
+        [&](TextSpan run, quint32 set, const TextAttributes&) { sets[run.location] = set; });
+    EXPECT_EQ(sets.at(0), sets.at(4));
 }
 
 TEST(AttributedText, ReplaceRangesInOnePass)
