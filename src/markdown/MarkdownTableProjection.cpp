@@ -209,19 +209,14 @@ QList<TextRange> MarkdownTableProjection::installTables(AttributedText& storage,
         if (markdownLengths)
             markdownLengths->push_back(t.length);
     }
-    // The attributes every table shares first: only the attachment then makes a set of its own.
-    // They are those the styling gives a table's character (the base font and colour and the
-    // table's spacing), so that styling it finds the same set again instead of making one more
-    // per table and leaving this one unused.
-    const ParagraphStyle style = tableParagraphStyle();
-    const QFont font = MarkdownHighlighter::systemFont(fontSize);
-    const QColor colour = MarkdownHighlighter::palette(isDarkMode).textColor;
-    for (const qsizetype i : at) {
-        storage.addAttribute<TextAttribute::Font>({ i, 1 }, font);
-        storage.addAttribute<TextAttribute::ForegroundColor>({ i, 1 }, colour);
-        storage.addAttribute<TextAttribute::ParagraphStyle>({ i, 1 }, style);
-    }
-    storage.setEachAt<TextAttribute::Attachment>(at, std::move(attachments));
+    // Each table's character takes its attachment with the attributes the styling gives it (the
+    // base font and colour and the table's spacing), in one step: styling it then finds the
+    // same set again instead of making one more per table and leaving this one unused.
+    TextAttributes shared;
+    shared.paragraphStyle = tableParagraphStyle();
+    shared.font = MarkdownHighlighter::systemFont(fontSize);
+    shared.foregroundColor = MarkdownHighlighter::palette(isDarkMode).textColor;
+    storage.setEachAt<TextAttribute::Attachment>(at, std::move(attachments), shared);
     return installed;
 }
 

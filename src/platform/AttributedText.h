@@ -225,8 +225,10 @@ public:
     // changes of a set the way addAttribute() remembers one for the next unit given the same.
     // The values must be new to the text and distinct from each other (fresh attachments): they
     // are not looked up, which thousands of them would make a wait before the first screen.
+    // Each point also takes the attributes `shared` has, in the same step.
     template <TextAttribute K>
-    void setEachAt(const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values);
+    void setEachAt(const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values,
+        const TextAttributes& shared = {});
     void removeAttribute(TextAttribute attribute, TextSpan range);
 
     // --- reading attributes -------------------------------------------------------------

@@ -180,10 +180,12 @@ template <TextAttribute K> quint32 AttributedText::internValue(const TextAttribu
 }
 
 template <TextAttribute K>
-void AttributedText::setEachAt(
-    const std::vector<qsizetype>& points, std::vector<TextAttributeValue<K>> values)
+void AttributedText::setEachAt(const std::vector<qsizetype>& points,
+    std::vector<TextAttributeValue<K>> values, const TextAttributes& shared)
 {
     const size_t n = std::min(points.size(), values.size());
+    // The shared values are interned once, here, not once a point.
+    const AttributeSet sharedIds = setFromAttributes(shared, AttributeSet {});
     auto& p = mutablePool<K>();
     m_sets.reserve(m_sets.size() + n);
     m_setIndex.reserve(m_setIndex.size() + n);
@@ -195,17 +197,19 @@ void AttributedText::setEachAt(
         p.values.push_back(std::move(values[i]));
         const quint32 valueId = quint32(p.values.size());
         m_runs.rewrite(at, at + 1, [&](quint32 setId) {
-            if (m_sets[setId][int(K)] == valueId)
-                return setId;
             AttributeSet set = m_sets[setId];
+            for (size_t k = 0; k < set.size(); ++k) {
+                if (sharedIds[k] != 0)
+                    set[k] = sharedIds[k];
+            }
             set[int(K)] = valueId;
-            return internSet(set);
+            return set == m_sets[setId] ? setId : internSet(set);
         });
     }
 }
 
 template void AttributedText::setEachAt<TextAttribute::Attachment>(
-    const std::vector<qsizetype>&, std::vector<TextAttachmentPtr>);
+    const std::vector<qsizetype>&, std::vector<TextAttachmentPtr>, const TextAttributes&);
 
 #define QUILLON_INSTANTIATE(K)                                                                     \
     template AttributedText::ValuePool<TextAttributeValue<K>>& AttributedText::mutablePool<K>();   \

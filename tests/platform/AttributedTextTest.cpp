@@ -170,6 +170,21 @@ TEST(AttributedText, EachOfManyPointsTakesItsOwnValueAndKeepsTheRest)
         [&](TextSpan run, quint32 set, const TextAttributes&) { sets[run.location] = set; });
     EXPECT_EQ(sets.at(2), sets.at(4));
 
+    // Attributes shared by every point come with each value, and nowhere else.
+    AttributedText shared(QStringLiteral("a b"));
+    shared.addAttribute<A::Link>({ 0, 3 }, QUrl(QStringLiteral("https://example.org")));
+    TextAttributes blueText;
+    blueText.foregroundColor = blue();
+    shared.setEachAt<A::Attachment>(
+        { 0, 2 }, { std::make_shared<Marker>(), std::make_shared<Marker>() }, blueText);
+    ASSERT_TRUE(shared.hasAttribute(A::ForegroundColor, 0));
+    ASSERT_TRUE(shared.hasAttribute(A::ForegroundColor, 2));
+    EXPECT_EQ(*shared.attribute<A::ForegroundColor>(0), blue());
+    EXPECT_EQ(*shared.attribute<A::ForegroundColor>(2), blue());
+    EXPECT_FALSE(shared.hasAttribute(A::ForegroundColor, 1));
+    EXPECT_TRUE(shared.hasAttribute(A::Link, 2));
+    EXPECT_TRUE(shared.hasAttribute(A::Attachment, 2));
+
     // Styling a copy of a stretch and setting its attributes back keeps the attachments it
     // carries, whether they are those it lands on or others.
     AttributedText styled = t.subText({ 1, 5 });
