@@ -286,6 +286,40 @@ void BM_EditorTypeCharacterMidText(benchmark::State& state)
     timeTyping(state, fixture);
 }
 
+// Backspace and a character in turn on a new last line of a styled document, the line emptied
+// and filled again: what they read of the text before the caret (the fenced blocks around it,
+// the stretch a restyle begins at) is what typing at the end of long notes pays.
+void BM_EditorBackspaceAtEnd(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), 0);
+    Fixture fixture;
+    fixture.load(doc);
+    QElapsedTimer settling;
+    settling.start();
+    while (fixture.editor->isRestylingWhole() && settling.elapsed() < 20'000)
+        QApplication::processEvents();
+    fixture.key(Qt::Key_End, {}, Qt::ControlModifier);
+    fixture.key(Qt::Key_Return, QStringLiteral("\r"));
+    fixture.key(Qt::Key_A, QStringLiteral("a"));
+    fixture.editor->flushPendingWork();
+    QApplication::processEvents();
+    bool back = true;
+    timeSteps(
+        state,
+        [&] {
+            if (back)
+                fixture.key(Qt::Key_Backspace);
+            else
+                fixture.key(Qt::Key_A, QStringLiteral("a"));
+        },
+        [&] {
+            back = !back;
+            QApplication::processEvents();
+        });
+    if (!fixture.workspace->currentFileContent().startsWith(doc))
+        state.SkipWithError("the text before the caret changed");
+}
+
 } // namespace
 
 BENCHMARK(BM_EditorOpen)
@@ -337,6 +371,13 @@ BENCHMARK(BM_EditorTypeCharacterAtEnd)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
 BENCHMARK(BM_EditorTypeCharacterMidText)
+    ->ArgNames({ "bytes" })
+    ->Args({ 1 << 20 })
+    ->Args({ 10 << 20 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_EditorBackspaceAtEnd)
     ->ArgNames({ "bytes" })
     ->Args({ 1 << 20 })
     ->Args({ 10 << 20 })

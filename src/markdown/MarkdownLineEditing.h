@@ -71,7 +71,9 @@ struct MarkdownLineEditing
     // The first block of fencedBlocks(text), found without reading the text beyond its end.
     static std::optional<FencedBlock> firstFencedBlock(QStringView text);
     // Fence lines count as inside; so does the end of the text after an unclosed block.
-    static bool isInsideFencedCode(QStringView text, qsizetype location);
+    // `outsideFrom`, at or before `location`, is a line start known to be outside every block:
+    // the fences are looked for from there on.
+    static bool isInsideFencedCode(QStringView text, qsizetype location, qsizetype outsideFrom = 0);
 
     static std::optional<LinePrefix> parsePrefix(QStringView line);
     // Length of "#".."######" plus its space, or 0 when the line is no heading.

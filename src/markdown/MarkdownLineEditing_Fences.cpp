@@ -234,10 +234,15 @@ std::optional<MarkdownLineEditing::FencedBlock> MarkdownLineEditing::firstFenced
     return first;
 }
 
-bool MarkdownLineEditing::isInsideFencedCode(QStringView text, qsizetype location)
+bool MarkdownLineEditing::isInsideFencedCode(
+    QStringView text, qsizetype location, qsizetype outsideFrom)
 {
     if (location < 0 || location > text.size())
         return false;
+    if (outsideFrom > 0 && outsideFrom <= location) {
+        text = text.sliced(outsideFrom);
+        location -= outsideFrom;
+    }
     bool inside = false;
     scanFencedBlocks(text, location, [&](const FencedBlock& block) {
         if (block.range.location > location)

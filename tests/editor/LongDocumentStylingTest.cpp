@@ -85,6 +85,27 @@ int paragraphsPresentedApart(const EditorHarness& h)
     return differing;
 }
 
+// 400 KB of notes with a three-line fenced block after every `every` of them.
+QString notesWithFencedBlocks(int every)
+{
+    QString doc;
+    for (int i = 0; doc.size() < 400 * 1024; ++i) {
+        doc += QStringLiteral("## Part %1\n\nSome *italic*, a [link](http://x.org) and `x`.\n\n"
+                              "- item\n- another\n\n")
+                   .arg(i);
+        if (i % every == every - 1)
+            doc += QStringLiteral("```\ncode %1\n```\n\n").arg(i);
+    }
+    return doc;
+}
+
+// Past the pause after which the pass starts, then until it is done.
+bool settled(const EditorHarness& h)
+{
+    waitUntil([] { return false; }, 900);
+    return waitUntil([&] { return !h.editor->isRestylingWhole() && styledAsAWhole(h); }, 20000);
+}
+
 } // namespace
 
 TEST(LongDocumentStyling, ThePartInViewIsStyledFirstAsTheWholeTextStylesIt)
@@ -356,4 +377,62 @@ TEST(LongDocumentStyling, ACaretMovedAfterThePassIsRevealedAsTheWholeTextWouldWi
         EXPECT_EQ(firstDifference(h, 0, markdown.size()), -1) << place;
         EXPECT_EQ(paragraphsPresentedApart(h), 0) << place;
     }
+}
+
+TEST(LongDocumentStyling, PassesOverEditsFarDownBeginAfterTheLastFencedBlockEachTime)
+{
+    const BlockViewHoldsWhole whole;
+    EditorHarness h(notesWithFencedBlocks(600)); // a block every 50 KB
+    ASSERT_TRUE(settled(h));
+    // Each pause after typing 10 KB past a block goes through the prose from that block again,
+    // however many pauses came before.
+    const qsizetype block = h.content().indexOf(QStringLiteral("```\ncode"), 200 * 1024);
+    for (int pause = 0; pause < 3; ++pause) {
+        h.editor->takeStyledLength();
+        h.setCaret(h.content().indexOf(QStringLiteral("## Part"), block + 10 * 1024) + 4);
+        h.type(QStringLiteral("w "));
+        ASSERT_TRUE(settled(h));
+        // Up to the first place after the words where the last pass cut the text (about
+        // 16 KB apart), not from a block further up, 50 KB more.
+        EXPECT_LT(h.editor->takeStyledLength(), 45 * 1024) << pause;
+    }
+    // Emptying the last line styles nothing beyond it: there is nothing left on it to style.
+    h.setCaret(h.content().size());
+    h.key(Qt::Key_Return);
+    h.type(QStringLiteral("a"));
+    ASSERT_TRUE(settled(h));
+    h.editor->takeStyledLength();
+    h.key(Qt::Key_Backspace);
+    EXPECT_EQ(h.editor->takeStyledLength(), 0);
+    EXPECT_TRUE(settled(h));
+}
+
+TEST(LongDocumentStyling, KeysFarDownKnowWhetherTheyAreInAFencedBlock)
+{
+    const BlockViewHoldsWhole whole;
+    const QString doc = notesWithFencedBlocks(600); // a block every 50 KB
+    EditorHarness h(doc);
+    ASSERT_TRUE(settled(h));
+    const auto lineAt = [&](qsizetype at) {
+        const qsizetype start = h.content().lastIndexOf(u'\n', at - 1) + 1;
+        return h.content().mid(start, h.content().indexOf(u'\n', at) - start);
+    };
+    // In a block far down, Tab indents the code line; in the prose after it, it is no code.
+    const qsizetype code = h.content().indexOf(QStringLiteral("code "), 300 * 1024);
+    h.setCaret(code);
+    h.key(Qt::Key_Tab);
+    EXPECT_TRUE(lineAt(code).startsWith(QStringLiteral("  code ")));
+    const qsizetype prose = h.content().indexOf(QStringLiteral("- item"), code);
+    h.setCaret(prose);
+    h.key(Qt::Key_Tab);
+    EXPECT_FALSE(lineAt(prose).startsWith(QStringLiteral("  - item")));
+    // A fence typed far up opens a block down to the next fence: a line 30 KB down is in it.
+    const qsizetype opened = h.content().indexOf(QStringLiteral("## Part"), 110 * 1024);
+    h.setCaret(opened);
+    h.type(QStringLiteral("~~~\n"));
+    const qsizetype below = h.content().indexOf(QStringLiteral("## Part"), opened + 30 * 1024);
+    h.setCaret(below);
+    h.key(Qt::Key_Tab);
+    EXPECT_TRUE(lineAt(below + 2).startsWith(QStringLiteral("  ## Part")))
+        << lineAt(below + 2).toStdString();
 }

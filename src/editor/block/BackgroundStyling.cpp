@@ -75,6 +75,7 @@ void BackgroundStyling::start(bool waitForResume)
     m_changed.clear();
     m_pendingChanges.clear();
     m_textChanged = false;
+    m_firstChange = std::numeric_limits<qsizetype>::max();
     m_passRevision = m_projected.textRevision();
     m_waiting = waitForResume;
     m_timer.start(waitForResume ? kPaintWaitMs : 0);
@@ -111,6 +112,7 @@ void BackgroundStyling::startAfterChanges(qsizetype caret)
         return;
     joinTouching(m_changed);
     m_pendingChanges = std::exchange(m_changed, {});
+    m_firstChange = std::numeric_limits<qsizetype>::max();
     // What the last pass knew from the top is kept up to where this one begins; the rest is
     // what it may meet again.
     m_oldCuts = std::exchange(m_passCuts, {});
@@ -119,7 +121,9 @@ void BackgroundStyling::startAfterChanges(qsizetype caret)
     takePlaces(m_passCuts, m_oldCuts, -1, from);
     if (m_passCuts.empty() || m_passCuts.back() != from)
         m_passCuts.push_back(from);
-    takePlaces(m_passFenceEnds, m_oldFenceEnds, -1, from - 1);
+    // The block whose end the pass begins at is one of them: left out, the next pass over
+    // changes there would begin a block earlier, and each one after it earlier still.
+    takePlaces(m_passFenceEnds, m_oldFenceEnds, -1, from);
     m_convergeFrom = m_pendingChanges.front().end();
     m_pendingChanges.erase(m_pendingChanges.begin());
     m_running = true;
@@ -155,6 +159,7 @@ void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
         // A change while a pass goes over earlier ones: it stops, and what it has not reached
         // yet is still to be styled again, with this change.
         const qsizetype place = m_passCuts.back();
+        m_firstChange = qMin(m_firstChange, place);
         m_changed.push_back({ place, qMax(place, m_convergeFrom) - place });
         m_changed.insert(m_changed.end(), m_pendingChanges.begin(), m_pendingChanges.end());
         takePlaces(m_passCuts, m_oldCuts, place);
@@ -196,6 +201,7 @@ void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
         r.length = qMax<qsizetype>(0, end - r.location);
     }
     m_changed.push_back({ removed.location, inserted });
+    m_firstChange = qMin(m_firstChange, removed.location);
     if (m_changed.size() > 64)
         joinTouching(m_changed); // a run of keys in one place stays one range
     m_textChanged = true;
@@ -221,7 +227,7 @@ bool BackgroundStyling::converged(qsizetype place)
     m_pendingChanges.erase(m_pendingChanges.begin());
     const qsizetype from = startBefore(next.location, place);
     takePlaces(m_passCuts, m_oldCuts, place, from);
-    takePlaces(m_passFenceEnds, m_oldFenceEnds, place - 1, from - 1);
+    takePlaces(m_passFenceEnds, m_oldFenceEnds, place - 1, from);
     if (m_passCuts.back() != from)
         m_passCuts.push_back(from);
     m_convergeFrom = next.end();
@@ -340,6 +346,20 @@ std::optional<TextSpan> BackgroundStyling::knownStretchAround(TextSpan range) co
     if (end == m_passCuts.end())
         return std::nullopt;
     return TextSpan { start, *end - start };
+}
+
+qsizetype BackgroundStyling::outsideFencesBefore(qsizetype position) const
+{
+    // The text is cut only where no block is open. The cuts of the text as it is are those the
+    // pass found in it, and those of an earlier pass it moved along before the first change
+    // since: a fence typed further up may have opened a block around the ones after it.
+    if (m_passCuts.empty() || m_passRevision != m_projected.textRevision())
+        return 0;
+    // The text's end is a cut even inside a block left open there.
+    const qsizetype limit
+        = std::min({ position, m_firstChange, m_projected.storage().length() - 1 });
+    const auto after = std::upper_bound(m_passCuts.begin(), m_passCuts.end(), limit);
+    return after == m_passCuts.begin() ? 0 : *(after - 1);
 }
 
 MarkdownStylingCuts& BackgroundStyling::cuts()

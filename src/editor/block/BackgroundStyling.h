@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -66,6 +67,9 @@ public:
     // long as the text is the one it went through; none otherwise. Styled alone, such a stretch
     // takes what styling the whole text would give it.
     std::optional<TextSpan> knownStretchAround(TextSpan range) const;
+    // A line start at or before `position` that no fenced block spans in the text as it is now,
+    // from what the passes found (0 when they know of none).
+    qsizetype outsideFencesBefore(qsizetype position) const;
 
     // Styled per slice, a few milliseconds' worth.
     static constexpr int kSliceMs = 4;
@@ -119,6 +123,9 @@ private:
     // its cuts and fence ends are moved along with the changes.
     std::vector<TextSpan> m_changed;
     bool m_textChanged = false; // since the last pass ended: its cuts were moved along
+    // Where the text first changed since the kept cuts were found or gone through again: those
+    // after it were moved along, and may no longer be places where no fenced block is open.
+    qsizetype m_firstChange = std::numeric_limits<qsizetype>::max();
     // While a pass goes over changes only: the last pass's cuts and fence ends beyond where
     // it stands, the changes it is still to reach, and the place from which it may stop at one
     // of those cuts (-1 in a whole pass).

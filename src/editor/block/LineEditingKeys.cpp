@@ -4,11 +4,12 @@
 
 namespace quillon {
 
-std::optional<MarkdownLineEditing::Edit> LineEditingKeys::editFor(
-    MarkdownTextView::EditingKey key, const QString& text, TextRange selection)
+std::optional<MarkdownLineEditing::Edit> LineEditingKeys::editFor(MarkdownTextView::EditingKey key,
+    const QString& text, TextRange selection, qsizetype outsideFences)
 {
     using Key = MarkdownTextView::EditingKey;
-    const bool inFence = MarkdownLineEditing::isInsideFencedCode(text, selection.location);
+    const bool inFence
+        = MarkdownLineEditing::isInsideFencedCode(text, selection.location, outsideFences);
     if (key == Key::Tab)
         return inFence ? MarkdownLineEditing::indentEdit(text, selection) : std::nullopt;
     if (key == Key::Backtab)

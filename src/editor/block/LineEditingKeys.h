@@ -14,8 +14,10 @@ class LineEditingKeys
 {
 public:
     // The rule's edit for `key` at `selection` of `text`, or none to let the view do its default.
-    static std::optional<MarkdownLineEditing::Edit> editFor(
-        MarkdownTextView::EditingKey key, const QString& text, TextRange selection);
+    // `outsideFences` is a line start before the selection that no fenced block spans, where
+    // the search for the fences around it may begin (0 when none is known).
+    static std::optional<MarkdownLineEditing::Edit> editFor(MarkdownTextView::EditingKey key,
+        const QString& text, TextRange selection, qsizetype outsideFences = 0);
 };
 
 } // namespace quillon

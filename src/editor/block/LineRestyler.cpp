@@ -108,8 +108,10 @@ std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storag
     const qsizetype start = offset + first.position();
     const qsizetype end
         = qMin<qsizetype>(offset + last.position() + last.length(), storage.length());
+    // Empty lines at the end of the text have nothing to style: emptying the last line is a
+    // line styled alone like any other, not a pass over everything before it.
     if (start >= end)
-        return std::nullopt;
+        return start == storage.length() ? std::optional(TextSpan { start, 0 }) : std::nullopt;
     for (QChar c : storage.textView({ start, end - start })) {
         switch (c.unicode()) {
         case u'\r':

@@ -325,7 +325,10 @@ bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)
     const QTextCursor cursor = m_view->textCursor();
     const TextRange selection { toStorage(cursor.selectionStart()),
         cursor.selectionEnd() - cursor.selectionStart() };
-    const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection);
+    // Found from the top, the fences around a key at the end of megabytes of notes would cost
+    // milliseconds of each Return and Backspace: the styling's last cut before it will do.
+    const auto edit = LineEditingKeys::editFor(key, m_projected->storage().text(), selection,
+        m_styling->outsideFencesBefore(selection.location));
     return edit && applyEdit(*edit);
 }
 
