@@ -201,6 +201,12 @@ TEST(BlockPresenter, StylingALineInsideAFenceOrAParagraphWithPipesMatchesStyling
     h.key(Qt::Key_Down);
     h.key(Qt::Key_Down);
     expectAsWhole("the caret onto other lines");
+    // Code typed at the end of the text, in a block not closed yet: each new line is code.
+    h.setCaret(h.content().size());
+    h.type(QStringLiteral("```\nint a = 1;"));
+    expectAsWhole("the first line of a block left open");
+    h.type(QStringLiteral("\nint b = 2;"));
+    expectAsWhole("the next line of a block left open");
 }
 
 TEST(BlockPresenter, ALongDocumentStyledInViewFirstEndsStyledAsIfStyledAtOnce)

@@ -87,7 +87,9 @@ std::optional<TextSpan> LineRestyler::isolatedRange(const AttributedText& storag
             [&](TextSpan, const CodeBlockDecoration* value) { code = code || value; });
         return code;
     };
-    bool touchesCode = false;
+    // A line right below code (a fenced block left open at the end of the text, a line typed
+    // since) may be in the same block: styled with it, the block's fences tell.
+    bool touchesCode = hasCode(first.previous());
     for (QTextBlock block = first; block.isValid() && !touchesCode; block = block.next()) {
         touchesCode = hasCode(block);
         if (block == last)
