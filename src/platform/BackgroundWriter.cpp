@@ -342,6 +342,7 @@ BackgroundWriter::Result BackgroundWriter::perform(const Job& job)
     result.status = Status::Written;
     result.text = request.text;
     result.lineEnds = request.lineEnds;
+    result.bytes = bytes.size();
     result.signature = FileSignature::of(request.path);
     m_written.insert(request.path, { result.signature, bytes.size(), hashOf(bytes) });
     return result;

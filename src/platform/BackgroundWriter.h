@@ -83,9 +83,10 @@ public:
         QString error; // Failed: what went wrong, in the system's words
         // Failed: the file may not be written by us; error says so.
         bool readOnly = false;
-        // Written: what the file now holds.
+        // Written: what the file now holds, and its length.
         ChunkedText text;
         LineEnds lineEnds;
+        qint64 bytes = -1;
         FileSignature signature;
         // ChangedOnDisk: the SHA-256 of the other program's version.
         QByteArray diskDigest;

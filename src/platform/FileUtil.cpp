@@ -155,32 +155,6 @@ QString notUtf8Message(const QString& path)
         .arg(path.isEmpty() ? QStringLiteral("The file") : displayName(path));
 }
 
-} // namespace
-
-TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDigest)
-{
-    TextFile result;
-    if (withDigest)
-        result.digest = digestOfBytes(bytes);
-
-    QByteArrayView body(bytes);
-    const bool bom = body.startsWith("\xEF\xBB\xBF");
-    if (bom)
-        body = body.sliced(3);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError()) {
-        result.notUtf8 = true;
-        result.error = notUtf8Message(path);
-        return result;
-    }
-    result.text = LineEnds::fold(text, bom, &result.lineEnds);
-    result.ok = true;
-    return result;
-}
-
-namespace {
-
 // A file this long is read and decoded by several threads. Below it the time saved is small, and
 // what the threads allocate would stay in heaps of their own for as long as the text is open.
 constexpr qint64 kReadAtOnce = 4 * 1024 * 1024;
@@ -258,7 +232,72 @@ qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype length)
     return end;
 }
 
+// The UTF-8 of `body` decoded a piece of the text's size at a time, a long one by several threads
+// at once (each piece ends before a character, so it decodes alone as it would within the
+// whole); none when it is not valid UTF-8.
+std::optional<QList<QString>> decodeInPieces(QByteArrayView body)
+{
+    std::vector<qsizetype> ends;
+    for (qsizetype from = 0; from < body.size(); from = ends.back())
+        ends.push_back(pieceEnd(body, from, ChunkedText::kPiece));
+    QList<QString> decoded(qsizetype(ends.size()));
+    std::atomic_bool invalid { false };
+    parallelForEach(qsizetype(ends.size()), 16, body.size() >= kReadAtOnce, [&](qsizetype i) {
+        if (invalid)
+            return;
+        const qsizetype from = i == 0 ? 0 : ends[size_t(i - 1)];
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        decoded[i] = decoder.decode(body.sliced(from, ends[size_t(i)] - from));
+        if (decoder.hasError())
+            invalid = true;
+    });
+    if (invalid)
+        return std::nullopt;
+    return decoded;
+}
+
 } // namespace
+
+TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDigest)
+{
+    TextFile result;
+    result.bytes = bytes.size();
+    if (withDigest)
+        result.digest = digestOfBytes(bytes);
+
+    QByteArrayView body(bytes);
+    const bool bom = body.startsWith("\xEF\xBB\xBF");
+    if (bom)
+        body = body.sliced(3);
+    // A long file is decoded by several threads a piece at a time, then joined: a file changed
+    // by another program is read again while the window waits.
+    QString text;
+    bool valid = true;
+    if (body.size() >= kReadAtOnce) {
+        if (const std::optional<QList<QString>> pieces = decodeInPieces(body)) {
+            qsizetype length = 0;
+            for (const QString& piece : *pieces)
+                length += piece.size();
+            text.reserve(length);
+            for (const QString& piece : *pieces)
+                text.append(piece);
+        } else {
+            valid = false;
+        }
+    } else {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = decoder.decode(body);
+        valid = !decoder.hasError();
+    }
+    if (!valid) {
+        result.notUtf8 = true;
+        result.error = notUtf8Message(path);
+        return result;
+    }
+    result.text = LineEnds::fold(text, bom, &result.lineEnds);
+    result.ok = true;
+    return result;
+}
 
 TextFile readText(const QString& path, bool withDigest)
 {
@@ -287,35 +326,18 @@ PiecesFile readTextInPieces(const QString& path)
         result.notUtf8 = whole.notUtf8;
         result.lineEnds = whole.lineEnds;
         result.text = ChunkedText(whole.text);
+        result.bytes = whole.bytes;
         return result;
     }
-    // The pieces' ends are found first, then decoded by several threads at once: each piece
-    // decodes alone as it would within the whole.
-    std::vector<qsizetype> ends;
-    for (qsizetype from = 0; from < body.size(); from = ends.back())
-        ends.push_back(pieceEnd(body, from, ChunkedText::kPiece));
-    std::vector<QString> decoded(ends.size());
-    std::atomic_bool invalid { false };
-    parallelForEach(qsizetype(ends.size()), 16, body.size() >= kReadAtOnce, [&](qsizetype i) {
-        if (invalid)
-            return;
-        const qsizetype from = i == 0 ? 0 : ends[size_t(i - 1)];
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        decoded[size_t(i)] = decoder.decode(body.sliced(from, ends[size_t(i)] - from));
-        if (decoder.hasError())
-            invalid = true;
-    });
-    if (invalid) {
+    std::optional<QList<QString>> pieces = decodeInPieces(body);
+    if (!pieces) {
         result.notUtf8 = true;
         result.error = notUtf8Message(path);
         return result;
     }
-    QList<QString> pieces;
-    pieces.reserve(qsizetype(decoded.size()));
-    for (QString& piece : decoded)
-        pieces.append(std::move(piece));
     LineEnds::fold(QString(), bom, &result.lineEnds);
-    result.text = ChunkedText::fromPieces(std::move(pieces));
+    result.text = ChunkedText::fromPieces(std::move(*pieces));
+    result.bytes = bytes->size();
     result.ok = true;
     return result;
 }

@@ -33,6 +33,7 @@ using LineEnding = LineEnds::Kind;
 struct TextFile
 {
     bool ok = false;
+    qint64 bytes = -1; // the file's length as read
     QString text;
     LineEnds lineEnds;
     QString error;
@@ -49,6 +50,7 @@ TextFile readText(const QString& path, bool withDigest = true);
 struct PiecesFile
 {
     bool ok = false;
+    qint64 bytes = -1; // the file's length as read
     ChunkedText text;
     LineEnds lineEnds;
     QString error;

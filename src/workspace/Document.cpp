@@ -55,6 +55,7 @@ bool Document::read()
 {
     // Taken before reading: a change in between then shows as a change, never hides one.
     const FileSignature signature = FileSignature::of(m_path);
+    qint64 bytes = -1;
     // The first reading takes the text in pieces as they are kept: a long file is never held as
     // one string on its way in.
     if (m_text.isEmpty()) {
@@ -66,6 +67,7 @@ bool Document::read()
         m_lastReplacement = { 0, 0, file.text.size(), {} };
         m_text = std::move(file.text);
         m_lineEnds = file.lineEnds;
+        bytes = file.bytes;
     } else {
         const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
         if (!file.ok) {
@@ -74,10 +76,11 @@ bool Document::read()
         }
         takeText(file.text);
         m_lineEnds = file.lineEnds;
+        bytes = file.bytes;
     }
     ++m_version;
     m_history.clear();
-    markWritten(m_text, m_lineEnds, signature);
+    markWritten(m_text, m_lineEnds, signature, bytes);
     setReadError({});
     return true;
 }
@@ -274,9 +277,10 @@ void Document::setReadOnlyReason(const QString& reason)
 }
 
 void Document::markWritten(
-    const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature)
+    const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature, qint64 bytes)
 {
     m_diskText = text;
+    m_diskBytes = bytes;
     m_diskLineEnds = lineEnds;
     m_diskSignature = signature;
     m_postponedDigest.clear();
@@ -289,6 +293,10 @@ bool Document::changedOnDisk()
     const FileSignature now = FileSignature::of(m_path);
     if (!now.isRacy() && !m_diskSignature.isRacy() && now.sameFileVersion(m_diskSignature))
         return false;
+    // Another length is another text, told without reading and encoding megabytes (a length
+    // known from reading or writing it: the signature may have been taken before a change).
+    if (now.exists && m_diskBytes >= 0 && now.size != m_diskBytes)
+        return true;
     QFile file(m_path);
     if (!now.exists || !file.open(QIODevice::ReadOnly))
         return true;
@@ -330,7 +338,7 @@ void Document::adoptWrittenText(const QString& text, const LineEnds& lineEnds)
     m_lineEnds = lineEnds;
     ++m_version;
     m_history.clear();
-    markWritten(m_text, lineEnds, FileSignature::of(m_path));
+    markWritten(m_text, lineEnds, FileSignature::of(m_path), -1);
     setReadError({});
     Q_EMIT replaced();
 }
@@ -369,7 +377,7 @@ void Document::takeWriteResult(const BackgroundWriter::Result& result)
     SaveOutcome outcome = SaveOutcome::NotSaved;
     switch (result.status) {
     case BackgroundWriter::Status::Written:
-        markWritten(result.text, result.lineEnds, result.signature);
+        markWritten(result.text, result.lineEnds, result.signature, result.bytes);
         outcome = SaveOutcome::Written;
         Q_EMIT written();
         break;
@@ -414,7 +422,7 @@ void Document::takeResultFromEarlierPath(const BackgroundWriter::Result& result)
                 || (file.open(QIODevice::ReadOnly)
                     && file.readAll() == result.lineEnds.encode(result.text)))) {
             // Written before the move: the file took the text along.
-            markWritten(result.text, result.lineEnds, result.signature);
+            markWritten(result.text, result.lineEnds, result.signature, result.bytes);
             m_lastWriteOutcome = SaveOutcome::Written;
             Q_EMIT written();
             return;

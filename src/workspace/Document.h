@@ -235,8 +235,9 @@ private:
     void noteReplacement(const QString& next);
     // Takes `next` as the text, noting where it differs.
     void takeText(const QString& next);
-    void markWritten(
-        const ChunkedText& text, const LineEnds& lineEnds, const FileSignature& signature);
+    // `bytes` is the length of the text as the file holds it, when known (-1 when not).
+    void markWritten(const ChunkedText& text, const LineEnds& lineEnds,
+        const FileSignature& signature, qint64 bytes);
     void setReadError(const QString& error);
     void setReadOnlyReason(const QString& reason);
     QString readOnlyReasonNow() const;
@@ -250,6 +251,7 @@ private:
     MarkdownUndoStack m_history;
     // The file as last read or written (sharing its pieces with m_text where they are equal).
     ChunkedText m_diskText;
+    qint64 m_diskBytes = -1; // m_diskText's length in the file, when known
     LineEnds m_diskLineEnds;
     FileSignature m_diskSignature;
     QString m_readError;

@@ -576,6 +576,11 @@ TEST(FileUtil, ALongFileReadInPiecesHoldsWhatItReadsWholeHolds)
     const QString largePath = tree.write(s("large.md"), large);
     EXPECT_EQ(FileUtil::readText(largePath, false).text, QString::fromUtf8(large));
     EXPECT_EQ(FileUtil::readTextInPieces(largePath).text.toString(), QString::fromUtf8(large));
+    large[3 * 1024 * 1024] = char(0xff);
+    const FileUtil::TextFile largeRefused
+        = FileUtil::readText(tree.write(s("large-bad.md"), large), false);
+    EXPECT_FALSE(largeRefused.ok);
+    EXPECT_TRUE(largeRefused.notUtf8);
 
     QByteArray crlf;
     while (crlf.size() < 3 * cut)

@@ -212,6 +212,38 @@ TEST_F(DocumentTest, AFileChangedByAnotherProgramIsTakenAsTheStretchThatDiffers)
     EXPECT_TRUE(edits.size() == 1) << "the change from outside is no edit";
 }
 
+TEST_F(DocumentTest, AFileTouchedButNotChangedIsNoChangeWhateverItsBytes)
+{
+    // A byte-order mark, CR LF breaks and letters of two bytes: the file is longer than the text.
+    const QString path = tree.write("ends.md",
+        "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+        "e\r\nzwei\r\n");
+    Document& document = open(path);
+    const auto touched = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadWrite)
+            && file.setFileTime(
+                QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+    };
+    // As read, then as written again.
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(touched());
+        document.followChangeOnDisk();
+        EXPECT_TRUE(replaced.isEmpty()) << pass;
+        EXPECT_FALSE(document.isDiskQuestionOpen()) << pass;
+        document.applyEdit(0, 0, QStringLiteral("\u00C4"), nullptr);
+        state->flushPendingWrites();
+        settle();
+    }
+    EXPECT_EQ(tree.read("ends.md"),
+        "\xEF\xBB\xBF\xC3\x84\xC3\x84Gr\xC3\xBC\xC3\x9F"
+        "e\r\nzwei\r\n");
+    // Another length is another text.
+    tree.write("ends.md", "other\n");
+    document.followChangeOnDisk();
+    EXPECT_EQ(replaced, QStringList { QStringLiteral("other\n") });
+}
+
 TEST_F(DocumentTest, WhatWasTypedIsOnDiskWhenTheTabClosesOrTheProgramEnds)
 {
     const QString b = tree.write("b.md", "bravo\n");
