@@ -177,6 +177,26 @@ TEST(TableEditing, EscapeCancelsAndAPipeIsStoredEscaped)
     EXPECT_EQ(field(h)->text(), QStringLiteral("a|b"));
 }
 
+TEST(TableEditing, KeysOfTheOpenCellStayInItAndNeverMoveTheCaretAround)
+{
+    EditorHarness h(kDoc);
+    const int caretBefore = h.view()->textCursor().position();
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 0));
+    ASSERT_NE(field(h), nullptr);
+    // Keys a one-line field has no use for, then the ends of the document, which are its own.
+    for (const Qt::Key key : { Qt::Key_PageDown, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_Up })
+        QTest::keyClick(field(h), key);
+    QTest::keyClick(field(h), Qt::Key_End, Qt::ControlModifier);
+    typeInField(h, QStringLiteral("x"));
+    QTest::keyClick(field(h), Qt::Key_Home, Qt::ControlModifier);
+    typeInField(h, QStringLiteral("y"));
+    EXPECT_EQ(h.view()->textCursor().position(), caretBefore);
+    ASSERT_NE(field(h), nullptr);
+    QTest::keyClick(field(h), Qt::Key_Return);
+    EXPECT_EQ(
+        h.content(), docWithTable("| A   | B   |\n| --- | --- |\n| 1   | 2   |\n| y3x | 4   |\n"));
+}
+
 TEST(TableEditing, ClickingTheTextOutsideCommitsTheOpenCell)
 {
     EditorHarness h(kDoc);

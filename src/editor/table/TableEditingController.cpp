@@ -322,8 +322,23 @@ bool TableEditingController::eventFilter(QObject* watched, QEvent* event)
             teardown();
             return true;
         default:
-            return false;
+            break;
         }
+        // Every other key is the field's. One it has no use for would go on to the text view
+        // around the table and move its caret under the open cell (Ctrl+End to the end of what
+        // a long document's view holds, not of the document): it ends here.
+        QLineEdit* field = m_field;
+        if (key->matches(QKeySequence::MoveToStartOfDocument))
+            field->home(false);
+        else if (key->matches(QKeySequence::MoveToEndOfDocument))
+            field->end(false);
+        else if (key->matches(QKeySequence::SelectStartOfDocument))
+            field->home(true);
+        else if (key->matches(QKeySequence::SelectEndOfDocument))
+            field->end(true);
+        else
+            static_cast<QObject*>(field)->event(event);
+        return true;
     }
     if (event->type() == QEvent::FocusOut && !m_isDismissing) {
         // Clicking elsewhere, or the window losing focus, saves the cell.
