@@ -91,6 +91,14 @@ struct Fixture
         QApplication::processEvents();
     }
     int files = 0;
+    // Until the whole text is styled (20 s at most).
+    void waitForStyling()
+    {
+        QElapsedTimer settling;
+        settling.start();
+        while (editor->isRestylingWhole() && settling.elapsed() < 20'000)
+            QApplication::processEvents();
+    }
     // The caret at the end of the first line from the middle on that holds `marker` (anywhere
     // in the middle for an empty one).
     void caretToMiddle(const QString& marker = {})
@@ -275,10 +283,7 @@ void BM_EditorTypeCharacterMidText(benchmark::State& state)
     const QString doc = makeDocument(state.range(0), 0);
     Fixture fixture;
     fixture.load(doc);
-    QElapsedTimer settling;
-    settling.start();
-    while (fixture.editor->isRestylingWhole() && settling.elapsed() < 20'000)
-        QApplication::processEvents();
+    fixture.waitForStyling();
     fixture.editor->scrollToLine(int(doc.count(u'\n') / 2));
     fixture.key(Qt::Key_End);
     fixture.editor->flushPendingWork();
@@ -294,10 +299,7 @@ void BM_EditorBackspaceAtEnd(benchmark::State& state)
     const QString doc = makeDocument(state.range(0), 0);
     Fixture fixture;
     fixture.load(doc);
-    QElapsedTimer settling;
-    settling.start();
-    while (fixture.editor->isRestylingWhole() && settling.elapsed() < 20'000)
-        QApplication::processEvents();
+    fixture.waitForStyling();
     fixture.key(Qt::Key_End, {}, Qt::ControlModifier);
     fixture.key(Qt::Key_Return, QStringLiteral("\r"));
     fixture.key(Qt::Key_A, QStringLiteral("a"));
