@@ -232,14 +232,14 @@ qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype length)
     return end;
 }
 
-// The UTF-8 of `body` decoded a piece of the text's size at a time, a long one by several threads
+// The UTF-8 of `body` decoded `pieceLength` bytes or so at a time, a long one by several threads
 // at once (each piece ends before a character, so it decodes alone as it would within the
 // whole); none when it is not valid UTF-8.
-std::optional<QList<QString>> decodeInPieces(QByteArrayView body)
+std::optional<QList<QString>> decodeInPieces(QByteArrayView body, qsizetype pieceLength)
 {
     std::vector<qsizetype> ends;
     for (qsizetype from = 0; from < body.size(); from = ends.back())
-        ends.push_back(pieceEnd(body, from, ChunkedText::kPiece));
+        ends.push_back(pieceEnd(body, from, pieceLength));
     QList<QString> decoded(qsizetype(ends.size()));
     std::atomic_bool invalid { false };
     parallelForEach(qsizetype(ends.size()), 16, body.size() >= kReadAtOnce, [&](qsizetype i) {
@@ -270,11 +270,13 @@ TextFile decodeText(const QByteArray& bytes, const QString& path, bool withDiges
     if (bom)
         body = body.sliced(3);
     // A long file is decoded by several threads a piece at a time, then joined: a file changed
-    // by another program is read again while the window waits.
+    // by another program is read again while the window waits. The pieces are large enough to
+    // be mapped on their own, so that the memory is given back once they are joined, not kept
+    // in the threads' heaps.
     QString text;
     bool valid = true;
     if (body.size() >= kReadAtOnce) {
-        if (const std::optional<QList<QString>> pieces = decodeInPieces(body)) {
+        if (const std::optional<QList<QString>> pieces = decodeInPieces(body, 1024 * 1024)) {
             qsizetype length = 0;
             for (const QString& piece : *pieces)
                 length += piece.size();
@@ -329,7 +331,7 @@ PiecesFile readTextInPieces(const QString& path)
         result.bytes = whole.bytes;
         return result;
     }
-    std::optional<QList<QString>> pieces = decodeInPieces(body);
+    std::optional<QList<QString>> pieces = decodeInPieces(body, ChunkedText::kPiece);
     if (!pieces) {
         result.notUtf8 = true;
         result.error = notUtf8Message(path);
