@@ -26,8 +26,7 @@ using namespace quillon;
 namespace {
 
 // The document of a benchmark case: `shape` 0 the generated one (100 tables), 1 the one of
-// real-world shapes.
-// Shapes: 0 generated Markdown, 1 real documents' shapes, 2 notes dense with small tables.
+// real-world shapes, 2 notes dense with small tables.
 QString makeDocument(qsizetype bytes, int shape)
 {
     if (shape == 2)
