@@ -1,5 +1,6 @@
 // Whole-document styling and table projection over generated Markdown of 10 KB, 100 KB and 1 MB
 // (prose with inline styles, lists, quotes, fenced code blocks and pipe tables).
+#include "BenchDocuments.h"
 #include "markdown/CodeSyntaxHighlighter.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownTableProjection.h"
@@ -108,6 +109,25 @@ void BM_ProjectAndBack(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * doc.size());
 }
 BENCHMARK(BM_ProjectAndBack)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Notes dense with small tables (one every few hundred bytes): the tables of 1 MB and 10 MB
+// put into a storage, as opening such a document does before its first paint.
+void BM_InstallDenseTables(benchmark::State& state)
+{
+    const QString doc = bench::tableDenseDocument(state.range(0), true);
+    int tables = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        AttributedText storage(doc);
+        state.ResumeTiming();
+        tables = int(MarkdownTableProjection::installTables(storage, false, 15).size());
+        state.PauseTiming();
+        storage = AttributedText();
+        state.ResumeTiming();
+    }
+    state.counters["tables"] = tables;
+}
+BENCHMARK(BM_InstallDenseTables)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_OffsetMapping(benchmark::State& state)
 {
