@@ -3,6 +3,7 @@
 #include "ViewsHarness.h"
 
 #include "editor/chrome/LocalSearchSteps.h"
+#include "editor/document/EditorFindController.h"
 #include "markdown/MarkdownTextViewSupport.h"
 
 #include <gtest/gtest.h>
@@ -145,4 +146,54 @@ TEST(FindInBothPanes, ATableWithAMatchIsTintedInTheBlockEditorActiveOrNot)
     EXPECT_NE(active, plain);
     EXPECT_NE(active, other);
     EXPECT_LT(other.blue(), plain.blue() - 40) << "tinted yellow";
+}
+
+TEST(FindInBothPanes, AMatchOnAHighLineShowsItFromItsTopAndWholeWhereItFits)
+{
+    // A table in the block editor is one line as high as its grid; a match in any of its cells
+    // reveals that line. Here a line of large letters stands in for it.
+    QTextEdit view;
+    view.resize(400, 300);
+    view.show();
+    const int height = view.viewport()->height();
+    QString filler;
+    for (int i = 0; i < 60; ++i)
+        filler += QStringLiteral("line %1\n").arg(i);
+    view.setPlainText(filler + QStringLiteral("X\n") + filler);
+    const int at = int(filler.size());
+    const auto makeHigh = [&](int pixels) {
+        QTextCursor cursor(view.document());
+        cursor.setPosition(at);
+        cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        QFont font = view.font();
+        font.setPixelSize(pixels);
+        format.setFont(font);
+        cursor.mergeCharFormat(format);
+    };
+    const auto shown = [&] {
+        const QTextBlock block = view.document()->findBlock(at);
+        return view.document()->documentLayout()->blockBoundingRect(block).translated(
+            0, -view.verticalScrollBar()->value());
+    };
+    QScrollBar* bar = view.verticalScrollBar();
+
+    makeHigh(height * 3 / 4);
+    ASSERT_GT(shown().height(), height * 2 / 3);
+    ASSERT_LT(shown().height(), height);
+    for (const bool fromAbove : { true, false }) {
+        bar->setValue(fromAbove ? 0 : bar->maximum());
+        EditorFindController::scrollIntoView(view, { at, 1 });
+        EXPECT_GE(shown().top(), 0) << fromAbove;
+        EXPECT_LE(shown().bottom(), height) << fromAbove;
+    }
+
+    // Higher than the view: its top stands at the view's top, whichever side it came from.
+    makeHigh(height);
+    ASSERT_GT(shown().height(), height);
+    for (const bool fromAbove : { true, false }) {
+        bar->setValue(fromAbove ? 0 : bar->maximum());
+        EditorFindController::scrollIntoView(view, { at, 1 });
+        EXPECT_NEAR(shown().top(), 0, 1) << fromAbove;
+    }
 }

@@ -30,13 +30,17 @@ void EditorFindController::scrollIntoView(QTextEdit& view, const TextRange& rang
     if (!line.isValid())
         return;
     const int top = int(layout->position().y() + line.y());
-    const int bottom = int(top + line.height());
+    const int lineHeight = int(line.height());
     QScrollBar* bar = view.verticalScrollBar();
     const int height = view.viewport()->height();
+    // A line as high as a table's grid is shown whole where it fits, in the middle when a third
+    // of the view cannot be kept free before it, and from its top where it does not fit: the
+    // match is somewhere in it, and a third kept free would cut off its first or last rows.
+    const int margin = qMin(height / 3, qMax(0, height - lineHeight) / 2);
     if (top < bar->value())
-        bar->setValue(top - height / 3);
-    else if (bottom > bar->value() + height)
-        bar->setValue(bottom - 2 * height / 3);
+        bar->setValue(top - margin);
+    else if (top + lineHeight > bar->value() + height)
+        bar->setValue(qMin(top, top + lineHeight - height + margin));
 }
 
 EditorFindController::EditorFindController(

@@ -36,8 +36,8 @@ public:
         QTextEdit& view, DocumentFind& find, FindPane pane, QObject* parent = nullptr);
 
     DocumentFind& model() const { return m_find; }
-    // Scrolls the line where `range` starts into view, a third in from the edge it comes from,
-    // without moving the caret.
+    // Scrolls the line where `range` starts into view, a third in from the edge it comes from
+    // (a line too high for that as far in as it fits, its top first), without moving the caret.
     static void scrollIntoView(QTextEdit& view, const TextRange& range);
     void setDarkMode(bool dark);
     // Only the view on screen paints and reveals.
