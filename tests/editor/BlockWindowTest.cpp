@@ -4,6 +4,7 @@
 #include "EditorHarness.h"
 #include "SourceHarness.h"
 
+#include "editor/block/BlockDocumentLayout.h"
 #include "editor/layout/TextWindow.h"
 #include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
@@ -424,4 +425,36 @@ TEST(BlockWindow, ScrollingAfterEditsAboveTheWindowMovesTheTextByWhatWasScrolled
     h.type(QStringLiteral("Z"), blocks);
     expected.insert(expected.indexOf(QStringLiteral("line 000")), u'Z');
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
+}
+
+TEST(BlockWindow, CtrlEndFarFromTheWindowKeepsTheEndInViewOnceItsParagraphsAreMeasured)
+{
+    // Sections of headings, lists, quotes and fenced code: paragraphs whose heights, estimated
+    // until they are styled and measured, differ from what they measure.
+    QString text;
+    for (int i = 0; text.size() < 600 * 1024; ++i) {
+        text += QStringLiteral("## Section %1\n\n```cpp\nint f(int x) {\n    return x;\n}\n```\n\n"
+                               "A paragraph with **bold**, *italic*, `code` and a "
+                               "[link](https://example.org/page) that runs on for a while so "
+                               "that it wraps in the editor's column.\n\n- first item\n"
+                               "- [ ] open task\n- [x] done task\n\n> A quoted line.\n\n")
+                    .arg(i);
+    }
+    EditorHarness h(text);
+    const auto settled = [&] {
+        return waitUntil(
+            [&] {
+                return !h.editor->isRestylingWhole() && !h.view()->blockLayout().hasEstimates();
+            },
+            20000);
+    };
+    ASSERT_TRUE(settled());
+    ASSERT_FALSE(h.editor->projected().holdsAll());
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    const QRect caret = h.view()->cursorRect();
+    EXPECT_GE(caret.top(), 0);
+    EXPECT_LE(caret.bottom(), h.view()->viewport()->height());
+    EXPECT_EQ(h.editor->projected().toStorage(h.view()->textCursor().position()),
+        h.editor->projected().storage().length());
 }

@@ -43,46 +43,63 @@ QString longDocument()
 }
 
 // The storage styled whole at once, as the view's caret reveals it.
-AttributedText styledWhole(const EditorHarness& h)
+AttributedText styledWhole(const UnifiedBlockEditor& editor)
 {
-    AttributedText whole = h.editor->projected().storage();
-    MarkdownTextViewSupport::reHighlight(whole, false, h.editor->fontSize(), true, false,
-        h.view()->textCursor().position(), h.view()->hasFocus());
+    AttributedText whole = editor.projected().storage();
+    const MarkdownTextView& view = *editor.textView();
+    MarkdownTextViewSupport::reHighlight(whole, false, editor.fontSize(), true, false,
+        editor.projected().toStorage(view.textCursor().position()), view.hasFocus());
     return whole;
 }
 
-qsizetype firstDifference(const EditorHarness& h, qsizetype from, qsizetype to)
+qsizetype firstDifference(const UnifiedBlockEditor& editor, qsizetype from, qsizetype to)
 {
-    const AttributedText whole = styledWhole(h);
-    const AttributedText& shown = h.editor->projected().storage();
+    const AttributedText whole = styledWhole(editor);
+    const AttributedText& shown = editor.projected().storage();
     for (qsizetype i = from; i < qMin(to, shown.length()); ++i)
         if (!(whole.attributes(i) == shown.attributes(i)))
             return i;
     return -1;
 }
 
-bool styledAsAWhole(const EditorHarness& h)
+qsizetype firstDifference(const EditorHarness& h, qsizetype from, qsizetype to)
 {
-    return firstDifference(h, 0, h.editor->projected().storage().length()) < 0;
+    return firstDifference(*h.editor, from, to);
 }
 
-// Every paragraph shows what a presenter of its own makes of the storage.
-int paragraphsPresentedApart(const EditorHarness& h)
+bool styledAsAWhole(const UnifiedBlockEditor& editor)
 {
+    return firstDifference(editor, 0, editor.projected().storage().length()) < 0;
+}
+
+bool styledAsAWhole(const EditorHarness& h)
+{
+    return styledAsAWhole(*h.editor);
+}
+
+// Every paragraph the view holds shows what a presenter of its own makes of the storage.
+int paragraphsPresentedApart(const UnifiedBlockEditor& editor)
+{
+    const ProjectedDocument& projected = editor.projected();
     QTextDocument document;
-    document.setPlainText(
-        ProjectedDocument::toDocumentText(h.editor->projected().storage().text()));
+    document.setPlainText(ProjectedDocument::toDocumentText(projected.storage().text()));
     BlockStylePresenter presenter;
-    presenter.present(h.editor->projected().storage(), document, h.editor->fontSize());
+    presenter.present(projected.storage(), document, editor.fontSize());
     int differing = 0;
-    for (QTextBlock a = h.view()->document()->begin(), b = document.begin(); a.isValid();
-         a = a.next(), b = b.next()) {
+    const QTextDocument* shown = editor.textView()->document();
+    for (QTextBlock a = shown->begin(), b = document.findBlock(int(projected.windowStart()));
+         a.isValid(); a = a.next(), b = b.next()) {
         if (!BlockStylePresenter::isPresented(a)
             || !BlockDecorations::of(a).sameStyling(BlockDecorations::of(b))
             || a.blockFormat() != b.blockFormat())
             ++differing;
     }
     return differing;
+}
+
+int paragraphsPresentedApart(const EditorHarness& h)
+{
+    return paragraphsPresentedApart(*h.editor);
 }
 
 // 400 KB of notes with a three-line fenced block after every `every` of them.
@@ -435,4 +452,52 @@ TEST(LongDocumentStyling, KeysFarDownKnowWhetherTheyAreInAFencedBlock)
     h.key(Qt::Key_Tab);
     EXPECT_TRUE(lineAt(below + 2).startsWith(QStringLiteral("  ## Part")))
         << lineAt(below + 2).toStdString();
+}
+
+TEST(LongDocumentStyling, TypingInTheSourcePaneFarFromTheBlockViewsWindowPresentsNothingThere)
+{
+    ViewsHarness h(notesWithFencedBlocks(60), true); // a block every 5 KB
+    UnifiedBlockEditor& blocks = *h.editor();
+    ASSERT_FALSE(blocks.projected().holdsAll());
+    const auto settled = [&] {
+        waitUntil([] { return false; }, 900);
+        return waitUntil(
+            [&] { return !blocks.isRestylingWhole() && styledAsAWhole(blocks); }, 20000);
+    };
+    ASSERT_TRUE(settled());
+    // Words typed at the end of the source pane, far below the block view's window: its
+    // storage is styled again around them, and none of the paragraphs it shows is presented
+    // again for it, each key or once typing pauses.
+    QTextEdit* source = h.source()->textView();
+    source->setFocus();
+    QTest::keyClick(source, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    ASSERT_FALSE(blocks.projected().inWindow(blocks.projected().storage().length() - 1));
+    blocks.takePresentedAfterPasses();
+    h.type(QStringLiteral("more words"));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(blocks.takePresentedAfterPasses(), 0);
+    EXPECT_EQ(paragraphsPresentedApart(blocks), 0);
+    EXPECT_TRUE(h.content().endsWith(QStringLiteral("more words")));
+
+    // An underscore typed in the block view, which pairs with ones paragraphs further on,
+    // then words at the end of the source pane again before the pass is done: what the pass
+    // restyles in the window is presented there, and only that.
+    h.view()->setFocus();
+    h.setCaret(h.content().indexOf(QStringLiteral("Some *italic*"), 2000));
+    h.type(QStringLiteral("an _opening "));
+    source->setFocus();
+    h.type(QStringLiteral(" and more"));
+    ASSERT_TRUE(settled());
+    EXPECT_LT(blocks.takePresentedAfterPasses(), h.view()->document()->blockCount() / 2);
+    EXPECT_EQ(paragraphsPresentedApart(blocks), 0);
+
+    // A fence typed at the top of the source pane turns the block view's paragraphs to code:
+    // all of them are presented again.
+    QTest::keyClick(source, Qt::Key_Home, Qt::ControlModifier);
+    h.type(QStringLiteral("```"));
+    h.key(Qt::Key_Return);
+    ASSERT_TRUE(settled());
+    EXPECT_GT(blocks.takePresentedAfterPasses(), 1000);
+    EXPECT_EQ(paragraphsPresentedApart(blocks), 0);
 }

@@ -64,6 +64,11 @@ void takePlaces(std::vector<qsizetype>& to, std::vector<qsizetype>& from, qsizet
 
 void BackgroundStyling::start(bool waitForResume)
 {
+    const HighlightOptions options = m_options();
+    m_styledCaret = options.cursorLocation;
+    m_styledFocused = options.isFocused;
+    m_unpresentedAll = true;
+    ++m_generation;
     m_running = true;
     moveTo(0);
     m_cuts.reset();
@@ -102,7 +107,13 @@ bool BackgroundStyling::passWentThrough(quint64 revision, qsizetype length) cons
 
 void BackgroundStyling::startAfterChanges(qsizetype caret)
 {
-    styledAlone({ caret, 0 });
+    // Where the caret or the focus moved since, the stretch it reveals markers in is styled
+    // again; left where it was (keys typed in the other pane), it reveals what it revealed.
+    const bool focused = m_options().isFocused;
+    if (caret != m_styledCaret || focused != m_styledFocused)
+        styledAlone({ caret, 0 });
+    m_styledCaret = caret;
+    m_styledFocused = focused;
     if (!passWentThrough(m_projected.textRevision(), m_projected.storage().length())
         || !m_projected.isValidUtf16()) {
         start(false);
@@ -152,8 +163,29 @@ void BackgroundStyling::forgetStyledAlone()
         m_changed.clear();
 }
 
+void BackgroundStyling::presented(quint64 generation)
+{
+    if (generation != m_generation)
+        return;
+    m_unpresentedAll = false;
+    m_unpresented.clear();
+}
+
 void BackgroundStyling::replaced(TextSpan removed, qsizetype inserted)
 {
+    for (TextSpan& stretch : m_unpresented) {
+        // A stretch grows over a change that touches it; the text after it moves along.
+        const qsizetype end = stretch.end() < removed.location
+            ? stretch.end()
+            : qMax(stretch.end(), removed.end()) + inserted - removed.length;
+        const qsizetype from = stretch.location > removed.end()
+            ? stretch.location + inserted - removed.length
+            : qMin(stretch.location, removed.location);
+        stretch = TextSpan(from, qMax(from, end) - from);
+    }
+    joinTouching(m_unpresented);
+    if (m_styledCaret >= 0)
+        m_styledCaret = mapThroughEdit(m_styledCaret, removed.location, removed.length, inserted);
     if (m_running && m_convergeFrom >= 0 && m_passRevision + 1 == m_projected.textRevision()
         && !m_passCuts.empty()) {
         // A change while a pass goes over earlier ones: it stops, and what it has not reached
@@ -377,6 +409,14 @@ void BackgroundStyling::style(TextSpan stretch)
     if (stretch.length <= 0)
         return;
     m_styledLength += stretch.length;
+    m_unpresented.push_back(stretch);
+    joinTouching(m_unpresented);
+    if (m_unpresented.size() > 64) {
+        // Many stretches apart: one from the first to the last.
+        const qsizetype from = m_unpresented.front().location;
+        m_unpresented = { { from, m_unpresented.back().end() - from } };
+    }
+    ++m_generation;
     const HighlightOptions options = m_options();
     m_projected.styleStorage(
         [&](AttributedText& storage) { LineRestyler::highlight(storage, stretch, options); });

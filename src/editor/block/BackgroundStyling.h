@@ -71,6 +71,19 @@ public:
     // from what the passes found (0 when they know of none).
     qsizetype outsideFencesBefore(qsizetype position) const;
 
+    // What the passes styled that the view has not been shown yet: all of the text after a
+    // whole pass, or the stretches passes over changes went through, ascending (none when
+    // they styled nothing). `generation` tells it apart from what is styled later.
+    struct Unpresented
+    {
+        bool all = false;
+        std::vector<TextSpan> stretches;
+        quint64 generation = 0;
+    };
+    Unpresented unpresented() const { return { m_unpresentedAll, m_unpresented, m_generation }; }
+    // The view has shown what unpresented() gave at `generation`; anything styled since stays.
+    void presented(quint64 generation);
+
     // Styled per slice, a few milliseconds' worth.
     static constexpr int kSliceMs = 4;
 
@@ -134,6 +147,13 @@ private:
     std::vector<TextSpan> m_pendingChanges;
     qsizetype m_convergeFrom = -1;
     qsizetype m_styledLength = 0;
+    // The caret and focus the passes last styled the markers for, moved along with the text.
+    qsizetype m_styledCaret = -1;
+    bool m_styledFocused = false;
+    // See unpresented(): moved along with the changes of the text.
+    bool m_unpresentedAll = false;
+    std::vector<TextSpan> m_unpresented;
+    quint64 m_generation = 0;
 };
 
 } // namespace quillon

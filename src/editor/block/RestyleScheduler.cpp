@@ -1,5 +1,7 @@
 #include "editor/block/RestyleScheduler.h"
 
+#include <climits>
+
 namespace quillon {
 
 namespace {
@@ -28,9 +30,10 @@ void RestyleScheduler::waitForPause()
     m_pauseTimer.start();
 }
 
-void RestyleScheduler::startPass(bool afterPaint)
+void RestyleScheduler::startPass(bool afterPaint, int firstBlock, int lastBlock)
 {
-    m_nextBlock = 0;
+    m_nextBlock = qMax(0, firstBlock);
+    m_lastBlock = lastBlock;
     m_awaitsPaint = afterPaint;
     m_passTimer.start(m_awaitsPaint ? kPaintWaitMs : 0);
 }
@@ -64,10 +67,11 @@ void RestyleScheduler::step()
         m_passTimer.start(0); // after the pending work
         return;
     }
-    const int last = m_nextBlock + kChunk - 1;
+    const int end = m_lastBlock < 0 ? m_hooks.blockCount() : m_lastBlock + 1;
+    const int last = qMin(m_nextBlock + kChunk - 1, m_lastBlock < 0 ? INT_MAX : m_lastBlock);
     m_hooks.presentChunk(m_nextBlock, last);
     m_nextBlock = last + 1;
-    if (m_nextBlock < m_hooks.blockCount()) {
+    if (m_nextBlock < end) {
         m_passTimer.start(0);
     } else {
         m_nextBlock = -1;

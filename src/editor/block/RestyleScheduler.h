@@ -44,9 +44,9 @@ public:
 
     // (Re)starts the wait for a pause in typing.
     void waitForPause();
-    // (Re)starts the pass at the first paragraph. With `afterPaint`, its first step waits for
-    // painted(), or a quarter of a second.
-    void startPass(bool afterPaint);
+    // (Re)starts the pass at the first paragraph, or at `firstBlock` up to `lastBlock`. With
+    // `afterPaint`, its first step waits for painted(), or a quarter of a second.
+    void startPass(bool afterPaint, int firstBlock = 0, int lastBlock = -1);
     void cancelPass();
     bool isPassRunning() const { return m_nextBlock >= 0; }
     // The view was painted: a pass waiting for it goes on.
@@ -61,6 +61,7 @@ private:
     QTimer m_pauseTimer;
     QTimer m_passTimer;
     int m_nextBlock = -1; // of the pass; none runs while negative
+    int m_lastBlock = -1; // of the pass; the document's last while negative
     bool m_awaitsPaint = false;
 };
 

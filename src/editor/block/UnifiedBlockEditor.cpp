@@ -45,7 +45,12 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     hooks.mustWait = [this] { return m_reloadPending || m_restylePending || m_presentPending; };
     hooks.presentChunk = [this](int first, int last) { presentChunk(first, last); };
     hooks.blockCount = [this] { return m_view->document()->blockCount(); };
-    hooks.finished = [this] { m_view->settleWhenIdle(); };
+    hooks.finished = [this] {
+        // Paragraphs a change moved while the chunks went by may have been left out.
+        if (m_projected->textRevision() == m_presentingRevision)
+            m_styling->presented(m_presentingGeneration);
+        m_view->settleWhenIdle();
+    };
     m_restyles = std::make_unique<RestyleScheduler>(std::move(hooks));
     setUpView();
     layout->addWidget(m_view);
@@ -129,8 +134,8 @@ void UnifiedBlockEditor::setUpView()
     m_styling
         = std::make_unique<BackgroundStyling>(*m_projected, [this] { return highlightOptions(); });
     connect(m_styling.get(), &BackgroundStyling::styled, this, &UnifiedBlockEditor::presentStyled);
-    connect(m_styling.get(), &BackgroundStyling::finished, this,
-        [this] { m_restyles->startPass(false); });
+    connect(
+        m_styling.get(), &BackgroundStyling::finished, this, &UnifiedBlockEditor::presentAfterPass);
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
 
@@ -448,15 +453,7 @@ void UnifiedBlockEditor::scrollToLine(int line)
     cursor.setPosition(toView(range->end()), QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
     flushPendingWork();
-    {
-        // Styled before it is measured, as the background pass may not have come this far.
-        FlagScope programmatic(m_isProgrammatic);
-        BlockStylePresenter::Window window;
-        window.firstBlock = qMax(0, cursor.blockNumber() - kVisibleMargin);
-        window.lastBlock = cursor.blockNumber() + kVisibleMargin;
-        if (styleForWindow(window))
-            presentBlocks(window);
-    }
+    presentAround(cursor.blockNumber());
     m_view->ensureCursorVisible();
     // The window settles around the screen now, not on the next turn after the line was shown:
     // what it measures anew there would move the line off the screen.

@@ -89,6 +89,8 @@ public:
     bool isRestylingWhole() const;
     // The length of text styled whole (in the background, or ahead of it) since the last call.
     qsizetype takeStyledLength();
+    // The paragraphs presented after styling passes since the last call, for tests.
+    int takePresentedAfterPasses() { return std::exchange(m_presentedAfterPasses, 0); }
     // Whether the find matches are painted here (and, with a model of its own, counted): only in
     // the view on screen.
     void setFindActive(bool active);
@@ -194,6 +196,12 @@ private:
     void reloadTakenOut();
     // A step of the pass that presents the whole document in chunks.
     void presentChunk(int firstBlock, int lastBlock);
+    // Presents the whole document in chunks, or paragraphs [firstBlock, lastBlock]; what the
+    // styling passes left to present is shown once they are all done and the text is the same.
+    void presentInChunks(bool afterPaint, int firstBlock = 0, int lastBlock = -1);
+    // A styling pass is done: what it styled is presented, at once when it is a few paragraphs
+    // of the view (none when all of it lies out of the view), else in chunks.
+    void presentAfterPass();
     // The view's document holds a window of the storage: positions cross through these.
     int toView(qsizetype storageOffset) const { return m_projected->toDocument(storageOffset); }
     qsizetype toStorage(int viewPosition) const { return m_projected->toStorage(viewPosition); }
@@ -226,6 +234,9 @@ private:
     std::pair<qsizetype, qsizetype> storageSelection() const;
     // Presents the paragraphs around `block` at once and the rest of the window in steps.
     void presentFilled(int block);
+    // Styles and presents the paragraphs around `block` at once, as the background pass may not
+    // have come this far: measured before they are styled, they would change height after.
+    void presentAround(int block);
     bool m_movingWindow = false;
     bool m_scrollQueued = false;
     std::optional<std::pair<qsizetype, qsizetype>> m_detached;
@@ -284,6 +295,10 @@ private:
     // When the whole document is compared (once typing pauses) and presented in chunks between
     // events (after a reload, and after that comparison).
     std::unique_ptr<RestyleScheduler> m_restyles;
+    // Of the styling the chunks present, and of the text they were started on.
+    quint64 m_presentingGeneration = 0;
+    quint64 m_presentingRevision = 0;
+    int m_presentedAfterPasses = 0;
     static constexpr int kVisibleMargin = 150;
     // The appearance of the last styling.
     bool m_styledDark = false;

@@ -281,7 +281,7 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
         restyleWholeStorage(options);
         // What is in view reaches the screen before the rest is presented.
         if (inBackground)
-            m_restyles->startPass(m_view->isVisible());
+            presentInChunks(m_view->isVisible());
     } else if (!whole) {
         m_projected->styleStorage([&](AttributedText& storage) {
             for (const TextSpan& range : std::as_const(local))
@@ -346,7 +346,7 @@ void UnifiedBlockEditor::refreshEverything()
     }
     FlagScope programmatic(m_isProgrammatic);
     restyleWholeStorage(highlightOptions());
-    m_restyles->startPass(false);
+    presentInChunks(false);
 }
 
 qsizetype UnifiedBlockEditor::takeStyledLength()
@@ -395,8 +395,47 @@ bool UnifiedBlockEditor::restyleStretchesAround(const QList<TextSpan>& ranges)
     return true;
 }
 
+void UnifiedBlockEditor::presentInChunks(bool afterPaint, int firstBlock, int lastBlock)
+{
+    m_presentingGeneration = m_styling->unpresented().generation;
+    m_presentingRevision = m_projected->textRevision();
+    m_restyles->startPass(afterPaint, firstBlock, lastBlock);
+}
+
+void UnifiedBlockEditor::presentAfterPass()
+{
+    const BackgroundStyling::Unpresented left = m_styling->unpresented();
+    const bool mustWait = m_reloadPending || m_restylePending || m_presentPending;
+    if (left.all || mustWait || m_restyles->isPassRunning()) {
+        presentInChunks(false);
+        return;
+    }
+    // Passes over changes styled stretches only: the rest is shown as it was styled. Those out
+    // of the window (typing in the other pane far from this one's window) show nothing here.
+    std::vector<std::pair<int, int>> blocks;
+    int count = 0;
+    for (const TextSpan& stretch : left.stretches) {
+        const auto [first, last]
+            = blocksOf(*m_view->document(), stretch, m_projected->windowStart());
+        if (first <= last) {
+            blocks.emplace_back(first, last);
+            count += last - first + 1;
+        }
+    }
+    if (count >= RestyleScheduler::kChunk) {
+        presentInChunks(false, blocks.front().first, blocks.back().second);
+        return;
+    }
+    for (const auto& [first, last] : blocks)
+        presentChunk(first, last);
+    m_styling->presented(left.generation);
+    m_view->settleWhenIdle();
+}
+
 void UnifiedBlockEditor::presentChunk(int firstBlock, int lastBlock)
 {
+    m_presentedAfterPasses
+        += qMin(lastBlock, m_view->document()->blockCount() - 1) - firstBlock + 1;
     FlagScope programmatic(m_isProgrammatic);
     BlockStylePresenter::Window window;
     window.firstBlock = firstBlock;

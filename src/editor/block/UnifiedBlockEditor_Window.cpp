@@ -10,6 +10,7 @@
 #include "editor/document/FlagScope.h"
 #include "editor/table/TableEditingController.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -103,14 +104,19 @@ double UnifiedBlockEditor::topOfLine(int line) const
 
 void UnifiedBlockEditor::presentFilled(int block)
 {
+    presentAround(block);
+    presentInChunks(false);
+    m_find->refresh();
+}
+
+void UnifiedBlockEditor::presentAround(int block)
+{
     FlagScope programmatic(m_isProgrammatic);
     BlockStylePresenter::Window window;
     window.firstBlock = qMax(0, block - kVisibleMargin);
     window.lastBlock = block + kVisibleMargin;
     if (styleForWindow(window))
         presentBlocks(window);
-    m_restyles->startPass(false);
-    m_find->refresh();
 }
 
 void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
@@ -195,6 +201,15 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
         const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
         coverRange(to, to);
         restoreSelection(to, to);
+        presentAround(m_view->textCursor().blockNumber());
+        if (to == length) {
+            // The paragraphs above the end are measured before the view goes there: measured
+            // on the paint, they would push the end below the view, the caret with it.
+            const double page = m_view->viewport()->height();
+            const QAbstractTextDocumentLayout* layout = m_view->document()->documentLayout();
+            m_view->verticalScrollBar()->setValue(qRound(m_view->blockLayout().layoutAroundTop(
+                [&] { return layout->documentSize().height() - page; }, page)));
+        }
         m_view->ensureCursorVisible();
         return true;
     }
