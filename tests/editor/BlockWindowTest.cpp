@@ -457,4 +457,10 @@ TEST(BlockWindow, CtrlEndFarFromTheWindowKeepsTheEndInViewOnceItsParagraphsAreMe
     EXPECT_LE(caret.bottom(), h.view()->viewport()->height());
     EXPECT_EQ(h.editor->projected().toStorage(h.view()->textCursor().position()),
         h.editor->projected().storage().length());
+
+    // And back: the top of the text, the column's margin above it included.
+    h.key(Qt::Key_Home, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(h.view()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(h.editor->projected().toStorage(h.view()->textCursor().position()), 0);
 }

@@ -202,7 +202,9 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
         coverRange(to, to);
         restoreSelection(to, to);
         presentAround(m_view->textCursor().blockNumber());
-        if (to == length) {
+        if (to == 0) {
+            m_view->verticalScrollBar()->setValue(0); // the column's top margin too
+        } else {
             // The paragraphs above the end are measured before the view goes there: measured
             // on the paint, they would push the end below the view, the caret with it.
             const double page = m_view->viewport()->height();
