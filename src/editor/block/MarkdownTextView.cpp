@@ -1,4 +1,5 @@
 #include "editor/block/MarkdownTextView.h"
+#include "editor/document/HeldInput.h"
 
 #include "editor/block/BlockDocumentLayout.h"
 #include "editor/block/ProjectedDocument.h"
@@ -345,6 +346,7 @@ QMimeData* MarkdownTextView::createMimeDataFromSelection() const
 void MarkdownTextView::dropEvent(QDropEvent* event)
 {
     QTextEdit::dropEvent(event);
+    keepDragSourceText(*event, *this);
     inputHandled();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAbstractScrollArea>
+#include <QDropEvent>
 #include <QEvent>
 
 namespace quillon {
@@ -20,6 +22,17 @@ inline bool mayEditText(const QEvent& event)
     default:
         return false;
     }
+}
+
+// After a drop into `view`: text dragged from another widget (the document's other pane, a
+// table cell) is copied, not moved. The widget it came from would take it away once the drop
+// is done, in a text that does not hold the drop yet: the other pane would then hand the
+// document its whole text as it was before the drop.
+inline void keepDragSourceText(QDropEvent& event, const QAbstractScrollArea& view)
+{
+    const QObject* source = event.source();
+    if (event.isAccepted() && source && source != &view && source != view.viewport())
+        event.setDropAction(Qt::CopyAction);
 }
 
 } // namespace quillon

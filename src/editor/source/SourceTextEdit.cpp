@@ -1,4 +1,5 @@
 #include "editor/source/SourceTextEdit.h"
+#include "editor/document/HeldInput.h"
 
 #include "editor/document/FlagScope.h"
 #include "editor/document/HistoryMenu.h"
@@ -203,6 +204,7 @@ void SourceTextEdit::mouseReleaseEvent(QMouseEvent* event)
 void SourceTextEdit::dropEvent(QDropEvent* event)
 {
     QTextEdit::dropEvent(event);
+    keepDragSourceText(*event, *this);
     m_keeper->inputHandled();
 }
 
