@@ -624,3 +624,44 @@ TEST(TableCells, TextWiderThanAColumnMayBeIsCutAndTheRestIsDrawnWhole)
                   baseline - metrics.xHeight() / 2),
         0);
 }
+
+TEST(TableEditing, WhatIsTypedInAnOpenCellIsKeptThroughAChangeFromOutside)
+{
+    EditorHarness h(kDoc);
+    Document& document = *h.workspace->activeDocument();
+    const auto changedFromOutside = [&](const QString& text) {
+        document.replaceText(text);
+        QApplication::processEvents();
+        h.editor->flushPendingWork();
+        QApplication::processEvents();
+    };
+    // Another program adds a line below the table, then one above it, each while a cell is
+    // open with text typed in it: the text goes into the cell, the table where it now stands.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 1));
+    typeInField(h, QStringLiteral("two"));
+    changedFromOutside(kDoc + QStringLiteral("Added below\n"));
+    QString expected = docWithTable("| A   | B   |\n| --- | --- |\n| 1   | two |\n| 3   | 4   |\n")
+        + QStringLiteral("Added below\n");
+    EXPECT_EQ(field(h), nullptr);
+    EXPECT_EQ(h.content(), expected);
+    EXPECT_EQ(h.editor->markdown(), expected);
+
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 0));
+    typeInField(h, QStringLiteral("three"));
+    changedFromOutside(QStringLiteral("Added above\n\n") + expected);
+    expected = QStringLiteral("Added above\n\n")
+        + docWithTable("| A     | B   |\n| ----- | --- |\n| 1     | two |\n| three | 4   |\n")
+        + QStringLiteral("Added below\n");
+    EXPECT_EQ(h.content(), expected);
+    EXPECT_EQ(h.editor->markdown(), expected);
+    EXPECT_EQ(h.onDisk(), expected.toUtf8());
+
+    // A change to the table itself leaves it as the other program wrote it.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    typeInField(h, QStringLiteral("lost"));
+    QString theirs = expected;
+    theirs.replace(QStringLiteral("| two |"), QStringLiteral("| 2b  |"));
+    changedFromOutside(theirs);
+    EXPECT_EQ(h.content(), theirs);
+    EXPECT_EQ(h.editor->markdown(), theirs);
+}

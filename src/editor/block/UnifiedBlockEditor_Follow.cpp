@@ -180,7 +180,10 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
     }
     replacement.append(AttributedText(newText.mid(copied, newTo - copied)));
 
-    // The text changed elsewhere: an open cell belongs to the old text.
+    // The text changed elsewhere: an open cell belongs to the old text. What was typed in it is
+    // written into its table once the change is in, where the change left that table as it was.
+    const std::optional<TableEditingController::OpenCell> open = m_tableEditor->takeOpenCell();
+    const qsizetype openAt = open ? toStorage(open->index) : -1;
     m_tableEditor->teardown();
     FlagScope programmatic(m_isProgrammatic);
     QScrollBar* bar = m_view->verticalScrollBar();
@@ -233,6 +236,19 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
         scrollToLineTop(m_projected->window().lineAt(topStart), top - topLine.y);
     else
         bar->setValue(top);
+    if (open) {
+        // On the next turn: the change is still being handed to the other views now. A cursor
+        // on the table's character keeps its place through whatever comes before.
+        const qsizetype at = mapThroughEdit(openAt, start, end - start, replacement.length());
+        if (m_projected->inWindow(at) && at < m_projected->windowEnd()) {
+            QTextCursor table(m_view->document());
+            table.setPosition(toView(at));
+            QMetaObject::invokeMethod(
+                this,
+                [this, open = *open, table] { m_tableEditor->commitCell(open, table.position()); },
+                Qt::QueuedConnection);
+        }
+    }
     return true;
 }
 

@@ -211,13 +211,24 @@ void TableEditingController::placeField()
 
 bool TableEditingController::commit()
 {
+    const std::optional<OpenCell> open = takeOpenCell();
+    return open && commitCell(*open, open->index);
+}
+
+std::optional<TableEditingController::OpenCell> TableEditingController::takeOpenCell()
+{
     if (!m_field || !m_activeTable || !m_activeCell || !m_activeIndex)
-        return false;
-    const QString newText = m_field->text();
-    const std::shared_ptr<const TableAttachment> table = m_activeTable;
-    const TableLayout::CellIndex cell = *m_activeCell;
-    const int index = *m_activeIndex;
+        return std::nullopt;
+    OpenCell open { m_activeTable, *m_activeCell, *m_activeIndex, m_field->text() };
     teardown();
+    return open;
+}
+
+bool TableEditingController::commitCell(const OpenCell& open, int index)
+{
+    const std::shared_ptr<const TableAttachment>& table = open.table;
+    const TableLayout::CellIndex cell = open.cell;
+    const QString& newText = open.text;
     if (TableAttachmentCell::displayText(cellText(table->table(), cell)) == newText)
         return false;
     MarkdownTable changed = table->table();

@@ -5,8 +5,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QLineEdit>
@@ -62,6 +64,20 @@ public:
         std::shared_ptr<const TableAttachment> table, TableLayout::CellIndex cell, int index);
     bool commit();
     void teardown();
+    // An open cell taken from its table, with the text typed in it.
+    struct OpenCell
+    {
+        std::shared_ptr<const TableAttachment> table;
+        TableLayout::CellIndex cell;
+        int index = -1;
+        QString text;
+    };
+    // Closes the open cell and gives it, to be written into its table later (commitCell), as
+    // when the text changes around it; nothing when no cell is open.
+    std::optional<OpenCell> takeOpenCell();
+    // Writes what was typed in `open` into its table, which stands now at `index`: false when it
+    // does not stand there any more, or the text is the cell's own.
+    bool commitCell(const OpenCell& open, int index);
     bool moveToAdjacentCell(bool forward);
 
     bool isEditing() const { return m_field != nullptr; }
