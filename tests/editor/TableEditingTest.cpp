@@ -664,4 +664,17 @@ TEST(TableEditing, WhatIsTypedInAnOpenCellIsKeptThroughAChangeFromOutside)
     changedFromOutside(theirs);
     EXPECT_EQ(h.content(), theirs);
     EXPECT_EQ(h.editor->markdown(), theirs);
+
+    // So with a change too long to be applied where it lands: the text is shown whole again.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 1, 1));
+    typeInField(h, QStringLiteral("four"));
+    QString above;
+    for (int i = 0; i < 400; ++i)
+        above += QStringLiteral("Paragraph %1 put above by another program.\n\n").arg(i);
+    changedFromOutside(above + theirs);
+    expected = above + QStringLiteral("Added above\n\n")
+        + docWithTable("| A     | B    |\n| ----- | ---- |\n| 1     | 2b   |\n| three | four |\n")
+        + QStringLiteral("Added below\n");
+    EXPECT_EQ(h.content(), expected);
+    EXPECT_EQ(h.editor->markdown(), expected);
 }

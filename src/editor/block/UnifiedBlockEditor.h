@@ -4,6 +4,7 @@
 #include "editor/block/MarkdownTextView.h"
 #include "editor/block/ProjectedDocument.h"
 #include "editor/document/DocumentBinding.h"
+#include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
 #include "markdown/MarkdownLineEditing.h"
 #include "markdown/MarkdownTextViewSupport.h"
@@ -29,7 +30,6 @@ class EditorFindController;
 class RestyleScheduler;
 struct FindPane;
 class TableAttachmentCell;
-class TableEditingController;
 class WorkspaceState;
 struct ReplacedStretch;
 struct TextEdit;
@@ -131,7 +131,10 @@ private:
     MarkdownSelection selectionThrough(const ReplacedStretch& stretch) const;
     void select(const MarkdownSelection& selection);
     // Shows the document's text whole after a change from outside, with `selection`.
-    void reloadFromOutside(const MarkdownSelection& selection);
+    void reloadFromOutside(const MarkdownSelection& selection, const ReplacedStretch& stretch);
+    // Writes what was typed in a cell open before a change from outside into its table, which
+    // stands now at the storage offset `at`, on the next turn.
+    void commitCellLater(const TableEditingController::OpenCell& open, qsizetype at);
     // The edit applied to the paragraphs (and tables) it touches, with `selection` when given;
     // false when the storage is not the text it was made on.
     bool applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection = nullptr);

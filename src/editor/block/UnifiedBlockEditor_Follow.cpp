@@ -49,13 +49,42 @@ void UnifiedBlockEditor::select(const MarkdownSelection& selection)
     m_caretStorage = caretStorage;
 }
 
-void UnifiedBlockEditor::reloadFromOutside(const MarkdownSelection& selection)
+void UnifiedBlockEditor::reloadFromOutside(
+    const MarkdownSelection& selection, const ReplacedStretch& stretch)
 {
-    // Replaced from outside (a reload): an open cell belongs to the old text.
+    // Replaced from outside (a reload): an open cell belongs to the old text. What was typed in
+    // it goes into the table the change left where it was, if the change left it as it was.
+    std::optional<TableEditingController::OpenCell> open = m_tableEditor->takeOpenCell();
+    const qsizetype tableAt
+        = open ? stretch.map(m_projected->markdownOffset(toStorage(open->index))) : -1;
     m_tableEditor->teardown();
     reload(m_document.text(), selection.caret);
     if (selection.anchor != selection.caret)
         select(selection);
+    if (!open)
+        return;
+    const qsizetype at = m_projected->storageOffset(tableAt);
+    const TextAttachmentPtr* now = MarkdownTableProjection::tableAt(m_projected->storage(), at)
+        ? m_projected->storage().attribute<TextAttribute::Attachment>(at)
+        : nullptr;
+    auto table = now ? std::dynamic_pointer_cast<const TableAttachment>(*now) : nullptr;
+    if (!table || table->markdown() != open->table->markdown())
+        return;
+    open->table = std::move(table);
+    commitCellLater(*open, at);
+}
+
+void UnifiedBlockEditor::commitCellLater(const TableEditingController::OpenCell& open, qsizetype at)
+{
+    // On the next turn: the change is still being handed to the other views now. A cursor on
+    // the table's character keeps its place through whatever comes before.
+    if (!m_projected->inWindow(at) || at >= m_projected->windowEnd())
+        return;
+    QTextCursor table(m_view->document());
+    table.setPosition(toView(at));
+    QMetaObject::invokeMethod(
+        this, [this, open, table] { m_tableEditor->commitCell(open, table.position()); },
+        Qt::QueuedConnection);
 }
 
 void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
@@ -73,7 +102,7 @@ void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
                     m_projected->markdownOffset(m_projected->window().lineStart(line.line))),
             m_view->verticalScrollBar()->value() - line.y };
     }
-    reloadFromOutside(selection);
+    reloadFromOutside(selection, stretch);
     if (!top || m_projected->holdsAll())
         return;
     const qsizetype offset
@@ -102,7 +131,7 @@ void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const Replace
     if (!m_view->isReadOnly() && applyOutsideEdit(edit, selection ? &*selection : nullptr))
         return;
     if (selection) {
-        reloadFromOutside(*selection);
+        reloadFromOutside(*selection, stretch);
         return;
     }
     m_tableEditor->teardown();
@@ -236,19 +265,8 @@ bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSe
         scrollToLineTop(m_projected->window().lineAt(topStart), top - topLine.y);
     else
         bar->setValue(top);
-    if (open) {
-        // On the next turn: the change is still being handed to the other views now. A cursor
-        // on the table's character keeps its place through whatever comes before.
-        const qsizetype at = mapThroughEdit(openAt, start, end - start, replacement.length());
-        if (m_projected->inWindow(at) && at < m_projected->windowEnd()) {
-            QTextCursor table(m_view->document());
-            table.setPosition(toView(at));
-            QMetaObject::invokeMethod(
-                this,
-                [this, open = *open, table] { m_tableEditor->commitCell(open, table.position()); },
-                Qt::QueuedConnection);
-        }
-    }
+    if (open)
+        commitCellLater(*open, mapThroughEdit(openAt, start, end - start, replacement.length()));
     return true;
 }
 
