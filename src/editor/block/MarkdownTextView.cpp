@@ -1,8 +1,8 @@
 #include "editor/block/MarkdownTextView.h"
-#include "editor/document/HeldInput.h"
 
 #include "editor/block/BlockDocumentLayout.h"
 #include "editor/block/ProjectedDocument.h"
+#include "editor/document/HeldInput.h"
 #include "editor/document/HistoryMenu.h"
 #include "editor/layout/LazyLayoutKeeper.h"
 #include "ui/SteadyScrollBar.h"

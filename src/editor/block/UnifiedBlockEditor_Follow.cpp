@@ -64,10 +64,8 @@ void UnifiedBlockEditor::reloadFromOutside(
     if (!open)
         return;
     const qsizetype at = m_projected->storageOffset(tableAt);
-    const TextAttachmentPtr* now = MarkdownTableProjection::tableAt(m_projected->storage(), at)
-        ? m_projected->storage().attribute<TextAttribute::Attachment>(at)
-        : nullptr;
-    auto table = now ? std::dynamic_pointer_cast<const TableAttachment>(*now) : nullptr;
+    std::shared_ptr<const TableAttachment> table
+        = m_projected->inWindow(at) ? m_tableEditor->tableAt(toView(at)) : nullptr;
     if (!table || table->markdown() != open->table->markdown())
         return;
     open->table = std::move(table);

@@ -1,7 +1,7 @@
 #include "editor/source/SourceTextEdit.h"
-#include "editor/document/HeldInput.h"
 
 #include "editor/document/FlagScope.h"
+#include "editor/document/HeldInput.h"
 #include "editor/document/HistoryMenu.h"
 #include "editor/layout/LazyLayoutKeeper.h"
 #include "editor/source/SourceDocumentLayout.h"

@@ -81,6 +81,8 @@ public:
     bool moveToAdjacentCell(bool forward);
 
     bool isEditing() const { return m_field != nullptr; }
+    // The table whose character stands at `index` of the view, if any.
+    std::shared_ptr<const TableAttachment> tableAt(int index) const;
     QLineEdit* field() const { return m_field; }
     std::optional<TableLayout::CellIndex> activeCell() const { return m_activeCell; }
     std::optional<int> activeIndex() const { return m_activeIndex; }
@@ -89,7 +91,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::shared_ptr<const TableAttachment> tableAt(int index) const;
     void placeField();
     // Scrolls the open cell's table so that the cell is in view.
     void revealActiveCell();
