@@ -25,6 +25,32 @@ quint64 nextWriterOwner()
 
 } // namespace
 
+ReplacedStretch ReplacedStretch::between(const ChunkedText& before, QStringView after)
+{
+    qsizetype prefix = before.commonPrefix(after);
+    qsizetype suffix = before.commonSuffix(after, qMin(before.size(), after.size()) - prefix);
+    // Never split a surrogate pair between the kept and the replaced part.
+    if (prefix > 0 && before.at(prefix - 1).isHighSurrogate())
+        --prefix;
+    if (suffix > 0 && before.at(before.size() - suffix).isLowSurrogate())
+        --suffix;
+    ReplacedStretch stretch { prefix, before.size() - prefix - suffix,
+        after.size() - prefix - suffix, {} };
+    // Changes in several places (the user's typing thrown away, another program's line added
+    // further down) are told apart, so a caret follows its own text. Past this size the search
+    // would cost the window a noticeable moment.
+    constexpr qsizetype kMatchedLinesUpTo = 1 << 20;
+    // A stretch only taken away or only put in (the first reading of a file) has no inside to map.
+    if (stretch.removedLength > 0 && stretch.insertedLength > 0
+        && stretch.removedLength + stretch.insertedLength <= kMatchedLinesUpTo) {
+        OffsetMap inner = OffsetMap::between(before.mid(stretch.position, stretch.removedLength),
+            after.mid(stretch.position, stretch.insertedLength));
+        if (!inner.isIdentity())
+            stretch.inner = std::make_shared<const OffsetMap>(std::move(inner));
+    }
+    return stretch;
+}
+
 Document::Document(const QString& path, BackgroundWriter& writer, QObject* parent)
     : QObject(parent)
     , m_path(path)
@@ -131,28 +157,7 @@ void Document::discardLocalEdits()
 
 void Document::noteReplacement(const QString& next)
 {
-    qsizetype prefix = m_text.commonPrefix(next);
-    qsizetype suffix = m_text.commonSuffix(next, qMin(m_text.size(), next.size()) - prefix);
-    // Never split a surrogate pair between the kept and the replaced part.
-    if (prefix > 0 && m_text.at(prefix - 1).isHighSurrogate())
-        --prefix;
-    if (suffix > 0 && m_text.at(m_text.size() - suffix).isLowSurrogate())
-        --suffix;
-    m_lastReplacement
-        = { prefix, m_text.size() - prefix - suffix, next.size() - prefix - suffix, {} };
-    // Changes in several places (the user's typing thrown away, another program's line added
-    // further down) are told apart, so a caret follows its own text. Past this size the search
-    // would cost the window a noticeable moment.
-    constexpr qsizetype kMatchedLinesUpTo = 1 << 20;
-    const ReplacedStretch& stretch = m_lastReplacement;
-    // A stretch only taken away or only put in (the first reading of a file) has no inside to map.
-    if (stretch.removedLength > 0 && stretch.insertedLength > 0
-        && stretch.removedLength + stretch.insertedLength <= kMatchedLinesUpTo) {
-        OffsetMap inner = OffsetMap::between(m_text.mid(stretch.position, stretch.removedLength),
-            QStringView(next).mid(stretch.position, stretch.insertedLength));
-        if (!inner.isIdentity())
-            m_lastReplacement.inner = std::make_shared<const OffsetMap>(std::move(inner));
-    }
+    m_lastReplacement = ReplacedStretch::between(m_text, next);
 }
 
 void Document::takeText(const QString& next)
@@ -188,7 +193,7 @@ void Document::applyEdit(qsizetype position, qsizetype removedLength, const QStr
     m_history.record(step,
         kind == EditKind::Typing ? MarkdownUndoStack::Kind::Typing
                                  : MarkdownUndoStack::Kind::Command);
-    apply(position, removedLength, inserted, origin);
+    apply(position, removed, inserted, origin);
 }
 
 void Document::applyUserText(const QString& text, const QObject* origin)
@@ -201,11 +206,11 @@ void Document::applyUserText(const QString& text, const QObject* origin)
 }
 
 void Document::apply(
-    qsizetype position, qsizetype removedLength, const QString& inserted, const QObject* origin)
+    qsizetype position, const QString& removed, const QString& inserted, const QObject* origin)
 {
-    m_text.replace(position, removedLength, inserted);
-    m_lineEnds.applyEdit(m_text, position, removedLength, inserted.size());
-    const TextEdit edit { position, removedLength, inserted, m_text.size(), ++m_version };
+    m_text.replace(position, removed.size(), inserted);
+    m_lineEnds.applyEdit(m_text, position, removed.size(), inserted.size());
+    const TextEdit edit { position, removed.size(), inserted, m_text.size(), ++m_version, removed };
     Q_EMIT edited(edit, origin);
     commit(SaveRequest::Edit);
 }
@@ -241,7 +246,7 @@ std::optional<MarkdownReplacement> Document::applyStep(
         m_history.clear();
         return std::nullopt;
     }
-    apply(step->position, step->removed.size(), step->inserted, origin);
+    apply(step->position, step->removed, step->inserted, origin);
     return step;
 }
 

@@ -24,6 +24,8 @@ struct TextEdit
     QString inserted;
     qsizetype resultLength = 0;
     quint64 version = 0;
+    // What the edit took away: empty where the edit stands for a change from outside.
+    QString removed;
 };
 
 // Where a text replaced whole differs from the text before it: `removedLength` units at
@@ -55,6 +57,8 @@ struct ReplacedStretch
     {
         return qMax(removedLength, insertedLength) <= length / 4;
     }
+    // The stretch that differs between two texts, with the lines both hold inside it matched.
+    static ReplacedStretch between(const ChunkedText& before, QStringView after);
 };
 
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
@@ -212,8 +216,8 @@ private:
     enum class SaveOutcome { Written, Unchanged, TookDiskVersion, NotSaved, ChangedOnDisk, Queued };
 
     bool read();
-    void apply(qsizetype position, qsizetype removedLength, const QString& inserted,
-        const QObject* origin);
+    void apply(
+        qsizetype position, const QString& removed, const QString& inserted, const QObject* origin);
     std::optional<MarkdownReplacement> applyStep(
         std::optional<MarkdownReplacement> step, const QObject* origin);
     SaveOutcome commit(SaveRequest request);

@@ -269,3 +269,95 @@ TEST(BothPanes, EditsCrossingBetweenThePanesOfALongDocumentKeepTheTextsAndTheDis
     }
     EXPECT_EQ(h.onDisk(), h.content().toUtf8());
 }
+
+namespace {
+
+// Inserts `text` at `at` (over `removed` characters) in `view` with no input event first: a
+// change a pane makes of its own, or one another widget sets off in it.
+void changeWithoutInput(QTextEdit* view, int at, int removed, const QString& text)
+{
+    QTextCursor cursor(view->document());
+    cursor.setPosition(at);
+    cursor.setPosition(at + removed, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+}
+
+// A key pressed in `view`, its change made and handed to the other pane's binding, which
+// has not shown it yet.
+void keyNotFollowed(QWidget* view, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(view, &press);
+}
+
+} // namespace
+
+TEST(BothPanes, AChangeMadeBeforeAPaneShowsTheOtherPanesEditsKeepsBoth)
+{
+    // The source pane changes its own text while it is behind a key typed in the block
+    // editor: before the key's place, after it, and over it. The block editor does the same
+    // behind a key typed in the source pane.
+    const struct
+    {
+        const char* name;
+        bool inSource;
+        QString at; // the change starts here, in the text the pane shows
+        int removed;
+        QString typed;
+        QString expected; // in the text with the key's "X" after "after "
+    } cases[] = {
+        { "source, before", true, QStringLiteral("Title"), 0, QStringLiteral("Y"),
+            QStringLiteral("# YTitle") },
+        { "source, after", true, QStringLiteral("end"), 0, QStringLiteral("Y"),
+            QStringLiteral("```\n\nYend") },
+        { "source, over", true, QStringLiteral("after table"), 11, QStringLiteral("Z"),
+            QStringLiteral("\n\nZafter Xtable\n\n") },
+        { "blocks, after", false, QStringLiteral("end"), 0, QStringLiteral("Y"),
+            QStringLiteral("```\n\nYend") },
+        { "blocks, before", false, QStringLiteral("Title"), 0, QStringLiteral("Y"),
+            QStringLiteral("# YTitle") },
+    };
+    // Each pane holding the text whole, then a long text the source pane holds a window of.
+    QString filler;
+    for (int i = 0; i < 400; ++i)
+        filler += QStringLiteral("Paragraph %1 with some words.\n\n").arg(i);
+    for (const auto& c : cases)
+        for (const bool windowed : { false, true }) {
+            std::optional<PaneWindowLength> window;
+            if (windowed)
+                window.emplace(2000);
+            SourceHarness h(windowed ? kDocument + filler : kDocument, true);
+            ASSERT_EQ(h.view()->document()->characterCount() < h.content().size() / 2, windowed);
+            QTextEdit* blocks = h.blocks->textView();
+            const QString before = h.content();
+            const int key = int(before.indexOf(u"after table") + 6);
+            QTextEdit* changed = h.view();
+            int at = int(before.indexOf(c.at));
+            if (c.inSource) {
+                QTextCursor caret(blocks->document());
+                caret.setPosition(int(h.blocks->projected().storageOffset(key)));
+                blocks->setTextCursor(caret);
+                blocks->setFocus();
+                keyNotFollowed(blocks, QStringLiteral("X"));
+            } else {
+                h.setCaret(key);
+                keyNotFollowed(h.view(), QStringLiteral("X"));
+                changed = blocks;
+                at = int(h.blocks->projected().storageOffset(at));
+            }
+            ASSERT_EQ(h.content(), QString(before).insert(key, u'X')) << c.name;
+            changeWithoutInput(changed, at, c.removed, c.typed);
+            // Both in the document, and on disk: the pane's change where the key moved it.
+            const QString content = h.content();
+            EXPECT_TRUE(content.contains(c.expected)) << c.name << ": " << content.toStdString();
+            EXPECT_EQ(content.size(), before.size() + 1 + c.typed.size()) << c.name;
+            EXPECT_EQ(
+                QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                content)
+                << c.name; // the file keeps its line ends
+            // Each pane shows the document's text after the turn.
+            QApplication::processEvents();
+            QApplication::processEvents();
+            EXPECT_TRUE(followsSource(h)) << c.name;
+        }
+}

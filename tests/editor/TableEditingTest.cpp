@@ -677,4 +677,18 @@ TEST(TableEditing, WhatIsTypedInAnOpenCellIsKeptThroughAChangeFromOutside)
         + QStringLiteral("Added below\n");
     EXPECT_EQ(h.content(), expected);
     EXPECT_EQ(h.editor->markdown(), expected);
+
+    // Another view edits the text before the cell's text goes back in: both are kept.
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, 0, 0));
+    typeInField(h, QStringLiteral("one"));
+    const QObject otherView;
+    document.replaceText(expected + QStringLiteral("Last\n"));
+    document.applyEdit(document.text().size(), 0, QStringLiteral("More\n"), &otherView);
+    QApplication::processEvents();
+    h.editor->flushPendingWork();
+    QApplication::processEvents();
+    expected.replace(QStringLiteral("| 1     | 2b   |"), QStringLiteral("| one   | 2b   |"));
+    expected += QStringLiteral("Last\nMore\n");
+    EXPECT_EQ(h.content(), expected);
+    EXPECT_EQ(h.editor->markdown(), expected);
 }

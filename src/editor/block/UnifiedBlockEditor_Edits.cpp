@@ -66,6 +66,19 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     const bool keptTables
         = m_projected->mirrorDocumentChange(viewPosition, removed, added, !m_styling->isRunning());
     const qsizetype insertedInStorage = storage.length() - lengthBefore + removedInStorage;
+    if (m_binding->isBehind()) {
+        // A change with no input before it while edits of other views wait (input takes them
+        // in first): it is told in the older text the view shows, which the binding puts where
+        // they moved it. The view is given the document's text whole on the next turn.
+        if (const std::optional<QString> shown = m_binding->shownText()) {
+            QString markdown = m_projected->markdown();
+            separateTablesFromText(markdown, int(position), added);
+            const MarkdownReplacement behind = MarkdownReplacement::between(*shown, markdown);
+            if (!behind.isEmpty()) // else a change of formats only
+                m_binding->takeEditBehind(behind.position, behind.removed.size(), behind.inserted);
+            return;
+        }
+    }
     plain = plain && !holdsObject(storage, position - 1, position + insertedInStorage + 1);
     MarkdownReplacement change;
     bool separated = false;

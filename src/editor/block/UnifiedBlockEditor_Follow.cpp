@@ -75,13 +75,20 @@ void UnifiedBlockEditor::reloadFromOutside(
 void UnifiedBlockEditor::commitCellLater(const TableEditingController::OpenCell& open, qsizetype at)
 {
     // On the next turn: the change is still being handed to the other views now. A cursor on
-    // the table's character keeps its place through whatever comes before.
+    // the table's character keeps its place through whatever comes before, edits of the other
+    // pane made meanwhile included: they are shown first, so that the cell goes into the text
+    // the document has.
     if (!m_projected->inWindow(at) || at >= m_projected->windowEnd())
         return;
     QTextCursor table(m_view->document());
     table.setPosition(toView(at));
     QMetaObject::invokeMethod(
-        this, [this, open, table] { m_tableEditor->commitCell(open, table.position()); },
+        this,
+        [this, open, table] {
+            if (m_binding->isBehind())
+                m_binding->follow();
+            m_tableEditor->commitCell(open, table.position());
+        },
         Qt::QueuedConnection);
 }
 
@@ -125,7 +132,7 @@ void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const Replace
     }
     const ChunkedText& text = m_document.text();
     const TextEdit edit { stretch.position, stretch.removedLength,
-        text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version() };
+        text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version(), {} };
     if (!m_view->isReadOnly() && applyOutsideEdit(edit, selection ? &*selection : nullptr))
         return;
     if (selection) {

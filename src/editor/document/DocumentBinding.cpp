@@ -58,6 +58,11 @@ void DocumentBinding::onEdited(const TextEdit& edit, const QObject* origin)
     if (m_pane.takeEditNow(edit))
         return;
     m_pending.append(edit);
+    queueFollow();
+}
+
+void DocumentBinding::queueFollow()
+{
     if (std::exchange(m_followQueued, true))
         return;
     QCoreApplication::postEvent(this, new QEvent(kFollowEvent), kAfterRepaint);
@@ -82,10 +87,11 @@ void DocumentBinding::onReplaced()
     if (m_reloadPending || !m_pane.mayApplyOutsideEdit() || !stretch.isSmallNextTo(text.size())) {
         caughtUp();
         m_reloadPending = true;
+        m_reload = stretch;
     } else {
         m_pending.append({ stretch.position, stretch.removedLength,
-            text.mid(stretch.position, stretch.insertedLength), text.size(),
-            m_document.version() });
+            text.mid(stretch.position, stretch.insertedLength), text.size(), m_document.version(),
+            {} });
         m_pendingFromOutside = true;
     }
     follow();
@@ -96,7 +102,7 @@ void DocumentBinding::follow()
     m_followQueued = false;
     if (m_reloadPending) {
         caughtUp();
-        m_pane.showReplaced(m_document.lastReplacement());
+        m_pane.showReplaced(std::exchange(m_reload, {}));
         return;
     }
     m_pane.finishLoading();
@@ -116,6 +122,60 @@ void DocumentBinding::beforeInput(const QEvent& event)
     // The user edits the text as the document has it: what other views changed is shown first.
     if ((hasPending() || m_pane.isLoading()) && mayEditText(event))
         follow();
+}
+
+std::optional<QString> DocumentBinding::shownText() const
+{
+    QString text = m_document.text().toString();
+    for (auto edit = m_pending.crbegin(); edit != m_pending.crend(); ++edit) {
+        if (edit->removed.size() != edit->removedLength)
+            return std::nullopt;
+        text.replace(edit->position, edit->inserted.size(), edit->removed);
+    }
+    return text;
+}
+
+qsizetype DocumentBinding::shownLength() const
+{
+    if (m_pending.isEmpty())
+        return m_document.text().size();
+    const TextEdit& first = m_pending.first();
+    return first.resultLength - first.inserted.size() + first.removedLength;
+}
+
+void DocumentBinding::takeEditBehind(
+    qsizetype position, qsizetype removedLength, const QString& inserted)
+{
+    const std::optional<QString> before = shownText();
+    // Each waiting edit moves the change as a later edit of the same text would: an edit wholly
+    // before it shifts it, one wholly after it leaves it; one it overlaps keeps its own text,
+    // and the pane's text goes in where the change began, taking nothing away.
+    qsizetype start = position, end = position + removedLength;
+    for (const TextEdit& edit : std::as_const(m_pending)) {
+        const qsizetype editEnd = edit.position + edit.removedLength;
+        const qsizetype shift = edit.inserted.size() - edit.removedLength;
+        if (editEnd <= start) {
+            start += shift;
+            end += shift;
+        } else if (end > edit.position) {
+            start = start < edit.position ? start : edit.position + edit.inserted.size();
+            end = start;
+        }
+    }
+    QString shown;
+    if (before) {
+        shown = *before;
+        shown.replace(position, removedLength, inserted);
+    }
+    m_document.applyEdit(start, end - start, inserted, &m_origin, Document::EditKind::Command);
+    // The pane shows its own change on the older text: it takes the document's text whole,
+    // its caret staying on the text it was on.
+    m_pending.clear();
+    m_pendingFromOutside = false;
+    m_reloadPending = true;
+    m_reload = before ? ReplacedStretch::between(ChunkedText(shown), m_document.text().toString())
+                      : ReplacedStretch { 0, 0, 0, {} };
+    queueFollow();
 }
 
 void DocumentBinding::undo()

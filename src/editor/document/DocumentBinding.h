@@ -77,6 +77,20 @@ public:
     // Before an event reaches the pane: input that may edit the text finds it the document's.
     void beforeInput(const QEvent& event);
 
+    // Edits of other views wait to be shown: the pane shows an older text than the document's.
+    bool isBehind() const { return !m_pending.isEmpty(); }
+    // The text the pane shows while it is behind: the document's with the waiting edits taken
+    // back. Empty when a change from outside is among them.
+    std::optional<QString> shownText() const;
+    qsizetype shownLength() const;
+    // The pane changed the text it shows while it was behind, with no input first (a change
+    // the pane made of its own, or one another widget set off): the change, in the text the
+    // pane shows, goes into the document where the waiting edits moved it, and the pane is
+    // given the document's text whole on the next turn. Neither the pane's change nor the
+    // other views' edits are lost; where the two overlap, the pane's text is put in and
+    // nothing of the others' is taken away.
+    void takeEditBehind(qsizetype position, qsizetype removedLength, const QString& inserted);
+
     void undo();
     void redo();
     bool canUndo() const;
@@ -100,6 +114,7 @@ private:
     void onEdited(const TextEdit& edit, const QObject* origin);
     void onReplaced();
     void showStep(const std::optional<MarkdownReplacement>& step);
+    void queueFollow();
 
     Document& m_document;
     WorkspaceState& m_workspace;
@@ -107,6 +122,7 @@ private:
     BoundPane& m_pane;
     QList<TextEdit> m_pending; // of other views, in order, not shown yet
     bool m_reloadPending = false;
+    ReplacedStretch m_reload; // from the text the pane shows to the document's, with a reload
     bool m_pendingFromOutside = false; // the last pending edit is a change from outside
     bool m_followQueued = false;
     bool m_isDarkMode = false;

@@ -446,6 +446,10 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
             position, position + inserted.size());
         return;
     }
+    if (m_binding->isBehind()) {
+        takeEditBehind(position, removed, added, 0, m_binding->shownLength());
+        return;
+    }
     QTextDocument* textDocument = m_view->document();
     const ChunkedText& text = m_document.text();
     // The document counts the last paragraph's end in changes that reach it; the text has no
@@ -465,6 +469,23 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
     reportEdit(position, removed, added, 0);
     m_colouring->colourEdit(m_document.text(), position, removed, added);
     m_find->refresh();
+}
+
+void CodeEditorView::takeEditBehind(
+    int position, int removed, int added, qsizetype start, qsizetype held)
+{
+    // A change with no input before it while edits of other views wait (input takes them in
+    // first): it is in the older text the pane shows, and the binding puts it where they moved
+    // it. The pane is given the document's text whole on the next turn.
+    added = qMax(0, qMin(added, m_view->document()->characterCount() - 1 - position));
+    removed = int(qBound<qsizetype>(0, qsizetype(removed), held - position));
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(position);
+    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+    if (m_window)
+        m_window->apply(start + position, removed, inserted, estimator());
+    m_binding->takeEditBehind(start + position, removed, inserted);
 }
 
 QString CodeEditorView::reportEdit(int position, int removed, int added, qsizetype start)
@@ -504,7 +525,7 @@ bool CodeEditorView::prepareForStep()
 void CodeEditorView::showStep(const MarkdownReplacement& step)
 {
     applyToView({ TextEdit { step.position, step.removed.size(), step.inserted,
-        m_document.text().size(), m_document.version() } });
+        m_document.text().size(), m_document.version(), step.removed } });
     if (m_window) {
         selectInDocument(step.caretAfter, step.caretAfter);
         return;

@@ -98,6 +98,7 @@ private:
     // units) to the document, which holds the pane's text from `start` on; returns what it put
     // in.
     QString reportEdit(int position, int removed, int added, qsizetype start);
+    void takeEditBehind(int position, int removed, int added, qsizetype start, qsizetype held);
     void onCursorPositionChanged();
     // Shows the document's text whole. After a replacement from outside, the caret, selection
     // and scroll follow the text they were on through the stretch that changed.

@@ -341,6 +341,10 @@ void CodeEditorView::userEditInWindow(int position, int removed, int added)
     QTextDocument* textDocument = m_view->document();
     const qsizetype start = m_window->start();
     const qsizetype held = m_window->end() - start;
+    if (m_binding->isBehind()) {
+        takeEditBehind(position, removed, added, start, held);
+        return;
+    }
     const int documentLength = textDocument->characterCount() - 1;
     added = qMin(added, documentLength - position);
     removed = int(qMin<qsizetype>(removed, held - position));
