@@ -228,6 +228,15 @@ TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
     EXPECT_EQ(h.editor->caretMarkdownOffset(), h.content().size());
     h.type(QStringLiteral("\nafter"));
     EXPECT_EQ(h.content(), QStringLiteral("| a | b |\n|---|---|\nafter"));
+
+    // Rows typed under the alignment row go into the grid as they are typed.
+    EditorHarness rows(QStringLiteral("Text\n\n"));
+    rows.setCaret(6);
+    rows.type(QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n\nafter"));
+    rows.editor->flushPendingWork();
+    EXPECT_EQ(rows.editor->projected().tableMarkdownRanges(
+                  0, rows.editor->projected().storage().length()),
+        (QList<TextRange> { { 6, 39 } }));
 }
 
 TEST(BlockEditorInput, EditsThatMakeOrBreakAFenceAroundATableRebuildTheTables)
@@ -314,8 +323,8 @@ TEST(BlockEditorInput, LineBreaksThatMakeOrBreakATableRebuildTheTablesOutsideFen
 
 TEST(BlockEditorInput, RandomKeysAmongTablesAndFencesKeepTheTablesOfTheText)
 {
-    // However a key changes pipes, line breaks and backticks, the view shows as many tables as
-    // the text holds once the key is handled.
+    // However a key changes pipes, line breaks and backticks, the view shows the tables the text
+    // holds, each over the lines it has there, once the key is handled.
     const QString part = QStringLiteral("Text | pipe\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n"
                                         "```\n| c |\n|---|\n```\n\n| d |\n\n|---|\nend\n");
     EditorHarness h(part + part);
@@ -331,8 +340,9 @@ TEST(BlockEditorInput, RandomKeysAmongTablesAndFencesKeepTheTablesOfTheText)
             h.type(key);
         h.editor->flushPendingWork();
         ASSERT_EQ(h.editor->markdown(), h.content()) << "step " << i;
-        ASSERT_EQ(h.editor->projected().tableCount(),
-            MarkdownTableProjection::findTables(h.content()).size())
+        ASSERT_EQ(
+            h.editor->projected().tableMarkdownRanges(0, h.editor->projected().storage().length()),
+            MarkdownTableProjection::findTables(h.content()))
             << "step " << i << ": " << h.content().toStdString();
     }
 }

@@ -283,11 +283,12 @@ std::optional<StructureAroundEdit::TablesAround> UnifiedBlockEditor::tablesAroun
 
 bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
 {
+    // Where they stand, not only how many: a row typed under a table is the same one table.
     if (const auto tables
         = tablesAround(change.position, change.position + change.inserted.size(), 0, farAway))
-        return tables->shown.size() != tables->inText.size();
-    return m_projected->tableCount()
-        != MarkdownTableProjection::findTables(m_document.text().toString()).size();
+        return tables->shown != tables->inText;
+    return m_projected->tableMarkdownRanges(0, m_projected->storage().length())
+        != MarkdownTableProjection::findTables(m_document.text().toString());
 }
 
 void UnifiedBlockEditor::writeToDocument(const MarkdownReplacement& change)
