@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -427,7 +428,7 @@ TEST(BlockWindow, ScrollingAfterEditsAboveTheWindowMovesTheTextByWhatWasScrolled
     EXPECT_EQ(h.onDisk(), expected.toUtf8());
 }
 
-TEST(BlockWindow, CtrlEndFarFromTheWindowKeepsTheEndInViewOnceItsParagraphsAreMeasured)
+TEST(BlockWindow, TheEndStaysInViewOnceItsParagraphsAreMeasuredAfterCtrlEndAndALongPaste)
 {
     // Sections of headings, lists, quotes and fenced code: paragraphs whose heights, estimated
     // until they are styled and measured, differ from what they measure.
@@ -463,4 +464,18 @@ TEST(BlockWindow, CtrlEndFarFromTheWindowKeepsTheEndInViewOnceItsParagraphsAreMe
     ASSERT_TRUE(settled());
     EXPECT_EQ(h.view()->verticalScrollBar()->value(), 0);
     EXPECT_EQ(h.editor->projected().toStorage(h.view()->textCursor().position()), 0);
+
+    // A long paste with tables at the end is shown whole again: the caret after it stays in view.
+    QString pasted;
+    for (int i = 0; i < 300; ++i)
+        pasted += QStringLiteral("## Pasted %1\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n- item\n\n")
+                      .arg(i);
+    QApplication::clipboard()->setText(pasted);
+    h.key(Qt::Key_End, Qt::ControlModifier);
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(h.content().endsWith(pasted));
+    const QRect afterPaste = h.view()->cursorRect();
+    EXPECT_GE(afterPaste.top(), 0);
+    EXPECT_LE(afterPaste.bottom(), h.view()->viewport()->height());
 }

@@ -431,9 +431,11 @@ void UnifiedBlockEditor::flushPendingWork()
     // The text taken out is restyled whole when it goes back in.
     if (m_reloadNextTurn)
         return;
-    if (m_reloadPending)
+    if (m_reloadPending) {
         reload(m_document.text(), withTableLineBreaks(caretMarkdownOffset()));
-    else if (m_restylePending)
+        // The edit that asked for it was made at the caret: it stays in view.
+        showCaretMeasured();
+    } else if (m_restylePending)
         restyle();
     if (m_presentPending)
         presentDeferred();

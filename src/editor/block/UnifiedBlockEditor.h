@@ -240,6 +240,9 @@ private:
     // Styles and presents the paragraphs around `block` at once, as the background pass may not
     // have come this far: measured before they are styled, they would change height after.
     void presentAround(int block);
+    // Scrolls the caret into view, if it is not, with the paragraphs on the screen around it
+    // styled and measured first.
+    void showCaretMeasured();
     bool m_movingWindow = false;
     bool m_scrollQueued = false;
     std::optional<std::pair<qsizetype, qsizetype>> m_detached;

@@ -119,6 +119,26 @@ void UnifiedBlockEditor::presentAround(int block)
         presentBlocks(window);
 }
 
+void UnifiedBlockEditor::showCaretMeasured()
+{
+    const QTextBlock block = m_view->textCursor().block();
+    presentAround(block.blockNumber());
+    // Measured on the paint, the paragraphs above the caret would push it below the view.
+    QScrollBar* bar = m_view->verticalScrollBar();
+    const double page = m_view->viewport()->height();
+    const double from = bar->value();
+    BlockDocumentLayout& layout = m_view->blockLayout();
+    bar->setValue(qRound(layout.layoutAroundTop(
+        [&] {
+            const QRectF rect = layout.blockBoundingRect(block);
+            if (rect.bottom() > from + page)
+                return qMin(rect.top(), rect.bottom() - page);
+            return qMin(from, rect.top());
+        },
+        page)));
+    m_view->ensureCursorVisible();
+}
+
 void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
 {
     refillKeepingPlace([&] {
