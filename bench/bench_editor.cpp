@@ -321,6 +321,31 @@ void BM_EditorBackspaceAtEnd(benchmark::State& state)
         state.SkipWithError("the text before the caret changed");
 }
 
+// The rows of a table typed under its header at the end of a long document, key by key, with
+// what the key leaves for the next turn (a table rebuilt with the row) done in the step.
+void BM_EditorTypeTableRow(benchmark::State& state)
+{
+    const QString doc = makeDocument(state.range(0), 0);
+    Fixture fixture;
+    fixture.load(doc);
+    fixture.waitForStyling();
+    fixture.key(Qt::Key_End, {}, Qt::ControlModifier);
+    const auto type = [&](QChar c) {
+        if (c == u'\n')
+            fixture.key(Qt::Key_Return, QStringLiteral("\r"));
+        else
+            fixture.key(Qt::Key_A, QString(c));
+        fixture.editor->flushPendingWork();
+    };
+    for (QChar c : QStringLiteral("\n\n| a | b |\n|---|---|\n"))
+        type(c);
+    fixture.waitForStyling();
+    const QString row = QStringLiteral("| 1 | 2 |\n");
+    qsizetype next = 0;
+    timeSteps(
+        state, [&] { type(row.at(next++ % row.size())); }, [] { QApplication::processEvents(); });
+}
+
 } // namespace
 
 BENCHMARK(BM_EditorOpen)
@@ -379,6 +404,13 @@ BENCHMARK(BM_EditorTypeCharacterMidText)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
 BENCHMARK(BM_EditorBackspaceAtEnd)
+    ->ArgNames({ "bytes" })
+    ->Args({ 1 << 20 })
+    ->Args({ 10 << 20 })
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_EditorTypeTableRow)
     ->ArgNames({ "bytes" })
     ->Args({ 1 << 20 })
     ->Args({ 10 << 20 })

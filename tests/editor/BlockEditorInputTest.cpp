@@ -237,6 +237,22 @@ TEST(BlockEditorInput, TypingAPipeTableTurnsItIntoAGridAndKeepsTheCaret)
     EXPECT_EQ(rows.editor->projected().tableMarkdownRanges(
                   0, rows.editor->projected().storage().length()),
         (QList<TextRange> { { 6, 39 } }));
+
+    // A row typed into a line of text under a table stays text while the caret is in it, so
+    // that the keys land where they are typed; it joins the grid once the caret leaves.
+    const QString table = QStringLiteral("| a | b |\n|---|---|\n");
+    EditorHarness into(table + QStringLiteral("Some text\n\nend\n"));
+    into.setCaret(int(table.size()));
+    into.type(QStringLiteral("| 1 | 2 |"));
+    into.editor->flushPendingWork();
+    const QString typed = table + QStringLiteral("| 1 | 2 |Some text\n\nend\n");
+    EXPECT_EQ(into.content(), typed);
+    into.setCaret(int(typed.indexOf(u"end")));
+    into.editor->flushPendingWork();
+    EXPECT_EQ(into.editor->projected().tableMarkdownRanges(
+                  0, into.editor->projected().storage().length()),
+        MarkdownTableProjection::findTables(typed));
+    EXPECT_EQ(into.editor->markdown(), typed);
 }
 
 TEST(BlockEditorInput, EditsThatMakeOrBreakAFenceAroundATableRebuildTheTables)

@@ -439,9 +439,11 @@ TextSpan BackgroundStyling::styleNow(TextSpan needed)
         passedCut(end);
         return { 0, end };
     }
-    // Far ahead of the pass: between cuts found from the top (which reads the text but styles
-    // nothing), styled again when the pass comes by.
-    MarkdownStylingCuts far(m_projected.storage().text(), 0, m_projected.isValidUtf16());
+    // Far ahead of the pass: between cuts found from the last one known before it (the top at
+    // worst; finding them reads the text but styles nothing), styled again when the pass comes
+    // by.
+    const qsizetype known = outsideFencesBefore(needed.location - kReach);
+    MarkdownStylingCuts far(m_projected.storage().text(), known, m_projected.isValidUtf16());
     const qsizetype start = far.next(needed.location - kReach);
     if (start > needed.location)
         return {};

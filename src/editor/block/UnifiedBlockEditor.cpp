@@ -42,7 +42,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     RestyleScheduler::Hooks hooks;
     hooks.paused = [this] { refreshEverything(); };
     hooks.isLoading = [this] { return isLoading(); };
-    hooks.mustWait = [this] { return m_reloadPending || m_restylePending || m_presentPending; };
+    hooks.mustWait = [this] { return storageLags() || m_restylePending || m_presentPending; };
     hooks.presentChunk = [this](int first, int last) { presentChunk(first, last); };
     hooks.blockCount = [this] { return m_view->document()->blockCount(); };
     hooks.finished = [this] {
@@ -234,7 +234,7 @@ FindPane UnifiedBlockEditor::findPane()
     // long text stays one: the matches outside it are found in the storage's Markdown.
     pane.showsDocument = [this] {
         finishLoading();
-        return !m_binding->hasPending() && !m_reloadPending && m_tableLineBreaks.isEmpty()
+        return !m_binding->hasPending() && !storageLags() && m_tableLineBreaks.isEmpty()
             && m_projected->markdownOffset(m_projected->storage().length())
             == m_document.text().size();
     };
@@ -403,6 +403,7 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
     // No line holds the caret for the reveal yet: the first click, wherever it lands, reveals.
     m_caretLine->reset();
     m_reloadPending = false;
+    m_tablesToShowAgain.reset();
     m_tableLineBreaks.clear();
     // The text loaded is the document's: nothing of other views is left to follow.
     m_binding->caughtUp();
@@ -435,6 +436,8 @@ void UnifiedBlockEditor::flushPendingWork()
         reload(m_document.text(), withTableLineBreaks(caretMarkdownOffset()));
         // The edit that asked for it was made at the caret: it stays in view.
         showCaretMeasured();
+    } else if (m_tablesToShowAgain && !caretInsideTableAround(*m_tablesToShowAgain)) {
+        showTablesAgain();
     } else if (m_restylePending)
         restyle();
     if (m_presentPending)

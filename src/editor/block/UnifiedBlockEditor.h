@@ -243,6 +243,11 @@ private:
     // Scrolls the caret into view, if it is not, with the paragraphs on the screen around it
     // styled and measured first.
     void showCaretMeasured();
+    // Projects the stretch of m_tablesToShowAgain again, or the whole text where it cannot.
+    void showTablesAgain();
+    // Whether the caret stands inside the Markdown of a table of the text around `stretch` with
+    // text after it on its line: a row being typed into a line that held text.
+    bool caretInsideTableAround(const TextRange& stretch) const;
     bool m_movingWindow = false;
     bool m_scrollQueued = false;
     std::optional<std::pair<qsizetype, qsizetype>> m_detached;
@@ -263,7 +268,9 @@ private:
     ChangeLines viewLinesAround(const MarkdownReplacement& change) const;
     // Adds to `markdown` the line breaks the view shows between a table and text that an edit
     // at [position, position + added) of the storage put on the table's line; true if any.
-    bool separateTablesFromText(QString& markdown, int position, int added);
+    // `markdown` is the Markdown of the storage from the Markdown offset `markdownFrom` on.
+    bool separateTablesFromText(
+        QString& markdown, int position, int added, qsizetype markdownFrom = 0);
     // A Markdown offset of the storage's text as an offset of the text with those breaks.
     qsizetype withTableLineBreaks(qsizetype markdownOffset) const;
     // The tables of the document's lines around its [from, to), and those the storage shows
@@ -323,6 +330,12 @@ private:
     bool m_revealFocused = false;
     bool m_restylePending = false;
     bool m_reloadPending = false;
+    // The stretch of the Markdown (in the document's text) whose tables the view shows
+    // otherwise than the text has them after an edit made in it: projected again on the next
+    // turn, the tables of the rest of the text left as they are.
+    std::optional<TextRange> m_tablesToShowAgain;
+    // The storage shows the document's text otherwise than a fresh load would until the next turn.
+    bool storageLags() const { return m_reloadPending || m_tablesToShowAgain.has_value(); }
     std::optional<PlaceAfterLoad> m_placeAfterLoad;
     // The text was taken out of the view to go back in on the next turn.
     bool m_reloadNextTurn = false;

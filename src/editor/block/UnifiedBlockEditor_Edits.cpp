@@ -91,9 +91,28 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
         if (change.isEmpty())
             return; // a change of formats only
     } else {
-        QString markdown = m_projected->markdown();
-        separated = separateTablesFromText(markdown, int(position), added);
-        const QString beforeMarkdown = before.toString();
+        // The lines around the change, beside any table in them, against the same lines of the
+        // text before it; the text around them is the same in both. With line breaks still to
+        // add from an earlier change, the whole text.
+        qsizetype from = 0;
+        qsizetype to = storage.length();
+        if (m_tableLineBreaks.isEmpty()) {
+            const QString& text = storage.text();
+            from = qBound<qsizetype>(0, position - 2, to);
+            while (from > 0 && !textlines::isLineBreak(text.at(from - 1)))
+                --from;
+            qsizetype end = qBound<qsizetype>(from, position + insertedInStorage + 2, to);
+            while (end < to && !textlines::isLineBreak(text.at(end)))
+                ++end;
+            to = end;
+        }
+        const qsizetype markdownFrom = m_projected->markdownOffset(from);
+        const qsizetype markdownAfter
+            = m_projected->markdownOffset(storage.length()) - m_projected->markdownOffset(to);
+        QString markdown = m_projected->markdown(from, to);
+        separated = separateTablesFromText(markdown, int(position), added, markdownFrom);
+        const QString beforeMarkdown
+            = before.mid(markdownFrom, before.size() - markdownAfter - markdownFrom);
         if (markdown == beforeMarkdown) {
             // A change of formats only, or a line break under a table deleted in the view only.
             if (separated) {
@@ -103,6 +122,8 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
             return;
         }
         change = MarkdownReplacement::between(beforeMarkdown, markdown);
+        change.position += int(markdownFrom);
+        change.caretAfter += int(markdownFrom);
     }
     change.caretBefore = int(caretBefore);
     if (!m_tableLineBreaks.isEmpty()) // the caret may stand on either side of an added break
@@ -122,8 +143,32 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
-    if (separated || keptTables || (mayChangeTables && tablesDifferFromText(change, farAway))) {
+    const bool showTables = separated || (mayChangeTables && tablesDifferFromText(change, farAway));
+    // Line breaks the view implies, tables the change put back as characters, or fences that
+    // may turn tables into code far away: the whole text is shown again.
+    if (keptTables || !m_tableLineBreaks.isEmpty()
+        || (farAway && (showTables || m_tablesToShowAgain))) {
+        m_tablesToShowAgain.reset();
         m_reloadPending = true;
+        schedulePendingWork();
+        return;
+    }
+    // Otherwise only the tables around the edit are projected again, on the next turn (out of
+    // the document's change handler, and once for keys that come together): a stretch waiting
+    // for it moves with a later edit and takes it in.
+    if (m_tablesToShowAgain) {
+        const auto map = [&](qsizetype offset) {
+            return mapThroughEdit(
+                offset, change.position, change.removed.size(), change.inserted.size());
+        };
+        const qsizetype from = qMin<qsizetype>(map(m_tablesToShowAgain->location), change.position);
+        const qsizetype to = qMax<qsizetype>(
+            map(m_tablesToShowAgain->end()), change.position + change.inserted.size());
+        m_tablesToShowAgain = TextRange { from, to - from };
+    } else if (showTables) {
+        m_tablesToShowAgain = TextRange { change.position, qsizetype(change.inserted.size()) };
+    }
+    if (showTables) {
         schedulePendingWork();
         return;
     }
@@ -131,7 +176,8 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     restyle(true);
 }
 
-bool UnifiedBlockEditor::separateTablesFromText(QString& markdown, int position, int added)
+bool UnifiedBlockEditor::separateTablesFromText(
+    QString& markdown, int position, int added, qsizetype markdownFrom)
 {
     // A table is whole lines of Markdown, while the view may show text right beside its
     // character. Text that would become cells the table cannot show (before its header, past
@@ -178,7 +224,7 @@ bool UnifiedBlockEditor::separateTablesFromText(QString& markdown, int position,
         }
     }
     for (auto it = m_tableLineBreaks.crbegin(); it != m_tableLineBreaks.crend(); ++it)
-        markdown.insert(it->first, u'\n');
+        markdown.insert(it->first - markdownFrom, u'\n');
     return glued;
 }
 
@@ -310,6 +356,9 @@ void UnifiedBlockEditor::onCursorPositionChanged()
     if (!m_editSinceCaretMove)
         m_document.breakTypingRun();
     m_editSinceCaretMove = false;
+    // Tables left as text while the caret was inside one of their rows are shown once it leaves.
+    if (m_tablesToShowAgain)
+        schedulePendingWork();
     noteCaretLine(previousBlock);
 }
 
@@ -323,7 +372,7 @@ void UnifiedBlockEditor::noteCaretLine(int previousBlock)
     bool marked = previousBlock >= 0 && markCaretParagraphDirty(previousBlock);
     // After a jump (to the end, to a match far away) the line left is restyled on its own: one
     // window over both lines would compare every paragraph between them.
-    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !m_reloadPending
+    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !storageLags()
         && !m_binding->hasPending()) {
         restyle();
         marked = false;

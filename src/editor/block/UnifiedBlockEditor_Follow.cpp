@@ -10,6 +10,7 @@
 #include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTable.h"
 #include "markdown/MarkdownTableProjection.h"
+#include "platform/TextLines.h"
 #include "workspace/Document.h"
 #include "workspace/WorkspaceState.h"
 
@@ -118,7 +119,9 @@ void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const ReplacedStretch* outside)
 {
     // All of them applied as one edit: in the view's Markdown the stretch they changed becomes
-    // the document's.
+    // the document's. Tables of ours still to be shown again are shown with the whole text.
+    if (std::exchange(m_tablesToShowAgain, std::nullopt))
+        m_reloadPending = true;
     ReplacedStretch stretch = DocumentBinding::stretchOf(edits);
     // After a change from outside the caret and the selection stay on the text they were on, as
     // across a reload; other views' edits carry them along.
@@ -141,6 +144,41 @@ void UnifiedBlockEditor::followEdits(const QList<TextEdit>& edits, const Replace
     }
     m_tableEditor->teardown();
     reload(text, caretMarkdownOffset());
+}
+
+bool UnifiedBlockEditor::caretInsideTableAround(const TextRange& stretch) const
+{
+    // Shown as a grid, the row would take the caret to its end, and the keys that follow after
+    // the text that stood behind it: the row stays text until the caret leaves it.
+    const qsizetype caret = caretMarkdownOffset();
+    const ChunkedText& text = m_document.text();
+    if (caret >= text.size() || textlines::isLineBreak(text.at(caret)))
+        return false;
+    const auto tables = tablesAround(stretch.location, stretch.end(), 0, false);
+    return tables
+        && std::any_of(tables->inText.cbegin(), tables->inText.cend(),
+            [&](const TextRange& table) { return table.location < caret && caret < table.end(); });
+}
+
+void UnifiedBlockEditor::showTablesAgain()
+{
+    const TextRange stretch = *std::exchange(m_tablesToShowAgain, std::nullopt);
+    const ChunkedText& text = m_document.text();
+    // The stretch as an edit that made it what it is: the tables it touches, makes or breaks
+    // are projected again as those of another view's edit are.
+    const TextEdit edit { stretch.location, stretch.length,
+        text.mid(stretch.location, stretch.length), text.size(), m_document.version(), {} };
+    MarkdownReplacement change;
+    change.position = int(stretch.location);
+    change.inserted = edit.inserted;
+    if (m_view->isReadOnly() || !applyOutsideEdit(edit, nullptr)
+        || tablesDifferFromText(change, false)) {
+        reload(text, withTableLineBreaks(caretMarkdownOffset()));
+        showCaretMeasured();
+        return;
+    }
+    // The grid may be higher than the lines it was typed as.
+    m_view->ensureCursorVisible();
 }
 
 bool UnifiedBlockEditor::applyOutsideEdit(const TextEdit& edit, const MarkdownSelection* selection)

@@ -327,7 +327,7 @@ void UnifiedBlockEditor::presentDeferred()
 
 void UnifiedBlockEditor::refreshEverything()
 {
-    if (m_reloadPending || m_restylePending) {
+    if (storageLags() || m_restylePending) {
         m_restyles->waitForPause();
         return;
     }
@@ -405,7 +405,7 @@ void UnifiedBlockEditor::presentInChunks(bool afterPaint, int firstBlock, int la
 void UnifiedBlockEditor::presentAfterPass()
 {
     const BackgroundStyling::Unpresented left = m_styling->unpresented();
-    const bool mustWait = m_reloadPending || m_restylePending || m_presentPending;
+    const bool mustWait = storageLags() || m_restylePending || m_presentPending;
     if (left.all || mustWait || m_restyles->isPassRunning()) {
         presentInChunks(false);
         return;
