@@ -115,7 +115,7 @@ TEST(FindBar, AnIndexLeftFromAnEarlierQueryIsShownUntilTheNextStep)
     EXPECT_EQ(h.countText(), QStringLiteral("3 of 3"));
 }
 
-TEST(FindBar, EscapeAndTheCloseButtonHideItAndReopeningKeepsTheQueryAndFocus)
+TEST(FindBar, EscapeAndTheCloseButtonHideItAndReopeningKeepsTheQuerySelectedAndFocus)
 {
     FindBarHarness h(QStringLiteral("one two one\n"));
     h.typeInField(QStringLiteral("one"));
@@ -131,6 +131,10 @@ TEST(FindBar, EscapeAndTheCloseButtonHideItAndReopeningKeepsTheQueryAndFocus)
     EXPECT_TRUE(h.bar->field()->hasFocus());
     EXPECT_EQ(h.bar->field()->text(), QStringLiteral("one"));
     EXPECT_EQ(h.countText(), QStringLiteral("1 of 2"));
+    // Typing replaces the query kept.
+    h.typeInField(QStringLiteral("two"));
+    EXPECT_EQ(h.workspace->localSearchQuery(), QStringLiteral("two"));
+    EXPECT_EQ(h.workspace->totalLocalMatchCount(), 1);
 
     QTest::mouseClick(h.bar->closeButton(), Qt::LeftButton);
     EXPECT_FALSE(h.workspace->isLocalSearchVisible());

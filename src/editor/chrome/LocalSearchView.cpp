@@ -186,6 +186,8 @@ void LocalSearchView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     updateFromWorkspace();
     m_field->setFocus(Qt::OtherFocusReason);
+    // The query kept from before is selected: Enter finds it again, typing replaces it.
+    m_field->selectAll();
 }
 
 void LocalSearchView::paintEvent(QPaintEvent*)
