@@ -98,6 +98,13 @@ struct Fixture
         while (editor->isRestylingWhole() && settling.elapsed() < 20'000)
             QApplication::processEvents();
     }
+    // `doc` loaded and styled, the caret at its end.
+    void loadStyledToEnd(const QString& doc)
+    {
+        load(doc);
+        waitForStyling();
+        key(Qt::Key_End, {}, Qt::ControlModifier);
+    }
     // The caret at the end of the first line from the middle on that holds `marker` (anywhere
     // in the middle for an empty one).
     void caretToMiddle(const QString& marker = {})
@@ -297,9 +304,7 @@ void BM_EditorBackspaceAtEnd(benchmark::State& state)
 {
     const QString doc = makeDocument(state.range(0), 0);
     Fixture fixture;
-    fixture.load(doc);
-    fixture.waitForStyling();
-    fixture.key(Qt::Key_End, {}, Qt::ControlModifier);
+    fixture.loadStyledToEnd(doc);
     fixture.key(Qt::Key_Return, QStringLiteral("\r"));
     fixture.key(Qt::Key_A, QStringLiteral("a"));
     fixture.editor->flushPendingWork();
@@ -325,11 +330,8 @@ void BM_EditorBackspaceAtEnd(benchmark::State& state)
 // what the key leaves for the next turn (a table rebuilt with the row) done in the step.
 void BM_EditorTypeTableRow(benchmark::State& state)
 {
-    const QString doc = makeDocument(state.range(0), 0);
     Fixture fixture;
-    fixture.load(doc);
-    fixture.waitForStyling();
-    fixture.key(Qt::Key_End, {}, Qt::ControlModifier);
+    fixture.loadStyledToEnd(makeDocument(state.range(0), 0));
     const auto type = [&](QChar c) {
         if (c == u'\n')
             fixture.key(Qt::Key_Return, QStringLiteral("\r"));
@@ -344,6 +346,17 @@ void BM_EditorTypeTableRow(benchmark::State& state)
     qsizetype next = 0;
     timeSteps(
         state, [&] { type(row.at(next++ % row.size())); }, [] { QApplication::processEvents(); });
+}
+
+// Keys timed one by one at 1 MB and 10 MB.
+void keysAt1And10Megabytes(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->ArgNames({ "bytes" })
+        ->Args({ 1 << 20 })
+        ->Args({ 10 << 20 })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(40);
 }
 
 } // namespace
@@ -389,31 +402,7 @@ BENCHMARK(BM_ProjectedOffsetAtEnd)
     ->ArgNames({ "bytes", "direction" })
     ->ArgsProduct({ { 1 << 20, 10 << 20 }, { 0, 1 } })
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EditorTypeCharacterAtEnd)
-    ->ArgNames({ "bytes" })
-    ->Args({ 1 << 20 })
-    ->Args({ 10 << 20 })
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(40);
-BENCHMARK(BM_EditorTypeCharacterMidText)
-    ->ArgNames({ "bytes" })
-    ->Args({ 1 << 20 })
-    ->Args({ 10 << 20 })
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(40);
-BENCHMARK(BM_EditorBackspaceAtEnd)
-    ->ArgNames({ "bytes" })
-    ->Args({ 1 << 20 })
-    ->Args({ 10 << 20 })
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(40);
-BENCHMARK(BM_EditorTypeTableRow)
-    ->ArgNames({ "bytes" })
-    ->Args({ 1 << 20 })
-    ->Args({ 10 << 20 })
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(40);
+BENCHMARK(BM_EditorTypeCharacterAtEnd)->Apply(keysAt1And10Megabytes);
+BENCHMARK(BM_EditorTypeCharacterMidText)->Apply(keysAt1And10Megabytes);
+BENCHMARK(BM_EditorBackspaceAtEnd)->Apply(keysAt1And10Megabytes);
+BENCHMARK(BM_EditorTypeTableRow)->Apply(keysAt1And10Megabytes);
