@@ -240,6 +240,9 @@ private:
     // Styles and presents the paragraphs around `block` at once, as the background pass may not
     // have come this far: measured before they are styled, they would change height after.
     void presentAround(int block);
+    // Presents the paragraphs around the caret, puts the view's top at `top(page height)` with
+    // the paragraphs around that place measured first, and makes sure the caret is visible.
+    void scrollMeasured(const std::function<double(double page)>& top);
     // Scrolls the caret into view, if it is not, with the paragraphs on the screen around it
     // styled and measured first.
     void showCaretMeasured();
@@ -277,8 +280,8 @@ private:
     // there (see StructureAroundEdit::tablesAround).
     std::optional<StructureAroundEdit::TablesAround> tablesAround(
         qsizetype from, qsizetype to, qsizetype delta, bool farAway) const;
-    // The view shows other tables than the document's text holds.
-    bool tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const;
+    // The view shows other tables than the document's text holds around its `stretch`.
+    bool tablesDifferFromText(TextRange stretch, bool farAway) const;
 
     Document& m_document;
     std::unique_ptr<DocumentBinding> m_binding;

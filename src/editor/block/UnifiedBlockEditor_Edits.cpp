@@ -97,14 +97,9 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
         qsizetype from = 0;
         qsizetype to = storage.length();
         if (m_tableLineBreaks.isEmpty()) {
-            const QString& text = storage.text();
-            from = qBound<qsizetype>(0, position - 2, to);
-            while (from > 0 && !textlines::isLineBreak(text.at(from - 1)))
-                --from;
-            qsizetype end = qBound<qsizetype>(from, position + insertedInStorage + 2, to);
-            while (end < to && !textlines::isLineBreak(text.at(end)))
-                ++end;
-            to = end;
+            const QStringView text = storage.text();
+            from = textlines::lineBounds(text, position - 2).start;
+            to = textlines::lineBounds(text, position + insertedInStorage + 2).contentsEnd;
         }
         const qsizetype markdownFrom = m_projected->markdownOffset(from);
         const qsizetype markdownAfter
@@ -143,7 +138,9 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
     }
     m_editSinceCaretMove = true;
     writeToDocument(change);
-    const bool showTables = separated || (mayChangeTables && tablesDifferFromText(change, farAway));
+    const bool showTables = separated
+        || (mayChangeTables
+            && tablesDifferFromText({ change.position, change.inserted.size() }, farAway));
     // Line breaks the view implies, tables the change put back as characters, or fences that
     // may turn tables into code far away: the whole text is shown again.
     if (keptTables || !m_tableLineBreaks.isEmpty()
@@ -327,11 +324,10 @@ std::optional<StructureAroundEdit::TablesAround> UnifiedBlockEditor::tablesAroun
         });
 }
 
-bool UnifiedBlockEditor::tablesDifferFromText(const MarkdownReplacement& change, bool farAway) const
+bool UnifiedBlockEditor::tablesDifferFromText(TextRange stretch, bool farAway) const
 {
     // Where they stand, not only how many: a row typed under a table is the same one table.
-    if (const auto tables
-        = tablesAround(change.position, change.position + change.inserted.size(), 0, farAway))
+    if (const auto tables = tablesAround(stretch.location, stretch.end(), 0, farAway))
         return tables->shown != tables->inText;
     return m_projected->tableMarkdownRanges(0, m_projected->storage().length())
         != MarkdownTableProjection::findTables(m_document.text().toString());

@@ -168,11 +168,8 @@ void UnifiedBlockEditor::showTablesAgain()
     // are projected again as those of another view's edit are.
     const TextEdit edit { stretch.location, stretch.length,
         text.mid(stretch.location, stretch.length), text.size(), m_document.version(), {} };
-    MarkdownReplacement change;
-    change.position = int(stretch.location);
-    change.inserted = edit.inserted;
     if (m_view->isReadOnly() || !applyOutsideEdit(edit, nullptr)
-        || tablesDifferFromText(change, false)) {
+        || tablesDifferFromText(stretch, false)) {
         reload(text, withTableLineBreaks(caretMarkdownOffset()));
         showCaretMeasured();
         return;

@@ -119,24 +119,28 @@ void UnifiedBlockEditor::presentAround(int block)
         presentBlocks(window);
 }
 
+void UnifiedBlockEditor::scrollMeasured(const std::function<double(double page)>& top)
+{
+    presentAround(m_view->textCursor().blockNumber());
+    // Measured on the paint, the paragraphs above what is to be shown would push it below the
+    // view: they are measured before the view goes there.
+    const double page = m_view->viewport()->height();
+    m_view->verticalScrollBar()->setValue(
+        qRound(m_view->blockLayout().layoutAroundTop([&] { return top(page); }, page)));
+    m_view->ensureCursorVisible();
+}
+
 void UnifiedBlockEditor::showCaretMeasured()
 {
     const QTextBlock block = m_view->textCursor().block();
-    presentAround(block.blockNumber());
-    // Measured on the paint, the paragraphs above the caret would push it below the view.
-    QScrollBar* bar = m_view->verticalScrollBar();
-    const double page = m_view->viewport()->height();
-    const double from = bar->value();
-    BlockDocumentLayout& layout = m_view->blockLayout();
-    bar->setValue(qRound(layout.layoutAroundTop(
-        [&] {
-            const QRectF rect = layout.blockBoundingRect(block);
-            if (rect.bottom() > from + page)
-                return qMin(rect.top(), rect.bottom() - page);
-            return qMin(from, rect.top());
-        },
-        page)));
-    m_view->ensureCursorVisible();
+    const double from = m_view->verticalScrollBar()->value();
+    const BlockDocumentLayout& layout = m_view->blockLayout();
+    scrollMeasured([&](double page) {
+        const QRectF rect = layout.blockBoundingRect(block);
+        if (rect.bottom() > from + page)
+            return qMin(rect.top(), rect.bottom() - page);
+        return qMin(from, rect.top());
+    });
 }
 
 void UnifiedBlockEditor::moveWindow(int firstLine, int endLine)
@@ -221,18 +225,10 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
         const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
         coverRange(to, to);
         restoreSelection(to, to);
-        presentAround(m_view->textCursor().blockNumber());
-        if (to == 0) {
-            m_view->verticalScrollBar()->setValue(0); // the column's top margin too
-        } else {
-            // The paragraphs above the end are measured before the view goes there: measured
-            // on the paint, they would push the end below the view, the caret with it.
-            const double page = m_view->viewport()->height();
-            const QAbstractTextDocumentLayout* layout = m_view->document()->documentLayout();
-            m_view->verticalScrollBar()->setValue(qRound(m_view->blockLayout().layoutAroundTop(
-                [&] { return layout->documentSize().height() - page; }, page)));
-        }
-        m_view->ensureCursorVisible();
+        // The very top (the column's top margin too), or the last screen.
+        const QAbstractTextDocumentLayout* layout = m_view->document()->documentLayout();
+        scrollMeasured(
+            [&](double page) { return to == 0 ? 0.0 : layout->documentSize().height() - page; });
         return true;
     }
     const auto [from, to] = keyReach(event, low, high, length, [&] {

@@ -435,11 +435,7 @@ void CodeEditorView::onContentsChange(int position, int removed, int added)
         // holds the document's beginning, so the change is the document's as it stands.
         removed = int(qBound<qsizetype>(0, qsizetype(removed), m_loaded - position));
         added = qMin(added, m_view->document()->characterCount() - 1 - position);
-        QTextCursor cursor(m_view->document());
-        cursor.setPosition(position);
-        cursor.setPosition(position + added, QTextCursor::KeepAnchor);
-        const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
-        m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+        const QString inserted = insertedText(position, added);
         m_loading->replace(position, removed, inserted);
         m_loaded += inserted.size() - removed;
         m_document.applyEdit(position, removed, inserted, this, Document::EditKind::Command,
@@ -479,22 +475,25 @@ void CodeEditorView::takeEditBehind(
     // it. The pane is given the document's text whole on the next turn.
     added = qMax(0, qMin(added, m_view->document()->characterCount() - 1 - position));
     removed = int(qBound<qsizetype>(0, qsizetype(removed), held - position));
-    QTextCursor cursor(m_view->document());
-    cursor.setPosition(position);
-    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
-    const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
+    const QString inserted = insertedText(position, added);
     if (m_window)
         m_window->apply(start + position, removed, inserted, estimator());
     m_binding->takeEditBehind(start + position, removed, inserted);
 }
 
-QString CodeEditorView::reportEdit(int position, int removed, int added, qsizetype start)
+QString CodeEditorView::insertedText(int position, int added)
 {
     QTextCursor cursor(m_view->document());
     cursor.setPosition(position);
     cursor.setPosition(position + added, QTextCursor::KeepAnchor);
     const QString inserted = SourceDocumentText::fromDocument(cursor.selectedText());
     m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(inserted);
+    return inserted;
+}
+
+QString CodeEditorView::reportEdit(int position, int removed, int added, qsizetype start)
+{
+    const QString inserted = insertedText(position, added);
     const bool typed = removed == 0 && inserted.size() <= 2 && !inserted.contains(u'\n');
     const qsizetype at = start + position;
     m_editSinceCaretMove = true;

@@ -99,6 +99,9 @@ private:
     // in.
     QString reportEdit(int position, int removed, int added, qsizetype start);
     void takeEditBehind(int position, int removed, int added, qsizetype start, qsizetype held);
+    // The pane's text of [position, position + added) as the document's; a character the pane
+    // shows by a stand-in is noted.
+    QString insertedText(int position, int added);
     void onCursorPositionChanged();
     // Shows the document's text whole. After a replacement from outside, the caret, selection
     // and scroll follow the text they were on through the stretch that changed.
