@@ -24,15 +24,6 @@ using namespace quillon::test;
 
 namespace {
 
-struct BlockWindowLength
-{
-    explicit BlockWindowLength(qsizetype length)
-    {
-        TextWindow::setTargetLength(length, TextWindow::Pane::Block);
-    }
-    ~BlockWindowLength() { TextWindow::setTargetLength(0, TextWindow::Pane::Block); }
-};
-
 // 300 paragraphs of about 20 units: many windows of 400 units.
 QString numberedParagraphs(int count = 300)
 {

@@ -1,12 +1,14 @@
 // The caret as the user sees it: painted at the height of its line whatever hidden marker stands
 // beside it, and revealing markers by one rule that does not depend on when restyling runs.
 #include "EditorHarness.h"
+#include "SourceHarness.h"
 
 #include "editor/block/HiddenMarkerFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QScrollBar>
 #include <QTextBlock>
 
 using namespace quillon;
@@ -180,6 +182,56 @@ TEST(BlockEditorCaret, AJumpFarAwayHidesTheMarkersLeftAndRevealsThoseReached)
     press(Qt::Key_Home, Qt::ControlModifier); // before "Top": nothing revealed
     EXPECT_TRUE(isCollapsed(h, italic));
     EXPECT_TRUE(isCollapsed(h, 4));
+}
+
+TEST(BlockEditorCaret, CtrlHomeAndCtrlEndOverAWindowedTextRevealTheLineReached)
+{
+    // The view holds a few paragraphs of the text: each jump moves its window and places the
+    // caret itself rather than through a key the view takes.
+    const BlockWindowLength window(400);
+    QString doc = QStringLiteral("## Top heading\n\n");
+    for (int i = 0; i < 400; ++i)
+        doc += QStringLiteral("Filler **%1**\n\n").arg(i);
+    doc += QStringLiteral("Last *italic*");
+    EditorHarness h(doc);
+    auto press = [&](Qt::Key key) {
+        h.key(key, Qt::ControlModifier);
+        h.editor->flushPendingWork();
+    };
+    ASSERT_FALSE(h.editor->projected().holdsAll());
+    clickAt(h, 20); // a filler line: the heading hides its marker
+    ASSERT_EQ(h.view()->textCursor().blockNumber(), 2);
+    ASSERT_TRUE(isCollapsed(h, 0));
+    const int italic = int(doc.lastIndexOf(u'*'));
+    for (int round = 0; round < 2; ++round) {
+        press(Qt::Key_End);
+        EXPECT_FALSE(isCollapsed(h, italic)) << round;
+        const int last = h.view()->document()->blockCount() - 1;
+        EXPECT_FALSE(drawnHidden(h, last, 12)) << round;
+        EXPECT_TRUE(isCollapsed(h, 0)) << round;
+        press(Qt::Key_Home);
+        EXPECT_FALSE(isCollapsed(h, 0)) << round;
+        EXPECT_FALSE(drawnHidden(h, 0, 0)) << round;
+        EXPECT_TRUE(isCollapsed(h, italic)) << round;
+    }
+
+    // Scrolled away from the caret, the view holds other paragraphs; a new appearance reveals
+    // none of them.
+    QScrollBar* bar = h.view()->verticalScrollBar();
+    for (int step = 0; step < 40 && h.editor->projected().windowStart() == 0; ++step) {
+        bar->setValue(bar->value() + 200);
+        QApplication::processEvents();
+    }
+    h.editor->flushPendingWork();
+    ASSERT_GT(h.editor->projected().windowStart(), 0);
+    h.editor->setDarkMode(true);
+    QTest::qWait(300);
+    h.editor->flushPendingWork();
+    QTextBlock first = h.view()->document()->begin();
+    while (first.isValid() && !first.text().startsWith(QStringLiteral("Filler")))
+        first = first.next();
+    ASSERT_TRUE(first.isValid());
+    EXPECT_TRUE(drawnHidden(h, first.blockNumber(), 7)) << first.text().toStdString();
 }
 
 TEST(BlockEditorCaret, ACaretBetweenEmptyLinesAndTablesRestylesNothing)

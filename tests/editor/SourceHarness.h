@@ -30,6 +30,19 @@ struct PaneWindowLength
     PaneWindowLength& operator=(const PaneWindowLength&) = delete;
 };
 
+// For its life, the block view holds a text longer than `length` in a window of about that many
+// units.
+struct BlockWindowLength
+{
+    explicit BlockWindowLength(qsizetype length)
+    {
+        TextWindow::setTargetLength(length, TextWindow::Pane::Block);
+    }
+    ~BlockWindowLength() { TextWindow::setTargetLength(0, TextWindow::Pane::Block); }
+    BlockWindowLength(const BlockWindowLength&) = delete;
+    BlockWindowLength& operator=(const BlockWindowLength&) = delete;
+};
+
 // Holds the block view's text whole for a test of the whole-text path.
 struct BlockViewHoldsWhole
 {

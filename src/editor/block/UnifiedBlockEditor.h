@@ -143,6 +143,9 @@ private:
     // Restyles the lines the caret left and reached when it stands on another line than at the
     // last styling (a click may land where the caret already was).
     void noteCaretLine(int previousBlock);
+    // Restyles the paragraphs marked dirty now, unless the text waits for a whole restyle or
+    // for edits to be shown; true when it did.
+    bool restyleLinesAlone();
     // With `inParts`, a long text goes into the view's document a part per turn of the event
     // loop (the caret then at the top): the window shows its first screen at once.
     void reload(const ChunkedText& markdown, qsizetype markdownCaret, bool inParts = false);

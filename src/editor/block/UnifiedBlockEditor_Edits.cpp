@@ -368,15 +368,20 @@ void UnifiedBlockEditor::noteCaretLine(int previousBlock)
     bool marked = previousBlock >= 0 && markCaretParagraphDirty(previousBlock);
     // After a jump (to the end, to a match far away) the line left is restyled on its own: one
     // window over both lines would compare every paragraph between them.
-    if (marked && qAbs(block - previousBlock) > kVisibleMargin && !m_dirtyAll && !storageLags()
-        && !m_binding->hasPending()) {
-        restyle();
+    if (marked && qAbs(block - previousBlock) > kVisibleMargin && restyleLinesAlone())
         marked = false;
-    }
     if (!markCaretParagraphDirty(block) && !marked)
         return;
     m_restylePending = true;
     schedulePendingWork();
+}
+
+bool UnifiedBlockEditor::restyleLinesAlone()
+{
+    if (m_dirtyAll || storageLags() || m_binding->hasPending())
+        return false;
+    restyle();
+    return true;
 }
 
 bool UnifiedBlockEditor::handleEditingKey(MarkdownTextView::EditingKey key)

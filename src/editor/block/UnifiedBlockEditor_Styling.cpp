@@ -205,7 +205,8 @@ void UnifiedBlockEditor::restyle(bool insideDocumentChange)
 {
     m_restylePending = false;
     FlagScope programmatic(m_isProgrammatic);
-    m_revealCaret = toStorage(m_view->textCursor().position());
+    // A caret out of the window is where the reveal goes, not the view's stand-in at its top.
+    m_revealCaret = storageSelection().second;
     m_revealFocused = m_view->hasFocus();
     const HighlightOptions options = highlightOptions();
     // Lines whose styling depends on themselves alone are styled alone; anything else, and an
