@@ -692,3 +692,56 @@ TEST(TableEditing, WhatIsTypedInAnOpenCellIsKeptThroughAChangeFromOutside)
     EXPECT_EQ(h.content(), expected);
     EXPECT_EQ(h.editor->markdown(), expected);
 }
+
+TEST(TableDrawing, AGridCopiedFromItsPictureIsTheGridDrawnAndOnlyTheRowsShownAreDrawn)
+{
+    QString markdown = QStringLiteral("| Name | Value | Notes |\n|:---|:---:|---:|\n");
+    for (int row = 0; row < 40; ++row)
+        markdown += QStringLiteral("| row %1 | %2 | some *note* |\n").arg(row).arg(row * 7);
+    const auto parsed = MarkdownTable::parse(markdown, { 0, markdown.size() });
+    ASSERT_TRUE(parsed);
+    const auto render
+        = [](const TableAttachment& table, QPointF at, TableAttachmentCell::GridPictures* pictures,
+              const std::shared_ptr<const TableAttachment>& shared,
+              const std::function<void(QPainter&)>& setUp = {}) {
+              QImage image(QSize(500, 1200), QImage::Format_RGB32);
+              image.fill(Qt::magenta);
+              QPainter painter(&image);
+              painter.translate(7, 3); // as a scrolled view does
+              if (setUp)
+                  setUp(painter);
+              TableAttachmentCell::draw(
+                  painter, QRectF(at, table.layout().size()), table, {}, 0, pictures, shared);
+              return image;
+          };
+    for (const bool dark : { false, true }) {
+        SCOPED_TRACE(dark);
+        const auto table = std::make_shared<const TableAttachment>(*parsed, markdown, dark, 15);
+        TableAttachmentCell::GridPictures pictures;
+        // Wherever the table stands, between pixels or on one, the copy is what drawing gives.
+        for (const QPointF at : { QPointF(10.3, 20.7), QPointF(4, 5), QPointF(0.5, 31.5) }) {
+            EXPECT_EQ(render(*table, at, &pictures, table), render(*table, at, nullptr, {}))
+                << at.x() << "," << at.y();
+        }
+        EXPECT_EQ(pictures.count(), 1);
+        // A scaled painter draws the grid itself.
+        const auto scaled = [](QPainter& painter) { painter.scale(1.5, 1.5); };
+        EXPECT_EQ(render(*table, QPointF(2, 2), &pictures, table, scaled),
+            render(*table, QPointF(2, 2), nullptr, {}, scaled));
+        // Painting only a band of the view draws the rows in it as the whole grid has them.
+        const QRect band(0, 400, 500, 90);
+        const auto clipped
+            = [&](QPainter& painter) { painter.setClipRect(band.translated(-7, -3)); };
+        const QImage whole = render(*table, QPointF(10, 10), nullptr, {});
+        const QImage part = render(*table, QPointF(10, 10), nullptr, {}, clipped);
+        EXPECT_EQ(part.copy(band), whole.copy(band));
+    }
+    // A table that is gone leaves no picture behind once another is drawn.
+    TableAttachmentCell::GridPictures pictures;
+    auto first = std::make_shared<const TableAttachment>(*parsed, markdown, false, 15);
+    render(*first, QPointF(0, 0), &pictures, first);
+    first.reset();
+    const auto second = std::make_shared<const TableAttachment>(*parsed, markdown, true, 15);
+    render(*second, QPointF(0, 0), &pictures, second);
+    EXPECT_EQ(pictures.count(), 1);
+}

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -57,7 +58,67 @@ void drawCellText(QPainter& painter, const QRectF& cell, const QString& text, co
     painter.drawText(inner, int(alignment | Qt::AlignTop | Qt::TextSingleLine), shown);
 }
 
+// Whether the painter maps its coordinates to the device's by whole pixels alone.
+bool translatesByWholePixels(const QPainter& painter)
+{
+    const QTransform t = painter.deviceTransform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx())
+        && t.dy() == std::round(t.dy());
+}
+
+// `box` moved up and left to the nearest whole device pixel.
+QRectF onWholePixel(const QPainter& painter, const QRectF& box)
+{
+    if (!translatesByWholePixels(painter))
+        return box;
+    return QRectF(QPointF(std::floor(box.left()), std::floor(box.top())), box.size());
+}
+
 } // namespace
+
+bool TableAttachmentCell::GridPictures::draw(
+    QPainter& painter, const QRectF& frame, const std::shared_ptr<const TableAttachment>& table)
+{
+    if (!translatesByWholePixels(painter) || frame.left() != std::round(frame.left())
+        || frame.top() != std::round(frame.top()))
+        return false;
+    // A pixel to spare past the right and the bottom: the grid's last lines may end there.
+    const QSize size(int(std::ceil(frame.width())) + 1, int(std::ceil(frame.height())) + 1);
+    const qsizetype bytes = qsizetype(size.width()) * size.height() * 4;
+    if (bytes <= 0 || bytes > kMaxPictureBytes)
+        return false;
+    std::erase_if(m_pictures, [this](const Picture& picture) {
+        if (!picture.table.expired())
+            return false;
+        m_bytes -= picture.image.sizeInBytes();
+        return true;
+    });
+    auto found = std::find_if(m_pictures.begin(), m_pictures.end(),
+        [&](const Picture& picture) { return picture.key == table.get(); });
+    if (found == m_pictures.end()) {
+        // The least recently drawn make room.
+        while (!m_pictures.empty() && m_bytes + bytes > kMaxBytes) {
+            const auto oldest = std::min_element(m_pictures.begin(), m_pictures.end(),
+                [](const Picture& a, const Picture& b) { return a.used < b.used; });
+            m_bytes -= oldest->image.sizeInBytes();
+            m_pictures.erase(oldest);
+        }
+        Picture picture { table.get(), table, QImage(size, QImage::Format_ARGB32_Premultiplied) };
+        picture.image.fill(Qt::transparent);
+        {
+            QPainter into(&picture.image);
+            into.setRenderHints(painter.renderHints());
+            into.setFont(painter.font());
+            TableAttachmentCell::drawGrid(into, QRectF(QPointF(0, 0), frame.size()), *table, {});
+        }
+        m_bytes += picture.image.sizeInBytes();
+        m_pictures.push_back(std::move(picture));
+        found = std::prev(m_pictures.end());
+    }
+    found->used = ++m_clock;
+    painter.drawImage(frame.topLeft(), found->image);
+    return true;
+}
 
 QSizeF TableAttachmentCell::intrinsicSize(
     QTextDocument* document, int position, const QTextFormat& format)
@@ -80,7 +141,8 @@ void TableAttachmentCell::drawObject(
     if (!table)
         return;
     painter->save();
-    draw(*painter, rect, *table, editingCell(table), scrollOffset(table));
+    draw(*painter, rect, *table, editingCell(table), scrollOffset(table), &m_pictures,
+        std::static_pointer_cast<const TableAttachment>(attachment));
     painter->restore();
 }
 
@@ -174,20 +236,28 @@ QString TableAttachmentCell::displayText(const QString& cellText)
     return text;
 }
 
-void TableAttachmentCell::draw(QPainter& painter, const QRectF& box, const TableAttachment& table,
-    std::optional<TableLayout::CellIndex> editingCell, qreal offset)
+void TableAttachmentCell::draw(QPainter& painter, const QRectF& given, const TableAttachment& table,
+    std::optional<TableLayout::CellIndex> editingCell, qreal offset, GridPictures* pictures,
+    const std::shared_ptr<const TableAttachment>& shared)
 {
     const TableLayout& layout = table.layout();
     const QSizeF size = layout.size();
+    // The grid starts on a whole pixel, drawn or copied: a picture of it is then the same
+    // wherever the table moves, and opening a cell editor (which draws it) moves nothing.
+    const QRectF box = onWholePixel(painter, given);
+    const auto grid = [&](const QRectF& frame) {
+        if (editingCell || !pictures || !shared || !pictures->draw(painter, frame, shared))
+            drawGrid(painter, frame, table, editingCell);
+    };
     if (!scrolls(layout, box.width())) {
-        drawGrid(painter, QRectF(box.topLeft(), size), table, editingCell);
+        grid(QRectF(box.topLeft(), size));
         return;
     }
     offset = boundedOffset(layout, box.width(), offset);
     painter.save();
     painter.setClipRect(
         QRectF(box.topLeft(), QSizeF(box.width(), size.height())), Qt::IntersectClip);
-    drawGrid(painter, QRectF(QPointF(box.left() - offset, box.top()), size), table, editingCell);
+    grid(QRectF(QPointF(std::round(box.left() - offset), box.top()), size));
     painter.restore();
 
     const bool dark = table.isDarkMode();
@@ -214,7 +284,8 @@ void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
     painter.fillRect(QRectF(frame.topLeft(), QSizeF(size.width(), layout.headerHeight)),
         dark ? grey(0.18) : grey(0.95));
 
-    // Lines sit on pixel centres inside the frame, so the outer ones are never cut off.
+    // Lines sit on pixel centres inside the frame, so the outer ones are never cut off, and end
+    // on the centre of the last line's pixels, so that none reaches past the frame.
     const qreal right = std::floor(frame.right()) - 0.5;
     const qreal bottom = std::floor(frame.bottom()) - 0.5;
     auto snap = [](qreal v, qreal limit) { return qMin(std::floor(v) + 0.5, limit); };
@@ -222,14 +293,14 @@ void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
     qreal x = frame.left();
     for (int column = 0; column <= layout.columnWidths.size(); ++column) {
         grid.moveTo(snap(x, right), frame.top());
-        grid.lineTo(snap(x, right), bottom + 0.5);
+        grid.lineTo(snap(x, right), bottom);
         if (column < layout.columnWidths.size())
             x += layout.columnWidths.at(column);
     }
     qreal y = frame.top();
     for (int row = -1; row <= layout.rowCount; ++row) {
         grid.moveTo(frame.left(), snap(y, bottom));
-        grid.lineTo(right + 0.5, snap(y, bottom));
+        grid.lineTo(right, snap(y, bottom));
         y += row < 0 ? layout.headerHeight : layout.rowHeight;
     }
     painter.setPen(QPen(dark ? grey(0.3) : grey(0.82), TableLayout::Metrics::borderWidth));
@@ -247,7 +318,17 @@ void TableAttachmentCell::drawGrid(QPainter& painter, const QRectF& frame,
             model.headers.at(column), table.headerFont(), alignmentOf(model, column),
             mayCut(layout, column));
     }
-    for (int row = 0; row < model.rows.size(); ++row) {
+    // Only the rows the painter may draw on: a table of thousands of rows shows a few.
+    int firstRow = 0;
+    int endRow = int(model.rows.size());
+    if (painter.hasClipping() && layout.rowHeight > 0) {
+        const QRectF shown = painter.clipBoundingRect();
+        const qreal rowsTop = origin.y() + layout.headerHeight;
+        firstRow = qBound(0, int(std::floor((shown.top() - rowsTop) / layout.rowHeight)), endRow);
+        endRow = qBound(
+            firstRow, int(std::ceil((shown.bottom() - rowsTop) / layout.rowHeight)) + 1, endRow);
+    }
+    for (int row = firstRow; row < endRow; ++row) {
         const QStringList& cells = model.rows.at(row);
         for (int column = 0; column < qMin<int>(columns, int(cells.size())); ++column) {
             if (editingCell && *editingCell == TableLayout::CellIndex { row, column })

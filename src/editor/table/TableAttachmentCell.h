@@ -3,12 +3,14 @@
 #include "markdown/TableAttachment.h"
 #include "markdown/TableLayout.h"
 
+#include <QImage>
 #include <QObject>
 #include <QTextObjectInterface>
 
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace quillon {
 
@@ -52,15 +54,49 @@ public:
     // The offset that puts the thumb's left edge at `thumbLeft` (box coordinates as above).
     static qreal offsetForThumb(const TableLayout& layout, const QRectF& box, qreal thumbLeft);
 
-    // Draws the table into `box`, its grid scrolled left by `offset`.
+    // Pictures of the grids drawn last, so that a table redrawn unchanged (the text around it
+    // moved, the view scrolled) is copied rather than drawn cell by cell.
+    class GridPictures
+    {
+    public:
+        // Draws `table`'s grid at `frame` from its picture, made now if it has none; false
+        // (nothing drawn) where a picture would not match the drawing pixel for pixel (a scaled
+        // painter) or would take too much memory.
+        bool draw(QPainter& painter, const QRectF& frame,
+            const std::shared_ptr<const TableAttachment>& table);
+        int count() const { return int(m_pictures.size()); }
+
+        static constexpr qsizetype kMaxBytes = 12 << 20; // all pictures together
+        static constexpr qsizetype kMaxPictureBytes = 3 << 20; // a larger grid is drawn each time
+
+    private:
+        struct Picture
+        {
+            const TableAttachment* key = nullptr;
+            std::weak_ptr<const TableAttachment> table; // gone: its address may be reused
+            QImage image;
+            quint64 used = 0;
+        };
+        std::vector<Picture> m_pictures;
+        qsizetype m_bytes = 0;
+        quint64 m_clock = 0;
+    };
+
+    // Draws the table into `box`, its grid scrolled left by `offset`, from `pictures` where given
+    // and no cell is being edited.
     static void draw(QPainter& painter, const QRectF& box, const TableAttachment& table,
-        std::optional<TableLayout::CellIndex> editingCell, qreal offset = 0);
+        std::optional<TableLayout::CellIndex> editingCell, qreal offset = 0,
+        GridPictures* pictures = nullptr,
+        const std::shared_ptr<const TableAttachment>& shared = {});
+    const GridPictures& gridPictures() const { return m_pictures; }
     // The text a cell shows: escaped pipes as plain pipes.
     static QString displayText(const QString& cellText);
 
 private:
     static void drawGrid(QPainter& painter, const QRectF& frame, const TableAttachment& table,
         std::optional<TableLayout::CellIndex> editingCell);
+
+    GridPictures m_pictures;
 
     const TableAttachment* m_editingTable = nullptr;
     TableLayout::CellIndex m_editingCell;
