@@ -177,6 +177,7 @@ private:
     // The selection (anchor, caret) while the window holds other lines.
     std::optional<std::pair<qsizetype, qsizetype>> m_detached;
     bool m_movingWindow = false;
+    bool m_followQueued = false; // a window move asked for while a paragraph was measured
     int m_cursorWidth = 1;
 };
 

@@ -201,6 +201,20 @@ void CodeEditorView::followScroll()
 {
     if (!m_window || m_movingWindow)
         return;
+    // Scrolled to keep the top line in place while a paragraph was measured for a caret or a
+    // hit: the window moves once the text engine has let go of the paragraphs it holds.
+    if (m_view->sourceLayout().isReportingHeight()) {
+        if (!std::exchange(m_followQueued, true)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_followQueued = false;
+                    followScroll();
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
     if (m_binding->hasPending()) {
         FlagScope moving(m_movingWindow);
         m_binding->follow();

@@ -252,6 +252,7 @@ QTextLayout* SourceDocumentLayout::ensureLaidOut(
             noteMoved(top);
             if (!m_settling) {
                 auto* self = const_cast<SourceDocumentLayout*>(this);
+                FlagScope reporting(m_reportingHeight);
                 Q_EMIT self->heightChanged(top + before, height - before);
             }
         }

@@ -56,6 +56,9 @@ public:
     QList<QTextLayout::FormatRange> formats(const QTextBlock& block) const;
     // How many paragraphs hold text layouts with lines now (for tests and measurements).
     int laidOutCount() const;
+    // While a paragraph measured on the way reports its new height: the text engine that asked
+    // for it holds its paragraphs meanwhile, and nothing may change the document.
+    bool isReportingHeight() const { return m_reportingHeight; }
     // The height of a line of the document's font.
     double lineHeight() const;
     // The height a paragraph of `length` units is estimated at until it is measured, as the
@@ -145,6 +148,7 @@ private:
     mutable int m_settleFrom = 0;
     mutable bool m_settling = false;
     mutable bool m_givingFormats = false;
+    mutable bool m_reportingHeight = false;
     mutable QFont m_metricsFont; // the font the two figures below were taken from
     mutable double m_lineHeight = 0;
     mutable double m_advance = 0;
