@@ -2,13 +2,17 @@
 // with tables, fenced blocks and unusual line breaks, and undo in each pane afterwards.
 #include "SourceHarness.h"
 
+#include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownTableProjection.h"
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTextBlock>
+
+#include <tuple>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -292,6 +296,52 @@ void keyNotFollowed(QWidget* view, const QString& text)
     QApplication::sendEvent(view, &press);
 }
 
+// Clicks a cell of a table the block editor shows, types into it and leaves it by Tab or
+// Escape, or leaves it open.
+void clickACell(const SourceHarness& h, QRandomGenerator& random)
+{
+    const ProjectedDocument& projected = h.blocks->projected();
+    const QString& stored = projected.storage().text();
+    QList<qsizetype> tables;
+    for (qsizetype at = stored.indexOf(QChar::ObjectReplacementCharacter, projected.windowStart());
+         at >= 0 && at < projected.windowEnd();
+         at = stored.indexOf(QChar::ObjectReplacementCharacter, at + 1)) {
+        if (MarkdownTableProjection::tableAt(projected.storage(), at))
+            tables.append(at);
+    }
+    if (tables.isEmpty())
+        return;
+    const qsizetype at = tables.at(random.bounded(int(tables.size())));
+    const auto* table = MarkdownTableProjection::tableAt(projected.storage(), at);
+    QTextEdit* blocks = h.blocks->textView();
+    blocks->setFocus();
+    QTextCursor near(blocks->document());
+    near.setPosition(projected.toDocument(at));
+    blocks->setTextCursor(near);
+    blocks->ensureCursorVisible();
+    QApplication::processEvents();
+    const auto origin = h.blocks->tableEditor().originOf(projected.toDocument(at));
+    if (!origin)
+        return;
+    const int rows = table->layout().rowCount;
+    const int row = int(random.bounded(rows + 1)) - 1; // the header too
+    const int column = int(random.bounded(int(table->layout().columnWidths.size())));
+    const QPoint point = (table->layout().cellRect(row, column).center() + *origin).toPoint();
+    if (!blocks->viewport()->rect().contains(point))
+        return;
+    QTest::mouseClick(blocks->viewport(), Qt::LeftButton, {}, point);
+    QLineEdit* field = h.blocks->tableEditor().field();
+    if (!field || !field->isVisible())
+        return;
+    QTest::keyClicks(field, QStringLiteral("q"));
+    const int leave = int(random.bounded(3));
+    if (leave == 0)
+        QTest::keyClick(field, Qt::Key_Tab);
+    else if (leave == 1)
+        QTest::keyClick(field, Qt::Key_Escape);
+    QApplication::processEvents();
+}
+
 } // namespace
 
 TEST(BothPanes, AChangeMadeBeforeAPaneShowsTheOtherPanesEditsKeepsBoth)
@@ -367,18 +417,20 @@ TEST(BothPanes, AChangeMadeBeforeAPaneShowsTheOtherPanesEditsKeepsBoth)
 TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheFileEqual)
 {
     // Keys go to either pane, some of them before the other pane has shown the last one; undo
-    // and redo in either. Short texts are held whole, the long one as a window in each pane.
+    // and redo in either; cells of the block editor's tables are typed into and left by Tab,
+    // Escape or not at all; another program changes the text. Short texts are held whole, the
+    // long one as a window in each pane.
     QString longer;
     for (int i = 0; longer.size() < 12'000; ++i)
         longer += kDocument;
-    for (const auto& [text, window] :
-        { std::pair(kDocument + kDocument, qsizetype(0)), std::pair(longer, qsizetype(1500)) }) {
-        SCOPED_TRACE(text.size());
+    for (const auto& [text, window, seed] : { std::tuple(kDocument + kDocument, qsizetype(0), 4242),
+             std::tuple(longer, qsizetype(1500), 4242), std::tuple(longer, qsizetype(1500), 17) }) {
+        SCOPED_TRACE(testing::Message() << text.size() << " seed " << seed);
         const PaneWindowLength sourceWindow(window);
         const BlockWindowLength blockWindow(window);
         SourceHarness h(text, true);
         QTextEdit* blocks = h.blocks->textView();
-        QRandomGenerator random(4242);
+        QRandomGenerator random(seed);
         const QStringList keys { QStringLiteral("a"), QStringLiteral("|"), QStringLiteral("\n"),
             QStringLiteral("`"), QStringLiteral("-"), QStringLiteral(" "), QString() };
         for (int i = 0; i < 300; ++i) {
@@ -389,8 +441,20 @@ TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheF
             QTextCursor cursor(pane->document());
             cursor.setPosition(int(random.bounded(length + 1)));
             pane->setTextCursor(cursor);
-            const int what = int(random.bounded(20));
-            if (what == 0) {
+            const int what = int(random.bounded(24));
+            if (what >= 22) {
+                clickACell(h, random);
+            } else if (what >= 20) {
+                // Another program changed the file: a line put in or a stretch taken out.
+                QString changed = h.content();
+                const int at = int(random.bounded(changed.size() + 1));
+                if (what == 20)
+                    changed.insert(at, QStringLiteral("| x | y |\noutside\n"));
+                else
+                    changed.remove(at, int(random.bounded(60)));
+                h.workspace->activeDocument()->replaceText(changed);
+                QApplication::processEvents();
+            } else if (what == 0) {
                 h.key(Qt::Key_Z, Qt::ControlModifier, pane);
             } else if (what == 1) {
                 h.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, pane);
@@ -423,7 +487,10 @@ TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheF
             }
             ASSERT_TRUE(followsSource(h)) << "step " << i;
         }
-        // The file keeps the text's first line break (CR LF) for every line feed.
+        // A last key writes what the document holds (another program's change was not
+        // written by it). The file keeps the text's first line break (CR LF) for every line feed.
+        h.view()->setFocus();
+        h.type(QStringLiteral("z"));
         EXPECT_EQ(
             QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
             QString(h.content()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

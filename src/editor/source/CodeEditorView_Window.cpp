@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <optional>
+
 namespace quillon {
 
 int CodeEditorView::toView(qsizetype offset) const
@@ -121,6 +123,9 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
 
 void CodeEditorView::fillWindow()
 {
+    // Emptying the view shrinks its scroll range, which scrolls it: that must not move the
+    // window being filled.
+    FlagScope moving(m_movingWindow);
     SourceDocumentLayout& layout = m_view->sourceLayout();
     layout.setOutsideHeights(m_window->heightAbove(), m_window->heightBelow());
     QTextDocument* textDocument = m_view->document();
@@ -295,6 +300,9 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
     const double aboveBefore = m_window->heightAbove();
     auto [anchor, position] = documentSelection();
     const ReplacedStretch changed = DocumentBinding::stretchOf(edits);
+    // The view's scroll range changes with each edit put in; the window follows the scroll
+    // only once all of them are in.
+    std::optional<FlagScope> moving(std::in_place, m_movingWindow);
     bool refill = false;
     for (const TextEdit& edit : edits) {
         anchor = mapThroughEdit(anchor, edit.position, edit.removedLength, edit.inserted.size());
@@ -326,6 +334,7 @@ void CodeEditorView::applyToWindow(const QList<TextEdit>& edits)
     m_find->refresh();
     restoreSelection(anchor, position);
     m_view->sourceLayout().reportNow();
+    moving.reset();
     bar->setValue(scroll + qRound(m_window->heightAbove() - aboveBefore));
     updateReadOnly();
 }
