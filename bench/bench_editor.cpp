@@ -348,6 +348,34 @@ void BM_EditorTypeTableRow(benchmark::State& state)
         state, [&] { type(row.at(next++ % row.size())); }, [] { QApplication::processEvents(); });
 }
 
+// Return and Backspace in turn near the top of notes dense with small tables, each with the
+// view painted at once: every table on screen below the caret moves down a line and back.
+void BM_EditorLineBreakAboveTables(benchmark::State& state)
+{
+    Fixture fixture;
+    fixture.load(makeDocument(state.range(0), 2));
+    fixture.waitForStyling();
+    fixture.key(Qt::Key_Home, {}, Qt::ControlModifier);
+    fixture.key(Qt::Key_End);
+    fixture.editor->flushPendingWork();
+    QApplication::processEvents();
+    QWidget* viewport = fixture.editor->textView()->viewport();
+    bool back = false;
+    timeSteps(
+        state,
+        [&] {
+            if (back)
+                fixture.key(Qt::Key_Backspace);
+            else
+                fixture.key(Qt::Key_Return, QStringLiteral("\r"));
+            viewport->repaint();
+        },
+        [&] {
+            back = !back;
+            QApplication::processEvents();
+        });
+}
+
 // Keys timed one by one at 1 MB and 10 MB.
 void keysAt1And10Megabytes(benchmark::internal::Benchmark* benchmark)
 {
@@ -406,3 +434,4 @@ BENCHMARK(BM_EditorTypeCharacterAtEnd)->Apply(keysAt1And10Megabytes);
 BENCHMARK(BM_EditorTypeCharacterMidText)->Apply(keysAt1And10Megabytes);
 BENCHMARK(BM_EditorBackspaceAtEnd)->Apply(keysAt1And10Megabytes);
 BENCHMARK(BM_EditorTypeTableRow)->Apply(keysAt1And10Megabytes);
+BENCHMARK(BM_EditorLineBreakAboveTables)->Apply(keysAt1And10Megabytes);
