@@ -401,6 +401,15 @@ TEST(BlockEditorInput, ReplacingEverythingAndPastingKeepTheTextExact)
     h.key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(h.content().toStdString(), (start + start).toStdString());
     EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 2);
+
+    // Pasted over itself, the text stays what it was, and its tables stay grids.
+    h.key(Qt::Key_A, Qt::ControlModifier);
+    h.key(Qt::Key_C, Qt::ControlModifier);
+    h.key(Qt::Key_V, Qt::ControlModifier);
+    h.editor->flushPendingWork();
+    EXPECT_EQ(h.content().toStdString(), (start + start).toStdString());
+    EXPECT_EQ(MarkdownTableProjection::tableCount(h.editor->projected().storage()), 2);
+    EXPECT_EQ(h.editor->markdown(), h.content());
 }
 
 TEST(BlockEditorInput, OnlyACarriageReturnIsWrittenAsOne)

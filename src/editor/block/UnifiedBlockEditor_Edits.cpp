@@ -109,9 +109,23 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
         const QString beforeMarkdown
             = before.mid(markdownFrom, before.size() - markdownAfter - markdownFrom);
         if (markdown == beforeMarkdown) {
-            // A change of formats only, or a line break under a table deleted in the view only.
+            // A change of formats only, a line break under a table deleted in the view only, or
+            // a table's own text put in over it (pasted back): the text is what it was, but the
+            // view may now hold the table as lines of text.
             if (separated) {
                 m_reloadPending = true;
+                schedulePendingWork();
+                return;
+            }
+            const TextRange stretch { markdownFrom, markdown.size() };
+            if (tablesDifferFromText(stretch, false)) {
+                if (m_tablesToShowAgain) {
+                    const qsizetype start = qMin(m_tablesToShowAgain->location, stretch.location);
+                    const qsizetype end = qMax(m_tablesToShowAgain->end(), stretch.end());
+                    m_tablesToShowAgain = TextRange { start, end - start };
+                } else {
+                    m_tablesToShowAgain = stretch;
+                }
                 schedulePendingWork();
             }
             return;
