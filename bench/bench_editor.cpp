@@ -58,6 +58,20 @@ void timeSteps(benchmark::State& state, Step&& step, After&& after)
     bench::reportPercentiles(state, samples);
 }
 
+// Times `first` and `second` in turn, one a step, with the rest of the event loop's work after
+// each.
+template <typename First, typename Second>
+void timeInTurn(benchmark::State& state, First&& first, Second&& second)
+{
+    bool isSecond = false;
+    timeSteps(
+        state, [&] { isSecond ? second() : first(); },
+        [&] {
+            isSecond = !isSecond;
+            QApplication::processEvents();
+        });
+}
+
 struct Fixture
 {
     QTemporaryDir home;
@@ -309,19 +323,9 @@ void BM_EditorBackspaceAtEnd(benchmark::State& state)
     fixture.key(Qt::Key_A, QStringLiteral("a"));
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
-    bool back = true;
-    timeSteps(
-        state,
-        [&] {
-            if (back)
-                fixture.key(Qt::Key_Backspace);
-            else
-                fixture.key(Qt::Key_A, QStringLiteral("a"));
-        },
-        [&] {
-            back = !back;
-            QApplication::processEvents();
-        });
+    timeInTurn(
+        state, [&] { fixture.key(Qt::Key_Backspace); },
+        [&] { fixture.key(Qt::Key_A, QStringLiteral("a")); });
     if (!fixture.workspace->currentFileContent().startsWith(doc))
         state.SkipWithError("the text before the caret changed");
 }
@@ -360,19 +364,15 @@ void BM_EditorLineBreakAboveTables(benchmark::State& state)
     fixture.editor->flushPendingWork();
     QApplication::processEvents();
     QWidget* viewport = fixture.editor->textView()->viewport();
-    bool back = false;
-    timeSteps(
+    timeInTurn(
         state,
         [&] {
-            if (back)
-                fixture.key(Qt::Key_Backspace);
-            else
-                fixture.key(Qt::Key_Return, QStringLiteral("\r"));
+            fixture.key(Qt::Key_Return, QStringLiteral("\r"));
             viewport->repaint();
         },
         [&] {
-            back = !back;
-            QApplication::processEvents();
+            fixture.key(Qt::Key_Backspace);
+            viewport->repaint();
         });
 }
 
