@@ -63,17 +63,6 @@ void placeInView(const EditorHarness& h, int position)
     h.editor->flushPendingWork();
 }
 
-// The viewport point at the centre of a cell of the table whose character stands at `storage`.
-QPoint cellCenter(const EditorHarness& h, qsizetype storage, int row, int column)
-{
-    const ProjectedDocument& projected = h.editor->projected();
-    const auto origin = h.editor->tableEditor().originOf(projected.toDocument(storage));
-    const auto* table = MarkdownTableProjection::tableAt(projected.storage(), storage);
-    if (!origin || !table)
-        return {};
-    return (table->layout().cellRect(row, column).center() + *origin).toPoint();
-}
-
 } // namespace
 
 TEST(BlockWindow, KeysAtTheWindowsEdgesAndEndsLandAtTheirPlaceInTheFile)
@@ -181,7 +170,7 @@ TEST(BlockWindow, ScrollToLineAndTableCellsFarFromTheWindowReachTheirPlaceInTheF
     const qsizetype at = h.editor->projected().storage().text().indexOf(QChar(0xFFFC));
     ASSERT_TRUE(h.editor->projected().inWindow(at));
     ASSERT_GT(h.editor->projected().windowStart(), 0);
-    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(h, at, 0, 1));
+    QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cellCenter(*h.editor, at, 0, 1));
     QLineEdit* field = h.editor->tableEditor().field();
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->text(), QStringLiteral("2"));
@@ -347,7 +336,7 @@ TEST(BlockWindow, ACellClickedAfterTheScrollBarWasDraggedTakesTheKeysTypedNext)
         QApplication::processEvents();
     }
     h.settle();
-    const QPoint cell = cellCenter(h, at, 0, 1);
+    const QPoint cell = cellCenter(*h.editor, at, 0, 1);
     ASSERT_FALSE(cell.isNull());
     QTest::mouseClick(h.viewport(), Qt::LeftButton, {}, cell);
     QApplication::processEvents();

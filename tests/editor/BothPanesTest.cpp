@@ -312,7 +312,7 @@ void clickACell(const SourceHarness& h, QRandomGenerator& random)
     if (tables.isEmpty())
         return;
     const qsizetype at = tables.at(random.bounded(int(tables.size())));
-    const auto* table = MarkdownTableProjection::tableAt(projected.storage(), at);
+    const TableLayout& layout = MarkdownTableProjection::tableAt(projected.storage(), at)->layout();
     QTextEdit* blocks = h.blocks->textView();
     blocks->setFocus();
     QTextCursor near(blocks->document());
@@ -320,14 +320,10 @@ void clickACell(const SourceHarness& h, QRandomGenerator& random)
     blocks->setTextCursor(near);
     blocks->ensureCursorVisible();
     QApplication::processEvents();
-    const auto origin = h.blocks->tableEditor().originOf(projected.toDocument(at));
-    if (!origin)
-        return;
-    const int rows = table->layout().rowCount;
-    const int row = int(random.bounded(rows + 1)) - 1; // the header too
-    const int column = int(random.bounded(int(table->layout().columnWidths.size())));
-    const QPoint point = (table->layout().cellRect(row, column).center() + *origin).toPoint();
-    if (!blocks->viewport()->rect().contains(point))
+    const int row = int(random.bounded(layout.rowCount + 1)) - 1; // the header too
+    const int column = int(random.bounded(int(layout.columnWidths.size())));
+    const QPoint point = cellCenter(*h.blocks, at, row, column);
+    if (point.isNull() || !blocks->viewport()->rect().contains(point))
         return;
     QTest::mouseClick(blocks->viewport(), Qt::LeftButton, {}, point);
     QLineEdit* field = h.blocks->tableEditor().field();

@@ -4,6 +4,8 @@
 #include "editor/block/UnifiedBlockEditor.h"
 #include "editor/layout/TextWindow.h"
 #include "editor/source/CodeEditorView.h"
+#include "editor/table/TableEditingController.h"
+#include "markdown/MarkdownTableProjection.h"
 #include "support/TestSupport.h"
 #include "workspace/WorkspaceState.h"
 
@@ -49,6 +51,18 @@ struct BlockViewHoldsWhole
     BlockViewHoldsWhole() { TextWindow::setTargetLength(-1, TextWindow::Pane::Block); }
     ~BlockViewHoldsWhole() { TextWindow::setTargetLength(0, TextWindow::Pane::Block); }
 };
+
+// The viewport point at the centre of a cell of the table whose character stands at `storage`
+// in the block editor's storage; a null point when the view does not hold the table.
+inline QPoint cellCenter(const UnifiedBlockEditor& editor, qsizetype storage, int row, int column)
+{
+    const ProjectedDocument& projected = editor.projected();
+    const auto origin = editor.tableEditor().originOf(projected.toDocument(storage));
+    const auto* table = MarkdownTableProjection::tableAt(projected.storage(), storage);
+    if (!origin || !table)
+        return {};
+    return (table->layout().cellRect(row, column).center() + *origin).toPoint();
+}
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
 // workspace, shown offscreen, with the source pane focused. Every text the document takes is

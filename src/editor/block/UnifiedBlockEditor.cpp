@@ -433,15 +433,20 @@ void UnifiedBlockEditor::flushPendingWork()
     if (m_reloadNextTurn)
         return;
     if (m_reloadPending) {
-        reload(m_document.text(), withTableLineBreaks(caretMarkdownOffset()));
-        // The edit that asked for it was made at the caret: it stays in view.
-        showCaretMeasured();
+        showWholeTextAtCaret();
     } else if (m_tablesToShowAgain && !caretInsideTableAround(*m_tablesToShowAgain)) {
         showTablesAgain();
     } else if (m_restylePending)
         restyle();
     if (m_presentPending)
         presentDeferred();
+}
+
+void UnifiedBlockEditor::showWholeTextAtCaret()
+{
+    reload(m_document.text(), withTableLineBreaks(caretMarkdownOffset()));
+    // The edit that asked for it was made at the caret: it stays in view.
+    showCaretMeasured();
 }
 
 void UnifiedBlockEditor::scrollToLine(int line)

@@ -251,6 +251,10 @@ private:
     void showCaretMeasured();
     // Projects the stretch of m_tablesToShowAgain again, or the whole text where it cannot.
     void showTablesAgain();
+    // Adds `stretch` (of the document's text) to what m_tablesToShowAgain covers.
+    void showTablesAgainOver(TextRange stretch);
+    // Shows the document's text whole, the caret where it was and in view.
+    void showWholeTextAtCaret();
     // Whether the caret stands inside the Markdown of a table of the text around `stretch` with
     // text after it on its line: a row being typed into a line that held text.
     bool caretInsideTableAround(const TextRange& stretch) const;

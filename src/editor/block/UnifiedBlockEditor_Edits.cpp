@@ -119,13 +119,7 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
             }
             const TextRange stretch { markdownFrom, markdown.size() };
             if (tablesDifferFromText(stretch, false)) {
-                if (m_tablesToShowAgain) {
-                    const qsizetype start = qMin(m_tablesToShowAgain->location, stretch.location);
-                    const qsizetype end = qMax(m_tablesToShowAgain->end(), stretch.end());
-                    m_tablesToShowAgain = TextRange { start, end - start };
-                } else {
-                    m_tablesToShowAgain = stretch;
-                }
+                showTablesAgainOver(stretch);
                 schedulePendingWork();
             }
             return;
@@ -172,19 +166,27 @@ void UnifiedBlockEditor::onContentsChange(int viewPosition, int removed, int add
             return mapThroughEdit(
                 offset, change.position, change.removed.size(), change.inserted.size());
         };
-        const qsizetype from = qMin<qsizetype>(map(m_tablesToShowAgain->location), change.position);
-        const qsizetype to = qMax<qsizetype>(
-            map(m_tablesToShowAgain->end()), change.position + change.inserted.size());
-        m_tablesToShowAgain = TextRange { from, to - from };
-    } else if (showTables) {
-        m_tablesToShowAgain = TextRange { change.position, qsizetype(change.inserted.size()) };
+        const qsizetype from = map(m_tablesToShowAgain->location);
+        m_tablesToShowAgain = TextRange { from, map(m_tablesToShowAgain->end()) - from };
     }
+    if (m_tablesToShowAgain || showTables)
+        showTablesAgainOver({ change.position, qsizetype(change.inserted.size()) });
     if (showTables) {
         schedulePendingWork();
         return;
     }
     // Styled before the document lays the change out, so that it is laid out once.
     restyle(true);
+}
+
+void UnifiedBlockEditor::showTablesAgainOver(TextRange stretch)
+{
+    if (m_tablesToShowAgain) {
+        const qsizetype from = qMin(m_tablesToShowAgain->location, stretch.location);
+        const qsizetype to = qMax(m_tablesToShowAgain->end(), stretch.end());
+        stretch = TextRange { from, to - from };
+    }
+    m_tablesToShowAgain = stretch;
 }
 
 bool UnifiedBlockEditor::separateTablesFromText(

@@ -170,8 +170,7 @@ void UnifiedBlockEditor::showTablesAgain()
         text.mid(stretch.location, stretch.length), text.size(), m_document.version(), {} };
     if (m_view->isReadOnly() || !applyOutsideEdit(edit, nullptr)
         || tablesDifferFromText(stretch, false)) {
-        reload(text, withTableLineBreaks(caretMarkdownOffset()));
-        showCaretMeasured();
+        showWholeTextAtCaret();
         return;
     }
     // The grid may be higher than the lines it was typed as.

@@ -224,13 +224,13 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
         || event.matches(QKeySequence::MoveToEndOfDocument)) {
         const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
         // The caret is placed here, not by the view: the line it leaves hides its markers while
-        // it is still held, and the line it reaches shows them once the window holds it.
+        // it is still held, and the line it reaches shows them once the window holds it (which
+        // keeps the selection placed, or held apart while out of the window).
         const int left = m_detached ? -1 : m_view->textCursor().blockNumber();
         restoreSelection(to, to);
         if (left >= 0 && markCaretParagraphDirty(left))
             restyleLinesAlone();
         coverRange(to, to);
-        restoreSelection(to, to);
         m_document.breakTypingRun();
         noteCaretLine(-1);
         // The very top (the column's top margin too), or the last screen.
