@@ -493,3 +493,101 @@ TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheF
             h.content());
     }
 }
+
+TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScreenShowedIt)
+{
+    // A long text goes into the panes as its first screen first, the rest once that is painted;
+    // meanwhile the user may place the caret, select, scroll and type, and another program may
+    // change the file.
+    const PaneWindowLength sourceWindow(3000);
+    const BlockWindowLength blockWindow(3000);
+    const FirstScreenLength firstScreen(8000, 600);
+    // Each copy of the notes is told from the others by its title, as another program's change
+    // tells the lines it kept.
+    QString text;
+    for (int i = 0; text.size() < 20'000; ++i)
+        text += QString(kDocument).replace(
+            QStringLiteral("Title"), QStringLiteral("Title %1").arg(i));
+    auto whole = [](const SourceHarness& h) {
+        while (h.source->isLoading() || h.blocks->isLoading())
+            QApplication::processEvents();
+    };
+    auto onDisk = [](const SourceHarness& h) {
+        return QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    };
+
+    {
+        // A selection in the block view typed over, then a key in the source pane.
+        SourceHarness h(text, true, false);
+        ASSERT_TRUE(h.blocks->isLoading() && h.source->isLoading());
+        ASSERT_LT(h.blocks->projected().storage().length(), 1000);
+        ASSERT_LT(h.view()->document()->characterCount(), 1000);
+        QString expected = h.content();
+        const qsizetype second = expected.indexOf(QStringLiteral("# Title 3"));
+        const qsizetype after = expected.indexOf(QStringLiteral("after table"), second);
+        QTextEdit* blocks = h.blocks->textView();
+        blocks->setFocus();
+        QTextCursor cursor(blocks->document());
+        const qsizetype at = h.blocks->projected().storageOffset(after);
+        cursor.setPosition(int(at));
+        cursor.setPosition(int(at + 5), QTextCursor::KeepAnchor);
+        blocks->setTextCursor(cursor);
+        h.type(QStringLiteral("X"), blocks);
+        expected.replace(after, 5, QStringLiteral("X"));
+        EXPECT_EQ(h.content(), expected);
+        h.setCaret(int(second));
+        h.view()->setFocus();
+        h.type(QStringLiteral("Y"));
+        expected.insert(second, QStringLiteral("Y"));
+        EXPECT_EQ(h.content(), expected);
+        whole(h);
+        EXPECT_TRUE(followsSource(h));
+        EXPECT_EQ(h.blocks->caretMarkdownOffset(), after + 2);
+        EXPECT_EQ(onDisk(h), expected);
+    }
+    {
+        // Another program puts lines in above the caret and the selection of both panes and
+        // changes the text's end (too much to take as an edit), and the block view was
+        // scrolled: each keeps its caret on its text, the view on its lines, as the change
+        // carries them.
+        SourceHarness h(text, true, false);
+        const ProjectedDocument& projected = h.blocks->projected();
+        const qsizetype after = h.content().indexOf(QStringLiteral("after table"), 300);
+        QTextEdit* blocks = h.blocks->textView();
+        QTextCursor cursor(blocks->document());
+        cursor.setPosition(int(projected.storageOffset(after)));
+        blocks->setTextCursor(cursor);
+        h.setCaret(int(after + 3), int(after));
+        // Painted (its completion waits for the next turn), the first screen has a height.
+        blocks->viewport()->repaint();
+        blocks->verticalScrollBar()->setValue(230);
+        ASSERT_EQ(blocks->verticalScrollBar()->value(), 230);
+        auto topOfView = [&] {
+            const QTextBlock top = blocks->cursorForPosition(QPoint(0, 0)).block();
+            return projected.markdownOffset(projected.toStorage(top.position()));
+        };
+        const qsizetype top = topOfView();
+        ASSERT_GT(top, 0);
+        const QString content = h.content();
+        h.workspace->activeDocument()->replaceText(QStringLiteral("put in\n\n")
+            + content.left(content.size() - 100) + QStringLiteral("changed end\n"));
+        const ReplacedStretch change = h.workspace->activeDocument()->lastReplacement();
+        ASSERT_FALSE(change.isSmallNextTo(h.content().size()));
+        whole(h);
+        EXPECT_TRUE(followsSource(h));
+        EXPECT_EQ(h.blocks->caretMarkdownOffset(), change.map(after));
+        EXPECT_EQ(h.view()->textCursor().selectedText(), h.content().mid(change.map(after), 3));
+        EXPECT_EQ(topOfView(), change.map(top));
+        h.type(QStringLiteral("Z"));
+        EXPECT_EQ(onDisk(h), h.content());
+    }
+    {
+        // Shown at its top, the source pane stays there (its margin too) once its window takes
+        // the first screen's place.
+        SourceHarness h(text, true, false);
+        h.view()->viewport()->repaint();
+        ASSERT_EQ(h.view()->verticalScrollBar()->value(), 0);
+        whole(h);
+        EXPECT_EQ(h.view()->verticalScrollBar()->value(), 0);
+    }
+}

@@ -45,6 +45,19 @@ struct BlockWindowLength
     BlockWindowLength& operator=(const BlockWindowLength&) = delete;
 };
 
+// For its life, a text of `shortest` units or more goes into the panes as its first `length`
+// units or so first, the rest once that is painted.
+struct FirstScreenLength
+{
+    FirstScreenLength(qsizetype shortest, qsizetype length)
+    {
+        TextWindow::setFirstScreenForTesting(shortest, length);
+    }
+    ~FirstScreenLength() { TextWindow::setFirstScreenForTesting(0, 0); }
+    FirstScreenLength(const FirstScreenLength&) = delete;
+    FirstScreenLength& operator=(const FirstScreenLength&) = delete;
+};
+
 // Holds the block view's text whole for a test of the whole-text path.
 struct BlockViewHoldsWhole
 {
@@ -65,8 +78,9 @@ inline QPoint cellCenter(const UnifiedBlockEditor& editor, qsizetype storage, in
 }
 
 // The source pane (and, with `withBlocks`, the block editor beside it) on a real file of a real
-// workspace, shown offscreen, with the source pane focused. Every text the document takes is
-// recorded in `written`; saving is the document's own.
+// workspace, shown offscreen, with the source pane focused, and the text all in (without
+// `settle`, the window is not painted yet). Every text the document takes is recorded in
+// `written`; saving is the document's own.
 struct SourceHarness
 {
     TempTree tree;
@@ -77,7 +91,7 @@ struct SourceHarness
     UnifiedBlockEditor* blocks = nullptr;
     QStringList written;
 
-    explicit SourceHarness(const QString& markdown, bool withBlocks = false)
+    explicit SourceHarness(const QString& markdown, bool withBlocks = false, bool settle = true)
     {
         path = tree.write(QStringLiteral("doc.md"), markdown.toUtf8());
         ProjectedDocument::setVerifiesTableIndex(true);
@@ -99,10 +113,12 @@ struct SourceHarness
         window->show();
         QApplication::setActiveWindow(window.get());
         view()->setFocus();
+        if (!settle)
+            return;
         QTest::qWait(1);
         QApplication::processEvents();
         // A long text is put in over several turns of the event loop.
-        while (source->isLoading())
+        while (source->isLoading() || (blocks && blocks->isLoading()))
             QApplication::processEvents();
     }
 

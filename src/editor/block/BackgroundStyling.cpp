@@ -157,8 +157,10 @@ void BackgroundStyling::styledAlone(TextSpan range)
     m_changed.push_back(range);
 }
 
-void BackgroundStyling::forgetStyledAlone()
+void BackgroundStyling::forgetStyledAlone(qsizetype caret)
 {
+    m_styledCaret = caret;
+    m_styledFocused = m_options().isFocused;
     if (!m_textChanged)
         m_changed.clear();
 }

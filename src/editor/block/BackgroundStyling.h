@@ -47,8 +47,9 @@ public:
     // Paragraphs styled on their own since the last pass (which may differ from what styling
     // the whole text gives them).
     void styledAlone(TextSpan range);
-    // What was styled alone has been styled again from the last pass's cuts.
-    void forgetStyledAlone();
+    // What was styled alone has been styled again from the last pass's cuts, the stretch around
+    // `caret` with it: the caret and the focus of now are the ones styled.
+    void forgetStyledAlone(qsizetype caret);
     // The length of text styled since the last call, for tests.
     qsizetype takeStyledLength() { return std::exchange(m_styledLength, 0); }
     void resume();

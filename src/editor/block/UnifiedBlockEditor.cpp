@@ -7,6 +7,7 @@
 #include "editor/block/DecorationPainter.h"
 #include "editor/block/LineEditingKeys.h"
 #include "editor/block/RestyleScheduler.h"
+#include "editor/document/AfterFirstPaint.h"
 #include "editor/document/DocumentFind.h"
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
@@ -63,15 +64,21 @@ UnifiedBlockEditor::UnifiedBlockEditor(
 
     // While the text is out of the view, the caret it goes back to follows the document's
     // changes: the text that goes back in has them.
-    connect(&document, &Document::edited, this, [this](const TextEdit& edit) {
-        if (m_reloadNextTurn && m_placeAfterLoad)
-            m_placeAfterLoad->caret = ReplacedStretch { edit.position, edit.removedLength,
-                edit.inserted.size(), {} }.map(m_placeAfterLoad->caret);
+    auto followPlace = [this](const ReplacedStretch& stretch) {
+        keepFirstScreenPlace();
+        if (!m_reloadNextTurn || !m_placeAfterLoad)
+            return;
+        m_placeAfterLoad->caret = stretch.map(m_placeAfterLoad->caret);
+        if (m_placeAfterLoad->anchor >= 0)
+            m_placeAfterLoad->anchor = stretch.map(m_placeAfterLoad->anchor);
+        if (m_placeAfterLoad->top >= 0)
+            m_placeAfterLoad->top = stretch.map(m_placeAfterLoad->top);
+    };
+    connect(&document, &Document::edited, this, [followPlace](const TextEdit& edit) {
+        followPlace({ edit.position, edit.removedLength, edit.inserted.size(), {} });
     });
-    connect(&document, &Document::replaced, this, [this] {
-        if (m_reloadNextTurn && m_placeAfterLoad)
-            m_placeAfterLoad->caret = m_document.lastReplacement().map(m_placeAfterLoad->caret);
-    });
+    connect(&document, &Document::replaced, this,
+        [this, followPlace] { followPlace(m_document.lastReplacement()); });
     // Edits of other views are applied where they land; a replaced text is reloaded.
     m_binding->start();
     // An open cell's text is handed over before the document is saved, asked about or closed.
@@ -81,7 +88,7 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     m_styledFontSize = fontSize();
     m_shownDark = isDarkMode();
     m_find->setDarkMode(isDarkMode());
-    reload(document.text(), 0, true);
+    loadFirstScreen();
 }
 
 UnifiedBlockEditor::~UnifiedBlockEditor()
@@ -316,8 +323,58 @@ void UnifiedBlockEditor::reloadKeepingPlace(PlaceAfterLoad place)
 
 void UnifiedBlockEditor::reloadTakenOut()
 {
-    if (m_reloadNextTurn && m_placeAfterLoad)
+    keepFirstScreenPlace();
+    if (!m_reloadNextTurn || !m_placeAfterLoad)
+        return;
+    if (m_placeAfterLoad->firstScreen)
+        loadWholeAtFirstScreenPlace();
+    else
         reloadKeepingPlace(*m_placeAfterLoad);
+}
+
+void UnifiedBlockEditor::loadWholeAtFirstScreenPlace()
+{
+    const PlaceAfterLoad place = *m_placeAfterLoad;
+    // The window goes around the paragraph at the top, which stays there.
+    m_loadAround = place.top;
+    reload(m_document.text(), place.caret);
+    const qsizetype length = m_projected->storage().length();
+    if (place.anchor >= 0 && place.anchor != place.caret) {
+        restoreSelection(qMin(m_projected->storageOffset(place.anchor), length),
+            qMin(m_projected->storageOffset(place.caret), length));
+    }
+    if (place.top < 0)
+        return;
+    FlagScope moving(m_movingWindow);
+    m_view->blockLayout().reportNow();
+    const qsizetype top = qMin(m_projected->storageOffset(place.top), length);
+    scrollToLineTop(m_projected->holdsAll() ? m_view->document()->findBlock(int(top)).blockNumber()
+                                            : m_projected->window().lineAt(top),
+        place.topOffset);
+}
+
+void UnifiedBlockEditor::loadFirstScreen()
+{
+    const ChunkedText& text = m_document.text();
+    const qsizetype end = TextWindow::firstScreenEnd(text, TextWindow::Pane::Block, true);
+    if (end < 0) {
+        reload(text, 0, true);
+        return;
+    }
+    const QString first = text.mid(0, end);
+    reload(ChunkedText(first), 0);
+    // The scroll bar stands about where it will: the rest is given the height of as many lines
+    // as long as the first screen's.
+    const qsizetype lines = qMax<qsizetype>(1, first.count(u'\n'));
+    const qsizetype restLines = (text.size() - end) * lines / end;
+    m_view->blockLayout().setOutsideHeights(
+        0, double(restLines) * m_view->blockLayout().estimateLength(end / lines));
+    m_reloadNextTurn = true;
+    m_firstScreenOnly = true;
+    m_afterFirstPaint = std::make_unique<AfterFirstPaint>(*m_view->viewport(), 250, [this] {
+        if (m_firstScreenOnly)
+            finishLoading();
+    });
 }
 
 void UnifiedBlockEditor::loadNextPart()
@@ -362,6 +419,7 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
 {
     FlagScope programmatic(m_isProgrammatic);
     m_reloadNextTurn = false;
+    m_firstScreenOnly = false;
     // A place kept from an earlier reload is of a text no longer shown.
     if (std::exchange(m_placeAfterLoad, std::nullopt))
         m_view->viewport()->setUpdatesEnabled(true);
@@ -475,6 +533,10 @@ void UnifiedBlockEditor::scrollToLine(int line)
 
 bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    // Scrolling past the first screen finds the whole text there (input that may edit the text
+    // finds it through the binding).
+    if (m_firstScreenOnly && watched == m_view->viewport() && event->type() == QEvent::Wheel)
+        finishLoading();
     if (watched == m_view || watched == m_view->viewport())
         m_binding->beforeInput(*event);
     // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.

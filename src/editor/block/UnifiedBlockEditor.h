@@ -22,6 +22,7 @@
 
 namespace quillon {
 
+class AfterFirstPaint;
 class BackgroundStyling;
 class CaretLineTracker;
 class Document;
@@ -186,12 +187,18 @@ private:
     void restyleForAppearance();
     // What a change of appearance keeps while the text goes back into the view in parts: the
     // caret (a Markdown offset), the paragraph at the top of the view and how far above it the
-    // view starts. The view is not painted meanwhile: it would show the text's beginning.
+    // view starts, and the selection's anchor (-1: at the caret). The view is not painted
+    // meanwhile: it would show the text's beginning.
     struct PlaceAfterLoad
     {
         qsizetype caret = 0;
         int topBlock = -1;
         qreal topOffset = 0;
+        qsizetype anchor = -1;
+        // Kept from the first screen of a text just opened (keepFirstScreenPlace), with the
+        // Markdown offset of the paragraph at the top, which follows the document's changes.
+        bool firstScreen = false;
+        qsizetype top = -1;
     };
     // Once a reload in parts has put the caret's text and the text that was in view into the
     // view's document: puts the caret back and the text in view again, and shows the view; false
@@ -200,6 +207,16 @@ private:
     // Reloads the document's text with another appearance, then brings back `place`.
     void reloadKeepingPlace(PlaceAfterLoad place);
     void reloadTakenOut();
+    // Opening a long text: its beginning alone goes into the view and is shown, and the whole
+    // text after the view's first paint (or before any input): installing every table and
+    // filling the window wait until the window has something on screen.
+    void loadFirstScreen();
+    // While the view shows the first screen alone: where the user has the caret, the selection
+    // and the view become the place the whole text comes back to.
+    void keepFirstScreenPlace();
+    // Loads the whole text with the caret, the selection and the view at the place kept from
+    // the first screen: the caret's line is revealed as the text is styled, as at any load.
+    void loadWholeAtFirstScreenPlace();
     // A step of the pass that presents the whole document in chunks.
     void presentChunk(int firstBlock, int lastBlock);
     // Presents the whole document in chunks, or paragraphs [firstBlock, lastBlock]; what the
@@ -349,6 +366,9 @@ private:
     std::optional<PlaceAfterLoad> m_placeAfterLoad;
     // The text was taken out of the view to go back in on the next turn.
     bool m_reloadNextTurn = false;
+    // The view shows the text's beginning alone (m_reloadNextTurn is set too).
+    bool m_firstScreenOnly = false;
+    std::unique_ptr<AfterFirstPaint> m_afterFirstPaint;
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;

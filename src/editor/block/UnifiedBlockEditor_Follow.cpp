@@ -95,7 +95,12 @@ void UnifiedBlockEditor::commitCellLater(const TableEditingController::OpenCell&
 
 void UnifiedBlockEditor::showReplaced(const ReplacedStretch& stretch)
 {
+    // A text taken out goes back in as the document's text now, at the place it kept, which
+    // followed the change: the change is shown then.
+    const bool takenOut = m_reloadNextTurn;
     finishLoading();
+    if (takenOut)
+        return;
     // The caret and the selection stay on the text they were on, wherever it moved; so does the
     // paragraph at the top of a window's screen. Only a window of the new text goes in.
     const auto [anchor, caret] = storageSelection();

@@ -80,6 +80,7 @@ void UnifiedBlockEditor::restyleForAppearance()
         return;
     m_presenter.clearCache();
     m_tableEditor->commit();
+    keepFirstScreenPlace();
     flushPendingWork();
     // Still going in after another change: the view shows the text's beginning, not its place.
     TopOfView anchor = m_placeAfterLoad
@@ -92,6 +93,21 @@ void UnifiedBlockEditor::restyleForAppearance()
     }
     const qsizetype caret = caretMarkdownOffset();
     reloadKeepingPlace({ caret, anchor.block, anchor.offset });
+}
+
+void UnifiedBlockEditor::keepFirstScreenPlace()
+{
+    if (!std::exchange(m_firstScreenOnly, false))
+        return;
+    // The first screen is the text's beginning held whole: its offsets and paragraphs are the
+    // whole text's.
+    const auto [anchor, caret] = storageSelection();
+    const TopOfView top = topOfView(*m_view);
+    const qsizetype topStart = top.block < 0
+        ? -1
+        : m_projected->markdownOffset(m_view->document()->findBlockByNumber(top.block).position());
+    m_placeAfterLoad = PlaceAfterLoad { m_projected->markdownOffset(caret), top.block, top.offset,
+        m_projected->markdownOffset(anchor), true, topStart };
 }
 
 bool UnifiedBlockEditor::restorePlaceAfterLoad()
@@ -118,7 +134,10 @@ bool UnifiedBlockEditor::restorePlaceAfterLoad()
         : -1;
     {
         FlagScope programmatic(m_isProgrammatic);
-        restoreSelection(caret, caret);
+        const qsizetype anchor = place.anchor < 0
+            ? caret
+            : qMin(m_projected->storageOffset(place.anchor), m_projected->storage().length());
+        restoreSelection(anchor, caret);
     }
     noteCaretLine(revealed);
     FlagScope programmatic(m_isProgrammatic);
@@ -336,7 +355,7 @@ void UnifiedBlockEditor::refreshEverything()
     const bool restyledAround = restyleStretchesAround(m_restyledAlone);
     m_restyledAlone.clear();
     if (restyledAround) {
-        m_styling->forgetStyledAlone();
+        m_styling->forgetStyledAlone(m_revealCaret);
         return;
     }
     if (m_projected->storage().length() >= kSlicedLength) {

@@ -27,6 +27,14 @@ qsizetype s_softLength = kDefaultSoftLength;
 // A text short enough to be held whole is still held in parts when a line of it is this long:
 // below it, laying out and styling the line at a key costs less than its parts would show.
 constexpr qsizetype kLongForWhole = 32 * 1024;
+// A text of a few hundred kilobytes or more shows its first screens before its window is
+// filled; a few screens of text, cut where the next blank line or line break falls, but no
+// further than a few times as far.
+constexpr qsizetype kDefaultFirstScreenShortest = 256 * 1024;
+constexpr qsizetype kDefaultFirstScreenLength = 16 * 1024;
+constexpr qsizetype kFirstScreenReach = 4;
+qsizetype s_firstScreenShortest = kDefaultFirstScreenShortest;
+qsizetype s_firstScreenLength = kDefaultFirstScreenLength;
 // A long text's lines are found a stretch of about this many units per thread.
 constexpr qsizetype kStretch = 512 * 1024;
 // The heights of this many lines or more are estimated by several threads.
@@ -47,6 +55,27 @@ qsizetype TextWindow::targetLength(Pane pane)
 void TextWindow::setSoftLengthForTesting(qsizetype length)
 {
     s_softLength = length == 0 ? kDefaultSoftLength : length;
+}
+
+void TextWindow::setFirstScreenForTesting(qsizetype shortest, qsizetype length)
+{
+    s_firstScreenShortest = shortest == 0 ? kDefaultFirstScreenShortest : shortest;
+    s_firstScreenLength = length == 0 ? kDefaultFirstScreenLength : length;
+}
+
+qsizetype TextWindow::firstScreenEnd(const ChunkedText& text, Pane pane, bool atBlankLine)
+{
+    if (text.size() < s_firstScreenShortest || holdsWhole(text, pane))
+        return -1;
+    const QString reach = text.mid(s_firstScreenLength, s_firstScreenLength * kFirstScreenReach);
+    const qsizetype cut = reach.indexOf(atBlankLine ? QStringView(u"\n\n") : QStringView(u"\n"));
+    if (cut < 0)
+        return -1;
+    const qsizetype end = s_firstScreenLength + cut + 1;
+    // Its lines, held whole, are laid out whole.
+    if (!holdsWhole(QStringView(text.mid(0, end)), pane))
+        return -1;
+    return end;
 }
 
 bool TextWindow::fits(qsizetype textLength, Pane pane)

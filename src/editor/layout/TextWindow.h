@@ -46,6 +46,15 @@ public:
     static bool holdsWhole(const ChunkedText& text, Pane pane = Pane::Source);
     static bool holdsWhole(QStringView text, Pane pane = Pane::Source);
 
+    // A text this long (and longer) is shown first as its beginning alone, up to the end this
+    // returns, and held in its window once that is painted: finding its lines and filling the
+    // window wait until the pane has something on screen. -1: the text goes in as it is. The
+    // cut falls on a line break, or with `atBlankLine` on the first of two (where no table or
+    // paragraph goes on across it).
+    static qsizetype firstScreenEnd(const ChunkedText& text, Pane pane, bool atBlankLine);
+    // The shortest text shown so, and about how much of its beginning; 0, 0 restores both.
+    static void setFirstScreenForTesting(qsizetype shortest, qsizetype length);
+
     using Estimate = std::function<double(qsizetype length)>;
     // Every line of `text`, with estimated heights; the window empty at the top.
     void reset(const ChunkedText& text, const Estimate& estimate);

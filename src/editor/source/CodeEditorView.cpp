@@ -1,6 +1,7 @@
 #include "editor/source/CodeEditorView.h"
 
 #include "editor/chrome/ChromeColors.h"
+#include "editor/document/AfterFirstPaint.h"
 #include "editor/document/DocumentFind.h"
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
@@ -231,6 +232,7 @@ void CodeEditorView::keepScreenTop(const ReplacedStretch& stretch, const ScreenT
 void CodeEditorView::showReplaced(const ReplacedStretch& stretch)
 {
     m_loading.reset(); // what is shown is replaced whole
+    m_windowAfterLoading = false;
     replaceFromOutside(stretch);
 }
 
@@ -275,7 +277,24 @@ void CodeEditorView::replaceFromOutside(std::optional<ReplacedStretch> stretch)
 void CodeEditorView::loadFirstText()
 {
     if (!TextWindow::holdsWhole(m_document.text())) {
-        startWindow(std::nullopt);
+        const qsizetype first
+            = TextWindow::firstScreenEnd(m_document.text(), TextWindow::Pane::Source, false);
+        if (first < 0) {
+            startWindow(std::nullopt);
+            return;
+        }
+        // The first screen goes in as the beginning of a text going in slice by slice; the
+        // window takes its place once it is painted, or before any input.
+        m_loading = m_document.text();
+        m_loaded = 0;
+        m_hasStandIn = false;
+        m_windowAfterLoading = true;
+        loadSlice(first);
+        m_colouring->colourAll(ChunkedText(m_loading->mid(0, m_loaded)));
+        m_afterFirstPaint = std::make_unique<AfterFirstPaint>(*m_view->viewport(), 250, [this] {
+            if (m_windowAfterLoading)
+                finishLoading();
+        });
         return;
     }
     if (m_document.text().size() <= kLoadSlice) {
@@ -322,6 +341,8 @@ void CodeEditorView::loadSlice(qsizetype length)
             restoreView(anchor, position, scroll);
     }
     m_loaded = end;
+    if (m_windowAfterLoading)
+        return;
     if (m_loaded < text.size()) {
         QMetaObject::invokeMethod(
             this,
@@ -340,7 +361,11 @@ void CodeEditorView::loadSlice(qsizetype length)
 
 void CodeEditorView::finishLoading()
 {
-    if (isLoading())
+    if (!isLoading())
+        return;
+    if (m_windowAfterLoading)
+        startWindow(std::nullopt);
+    else
         loadSlice(m_loading->size());
 }
 

@@ -14,6 +14,7 @@
 
 namespace quillon {
 
+class AfterFirstPaint;
 class Document;
 class SourceColouring;
 class DocumentFind;
@@ -167,6 +168,9 @@ private:
     std::unique_ptr<EditorFindController> m_find;
     std::optional<ChunkedText> m_loading; // the text being put into the pane, slice by slice
     qsizetype m_loaded = 0; // how much of it the pane holds
+    // What goes in is a long text's first screen: its window takes its place, not the rest.
+    bool m_windowAfterLoading = false;
+    std::unique_ptr<AfterFirstPaint> m_afterFirstPaint;
     bool m_hasStandIn = false; // the text holds a character the view could not give back
     // The appearance on screen.
     bool m_shownDark = false;

@@ -94,7 +94,10 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
         within = bar->value() - line.y;
     } else {
         const QTextCursor first = m_view->cursorForPosition(QPoint(0, 0));
-        top = m_view->document()->findBlock(first.position()).position();
+        const QTextBlock block = m_view->document()->findBlock(first.position());
+        top = block.position();
+        // Above the first line, within its top margin too.
+        within = bar->value() - m_view->sourceLayout().blockTop(block.blockNumber());
     }
     if (stretch) {
         anchor = stretch->map(anchor);
@@ -105,6 +108,7 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
     const ChunkedText& text = m_document.text();
     top = qBound<qsizetype>(0, top, text.size());
     m_loading.reset();
+    m_windowAfterLoading = false;
     m_detached.reset();
     m_window.emplace();
     m_colouring->setParts(&*m_window);
