@@ -67,23 +67,37 @@ void ProjectedDocument::load(
     loadInParts(markdown, isDarkMode, fontSize, -1, around);
 }
 
-void ProjectedDocument::loadInParts(
-    QString markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart, qsizetype around)
+ProjectedDocument::Projection ProjectedDocument::project(
+    QString markdown, bool isDarkMode, qreal fontSize)
 {
-    m_storage.setText(std::move(markdown));
-    ++m_textRevision;
-    m_validUtf16.reset();
+    Projection projection;
+    projection.storage.setText(std::move(markdown));
     std::vector<qsizetype> lengths;
     std::vector<int> lines;
-    const QList<TextRange> installed
-        = MarkdownTableProjection::installTables(m_storage, isDarkMode, fontSize, &lengths, &lines);
+    const QList<TextRange> installed = MarkdownTableProjection::installTables(
+        projection.storage, isDarkMode, fontSize, &lengths, &lines);
     // The index is made from what was installed, not by looking for each table in the storage
     // again; the tables' heights are read from it.
     std::vector<ProjectedTableIndex::Table> tables;
     tables.reserve(lengths.size());
     for (qsizetype i = 0; i < installed.size(); ++i)
         tables.push_back({ installed[i].location, lengths[size_t(i)], lines[size_t(i)] });
-    m_tables = ProjectedTableIndex(tables, m_storage.length());
+    projection.tables = ProjectedTableIndex(tables, projection.storage.length());
+    return projection;
+}
+
+void ProjectedDocument::loadInParts(
+    QString markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart, qsizetype around)
+{
+    loadInParts(project(std::move(markdown), isDarkMode, fontSize), firstPart, around);
+}
+
+void ProjectedDocument::loadInParts(Projection projection, qsizetype firstPart, qsizetype around)
+{
+    m_storage = std::move(projection.storage);
+    m_tables = std::move(projection.tables);
+    ++m_textRevision;
+    m_validUtf16.reset();
     verifyIndex("loading");
     clearDocument();
     m_inDocument = 0;

@@ -49,11 +49,20 @@ public:
     // Replaces both copies with `markdown`, every pipe table installed as one attachment. A long
     // one is held in the document as a window around the Markdown offset `around`.
     void load(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype around = 0);
+    // A text's storage made ready to load, its tables installed and indexed: the longest part of
+    // a load, which touches neither copy and may be made on another thread.
+    struct Projection
+    {
+        AttributedText storage;
+        ProjectedTableIndex tables;
+    };
+    static Projection project(QString markdown, bool isDarkMode, qreal fontSize);
     // The same, with only the first paragraphs of about `firstPart` characters put into the
     // document; insertMore() puts in the rest, part by part. Until it is all in, the document
     // is the storage's beginning and nothing may edit either.
     void loadInParts(QString markdown, bool isDarkMode, qreal fontSize, qsizetype firstPart,
         qsizetype around = 0);
+    void loadInParts(Projection projection, qsizetype firstPart, qsizetype around = 0);
     // Puts the next paragraphs, about `length` characters (all that is left for -1), into the
     // document; true once it holds the whole storage.
     bool insertMore(qsizetype length);

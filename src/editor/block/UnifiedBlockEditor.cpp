@@ -27,6 +27,7 @@
 #include <QTextFrame>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 
 namespace quillon {
 
@@ -371,10 +372,28 @@ void UnifiedBlockEditor::loadFirstScreen()
         0, double(restLines) * m_view->blockLayout().estimateLength(end / lines));
     m_reloadNextTurn = true;
     m_firstScreenOnly = true;
+    m_projecting
+        = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize()] {
+                          return ProjectedDocument::project(
+                              text.toString(AttributedText::roomToGrow(text.size())), dark, size);
+                      }),
+              m_document.version(), isDarkMode(), fontSize() };
     m_afterFirstPaint = std::make_unique<AfterFirstPaint>(*m_view->viewport(), 250, [this] {
         if (m_firstScreenOnly)
             finishLoading();
     });
+}
+
+std::optional<ProjectedDocument::Projection> UnifiedBlockEditor::takeProjection(
+    const ChunkedText& markdown)
+{
+    // Taken or not, it is of no more use: a later text is projected anew.
+    std::optional<Projecting> projecting = std::exchange(m_projecting, std::nullopt);
+    if (!projecting || &markdown != &m_document.text()
+        || projecting->version != m_document.version() || projecting->isDarkMode != isDarkMode()
+        || projecting->fontSize != fontSize())
+        return std::nullopt;
+    return projecting->projection.takeResult();
 }
 
 void UnifiedBlockEditor::loadNextPart()
@@ -440,10 +459,14 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
     // In parts only with the caret at the top: it stays before the text put in later.
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
     m_detached.reset();
-    // The view's copy gets room to grow: its first edit would otherwise move all of it.
-    m_projected->loadInParts(markdown.toString(AttributedText::roomToGrow(markdown.size())),
-        isDarkMode(), fontSize(), parts ? kLoadPart : -1,
-        m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret);
+    const qsizetype around = m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret;
+    if (std::optional<ProjectedDocument::Projection> projection = takeProjection(markdown)) {
+        m_projected->loadInParts(std::move(*projection), parts ? kLoadPart : -1, around);
+    } else {
+        // The view's copy gets room to grow: its first edit would otherwise move all of it.
+        m_projected->loadInParts(markdown.toString(AttributedText::roomToGrow(markdown.size())),
+            isDarkMode(), fontSize(), parts ? kLoadPart : -1, around);
+    }
     showWindowHeights();
     // A window goes in at once.
     const bool goesInParts = !m_projected->isDocumentComplete();

@@ -13,6 +13,7 @@
 #include "platform/ChunkedText.h"
 #include "workspace/MarkdownUndoStack.h"
 
+#include <QFuture>
 #include <QWidget>
 
 #include <functional>
@@ -369,6 +370,18 @@ private:
     // The view shows the text's beginning alone (m_reloadNextTurn is set too).
     bool m_firstScreenOnly = false;
     std::unique_ptr<AfterFirstPaint> m_afterFirstPaint;
+    // Meanwhile the whole text is projected on another thread, for the document's version and
+    // the appearance it was begun with.
+    struct Projecting
+    {
+        QFuture<ProjectedDocument::Projection> projection;
+        quint64 version = 0;
+        bool isDarkMode = false;
+        qreal fontSize = 0;
+    };
+    std::optional<Projecting> m_projecting;
+    // The projection begun for `markdown` if it is still the document's text as it was then.
+    std::optional<ProjectedDocument::Projection> takeProjection(const ChunkedText& markdown);
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;
