@@ -378,10 +378,20 @@ void UnifiedBlockEditor::loadFirstScreen()
                               text.toString(AttributedText::roomToGrow(text.size())), dark, size);
                       }),
               m_document.version(), isDarkMode(), fontSize() };
-    m_afterFirstPaint = std::make_unique<AfterFirstPaint>(*m_view->viewport(), 250, [this] {
-        if (m_firstScreenOnly)
-            finishLoading();
-    });
+    m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
+        *m_view->viewport(), 250, [this] { loadWholeWhenProjected(); });
+}
+
+void UnifiedBlockEditor::loadWholeWhenProjected()
+{
+    if (!m_firstScreenOnly)
+        return;
+    // Waiting for the projection here would stop the window: it is looked for again shortly.
+    if (m_projecting && !m_projecting->projection.isFinished()) {
+        QTimer::singleShot(5, this, [this] { loadWholeWhenProjected(); });
+        return;
+    }
+    finishLoading();
 }
 
 std::optional<ProjectedDocument::Projection> UnifiedBlockEditor::takeProjection(
