@@ -591,3 +591,79 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
         EXPECT_EQ(h.view()->verticalScrollBar()->value(), 0);
     }
 }
+
+TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheFileEqual)
+{
+    // A few random actions while the panes show a long text's first screen (keys in either
+    // pane at a random place or over a selection, Select All, Ctrl+End, undo, a scroll, another
+    // program's change), then a few more once the text is whole.
+    const PaneWindowLength sourceWindow(3000);
+    const BlockWindowLength blockWindow(3000);
+    const FirstScreenLength firstScreen(8000, 600);
+    QString text;
+    for (int i = 0; text.size() < 20'000; ++i)
+        text += QString(kDocument).replace(
+            QStringLiteral("Title"), QStringLiteral("Title %1").arg(i));
+    for (int seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        QRandomGenerator random { quint32(seed) };
+        SourceHarness h(text, true, false);
+        QTextEdit* blocks = h.blocks->textView();
+        auto act = [&] {
+            const bool inBlocks = random.bounded(2) == 0;
+            QTextEdit* pane = inBlocks ? blocks : static_cast<QTextEdit*>(h.view());
+            pane->setFocus();
+            const int length = pane->document()->characterCount() - 1;
+            QTextCursor cursor(pane->document());
+            cursor.setPosition(int(random.bounded(length + 1)));
+            cursor.setPosition(int(random.bounded(length + 1)), QTextCursor::KeepAnchor);
+            pane->setTextCursor(cursor);
+            switch (random.bounded(8)) {
+            case 0:
+                h.key(Qt::Key_A, Qt::ControlModifier, pane);
+                h.type(QStringLiteral("all"), pane);
+                break;
+            case 1:
+                h.key(Qt::Key_End, Qt::ControlModifier, pane);
+                h.type(QStringLiteral("end"), pane);
+                break;
+            case 2:
+                h.key(Qt::Key_Z, Qt::ControlModifier, pane);
+                break;
+            case 3:
+                pane->verticalScrollBar()->setValue(int(random.bounded(400)));
+                break;
+            case 4: {
+                QString changed = h.content();
+                changed.insert(int(random.bounded(changed.size() + 1)), QStringLiteral("| x |\n"));
+                h.workspace->activeDocument()->replaceText(changed);
+                break;
+            }
+            case 5:
+                h.key(Qt::Key_Backspace, Qt::NoModifier, pane);
+                break;
+            default:
+                h.type(random.bounded(2) ? QStringLiteral("w\n") : QStringLiteral("|"), pane);
+                break;
+            }
+        };
+        for (int i = int(random.bounded(3)); i >= 0; --i)
+            act();
+        while (h.source->isLoading() || h.blocks->isLoading())
+            QApplication::processEvents();
+        for (int i = 0; i < 3; ++i) {
+            act();
+            h.blocks->flushPendingWork();
+            QApplication::processEvents();
+        }
+        blocks->setTextCursor(QTextCursor(blocks->document()));
+        h.blocks->flushPendingWork();
+        QApplication::processEvents();
+        ASSERT_TRUE(followsSource(h));
+        h.view()->setFocus();
+        h.type(QStringLiteral("z"));
+        EXPECT_EQ(
+            QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+            h.content());
+    }
+}
