@@ -68,7 +68,7 @@ void ProjectedDocument::load(
 }
 
 ProjectedDocument::Projection ProjectedDocument::project(
-    QString markdown, bool isDarkMode, qreal fontSize)
+    QString markdown, bool isDarkMode, qreal fontSize, bool findLines)
 {
     Projection projection;
     projection.storage.setText(std::move(markdown));
@@ -83,6 +83,11 @@ ProjectedDocument::Projection ProjectedDocument::project(
     for (qsizetype i = 0; i < installed.size(); ++i)
         tables.push_back({ installed[i].location, lengths[size_t(i)], lines[size_t(i)] });
     projection.tables = ProjectedTableIndex(tables, projection.storage.length());
+    const QStringView text(projection.storage.text());
+    if (findLines && !TextWindow::holdsWhole(text, TextWindow::Pane::Block)) {
+        projection.lines.emplace(TextWindow::Pane::Block);
+        projection.lines->findLines(text);
+    }
     return projection;
 }
 
@@ -96,6 +101,7 @@ void ProjectedDocument::loadInParts(Projection projection, qsizetype firstPart, 
 {
     m_storage = std::move(projection.storage);
     m_tables = std::move(projection.tables);
+    std::optional<TextWindow> lines = std::move(projection.lines);
     ++m_textRevision;
     m_validUtf16.reset();
     verifyIndex("loading");
@@ -104,7 +110,12 @@ void ProjectedDocument::loadInParts(Projection projection, qsizetype firstPart, 
     m_windowed = !TextWindow::holdsWhole(QStringView(m_storage.text()), TextWindow::Pane::Block);
     if (m_windowed) {
         // A window is one part: it goes in at once.
-        m_window.reset(QStringView(m_storage.text()), m_estimate, tableHeights());
+        if (lines && lines->textLength() == m_storage.length()) {
+            m_window = std::move(*lines);
+            m_window.estimateFound(m_estimate, tableHeights());
+        } else {
+            m_window.reset(QStringView(m_storage.text()), m_estimate, tableHeights());
+        }
         const qsizetype at = qMin(storageOffset(around), m_storage.length());
         const auto [first, end] = m_window.around(at, at);
         placeWindow(first, end);

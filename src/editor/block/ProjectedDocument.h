@@ -51,12 +51,15 @@ public:
     void load(const QString& markdown, bool isDarkMode, qreal fontSize, qsizetype around = 0);
     // A text's storage made ready to load, its tables installed and indexed: the longest part of
     // a load, which touches neither copy and may be made on another thread.
+    // With `findLines`, the lines of a storage to be held as a window are found too.
     struct Projection
     {
         AttributedText storage;
         ProjectedTableIndex tables;
+        std::optional<TextWindow> lines;
     };
-    static Projection project(QString markdown, bool isDarkMode, qreal fontSize);
+    static Projection project(
+        QString markdown, bool isDarkMode, qreal fontSize, bool findLines = false);
     // The same, with only the first paragraphs of about `firstPart` characters put into the
     // document; insertMore() puts in the rest, part by part. Until it is all in, the document
     // is the storage's beginning and nothing may edit either.

@@ -372,12 +372,12 @@ void UnifiedBlockEditor::loadFirstScreen()
         0, double(restLines) * m_view->blockLayout().estimateLength(end / lines));
     m_reloadNextTurn = true;
     m_firstScreenOnly = true;
-    m_projecting
-        = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize()] {
-                          return ProjectedDocument::project(
-                              text.toString(AttributedText::roomToGrow(text.size())), dark, size);
-                      }),
-              m_document.version(), isDarkMode(), fontSize() };
+    m_projecting = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize()] {
+                                   return ProjectedDocument::project(
+                                       text.toString(AttributedText::roomToGrow(text.size())), dark,
+                                       size, true);
+                               }),
+        m_document.version(), isDarkMode(), fontSize() };
     m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
         *m_view->viewport(), 250, [this] { loadWholeWhenProjected(); });
 }

@@ -130,6 +130,19 @@ bool TextWindow::holdsWhole(QStringView text, Pane pane)
 
 void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
 {
+    findLines(text);
+    estimateFound(estimate);
+}
+
+void TextWindow::reset(
+    QStringView text, const Estimate& estimate, const std::vector<FixedHeight>& fixed)
+{
+    findLines(text);
+    estimateFound(estimate, fixed);
+}
+
+void TextWindow::findLines(const ChunkedText& text)
+{
     startReset(text.size());
     std::vector<Stretch> stretches;
     text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype at) {
@@ -141,11 +154,9 @@ void TextWindow::reset(const ChunkedText& text, const Estimate& estimate)
         for (const Stretch& stretch : stretches)
             addLineStarts(stretch.text, stretch.at);
     }
-    finishReset(estimate);
 }
 
-void TextWindow::reset(
-    QStringView text, const Estimate& estimate, const std::vector<FixedHeight>& fixed)
+void TextWindow::findLines(QStringView text)
 {
     startReset(text.size());
     std::vector<Stretch> stretches;
@@ -155,7 +166,6 @@ void TextWindow::reset(
         startReset(text.size());
         addLineStarts(text, 0);
     }
-    finishReset(estimate, fixed);
 }
 
 bool TextWindow::addLineStartsAtOnce(const std::vector<Stretch>& stretches)
@@ -295,7 +305,7 @@ void TextWindow::joinSoftly(QString& text, qsizetype at) const
     });
 }
 
-void TextWindow::finishReset(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
+void TextWindow::estimateFound(const Estimate& estimate, const std::vector<FixedHeight>& fixed)
 {
     // Lines pushed one by one leave up to as much room again unused; a document's line index is
     // kept for as long as its tab is, with room for an eighth more lines.

@@ -67,6 +67,11 @@ public:
     // With `fixed` (ascending offsets) given their heights at once.
     void reset(
         QStringView text, const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
+    // A reset in two steps: finding the text's lines, the longest part, which reads the text
+    // alone and may be done on another thread, then giving them their heights.
+    void findLines(const ChunkedText& text);
+    void findLines(QStringView text);
+    void estimateFound(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
     // Estimates every line's height again (a new width or font); `fixed` (ascending) overrides
     // the estimate of the lines it names.
     void estimateAll(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
@@ -168,7 +173,6 @@ private:
     void addSoftStarts(QStringView piece, qsizetype at, qsizetype lineStart, qsizetype lineEnd);
     // Calls `each(offset)` for the soft break before every line starting in (from, to].
     template <typename Each> void forEachSoftBreak(qsizetype from, qsizetype to, Each each) const;
-    void finishReset(const Estimate& estimate, const std::vector<FixedHeight>& fixed = {});
     void moveShift(size_t from);
     void dropShift();
     qsizetype target() const { return targetLength(m_pane); }

@@ -15,7 +15,9 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 
 #include <algorithm>
 
@@ -291,10 +293,14 @@ void CodeEditorView::loadFirstText()
         m_windowAfterLoading = true;
         loadSlice(first);
         m_colouring->colourAll(ChunkedText(m_loading->mid(0, m_loaded)));
-        m_afterFirstPaint = std::make_unique<AfterFirstPaint>(*m_view->viewport(), 250, [this] {
-            if (m_windowAfterLoading)
-                finishLoading();
-        });
+        m_foundLines = FoundLines { QtConcurrent::run([text = m_document.text()] {
+                                       TextWindow lines;
+                                       lines.findLines(text);
+                                       return lines;
+                                   }),
+            m_document.version() };
+        m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
+            *m_view->viewport(), 250, [this] { windowWhenFound(); });
         return;
     }
     if (m_document.text().size() <= kLoadSlice) {
@@ -357,6 +363,18 @@ void CodeEditorView::loadSlice(qsizetype length)
     m_colouring->colourAll(shown);
     m_find->refresh();
     updateReadOnly();
+}
+
+void CodeEditorView::windowWhenFound()
+{
+    if (!m_windowAfterLoading)
+        return;
+    // Waiting for the lines here would stop the window: they are looked for again shortly.
+    if (m_foundLines && !m_foundLines->lines.isFinished()) {
+        QTimer::singleShot(5, this, [this] { windowWhenFound(); });
+        return;
+    }
+    finishLoading();
 }
 
 void CodeEditorView::finishLoading()

@@ -6,6 +6,7 @@
 #include "platform/ChunkedText.h"
 #include "workspace/Document.h"
 
+#include <QFuture>
 #include <QString>
 #include <QWidget>
 
@@ -171,6 +172,16 @@ private:
     // What goes in is a long text's first screen: its window takes its place, not the rest.
     bool m_windowAfterLoading = false;
     std::unique_ptr<AfterFirstPaint> m_afterFirstPaint;
+    // Meanwhile the text's lines are found on another thread, for the document's version then.
+    struct FoundLines
+    {
+        QFuture<TextWindow> lines;
+        quint64 version = 0;
+    };
+    std::optional<FoundLines> m_foundLines;
+    // Puts the window in place of the first screen once its lines are found (input that comes
+    // first waits for them).
+    void windowWhenFound();
     bool m_hasStandIn = false; // the text holds a character the view could not give back
     // The appearance on screen.
     bool m_shownDark = false;

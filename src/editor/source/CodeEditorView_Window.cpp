@@ -110,9 +110,20 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
     m_loading.reset();
     m_windowAfterLoading = false;
     m_detached.reset();
-    m_window.emplace();
+    // Lines found on another thread while the first screen was shown serve if the text is still
+    // the one they were found in.
+    std::optional<FoundLines> found = std::exchange(m_foundLines, std::nullopt);
+    std::optional<TextWindow> lines;
+    if (found && found->version == m_document.version())
+        lines = found->lines.takeResult();
+    if (lines && lines->textLength() == text.size()) {
+        m_window = std::move(lines);
+        m_window->estimateFound(estimator());
+    } else {
+        m_window.emplace();
+        m_window->reset(text, estimator());
+    }
     m_colouring->setParts(&*m_window);
-    m_window->reset(text, estimator());
     m_hasStandIn = textHasStandIn();
     const int topLine = m_window->lineAt(top);
     const auto [first, end] = m_window->around(top, top);
