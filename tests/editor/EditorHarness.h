@@ -41,6 +41,9 @@ struct EditorHarness
         editor->textView()->setFocus();
         QTest::qWait(1);
         QApplication::processEvents();
+        // A long text shows its first screen, and goes in whole once that is painted.
+        while (editor->isLoading())
+            QApplication::processEvents();
     }
 
     MarkdownTextView* view() const { return editor->textView(); }
