@@ -378,20 +378,14 @@ void UnifiedBlockEditor::loadFirstScreen()
                                        size, true);
                                }),
         m_document.version(), isDarkMode(), fontSize() };
+    // Waiting for the projection would stop the window: input that comes first waits for it.
     m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
-        *m_view->viewport(), 250, [this] { loadWholeWhenProjected(); });
-}
-
-void UnifiedBlockEditor::loadWholeWhenProjected()
-{
-    if (!m_firstScreenOnly)
-        return;
-    // Waiting for the projection here would stop the window: it is looked for again shortly.
-    if (m_projecting && !m_projecting->projection.isFinished()) {
-        QTimer::singleShot(5, this, [this] { loadWholeWhenProjected(); });
-        return;
-    }
-    finishLoading();
+        *m_view->viewport(), 250,
+        [this] { return !m_projecting || m_projecting->projection.isFinished(); },
+        [this] {
+            if (m_firstScreenOnly)
+                finishLoading();
+        });
 }
 
 std::optional<ProjectedDocument::Projection> UnifiedBlockEditor::takeProjection(

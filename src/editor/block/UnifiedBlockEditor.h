@@ -380,9 +380,6 @@ private:
         qreal fontSize = 0;
     };
     std::optional<Projecting> m_projecting;
-    // Loads the whole text after the first screen once its projection is made (input that comes
-    // first waits for it).
-    void loadWholeWhenProjected();
     // The projection begun for `markdown` if it is still the document's text as it was then.
     std::optional<ProjectedDocument::Projection> takeProjection(const ChunkedText& markdown);
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset

@@ -10,6 +10,9 @@ namespace quillon {
 
 namespace {
 
+// How long to wait before looking again whether the work is ready.
+constexpr int kLookAgainMs = 5;
+
 // Painted and waiting for their turn, the first to run next.
 std::deque<AfterFirstPaint*>& painted()
 {
@@ -19,8 +22,10 @@ std::deque<AfterFirstPaint*>& painted()
 
 } // namespace
 
-AfterFirstPaint::AfterFirstPaint(QWidget& widget, int waitMs, std::function<void()> then)
-    : m_then(std::move(then))
+AfterFirstPaint::AfterFirstPaint(
+    QWidget& widget, int waitMs, std::function<bool()> ready, std::function<void()> then)
+    : m_ready(std::move(ready))
+    , m_then(std::move(then))
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &AfterFirstPaint::run);
@@ -58,7 +63,10 @@ void AfterFirstPaint::run()
     const auto at = std::find(waiting.begin(), waiting.end(), this);
     if (at != waiting.end())
         waiting.erase(at);
-    if (auto then = std::exchange(m_then, nullptr))
+    // Not ready: looked at again shortly, out of the turns of the others.
+    if (m_ready && !m_ready())
+        m_timer.start(kLookAgainMs);
+    else if (auto then = std::exchange(m_then, nullptr))
         then();
     // The next one runs on a turn of its own.
     if (!waiting.empty())

@@ -15,7 +15,6 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
@@ -299,8 +298,14 @@ void CodeEditorView::loadFirstText()
                                        return lines;
                                    }),
             m_document.version() };
+        // Waiting for the lines would stop the window: input that comes first waits for them.
         m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
-            *m_view->viewport(), 250, [this] { windowWhenFound(); });
+            *m_view->viewport(), 250,
+            [this] { return !m_foundLines || m_foundLines->lines.isFinished(); },
+            [this] {
+                if (m_windowAfterLoading)
+                    finishLoading();
+            });
         return;
     }
     if (m_document.text().size() <= kLoadSlice) {
@@ -363,18 +368,6 @@ void CodeEditorView::loadSlice(qsizetype length)
     m_colouring->colourAll(shown);
     m_find->refresh();
     updateReadOnly();
-}
-
-void CodeEditorView::windowWhenFound()
-{
-    if (!m_windowAfterLoading)
-        return;
-    // Waiting for the lines here would stop the window: they are looked for again shortly.
-    if (m_foundLines && !m_foundLines->lines.isFinished()) {
-        QTimer::singleShot(5, this, [this] { windowWhenFound(); });
-        return;
-    }
-    finishLoading();
 }
 
 void CodeEditorView::finishLoading()

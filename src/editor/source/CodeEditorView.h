@@ -179,9 +179,6 @@ private:
         quint64 version = 0;
     };
     std::optional<FoundLines> m_foundLines;
-    // Puts the window in place of the first screen once its lines are found (input that comes
-    // first waits for them).
-    void windowWhenFound();
     bool m_hasStandIn = false; // the text holds a character the view could not give back
     // The appearance on screen.
     bool m_shownDark = false;
