@@ -55,6 +55,17 @@ const QString kDocument = QStringLiteral("# Title\r\n\r\nSome text\u2028more\rli
     return ::testing::AssertionSuccess();
 }
 
+// Copies of the notes up to 20,000 characters, each told from the others by its title, as
+// another program's change tells the lines it kept.
+QString numberedNotes()
+{
+    QString text;
+    for (int i = 0; text.size() < 20'000; ++i)
+        text += QString(kDocument).replace(
+            QStringLiteral("Title"), QStringLiteral("Title %1").arg(i));
+    return text;
+}
+
 void typeAt(SourceHarness& h, const QString& after, const QString& text, int skip = 0)
 {
     const qsizetype at = h.content().indexOf(after);
@@ -399,10 +410,8 @@ TEST(BothPanes, AChangeMadeBeforeAPaneShowsTheOtherPanesEditsKeepsBoth)
             const QString content = h.content();
             EXPECT_TRUE(content.contains(c.expected)) << c.name << ": " << content.toStdString();
             EXPECT_EQ(content.size(), before.size() + 1 + c.typed.size()) << c.name;
-            EXPECT_EQ(
-                QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                content)
-                << c.name; // the file keeps its line ends
+            EXPECT_EQ(h.onDiskAsText(),
+                content) << c.name; // the file keeps its line ends
             // Each pane shows the document's text after the turn.
             QApplication::processEvents();
             QApplication::processEvents();
@@ -488,9 +497,7 @@ TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheF
         // them, and reads back as the text.
         h.view()->setFocus();
         h.type(QStringLiteral("z"));
-        EXPECT_EQ(
-            QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-            h.content());
+        EXPECT_EQ(h.onDiskAsText(), h.content());
     }
 }
 
@@ -502,19 +509,7 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
     const PaneWindowLength sourceWindow(3000);
     const BlockWindowLength blockWindow(3000);
     const FirstScreenLength firstScreen(8000, 600);
-    // Each copy of the notes is told from the others by its title, as another program's change
-    // tells the lines it kept.
-    QString text;
-    for (int i = 0; text.size() < 20'000; ++i)
-        text += QString(kDocument).replace(
-            QStringLiteral("Title"), QStringLiteral("Title %1").arg(i));
-    auto whole = [](const SourceHarness& h) {
-        while (h.source->isLoading() || h.blocks->isLoading())
-            QApplication::processEvents();
-    };
-    auto onDisk = [](const SourceHarness& h) {
-        return QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    };
+    const QString text = numberedNotes();
 
     {
         // A selection in the block view typed over, then a key in the source pane.
@@ -540,10 +535,10 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
         h.type(QStringLiteral("Y"));
         expected.insert(second, QStringLiteral("Y"));
         EXPECT_EQ(h.content(), expected);
-        whole(h);
+        h.untilWhole();
         EXPECT_TRUE(followsSource(h));
         EXPECT_EQ(h.blocks->caretMarkdownOffset(), after + 2);
-        EXPECT_EQ(onDisk(h), expected);
+        EXPECT_EQ(h.onDiskAsText(), expected);
     }
     {
         // Another program puts lines in above the caret and the selection of both panes and
@@ -573,13 +568,13 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
             + content.left(content.size() - 100) + QStringLiteral("changed end\n"));
         const ReplacedStretch change = h.workspace->activeDocument()->lastReplacement();
         ASSERT_FALSE(change.isSmallNextTo(h.content().size()));
-        whole(h);
+        h.untilWhole();
         EXPECT_TRUE(followsSource(h));
         EXPECT_EQ(h.blocks->caretMarkdownOffset(), change.map(after));
         EXPECT_EQ(h.view()->textCursor().selectedText(), h.content().mid(change.map(after), 3));
         EXPECT_EQ(topOfView(), change.map(top));
         h.type(QStringLiteral("Z"));
-        EXPECT_EQ(onDisk(h), h.content());
+        EXPECT_EQ(h.onDiskAsText(), h.content());
     }
     {
         // Shown at its top, the source pane stays there (its margin too) once its window takes
@@ -587,7 +582,7 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
         SourceHarness h(text, true, false);
         h.view()->viewport()->repaint();
         ASSERT_EQ(h.view()->verticalScrollBar()->value(), 0);
-        whole(h);
+        h.untilWhole();
         EXPECT_EQ(h.view()->verticalScrollBar()->value(), 0);
     }
 }
@@ -600,10 +595,7 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
     const PaneWindowLength sourceWindow(3000);
     const BlockWindowLength blockWindow(3000);
     const FirstScreenLength firstScreen(8000, 600);
-    QString text;
-    for (int i = 0; text.size() < 20'000; ++i)
-        text += QString(kDocument).replace(
-            QStringLiteral("Title"), QStringLiteral("Title %1").arg(i));
+    const QString text = numberedNotes();
     for (int seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         QRandomGenerator random { quint32(seed) };
@@ -649,8 +641,7 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
         };
         for (int i = int(random.bounded(3)); i >= 0; --i)
             act();
-        while (h.source->isLoading() || h.blocks->isLoading())
-            QApplication::processEvents();
+        h.untilWhole();
         for (int i = 0; i < 3; ++i) {
             act();
             h.blocks->flushPendingWork();
@@ -662,8 +653,6 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
         ASSERT_TRUE(followsSource(h));
         h.view()->setFocus();
         h.type(QStringLiteral("z"));
-        EXPECT_EQ(
-            QString::fromUtf8(h.onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-            h.content());
+        EXPECT_EQ(h.onDiskAsText(), h.content());
     }
 }

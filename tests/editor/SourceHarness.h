@@ -117,7 +117,12 @@ struct SourceHarness
             return;
         QTest::qWait(1);
         QApplication::processEvents();
-        // A long text is put in over several turns of the event loop.
+        untilWhole();
+    }
+
+    // A long text is put in over several turns of the event loop: until it is whole in the panes.
+    void untilWhole() const
+    {
         while (source->isLoading() || (blocks && blocks->isLoading()))
             QApplication::processEvents();
     }
@@ -129,6 +134,12 @@ struct SourceHarness
     {
         workspace->flushPendingWrites();
         return tree.read(name);
+    }
+    // The file read back as the document reads it: the line feeds it writes as CR LF where the
+    // file's lines had them are line feeds again.
+    QString onDiskAsText() const
+    {
+        return QString::fromUtf8(onDisk()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
     void setCaret(int position, int anchor = -1) const
     {
