@@ -307,6 +307,22 @@ void keyNotFollowed(QWidget* view, const QString& text)
     QApplication::sendEvent(view, &press);
 }
 
+// One of the panes, chosen at random and focused, its caret placed at random (with `select`,
+// over a random selection).
+QTextEdit* randomPane(const SourceHarness& h, QRandomGenerator& random, bool select)
+{
+    QTextEdit* pane = random.bounded(2) == 0 ? static_cast<QTextEdit*>(h.blocks->textView())
+                                             : static_cast<QTextEdit*>(h.view());
+    pane->setFocus();
+    const int length = pane->document()->characterCount() - 1;
+    QTextCursor cursor(pane->document());
+    cursor.setPosition(int(random.bounded(length + 1)));
+    if (select)
+        cursor.setPosition(int(random.bounded(length + 1)), QTextCursor::KeepAnchor);
+    pane->setTextCursor(cursor);
+    return pane;
+}
+
 // Clicks a cell of a table the block editor shows, types into it and leaves it by Tab or
 // Escape, or leaves it open.
 void clickACell(const SourceHarness& h, QRandomGenerator& random)
@@ -439,13 +455,8 @@ TEST(BothPanes, RandomKeysAndUndoInBothPanesInTurnKeepThePanesTheDocumentAndTheF
         const QStringList keys { QStringLiteral("a"), QStringLiteral("|"), QStringLiteral("\n"),
             QStringLiteral("`"), QStringLiteral("-"), QStringLiteral(" "), QString() };
         for (int i = 0; i < 300; ++i) {
-            const bool inBlocks = random.bounded(2) == 0;
-            QTextEdit* pane = inBlocks ? blocks : static_cast<QTextEdit*>(h.view());
-            pane->setFocus();
-            const int length = pane->document()->characterCount() - 1;
-            QTextCursor cursor(pane->document());
-            cursor.setPosition(int(random.bounded(length + 1)));
-            pane->setTextCursor(cursor);
+            QTextEdit* pane = randomPane(h, random, false);
+            const bool inBlocks = pane == blocks;
             const int what = int(random.bounded(24));
             if (what >= 22) {
                 clickACell(h, random);
@@ -602,14 +613,7 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
         SourceHarness h(text, true, false);
         QTextEdit* blocks = h.blocks->textView();
         auto act = [&] {
-            const bool inBlocks = random.bounded(2) == 0;
-            QTextEdit* pane = inBlocks ? blocks : static_cast<QTextEdit*>(h.view());
-            pane->setFocus();
-            const int length = pane->document()->characterCount() - 1;
-            QTextCursor cursor(pane->document());
-            cursor.setPosition(int(random.bounded(length + 1)));
-            cursor.setPosition(int(random.bounded(length + 1)), QTextCursor::KeepAnchor);
-            pane->setTextCursor(cursor);
+            QTextEdit* pane = randomPane(h, random, true);
             switch (random.bounded(8)) {
             case 0:
                 h.key(Qt::Key_A, Qt::ControlModifier, pane);
