@@ -70,6 +70,24 @@ bool StructureAroundEdit::mayRestyleFarAway(
     return mayBeFence(lines.before) || mayBeFence(lines.after);
 }
 
+bool StructureAroundEdit::leavesTablesAlone(
+    const ChunkedText& text, qsizetype position, QStringView removed, QStringView inserted)
+{
+    for (QStringView part : { removed, inserted })
+        if (containsAnyOf(part, u"|`~\uFFFC") || containsInnerBreak(part))
+            return false;
+    // Lines of a paragraph so long that copying them would cost more than the key: the answer
+    // errs towards "no" there.
+    constexpr qsizetype kLongestLines = 64 * 1024;
+    const TextRange lines = MarkdownTableProjection::pipeLinesAround(
+        text, position, qMin(text.size(), position + inserted.size()));
+    if (lines.length > kLongestLines)
+        return false;
+    const QString around = text.mid(lines.location, lines.length);
+    return !around.contains(u'|') && !around.contains(QChar::ObjectReplacementCharacter)
+        && !mayBeFence(around);
+}
+
 std::optional<StructureAroundEdit::TablesAround> StructureAroundEdit::tablesAround(
     const ChunkedText& text, qsizetype from, qsizetype to, qsizetype delta, bool farAway,
     const ShownTables& shownBetween)

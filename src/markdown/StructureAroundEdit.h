@@ -41,6 +41,13 @@ struct StructureAroundEdit
     // (which opens or closes blocks down to the end of the text), a table's character, or a line
     // break other than a line feed (which changes how lines are told apart).
     static bool mayRestyleFarAway(QStringView removed, QStringView inserted, const Lines& lines);
+    // Whether an edit of `text` (the text after it: `inserted` at `position`, in place of
+    // `removed`) left every table and fenced block as it was, each at its place shifted by the
+    // edit alone: its characters hold no pipe, fence mark, table character or line break other
+    // than a line feed, and the lines around it (with every pipe line next to them) hold no pipe
+    // and no fence. A storage of the text before it then takes the edit as plain characters.
+    static bool leavesTablesAlone(
+        const ChunkedText& text, qsizetype position, QStringView removed, QStringView inserted);
 
     // The tables around an edit of `text` (the text after it) that left [from, to): those its
     // lines hold, and those the view shows there, in the text before the edit. `shownBetween`

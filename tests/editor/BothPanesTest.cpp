@@ -598,6 +598,49 @@ TEST(BothPanes, WhatComesBeforeALongTextIsWholeInThePanesLandsWhereTheFirstScree
     }
 }
 
+TEST(BothPanes, KeysTypedIntoTheFirstScreenAreShownAtOnceAndTheWholeTextTakesThem)
+{
+    // Keys typed into the block view while its whole text is still being made are its first
+    // screen's, at once; the whole text takes them, and those of the other pane, when it is made.
+    const PaneWindowLength sourceWindow(3000);
+    const BlockWindowLength blockWindow(3000);
+    const FirstScreenLength firstScreen(8000, 600);
+    const QString text = numberedNotes();
+    std::optional<HeldProjections> held;
+    held.emplace();
+    SourceHarness h(text, true, false);
+    QTextEdit* blocks = h.blocks->textView();
+    QString expected = h.content();
+    const qsizetype after = expected.indexOf(QStringLiteral("after table"), 300);
+    blocks->setFocus();
+    QTextCursor cursor(blocks->document());
+    cursor.setPosition(int(h.blocks->projected().storageOffset(after)));
+    blocks->setTextCursor(cursor);
+    h.type(QStringLiteral("ab\nc"), blocks);
+    h.key(Qt::Key_Backspace, Qt::NoModifier, blocks);
+    h.type(QStringLiteral("d"), blocks);
+    expected.insert(after, QStringLiteral("ab\nd"));
+    EXPECT_TRUE(h.blocks->isLoading());
+    EXPECT_LT(blocks->document()->characterCount(), 1000);
+    EXPECT_TRUE(blocks->document()->toPlainText().contains(QStringLiteral("ab\ndafter table")));
+    EXPECT_TRUE(h.content() == expected);
+    EXPECT_TRUE(h.onDiskAsText() == expected);
+    // A key of the other pane, then one that would change a table: the view puts its whole
+    // text in first, which takes every key so far.
+    const qsizetype end = expected.indexOf(QStringLiteral("\nend\n"), after);
+    h.setCaret(int(end));
+    h.type(QStringLiteral("Y"));
+    expected.insert(end, QStringLiteral("Y"));
+    h.type(QStringLiteral("|"), blocks);
+    expected.insert(after + 4, QStringLiteral("|"));
+    EXPECT_TRUE(h.content() == expected);
+    held.reset();
+    h.untilWhole();
+    EXPECT_TRUE(followsSource(h));
+    EXPECT_EQ(h.blocks->caretMarkdownOffset(), after + 5);
+    EXPECT_TRUE(h.onDiskAsText() == expected);
+}
+
 TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheFileEqual)
 {
     // A few random actions while the panes show a long text's first screen (keys in either
@@ -610,6 +653,10 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
     for (int seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         QRandomGenerator random { quint32(seed) };
+        // Every other seed acts while the block view's whole text is still being made.
+        std::optional<HeldProjections> held;
+        if (seed % 2)
+            held.emplace();
         SourceHarness h(text, true, false);
         QTextEdit* blocks = h.blocks->textView();
         auto act = [&] {
@@ -645,6 +692,7 @@ TEST(BothPanes, RandomInputBeforeALongTextIsWholeKeepsThePanesTheDocumentAndTheF
         };
         for (int i = int(random.bounded(3)); i >= 0; --i)
             act();
+        held.reset();
         h.untilWhole();
         for (int i = 0; i < 3; ++i) {
             act();

@@ -58,6 +58,16 @@ struct FirstScreenLength
     FirstScreenLength& operator=(const FirstScreenLength&) = delete;
 };
 
+// The block view's projection of a long text on another thread waits until the view asks for
+// it or this is gone, so that a test acts while the first screen alone is shown.
+struct HeldProjections
+{
+    HeldProjections() { UnifiedBlockEditor::holdProjectionsForTesting(true); }
+    ~HeldProjections() { UnifiedBlockEditor::holdProjectionsForTesting(false); }
+    HeldProjections(const HeldProjections&) = delete;
+    HeldProjections& operator=(const HeldProjections&) = delete;
+};
+
 // Holds the block view's text whole for a test of the whole-text path.
 struct BlockViewHoldsWhole
 {

@@ -43,6 +43,10 @@ struct Edit
     {
         return S::mayRestyleFarAway(removedText(), inserted, lines());
     }
+    bool leavesTablesAlone() const
+    {
+        return S::leavesTablesAlone(ChunkedText(result()), position, removedText(), inserted);
+    }
 };
 
 Edit edit(const QString& text, qsizetype position, qsizetype removed, const QString& inserted)
@@ -84,6 +88,33 @@ TEST(StructureAroundEditTest, EditsThatMayMakeOrBreakATableOrMoveAFence)
     // Deleting the letter between backticks joins them into a fence.
     const QString almost = QStringLiteral("text\n``y`\n| a | b |\n| - | - |");
     EXPECT_TRUE(deleting(almost, u"y"_qs).mayChangeTables());
+}
+
+TEST(StructureAroundEditTest, EditsThatATextBeforeThemTakesAsPlainCharacters)
+{
+    const QString doc = QStringLiteral("# Notes\n\nSome prose here.\nnext line\n") + kTable
+        + QStringLiteral("\n\nafter\n\n```\ncode\n```\nlast line");
+    // Letters and line breaks typed into prose, or deleted from it, away from tables and fences.
+    EXPECT_TRUE(typing(doc, u"prose"_qs, u"e"_qs).leavesTablesAlone());
+    EXPECT_TRUE(typing(doc, u"prose"_qs, u"\n\n"_qs).leavesTablesAlone());
+    EXPECT_TRUE(deleting(doc, u"\n\nSome"_qs).leavesTablesAlone());
+    EXPECT_TRUE(typing(doc, u"after"_qs, u"x"_qs).leavesTablesAlone());
+    // A line that a table follows, or a line break that would join one to it.
+    EXPECT_FALSE(typing(doc, u"next"_qs, u"x"_qs).leavesTablesAlone());
+    EXPECT_FALSE(typing(doc, u"line\n|"_qs, u"\n"_qs).leavesTablesAlone());
+    EXPECT_FALSE(deleting(doc, u"\nafter"_qs).leavesTablesAlone());
+    // A pipe, a fence's mark, a table's character or another line break in the edit itself.
+    for (const QString& mark : { u"|"_qs, u"`"_qs, u"~"_qs, u"\uFFFC"_qs, u"\r"_qs })
+        EXPECT_FALSE(typing(doc, u"prose"_qs, mark).leavesTablesAlone()) << mark.toStdString();
+    // Inside a fenced block, but not on a fence's line, nor the letter between backticks that
+    // would join them into one.
+    EXPECT_TRUE(typing(doc, u"code"_qs, u"x"_qs).leavesTablesAlone());
+    EXPECT_FALSE(typing(doc, u"\ncode"_qs, u"x"_qs).leavesTablesAlone());
+    EXPECT_FALSE(deleting(QStringLiteral("text\n``y`\nmore"), u"y"_qs).leavesTablesAlone());
+    // A line too long to read at every key.
+    const QString longLine = QString(70'000, u'a') + QStringLiteral("\nshort");
+    EXPECT_FALSE(typing(longLine, u"aaa"_qs, u"b"_qs).leavesTablesAlone());
+    EXPECT_TRUE(typing(longLine, u"short"_qs, u"b"_qs).leavesTablesAlone());
 }
 
 TEST(StructureAroundEditTest, EditsThatRestyleBeyondTheirParagraph)

@@ -29,7 +29,29 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
+#include <atomic>
+#include <thread>
+
 namespace quillon {
+
+namespace {
+
+std::atomic_bool projectionsHeld { false };
+
+// A projection begun on another thread: while tests hold projections, it waits until its view
+// asks for it (`wanted`) or the hold ends.
+void waitWhileHeld(const std::atomic_bool& wanted)
+{
+    while (projectionsHeld.load() && !wanted.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace
+
+void UnifiedBlockEditor::holdProjectionsForTesting(bool held)
+{
+    projectionsHeld = held;
+}
 
 UnifiedBlockEditor::UnifiedBlockEditor(
     Document& document, WorkspaceState& workspace, bool dark, QWidget* parent, DocumentFind* find)
@@ -66,6 +88,9 @@ UnifiedBlockEditor::UnifiedBlockEditor(
     // While the text is out of the view, the caret it goes back to follows the document's
     // changes: the text that goes back in has them.
     auto followPlace = [this](const ReplacedStretch& stretch) {
+        // A key typed into the first screen is there already, the caret after it.
+        if (m_typingIntoFirstScreen)
+            return;
         keepFirstScreenPlace();
         if (!m_reloadNextTurn || !m_placeAfterLoad)
             return;
@@ -75,11 +100,15 @@ UnifiedBlockEditor::UnifiedBlockEditor(
         if (m_placeAfterLoad->top >= 0)
             m_placeAfterLoad->top = stretch.map(m_placeAfterLoad->top);
     };
-    connect(&document, &Document::edited, this, [followPlace](const TextEdit& edit) {
+    connect(&document, &Document::edited, this, [this, followPlace](const TextEdit& edit) {
+        keepForProjection(edit);
         followPlace({ edit.position, edit.removedLength, edit.inserted.size(), {} });
     });
-    connect(&document, &Document::replaced, this,
-        [this, followPlace] { followPlace(m_document.lastReplacement()); });
+    connect(&document, &Document::replaced, this, [this, followPlace] {
+        if (m_projecting)
+            m_projecting->editsTaken = false;
+        followPlace(m_document.lastReplacement());
+    });
     // Edits of other views are applied where they land; a replaced text is reloaded.
     m_binding->start();
     // An open cell's text is handed over before the document is saved, asked about or closed.
@@ -98,6 +127,8 @@ UnifiedBlockEditor::~UnifiedBlockEditor()
     m_tableEditor->teardown();
     m_view->onInputHandled = nullptr;
     disconnect(m_view->document(), nullptr, this, nullptr);
+    if (m_projecting)
+        *m_projecting->wanted = true;
     // The view and its document outlive the storage the formats are read from.
     m_view->blockLayout().setFormatSource({});
     m_styling->stop();
@@ -159,6 +190,7 @@ void UnifiedBlockEditor::setUpView()
     m_view->canUndo = [this] { return canUndo(); };
     m_view->canRedo = [this] { return canRedo(); };
     m_view->onInputHandled = [this] {
+        m_typingIntoFirstScreen = false;
         if (!m_isProgrammatic)
             noteCaretLine(-1);
         flushPendingWork();
@@ -372,12 +404,15 @@ void UnifiedBlockEditor::loadFirstScreen()
         0, double(restLines) * m_view->blockLayout().estimateLength(end / lines));
     m_reloadNextTurn = true;
     m_firstScreenOnly = true;
-    m_projecting = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize()] {
-                                   return ProjectedDocument::project(
-                                       text.toString(AttributedText::roomToGrow(text.size())), dark,
-                                       size, true);
-                               }),
-        m_document.version(), isDarkMode(), fontSize() };
+    auto wanted = std::make_shared<std::atomic_bool>(false);
+    m_projecting
+        = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize(), wanted] {
+                          waitWhileHeld(*wanted);
+                          return ProjectedDocument::project(
+                              text.toString(AttributedText::roomToGrow(text.size())), dark, size,
+                              true);
+                      }),
+              wanted, m_document.version(), isDarkMode(), fontSize(), {}, true };
     // Waiting for the projection would stop the window: input that comes first waits for it.
     m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
         *m_view->viewport(), 250,
@@ -388,16 +423,71 @@ void UnifiedBlockEditor::loadFirstScreen()
         });
 }
 
-std::optional<ProjectedDocument::Projection> UnifiedBlockEditor::takeProjection(
+std::optional<UnifiedBlockEditor::TakenProjection> UnifiedBlockEditor::takeProjection(
     const ChunkedText& markdown)
 {
     // Taken or not, it is of no more use: a later text is projected anew.
     std::optional<Projecting> projecting = std::exchange(m_projecting, std::nullopt);
-    if (!projecting || &markdown != &m_document.text()
-        || projecting->version != m_document.version() || projecting->isDarkMode != isDarkMode()
-        || projecting->fontSize != fontSize())
+    if (!projecting)
         return std::nullopt;
-    return projecting->projection.takeResult();
+    *projecting->wanted = true;
+    const quint64 version = m_document.version();
+    const bool same = projecting->version == version;
+    // Each edit kept counts one version.
+    const bool withEdits = projecting->editsTaken
+        && projecting->version + quint64(projecting->edits.size()) == version;
+    if (&markdown != &m_document.text() || (!same && !withEdits)
+        || projecting->isDarkMode != isDarkMode() || projecting->fontSize != fontSize())
+        return std::nullopt;
+    return TakenProjection { projecting->projection.takeResult(),
+        same ? QList<TextEdit>() : std::move(projecting->edits) };
+}
+
+void UnifiedBlockEditor::keepForProjection(const TextEdit& edit)
+{
+    if (!m_projecting || !m_projecting->editsTaken)
+        return;
+    if (edit.removed.size() == edit.removedLength
+        && StructureAroundEdit::leavesTablesAlone(
+            m_document.text(), edit.position, edit.removed, edit.inserted)) {
+        m_projecting->edits.append(edit);
+        return;
+    }
+    m_projecting->editsTaken = false;
+    m_projecting->edits.clear();
+}
+
+bool UnifiedBlockEditor::typesIntoFirstScreen(const QKeyEvent& key) const
+{
+    if (!m_firstScreenOnly || !m_projecting || !m_projecting->editsTaken
+        || m_projecting->projection.isFinished() || m_binding->hasPending() || m_view->isReadOnly()
+        || m_tableEditor->field()
+        || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    const int k = key.key();
+    const QString typed = key.text();
+    const bool edits = k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Backspace
+        || k == Qt::Key_Delete
+        || (!typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
+               return c.isPrint() && c != u'|' && c != u'`' && c != u'~'
+                   && c != ProjectedDocument::kCarriageReturnStandIn;
+           }));
+    if (!edits)
+        return false;
+    // The caret's lines and one on either side, all before the first screen's last line: a key
+    // there changes nothing the rest of the text decides.
+    const auto [anchor, caret] = storageSelection();
+    const QString& text = m_projected->storage().text();
+    const qsizetype start = qMin(anchor, caret);
+    const qsizetype lineStart = start > 0 ? text.lastIndexOf(u'\n', start - 1) : -1;
+    const qsizetype from = lineStart > 0 ? text.lastIndexOf(u'\n', lineStart - 1) + 1 : 0;
+    const qsizetype lineEnd = text.indexOf(u'\n', qMax(anchor, caret));
+    const qsizetype to = lineEnd < 0 ? -1 : text.indexOf(u'\n', lineEnd + 1);
+    if (to < 0)
+        return false;
+    const QStringView around = QStringView(text).mid(from, to - from);
+    return !around.contains(u'|') && !around.contains(QChar::ObjectReplacementCharacter)
+        && !StructureAroundEdit::mayBeFence(around);
 }
 
 void UnifiedBlockEditor::loadNextPart()
@@ -419,6 +509,8 @@ void UnifiedBlockEditor::loadNextPart()
 
 void UnifiedBlockEditor::finishLoading()
 {
+    if (m_typingIntoFirstScreen)
+        return;
     reloadTakenOut();
     if (!isLoading())
         return;
@@ -464,8 +556,14 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
     const bool parts = inParts && markdownCaret == 0 && markdown.size() > kLoadPart;
     m_detached.reset();
     const qsizetype around = m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret;
-    if (std::optional<ProjectedDocument::Projection> projection = takeProjection(markdown)) {
-        m_projected->loadInParts(std::move(*projection), parts ? kLoadPart : -1, around);
+    if (std::optional<TakenProjection> taken = takeProjection(markdown)) {
+        const bool edited = !taken->edits.isEmpty();
+        m_projected->loadInParts(
+            std::move(taken->projection), parts && !edited ? kLoadPart : -1, around);
+        // What was typed meanwhile, each edit away from every table and fence.
+        for (const TextEdit& edit : std::as_const(taken->edits))
+            m_projected->replace(
+                { m_projected->storageOffset(edit.position), edit.removedLength }, edit.inserted);
     } else {
         // The view's copy gets room to grow: its first edit would otherwise move all of it.
         m_projected->loadInParts(markdown.toString(AttributedText::roomToGrow(markdown.size())),
@@ -564,12 +662,20 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
     // finds it through the binding).
     if (m_firstScreenOnly && watched == m_view->viewport() && event->type() == QEvent::Wheel)
         finishLoading();
-    if (watched == m_view || watched == m_view->viewport())
+    const bool key = watched == m_view
+        && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride);
+    if (key && typesIntoFirstScreen(static_cast<QKeyEvent&>(*event))) {
+        // Until the view has handled it, nothing puts the whole text in.
+        m_typingIntoFirstScreen = event->type() == QEvent::KeyPress;
+    } else if (watched == m_view || watched == m_view->viewport()) {
         m_binding->beforeInput(*event);
+    }
     // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.
     if (watched == m_view && event->type() == QEvent::KeyPress && !m_tableEditor->field()
-        && windowKey(static_cast<QKeyEvent&>(*event)))
+        && windowKey(static_cast<QKeyEvent&>(*event))) {
+        m_typingIntoFirstScreen = false;
         return true;
+    }
     if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress)
         m_detached.reset();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {

@@ -16,10 +16,13 @@
 #include <QFuture>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
+
+class QKeyEvent;
 
 namespace quillon {
 
@@ -99,6 +102,10 @@ public:
 
     // The caret as a Markdown offset.
     qsizetype caretMarkdownOffset() const;
+
+    // While held, a long text opened is projected on the other thread only once the view
+    // needs it (or once released): tests hold it to type into a first screen.
+    static void holdProjectionsForTesting(bool held);
 
 Q_SIGNALS:
     // After each restyle or reload, with the number of paragraphs whose styling was applied.
@@ -372,16 +379,33 @@ private:
     std::unique_ptr<AfterFirstPaint> m_afterFirstPaint;
     // Meanwhile the whole text is projected on another thread, for the document's version and
     // the appearance it was begun with.
+    // The document's edits since then are kept while each leaves the tables as they were:
+    // the projection takes them as plain characters.
     struct Projecting
     {
         QFuture<ProjectedDocument::Projection> projection;
+        std::shared_ptr<std::atomic_bool> wanted;
         quint64 version = 0;
         bool isDarkMode = false;
         qreal fontSize = 0;
+        QList<TextEdit> edits;
+        bool editsTaken = true;
     };
     std::optional<Projecting> m_projecting;
-    // The projection begun for `markdown` if it is still the document's text as it was then.
-    std::optional<ProjectedDocument::Projection> takeProjection(const ChunkedText& markdown);
+    // The projection begun for `markdown` if it is still the document's text as it was then,
+    // or that text with the edits kept since.
+    struct TakenProjection
+    {
+        ProjectedDocument::Projection projection;
+        QList<TextEdit> edits;
+    };
+    std::optional<TakenProjection> takeProjection(const ChunkedText& markdown);
+    // Keys typed while the first screen is shown and the projection is not ready are the first
+    // screen's, as long as they edit its text alone, away from its end and from tables and
+    // fences: the user sees them at once, and the projection takes them when it is done.
+    bool typesIntoFirstScreen(const QKeyEvent& key) const;
+    void keepForProjection(const TextEdit& edit);
+    bool m_typingIntoFirstScreen = false;
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;
