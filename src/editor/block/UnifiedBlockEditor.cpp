@@ -151,7 +151,9 @@ void UnifiedBlockEditor::setUpView()
         [this](qsizetype length) { return m_view->blockLayout().estimateLength(length); },
         [this](int lines) { return m_view->blockLayout().estimateTable(lines); });
     connect(&m_view->blockLayout(), &BlockDocumentLayout::frameChanged, this, [this] {
-        if (m_projected->holdsAll() || m_movingWindow)
+        // A load estimates its window's lines itself, with the frame it ends with: emptying the
+        // document drops the column's margins for a moment.
+        if (m_projected->holdsAll() || m_movingWindow || m_loadingText)
             return;
         m_projected->estimateAll();
         showWindowHeights();
@@ -558,13 +560,17 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
     const qsizetype around = m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret;
     if (std::optional<TakenProjection> taken = takeProjection(markdown)) {
         const bool edited = !taken->edits.isEmpty();
-        m_projected->loadInParts(
-            std::move(taken->projection), parts && !edited ? kLoadPart : -1, around);
+        {
+            FlagScope loading(m_loadingText);
+            m_projected->loadInParts(
+                std::move(taken->projection), parts && !edited ? kLoadPart : -1, around);
+        }
         // What was typed meanwhile, each edit away from every table and fence.
         for (const TextEdit& edit : std::as_const(taken->edits))
             m_projected->replace(
                 { m_projected->storageOffset(edit.position), edit.removedLength }, edit.inserted);
     } else {
+        FlagScope loading(m_loadingText);
         // The view's copy gets room to grow: its first edit would otherwise move all of it.
         m_projected->loadInParts(markdown.toString(AttributedText::roomToGrow(markdown.size())),
             isDarkMode(), fontSize(), parts ? kLoadPart : -1, around);

@@ -406,6 +406,8 @@ private:
     bool typesIntoFirstScreen(const QKeyEvent& key) const;
     void keepForProjection(const TextEdit& edit);
     bool m_typingIntoFirstScreen = false;
+    // The text is going into the view's document (a reload).
+    bool m_loadingText = false;
     // Line breaks the pending reload adds to the storage's Markdown: where (Markdown offset
     // before the break was added), and whether a caret there stands after the break.
     QList<QPair<qsizetype, bool>> m_tableLineBreaks;

@@ -295,7 +295,7 @@ void CodeEditorView::loadFirstText()
         m_foundLines = FoundLines { QtConcurrent::run([text = m_document.text()] {
                                        TextWindow lines;
                                        lines.findLines(text);
-                                       return lines;
+                                       return std::pair { std::move(lines), hasStandIn(text) };
                                    }),
             m_document.version() };
         // Waiting for the lines would stop the window: input that comes first waits for them.
@@ -413,14 +413,19 @@ void CodeEditorView::putEdit(const TextEdit& edit, qsizetype start)
     m_hasStandIn = m_hasStandIn || !SourceDocumentText::isRepresentable(edit.inserted);
 }
 
-bool CodeEditorView::textHasStandIn() const
+bool CodeEditorView::hasStandIn(const ChunkedText& text)
 {
     bool any = false;
-    m_document.text().forEachPiece(0, m_document.text().size(), [&](QStringView piece, qsizetype) {
+    text.forEachPiece(0, text.size(), [&](QStringView piece, qsizetype) {
         any = !SourceDocumentText::isRepresentable(piece);
         return !any;
     });
     return any;
+}
+
+bool CodeEditorView::textHasStandIn() const
+{
+    return hasStandIn(m_document.text());
 }
 
 void CodeEditorView::restoreView(int anchor, int position, int scroll)

@@ -118,6 +118,7 @@ private:
     void putEdit(const TextEdit& edit, qsizetype start);
     // Whether the document's text holds a character the pane could not give back.
     bool textHasStandIn() const;
+    static bool hasStandIn(const ChunkedText& text);
     // After a change from outside: the selection (limited to the text) and the scroll as they
     // were.
     void restoreView(int anchor, int position, int scroll);
@@ -175,7 +176,8 @@ private:
     // Meanwhile the text's lines are found on another thread, for the document's version then.
     struct FoundLines
     {
-        QFuture<TextWindow> lines;
+        // The lines, and whether the text holds a character the view could not give back.
+        QFuture<std::pair<TextWindow, bool>> lines;
         quint64 version = 0;
     };
     std::optional<FoundLines> m_foundLines;

@@ -113,18 +113,19 @@ void CodeEditorView::startWindow(std::optional<ReplacedStretch> stretch)
     // Lines found on another thread while the first screen was shown serve if the text is still
     // the one they were found in.
     std::optional<FoundLines> found = std::exchange(m_foundLines, std::nullopt);
-    std::optional<TextWindow> lines;
+    std::optional<std::pair<TextWindow, bool>> lines;
     if (found && found->version == m_document.version())
         lines = found->lines.takeResult();
-    if (lines && lines->textLength() == text.size()) {
-        m_window = std::move(lines);
+    if (lines && lines->first.textLength() == text.size()) {
+        m_window = std::move(lines->first);
         m_window->estimateFound(estimator());
+        m_hasStandIn = lines->second;
     } else {
         m_window.emplace();
         m_window->reset(text, estimator());
+        m_hasStandIn = textHasStandIn();
     }
     m_colouring->setParts(&*m_window);
-    m_hasStandIn = textHasStandIn();
     const int topLine = m_window->lineAt(top);
     const auto [first, end] = m_window->around(top, top);
     m_window->place(first, end);
