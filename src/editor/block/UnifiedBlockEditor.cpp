@@ -11,6 +11,7 @@
 #include "editor/document/DocumentFind.h"
 #include "editor/document/EditorFindController.h"
 #include "editor/document/FlagScope.h"
+#include "editor/document/HeldInput.h"
 #include "editor/table/TableAttachmentCell.h"
 #include "editor/table/TableEditingController.h"
 #include "markdown/MarkdownHighlighter.h"
@@ -670,12 +671,16 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
         finishLoading();
     const bool key = watched == m_view
         && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride);
-    if (key && typesIntoFirstScreen(static_cast<QKeyEvent&>(*event))) {
-        // Until the view has handled it, nothing puts the whole text in.
-        m_typingIntoFirstScreen = event->type() == QEvent::KeyPress;
-    } else if (watched == m_view || watched == m_view->viewport()) {
-        m_binding->beforeInput(*event);
+    const bool typing = key && typesIntoFirstScreen(static_cast<QKeyEvent&>(*event));
+    if ((watched == m_view || watched == m_view->viewport()) && mayEditText(*event)) {
+        // Until the view has handled the key, nothing puts the whole text in; should the key
+        // never reach it, the next input or turn ends that.
+        m_typingIntoFirstScreen = typing && event->type() == QEvent::KeyPress;
+        if (m_typingIntoFirstScreen)
+            QTimer::singleShot(0, this, [this] { m_typingIntoFirstScreen = false; });
     }
+    if (!typing && (watched == m_view || watched == m_view->viewport()))
+        m_binding->beforeInput(*event);
     // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.
     if (watched == m_view && event->type() == QEvent::KeyPress && !m_tableEditor->field()
         && windowKey(static_cast<QKeyEvent&>(*event))) {
