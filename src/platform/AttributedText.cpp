@@ -528,6 +528,18 @@ QStringView AttributedText::textView(TextSpan range) const
     return QStringView(m_text).mid(start, r.length);
 }
 
+void AttributedText::shareRoomWithFront()
+{
+    closeGap();
+    QStringPrivate& d = m_text.data_ptr();
+    if (d.needsDetach() || d.freeSpaceAtBegin() >= d.freeSpaceAtEnd())
+        return;
+    const qsizetype shift = (d.freeSpaceAtEnd() - d.freeSpaceAtBegin()) / 2;
+    std::memmove(d.data() + shift, d.data(), size_t(d.size) * sizeof(char16_t));
+    d.ptr += shift;
+    d.data()[d.size] = u'\0';
+}
+
 void AttributedText::closeGap() const
 {
     if (m_gap.length == 0)

@@ -305,6 +305,10 @@ public:
     // The room a text `length` long is given beyond its characters where it is made or closed
     // up, so that the first edits of a long text do not move all of it to new memory.
     static qsizetype roomToGrow(qsizetype length) { return length / 256 + 4096; }
+    // Gives half the room beyond the characters to the front, where keys near the top of a long
+    // text take it: the first of them would move the whole text to make it (a text being made
+    // ready on another thread does that there).
+    void shareRoomWithFront();
 
     // A copy of part of the text with its attributes.
     AttributedText subText(TextSpan range) const;

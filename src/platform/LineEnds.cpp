@@ -77,6 +77,20 @@ void LineEnds::applyEdit(
     applyEditTo(after, position, removedLength, insertedLength);
 }
 
+namespace {
+
+bool holdsBreak(const QString& text, qsizetype from, qsizetype to)
+{
+    return QStringView(text).mid(from, to - from).contains(u'\n');
+}
+
+bool holdsBreak(const ChunkedText& text, qsizetype from, qsizetype to)
+{
+    return text.contains(u'\n', from, to);
+}
+
+} // namespace
+
 template <typename Text>
 void LineEnds::applyEditTo(
     const Text& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength)
@@ -100,11 +114,12 @@ void LineEnds::applyEditTo(
     });
     if (added.isEmpty())
         return;
-    // The line that was split ends with the first break after the change, if any.
-    const qsizetype next = after.indexOf(u'\n', insertedEnd);
-    const bool splitIsException
-        = next >= 0 && std::binary_search(m_exceptions.cbegin(), m_exceptions.cend(), next);
-    if (!splitIsException)
+    // The line that was split ends with the first break after the change, if any: it is an
+    // exception when no break comes before the first exception after the change. A text whose
+    // breaks all end alike is not read at all (a line break typed into a line of megabytes).
+    const auto exception
+        = std::lower_bound(m_exceptions.cbegin() + firstIndex, m_exceptions.cend(), insertedEnd);
+    if (exception == m_exceptions.cend() || holdsBreak(after, insertedEnd, *exception))
         return;
     m_exceptions.insert(firstIndex, added.size(), 0);
     std::copy(added.cbegin(), added.cend(), m_exceptions.begin() + firstIndex);

@@ -610,6 +610,32 @@ TEST(AttributedText, EditsNearEitherEndOfALongTextKeepCharactersAndCopies)
     }
 }
 
+TEST(AttributedText, RoomSharedWithTheFrontTakesKeysAtTheTopWithoutMovingTheRest)
+{
+    QString model;
+    for (int i = 0; model.size() < 200'000; ++i)
+        model += QStringLiteral("line %1\n").arg(i);
+    QString held = model;
+    held.reserve(model.size() + AttributedText::roomToGrow(model.size()));
+    AttributedText t;
+    t.setText(std::move(held));
+    // A gap left open by an edit in the middle is closed first.
+    t.replaceWithBareCharacters({ 100'000, 0 }, QStringLiteral("mid"));
+    model.insert(100'000, QStringLiteral("mid"));
+    t.shareRoomWithFront();
+    ASSERT_EQ(t.text(), model);
+    const QChar* last = t.text().constData() + t.length() - 1;
+    for (int i = 0; i < 50; ++i) {
+        t.replaceCharacters({ 3, 0 }, QStringLiteral("k"));
+        model.insert(3, QStringLiteral("k"));
+    }
+    t.replaceCharacters({ 0, 2 }, QString());
+    model.remove(0, 2);
+    EXPECT_EQ(t.text().constData() + t.length() - 1, last);
+    EXPECT_EQ(t.text(), model);
+    EXPECT_EQ(t.runs().back().range.end(), model.size());
+}
+
 TEST(AttributedText, TypingAwayFromTheEndsOfALongTextKeepsEveryCharacterInPlace)
 {
     // Edits through the gap kept in a long text, mixed with every other kind of reading and

@@ -84,6 +84,10 @@ TEST(LineEnds, ANewLineTakesTheEndOfTheLineItSplit)
     EXPECT_EQ(
         edit(doc, 4, 2, QStringLiteral("A\nB\nC")), "one\nA\r\nB\r\nC\r\no\r\nthr\n\nee\nfour\n");
 
+    // An LF line split above a CRLF one stays LF.
+    Loaded above = load("one\ntwo\r\nthree\n");
+    EXPECT_EQ(edit(above, 1, 0, QStringLiteral("\n")), "o\nne\ntwo\r\nthree\n");
+
     // The last line has no end of its own: a break there takes the most frequent end.
     Loaded crlf = load("a\r\nb\r\nc\nlast");
     EXPECT_EQ(edit(crlf, 10, 0, QStringLiteral("\nmore")), "a\r\nb\r\nc\nlast\r\nmore");

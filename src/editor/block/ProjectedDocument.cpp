@@ -83,6 +83,7 @@ ProjectedDocument::Projection ProjectedDocument::project(
     for (qsizetype i = 0; i < installed.size(); ++i)
         tables.push_back({ installed[i].location, lengths[size_t(i)], lines[size_t(i)] });
     projection.tables = ProjectedTableIndex(tables, projection.storage.length());
+    projection.storage.shareRoomWithFront();
     const QStringView text(projection.storage.text());
     if (findLines && !TextWindow::holdsWhole(text, TextWindow::Pane::Block)) {
         projection.lines.emplace(TextWindow::Pane::Block);
