@@ -469,8 +469,11 @@ bool UnifiedBlockEditor::typesIntoFirstScreen(const QKeyEvent& key) const
         return false;
     const int k = key.key();
     const QString typed = key.text();
-    const bool edits = k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Backspace
-        || k == Qt::Key_Delete
+    // Shift+Return breaks the line inside its paragraph, with a break the whole text would have
+    // to be read again for.
+    const bool lineBreak = (k == Qt::Key_Return || k == Qt::Key_Enter)
+        && !key.modifiers().testFlag(Qt::ShiftModifier);
+    const bool edits = lineBreak || k == Qt::Key_Backspace || k == Qt::Key_Delete
         || (!typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
                return c.isPrint() && c != u'|' && c != u'`' && c != u'~'
                    && c != ProjectedDocument::kCarriageReturnStandIn;
