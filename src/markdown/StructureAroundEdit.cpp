@@ -83,9 +83,13 @@ bool StructureAroundEdit::leavesTablesAlone(
         text, position, qMin(text.size(), position + inserted.size()));
     if (lines.length > kLongestLines)
         return false;
-    const QString around = text.mid(lines.location, lines.length);
-    return !around.contains(u'|') && !around.contains(QChar::ObjectReplacementCharacter)
-        && !mayBeFence(around);
+    return holdNoTableOrFence(text.mid(lines.location, lines.length));
+}
+
+bool StructureAroundEdit::holdNoTableOrFence(QStringView lines)
+{
+    return !lines.contains(u'|') && !lines.contains(QChar::ObjectReplacementCharacter)
+        && !mayBeFence(lines);
 }
 
 std::optional<StructureAroundEdit::TablesAround> StructureAroundEdit::tablesAround(

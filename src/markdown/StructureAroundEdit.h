@@ -41,6 +41,9 @@ struct StructureAroundEdit
     // (which opens or closes blocks down to the end of the text), a table's character, or a line
     // break other than a line feed (which changes how lines are told apart).
     static bool mayRestyleFarAway(QStringView removed, QStringView inserted, const Lines& lines);
+    // Whole lines that hold no pipe, table character or fence: nothing in them makes, breaks or
+    // moves a table, or turns the lines after them into code.
+    static bool holdNoTableOrFence(QStringView lines);
     // Whether an edit of `text` (the text after it: `inserted` at `position`, in place of
     // `removed`) left every table and fenced block as it was, each at its place shifted by the
     // edit alone: its characters hold no pipe, fence mark, table character or line break other

@@ -491,9 +491,7 @@ bool UnifiedBlockEditor::typesIntoFirstScreen(const QKeyEvent& key) const
     const qsizetype to = lineEnd < 0 ? -1 : text.indexOf(u'\n', lineEnd + 1);
     if (to < 0)
         return false;
-    const QStringView around = QStringView(text).mid(from, to - from);
-    return !around.contains(u'|') && !around.contains(QChar::ObjectReplacementCharacter)
-        && !StructureAroundEdit::mayBeFence(around);
+    return StructureAroundEdit::holdNoTableOrFence(QStringView(text).mid(from, to - from));
 }
 
 void UnifiedBlockEditor::loadNextPart()
