@@ -55,8 +55,9 @@ bool StructureAroundEdit::mayChangeTables(
 {
     if (changeMayChangeTables(removed, inserted))
         return true;
+    // A carriage return may split a line into two as tables are found.
     auto tableOrFenceLine
-        = [](QStringView line) { return containsAnyOf(line, u"|\r\uFFFC") || mayBeFence(line); };
+        = [](QStringView line) { return line.contains(u'\r') || !holdNoTableOrFence(line); };
     // The line before the change, and after it (the change may join a fence's characters).
     return tableOrFenceLine(lines.before) || tableOrFenceLine(lines.after);
 }
@@ -88,8 +89,7 @@ bool StructureAroundEdit::leavesTablesAlone(
 
 bool StructureAroundEdit::holdNoTableOrFence(QStringView lines)
 {
-    return !lines.contains(u'|') && !lines.contains(QChar::ObjectReplacementCharacter)
-        && !mayBeFence(lines);
+    return !containsAnyOf(lines, u"|\uFFFC") && !mayBeFence(lines);
 }
 
 std::optional<StructureAroundEdit::TablesAround> StructureAroundEdit::tablesAround(

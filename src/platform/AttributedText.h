@@ -306,8 +306,8 @@ public:
     // up, so that the first edits of a long text do not move all of it to new memory.
     static qsizetype roomToGrow(qsizetype length) { return length / 256 + 4096; }
     // Gives half the room beyond the characters to the front, where keys near the top of a long
-    // text take it: the first of them would move the whole text to make it (a text being made
-    // ready on another thread does that there).
+    // text take it: the first of them would move the whole text to make it. A text being made
+    // ready to load does it then, on another thread where it is made there.
     void shareRoomWithFront();
 
     // A copy of part of the text with its attributes.

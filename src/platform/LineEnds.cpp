@@ -77,20 +77,6 @@ void LineEnds::applyEdit(
     applyEditTo(after, position, removedLength, insertedLength);
 }
 
-namespace {
-
-bool holdsBreak(const QString& text, qsizetype from, qsizetype to)
-{
-    return QStringView(text).mid(from, to - from).contains(u'\n');
-}
-
-bool holdsBreak(const ChunkedText& text, qsizetype from, qsizetype to)
-{
-    return text.contains(u'\n', from, to);
-}
-
-} // namespace
-
 template <typename Text>
 void LineEnds::applyEditTo(
     const Text& after, qsizetype position, qsizetype removedLength, qsizetype insertedLength)
@@ -119,7 +105,13 @@ void LineEnds::applyEditTo(
     // breaks all end alike is not read at all (a line break typed into a line of megabytes).
     const auto exception
         = std::lower_bound(m_exceptions.cbegin() + firstIndex, m_exceptions.cend(), insertedEnd);
-    if (exception == m_exceptions.cend() || holdsBreak(after, insertedEnd, *exception))
+    if (exception == m_exceptions.cend())
+        return;
+    bool breakBefore = false;
+    forEachStretch(after, insertedEnd, *exception, [&](QStringView stretch, qsizetype) {
+        breakBefore = breakBefore || stretch.contains(u'\n');
+    });
+    if (breakBefore)
         return;
     m_exceptions.insert(firstIndex, added.size(), 0);
     std::copy(added.cbegin(), added.cend(), m_exceptions.begin() + firstIndex);

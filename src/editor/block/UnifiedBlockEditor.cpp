@@ -434,16 +434,13 @@ std::optional<UnifiedBlockEditor::TakenProjection> UnifiedBlockEditor::takeProje
     if (!projecting)
         return std::nullopt;
     *projecting->wanted = true;
-    const quint64 version = m_document.version();
-    const bool same = projecting->version == version;
-    // Each edit kept counts one version.
-    const bool withEdits = projecting->editsTaken
-        && projecting->version + quint64(projecting->edits.size()) == version;
-    if (&markdown != &m_document.text() || (!same && !withEdits)
+    // Each edit of the document counts one version: the text is the projected one with the
+    // edits kept, none when the version is the same.
+    if (&markdown != &m_document.text() || !projecting->editsTaken
+        || projecting->version + quint64(projecting->edits.size()) != m_document.version()
         || projecting->isDarkMode != isDarkMode() || projecting->fontSize != fontSize())
         return std::nullopt;
-    return TakenProjection { projecting->projection.takeResult(),
-        same ? QList<TextEdit>() : std::move(projecting->edits) };
+    return TakenProjection { projecting->projection.takeResult(), std::move(projecting->edits) };
 }
 
 void UnifiedBlockEditor::keepForProjection(const TextEdit& edit)
@@ -561,12 +558,10 @@ void UnifiedBlockEditor::reload(const ChunkedText& markdown, qsizetype markdownC
     m_detached.reset();
     const qsizetype around = m_loadAround >= 0 ? std::exchange(m_loadAround, -1) : markdownCaret;
     if (std::optional<TakenProjection> taken = takeProjection(markdown)) {
+        FlagScope loading(m_loadingText);
         const bool edited = !taken->edits.isEmpty();
-        {
-            FlagScope loading(m_loadingText);
-            m_projected->loadInParts(
-                std::move(taken->projection), parts && !edited ? kLoadPart : -1, around);
-        }
+        m_projected->loadInParts(
+            std::move(taken->projection), parts && !edited ? kLoadPart : -1, around);
         // What was typed meanwhile, each edit away from every table and fence.
         for (const TextEdit& edit : std::as_const(taken->edits))
             m_projected->replace(
@@ -684,10 +679,8 @@ bool UnifiedBlockEditor::eventFilter(QObject* watched, QEvent* event)
         m_binding->beforeInput(*event);
     // A key typed into a table's cell reaches the view too, and is the cell's: the window stays.
     if (watched == m_view && event->type() == QEvent::KeyPress && !m_tableEditor->field()
-        && windowKey(static_cast<QKeyEvent&>(*event))) {
-        m_typingIntoFirstScreen = false;
+        && windowKey(static_cast<QKeyEvent&>(*event)))
         return true;
-    }
     if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress)
         m_detached.reset();
     if (watched == m_view->viewport() && event->type() == QEvent::Paint) {
