@@ -14,6 +14,7 @@
 #include "platform/UserPrompts.h"
 #include "ui/AppColors.h"
 #include "ui/Divider.h"
+#include "ui/IdleDrawingHandoff.h"
 #include "ui/SidePanelLayout.h"
 #include "workspace/DocumentAnalyzer.h"
 #include "workspace/WorkspaceState.h"
@@ -70,6 +71,7 @@ ContentView::ContentView(UserPrompts& prompts, const AttachServices& attach, QWi
     updateDetail();
     updateAssistant();
     m_analyzer->schedule(m_workspace->currentFileContent());
+    IdleDrawingHandoff::install(*this);
 }
 
 ContentView::~ContentView()

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
@@ -277,4 +278,30 @@ TEST(TextWindow, ALongLineIsHeldInPartsCutBetweenWords)
             expectPartsOfItsLines(window, text);
     }
     expectPartsOfItsLines(window, text);
+}
+
+TEST(TextWindow, AKeyReachesWhatItMaySelectAndTypedTextNoMore)
+{
+    int pagesAsked = 0;
+    const auto pages = [&] {
+        ++pagesAsked;
+        return std::pair<qsizetype, qsizetype>(100, 900);
+    };
+    const auto reach = [&](int key, Qt::KeyboardModifiers modifiers, const QString& text = {}) {
+        const QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        return keyReach(event, 400, 420, 5000, pages);
+    };
+    using Reach = std::pair<qsizetype, qsizetype>;
+    // Typed text, with or without Shift, reaches the selection alone and asks for no page.
+    EXPECT_EQ(reach(Qt::Key_A, Qt::NoModifier, QStringLiteral("a")), Reach(400, 420));
+    EXPECT_EQ(reach(Qt::Key_A, Qt::ShiftModifier, QStringLiteral("A")), Reach(400, 420));
+    EXPECT_EQ(reach(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")), Reach(400, 420));
+    EXPECT_EQ(pagesAsked, 0);
+    // A letter with Control is a command, not text.
+    EXPECT_EQ(reach(Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01")), Reach(0, 5000));
+    EXPECT_EQ(reach(Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier), Reach(400, 5000));
+    EXPECT_EQ(reach(Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier), Reach(0, 420));
+    EXPECT_EQ(reach(Qt::Key_PageDown, Qt::NoModifier), Reach(100, 900));
+    EXPECT_EQ(reach(Qt::Key_PageUp, Qt::ShiftModifier), Reach(100, 900));
+    EXPECT_EQ(pagesAsked, 2);
 }

@@ -220,8 +220,9 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
     const qsizetype length = m_projected->storage().length();
     const qsizetype low = qMin(anchor, caret);
     const qsizetype high = qMax(anchor, caret);
-    if (event.matches(QKeySequence::MoveToStartOfDocument)
-        || event.matches(QKeySequence::MoveToEndOfDocument)) {
+    if (!typesTextOnly(event)
+        && (event.matches(QKeySequence::MoveToStartOfDocument)
+            || event.matches(QKeySequence::MoveToEndOfDocument))) {
         const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
         // The caret is placed here, not by the view: the line it leaves hides its markers while
         // it is still held, and the line it reaches shows them once the window holds it (which

@@ -541,9 +541,19 @@ qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed
     return position + added;
 }
 
+bool typesTextOnly(const QKeyEvent& key)
+{
+    const QString text = key.text();
+    return !text.isEmpty()
+        && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+}
+
 std::pair<qsizetype, qsizetype> keyReach(const QKeyEvent& key, qsizetype low, qsizetype high,
     qsizetype length, const std::function<std::pair<qsizetype, qsizetype>()>& pages)
 {
+    if (typesTextOnly(key))
+        return { low, high };
     if (key.matches(QKeySequence::SelectAll))
         return { 0, length };
     if (key.matches(QKeySequence::SelectStartOfDocument))

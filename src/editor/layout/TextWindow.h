@@ -197,6 +197,11 @@ private:
 // before the change it stays, else it moves with the text after it.
 qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed, qsizetype added);
 
+// Whether `key` only types its text: printable, with no Control, Alt or Meta. No such key moves
+// the caret by a page or to either end of the text, so a view need not look up the platform's
+// bindings for it (a dozen lookups of every key).
+bool typesTextOnly(const QKeyEvent& key);
+
 // The stretch a window has to hold before a view takes `key`, the selection being [low, high] of
 // a text `length` long: all it may select, or for a page key a page beyond the screen either way
 // (`pages()` gives the text from a page above the screen to a page below it). The keys that go

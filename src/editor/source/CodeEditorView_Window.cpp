@@ -261,8 +261,9 @@ bool CodeEditorView::windowKey(QKeyEvent& event)
     const qsizetype length = m_document.text().size();
     const qsizetype low = qMin(anchor, position);
     const qsizetype high = qMax(anchor, position);
-    if (event.matches(QKeySequence::MoveToStartOfDocument)
-        || event.matches(QKeySequence::MoveToEndOfDocument)) {
+    if (!typesTextOnly(event)
+        && (event.matches(QKeySequence::MoveToStartOfDocument)
+            || event.matches(QKeySequence::MoveToEndOfDocument))) {
         const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
         selectInDocument(to, to);
         return true;
