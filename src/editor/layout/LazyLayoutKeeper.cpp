@@ -1,6 +1,7 @@
 #include "editor/layout/LazyLayoutKeeper.h"
 
 #include "editor/document/FlagScope.h"
+#include "editor/layout/TextWindow.h"
 
 #include <QKeyEvent>
 #include <QResizeEvent>
@@ -58,7 +59,8 @@ bool LazyLayoutKeeper::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const QTextCursor caret = m_view.textCursor();
-    if (key == QKeySequence::MoveToEndOfDocument || key == QKeySequence::SelectEndOfDocument) {
+    if (!typesTextOnly(*key)
+        && (key == QKeySequence::MoveToEndOfDocument || key == QKeySequence::SelectEndOfDocument)) {
         // The text engine puts the caret on the last line of the last paragraph: all of them.
         const QTextBlock last = m_view.document()->lastBlock();
         m_layout.placedLayout(last, { last.length(), 0 });
