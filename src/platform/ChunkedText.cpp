@@ -405,6 +405,53 @@ qsizetype ChunkedText::commonSuffix(QStringView other, qsizetype limit) const
     return same;
 }
 
+qsizetype ChunkedText::commonPrefix(const ChunkedText& other) const
+{
+    qsizetype same = 0;
+    bool going = true;
+    forEachPiece(0, qMin(m_size, other.m_size), [&](QStringView part, qsizetype offset) {
+        other.forEachPiece(offset, offset + part.size(), [&](QStringView theirs, qsizetype at) {
+            const QStringView ours = part.mid(at - offset, theirs.size());
+            const qsizetype n = ours.data() == theirs.data()
+                ? ours.size()
+                : sameFromStart(ours.data(), theirs.data(), ours.size());
+            same += n;
+            going = n == ours.size();
+            return going;
+        });
+        return going;
+    });
+    return same;
+}
+
+qsizetype ChunkedText::commonSuffix(const ChunkedText& other, qsizetype limit) const
+{
+    limit = qMin(limit, qMin(m_size, other.m_size));
+    qsizetype same = 0;
+    if (limit <= 0)
+        return 0;
+    bool going = true;
+    forEachPieceBack(m_size - 1, [&](const QString& part, qsizetype) {
+        // The end of this piece stands `same` units before the end of the text.
+        const qsizetype n = qMin(part.size(), limit - same);
+        const QChar* oursEnd = part.constData() + part.size();
+        qsizetype done = 0;
+        other.forEachPieceBack(
+            other.m_size - same - 1, [&](const QString& theirs, qsizetype start) {
+                const qsizetype theirsEnd = other.m_size - same - done - start;
+                const qsizetype k = qMin(theirsEnd, n - done);
+                const qsizetype found
+                    = sameFromEnd(oursEnd - done, theirs.constData() + theirsEnd, k);
+                done += found;
+                going = found == k;
+                return going && done < n;
+            });
+        same += done;
+        return going && same < limit;
+    });
+    return same;
+}
+
 bool ChunkedText::operator==(const ChunkedText& other) const
 {
     if (m_size != other.m_size)

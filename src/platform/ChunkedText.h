@@ -56,6 +56,9 @@ public:
     qsizetype commonPrefix(QStringView other) const;
     // How many units at their ends are the same, counting no further back than `limit`.
     qsizetype commonSuffix(QStringView other, qsizetype limit) const;
+    // The same for another text in pieces, read piece by piece (a file read again, say).
+    qsizetype commonPrefix(const ChunkedText& other) const;
+    qsizetype commonSuffix(const ChunkedText& other, qsizetype limit) const;
 
     // Calls `visit(piece, offset)` for the stretches of [from, to) in order, each a view into one
     // piece and where it starts in the text; stops early when `visit` returns false.

@@ -25,7 +25,10 @@ quint64 nextWriterOwner()
 
 } // namespace
 
-ReplacedStretch ReplacedStretch::between(const ChunkedText& before, QStringView after)
+namespace {
+
+template <typename Text>
+ReplacedStretch stretchBetween(const ChunkedText& before, const Text& after)
 {
     qsizetype prefix = before.commonPrefix(after);
     qsizetype suffix = before.commonSuffix(after, qMin(before.size(), after.size()) - prefix);
@@ -49,6 +52,18 @@ ReplacedStretch ReplacedStretch::between(const ChunkedText& before, QStringView 
             stretch.inner = std::make_shared<const OffsetMap>(std::move(inner));
     }
     return stretch;
+}
+
+} // namespace
+
+ReplacedStretch ReplacedStretch::between(const ChunkedText& before, QStringView after)
+{
+    return stretchBetween(before, after);
+}
+
+ReplacedStretch ReplacedStretch::between(const ChunkedText& before, const ChunkedText& after)
+{
+    return stretchBetween(before, after);
 }
 
 Document::Document(const QString& path, BackgroundWriter& writer, QObject* parent)
@@ -95,7 +110,10 @@ bool Document::read()
         m_lineEnds = file.lineEnds;
         bytes = file.bytes;
     } else {
-        const FileUtil::TextFile file = FileUtil::readText(m_path, /*withDigest=*/false);
+        // Read again in pieces too: only the stretch that differs from the text held is taken
+        // from them, and a long file is never copied into one string (nor that string's memory
+        // made ready) on the window's thread.
+        FileUtil::PiecesFile file = FileUtil::readTextInPieces(m_path);
         if (!file.ok) {
             setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
             return false;
@@ -158,6 +176,18 @@ void Document::discardLocalEdits()
 void Document::noteReplacement(const QString& next)
 {
     m_lastReplacement = ReplacedStretch::between(m_text, next);
+}
+
+void Document::takeText(const ChunkedText& next)
+{
+    m_lastReplacement = ReplacedStretch::between(m_text, next);
+    const ReplacedStretch& stretch = m_lastReplacement;
+    if (stretch.removedLength == m_text.size() && stretch.insertedLength == next.size()) {
+        m_text = next;
+        return;
+    }
+    m_text.replace(stretch.position, stretch.removedLength,
+        next.mid(stretch.position, stretch.insertedLength));
 }
 
 void Document::takeText(const QString& next)

@@ -59,6 +59,7 @@ struct ReplacedStretch
     }
     // The stretch that differs between two texts, with the lines both hold inside it matched.
     static ReplacedStretch between(const ChunkedText& before, QStringView after);
+    static ReplacedStretch between(const ChunkedText& before, const ChunkedText& after);
 };
 
 // One open file: its text (held here once), its line ends and byte-order mark, what its file held
@@ -239,6 +240,7 @@ private:
     void noteReplacement(const QString& next);
     // Takes `next` as the text, noting where it differs.
     void takeText(const QString& next);
+    void takeText(const ChunkedText& next);
     // `bytes` is the length of the text as the file holds it, when known (-1 when not).
     void markWritten(const ChunkedText& text, const LineEnds& lineEnds,
         const FileSignature& signature, qint64 bytes);

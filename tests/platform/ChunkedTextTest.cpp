@@ -159,7 +159,8 @@ TEST(ChunkedText, CommonStartAndEndAreCountedAcrossPieces)
         const qsizetype position = random.bounded(int(plain.size() + 1));
         const qsizetype removed
             = qMin<qsizetype>(random.bounded(int(ChunkedText::kPiece)), plain.size() - position);
-        other.replace(position, removed, randomText(random, random.bounded(40)));
+        const QString inserted = randomText(random, random.bounded(40));
+        other.replace(position, removed, inserted);
         qsizetype prefix = 0;
         while (prefix < qMin(plain.size(), other.size()) && plain[prefix] == other[prefix])
             ++prefix;
@@ -170,7 +171,21 @@ TEST(ChunkedText, CommonStartAndEndAreCountedAcrossPieces)
             ++suffix;
         ASSERT_EQ(chunked.commonPrefix(other), prefix) << "step " << step;
         ASSERT_EQ(chunked.commonSuffix(other, limit), suffix) << "step " << step;
+        // The other text in pieces too: cut afresh (a file read again), or edited from this one
+        // and sharing all but the edited piece.
+        ChunkedText edited = chunked;
+        edited.replace(position, removed, inserted);
+        for (const ChunkedText& pieces : { ChunkedText(other), edited }) {
+            ASSERT_EQ(chunked.commonPrefix(pieces), prefix) << "step " << step;
+            ASSERT_EQ(chunked.commonSuffix(pieces, limit), suffix) << "step " << step;
+            const qsizetype shorter = random.bounded(int(limit + 1));
+            ASSERT_EQ(chunked.commonSuffix(pieces, shorter), qMin(suffix, shorter))
+                << "step " << step;
+        }
     }
+    EXPECT_EQ(chunked.commonPrefix(chunked), plain.size());
+    EXPECT_EQ(chunked.commonSuffix(ChunkedText(plain), plain.size()), plain.size());
+    EXPECT_EQ(ChunkedText().commonSuffix(chunked, 10), 0);
     EXPECT_EQ(chunked.commonPrefix(plain), plain.size());
     EXPECT_EQ(chunked.commonSuffix(plain, plain.size()), plain.size());
     EXPECT_EQ(chunked.commonSuffix(plain, 5), 5);
