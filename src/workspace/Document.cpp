@@ -178,30 +178,43 @@ void Document::noteReplacement(const QString& next)
     m_lastReplacement = ReplacedStretch::between(m_text, next);
 }
 
+namespace {
+
+QStringView stretchOf(const QString& text, const ReplacedStretch& stretch)
+{
+    return QStringView(text).mid(stretch.position, stretch.insertedLength);
+}
+
+QString stretchOf(const ChunkedText& text, const ReplacedStretch& stretch)
+{
+    return text.mid(stretch.position, stretch.insertedLength);
+}
+
+// Puts `next` in place of `text`, which `stretch` says how it differs from.
+template <typename Text>
+void takeStretch(ChunkedText& text, const Text& next, const ReplacedStretch& stretch)
+{
+    if (stretch.removedLength == text.size() && stretch.insertedLength == next.size()) {
+        text = ChunkedText(next);
+        return;
+    }
+    // Only the stretch that differs is copied: the rest keeps sharing its pieces with what the
+    // disk held and with the snapshots of writes on their way.
+    text.replace(stretch.position, stretch.removedLength, stretchOf(next, stretch));
+}
+
+} // namespace
+
 void Document::takeText(const ChunkedText& next)
 {
     m_lastReplacement = ReplacedStretch::between(m_text, next);
-    const ReplacedStretch& stretch = m_lastReplacement;
-    if (stretch.removedLength == m_text.size() && stretch.insertedLength == next.size()) {
-        m_text = next;
-        return;
-    }
-    m_text.replace(stretch.position, stretch.removedLength,
-        next.mid(stretch.position, stretch.insertedLength));
+    takeStretch(m_text, next, m_lastReplacement);
 }
 
 void Document::takeText(const QString& next)
 {
     noteReplacement(next);
-    const ReplacedStretch& stretch = m_lastReplacement;
-    if (stretch.removedLength == m_text.size() && stretch.insertedLength == next.size()) {
-        m_text = ChunkedText(next);
-        return;
-    }
-    // Only the stretch that differs is copied: the rest keeps sharing its pieces with what the
-    // disk held and with the snapshots of writes on their way.
-    m_text.replace(stretch.position, stretch.removedLength,
-        QStringView(next).mid(stretch.position, stretch.insertedLength));
+    takeStretch(m_text, next, m_lastReplacement);
 }
 
 // ---- Changes --------------------------------------------------------------------------------
