@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace quillon {
 
@@ -405,51 +406,111 @@ qsizetype ChunkedText::commonSuffix(QStringView other, qsizetype limit) const
     return same;
 }
 
+namespace {
+
+// Calls `visit(ours, theirs)` for [from, to) of `a` beside the same length of `b` from
+// `from + shift` on, in stretches that each lie in one piece of both; stops when it returns false.
+template <typename Visit>
+void forEachAligned(const ChunkedText& a, const ChunkedText& b, qsizetype from, qsizetype to,
+    qsizetype shift, Visit visit)
+{
+    bool going = true;
+    a.forEachPiece(from, to, [&](QStringView part, qsizetype offset) {
+        b.forEachPiece(
+            offset + shift, offset + shift + part.size(), [&](QStringView theirs, qsizetype at) {
+                going = visit(part.mid(at - shift - offset, theirs.size()), theirs);
+                return going;
+            });
+        return going;
+    });
+}
+
+// Past this many units two long texts (a file read again beside the text held) are compared a
+// stretch a thread, once this much at the end they are compared from shows no difference.
+constexpr qsizetype kComparedAlone = 1 << 20;
+
+// [0, length) cut into one stretch a thread: where each starts, and the length at the end.
+std::vector<qsizetype> partCuts(qsizetype length)
+{
+    const qsizetype parts = qMax(1, parallelWidth());
+    std::vector<qsizetype> cuts;
+    for (qsizetype i = 0; i < parts; ++i)
+        cuts.push_back(length * i / parts);
+    cuts.push_back(length);
+    return cuts;
+}
+
+} // namespace
+
 qsizetype ChunkedText::commonPrefix(const ChunkedText& other) const
 {
-    qsizetype same = 0;
-    bool going = true;
-    forEachPiece(0, qMin(m_size, other.m_size), [&](QStringView part, qsizetype offset) {
-        other.forEachPiece(offset, offset + part.size(), [&](QStringView theirs, qsizetype at) {
-            const QStringView ours = part.mid(at - offset, theirs.size());
+    // How many units from `from` on, up to `to`, are the same in both.
+    const auto sameFrom = [&](qsizetype from, qsizetype to) {
+        qsizetype same = 0;
+        forEachAligned(*this, other, from, to, 0, [&](QStringView ours, QStringView theirs) {
             const qsizetype n = ours.data() == theirs.data()
                 ? ours.size()
                 : sameFromStart(ours.data(), theirs.data(), ours.size());
             same += n;
-            going = n == ours.size();
-            return going;
+            return n == ours.size();
         });
-        return going;
+        return same;
+    };
+    const qsizetype length = qMin(m_size, other.m_size);
+    const qsizetype start = sameFrom(0, qMin(length, kComparedAlone));
+    if (start < qMin(length, kComparedAlone) || length < kParallelTextLength)
+        return start < kComparedAlone ? start : start + sameFrom(kComparedAlone, length);
+    const std::vector<qsizetype> cuts = partCuts(length - start);
+    std::vector<qsizetype> same(cuts.size() - 1);
+    parallelFor(qsizetype(same.size()), [&](qsizetype i) {
+        same[size_t(i)] = sameFrom(start + cuts[size_t(i)], start + cuts[size_t(i) + 1]);
     });
-    return same;
+    for (size_t i = 0; i < same.size(); ++i) {
+        if (same[i] < cuts[i + 1] - cuts[i])
+            return start + cuts[i] + same[i];
+    }
+    return length;
 }
 
 qsizetype ChunkedText::commonSuffix(const ChunkedText& other, qsizetype limit) const
 {
     limit = qMin(limit, qMin(m_size, other.m_size));
-    qsizetype same = 0;
     if (limit <= 0)
         return 0;
-    bool going = true;
-    forEachPieceBack(m_size - 1, [&](const QString& part, qsizetype) {
-        // The end of this piece stands `same` units before the end of the text.
-        const qsizetype n = qMin(part.size(), limit - same);
-        const QChar* oursEnd = part.constData() + part.size();
-        qsizetype done = 0;
-        other.forEachPieceBack(
-            other.m_size - same - 1, [&](const QString& theirs, qsizetype start) {
-                const qsizetype theirsEnd = other.m_size - same - done - start;
-                const qsizetype k = qMin(theirsEnd, n - done);
-                const qsizetype found
-                    = sameFromEnd(oursEnd - done, theirs.constData() + theirsEnd, k);
-                done += found;
-                going = found == k;
-                return going && done < n;
-            });
-        same += done;
-        return going && same < limit;
+    const qsizetype shift = other.m_size - m_size;
+    // How many units at the end of [from, to) are the same in both, read forward.
+    const auto sameAtEnd = [&](qsizetype from, qsizetype to) {
+        qsizetype same = 0;
+        forEachAligned(*this, other, from, to, shift, [&](QStringView ours, QStringView theirs) {
+            const qsizetype n = ours.size();
+            const bool whole
+                = ours.data() == theirs.data() || sameFromStart(ours.data(), theirs.data(), n) == n;
+            same = whole ? same + n : sameFromEnd(ours.data() + n, theirs.data() + n, n);
+            return true;
+        });
+        return same;
+    };
+    const qsizetype alone = qMin(limit, kComparedAlone);
+    const qsizetype end = sameAtEnd(m_size - alone, m_size);
+    if (end < alone)
+        return end;
+    if (limit < kParallelTextLength)
+        return end + sameAtEnd(m_size - limit, m_size - alone);
+    // The rest, nearest the end first.
+    const qsizetype rest = limit - alone;
+    const std::vector<qsizetype> cuts = partCuts(rest);
+    std::vector<qsizetype> same(cuts.size() - 1);
+    parallelFor(qsizetype(same.size()), [&](qsizetype i) {
+        const qsizetype to = m_size - alone - cuts[size_t(i)];
+        same[size_t(i)] = sameAtEnd(to - (cuts[size_t(i) + 1] - cuts[size_t(i)]), to);
     });
-    return same;
+    qsizetype total = end;
+    for (size_t i = 0; i < same.size(); ++i) {
+        total += same[i];
+        if (same[i] < cuts[i + 1] - cuts[i])
+            break;
+    }
+    return total;
 }
 
 bool ChunkedText::operator==(const ChunkedText& other) const

@@ -191,3 +191,44 @@ TEST(ChunkedText, CommonStartAndEndAreCountedAcrossPieces)
     EXPECT_EQ(chunked.commonSuffix(plain, 5), 5);
     EXPECT_EQ(ChunkedText().commonPrefix(plain), 0);
 }
+
+// Past a few megabytes two texts in pieces are compared a stretch a thread: the first and last
+// difference are still found wherever they lie, by the stretch nearest them.
+TEST(ChunkedText, LongTextsAreComparedAStretchAThread)
+{
+    QRandomGenerator random(5);
+    const QString plain = randomText(random, kParallelTextLength + 3 * ChunkedText::kPiece + 5);
+    const ChunkedText chunked(plain);
+    const qsizetype size = plain.size();
+    // Where other programs' changes land: the very ends, beside the stretch compared first on
+    // its own (a megabyte from either end), and anywhere in the stretches between.
+    QList<qsizetype> positions { 0, 1, (1 << 20) - 1, 1 << 20, size / 3, size / 2, size - (1 << 20),
+        size - (1 << 20) - 1, size - 2, size };
+    for (int i = 0; i < 6; ++i)
+        positions.append(random.bounded(int(size)));
+    for (const qsizetype position : std::as_const(positions)) {
+        QString other = plain;
+        const qsizetype removed = qMin<qsizetype>(random.bounded(3), size - position);
+        other.replace(position, removed, QStringLiteral("\u00e9x"));
+        qsizetype prefix = 0;
+        while (prefix < qMin(size, other.size()) && plain[prefix] == other[prefix])
+            ++prefix;
+        const qsizetype limit = qMin(size, other.size()) - prefix;
+        qsizetype suffix = 0;
+        while (suffix < limit && plain[size - 1 - suffix] == other[other.size() - 1 - suffix])
+            ++suffix;
+        ASSERT_EQ(chunked.commonPrefix(ChunkedText(other)), prefix) << "at " << position;
+        ASSERT_EQ(chunked.commonSuffix(ChunkedText(other), limit), suffix) << "at " << position;
+        const qsizetype shorter = qMin(size, other.size());
+        qsizetype suffixAll = 0;
+        while (suffixAll < shorter
+            && plain[size - 1 - suffixAll] == other[other.size() - 1 - suffixAll])
+            ++suffixAll;
+        ASSERT_EQ(chunked.commonSuffix(ChunkedText(other), size), suffixAll) << "at " << position;
+    }
+    // Read again unchanged, or with a line added at its end.
+    EXPECT_EQ(chunked.commonPrefix(ChunkedText(plain)), size);
+    EXPECT_EQ(chunked.commonSuffix(ChunkedText(plain), size), size);
+    EXPECT_EQ(chunked.commonPrefix(ChunkedText(plain + QStringLiteral("\nmore"))), size);
+    EXPECT_EQ(ChunkedText(QStringLiteral("new\n") + plain).commonSuffix(chunked, size), size);
+}
