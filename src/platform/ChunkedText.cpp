@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace quillon {
@@ -429,15 +430,27 @@ void forEachAligned(const ChunkedText& a, const ChunkedText& b, qsizetype from, 
 // stretch a thread, once this much at the end they are compared from shows no difference.
 constexpr qsizetype kComparedAlone = 1 << 20;
 
-// [0, length) cut into one stretch a thread: where each starts, and the length at the end.
-std::vector<qsizetype> partCuts(qsizetype length)
+// How many units of `length` are alike, cut into one stretch a thread: `sameIn(from, to)` counts
+// those of [from, to) alike from the stretch's side nearest where the comparing began, and the
+// count runs on through every stretch alike whole into the first that is not.
+qsizetype sameInParts(
+    qsizetype length, const std::function<qsizetype(qsizetype from, qsizetype to)>& sameIn)
 {
     const qsizetype parts = qMax(1, parallelWidth());
     std::vector<qsizetype> cuts;
     for (qsizetype i = 0; i < parts; ++i)
         cuts.push_back(length * i / parts);
     cuts.push_back(length);
-    return cuts;
+    std::vector<qsizetype> same(static_cast<size_t>(parts));
+    parallelFor(parts,
+        [&](qsizetype i) { same[size_t(i)] = sameIn(cuts[size_t(i)], cuts[size_t(i) + 1]); });
+    qsizetype total = 0;
+    for (size_t i = 0; i < same.size(); ++i) {
+        total += same[i];
+        if (same[i] < cuts[i + 1] - cuts[i])
+            break;
+    }
+    return total;
 }
 
 } // namespace
@@ -457,19 +470,15 @@ qsizetype ChunkedText::commonPrefix(const ChunkedText& other) const
         return same;
     };
     const qsizetype length = qMin(m_size, other.m_size);
-    const qsizetype start = sameFrom(0, qMin(length, kComparedAlone));
-    if (start < qMin(length, kComparedAlone) || length < kParallelTextLength)
-        return start < kComparedAlone ? start : start + sameFrom(kComparedAlone, length);
-    const std::vector<qsizetype> cuts = partCuts(length - start);
-    std::vector<qsizetype> same(cuts.size() - 1);
-    parallelFor(qsizetype(same.size()), [&](qsizetype i) {
-        same[size_t(i)] = sameFrom(start + cuts[size_t(i)], start + cuts[size_t(i) + 1]);
+    const qsizetype alone = qMin(length, kComparedAlone);
+    const qsizetype start = sameFrom(0, alone);
+    if (start < alone)
+        return start;
+    if (length < kParallelTextLength)
+        return start + sameFrom(alone, length);
+    return start + sameInParts(length - alone, [&](qsizetype from, qsizetype to) {
+        return sameFrom(alone + from, alone + to);
     });
-    for (size_t i = 0; i < same.size(); ++i) {
-        if (same[i] < cuts[i + 1] - cuts[i])
-            return start + cuts[i] + same[i];
-    }
-    return length;
 }
 
 qsizetype ChunkedText::commonSuffix(const ChunkedText& other, qsizetype limit) const
@@ -496,21 +505,10 @@ qsizetype ChunkedText::commonSuffix(const ChunkedText& other, qsizetype limit) c
         return end;
     if (limit < kParallelTextLength)
         return end + sameAtEnd(m_size - limit, m_size - alone);
-    // The rest, nearest the end first.
-    const qsizetype rest = limit - alone;
-    const std::vector<qsizetype> cuts = partCuts(rest);
-    std::vector<qsizetype> same(cuts.size() - 1);
-    parallelFor(qsizetype(same.size()), [&](qsizetype i) {
-        const qsizetype to = m_size - alone - cuts[size_t(i)];
-        same[size_t(i)] = sameAtEnd(to - (cuts[size_t(i) + 1] - cuts[size_t(i)]), to);
+    // The rest, its stretches counted back from the end.
+    return end + sameInParts(limit - alone, [&](qsizetype from, qsizetype to) {
+        return sameAtEnd(m_size - alone - to, m_size - alone - from);
     });
-    qsizetype total = end;
-    for (size_t i = 0; i < same.size(); ++i) {
-        total += same[i];
-        if (same[i] < cuts[i + 1] - cuts[i])
-            break;
-    }
-    return total;
 }
 
 bool ChunkedText::operator==(const ChunkedText& other) const
@@ -518,13 +516,9 @@ bool ChunkedText::operator==(const ChunkedText& other) const
     if (m_size != other.m_size)
         return false;
     bool same = true;
-    forEachPiece(0, m_size, [&](QStringView part, qsizetype offset) {
-        other.forEachPiece(offset, offset + part.size(), [&](QStringView theirs, qsizetype at) {
-            const QStringView ours = part.mid(at - offset, theirs.size());
-            // Pieces a copy still shares need no comparing.
-            same = ours.data() == theirs.data() || ours == theirs;
-            return same;
-        });
+    forEachAligned(*this, other, 0, m_size, 0, [&](QStringView ours, QStringView theirs) {
+        // Pieces a copy still shares need no comparing.
+        same = ours.data() == theirs.data() || ours == theirs;
         return same;
     });
     return same;
