@@ -65,8 +65,10 @@ bool IdleDrawingHandoff::eventFilter(QObject* watched, QEvent* event)
 
 void IdleDrawingHandoff::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() != m_quiet.timerId())
-        return QObject::timerEvent(event);
+    if (event->timerId() != m_quiet.timerId()) {
+        QObject::timerEvent(event);
+        return;
+    }
     m_quiet.stop();
     const std::optional<QPoint> drawn = std::exchange(m_drawnLast, std::nullopt);
     QBackingStore* store = m_window.backingStore();

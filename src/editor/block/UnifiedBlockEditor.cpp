@@ -471,9 +471,9 @@ bool UnifiedBlockEditor::typesIntoFirstScreen(const QKeyEvent& key) const
     const bool lineBreak = (k == Qt::Key_Return || k == Qt::Key_Enter)
         && !key.modifiers().testFlag(Qt::ShiftModifier);
     const bool edits = lineBreak || k == Qt::Key_Backspace || k == Qt::Key_Delete
-        || (!typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
-               return c.isPrint() && c != u'|' && c != u'`' && c != u'~'
-                   && c != ProjectedDocument::kCarriageReturnStandIn;
+        || (typesTextOnly(key) && std::none_of(typed.begin(), typed.end(), [](QChar c) {
+               return c == u'|' || c == u'`' || c == u'~'
+                   || c == ProjectedDocument::kCarriageReturnStandIn;
            }));
     if (!edits)
         return false;
