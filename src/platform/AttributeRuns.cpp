@@ -54,6 +54,8 @@ AttributeRuns::AttributeRuns(const AttributeRuns& o)
     , m_leafCount(o.m_leafCount)
     , m_innerCount(o.m_innerCount)
 {
+    m_leaves.reserve(o.m_leafCount);
+    m_inners.reserve(o.m_innerCount);
     Leaf* last = nullptr;
     if (o.m_root)
         m_root = clone(o.m_root, nullptr, last);
@@ -74,9 +76,9 @@ AttributeRuns::AttributeRuns(AttributeRuns&& o) noexcept
     , m_runCount(std::exchange(o.m_runCount, 0))
     , m_leafCount(std::exchange(o.m_leafCount, 0))
     , m_innerCount(std::exchange(o.m_innerCount, 0))
-    , m_spare(std::exchange(o.m_spare, nullptr))
-    , m_spareCount(std::exchange(o.m_spareCount, 0))
-    , m_spareLimit(std::exchange(o.m_spareLimit, 0))
+    , m_leaves(std::move(o.m_leaves))
+    , m_inners(std::move(o.m_inners))
+    , m_keptLeaves(std::exchange(o.m_keptLeaves, 0))
 {
     o.m_hint.leaf = nullptr;
 }
@@ -84,36 +86,32 @@ AttributeRuns::AttributeRuns(AttributeRuns&& o) noexcept
 AttributeRuns& AttributeRuns::operator=(AttributeRuns&& o) noexcept
 {
     if (this != &o) {
-        clear();
-        trimSpare(0);
         m_root = std::exchange(o.m_root, nullptr);
         m_length = std::exchange(o.m_length, 0);
         m_runCount = std::exchange(o.m_runCount, 0);
         m_leafCount = std::exchange(o.m_leafCount, 0);
         m_innerCount = std::exchange(o.m_innerCount, 0);
-        m_spare = std::exchange(o.m_spare, nullptr);
-        m_spareCount = std::exchange(o.m_spareCount, 0);
-        m_spareLimit = std::exchange(o.m_spareLimit, 0);
+        m_leaves = std::move(o.m_leaves);
+        m_inners = std::move(o.m_inners);
+        m_keptLeaves = std::exchange(o.m_keptLeaves, 0);
         m_hint.leaf = nullptr;
         o.m_hint.leaf = nullptr;
+        edited();
     }
     return *this;
 }
 
-AttributeRuns::~AttributeRuns()
-{
-    clear();
-    trimSpare(0);
-}
+AttributeRuns::~AttributeRuns() = default;
 
 void AttributeRuns::clear()
 {
-    // Replacing every run is how a text is restyled, into about as many runs again: the leaves
+    // Replacing every run is how a text is restyled, into about as many runs again: the nodes
     // are kept for that.
-    m_spareLimit = m_leafCount;
-    if (m_root)
-        destroy(m_root);
-    trimSpare(m_spareLimit);
+    m_keptLeaves = m_leafCount;
+    m_leaves.reset();
+    m_inners.reset();
+    m_leafCount = 0;
+    m_innerCount = 0;
     m_root = nullptr;
     m_length = 0;
     m_runCount = 0;
@@ -122,82 +120,57 @@ void AttributeRuns::clear()
 
 size_t AttributeRuns::bytes() const
 {
-    return (m_leafCount + m_spareCount) * sizeof(Leaf) + m_innerCount * sizeof(Inner);
+    return m_leaves.capacity() * sizeof(Leaf) + m_inners.capacity() * sizeof(Inner);
 }
 
 AttributeRuns::Leaf* AttributeRuns::newLeaf()
 {
     ++m_leafCount;
-    if (Leaf* leaf = m_spare) {
-        m_spare = leaf->next;
-        --m_spareCount;
-        leaf->parent = nullptr;
-        leaf->count = 0;
-        leaf->prev = nullptr;
-        leaf->next = nullptr;
-        leaf->total = 0;
-        return leaf;
-    }
-    Leaf* leaf = new Leaf;
+    Leaf* leaf = m_leaves.take();
     leaf->isLeaf = true;
     return leaf;
-}
-
-// Deletes spare leaves until at most `keep` are left.
-void AttributeRuns::trimSpare(size_t keep)
-{
-    while (m_spareCount > keep) {
-        Leaf* leaf = m_spare;
-        m_spare = leaf->next;
-        --m_spareCount;
-        delete leaf;
-    }
 }
 
 AttributeRuns::Inner* AttributeRuns::newInner()
 {
     ++m_innerCount;
-    return new Inner;
+    return m_inners.take();
 }
 
-// Keeps the leaf for reuse while there are fewer spare leaves than leaves in use (or than were
-// in use before the last restyle).
 void AttributeRuns::freeLeaf(Leaf* leaf)
 {
     if (m_hint.leaf == leaf)
         m_hint.leaf = nullptr;
     --m_leafCount;
-    if (m_spareCount >= std::max(m_leafCount, m_spareLimit)) {
-        delete leaf;
-        return;
-    }
-    leaf->next = m_spare;
-    m_spare = leaf;
-    ++m_spareCount;
+    m_leaves.give(leaf);
 }
 
 void AttributeRuns::freeInner(Inner* inner)
 {
     --m_innerCount;
-    delete inner;
+    m_inners.give(inner);
 }
 
-void AttributeRuns::destroy(Node* node)
+// Nodes taken out of the tree stay in its pool. When most of a long text's runs are gone (its
+// text deleted), the tree is copied into a pool of its own size, which costs what the runs left
+// cost, and the old blocks are freed.
+void AttributeRuns::shrinkIfSparse()
 {
-    if (node->isLeaf) {
-        freeLeaf(static_cast<Leaf*>(node));
+    constexpr size_t kSmallPool = 1024;
+    // A restyle that has grown back to the size it was kept for keeps nothing more.
+    if (m_leafCount >= m_keptLeaves)
+        m_keptLeaves = 0;
+    if (m_leaves.capacity() <= kSmallPool
+        || m_leaves.capacity() <= 4 * std::max(m_leafCount, m_keptLeaves))
         return;
-    }
-    Inner* inner = static_cast<Inner*>(node);
-    for (int i = 0; i < inner->count; ++i)
-        destroy(inner->children[i]);
-    freeInner(inner);
+    *this = AttributeRuns(*this);
 }
 
 AttributeRuns::Node* AttributeRuns::clone(const Node* node, Inner* parent, Leaf*& lastLeaf)
 {
     if (node->isLeaf) {
-        Leaf* leaf = new Leaf(*static_cast<const Leaf*>(node));
+        Leaf* leaf = m_leaves.take();
+        *leaf = *static_cast<const Leaf*>(node);
         leaf->parent = parent;
         leaf->prev = lastLeaf;
         leaf->next = nullptr;
@@ -206,7 +179,8 @@ AttributeRuns::Node* AttributeRuns::clone(const Node* node, Inner* parent, Leaf*
         lastLeaf = leaf;
         return leaf;
     }
-    Inner* inner = new Inner(*static_cast<const Inner*>(node));
+    Inner* inner = m_inners.take();
+    *inner = *static_cast<const Inner*>(node);
     inner->parent = parent;
     for (int i = 0; i < inner->count; ++i)
         inner->children[i] = clone(inner->children[i], inner, lastLeaf);
@@ -714,6 +688,7 @@ void AttributeRuns::replace(qsizetype from, qsizetype to, const Run* runs, size_
     insertRuns(from, runs, count);
     coalesceAt(from + inserted);
     coalesceAt(from);
+    shrinkIfSparse();
 }
 
 void AttributeRuns::eraseRange(qsizetype from, qsizetype to)

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -36,7 +40,7 @@ public:
 
     qsizetype length() const { return m_length; }
     qsizetype runCount() const { return m_runCount; }
-    // Bytes of the tree's nodes, spare leaves kept for reuse included.
+    // Bytes of the tree's nodes, those kept for reuse included.
     size_t bytes() const;
 
     // One run and where it starts; valid until the runs next change.
@@ -138,10 +142,9 @@ private:
     Leaf* newLeaf();
     Inner* newInner();
     void freeLeaf(Leaf* leaf);
-    void trimSpare(size_t keep);
     void freeInner(Inner* inner);
-    void destroy(Node* node);
     Node* clone(const Node* node, Inner* parent, Leaf*& lastLeaf);
+    void shrinkIfSparse();
 
     static int indexIn(const Inner* parent, const Node* child);
     void propagate(Node* node, qsizetype delta);
@@ -161,15 +164,110 @@ private:
     void eraseRange(qsizetype from, qsizetype to);
     void insertRuns(qsizetype at, const Run* runs, size_t count);
 
+    // Nodes are carved out of blocks the tree owns, each block as large as all before it (up to
+    // a limit): emptying or dropping the tree frees a few hundred blocks instead of visiting each
+    // of the tens of thousands of nodes of a long text's styling, scattered over the heap, which
+    // held the window for tens of milliseconds when a restyled text replaced the old one. A node
+    // taken out of the tree is kept for the next one it needs.
+    template <typename T, size_t kLargestBlock> class Pool
+    {
+        static_assert(std::is_trivially_destructible_v<T>);
+        struct Free
+        {
+            Free* next;
+        };
+        static_assert(sizeof(T) >= sizeof(Free));
+        struct Block
+        {
+            T* nodes;
+            size_t capacity;
+        };
+
+    public:
+        Pool() = default;
+        Pool(const Pool&) = delete;
+        Pool& operator=(const Pool&) = delete;
+        Pool(Pool&& o) noexcept { *this = std::move(o); }
+        Pool& operator=(Pool&& o) noexcept
+        {
+            if (this != &o) {
+                release();
+                m_blocks = std::move(o.m_blocks);
+                m_capacity = std::exchange(o.m_capacity, 0);
+                m_block = std::exchange(o.m_block, 0);
+                m_used = std::exchange(o.m_used, 0);
+                m_free = std::exchange(o.m_free, nullptr);
+                o.m_blocks.clear();
+            }
+            return *this;
+        }
+        ~Pool() { release(); }
+
+        // A node with its members' defaults (the arrays left as they were).
+        T* take()
+        {
+            if (Free* free = m_free) {
+                m_free = free->next;
+                return new (free) T;
+            }
+            while (m_block < m_blocks.size() && m_used == m_blocks[m_block].capacity) {
+                ++m_block;
+                m_used = 0;
+            }
+            if (m_block == m_blocks.size())
+                addBlock(std::clamp<size_t>(m_capacity, 1, kLargestBlock));
+            return new (m_blocks[m_block].nodes + m_used++) T;
+        }
+        void give(T* node) { m_free = new (node) Free { m_free }; }
+        // Room for `count` more nodes in one block, before the first is taken.
+        void reserve(size_t count)
+        {
+            if (count > 0)
+                addBlock(count);
+        }
+        // Every node free again; the blocks are kept.
+        void reset()
+        {
+            m_free = nullptr;
+            m_block = 0;
+            m_used = 0;
+        }
+        size_t capacity() const { return m_capacity; }
+
+    private:
+        void addBlock(size_t capacity)
+        {
+            m_blocks.push_back({ static_cast<T*>(::operator new(sizeof(T) * capacity)), capacity });
+            m_capacity += capacity;
+        }
+        void release()
+        {
+            for (const Block& block : m_blocks)
+                ::operator delete(block.nodes);
+            m_blocks.clear();
+            m_capacity = 0;
+            reset();
+        }
+
+        std::vector<Block> m_blocks;
+        size_t m_capacity = 0;
+        size_t m_block = 0; // the first block with nodes never taken since the last reset
+        size_t m_used = 0; // nodes of it taken
+        Free* m_free = nullptr;
+    };
+
     Node* m_root = nullptr; // none while the text is empty
     qsizetype m_length = 0;
     qsizetype m_runCount = 0;
     size_t m_leafCount = 0;
     size_t m_innerCount = 0;
-    // Leaves taken out of the tree, linked through `next`, for the next ones it needs.
-    Leaf* m_spare = nullptr;
-    size_t m_spareCount = 0;
-    size_t m_spareLimit = 0;
+    // Blocks of at most about 70 KB: larger ones would each be a mapping of its own, unmapped
+    // when freed.
+    Pool<Leaf, 128> m_leaves;
+    Pool<Inner, 64> m_inners;
+    // Leaves in use before the text was last restyled whole, into about as many again: the pool
+    // is not made smaller than that until the restyle has grown back to it.
+    size_t m_keptLeaves = 0;
     // Where the last lookup or write ended: a leaf and where it starts (kept while no leaf's length
     // or place changes), and a run in it (kept while no run of the tree changes length or place,
     // which every such change marks by counting m_edits).

@@ -145,3 +145,53 @@ TEST(AttributeRuns, StretchesOfRunsPutBackFillTheLeaves)
         EXPECT_LT(double(runs.bytes()) / double(runs.runCount()), 10.5) << "pass " << pass;
     }
 }
+
+// The nodes of runs taken out are used again for the next ones, a text restyled whole after
+// being emptied takes no more room than before, and a long text cut down to a few runs gives back
+// the room the others took, its runs and links intact.
+TEST(AttributeRuns, RoomOfRemovedRunsIsReusedAndGivenBack)
+{
+    constexpr qsizetype kRuns = 1000000;
+    std::vector<UnitRun> styled;
+    for (qsizetype i = 0; i < kRuns; ++i)
+        styled.push_back({ 1 + i % 3, quint32(i % 2) });
+    qsizetype length = 0;
+    for (const UnitRun& run : styled)
+        length += run.length;
+
+    AttributeRuns runs;
+    runs.assign(length, 0);
+    runs.replace(0, length, styled.data(), styled.size());
+    const size_t full = runs.bytes();
+    ASSERT_EQ(runs.runCount(), kRuns);
+
+    const std::vector<quint32> whole = expand(runs);
+    for (int pass = 0; pass < 3; ++pass) {
+        // Half the runs made one, their nodes set aside, before the text is restyled whole.
+        runs.replace(0, length / 2, UnitRun { length / 2, 9 });
+        runs.assign(length, 0);
+        runs.replace(0, length, styled.data(), styled.size());
+        ASSERT_TRUE(runs.isConsistent()) << "pass " << pass;
+        ASSERT_EQ(expand(runs), whole) << "pass " << pass;
+        EXPECT_LE(runs.bytes(), full) << "pass " << pass;
+    }
+
+    std::vector<quint32> model = whole;
+    std::mt19937 rng(11);
+    while (runs.length() > length / 50) {
+        const qsizetype from = qsizetype(rng() % quint64(runs.length()));
+        const qsizetype to = std::min(runs.length(), from + 1 + length / 40);
+        runs.replace(from, to, nullptr, 0);
+        model.erase(model.begin() + from, model.begin() + to);
+    }
+    ASSERT_TRUE(runs.isConsistent());
+    EXPECT_EQ(expand(runs), model);
+    EXPECT_LT(runs.bytes(), full / 10);
+
+    const AttributeRuns copy = runs;
+    runs.replace(0, 0, UnitRun { 5, 7 });
+    model.insert(model.begin(), 5, 7);
+    ASSERT_TRUE(runs.isConsistent());
+    EXPECT_EQ(expand(runs), model);
+    EXPECT_TRUE(copy.isConsistent());
+}
