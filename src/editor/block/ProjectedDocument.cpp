@@ -200,18 +200,18 @@ void ProjectedDocument::appendToDocument(qsizetype from, qsizetype to)
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     qsizetype copied = from;
-    m_storage.enumerateAttribute<TextAttribute::Attachment>(
-        { from, to - from }, [&](TextSpan range, const TextAttachmentPtr* attachment) {
-            if (!attachment || !dynamic_cast<const TableAttachment*>(attachment->get()))
-                return;
-            for (qsizetype i = qMax(range.location, from); i < qMin(range.end(), to); ++i) {
-                if (i > copied)
-                    cursor.insertText(text.mid(copied - from, i - copied), QTextCharFormat());
-                cursor.insertText(
-                    QString(QChar::ObjectReplacementCharacter), objectFormat(*attachment));
-                copied = i + 1;
-            }
-        });
+    // The tables are found in their index: reading the attachments of every styling run of a
+    // window was a good part of moving it.
+    for (const ProjectedTableIndex::Table& table : m_tables.tablesIn(from, to)) {
+        const TextAttachmentPtr* attachment
+            = m_storage.attribute<TextAttribute::Attachment>(table.position);
+        if (!attachment || !dynamic_cast<const TableAttachment*>(attachment->get()))
+            continue;
+        if (table.position > copied)
+            cursor.insertText(text.mid(copied - from, table.position - copied), QTextCharFormat());
+        cursor.insertText(QString(QChar::ObjectReplacementCharacter), objectFormat(*attachment));
+        copied = table.position + 1;
+    }
     if (copied < to)
         cursor.insertText(text.mid(copied - from), QTextCharFormat());
     cursor.endEditBlock();
