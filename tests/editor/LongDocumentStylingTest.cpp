@@ -501,3 +501,37 @@ TEST(LongDocumentStyling, TypingInTheSourcePaneFarFromTheBlockViewsWindowPresent
     EXPECT_GT(blocks.takePresentedAfterPasses(), 1000);
     EXPECT_EQ(paragraphsPresentedApart(blocks), 0);
 }
+
+// The view far down a long text that the pass has not reached (a zoom puts the text back and
+// starts it again from the top) is styled at once, as the whole text styles it: inside a fenced
+// block that opened a megabyte further up, and in prose a megabyte after the last block.
+TEST(LongDocumentStyling, TheViewFarAheadOfThePassIsStyledAsTheWholeTextStylesIt)
+{
+    QString doc = QStringLiteral("# Notes\n\nSome *italic* and a [link](http://x.org).\n\n```\n");
+    while (doc.size() < 1200 * 1024)
+        doc += QStringLiteral("int a = 1; // *not italic*\n\nint b = [2];\n");
+    doc += QStringLiteral("```\n\n");
+    const qsizetype prose = doc.size();
+    while (doc.size() < 2400 * 1024)
+        doc += QStringLiteral("## Part\n\nSome *italic*, a [link](http://x.org) and `x`.\n\n");
+    EditorHarness h(doc);
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    for (const qsizetype place : { qsizetype(1100 * 1024), prose + 1100 * 1024 }) {
+        h.editor->scrollToLine(int(QStringView(doc).first(place).count(u'\n')) + 1);
+        h.editor->takeStyledLength();
+        h.editor->setFontSize(h.editor->fontSize() + 1);
+        ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+        // The pass is far from the place yet.
+        ASSERT_LT(h.editor->takeStyledLength(), 512 * 1024) << place;
+        // What the view shows.
+        const ProjectedDocument& projected = h.editor->projected();
+        const QRect shown = h.viewport()->rect();
+        const qsizetype top
+            = projected.toStorage(h.view()->cursorForPosition(shown.topLeft()).position());
+        const qsizetype bottom
+            = projected.toStorage(h.view()->cursorForPosition(shown.bottomRight()).position());
+        ASSERT_LE(top, projected.storageOffset(place));
+        ASSERT_GE(bottom, projected.storageOffset(place));
+        EXPECT_EQ(firstDifference(h, top, bottom), -1) << place;
+    }
+}

@@ -3,6 +3,7 @@
 #include "editor/block/LineRestyler.h"
 #include "editor/block/ProjectedDocument.h"
 #include "editor/layout/TextWindow.h"
+#include "markdown/MarkdownLineEditing.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>
@@ -24,6 +25,9 @@ constexpr qsizetype kMinChunk = 4 * 1024;
 constexpr qsizetype kMaxChunk = 1024 * 1024;
 // The cuts a pass keeps lie about this far apart, where the text can be cut.
 constexpr qsizetype kCutSpacing = 16 * 1024;
+// Styling far ahead of the pass begins at most about this far before what the view needs: the
+// cuts before that are not read one after another from the last one known.
+constexpr qsizetype kFarReach = 256 * 1024;
 // The slices wait this long for the first paint at most.
 constexpr int kPaintWaitMs = 250;
 
@@ -396,6 +400,38 @@ qsizetype BackgroundStyling::outsideFencesBefore(qsizetype position) const
     return after == m_passCuts.begin() ? 0 : *(after - 1);
 }
 
+qsizetype BackgroundStyling::farStart(qsizetype position, qsizetype known) const
+{
+    // Finding the cuts from `known` on reads the text between one paragraph after another, and
+    // each span of emphasis or link in it: megabytes of it (the text reloaded at a new size with
+    // the view at its end) stopped the window for tens of milliseconds. The stretch of prose
+    // `position` lies in is found whole instead, its fenced blocks a stretch of text a thread;
+    // within a long one, styling begins at a blank line, as if no span of the text before ran
+    // across it, which the pass puts right when it comes by.
+    if (position - known <= kFarReach)
+        return known;
+    const QStringView text = QStringView(m_projected.storage().text()).first(position);
+    const QList<MarkdownLineEditing::FencedBlock> blocks = MarkdownLineEditing::fencedBlocks(text);
+    qsizetype stretch = known;
+    if (!blocks.isEmpty()) {
+        const MarkdownLineEditing::FencedBlock& last = blocks.back();
+        // Still open at `position`: the block holds it, and begins at a line start.
+        if (!last.closeFenceLine)
+            return qMax(known, last.range.location);
+        const qsizetype end = last.range.end();
+        const qsizetype feed
+            = end > 0 && text.at(end - 1) == u'\n' ? end - 1 : text.indexOf(u'\n', end);
+        stretch = qMax(known, feed < 0 ? position : feed + 1);
+    }
+    if (position - stretch <= kFarReach)
+        return stretch;
+    const qsizetype blank = text.lastIndexOf(u"\n\n");
+    if (blank >= stretch)
+        return blank + 2;
+    const qsizetype line = text.lastIndexOf(u'\n');
+    return line >= stretch ? line + 1 : stretch;
+}
+
 MarkdownStylingCuts& BackgroundStyling::cuts()
 {
     // The cuts read the text in place: after a change they begin again where the pass stands.
@@ -444,7 +480,8 @@ TextSpan BackgroundStyling::styleNow(TextSpan needed)
     // Far ahead of the pass: between cuts found from the last one known before it (the top at
     // worst; finding them reads the text but styles nothing), styled again when the pass comes
     // by.
-    const qsizetype known = outsideFencesBefore(needed.location - kReach);
+    const qsizetype known = farStart(qMax<qsizetype>(0, needed.location - kReach),
+        outsideFencesBefore(needed.location - kReach));
     MarkdownStylingCuts far(m_projected.storage().text(), known, m_projected.isValidUtf16());
     const qsizetype start = far.next(needed.location - kReach);
     if (start > needed.location)

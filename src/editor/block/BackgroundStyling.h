@@ -111,6 +111,10 @@ private:
     // Where a pass over changes from `position` on may begin: the paragraph after the last
     // fenced block the last pass found before it, and not before `atLeast`.
     qsizetype startBefore(qsizetype position, qsizetype atLeast) const;
+    // Where styling far ahead of the pass begins for a stretch from `position` on, `known` the
+    // last cut the passes know of before it: a cut of the text, or a line start that only
+    // spans of the text before would make none.
+    qsizetype farStart(qsizetype position, qsizetype known) const;
     // Whether the pass, at the cut `place`, is done with the changes: the text from there on
     // is cut as the last pass cut it. Moves on to the next change, if any, instead.
     bool converged(qsizetype place);
