@@ -459,3 +459,39 @@ TEST(BlockWindow, TheEndStaysInViewOnceItsParagraphsAreMeasuredAfterCtrlEndAndAL
     EXPECT_GE(afterPaste.top(), 0);
     EXPECT_LE(afterPaste.bottom(), h.view()->viewport()->height());
 }
+
+// Control, Shift or Alt pressed alone, as before a shortcut, with the caret far above the screen:
+// neither pane goes to the caret, and a zoom then keeps the paragraph that was on top.
+TEST(BlockWindow, AModifierPressedAloneLeavesEachPaneWhereItWas)
+{
+    const PaneWindowLength sourceWindow(400);
+    const BlockWindowLength blockWindow(400);
+    SourceHarness h(numberedParagraphs(), true);
+    // The first paragraph a pane holds.
+    const auto held
+        = [](QTextEdit* view) { return view->document()->firstBlock().text().toStdString(); };
+    for (QTextEdit* view : std::initializer_list<QTextEdit*> { h.blocks->textView(), h.view() }) {
+        view->setFocus();
+        view->setTextCursor(QTextCursor(view->document()));
+        for (int i = 0; i < 60; ++i) {
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + 40);
+            QApplication::processEvents();
+        }
+        const std::string first = held(view);
+        ASSERT_NE(first, "line 000 of the text");
+        const ShownLine top = lineAt(view, 5);
+        for (const Qt::Key key : { Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt }) {
+            QTest::keyPress(view, key);
+            QTest::keyRelease(view, key);
+        }
+        QApplication::processEvents();
+        EXPECT_EQ(held(view), first) << view->objectName().toStdString();
+        EXPECT_EQ(lineAt(view, 5), top) << view->objectName().toStdString();
+    }
+    QTextEdit* blocks = h.blocks->textView();
+    const std::string top = lineAt(blocks, 5).text.toStdString();
+    h.blocks->setFontSize(h.blocks->fontSize() + 2);
+    ASSERT_TRUE(waitUntil([&] { return !h.blocks->isLoading(); }, 20000));
+    QApplication::processEvents();
+    EXPECT_EQ(lineAt(blocks, 5).text.toStdString(), top);
+}

@@ -214,7 +214,7 @@ void UnifiedBlockEditor::followScroll()
 
 bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
 {
-    if (m_projected->holdsAll())
+    if (m_projected->holdsAll() || pressesModifierOnly(event))
         return false;
     const auto [anchor, caret] = storageSelection();
     const qsizetype length = m_projected->storage().length();

@@ -58,6 +58,8 @@ bool LazyLayoutKeeper::eventFilter(QObject* watched, QEvent* event)
     if (watched != &m_view || event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (pressesModifierOnly(*key))
+        return false;
     const QTextCursor caret = m_view.textCursor();
     if (!typesTextOnly(*key)
         && (key == QKeySequence::MoveToEndOfDocument || key == QKeySequence::SelectEndOfDocument)) {

@@ -549,6 +549,28 @@ bool typesTextOnly(const QKeyEvent& key)
         && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
 }
 
+bool pressesModifierOnly(const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::pair<qsizetype, qsizetype> keyReach(const QKeyEvent& key, qsizetype low, qsizetype high,
     qsizetype length, const std::function<std::pair<qsizetype, qsizetype>()>& pages)
 {

@@ -202,6 +202,11 @@ qsizetype mapThroughEdit(qsizetype offset, qsizetype position, qsizetype removed
 // bindings for it (a dozen lookups of every key).
 bool typesTextOnly(const QKeyEvent& key);
 
+// Whether `key` is a modifier pressed alone, as before every shortcut and capital letter: it
+// neither edits nor moves the caret, so a view neither goes to the caret for it nor lays out
+// the way there (which, with the caret far from the screen, lost the place a zoom keeps).
+bool pressesModifierOnly(const QKeyEvent& key);
+
 // The stretch a window has to hold before a view takes `key`, the selection being [low, high] of
 // a text `length` long: all it may select, or for a page key a page beyond the screen either way
 // (`pages()` gives the text from a page above the screen to a page below it). The keys that go

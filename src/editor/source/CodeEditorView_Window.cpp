@@ -255,7 +255,7 @@ void CodeEditorView::followScroll()
 
 bool CodeEditorView::windowKey(QKeyEvent& event)
 {
-    if (!m_window)
+    if (!m_window || pressesModifierOnly(event))
         return false;
     auto [anchor, position] = documentSelection();
     const qsizetype length = m_document.text().size();
