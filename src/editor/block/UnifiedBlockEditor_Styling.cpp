@@ -86,9 +86,12 @@ void UnifiedBlockEditor::restyleForAppearance()
     TopOfView anchor = m_placeAfterLoad
         ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
         : topOfView(*m_view);
-    if (!m_placeAfterLoad && !m_projected->holdsAll() && anchor.block >= 0) {
-        // Paragraphs of the storage: the window goes back around the one at the top.
-        anchor.block += m_projected->window().firstLine();
+    if (!m_placeAfterLoad && !m_projected->holdsAll()) {
+        // Paragraphs of the storage: the window goes back around the one at the top, found
+        // among the heights of the whole text (the view may stand outside what the window holds).
+        const int scroll = m_view->verticalScrollBar()->value();
+        const LineTop top = lineAtY(scroll);
+        anchor = { top.line, scroll - top.y };
         m_loadAround = m_projected->markdownOffset(m_projected->window().lineStart(anchor.block));
     }
     const qsizetype caret = caretMarkdownOffset();
