@@ -535,3 +535,21 @@ TEST(LongDocumentStyling, TheViewFarAheadOfThePassIsStyledAsTheWholeTextStylesIt
         EXPECT_EQ(firstDifference(h, top, bottom), -1) << place;
     }
 }
+
+// A zoom sets a long text up again on another thread: the window goes on answering until that is
+// done, and a key typed meanwhile waits for it and lands where the caret was.
+TEST(LongDocumentStyling, AZoomSetsTheTextUpOnAnotherThreadAndAKeyMeanwhileWaitsForIt)
+{
+    const QString markdown = longDocument();
+    EditorHarness h(markdown);
+    ASSERT_TRUE(waitUntil([&] { return !h.editor->isLoading(); }, 20000));
+    {
+        const HeldProjections held;
+        h.editor->setFontSize(h.editor->fontSize() + 2);
+        QTest::qWait(100);
+        EXPECT_TRUE(h.editor->isLoading());
+        h.type(QStringLiteral("Z"));
+        EXPECT_FALSE(h.editor->isLoading());
+    }
+    EXPECT_EQ(QString::fromUtf8(h.onDisk()), QStringLiteral("Z") + markdown);
+}

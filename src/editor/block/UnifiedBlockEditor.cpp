@@ -345,9 +345,12 @@ void UnifiedBlockEditor::reloadKeepingPlace(PlaceAfterLoad place)
         m_reloadNextTurn = true;
         m_placeAfterLoad = place;
         m_view->viewport()->setUpdatesEnabled(false);
+        // The text is projected again with the new appearance (its tables set up, its lines
+        // found) on another thread meanwhile.
+        startProjecting();
         // Not on the very next turn: what reached the window meanwhile (a window manager's
         // ping) is answered first, which a shorter wait did not leave time for.
-        QTimer::singleShot(15, this, [this] { reloadTakenOut(); });
+        QTimer::singleShot(15, this, [this] { reloadWhenProjected(); });
         return;
     }
     m_reloadNextTurn = false;
@@ -355,6 +358,15 @@ void UnifiedBlockEditor::reloadKeepingPlace(PlaceAfterLoad place)
     m_placeAfterLoad = place;
     if (!restorePlaceAfterLoad())
         m_view->viewport()->setUpdatesEnabled(false);
+}
+
+void UnifiedBlockEditor::reloadWhenProjected()
+{
+    if (m_reloadNextTurn && m_projecting && !m_projecting->projection.isFinished()) {
+        QTimer::singleShot(5, this, [this] { reloadWhenProjected(); });
+        return;
+    }
+    reloadTakenOut();
 }
 
 void UnifiedBlockEditor::reloadTakenOut()
@@ -407,15 +419,7 @@ void UnifiedBlockEditor::loadFirstScreen()
         0, double(restLines) * m_view->blockLayout().estimateLength(end / lines));
     m_reloadNextTurn = true;
     m_firstScreenOnly = true;
-    auto wanted = std::make_shared<std::atomic_bool>(false);
-    m_projecting
-        = Projecting { QtConcurrent::run([text, dark = isDarkMode(), size = fontSize(), wanted] {
-                          waitWhileHeld(*wanted);
-                          return ProjectedDocument::project(
-                              text.toString(AttributedText::roomToGrow(text.size())), dark, size,
-                              true);
-                      }),
-              wanted, m_document.version(), isDarkMode(), fontSize(), {}, true };
+    startProjecting();
     // Waiting for the projection would stop the window: input that comes first waits for it.
     m_afterFirstPaint = std::make_unique<AfterFirstPaint>(
         *m_view->viewport(), 250,
@@ -424,6 +428,19 @@ void UnifiedBlockEditor::loadFirstScreen()
             if (m_firstScreenOnly)
                 finishLoading();
         });
+}
+
+void UnifiedBlockEditor::startProjecting()
+{
+    auto wanted = std::make_shared<std::atomic_bool>(false);
+    m_projecting = Projecting { QtConcurrent::run([text = m_document.text(), dark = isDarkMode(),
+                                                      size = fontSize(), wanted] {
+                                   waitWhileHeld(*wanted);
+                                   return ProjectedDocument::project(
+                                       text.toString(AttributedText::roomToGrow(text.size())), dark,
+                                       size, true);
+                               }),
+        wanted, m_document.version(), isDarkMode(), fontSize(), {}, true };
 }
 
 std::optional<UnifiedBlockEditor::TakenProjection> UnifiedBlockEditor::takeProjection(

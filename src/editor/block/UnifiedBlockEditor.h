@@ -215,6 +215,11 @@ private:
     // Reloads the document's text with another appearance, then brings back `place`.
     void reloadKeepingPlace(PlaceAfterLoad place);
     void reloadTakenOut();
+    // The reload of a long text taken out, once the projection begun on another thread when it
+    // was taken out is ready: until then the window goes on answering.
+    void reloadWhenProjected();
+    // Projects the document's text as it is now on another thread, for the next reload.
+    void startProjecting();
     // Opening a long text: its beginning alone goes into the view and is shown, and the whole
     // text after the view's first paint (or before any input): installing every table and
     // filling the window wait until the window has something on screen.
