@@ -96,35 +96,24 @@ bool Document::read()
 {
     // Taken before reading: a change in between then shows as a change, never hides one.
     const FileSignature signature = FileSignature::of(m_path);
-    qint64 bytes = -1;
-    // The first reading takes the text in pieces as they are kept: a long file is never held as
-    // one string on its way in.
+    // Read in pieces as they are kept: a long file is never held as one string on its way in
+    // (nor that string's memory made ready on the window's thread). Read again, only the
+    // stretch that differs from the text held is taken from them.
+    FileUtil::PiecesFile file = FileUtil::readTextInPieces(m_path);
+    if (!file.ok) {
+        setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
+        return false;
+    }
     if (m_text.isEmpty()) {
-        FileUtil::PiecesFile file = FileUtil::readTextInPieces(m_path);
-        if (!file.ok) {
-            setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
-            return false;
-        }
         m_lastReplacement = { 0, 0, file.text.size(), {} };
         m_text = std::move(file.text);
-        m_lineEnds = file.lineEnds;
-        bytes = file.bytes;
     } else {
-        // Read again in pieces too: only the stretch that differs from the text held is taken
-        // from them, and a long file is never copied into one string (nor that string's memory
-        // made ready) on the window's thread.
-        FileUtil::PiecesFile file = FileUtil::readTextInPieces(m_path);
-        if (!file.ok) {
-            setReadError(file.error.isEmpty() ? QStringLiteral("unreadable") : file.error);
-            return false;
-        }
         takeText(file.text);
-        m_lineEnds = file.lineEnds;
-        bytes = file.bytes;
     }
+    m_lineEnds = file.lineEnds;
     ++m_version;
     m_history.clear();
-    markWritten(m_text, m_lineEnds, signature, bytes);
+    markWritten(m_text, m_lineEnds, signature, file.bytes);
     setReadError({});
     return true;
 }
