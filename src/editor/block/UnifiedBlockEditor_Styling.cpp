@@ -83,10 +83,12 @@ void UnifiedBlockEditor::restyleForAppearance()
     keepFirstScreenPlace();
     flushPendingWork();
     // Still going in after another change: the view shows the text's beginning, not its place.
-    TopOfView anchor = m_placeAfterLoad
-        ? TopOfView { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset }
-        : topOfView(*m_view);
-    if (!m_placeAfterLoad && !m_projected->holdsAll()) {
+    TopOfView anchor;
+    if (m_placeAfterLoad) {
+        anchor = { m_placeAfterLoad->topBlock, m_placeAfterLoad->topOffset };
+    } else if (m_projected->holdsAll()) {
+        anchor = topOfView(*m_view);
+    } else {
         // Paragraphs of the storage: the window goes back around the one at the top, found
         // among the heights of the whole text (the view may stand outside what the window holds).
         const int scroll = m_view->verticalScrollBar()->value();
