@@ -220,10 +220,8 @@ bool UnifiedBlockEditor::windowKey(QKeyEvent& event)
     const qsizetype length = m_projected->storage().length();
     const qsizetype low = qMin(anchor, caret);
     const qsizetype high = qMax(anchor, caret);
-    if (!typesTextOnly(event)
-        && (event.matches(QKeySequence::MoveToStartOfDocument)
-            || event.matches(QKeySequence::MoveToEndOfDocument))) {
-        const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
+    if (const std::optional<qsizetype> end = caretToTextEnd(event, length)) {
+        const qsizetype to = *end;
         // The caret is placed here, not by the view: the line it leaves hides its markers while
         // it is still held, and the line it reaches shows them once the window holds it (which
         // keeps the selection placed, or held apart while out of the window).

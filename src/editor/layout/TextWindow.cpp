@@ -571,6 +571,17 @@ bool pressesModifierOnly(const QKeyEvent& key)
     }
 }
 
+std::optional<qsizetype> caretToTextEnd(const QKeyEvent& key, qsizetype length)
+{
+    if (typesTextOnly(key))
+        return std::nullopt;
+    if (key.matches(QKeySequence::MoveToStartOfDocument))
+        return 0;
+    if (key.matches(QKeySequence::MoveToEndOfDocument))
+        return length;
+    return std::nullopt;
+}
+
 std::pair<qsizetype, qsizetype> keyReach(const QKeyEvent& key, qsizetype low, qsizetype high,
     qsizetype length, const std::function<std::pair<qsizetype, qsizetype>()>& pages)
 {

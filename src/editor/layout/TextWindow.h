@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QKeyEvent;
@@ -206,6 +207,10 @@ bool typesTextOnly(const QKeyEvent& key);
 // neither edits nor moves the caret, so a view neither goes to the caret for it nor lays out
 // the way there (which, with the caret far from the screen, lost the place a zoom keeps).
 bool pressesModifierOnly(const QKeyEvent& key);
+
+// Where `key` takes the caret when it moves it to the start of the text (0) or its end
+// (`length`), keys each view handles itself; none for any other key.
+std::optional<qsizetype> caretToTextEnd(const QKeyEvent& key, qsizetype length);
 
 // The stretch a window has to hold before a view takes `key`, the selection being [low, high] of
 // a text `length` long: all it may select, or for a page key a page beyond the screen either way

@@ -261,11 +261,8 @@ bool CodeEditorView::windowKey(QKeyEvent& event)
     const qsizetype length = m_document.text().size();
     const qsizetype low = qMin(anchor, position);
     const qsizetype high = qMax(anchor, position);
-    if (!typesTextOnly(event)
-        && (event.matches(QKeySequence::MoveToStartOfDocument)
-            || event.matches(QKeySequence::MoveToEndOfDocument))) {
-        const qsizetype to = event.matches(QKeySequence::MoveToStartOfDocument) ? 0 : length;
-        selectInDocument(to, to);
+    if (const std::optional<qsizetype> to = caretToTextEnd(event, length)) {
+        selectInDocument(*to, *to);
         return true;
     }
     const auto [from, to] = keyReach(event, low, high, length, [&] {
